@@ -1,0 +1,1 @@
+int myko_core_anchor = 0;

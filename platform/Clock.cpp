@@ -1,0 +1,33 @@
+#include "Clock.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+std::optional<QDateTime> g_fixed;
+bool g_skipWaits = false;
+QElapsedTimer& ticker() {
+    static QElapsedTimer t = [] { QElapsedTimer e; e.start(); return e; }();
+    return t;
+}
+}
+
+namespace Clock {
+QDateTime Now() { return g_fixed ? *g_fixed : QDateTime::currentDateTime(); }
+void SetFixedNow(std::optional<QDateTime> when) { g_fixed = std::move(when); }
+quint64 TickCount() { return quint64(ticker().elapsed()); }
+void SetSkipWaits(bool skip) { g_skipWaits = skip; }
+bool SkipWaits() { return g_skipWaits; }
+
+void Wait(int milliseconds) {
+    if (!QCoreApplication::instance()) return;
+    if (g_skipWaits || milliseconds <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::AllEvents);
+}
+}

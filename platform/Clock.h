@@ -1,0 +1,19 @@
+#pragma once
+// The clock service: every read of the time of day, the tick count and every wait goes
+// through here, so tests can fix the time and skip waits.
+#include <QDateTime>
+#include <optional>
+
+namespace Clock {
+// The current local date and time (or the fixed time a test has set).
+QDateTime Now();
+// Fixes the time that Now() returns; std::nullopt returns to the system clock.
+void SetFixedNow(std::optional<QDateTime> when);
+// Milliseconds since an arbitrary start, like the system tick count.
+quint64 TickCount();
+// Waits the given milliseconds while processing events (never spinning).
+// With waits skipped (tests) it only processes pending events.
+void Wait(int milliseconds);
+void SetSkipWaits(bool skip);
+bool SkipWaits();
+}
