@@ -1,0 +1,40 @@
+#pragma once
+// The selection language of the tables: a boolean expression over the fields of one
+// record, given as text lines. Evaluation is strictly left to right (no precedence of AND
+// over OR); errors are raised as Exceptions with the language's messages and positions.
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+#include "platform/ClientDataSet.h"
+
+// One record as the selection language sees it.
+class TSelRecord {
+public:
+    virtual ~TSelRecord() = default;
+    // The field's index without regard to case, or -1 when the record has no such field.
+    virtual int FieldIndex(const QString& name) const = 0;
+    virtual TFieldType FieldType(int index) const = 0;
+    // The stored value (null when empty), of the field type's QVariant type.
+    virtual QVariant FieldValue(int index) const = 0;
+};
+
+// A selection prepared once and matched against many records.
+class TSelExpression {
+public:
+    // The lines are joined, each followed by "\r\n".
+    explicit TSelExpression(const QStringList& lines);
+    ~TSelExpression();
+    TSelExpression(const TSelExpression&) = delete;
+    TSelExpression& operator=(const TSelExpression&) = delete;
+
+    // An empty selection (no text at all) matches every record.
+    bool IsEmpty() const;
+    // Evaluates from position 1 at depth 0; raises on a faulty selection.
+    bool Match(const TSelRecord& record) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,277 @@
+#pragma once
+// The in-memory client dataset: typed records held in memory, a cursor, states, events,
+// named indexes and field-list orders, a master-detail view, cloned cursors, and a table
+// file (one SQLite database per table) that it is loaded from and saved to.
+//
+// Values are QVariants of one type per field type: QString (ftString), int (ftInteger),
+// bool (ftBoolean), QDate (ftDate), QDateTime (ftDateTime), double (ftFloat); an empty
+// field is a null QVariant.
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+#include "platform/Exception.h"
+
+enum class TFieldType { ftUnknown, ftString, ftInteger, ftBoolean, ftDate, ftDateTime, ftFloat };
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+// The name of a field type as the table file and messages write it ("String", "Integer", ...).
+QString FieldTypeName(TFieldType type);
+// The text form of a stored value: integers in decimal, floats with "." in the shortest
+// exact form, Booleans "True"/"False", dates "yyyy-MM-dd", date-times
+// "yyyy-MM-dd hh:mm:ss"; an empty value is "".
+QString FieldValueText(const QVariant& value, TFieldType type);
+
+struct TFieldDef {
+    QString Name;
+    TFieldType DataType = TFieldType::ftUnknown;
+    int Size = 0;  // width in characters for strings, 0 otherwise
+    // Field definitions compare by name (exact), type and size.
+    bool operator==(const TFieldDef& other) const = default;
+};
+using TFieldDefs = QList<TFieldDef>;
+
+class TClientDataSet;
+class TDataSource;
+
+// One field of a dataset: reads and writes the value of the dataset's current record
+// (its edit buffer while editing or inserting).
+class TField {
+public:
+    TField(TClientDataSet* dataSet, int index);
+
+    TClientDataSet* DataSet() const { return m_dataSet; }
+    int Index() const { return m_index; }
+    const QString& FieldName() const;
+    TFieldType DataType() const;
+    int Size() const;
+
+    bool IsNull() const;
+    void Clear();
+
+    // Raw value of the field's own type (null when empty).
+    QVariant Value() const;
+    // Converts the value to the field's type; a value that does not convert raises.
+    void SetValue(const QVariant& value);
+
+    // Text form: integers in decimal, floats with "." in the shortest exact form, Booleans
+    // "True"/"False", dates "yyyy-MM-dd", date-times "yyyy-MM-dd hh:mm:ss"; empty is "".
+    QString AsString() const;
+    // Strings longer than the field's width are cut to the width; text that does not
+    // convert to a non-string field raises.
+    void SetAsString(const QString& text);
+    int AsInteger() const;  // empty gives 0; raises when the value does not convert
+    void SetAsInteger(int value);
+    double AsFloat() const;  // empty gives 0
+    void SetAsFloat(double value);
+    bool AsBoolean() const;  // empty gives false
+    void SetAsBoolean(bool value);
+    QDate AsDate() const;
+    void SetAsDate(const QDate& value);
+    QDateTime AsDateTime() const;
+    void SetAsDateTime(const QDateTime& value);
+
+private:
+    TClientDataSet* m_dataSet;
+    int m_index;
+};
+
+using TDataSetNotifyEvent = std::function<void(TClientDataSet*)>;
+
+class TClientDataSet : public QObject {
+    Q_OBJECT
+public:
+    explicit TClientDataSet(QObject* owner = nullptr, const QString& name = QString());
+    ~TClientDataSet() override;
+
+    QString Name() const { return objectName(); }
+
+    // ---- Definitions, opening and files ----
+    TFieldDefs& FieldDefs();
+    const TFieldDefs& FieldDefs() const;
+    void SetFieldDefs(const TFieldDefs& defs);
+    // Creates the table empty with its field definitions and opens it.
+    void CreateDataSet();
+
+    QString FileName() const;
+    void SetFileName(const QString& fileName);
+    // With a file name set, loads the whole table (field definitions included) from it.
+    // A missing, unreadable, damaged or foreign file raises an Exception naming the file.
+    void Open();
+    void Close();
+    bool Active() const;
+    void SetActive(bool active);
+    // Loads the table from the given file; the file becomes the table's bound file.
+    void LoadFromFile(const QString& fileName);
+    // Writes the table. An empty name or the bound file's name commits exactly the changes
+    // since the last save (or load) in one transaction; another name writes a full copy.
+    // A failed save raises and the unsaved changes stay for the next save.
+    void SaveToFile(const QString& fileName = QString());
+    // True when there are changes that the bound file has not yet got.
+    bool HasUnsavedChanges() const;
+
+    // A table that refuses writes: append, edit and delete raise.
+    bool ReadOnly() const;
+    void SetReadOnly(bool readOnly);
+
+    // Change log: with it off (the program's setting) edits apply at once.
+    bool LogChanges() const;
+    void SetLogChanges(bool on);
+
+    // ---- Fields ----
+    int FieldCount() const;
+    TField* Fields(int index) const;
+    // Without regard to case. FieldByName raises "Field '%s' not found" when missing,
+    // FindField returns nullptr.
+    TField* FieldByName(const QString& name) const;
+    TField* FindField(const QString& name) const;
+
+    // ---- Cursor ----
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;
+    bool Bof() const;
+    bool IsEmpty() const;
+    int RecordCount() const;  // records in the current view
+    int RecNo() const;        // 1-based position in the view, 0 when empty
+    void SetRecNo(int recNo);
+    // Moves to the first record (in view order) whose field equals the value exactly;
+    // "UKey" is found through a hash index. Returns whether a record was found; the cursor
+    // stays where it was when none was.
+    bool Locate(const QString& fieldName, const QVariant& value);
+    // The 0-based view position of the first record whose field equals the value, or -1;
+    // does not move the cursor.
+    int FindRecordIndex(const QString& fieldName, const QVariant& value) const;
+    // A stored value of the view's record at a 0-based position (for grids).
+    QVariant RecordValue(int row, int field) const;
+
+    // ---- Editing ----
+    TDataSetState State() const;
+    bool Modified() const;
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    // Asks the bound controls to write their values into the edit buffer.
+    void UpdateRecord();
+
+    // ---- Controls ----
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const;
+
+    // ---- Order ----
+    // An index: fields separated by ";", descending ones listed in descFields.
+    void AddIndex(const QString& name, const QString& fields, const QString& descFields = QString());
+    QStringList IndexNames() const;
+    QString IndexName() const;
+    void SetIndexName(const QString& name);  // unknown name raises
+    QString IndexFieldNames() const;
+    void SetIndexFieldNames(const QString& fields);  // "A;B"; empty means file order
+
+    // ---- Master-detail ----
+    // The view shows only records whose link field equals the master's current value of
+    // masterField. Detaching (nullptr) shows all records. On append the link field takes
+    // the master's value.
+    TDataSource* MasterSource() const;
+    void SetMasterSource(TDataSource* source);
+    QString MasterFields() const;
+    void SetMasterFields(const QString& masterField);
+    QString LinkField() const;  // default "MasterUKey"
+    void SetLinkField(const QString& detailField);
+
+    // ---- Cloned cursors ----
+    // Shares the source's records (and its file binding): this dataset becomes an
+    // independent cursor over all of them.
+    void CloneCursor(TClientDataSet* source);
+
+    // ---- Events (each receives the table) ----
+    TDataSetNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
+        BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose;
+
+protected:
+    // Hooks in the order the dataset runs them; the base versions call the events above.
+    virtual void DoBeforeInsert();
+    virtual void DoAfterInsert();
+    virtual void DoBeforeEdit();
+    virtual void DoBeforePost();
+    virtual void DoAfterPost();
+    virtual void DoAfterCancel();
+    virtual void DoBeforeDelete();
+    virtual void DoAfterDelete();
+    virtual void DoAfterScroll();
+    virtual void DoAfterOpen();
+    virtual void DoBeforeClose();
+
+private:
+    friend class TField;
+    friend class TDataSource;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Tells bound controls about record, state and data changes of a data source's dataset.
+class TDataLink {
+public:
+    TDataLink();
+    virtual ~TDataLink();
+    TDataSource* DataSource() const { return m_source; }
+    void SetDataSource(TDataSource* source);
+    TClientDataSet* DataSet() const;
+    bool Active() const;
+    // Puts the dataset into edit state when the source allows it (AutoEdit); returns
+    // whether the dataset is now editing.
+    bool Edit();
+
+    // The current record moved or one of its fields changed (field is then set).
+    virtual void RecordChanged(TField* field) {}
+    // The dataset was opened or closed.
+    virtual void ActiveChanged() {}
+    // The dataset's records were replaced (reload, enable controls after changes).
+    virtual void DataSetChanged() {}
+    // The state changed between browse, edit and insert.
+    virtual void EditingChanged() {}
+    // The dataset asks for the control's value before a post.
+    virtual void UpdateData() {}
+
+private:
+    friend class TDataSource;
+    TDataSource* m_source = nullptr;
+};
+
+class TDataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataSource(QObject* owner = nullptr, const QString& name = QString());
+    ~TDataSource() override;
+    TClientDataSet* DataSet() const { return m_dataSet; }
+    void SetDataSet(TClientDataSet* dataSet);
+    // Whether typing into a bound control puts the table into edit state by itself.
+    bool AutoEdit() const { return m_autoEdit; }
+    void SetAutoEdit(bool autoEdit) { m_autoEdit = autoEdit; }
+    TDataSetState State() const;
+
+    std::function<void(TDataSource*, TField*)> OnDataChange;
+    std::function<void(TDataSource*)> OnStateChange;
+
+    // Used by the dataset to notify its sources' links.
+    void NotifyRecordChanged(TField* field);
+    void NotifyActiveChanged();
+    void NotifyDataSetChanged();
+    void NotifyEditingChanged();
+    void NotifyUpdateData();
+    void AddLink(TDataLink* link);
+    void RemoveLink(TDataLink* link);
+
+private:
+    TClientDataSet* m_dataSet = nullptr;
+    bool m_autoEdit = true;
+    QList<TDataLink*> m_links;
+};
