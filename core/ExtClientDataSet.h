@@ -1,0 +1,89 @@
+#pragma once
+// The one table class of the program: an internal dataset bound to the table file holds
+// every record; this (visible) dataset holds the records that match Sel. Edits on the
+// visible table are written through to the internal one by UKey and saved at once when
+// AutoSave is on.
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "platform/ClientDataSet.h"
+
+enum class TCDSWorkMode { wmMemSave, wmTimeSave };
+
+class TExtClientDataSet;
+using TEFEvent = std::function<void(TExtClientDataSet*)>;
+
+class TExtClientDataSet : public TClientDataSet {
+    Q_OBJECT
+public:
+    explicit TExtClientDataSet(QObject* owner = nullptr, const QString& name = QString());
+    ~TExtClientDataSet() override;
+
+    // ---- Properties ----
+    bool AutoSave() const;
+    // Setting it from False to True saves the internal table at once.
+    void SetAutoSave(bool on);
+    QString DatasetId() const;
+    void SetDatasetId(const QString& id);
+    TCDSWorkMode WorkMode() const;
+    // wmMemSave closes the internal table at once.
+    void SetWorkMode(TCDSWorkMode mode);
+    QStringList& LockRelations();
+    const QStringList& LockRelations() const;
+    QStringList& Sel();
+    const QStringList& Sel() const;
+    void SetSel(const QStringList& lines);
+    // The internal table's file name.
+    QString Filename() const;
+    void SetFilename(const QString& fileName);
+
+    // While True, posting leaves Timestamp unchanged.
+    bool NoTimestamp = false;
+
+    // Called with the table after each internal record is looked at during LoadData.
+    std::function<void(TExtClientDataSet*)> AfterICDSScroll;
+    // Record-exchange hooks, bound by the data module.
+    TEFEvent OnEFAdded, OnEFDeleting, OnEFHeader, OnEFExport, OnEFImport;
+
+    // ---- Operations ----
+    // (Re)builds the visible table from the internal one, keeping the records that match Sel.
+    void LoadData();
+    // Opens the internal table from Filename ("Dataset has no filename" when empty).
+    void OpenInternal();
+    void CloseInternal();
+    TClientDataSet* InternalDataSet();
+    // Appends to the visible table a copy of the internal table's current record.
+    void CopyRecord();
+    QString NewUKey() const;
+    bool Loading() const;
+
+    // The component's name without its first three characters, plus ".dat".
+    static QString GetDataFileName(const QObject* component);
+    // Copies a record between two tables of like layout, field by field as text.
+    static void CopyRecordTo(TClientDataSet* source, TClientDataSet* dest, bool asNew);
+
+protected:
+    void DoAfterInsert() override;
+    void DoAfterOpen() override;
+    void DoAfterPost() override;
+    void DoBeforeClose() override;
+    void DoBeforeDelete() override;
+    void DoBeforePost() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// ---- Record keys and time codes ----
+// Value in base 26 with the letters A..Z, padded with "A" on the left to width; never cut.
+QString LettersFromNumber(qint64 width, quint64 value);
+// The time code of the current local time (Clock::Now()); raises
+// "Check the date of your Operating System. Year < 2000" before the year 2000.
+QString MakeTimeCode(int width);
+QString GetUKey(TClientDataSet* dataSet);
+bool LocateUKey(TClientDataSet* dataSet, const QString& ukey);
+void EditUKey(TClientDataSet* dataSet, const QString& ukey, bool disableControls);
+QString GetMasterUKey(TClientDataSet* dataSet);
+QString GetCreatedBy(TClientDataSet* dataSet);
