@@ -18,6 +18,11 @@ public:
     virtual TFieldType FieldType(int index) const = 0;
     // The stored value (null when empty), of the field type's QVariant type.
     virtual QVariant FieldValue(int index) const = 0;
+    // Records that give the same non-zero id have the same fields at the same indexes, so a
+    // selection matched against many of them looks each field up once. An adapter that is
+    // made anew for each load (or whose table's fields may change) gives a fresh id each
+    // time; 0, the default, means "look the fields up for every record".
+    virtual quintptr LayoutId() const { return 0; }
 };
 
 // A selection prepared once and matched against many records.
@@ -31,10 +36,16 @@ public:
 
     // An empty selection (no text at all) matches every record.
     bool IsEmpty() const;
-    // Evaluates from position 1 at depth 0; raises on a faulty selection.
+    // Evaluates from position 1 at depth 0; raises on a faulty selection. Faults are found
+    // only where the evaluation gets to, so a skipped faulty part raises nothing. Keeps
+    // per-expression caches: one expression is matched from one thread at a time.
     bool Match(const TSelRecord& record) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// The value as a quoted text of the selection language: in double quotes, inner double
+// quotes doubled. Builders put every value taken from user data through it.
+QString SelQuote(const QString& value);
