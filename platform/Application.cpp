@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 
 #include <QLibraryInfo>
+#include <QThread>
 #include <QTranslator>
 
 #include "platform/Exception.h"
@@ -31,6 +32,11 @@ QString TApplication::Title() {
 void TApplication::SetTitle(const QString& title) { g_title = title; }
 
 void TApplication::ShowException(const QString& message) {
+    // Boxes belong to the GUI thread; elsewhere the message can only be logged.
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        qWarning("%s", qUtf8Printable(message));
+        return;
+    }
     UIServices::MessageBox(UIServices::TMsgIcon::Error, UIServices::TMsgButtons::OK, Title(), message);
 }
 
