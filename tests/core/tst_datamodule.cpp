@@ -499,6 +499,29 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(damaged), bytes);
     }
 
+    // A migration that cannot make its backup stops before the old file is touched.
+    void failedMigrationLeavesOldFile() {
+        TFieldDefs oldDefs = Design("cdsFungi");
+        oldDefs.removeLast();
+        Rows rows = DesignRows(Design("cdsFungi"), 4);
+        for (QVariantList& row : rows) row.removeLast();
+        WriteTable(DbFile("cdsFungi"), oldDefs, rows);
+        const QByteArray before = FileBytes(DbFile("cdsFungi"));
+        // Something that is no file stands where the backup goes.
+        QVERIFY(QDir().mkpath(DbFile("cdsFungi") + ".bak/inside"));
+        {
+            TDM dm(ProgramFolder());
+            QCOMPARE(dm.StartupResult("cdsFungi").Outcome, TDM::TStartupOutcome::Failed);
+            QCOMPARE(dm.StartupErrors().size(), 1);
+            QVERIFY(dm.StartupErrors().first().contains("Fungi.dat"));
+            QVERIFY(dm.cdsFungi->ReadOnly());
+            QCOMPARE(dm.cdsFungi->RecordCount(), 0);
+            QCOMPARE(dm.StartupResult("cdsFungiGroups").Outcome, TDM::TStartupOutcome::Created);
+        }
+        QCOMPARE(FileBytes(DbFile("cdsFungi")), before);
+        QCOMPARE(ReadTable(DbFile("cdsFungi")).Records, rows);
+    }
+
     // Saving a detail table after an edit keeps the rows of the other masters.
     void detailSaveKeepsAllRows() {
         WriteMasters("cdsFungi");
