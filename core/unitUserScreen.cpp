@@ -227,8 +227,6 @@ void TFRUserScreen::CreateFrame() {
     SetFrame(TFRFrameBase::Create<TframeUsers>(DataSet(), TframeUsers::TUsersMode::UserManagement));
 }
 
-void TFRUserScreen::ReleaseFrame() { TFRMainScreen::ReleaseFrame(); }
-
 void TFRUserScreen::Activate(const QString& params) {
     TFRMainScreen::Activate(params);
     if (TframeUsers* frame = UsersFrame()) {

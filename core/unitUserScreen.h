@@ -77,7 +77,6 @@ public:
 
     void Initialize() override;
     void CreateFrame() override;
-    void ReleaseFrame() override;
     // Refills the user list after each activation.
     void Activate(const QString& params) override;
 
