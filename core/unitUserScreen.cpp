@@ -114,19 +114,26 @@ void SelectCurrentUser(const QString& userKey) {
 
 QString LoggedInUserKey() { return g_loggedInKey; }
 
-bool IsLoggedInAdministrator() {
-    if (g_loggedInKey.isEmpty() || !g_environment.DM) return false;
+namespace {
+// The current-user table on the logged-in user's record, or nullptr before a login.
+TExtClientDataSet* LoggedInRecord() {
+    if (g_loggedInKey.isEmpty() || !g_environment.DM) return nullptr;
     TExtClientDataSet* current = g_environment.DM->cdsCurrentUser;
-    if (!current->Active() || current->IsEmpty() || GetUKey(current) != g_loggedInKey) return false;
-    const TField* role = current->FindField(QStringLiteral("UserData"));
+    if (!current->Active() || current->State() != TDataSetState::dsBrowse) return nullptr;
+    // Whoever moved the table's cursor, the answer is the logged-in user's.
+    return LocateUKey(current, g_loggedInKey) ? current : nullptr;
+}
+}  // namespace
+
+bool IsLoggedInAdministrator() {
+    TExtClientDataSet* current = LoggedInRecord();
+    const TField* role = current ? current->FindField(QStringLiteral("UserData")) : nullptr;
     return role && role->AsString() == QLatin1String(AdministratorMark);
 }
 
 QString GetCurrentUserContactUKey() {
-    if (!g_environment.DM) return QString();
-    TExtClientDataSet* current = g_environment.DM->cdsCurrentUser;
-    if (!current->Active() || current->IsEmpty()) return QString();
-    const TField* field = current->FindField(QStringLiteral("ContactUKey"));
+    TExtClientDataSet* current = LoggedInRecord();
+    const TField* field = current ? current->FindField(QStringLiteral("ContactUKey")) : nullptr;
     return field ? field->AsString() : QString();
 }
 
