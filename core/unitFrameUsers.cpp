@@ -702,12 +702,28 @@ void TframeUsers::btnSaveClick() {
     }
 
     SavePictureFile(userKey);
-    RemovePlaceholder();
 
     TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
-    const QString contact = CopyUserToContact(contactKey->AsString());
+    const QString oldContact = contactKey->AsString();
+    TClientDataSet* contacts = UserEnvironment().DM ? UserEnvironment().DM->cdsContacts : nullptr;
+    const bool contactExisted = contacts && !oldContact.isEmpty() && LocateUKey(contacts, oldContact);
+    const QString contact = CopyUserToContact(oldContact);
     contactKey->SetAsString(contact);
-    m_users->Post();
+    try {
+        m_users->Post();
+    } catch (...) {
+        // A contact made for a user that was never stored would stand for no one, and a
+        // contact of a user cannot be deleted on the contacts screen.
+        contactKey->SetAsString(oldContact);
+        if (contacts && !contactExisted && LocateUKey(contacts, contact)) {
+            try {
+                contacts->Delete();
+            } catch (const Exception&) {
+            }
+        }
+        throw;
+    }
+    RemovePlaceholder();
 
     QString failure;
     if (handOver) {

@@ -96,6 +96,7 @@ private Q_SLOTS:
     void pictures_fromClipboard();
     void pictures_removed_deletesFiles();
     void cancel_newUser_unlocksAndForgets();
+    void failedSave_leavesNoContactBehind();
 };
 
 void TestUsers::screen_registeredAsUserScreen() {
@@ -570,6 +571,35 @@ void TestUsers::cancel_newUser_unlocksAndForgets() {
     QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil"}));
     QVERIFY(ScreenHost()->NavigationEnabled());
     QCOMPARE(f.FileRecordCount(f.ContactsFile()), 0);
+}
+
+void TestUsers::failedSave_leavesNoContactBehind() {
+    ScreenFixture f;
+    TframeUsers* frame = f.Frame();
+    const TDataSetNotifyEvent before = f.Users()->BeforePost;
+    bool fail = true;
+    f.Users()->BeforePost = [&](TClientDataSet* ds) {
+        if (before) before(ds);
+        if (fail) throw Exception("Skrivfel");
+    };
+    frame->btnNewUserClick();
+    TypeInto(frame->dbeditUserName, "Doris");
+    QCOMPARE(f.Message([&] { frame->btnSaveClick(); }), QString("Skrivfel"));
+    QCOMPARE(f.Users()->State(), TDataSetState::dsInsert);
+    QCOMPARE(f.ListEntries().last(), QString("Ny användare..."));
+    QCOMPARE(f.Contacts()->RecordCount(), 0);
+    QCOMPARE(f.FileRecordCount(f.ContactsFile()), 0);
+    QVERIFY(f.Users()->FieldByName("ContactUKey")->AsString().isEmpty());
+
+    // Once the table takes it, the user gets exactly one contact.
+    fail = false;
+    frame->btnSaveClick();
+    f.Users()->BeforePost = before;
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil", "Doris"}));
+    QCOMPARE(f.FileRecordCount(f.ContactsFile()), 1);
+    const QString doris = GetUKey(f.Users());
+    QCOMPARE(f.FileValue(f.ContactsFile(), f.Users()->FieldByName("ContactUKey")->AsString(), "UserUKey").toString(),
+             doris);
 }
 
 QTEST_MAIN(TestUsers)
