@@ -86,7 +86,7 @@ private Q_SLOTS:
 
     void shortFormsPassIconAndTitleCaption() {
         TApplication::SetTitle("Mykotekshallen");
-        QList<TMsgResult> answers{TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel, TMsgResult::OK};
+        QList<TMsgResult> answers{TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel, TMsgResult::OK, TMsgResult::OK};
         SetMessageHook([&](const TShownMessage&) { return answers.takeFirst(); });
         QVERIFY(AskYesNo("Radera?", QString(), TMsgIcon::Warning));
         QVERIFY(!AskYesNo("Radera?"));
