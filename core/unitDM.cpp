@@ -365,13 +365,12 @@ void TDM::StartUp() {
     // Only what start-up itself changed is written; an unchanged file keeps its bytes. The
     // internal table is what gets saved, never a filtered view of it.
     for (const TTableInfo& info : Catalogue()) {
-        TStartupResult& result = m_results[info.TableName];
-        if (!info.AutoSave || result.Outcome == TStartupOutcome::Failed) continue;
+        if (!info.AutoSave || m_results.value(info.TableName).Outcome == TStartupOutcome::Failed) continue;
         TClientDataSet* internal = (this->*info.Table)->InternalDataSet();
         try {
             if (internal->Active() && internal->HasUnsavedChanges()) internal->SaveToFile();
         } catch (const Exception& e) {
-            m_startupErrors.append(tr("Tabellfilen \"%1\" kunde inte sparas: %2")
+            m_startupErrors.append(QStringLiteral("Tabellfilen \"%1\" kunde inte sparas: %2")
                                        .arg(QDir::toNativeSeparators(internal->FileName()), e.Message()));
         }
     }
@@ -380,12 +379,16 @@ void TDM::StartUp() {
 TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
     TExtClientDataSet* table = this->*info.Table;
     const QString path = table->Filename();
-    bool migrating = false;
+    enum class Step { Reading, Creating, Migrating } step = Step::Reading;
+    QString cause;
     try {
-        if (!QFileInfo::exists(path)) return CreateEmptyFile(info, table);
+        if (!QFileInfo::exists(path)) {
+            step = Step::Creating;
+            return CreateEmptyFile(info, table);
+        }
         table->OpenInternal();
         if (table->InternalDataSet()->FieldDefs() != info.Fields) {
-            migrating = true;
+            step = Step::Migrating;
             return MigrateTable(info, table);
         }
         table->LoadData();
@@ -393,20 +396,26 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
         result.Outcome = TStartupOutcome::Loaded;
         result.Records = table->InternalDataSet()->RecordCount();
         return result;
+    } catch (const Exception& e) {
+        cause = e.Message();
     } catch (const std::exception& e) {
-        RefuseTable(info, table);
-        TStartupResult result;
-        result.Outcome = TStartupOutcome::Failed;
-        const QString cause =
-            dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : QString::fromUtf8(e.what());
-        const QString what = migrating ? tr("Tabellfilen \"%1\" kunde inte föras över till tabellens nya fältlista")
-                                       : tr("Tabellfilen \"%1\" kunde inte läsas");
-        result.Message = what.arg(QDir::toNativeSeparators(path)) +
-                         tr(" och har lämnats orörd. Tabellen är tom och kan inte ändras under den här körningen. "
-                            "Orsak: %1")
-                             .arg(cause);
-        return result;
+        cause = QString::fromLocal8Bit(e.what());
     }
+    RefuseTable(info, table);
+    TStartupResult result;
+    result.Outcome = TStartupOutcome::Failed;
+    QString what;
+    switch (step) {
+    case Step::Reading: what = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd."); break;
+    case Step::Creating: what = QStringLiteral("Tabellfilen \"%1\" saknas och kunde inte skapas."); break;
+    case Step::Migrating:
+        what = QStringLiteral("Tabellfilen \"%1\" kunde inte föras över till tabellens nya fältlista och har "
+                              "lämnats orörd.");
+        break;
+    }
+    result.Message = what.arg(QDir::toNativeSeparators(path)) +
+                     QStringLiteral(" Tabellen är tom och kan inte ändras under den här körningen. Orsak: %1").arg(cause);
+    return result;
 }
 
 TDM::TStartupResult TDM::CreateEmptyFile(const TTableInfo& info, TExtClientDataSet* table) {
@@ -479,14 +488,14 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     QFile::remove(backupPath);
     if (!QFile::copy(path, backupPath)) {
         QFile::remove(backupPath);
-        throw Exception(tr("säkerhetskopian \"%1\" kunde inte skrivas").arg(QDir::toNativeSeparators(backupPath)));
+        throw Exception(QStringLiteral("säkerhetskopian \"%1\" kunde inte skrivas").arg(QDir::toNativeSeparators(backupPath)));
     }
     migrated.SaveToFile(path);
     migrated.Close();
     try {
         table->LoadData();
         if (table->InternalDataSet()->RecordCount() != result.Records)
-            throw Exception(tr("den nya filen har fel antal poster"));
+            throw Exception(QStringLiteral("den nya filen har fel antal poster"));
     } catch (...) {
         table->CloseInternal();
         // Put the old file back.
@@ -498,15 +507,15 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     result.Outcome = TStartupOutcome::Migrated;
     result.ValuesLeftEmpty = counts.LeftEmpty;
     result.TextsCut = counts.Cut;
-    QString message = tr("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2 poster).")
+    QString message = QStringLiteral("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2 poster).")
                           .arg(QDir::toNativeSeparators(path))
                           .arg(result.Records);
-    message += QLatin1Char(' ') + tr("%1 värden kunde inte tas emot av de nya fälten och lämnades tomma.")
+    message += QLatin1Char(' ') + QStringLiteral("%1 värden kunde inte tas emot av de nya fälten och lämnades tomma.")
                                       .arg(result.ValuesLeftEmpty);
     if (result.TextsCut > 0)
-        message += QLatin1Char(' ') + tr("%1 texter kortades till fältets bredd.").arg(result.TextsCut);
+        message += QLatin1Char(' ') + QStringLiteral("%1 texter kortades till fältets bredd.").arg(result.TextsCut);
     if (result.RecordsLost > 0)
-        message += QLatin1Char(' ') + tr("%1 poster kunde inte föras över.").arg(result.RecordsLost);
+        message += QLatin1Char(' ') + QStringLiteral("%1 poster kunde inte föras över.").arg(result.RecordsLost);
     result.Message = message;
     return result;
 }
