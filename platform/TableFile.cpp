@@ -429,6 +429,10 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     if (!temp.open()) FailSave(fileName, temp.errorString());
     const QString tempName = temp.fileName();
     temp.close();
+    // The new file keeps the old one's permissions (a temporary file is private to its owner).
+    temp.setPermissions(target.exists() ? QFile::permissions(fileName)
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                              QFileDevice::ReadOther);
 
     {
         Db db;
