@@ -163,7 +163,8 @@ QString TypeColumn(TFieldType type) {
     switch (type) {
     case TFieldType::ftInteger:
     case TFieldType::ftBoolean: return QStringLiteral("INTEGER");
-    case TFieldType::ftFloat: return QStringLiteral("REAL");
+    // No affinity: a REAL column would store whole numbers as integers and lose -0.0.
+    case TFieldType::ftFloat: return QString();
     default: return QStringLiteral("TEXT");
     }
 }
@@ -233,7 +234,11 @@ void QuickCheck(Db& db, const QString& fileName) {
     const int rc = st.Step();
     if (rc != SQLITE_ROW) FailDamaged(fileName, SqliteText(db.get()));
     const QString result = ColumnText(st.get(), 0);
-    if (result != QLatin1String("ok")) FailDamaged(fileName, result);
+    if (result == QLatin1String("ok")) return;
+    // The first problem found is enough for the message.
+    for (const QString& line : result.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!line.startsWith(QLatin1String("***"))) FailDamaged(fileName, line.trimmed());
+    FailDamaged(fileName, result.trimmed());
 }
 
 qint64 NewGeneration() { return qint64(QRandomGenerator::global()->generate64() & 0x7fffffffffffffffULL); }
@@ -450,7 +455,7 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
                       "size INTEGER NOT NULL)"));
         QString create = QStringLiteral("CREATE TABLE records(rid INTEGER PRIMARY KEY");
         for (int i = 0; i < defs.size(); ++i)
-            create += QStringLiteral(", f%1 %2").arg(i + 1).arg(TypeColumn(defs.at(i).DataType));
+            create += QStringLiteral(", f%1 %2").arg(i + 1).arg(TypeColumn(defs.at(i).DataType)).trimmed();
         create += QLatin1Char(')');
         check(db.Exec(create.toUtf8().constData()));
         {
