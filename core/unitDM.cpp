@@ -267,15 +267,6 @@ QVariant ConvertValue(const QVariant& value, TFieldType from, const TFieldDef& t
     return converted;
 }
 
-bool ReplaceFile(const QString& from, const QString& to) {
-    // rename(2) replaces the target in one step, so the target is always either old or new.
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
-
-void RemoveFileAndJournals(const QString& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path + QLatin1String(suffix));
-}
-
 }  // namespace
 
 // ---- Catalogue ----
@@ -374,13 +365,12 @@ void TDM::StartUp() {
     // Only what start-up itself changed is written; an unchanged file keeps its bytes. The
     // internal table is what gets saved, never a filtered view of it.
     for (const TTableInfo& info : Catalogue()) {
-        TStartupResult& result = m_results[info.TableName];
-        if (!info.AutoSave || result.Outcome == TStartupOutcome::Failed) continue;
+        if (!info.AutoSave || m_results.value(info.TableName).Outcome == TStartupOutcome::Failed) continue;
         TClientDataSet* internal = (this->*info.Table)->InternalDataSet();
         try {
             if (internal->Active() && internal->HasUnsavedChanges()) internal->SaveToFile();
         } catch (const Exception& e) {
-            m_startupErrors.append(tr("Tabellfilen \"%1\" kunde inte sparas: %2")
+            m_startupErrors.append(QStringLiteral("Tabellfilen \"%1\" kunde inte sparas: %2")
                                        .arg(QDir::toNativeSeparators(internal->FileName()), e.Message()));
         }
     }
@@ -389,26 +379,43 @@ void TDM::StartUp() {
 TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
     TExtClientDataSet* table = this->*info.Table;
     const QString path = table->Filename();
+    enum class Step { Reading, Creating, Migrating } step = Step::Reading;
+    QString cause;
     try {
-        if (!QFileInfo::exists(path)) return CreateEmptyFile(info, table);
+        if (!QFileInfo::exists(path)) {
+            step = Step::Creating;
+            return CreateEmptyFile(info, table);
+        }
         table->OpenInternal();
-        if (table->InternalDataSet()->FieldDefs() != info.Fields) return MigrateTable(info, table);
+        if (table->InternalDataSet()->FieldDefs() != info.Fields) {
+            step = Step::Migrating;
+            return MigrateTable(info, table);
+        }
         table->LoadData();
         TStartupResult result;
         result.Outcome = TStartupOutcome::Loaded;
         result.Records = table->InternalDataSet()->RecordCount();
         return result;
+    } catch (const Exception& e) {
+        cause = e.Message();
     } catch (const std::exception& e) {
-        RefuseTable(info, table);
-        TStartupResult result;
-        result.Outcome = TStartupOutcome::Failed;
-        const QString cause =
-            dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : QString::fromUtf8(e.what());
-        result.Message = tr("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd. Tabellen är tom och kan "
-                            "inte ändras under den här körningen. Orsak: %2")
-                             .arg(QDir::toNativeSeparators(path), cause);
-        return result;
+        cause = QString::fromLocal8Bit(e.what());
     }
+    RefuseTable(info, table);
+    TStartupResult result;
+    result.Outcome = TStartupOutcome::Failed;
+    QString what;
+    switch (step) {
+    case Step::Reading: what = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd."); break;
+    case Step::Creating: what = QStringLiteral("Tabellfilen \"%1\" saknas och kunde inte skapas."); break;
+    case Step::Migrating:
+        what = QStringLiteral("Tabellfilen \"%1\" kunde inte föras över till tabellens nya fältlista och har "
+                              "lämnats orörd.");
+        break;
+    }
+    result.Message = what.arg(QDir::toNativeSeparators(path)) +
+                     QStringLiteral(" Tabellen är tom och kan inte ändras under den här körningen. Orsak: %1").arg(cause);
+    return result;
 }
 
 TDM::TStartupResult TDM::CreateEmptyFile(const TTableInfo& info, TExtClientDataSet* table) {
@@ -427,7 +434,6 @@ TDM::TStartupResult TDM::CreateEmptyFile(const TTableInfo& info, TExtClientDataS
 
 TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet* table) {
     const QString path = table->Filename();
-    const QString newPath = path + QStringLiteral(".new");
     const QString backupPath = path + QStringLiteral(".bak");
     TStartupResult result;
     TValueCounts counts;
@@ -436,73 +442,64 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     // The records are copied as stored values straight into a table of the new layout:
     // no table of the module posts anything, so no event, key or time stamp is touched,
     // and detail rows of every master are taken since the internal table has no master link.
-    {
-        TClientDataSet migrated;
-        migrated.SetFieldDefs(info.Fields);
-        migrated.CreateDataSet();
-        migrated.SetLogChanges(false);
+    TClientDataSet migrated;
+    migrated.SetFieldDefs(info.Fields);
+    migrated.CreateDataSet();
+    migrated.SetLogChanges(false);
 
-        struct TMap {
-            int From;
-            TFieldType FromType;
-            int To;
-        };
-        QList<TMap> map;
-        for (int i = 0; i < old->FieldCount(); ++i) {
-            TField* source = old->Fields(i);
-            if (TField* target = migrated.FindField(source->FieldName()))
-                map.append(TMap{i, source->DataType(), target->Index()});
-        }
-        int copied = 0;
-        old->First();
-        while (!old->Eof()) {
-            try {
-                migrated.Append();
-                for (const TMap& m : map) {
-                    const QVariant value = old->Fields(m.From)->Value();
-                    const QVariant converted = ConvertValue(value, m.FromType, info.Fields[m.To], counts);
-                    if (converted.isNull()) continue;
-                    try {
-                        migrated.Fields(m.To)->SetValue(converted);
-                    } catch (const Exception&) {
-                        ++counts.LeftEmpty;
-                    }
+    struct TMap {
+        int From;
+        TFieldType FromType;
+        int To;
+    };
+    QList<TMap> map;
+    for (int i = 0; i < old->FieldCount(); ++i) {
+        TField* source = old->Fields(i);
+        if (TField* target = migrated.FindField(source->FieldName()))
+            map.append(TMap{i, source->DataType(), target->Index()});
+    }
+    old->First();
+    while (!old->Eof()) {
+        try {
+            migrated.Append();
+            for (const TMap& m : map) {
+                const QVariant converted =
+                    ConvertValue(old->Fields(m.From)->Value(), m.FromType, info.Fields[m.To], counts);
+                if (converted.isNull()) continue;
+                try {
+                    migrated.Fields(m.To)->SetValue(converted);
+                } catch (const Exception&) {
+                    ++counts.LeftEmpty;
                 }
-                migrated.Post();
-                ++copied;
-            } catch (const Exception&) {
-                if (migrated.State() != TDataSetState::dsBrowse) migrated.Cancel();
-                ++result.RecordsLost;
             }
-            old->Next();
+            migrated.Post();
+            ++result.Records;
+        } catch (const Exception&) {
+            if (migrated.State() != TDataSetState::dsBrowse) migrated.Cancel();
+            ++result.RecordsLost;
         }
-
-        RemoveFileAndJournals(newPath);
-        migrated.SaveToFile(newPath);
-        migrated.Close();
-        result.Records = copied;
+        old->Next();
     }
 
     // The old file stays as a backup beside the new one until the new one is in place and
-    // reads back; a crash on the way leaves either the old file or the backup whole.
+    // reads back. The new file replaces the old one in one rename, so a crash on the way
+    // leaves either the old file or the new one whole, and the backup beside it.
     table->CloseInternal();
-    RemoveFileAndJournals(backupPath);
+    QFile::remove(backupPath);
     if (!QFile::copy(path, backupPath)) {
-        RemoveFileAndJournals(newPath);
-        throw Exception(tr("Säkerhetskopian \"%1\" kunde inte skrivas").arg(QDir::toNativeSeparators(backupPath)));
-    }
-    if (!ReplaceFile(newPath, path)) {
-        RemoveFileAndJournals(newPath);
         QFile::remove(backupPath);
-        throw Exception(tr("Den nya tabellfilen kunde inte ersätta \"%1\"").arg(QDir::toNativeSeparators(path)));
+        throw Exception(QStringLiteral("säkerhetskopian \"%1\" kunde inte skrivas").arg(QDir::toNativeSeparators(backupPath)));
     }
+    migrated.SaveToFile(path);
+    migrated.Close();
     try {
         table->LoadData();
         if (table->InternalDataSet()->RecordCount() != result.Records)
-            throw Exception(tr("Den nya tabellfilen \"%1\" har fel antal poster").arg(QDir::toNativeSeparators(path)));
+            throw Exception(QStringLiteral("den nya filen har fel antal poster"));
     } catch (...) {
         table->CloseInternal();
-        ReplaceFile(backupPath, path);  // put the old file back
+        // Put the old file back.
+        std::rename(QFile::encodeName(backupPath).constData(), QFile::encodeName(path).constData());
         throw;
     }
     QFile::remove(backupPath);
@@ -510,15 +507,15 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     result.Outcome = TStartupOutcome::Migrated;
     result.ValuesLeftEmpty = counts.LeftEmpty;
     result.TextsCut = counts.Cut;
-    QString message = tr("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2 poster).")
+    QString message = QStringLiteral("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2 poster).")
                           .arg(QDir::toNativeSeparators(path))
                           .arg(result.Records);
-    message += QLatin1Char(' ') + tr("%1 värden kunde inte tas emot av de nya fälten och lämnades tomma.")
+    message += QLatin1Char(' ') + QStringLiteral("%1 värden kunde inte tas emot av de nya fälten och lämnades tomma.")
                                       .arg(result.ValuesLeftEmpty);
     if (result.TextsCut > 0)
-        message += QLatin1Char(' ') + tr("%1 texter kortades till fältets bredd.").arg(result.TextsCut);
+        message += QLatin1Char(' ') + QStringLiteral("%1 texter kortades till fältets bredd.").arg(result.TextsCut);
     if (result.RecordsLost > 0)
-        message += QLatin1Char(' ') + tr("%1 poster kunde inte föras över.").arg(result.RecordsLost);
+        message += QLatin1Char(' ') + QStringLiteral("%1 poster kunde inte föras över.").arg(result.RecordsLost);
     result.Message = message;
     return result;
 }
