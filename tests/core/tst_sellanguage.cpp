@@ -71,6 +71,7 @@ QString Outcomes(const TSelExpression& sel, const QList<FakeRecord>& records, co
 class TestSelLanguage : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void match_data();
     void match();
     void emptySelectionMatchesEverything();
@@ -79,6 +80,11 @@ private Q_SLOTS:
     void damagedColourField();
     void quotedValuesRoundTrip();
 };
+
+void TestSelLanguage::initTestCase() {
+    // Numbers in a selection are read with "." whatever the user's locale.
+    QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+}
 
 void TestSelLanguage::match_data() {
     QTest::addColumn<QString>("sel");  // lines separated by "\n"
