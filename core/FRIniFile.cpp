@@ -38,6 +38,16 @@ QString headerName(const QString& line) {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+// A line break inside a key or value would start a new line, or even a new section, in the
+// file, and a NUL would make the file unreadable; each becomes a blank.
+QString oneLine(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : line)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) c = QLatin1Char(' ');
+    return line;
+}
+
 bool isBlank(const QString& line) { return line.trimmed().isEmpty(); }
 
 // The index of the header line of the first block named Name, or -1.
@@ -102,7 +112,7 @@ bool readLines(const QString& fileName, QStringList& lines) {
     lines = text.split(QLatin1Char('\n'));
     if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();
     for (QString& line : lines)
-        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        while (line.endsWith(QLatin1Char('\r'))) line.chop(1);
     return true;
 }
 
@@ -308,12 +318,8 @@ QString TFRIniFile::valueOf(const QString& key) const {
 }
 
 void TFRIniFile::setValue(const QString& key, const QString& value) {
-    const QString name = key.trimmed();
-    // A line break inside a value would start a new line, or even a new section, in the file.
-    QString text = value;
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString name = oneLine(key).trimmed();
+    const QString text = oneLine(value);
     const QString line = QStringLiteral("%1=%2").arg(name, text);
     const qsizetype i = findKey(m_section, name);
     if (i >= 0) {

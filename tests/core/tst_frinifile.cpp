@@ -103,6 +103,7 @@ private Q_SLOTS:
             << QByteArray("[A]\n  Name  = två ord \n") << "string" << "A/Name" << " två ord " << "";
         QTest::newRow("first equals sign splits") << QByteArray("[A]\nUrl=a=b\n") << "string" << "A/Url" << "a=b" << "";
         QTest::newRow("CRLF file") << QByteArray("[A]\r\nK=v\r\n\r\n") << "string" << "A/K" << "v" << "";
+        QTest::newRow("stray carriage returns") << QByteArray("[A]\nK=v\r\r\n") << "string" << "A/K" << "v" << "";
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[A]\nK=å\n") << "string" << "A/K" << "å" << "";
         QTest::newRow("bool non-zero") << QByteArray("[A]\nB=-3\n") << "bool" << "A/B" << "true" << "";
         QTest::newRow("bool zero") << QByteArray("[A]\nB=0\n") << "bool" << "A/B" << "false" << "";
@@ -157,6 +158,8 @@ private Q_SLOTS:
         QTest::newRow("key trimmed") << QByteArray() << "N/  key  " << " v " << QByteArray("[N]\nkey= v \n\n");
         QTest::newRow("line break cannot start a section")
             << QByteArray() << "N/k" << "a\r\n[Evil]\nx=1" << QByteArray("[N]\nk=a [Evil] x=1\n\n");
+        QTest::newRow("NUL would make the file unreadable")
+            << QByteArray() << "N/k" << QString("a") + QChar(0) + "b" << QByteArray("[N]\nk=a b\n\n");
         QTest::newRow("lines before the first section stay")
             << QByteArray("; kommentar\n[A]\nx=1\n") << "A/x" << "2" << QByteArray("; kommentar\n[A]\nx=2\n\n");
         QTest::newRow("UTF-8 value") << QByteArray() << "N/k" << "Blödsopp åäö" << QByteArray("[N]\nk=Blödsopp åäö\n\n");
@@ -168,7 +171,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, flushed);
         auto store = storeOn("writes.ini", content);
         store->WriteString(key, value);
-        QCOMPARE(store->ReadString(key), QString(value).replace("\r\n", " ").replace('\n', ' '));
+        QCOMPARE(store->ReadString(key), QString(value).replace("\r\n", " ").replace('\n', ' ').replace(QChar(0), ' '));
         store->Flush();
         QCOMPARE(readBytes(path("writes.ini")), flushed);
         QVERIFY(!store->IsOpen());
