@@ -1,0 +1,561 @@
+#include "core/MyUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIODevice>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace {
+
+constexpr qint32 kMaxStringLength = 65536;
+constexpr qint64 kChunk = 64 * 1024;
+const char* const kBeginFile = "BOFFILE";
+const char* const kEndFile = "EOFFILE";
+
+void writeAll(QIODevice& stream, const QByteArray& bytes, const char* routine) {
+    if (stream.write(bytes) != bytes.size())
+        throw Exception(QStringLiteral("Error in %1. Write failed!").arg(QLatin1String(routine)));
+}
+
+// Reads up to Count bytes; fewer only when the stream ends.
+QByteArray readUpTo(QIODevice& stream, qint64 count) {
+    QByteArray bytes;
+    while (bytes.size() < count) {
+        const QByteArray part = stream.read(count - bytes.size());
+        if (part.isEmpty()) break;
+        bytes += part;
+    }
+    return bytes;
+}
+
+// Whether a stream that knows its size still holds Count bytes (a sequential one is
+// taken at its word until it runs dry).
+bool holds(QIODevice& stream, qint64 count) { return stream.isSequential() || stream.bytesAvailable() >= count; }
+
+[[noreturn]] void raiseStringLength(qint32 length) {
+    throw Exception(QStringLiteral("Error in StreamLoadString. Invalid stringlength (%1)").arg(length));
+}
+
+[[noreturn]] void raiseNoMarker() {
+    throw Exception(QStringLiteral("Error in StreamLoadFile. \"BOFFILE\" / \"EOFFILE\" not found!"));
+}
+
+[[noreturn]] void raiseNotWritten(const QString& fileName) {
+    throw Exception(QStringLiteral("Error in StreamLoadFile. File \"%1\" could not be written!").arg(fileName));
+}
+
+void expectMarker(QIODevice& stream, const char* marker) {
+    QString text;
+    try {
+        text = StreamLoadString(stream);
+    } catch (const Exception&) {
+        raiseNoMarker();
+    }
+    if (text != QLatin1String(marker)) raiseNoMarker();
+}
+
+// ---- Folder walker ----
+
+QString withSlash(const QString& path) {
+    QString p = path;
+    if (p.endsWith(QLatin1Char('\\'))) p.chop(1);
+    return p.endsWith(QLatin1Char('/')) ? p : p + QLatin1Char('/');
+}
+
+// The absolute path with the existing part's symbolic links resolved, ending in "/".
+QString resolvedFolder(const QString& path) {
+    const QString abs = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString head = abs;
+    QString rest;
+    for (;;) {
+        const QString canonical = QFileInfo(head).canonicalFilePath();
+        if (!canonical.isEmpty()) return withSlash(QDir::cleanPath(canonical + rest));
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0) break;
+        rest.prepend(head.mid(slash));
+        head.truncate(slash);
+    }
+    return withSlash(abs);
+}
+
+// Copies through a temporary file, keeping the modification time and permissions.
+bool copyFile(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    for (;;) {
+        const QByteArray part = in.read(kChunk);
+        if (part.isEmpty()) break;
+        if (out.write(part) != part.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        out.cancelWriting();
+        return false;
+    }
+    out.flush();
+    out.setPermissions(in.permissions());
+    out.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
+    return out.commit();
+}
+
+struct Walk {
+    TFolderTotals& totals;
+    int flags;
+
+    bool has(int flag) const { return (flags & flag) != 0; }
+
+    void addFile(const QString& path, qint64 size) {
+        ++totals.Files;
+        totals.Bytes += size;
+        if (totals.List) totals.List->append(path);
+    }
+
+    [[noreturn]] void fail(const QString& from, const QString& to) const {
+        const char* what = has(HF_COPY) ? "CopyFile" : "MoveFile";
+        throw Exception(QStringLiteral("Error in HandleFolders. %1 failed. Source: \"%2\", destination: \"%3\"")
+                            .arg(QLatin1String(what), from, to));
+    }
+
+    void run(const QString& src, const QString& dst) {
+        const QFileInfoList entries = QDir(src).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+        for (const QFileInfo& entry : entries) {
+            const QString name = entry.fileName();
+            const QString path = src + name;
+            const QString target = dst + name;
+            if (entry.isSymLink() || !(entry.isDir() || entry.isFile())) {
+                // Links (and devices, pipes, sockets) are never followed nor read.
+                if (has(HF_DELETE) && has(HF_FILES)) {
+                    QFile::remove(path);
+                    addFile(path, 0);
+                }
+                continue;
+            }
+            if (entry.isDir()) {
+                if (!has(HF_FOLDERS)) continue;
+                if (has(HF_COPY) || has(HF_MOVE)) {
+                    if (QFileInfo(target).isSymLink()) fail(path, target);
+                    QDir().mkdir(target);
+                    ++totals.Folders;
+                    if (has(HF_RECURSIVE)) run(path + QLatin1Char('/'), target + QLatin1Char('/'));
+                    if (has(HF_MOVE)) QDir().rmdir(path);
+                } else if (has(HF_DELETE)) {
+                    run(path + QLatin1Char('/'), target + QLatin1Char('/'));
+                    QDir().rmdir(path);
+                    ++totals.Folders;
+                } else {
+                    ++totals.Folders;
+                    if (has(HF_RECURSIVE)) run(path + QLatin1Char('/'), target + QLatin1Char('/'));
+                }
+                continue;
+            }
+            if (!has(HF_FILES)) continue;
+            const qint64 size = entry.size();
+            if (has(HF_COPY)) {
+                if (QFileInfo(target).isSymLink() || !copyFile(path, target)) fail(path, target);
+            } else if (has(HF_MOVE)) {
+                if (QFileInfo(target).isSymLink() || !QFile::rename(path, target)) fail(path, target);
+            } else if (has(HF_DELETE)) {
+                QFile::remove(path);
+            }
+            addFile(path, size);
+        }
+    }
+};
+
+// ---- Tab key state ----
+
+class TabKeyWatch : public QObject {
+public:
+    bool down = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && !key->isAutoRepeat())
+                down = event->type() == QEvent::KeyPress;
+            break;
+        }
+        case QEvent::ApplicationDeactivate:
+            // The release may go to another program.
+            down = false;
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TabKeyWatch* tabKeyWatch = nullptr;
+
+void installTabKeyWatch() {
+    if (tabKeyWatch || !QCoreApplication::instance()) return;
+    tabKeyWatch = new TabKeyWatch;
+    tabKeyWatch->setParent(QCoreApplication::instance());
+    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { tabKeyWatch = nullptr; });
+    QCoreApplication::instance()->installEventFilter(tabKeyWatch);
+}
+
+// Round(a / b) with ties to even, for b > 0 and a >= 0.
+qint64 roundDiv(qint64 a, qint64 b) {
+    qint64 q = a / b;
+    const qint64 twice = 2 * (a % b);
+    if (twice > b || (twice == b && (q & 1))) ++q;
+    return q;
+}
+
+QString buildDate() {
+    const QDate date = QDate::fromString(QString::fromLatin1(__DATE__).simplified(), QStringLiteral("MMM d yyyy"));
+    return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(installTabKeyWatch)
+
+// ---- Stream records ----
+
+void StreamWriteInteger(QIODevice& stream, qint32 value) {
+    const quint32 v = quint32(value);
+    const char bytes[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF)};
+    writeAll(stream, QByteArray(bytes, 4), "StreamWriteInteger");
+}
+
+qint32 StreamReadInteger(QIODevice& stream) {
+    const QByteArray bytes = readUpTo(stream, 4);
+    if (bytes.size() != 4) throw Exception(QStringLiteral("Error in StreamReadInteger. Unexpected end of stream!"));
+    const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+    return qint32(quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24);
+}
+
+void StreamSaveString(QIODevice& stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    // A longer record could not be read back.
+    if (bytes.size() > kMaxStringLength)
+        throw Exception(QStringLiteral("Error in StreamSaveString. Invalid stringlength (%1)").arg(bytes.size()));
+    StreamWriteInteger(stream, qint32(bytes.size()));
+    writeAll(stream, bytes, "StreamSaveString");
+}
+
+QString StreamLoadString(QIODevice& stream) {
+    const qint32 length = StreamReadInteger(stream);
+    if (length < 0 || length > kMaxStringLength || !holds(stream, length)) raiseStringLength(length);
+    const QByteArray bytes = readUpTo(stream, length);
+    if (bytes.size() != length) raiseStringLength(length);
+    return QString::fromUtf8(bytes);
+}
+
+void StreamSaveFile(QIODevice& stream, const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (!info.exists() || info.isDir()) throw Exception(QStringLiteral("Error in StreamSaveFile. File not found!"));
+    if (info.size() > std::numeric_limits<qint32>::max())
+        throw Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" is too large!").arg(fileName));
+    QFile file(fileName);
+    const auto unreadable = [&] {
+        return Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" could not be read!").arg(fileName));
+    };
+    if (!file.open(QIODevice::ReadOnly)) throw unreadable();
+    const qint64 size = info.size();
+    StreamSaveString(stream, QLatin1String(kBeginFile));
+    StreamWriteInteger(stream, qint32(size));
+    StreamWriteInteger(stream, DateTimeToFileDate(info.lastModified()));
+    for (qint64 done = 0; done < size;) {
+        const QByteArray part = file.read(std::min(kChunk, size - done));
+        if (part.isEmpty()) throw unreadable();
+        writeAll(stream, part, "StreamSaveFile");
+        done += part.size();
+    }
+    StreamSaveString(stream, QLatin1String(kEndFile));
+}
+
+void StreamLoadFile(QIODevice& stream, const QString& fileName) {
+    expectMarker(stream, kBeginFile);
+    qint32 size = 0;
+    qint32 stamp = 0;
+    try {
+        size = StreamReadInteger(stream);
+        stamp = StreamReadInteger(stream);
+    } catch (const Exception&) {
+        raiseNoMarker();
+    }
+    if (size < 0 || !holds(stream, size)) raiseNoMarker();
+
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly)) raiseNotWritten(fileName);
+    for (qint64 done = 0; done < size;) {
+        const QByteArray part = stream.read(std::min(kChunk, qint64(size) - done));
+        if (part.isEmpty()) {
+            out.cancelWriting();
+            raiseNoMarker();
+        }
+        if (out.write(part) != part.size()) {
+            out.cancelWriting();
+            raiseNotWritten(fileName);
+        }
+        done += part.size();
+    }
+    try {
+        expectMarker(stream, kEndFile);
+    } catch (const Exception&) {
+        out.cancelWriting();
+        throw;
+    }
+    out.flush();
+    const QDateTime when = FileDateToDateTime(stamp);
+    if (when.isValid()) out.setFileTime(when, QFileDevice::FileModificationTime);
+    if (!out.commit()) raiseNotWritten(fileName);
+}
+
+qint32 DateTimeToFileDate(const QDateTime& when) {
+    QDate date(1980, 1, 1);
+    QTime time(0, 0);
+    if (when.isValid()) {
+        const QDateTime local = when.toLocalTime();
+        if (local.date().year() > 2107) {
+            date = QDate(2107, 12, 31);
+            time = QTime(23, 59, 58);
+        } else if (local.date().year() >= 1980) {
+            date = local.date();
+            time = local.time();
+        }
+    }
+    const quint32 dateWord = quint32(date.year() - 1980) << 9 | quint32(date.month()) << 5 | quint32(date.day());
+    const quint32 timeWord = quint32(time.hour()) << 11 | quint32(time.minute()) << 5 | quint32(time.second() / 2);
+    return qint32(dateWord << 16 | timeWord);
+}
+
+QDateTime FileDateToDateTime(qint32 stamp) {
+    const quint32 v = quint32(stamp);
+    const quint32 dateWord = v >> 16;
+    const quint32 timeWord = v & 0xFFFF;
+    const QDate date(int(1980 + (dateWord >> 9)), int((dateWord >> 5) & 15), int(dateWord & 31));
+    const int hour = int(timeWord >> 11), minute = int((timeWord >> 5) & 63), second = int(timeWord & 31) * 2;
+    if (!date.isValid() || !QTime::isValid(hour, minute, second)) return QDateTime();
+    return QDateTime(date, QTime(hour, minute, second), Qt::LocalTime);
+}
+
+// ---- Folder walker ----
+
+void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, int flags) {
+    if (source.isEmpty()) throw Exception(QStringLiteral("Error in HandleFolders. Source is empty"));
+    const QString src = withSlash(source);
+    const QString dst = withSlash(dest.isEmpty() ? QDir::currentPath() : dest);
+    const bool copyOrMove = (flags & (HF_COPY | HF_MOVE)) != 0;
+    const QString srcResolved = resolvedFolder(src);
+    const QString dstResolved = resolvedFolder(dst);
+    if (copyOrMove && srcResolved == dstResolved)
+        throw Exception(QStringLiteral("Error in HandleFolders. Source equals Dest"));
+    int operations = 0;
+    for (int op : {HF_DELETE, HF_COPY, HF_MOVE, HF_COUNT})
+        if (flags & op) ++operations;
+    if (operations != 1)
+        throw Exception(QStringLiteral(
+            "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE"));
+    // Copying into itself would never end, and a move would move the destination away.
+    if (copyOrMove && dstResolved.startsWith(srcResolved))
+        throw Exception(QStringLiteral("Error in HandleFolders. Dest is inside Source"));
+
+    if (!QFileInfo(src).isDir()) return;
+    if (copyOrMove) QDir().mkpath(dst);
+    Walk{totals, flags}.run(src, dst);
+}
+
+// ---- Small helpers ----
+
+QString AddTrailingBackslash(const QString& path) {
+    if (path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'))) return path;
+    return path + QLatin1Char('/');
+}
+
+// The key state as the window system has it at this moment (none without a GUI).
+static Qt::KeyboardModifiers modifiersNow() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return Qt::NoModifier;
+    return QGuiApplication::queryKeyboardModifiers();
+}
+
+bool IsCtrlDown() { return modifiersNow().testFlag(Qt::ControlModifier); }
+
+bool IsShiftDown() { return modifiersNow().testFlag(Qt::ShiftModifier); }
+
+bool IsTabDown() {
+    installTabKeyWatch();
+    return tabKeyWatch && tabKeyWatch->down;
+}
+
+void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line) {
+    // At ", " the break is the blank's: the comma stays on the line and the blank goes.
+    enum class Break { None, Blank, Dash };
+    Break kind = Break::None;
+    qsizetype at = 0;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        // A line break ends the line at once; a bare "\n" counts as one too.
+        if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))) {
+            line = text.left(i);
+            text = text.mid(i + (c == QLatin1Char('\r') ? 2 : 1));
+            return;
+        }
+        // A blank is a break even when it would itself overflow: it is dropped.
+        if (c == QLatin1Char(' ')) {
+            kind = Break::Blank;
+            at = i;
+        }
+        if (metrics.horizontalAdvance(text.left(i + 1)) > maxWidth) break;
+        if (c == QLatin1Char('-')) {
+            kind = Break::Dash;
+            at = i;
+        }
+    }
+    if (i >= n) {
+        line = text;
+        text.clear();
+        return;
+    }
+    switch (kind) {
+    case Break::Blank:
+        line = text.left(at);
+        text = text.mid(at + 1);
+        return;
+    case Break::Dash:
+        line = text.left(at + 1);
+        text = text.mid(at + 1);
+        return;
+    case Break::None:
+        break;
+    }
+    // No break within the width: cut after the last character that fits, at least one,
+    // never inside a surrogate pair.
+    qsizetype cut = std::max<qsizetype>(i, 1);
+    if (cut < n && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate()) ++cut;
+    line = text.left(cut);
+    text = text.mid(cut);
+}
+
+void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line) {
+    GetWrappedLine(canvas.fontMetrics(), maxWidth, text, line);
+}
+
+QString GetVersionInfoItem(const QString& fileName, int index) {
+    const QString program = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    if (!fileName.isEmpty()) {
+        const QString wanted = QFileInfo(fileName).canonicalFilePath();
+        if (wanted.isEmpty() || wanted != QFileInfo(program).canonicalFilePath()) return QString();
+    }
+    const QString name = QStringLiteral("Mykotekshallen");
+    switch (index) {
+    case 3:  // FileDescription
+    case 4:  // OriginalFileName
+    case 6:  // InternalName
+    case 8:  // ProductName
+        return name;
+    case 5:  // FileVersion
+    case 7:  // ProductVersion
+        return QStringLiteral(MYKO_VERSION);
+    case 9:  // Versionsdatum
+        return buildDate();
+    default:  // Comments, CompanyName, LegalCopyright
+        return QString();
+    }
+}
+
+void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height) {
+    target = QImage();
+    const qint64 sw = source.width(), sh = source.height();
+    if (source.isNull() || sw <= 0 || sh <= 0 || width <= 0 || height <= 0) return;
+    qint64 w = width, h = height;
+    if (keepAspect) {
+        if (qint64(width) * sh >= qint64(height) * sw)
+            w = std::max<qint64>(1, roundDiv(qint64(height) * sw, sh));
+        else
+            h = std::max<qint64>(1, roundDiv(qint64(width) * sh, sw));
+    }
+    QImage image(int(w), int(h), QImage::Format_RGB32);
+    if (image.isNull()) return;
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(0, 0, int(w), int(h)), source);
+    }
+    target = image;
+}
+
+QString ReplaceFirst(const QString& text, const QString& oldText, const QString& newText) {
+    if (oldText.isEmpty()) return text;
+    const qsizetype at = text.indexOf(oldText);
+    if (at < 0) return text;
+    QString result = text;
+    return result.replace(at, oldText.size(), newText);
+}
+
+void NextToken(const QString& separator, QString& text, QString& token) {
+    const qsizetype at = separator.isEmpty() ? -1 : text.indexOf(separator);
+    if (at < 0) {
+        token = text;
+        text.clear();
+        return;
+    }
+    token = text.left(at);
+    text = text.mid(at + separator.size());
+}
+
+QString MsToTimeStr(quint64 milliseconds) {
+    const quint64 hours = milliseconds / 3600000;
+    const quint64 minutes = milliseconds / 60000 % 60;
+    const quint64 seconds = milliseconds / 1000 % 60;
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+QString EncodeUrlChars(const QString& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    QString result;
+    for (const char ch : text.toUtf8()) {
+        const auto c = uchar(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+            c == '~') {
+            result += QLatin1Char(char(c));
+        } else {
+            result += QLatin1Char('%');
+            result += QLatin1Char(hex[c >> 4]);
+            result += QLatin1Char(hex[c & 15]);
+        }
+    }
+    return result;
+}
+
+void SwapIntegers(int& a, int& b) { std::swap(a, b); }
+
+bool IsIntegerStr(const QString& text) {
+    bool ok = false;
+    text.toInt(&ok, 10);
+    return ok;
+}
+
+QString RemoveSpaces(const QString& text) {
+    QString result = text;
+    return result.remove(QLatin1Char(' '));
+}

@@ -1,0 +1,91 @@
+#pragma once
+// Free routines shared by the whole program: binary stream records, the folder walker and
+// small text, key, picture and version helpers.
+//
+// Stream records (integers are 4 bytes, little-endian):
+//   integer  4 bytes
+//   string   integer length N (0..65536), then N bytes of UTF-8 text
+//   file     string "BOFFILE", integer size, integer date-time stamp (DOS date and time
+//            words, local time), the content, string "EOFFILE"
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include "platform/Exception.h"
+
+class QIODevice;
+class QFontMetrics;
+class QImage;
+class QPainter;
+
+// ---- Stream records ----
+void StreamWriteInteger(QIODevice& stream, qint32 value);
+qint32 StreamReadInteger(QIODevice& stream);
+// Raises "Error in StreamSaveString. Invalid stringlength (%d)" for a text longer than
+// 65,536 bytes.
+void StreamSaveString(QIODevice& stream, const QString& text);
+// Only lengths of 0..65,536 that the stream still holds are accepted.
+QString StreamLoadString(QIODevice& stream);
+void StreamSaveFile(QIODevice& stream, const QString& fileName);
+// Writes the file through a temporary file; the target is replaced only once the whole
+// record, "EOFFILE" included, has been read.
+void StreamLoadFile(QIODevice& stream, const QString& fileName);
+
+// The packed file-date form: DOS date word (high) and time word (low), local time,
+// 2-second resolution. Dates outside 1980..2107 are clamped; an invalid stamp gives an
+// invalid QDateTime.
+qint32 DateTimeToFileDate(const QDateTime& when);
+QDateTime FileDateToDateTime(qint32 stamp);
+
+// ---- Folder walker ----
+constexpr int HF_DELETE = 1;
+constexpr int HF_COPY = 2;
+constexpr int HF_MOVE = 4;
+constexpr int HF_RECURSIVE = 8;
+constexpr int HF_FOLDERS = 16;
+constexpr int HF_FILES = 32;
+constexpr int HF_COUNT = 64;
+
+// What HandleFolders adds to; the caller sets it to zero first.
+struct TFolderTotals {
+    qint64 Bytes = 0;
+    qint64 Files = 0;
+    qint64 Folders = 0;
+    QStringList* List = nullptr;  // when set, receives the full path of every handled file
+};
+
+// Counts, copies, moves or deletes the content of Source (exactly one of HF_COUNT,
+// HF_COPY, HF_MOVE, HF_DELETE). Symbolic links met in the walk are never followed: delete
+// removes the link itself, the other operations skip it. Copy and move refuse a
+// destination equal to or inside the source.
+void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, int flags);
+
+// ---- Small helpers ----
+// Appends "/" unless the path already ends with "/" or "\".
+QString AddTrailingBackslash(const QString& path);
+bool IsCtrlDown();
+bool IsShiftDown();
+// Tracked from the key events the application receives; False while no window of the
+// program has seen the Tab key go down.
+bool IsTabDown();
+// Takes from Text the first line that fits MaxWidth pixels and puts it in Line.
+void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line);
+void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line);
+// Items of the program's own version information (0 Comments, 1 CompanyName,
+// 2 LegalCopyright, 3 FileDescription, 4 OriginalFileName, 5 FileVersion, 6 InternalName,
+// 7 ProductVersion, 8 ProductName, 9 Versionsdatum). Another file carries none, so its
+// items are empty. An empty FileName means the program.
+QString GetVersionInfoItem(const QString& fileName, int index);
+// Target := Source drawn stretched into Width x Height pixels; with KeepAspect the side
+// that would distort is reduced.
+void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height);
+QString ReplaceFirst(const QString& text, const QString& oldText, const QString& newText);
+void NextToken(const QString& separator, QString& text, QString& token);
+// "hh:mm:ss"; the hours are not limited to 24.
+QString MsToTimeStr(quint64 milliseconds);
+// Percent-encodes every byte of the UTF-8 text but letters, digits, "-", "_" and "~"
+// (so a blank is "%20", a full stop "%2E", a comma "%2C" and the at-sign "%40").
+QString EncodeUrlChars(const QString& text);
+void SwapIntegers(int& a, int& b);
+bool IsIntegerStr(const QString& text);
+QString RemoveSpaces(const QString& text);

@@ -1,0 +1,430 @@
+#include <QtTest>
+#include <QWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/FRIniFile.h"
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+}  // namespace
+
+class TestFRIniFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // A store opened on a file holding the given text, with the program's defaults.
+    std::unique_ptr<TFRIniFile> storeOn(const QString& name, const QByteArray& content) {
+        writeBytes(path(name), content);
+        auto store = std::make_unique<TFRIniFile>(nullptr, QStringLiteral("inifileMain"));
+        store->SetDefaults(TFRIniFile::ProgramDefaults());
+        store->SetFilename(path(name));
+        store->Open();
+        return store;
+    }
+
+private Q_SLOTS:
+    void failureTextsAreTheFixedList() {
+        const QStringList expected = {
+            QStringLiteral("Filnamn måste anges"),
+            QStringLiteral("Fönsterpekare är NIL"),
+            QStringLiteral("Ingen aktiv sektion i INI-fil"),
+            QStringLiteral("Sektion \"%s\" kunde ej hittas"),
+            QStringLiteral("Läsning av heltalsvärde misslyckades"),
+            QStringLiteral("Läsning av sträng misslyckades"),
+            QStringLiteral("Läsning av booleskt värde misslyckades"),
+            QStringLiteral("Sparning av fönsterposition misslyckades"),
+        };
+        QCOMPARE(FRIniErrorTexts(), expected);
+    }
+
+    void programDefaultsHoldTheirValues() {
+        TFRIniFile store;
+        store.SetDefaults(TFRIniFile::ProgramDefaults());
+        QCOMPARE(store.ReadInteger("Settings/LastVisitedScreen"), 0);
+        QCOMPARE(store.ReadInteger("Backup/SplitSize"), 650);
+        QCOMPARE(store.ReadString("Fungi/LastVisited"), QString());
+        QCOMPARE(store.ReadString("Maps/PlaceSelection"), QStringLiteral("NONE"));
+        QCOMPARE(store.ReadString("QuickSelection/Season"), QStringLiteral("000000000000"));
+        QCOMPARE(store.ReadString("QuickSelection/Habitat"), QStringLiteral("000000000000000"));
+        QCOMPARE(store.ReadString("QuickSelection/CountryPart"), QStringLiteral("00000000"));
+        QCOMPARE(store.ReadBool("FungiFindPresets/PositionLocked"), true);
+        QCOMPARE(store.ReadBool("EFHandler/Minimized"), false);
+        // Every block ends with an empty line.
+        const QStringList lines = TFRIniFile::ProgramDefaults();
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            if (lines[i].startsWith('[')) QVERIFY2(lines[i - 1].isEmpty(), qPrintable(lines[i]));
+        QVERIFY(lines.last().isEmpty());
+    }
+
+    void reads_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("failure");
+        const QString noString = QStringLiteral("Läsning av sträng misslyckades");
+        const QString noInt = QStringLiteral("Läsning av heltalsvärde misslyckades");
+        const QString noBool = QStringLiteral("Läsning av booleskt värde misslyckades");
+        QTest::newRow("default from empty file") << QByteArray() << "string" << "Maps/PlaceColor" << "255" << "";
+        QTest::newRow("file beats default") << QByteArray("[Maps]\nPlaceColor=123\n\n") << "int" << "Maps/PlaceColor"
+                                            << "123" << "";
+        QTest::newRow("other key of section falls back")
+            << QByteArray("[Maps]\nPlaceColor=123\n") << "int" << "Maps/FindSize" << "15" << "";
+        QTest::newRow("names without regard to case")
+            << QByteArray("[mAPS]\nplacecolor=7\n") << "int" << "MAPS/PLACECOLOR" << "7" << "";
+        QTest::newRow("key trimmed, value as written")
+            << QByteArray("[A]\n  Name  = två ord \n") << "string" << "A/Name" << " två ord " << "";
+        QTest::newRow("first equals sign splits") << QByteArray("[A]\nUrl=a=b\n") << "string" << "A/Url" << "a=b" << "";
+        QTest::newRow("CRLF file") << QByteArray("[A]\r\nK=v\r\n\r\n") << "string" << "A/K" << "v" << "";
+        QTest::newRow("stray carriage returns") << QByteArray("[A]\nK=v\r\r\n") << "string" << "A/K" << "v" << "";
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[A]\nK=å\n") << "string" << "A/K" << "å" << "";
+        QTest::newRow("bool non-zero") << QByteArray("[A]\nB=-3\n") << "bool" << "A/B" << "true" << "";
+        QTest::newRow("bool zero") << QByteArray("[A]\nB=0\n") << "bool" << "A/B" << "false" << "";
+        QTest::newRow("key nowhere") << QByteArray("[Maps]\n") << "string" << "Maps/Nothing" << "" << noString;
+        QTest::newRow("key nowhere as integer") << QByteArray() << "int" << "Maps/Nothing" << "" << noInt;
+        QTest::newRow("not a number") << QByteArray("[A]\nN=12x\n") << "int" << "A/N" << "" << noInt;
+        QTest::newRow("empty is no number") << QByteArray() << "int" << "Fungi/LastVisited" << "" << noInt;
+        QTest::newRow("not a bool") << QByteArray("[A]\nB=yes\n") << "bool" << "A/B" << "" << noBool;
+        QTest::newRow("section nowhere") << QByteArray() << "string" << "Nowhere/Key" << ""
+                                         << "Sektion \"Nowhere\" kunde ej hittas";
+        QTest::newRow("section nowhere as integer") << QByteArray() << "int" << "Nowhere/Key" << "" << noInt;
+        QTest::newRow("section nowhere as bool") << QByteArray() << "bool" << "Nowhere/Key" << "" << noBool;
+        QTest::newRow("bare key without section") << QByteArray() << "string" << "PlaceColor" << ""
+                                                  << "Ingen aktiv sektion i INI-fil";
+    }
+    void reads() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, kind);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, failure);
+        auto store = storeOn("reads.ini", content);
+        QString got;
+        const QString error = failureOf([&] {
+            if (kind == "string") got = store->ReadString(key);
+            else if (kind == "int") got = QString::number(store->ReadInteger(key));
+            else got = store->ReadBool(key) ? "true" : "false";
+        });
+        QCOMPARE(error, failure);
+        if (failure.isEmpty()) QCOMPARE(got, value);
+        // A path read leaves no section active.
+        QCOMPARE(store->ActiveSection(), QString());
+    }
+
+    void writes_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("flushed");
+        QTest::newRow("section from defaults goes to the end")
+            << QByteArray("[Settings]\nLastVisitedScreen=2\n\n") << "Fungi/SortOrder" << "3"
+            << QByteArray("[Settings]\nLastVisitedScreen=2\n\n[Fungi]\nLastVisited=\nSortOrder=3\nSubScreenIndex=4\n\n");
+        QTest::newRow("replaces the line, section moves to the end")
+            << QByteArray("[A]\nx=1\ny=2\n\n[B]\nz=3\n\n") << "a/X" << "9"
+            << QByteArray("[B]\nz=3\n\n[A]\nX=9\ny=2\n\n");
+        QTest::newRow("new key before the closing empty line")
+            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n") << "A/z" << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
+        QTest::newRow("block without closing empty line gets one")
+            << QByteArray("[A]\nx=1\n[B]\ny=2\n") << "A/z" << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
+        QTest::newRow("section nowhere is created")
+            << QByteArray("[A]\nx=1\n\n") << "New/k" << "v" << QByteArray("[A]\nx=1\n\n[New]\nk=v\n\n");
+        QTest::newRow("key trimmed") << QByteArray() << "N/  key  " << " v " << QByteArray("[N]\nkey= v \n\n");
+        QTest::newRow("line break cannot start a section")
+            << QByteArray() << "N/k" << "a\r\n[Evil]\nx=1" << QByteArray("[N]\nk=a [Evil] x=1\n\n");
+        QTest::newRow("NUL would make the file unreadable")
+            << QByteArray() << "N/k" << QString("a") + QChar(0) + "b" << QByteArray("[N]\nk=a b\n\n");
+        QTest::newRow("lines before the first section stay")
+            << QByteArray("; kommentar\n[A]\nx=1\n") << "A/x" << "2" << QByteArray("; kommentar\n[A]\nx=2\n\n");
+        QTest::newRow("UTF-8 value") << QByteArray() << "N/k" << "Blödsopp åäö" << QByteArray("[N]\nk=Blödsopp åäö\n\n");
+    }
+    void writes() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, flushed);
+        auto store = storeOn("writes.ini", content);
+        store->WriteString(key, value);
+        QCOMPARE(store->ReadString(key), QString(value).replace("\r\n", " ").replace('\n', ' ').replace(QChar(0), ' '));
+        store->Flush();
+        QCOMPARE(readBytes(path("writes.ini")), flushed);
+        QVERIFY(!store->IsOpen());
+        QCOMPARE(store->Filename(), QString());
+    }
+
+    void bareKeysWorkOnTheSelectedSection() {
+        auto store = storeOn("bare.ini", "[Maps]\nPlaceColor=1\n\n[Other]\nk=v\n\n");
+        QCOMPARE(store->SelectSection("maps"), true);
+        QCOMPARE(store->ReadInteger("PlaceColor"), 1);
+        QCOMPARE(store->ReadInteger("FindColor"), 255);  // from the defaults' copy
+        store->WriteInteger("PlaceSize", 20);
+        store->WriteBool("Dragging", true);
+        store->CloseSection();
+        QCOMPARE(failureOf([&] { store->ReadString("PlaceColor"); }), QStringLiteral("Ingen aktiv sektion i INI-fil"));
+        QCOMPARE(failureOf([&] { store->WriteString("PlaceColor", "1"); }),
+                 QStringLiteral("Ingen aktiv sektion i INI-fil"));
+        QCOMPARE(store->SelectSection("Key"), true);        // only in the defaults
+        QCOMPARE(store->SelectSection("Nowhere"), false);   // nowhere: an empty block
+        store->Flush();
+        QCOMPARE(readBytes(path("bare.ini")),
+                 QByteArray("[Other]\nk=v\n\n[Maps]\nPlaceColor=1\nPlaceSize=20\nDragging=1\n\n"));
+    }
+
+    void duplicateSectionsKeepTheFirstBlock() {
+        auto store = storeOn("dup.ini",
+                             "[Maps]\nPlaceColor=1\n\n[Fungi]\nSortOrder=2\n\n[MAPS]\nPlaceColor=2\nExtra=x\n\n"
+                             "[maps]\nPlaceColor=3\n[Key]\nPresentation=0\n");
+        QCOMPARE(store->ReadInteger("Maps/PlaceColor"), 1);
+        QCOMPARE(failureOf([&] { store->ReadString("Maps/Extra"); }), QStringLiteral("Läsning av sträng misslyckades"));
+        QCOMPARE(store->ReadInteger("Key/Presentation"), 0);
+        store->Flush();
+        const QByteArray saved = readBytes(path("dup.ini"));
+        QCOMPARE(saved.count("[Maps]") + saved.count("[MAPS]") + saved.count("[maps]"), 1);
+        QVERIFY(saved.contains("[Fungi]\nSortOrder=2\n"));
+    }
+
+    void missingFileIsCreatedWithItsFolderOnFlush() {
+        const QString file = path("Data/Users/NYANVANDARE.ini");
+        TFRIniFile store;
+        store.SetDefaults(TFRIniFile::ProgramDefaults());
+        store.SetFilename(file);
+        store.Open();
+        QVERIFY(store.IsOpen());
+        QVERIFY(!QFileInfo::exists(file));
+        QCOMPARE(store.ReadInteger("Maps/PlaceColor"), 255);
+        store.WriteInteger("Settings/LastVisitedScreen", 4);
+        store.Flush();
+        QCOMPARE(readBytes(file), QByteArray("[Settings]\nLastVisitedScreen=4\nDatabaseIndex=0\nFactError=0\n"
+                                             "CompleteButton=0\n\n"));
+    }
+
+    void openAndFilenameFailures() {
+        TFRIniFile store;
+        QCOMPARE(failureOf([&] { store.Open(); }), QStringLiteral("Filnamn måste anges"));
+        QCOMPARE(failureOf([&] { store.SaveFormPlacement(nullptr, "x"); }), QStringLiteral("Fönsterpekare är NIL"));
+        QCOMPARE(store.LoadFormPlacement(nullptr), false);
+        // A flush of a closed store does nothing.
+        store.SetFilename(path("never.ini"));
+        store.Flush();
+        QVERIFY(!QFileInfo::exists(path("never.ini")));
+    }
+
+    void reopeningKeepsTheFileName() {
+        auto store = storeOn("reopen.ini", "[A]\nx=1\n");
+        store->WriteString("A/x", "2");
+        store->Open();
+        QCOMPARE(store->Filename(), path("reopen.ini"));
+        QVERIFY(store->IsOpen());
+        QCOMPARE(store->ReadString("A/x"), QStringLiteral("2"));
+        QCOMPARE(readBytes(path("reopen.ini")), QByteArray("[A]\nx=2\n\n"));
+    }
+
+    void changingTheFileNameFlushesFirst() {
+        auto store = storeOn("first.ini", QByteArray());
+        store->WriteString("A/x", "1");
+        store->SetFilename(path("second.ini"));
+        QCOMPARE(readBytes(path("first.ini")), QByteArray("[A]\nx=1\n\n"));
+        QVERIFY(!store->IsOpen());
+        QCOMPARE(store->Filename(), path("second.ini"));
+        store->Open();
+        QCOMPARE(failureOf([&] { store->ReadString("A/x"); }), QStringLiteral("Sektion \"A\" kunde ej hittas"));
+    }
+
+    void readingDefaultsOrMissingSectionsLeavesTheFileAlone() {
+        auto store = storeOn("quiet.ini", "[A]\nx=1\n\n");
+        QCOMPARE(store->ReadString("Maps/PlaceColor"), QStringLiteral("255"));
+        failureOf([&] { store->ReadString("Nowhere/x"); });
+        store->Flush();
+        QCOMPARE(readBytes(path("quiet.ini")), QByteArray("[A]\nx=1\n\n"));
+    }
+
+    void unreadableFileIsReportedAndKeptAsBackup_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("invalid UTF-8") << QByteArray("[Maps]\nPlaceColor=\xFF\xFE\n");
+        QTest::newRow("binary") << QByteArray("\x00\x01\x02[Maps]", 8);
+    }
+    void unreadableFileIsReportedAndKeptAsBackup() {
+        QFETCH(QByteArray, content);
+        const QString file = path("broken.ini");
+        QFile::remove(file + ".bak");
+        writeBytes(file, content);
+        TFRIniFile store;
+        store.SetDefaults(TFRIniFile::ProgramDefaults());
+        store.SetFilename(file);
+        const QString error = failureOf([&] { store.Open(); });
+        QCOMPARE(error, QString::fromUtf8(FRIniUnreadableText).arg(file));
+        QVERIFY(store.IsOpen());
+        QCOMPARE(store.ReadInteger("Maps/PlaceColor"), 255);
+        QCOMPARE(readBytes(file), content);  // untouched until the flush
+        store.WriteInteger("Maps/PlaceColor", 1);
+        store.Flush();
+        QCOMPARE(readBytes(file + ".bak"), content);
+        QVERIFY(readBytes(file).startsWith("[Maps]\nAutozoom=1\nDragging=0\nPlaceSelection=NONE\nPlaceColor=1\n"));
+        // A second unreadable file does not overwrite the first backup.
+        writeBytes(file, content + "x");
+        store.SetFilename(file);
+        failureOf([&] { store.Open(); });
+        store.Flush();
+        QCOMPARE(readBytes(file + ".bak"), content);
+        QCOMPARE(readBytes(file + ".bak2"), content + "x");
+        QFile::remove(file + ".bak");
+        QFile::remove(file + ".bak2");
+    }
+
+    void failedSaveKeepsTheStoreOpen() {
+        // The folder of the file cannot be created while a plain file stands in its place.
+        const QString folder = path("blocked");
+        const QString file = folder + "/s.ini";
+        TFRIniFile store;
+        store.SetFilename(file);
+        store.Open();
+        store.WriteString("A/x", "1");
+        writeBytes(folder, "not a folder");
+        QCOMPARE(failureOf([&] { store.Flush(); }), QString::fromUtf8(FRIniSaveFailedText).arg(file));
+        QVERIFY(store.IsOpen());
+        QCOMPARE(store.Filename(), file);
+        QFile::remove(folder);
+        store.Flush();
+        QCOMPARE(readBytes(file), QByteArray("[A]\nx=1\n\n"));
+    }
+
+    void crashWhileWritingLeavesTheOldFile() {
+        const QString file = path("crash.ini");
+        const QByteArray old("[Settings]\nLastVisitedScreen=3\n\n");
+        writeBytes(file, old);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // The child dies of the file-size limit in the middle of writing the new file.
+            struct rlimit limit = {512, 512};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_DFL);
+            TFRIniFile store;
+            store.SetFilename(file);
+            store.Open();
+            for (int i = 0; i < 200; ++i) store.WriteString(QStringLiteral("Big/Key%1").arg(i), QString(40, 'x'));
+            store.WriteString("Settings/LastVisitedScreen", "9");
+            try {
+                store.Flush();
+            } catch (...) {
+            }
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ, "the child should have died while writing");
+        QCOMPARE(readBytes(file), old);
+        // The store opens the old file whole, whatever the crash left beside it.
+        TFRIniFile store;
+        store.SetFilename(file);
+        store.Open();
+        QCOMPARE(store.ReadInteger("Settings/LastVisitedScreen"), 3);
+        store.WriteInteger("Settings/LastVisitedScreen", 5);
+        store.Flush();
+        QCOMPARE(readBytes(file), QByteArray("[Settings]\nLastVisitedScreen=5\n\n"));
+    }
+
+    void formPlacementRoundTrip() {
+        TFRIniFile store;
+        store.SetFilename(path("form.ini"));
+        store.Open();
+        QWidget form;
+        form.setObjectName("formFRMain");
+        form.setGeometry(40, 50, 320, 240);
+        store.SaveFormPlacement(&form, "formFRMain");
+        QCOMPARE(store.ReadInteger("formFRMain/Left"), 40);
+        QCOMPARE(store.ReadInteger("formFRMain/Top"), 50);
+        QCOMPARE(store.ReadInteger("formFRMain/Width"), 320);
+        QCOMPARE(store.ReadInteger("formFRMain/Height"), 240);
+        QCOMPARE(store.ReadInteger("formFRMain/WindowState"), 0);
+
+        QWidget again;
+        again.setObjectName("formFRMain");
+        again.setGeometry(0, 0, 100, 100);
+        QVERIFY(store.LoadFormPlacement(&again));
+        QCOMPARE(again.geometry(), QRect(40, 50, 320, 240));
+        QVERIFY(!again.isMaximized());
+        QCOMPARE(store.ActiveSection(), QString());
+    }
+
+    void formPlacementIsSane_data() {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("minimized comes back normal")
+            << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\nWindowState=1\n") << true << false;
+        QTest::newRow("maximized") << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\nWindowState=2\n") << true
+                                   << true;
+        QTest::newRow("far off the screen")
+            << QByteArray("Left=-90000\nTop=70000\nWidth=90000\nHeight=150\nWindowState=0\n") << true << false;
+        QTest::newRow("missing key") << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\n") << false << false;
+        QTest::newRow("not a number") << QByteArray("Left=x\nTop=10\nWidth=200\nHeight=150\nWindowState=0\n") << false
+                                      << false;
+        QTest::newRow("no size") << QByteArray("Left=10\nTop=10\nWidth=0\nHeight=150\nWindowState=0\n") << false
+                                 << false;
+    }
+    void formPlacementIsSane() {
+        QFETCH(QByteArray, section);
+        QFETCH(bool, loaded);
+        QFETCH(bool, maximized);
+        auto store = storeOn("placement.ini", "[formTest]\n" + section + "\n");
+        QWidget form;
+        form.setObjectName("formTest");
+        form.setGeometry(5, 6, 70, 80);
+        form.setWindowState(Qt::WindowMinimized);
+        QCOMPARE(store->LoadFormPlacement(&form), loaded);
+        if (!loaded) {
+            QCOMPARE(form.geometry(), QRect(5, 6, 70, 80));
+            QVERIFY(form.isMinimized());
+            return;
+        }
+        QVERIFY(!form.isMinimized());
+        QCOMPARE(form.isMaximized(), maximized);
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(avail.contains(form.normalGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                       .arg(form.normalGeometry().x())
+                                                                       .arg(form.normalGeometry().y())
+                                                                       .arg(form.normalGeometry().width())
+                                                                       .arg(form.normalGeometry().height())));
+    }
+
+    void placementOfAFormWithoutSectionChangesNothing() {
+        auto store = storeOn("nosection.ini", "[A]\nx=1\n\n");
+        QWidget form;
+        form.setObjectName("formUnknown");
+        form.setGeometry(5, 6, 70, 80);
+        QVERIFY(!store->LoadFormPlacement(&form));
+        QCOMPARE(form.geometry(), QRect(5, 6, 70, 80));
+        store->Flush();
+        QCOMPARE(readBytes(path("nosection.ini")), QByteArray("[A]\nx=1\n\n"));
+    }
+};
+
+QTEST_MAIN(TestFRIniFile)
+#include "tst_frinifile.moc"

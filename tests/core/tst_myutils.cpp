@@ -1,0 +1,614 @@
+#include <QtTest>
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QWidget>
+
+#include "core/MyUtils.h"
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+void setModified(const QString& path, const QDateTime& when) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+QByteArray le32(qint32 v) {
+    QByteArray b(4, 0);
+    for (int i = 0; i < 4; ++i) b[i] = char((quint32(v) >> (8 * i)) & 0xFF);
+    return b;
+}
+
+QByteArray stringRecord(const QByteArray& text) { return le32(qint32(text.size())) + text; }
+
+QByteArray fileRecord(const QByteArray& content, qint32 stamp) {
+    return stringRecord("BOFFILE") + le32(qint32(content.size())) + le32(stamp) + content + stringRecord("EOFFILE");
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList all;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) all.append(it.next().mid(root.size() + 1));
+    all.sort();
+    return all;
+}
+
+const QString kLoadFileError = QStringLiteral("Error in StreamLoadFile. \"BOFFILE\" / \"EOFFILE\" not found!");
+
+}  // namespace
+
+class TestMyUtils : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // src/ with a hidden file, two levels of subfolders and two links to things outside it.
+    QString makeTree(const QString& name) {
+        const QString root = path(name);
+        QDir(root).removeRecursively();
+        writeBytes(root + "/src/a.txt", "aaa");
+        writeBytes(root + "/src/.hidden", "hh");
+        writeBytes(root + "/src/sub/b.txt", "bbbb");
+        writeBytes(root + "/src/sub/deep/c.txt", "ccccc");
+        QDir().mkpath(root + "/src/empty");
+        writeBytes(root + "/outside/o.txt", "outside");
+        QFile::link(root + "/outside", root + "/src/linkdir");
+        QFile::link(root + "/outside/o.txt", root + "/src/sub/linkfile");
+        return root;
+    }
+
+private Q_SLOTS:
+    // ---- Stream records ----
+
+    void integersAreFourBytesLittleEndian_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("zero") << 0 << QByteArray::fromHex("00000000");
+        QTest::newRow("order") << 0x01020304 << QByteArray::fromHex("04030201");
+        QTest::newRow("negative") << -2 << QByteArray::fromHex("feffffff");
+        QTest::newRow("lowest") << int(0x80000000) << QByteArray::fromHex("00000080");
+    }
+    void integersAreFourBytesLittleEndian() {
+        QFETCH(int, value);
+        QFETCH(QByteArray, bytes);
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        StreamWriteInteger(buffer, value);
+        QCOMPARE(buffer.data(), bytes);
+        buffer.seek(0);
+        QCOMPARE(StreamReadInteger(buffer), value);
+    }
+
+    void stringRecordsRead_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("empty") << QByteArray::fromHex("00000000") << QString() << QString();
+        QTest::newRow("text") << stringRecord("Kantarell") << "Kantarell" << QString();
+        QTest::newRow("UTF-8") << stringRecord("Blödsopp") << "Blödsopp" << QString();
+        QTest::newRow("65536 accepted") << stringRecord(QByteArray(65536, 'x')) << QString(65536, 'x') << QString();
+        QTest::newRow("65537 refused") << stringRecord(QByteArray(65537, 'x')) << QString()
+                                       << "Error in StreamLoadString. Invalid stringlength (65537)";
+        QTest::newRow("negative") << le32(-1) + "abc" << QString()
+                                  << "Error in StreamLoadString. Invalid stringlength (-1)";
+        QTest::newRow("longer than the stream") << le32(10) + "abc" << QString()
+                                                << "Error in StreamLoadString. Invalid stringlength (10)";
+        QTest::newRow("huge") << le32(0x7fffffff) << QString()
+                              << "Error in StreamLoadString. Invalid stringlength (2147483647)";
+        QTest::newRow("length cut short") << QByteArray::fromHex("0100") << QString()
+                                          << "Error in StreamReadInteger. Unexpected end of stream!";
+    }
+    void stringRecordsRead() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(QString, failure);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QString got;
+        QCOMPARE(failureOf([&] { got = StreamLoadString(buffer); }), failure);
+        if (failure.isEmpty()) {
+            QCOMPARE(got, text);
+            QVERIFY(buffer.atEnd());
+        }
+    }
+
+    void stringRecordsWrite() {
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        StreamSaveString(buffer, QString());
+        StreamSaveString(buffer, QStringLiteral("åä"));
+        QCOMPARE(buffer.data(), QByteArray::fromHex("00000000") + stringRecord("åä"));
+        // A record that could not be read back is not written at all.
+        const qint64 before = buffer.size();
+        QCOMPARE(failureOf([&] { StreamSaveString(buffer, QString(65537, 'x')); }),
+                 QStringLiteral("Error in StreamSaveString. Invalid stringlength (65537)"));
+        QCOMPARE(buffer.size(), before);
+        StreamSaveString(buffer, QString(65536, 'y'));
+        buffer.seek(before);
+        QCOMPARE(StreamLoadString(buffer), QString(65536, 'y'));
+    }
+
+    void packedFileDate_data() {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<quint32>("stamp");
+        QTest::addColumn<QDateTime>("back");
+        const QDateTime summer(QDate(2021, 6, 15), QTime(10, 20, 31));
+        QTest::newRow("two-second steps") << summer << 0x52CF528Fu << QDateTime(QDate(2021, 6, 15), QTime(10, 20, 30));
+        QTest::newRow("first day") << QDateTime(QDate(1980, 1, 1), QTime(0, 0)) << 0x00210000u
+                                   << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+        QTest::newRow("before 1980 clamps") << QDateTime(QDate(1970, 5, 5), QTime(5, 5)) << 0x00210000u
+                                            << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+        QTest::newRow("last second") << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 59)) << 0xFF9FBF7Du
+                                     << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58));
+    }
+    void packedFileDate() {
+        QFETCH(QDateTime, when);
+        QFETCH(quint32, stamp);
+        QFETCH(QDateTime, back);
+        QCOMPARE(quint32(DateTimeToFileDate(when)), stamp);
+        QCOMPARE(FileDateToDateTime(qint32(stamp)), back);
+    }
+
+    void invalidPackedDateGivesNoDate() {
+        QVERIFY(!FileDateToDateTime(0).isValid());             // month 0
+        QVERIFY(!FileDateToDateTime(0x0021C000).isValid());    // hour 24
+    }
+
+    void fileRecordRoundTripKeepsContentAndStamp() {
+        QByteArray content;
+        for (int i = 0; i < 200000; ++i) content += char(i * 7);
+        const QString from = path("record/source.jpg");
+        writeBytes(from, content);
+        const QDateTime stamp(QDate(2019, 9, 7), QTime(14, 3, 12));
+        setModified(from, stamp);
+
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        StreamSaveFile(buffer, from);
+        QCOMPARE(buffer.data(), fileRecord(content, DateTimeToFileDate(stamp)));
+        QVERIFY(buffer.data().startsWith(QByteArray::fromHex("07000000") + "BOFFILE"));
+        QVERIFY(buffer.data().endsWith(QByteArray::fromHex("07000000") + "EOFFILE"));
+
+        buffer.seek(0);
+        const QString to = path("record/copy.jpg");
+        StreamLoadFile(buffer, to);
+        QCOMPARE(readBytes(to), content);
+        QCOMPARE(QFileInfo(to).lastModified(), stamp);
+        QVERIFY(buffer.atEnd());
+        QCOMPARE(filesUnder(path("record")), QStringList({"copy.jpg", "source.jpg"}));
+    }
+
+    void savingAMissingFileFails() {
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        QCOMPARE(failureOf([&] { StreamSaveFile(buffer, path("no/such.file")); }),
+                 QStringLiteral("Error in StreamSaveFile. File not found!"));
+        QCOMPARE(failureOf([&] { StreamSaveFile(buffer, m_dir.path()); }),
+                 QStringLiteral("Error in StreamSaveFile. File not found!"));
+        QCOMPARE(buffer.size(), 0);
+    }
+
+    void damagedFileRecordLeavesTheTargetUntouched_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = fileRecord("new content", 0x52CF528F);
+        QTest::newRow("cut in the content") << good.left(11 + 8 + 5);
+        QTest::newRow("cut before the end marker") << good.left(good.size() - 11);
+        QTest::newRow("cut inside the end marker") << good.left(good.size() - 3);
+        QTest::newRow("wrong end marker") << good.left(good.size() - 1) + "X";
+        QTest::newRow("wrong begin marker") << stringRecord("BOFFILX") + good.mid(11);
+        QTest::newRow("no begin marker") << QByteArray("garbage!garbage!garbage!");
+        QTest::newRow("negative size") << stringRecord("BOFFILE") + le32(-5) + le32(0) + stringRecord("EOFFILE");
+        QTest::newRow("size beyond the stream")
+            << stringRecord("BOFFILE") + le32(1000000) + le32(0) + "abc" + stringRecord("EOFFILE");
+        QTest::newRow("no stamp") << stringRecord("BOFFILE") + le32(0);
+        QTest::newRow("empty stream") << QByteArray();
+    }
+    void damagedFileRecordLeavesTheTargetUntouched() {
+        QFETCH(QByteArray, bytes);
+        const QString folder = path("damaged");
+        QDir(folder).removeRecursively();
+        const QString target = folder + "/picture.jpg";
+        writeBytes(target, "old content");
+        const QDateTime stamp(QDate(2020, 2, 2), QTime(2, 2, 2));
+        setModified(target, stamp);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QCOMPARE(failureOf([&] { StreamLoadFile(buffer, target); }), kLoadFileError);
+        QCOMPARE(readBytes(target), QByteArray("old content"));
+        QCOMPARE(QFileInfo(target).lastModified(), stamp);
+        QCOMPARE(filesUnder(folder), QStringList({"picture.jpg"}));
+    }
+
+    void fileRecordReplacesAnExistingTarget() {
+        const QString target = path("replace/picture.jpg");
+        writeBytes(target, "old content that is longer");
+        QByteArray bytes = fileRecord("new", 0x52CF528F);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        StreamLoadFile(buffer, target);
+        QCOMPARE(readBytes(target), QByteArray("new"));
+        QCOMPARE(QFileInfo(target).lastModified(), QDateTime(QDate(2021, 6, 15), QTime(10, 20, 30)));
+    }
+
+    // ---- Folder walker ----
+
+    void countListsEveryFileAndChangesNothing() {
+        const QString root = makeTree("count");
+        const QStringList before = filesUnder(root);
+        QStringList list;
+        TFolderTotals totals;
+        totals.List = &list;
+        HandleFolders(root + "/src", QString(), totals, HF_COUNT + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        list.sort();
+        QCOMPARE(list, QStringList({root + "/src/.hidden", root + "/src/a.txt", root + "/src/sub/b.txt",
+                                    root + "/src/sub/deep/c.txt"}));
+        QCOMPARE(totals.Files, 4);
+        QCOMPARE(totals.Folders, 3);  // sub, sub/deep, empty; the linked folder is not one
+        QCOMPARE(totals.Bytes, 14);
+        QCOMPARE(filesUnder(root), before);
+
+        TFolderTotals flat;
+        HandleFolders(root + "/src/", QString(), flat, HF_COUNT + HF_FILES);
+        QCOMPARE(flat.Files, 2);
+        QCOMPARE(flat.Folders, 0);
+        QCOMPARE(flat.Bytes, 5);
+
+        TFolderTotals folders;
+        HandleFolders(root + "/src", QString(), folders, HF_COUNT + HF_FOLDERS);
+        QCOMPARE(folders.Files, 0);
+        QCOMPARE(folders.Folders, 2);
+    }
+
+    void deleteEmptiesTheFolderAndNeverFollowsLinks() {
+        const QString root = makeTree("delete");
+        TFolderTotals totals;
+        HandleFolders(root + "/src", QString(), totals, HF_DELETE + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        QVERIFY(QFileInfo(root + "/src").isDir());
+        QCOMPARE(filesUnder(root + "/src"), QStringList());
+        QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+        QCOMPARE(totals.Folders, 3);
+        QCOMPARE(totals.Bytes, 14);
+    }
+
+    void deleteWithoutFilesLeavesFoldersThatHoldFiles() {
+        const QString root = makeTree("deletefolders");
+        TFolderTotals totals;
+        HandleFolders(root + "/src", QString(), totals, HF_DELETE + HF_FOLDERS);
+        QCOMPARE(filesUnder(root + "/src"), QStringList({".hidden", "a.txt", "linkdir", "sub", "sub/b.txt", "sub/deep",
+                                                         "sub/deep/c.txt", "sub/linkfile"}));
+        QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+    }
+
+    void copyCopiesTheTreeButNoLinks() {
+        const QString root = makeTree("copy");
+        writeBytes(root + "/dst/a.txt", "old and longer");
+        const QDateTime stamp(QDate(2018, 3, 4), QTime(5, 6, 8));
+        setModified(root + "/src/sub/b.txt", stamp);
+        TFolderTotals totals;
+        HandleFolders(root + "/src", root + "/dst", totals, HF_COPY + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        QCOMPARE(filesUnder(root + "/dst"),
+                 QStringList({".hidden", "a.txt", "empty", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
+        QCOMPARE(readBytes(root + "/dst/a.txt"), QByteArray("aaa"));
+        QCOMPARE(readBytes(root + "/dst/sub/deep/c.txt"), QByteArray("ccccc"));
+        QCOMPARE(QFileInfo(root + "/dst/sub/b.txt").lastModified(), stamp);
+        QCOMPARE(readBytes(root + "/src/a.txt"), QByteArray("aaa"));
+        QCOMPARE(totals.Files, 4);
+        QCOMPARE(totals.Folders, 3);
+
+        // Without recursion only the top level's files and folders are made.
+        TFolderTotals flat;
+        HandleFolders(root + "/src", root + "/flat", flat, HF_COPY + HF_FOLDERS + HF_FILES);
+        QCOMPARE(filesUnder(root + "/flat"), QStringList({".hidden", "a.txt", "empty", "sub"}));
+    }
+
+    void moveMovesTheTreeAndLeavesLinks() {
+        const QString root = makeTree("move");
+        TFolderTotals totals;
+        HandleFolders(root + "/src", root + "/dst", totals, HF_MOVE + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        QCOMPARE(filesUnder(root + "/dst"),
+                 QStringList({".hidden", "a.txt", "empty", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
+        // The links are skipped, so the folder holding one stays.
+        QCOMPARE(filesUnder(root + "/src"), QStringList({"linkdir", "sub", "sub/linkfile"}));
+        QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+    }
+
+    void failedCopyNamesBothFiles() {
+        const QString root = makeTree("copyfail");
+        QDir().mkpath(root + "/dst/a.txt");  // a folder where the file should go
+        TFolderTotals totals;
+        const QString error = failureOf(
+            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY + HF_FILES); });
+        QCOMPARE(error, QStringLiteral("Error in HandleFolders. CopyFile failed. Source: \"%1\", destination: \"%2\"")
+                            .arg(root + "/src/a.txt", root + "/dst/a.txt"));
+        // A link standing where a file would be moved is never written through.
+        QDir().mkpath(root + "/dst2");
+        QFile::link(root + "/outside/o.txt", root + "/dst2/b.txt");
+        const QString moveError = failureOf(
+            [&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE + HF_FILES); });
+        QCOMPARE(moveError,
+                 QStringLiteral("Error in HandleFolders. MoveFile failed. Source: \"%1\", destination: \"%2\"")
+                     .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
+        QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+    }
+
+    void refusedCalls_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("dest");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("failure");
+        const QString oneFlag = QStringLiteral(
+            "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE");
+        const QString equals = QStringLiteral("Error in HandleFolders. Source equals Dest");
+        QTest::newRow("copy and move") << "src" << "dst" << HF_COPY + HF_MOVE + HF_FILES << oneFlag;
+        QTest::newRow("delete and count") << "src" << "" << HF_DELETE + HF_COUNT << oneFlag;
+        QTest::newRow("no operation") << "src" << "dst" << HF_FILES + HF_FOLDERS << oneFlag;
+        QTest::newRow("copy onto itself") << "src" << "src/" << HF_COPY + HF_FILES << equals;
+        QTest::newRow("move onto itself") << "src/" << "src/sub/.." << HF_MOVE + HF_FILES << equals;
+        QTest::newRow("copy into itself") << "src" << "src/sub/new" << HF_COPY + HF_FILES
+                                          << "Error in HandleFolders. Dest is inside Source";
+        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << HF_COPY + HF_FILES
+                                                         << "Error in HandleFolders. Dest is inside Source";
+        QTest::newRow("no source") << "" << "dst" << HF_COUNT << "Error in HandleFolders. Source is empty";
+        QTest::newRow("count on itself") << "src" << "src" << HF_COUNT + HF_FILES << "";
+        QTest::newRow("delete on itself") << "src" << "src" << HF_DELETE << "";
+    }
+    void refusedCalls() {
+        QFETCH(QString, source);
+        QFETCH(QString, dest);
+        QFETCH(int, flags);
+        QFETCH(QString, failure);
+        const QString root = makeTree("refused");
+        QFile::link(root + "/src", root + "/linkback");
+        const QStringList before = filesUnder(root);
+        const auto abs = [&](const QString& p) { return p.isEmpty() ? p : root + "/" + p; };
+        TFolderTotals totals;
+        QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, flags); }), failure);
+        if (!failure.isEmpty()) QCOMPARE(filesUnder(root), before);
+    }
+
+    // ---- Small helpers ----
+
+    void wrappedLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("fits");  // the width is this text's width
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("comma and blank") << "Kantarell, Trattkantarell" << "Kantarell, Tratt" << "Kantarell,"
+                                         << "Trattkantarell";
+        QTest::newRow("comma fits, blank does not") << "Kantarell, Trattkantarell" << "Kantarell," << "Kantarell,"
+                                                    << "Trattkantarell";
+        QTest::newRow("blank") << "Stor svamp" << "Stor sv" << "Stor" << "svamp";
+        QTest::newRow("blank just past the width") << "Stor svamp" << "Stor" << "Stor" << "svamp";
+        QTest::newRow("last break wins") << "a b c dddd" << "a b c dd" << "a b c" << "dddd";
+        QTest::newRow("dash stays") << "Rödbrun-gul hatt" << "Rödbrun-g" << "Rödbrun-" << "gul hatt";
+        QTest::newRow("word wider than the width") << "Flugsvampsläktet" << "Flugs" << "Flugs" << "vampsläktet";
+        QTest::newRow("at least one character") << "Abc" << "" << "A" << "bc";
+        QTest::newRow("everything fits") << "Kort rad" << "Kort rad" << "Kort rad" << "";
+        QTest::newRow("line break") << "Rad ett\r\nRad två" << "Rad ett\r\nRad två" << "Rad ett" << "Rad två";
+        QTest::newRow("bare line feed") << "Rad ett\nRad två" << "Rad ett\nRad två" << "Rad ett" << "Rad två";
+        QTest::newRow("line break after the width") << "Rad ett\r\nRad två" << "Rad e" << "Rad" << "ett\r\nRad två";
+        QTest::newRow("empty") << "" << "" << "" << "";
+    }
+    void wrappedLines() {
+        QFETCH(QString, text);
+        QFETCH(QString, fits);
+        QFETCH(QString, line);
+        QFETCH(QString, rest);
+        QImage image(10, 10, QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
+        const QFontMetrics metrics = painter.fontMetrics();
+        QString remaining = text;
+        QString got;
+        GetWrappedLine(painter, metrics.horizontalAdvance(fits), remaining, got);
+        QCOMPARE(got, line);
+        QCOMPARE(remaining, rest);
+    }
+
+    void wrappingAParagraphKeepsEveryWord() {
+        const QString paragraph = QStringLiteral(
+            "Hatten är 5-12 cm bred, först välvd, sedan utbredd och ofta med en trubbig puckel; ytan är torr, "
+            "finfjällig och gulbrun-rödbrun.\r\nLukt och smak svag, mild. Förväxlingsarterna beskrivs nedan.");
+        const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 10));
+        for (const int width : {1, 30, 80, 200, 10000}) {
+            QString text = paragraph;
+            QStringList lines;
+            while (!text.isEmpty()) {
+                QString line;
+                const qsizetype before = text.size();
+                GetWrappedLine(metrics, width, text, line);
+                QVERIFY(text.size() < before);
+                QVERIFY(line.size() == 1 || metrics.horizontalAdvance(line) <= width);
+                lines.append(line);
+            }
+            const auto words = [](const QString& s) {
+                return QString(s).replace("\r\n", " ").split(QRegularExpression("[ ,\\-]+"), Qt::SkipEmptyParts);
+            };
+            QCOMPARE(words(lines.join(' ')).join(""), words(paragraph).join(""));
+        }
+    }
+
+    void timeTexts_data() {
+        QTest::addColumn<quint64>("ms");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << quint64(0) << "00:00:00";
+        QTest::newRow("h m s") << quint64(3723000) << "01:02:03";
+        QTest::newRow("below a second") << quint64(999) << "00:00:00";
+        QTest::newRow("a minute less a ms") << quint64(59999) << "00:00:59";
+        QTest::newRow("25 hours") << quint64(90000000) << "25:00:00";
+        QTest::newRow("largest tick") << quint64(4294967295u) << "1193:02:47";
+    }
+    void timeTexts() {
+        QFETCH(quint64, ms);
+        QFETCH(QString, text);
+        QCOMPARE(MsToTimeStr(ms), text);
+    }
+
+    void urlEncoding_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoded");
+        QTest::newRow("blank") << " " << "%20";
+        QTest::newRow("full stop") << "." << "%2E";
+        QTest::newRow("comma") << "," << "%2C";
+        QTest::newRow("at-sign") << "@" << "%40";
+        QTest::newRow("unreserved kept") << "Abc-xyz_09~" << "Abc-xyz_09~";
+        QTest::newRow("query cannot be changed") << "a&user=x#y?z" << "a%26user%3Dx%23y%3Fz";
+        QTest::newRow("plus and percent") << "+%" << "%2B%25";
+        QTest::newRow("Swedish letters as UTF-8") << "Blödsopp å" << "Bl%C3%B6dsopp%20%C3%A5";
+        QTest::newRow("line break") << "a\r\nb" << "a%0D%0Ab";
+        QTest::newRow("empty") << "" << "";
+    }
+    void urlEncoding() {
+        QFETCH(QString, text);
+        QFETCH(QString, encoded);
+        QCOMPARE(EncodeUrlChars(text), encoded);
+    }
+
+    void pictureFit_data() {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("keepAspect");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QSize>("target");
+        QTest::newRow("stretched") << QSize(200, 100) << 100 << false << 100 << QSize(100, 100);
+        QTest::newRow("wide source") << QSize(200, 100) << 100 << true << 100 << QSize(100, 50);
+        QTest::newRow("tall source") << QSize(100, 200) << 100 << true << 100 << QSize(50, 100);
+        QTest::newRow("same aspect") << QSize(40, 30) << 80 << true << 60 << QSize(80, 60);
+        QTest::newRow("half rounds to even, up") << QSize(3, 2) << 100 << true << 5 << QSize(8, 5);     // 7.5
+        QTest::newRow("half rounds to even, down") << QSize(3, 2) << 100 << true << 3 << QSize(4, 3);   // 4.5
+        QTest::newRow("user picture width") << QSize(640, 480) << 192 << true << 10000 << QSize(192, 144);
+        QTest::newRow("no source width") << QSize(0, 10) << 100 << true << 100 << QSize();
+        QTest::newRow("no source") << QSize() << 100 << false << 100 << QSize();
+        QTest::newRow("no target size") << QSize(10, 10) << 0 << false << 100 << QSize();
+    }
+    void pictureFit() {
+        QFETCH(QSize, source);
+        QFETCH(int, width);
+        QFETCH(bool, keepAspect);
+        QFETCH(int, height);
+        QFETCH(QSize, target);
+        QImage picture;
+        if (source.isValid() && !source.isEmpty()) {
+            picture = QImage(source, QImage::Format_RGB32);
+            picture.fill(QColor(200, 10, 10));
+        } else if (source.isValid()) {
+            picture = QImage(source, QImage::Format_RGB32);
+        }
+        QImage result(7, 7, QImage::Format_RGB32);
+        DrawPictureFit(picture, result, width, keepAspect, height);
+        if (!target.isValid()) {
+            QVERIFY(result.isNull());
+            return;
+        }
+        QCOMPARE(result.size(), target);
+        QCOMPARE(result.pixelColor(target.width() / 2, target.height() / 2), QColor(200, 10, 10));
+        QCOMPARE(result.pixelColor(target.width() - 1, target.height() - 1), QColor(200, 10, 10));
+    }
+
+    void versionInformationOfTheProgram() {
+        const QString program = QCoreApplication::applicationFilePath();
+        QCOMPARE(GetVersionInfoItem(program, 5), QStringLiteral(MYKO_VERSION));
+        QCOMPARE(GetVersionInfoItem(QString(), 5), QStringLiteral(MYKO_VERSION));
+        QCOMPARE(GetVersionInfoItem(program, 8), QStringLiteral("Mykotekshallen"));
+        QVERIFY(QDate::fromString(GetVersionInfoItem(program, 9), QStringLiteral("yyyy-MM-dd")).isValid());
+        QCOMPARE(GetVersionInfoItem(program, 10), QString());
+        QCOMPARE(GetVersionInfoItem(program, -1), QString());
+        // Another file carries no version information.
+        writeBytes(path("other.exe"), "MZ");
+        QCOMPARE(GetVersionInfoItem(path("other.exe"), 5), QString());
+        QCOMPARE(GetVersionInfoItem(path("other.exe"), 9), QString());
+        QCOMPARE(GetVersionInfoItem(path("missing.exe"), 5), QString());
+    }
+
+    void tabKeyStateFollowsTheKeyEvents() {
+        QWidget widget;
+        QVERIFY(!IsTabDown());
+        QTest::keyPress(&widget, Qt::Key_Tab);
+        QVERIFY(IsTabDown());
+        QTest::keyRelease(&widget, Qt::Key_Tab);
+        QVERIFY(!IsTabDown());
+        QTest::keyPress(&widget, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(IsTabDown());
+        QTest::keyRelease(&widget, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(!IsTabDown());
+    }
+
+    void textHelpers_data() {
+        QTest::addColumn<QString>("helper");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("slash added") << "trailing" << "Data/Db" << "Data/Db/";
+        QTest::newRow("slash kept") << "trailing" << "Data/Db/" << "Data/Db/";
+        QTest::newRow("backslash kept") << "trailing" << "Data\\Db\\" << "Data\\Db\\";
+        QTest::newRow("empty path") << "trailing" << "" << "/";
+        QTest::newRow("replace first only") << "replace" << "a-b-c" << "a+b-c";
+        QTest::newRow("replace absent") << "replace" << "abc" << "abc";
+        QTest::newRow("blanks everywhere") << "spaces" << " 1, 2 -3 " << "1,2-3";
+        QTest::newRow("integer") << "integer" << "-42" << "true";
+        QTest::newRow("integer with blanks") << "integer" << " 7 " << "true";
+        QTest::newRow("too large") << "integer" << "2147483648" << "false";
+        QTest::newRow("not integer") << "integer" << "4x" << "false";
+        QTest::newRow("empty not integer") << "integer" << "" << "false";
+    }
+    void textHelpers() {
+        QFETCH(QString, helper);
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        QString got;
+        if (helper == "trailing") got = AddTrailingBackslash(input);
+        else if (helper == "replace") got = ReplaceFirst(input, "-", "+");
+        else if (helper == "spaces") got = RemoveSpaces(input);
+        else got = IsIntegerStr(input) ? "true" : "false";
+        QCOMPARE(got, output);
+    }
+
+    void tokens_data() {
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("first separator") << "," << "a,b,c" << "a" << "b,c";
+        QTest::newRow("longer separator") << "||" << "a||b" << "a" << "b";
+        QTest::newRow("none") << "," << "abc" << "abc" << "";
+        QTest::newRow("leading") << "," << ",b" << "" << "b";
+        QTest::newRow("empty text") << "," << "" << "" << "";
+        QTest::newRow("empty separator") << "" << "abc" << "abc" << "";
+    }
+    void tokens() {
+        QFETCH(QString, separator);
+        QFETCH(QString, text);
+        QFETCH(QString, token);
+        QFETCH(QString, rest);
+        QString got = "old";
+        NextToken(separator, text, got);
+        QCOMPARE(got, token);
+        QCOMPARE(text, rest);
+    }
+};
+
+QTEST_MAIN(TestMyUtils)
+#include "tst_myutils.moc"
