@@ -331,6 +331,22 @@ private Q_SLOTS:
         QCOMPARE(events, 2);
     }
 
+    // A faulty selection ends the load; the table is usable again afterwards.
+    void failingSelectionEndsTheLoadCleanly() {
+        WriteTable(m_path, {"K1=Ett", "K2=Två"});
+        TExtClientDataSet table(nullptr, QStringLiteral("cdsTest"));
+        table.SetFilename(m_path);
+        table.SetWorkMode(TCDSWorkMode::wmMemSave);
+        table.Sel() << QStringLiteral("Str(Saknas = \"x\")");
+        QVERIFY(ExceptionText([&] { table.LoadData(); }) != QStringLiteral("<no exception>"));
+        QVERIFY(!table.Loading());
+        QVERIFY(!table.ControlsDisabled());
+        QVERIFY(!table.InternalDataSet()->Active());
+        table.Sel().clear();
+        table.LoadData();
+        QCOMPARE(table.RecordCount(), 2);
+    }
+
     void deleteWritesThroughAfterTheCascade() {
         WriteTable(m_path, {"K1=Ett", "K2=Två"});
         auto table = LoadedTable(m_path);
