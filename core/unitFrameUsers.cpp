@@ -12,16 +12,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
+#include "core/MyUtils.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
@@ -37,21 +36,10 @@ const QString kPictureFilter = QStringLiteral("Bildfiler (*.bmp *.jpg);;Alla fil
 constexpr int kPictureWidth = 192;
 constexpr int kPictureHeight = 240;
 
-// The target is Width x Height; with KeepAspect the side that would distort is reduced, and
-// the source is drawn stretched into the whole target.
-QImage DrawPictureFit(const QImage& source, int width, bool keepAspect, int height) {
-    if (keepAspect && !source.isNull() && width > 0 && height > 0) {
-        const double sw = source.width(), sh = source.height();
-        if (double(width) / height >= sw / sh)
-            width = int(std::nearbyint(height * sw / sh));
-        else
-            height = int(std::nearbyint(width * sh / sw));
-    }
-    QImage target(qMax(1, width), qMax(1, height), QImage::Format_RGB32);
-    target.fill(Qt::white);
-    QPainter painter(&target);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!source.isNull()) painter.drawImage(target.rect(), source);
+// The user picture: 192 pixels wide at most, the source's proportions kept.
+QImage FitUserPicture(const QImage& source) {
+    QImage target;
+    DrawPictureFit(source, target, kPictureWidth, true, kPictureHeight);
     return target;
 }
 
@@ -502,7 +490,7 @@ void TframeUsers::btnPicFromFileClick() {
     QImage source;
     if (!source.load(file))
         throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas som bild").arg(QDir::toNativeSeparators(file)));
-    SetPicture(DrawPictureFit(source, kPictureWidth, true, kPictureHeight));
+    SetPicture(FitUserPicture(source));
     m_pictureChanged = true;
     m_pictureRemoved = false;
     m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
@@ -513,7 +501,7 @@ void TframeUsers::btnPicFromClipboardClick() {
     if (!Editing() || !ClipboardHasPicture()) return;
     const QImage source = QGuiApplication::clipboard()->image();
     if (source.isNull()) return;
-    SetPicture(DrawPictureFit(source, kPictureWidth, true, kPictureHeight));
+    SetPicture(FitUserPicture(source));
     m_pictureChanged = true;
     m_pictureRemoved = false;
     m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);

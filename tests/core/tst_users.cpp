@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "ScreenTestHost.h"
+#include "support/TestSupport.h"
 #include "UserTestSupport.h"
 #include "core/unitFrameUsers.h"
 #include "platform/Exception.h"
@@ -111,6 +112,11 @@ void TestUsers::screen_registeredAsUserScreen() {
     QCOMPARE(f.Frame()->Mode(), TframeUsers::TUsersMode::UserManagement);
     QVERIFY(f.Frame()->pagesUsers->currentWidget() == f.Frame()->tabsUserlist);
     QCOMPARE(ScreenHost()->CurrentScreen(), static_cast<TFRMainScreen*>(f.screen));
+    f.window->resize(1000, 600);
+    f.Choose(f.bertil);
+    f.Frame()->btnEditUserClick();
+    f.window->grab().save(testsupport::ArtefactDir() + "/users_screen.png");
+    f.Frame()->btnCancelClick();
 }
 
 void TestUsers::mainWindow_createsUserScreenInItsSlot() {
