@@ -243,6 +243,10 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     QCOMPARE(f.Users()->FieldByName("ContactUKey")->AsString(), contact);
     QCOMPARE(f.FileValue(file, contact, "UserName").toString(), QString("Bertil Blek"));
     QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil Blek"}));
+    // The user is the contact's one use, however often the mirror is written.
+    QCOMPARE(f.FileValue(file, contact, "RefCount").toInt(), 1);
+    LocateUKey(f.Contacts(), contact);
+    QCOMPARE(f.Contacts()->FieldByName("RefCount")->AsInteger(), 1);
 }
 
 void TestUsers::reselect_keepsLoggedInUser() {
@@ -475,6 +479,7 @@ void TestUsers::delete_confirmedAndClearsContactLink() {
         QVERIFY(f.FileValue(f.ContactsFile(), contact, "UserUKey").toString().isEmpty());
         QVERIFY(LocateUKey(f.Contacts(), contact));
         QVERIFY(f.Contacts()->FieldByName("UserUKey")->AsString().isEmpty());
+        QCOMPARE(f.FileValue(f.ContactsFile(), contact, "RefCount").toInt(), 0);
     } else {
         QCOMPARE(f.Users()->RecordCount(), 2);
         QCOMPARE(f.FileValue(f.ContactsFile(), contact, "UserUKey").toString(), f.bertil);
