@@ -725,8 +725,13 @@ void TframeUsers::btnSaveClick() {
     editRepeatPassword->clear();
 
     if (m_mode == TUsersMode::UserManagement) {
+        // The record is stored: whatever the re-selection says, the frame leaves its edit.
         LocateUKey(m_users, userKey);
-        SelectCurrentUser(LoggedInUserKey());
+        try {
+            SelectCurrentUser(LoggedInUserKey());
+        } catch (const Exception& e) {
+            if (failure.isEmpty()) failure = e.Message();
+        }
         FillUserList();
         if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);
         UpdateFrame();
