@@ -70,8 +70,16 @@ protected:
     void DoBeforeClose() override;
     void DoBeforeDelete() override;
     void DoBeforePost() override;
+    // Also taken over: the deletion of the internal record happens after the visible one,
+    // the key of an edited record is remembered, and LoadData keeps these events quiet.
+    void DoAfterDelete() override;
+    void DoBeforeEdit() override;
+    void DoBeforeInsert() override;
+    void DoAfterScroll() override;
 
 private:
+    // In wmMemSave, closes the internal table after a use unless it holds unsaved changes.
+    void ReleaseInternal();
     struct Impl;
     std::unique_ptr<Impl> d;
 };
@@ -87,3 +95,10 @@ bool LocateUKey(TClientDataSet* dataSet, const QString& ukey);
 void EditUKey(TClientDataSet* dataSet, const QString& ukey, bool disableControls);
 QString GetMasterUKey(TClientDataSet* dataSet);
 QString GetCreatedBy(TClientDataSet* dataSet);
+
+// The random part of new keys comes from a generator seeded once from the clock. A test may
+// put its own source in (its value is taken modulo 26^4); an empty function restores the
+// built-in generator.
+void SetUKeyRandomSource(std::function<quint32()> source);
+// A value in 0..456,975 from the current source.
+quint32 DrawUKeyRandom();

@@ -213,6 +213,8 @@ protected:
 private:
     friend class TField;
     friend class TDataSource;
+    friend class TMasterLink;
+    friend struct TClientDataSetStore;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -1,0 +1,399 @@
+#include "core/ExtClientDataSet.h"
+
+#include <algorithm>
+
+#include "core/SelLanguage.h"
+
+namespace {
+
+const QString kUKey = QStringLiteral("UKey");
+
+// The selection language reads the internal table's current record through this view.
+class InternalRecord final : public TSelRecord {
+public:
+    explicit InternalRecord(TClientDataSet* dataSet) : m_dataSet(dataSet) {}
+    int FieldIndex(const QString& name) const override {
+        const TField* field = m_dataSet->FindField(name);
+        return field ? field->Index() : -1;
+    }
+    TFieldType FieldType(int index) const override { return m_dataSet->Fields(index)->DataType(); }
+    QVariant FieldValue(int index) const override { return m_dataSet->Fields(index)->Value(); }
+
+private:
+    TClientDataSet* m_dataSet;
+};
+
+// Copies the current record's values by position; both tables have the same field list.
+void CopyValues(const TClientDataSet* from, TClientDataSet* to) {
+    const int count = std::min(from->FieldCount(), to->FieldCount());
+    for (int i = 0; i < count; ++i) {
+        const QVariant value = from->Fields(i)->Value();
+        TField* target = to->Fields(i);
+        if (value.isNull())
+            target->Clear();
+        else
+            target->SetValue(value);
+    }
+}
+
+QString KeyOf(const TClientDataSet* dataSet) {
+    const TField* field = dataSet->FindField(kUKey);
+    return field ? field->AsString() : QString();
+}
+
+}  // namespace
+
+struct TExtClientDataSet::Impl {
+    std::unique_ptr<TClientDataSet> internal;
+    bool autoSave = true;
+    QString datasetId;
+    TCDSWorkMode workMode = TCDSWorkMode::wmTimeSave;
+    QStringList lockRelations;
+    QStringList sel;
+    QString filename;
+    bool loading = false;
+
+    // Bookkeeping between the before and after hooks of one post or delete.
+    QString drawnKey;  // the key this table drew for the record being inserted
+    QString editKey;   // the key the record had when its edit began
+    bool postWasInsert = false;
+    bool postKeyIsDrawn = false;
+    QString postKey;
+    bool deletePending = false;
+    QString deleteKey;
+};
+
+TExtClientDataSet::TExtClientDataSet(QObject* owner, const QString& name)
+    : TClientDataSet(owner, name), d(std::make_unique<Impl>()) {
+    d->internal = std::make_unique<TClientDataSet>();
+}
+
+TExtClientDataSet::~TExtClientDataSet() {
+    if (d->internal && d->internal->Active()) d->internal->Close();
+    d->internal.reset();
+}
+
+// ---- Properties ----
+
+bool TExtClientDataSet::AutoSave() const { return d->autoSave; }
+
+void TExtClientDataSet::SetAutoSave(bool on) {
+    const bool was = d->autoSave;
+    d->autoSave = on;
+    // The changes collected while saving was off go to the file in one commit.
+    if (on && !was && d->internal && d->internal->Active()) d->internal->SaveToFile();
+}
+
+QString TExtClientDataSet::DatasetId() const { return d->datasetId; }
+void TExtClientDataSet::SetDatasetId(const QString& id) { d->datasetId = id; }
+
+TCDSWorkMode TExtClientDataSet::WorkMode() const { return d->workMode; }
+
+void TExtClientDataSet::SetWorkMode(TCDSWorkMode mode) {
+    d->workMode = mode;
+    ReleaseInternal();
+}
+
+QStringList& TExtClientDataSet::LockRelations() { return d->lockRelations; }
+const QStringList& TExtClientDataSet::LockRelations() const { return d->lockRelations; }
+QStringList& TExtClientDataSet::Sel() { return d->sel; }
+const QStringList& TExtClientDataSet::Sel() const { return d->sel; }
+void TExtClientDataSet::SetSel(const QStringList& lines) { d->sel = lines; }
+
+QString TExtClientDataSet::Filename() const { return d->filename; }
+
+void TExtClientDataSet::SetFilename(const QString& fileName) {
+    if (fileName == d->filename) return;
+    // The records in memory belong to the old file; the next use opens the new one.
+    if (d->internal && d->internal->Active()) d->internal->Close();
+    d->filename = fileName;
+    if (d->internal) d->internal->SetFileName(fileName);
+}
+
+bool TExtClientDataSet::Loading() const { return d->loading; }
+
+// ---- The internal table ----
+
+TClientDataSet* TExtClientDataSet::InternalDataSet() {
+    if (!d->internal) {
+        d->internal = std::make_unique<TClientDataSet>();
+        d->internal->SetFileName(d->filename);
+    }
+    return d->internal.get();
+}
+
+void TExtClientDataSet::OpenInternal() {
+    TClientDataSet* internal = InternalDataSet();
+    if (internal->Active()) return;
+    if (d->filename.isEmpty()) throw Exception(QStringLiteral("Dataset has no filename"));
+    internal->SetFileName(d->filename);
+    internal->Open();
+    internal->SetLogChanges(false);
+}
+
+void TExtClientDataSet::CloseInternal() {
+    if (d->internal && d->internal->Active()) d->internal->Close();
+}
+
+void TExtClientDataSet::ReleaseInternal() {
+    // Closing drops what the file has not got yet, so a table holding unsaved changes
+    // (saving off, or a save that failed) stays open until a save has written them.
+    if (d->workMode != TCDSWorkMode::wmMemSave) return;
+    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges()) d->internal->Close();
+}
+
+// ---- Keys ----
+
+QString TExtClientDataSet::NewUKey() const {
+    auto* self = const_cast<TExtClientDataSet*>(this);
+    const QString prefix = d->datasetId + MakeTimeCode(11);
+
+    // Every record of the file is in the internal table; open it for the check if need be.
+    TClientDataSet* internal = self->InternalDataSet();
+    bool openedHere = false;
+    if (!internal->Active() && !d->filename.isEmpty()) {
+        try {
+            self->OpenInternal();
+            openedHere = true;
+        } catch (const Exception&) {
+            // The post that follows reports the file's problem.
+        }
+    }
+    const bool checkInternal = internal->Active() && internal->FindField(kUKey) != nullptr;
+    const bool checkVisible = Active() && FindField(kUKey) != nullptr;
+    auto taken = [&](const QString& key) {
+        return (checkInternal && internal->FindRecordIndex(kUKey, key) >= 0) ||
+               (checkVisible && FindRecordIndex(kUKey, key) >= 0);
+    };
+
+    constexpr quint32 kRange = 456'976;
+    constexpr int kRandomTries = 32;
+    quint32 value = DrawUKeyRandom();
+    QString key = prefix + LettersFromNumber(4, value);
+    // A few fresh draws, then a walk through the remaining values, so the loop always ends.
+    for (quint32 attempt = 1; taken(key); ++attempt) {
+        if (attempt >= kRandomTries + kRange) {
+            if (openedHere) self->ReleaseInternal();
+            throw Exception(QStringLiteral("No free UKey"));
+        }
+        value = attempt < kRandomTries ? DrawUKeyRandom() : (value + 1) % kRange;
+        key = prefix + LettersFromNumber(4, value);
+    }
+    if (openedHere) self->ReleaseInternal();
+    return key;
+}
+
+// ---- Loading ----
+
+void TExtClientDataSet::LoadData() {
+    DisableControls();
+    d->loading = true;
+    struct Finish {
+        TExtClientDataSet* table;
+        ~Finish() {
+            table->EnableControls();
+            table->d->loading = false;
+            table->ReleaseInternal();
+        }
+    } finish{this};
+
+    Close();
+    OpenInternal();
+    TClientDataSet* internal = d->internal.get();
+    SetFieldDefs(internal->FieldDefs());
+    CreateDataSet();
+
+    const TSelExpression selection(d->sel);
+    const bool all = selection.IsEmpty();
+    const InternalRecord record(internal);
+    internal->First();
+    while (!internal->Eof()) {
+        if (all || selection.Match(record)) CopyRecord();
+        if (AfterICDSScroll) AfterICDSScroll(this);
+        internal->Next();
+    }
+    First();
+}
+
+void TExtClientDataSet::CopyRecord() {
+    if (!d->internal || !d->internal->Active())
+        throw Exception(QStringLiteral("Error in CopyRecord. Internal dataset is not active"));
+    if (!Active()) throw Exception(QStringLiteral("Error in CopyRecord. Dataset is not active"));
+
+    const bool hadNoTimestamp = NoTimestamp;
+    NoTimestamp = true;
+    DisableControls();
+    struct Finish {
+        TExtClientDataSet* table;
+        bool noTimestamp;
+        ~Finish() {
+            table->NoTimestamp = noTimestamp;
+            if (table->State() != TDataSetState::dsBrowse) table->Cancel();
+            table->EnableControls();
+        }
+    } finish{this, hadNoTimestamp};
+
+    Append();
+    CopyValues(d->internal.get(), this);
+    Post();
+}
+
+// ---- Hooks ----
+
+void TExtClientDataSet::DoBeforeInsert() {
+    if (d->loading) return;
+    TClientDataSet::DoBeforeInsert();
+}
+
+void TExtClientDataSet::DoAfterInsert() {
+    if (d->loading) return;
+    d->drawnKey.clear();
+    if (TField* field = FindField(kUKey)) {
+        QString key;
+        try {
+            key = NewUKey();
+        } catch (...) {
+            // No record without a key: the insert does not happen.
+            Cancel();
+            throw;
+        }
+        field->SetAsString(key);
+        d->drawnKey = field->AsString();
+    }
+    TClientDataSet::DoAfterInsert();
+}
+
+void TExtClientDataSet::DoAfterOpen() {
+    SetLogChanges(false);
+    TClientDataSet::DoAfterOpen();
+}
+
+void TExtClientDataSet::DoBeforeEdit() {
+    if (d->loading) return;
+    d->editKey = KeyOf(this);
+    TClientDataSet::DoBeforeEdit();
+}
+
+void TExtClientDataSet::DoBeforePost() {
+    if (d->loading) return;
+    d->postWasInsert = State() == TDataSetState::dsInsert;
+    const QString key = KeyOf(this);
+    // A key this table drew is new to the file; a key put in by the caller names its record.
+    d->postKeyIsDrawn = d->postWasInsert && !d->drawnKey.isEmpty() && key == d->drawnKey;
+    d->postKey = d->postWasInsert ? key : d->editKey;
+    if (!NoTimestamp) {
+        if (TField* stamp = FindField(QStringLiteral("Timestamp"))) stamp->SetAsString(MakeTimeCode(15));
+    }
+    TClientDataSet::DoBeforePost();
+    // A file that cannot be opened stops the post before the visible table takes it.
+    OpenInternal();
+}
+
+void TExtClientDataSet::DoAfterPost() {
+    if (d->loading) return;
+    const bool appendOnly = d->postWasInsert && d->postKeyIsDrawn;
+    const QString key = d->postKey;
+    d->postWasInsert = d->postKeyIsDrawn = false;
+    d->drawnKey.clear();
+
+    TClientDataSet* internal = InternalDataSet();
+    try {
+        OpenInternal();
+        const bool found = !appendOnly && internal->FindField(kUKey) != nullptr && LocateUKey(internal, key);
+        if (found)
+            internal->Edit();
+        else
+            internal->Append();
+        CopyValues(this, internal);
+        internal->Post();
+        if (d->autoSave) internal->SaveToFile();
+    } catch (...) {
+        if (internal->Active() && internal->State() != TDataSetState::dsBrowse) internal->Cancel();
+        ReleaseInternal();
+        throw;
+    }
+    ReleaseInternal();
+    TClientDataSet::DoAfterPost();
+}
+
+void TExtClientDataSet::DoBeforeDelete() {
+    d->deletePending = false;
+    OpenInternal();
+    const QString key = KeyOf(this);
+    TClientDataSet* internal = d->internal.get();
+    if (internal->FindField(kUKey) == nullptr || !LocateUKey(internal, key)) {
+        ReleaseInternal();
+        throw Exception(QStringLiteral("UKey not found in DoBeforeDelete"));
+    }
+    // The cascades run first: when one fails, the record stays in the table and its file.
+    try {
+        TClientDataSet::DoBeforeDelete();
+    } catch (...) {
+        ReleaseInternal();
+        throw;
+    }
+    d->deleteKey = key;
+    d->deletePending = true;
+}
+
+void TExtClientDataSet::DoAfterDelete() {
+    if (d->deletePending) {
+        d->deletePending = false;
+        TClientDataSet* internal = InternalDataSet();
+        try {
+            OpenInternal();
+            if (internal->FindField(kUKey) != nullptr && LocateUKey(internal, d->deleteKey)) internal->Delete();
+            if (d->autoSave) internal->SaveToFile();
+        } catch (...) {
+            ReleaseInternal();
+            throw;
+        }
+        ReleaseInternal();
+    }
+    TClientDataSet::DoAfterDelete();
+}
+
+void TExtClientDataSet::DoAfterScroll() {
+    if (d->loading) return;
+    TClientDataSet::DoAfterScroll();
+}
+
+void TExtClientDataSet::DoBeforeClose() {
+    // Back to the file on the next use; unsaved changes keep the records in memory.
+    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges()) d->internal->Close();
+    TClientDataSet::DoBeforeClose();
+}
+
+// ---- Static helpers ----
+
+QString TExtClientDataSet::GetDataFileName(const QObject* component) {
+    const QString name = component ? component->objectName() : QString();
+    const QString base = name.mid(3);
+    // The name becomes part of a path: plain names only.
+    const bool plain = !base.isEmpty() && std::all_of(base.begin(), base.end(), [](QChar c) {
+        return c.isLetterOrNumber() || c == u'_';
+    });
+    if (!plain) throw Exception(QStringLiteral("Invalid table name \"%1\"").arg(name));
+    return base + QStringLiteral(".dat");
+}
+
+void TExtClientDataSet::CopyRecordTo(TClientDataSet* source, TClientDataSet* dest, bool asNew) {
+    if (asNew) {
+        dest->Append();
+    } else {
+        try {
+            EditUKey(dest, GetUKey(source), true);
+        } catch (const Exception&) {
+            dest->Append();
+        }
+    }
+    try {
+        const int count = std::min(source->FieldCount(), dest->FieldCount());
+        for (int i = 0; i < count; ++i) dest->Fields(i)->SetAsString(source->Fields(i)->AsString());
+        dest->Post();
+    } catch (...) {
+        // No half-copied record is left behind in edit or insert state.
+        if (dest->State() != TDataSetState::dsBrowse) dest->Cancel();
+        throw;
+    }
+}

@@ -1,0 +1,1444 @@
+#include "platform/ClientDataSet.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "platform/TableFile.h"
+
+namespace {
+
+// One record: its internal id (the file's row id) and one value per field.
+struct Rec {
+    qint64 id = 0;
+    QVector<QVariant> v;
+};
+
+// ---- Value conversion ----
+
+QString RawText(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QDate: return FieldValueText(value, TFieldType::ftDate);
+    case QMetaType::QDateTime: return FieldValueText(value, TFieldType::ftDateTime);
+    case QMetaType::Bool: return FieldValueText(value, TFieldType::ftBoolean);
+    case QMetaType::Double:
+    case QMetaType::Float: return FieldValueText(value, TFieldType::ftFloat);
+    default: return value.toString();
+    }
+}
+
+bool IsNumber(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Double:
+    case QMetaType::Float: return true;
+    default: return false;
+    }
+}
+
+bool IsText(const QVariant& value) {
+    return value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray ||
+           value.typeId() == QMetaType::QChar;
+}
+
+[[noreturn]] void FailConvert(const QVariant& value, const char* what) {
+    throw Exception(QStringLiteral("'%1' is not a valid %2").arg(RawText(value), QLatin1String(what)));
+}
+
+QDateTime ParseDateTime(const QString& text) {
+    static const char* const forms[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss",
+                                        "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm"};
+    for (const char* form : forms) {
+        const QDateTime dt = QDateTime::fromString(text, QLatin1String(form));
+        if (dt.isValid()) return dt;
+    }
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid()) return date.startOfDay();
+    return QDateTime();
+}
+
+// Converts any value to the stored form of a field type; null stays null, an empty
+// text is null. Raises when the value does not convert.
+QVariant Convert(const QVariant& value, TFieldType type, int size) {
+    if (!value.isValid() || value.isNull()) return QVariant();
+    const bool text = IsText(value);
+    const QString trimmed = text ? value.toString().trimmed() : QString();
+    switch (type) {
+    case TFieldType::ftString: {
+        QString s = text ? value.toString() : RawText(value);
+        if (size > 0 && s.size() > size) s.truncate(size);
+        if (s.isEmpty()) return QVariant();
+        return s;
+    }
+    case TFieldType::ftInteger: {
+        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
+        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
+            const double r = std::nearbyint(value.toDouble());
+            if (!std::isfinite(r) || r < double(std::numeric_limits<int>::min()) ||
+                r > double(std::numeric_limits<int>::max()))
+                FailConvert(value, "integer value");
+            return QVariant(int(r));
+        }
+        if (IsNumber(value)) {
+            bool ok = false;
+            const qlonglong n = value.toLongLong(&ok);
+            if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+                FailConvert(value, "integer value");
+            return QVariant(int(n));
+        }
+        if (text) {
+            if (trimmed.isEmpty()) return QVariant();
+            bool ok = false;
+            const int n = trimmed.toInt(&ok, 10);
+            if (!ok) FailConvert(value, "integer value");
+            return QVariant(n);
+        }
+        FailConvert(value, "integer value");
+    }
+    case TFieldType::ftFloat: {
+        double f = 0;
+        if (value.typeId() == QMetaType::Bool) {
+            f = value.toBool() ? 1 : 0;
+        } else if (IsNumber(value)) {
+            f = value.toDouble();
+        } else if (text) {
+            if (trimmed.isEmpty()) return QVariant();
+            bool ok = false;
+            f = QLocale::c().toDouble(trimmed, &ok);
+            if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.')))
+                f = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
+            if (!ok) FailConvert(value, "floating point value");
+        } else {
+            FailConvert(value, "floating point value");
+        }
+        if (std::isnan(f)) FailConvert(value, "floating point value");
+        return QVariant(f);
+    }
+    case TFieldType::ftBoolean: {
+        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool());
+        if (IsNumber(value)) return QVariant(value.toDouble() != 0);
+        if (text) {
+            if (trimmed.isEmpty()) return QVariant();
+            const QString t = trimmed.toLower();
+            if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") ||
+                t == QLatin1String("y") || t == QLatin1String("1"))
+                return QVariant(true);
+            if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") ||
+                t == QLatin1String("n") || t == QLatin1String("0"))
+                return QVariant(false);
+        }
+        FailConvert(value, "boolean value");
+    }
+    case TFieldType::ftDate: {
+        if (value.typeId() == QMetaType::QDate) {
+            const QDate d = value.toDate();
+            return d.isValid() ? QVariant(d) : QVariant();
+        }
+        if (value.typeId() == QMetaType::QDateTime) {
+            const QDateTime dt = value.toDateTime();
+            return dt.isValid() ? QVariant(dt.date()) : QVariant();
+        }
+        if (text) {
+            if (trimmed.isEmpty()) return QVariant();
+            QDate d = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
+            if (!d.isValid()) d = ParseDateTime(trimmed).date();
+            if (d.isValid()) return QVariant(d);
+        }
+        FailConvert(value, "date");
+    }
+    case TFieldType::ftDateTime: {
+        if (value.typeId() == QMetaType::QDateTime) {
+            const QDateTime dt = value.toDateTime();
+            return dt.isValid() ? QVariant(dt.toLocalTime()) : QVariant();
+        }
+        if (value.typeId() == QMetaType::QDate) {
+            const QDate d = value.toDate();
+            return d.isValid() ? QVariant(d.startOfDay()) : QVariant();
+        }
+        if (text) {
+            if (trimmed.isEmpty()) return QVariant();
+            const QDateTime dt = ParseDateTime(trimmed);
+            if (dt.isValid()) return QVariant(dt);
+        }
+        FailConvert(value, "date and time");
+    }
+    case TFieldType::ftUnknown: break;
+    }
+    return value;
+}
+
+// ---- Ordering ----
+
+// Primary weight of a character in Swedish alphabetical order: case and accents are
+// ignored except that Å, Ä and Ö are letters of their own after Z.
+quint32 Weight(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 128) {
+        if (u >= 'a' && u <= 'z') return 0x20000 + 2 * (u - 'a');
+        if (u >= 'A' && u <= 'Z') return 0x20000 + 2 * (u - 'A');
+        if (u >= '0' && u <= '9') return 0x10000 + (u - '0');
+        return u;
+    }
+    switch (u) {
+    case u'å': case u'Å': return 0x20000 + 2 * 26;
+    case u'ä': case u'Ä': case u'æ': case u'Æ': return 0x20000 + 2 * 27;
+    case u'ö': case u'Ö': case u'ø': case u'Ø': return 0x20000 + 2 * 28;
+    case u'ü': case u'Ü': return 0x20000 + 2 * ('y' - 'a');
+    case u'ß': return 0x20000 + 2 * ('s' - 'a') + 1;
+    default: break;
+    }
+    if (c.isLetter()) {
+        const QString dec = c.decomposition();
+        if (!dec.isEmpty() && dec.at(0).unicode() < 128 && dec.at(0).isLetter()) return Weight(dec.at(0));
+        return 0x30000 + u;
+    }
+    if (c.isDigit()) return 0x10000 + quint32(c.digitValue());
+    return u;
+}
+
+int CompareText(const QString& a, const QString& b) {
+    const int n = int(std::min(a.size(), b.size()));
+    const QChar* pa = a.constData();
+    const QChar* pb = b.constData();
+    for (int i = 0; i < n; ++i) {
+        if (pa[i] == pb[i]) continue;
+        const quint32 wa = Weight(pa[i]);
+        const quint32 wb = Weight(pb[i]);
+        if (wa != wb) return wa < wb ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+template <typename T>
+int Cmp(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Empty values come first.
+int CompareValues(const QVariant& a, const QVariant& b, TFieldType type) {
+    const bool na = a.isNull();
+    const bool nb = b.isNull();
+    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+    switch (type) {
+    case TFieldType::ftString: return CompareText(a.toString(), b.toString());
+    case TFieldType::ftInteger: return Cmp(a.toInt(), b.toInt());
+    case TFieldType::ftBoolean: return Cmp(int(a.toBool()), int(b.toBool()));
+    case TFieldType::ftFloat: return Cmp(a.toDouble(), b.toDouble());
+    case TFieldType::ftDate: return Cmp(a.toDate(), b.toDate());
+    case TFieldType::ftDateTime: return Cmp(a.toDateTime(), b.toDateTime());
+    case TFieldType::ftUnknown: break;
+    }
+    return 0;
+}
+
+bool ValuesEqual(const QVariant& a, const QVariant& b, TFieldType type) {
+    const bool na = a.isNull();
+    const bool nb = b.isNull();
+    if (na || nb) return na == nb;
+    switch (type) {
+    case TFieldType::ftString: return a.toString() == b.toString();
+    case TFieldType::ftInteger: return a.toInt() == b.toInt();
+    case TFieldType::ftBoolean: return a.toBool() == b.toBool();
+    case TFieldType::ftFloat: return a.toDouble() == b.toDouble();
+    case TFieldType::ftDate: return a.toDate() == b.toDate();
+    case TFieldType::ftDateTime: return a.toDateTime() == b.toDateTime();
+    case TFieldType::ftUnknown: break;
+    }
+    return a == b;
+}
+
+// The exact key of a non-empty value for the hash indexes.
+QString KeyText(const QVariant& value, TFieldType type) {
+    if (type == TFieldType::ftString) return value.toString();
+    if (type == TFieldType::ftDateTime) return TableFile::DateTimeText(value.toDateTime());
+    return FieldValueText(value, type);
+}
+
+QStringList SplitNames(const QString& list) {
+    QStringList out;
+    for (const QString& part : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = part.trimmed();
+        if (!name.isEmpty()) out << name;
+    }
+    return out;
+}
+
+QString AbsolutePath(const QString& fileName) { return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()); }
+
+const QString& EmptyString() {
+    static const QString empty;
+    return empty;
+}
+
+}  // namespace
+
+// ---- The shared records ----
+
+struct TClientDataSetStore {
+    TFieldDefs defs;
+    std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
+    qint64 nextId = 1;
+    // Hash indexes by field: exact key text -> records.
+    QHash<int, QHash<QString, QList<Rec*>>> hashes;
+    QList<TClientDataSet::Impl*> views;
+    // The bound file and the changes it has not yet got.
+    bool bound = false;
+    QString boundFile;
+    qint64 generation = 0;
+    QSet<qint64> inserted, changed, deleted;
+    bool dirty = false;
+
+    Rec* FindById(qint64 id) const {
+        auto it = std::lower_bound(recs.begin(), recs.end(), id,
+                                   [](const std::unique_ptr<Rec>& r, qint64 key) { return r->id < key; });
+        return it != recs.end() && (*it)->id == id ? it->get() : nullptr;
+    }
+    void EnsureHash(int field) {
+        if (hashes.contains(field)) return;
+        auto& h = hashes[field];
+        const TFieldType type = defs.at(field).DataType;
+        for (const auto& r : recs)
+            if (!r->v.at(field).isNull()) h[KeyText(r->v.at(field), type)].append(r.get());
+    }
+    void HashAdd(Rec* r) {
+        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
+            const QVariant& v = r->v.at(it.key());
+            if (!v.isNull()) (*it)[KeyText(v, defs.at(it.key()).DataType)].append(r);
+        }
+    }
+    void HashRemove(Rec* r) {
+        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
+            const QVariant& v = r->v.at(it.key());
+            if (v.isNull()) continue;
+            auto bucket = it->find(KeyText(v, defs.at(it.key()).DataType));
+            if (bucket == it->end()) continue;
+            bucket->removeOne(r);
+            if (bucket->isEmpty()) it->erase(bucket);
+        }
+    }
+    void ClearTracking() {
+        inserted.clear();
+        changed.clear();
+        deleted.clear();
+        dirty = false;
+    }
+};
+
+// ---- The dataset's own state ----
+
+class TMasterLink : public TDataLink {
+public:
+    explicit TMasterLink(TClientDataSet::Impl* owner) : m_owner(owner) {}
+    void RecordChanged(TField* field) override;
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void EditingChanged() override;
+
+private:
+    TClientDataSet::Impl* m_owner;
+};
+
+struct TClientDataSet::Impl {
+    struct IndexDef {
+        QString name, fields, descFields;
+    };
+    struct KeyPart {
+        int field;
+        bool desc;
+        TFieldType type;
+    };
+    enum class Note { Record, Active, DataSet, Editing, UpdateData };
+
+    explicit Impl(TClientDataSet* owner) : q(owner), masterLink(this) {}
+
+    TClientDataSet* q;
+    TFieldDefs fieldDefs;
+    TFieldDefs activeDefs;
+    QString fileName;
+    bool active = false;
+    TDataSetState state = TDataSetState::dsInactive;
+    bool readOnly = false;
+    bool logChanges = true;
+    std::shared_ptr<TClientDataSetStore> store;
+    std::vector<std::unique_ptr<TField>> fields;
+    QHash<QString, int> fieldIndex;  // lower-case name -> position
+
+    std::vector<Rec*> view;
+    int cur = -1;
+    bool bof = true, eof = true;
+
+    QVector<QVariant> buf;
+    Rec* editRec = nullptr;
+    bool modified = false;
+    int savedCur = -1;
+    int pendingPos = -1;
+
+    QList<IndexDef> indexDefs;
+    QString indexName, indexFieldNames;
+    std::vector<KeyPart> order;
+
+    TDataSource* masterSource = nullptr;
+    QString masterFields = QStringLiteral("UKey");
+    QString linkField = QStringLiteral("MasterUKey");
+    TMasterLink masterLink;
+    int linkIdx = -1;
+    bool masterHasKey = false;
+    QString masterKey;
+    QVariant masterValue;
+
+    int disableCount = 0;
+    TDataSetState disableState = TDataSetState::dsInactive;
+    QList<TDataSource*> sources;
+    bool destroying = false;
+
+    // ---- helpers ----
+    bool Editing() const { return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert; }
+    Rec* CurRec() const { return cur >= 0 && cur < int(view.size()) ? view[cur] : nullptr; }
+    int FieldCount() const { return active ? int(activeDefs.size()) : 0; }
+
+    void CheckActive() const {
+        if (!active) throw Exception(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    }
+    void CheckCanModify() const {
+        CheckActive();
+        if (readOnly) throw Exception(QStringLiteral("Cannot modify a read-only dataset"));
+    }
+    int FieldIndexOf(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
+    int RequireField(const QString& name) const {
+        const int i = active ? FieldIndexOf(name) : -1;
+        if (i < 0) throw Exception(QStringLiteral("Field '%1' not found").arg(name));
+        return i;
+    }
+
+    void Notify(Note note, TField* field = nullptr) {
+        if (disableCount > 0 || destroying) return;
+        const QList<TDataSource*> list = sources;
+        for (TDataSource* s : list) {
+            if (!sources.contains(s)) continue;
+            switch (note) {
+            case Note::Record: s->NotifyRecordChanged(field); break;
+            case Note::Active: s->NotifyActiveChanged(); break;
+            case Note::DataSet: s->NotifyDataSetChanged(); break;
+            case Note::Editing: s->NotifyEditingChanged(); break;
+            case Note::UpdateData: s->NotifyUpdateData(); break;
+            }
+        }
+    }
+
+    // ---- order and filter ----
+    bool Less(const Rec* a, const Rec* b) const {
+        for (const KeyPart& k : order) {
+            int c = CompareValues(a->v.at(k.field), b->v.at(k.field), k.type);
+            if (k.desc) c = -c;
+            if (c != 0) return c < 0;
+        }
+        return a->id < b->id;
+    }
+    bool Matches(const Rec* r) const {
+        if (!masterSource) return true;
+        if (linkIdx < 0 || !masterHasKey) return false;
+        const QVariant& v = r->v.at(linkIdx);
+        return !v.isNull() && KeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
+    }
+    int PosOf(const Rec* r) const {
+        auto it = std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
+        return it != view.end() && *it == r ? int(it - view.begin()) : -1;
+    }
+    int InsertPos(const Rec* r) const {
+        auto it = std::upper_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
+        return int(it - view.begin());
+    }
+
+    void ResolveOrder() {
+        order.clear();
+        QString fieldsList, descList;
+        if (!indexName.isEmpty()) {
+            const IndexDef* def = FindIndex(indexName);
+            if (!def) throw Exception(QStringLiteral("Index '%1' not found").arg(indexName));
+            fieldsList = def->fields;
+            descList = def->descFields;
+        } else {
+            fieldsList = indexFieldNames;
+        }
+        QSet<QString> desc;
+        for (const QString& n : SplitNames(descList)) desc.insert(n.toLower());
+        for (const QString& n : SplitNames(fieldsList)) {
+            const int i = RequireField(n);
+            order.push_back({i, desc.contains(n.toLower()), activeDefs.at(i).DataType});
+        }
+    }
+    const IndexDef* FindIndex(const QString& name) const {
+        for (const IndexDef& d : indexDefs)
+            if (d.name.compare(name, Qt::CaseInsensitive) == 0) return &d;
+        return nullptr;
+    }
+
+    // Reads the master's current link value.
+    void ReadMasterKey() {
+        masterHasKey = false;
+        masterKey.clear();
+        masterValue = QVariant();
+        linkIdx = masterSource ? FieldIndexOf(linkField) : -1;
+        if (!masterSource) return;
+        TClientDataSet* master = masterSource->DataSet();
+        if (!master || !master->Active()) return;
+        if (!master->d->Editing() && master->d->CurRec() == nullptr) return;
+        TField* f = master->FindField(masterFields);
+        if (!f) return;
+        const QVariant v = f->Value();
+        if (v.isNull() || linkIdx < 0) return;
+        try {
+            masterValue = Convert(v, activeDefs.at(linkIdx).DataType, activeDefs.at(linkIdx).Size);
+        } catch (const Exception&) {
+            return;
+        }
+        if (masterValue.isNull()) return;
+        masterKey = KeyText(masterValue, activeDefs.at(linkIdx).DataType);
+        masterHasKey = true;
+    }
+
+    void RebuildView() {
+        view.clear();
+        if (!store) return;
+        if (masterSource) {
+            if (linkIdx < 0 || !masterHasKey) return;
+            store->EnsureHash(linkIdx);
+            const auto& h = store->hashes[linkIdx];
+            auto it = h.find(masterKey);
+            if (it != h.end()) view.assign(it->begin(), it->end());
+        } else {
+            view.reserve(store->recs.size());
+            for (const auto& r : store->recs) view.push_back(r.get());
+            if (order.empty()) return;  // already in file order
+        }
+        std::sort(view.begin(), view.end(), [this](const Rec* a, const Rec* b) { return Less(a, b); });
+    }
+
+    // Rebuilds keeping the current record when it is still in view.
+    void RebuildKeepingCursor() {
+        Rec* keep = CurRec();
+        RebuildView();
+        const int pos = keep ? PosOf(keep) : -1;
+        cur = pos >= 0 ? pos : (view.empty() ? -1 : 0);
+        if (pos < 0) bof = true;
+        eof = view.empty();
+    }
+
+    // ---- store changes (from this or another cursor over the same records) ----
+    void OnInserted(Rec* r, bool follow) {
+        if (!Matches(r)) return;
+        const int pos = InsertPos(r);
+        view.insert(view.begin() + pos, r);
+        if (follow) {
+            cur = pos;
+        } else if (cur < 0) {
+            cur = 0;
+        } else if (cur >= pos) {
+            ++cur;
+        }
+    }
+    void OnBeforeChange(Rec* r) { pendingPos = PosOf(r); }
+    void OnAfterChange(Rec* r, bool follow) {
+        const int oldPos = pendingPos;
+        pendingPos = -1;
+        const bool in = Matches(r);
+        if (oldPos >= 0 && in) {
+            const bool afterPrev = oldPos == 0 || Less(view[oldPos - 1], r);
+            const bool beforeNext = oldPos + 1 >= int(view.size()) || Less(r, view[oldPos + 1]);
+            if (afterPrev && beforeNext) {
+                if (follow) cur = oldPos;
+                return;
+            }
+        }
+        bool wasCurrent = false;
+        if (oldPos >= 0) {
+            view.erase(view.begin() + oldPos);
+            if (cur == oldPos) {
+                wasCurrent = true;
+            } else if (cur > oldPos) {
+                --cur;
+            }
+        }
+        if (in) {
+            const int pos = InsertPos(r);
+            view.insert(view.begin() + pos, r);
+            if (wasCurrent || follow) {
+                cur = pos;
+            } else if (cur < 0) {
+                cur = 0;
+            } else if (cur >= pos) {
+                ++cur;
+            }
+        } else if (wasCurrent || follow) {
+            cur = std::min(oldPos >= 0 ? oldPos : cur, int(view.size()) - 1);
+        }
+        if (cur >= int(view.size())) cur = int(view.size()) - 1;
+    }
+    void OnRemoving(Rec* r) {
+        if (editRec == r) editRec = nullptr;
+        const int pos = PosOf(r);
+        if (pos < 0) return;
+        view.erase(view.begin() + pos);
+        if (cur > pos) --cur;
+        if (cur >= int(view.size())) cur = int(view.size()) - 1;
+    }
+
+    // Runs a change of the shared records through every cursor over them, then tells the
+    // other cursors' controls.
+    template <typename Before, typename Change, typename After>
+    void ChangeStore(Before before, Change change, After after) {
+        const QList<Impl*> others = store->views;
+        for (Impl* v : others) before(v);
+        change();
+        for (Impl* v : others) after(v, v == this);
+        for (Impl* v : others) {
+            if (v == this || !store || !store->views.contains(v)) continue;
+            if (v->view.empty()) {
+                v->bof = v->eof = true;
+            }
+            v->Notify(Note::DataSet);
+        }
+    }
+
+    // ---- activation ----
+    void BuildFields() {
+        fieldIndex.clear();
+        while (fields.size() < size_t(activeDefs.size())) fields.push_back(std::make_unique<TField>(q, int(fields.size())));
+        for (int i = 0; i < activeDefs.size(); ++i) fieldIndex.insert(activeDefs.at(i).Name.toLower(), i);
+    }
+
+    void Attach(std::shared_ptr<TClientDataSetStore> s) {
+        store = std::move(s);
+        activeDefs = store->defs;
+        fieldDefs = store->defs;
+        active = true;
+        BuildFields();
+        try {
+            ResolveOrder();
+        } catch (...) {
+            order.clear();
+            active = false;
+            store.reset();
+            throw;
+        }
+        store->views.append(this);
+        ReadMasterKey();
+        RebuildView();
+        cur = view.empty() ? -1 : 0;
+        bof = true;
+        eof = view.empty();
+        state = TDataSetState::dsBrowse;
+        masterLink.SetDataSource(masterSource);
+        Notify(Note::Active);
+        q->DoAfterOpen();
+        q->DoAfterScroll();
+    }
+
+    void Detach() {
+        if (store) store->views.removeOne(this);
+        store.reset();
+        view.clear();
+        cur = -1;
+        bof = eof = true;
+        buf.clear();
+        editRec = nullptr;
+        modified = false;
+        active = false;
+        state = TDataSetState::dsInactive;
+    }
+
+    static std::shared_ptr<TClientDataSetStore> NewStore(const TFieldDefs& defs) {
+        auto s = std::make_shared<TClientDataSetStore>();
+        s->defs = defs;
+        for (int i = 0; i < defs.size(); ++i)
+            if (defs.at(i).Name.compare(QLatin1String("UKey"), Qt::CaseInsensitive) == 0 &&
+                defs.at(i).DataType == TFieldType::ftString)
+                s->EnsureHash(i);
+        return s;
+    }
+
+    void CheckBrowseMode() {
+        if (!Editing()) return;
+        q->UpdateRecord();
+        if (modified)
+            q->Post();
+        else
+            q->Cancel();
+    }
+
+    void Scrolled() {
+        Notify(Note::Record);
+        q->DoAfterScroll();
+    }
+
+    void MasterChanged(bool force) {
+        if (!active || destroying) return;
+        const bool hadKey = masterHasKey;
+        const QString oldKey = masterKey;
+        const int oldLink = linkIdx;
+        ReadMasterKey();
+        if (!force && hadKey == masterHasKey && oldKey == masterKey && oldLink == linkIdx) return;
+        if (Editing()) {
+            // The detail's edit belongs to the old master record.
+            const bool newHas = masterHasKey;
+            const QString newKey = masterKey;
+            const QVariant newValue = masterValue;
+            masterHasKey = hadKey;
+            masterKey = oldKey;
+            CheckBrowseMode();
+            masterHasKey = newHas;
+            masterKey = newKey;
+            masterValue = newValue;
+        }
+        RebuildView();
+        cur = view.empty() ? -1 : 0;
+        bof = true;
+        eof = view.empty();
+        Notify(Note::DataSet);
+        q->DoAfterScroll();
+    }
+};
+
+void TMasterLink::RecordChanged(TField* field) {
+    if (field && field->FieldName().compare(m_owner->masterFields, Qt::CaseInsensitive) != 0) return;
+    m_owner->MasterChanged(false);
+}
+void TMasterLink::ActiveChanged() { m_owner->MasterChanged(false); }
+void TMasterLink::DataSetChanged() { m_owner->MasterChanged(false); }
+void TMasterLink::EditingChanged() { m_owner->MasterChanged(false); }
+
+// ---- TField ----
+
+TField::TField(TClientDataSet* dataSet, int index) : m_dataSet(dataSet), m_index(index) {}
+
+const QString& TField::FieldName() const {
+    const auto& defs = m_dataSet->d->activeDefs;
+    return m_index < defs.size() ? defs.at(m_index).Name : EmptyString();
+}
+TFieldType TField::DataType() const {
+    const auto& defs = m_dataSet->d->activeDefs;
+    return m_index < defs.size() ? defs.at(m_index).DataType : TFieldType::ftUnknown;
+}
+int TField::Size() const {
+    const auto& defs = m_dataSet->d->activeDefs;
+    return m_index < defs.size() ? defs.at(m_index).Size : 0;
+}
+bool TField::IsNull() const { return Value().isNull(); }
+void TField::Clear() { SetValue(QVariant()); }
+
+QVariant TField::Value() const {
+    const auto* d = m_dataSet->d.get();
+    if (!d->active || m_index >= d->activeDefs.size()) return QVariant();
+    if (d->Editing()) return m_index < d->buf.size() ? d->buf.at(m_index) : QVariant();
+    const Rec* r = d->CurRec();
+    return r ? r->v.at(m_index) : QVariant();
+}
+
+void TField::SetValue(const QVariant& value) {
+    auto* d = m_dataSet->d.get();
+    if (!d->active || !d->Editing()) throw Exception(QStringLiteral("Dataset not in edit or insert mode"));
+    const TFieldDef& def = d->activeDefs.at(m_index);
+    d->buf[m_index] = Convert(value, def.DataType, def.Size);
+    d->modified = true;
+    d->Notify(TClientDataSet::Impl::Note::Record, this);
+}
+
+QString TField::AsString() const { return FieldValueText(Value(), DataType()); }
+void TField::SetAsString(const QString& text) { SetValue(QVariant(text)); }
+int TField::AsInteger() const {
+    const QVariant v = Convert(Value(), TFieldType::ftInteger, 0);
+    return v.isNull() ? 0 : v.toInt();
+}
+void TField::SetAsInteger(int value) { SetValue(QVariant(value)); }
+double TField::AsFloat() const {
+    const QVariant v = Convert(Value(), TFieldType::ftFloat, 0);
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+void TField::SetAsFloat(double value) { SetValue(QVariant(value)); }
+bool TField::AsBoolean() const {
+    const QVariant v = Convert(Value(), TFieldType::ftBoolean, 0);
+    return v.isNull() ? false : v.toBool();
+}
+void TField::SetAsBoolean(bool value) { SetValue(QVariant(value)); }
+QDate TField::AsDate() const {
+    const QVariant v = Convert(Value(), TFieldType::ftDate, 0);
+    return v.isNull() ? QDate() : v.toDate();
+}
+void TField::SetAsDate(const QDate& value) { SetValue(value.isValid() ? QVariant(value) : QVariant()); }
+QDateTime TField::AsDateTime() const {
+    const QVariant v = Convert(Value(), TFieldType::ftDateTime, 0);
+    return v.isNull() ? QDateTime() : v.toDateTime();
+}
+void TField::SetAsDateTime(const QDateTime& value) { SetValue(value.isValid() ? QVariant(value) : QVariant()); }
+
+// ---- TClientDataSet ----
+
+TClientDataSet::TClientDataSet(QObject* owner, const QString& name) : QObject(owner), d(std::make_unique<Impl>(this)) {
+    setObjectName(name);
+}
+
+TClientDataSet::~TClientDataSet() {
+    d->destroying = true;
+    d->masterLink.SetDataSource(nullptr);
+    const QList<TDataSource*> list = d->sources;
+    for (TDataSource* s : list) s->SetDataSet(nullptr);
+    d->Detach();
+}
+
+TFieldDefs& TClientDataSet::FieldDefs() { return d->fieldDefs; }
+const TFieldDefs& TClientDataSet::FieldDefs() const { return d->fieldDefs; }
+void TClientDataSet::SetFieldDefs(const TFieldDefs& defs) { d->fieldDefs = defs; }
+
+void TClientDataSet::CreateDataSet() {
+    Close();
+    if (d->fieldDefs.isEmpty()) throw Exception(QStringLiteral("No fields defined. Cannot create dataset"));
+    QSet<QString> names;
+    for (const TFieldDef& def : d->fieldDefs) {
+        if (def.Name.isEmpty()) throw Exception(QStringLiteral("Field name missing"));
+        if (names.contains(def.Name.toLower())) throw Exception(QStringLiteral("Duplicate field name '%1'").arg(def.Name));
+        if (def.DataType == TFieldType::ftUnknown)
+            throw Exception(QStringLiteral("Field '%1' is of an unknown type").arg(def.Name));
+        names.insert(def.Name.toLower());
+    }
+    d->Attach(Impl::NewStore(d->fieldDefs));
+}
+
+QString TClientDataSet::FileName() const { return d->fileName; }
+void TClientDataSet::SetFileName(const QString& fileName) { d->fileName = fileName; }
+
+void TClientDataSet::Open() {
+    if (d->active) return;
+    if (d->fileName.isEmpty()) throw Exception(QStringLiteral("Dataset has no filename"));
+    LoadFromFile(d->fileName);
+}
+
+void TClientDataSet::Close() {
+    if (!d->active) return;
+    DoBeforeClose();
+    d->Detach();
+    d->masterLink.SetDataSource(nullptr);
+    d->Notify(Impl::Note::Active);
+}
+
+bool TClientDataSet::Active() const { return d->active; }
+void TClientDataSet::SetActive(bool active) {
+    if (active)
+        Open();
+    else
+        Close();
+}
+
+void TClientDataSet::LoadFromFile(const QString& fileName) {
+    const QString path = AbsolutePath(fileName);
+    auto store = std::make_shared<TClientDataSetStore>();
+    TFieldDefs defs;
+    std::vector<std::unique_ptr<Rec>> recs;
+    qint64 generation = 0;
+    TableFile::Read(
+        fileName, defs,
+        [&](qint64 id, QVector<QVariant>&& values) {
+            auto r = std::make_unique<Rec>();
+            r->id = id;
+            r->v = std::move(values);
+            recs.push_back(std::move(r));
+        },
+        &generation);
+    // Text longer than its field's width is cut as on assignment.
+    for (int i = 0; i < defs.size(); ++i) {
+        if (defs.at(i).DataType != TFieldType::ftString || defs.at(i).Size <= 0) continue;
+        for (auto& r : recs) {
+            QVariant& v = r->v[i];
+            if (!v.isNull() && v.toString().size() > defs.at(i).Size) v = v.toString().left(defs.at(i).Size);
+        }
+    }
+    Close();
+    auto s = Impl::NewStore(defs);
+    s->recs = std::move(recs);
+    for (auto it = s->hashes.begin(); it != s->hashes.end(); ++it) it->clear();
+    const QList<int> hashed = s->hashes.keys();
+    s->hashes.clear();
+    for (int f : hashed) s->EnsureHash(f);
+    s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
+    s->bound = true;
+    s->boundFile = path;
+    s->generation = generation;
+    d->Attach(std::move(s));
+}
+
+void TClientDataSet::SaveToFile(const QString& fileName) {
+    d->CheckActive();
+    auto& s = *d->store;
+    QString target = fileName;
+    if (target.isEmpty()) target = !d->fileName.isEmpty() ? d->fileName : (s.bound ? s.boundFile : QString());
+    if (target.isEmpty()) throw Exception(QStringLiteral("Dataset has no filename"));
+    const QString path = AbsolutePath(target);
+
+    auto rowsOf = [&](const QSet<qint64>& ids) {
+        std::vector<qint64> sorted(ids.begin(), ids.end());
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<TableFile::Row> rows;
+        rows.reserve(sorted.size());
+        for (qint64 id : sorted)
+            if (const Rec* r = s.FindById(id)) rows.push_back({r->id, &r->v});
+        return rows;
+    };
+    auto allRows = [&] {
+        std::vector<TableFile::Row> rows;
+        rows.reserve(s.recs.size());
+        for (const auto& r : s.recs) rows.push_back({r->id, &r->v});
+        return rows;
+    };
+
+    if (s.bound && path == s.boundFile) {
+        if (s.inserted.isEmpty() && s.changed.isEmpty() && s.deleted.isEmpty()) return;
+        std::vector<qint64> deleted(s.deleted.begin(), s.deleted.end());
+        std::sort(deleted.begin(), deleted.end());
+        qint64 generation = s.generation;
+        if (!TableFile::Commit(path, s.defs, &generation, deleted, rowsOf(s.inserted), rowsOf(s.changed))) {
+            // Another table rewrote the file: our record ids no longer match its rows.
+            generation = TableFile::WriteFull(path, s.defs, allRows());
+        }
+        s.generation = generation;
+        s.ClearTracking();
+        return;
+    }
+    const qint64 generation = TableFile::WriteFull(path, s.defs, allRows());
+    // A table not yet bound to a file is bound to the first file it is written to.
+    if (!s.bound) {
+        s.bound = true;
+        s.boundFile = path;
+        s.generation = generation;
+        s.ClearTracking();
+    }
+}
+
+bool TClientDataSet::HasUnsavedChanges() const {
+    if (!d->store) return false;
+    const auto& s = *d->store;
+    if (s.bound) return !s.inserted.isEmpty() || !s.changed.isEmpty() || !s.deleted.isEmpty();
+    return s.dirty || !s.recs.empty();
+}
+
+bool TClientDataSet::ReadOnly() const { return d->readOnly; }
+void TClientDataSet::SetReadOnly(bool readOnly) { d->readOnly = readOnly; }
+bool TClientDataSet::LogChanges() const { return d->logChanges; }
+void TClientDataSet::SetLogChanges(bool on) { d->logChanges = on; }
+
+int TClientDataSet::FieldCount() const { return d->FieldCount(); }
+
+TField* TClientDataSet::Fields(int index) const {
+    if (index < 0 || index >= d->FieldCount()) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return d->fields[index].get();
+}
+
+TField* TClientDataSet::FieldByName(const QString& name) const {
+    TField* f = FindField(name);
+    if (!f) throw Exception(QStringLiteral("Field '%1' not found").arg(name));
+    return f;
+}
+
+TField* TClientDataSet::FindField(const QString& name) const {
+    if (!d->active) return nullptr;
+    const int i = d->FieldIndexOf(name);
+    return i < 0 ? nullptr : d->fields[i].get();
+}
+
+void TClientDataSet::First() {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    d->cur = d->view.empty() ? -1 : 0;
+    d->bof = true;
+    d->eof = d->view.empty();
+    d->Scrolled();
+}
+
+void TClientDataSet::Last() {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    d->cur = int(d->view.size()) - 1;
+    d->eof = true;
+    d->bof = d->view.empty();
+    d->Scrolled();
+}
+
+void TClientDataSet::Next() {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    if (d->cur + 1 < int(d->view.size())) {
+        ++d->cur;
+        d->bof = d->eof = false;
+        d->Scrolled();
+    } else {
+        d->eof = true;
+    }
+}
+
+void TClientDataSet::Prior() {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    if (d->cur > 0) {
+        --d->cur;
+        d->bof = d->eof = false;
+        d->Scrolled();
+    } else {
+        d->bof = true;
+    }
+}
+
+bool TClientDataSet::Eof() const { return !d->active || d->eof || d->view.empty(); }
+bool TClientDataSet::Bof() const { return !d->active || d->bof || d->view.empty(); }
+bool TClientDataSet::IsEmpty() const { return !d->active || (d->view.empty() && d->state != TDataSetState::dsInsert); }
+int TClientDataSet::RecordCount() const { return d->active ? int(d->view.size()) : 0; }
+int TClientDataSet::RecNo() const { return d->active && d->cur >= 0 ? d->cur + 1 : 0; }
+
+void TClientDataSet::SetRecNo(int recNo) {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    if (d->view.empty()) return;
+    const int target = std::clamp(recNo, 1, int(d->view.size())) - 1;
+    if (target == d->cur) return;
+    d->cur = target;
+    d->bof = d->eof = false;
+    d->Scrolled();
+}
+
+bool TClientDataSet::Locate(const QString& fieldName, const QVariant& value) {
+    d->CheckActive();
+    d->CheckBrowseMode();
+    const int pos = FindRecordIndex(fieldName, value);
+    if (pos < 0) return false;
+    d->cur = pos;
+    d->bof = d->eof = false;
+    d->Scrolled();
+    return true;
+}
+
+int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& value) const {
+    d->CheckActive();
+    const int f = d->RequireField(fieldName);
+    const TFieldDef& def = d->activeDefs.at(f);
+    QVariant key;
+    try {
+        // A string key is compared whole: no cut to the field's width.
+        key = Convert(value, def.DataType, def.DataType == TFieldType::ftString ? 0 : def.Size);
+    } catch (const Exception&) {
+        return -1;
+    }
+    if (!key.isNull() && d->store->hashes.contains(f)) {
+        const auto& h = d->store->hashes[f];
+        auto it = h.find(KeyText(key, def.DataType));
+        if (it == h.end()) return -1;
+        int best = -1;
+        for (const Rec* r : *it) {
+            if (!d->Matches(r)) continue;
+            const int pos = d->PosOf(r);
+            if (pos >= 0 && (best < 0 || pos < best)) best = pos;
+        }
+        return best;
+    }
+    for (int i = 0; i < int(d->view.size()); ++i)
+        if (ValuesEqual(d->view[i]->v.at(f), key, def.DataType)) return i;
+    return -1;
+}
+
+QVariant TClientDataSet::RecordValue(int row, int field) const {
+    if (!d->active || row < 0 || row >= int(d->view.size()) || field < 0 || field >= d->activeDefs.size())
+        return QVariant();
+    return d->view[row]->v.at(field);
+}
+
+TDataSetState TClientDataSet::State() const { return d->state; }
+bool TClientDataSet::Modified() const { return d->modified; }
+
+void TClientDataSet::Append() {
+    d->CheckCanModify();
+    d->CheckBrowseMode();
+    DoBeforeInsert();
+    d->savedCur = d->cur;
+    d->buf = QVector<QVariant>(d->activeDefs.size());
+    if (d->masterSource && d->linkIdx >= 0 && d->masterHasKey) d->buf[d->linkIdx] = d->masterValue;
+    d->editRec = nullptr;
+    d->state = TDataSetState::dsInsert;
+    d->modified = false;
+    d->Notify(Impl::Note::Editing);
+    d->Notify(Impl::Note::DataSet);
+    DoAfterInsert();
+}
+
+void TClientDataSet::Edit() {
+    d->CheckActive();
+    if (d->Editing()) return;
+    d->CheckCanModify();
+    if (d->view.empty()) {
+        Append();
+        return;
+    }
+    DoBeforeEdit();
+    Rec* r = d->CurRec();
+    d->buf = r->v;
+    d->editRec = r;
+    d->state = TDataSetState::dsEdit;
+    d->modified = false;
+    d->Notify(Impl::Note::Editing);
+    d->Notify(Impl::Note::Record);
+}
+
+void TClientDataSet::Post() {
+    d->CheckActive();
+    UpdateRecord();
+    DoBeforePost();
+    auto& s = *d->store;
+    if (d->state == TDataSetState::dsInsert) {
+        auto rec = std::make_unique<Rec>();
+        rec->id = s.nextId;
+        rec->v = d->buf;
+        Rec* r = rec.get();
+        d->ChangeStore([](Impl*) {},
+                       [&] {
+                           ++s.nextId;
+                           s.recs.push_back(std::move(rec));
+                           s.HashAdd(r);
+                           s.inserted.insert(r->id);
+                           s.dirty = true;
+                       },
+                       [&](Impl* v, bool own) { v->OnInserted(r, own); });
+        // A record outside the master's view leaves the cursor where it was before the append.
+        if (d->PosOf(r) < 0) d->cur = d->view.empty() ? -1 : std::clamp(d->savedCur, 0, int(d->view.size()) - 1);
+    } else {
+        Rec* r = d->editRec;
+        if (!r) throw Exception(QStringLiteral("The record being edited no longer exists"));
+        d->ChangeStore([&](Impl* v) { v->OnBeforeChange(r); },
+                       [&] {
+                           s.HashRemove(r);
+                           r->v = d->buf;
+                           s.HashAdd(r);
+                           if (!s.inserted.contains(r->id)) s.changed.insert(r->id);
+                           s.dirty = true;
+                       },
+                       [&](Impl* v, bool own) { v->OnAfterChange(r, own); });
+    }
+    d->state = TDataSetState::dsBrowse;
+    d->buf.clear();
+    d->editRec = nullptr;
+    d->modified = false;
+    d->bof = d->eof = d->view.empty();
+    d->Notify(Impl::Note::Editing);
+    d->Notify(Impl::Note::DataSet);
+    DoAfterPost();
+}
+
+void TClientDataSet::Cancel() {
+    if (!d->Editing()) return;
+    const bool wasInsert = d->state == TDataSetState::dsInsert;
+    d->state = TDataSetState::dsBrowse;
+    d->buf.clear();
+    d->editRec = nullptr;
+    d->modified = false;
+    if (wasInsert) d->cur = std::min(d->savedCur, int(d->view.size()) - 1);
+    if (d->cur < 0 && !d->view.empty()) d->cur = 0;
+    d->Notify(Impl::Note::Editing);
+    d->Notify(Impl::Note::DataSet);
+    DoAfterCancel();
+}
+
+void TClientDataSet::Delete() {
+    d->CheckCanModify();
+    if (d->state == TDataSetState::dsInsert) {
+        Cancel();
+        return;
+    }
+    if (d->view.empty()) throw Exception(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    DoBeforeDelete();
+    Rec* r = d->CurRec();
+    if (!r) throw Exception(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    const bool wasEditing = d->Editing();
+    d->state = TDataSetState::dsBrowse;
+    d->buf.clear();
+    d->editRec = nullptr;
+    d->modified = false;
+    auto& s = *d->store;
+    d->ChangeStore([&](Impl* v) { v->OnRemoving(r); },
+                   [&] {
+                       s.HashRemove(r);
+                       if (s.inserted.contains(r->id)) {
+                           s.inserted.remove(r->id);
+                       } else {
+                           s.changed.remove(r->id);
+                           s.deleted.insert(r->id);
+                       }
+                       s.dirty = true;
+                       auto it = std::lower_bound(s.recs.begin(), s.recs.end(), r->id,
+                                                  [](const std::unique_ptr<Rec>& x, qint64 key) { return x->id < key; });
+                       if (it != s.recs.end() && it->get() == r) s.recs.erase(it);
+                   },
+                   [](Impl*, bool) {});
+    d->bof = d->eof = d->view.empty();
+    if (wasEditing) d->Notify(Impl::Note::Editing);
+    d->Notify(Impl::Note::DataSet);
+    DoAfterDelete();
+    DoAfterScroll();
+}
+
+void TClientDataSet::UpdateRecord() {
+    if (!d->active || !d->Editing()) throw Exception(QStringLiteral("Dataset not in edit or insert mode"));
+    d->Notify(Impl::Note::UpdateData);
+}
+
+void TClientDataSet::DisableControls() {
+    if (d->disableCount++ == 0) d->disableState = d->state;
+}
+
+void TClientDataSet::EnableControls() {
+    if (d->disableCount == 0) return;
+    if (--d->disableCount > 0) return;
+    if (d->disableState != d->state) {
+        const bool wasActive = d->disableState != TDataSetState::dsInactive;
+        if (wasActive != d->active)
+            d->Notify(Impl::Note::Active);
+        else
+            d->Notify(Impl::Note::Editing);
+    }
+    if (d->active) d->Notify(Impl::Note::DataSet);
+}
+
+bool TClientDataSet::ControlsDisabled() const { return d->disableCount > 0; }
+
+void TClientDataSet::AddIndex(const QString& name, const QString& fields, const QString& descFields) {
+    for (auto& def : d->indexDefs) {
+        if (def.name.compare(name, Qt::CaseInsensitive) == 0) {
+            def.fields = fields;
+            def.descFields = descFields;
+            if (d->active && d->indexName.compare(name, Qt::CaseInsensitive) == 0) SetIndexName(d->indexName);
+            return;
+        }
+    }
+    d->indexDefs.append({name, fields, descFields});
+}
+
+QStringList TClientDataSet::IndexNames() const {
+    QStringList names;
+    for (const auto& def : d->indexDefs) names << def.name;
+    return names;
+}
+
+QString TClientDataSet::IndexName() const { return d->indexName; }
+
+void TClientDataSet::SetIndexName(const QString& name) {
+    if (!name.isEmpty() && !d->FindIndex(name)) throw Exception(QStringLiteral("Index '%1' not found").arg(name));
+    const QString oldName = d->indexName;
+    const QString oldFields = d->indexFieldNames;
+    if (d->active) d->CheckBrowseMode();
+    d->indexName = name;
+    d->indexFieldNames.clear();
+    if (!d->active) return;
+    try {
+        d->ResolveOrder();
+    } catch (...) {
+        d->indexName = oldName;
+        d->indexFieldNames = oldFields;
+        d->ResolveOrder();
+        throw;
+    }
+    d->RebuildKeepingCursor();
+    d->Notify(Impl::Note::DataSet);
+}
+
+QString TClientDataSet::IndexFieldNames() const { return d->indexFieldNames; }
+
+void TClientDataSet::SetIndexFieldNames(const QString& fields) {
+    const QString oldName = d->indexName;
+    const QString oldFields = d->indexFieldNames;
+    if (d->active) d->CheckBrowseMode();
+    d->indexName.clear();
+    d->indexFieldNames = fields;
+    if (!d->active) return;
+    try {
+        d->ResolveOrder();
+    } catch (...) {
+        d->indexName = oldName;
+        d->indexFieldNames = oldFields;
+        d->ResolveOrder();
+        throw;
+    }
+    d->RebuildKeepingCursor();
+    d->Notify(Impl::Note::DataSet);
+}
+
+TDataSource* TClientDataSet::MasterSource() const { return d->masterSource; }
+
+void TClientDataSet::SetMasterSource(TDataSource* source) {
+    if (d->masterSource == source) return;
+    if (d->active) d->CheckBrowseMode();
+    d->masterSource = source;
+    if (d->active) {
+        d->masterLink.SetDataSource(source);
+        d->MasterChanged(true);
+    }
+}
+
+QString TClientDataSet::MasterFields() const { return d->masterFields; }
+void TClientDataSet::SetMasterFields(const QString& masterField) {
+    d->masterFields = masterField;
+    if (d->masterSource) d->MasterChanged(true);
+}
+QString TClientDataSet::LinkField() const { return d->linkField; }
+void TClientDataSet::SetLinkField(const QString& detailField) {
+    d->linkField = detailField;
+    if (d->masterSource) d->MasterChanged(true);
+}
+
+void TClientDataSet::CloneCursor(TClientDataSet* source) {
+    if (!source || source == this) throw Exception(QStringLiteral("Cannot clone a cursor from this dataset"));
+    source->d->CheckActive();
+    Close();
+    d->fileName = source->d->fileName;
+    d->Attach(source->d->store);
+}
+
+void TClientDataSet::DoBeforeInsert() {
+    if (BeforeInsert) BeforeInsert(this);
+}
+void TClientDataSet::DoAfterInsert() {
+    if (AfterInsert) AfterInsert(this);
+}
+void TClientDataSet::DoBeforeEdit() {
+    if (BeforeEdit) BeforeEdit(this);
+}
+void TClientDataSet::DoBeforePost() {
+    if (BeforePost) BeforePost(this);
+}
+void TClientDataSet::DoAfterPost() {
+    if (AfterPost) AfterPost(this);
+}
+void TClientDataSet::DoAfterCancel() {
+    if (AfterCancel) AfterCancel(this);
+}
+void TClientDataSet::DoBeforeDelete() {
+    if (BeforeDelete) BeforeDelete(this);
+}
+void TClientDataSet::DoAfterDelete() {
+    if (AfterDelete) AfterDelete(this);
+}
+void TClientDataSet::DoAfterScroll() {
+    if (AfterScroll) AfterScroll(this);
+}
+void TClientDataSet::DoAfterOpen() {
+    if (AfterOpen) AfterOpen(this);
+}
+void TClientDataSet::DoBeforeClose() {
+    if (BeforeClose) BeforeClose(this);
+}
+
+// ---- TDataLink ----
+
+TDataLink::TDataLink() = default;
+
+TDataLink::~TDataLink() {
+    if (m_source) m_source->RemoveLink(this);
+}
+
+void TDataLink::SetDataSource(TDataSource* source) {
+    if (m_source == source) return;
+    const bool wasActive = Active();
+    if (m_source) m_source->RemoveLink(this);
+    if (source) source->AddLink(this);
+    if (wasActive != Active()) ActiveChanged();
+}
+
+TClientDataSet* TDataLink::DataSet() const { return m_source ? m_source->DataSet() : nullptr; }
+bool TDataLink::Active() const { return DataSet() && DataSet()->Active(); }
+
+bool TDataLink::Edit() {
+    TClientDataSet* ds = DataSet();
+    if (!ds || !ds->Active()) return false;
+    const auto editing = [ds] {
+        return ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert;
+    };
+    if (!editing() && m_source->AutoEdit()) ds->Edit();
+    return editing();
+}
+
+// ---- TDataSource ----
+
+TDataSource::TDataSource(QObject* owner, const QString& name) : QObject(owner) { setObjectName(name); }
+
+TDataSource::~TDataSource() {
+    if (m_dataSet) m_dataSet->d->sources.removeOne(this);
+    m_dataSet = nullptr;
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links) l->m_source = nullptr;
+    m_links.clear();
+}
+
+void TDataSource::SetDataSet(TClientDataSet* dataSet) {
+    if (m_dataSet == dataSet) return;
+    if (m_dataSet) m_dataSet->d->sources.removeOne(this);
+    m_dataSet = dataSet;
+    if (m_dataSet) m_dataSet->d->sources.append(this);
+    NotifyActiveChanged();
+}
+
+TDataSetState TDataSource::State() const { return m_dataSet ? m_dataSet->State() : TDataSetState::dsInactive; }
+
+void TDataSource::NotifyRecordChanged(TField* field) {
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links)
+        if (m_links.contains(l)) l->RecordChanged(field);
+    if (OnDataChange) OnDataChange(this, field);
+}
+
+void TDataSource::NotifyActiveChanged() {
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links)
+        if (m_links.contains(l)) l->ActiveChanged();
+    if (OnStateChange) OnStateChange(this);
+}
+
+void TDataSource::NotifyDataSetChanged() {
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links)
+        if (m_links.contains(l)) l->DataSetChanged();
+    if (OnDataChange) OnDataChange(this, nullptr);
+}
+
+void TDataSource::NotifyEditingChanged() {
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links)
+        if (m_links.contains(l)) l->EditingChanged();
+    if (OnStateChange) OnStateChange(this);
+}
+
+void TDataSource::NotifyUpdateData() {
+    const QList<TDataLink*> links = m_links;
+    for (TDataLink* l : links)
+        if (m_links.contains(l)) l->UpdateData();
+}
+
+void TDataSource::AddLink(TDataLink* link) {
+    if (!link || m_links.contains(link)) return;
+    if (link->m_source && link->m_source != this) link->m_source->RemoveLink(link);
+    m_links.append(link);
+    link->m_source = this;
+}
+
+void TDataSource::RemoveLink(TDataLink* link) {
+    m_links.removeOne(link);
+    if (link && link->m_source == this) link->m_source = nullptr;
+}

@@ -1,0 +1,580 @@
+#include "platform/TableFile.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace TableFile {
+namespace {
+
+// "MYKT": marks a database as one of our table files.
+constexpr int kApplicationId = 0x4D594B54;
+constexpr int kFormatVersion = 1;
+
+QString Quoted(const QString& fileName) { return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(fileName)); }
+
+[[noreturn]] void FailOpen(const QString& fileName, const QString& why) {
+    throw Exception(QStringLiteral("Cannot open table file %1: %2").arg(Quoted(fileName), why));
+}
+[[noreturn]] void FailDamaged(const QString& fileName, const QString& why) {
+    throw Exception(QStringLiteral("Table file %1 is damaged (%2)").arg(Quoted(fileName), why));
+}
+[[noreturn]] void FailForeign(const QString& fileName) {
+    throw Exception(QStringLiteral("%1 is not a table file of this program").arg(Quoted(fileName)));
+}
+[[noreturn]] void FailSave(const QString& fileName, const QString& why) {
+    throw Exception(QStringLiteral("Cannot save table file %1: %2").arg(Quoted(fileName), why));
+}
+
+QString SqliteText(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+
+// Owns one connection.
+class Db {
+public:
+    Db() = default;
+    ~Db() { Close(); }
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
+    int Open(const QString& fileName, int flags) {
+        Close();
+        const QByteArray path = QFile::encodeName(fileName);
+        const int rc = sqlite3_open_v2(path.constData(), &m_db, flags, nullptr);
+        if (m_db) {
+            sqlite3_extended_result_codes(m_db, 1);
+            sqlite3_busy_timeout(m_db, 5000);
+        }
+        return rc;
+    }
+    void Close() {
+        if (m_db) sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    sqlite3* get() const { return m_db; }
+    // Runs statements without a callback; returns the result code.
+    int Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// Owns one prepared statement.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const QString& sql) {
+        const QByteArray text = sql.toUtf8();
+        m_rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
+    }
+    ~Stmt() {
+        if (m_stmt) sqlite3_finalize(m_stmt);
+    }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    bool Ok() const { return m_rc == SQLITE_OK && m_stmt; }
+    int PrepareCode() const { return m_rc; }
+    sqlite3_stmt* get() const { return m_stmt; }
+    int Step() { return sqlite3_step(m_stmt); }
+    void Reset() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_rc = SQLITE_ERROR;
+};
+
+bool IsDamageCode(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT;
+}
+
+// The file must exist as a readable regular file that starts like an SQLite database.
+void CheckPlainFile(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (!info.exists()) FailOpen(fileName, QStringLiteral("the file does not exist"));
+    if (!info.isFile()) FailOpen(fileName, QStringLiteral("it is not a file"));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) FailOpen(fileName, QStringLiteral("the file cannot be read"));
+    const QByteArray head = file.read(100);
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (head.size() < 100 || !head.startsWith(magic)) {
+        if (head.isEmpty()) FailDamaged(fileName, QStringLiteral("the file is empty"));
+        FailForeign(fileName);
+    }
+}
+
+int ScalarInt(Db& db, const char* sql, int* rcOut) {
+    Stmt st(db.get(), QString::fromUtf8(sql));
+    if (!st.Ok()) {
+        *rcOut = st.PrepareCode();
+        return 0;
+    }
+    const int rc = st.Step();
+    if (rc != SQLITE_ROW) {
+        *rcOut = rc;
+        return 0;
+    }
+    *rcOut = SQLITE_OK;
+    return sqlite3_column_int(st.get(), 0);
+}
+
+// Opens read-only. A hot journal left by a process that died in a commit must be rolled
+// back before the file can be read; that needs a writable connection once, and brings
+// the file back to its last commit.
+void OpenForReading(Db& db, const QString& fileName) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int rc = db.Open(fileName, SQLITE_OPEN_READONLY);
+        if (rc != SQLITE_OK) {
+            const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory");
+            if (IsDamageCode(rc)) FailDamaged(fileName, why);
+            FailOpen(fileName, why);
+        }
+        const int appId = ScalarInt(db, "PRAGMA application_id", &rc);
+        if (rc == SQLITE_READONLY_ROLLBACK && attempt == 0) {
+            db.Close();
+            Db writer;
+            if (writer.Open(fileName, SQLITE_OPEN_READWRITE) == SQLITE_OK)
+                writer.Exec("SELECT count(*) FROM sqlite_master");
+            continue;
+        }
+        if (rc != SQLITE_OK) {
+            if (IsDamageCode(rc)) FailDamaged(fileName, SqliteText(db.get()));
+            FailOpen(fileName, SqliteText(db.get()));
+        }
+        if (appId != kApplicationId) FailForeign(fileName);
+        return;
+    }
+    FailOpen(fileName, QStringLiteral("an unfinished save could not be rolled back"));
+}
+
+QString TypeColumn(TFieldType type) {
+    switch (type) {
+    case TFieldType::ftInteger:
+    case TFieldType::ftBoolean: return QStringLiteral("INTEGER");
+    // No affinity: a REAL column would store whole numbers as integers and lose -0.0.
+    case TFieldType::ftFloat: return QString();
+    default: return QStringLiteral("TEXT");
+    }
+}
+
+TFieldType TypeFromName(const QString& name) {
+    for (TFieldType t : {TFieldType::ftString, TFieldType::ftInteger, TFieldType::ftBoolean, TFieldType::ftDate,
+                         TFieldType::ftDateTime, TFieldType::ftFloat})
+        if (FieldTypeName(t) == name) return t;
+    return TFieldType::ftUnknown;
+}
+
+QString ColumnText(sqlite3_stmt* st, int col) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    return QString::fromUtf8(text, sqlite3_column_bytes(st, col));
+}
+
+// Reads and checks the field definitions of an open file.
+TFieldDefs ReadDefs(Db& db, const QString& fileName) {
+    Stmt st(db.get(), QStringLiteral("SELECT pos, name, type, size FROM fielddefs ORDER BY pos"));
+    if (!st.Ok()) {
+        if (IsDamageCode(st.PrepareCode())) FailDamaged(fileName, SqliteText(db.get()));
+        FailDamaged(fileName, QStringLiteral("no field definitions"));
+    }
+    TFieldDefs defs;
+    QSet<QString> names;
+    int rc;
+    while ((rc = st.Step()) == SQLITE_ROW) {
+        TFieldDef def;
+        const qint64 pos = sqlite3_column_int64(st.get(), 0);
+        def.Name = ColumnText(st.get(), 1);
+        def.DataType = TypeFromName(ColumnText(st.get(), 2));
+        const qint64 size = sqlite3_column_int64(st.get(), 3);
+        if (pos != defs.size()) FailDamaged(fileName, QStringLiteral("field positions are not in sequence"));
+        if (def.Name.isEmpty() || names.contains(def.Name.toLower()))
+            FailDamaged(fileName, QStringLiteral("bad field name at position %1").arg(pos));
+        if (def.DataType == TFieldType::ftUnknown)
+            FailDamaged(fileName, QStringLiteral("unknown type of field '%1'").arg(def.Name));
+        if (size < 0 || size > 1000000 || (def.DataType != TFieldType::ftString && size != 0))
+            FailDamaged(fileName, QStringLiteral("bad size of field '%1'").arg(def.Name));
+        def.Size = int(size);
+        names.insert(def.Name.toLower());
+        defs.append(def);
+    }
+    if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
+    if (defs.isEmpty()) FailDamaged(fileName, QStringLiteral("no field definitions"));
+    return defs;
+}
+
+void CheckRecordColumns(Db& db, const QString& fileName, int fieldCount) {
+    Stmt st(db.get(), QStringLiteral("PRAGMA table_info(records)"));
+    if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
+    int n = 0;
+    int rc;
+    while ((rc = st.Step()) == SQLITE_ROW) {
+        const QString name = ColumnText(st.get(), 1);
+        const QString expected = n == 0 ? QStringLiteral("rid") : QStringLiteral("f%1").arg(n);
+        if (name != expected) FailDamaged(fileName, QStringLiteral("unexpected record column '%1'").arg(name));
+        ++n;
+    }
+    if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
+    if (n != fieldCount + 1) FailDamaged(fileName, QStringLiteral("records do not match the field definitions"));
+}
+
+void QuickCheck(Db& db, const QString& fileName) {
+    Stmt st(db.get(), QStringLiteral("PRAGMA quick_check"));
+    if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
+    const int rc = st.Step();
+    if (rc != SQLITE_ROW) FailDamaged(fileName, SqliteText(db.get()));
+    const QString result = ColumnText(st.get(), 0);
+    if (result == QLatin1String("ok")) return;
+    // The first problem found is enough for the message.
+    for (const QString& line : result.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!line.startsWith(QLatin1String("***"))) FailDamaged(fileName, line.trimmed());
+    FailDamaged(fileName, result.trimmed());
+}
+
+qint64 NewGeneration() { return qint64(QRandomGenerator::global()->generate64() & 0x7fffffffffffffffULL); }
+
+// The generation of an open file; false when the file has none (damaged).
+bool ReadGeneration(Db& db, qint64* generation) {
+    Stmt st(db.get(), QStringLiteral("SELECT generation FROM fileinfo WHERE id=1"));
+    if (!st.Ok() || st.Step() != SQLITE_ROW) return false;
+    *generation = sqlite3_column_int64(st.get(), 0);
+    return true;
+}
+
+QVariant DecodeValue(sqlite3_stmt* st, int col, const TFieldDef& def, bool* ok) {
+    *ok = true;
+    const int kind = sqlite3_column_type(st, col);
+    if (kind == SQLITE_NULL) return QVariant();
+    switch (def.DataType) {
+    case TFieldType::ftString:
+        if (kind == SQLITE_BLOB) break;
+        return ColumnText(st, col);
+    case TFieldType::ftInteger: {
+        if (kind != SQLITE_INTEGER) break;
+        const qint64 v = sqlite3_column_int64(st, col);
+        if (v < INT32_MIN || v > INT32_MAX) break;
+        return QVariant(int(v));
+    }
+    case TFieldType::ftBoolean: {
+        if (kind != SQLITE_INTEGER) break;
+        const qint64 v = sqlite3_column_int64(st, col);
+        if (v != 0 && v != 1) break;
+        return QVariant(v == 1);
+    }
+    case TFieldType::ftFloat:
+        if (kind != SQLITE_FLOAT && kind != SQLITE_INTEGER) break;
+        return QVariant(sqlite3_column_double(st, col));
+    case TFieldType::ftDate: {
+        if (kind != SQLITE_TEXT) break;
+        const QDate d = QDate::fromString(ColumnText(st, col), Qt::ISODate);
+        if (!d.isValid()) break;
+        return QVariant(d);
+    }
+    case TFieldType::ftDateTime: {
+        if (kind != SQLITE_TEXT) break;
+        const QDateTime dt = QDateTime::fromString(ColumnText(st, col), Qt::ISODateWithMs);
+        if (!dt.isValid()) break;
+        return QVariant(dt);
+    }
+    case TFieldType::ftUnknown: break;
+    }
+    *ok = false;
+    return QVariant();
+}
+
+// Binds one record value; the byte buffers of texts are copied by SQLite.
+int BindValue(sqlite3_stmt* st, int param, const QVariant& value, TFieldType type) {
+    if (value.isNull() || !value.isValid()) return sqlite3_bind_null(st, param);
+    switch (type) {
+    case TFieldType::ftString: {
+        const QByteArray utf8 = value.toString().toUtf8();
+        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    case TFieldType::ftInteger: return sqlite3_bind_int(st, param, value.toInt());
+    case TFieldType::ftBoolean: return sqlite3_bind_int(st, param, value.toBool() ? 1 : 0);
+    case TFieldType::ftFloat: return sqlite3_bind_double(st, param, value.toDouble());
+    case TFieldType::ftDate: {
+        const QByteArray utf8 = DateText(value.toDate()).toUtf8();
+        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    case TFieldType::ftDateTime: {
+        const QByteArray utf8 = DateTimeText(value.toDateTime()).toUtf8();
+        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    case TFieldType::ftUnknown: break;
+    }
+    return sqlite3_bind_null(st, param);
+}
+
+QString InsertSql(int fieldCount) {
+    QString cols = QStringLiteral("rid");
+    QString params = QStringLiteral("?");
+    for (int i = 1; i <= fieldCount; ++i) {
+        cols += QStringLiteral(",f%1").arg(i);
+        params += QStringLiteral(",?");
+    }
+    return QStringLiteral("INSERT INTO records(%1) VALUES(%2)").arg(cols, params);
+}
+
+QString UpdateSql(int fieldCount) {
+    QString sets;
+    for (int i = 1; i <= fieldCount; ++i) {
+        if (i > 1) sets += QLatin1Char(',');
+        sets += QStringLiteral("f%1=?").arg(i);
+    }
+    return QStringLiteral("UPDATE records SET %1 WHERE rid=?").arg(sets);
+}
+
+// Binds the id and the values of a row for the insert statement (id first) or the update
+// statement (id last).
+int BindRow(Stmt& st, const TFieldDefs& defs, const Row& row, bool idFirst) {
+    const int n = int(defs.size());
+    int rc = sqlite3_bind_int64(st.get(), idFirst ? 1 : n + 1, row.Id);
+    for (int i = 0; i < n && rc == SQLITE_OK; ++i) {
+        const QVariant v = i < row.Values->size() ? row.Values->at(i) : QVariant();
+        rc = BindValue(st.get(), idFirst ? i + 2 : i + 1, v, defs.at(i).DataType);
+    }
+    return rc;
+}
+
+void SyncPath(const QByteArray& path, bool directory) {
+    const int fd = ::open(path.constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Whether an existing file may be replaced by a full copy: only one of our table files.
+bool IsOurTableFile(const QString& fileName) {
+    try {
+        CheckPlainFile(fileName);
+        Db db;
+        OpenForReading(db, fileName);
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+QString DateText(const QDate& date) { return date.toString(Qt::ISODate); }
+
+QString DateTimeText(const QDateTime& dateTime) {
+    return dateTime.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+}
+
+void Read(const QString& fileName, TFieldDefs& defs,
+          const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord, qint64* generation) {
+    CheckPlainFile(fileName);
+    Db db;
+    OpenForReading(db, fileName);
+    int rc;
+    const int version = ScalarInt(db, "PRAGMA user_version", &rc);
+    if (rc != SQLITE_OK) FailDamaged(fileName, SqliteText(db.get()));
+    if (version != kFormatVersion)
+        FailOpen(fileName, QStringLiteral("unknown file version %1").arg(version));
+    QuickCheck(db, fileName);
+    qint64 fileGeneration = 0;
+    if (!ReadGeneration(db, &fileGeneration)) FailDamaged(fileName, QStringLiteral("no file information"));
+    TFieldDefs fileDefs = ReadDefs(db, fileName);
+    const int n = int(fileDefs.size());
+    CheckRecordColumns(db, fileName, n);
+
+    QString cols = QStringLiteral("rid");
+    for (int i = 1; i <= n; ++i) cols += QStringLiteral(",f%1").arg(i);
+    Stmt st(db.get(), QStringLiteral("SELECT %1 FROM records ORDER BY rid").arg(cols));
+    if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
+    while ((rc = st.Step()) == SQLITE_ROW) {
+        const qint64 id = sqlite3_column_int64(st.get(), 0);
+        QVector<QVariant> values(n);
+        for (int i = 0; i < n; ++i) {
+            bool ok;
+            values[i] = DecodeValue(st.get(), i + 1, fileDefs.at(i), &ok);
+            if (!ok)
+                FailDamaged(fileName,
+                            QStringLiteral("bad value of field '%1' in record %2").arg(fileDefs.at(i).Name).arg(id));
+        }
+        onRecord(id, std::move(values));
+    }
+    if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
+    defs = fileDefs;
+    if (generation) *generation = fileGeneration;
+}
+
+void Check(const QString& fileName) {
+    TFieldDefs defs;
+    Read(fileName, defs, [](qint64, QVector<QVariant>&&) {});
+}
+
+qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows) {
+    const qint64 generation = NewGeneration();
+    const QFileInfo target(fileName);
+    if (!target.absoluteDir().exists()) FailSave(fileName, QStringLiteral("the folder does not exist"));
+    if (target.exists() && !IsOurTableFile(fileName))
+        FailSave(fileName, QStringLiteral("the file is not a table file of this program and is not overwritten"));
+
+    QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX.tmp"));
+    temp.setAutoRemove(true);
+    if (!temp.open()) FailSave(fileName, temp.errorString());
+    const QString tempName = temp.fileName();
+    temp.close();
+
+    {
+        Db db;
+        if (db.Open(tempName, SQLITE_OPEN_READWRITE) != SQLITE_OK)
+            FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory"));
+        auto check = [&](int rc) {
+            if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) FailSave(fileName, SqliteText(db.get()));
+        };
+        // The temporary file is made durable as a whole before the rename, so it needs no journal.
+        check(db.Exec("PRAGMA journal_mode=OFF"));
+        check(db.Exec("PRAGMA synchronous=OFF"));
+        check(db.Exec(QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
+                          .arg(kApplicationId)
+                          .arg(kFormatVersion)
+                          .toUtf8()
+                          .constData()));
+        check(db.Exec("BEGIN"));
+        check(db.Exec("CREATE TABLE fileinfo(id INTEGER PRIMARY KEY CHECK (id = 1), generation INTEGER NOT NULL)"));
+        check(db.Exec(QStringLiteral("INSERT INTO fileinfo(id, generation) VALUES(1, %1)")
+                          .arg(generation)
+                          .toUtf8()
+                          .constData()));
+        check(db.Exec("CREATE TABLE fielddefs(pos INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
+                      "size INTEGER NOT NULL)"));
+        QString create = QStringLiteral("CREATE TABLE records(rid INTEGER PRIMARY KEY");
+        for (int i = 0; i < defs.size(); ++i)
+            create += QStringLiteral(", f%1 %2").arg(i + 1).arg(TypeColumn(defs.at(i).DataType)).trimmed();
+        create += QLatin1Char(')');
+        check(db.Exec(create.toUtf8().constData()));
+        {
+            Stmt st(db.get(), QStringLiteral("INSERT INTO fielddefs(pos, name, type, size) VALUES(?,?,?,?)"));
+            if (!st.Ok()) FailSave(fileName, SqliteText(db.get()));
+            for (int i = 0; i < defs.size(); ++i) {
+                const QByteArray name = defs.at(i).Name.toUtf8();
+                const QByteArray type = FieldTypeName(defs.at(i).DataType).toUtf8();
+                sqlite3_bind_int(st.get(), 1, i);
+                sqlite3_bind_text(st.get(), 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(st.get(), 3, type.constData(), int(type.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_int(st.get(), 4, defs.at(i).Size);
+                check(st.Step());
+                st.Reset();
+            }
+        }
+        {
+            Stmt st(db.get(), InsertSql(int(defs.size())));
+            if (!st.Ok()) FailSave(fileName, SqliteText(db.get()));
+            for (const Row& row : rows) {
+                check(BindRow(st, defs, row, true));
+                check(st.Step());
+                st.Reset();
+            }
+        }
+        check(db.Exec("COMMIT"));
+    }
+    const QByteArray tempPath = QFile::encodeName(tempName);
+    SyncPath(tempPath, false);
+    if (::rename(tempPath.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+        FailSave(fileName, QString::fromLocal8Bit(strerror(errno)));
+    temp.setAutoRemove(false);
+    SyncPath(QFile::encodeName(target.absolutePath()), true);
+    return generation;
+}
+
+bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
+            const std::vector<Row>& inserted, const std::vector<Row>& changed) {
+    const QFileInfo info(fileName);
+    if (!info.exists()) FailSave(fileName, QStringLiteral("the file does not exist"));
+    if (!info.isFile()) FailSave(fileName, QStringLiteral("it is not a file"));
+
+    Db db;
+    if (db.Open(fileName, SQLITE_OPEN_READWRITE) != SQLITE_OK)
+        FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory"));
+    bool inTransaction = false;
+    auto fail = [&](const QString& why) {
+        if (inTransaction) db.Exec("ROLLBACK");
+        FailSave(fileName, why);
+    };
+    auto check = [&](int rc) {
+        if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(SqliteText(db.get()));
+    };
+    // A rollback journal with full syncs: a killed process or a power loss leaves the file
+    // as of its last commit, and the folder holds only the table file between saves.
+    check(db.Exec("PRAGMA journal_mode=DELETE"));
+    check(db.Exec("PRAGMA synchronous=FULL"));
+    check(db.Exec("BEGIN IMMEDIATE"));
+    inTransaction = true;
+
+    int rc;
+    const int appId = ScalarInt(db, "PRAGMA application_id", &rc);
+    if (rc != SQLITE_OK) fail(SqliteText(db.get()));
+    if (appId != kApplicationId) fail(QStringLiteral("the file is not a table file of this program"));
+    TFieldDefs fileDefs;
+    try {
+        fileDefs = ReadDefs(db, fileName);
+    } catch (const Exception& e) {
+        fail(e.Message());
+    }
+    if (fileDefs != defs) fail(QStringLiteral("the file's field definitions differ from the table's"));
+    qint64 fileGeneration = 0;
+    if (!ReadGeneration(db, &fileGeneration)) fail(QStringLiteral("the file has no file information"));
+    if (fileGeneration != *generation) {
+        db.Exec("ROLLBACK");
+        return false;
+    }
+    const qint64 next = NewGeneration();
+    {
+        Stmt st(db.get(), QStringLiteral("UPDATE fileinfo SET generation=? WHERE id=1"));
+        if (!st.Ok()) fail(SqliteText(db.get()));
+        sqlite3_bind_int64(st.get(), 1, next);
+        check(st.Step());
+    }
+
+    if (!deleted.empty()) {
+        Stmt st(db.get(), QStringLiteral("DELETE FROM records WHERE rid=?"));
+        if (!st.Ok()) fail(SqliteText(db.get()));
+        for (qint64 id : deleted) {
+            sqlite3_bind_int64(st.get(), 1, id);
+            check(st.Step());
+            st.Reset();
+        }
+    }
+    if (!inserted.empty()) {
+        Stmt st(db.get(), InsertSql(int(defs.size())));
+        if (!st.Ok()) fail(SqliteText(db.get()));
+        for (const Row& row : inserted) {
+            check(BindRow(st, defs, row, true));
+            check(st.Step());
+            st.Reset();
+        }
+    }
+    if (!changed.empty()) {
+        Stmt st(db.get(), UpdateSql(int(defs.size())));
+        if (!st.Ok()) fail(SqliteText(db.get()));
+        for (const Row& row : changed) {
+            check(BindRow(st, defs, row, false));
+            check(st.Step());
+            if (sqlite3_changes(db.get()) != 1)
+                fail(QStringLiteral("record %1 is missing from the file").arg(row.Id));
+            st.Reset();
+        }
+    }
+    rc = db.Exec("COMMIT");
+    if (rc != SQLITE_OK) fail(SqliteText(db.get()));
+    inTransaction = false;
+    *generation = next;
+    return true;
+}
+
+}  // namespace TableFile

@@ -1,0 +1,53 @@
+#pragma once
+// The table file: one SQLite database per table, holding the table's field definitions
+// (position, name, type, size) and its records in file order. Records carry the
+// dataset's internal record id as their row id, so a save can write exactly the records
+// that changed.
+//
+// Every failure raises an Exception whose message names the file. Reading never modifies
+// or creates the file.
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <vector>
+
+#include "platform/ClientDataSet.h"
+
+namespace TableFile {
+
+struct Row {
+    qint64 Id = 0;
+    const QVector<QVariant>* Values = nullptr;
+};
+
+// Reads the field definitions and then every record in file order; onRecord receives
+// the record id and its values (one per field, already of the field's type).
+// The file's generation (changed by every save) comes back in generation.
+void Read(const QString& fileName, TFieldDefs& defs,
+          const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord,
+          qint64* generation = nullptr);
+
+// Checks that the file is one of our table files and not damaged (all pages read).
+// Raises like Read does.
+void Check(const QString& fileName);
+
+// Writes a complete table file atomically: a temporary file in the same folder, made
+// durable, then renamed over the target. An existing target that is not one of our table
+// files is refused and left alone. Returns the new file's generation.
+qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows);
+
+// Commits the given changes to an existing table file in one transaction: deletes by id,
+// inserts new ids, updates changed ids. The file's field definitions must equal defs.
+// The record ids only mean something in the file generation they were read from or
+// written to: when the file's generation is no longer *generation (another table wrote
+// the file meanwhile), nothing is written and false comes back, so the caller writes a
+// full copy instead. On success *generation holds the file's new generation.
+bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
+            const std::vector<Row>& inserted, const std::vector<Row>& changed);
+
+// The storage forms used in the file (also used by tests and tools).
+QString DateText(const QDate& date);
+QString DateTimeText(const QDateTime& dateTime);
+
+}  // namespace TableFile
