@@ -1,0 +1,217 @@
+#include "platform/UIServices.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/Application.h"
+
+namespace UIServices {
+
+namespace {
+TMessageHook g_messageHook;
+QList<TShownMessage> g_messageLog;
+TDialogHook g_dialogHook;
+TChooserHook g_chooserHook;
+QList<TChooserRequest> g_chooserLog;
+
+QMessageBox::Icon QtIcon(TMsgIcon icon) {
+    switch (icon) {
+    case TMsgIcon::Information: return QMessageBox::Information;
+    case TMsgIcon::Warning: return QMessageBox::Warning;
+    case TMsgIcon::Error: return QMessageBox::Critical;
+    case TMsgIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QList<TMsgResult> ButtonsOf(TMsgButtons buttons) {
+    switch (buttons) {
+    case TMsgButtons::OK: return {TMsgResult::OK};
+    case TMsgButtons::YesNo: return {TMsgResult::Yes, TMsgResult::No};
+    case TMsgButtons::YesNoCancel: return {TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel};
+    case TMsgButtons::OKCancel: return {TMsgResult::OK, TMsgResult::Cancel};
+    }
+    return {TMsgResult::OK};
+}
+
+QMessageBox::ButtonRole RoleOf(TMsgResult button) {
+    switch (button) {
+    case TMsgResult::OK: return QMessageBox::AcceptRole;
+    case TMsgResult::Yes: return QMessageBox::YesRole;
+    case TMsgResult::No: return QMessageBox::NoRole;
+    case TMsgResult::Cancel: return QMessageBox::RejectRole;
+    }
+    return QMessageBox::AcceptRole;
+}
+
+// What Escape or the close button means for a button set.
+TMsgResult EscapeAnswer(TMsgButtons buttons) {
+    const QList<TMsgResult> all = ButtonsOf(buttons);
+    if (all.contains(TMsgResult::Cancel)) return TMsgResult::Cancel;
+    if (all.contains(TMsgResult::No)) return TMsgResult::No;
+    return TMsgResult::OK;
+}
+
+QWidget* DialogParent() {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    return parent;
+}
+}  // namespace
+
+QString DefaultCaption() { return TApplication::Title(); }
+
+QString ButtonText(TMsgResult button) {
+    switch (button) {
+    case TMsgResult::OK: return QStringLiteral("OK");
+    case TMsgResult::Yes: return QStringLiteral("Ja");
+    case TMsgResult::No: return QStringLiteral("Nej");
+    case TMsgResult::Cancel: return QStringLiteral("Avbryt");
+    }
+    return QString();
+}
+
+TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption, const QString& text) {
+    TShownMessage shown;
+    shown.Icon = icon;
+    shown.Buttons = buttons;
+    shown.Caption = caption.isEmpty() ? DefaultCaption() : caption;
+    shown.Text = text;
+    if (g_messageHook) {
+        // Copy first: the hook may replace itself.
+        const TMessageHook hook = g_messageHook;
+        shown.Answer = hook(shown);
+        // An answer the box could not have given counts as closing it.
+        if (!ButtonsOf(buttons).contains(shown.Answer)) shown.Answer = EscapeAnswer(buttons);
+        g_messageLog.append(shown);
+        return shown.Answer;
+    }
+
+    QMessageBox box(QtIcon(icon), shown.Caption, text, QMessageBox::NoButton, DialogParent());
+    QList<QPair<QAbstractButton*, TMsgResult>> made;
+    for (TMsgResult b : ButtonsOf(buttons)) made.append({box.addButton(ButtonText(b), RoleOf(b)), b});
+    box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));
+    const TMsgResult escape = EscapeAnswer(buttons);
+    for (const auto& [button, result] : made)
+        if (result == escape) box.setEscapeButton(button);
+    box.exec();
+    for (const auto& [button, result] : made)
+        if (box.clickedButton() == button) return result;
+    return escape;
+}
+
+void ShowInformation(const QString& text, const QString& caption) {
+    MessageBox(TMsgIcon::Information, TMsgButtons::OK, caption, text);
+}
+void ShowWarning(const QString& text, const QString& caption) {
+    MessageBox(TMsgIcon::Warning, TMsgButtons::OK, caption, text);
+}
+void ShowError(const QString& text, const QString& caption) {
+    MessageBox(TMsgIcon::Error, TMsgButtons::OK, caption, text);
+}
+bool AskYesNo(const QString& text, const QString& caption, TMsgIcon icon) {
+    return MessageBox(icon, TMsgButtons::YesNo, caption, text) == TMsgResult::Yes;
+}
+TMsgResult AskYesNoCancel(const QString& text, const QString& caption, TMsgIcon icon) {
+    return MessageBox(icon, TMsgButtons::YesNoCancel, caption, text);
+}
+bool AskOKCancel(const QString& text, const QString& caption, TMsgIcon icon) {
+    return MessageBox(icon, TMsgButtons::OKCancel, caption, text) == TMsgResult::OK;
+}
+
+void SetMessageHook(TMessageHook hook) { g_messageHook = std::move(hook); }
+bool HasMessageHook() { return bool(g_messageHook); }
+const QList<TShownMessage>& MessageLog() { return g_messageLog; }
+void ClearMessageLog() { g_messageLog.clear(); }
+
+int ExecDialog(QDialog* dialog) {
+    if (!dialog) return QDialog::Rejected;
+    if (g_dialogHook) {
+        const TDialogHook hook = g_dialogHook;
+        dialog->setResult(QDialog::Rejected);
+        // Shown like a real run so that the dialog's show handling takes place.
+        dialog->show();
+        hook(dialog);
+        if (dialog->isVisible()) dialog->reject();
+        return dialog->result();
+    }
+    return dialog->exec();
+}
+void SetDialogHook(TDialogHook hook) { g_dialogHook = std::move(hook); }
+bool HasDialogHook() { return bool(g_dialogHook); }
+
+void SetChooserHook(TChooserHook hook) { g_chooserHook = std::move(hook); }
+bool HasChooserHook() { return bool(g_chooserHook); }
+const QList<TChooserRequest>& ChooserLog() { return g_chooserLog; }
+void ClearChooserLog() { g_chooserLog.clear(); }
+
+namespace {
+// Asks the hook; false when no hook is set.
+bool Answered(const TChooserRequest& request, TChooserAnswer& answer) {
+    if (!g_chooserHook) return false;
+    const TChooserHook hook = g_chooserHook;
+    answer = hook(request);
+    g_chooserLog.append(request);
+    return true;
+}
+TChooserRequest Request(TChooserKind kind, const QString& caption, const QString& folder,
+                        const QString& filter) {
+    TChooserRequest r;
+    r.Kind = kind;
+    r.Caption = caption;
+    r.Folder = folder;
+    r.Filter = filter;
+    return r;
+}
+}  // namespace
+
+QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) {
+    TChooserAnswer a;
+    if (Answered(Request(TChooserKind::OpenFile, caption, folder, filter), a))
+        return a.Accepted && !a.Files.isEmpty() ? a.Files.first() : QString();
+    return QFileDialog::getOpenFileName(parent ? parent : DialogParent(), caption, folder, filter);
+}
+
+QStringList GetOpenFileNames(QWidget* parent, const QString& caption, const QString& folder,
+                             const QString& filter) {
+    TChooserAnswer a;
+    if (Answered(Request(TChooserKind::OpenFiles, caption, folder, filter), a))
+        return a.Accepted ? a.Files : QStringList();
+    return QFileDialog::getOpenFileNames(parent ? parent : DialogParent(), caption, folder, filter);
+}
+
+QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& start, const QString& filter) {
+    TChooserAnswer a;
+    if (Answered(Request(TChooserKind::SaveFile, caption, start, filter), a))
+        return a.Accepted && !a.Files.isEmpty() ? a.Files.first() : QString();
+    return QFileDialog::getSaveFileName(parent ? parent : DialogParent(), caption, start, filter);
+}
+
+QString GetExistingFolder(QWidget* parent, const QString& caption, const QString& folder) {
+    TChooserAnswer a;
+    if (Answered(Request(TChooserKind::Folder, caption, folder, QString()), a))
+        return a.Accepted && !a.Files.isEmpty() ? a.Files.first() : QString();
+    return QFileDialog::getExistingDirectory(parent ? parent : DialogParent(), caption, folder,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+bool GetColor(QWidget* parent, const QString& caption, QColor& color) {
+    TChooserRequest r = Request(TChooserKind::Color, caption, QString(), QString());
+    r.Color = color;
+    TChooserAnswer a;
+    if (Answered(r, a)) {
+        if (!a.Accepted || !a.Color.isValid()) return false;
+        color = a.Color;
+        return true;
+    }
+    const QColor chosen = QColorDialog::getColor(color, parent ? parent : DialogParent(), caption);
+    if (!chosen.isValid()) return false;
+    color = chosen;
+    return true;
+}
+
+}  // namespace UIServices
