@@ -1,0 +1,884 @@
+#include "core/unitMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/ExtClientDataSet.h"
+#include "core/FRHistory.h"
+#include "core/FRIniFile.h"
+#include "core/MyUtils.h"
+#include "core/unitDM.h"
+#include "platform/Application.h"
+#include "platform/ClientDataSet.h"
+#include "platform/Exception.h"
+#include "platform/Resources.h"
+#include "platform/UIServices.h"
+
+namespace {
+
+QString g_programFolder;
+QPointer<TFRIniFile> g_iniFile;
+QPointer<TFRIniFile> g_secondIniFile;
+QPointer<TformFRMain> g_mainForm;
+
+QHash<int, TformFRMain::TScreenFactory>& ScreenFactories() {
+    static QHash<int, TformFRMain::TScreenFactory> factories;
+    return factories;
+}
+
+const char* const kDistrictsMissing =
+    "Filen \"Data\\Res\\Districts.dat\" kunde inte hittas. Du måste installera om programmet";
+const char* const kBadPathName = "Ogiltigt namn i sökväg: \"%1\"";
+const char* const kLabelMissing = "Etikett \"%1\" kunde inte hittas vid SetInfoText";
+
+constexpr int kPrevColorKeys = 20;
+constexpr int kPrevColorsPerKey = 6;
+constexpr int kMaxPrevColors = kPrevColorKeys * kPrevColorsPerKey;
+
+// A name that goes into a path below one of the program's folders: a relative path without
+// "." or ".." steps, backslashes or drive letters, so it cannot leave that folder. A plain
+// name (keys, article names) may not hold "/" either.
+void CheckPathName(const QString& name, bool allowSubPath, bool allowEmpty) {
+    bool ok = allowEmpty || !name.isEmpty();
+    if (ok && !name.isEmpty()) {
+        ok = !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1Char(':')) &&
+             !name.contains(QChar(0)) && !name.startsWith(QLatin1Char('/'));
+        if (ok && !allowSubPath) ok = !name.contains(QLatin1Char('/'));
+        if (ok) {
+            for (const QString& part : name.split(QLatin1Char('/'))) {
+                if (part == QLatin1String(".") || part == QLatin1String("..")) {
+                    ok = false;
+                    break;
+                }
+            }
+        }
+    }
+    if (!ok) throw Exception(QString::fromUtf8(kBadPathName).arg(name));
+}
+
+QString KeyFile(const char* folder, const char* prefix, const QString& key, const char* ext) {
+    CheckPathName(key, false, false);
+    return GetProgramFolder() + QLatin1String(folder) + QLatin1String(prefix) + key + QLatin1String(ext);
+}
+
+// The info texts, read once per file.
+struct TInfoTexts {
+    QString FileName;
+    QStringList Lines;
+    bool Loaded = false;
+};
+TInfoTexts& InfoTexts() {
+    static TInfoTexts texts;
+    return texts;
+}
+
+// The path of a table's file in the database folder ("cdsFungi" lies in "Fungi.dat").
+QString TableFileOf(const QString& componentName) { return GetDatabaseFolder() + componentName.mid(3) + ".dat"; }
+
+// Reads a table file into a table of its own; nullptr-like empty table when it cannot be read.
+bool LoadTableFile(TClientDataSet& table, const QString& componentName) {
+    const QString file = TableFileOf(componentName);
+    if (!QFileInfo::exists(file)) return false;
+    try {
+        table.LoadFromFile(file);
+        table.SetReadOnly(true);
+        return table.Active();
+    } catch (const Exception&) {
+        // The data module reports damaged files; the lists are simply built without them.
+        return false;
+    }
+}
+
+int FieldIndex(const TClientDataSet& table, const char* name) {
+    TField* f = table.FindField(QLatin1String(name));
+    return f ? f->Index() : -1;
+}
+
+QString RowText(const TClientDataSet& table, int row, int field) {
+    return field < 0 ? QString() : table.RecordValue(row, field).toString();
+}
+
+QString MenuCaption(const QString& text) {
+    QString caption = text;
+    return caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+const char* const kMenuStyle = R"(
+#panelMainMenu {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2f5f36, stop:1 #1c3a21);
+    border-right: 1px solid #132916;
+}
+#panelMainMenu QToolButton {
+    color: #f4f7ea;
+    background: transparent;
+    border: 1px solid transparent;
+    border-radius: 4px;
+    padding: 1px 6px;
+    text-align: left;
+}
+#panelMainMenu QToolButton:hover {
+    background: rgba(255, 255, 255, 36);
+    border-color: rgba(255, 255, 255, 70);
+}
+#panelMainMenu QToolButton:pressed, #panelMainMenu QToolButton:checked {
+    background: #efe4c4;
+    color: #1c3a21;
+    border-color: #c9b98a;
+}
+#panelMainMenu QToolButton:disabled {
+    color: rgba(244, 247, 234, 90);
+}
+#panelMenuHeader {
+    color: #d9e8b8;
+    border-bottom: 1px solid rgba(255, 255, 255, 60);
+    padding-left: 10px;
+}
+#panelVersionInfo QLabel {
+    color: #b9cda6;
+    padding-left: 10px;
+}
+#panelScreenHolder {
+    background: #f6f3ea;
+}
+)";
+
+}  // namespace
+
+// ---- Program folders ----------------------------------------------------------------------
+
+QString GetProgramFolder() {
+    if (!g_programFolder.isEmpty()) return g_programFolder;
+    QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    folder = QDir::fromNativeSeparators(folder);
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+void SetProgramFolder(const QString& folder) {
+    if (folder.isEmpty()) {
+        g_programFolder.clear();
+        return;
+    }
+    QString f = QDir::fromNativeSeparators(QDir(folder).absolutePath());
+    g_programFolder = f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/');
+}
+
+QString GetDatabaseFolder() { return GetProgramFolder() + QStringLiteral("Data/Db/"); }
+
+QString GetProgramVersion() {
+    const QString version = GetVersionInfoItem(QString(), 5);
+    return version.isEmpty() ? QStringLiteral(MYKO_VERSION) : version;
+}
+
+// ---- Path builders --------------------------------------------------------------------------
+
+QString GetKnowBaseFile(const QString& name) { return KeyFile("Data/KnowBase/", "", name, ".dat"); }
+QString GetFoodPicFile(const QString& key) { return KeyFile("Data/Pics/FoodPics/", "FP", key, ".jpg"); }
+QString GetFoodPicThumbFile(const QString& key) { return KeyFile("Data/Pics/FoodPics/", "FPTN", key, ".bmp"); }
+QString GetPicsPath(const QString& name) {
+    CheckPathName(name, true, true);
+    return GetProgramFolder() + QStringLiteral("Data/Pics/") + name;
+}
+QString GetContactPicFile(const QString& key) { return KeyFile("Data/Pics/ContactPics/", "US", key, ".jpg"); }
+QString GetMainPicFile(const QString& key) { return KeyFile("Data/Pics/MainPics/", "MP", key, ".jpg"); }
+QString GetInternetPicFile(const QString& key) { return KeyFile("Data/Pics/InternetPics/", "IP", key, ".bmp"); }
+QString GetFungiPicFile(const QString& key) { return KeyFile("Data/Pics/FungiPics/", "Pic", key, ".jpg"); }
+QString GetFungiPicThumbFile(const QString& key) {
+    return KeyFile("Data/Pics/FungiPicThumbs/", "Tn", key, ".bmp");
+}
+QString GetTempKnowBaseFile(const QString& name) { return KeyFile("Temp/KnowBase/", "", name, ".dat"); }
+QString GetContactPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/ContactPics/"); }
+QString GetFungiPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FungiPics/"); }
+QString GetFoodPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FoodPics/"); }
+QString GetFungiPicThumbFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FungiPicThumbs/"); }
+QString GetInternetPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/InternetPics/"); }
+QString GetMainPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/MainPics/"); }
+QString GetTempKnowBaseFolder() { return GetProgramFolder() + QStringLiteral("Temp/KnowBase/"); }
+QString GetScriptFolder() { return GetProgramFolder() + QStringLiteral("Data/Scripts/"); }
+QString GetResFile(const QString& name) {
+    CheckPathName(name, true, true);
+    return GetProgramFolder() + QStringLiteral("Data/Res/") + name;
+}
+
+QString GetDatasetDisplayName(const QString& name) {
+    static const QList<std::pair<const char*, const char*>> names = {
+        {"cdsFungi", "Artbeskrivningar"},
+        {"cdsFungiPics", "Svampbilder"},
+        {"cdsFungiFinds", "Fyndplatser"},
+        {"cdsFungiMixups", "Förväxlingssvampar"},
+        {"cdsFungiTexts", "Arttexter"},
+        {"cdsFungiPrivateTexts", "Fria texter"},
+        {"cdsSwedishNames", "Svenska namn"},
+        {"cdsLatinNames", "Latinska namn"},
+        {"cdsPlaces", "Svampställen"},
+        {"cdsPlaceVisits", "Svamputflykter"},
+        {"cdsPlaceFinds", "Utflyktsfynd"},
+        {"cdsPlacePeople", "Utflyktsdeltagare"},
+        {"cdsContactGroups", "Kontaktgrupper"},
+        {"cdsContactGroupRows", "Kontaktgruppsrader"},
+        {"cdsContacts", "Kontakter"},
+        {"cdsMaps", "Kartor"},
+        {"cdsKnowbase", "Svampvetenskap"},
+        {"cdsUsers", "Användare"},
+        {"cdsInternet", "Internet-resurser"},
+        {"cdsInternetTexts", "Internet-resurstexter"},
+        {"cdsFoodTypes", "Receptkategorier"},
+        {"cdsFoods", "Recept"},
+        {"cdsFoodTexts", "Receptrader"},
+    };
+    for (const auto& [table, display] : names)
+        if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) return QString::fromUtf8(display);
+    return QString();
+}
+
+void SetInfoText(const QString& label, QStringList& lines) {
+    TInfoTexts& texts = InfoTexts();
+    const QString file = GetResFile(QStringLiteral("Texts.dat"));
+    if (!texts.Loaded || texts.FileName != file) {
+        texts = TInfoTexts();
+        QFile in(file);
+        if (in.open(QIODevice::ReadOnly)) {
+            QString text = QString::fromUtf8(in.readAll());
+            if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            texts.Lines = text.split(QLatin1Char('\n'));
+            // A final line break does not start another line.
+            if (!texts.Lines.isEmpty() && texts.Lines.last().isEmpty()) texts.Lines.removeLast();
+            texts.FileName = file;
+            texts.Loaded = true;
+        }
+    }
+    const QString wanted = QLatin1Char('[') + label + QLatin1Char(']');
+    qsizetype i = 0;
+    while (i < texts.Lines.size() && texts.Lines.at(i).compare(wanted, Qt::CaseInsensitive) != 0) ++i;
+    if (i >= texts.Lines.size()) throw Exception(QString::fromUtf8(kLabelMissing).arg(label));
+    ++i;
+    while (i < texts.Lines.size() && texts.Lines.at(i).startsWith(QLatin1Char('['))) ++i;
+    lines.clear();
+    while (i < texts.Lines.size() && !texts.Lines.at(i).startsWith(QLatin1Char('['))) lines.append(texts.Lines.at(i++));
+}
+
+void CheckEditNumber(int mode, QLineEdit* edit, const QString& message) {
+    const QString text = edit ? edit->text().trimmed() : QString();
+    bool ok = false;
+    switch (mode) {
+    case 0:
+        ok = !text.isEmpty();
+        break;
+    case 1:
+    case 2: {
+        bool isInt = false;
+        const int value = text.toInt(&isInt, 10);
+        ok = isInt && (mode == 1 ? value > 0 : value >= 0);
+        break;
+    }
+    default:
+        ok = false;
+        break;
+    }
+    if (ok) return;
+    if (edit) edit->setFocus();
+    throw Exception(message);
+}
+
+TFRIniFile* IniFile() { return g_iniFile.data(); }
+TFRIniFile* SecondIniFile() { return g_secondIniFile.data(); }
+TformFRMain* MainForm() { return g_mainForm.data(); }
+
+// ---- The main window ------------------------------------------------------------------------
+
+void TformFRMain::RegisterScreenFactory(int screenID, TScreenFactory factory) {
+    if (screenID < 0 || screenID >= ScreenSlotCount) return;
+    if (factory)
+        ScreenFactories().insert(screenID, std::move(factory));
+    else
+        ScreenFactories().remove(screenID);
+}
+
+void TformFRMain::ClearScreenFactories() { ScreenFactories().clear(); }
+
+TformFRMain::TformFRMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("formFRMain"));
+    g_mainForm = this;
+    SetupComponents();
+    FormCreate();
+}
+
+TformFRMain::~TformFRMain() {
+    // Screens go while the window and the history they use still exist.
+    if (History()) History()->Clear();
+    for (QPointer<TFRMainScreen>& screen : m_screens) delete screen.data();
+    // FormDestroy: the settings store is forgotten.
+    if (g_iniFile == inifileMain) g_iniFile = nullptr;
+    if (g_mainForm == this) g_mainForm = nullptr;
+}
+
+QAbstractButton* TformFRMain::BackButton() const { return sbtnBack; }
+QAbstractButton* TformFRMain::ForwardButton() const { return sbtnForward; }
+QAbstractButton* TformFRMain::QuitButton() const { return sbtnQuit; }
+
+void TformFRMain::SetupComponents() {
+    setWindowTitle(QStringLiteral("Mykotekshallen"));
+    setStyleSheet(QString::fromUtf8(kMenuStyle));
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    panelMainMenu = new QWidget(this);
+    panelMainMenu->setObjectName(QStringLiteral("panelMainMenu"));
+    panelMainMenu->setAttribute(Qt::WA_StyledBackground, true);
+    panelMainMenu->setFixedWidth(169);
+    auto* column = new QVBoxLayout(panelMainMenu);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    QFont menuFont(QStringLiteral("Arial"));
+    menuFont.setWeight(QFont::Black);
+    auto makeButton = [&](QWidget* parent, const char* name, const QString& caption, int icon) {
+        auto* b = new QToolButton(parent);
+        b->setObjectName(QLatin1String(name));
+        b->setText(caption);
+        b->setFont(menuFont);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        if (icon >= 0) {
+            b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+            b->setIcon(style()->standardIcon(QStyle::StandardPixmap(icon)));
+            b->setIconSize(QSize(16, 16));
+        } else {
+            b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        }
+        return b;
+    };
+
+    panelMenuUpper = new QWidget(panelMainMenu);
+    panelMenuUpper->setObjectName(QStringLiteral("panelMenuUpper"));
+    panelMenuUpper->setFixedHeight(42);
+    sbtnBack = makeButton(panelMenuUpper, "sbtnBack", QStringLiteral("Föreg."), QStyle::SP_ArrowBack);
+    sbtnBack->setGeometry(8, 7, 75, 28);
+    sbtnForward = makeButton(panelMenuUpper, "sbtnForward", QStringLiteral("Nästa"), QStyle::SP_ArrowForward);
+    sbtnForward->setLayoutDirection(Qt::RightToLeft);  // the arrow after the caption
+    sbtnForward->setGeometry(86, 7, 75, 28);
+    column->addWidget(panelMenuUpper);
+
+    panelMenuHeader = new QLabel(QStringLiteral("Huvudmeny"), panelMainMenu);
+    panelMenuHeader->setObjectName(QStringLiteral("panelMenuHeader"));
+    QFont headerFont(QStringLiteral("Arial"));
+    headerFont.setBold(true);
+    headerFont.setPixelSize(15);
+    panelMenuHeader->setFont(headerFont);
+    panelMenuHeader->setFixedHeight(28);
+    column->addWidget(panelMenuHeader);
+    column->addSpacing(8);
+
+    // Holds only the main-menu buttons: their number gives each new button its screen number.
+    panelMenuMain = new QWidget(panelMainMenu);
+    panelMenuMain->setObjectName(QStringLiteral("panelMenuMain"));
+    panelMenuMain->setFixedHeight(0);
+    column->addWidget(panelMenuMain);
+    column->addStretch(1);
+
+    panelMenuLower = new QWidget(panelMainMenu);
+    panelMenuLower->setObjectName(QStringLiteral("panelMenuLower"));
+    panelMenuLower->setFixedHeight(72);
+    sbtnHelp = makeButton(panelMenuLower, "sbtnHelp", QStringLiteral("Hjälp"), -1);
+    sbtnHelp->setGeometry(8, 4, 153, 30);
+    sbtnQuit = makeButton(panelMenuLower, "sbtnQuit", QStringLiteral("Avsluta"), -1);
+    sbtnQuit->setToolTip(QStringLiteral("Avsluta Mykotekshallen"));
+    sbtnQuit->setGeometry(8, 38, 153, 30);
+    column->addWidget(panelMenuLower);
+
+    panelVersionInfo = new QWidget(panelMainMenu);
+    panelVersionInfo->setObjectName(QStringLiteral("panelVersionInfo"));
+    auto* info = new QVBoxLayout(panelVersionInfo);
+    info->setContentsMargins(0, 6, 0, 8);
+    info->setSpacing(1);
+    QFont smallFont(QStringLiteral("Arial"));
+    smallFont.setPixelSize(11);
+    lblVersion = new QLabel(panelVersionInfo);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setFont(smallFont);
+    lblCurrentUser = new QLabel(panelVersionInfo);
+    lblCurrentUser->setObjectName(QStringLiteral("lblCurrentUser"));
+    lblCurrentUser->setFont(smallFont);
+    info->addWidget(lblVersion);
+    info->addWidget(lblCurrentUser);
+    column->addWidget(panelVersionInfo);
+    row->addWidget(panelMainMenu);
+
+    panelScreenHolder = new QWidget(this);
+    panelScreenHolder->setObjectName(QStringLiteral("panelScreenHolder"));
+    panelScreenHolder->setAttribute(Qt::WA_StyledBackground, true);
+    row->addWidget(panelScreenHolder, 1);
+
+    inifileMain = new TFRIniFile(this, QStringLiteral("inifileMain"));
+    inifileMain->SetDefaults(TFRIniFile::ProgramDefaults());
+
+    popupPlaceSelection = new QMenu(this);
+    popupPlaceSelection->setObjectName(QStringLiteral("popupPlaceSelection"));
+    miProvince = popupPlaceSelection->addMenu(QStringLiteral("Län"));
+    miProvince->setObjectName(QStringLiteral("miProvince"));
+    miDistrict = popupPlaceSelection->addMenu(QStringLiteral("Kommun"));
+    miDistrict->setObjectName(QStringLiteral("miDistrict"));
+    m_provinceGroup = new QActionGroup(this);
+    m_districtGroup = new QActionGroup(this);
+
+    connect(sbtnBack, &QToolButton::clicked, this, [this] { sbtnBackClick(); });
+    connect(sbtnForward, &QToolButton::clicked, this, [this] { sbtnForwardClick(); });
+    connect(sbtnQuit, &QToolButton::clicked, this, [this] { sbtnQuitClick(); });
+    connect(sbtnHelp, &QToolButton::clicked, this, [this] { sbtnHelpClick(); });
+}
+
+void TformFRMain::FormCreate() {
+    // Record keys seed their own generator on first use. The folders come from
+    // GetProgramFolder, which every path builder uses.
+    g_iniFile = inifileMain;
+    auto* second = new TFRIniFile(this, QStringLiteral("inifileSecond"));
+    second->SetDefaults(inifileMain->Defaults());
+    g_secondIniFile = second;
+    lblVersion->setText(QStringLiteral("version ") + GetProgramVersion());
+    UpdateHistoryButtons();
+    LoadDistricts();
+}
+
+void TformFRMain::LoadDistricts() {
+    cdsDistricts = new TExtClientDataSet(this, QStringLiteral("cdsDistricts"));
+    const QString file = GetResFile(QStringLiteral("Districts.dat"));
+    bool loaded = false;
+    try {
+        if (QFileInfo(file).isFile()) {
+            cdsDistricts->LoadFromFile(file);
+            loaded = cdsDistricts->Active() && cdsDistricts->FindField(QStringLiteral("Province")) &&
+                     cdsDistricts->FindField(QStringLiteral("District"));
+        }
+    } catch (const Exception&) {
+        loaded = false;
+    }
+    if (!loaded) {
+        // An empty table, so the place menus still offer "Alla län" and "Välj ett län".
+        try {
+            cdsDistricts->Close();
+        } catch (const Exception&) {
+        }
+        delete cdsDistricts;
+        cdsDistricts = new TExtClientDataSet(this, QStringLiteral("cdsDistricts"));
+        cdsDistricts->SetFieldDefs(
+            {{QStringLiteral("Province"), TFieldType::ftString, 40}, {QStringLiteral("District"), TFieldType::ftString, 40}});
+        cdsDistricts->CreateDataSet();
+        TApplication::ShowException(QString::fromUtf8(kDistrictsMissing));
+    }
+    // The shipped file is never written by the program.
+    cdsDistricts->SetReadOnly(true);
+}
+
+QString TformFRMain::DistrictValue(int row, int field) const { return RowText(*cdsDistricts, row, field); }
+
+// ---- Screens ----
+
+void TformFRMain::CreateScreens() {
+    if (m_screensCreated) return;
+    m_screensCreated = true;
+    for (int id = 0; id < ScreenSlotCount; ++id) {
+        const auto it = ScreenFactories().constFind(id);
+        if (it == ScreenFactories().constEnd() || !*it) continue;
+        TFRMainScreen* screen = (*it)(this);
+        if (!screen) continue;
+        // A screen keeps its own number even while screens before it are not built.
+        screen->ScreenID = id;
+        m_screens[id] = screen;
+    }
+}
+
+TFRMainScreen* TformFRMain::Screen(int screenID) const {
+    for (const QPointer<TFRMainScreen>& screen : m_screens)
+        if (screen && screen->ScreenID == screenID) return screen.data();
+    return nullptr;
+}
+
+QList<TFRMainScreen*> TformFRMain::Screens() const {
+    QList<TFRMainScreen*> list;
+    for (const QPointer<TFRMainScreen>& screen : m_screens)
+        if (screen) list.append(screen.data());
+    return list;
+}
+
+// ---- Name lists ----
+
+void TformFRMain::BuildSpeciesNameList() {
+    FungiNames.Clear();
+    CompleteFungiCount = 0;
+    {
+        TClientDataSet fungi;
+        if (LoadTableFile(fungi, QStringLiteral("cdsFungi"))) {
+            const int ukey = FieldIndex(fungi, "UKey"), data = FieldIndex(fungi, "FungiData"),
+                      swedish = FieldIndex(fungi, "SwedishName"), latin = FieldIndex(fungi, "LatinName");
+            for (int row = 0; row < fungi.RecordCount(); ++row) {
+                const QString key = RowText(fungi, row, ukey);
+                if (RowText(fungi, row, data) == QLatin1String("CPLD")) ++CompleteFungiCount;
+                const QString swedishName = RowText(fungi, row, swedish);
+                if (!swedishName.isEmpty()) FungiNames.AddUKey(swedishName, key);
+                FungiNames.AddUKey(RowText(fungi, row, latin), key);
+            }
+        }
+    }
+    for (const auto& [table, field] : {std::pair{"cdsSwedishNames", "SwedishName"}, std::pair{"cdsLatinNames", "LatinName"}}) {
+        TClientDataSet names;
+        if (!LoadTableFile(names, QLatin1String(table))) continue;
+        const int master = FieldIndex(names, "MasterUKey"), name = FieldIndex(names, field);
+        for (int row = 0; row < names.RecordCount(); ++row)
+            FungiNames.AddUKey(RowText(names, row, name), RowText(names, row, master));
+    }
+    FungiNames.Sort();
+}
+
+void TformFRMain::BuildContactNameList() {
+    ContactNames.Clear();
+    TClientDataSet contacts;
+    if (LoadTableFile(contacts, QStringLiteral("cdsContacts"))) {
+        const int ukey = FieldIndex(contacts, "UKey"), name = FieldIndex(contacts, "Username");
+        for (int row = 0; row < contacts.RecordCount(); ++row)
+            ContactNames.AddUKey(RowText(contacts, row, name), RowText(contacts, row, ukey));
+    }
+    ContactNames.Sort();
+}
+
+void TformFRMain::BuildFungiGroupList() {
+    FungiGroups.clear();
+    TClientDataSet* groups = m_dm ? m_dm->cdsFungiGroups : nullptr;
+    if (!groups || !groups->Active()) return;
+    const int field = FieldIndex(*groups, "FungiGroup");
+    for (int row = 0; row < groups->RecordCount(); ++row) FungiGroups.append(RowText(*groups, row, field));
+}
+
+// ---- Colour memory ----
+
+void TformFRMain::LoadPrevColors() {
+    PrevColors.clear();
+    TFRIniFile* store = IniFile();
+    if (!store) return;
+    for (int i = 0; i < kPrevColorKeys && PrevColors.size() < kMaxPrevColors; ++i) {
+        QString value;
+        // A key that was never written has no default: it is simply skipped.
+        try {
+            value = store->ReadString(QStringLiteral("Settings/PrevColors%1").arg(i));
+        } catch (const Exception&) {
+            continue;
+        }
+        QList<int> colors;
+        bool good = true;
+        for (const QString& part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int color = part.trimmed().toInt(&ok, 10);
+            if (!ok || color < 0 || color > 0xFFFFFF) {
+                good = false;
+                break;
+            }
+            colors.append(color);
+        }
+        if (!good) continue;  // a damaged key is left out whole
+        for (int color : colors) {
+            if (PrevColors.size() >= kMaxPrevColors) break;
+            PrevColors.append(color);
+        }
+    }
+    SortPrevColors();
+}
+
+void TformFRMain::SortPrevColors() { std::sort(PrevColors.begin(), PrevColors.end()); }
+
+void TformFRMain::SavePrevColors() {
+    TFRIniFile* store = IniFile();
+    if (!store) return;
+    for (int i = 0; i < kPrevColorKeys; ++i) {
+        QStringList numbers;
+        for (int j = i * kPrevColorsPerKey; j < (i + 1) * kPrevColorsPerKey && j < PrevColors.size(); ++j)
+            numbers.append(QString::number(PrevColors.at(j)));
+        store->WriteString(QStringLiteral("Settings/PrevColors%1").arg(i), numbers.join(QLatin1Char(',')));
+    }
+}
+
+// ---- Place selection menus ----
+
+void TformFRMain::BuildPlaceMenus() {
+    if (TFRIniFile* store = IniFile()) {
+        store->WriteString(QStringLiteral("Place/SelProvince"), PlaceSelProvince);
+        store->WriteString(QStringLiteral("Place/SelDistrict"), PlaceSelDistrict);
+    }
+    const int provinceField = FieldIndex(*cdsDistricts, "Province");
+    const int districtField = FieldIndex(*cdsDistricts, "District");
+    const int rows = cdsDistricts->Active() ? cdsDistricts->RecordCount() : 0;
+
+    auto addItem = [](QMenu* menu, QActionGroup* group, const QString& caption, bool checked) {
+        QAction* item = menu->addAction(MenuCaption(caption));
+        item->setCheckable(true);
+        item->setChecked(checked);
+        group->addAction(item);
+        return item;
+    };
+
+    for (QAction* a : miProvince->actions()) delete a;
+    QAction* all = addItem(miProvince, m_provinceGroup, QStringLiteral("Alla län"), false);
+    connect(all, &QAction::triggered, this, [this] {
+        if (OnProvinceChosen) OnProvinceChosen(QString(), -1);
+    });
+    QString last;
+    for (int row = 0; row < rows; ++row) {
+        const QString province = DistrictValue(row, provinceField);
+        if (row > 0 && province == last) continue;
+        last = province;
+        QAction* item = addItem(miProvince, m_provinceGroup, province, province == PlaceSelProvince);
+        const int tag = row + 1;  // record number of the province's first district
+        item->setData(tag);
+        connect(item, &QAction::triggered, this, [this, province, tag] {
+            if (OnProvinceChosen) OnProvinceChosen(province, tag);
+        });
+    }
+
+    for (QAction* a : miDistrict->actions()) delete a;
+    if (!PlaceSelProvince.isEmpty()) {
+        QAction* allDistricts = addItem(miDistrict, m_districtGroup, QStringLiteral("Alla kommuner"), false);
+        connect(allDistricts, &QAction::triggered, this, [this] {
+            if (OnDistrictChosen) OnDistrictChosen(QString());
+        });
+        for (int row = 0; row < rows; ++row) {
+            if (DistrictValue(row, provinceField) != PlaceSelProvince) continue;
+            const QString district = DistrictValue(row, districtField);
+            QAction* item = addItem(miDistrict, m_districtGroup, district, district == PlaceSelDistrict);
+            connect(item, &QAction::triggered, this, [this, district] {
+                if (OnDistrictChosen) OnDistrictChosen(district);
+            });
+        }
+    } else {
+        QAction* choose = addItem(miDistrict, m_districtGroup, QStringLiteral("Välj ett län"), false);
+        choose->setEnabled(false);
+    }
+}
+
+void TformFRMain::FillDistrictItems(TClientDataSet* record, QStringList& provinceItems, QStringList& districtItems) {
+    if (!record) return;
+    TField* provinceOfRecord = record->FieldByName(QStringLiteral("Province"));
+    TField* districtOfRecord = record->FieldByName(QStringLiteral("District"));
+    QString province = provinceOfRecord->AsString();
+    const QString district = districtOfRecord->AsString();
+    const bool fillProvinces = provinceItems.isEmpty();
+    const int provinceField = FieldIndex(*cdsDistricts, "Province");
+    const int districtField = FieldIndex(*cdsDistricts, "District");
+    const int rows = cdsDistricts->Active() ? cdsDistricts->RecordCount() : 0;
+
+    // The district table is read by position, so its cursor never moves. A district given
+    // without its province supplies the province (while the record is being edited) and the
+    // lists are made again for it.
+    QStringList collected;
+    bool again = true;
+    while (again) {
+        again = false;
+        collected.clear();
+        if (fillProvinces) provinceItems.clear();
+        QString last;
+        for (int row = 0; row < rows; ++row) {
+            const QString rowProvince = DistrictValue(row, provinceField);
+            const QString rowDistrict = DistrictValue(row, districtField);
+            if (fillProvinces && (row == 0 || rowProvince != last)) provinceItems.append(rowProvince);
+            last = rowProvince;
+            if (province.isEmpty() || province == rowProvince) collected.append(rowDistrict);
+            if (province.isEmpty() && !district.isEmpty() && district == rowDistrict) {
+                const TDataSetState state = record->State();
+                const bool editing = state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+                if (editing && !rowProvince.isEmpty() && rowProvince != province) {
+                    provinceOfRecord->SetAsString(rowProvince);
+                    province = rowProvince;
+                    again = true;
+                    break;
+                }
+            }
+        }
+    }
+    std::stable_sort(collected.begin(), collected.end(),
+                     [](const QString& a, const QString& b) { return TUKeyStringlist::CompareStrings(a, b) < 0; });
+    districtItems = collected;
+}
+
+void TformFRMain::StackControl(QWidget* control, bool show, int advance, int offset) {
+    if (!control) return;
+    if (show) {
+        control->move(control->x(), StackPos + offset);
+        StackPos += advance;
+        control->show();
+    } else {
+        control->hide();
+    }
+}
+
+// ---- Showing ----
+
+void TformFRMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_shown && !event->spontaneous()) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TformFRMain::FormShow() {
+    // Every step runs, whatever an earlier one ran into; what went wrong is told afterwards.
+    QStringList errors;
+    auto step = [&errors](const std::function<void()>& work) {
+        try {
+            work();
+        } catch (const Exception& e) {
+            errors.append(e.Message());
+        } catch (const std::exception& e) {
+            errors.append(QString::fromUtf8(e.what()));
+        }
+    };
+
+    step([this] {
+        if (OnLoadScripts) OnLoadScripts();
+    });
+    step([this] {
+        setWindowTitle(QStringLiteral("Mykotekshallen"));
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+        resize(800, 600);
+        if (QScreen* s = screen()) {
+            const QRect area = s->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+        if (TFRIniFile* store = IniFile()) store->LoadFormPlacement(this);
+    });
+    step([this] { LoadPrevColors(); });
+    step([] { Resources::SetScreenCursor(5, Resources::LoadCursor(QStringLiteral("Flag"))); });
+    step([this] {
+        if (TFRIniFile* store = IniFile()) {
+            try {
+                PlaceSelProvince = store->ReadString(QStringLiteral("Place/SelProvince"));
+                PlaceSelDistrict = store->ReadString(QStringLiteral("Place/SelDistrict"));
+            } catch (const Exception&) {
+                PlaceSelProvince.clear();
+                PlaceSelDistrict.clear();
+            }
+        }
+        BuildPlaceMenus();
+        if (OnApplyPlaceSelection) OnApplyPlaceSelection(PlaceSelProvince, PlaceSelDistrict);
+    });
+    step([this] { UpdateHistoryButtons(); });
+    step([this] { BuildFungiGroupList(); });
+    step([this] {
+        int id = 0;
+        if (TFRIniFile* store = IniFile()) {
+            try {
+                id = store->ReadInteger(QStringLiteral("Settings/LastVisitedScreen"));
+            } catch (const Exception&) {
+                id = 0;
+            }
+        }
+        if (TFRMainScreen* screen = Screen(id)) screen->Activate(QString());
+    });
+    step([this] {
+        QString user;
+        TClientDataSet* current = m_dm ? m_dm->cdsCurrentUser : nullptr;
+        if (current && current->Active() && !current->IsEmpty())
+            if (TField* f = current->FindField(QStringLiteral("UserName"))) user = f->AsString();
+        lblCurrentUser->setText(user);
+    });
+
+    for (const QString& message : errors) TApplication::ShowException(message);
+}
+
+// ---- Navigation and quitting ----
+
+void TformFRMain::sbtnBackClick() {
+    if (TFRHistoryItems* h = History()) h->Back();
+}
+
+void TformFRMain::sbtnForwardClick() {
+    if (TFRHistoryItems* h = History()) h->Forward();
+}
+
+void TformFRMain::sbtnHelpClick() {
+    UIServices::ShowInformation(
+        QStringLiteral("Mykotekshallen version %1\n\n"
+                       "Välj i huvudmenyn till vänster vad Du vill arbeta med. Med \"Föreg.\" och \"Nästa\" "
+                       "går Du tillbaka till och fram mellan de vyer Du har besökt.\n\n"
+                       "Så länge en post redigeras är huvudmenyn låst; spara eller avbryt först.")
+            .arg(GetProgramVersion()),
+        QStringLiteral("Mykotekshallen - Information"));
+}
+
+void TformFRMain::QuitSequence() {
+    if (m_quitDone) return;
+    m_quitDone = true;
+    QStringList errors;
+    auto step = [&errors](const std::function<void()>& work) {
+        try {
+            work();
+        } catch (const Exception& e) {
+            errors.append(e.Message());
+        } catch (const std::exception& e) {
+            errors.append(QString::fromUtf8(e.what()));
+        }
+    };
+    step([this] {
+        if (TFRMainScreen* screen = CurrentScreen(); screen && IniFile())
+            IniFile()->WriteInteger(QStringLiteral("Settings/LastVisitedScreen"), screen->ScreenID);
+    });
+    step([this] {
+        if (TFRIniFile* store = IniFile()) store->SaveFormPlacement(this, objectName());
+    });
+    // The frame saves its settings into the store before the store is flushed.
+    step([this] { HideCurrentScreen(); });
+    step([] {
+        TFRIniFile* store = IniFile();
+        g_iniFile = nullptr;
+        if (store) store->Flush();
+    });
+    step([] {
+        const QString folder = GetTempKnowBaseFolder();
+        if (QFileInfo(folder).isDir()) {
+            TFolderTotals totals;
+            HandleFolders(folder, QString(), totals, HF_DELETE | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
+        }
+    });
+    for (const QString& message : errors) TApplication::ShowException(message);
+}
+
+void TformFRMain::FormClose() { QuitSequence(); }
+
+void TformFRMain::sbtnQuitClick() {
+    QuitSequence();
+    if (OnTerminate)
+        OnTerminate();
+    else
+        QCoreApplication::quit();
+}
+
+void TformFRMain::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TformFRMain::BringToFront() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
