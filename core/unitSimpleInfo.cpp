@@ -13,6 +13,8 @@
 
 #include "platform/Clock.h"
 
+QPointer<TformSimpleInfo> formSimpleInfo;
+
 namespace {
 
 // A small mushroom drawn in code, the window's picture at the left.

@@ -50,3 +50,7 @@ private:
     QStringList m_lines;
     bool m_busyCursor = false;
 };
+
+// The program's one status window while it exists; long work elsewhere shows its progress
+// in it. Set by the program block.
+extern QPointer<TformSimpleInfo> formSimpleInfo;
