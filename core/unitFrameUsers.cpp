@@ -1,0 +1,812 @@
+#include "core/unitFrameUsers.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "core/ExtClientDataSet.h"
+#include "core/FRIniFile.h"
+#include "core/unitDM.h"
+#include "core/unitUserScreen.h"
+#include "platform/ClientDataSet.h"
+#include "platform/Exception.h"
+#include "platform/Resources.h"
+#include "platform/UIServices.h"
+
+namespace {
+
+const QString kNewUserEntry = QStringLiteral("Ny användare...");
+const QString kPictureFilter = QStringLiteral("Bildfiler (*.bmp *.jpg);;Alla filer (*.*)");
+constexpr int kPictureWidth = 192;
+constexpr int kPictureHeight = 240;
+
+// The target is Width x Height; with KeepAspect the side that would distort is reduced, and
+// the source is drawn stretched into the whole target.
+QImage DrawPictureFit(const QImage& source, int width, bool keepAspect, int height) {
+    if (keepAspect && !source.isNull() && width > 0 && height > 0) {
+        const double sw = source.width(), sh = source.height();
+        if (double(width) / height >= sw / sh)
+            width = int(std::nearbyint(height * sw / sh));
+        else
+            height = int(std::nearbyint(width * sh / sw));
+    }
+    QImage target(qMax(1, width), qMax(1, height), QImage::Format_RGB32);
+    target.fill(Qt::white);
+    QPainter painter(&target);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!source.isNull()) painter.drawImage(target.rect(), source);
+    return target;
+}
+
+// The users table's DatasetId, which every user key begins with.
+QString UsersDatasetId() {
+    const TDM* dm = UserEnvironment().DM;
+    return dm ? dm->cdsUsers->DatasetId() : QStringLiteral("010");
+}
+
+bool ClipboardHasPicture() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+    return data && data->hasImage();
+}
+
+QLabel* FieldLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace
+
+// ---- TUserChoice ------------------------------------------------------------------------
+
+TUserChoice::TUserChoice(const QStringList& items, QWidget* parent) : QWidget(parent), m_items(items) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* cell = new QToolButton(this);
+        cell->setText(items.at(i));
+        cell->setCheckable(true);
+        cell->setAutoRaise(false);
+        cell->setMinimumWidth(40);
+        connect(cell, &QToolButton::clicked, this, [this, i] { Clicked(i); });
+        row->addWidget(cell);
+        m_cells.append(cell);
+    }
+    row->addStretch(1);
+}
+
+QToolButton* TUserChoice::Cell(int index) const { return m_cells.value(index); }
+
+void TUserChoice::SetItemIndex(int index) {
+    m_index = index >= 0 && index < m_cells.size() ? index : -1;
+    for (int i = 0; i < m_cells.size(); ++i) m_cells.at(i)->setChecked(i == m_index);
+}
+
+void TUserChoice::Clicked(int index) {
+    // One cell is always the chosen one once chosen: clicking it again keeps it.
+    SetItemIndex(index);
+    if (OnChange) OnChange(index);
+}
+
+// ---- The frame's link to the users table -----------------------------------------------
+
+class TframeUsers::TUsersLink : public TDataLink {
+public:
+    explicit TUsersLink(TframeUsers* frame) : m_frame(frame) {}
+    void RecordChanged(TField* field) override {
+        if (!field) m_frame->ReadRecord();
+    }
+    void ActiveChanged() override { m_frame->ReadRecord(); }
+    void DataSetChanged() override { m_frame->ReadRecord(); }
+    void EditingChanged() override { m_frame->UpdateButtons(); }
+    void UpdateData() override { m_frame->WriteRecord(); }
+
+private:
+    TframeUsers* m_frame;
+};
+
+// ---- TframeUsers ------------------------------------------------------------------------
+
+TframeUsers::TframeUsers(TClientDataSet* users, TUsersMode mode, QWidget* parent)
+    : TFRFrameBase(parent), m_users(users), m_mode(mode) {
+    setObjectName(QStringLiteral("frameUsers"));
+    DataSet = users;
+}
+
+TframeUsers::~TframeUsers() {
+    // The link goes before its source, which is one of the frame's children.
+    m_link.reset();
+}
+
+void TframeUsers::InitFrame() {
+    SetupFrame();
+    auto* source = new TDataSource(this, QStringLiteral("dsFrameUsers"));
+    source->SetAutoEdit(false);
+    source->SetDataSet(m_users);
+    m_link = std::make_unique<TUsersLink>(this);
+    m_link->SetDataSource(source);
+    ReadRecord();
+    UpdateButtons();
+    timerClipboard->start();
+}
+
+void TframeUsers::DoneFrame() {
+    timerClipboard->stop();
+    m_link.reset();
+}
+
+void TframeUsers::SetupFrame() {
+    panelFrameHeader->setText(m_mode == TUsersMode::FirstUser ? QStringLiteral("Första användaren")
+                                                              : QStringLiteral("Användarhantering"));
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("panelUsersBody"));
+    auto* columns = new QHBoxLayout(body);
+    BodyLayout()->addWidget(body, 1);
+
+    // The left page: the info text of the first user, or the user list.
+    pagesUsers = new QStackedWidget(body);
+    pagesUsers->setObjectName(QStringLiteral("pagesUsers"));
+    pagesUsers->setFixedWidth(230);
+    tabsFirstUserInfo = new QWidget(pagesUsers);
+    tabsFirstUserInfo->setObjectName(QStringLiteral("tabsFirstUserInfo"));
+    {
+        auto* l = new QVBoxLayout(tabsFirstUserInfo);
+        lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
+        lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
+        lblFirstUserInfo->setWordWrap(true);
+        lblFirstUserInfo->setText(QStringLiteral(
+            "Välkommen till Mykotekshallen!\n\n"
+            "Innan programmet kan användas måste den första användaren registreras. "
+            "Den första användaren blir programmets administratör och kan sedan lägga till "
+            "och ta bort andra användare.\n\n"
+            "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
+        l->addWidget(lblFirstUserInfo);
+        l->addStretch(1);
+    }
+    tabsUserlist = new QWidget(pagesUsers);
+    tabsUserlist->setObjectName(QStringLiteral("tabsUserlist"));
+    {
+        auto* l = new QVBoxLayout(tabsUserlist);
+        lblUserList = new QLabel(QStringLiteral("Registrerade användare:"), tabsUserlist);
+        lblUserList->setObjectName(QStringLiteral("lblUserList"));
+        listboxUsers = new QListWidget(tabsUserlist);
+        listboxUsers->setObjectName(QStringLiteral("listboxUsers"));
+        btnNewUser = new QPushButton(QStringLiteral("Ny..."), tabsUserlist);
+        btnNewUser->setObjectName(QStringLiteral("btnNewUser"));
+        btnEditUser = new QPushButton(QStringLiteral("Ändra..."), tabsUserlist);
+        btnEditUser->setObjectName(QStringLiteral("btnEditUser"));
+        btnDeleteUser = new QPushButton(QStringLiteral("Radera..."), tabsUserlist);
+        btnDeleteUser->setObjectName(QStringLiteral("btnDeleteUser"));
+        l->addWidget(lblUserList);
+        l->addWidget(listboxUsers, 1);
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(btnNewUser);
+        buttons->addWidget(btnEditUser);
+        buttons->addWidget(btnDeleteUser);
+        l->addLayout(buttons);
+    }
+    pagesUsers->addWidget(tabsFirstUserInfo);
+    pagesUsers->addWidget(tabsUserlist);
+    pagesUsers->setCurrentWidget(m_mode == TUsersMode::FirstUser ? tabsFirstUserInfo : tabsUserlist);
+    columns->addWidget(pagesUsers);
+
+    // The user's data.
+    auto* form = new QWidget(body);
+    form->setObjectName(QStringLiteral("panelUserData"));
+    auto* grid = new QGridLayout(form);
+    int row = 0;
+    auto addEdit = [&](QLineEdit*& edit, const char* name, const QString& label, const QString& field,
+                       QToolButton** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
+        edit = new QLineEdit(form);
+        edit->setObjectName(QLatin1String(name));
+        grid->addWidget(FieldLabel(label, form), row, 0);
+        grid->addWidget(edit, row, 1);
+        m_edits.append({edit, field});
+        QLineEdit* e = edit;
+        connect(edit, &QLineEdit::textEdited, this, [this, e, field](const QString& text) {
+            if (m_reading || !Editing()) return;
+            TField* f = m_users->FindField(field);
+            if (!f) return;
+            if (text.isEmpty())
+                f->Clear();
+            else if (f->DataType() == TFieldType::ftInteger) {
+                bool ok = false;
+                const int value = text.toInt(&ok);
+                if (ok) f->SetAsInteger(value);
+            } else
+                f->SetAsString(text);
+        });
+        if (lock) {
+            *lock = new QToolButton(form);
+            (*lock)->setObjectName(QLatin1String(lockName));
+            (*lock)->setCheckable(true);
+            (*lock)->setAutoRaise(true);
+            (*lock)->setFixedSize(26, 16);
+            (*lock)->setToolTip(QStringLiteral("Lås uppgiften så att den inte lämnas ut till andra"));
+            grid->addWidget(*lock, row, 2);
+            m_locks.append({*lock, lockField});
+            QToolButton* l = *lock;
+            connect(l, &QToolButton::clicked, this, [this, l, lockField](bool checked) {
+                if (!Editing()) {
+                    ReadRecord();
+                    return;
+                }
+                if (TField* f = m_users->FindField(lockField)) f->SetAsBoolean(checked);
+                ShowLock(l, checked);
+            });
+        }
+        ++row;
+    };
+    addEdit(dbeditUserName, "dbeditUserName", QStringLiteral("Namn:"), QStringLiteral("UserName"));
+    addEdit(dbeditAddress, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"), &dblockAddress,
+            "dblockAddress", QStringLiteral("AddressLocked"));
+    addEdit(dbeditPostalAddress, "dbeditPostalAddress", QStringLiteral("Postadress:"), QStringLiteral("PostalAddress"));
+    addEdit(dbeditCountry, "dbeditCountry", QStringLiteral("Land:"), QStringLiteral("Country"));
+    addEdit(dbeditEMail, "dbeditEMail", QStringLiteral("E-post:"), QStringLiteral("EMail"));
+    addEdit(dbeditTelephonePrivate, "dbeditTelephonePrivate", QStringLiteral("Telefon, privat:"),
+            QStringLiteral("TelephonePrivate"), &dblockTelephonePrivate, "dblockTelephonePrivate",
+            QStringLiteral("PrivateTelLocked"));
+    addEdit(dbeditTelephoneMobile, "dbeditTelephoneMobile", QStringLiteral("Telefon, mobil:"),
+            QStringLiteral("TelephoneMobile"), &dblockTelephoneMobile, "dblockTelephoneMobile",
+            QStringLiteral("MobileTelLocked"));
+    addEdit(dbeditBirthYear, "dbeditBirthYear", QStringLiteral("Födelseår:"), QStringLiteral("BirthYear"),
+            &dblockBirthYear, "dblockBirthYear", QStringLiteral("BirthYearLocked"));
+    dbeditBirthYear->setValidator(new QIntValidator(0, 9999, dbeditBirthYear));
+    addEdit(dbeditPassword, "dbeditPassword", QStringLiteral("Lösenord:"), QStringLiteral("Password"));
+    dbeditPassword->setEchoMode(QLineEdit::Password);
+
+    editRepeatPassword = new QLineEdit(form);
+    editRepeatPassword->setObjectName(QStringLiteral("editRepeatPassword"));
+    editRepeatPassword->setEchoMode(QLineEdit::Password);
+    grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
+    grid->addWidget(editRepeatPassword, row++, 1);
+
+    multicFungiKnowledge = new TUserChoice(
+        {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")}, form);
+    multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
+    multicFungiKnowledge->OnChange = [this](int index) {
+        if (!Editing()) {
+            ReadRecord();
+            return;
+        }
+        if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) f->SetAsInteger(index);
+    };
+    grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
+    grid->addWidget(multicFungiKnowledge, row++, 1);
+
+    lblFirstUser = FieldLabel(QStringLiteral("Administratör:"), form);
+    lblFirstUser->setObjectName(QStringLiteral("lblFirstUser"));
+    multicFirstUser = new TUserChoice({QStringLiteral("Ja"), QStringLiteral("Nej")}, form);
+    multicFirstUser->setObjectName(QStringLiteral("multicFirstUser"));
+    multicFirstUser->OnChange = [this](int index) { multicFirstUserChange(index); };
+    grid->addWidget(lblFirstUser, row, 0);
+    grid->addWidget(multicFirstUser, row++, 1);
+
+    btnSave = new QPushButton(QStringLiteral("Spara uppgifterna"), form);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnCancel = new QPushButton(QStringLiteral("Avbryt"), form);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    auto* saveRow = new QHBoxLayout;
+    saveRow->addWidget(btnSave);
+    saveRow->addWidget(btnCancel);
+    saveRow->addStretch(1);
+    grid->addLayout(saveRow, row++, 1, 1, 2);
+    grid->setRowStretch(row, 1);
+    columns->addWidget(form, 1);
+
+    // The picture.
+    auto* picture = new QWidget(body);
+    picture->setObjectName(QStringLiteral("panelUserPic"));
+    auto* pl = new QVBoxLayout(picture);
+    imgUserPic = new QLabel(picture);
+    imgUserPic->setObjectName(QStringLiteral("imgUserPic"));
+    imgUserPic->setFixedSize(kPictureWidth, kPictureHeight);
+    imgUserPic->setAlignment(Qt::AlignCenter);
+    imgUserPic->setFrameShape(QFrame::Box);
+    auto* lockRow = new QHBoxLayout;
+    lockRow->addWidget(new QLabel(QStringLiteral("Bild:"), picture));
+    dblockImage = new QToolButton(picture);
+    dblockImage->setObjectName(QStringLiteral("dblockImage"));
+    dblockImage->setCheckable(true);
+    dblockImage->setAutoRaise(true);
+    dblockImage->setFixedSize(26, 16);
+    m_locks.append({dblockImage, QStringLiteral("ImageLocked")});
+    connect(dblockImage, &QToolButton::clicked, this, [this](bool checked) {
+        if (!Editing()) {
+            ReadRecord();
+            return;
+        }
+        if (TField* f = m_users->FindField(QStringLiteral("ImageLocked"))) f->SetAsBoolean(checked);
+        ShowLock(dblockImage, checked);
+    });
+    lockRow->addWidget(dblockImage);
+    lockRow->addStretch(1);
+    btnPicFromFile = new QPushButton(QStringLiteral("Från fil..."), picture);
+    btnPicFromFile->setObjectName(QStringLiteral("btnPicFromFile"));
+    btnPicFromClipboard = new QPushButton(QStringLiteral("Från Urklipp"), picture);
+    btnPicFromClipboard->setObjectName(QStringLiteral("btnPicFromClipboard"));
+    btnRemovePic = new QPushButton(QStringLiteral("Ta bort bild"), picture);
+    btnRemovePic->setObjectName(QStringLiteral("btnRemovePic"));
+    pl->addLayout(lockRow);
+    pl->addWidget(imgUserPic);
+    pl->addWidget(btnPicFromFile);
+    pl->addWidget(btnPicFromClipboard);
+    pl->addWidget(btnRemovePic);
+    pl->addStretch(1);
+    columns->addWidget(picture);
+
+    connect(btnNewUser, &QPushButton::clicked, this, [this] { btnNewUserClick(); });
+    connect(btnEditUser, &QPushButton::clicked, this, [this] { btnEditUserClick(); });
+    connect(btnDeleteUser, &QPushButton::clicked, this, [this] { btnDeleteUserClick(); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnPicFromFile, &QPushButton::clicked, this, [this] { btnPicFromFileClick(); });
+    connect(btnPicFromClipboard, &QPushButton::clicked, this, [this] { btnPicFromClipboardClick(); });
+    connect(btnRemovePic, &QPushButton::clicked, this, [this] { btnRemovePicClick(); });
+    connect(listboxUsers, &QListWidget::currentRowChanged, this, [this](int r) {
+        if (!m_reading) listboxUsersClick(r);
+    });
+
+    timerClipboard = new QTimer(this);
+    timerClipboard->setObjectName(QStringLiteral("timerClipboard"));
+    timerClipboard->setInterval(500);
+    connect(timerClipboard, &QTimer::timeout, this, [this] { ClipboardTick(); });
+}
+
+// ---- State ----
+
+bool TframeUsers::Editing() const {
+    return m_users && m_users->Active() &&
+           (m_users->State() == TDataSetState::dsEdit || m_users->State() == TDataSetState::dsInsert);
+}
+
+bool TframeUsers::AdminChoiceVisible() const {
+    // Only the administrator hands the role over, and never to the administrator.
+    if (m_mode != TUsersMode::UserManagement || !Editing() || !IsLoggedInAdministrator()) return false;
+    const TField* role = m_users->FindField(QStringLiteral("UserData"));
+    return !role || role->AsString() != QLatin1String(AdministratorMark);
+}
+
+void TframeUsers::ResetEditFlags() {
+    m_pictureChanged = false;
+    m_pictureRemoved = false;
+    m_handOver = false;
+}
+
+// ---- Reading and writing the record ----
+
+void TframeUsers::ReadRecord() {
+    if (!m_link) return;
+    const bool active = m_users && m_users->Active() && (!m_users->IsEmpty() || Editing());
+    const bool wasReading = m_reading;
+    m_reading = true;
+    for (const TEditBinding& b : m_edits) {
+        const TField* f = active ? m_users->FindField(b.Field) : nullptr;
+        if (f) b.Edit->setMaxLength(f->Size() > 0 ? f->Size() : 32767);
+        b.Edit->setText(f ? f->AsString() : QString());
+    }
+    for (const TLockBinding& b : m_locks) {
+        const TField* f = active ? m_users->FindField(b.Field) : nullptr;
+        ShowLock(b.Lock, f && f->AsBoolean());
+    }
+    const TField* knowledge = active ? m_users->FindField(QStringLiteral("FungiKnowledge")) : nullptr;
+    multicFungiKnowledge->SetItemIndex(knowledge && !knowledge->IsNull() ? knowledge->AsInteger() : -1);
+    multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+    // A picture put in or removed during this edit stays until the edit ends.
+    if (!(Editing() && (m_pictureChanged || m_pictureRemoved))) LoadPicture();
+    m_reading = wasReading;
+    UpdateButtons();
+}
+
+void TframeUsers::WriteRecord() {
+    if (!Editing()) return;
+    for (const TEditBinding& b : m_edits) {
+        TField* f = m_users->FindField(b.Field);
+        if (!f) continue;
+        const QString text = b.Edit->text();
+        if (text.isEmpty())
+            f->Clear();
+        else if (f->DataType() == TFieldType::ftInteger) {
+            bool ok = false;
+            const int value = text.toInt(&ok);
+            if (!ok) {
+                b.Edit->setFocus();
+                throw Exception(QStringLiteral("\"%1\" är inget giltigt heltal").arg(text));
+            }
+            f->SetAsInteger(value);
+        } else if (f->AsString() != text)
+            f->SetAsString(text);
+    }
+    for (const TLockBinding& b : m_locks)
+        if (TField* f = m_users->FindField(b.Field)) f->SetAsBoolean(b.Lock->isChecked());
+    if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) {
+        if (multicFungiKnowledge->ItemIndex() < 0)
+            f->Clear();
+        else
+            f->SetAsInteger(multicFungiKnowledge->ItemIndex());
+    }
+}
+
+void TframeUsers::ShowLock(QToolButton* lock, bool locked) {
+    lock->setChecked(locked);
+    try {
+        lock->setIcon(QIcon(Resources::Bitmap(m_link ? (locked ? QStringLiteral("LOCKED") : QStringLiteral("UNLOCKED"))
+                                                      : QStringLiteral("UNDEFINED"))));
+    } catch (const Exception&) {
+        lock->setText(locked ? QStringLiteral("L") : QStringLiteral("-"));
+    }
+}
+
+// ---- The picture ----
+
+void TframeUsers::LoadPicture() {
+    QImage picture;
+    if (m_users && m_users->Active() && !m_users->IsEmpty()) {
+        const TField* hasPic = m_users->FindField(QStringLiteral("HasPic"));
+        const QString key = GetUKey(m_users);
+        if (hasPic && hasPic->AsBoolean() && IsValidRecordKey(key, UsersDatasetId()))
+            picture.load(GetUserPicFile(key));
+    }
+    if (picture.isNull() && UserEnvironment().DM) picture.load(GetNoPicFoundFile());
+    SetPicture(picture);
+}
+
+void TframeUsers::SetPicture(const QImage& picture) {
+    m_picture = picture;
+    if (picture.isNull()) {
+        imgUserPic->setPixmap(QPixmap());
+        imgUserPic->setText(QStringLiteral("Ingen bild"));
+    } else {
+        imgUserPic->setText(QString());
+        imgUserPic->setPixmap(QPixmap::fromImage(
+            picture.scaled(imgUserPic->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+}
+
+void TframeUsers::btnPicFromFileClick() {
+    if (!Editing()) return;
+    TFRIniFile* settings = UserEnvironment().Settings;
+    QString folder;
+    // Never written before: the dialog opens in its own default folder.
+    try {
+        if (settings) folder = settings->ReadString(QStringLiteral("Settings/UserPicFolder"));
+    } catch (const Exception&) {
+        folder.clear();
+    }
+    const QString file =
+        UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
+    if (file.isEmpty()) return;
+    try {
+        if (settings) settings->WriteString(QStringLiteral("Settings/UserPicFolder"), QFileInfo(file).absolutePath());
+    } catch (const Exception&) {
+        // The folder is only remembered for the next time.
+    }
+    QImage source;
+    if (!source.load(file))
+        throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas som bild").arg(QDir::toNativeSeparators(file)));
+    SetPicture(DrawPictureFit(source, kPictureWidth, true, kPictureHeight));
+    m_pictureChanged = true;
+    m_pictureRemoved = false;
+    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
+    UpdateButtons();
+}
+
+void TframeUsers::btnPicFromClipboardClick() {
+    if (!Editing() || !ClipboardHasPicture()) return;
+    const QImage source = QGuiApplication::clipboard()->image();
+    if (source.isNull()) return;
+    SetPicture(DrawPictureFit(source, kPictureWidth, true, kPictureHeight));
+    m_pictureChanged = true;
+    m_pictureRemoved = false;
+    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
+    UpdateButtons();
+}
+
+void TframeUsers::btnRemovePicClick() {
+    if (!Editing()) return;
+    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
+    m_pictureChanged = false;
+    m_pictureRemoved = true;
+    QImage stock;
+    stock.load(GetNoPicFoundFile());
+    SetPicture(stock);
+    UpdateButtons();
+}
+
+void TframeUsers::ClipboardTick() {
+    btnPicFromClipboard->setEnabled(Editing() && ClipboardHasPicture());
+}
+
+void TframeUsers::SavePictureFile(const QString& userKey) {
+    const QString file = GetUserPicFile(userKey);
+    if (m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
+        // Only a new picture is written: saving the same one again would only lose quality.
+        if (!m_pictureChanged) return;
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || !m_picture.save(&out, "JPG", 75) || !out.commit())
+            throw Exception(QStringLiteral("Bilden kunde inte sparas i \"%1\"").arg(QDir::toNativeSeparators(file)));
+    } else if (m_pictureRemoved) {
+        QFile::remove(file);
+    }
+}
+
+// ---- The user list ----
+
+void TframeUsers::FillUserList() {
+    const bool wasReading = m_reading;
+    m_reading = true;
+    listboxUsers->clear();
+    m_placeholder = false;
+    if (m_users && m_users->Active()) {
+        const int nameField = m_users->FieldByName(QStringLiteral("UserName"))->Index();
+        const int roleField = m_users->FieldByName(QStringLiteral("UserData"))->Index();
+        if (IsLoggedInAdministrator()) {
+            lblUserList->setText(QStringLiteral("Registrerade användare:"));
+            for (int i = 0; i < m_users->RecordCount(); ++i) {
+                QString name = m_users->RecordValue(i, nameField).toString();
+                if (m_users->RecordValue(i, roleField).toString() == QLatin1String(AdministratorMark))
+                    name += QStringLiteral(" (admin)");
+                listboxUsers->addItem(name);
+            }
+            if (m_users->RecNo() > 0) listboxUsers->setCurrentRow(m_users->RecNo() - 1);
+        } else {
+            lblUserList->setText(QStringLiteral("Inloggad användare:"));
+            if (!Editing() && LocateUKey(m_users, LoggedInUserKey())) {
+                listboxUsers->addItem(m_users->FieldByName(QStringLiteral("UserName"))->AsString());
+                listboxUsers->setCurrentRow(0);
+            }
+        }
+    }
+    m_reading = wasReading;
+}
+
+void TframeUsers::listboxUsersClick(int row) {
+    if (Editing() || row < 0 || !IsLoggedInAdministrator()) return;
+    if (row < m_users->RecordCount()) m_users->SetRecNo(row + 1);
+    UpdateFrame();
+}
+
+void TframeUsers::RemovePlaceholder() {
+    if (!m_placeholder) return;
+    const bool wasReading = m_reading;
+    m_reading = true;
+    if (listboxUsers->count() > 0) delete listboxUsers->takeItem(listboxUsers->count() - 1);
+    m_reading = wasReading;
+    m_placeholder = false;
+}
+
+// ---- Buttons ----
+
+void TframeUsers::btnNewUserClick() {
+    if (Editing() || !IsLoggedInAdministrator()) return;
+    ResetEditFlags();
+    m_users->Append();
+    editRepeatPassword->clear();
+    const bool wasReading = m_reading;
+    m_reading = true;
+    listboxUsers->addItem(kNewUserEntry);
+    listboxUsers->setCurrentRow(listboxUsers->count() - 1);
+    m_reading = wasReading;
+    m_placeholder = true;
+    if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(false);
+    ReadRecord();
+    dbeditUserName->setFocus();
+}
+
+void TframeUsers::btnEditUserClick() {
+    if (Editing() || m_users->IsEmpty()) return;
+    if (!IsLoggedInAdministrator() && GetUKey(m_users) != LoggedInUserKey()) return;
+    ResetEditFlags();
+    m_users->Edit();
+    // The stored password stands in both edits, so a save without retyping keeps it.
+    editRepeatPassword->setText(m_users->FieldByName(QStringLiteral("Password"))->AsString());
+    if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(false);
+    ReadRecord();
+    dbeditUserName->setFocus();
+}
+
+void TframeUsers::btnDeleteUserClick() {
+    if (Editing() || !IsLoggedInAdministrator() || m_users->RecordCount() <= 1) return;
+    if (GetUKey(m_users) == LoggedInUserKey()) return;
+    const QString name = m_users->FieldByName(QStringLiteral("UserName"))->AsString();
+    if (!UIServices::AskYesNo(
+            QStringLiteral("Du är på väg att radera användaren \"%1\". Skall raderingen genomföras?").arg(name),
+            QStringLiteral("Mykotekshallen - Radering av användare"), UIServices::TMsgIcon::Warning))
+        return;
+    m_users->Delete();
+    FillUserList();
+    UpdateFrame();
+}
+
+void TframeUsers::btnCancelClick() {
+    if (m_users && m_users->Active()) m_users->Cancel();
+    RemovePlaceholder();
+    ResetEditFlags();
+    editRepeatPassword->clear();
+    if (m_mode == TUsersMode::FirstUser) {
+        ReadRecord();
+        if (OnCancelled) OnCancelled();
+        return;
+    }
+    if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);
+    FillUserList();
+    UpdateFrame();
+}
+
+void TframeUsers::multicFirstUserChange(int index) {
+    if (!AdminChoiceVisible()) {
+        multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+        return;
+    }
+    if (index == 0 && !m_handOver) {
+        UIServices::ShowWarning(QStringLiteral("Endast en användare kan vara administratör. Om Du tilldelar den här "
+                                               "användaren administratörs-funktionen kommer Du själv att förlora den."),
+                                QStringLiteral("Mykotekshallen - Varning"));
+        m_handOver = true;
+    } else if (index == 1) {
+        m_handOver = false;
+    }
+    multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+}
+
+void TframeUsers::btnSaveClick() {
+    if (!Editing()) return;
+    m_users->UpdateRecord();
+
+    if (m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed().isEmpty()) {
+        dbeditUserName->setFocus();
+        throw Exception(QStringLiteral("Användarnamn måste anges"));
+    }
+    // A mismatch empties the two edits only; what the table holds is left alone.
+    if (m_users->FieldByName(QStringLiteral("Password"))->AsString() != editRepeatPassword->text()) {
+        const bool wasReading = m_reading;
+        m_reading = true;
+        dbeditPassword->clear();
+        editRepeatPassword->clear();
+        m_reading = wasReading;
+        dbeditPassword->setFocus();
+        throw Exception(QStringLiteral("Lösenordet ej korrekt upprepat"));
+    }
+
+    const QString userKey = GetUKey(m_users);
+    CheckRecordKey(userKey, UsersDatasetId());
+
+    // The role: the first user is the administrator; otherwise the choice decides where it
+    // is shown, and a user whose choice is not shown keeps their role.
+    TField* role = m_users->FieldByName(QStringLiteral("UserData"));
+    bool handOver = false;
+    if (m_mode == TUsersMode::FirstUser) {
+        role->SetAsString(QLatin1String(AdministratorMark));
+    } else if (AdminChoiceVisible()) {
+        handOver = m_handOver && multicFirstUser->ItemIndex() == 0;
+        role->SetAsString(handOver ? QLatin1String(AdministratorMark) : QString());
+    }
+
+    SavePictureFile(userKey);
+    RemovePlaceholder();
+
+    TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
+    const QString contact = CopyUserToContact(contactKey->AsString());
+    contactKey->SetAsString(contact);
+    m_users->Post();
+
+    QString failure;
+    if (handOver) {
+        try {
+            HandOverAdministrator(userKey);
+        } catch (const Exception& e) {
+            failure = e.Message();
+        }
+    }
+    ResetEditFlags();
+    editRepeatPassword->clear();
+
+    if (m_mode == TUsersMode::UserManagement) {
+        LocateUKey(m_users, userKey);
+        SelectCurrentUser(LoggedInUserKey());
+        FillUserList();
+        if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);
+        UpdateFrame();
+    } else if (OnUserSaved) {
+        OnUserSaved();
+    }
+    if (!failure.isEmpty()) throw Exception(failure);
+}
+
+void TframeUsers::HandOverAdministrator(const QString& newAdminKey) {
+    const QString oldKey = LoggedInUserKey();
+    if (oldKey.isEmpty() || oldKey == newAdminKey) return;
+    const QString failed = QStringLiteral("Byte av administratör misslyckades");
+    m_users->DisableControls();
+    struct Restore {
+        TClientDataSet* users;
+        QString key;
+        ~Restore() {
+            LocateUKey(users, key);
+            users->EnableControls();
+        }
+    } restore{m_users, newAdminKey};
+
+    auto setRole = [this](const QString& key, const QString& value) {
+        if (!LocateUKey(m_users, key)) throw Exception(QStringLiteral("Record with matching UKey not found"));
+        m_users->Edit();
+        try {
+            m_users->FieldByName(QStringLiteral("UserData"))->SetAsString(value);
+            m_users->Post();
+        } catch (...) {
+            if (m_users->State() != TDataSetState::dsBrowse) m_users->Cancel();
+            throw;
+        }
+    };
+    try {
+        setRole(oldKey, QString());
+    } catch (const Exception&) {
+        // The new administrator gives the role back, so the old one stays the only one.
+        try {
+            setRole(newAdminKey, QString());
+        } catch (const Exception&) {
+        }
+        throw Exception(failed);
+    }
+}
+
+// ---- Updating ----
+
+void TframeUsers::UpdateFrame() {
+    ReadRecord();
+    TFRFrameBase::UpdateFrame();
+}
+
+void TframeUsers::UpdateButtons() {
+    if (!btnSave) return;
+    const bool active = m_users && m_users->Active();
+    const bool editing = Editing();
+    const bool browse = active && m_users->State() == TDataSetState::dsBrowse;
+    const bool admin = IsLoggedInAdministrator();
+    const bool management = m_mode == TUsersMode::UserManagement;
+    const bool hasRecord = active && !m_users->IsEmpty();
+    const bool own = hasRecord && GetUKey(m_users) == LoggedInUserKey();
+
+    btnNewUser->setEnabled(management && browse && admin);
+    btnEditUser->setEnabled(management && browse && hasRecord && (admin || own));
+    btnDeleteUser->setEnabled(management && browse && admin && m_users->RecordCount() > 1 && hasRecord && !own);
+    listboxUsers->setEnabled(!editing);
+
+    for (const TEditBinding& b : m_edits) b.Edit->setReadOnly(!editing);
+    editRepeatPassword->setReadOnly(!editing);
+    for (const TLockBinding& b : m_locks) b.Lock->setEnabled(editing);
+    multicFungiKnowledge->setEnabled(editing);
+
+    const TField* hasPic = active ? m_users->FindField(QStringLiteral("HasPic")) : nullptr;
+    btnPicFromFile->setEnabled(editing);
+    btnPicFromClipboard->setEnabled(editing && ClipboardHasPicture());
+    btnRemovePic->setEnabled(editing && hasPic && hasPic->AsBoolean());
+    btnSave->setEnabled(editing);
+    btnCancel->setEnabled(editing || m_mode == TUsersMode::FirstUser);
+
+    const bool choice = AdminChoiceVisible();
+    lblFirstUser->setVisible(choice);
+    multicFirstUser->setVisible(choice);
+    multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+}
+
+#include "moc_unitFrameUsers.cpp"

@@ -1,0 +1,249 @@
+#include "core/unitUserScreen.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "core/ExtClientDataSet.h"
+#include "core/FRIniFile.h"
+#include "core/unitDM.h"
+#include "core/unitFirstUser.h"
+#include "core/unitFrameUsers.h"
+#include "core/unitLogin.h"
+#include "platform/Exception.h"
+#include "platform/UIServices.h"
+
+QPointer<TFRUserScreen> FRUserScreen;
+
+namespace {
+
+TUserEnvironment g_environment;
+QString g_loggedInKey;
+
+const QString kSelectFailed = QStringLiteral("Val av inloggad användare misslyckades (SetCurrentUser)");
+const QString kInvalidKey = QStringLiteral("Ogiltig postnyckel \"%1\"");
+
+TDM* DM() {
+    if (!g_environment.DM) throw Exception(QStringLiteral("Datamodulen saknas"));
+    return g_environment.DM;
+}
+
+// The fields a user shares with their contact. The password and the role stay with the user.
+bool IsMirroredField(const QString& name) {
+    static const QStringList never = {QStringLiteral("UKey"), QStringLiteral("Password"),
+                                      QStringLiteral("UserData"), QStringLiteral("ContactUKey")};
+    for (const QString& n : never)
+        if (name.compare(n, Qt::CaseInsensitive) == 0) return false;
+    return true;
+}
+
+// Writes a copy of a file through a temporary file, so the old copy stays whole on failure.
+void CopyFileAtomically(const QString& from, const QString& to) {
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas").arg(QDir::toNativeSeparators(from)));
+    const QByteArray bytes = source.readAll();
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit())
+        throw Exception(QStringLiteral("Filen \"%1\" kunde inte sparas").arg(QDir::toNativeSeparators(to)));
+}
+
+}  // namespace
+
+void SetUserEnvironment(const TUserEnvironment& environment) {
+    g_environment = environment;
+    g_loggedInKey.clear();
+}
+
+const TUserEnvironment& UserEnvironment() { return g_environment; }
+
+// ---- Keys and files ----
+
+bool IsValidRecordKey(const QString& key, const QString& datasetId) {
+    if (key.size() != 18 || datasetId.isEmpty() || !key.startsWith(datasetId)) return false;
+    for (QChar c : key)
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))) return false;
+    return true;
+}
+
+void CheckRecordKey(const QString& key, const QString& datasetId) {
+    if (!IsValidRecordKey(key, datasetId)) throw Exception(kInvalidKey.arg(key));
+}
+
+QString GetUserPicFile(const QString& key) {
+    return DM()->ProgramFolder() + QStringLiteral("Data/Pics/ContactPics/US") + key + QStringLiteral(".jpg");
+}
+
+QString GetNoPicFoundFile() { return DM()->ProgramFolder() + QStringLiteral("Data/Pics/_NoPicFound.bmp"); }
+
+QString GetUserSettingsFile(const QString& userKey) {
+    CheckRecordKey(userKey, DM()->cdsUsers->DatasetId());
+    return DM()->ProgramFolder() + QStringLiteral("Data/Users/") + userKey + QStringLiteral(".ini");
+}
+
+void OpenUserSettings(TFRIniFile* settings) {
+    if (!settings) return;
+    settings->SetFilename(GetUserSettingsFile(LoggedInUserKey()));
+    settings->Open();
+}
+
+// ---- The logged-in user ----
+
+void SelectCurrentUser(const QString& userKey) {
+    try {
+        TDM* dm = DM();
+        TExtClientDataSet* users = dm->cdsUsers;
+        TExtClientDataSet* current = dm->cdsCurrentUser;
+        const QString key = userKey.isEmpty() ? GetUKey(users) : userKey;
+        if (!IsValidRecordKey(key, users->DatasetId())) throw Exception(kSelectFailed);
+        current->SetFilename(users->Filename());
+        // The file may have changed since the last load: read it afresh.
+        current->CloseInternal();
+        current->LoadData();
+        if (!LocateUKey(current, key)) throw Exception(kSelectFailed);
+        g_loggedInKey = key;
+    } catch (const Exception&) {
+        throw Exception(kSelectFailed);
+    } catch (const std::exception&) {
+        throw Exception(kSelectFailed);
+    }
+}
+
+QString LoggedInUserKey() { return g_loggedInKey; }
+
+namespace {
+// The current-user table on the logged-in user's record, or nullptr before a login.
+TExtClientDataSet* LoggedInRecord() {
+    if (g_loggedInKey.isEmpty() || !g_environment.DM) return nullptr;
+    TExtClientDataSet* current = g_environment.DM->cdsCurrentUser;
+    if (!current->Active() || current->State() != TDataSetState::dsBrowse) return nullptr;
+    // Whoever moved the table's cursor, the answer is the logged-in user's.
+    return LocateUKey(current, g_loggedInKey) ? current : nullptr;
+}
+}  // namespace
+
+bool IsLoggedInAdministrator() {
+    TExtClientDataSet* current = LoggedInRecord();
+    const TField* role = current ? current->FindField(QStringLiteral("UserData")) : nullptr;
+    return role && role->AsString() == QLatin1String(AdministratorMark);
+}
+
+QString GetCurrentUserContactUKey() {
+    TExtClientDataSet* current = LoggedInRecord();
+    const TField* field = current ? current->FindField(QStringLiteral("ContactUKey")) : nullptr;
+    return field ? field->AsString() : QString();
+}
+
+// ---- The contact mirror ----
+
+QString CopyUserToContact(const QString& contactUKey) {
+    TDM* dm = DM();
+    TExtClientDataSet* users = dm->cdsUsers;
+    TExtClientDataSet* contacts = dm->cdsContacts;
+    const QString userKey = GetUKey(users);
+    const bool hasPic = users->FieldByName(QStringLiteral("HasPic"))->AsBoolean();
+    CheckRecordKey(userKey, users->DatasetId());
+
+    if (!contactUKey.isEmpty() && LocateUKey(contacts, contactUKey))
+        contacts->Edit();
+    else
+        contacts->Append();
+    QString key;
+    try {
+        for (int i = 0; i < users->FieldCount(); ++i) {
+            const TField* from = users->Fields(i);
+            if (!IsMirroredField(from->FieldName())) continue;
+            TField* to = contacts->FindField(from->FieldName());
+            if (!to) continue;
+            if (from->IsNull())
+                to->Clear();
+            else
+                to->SetValue(from->Value());
+        }
+        contacts->FieldByName(QStringLiteral("UserUKey"))->SetAsString(userKey);
+        key = contacts->FieldByName(QStringLiteral("UKey"))->AsString();
+        CheckRecordKey(key, contacts->DatasetId());
+        contacts->Post();
+    } catch (...) {
+        if (contacts->State() != TDataSetState::dsBrowse) contacts->Cancel();
+        throw;
+    }
+
+    const QString contactPic = GetUserPicFile(key);
+    if (hasPic) {
+        const QString userPic = GetUserPicFile(userKey);
+        if (QFileInfo::exists(userPic)) CopyFileAtomically(userPic, contactPic);
+    } else {
+        QFile::remove(contactPic);
+    }
+    return key;
+}
+
+// ---- Login ----
+
+bool LoginUser() {
+    TDM* dm = DM();
+    TExtClientDataSet* users = dm->cdsUsers;
+    QString createdKey;
+    if (users->IsEmpty()) {
+        if (g_environment.HideStatusWindow) g_environment.HideStatusWindow();
+        TformCreateFirstUser form;
+        if (UIServices::ExecDialog(&form) != QDialog::Accepted) {
+            UIServices::MessageBox(UIServices::TMsgIcon::Error, UIServices::TMsgButtons::OK,
+                                   QStringLiteral("Mykotekshallen - Fel"),
+                                   QStringLiteral("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+            return false;
+        }
+        createdKey = form.CreatedUserKey();
+    }
+    if (users->RecordCount() == 1 && users->FieldByName(QStringLiteral("Password"))->AsString().isEmpty()) {
+        users->First();
+        SelectCurrentUser();
+        return true;
+    }
+    if (g_environment.HideStatusWindow) g_environment.HideStatusWindow();
+    if (!createdKey.isEmpty()) {
+        SelectCurrentUser(createdKey);
+        LocateUKey(users, createdKey);
+        return true;
+    }
+    TformLoginUser form;
+    return UIServices::ExecDialog(&form) == QDialog::Accepted;
+}
+
+// ---- The user screen ----
+
+TFRUserScreen::TFRUserScreen(QObject* owner) : TFRMainScreen(owner) {
+    if (g_environment.DM) SetDataSet(g_environment.DM->cdsUsers);
+    FRUserScreen = this;
+}
+
+TFRUserScreen::~TFRUserScreen() = default;
+
+void TFRUserScreen::Initialize() {
+    MenuButton()->setText(QStringLiteral("Användarhantering"));
+    MenuButton()->setToolTip(QStringLiteral("Ändra Dina personliga uppgifter, hantera användare (endast administratör)"));
+    TFRMainScreen::Initialize();
+}
+
+void TFRUserScreen::CreateFrame() {
+    if (Frame()) return;
+    SetFrame(TFRFrameBase::Create<TframeUsers>(DataSet(), TframeUsers::TUsersMode::UserManagement));
+}
+
+void TFRUserScreen::Activate(const QString& params) {
+    TFRMainScreen::Activate(params);
+    if (TframeUsers* frame = UsersFrame()) {
+        frame->FillUserList();
+        frame->UpdateFrame();
+    }
+}
+
+TframeUsers* TFRUserScreen::UsersFrame() const { return qobject_cast<TframeUsers*>(Frame()); }
+
+TFRMainScreen* CreateUserScreen(QObject* owner) { return TFRScreen::Create<TFRUserScreen>(owner); }
+
+#include "moc_unitUserScreen.cpp"
