@@ -88,17 +88,6 @@ QString DateText(const QVariant& value) {
 
 // ---- The quick-selection state ----
 
-void TQuickSelectionHandler::Reset() {
-    if (!CompleteLocked) Complete = false;
-    if (!SwedishNameLocked) SwedishName = false;
-    Edible = false;
-    HasPicture = false;
-    CountryPart = QStringLiteral("00000000");
-    Season = QStringLiteral("000000000000");
-    Habitat = QStringLiteral("000000000000000");
-    FungiGroup.clear();
-}
-
 // ---- Declared rules ----
 
 struct TDMServices::TCascadeRule {

@@ -16,30 +16,13 @@
 #include <QVariant>
 #include <functional>
 
+#include "core/QuickSelectionHandler.h"
+
 class QIODevice;
 class TClientDataSet;
 class TDM;
 class TExtClientDataSet;
 class TFRIniFile;
-
-// The user's quick selection of species. A new object is in the cleared state: every
-// Boolean False, no region, month or habitat chosen, all groups.
-struct TQuickSelectionHandler {
-    bool Complete = false;
-    bool CompleteLocked = false;
-    bool SwedishName = false;
-    bool SwedishNameLocked = false;
-    bool Edible = false;
-    bool HasPicture = false;
-    QString CountryPart = QStringLiteral("00000000");      // one "0"/"1" per region
-    QString Season = QStringLiteral("000000000000");       // January to December
-    QString Habitat = QStringLiteral("000000000000000");   // one per habitat
-    QString FungiGroup;                                     // empty: every group
-
-    // Back to the start of a new selection; the locked choices stay.
-    void Reset();
-    bool operator==(const TQuickSelectionHandler&) const = default;
-};
 
 // What the data module takes from the main window.
 struct TDMServiceHooks {
