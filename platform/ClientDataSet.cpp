@@ -394,7 +394,7 @@ struct TClientDataSet::Impl {
     QString indexName, indexFieldNames;
     std::vector<KeyPart> order;
 
-    TDataSource* masterSource = nullptr;
+    bool settingMaster = false;
     QString masterFields = QStringLiteral("UKey");
     QString linkField = QStringLiteral("MasterUKey");
     TMasterLink masterLink;
@@ -409,6 +409,9 @@ struct TClientDataSet::Impl {
     bool destroying = false;
 
     // ---- helpers ----
+    // The master link stays on its source while the table is closed, and a source that
+    // goes away takes itself off the link.
+    TDataSource* MasterSource() const { return masterLink.DataSource(); }
     bool Editing() const { return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert; }
     Rec* CurRec() const { return cur >= 0 && cur < int(view.size()) ? view[cur] : nullptr; }
     int FieldCount() const { return active ? int(activeDefs.size()) : 0; }
@@ -452,7 +455,7 @@ struct TClientDataSet::Impl {
         return a->id < b->id;
     }
     bool Matches(const Rec* r) const {
-        if (!masterSource) return true;
+        if (!MasterSource()) return true;
         if (linkIdx < 0 || !masterHasKey) return false;
         const QVariant& v = r->v.at(linkIdx);
         return !v.isNull() && KeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
@@ -495,9 +498,10 @@ struct TClientDataSet::Impl {
         masterHasKey = false;
         masterKey.clear();
         masterValue = QVariant();
-        linkIdx = masterSource ? FieldIndexOf(linkField) : -1;
-        if (!masterSource) return;
-        TClientDataSet* master = masterSource->DataSet();
+        TDataSource* source = MasterSource();
+        linkIdx = source ? FieldIndexOf(linkField) : -1;
+        if (!source) return;
+        TClientDataSet* master = source->DataSet();
         if (!master || !master->Active()) return;
         if (!master->d->Editing() && master->d->CurRec() == nullptr) return;
         TField* f = master->FindField(masterFields);
@@ -517,7 +521,7 @@ struct TClientDataSet::Impl {
     void RebuildView() {
         view.clear();
         if (!store) return;
-        if (masterSource) {
+        if (MasterSource()) {
             if (linkIdx < 0 || !masterHasKey) return;
             store->EnsureHash(linkIdx);
             const auto& h = store->hashes[linkIdx];
@@ -645,7 +649,6 @@ struct TClientDataSet::Impl {
         bof = true;
         eof = view.empty();
         state = TDataSetState::dsBrowse;
-        masterLink.SetDataSource(masterSource);
         Notify(Note::Active);
         q->DoAfterOpen();
         q->DoAfterScroll();
@@ -689,7 +692,7 @@ struct TClientDataSet::Impl {
     }
 
     void MasterChanged(bool force) {
-        if (!active || destroying) return;
+        if (!active || destroying || settingMaster) return;
         const bool hadKey = masterHasKey;
         const QString oldKey = masterKey;
         const int oldLink = linkIdx;
@@ -833,7 +836,6 @@ void TClientDataSet::Close() {
     if (!d->active) return;
     DoBeforeClose();
     d->Detach();
-    d->masterLink.SetDataSource(nullptr);
     d->Notify(Impl::Note::Active);
 }
 
@@ -1073,7 +1075,7 @@ void TClientDataSet::Append() {
     DoBeforeInsert();
     d->savedCur = d->cur;
     d->buf = QVector<QVariant>(d->activeDefs.size());
-    if (d->masterSource && d->linkIdx >= 0 && d->masterHasKey) d->buf[d->linkIdx] = d->masterValue;
+    if (d->MasterSource() && d->linkIdx >= 0 && d->masterHasKey) d->buf[d->linkIdx] = d->masterValue;
     d->editRec = nullptr;
     d->state = TDataSetState::dsInsert;
     d->modified = false;
@@ -1281,27 +1283,26 @@ void TClientDataSet::SetIndexFieldNames(const QString& fields) {
     d->Notify(Impl::Note::DataSet);
 }
 
-TDataSource* TClientDataSet::MasterSource() const { return d->masterSource; }
+TDataSource* TClientDataSet::MasterSource() const { return d->MasterSource(); }
 
 void TClientDataSet::SetMasterSource(TDataSource* source) {
-    if (d->masterSource == source) return;
+    if (d->MasterSource() == source) return;
     if (d->active) d->CheckBrowseMode();
-    d->masterSource = source;
-    if (d->active) {
-        d->masterLink.SetDataSource(source);
-        d->MasterChanged(true);
-    }
+    d->settingMaster = true;
+    d->masterLink.SetDataSource(source);
+    d->settingMaster = false;
+    d->MasterChanged(true);
 }
 
 QString TClientDataSet::MasterFields() const { return d->masterFields; }
 void TClientDataSet::SetMasterFields(const QString& masterField) {
     d->masterFields = masterField;
-    if (d->masterSource) d->MasterChanged(true);
+    if (d->MasterSource()) d->MasterChanged(true);
 }
 QString TClientDataSet::LinkField() const { return d->linkField; }
 void TClientDataSet::SetLinkField(const QString& detailField) {
     d->linkField = detailField;
-    if (d->masterSource) d->MasterChanged(true);
+    if (d->MasterSource()) d->MasterChanged(true);
 }
 
 void TClientDataSet::CloneCursor(TClientDataSet* source) {
@@ -1380,11 +1381,15 @@ bool TDataLink::Edit() {
 TDataSource::TDataSource(QObject* owner, const QString& name) : QObject(owner) { setObjectName(name); }
 
 TDataSource::~TDataSource() {
+    const bool wasActive = m_dataSet && m_dataSet->Active();
     if (m_dataSet) m_dataSet->d->sources.removeOne(this);
     m_dataSet = nullptr;
     const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links) l->m_source = nullptr;
     m_links.clear();
+    for (TDataLink* l : links) l->m_source = nullptr;
+    // The links lose their table: let them show that (a detail shows all its records).
+    if (wasActive)
+        for (TDataLink* l : links) l->ActiveChanged();
 }
 
 void TDataSource::SetDataSet(TClientDataSet* dataSet) {

@@ -113,6 +113,11 @@ void CheckPlainFile(const QString& fileName) {
         if (head.isEmpty()) FailDamaged(fileName, QStringLiteral("the file is empty"));
         FailForeign(fileName);
     }
+    // The application id sits big-endian at offset 68 of the header; checking it here
+    // keeps SQLite away from other programs' databases altogether.
+    const auto* p = reinterpret_cast<const uchar*>(head.constData()) + 68;
+    const quint32 appId = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    if (appId != quint32(kApplicationId)) FailForeign(fileName);
 }
 
 int ScalarInt(Db& db, const char* sql, int* rcOut) {
@@ -354,18 +359,6 @@ void SyncPath(const QByteArray& path, bool directory) {
     ::close(fd);
 }
 
-// Whether an existing file may be replaced by a full copy: only one of our table files.
-bool IsOurTableFile(const QString& fileName) {
-    try {
-        CheckPlainFile(fileName);
-        Db db;
-        OpenForReading(db, fileName);
-        return true;
-    } catch (const Exception&) {
-        return false;
-    }
-}
-
 }  // namespace
 
 QString DateText(const QDate& date) { return date.toString(Qt::ISODate); }
@@ -421,14 +414,25 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     const qint64 generation = NewGeneration();
     const QFileInfo target(fileName);
     if (!target.absoluteDir().exists()) FailSave(fileName, QStringLiteral("the folder does not exist"));
-    if (target.exists() && !IsOurTableFile(fileName))
-        FailSave(fileName, QStringLiteral("the file is not a table file of this program and is not overwritten"));
+    // Only a sound table file of ours is replaced: a damaged or foreign file is kept for
+    // the user to rescue.
+    if (target.exists()) {
+        try {
+            Check(fileName);
+        } catch (const Exception& e) {
+            FailSave(fileName, QStringLiteral("the file there is not overwritten: %1").arg(e.Message()));
+        }
+    }
 
     QTemporaryFile temp(target.absolutePath() + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX.tmp"));
     temp.setAutoRemove(true);
     if (!temp.open()) FailSave(fileName, temp.errorString());
     const QString tempName = temp.fileName();
     temp.close();
+    // The new file keeps the old one's permissions (a temporary file is private to its owner).
+    temp.setPermissions(target.exists() ? QFile::permissions(fileName)
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                              QFileDevice::ReadOther);
 
     {
         Db db;

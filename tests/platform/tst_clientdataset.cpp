@@ -452,6 +452,19 @@ private Q_SLOTS:
         QCOMPARE(detail.RecordCount(), 4);
         QVERIFY(detail.Locate(QStringLiteral("UKey"), QStringLiteral("D4")));
         QCOMPARE(detail.FieldByName(QStringLiteral("Num"))->AsInteger(), 9);
+        // A master source set while the detail is closed applies on opening, and one that
+        // goes away leaves the detail safe.
+        auto* shortSource = new TDataSource;
+        shortSource->SetDataSet(&master);
+        TClientDataSet lookup;
+        lookup.SetMasterSource(shortSource);
+        lookup.CloneCursor(&detail);
+        QCOMPARE(Column(lookup, QStringLiteral("UKey")), QStringList({"D1", "D3"}));
+        delete shortSource;
+        QVERIFY(lookup.MasterSource() == nullptr);
+        QCOMPARE(lookup.RecordCount(), 4);
+        master.Next();
+        QCOMPARE(lookup.RecordCount(), 4);
     }
 
     void clonedCursorSharesRecords() {
