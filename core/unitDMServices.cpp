@@ -86,8 +86,6 @@ QString DateText(const QVariant& value) {
 
 }  // namespace
 
-// ---- The quick-selection state ----
-
 // ---- Declared rules ----
 
 struct TDMServices::TCascadeRule {
@@ -652,10 +650,10 @@ QString TDMServices::GetRefText(const QString& ref) {
 void TDMServices::LoadQuickSelection(TQuickSelectionHandler& handler) {
     TFRIniFile* settings = Hooks.Settings;
     if (!settings) return;
-    struct Close {
+    struct SectionGuard {
         TFRIniFile* settings;
-        ~Close() { settings->CloseSection(); }
-    } close{settings};
+        ~SectionGuard() { settings->CloseSection(); }
+    } guard{settings};
     if (!settings->SelectSection(QStringLiteral("QuickSelection"))) return;
     auto readBool = [settings](const char* key, bool& target) {
         try {
@@ -968,7 +966,6 @@ QString TDMServices::EFHeader(TExtClientDataSet* table) {
         if (b.isEmpty()) return a;
         return a + separator + b;
     };
-    const QString name = table->objectName();
     if (table == m_dm->cdsFungi) {
         const QString swedish = text("SwedishName");
         const QString latin = text("LatinName");
@@ -998,7 +995,6 @@ QString TDMServices::EFHeader(TExtClientDataSet* table) {
         return joined(QStringLiteral("Bild %1").arg(DateText(value("PicDate"))).trimmed(),
                       GetRefText(text("Photographer")), QStringLiteral(", "));
     if (table == m_dm->cdsInternet) return text("Header");
-    Q_UNUSED(name);
     return QString();
 }
 

@@ -14,6 +14,7 @@
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
 #include "core/FRScreens.h"
+#include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
@@ -580,6 +581,42 @@ private Q_SLOTS:
         // Built again, the lists are replaced, not added to.
         w.BuildSpeciesNameList();
         QCOMPARE(w.FungiNames.Count(), 8);
+    }
+
+    // The lists read the files the data module keeps open and writes through.
+    void nameListsAndGroupsBesideTheDataModule() {
+        ProgramFolder folder;
+        folder.withDistricts();
+        TformFRMain w;
+        TDM dm(GetProgramFolder());
+        w.SetDataModule(&dm);
+        for (const char* name : {"Kerstin Lind", "Bo Ek"}) {
+            dm.cdsContacts->Append();
+            dm.cdsContacts->FieldByName("UserName")->SetAsString(QString::fromUtf8(name));
+            dm.cdsContacts->Post();
+        }
+        for (const char* group : {"Soppar", "Kremlor", "Flugsvampar"}) {
+            dm.cdsFungiGroups->Append();
+            dm.cdsFungiGroups->FieldByName("FungiGroup")->SetAsString(QString::fromUtf8(group));
+            dm.cdsFungiGroups->Post();
+        }
+        w.BuildContactNameList();
+        QCOMPARE(w.ContactNames.Count(), 2);
+        QCOMPARE(w.ContactNames.Strings(0), QString("Bo Ek"));
+        QVERIFY(dm.cdsContacts->Locate("UserName", "Bo Ek"));
+        QCOMPARE(w.ContactNames.GetUKey(0), dm.cdsContacts->FieldByName("UKey")->AsString());
+        const int at = dm.cdsFungiGroups->RecNo();
+        w.BuildFungiGroupList();
+        // In the table's own order, which is by group name.
+        QCOMPARE(w.FungiGroups, QStringList({"Flugsvampar", "Kremlor", "Soppar"}));
+        QCOMPARE(dm.cdsFungiGroups->RecNo(), at);
+        // The data module's tables still take changes afterwards.
+        dm.cdsContacts->Append();
+        dm.cdsContacts->FieldByName("UserName")->SetAsString("Cecilia Ahl");
+        dm.cdsContacts->Post();
+        w.BuildContactNameList();
+        QCOMPARE(w.ContactNames.Count(), 3);
+        w.SetDataModule(nullptr);
     }
 
     void nameListsWithoutTableFilesAreEmpty() {
