@@ -14,7 +14,12 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "core/ExtClientDataSet.h"
 #include "core/SelLanguage.h"
+#include "core/unitDM.h"
 
 namespace {
 
@@ -222,7 +227,63 @@ void BM_SqliteWhere(benchmark::State& state) {
     state.counters["matched"] = matched;
 }
 
+// The same records as a species table file with the species table's full field list, loaded by
+// the table class: LoadData with the selection above, and LoadData of all records.
+struct SpeciesFile {
+    QTemporaryDir dir;
+    QString fileName;
+    SpeciesFile() {
+        fileName = dir.path() + "/Fungi.dat";
+        const TDM::TTableInfo* info = TDM::FindTableInfo("cdsFungi");
+        TClientDataSet table;
+        table.SetFieldDefs(info->Fields);
+        table.CreateDataSet();
+        for (const QVariantList& row : Table().rows) {
+            table.Append();
+            for (int i = 0; i < int(kColumns.size()); ++i)
+                if (TField* field = table.FindField(QLatin1String(kColumns[size_t(i)].name))) field->SetValue(row[i]);
+            table.Post();
+        }
+        table.SaveToFile(fileName);
+    }
+};
+
+const SpeciesFile& File() {
+    static const SpeciesFile file;
+    return file;
+}
+
+int LoadSpecies(const QStringList& sel) {
+    TExtClientDataSet table(nullptr, "cdsFungi");
+    table.SetDatasetId("020");
+    table.SetFilename(File().fileName);
+    table.SetSel(sel);
+    table.LoadData();
+    return table.RecordCount();
+}
+
+void BM_LoadDataSel(benchmark::State& state) {
+    int matched = 0;
+    for (auto _ : state) {
+        matched = LoadSpecies(kSelection);
+        benchmark::DoNotOptimize(matched);
+    }
+    if (matched != MatchAll(0)) state.SkipWithError("LoadData and the selection disagree");
+    state.counters["matched"] = matched;
+}
+
+void BM_LoadDataAll(benchmark::State& state) {
+    int loaded = 0;
+    for (auto _ : state) {
+        loaded = LoadSpecies({});
+        benchmark::DoNotOptimize(loaded);
+    }
+    state.counters["records"] = loaded;
+}
+
 BENCHMARK(BM_SelMatch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDataSel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDataAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelMatchFieldLookupPerRecord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteWhere)->Unit(benchmark::kMillisecond);
 
@@ -240,6 +301,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
@@ -254,6 +316,11 @@ int main(int argc, char** argv) {
                         t.at("BM_SelMatchFieldLookupPerRecord"), t.at("BM_SelMatchFieldLookupPerRecord") / sql);
         std::printf("SQLite WHERE:                     %8.3f ms\n", sql);
         std::printf("ratio selection / SQLite:         %8.2f\n", t.at("BM_SelMatch") / sql);
+        if (t.count("BM_LoadDataSel"))
+            std::printf("LoadData with the selection:      %8.3f ms  (%.2fx SQLite)\n", t.at("BM_LoadDataSel"),
+                        t.at("BM_LoadDataSel") / sql);
+        if (t.count("BM_LoadDataAll"))
+            std::printf("LoadData of all %d records:    %8.3f ms\n", kRecords, t.at("BM_LoadDataAll"));
     }
     benchmark::Shutdown();
     return 0;

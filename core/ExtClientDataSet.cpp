@@ -11,7 +11,10 @@ const QString kUKey = QStringLiteral("UKey");
 // The selection language reads the internal table's current record through this view.
 class InternalRecord final : public TSelRecord {
 public:
-    explicit InternalRecord(TClientDataSet* dataSet) : m_dataSet(dataSet) {}
+    explicit InternalRecord(TClientDataSet* dataSet) : m_dataSet(dataSet), m_layout(NextLayoutId()) {}
+    // One id per load: the field list cannot change while LoadData walks the records, so the
+    // expression may keep its field look-ups for the whole walk.
+    quintptr LayoutId() const override { return m_layout; }
     int FieldIndex(const QString& name) const override {
         const TField* field = m_dataSet->FindField(name);
         return field ? field->Index() : -1;
@@ -20,7 +23,12 @@ public:
     QVariant FieldValue(int index) const override { return m_dataSet->Fields(index)->Value(); }
 
 private:
+    static quintptr NextLayoutId() {
+        static quintptr next = 0;
+        return ++next;
+    }
     TClientDataSet* m_dataSet;
+    quintptr m_layout;
 };
 
 // Copies the current record's values by position; both tables have the same field list.

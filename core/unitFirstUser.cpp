@@ -14,7 +14,12 @@ TformCreateFirstUser::TformCreateFirstUser(QWidget* parent) : QDialog(parent) { 
 
 TformCreateFirstUser::~TformCreateFirstUser() {
     // A record still being entered never reaches the table.
-    if (TDM* dm = UserEnvironment().DM; dm && dm->cdsUsers->State() == TDataSetState::dsInsert && m_appended &&
+    TDM* dm = nullptr;
+    try {
+        dm = UsersDM();
+    } catch (const Exception&) {
+    }
+    if (dm && dm->cdsUsers->State() == TDataSetState::dsInsert && m_appended &&
                                         m_createdKey.isEmpty())
         dm->cdsUsers->Cancel();
 }
@@ -26,14 +31,13 @@ void TformCreateFirstUser::SetupForm() {
     resize(860, 520);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    TDM* dm = UserEnvironment().DM;
-    if (!dm) throw Exception(QStringLiteral("Datamodulen saknas"));
+    TDM* dm = UsersDM();
     frameUsers = TFRFrameBase::Create<TframeUsers>(dm->cdsUsers, TframeUsers::TUsersMode::FirstUser, this);
     layout->addWidget(frameUsers);
     frameUsers->show();
     frameUsers->btnSave->setDefault(true);
     frameUsers->OnUserSaved = [this] {
-        m_createdKey = GetUKey(UserEnvironment().DM->cdsUsers);
+        m_createdKey = GetUKey(UsersDM()->cdsUsers);
         accept();
     };
     frameUsers->OnCancelled = [this] { QDialog::reject(); };
@@ -43,7 +47,7 @@ void TformCreateFirstUser::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_appended) return;
     m_appended = true;
-    TExtClientDataSet* users = UserEnvironment().DM->cdsUsers;
+    TExtClientDataSet* users = UsersDM()->cdsUsers;
     users->Append();
     frameUsers->UpdateFrame();
     frameUsers->dbeditUserName->setFocus();

@@ -23,6 +23,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/unitDM.h"
+#include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
@@ -56,8 +57,7 @@ QImage DrawPictureFit(const QImage& source, int width, bool keepAspect, int heig
 
 // The users table's DatasetId, which every user key begins with.
 QString UsersDatasetId() {
-    const TDM* dm = UserEnvironment().DM;
-    return dm ? dm->cdsUsers->DatasetId() : QStringLiteral("010");
+    return UsersDM()->cdsUsers->DatasetId();
 }
 
 bool ClipboardHasPicture() {
@@ -463,9 +463,9 @@ void TframeUsers::LoadPicture() {
         const TField* hasPic = m_users->FindField(QStringLiteral("HasPic"));
         const QString key = GetUKey(m_users);
         if (hasPic && hasPic->AsBoolean() && IsValidRecordKey(key, UsersDatasetId()))
-            picture.load(GetUserPicFile(key));
+            picture.load(GetContactPicFile(key));
     }
-    if (picture.isNull() && UserEnvironment().DM) picture.load(GetNoPicFoundFile());
+    if (picture.isNull()) picture.load(GetNoPicFoundFile());
     SetPicture(picture);
 }
 
@@ -483,7 +483,7 @@ void TframeUsers::SetPicture(const QImage& picture) {
 
 void TframeUsers::btnPicFromFileClick() {
     if (!Editing()) return;
-    TFRIniFile* settings = UserEnvironment().Settings;
+    TFRIniFile* settings = UsersSettings();
     QString folder;
     // Never written before: the dialog opens in its own default folder.
     try {
@@ -536,7 +536,7 @@ void TframeUsers::ClipboardTick() {
 }
 
 void TframeUsers::SavePictureFile(const QString& userKey) {
-    const QString file = GetUserPicFile(userKey);
+    const QString file = GetContactPicFile(userKey);
     if (m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         // Only a new picture is written: saving the same one again would only lose quality.
         if (!m_pictureChanged) return;
@@ -702,12 +702,28 @@ void TframeUsers::btnSaveClick() {
     }
 
     SavePictureFile(userKey);
-    RemovePlaceholder();
 
     TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
-    const QString contact = CopyUserToContact(contactKey->AsString());
+    const QString oldContact = contactKey->AsString();
+    TClientDataSet* contacts = UsersDM()->cdsContacts;
+    const bool contactExisted = contacts && !oldContact.isEmpty() && LocateUKey(contacts, oldContact);
+    const QString contact = CopyUserToContact(oldContact);
     contactKey->SetAsString(contact);
-    m_users->Post();
+    try {
+        m_users->Post();
+    } catch (...) {
+        // A contact made for a user that was never stored would stand for no one, and a
+        // contact of a user cannot be deleted on the contacts screen.
+        contactKey->SetAsString(oldContact);
+        if (contacts && !contactExisted && LocateUKey(contacts, contact)) {
+            try {
+                contacts->Delete();
+            } catch (const Exception&) {
+            }
+        }
+        throw;
+    }
+    RemovePlaceholder();
 
     QString failure;
     if (handOver) {

@@ -15,9 +15,7 @@
 
 namespace {
 TExtClientDataSet* Users() {
-    TDM* dm = UserEnvironment().DM;
-    if (!dm) throw Exception(QStringLiteral("Datamodulen saknas"));
-    return dm->cdsUsers;
+    return UsersDM()->cdsUsers;
 }
 }  // namespace
 

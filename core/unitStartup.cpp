@@ -41,7 +41,7 @@ void hideInfo() {
 
 }  // namespace
 
-void RegisterCoreScreens() { TformFRMain::RegisterScreenFactory(UserScreenID, &CreateUserScreen); }
+void RegisterCoreScreens() { RegisterUserScreen(); }
 
 // ---- The user's settings ----
 

@@ -12,6 +12,7 @@
 #include "core/unitFirstUser.h"
 #include "core/unitFrameUsers.h"
 #include "core/unitLogin.h"
+#include "core/unitMain.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
 
@@ -25,10 +26,7 @@ QString g_loggedInKey;
 const QString kSelectFailed = QStringLiteral("Val av inloggad användare misslyckades (SetCurrentUser)");
 const QString kInvalidKey = QStringLiteral("Ogiltig postnyckel \"%1\"");
 
-TDM* DM() {
-    if (!g_environment.DM) throw Exception(QStringLiteral("Datamodulen saknas"));
-    return g_environment.DM;
-}
+TDM* DM() { return UsersDM(); }
 
 // The fields a user shares with their contact. The password and the role stay with the user.
 bool IsMirroredField(const QString& name) {
@@ -60,6 +58,14 @@ void SetUserEnvironment(const TUserEnvironment& environment) {
 
 const TUserEnvironment& UserEnvironment() { return g_environment; }
 
+TDM* UsersDM() {
+    if (g_environment.DM) return g_environment.DM;
+    if (TformFRMain* main = MainForm(); main && main->DataModule()) return main->DataModule();
+    throw Exception(QStringLiteral("Datamodulen saknas"));
+}
+
+TFRIniFile* UsersSettings() { return g_environment.Settings ? g_environment.Settings : IniFile(); }
+
 // ---- Keys and files ----
 
 bool IsValidRecordKey(const QString& key, const QString& datasetId) {
@@ -73,15 +79,11 @@ void CheckRecordKey(const QString& key, const QString& datasetId) {
     if (!IsValidRecordKey(key, datasetId)) throw Exception(kInvalidKey.arg(key));
 }
 
-QString GetUserPicFile(const QString& key) {
-    return DM()->ProgramFolder() + QStringLiteral("Data/Pics/ContactPics/US") + key + QStringLiteral(".jpg");
-}
-
-QString GetNoPicFoundFile() { return DM()->ProgramFolder() + QStringLiteral("Data/Pics/_NoPicFound.bmp"); }
+QString GetNoPicFoundFile() { return GetPicsPath(QStringLiteral("_NoPicFound.bmp")); }
 
 QString GetUserSettingsFile(const QString& userKey) {
     CheckRecordKey(userKey, DM()->cdsUsers->DatasetId());
-    return DM()->ProgramFolder() + QStringLiteral("Data/Users/") + userKey + QStringLiteral(".ini");
+    return GetProgramFolder() + QStringLiteral("Data/Users/") + userKey + QStringLiteral(".ini");
 }
 
 void OpenUserSettings(TFRIniFile* settings) {
@@ -117,8 +119,14 @@ QString LoggedInUserKey() { return g_loggedInKey; }
 namespace {
 // The current-user table on the logged-in user's record, or nullptr before a login.
 TExtClientDataSet* LoggedInRecord() {
-    if (g_loggedInKey.isEmpty() || !g_environment.DM) return nullptr;
-    TExtClientDataSet* current = g_environment.DM->cdsCurrentUser;
+    if (g_loggedInKey.isEmpty()) return nullptr;
+    TDM* dm = nullptr;
+    try {
+        dm = UsersDM();
+    } catch (const Exception&) {
+        return nullptr;
+    }
+    TExtClientDataSet* current = dm->cdsCurrentUser;
     if (!current->Active() || current->State() != TDataSetState::dsBrowse) return nullptr;
     // Whoever moved the table's cursor, the answer is the logged-in user's.
     return LocateUKey(current, g_loggedInKey) ? current : nullptr;
@@ -172,9 +180,9 @@ QString CopyUserToContact(const QString& contactUKey) {
         throw;
     }
 
-    const QString contactPic = GetUserPicFile(key);
+    const QString contactPic = GetContactPicFile(key);
     if (hasPic) {
-        const QString userPic = GetUserPicFile(userKey);
+        const QString userPic = GetContactPicFile(userKey);
         if (QFileInfo::exists(userPic)) CopyFileAtomically(userPic, contactPic);
     } else {
         QFile::remove(contactPic);
@@ -217,7 +225,7 @@ bool LoginUser() {
 // ---- The user screen ----
 
 TFRUserScreen::TFRUserScreen(QObject* owner) : TFRMainScreen(owner) {
-    if (g_environment.DM) SetDataSet(g_environment.DM->cdsUsers);
+    SetDataSet(UsersDM()->cdsUsers);
     FRUserScreen = this;
 }
 
@@ -245,5 +253,9 @@ void TFRUserScreen::Activate(const QString& params) {
 TframeUsers* TFRUserScreen::UsersFrame() const { return qobject_cast<TframeUsers*>(Frame()); }
 
 TFRMainScreen* CreateUserScreen(QObject* owner) { return TFRScreen::Create<TFRUserScreen>(owner); }
+
+void RegisterUserScreen() {
+    TformFRMain::RegisterScreenFactory(ssUser, [](TformFRMain* owner) { return CreateUserScreen(owner); });
+}
 
 #include "moc_unitUserScreen.cpp"

@@ -18,9 +18,9 @@ class TframeUsers;
 // The role marker of the administrator in UserData.
 inline constexpr const char* AdministratorMark = "TOLP";
 
-// What the users' units work on: the data module, the main window's settings store and the
-// program block's status window. Set once at start-up (and by tests) before anything below
-// is used; setting it forgets the logged-in user.
+// What the users' units work on: the data module, the settings store and the program
+// block's status window. Whatever is left unset is taken from the main window (its data
+// module and its settings store). Setting it forgets the logged-in user.
 struct TUserEnvironment {
     TDM* DM = nullptr;
     TFRIniFile* Settings = nullptr;
@@ -28,6 +28,10 @@ struct TUserEnvironment {
 };
 void SetUserEnvironment(const TUserEnvironment& environment);
 const TUserEnvironment& UserEnvironment();
+// The data module and settings store in use (raises "Datamodulen saknas" without a data
+// module; the store may be nullptr).
+TDM* UsersDM();
+TFRIniFile* UsersSettings();
 
 // ---- Login ----
 // Logs a user in at start-up: with no users the first-user dialog creates one, who is then
@@ -59,9 +63,7 @@ QString CopyUserToContact(const QString& contactUKey);
 bool IsValidRecordKey(const QString& key, const QString& datasetId);
 // Raises "Ogiltig postnyckel "%s"" when the key does not have the table's key form.
 void CheckRecordKey(const QString& key, const QString& datasetId);
-// The picture file of a user or contact key: "Data/Pics/ContactPics/US<key>.jpg".
-QString GetUserPicFile(const QString& key);
-// The stock picture shown when there is none.
+// The stock picture shown when a user has none: "Data/Pics/_NoPicFound.bmp".
 QString GetNoPicFoundFile();
 // The settings file of a user: "Data/Users/<key>.ini" under the program folder.
 QString GetUserSettingsFile(const QString& userKey);
@@ -89,3 +91,6 @@ extern QPointer<TFRUserScreen> FRUserScreen;
 inline constexpr int UserScreenID = 8;
 // Makes the user screen (the main window's factory for its screen slot).
 TFRMainScreen* CreateUserScreen(QObject* owner);
+// Registers that factory with the main window under the user screen's number, so that its
+// CreateScreens makes the user screen.
+void RegisterUserScreen();

@@ -10,6 +10,8 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/unitDM.h"
+#include "core/unitDMServices.h"
+#include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/UIServices.h"
 
@@ -20,7 +22,9 @@ struct UserFixture {
     int statusHidden = 0;
 
     UserFixture() {
+        SetProgramFolder(dir.path());
         dm = std::make_unique<TDM>(dir.path());
+        TDMServices::Install(dm.get());
         settings = std::make_unique<TFRIniFile>();
         settings->SetDefaults(TFRIniFile::ProgramDefaults());
         TUserEnvironment env;
@@ -36,6 +40,7 @@ struct UserFixture {
         UIServices::SetDialogHook({});
         UIServices::SetChooserHook({});
         SetUserEnvironment({});
+        SetProgramFolder(QString());
     }
 
     QString Folder() const { return dm->ProgramFolder(); }

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -49,10 +50,7 @@ TableContent ReadTable(const QString& path) {
     return c;
 }
 
-QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+QByteArray FileBytes(const QString& path) { return testsupport::ReadBytes(path); }
 
 // The bytes and modification time of every file of a folder.
 QMap<QString, QPair<QByteArray, QDateTime>> Snapshot(const QString& folder) {

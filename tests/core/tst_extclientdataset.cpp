@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestSupport.h"
 
 #include "core/ExtClientDataSet.h"
 #include "platform/Clock.h"
@@ -44,20 +45,9 @@ QStringList FileRecords(const QString& path) {
     return Records(&table);
 }
 
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
-}
+QByteArray FileBytes(const QString& path) { return testsupport::ReadBytes(path); }
 
-QString ExceptionText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
+using testsupport::ExceptionText;
 
 // The visible table gets the same number of visible rows as the file minus those hidden.
 std::unique_ptr<TExtClientDataSet> LoadedTable(const QString& path) {

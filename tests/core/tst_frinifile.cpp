@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestSupport.h"
 #include <QWidget>
 
 #include <csignal>
@@ -10,25 +11,14 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+QByteArray readBytes(const QString& path) { return testsupport::ReadBytes(path); }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+void writeBytes(const QString& path, const QByteArray& bytes) { QVERIFY(testsupport::WriteBytes(path, bytes)); }
 
+// The message of the failure, empty when the action succeeds.
 QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QString();
+    const QString text = testsupport::ExceptionText(action);
+    return text == testsupport::NoException ? QString() : text;
 }
 
 }  // namespace

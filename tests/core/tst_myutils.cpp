@@ -1,4 +1,5 @@
 #include <QtTest>
+#include "support/TestSupport.h"
 #include <QBuffer>
 #include <QFontDatabase>
 #include <QPainter>
@@ -8,17 +9,9 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+QByteArray readBytes(const QString& path) { return testsupport::ReadBytes(path); }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+void writeBytes(const QString& path, const QByteArray& bytes) { QVERIFY(testsupport::WriteBytes(path, bytes)); }
 
 void setModified(const QString& path, const QDateTime& when) {
     QFile f(path);
@@ -26,13 +19,10 @@ void setModified(const QString& path, const QDateTime& when) {
     QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
 }
 
+// The message of the failure, empty when the action succeeds.
 QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QString();
+    const QString text = testsupport::ExceptionText(action);
+    return text == testsupport::NoException ? QString() : text;
 }
 
 QByteArray le32(qint32 v) {

@@ -1,18 +1,12 @@
 #include <QtTest>
+#include "support/TestSupport.h"
 
 #include "core/ExtClientDataSet.h"
 #include "platform/Clock.h"
 
 namespace {
 
-QString ExceptionText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
+using testsupport::ExceptionText;
 
 // A small table: UKey, MasterUKey, CreatedBy; keys K1, K2, K2, K3 (one key twice).
 void FillKeyTable(TClientDataSet& table, bool withLinks) {

@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/Exception.h"
 
 namespace testsupport {
 static QString envOr(const char* name, const QString& fallback) {
@@ -13,4 +17,21 @@ QString ArtefactDir() {
 }
 QString SourceDir() { return envOr("MYKO_SOURCE_DIR", QDir::currentPath()); }
 QString ProgramDir() { return envOr("MYKO_PROGRAM_DIR", QDir::currentPath() + "/program"); }
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+QString ExceptionText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return NoException;
+}
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Small helpers shared by the tests.
 #include <QString>
+#include <QByteArray>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace testsupport {
 // The folder that screenshots and other artefacts of the tests are written to.
@@ -10,4 +12,11 @@ QString ArtefactDir();
 QString SourceDir();
 // The laid-out program folder of the build (Data/Res and friends).
 QString ProgramDir();
+// The whole content of a file, empty when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+// Writes a file (and its folder); false when that fails.
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+// The message of the Exception that the action raises, or NoException when it raises none.
+inline const QString NoException = QStringLiteral("<no exception>");
+QString ExceptionText(const std::function<void()>& action);
 }
