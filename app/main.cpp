@@ -1,16 +1,12 @@
-// The program block: creates the application, sets its title and starts the message loop.
-#include <QMainWindow>
-
+// The program block: the application titled "Mykotekshallen", the screens of the main menu,
+// then start-up and the message loop on the program folder of the executable.
+#include "core/unitStartup.h"
 #include "platform/Application.h"
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
-    QApplication::setApplicationName("Mykotekshallen");
-    QApplication::setApplicationDisplayName("Mykotekshallen");
-    TApplication::SetTitle("Mykotekshallen");
-    QMainWindow window;
-    window.setWindowTitle("Mykotekshallen");
-    window.resize(1024, 700);
-    window.show();
-    return app.exec();
+    QCoreApplication::setApplicationName(QStringLiteral("Mykotekshallen"));
+    TApplication::SetTitle(QStringLiteral("Mykotekshallen"));
+    RegisterCoreScreens();
+    return RunProgramBlock();
 }

@@ -28,4 +28,5 @@ struct TQuickSelectionHandler {
         Habitat = QStringLiteral("000000000000000");
         FungiGroup.clear();
     }
+    bool operator==(const TQuickSelectionHandler&) const = default;
 };

@@ -859,21 +859,23 @@ void TformFRMain::QuitSequence() {
 
 void TformFRMain::FormClose() { QuitSequence(); }
 
-void TformFRMain::sbtnQuitClick() {
-    QuitSequence();
-    if (OnTerminate)
-        OnTerminate();
-    else
-        QCoreApplication::quit();
-}
+// The quit button only closes the window: the close runs the quit sequence, so quitting
+// takes one road whichever way it starts.
+void TformFRMain::sbtnQuitClick() { close(); }
 
 void TformFRMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
         event->ignore();
         return;
     }
+    const bool first = !m_quitDone;
     FormClose();
     event->accept();
+    if (!first) return;
+    if (OnTerminate)
+        OnTerminate();
+    else
+        QCoreApplication::quit();
 }
 
 void TformFRMain::BringToFront() {

@@ -1,0 +1,179 @@
+#include "core/unitSimpleInfo.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
+
+#include "platform/Clock.h"
+
+QPointer<TformSimpleInfo> formSimpleInfo;
+
+namespace {
+
+// A small mushroom drawn in code, the window's picture at the left.
+QPixmap infoPicture() {
+    const int w = 64, h = 80;
+    QPixmap pix(w, h);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    // stem
+    QPainterPath stem;
+    stem.moveTo(25, 40);
+    stem.cubicTo(23, 58, 20, 70, 19, 76);
+    stem.lineTo(45, 76);
+    stem.cubicTo(44, 70, 41, 58, 39, 40);
+    stem.closeSubpath();
+    p.setPen(QPen(QColor(120, 100, 70), 1.5));
+    p.setBrush(QColor(238, 228, 205));
+    p.drawPath(stem);
+    // cap
+    QPainterPath cap;
+    cap.moveTo(3, 42);
+    cap.cubicTo(4, 12, 60, 12, 61, 42);
+    cap.cubicTo(44, 47, 20, 47, 3, 42);
+    cap.closeSubpath();
+    p.setPen(QPen(QColor(110, 50, 20), 1.5));
+    p.setBrush(QColor(176, 82, 38));
+    p.drawPath(cap);
+    // spots
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 240, 225));
+    p.drawEllipse(QPointF(20, 28), 4, 3);
+    p.drawEllipse(QPointF(36, 22), 5, 3.5);
+    p.drawEllipse(QPointF(49, 32), 3.5, 2.5);
+    return pix;
+}
+
+}  // namespace
+
+TformSimpleInfo::TformSimpleInfo(const QString& version, QWidget* parent) : QWidget(parent) {
+    SetupForm(version);
+}
+
+TformSimpleInfo::~TformSimpleInfo() { RestoreCursor(); }
+
+void TformSimpleInfo::SetupForm(const QString& version) {
+    setObjectName(QStringLiteral("formSimpleInfo"));
+    // A tool window with a title but no border icons, above every other window.
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(QStringLiteral("Mykotekshallen - v") + version);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(8);
+
+    imageInfo = new QLabel(this);
+    imageInfo->setObjectName(QStringLiteral("imageInfo"));
+    imageInfo->setPixmap(infoPicture());
+    imageInfo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    imageInfo->setFixedWidth(72);
+    layout->addWidget(imageInfo);
+
+    memoInfo = new QPlainTextEdit(this);
+    memoInfo->setObjectName(QStringLiteral("memoInfo"));
+    memoInfo->setReadOnly(true);
+    memoInfo->setFocusPolicy(Qt::NoFocus);
+    memoInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memoInfo->setTextInteractionFlags(Qt::NoTextInteraction);
+    layout->addWidget(memoInfo, 1);
+
+    setFixedSize(440, 160);
+}
+
+void TformSimpleInfo::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) return;
+    // Centred on the screen it shows on.
+    QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (scr) {
+        const QRect area = scr->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TformSimpleInfo::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A window manager's minimising is no hide of ours.
+    if (!event->spontaneous()) FormHide();
+}
+
+void TformSimpleInfo::FormHide() {
+    RestoreCursor();
+    if (m_mainWindow) m_mainWindow->setEnabled(true);
+    m_lines.clear();
+    ShowLines();
+}
+
+void TformSimpleInfo::SetBusyCursor() {
+    if (m_busyCursor || !qApp) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_busyCursor = true;
+}
+
+void TformSimpleInfo::RestoreCursor() {
+    if (!m_busyCursor) return;
+    m_busyCursor = false;
+    if (qApp) QApplication::restoreOverrideCursor();
+}
+
+void TformSimpleInfo::AddLine(const QString& text) {
+    if (!m_lines.isEmpty() && m_lines.last() == text) return;
+    m_lines.append(text);
+}
+
+void TformSimpleInfo::DeleteLastLine() {
+    if (!m_lines.isEmpty()) m_lines.removeLast();
+}
+
+void TformSimpleInfo::ShowLines() {
+    memoInfo->setPlainText(m_lines.join(QLatin1Char('\n')));
+    memoInfo->verticalScrollBar()->setValue(memoInfo->verticalScrollBar()->maximum());
+}
+
+void TformSimpleInfo::AddInfo(const QString& text) {
+    SetBusyCursor();
+
+    const qsizetype comma = text.indexOf(QLatin1Char(','));
+    bool timed = false;
+    int milliseconds = 0;
+    if (comma >= 0) milliseconds = text.left(comma).toInt(&timed);
+
+    if (!timed) {
+        // A plain text, or one whose prefix is no number: shown whole, without waiting.
+        AddLine(text);
+        ShowLines();
+        if (isHidden()) show();
+        repaint();
+        return;
+    }
+
+    const quint64 start = Clock::TickCount();
+    QString rest = text.mid(comma + 1);
+    if (rest.startsWith(QLatin1Char('*'))) {
+        rest.remove(0, 1);
+        DeleteLastLine();
+    }
+    AddLine(rest);
+    ShowLines();
+    if (isHidden()) {
+        if (m_mainWindow) m_mainWindow->setEnabled(false);
+        show();
+    }
+    repaint();
+
+    // Waits by processing events until the tick count has passed start + N; tests that skip
+    // waits process the pending events once.
+    const quint64 until = start + quint64(qMax(milliseconds, 0));
+    do {
+        const quint64 now = Clock::TickCount();
+        Clock::Wait(now > until ? 0 : int(until - now + 1));
+    } while (!Clock::SkipWaits() && QCoreApplication::instance() && Clock::TickCount() <= until);
+}

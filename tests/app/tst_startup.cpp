@@ -1,0 +1,461 @@
+#include <QtTest>
+#include <QDirIterator>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "core/FRIniFile.h"
+#include "core/ExtClientDataSet.h"
+#include "core/UserTestSupport.h"
+#include "core/unitDM.h"
+#include "core/unitFirstUser.h"
+#include "core/unitFrameUsers.h"
+#include "core/unitMain.h"
+#include "core/unitSimpleInfo.h"
+#include "core/unitStartup.h"
+#include "core/unitUserScreen.h"
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/ProgramLock.h"
+#include "platform/UIServices.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// A program folder of its own with the shipped files of the build's program folder.
+struct ProgramFolder {
+    QTemporaryDir dir;
+    ProgramFolder() {
+        for (const char* sub : {"Data/Res", "Data/Scripts", "Data/Pics"}) {
+            const QString from = testsupport::ProgramDir() + "/" + sub;
+            QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString file = it.next();
+                const QString to = path(QString(sub) + "/" + QDir(from).relativeFilePath(file));
+                QDir().mkpath(QFileInfo(to).absolutePath());
+                QFile::copy(file, to);
+            }
+        }
+    }
+    QString path(const QString& relative = QString()) const { return dir.path() + "/" + relative; }
+    // Every file below the folder, relative to it.
+    QStringList Files() const {
+        QStringList files;
+        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) files << QDir(dir.path()).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+};
+
+// The table files that start-up makes: one per table that saves itself.
+QStringList TableFiles() {
+    QStringList files;
+    TExtClientDataSet probe;
+    for (const TDM::TTableInfo& info : TDM::Catalogue()) {
+        if (!info.AutoSave) continue;
+        probe.setObjectName(info.TableName);
+        files << "Data/Db/" + TExtClientDataSet::GetDataFileName(&probe);
+    }
+    return files;
+}
+
+QStringList StartupTexts(bool withUserSettings) {
+    QStringList texts;
+    for (const char* t : {TProgramBlock::InitDatabaseText, TProgramBlock::InitUserInterfaceText,
+                          TProgramBlock::SpeciesListText, TProgramBlock::ContactListText,
+                          TProgramBlock::PlacesPerFungiText})
+        texts << QString::fromUtf8(t).section(',', 1);
+    if (withUserSettings)
+        for (const char* t : {TProgramBlock::UserSettingsText, TProgramBlock::SpeciesSelectionText})
+            texts << QString::fromUtf8(t).section(',', 1);
+    return texts;
+}
+
+// Collects the lines the status window shows, in the order they first appear. The window
+// processes events after every timed text, which is when the lines are read.
+class StatusRecorder : public QObject {
+public:
+    QStringList Seen;
+    QString Shot;  // where the window is saved once it shows the texts before the login
+    StatusRecorder() {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (!formSimpleInfo || !formSimpleInfo->isVisible()) return;
+            for (const QString& line : formSimpleInfo->Lines())
+                if (!Seen.contains(line)) Seen << line;
+            // The window as it stands just before the login.
+            if (!Shot.isEmpty() && formSimpleInfo->Lines().size() == 5) {
+                formSimpleInfo->grab().save(Shot);
+                Shot.clear();
+            }
+        });
+        m_timer.start();
+    }
+    void Stop() { m_timer.stop(); }
+
+private:
+    QTimer m_timer;
+};
+
+QStringList ReadSettingsLines(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(f.readAll()).split(QRegularExpression("\r?\n"));
+}
+
+// The lines of one section of a settings file.
+QStringList SectionOf(const QStringList& lines, const QString& section) {
+    QStringList out;
+    bool in = false;
+    for (const QString& line : lines) {
+        if (line.startsWith('[')) {
+            in = line.compare("[" + section + "]", Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (in && !line.isEmpty()) out << line;
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+    // Boxes are answered OK and kept in the log.
+    void answerBoxes() {
+        UIServices::ClearMessageLog();
+        UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return UIServices::TMsgResult::OK; });
+    }
+
+    QStringList boxTexts() const {
+        QStringList texts;
+        for (const UIServices::TShownMessage& m : UIServices::MessageLog()) texts << m.Text;
+        return texts;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        Clock::SetSkipWaits(true);
+        TApplication::SetTitle("Mykotekshallen");
+        RegisterCoreScreens();
+    }
+    void cleanup() {
+        UIServices::SetMessageHook({});
+        UIServices::SetDialogHook({});
+        UIServices::ClearMessageLog();
+    }
+
+    void firstStartCreatesTheUserThenSecondStartRestores() {
+        ProgramFolder folder;
+        answerBoxes();
+        const QRect placement(30, 20, 700, 480);
+        QString userKey;
+
+        // ---- First start: no data at all ----
+        {
+            int dialogs = 0;
+            UIServices::SetDialogHook([&](QDialog* d) {
+                ++dialogs;
+                auto* form = qobject_cast<TformCreateFirstUser*>(d);
+                QVERIFY(form);
+                // The status window is out of the way while the user types.
+                QVERIFY(!formSimpleInfo->isVisible());
+                TypeInto(form->frameUsers->dbeditUserName, "Greta Gran");
+                QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+            });
+            StatusRecorder status;
+            const QString shot = testsupport::ArtefactDir() + "/statuswindow_startup.png";
+            QFile::remove(shot);
+            status.Shot = shot;
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            status.Stop();
+            QVERIFY(QFileInfo::exists(shot));
+            QCOMPARE(dialogs, 1);
+            QCOMPARE(status.Seen, StartupTexts(true));
+            QVERIFY(!block.SimpleInfo()->isVisible());
+            QVERIFY(block.SimpleInfo()->Lines().isEmpty());
+            QVERIFY(!QApplication::overrideCursor());
+
+            // Every table's file was made.
+            for (const QString& file : TableFiles()) QVERIFY2(QFileInfo::exists(folder.path(file)), qPrintable(file));
+            userKey = LoggedInUserKey();
+            QVERIFY(!userKey.isEmpty());
+            QCOMPARE(block.DM()->cdsUsers->RecordCount(), 1);
+            QCOMPARE(block.DM()->cdsCurrentUser->FieldByName("UserData")->AsString(), QString(AdministratorMark));
+            // The program folder is locked while the program runs.
+            QVERIFY(QFileInfo::exists(folder.path("Data/Db/" + TProgramLock::LockFileName())));
+
+            TformFRMain* main = block.MainForm();
+            QVERIFY(!main->isVisible());
+            bool checked = false;
+            QTimer::singleShot(0, main, [&] {
+                QVERIFY(QTest::qWaitForWindowExposed(main));
+                QVERIFY(main->isEnabled());
+                QCOMPARE(main->windowTitle(), QString("Mykotekshallen"));
+                QCOMPARE(main->lblCurrentUser->text(), QString("Greta Gran"));
+                // The stored screen number 0 has no screen yet: the holder stays empty.
+                QVERIFY(!main->CurrentScreen());
+                QVERIFY(main->grab().save(testsupport::ArtefactDir() + "/mainwindow_firststart.png"));
+
+                main->Screen(ssUser)->Navigate();
+                QVERIFY(main->CurrentScreen());
+                QCOMPARE(main->CurrentScreen()->ScreenID, int(ssUser));
+                QVERIFY(main->grab().save(testsupport::ArtefactDir() + "/mainwindow.png"));
+                main->setGeometry(placement);
+                checked = true;
+                // Quitting from the button goes through the window's close.
+                main->sbtnQuit->click();
+            });
+            QCOMPARE(block.Run(), 0);
+            QVERIFY(checked);
+            QVERIFY(main->QuitDone());
+            QVERIFY(!main->isVisible());
+            QVERIFY(!IniFile());
+            QVERIFY(UIServices::MessageLog().isEmpty());
+        }
+        QVERIFY(!QFileInfo::exists(folder.path("Data/Db/" + TProgramLock::LockFileName())));
+
+        const QString settingsFile = folder.path("Data/Users/" + userKey + ".ini");
+        const QStringList lines = ReadSettingsLines(settingsFile);
+        QVERIFY(SectionOf(lines, "Settings").contains("LastVisitedScreen=8"));
+        const QStringList saved = SectionOf(lines, "formFRMain");
+        QVERIFY(saved.contains("Left=30"));
+        QVERIFY(saved.contains("Top=20"));
+        QVERIFY(saved.contains("Width=700"));
+        QVERIFY(saved.contains("Height=480"));
+        QVERIFY(saved.contains("WindowState=0"));
+        QVERIFY(!QFileInfo::exists(folder.path("Temp/KnowBase")));
+
+        // ---- Second start: the one user has no password and is logged in directly ----
+        {
+            int dialogs = 0;
+            UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });
+            // Articles unpacked during the run are gone after it.
+            const QString article = folder.path("Temp/KnowBase/020ABCDEFGHIJKLMNOP/main.htm");
+            StatusRecorder status;
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            status.Stop();
+            QCOMPARE(dialogs, 0);
+            QCOMPARE(status.Seen, StartupTexts(true));
+            QCOMPARE(LoggedInUserKey(), userKey);
+            QCOMPARE(IniFile()->Filename(), settingsFile);
+
+            TformFRMain* main = block.MainForm();
+            bool checked = false;
+            QTimer::singleShot(0, main, [&] {
+                QVERIFY(QTest::qWaitForWindowExposed(main));
+                QVERIFY(main->CurrentScreen());
+                QCOMPARE(main->CurrentScreen()->ScreenID, int(ssUser));
+                QCOMPARE(main->geometry(), placement);
+                QCOMPARE(main->lblCurrentUser->text(), QString("Greta Gran"));
+                QDir().mkpath(QFileInfo(article).absolutePath());
+                QFile f(article);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("<html></html>");
+                f.close();
+                checked = true;
+                // This time through the window's own close.
+                main->close();
+            });
+            QCOMPARE(block.Run(), 0);
+            QVERIFY(checked);
+            QVERIFY(main->QuitDone());
+            QVERIFY(!QFileInfo::exists(article));
+            QVERIFY(UIServices::MessageLog().isEmpty());
+        }
+        QVERIFY(SectionOf(ReadSettingsLines(settingsFile), "Settings").contains("LastVisitedScreen=8"));
+        QCOMPARE(UserFixture::FileRecordCount(folder.path("Data/Db/Users.dat")), 1);
+    }
+
+    // Closing is refused while an edit locks navigation, and the quit sequence then waits.
+    void closeRefusedWhileNavigationIsLocked() {
+        ProgramFolder folder;
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        TProgramBlock block(folder.path());
+        QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+        TformFRMain* main = block.MainForm();
+        int quitClicks = 0;
+        QTimer::singleShot(0, main, [&] {
+            main->SetNavigationEnabled(false);
+            QVERIFY(!main->close());
+            QVERIFY(main->isVisible());
+            QVERIFY(!main->QuitDone());
+            QVERIFY(IniFile());
+            main->SetNavigationEnabled(true);
+            ++quitClicks;
+            main->sbtnQuit->click();
+        });
+        QCOMPARE(block.Run(), 0);
+        QCOMPARE(quitClicks, 1);
+        QVERIFY(main->QuitDone());
+    }
+
+    void cancelledFirstUserEndsTheProgram() {
+        ProgramFolder folder;
+        const QStringList shipped = folder.Files();
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            QVERIFY(form);
+            TypeInto(form->frameUsers->dbeditUserName, "Halvfärdig");
+            QTest::mouseClick(form->frameUsers->btnCancel, Qt::LeftButton);
+        });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoginFailed);
+            QVERIFY(!block.MainForm());
+            QVERIFY(!block.SimpleInfo());
+            QVERIFY(!formSimpleInfo);
+            for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        }
+        QCOMPARE(UIServices::MessageLog().size(), 1);
+        const UIServices::TShownMessage box = UIServices::MessageLog().first();
+        QCOMPARE(box.Icon, UIServices::TMsgIcon::Error);
+        QCOMPARE(box.Caption, QString("Mykotekshallen - Fel"));
+        QCOMPARE(box.Text, QString("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+        QVERIFY(!QApplication::overrideCursor());
+
+        // Only the table files that start-up makes were written: no user, no settings, no lock.
+        QStringList expected = shipped + TableFiles();
+        expected.sort();
+        QCOMPARE(folder.Files(), expected);
+        QCOMPARE(UserFixture::FileRecordCount(folder.path("Data/Db/Users.dat")), 0);
+
+        // The whole program block ends normally, without running a message loop.
+        UIServices::ClearMessageLog();
+        QCOMPARE(RunProgramBlock(folder.path()), 0);
+        QCOMPARE(UIServices::MessageLog().size(), 1);
+    }
+
+    void cancelledLoginEndsWithoutMessage() {
+        ProgramFolder folder;
+        answerBoxes();
+        {
+            TDM dm(folder.path());
+            TExtClientDataSet* users = dm.cdsUsers;
+            users->Append();
+            users->FieldByName("UserName")->SetAsString("Med lösen");
+            users->FieldByName("Password")->SetAsString("hemligt");
+            users->FieldByName("UserData")->SetAsString(AdministratorMark);
+            users->Post();
+        }
+        answerBoxes();
+        int dialogs = 0;
+        UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });  // left undecided: cancelled
+        TProgramBlock block(folder.path());
+        QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoginFailed);
+        QCOMPARE(dialogs, 1);
+        QVERIFY(UIServices::MessageLog().isEmpty());
+        QVERIFY(!block.MainForm());
+        QVERIFY(!QFileInfo::exists(folder.path("Data/Users")));
+    }
+
+    // A second copy on the same folder is refused before it touches anything; the first
+    // copy keeps its lock.
+    void secondCopyIsRefused() {
+        ProgramFolder folder;
+        TProgramLock first(folder.path("Data/Db/"));
+        QCOMPARE(first.TryLock(), TProgramLock::TResult::Locked);
+        const QStringList before = folder.Files();
+        answerBoxes();
+        int dialogs = 0;
+        UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::AlreadyRunning);
+            QVERIFY(!block.MainForm());
+        }
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(UIServices::MessageLog().size(), 1);
+        QCOMPARE(UIServices::MessageLog().first().Icon, UIServices::TMsgIcon::Error);
+        QCOMPARE(UIServices::MessageLog().first().Text, TProgramLock::RefusedMessage());
+        QCOMPARE(folder.Files(), before);
+        QVERIFY(first.IsLocked());
+        QCOMPARE(RunProgramBlock(folder.path()), 1);
+    }
+
+    // A species file that cannot be read: the data module says so once, the first selection
+    // fails with its own message, every species would show, and the program starts.
+    void damagedSpeciesFileStillStarts() {
+        ProgramFolder folder;
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        const QString fungiFile = folder.path(TableFiles().value(0));
+        QVERIFY(fungiFile.contains("Fungi"));
+        const QByteArray garbage("this is no table file");
+        {
+            QFile f(fungiFile);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(garbage);
+        }
+        answerBoxes();
+        TProgramBlock block(folder.path());
+        QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+        const QStringList boxes = boxTexts();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes[0].contains(QDir::toNativeSeparators(fungiFile)), qPrintable(boxes[0]));
+        QVERIFY2(boxes[1].startsWith("Fel vid första urval av arter. Meddelande: \""), qPrintable(boxes[1]));
+        QVERIFY(boxes[1].endsWith("\""));
+        QVERIFY(block.DM()->cdsFungi->Sel().isEmpty());
+        QVERIFY(block.DM()->cdsFungi->AutoSave());
+        QVERIFY(!block.SimpleInfo()->isVisible());
+        QVERIFY(block.MainForm()->isEnabled());
+        QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+        QCOMPARE(block.Run(), 0);
+        QFile f(fungiFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), garbage);
+    }
+
+    // An unreadable settings file leaves every setting at its default and start-up goes on.
+    void unreadableSettingsFileGivesDefaults() {
+        ProgramFolder folder;
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        QString key;
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            key = LoggedInUserKey();
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        const QString settingsFile = folder.path("Data/Users/" + key + ".ini");
+        QFile::remove(settingsFile);
+        QVERIFY(QDir().mkpath(settingsFile));  // a folder where the file should be
+        answerBoxes();
+        TProgramBlock block(folder.path());
+        QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+        QVERIFY(boxTexts().isEmpty());
+        QCOMPARE(IniFile()->ReadInteger("Settings/LastVisitedScreen"), 0);
+        QCOMPARE(block.MainForm()->QuickSelection.Complete, true);
+        QCOMPARE(block.DM()->cdsFungi->Sel().join('\n'), QString("(\nStr(FungiData = \"CPLD\")\n)"));
+        QVERIFY(!block.SimpleInfo()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,156 @@
+#include <QtTest>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "support/TestSupport.h"
+#include "core/unitSimpleInfo.h"
+#include "platform/Clock.h"
+
+class TestSimpleInfo : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> m_main;
+    std::unique_ptr<TformSimpleInfo> m_info;
+
+private Q_SLOTS:
+    void init() {
+        Clock::SetSkipWaits(true);
+        m_main = std::make_unique<QWidget>();
+        m_main->show();
+        m_info = std::make_unique<TformSimpleInfo>(QStringLiteral("1.0.0"));
+        m_info->SetMainWindow(m_main.get());
+    }
+    void cleanup() {
+        m_info.reset();
+        m_main.reset();
+        Clock::SetSkipWaits(true);
+    }
+
+    void windowLooksAsItShould() {
+        QCOMPARE(m_info->windowTitle(), QStringLiteral("Mykotekshallen - v1.0.0"));
+        QVERIFY(m_info->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(m_info->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(!(m_info->windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(!(m_info->windowFlags() & Qt::WindowMinMaxButtonsHint));
+        QVERIFY(m_info->memoInfo->isReadOnly());
+        QCOMPARE(m_info->memoInfo->objectName(), QStringLiteral("memoInfo"));
+        QVERIFY(m_info->isHidden());
+    }
+
+    // Sequences of status texts and the lines they leave.
+    void linesAfterTexts_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("plain") << QStringList{"Första", "Andra"} << QStringList{"Första", "Andra"};
+        QTest::newRow("timed drops its number")
+            << QStringList{"200,Initierar databas-gränssnitt...", "0,Klar"}
+            << QStringList{"Initierar databas-gränssnitt...", "Klar"};
+        QTest::newRow("same text twice shows once")
+            << QStringList{"Rad", "Rad", "100,Rad"} << QStringList{"Rad"};
+        QTest::newRow("star replaces the last line")
+            << QStringList{"Ett", "Två", "50,*Tre"} << QStringList{"Ett", "Tre"};
+        QTest::newRow("star on an empty window")
+            << QStringList{"10,*Ensam"} << QStringList{"Ensam"};
+        QTest::newRow("star with the line it replaces")
+            << QStringList{"Ett", "10,*Ett"} << QStringList{"Ett"};
+        QTest::newRow("star in a plain text is shown")
+            << QStringList{"*Stjärna"} << QStringList{"*Stjärna"};
+        QTest::newRow("non-numeric prefix keeps the whole text")
+            << QStringList{"abc,def", "12a,x"} << QStringList{"abc,def", "12a,x"};
+        QTest::newRow("only the first comma counts")
+            << QStringList{"5,a,b"} << QStringList{"a,b"};
+        QTest::newRow("empty text after the comma")
+            << QStringList{"Ett", "0,"} << QStringList{"Ett", ""};
+    }
+    void linesAfterTexts() {
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, lines);
+        for (const QString& t : texts) m_info->AddInfo(t);
+        QCOMPARE(m_info->Lines(), lines);
+        QCOMPARE(m_info->memoInfo->toPlainText(), lines.join('\n'));
+        QVERIFY(m_info->isVisible());
+    }
+
+    // Only a timed text disables the main window, and only when it brings the window up.
+    void mainWindowDisabledOnlyByTimedText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("disabled");
+        QTest::newRow("timed") << "200,Läser in..." << true;
+        QTest::newRow("zero ms") << "0,Läser in..." << true;
+        QTest::newRow("plain") << "Läser in..." << false;
+        QTest::newRow("non-numeric prefix") << "x,Läser in..." << false;
+    }
+    void mainWindowDisabledOnlyByTimedText() {
+        QFETCH(QString, text);
+        QFETCH(bool, disabled);
+        m_info->AddInfo(text);
+        QVERIFY(m_info->isVisible());
+        QCOMPARE(!m_main->isEnabled(), disabled);
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+
+    void hidingRestoresCursorAndMainWindowAndClears() {
+        m_info->AddInfo("200,Ett");
+        m_info->AddInfo("200,Två");
+        QVERIFY(!m_main->isEnabled());
+        m_info->hide();
+        QVERIFY(m_main->isEnabled());
+        QVERIFY(m_info->Lines().isEmpty());
+        QVERIFY(m_info->memoInfo->toPlainText().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+        // After hiding, the next text starts a fresh window.
+        m_info->AddInfo("Ett");
+        QCOMPARE(m_info->Lines(), QStringList{"Ett"});
+        m_info->hide();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // A timed text processes pending events before it returns, even with 0 ms.
+    void timedTextProcessesEvents() {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] { ran = true; });
+        m_info->AddInfo("0,Klar");
+        QVERIFY(ran);
+    }
+
+    // With real waits, events keep running while the text is held, and the main window is
+    // disabled meanwhile.
+    void eventsRunDuringTheWait() {
+        Clock::SetSkipWaits(false);
+        bool ran = false;
+        bool mainEnabledThen = true;
+        bool infoVisibleThen = false;
+        QTimer::singleShot(5, this, [&] {
+            ran = true;
+            mainEnabledThen = m_main->isEnabled();
+            infoVisibleThen = m_info->isVisible();
+        });
+        m_info->AddInfo("40,Väntar...");
+        QVERIFY(ran);
+        QVERIFY(!mainEnabledThen);
+        QVERIFY(infoVisibleThen);
+    }
+
+    // The window without a main window given still works.
+    void withoutMainWindow() {
+        TformSimpleInfo info(QStringLiteral("2.3"));
+        info.AddInfo("100,Ett");
+        QCOMPARE(info.Lines(), QStringList{"Ett"});
+        info.hide();
+        QVERIFY(info.Lines().isEmpty());
+    }
+
+    void screenshot() {
+        for (const char* t : {"200,Initierar databas-gränssnitt...", "200,Initierar användar-gränssnitt...",
+                              "200,Sammanställer artlista...", "200,Sammanställer kontaktlista...",
+                              "200,Sammanställer svampställen per art..."})
+            m_info->AddInfo(QString::fromUtf8(t));
+        const QString file = testsupport::ArtefactDir() + "/statuswindow.png";
+        QVERIFY(m_info->grab().save(file));
+    }
+};
+
+QTEST_MAIN(TestSimpleInfo)
+#include "tst_simpleinfo.moc"

@@ -1,0 +1,121 @@
+#include <QtTest>
+#include <QProcess>
+
+#include <csignal>
+
+#include "platform/ProgramLock.h"
+
+// Run with MYKO_LOCK_HOLDER=<folder>, this executable takes the lock, says "locked" (or
+// "refused"), and holds the lock until its input closes: a second program for the tests.
+static int holdLock(const QString& folder) {
+    TProgramLock lock(folder);
+    const bool ok = lock.TryLock() == TProgramLock::TResult::Locked;
+    QTextStream out(stdout);
+    out << (ok ? "locked" : "refused") << Qt::endl;
+    if (!ok) return 3;
+    QTextStream in(stdin);
+    in.readLine();
+    return 0;
+}
+
+class TestProgramLock : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString dbFolder() const { return m_dir.path() + "/Data/Db/"; }
+
+    // Starts a holder on folder and waits for its first word.
+    std::unique_ptr<QProcess> startHolder(const QString& folder, QByteArray* word) {
+        auto proc = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MYKO_LOCK_HOLDER", folder);
+        proc->setProcessEnvironment(env);
+        proc->start(QCoreApplication::applicationFilePath(), QStringList());
+        if (!proc->waitForStarted(10000)) return proc;
+        while (!proc->canReadLine() && proc->waitForReadyRead(10000)) {}
+        *word = proc->readLine().trimmed();
+        return proc;
+    }
+
+private Q_SLOTS:
+    void firstCopyLocksSecondIsRefused() {
+        TProgramLock first(dbFolder());
+        QCOMPARE(first.TryLock(), TProgramLock::TResult::Locked);
+        QVERIFY(QFileInfo::exists(dbFolder() + TProgramLock::LockFileName()));
+        // Asking again in the copy that holds it is no refusal.
+        QCOMPARE(first.TryLock(), TProgramLock::TResult::Locked);
+
+        TProgramLock second(dbFolder());
+        QCOMPARE(second.TryLock(), TProgramLock::TResult::HeldByOther);
+        QVERIFY(!second.IsLocked());
+        // The refused copy leaves the first one's lock alone, also when it is destroyed.
+        QVERIFY(first.IsLocked());
+        {
+            TProgramLock third(dbFolder());
+            QCOMPARE(third.TryLock(), TProgramLock::TResult::HeldByOther);
+        }
+        QVERIFY(QFileInfo::exists(dbFolder() + TProgramLock::LockFileName()));
+        QCOMPARE(second.TryLock(), TProgramLock::TResult::HeldByOther);
+
+        first.Unlock();
+        QVERIFY(!QFileInfo::exists(dbFolder() + TProgramLock::LockFileName()));
+        QCOMPARE(second.TryLock(), TProgramLock::TResult::Locked);
+    }
+
+    void anotherProgramHoldsTheLock() {
+        const QString folder = m_dir.path() + "/other/Data/Db/";
+        QByteArray word;
+        auto holder = startHolder(folder, &word);
+        QCOMPARE(word, QByteArray("locked"));
+
+        TProgramLock mine(folder);
+        QCOMPARE(mine.TryLock(), TProgramLock::TResult::HeldByOther);
+
+        // When the other program ends normally the lock is free again.
+        holder->closeWriteChannel();
+        QVERIFY(holder->waitForFinished(10000));
+        QCOMPARE(holder->exitCode(), 0);
+        QCOMPARE(mine.TryLock(), TProgramLock::TResult::Locked);
+
+        // And while this one holds it, another program is refused.
+        auto refused = startHolder(folder, &word);
+        QCOMPARE(word, QByteArray("refused"));
+        QVERIFY(refused->waitForFinished(10000));
+        QCOMPARE(refused->exitCode(), 3);
+        QVERIFY(mine.IsLocked());
+    }
+
+    // A copy that crashed leaves its lock file behind; the next start takes it over.
+    void lockOfACrashedCopyIsTakenOver() {
+        const QString folder = m_dir.path() + "/crashed/Data/Db/";
+        QByteArray word;
+        auto holder = startHolder(folder, &word);
+        QCOMPARE(word, QByteArray("locked"));
+        ::kill(pid_t(holder->processId()), SIGKILL);
+        QVERIFY(holder->waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(folder + TProgramLock::LockFileName()));
+
+        TProgramLock next(folder);
+        QCOMPARE(next.TryLock(), TProgramLock::TResult::Locked);
+    }
+
+    void unwritableFolderIsNotARefusal() {
+        if (::geteuid() == 0) QSKIP("root writes everywhere");
+        const QString parent = m_dir.path() + "/readonly";
+        QVERIFY(QDir().mkpath(parent));
+        QFile::setPermissions(parent, QFile::ReadOwner | QFile::ExeOwner);
+        TProgramLock lock(parent + "/Data/Db/");
+        QCOMPARE(lock.TryLock(), TProgramLock::TResult::NotPossible);
+        QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString holder = qEnvironmentVariable("MYKO_LOCK_HOLDER");
+    if (!holder.isEmpty()) return holdLock(holder);
+    TestProgramLock test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_programlock.moc"
