@@ -57,6 +57,8 @@ bool ClipboardHasPicture() {
 QLabel* FieldLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // A label is never squeezed below its text; the edits give way instead.
+    label->setMinimumWidth(label->sizeHint().width());
     return label;
 }
 
@@ -152,7 +154,7 @@ void TframeUsers::SetupFrame() {
     // The left page: the info text of the first user, or the user list.
     pagesUsers = new QStackedWidget(body);
     pagesUsers->setObjectName(QStringLiteral("pagesUsers"));
-    pagesUsers->setFixedWidth(230);
+    pagesUsers->setFixedWidth(160);
     tabsFirstUserInfo = new QWidget(pagesUsers);
     tabsFirstUserInfo->setObjectName(QStringLiteral("tabsFirstUserInfo"));
     {
@@ -278,7 +280,7 @@ void TframeUsers::SetupFrame() {
         if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) f->SetAsInteger(index);
     };
     grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
-    grid->addWidget(multicFungiKnowledge, row++, 1);
+    grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
 
     lblFirstUser = FieldLabel(QStringLiteral("Administratör:"), form);
     lblFirstUser->setObjectName(QStringLiteral("lblFirstUser"));
@@ -286,7 +288,7 @@ void TframeUsers::SetupFrame() {
     multicFirstUser->setObjectName(QStringLiteral("multicFirstUser"));
     multicFirstUser->OnChange = [this](int index) { multicFirstUserChange(index); };
     grid->addWidget(lblFirstUser, row, 0);
-    grid->addWidget(multicFirstUser, row++, 1);
+    grid->addWidget(multicFirstUser, row++, 1, 1, 2);
 
     btnSave = new QPushButton(QStringLiteral("Spara uppgifterna"), form);
     btnSave->setObjectName(QStringLiteral("btnSave"));
@@ -296,7 +298,7 @@ void TframeUsers::SetupFrame() {
     saveRow->addWidget(btnSave);
     saveRow->addWidget(btnCancel);
     saveRow->addStretch(1);
-    grid->addLayout(saveRow, row++, 1, 1, 2);
+    grid->addLayout(saveRow, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
     columns->addWidget(form, 1);
 
