@@ -735,18 +735,21 @@ void TformFRMain::showEvent(QShowEvent* event) {
     }
 }
 
+// Runs one step of a sequence whose every step must run: a failure is noted, not raised.
+static void RunCollectingErrors(QStringList& errors, const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const Exception& e) {
+        errors.append(e.Message());
+    } catch (const std::exception& e) {
+        errors.append(QString::fromUtf8(e.what()));
+    }
+}
+
 void TformFRMain::FormShow() {
     // Every step runs, whatever an earlier one ran into; what went wrong is told afterwards.
     QStringList errors;
-    auto step = [&errors](const std::function<void()>& work) {
-        try {
-            work();
-        } catch (const Exception& e) {
-            errors.append(e.Message());
-        } catch (const std::exception& e) {
-            errors.append(QString::fromUtf8(e.what()));
-        }
-    };
+    auto step = [&errors](const std::function<void()>& work) { RunCollectingErrors(errors, work); };
 
     step([this] {
         if (OnLoadScripts) OnLoadScripts();
@@ -824,15 +827,7 @@ void TformFRMain::QuitSequence() {
     if (m_quitDone) return;
     m_quitDone = true;
     QStringList errors;
-    auto step = [&errors](const std::function<void()>& work) {
-        try {
-            work();
-        } catch (const Exception& e) {
-            errors.append(e.Message());
-        } catch (const std::exception& e) {
-            errors.append(QString::fromUtf8(e.what()));
-        }
-    };
+    auto step = [&errors](const std::function<void()>& work) { RunCollectingErrors(errors, work); };
     step([this] {
         if (TFRMainScreen* screen = CurrentScreen(); screen && IniFile())
             IniFile()->WriteInteger(QStringLiteral("Settings/LastVisitedScreen"), screen->ScreenID);
