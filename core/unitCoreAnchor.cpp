@@ -1,1 +1,0 @@
-int myko_core_anchor = 0;
