@@ -352,27 +352,26 @@ QString TFRIniFile::ReadString(const QString& key) {
     }
 }
 
-int TFRIniFile::ReadInteger(const QString& key) {
+// A stored decimal number; false when the key is missing or holds no number.
+static bool TryReadNumber(TFRIniFile& ini, const QString& key, int& value) {
     bool ok = false;
-    int value = 0;
     try {
-        value = ReadString(key).toInt(&ok, 10);
+        value = ini.ReadString(key).toInt(&ok, 10);
     } catch (const Exception&) {
         ok = false;
     }
-    if (!ok) raise(TFRIniError::ReadInteger);
+    return ok;
+}
+
+int TFRIniFile::ReadInteger(const QString& key) {
+    int value = 0;
+    if (!TryReadNumber(*this, key, value)) raise(TFRIniError::ReadInteger);
     return value;
 }
 
 bool TFRIniFile::ReadBool(const QString& key) {
-    bool ok = false;
     int value = 0;
-    try {
-        value = ReadString(key).toInt(&ok, 10);
-    } catch (const Exception&) {
-        ok = false;
-    }
-    if (!ok) raise(TFRIniError::ReadBool);
+    if (!TryReadNumber(*this, key, value)) raise(TFRIniError::ReadBool);
     return value != 0;
 }
 
