@@ -317,36 +317,27 @@ TExtClientDataSet* TDMServices::Table(const QString& name) const {
     return table;
 }
 
-namespace {
-
-// Runs the new handler after the one already bound, if any.
-void Chain(TDataSetNotifyEvent& event, std::function<void()> handler) {
-    TDataSetNotifyEvent before = event;
-    event = [before, handler](TClientDataSet* dataSet) {
-        if (before) before(dataSet);
-        handler();
-    };
-}
-
-}  // namespace
-
 void TDMServices::BindHooks() {
+    // Observers, not the public events: a screen that sets a table's events keeps the counts
+    // and cascades running.
+    using E = TDataSetEvent;
     for (TExtClientDataSet* table : m_dm->Tables()) {
         const QString name = table->objectName();
         const bool counted = ReferenceFieldsOf(name) != nullptr;
         if (counted) {
-            Chain(table->BeforeEdit, [this, table] { OnBeforeEdit(table); });
-            Chain(table->BeforePost, [this, table] { OnBeforePost(table); });
-            Chain(table->AfterPost, [this, table] { OnAfterPost(table); });
+            table->AddObserver(E::BeforeEdit, this, [this, table](TClientDataSet*) { OnBeforeEdit(table); });
+            table->AddObserver(E::BeforePost, this, [this, table](TClientDataSet*) { OnBeforePost(table); });
+            table->AddObserver(E::AfterPost, this, [this, table](TClientDataSet*) { OnAfterPost(table); });
         }
         if (counted || CascadeRuleOf(name)) {
-            Chain(table->BeforeDelete, [this, table] { OnBeforeDelete(table); });
-            Chain(table->AfterDelete, [this, table] { OnAfterDelete(table); });
+            table->AddObserver(E::BeforeDelete, this, [this, table](TClientDataSet*) { OnBeforeDelete(table); });
+            table->AddObserver(E::AfterDelete, this, [this, table](TClientDataSet*) { OnAfterDelete(table); });
         }
     }
     TExtClientDataSet* contacts = m_dm->cdsContacts;
-    Chain(contacts->AfterInsert, [contacts] { contacts->FieldByName(kRefCount)->SetAsInteger(0); });
-    Chain(m_dm->cdsFungi->AfterScroll, [this] {
+    contacts->AddObserver(E::AfterInsert, this,
+                          [contacts](TClientDataSet*) { contacts->FieldByName(kRefCount)->SetAsInteger(0); });
+    m_dm->cdsFungi->AddObserver(E::AfterScroll, this, [this](TClientDataSet*) {
         if (Hooks.FungiScrolled) Hooks.FungiScrolled();
     });
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QPointer>
 #include <QSet>
 
 #include <algorithm>
@@ -367,6 +368,24 @@ struct TClientDataSet::Impl {
     enum class Note { Record, Active, DataSet, Editing, UpdateData };
 
     explicit Impl(TClientDataSet* owner) : q(owner), masterLink(this) {}
+
+    struct Observer {
+        TDataSetEvent event;
+        QPointer<QObject> context;
+        TDataSetNotifyEvent run;
+    };
+    std::vector<Observer> observers;
+
+    // Observers first, then the owner's property.
+    void RunEvent(TDataSetEvent event, const TDataSetNotifyEvent& property) {
+        if (!observers.empty()) {
+            // A copy: an observer may add or remove observers while it runs.
+            const std::vector<Observer> now = observers;
+            for (const Observer& o : now)
+                if (o.event == event && o.context) o.run(q);
+        }
+        if (property) property(q);
+    }
 
     TClientDataSet* q;
     TFieldDefs fieldDefs;
@@ -1314,37 +1333,46 @@ void TClientDataSet::CloneCursor(TClientDataSet* source) {
 }
 
 void TClientDataSet::DoBeforeInsert() {
-    if (BeforeInsert) BeforeInsert(this);
+    d->RunEvent(TDataSetEvent::BeforeInsert, BeforeInsert);
 }
 void TClientDataSet::DoAfterInsert() {
-    if (AfterInsert) AfterInsert(this);
+    d->RunEvent(TDataSetEvent::AfterInsert, AfterInsert);
 }
 void TClientDataSet::DoBeforeEdit() {
-    if (BeforeEdit) BeforeEdit(this);
+    d->RunEvent(TDataSetEvent::BeforeEdit, BeforeEdit);
 }
 void TClientDataSet::DoBeforePost() {
-    if (BeforePost) BeforePost(this);
+    d->RunEvent(TDataSetEvent::BeforePost, BeforePost);
 }
 void TClientDataSet::DoAfterPost() {
-    if (AfterPost) AfterPost(this);
+    d->RunEvent(TDataSetEvent::AfterPost, AfterPost);
 }
 void TClientDataSet::DoAfterCancel() {
-    if (AfterCancel) AfterCancel(this);
+    d->RunEvent(TDataSetEvent::AfterCancel, AfterCancel);
 }
 void TClientDataSet::DoBeforeDelete() {
-    if (BeforeDelete) BeforeDelete(this);
+    d->RunEvent(TDataSetEvent::BeforeDelete, BeforeDelete);
 }
 void TClientDataSet::DoAfterDelete() {
-    if (AfterDelete) AfterDelete(this);
+    d->RunEvent(TDataSetEvent::AfterDelete, AfterDelete);
 }
 void TClientDataSet::DoAfterScroll() {
-    if (AfterScroll) AfterScroll(this);
+    d->RunEvent(TDataSetEvent::AfterScroll, AfterScroll);
 }
 void TClientDataSet::DoAfterOpen() {
-    if (AfterOpen) AfterOpen(this);
+    d->RunEvent(TDataSetEvent::AfterOpen, AfterOpen);
 }
 void TClientDataSet::DoBeforeClose() {
-    if (BeforeClose) BeforeClose(this);
+    d->RunEvent(TDataSetEvent::BeforeClose, BeforeClose);
+}
+
+void TClientDataSet::AddObserver(TDataSetEvent event, QObject* context, TDataSetNotifyEvent observer) {
+    if (!context || !observer) return;
+    d->observers.push_back({event, context, std::move(observer)});
+}
+
+void TClientDataSet::RemoveObservers(const QObject* context) {
+    std::erase_if(d->observers, [context](const Impl::Observer& o) { return !o.context || o.context == context; });
 }
 
 // ---- TDataLink ----

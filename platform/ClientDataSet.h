@@ -18,6 +18,11 @@
 
 enum class TFieldType { ftUnknown, ftString, ftInteger, ftBoolean, ftDate, ftDateTime, ftFloat };
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+// The events a dataset runs, named as its event properties.
+enum class TDataSetEvent {
+    BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
+    BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose
+};
 
 // The name of a field type as the table file and messages write it ("String", "Integer", ...).
 QString FieldTypeName(TFieldType type);
@@ -193,8 +198,17 @@ public:
     void CloneCursor(TClientDataSet* source);
 
     // ---- Events (each receives the table) ----
+    // They belong to the table's one owner (a screen or a frame); services that must always
+    // run use observers instead.
     TDataSetNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
         BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose;
+
+    // ---- Internal observers ----
+    // An observer runs before the event property, in the order observers were added, so that
+    // assigning the property cannot switch it off. It ends with its context object (or with
+    // RemoveObservers); an exception it raises stops the event as the property's would.
+    void AddObserver(TDataSetEvent event, QObject* context, TDataSetNotifyEvent observer);
+    void RemoveObservers(const QObject* context);
 
 protected:
     // Hooks in the order the dataset runs them; the base versions call the events above.

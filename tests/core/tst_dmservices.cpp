@@ -705,6 +705,46 @@ private Q_SLOTS:
         QCOMPARE(RefCount(b), 0);
     }
 
+    // A screen owns the tables' public events; the counts and cascades run whatever it sets.
+    void countsAndCascadesSurviveAssignedEvents() {
+        // Shared: the events outlive this function until the data module goes in cleanup().
+        auto ran = std::make_shared<QStringList>();
+        for (TExtClientDataSet* table : dm()->Tables()) {
+            const auto mine = [ran](TClientDataSet* ds) { *ran << ds->objectName(); };
+            for (TDataSetNotifyEvent* event :
+                 {&table->BeforeInsert, &table->AfterInsert, &table->BeforeEdit, &table->BeforePost, &table->AfterPost,
+                  &table->AfterCancel, &table->BeforeDelete, &table->AfterDelete, &table->AfterScroll,
+                  &table->AfterOpen, &table->BeforeClose})
+                *event = mine;
+        }
+        auto scrolled = std::make_shared<int>(0);
+        s->Hooks.FungiScrolled = [scrolled] { ++*scrolled; };
+
+        const QString me = Contact("Jag");
+        QCOMPARE(RefCount(me), 0);  // a new contact starts with no uses
+        const QString other = Species("Flugsvamp");
+        const QString fungi = Species("Karljohan", {{"HasPic", true}, {"CreatedBy", me}});
+        *scrolled = 0;
+        QVERIFY(LocateUKey(dm()->cdsFungi, other));
+        QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
+        QCOMPARE(*scrolled, 2);
+        const QString pic = Insert(dm()->cdsFungiPics, {{"PicIndex", 0}, {"Photographer", " UKEY=" + me}});
+        Insert(dm()->cdsLatinNames, {{"LatinName", "Boletus edulis"}});
+        QCOMPARE(RefCount(me), 2);
+        Edit(dm()->cdsFungiPics, pic, {{"Photographer", "Okänd fotograf"}});
+        QCOMPARE(RefCount(me), 1);
+        Touch(s->Hooks.GetMainPicFile(fungi));
+        Touch(s->Hooks.GetFungiPicFile(pic));
+        QVERIFY(ran->contains("cdsFungiPics") && ran->contains("cdsContacts"));  // the screen's own events ran too
+
+        Delete(dm()->cdsFungi, fungi);
+        QCOMPARE(StoredCount(dm()->cdsFungiPics, fungi), 0);
+        QCOMPARE(StoredCount(dm()->cdsLatinNames, fungi), 0);
+        QVERIFY(!QFileInfo::exists(s->Hooks.GetMainPicFile(fungi)));
+        QVERIFY(!QFileInfo::exists(s->Hooks.GetFungiPicFile(pic)));
+        QCOMPARE(RefCount(me), 0);
+    }
+
     void changeRefCount_data() {
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("op");

@@ -229,6 +229,43 @@ private Q_SLOTS:
         QCOMPARE(ds.State(), TDataSetState::dsInactive);
     }
 
+    void observersRunBeforeTheEventAndOutliveIt() {
+        TClientDataSet ds;
+        ds.SetFieldDefs(TestDefs());
+        ds.CreateDataSet();
+        QStringList seen;
+        auto context = std::make_unique<QObject>();
+        ds.AddObserver(TDataSetEvent::BeforePost, context.get(), [&](TClientDataSet* sender) {
+            QCOMPARE(sender, &ds);
+            seen << QStringLiteral("observer");
+        });
+        ds.BeforePost = [&](TClientDataSet*) { seen << QStringLiteral("first owner"); };
+        ds.BeforePost = [&](TClientDataSet*) { seen << QStringLiteral("owner"); };
+        ds.Append();
+        ds.FieldByName(QStringLiteral("UKey"))->SetAsString(QStringLiteral("A"));
+        ds.Post();
+        QCOMPARE(seen, QStringList({"observer", "owner"}));
+
+        // A failing observer stops the post like a failing event.
+        QObject failing;
+        ds.AddObserver(TDataSetEvent::BeforePost, &failing,
+                       [](TClientDataSet*) { throw Exception(QStringLiteral("Stopp")); });
+        ds.Edit();
+        QVERIFY_THROWS_EXCEPTION(Exception, ds.Post());
+        QCOMPARE(ds.State(), TDataSetState::dsEdit);
+        ds.RemoveObservers(&failing);
+        seen.clear();
+        ds.Post();
+        QCOMPARE(seen, QStringList({"observer", "owner"}));
+
+        // An observer ends with its context.
+        context.reset();
+        seen.clear();
+        ds.Edit();
+        ds.Post();
+        QCOMPARE(seen, QStringList({"owner"}));
+    }
+
     void failingBeforeHookLeavesStateAndRecord_data() {
         QTest::addColumn<QString>("hook");
         QTest::newRow("before insert") << "BeforeInsert";
