@@ -3,11 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QSaveFile>
-#include <QScreen>
 #include <QStringDecoder>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -121,32 +118,6 @@ QString freeBackupName(const QString& fileName) {
     for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
         name = fileName + QStringLiteral(".bak%1").arg(n);
     return name;
-}
-
-// The placement rectangle moved and shrunk so that the whole window, frame included,
-// lies on the available area of the screen it mostly lies on.
-QRect keptOnScreen(QRect rect, const QMargins& frame) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* best = nullptr;
-    qint64 bestArea = 0;
-    const QRect outer = rect.marginsAdded(frame);
-    for (QScreen* screen : screens) {
-        const QRect common = screen->availableGeometry().intersected(outer);
-        const qint64 area = qint64(common.width()) * common.height();
-        if (area > bestArea) {
-            bestArea = area;
-            best = screen;
-        }
-    }
-    if (!best) best = QGuiApplication::primaryScreen();
-    if (!best) return rect;
-    const QRect avail = best->availableGeometry().marginsRemoved(frame);
-    if (avail.width() <= 0 || avail.height() <= 0) return rect;
-    rect.setWidth(std::min(rect.width(), avail.width()));
-    rect.setHeight(std::min(rect.height(), avail.height()));
-    rect.moveLeft(std::clamp(rect.left(), avail.left(), avail.left() + avail.width() - rect.width()));
-    rect.moveTop(std::clamp(rect.top(), avail.top(), avail.top() + avail.height() - rect.height()));
-    return rect;
 }
 
 }  // namespace
@@ -392,57 +363,4 @@ void TFRIniFile::WriteInteger(const QString& key, int value) { WriteString(key, 
 
 void TFRIniFile::WriteBool(const QString& key, bool value) {
     WriteString(key, value ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-void TFRIniFile::SaveFormPlacement(QWidget* form, const QString& section) {
-    if (!form) raise(TFRIniError::FormIsNil);
-    try {
-        SelectSection(section);
-        QRect normal = form->normalGeometry();
-        if (!normal.isValid()) normal = form->geometry();
-        const int state = form->isMinimized() ? 1 : (form->isMaximized() || form->isFullScreen()) ? 2 : 0;
-        WriteInteger(QStringLiteral("Left"), normal.x());
-        WriteInteger(QStringLiteral("Top"), normal.y());
-        WriteInteger(QStringLiteral("Width"), normal.width());
-        WriteInteger(QStringLiteral("Height"), normal.height());
-        WriteInteger(QStringLiteral("WindowState"), state);
-    } catch (const Exception&) {
-        CloseSection();
-        raise(TFRIniError::SaveFormPlacement);
-    }
-    CloseSection();
-}
-
-bool TFRIniFile::LoadFormPlacement(QWidget* form) {
-    if (!form) return false;
-    if (!SelectSection(form->objectName())) {
-        CloseSection();
-        return false;
-    }
-    int left = 0, top = 0, width = 0, height = 0, state = 0;
-    try {
-        left = ReadInteger(QStringLiteral("Left"));
-        top = ReadInteger(QStringLiteral("Top"));
-        width = ReadInteger(QStringLiteral("Width"));
-        height = ReadInteger(QStringLiteral("Height"));
-        state = ReadInteger(QStringLiteral("WindowState"));
-    } catch (const Exception&) {
-        CloseSection();
-        return false;
-    }
-    CloseSection();
-    if (width <= 0 || height <= 0) return false;
-
-    const QMargins frame(form->geometry().left() - form->frameGeometry().left(),
-                         form->geometry().top() - form->frameGeometry().top(),
-                         form->frameGeometry().right() - form->geometry().right(),
-                         form->frameGeometry().bottom() - form->geometry().bottom());
-    const QRect rect = keptOnScreen(QRect(left, top, width, height), frame);
-    // The normal geometry is set while the window is in normal state; a minimized
-    // window comes back normal.
-    const Qt::WindowStates others = form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
-    form->setWindowState(others);
-    form->setGeometry(rect);
-    if (state == 2) form->setWindowState(others | Qt::WindowMaximized);
-    return true;
 }

@@ -5,14 +5,13 @@
 // the file falls back to the store's default lines.
 //
 // Section and key names compare without regard to case; keys are trimmed, values kept as
-// written. The file is UTF-8 and is always replaced atomically.
+// written. The file is UTF-8 and is always replaced atomically. A window's placement is
+// kept through FRFormPlacement.
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include "platform/Exception.h"
-
-class QWidget;
 
 // The store's failure texts, in their fixed order.
 enum class TFRIniError {
@@ -74,12 +73,6 @@ public:
     void WriteString(const QString& key, const QString& value);
     void WriteInteger(const QString& key, int value);
     void WriteBool(const QString& key, bool value);
-
-    // Writes the window's restored position, size and state under Section.
-    void SaveFormPlacement(QWidget* form, const QString& section);
-    // Restores what SaveFormPlacement wrote, from the section named as the form's object
-    // name; False (and nothing changed) when anything is missing.
-    bool LoadFormPlacement(QWidget* form);
 
     // The file's lines as held in memory (the active section excluded).
     const QStringList& Lines() const { return m_lines; }

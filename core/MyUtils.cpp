@@ -4,12 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontMetrics>
-#include <QGuiApplication>
 #include <QIODevice>
-#include <QImage>
-#include <QKeyEvent>
-#include <QPainter>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -178,59 +173,12 @@ struct Walk {
     }
 };
 
-// ---- Tab key state ----
-
-class TabKeyWatch : public QObject {
-public:
-    bool down = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && !key->isAutoRepeat())
-                down = event->type() == QEvent::KeyPress;
-            break;
-        }
-        case QEvent::ApplicationDeactivate:
-            // The release may go to another program.
-            down = false;
-            break;
-        default:
-            break;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-TabKeyWatch* tabKeyWatch = nullptr;
-
-void installTabKeyWatch() {
-    if (tabKeyWatch || !QCoreApplication::instance()) return;
-    tabKeyWatch = new TabKeyWatch;
-    tabKeyWatch->setParent(QCoreApplication::instance());
-    QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { tabKeyWatch = nullptr; });
-    QCoreApplication::instance()->installEventFilter(tabKeyWatch);
-}
-
-// Round(a / b) with ties to even, for b > 0 and a >= 0.
-qint64 roundDiv(qint64 a, qint64 b) {
-    qint64 q = a / b;
-    const qint64 twice = 2 * (a % b);
-    if (twice > b || (twice == b && (q & 1))) ++q;
-    return q;
-}
-
 QString buildDate() {
     const QDate date = QDate::fromString(QString::fromLatin1(__DATE__).simplified(), QStringLiteral("MMM d yyyy"));
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
 }  // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(installTabKeyWatch)
 
 // ---- Stream records ----
 
@@ -386,76 +334,6 @@ QString AddTrailingBackslash(const QString& path) {
     return path + QLatin1Char('/');
 }
 
-// The key state as the window system has it at this moment (none without a GUI).
-static Qt::KeyboardModifiers modifiersNow() {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return Qt::NoModifier;
-    return QGuiApplication::queryKeyboardModifiers();
-}
-
-bool IsCtrlDown() { return modifiersNow().testFlag(Qt::ControlModifier); }
-
-bool IsShiftDown() { return modifiersNow().testFlag(Qt::ShiftModifier); }
-
-bool IsTabDown() {
-    installTabKeyWatch();
-    return tabKeyWatch && tabKeyWatch->down;
-}
-
-void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line) {
-    // At ", " the break is the blank's: the comma stays on the line and the blank goes.
-    enum class Break { None, Blank, Dash };
-    Break kind = Break::None;
-    qsizetype at = 0;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        // A line break ends the line at once; a bare "\n" counts as one too.
-        if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))) {
-            line = text.left(i);
-            text = text.mid(i + (c == QLatin1Char('\r') ? 2 : 1));
-            return;
-        }
-        // A blank is a break even when it would itself overflow: it is dropped.
-        if (c == QLatin1Char(' ')) {
-            kind = Break::Blank;
-            at = i;
-        }
-        if (metrics.horizontalAdvance(text.left(i + 1)) > maxWidth) break;
-        if (c == QLatin1Char('-')) {
-            kind = Break::Dash;
-            at = i;
-        }
-    }
-    if (i >= n) {
-        line = text;
-        text.clear();
-        return;
-    }
-    switch (kind) {
-    case Break::Blank:
-        line = text.left(at);
-        text = text.mid(at + 1);
-        return;
-    case Break::Dash:
-        line = text.left(at + 1);
-        text = text.mid(at + 1);
-        return;
-    case Break::None:
-        break;
-    }
-    // No break within the width: cut after the last character that fits, at least one,
-    // never inside a surrogate pair.
-    qsizetype cut = std::max<qsizetype>(i, 1);
-    if (cut < n && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate()) ++cut;
-    line = text.left(cut);
-    text = text.mid(cut);
-}
-
-void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line) {
-    GetWrappedLine(canvas.fontMetrics(), maxWidth, text, line);
-}
-
 QString GetVersionInfoItem(const QString& fileName, int index) {
     const QString program = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     if (!fileName.isEmpty()) {
@@ -477,28 +355,6 @@ QString GetVersionInfoItem(const QString& fileName, int index) {
     default:  // Comments, CompanyName, LegalCopyright
         return QString();
     }
-}
-
-void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height) {
-    target = QImage();
-    const qint64 sw = source.width(), sh = source.height();
-    if (source.isNull() || sw <= 0 || sh <= 0 || width <= 0 || height <= 0) return;
-    qint64 w = width, h = height;
-    if (keepAspect) {
-        if (qint64(width) * sh >= qint64(height) * sw)
-            w = std::max<qint64>(1, roundDiv(qint64(height) * sw, sh));
-        else
-            h = std::max<qint64>(1, roundDiv(qint64(width) * sh, sw));
-    }
-    QImage image(int(w), int(h), QImage::Format_RGB32);
-    if (image.isNull()) return;
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(0, 0, int(w), int(h)), source);
-    }
-    target = image;
 }
 
 QString ReplaceFirst(const QString& text, const QString& oldText, const QString& newText) {

@@ -1,6 +1,7 @@
 #pragma once
 // Free routines shared by the whole program: binary stream records, the folder walker and
-// small text, key, picture and version helpers.
+// small text, key and version helpers. The keyboard, text-wrapping and picture helpers are
+// in MyVisualUtils.
 //
 // Stream records (integers are 4 bytes, little-endian):
 //   integer  4 bytes
@@ -14,9 +15,6 @@
 #include "platform/Exception.h"
 
 class QIODevice;
-class QFontMetrics;
-class QImage;
-class QPainter;
 
 // ---- Stream records ----
 void StreamWriteInteger(QIODevice& stream, qint32 value);
@@ -63,22 +61,11 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
 // ---- Small helpers ----
 // Appends "/" unless the path already ends with "/" or "\".
 QString AddTrailingBackslash(const QString& path);
-bool IsCtrlDown();
-bool IsShiftDown();
-// Tracked from the key events the application receives; False while no window of the
-// program has seen the Tab key go down.
-bool IsTabDown();
-// Takes from Text the first line that fits MaxWidth pixels and puts it in Line.
-void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line);
-void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line);
 // Items of the program's own version information (0 Comments, 1 CompanyName,
 // 2 LegalCopyright, 3 FileDescription, 4 OriginalFileName, 5 FileVersion, 6 InternalName,
 // 7 ProductVersion, 8 ProductName, 9 Versionsdatum). Another file carries none, so its
 // items are empty. An empty FileName means the program.
 QString GetVersionInfoItem(const QString& fileName, int index);
-// Target := Source drawn stretched into Width x Height pixels; with KeepAspect the side
-// that would distort is reduced.
-void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height);
 QString ReplaceFirst(const QString& text, const QString& oldText, const QString& newText);
 void NextToken(const QString& separator, QString& text, QString& token);
 // "hh:mm:ss"; the hours are not limited to 24.

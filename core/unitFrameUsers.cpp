@@ -21,6 +21,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
+#include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"

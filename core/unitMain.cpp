@@ -21,6 +21,7 @@
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
+#include "core/FRFormPlacement.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
 #include "core/unitDM.h"
@@ -762,7 +763,7 @@ void TformFRMain::FormShow() {
             const QRect area = s->availableGeometry();
             move(area.center() - QPoint(width() / 2, height() / 2));
         }
-        if (TFRIniFile* store = IniFile()) store->LoadFormPlacement(this);
+        if (TFRIniFile* store = IniFile()) LoadFormPlacement(*store, this);
     });
     step([this] { LoadPrevColors(); });
     step([] { Resources::SetScreenCursor(5, Resources::LoadCursor(QStringLiteral("Flag"))); });
@@ -833,7 +834,7 @@ void TformFRMain::QuitSequence() {
             IniFile()->WriteInteger(QStringLiteral("Settings/LastVisitedScreen"), screen->ScreenID);
     });
     step([this] {
-        if (TFRIniFile* store = IniFile()) store->SaveFormPlacement(this, objectName());
+        if (TFRIniFile* store = IniFile()) SaveFormPlacement(*store, this, objectName());
     });
     // The frame saves its settings into the store before the store is flushed.
     step([this] { HideCurrentScreen(); });

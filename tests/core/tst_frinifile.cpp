@@ -1,6 +1,5 @@
 #include <QtTest>
 #include "support/TestSupport.h"
-#include <QWidget>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -217,8 +216,6 @@ private Q_SLOTS:
     void openAndFilenameFailures() {
         TFRIniFile store;
         QCOMPARE(failureOf([&] { store.Open(); }), QStringLiteral("Filnamn måste anges"));
-        QCOMPARE(failureOf([&] { store.SaveFormPlacement(nullptr, "x"); }), QStringLiteral("Fönsterpekare är NIL"));
-        QCOMPARE(store.LoadFormPlacement(nullptr), false);
         // A flush of a closed store does nothing.
         store.SetFilename(path("never.ini"));
         store.Flush();
@@ -340,81 +337,7 @@ private Q_SLOTS:
         QCOMPARE(readBytes(file), QByteArray("[Settings]\nLastVisitedScreen=5\n\n"));
     }
 
-    void formPlacementRoundTrip() {
-        TFRIniFile store;
-        store.SetFilename(path("form.ini"));
-        store.Open();
-        QWidget form;
-        form.setObjectName("formFRMain");
-        form.setGeometry(40, 50, 320, 240);
-        store.SaveFormPlacement(&form, "formFRMain");
-        QCOMPARE(store.ReadInteger("formFRMain/Left"), 40);
-        QCOMPARE(store.ReadInteger("formFRMain/Top"), 50);
-        QCOMPARE(store.ReadInteger("formFRMain/Width"), 320);
-        QCOMPARE(store.ReadInteger("formFRMain/Height"), 240);
-        QCOMPARE(store.ReadInteger("formFRMain/WindowState"), 0);
-
-        QWidget again;
-        again.setObjectName("formFRMain");
-        again.setGeometry(0, 0, 100, 100);
-        QVERIFY(store.LoadFormPlacement(&again));
-        QCOMPARE(again.geometry(), QRect(40, 50, 320, 240));
-        QVERIFY(!again.isMaximized());
-        QCOMPARE(store.ActiveSection(), QString());
-    }
-
-    void formPlacementIsSane_data() {
-        QTest::addColumn<QByteArray>("section");
-        QTest::addColumn<bool>("loaded");
-        QTest::addColumn<bool>("maximized");
-        QTest::newRow("minimized comes back normal")
-            << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\nWindowState=1\n") << true << false;
-        QTest::newRow("maximized") << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\nWindowState=2\n") << true
-                                   << true;
-        QTest::newRow("far off the screen")
-            << QByteArray("Left=-90000\nTop=70000\nWidth=90000\nHeight=150\nWindowState=0\n") << true << false;
-        QTest::newRow("missing key") << QByteArray("Left=10\nTop=10\nWidth=200\nHeight=150\n") << false << false;
-        QTest::newRow("not a number") << QByteArray("Left=x\nTop=10\nWidth=200\nHeight=150\nWindowState=0\n") << false
-                                      << false;
-        QTest::newRow("no size") << QByteArray("Left=10\nTop=10\nWidth=0\nHeight=150\nWindowState=0\n") << false
-                                 << false;
-    }
-    void formPlacementIsSane() {
-        QFETCH(QByteArray, section);
-        QFETCH(bool, loaded);
-        QFETCH(bool, maximized);
-        auto store = storeOn("placement.ini", "[formTest]\n" + section + "\n");
-        QWidget form;
-        form.setObjectName("formTest");
-        form.setGeometry(5, 6, 70, 80);
-        form.setWindowState(Qt::WindowMinimized);
-        QCOMPARE(store->LoadFormPlacement(&form), loaded);
-        if (!loaded) {
-            QCOMPARE(form.geometry(), QRect(5, 6, 70, 80));
-            QVERIFY(form.isMinimized());
-            return;
-        }
-        QVERIFY(!form.isMinimized());
-        QCOMPARE(form.isMaximized(), maximized);
-        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY2(avail.contains(form.normalGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                       .arg(form.normalGeometry().x())
-                                                                       .arg(form.normalGeometry().y())
-                                                                       .arg(form.normalGeometry().width())
-                                                                       .arg(form.normalGeometry().height())));
-    }
-
-    void placementOfAFormWithoutSectionChangesNothing() {
-        auto store = storeOn("nosection.ini", "[A]\nx=1\n\n");
-        QWidget form;
-        form.setObjectName("formUnknown");
-        form.setGeometry(5, 6, 70, 80);
-        QVERIFY(!store->LoadFormPlacement(&form));
-        QCOMPARE(form.geometry(), QRect(5, 6, 70, 80));
-        store->Flush();
-        QCOMPARE(readBytes(path("nosection.ini")), QByteArray("[A]\nx=1\n\n"));
-    }
 };
 
-QTEST_MAIN(TestFRIniFile)
+QTEST_GUILESS_MAIN(TestFRIniFile)
 #include "tst_frinifile.moc"

@@ -659,5 +659,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestClientDataSet)
+QTEST_GUILESS_MAIN(TestClientDataSet)
 #include "tst_clientdataset.moc"

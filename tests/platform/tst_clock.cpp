@@ -20,5 +20,5 @@ private Q_SLOTS:
         Clock::SetSkipWaits(false);
     }
 };
-QTEST_MAIN(TestClock)
+QTEST_GUILESS_MAIN(TestClock)
 #include "tst_clock.moc"

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/Clock.h"
 #include "platform/Exception.h"
 
 namespace testsupport {
@@ -34,4 +35,13 @@ QString ExceptionText(const std::function<void()>& action) {
     }
     return NoException;
 }
+ClockGuard::ClockGuard(std::optional<QDateTime> now, bool skipWaits) {
+    Clock::SetFixedNow(now);
+    Clock::SetSkipWaits(skipWaits);
 }
+ClockGuard::~ClockGuard() {
+    Clock::SetFixedNow(std::nullopt);
+    Clock::SetSkipWaits(false);
+}
+void ClockGuard::SetNow(const QDateTime& now) { Clock::SetFixedNow(now); }
+}  // namespace testsupport

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QByteArray>
 #include <QTemporaryDir>
+#include <QDateTime>
 #include <functional>
+#include <optional>
 
 namespace testsupport {
 // The folder that screenshots and other artefacts of the tests are written to.
@@ -19,4 +21,15 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 // The message of the Exception that the action raises, or NoException when it raises none.
 inline const QString NoException = QStringLiteral("<no exception>");
 QString ExceptionText(const std::function<void()>& action);
-}
+
+// Fixes the clock (and optionally skips its waits) for as long as it lives; the real clock
+// comes back when it goes, also when a test fails half-way.
+class ClockGuard {
+public:
+    explicit ClockGuard(std::optional<QDateTime> now = std::nullopt, bool skipWaits = false);
+    ~ClockGuard();
+    ClockGuard(const ClockGuard&) = delete;
+    ClockGuard& operator=(const ClockGuard&) = delete;
+    void SetNow(const QDateTime& now);
+};
+}  // namespace testsupport

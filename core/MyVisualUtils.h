@@ -1,0 +1,20 @@
+#pragma once
+// The visual half of the shared routines: the keyboard state, text wrapping by pixel width
+// and picture fitting.
+#include <QString>
+
+class QFontMetrics;
+class QImage;
+class QPainter;
+
+bool IsCtrlDown();
+bool IsShiftDown();
+// Tracked from the key events the application receives; False while no window of the
+// program has seen the Tab key go down.
+bool IsTabDown();
+// Takes from Text the first line that fits MaxWidth pixels and puts it in Line.
+void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line);
+void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line);
+// Target := Source drawn stretched into Width x Height pixels; with KeepAspect the side
+// that would distort is reduced.
+void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height);
