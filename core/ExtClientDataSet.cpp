@@ -1,5 +1,7 @@
 #include "core/ExtClientDataSet.h"
 
+#include "core/ProgramFolders.h"
+
 #include <algorithm>
 
 #include "core/SelLanguage.h"
@@ -377,11 +379,8 @@ void TExtClientDataSet::DoBeforeClose() {
 QString TExtClientDataSet::GetDataFileName(const QObject* component) {
     const QString name = component ? component->objectName() : QString();
     const QString base = name.mid(3);
-    // The name becomes part of a path: plain names only.
-    const bool plain = !base.isEmpty() && std::all_of(base.begin(), base.end(), [](QChar c) {
-        return c.isLetterOrNumber() || c == u'_';
-    });
-    if (!plain) throw Exception(QStringLiteral("Invalid table name \"%1\"").arg(name));
+    // The name becomes part of a path.
+    if (!IsValidPathName(base)) throw Exception(QStringLiteral("Invalid table name \"%1\"").arg(name));
     return base + QStringLiteral(".dat");
 }
 

@@ -1,5 +1,7 @@
 #include "core/unitDM.h"
 
+#include "core/ProgramFolders.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
@@ -286,9 +288,8 @@ const TDM::TTableInfo* TDM::FindTableInfo(const QString& tableName) {
 
 TDM::TDM(const QString& programFolder, QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("DM"));
-    m_programFolder = QDir::fromNativeSeparators(programFolder);
-    if (!m_programFolder.endsWith(QLatin1Char('/'))) m_programFolder += QLatin1Char('/');
-    m_databaseFolder = m_programFolder + QStringLiteral("Data/Db/");
+    m_programFolder = FolderWithSlash(programFolder);
+    m_databaseFolder = DatabaseFolderOf(m_programFolder);
     CreateComponents();
     StartUp();
     BindTableEvents();

@@ -13,6 +13,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
+#include "core/ProgramFolders.h"
 #include "core/SelLanguage.h"
 #include "core/unitDM.h"
 
@@ -25,14 +26,6 @@ const QString kRefCount = QStringLiteral("RefCount");
 const QString kTimestamp = QStringLiteral("Timestamp");
 // The last character of a stored piece that ended in a blank.
 constexpr char16_t kBlankMark = 254;
-
-// A record key that may become part of a file name: letters and digits only.
-bool IsPlainKey(const QString& key) {
-    if (key.isEmpty() || key.size() > 40) return false;
-    return std::all_of(key.begin(), key.end(), [](QChar c) {
-        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-    });
-}
 
 // The table's stored records (every record of its file, whatever its selection shows), or
 // nullptr for a table whose file could not be read at start-up.
@@ -89,34 +82,35 @@ QString DateText(const QVariant& value) {
 // ---- Declared rules ----
 
 struct TDMServices::TCascadeRule {
-    enum TPath { MainPic, FungiPic, FungiPicThumb, ContactPic, FoodPic, FoodPicThumb, InternetPic, KnowBase };
     struct TFile {
-        TPath Path;
-        QString Condition;  // a Boolean field that must be True, or empty for always
+        TKeyFile Path;
+        QString Condition{};  // a Boolean field that must be True, or empty for always
     };
     QString Table;
-    QStringList Details;  // deleted by MasterUKey before the record, in this order
-    QList<TFile> Files;   // deleted once the record is gone
+    QStringList Details{};  // deleted by MasterUKey before the record, in this order
+    QList<TFile> Files{};   // deleted once the record is gone
 };
 
 const QList<TDMServices::TCascadeRule>& TDMServices::CascadeRules() {
-    using R = TCascadeRule;
+    using K = TKeyFile;
     const QString hasPic = QStringLiteral("HasPic");
     static const QList<TCascadeRule> rules = {
-        {"cdsFungi",
-         {"cdsLatinNames", "cdsSwedishNames", "cdsFungiPics", "cdsFungiFinds", "cdsFungiMixups", "cdsFungiTexts",
-          "cdsFungiPrivateTexts"},
-         {{R::MainPic, hasPic}}},
-        {"cdsFungiPics", {}, {{R::FungiPic, {}}, {R::FungiPicThumb, {}}}},
-        {"cdsKnowbase", {}, {{R::KnowBase, {}}}},
-        {"cdsContactGroups", {"cdsContactGroupRows"}, {}},
-        {"cdsPlaces", {"cdsPlaceVisits"}, {}},
-        {"cdsPlaceVisits", {"cdsPlacePeople", "cdsPlaceFinds"}, {}},
-        {"cdsFoods", {"cdsFoodTexts"}, {{R::FoodPic, hasPic}, {R::FoodPicThumb, hasPic}}},
-        {"cdsContacts", {}, {{R::ContactPic, hasPic}}},
-        {"cdsInternet", {"cdsInternetTexts"}, {{R::InternetPic, hasPic}}},
+        {.Table = "cdsFungi",
+         .Details = {"cdsLatinNames", "cdsSwedishNames", "cdsFungiPics", "cdsFungiFinds", "cdsFungiMixups",
+                     "cdsFungiTexts", "cdsFungiPrivateTexts"},
+         .Files = {{.Path = K::MainPic, .Condition = hasPic}}},
+        {.Table = "cdsFungiPics", .Files = {{.Path = K::FungiPic}, {.Path = K::FungiPicThumb}}},
+        {.Table = "cdsKnowbase", .Files = {{.Path = K::KnowBase}}},
+        {.Table = "cdsContactGroups", .Details = {"cdsContactGroupRows"}},
+        {.Table = "cdsPlaces", .Details = {"cdsPlaceVisits"}},
+        {.Table = "cdsPlaceVisits", .Details = {"cdsPlacePeople", "cdsPlaceFinds"}},
+        {.Table = "cdsFoods",
+         .Details = {"cdsFoodTexts"},
+         .Files = {{.Path = K::FoodPic, .Condition = hasPic}, {.Path = K::FoodPicThumb, .Condition = hasPic}}},
+        {.Table = "cdsContacts", .Files = {{.Path = K::ContactPic, .Condition = hasPic}}},
+        {.Table = "cdsInternet", .Details = {"cdsInternetTexts"}, .Files = {{.Path = K::InternetPic, .Condition = hasPic}}},
         // Users' pictures lie beside the contacts' pictures, named by the user's key.
-        {"cdsUsers", {}, {{R::ContactPic, hasPic}}},
+        {.Table = "cdsUsers", .Files = {{.Path = K::ContactPic, .Condition = hasPic}}},
     };
     return rules;
 }
@@ -281,18 +275,10 @@ private:
 
 TDMServices::TDMServices(TDM* dm) : QObject(dm), m_dm(dm) {
     setObjectName(QStringLiteral("DMServices"));
-    const QString root = dm->ProgramFolder();
-    auto builder = [root](const QString& folderAndPrefix, const QString& extension) {
-        return [root, folderAndPrefix, extension](const QString& key) { return root + folderAndPrefix + key + extension; };
-    };
-    Hooks.GetMainPicFile = builder(QStringLiteral("Data/Pics/MainPics/MP"), QStringLiteral(".jpg"));
-    Hooks.GetFungiPicFile = builder(QStringLiteral("Data/Pics/FungiPics/Pic"), QStringLiteral(".jpg"));
-    Hooks.GetFungiPicThumbFile = builder(QStringLiteral("Data/Pics/FungiPicThumbs/Tn"), QStringLiteral(".bmp"));
-    Hooks.GetContactPicFile = builder(QStringLiteral("Data/Pics/ContactPics/US"), QStringLiteral(".jpg"));
-    Hooks.GetFoodPicFile = builder(QStringLiteral("Data/Pics/FoodPics/FP"), QStringLiteral(".jpg"));
-    Hooks.GetFoodPicThumbFile = builder(QStringLiteral("Data/Pics/FoodPics/FPTN"), QStringLiteral(".bmp"));
-    Hooks.GetInternetPicFile = builder(QStringLiteral("Data/Pics/InternetPics/IP"), QStringLiteral(".bmp"));
-    Hooks.GetKnowBaseFile = builder(QStringLiteral("Data/KnowBase/"), QStringLiteral(".dat"));
+}
+
+QString TDMServices::FileOf(TKeyFile kind, const QString& key) const {
+    return KeyFilePath(m_dm->ProgramFolder(), kind, key);
 }
 
 TDMServices* TDMServices::Install(TDM* dm) {
@@ -474,21 +460,10 @@ QStringList TDMServices::FilesOf(const QString& tableName, const TRecord& row) c
     QStringList files;
     const TCascadeRule* rule = CascadeRuleOf(tableName);
     const QString key = row.Key();
-    if (!rule || !IsPlainKey(key)) return files;
+    if (!rule || !IsValidPathName(key)) return files;
     for (const TCascadeRule::TFile& file : rule->Files) {
         if (!file.Condition.isEmpty() && !row.Bool(file.Condition)) continue;
-        const std::function<QString(const QString&)>* builder = nullptr;
-        switch (file.Path) {
-        case TCascadeRule::MainPic: builder = &Hooks.GetMainPicFile; break;
-        case TCascadeRule::FungiPic: builder = &Hooks.GetFungiPicFile; break;
-        case TCascadeRule::FungiPicThumb: builder = &Hooks.GetFungiPicThumbFile; break;
-        case TCascadeRule::ContactPic: builder = &Hooks.GetContactPicFile; break;
-        case TCascadeRule::FoodPic: builder = &Hooks.GetFoodPicFile; break;
-        case TCascadeRule::FoodPicThumb: builder = &Hooks.GetFoodPicThumbFile; break;
-        case TCascadeRule::InternetPic: builder = &Hooks.GetInternetPicFile; break;
-        case TCascadeRule::KnowBase: builder = &Hooks.GetKnowBaseFile; break;
-        }
-        if (builder && *builder) files.append((*builder)(key));
+        files.append(FileOf(file.Path, key));
     }
     return files;
 }
@@ -597,8 +572,8 @@ void TDMServices::AfterFungiPicDeleted(const TRecord& pic) {
     QList<QPair<QString, QVariant>> values{{QStringLiteral("PicCount"), count}};
     if (pic.Bool(QStringLiteral("IsMainPic"))) values.append({QStringLiteral("HasPic"), false});
     UpdateStored(fungi, fungiKey, values, true);
-    if (pic.Bool(QStringLiteral("IsMainPic")) && IsPlainKey(fungiKey) && Hooks.GetMainPicFile)
-        QFile::remove(Hooks.GetMainPicFile(fungiKey));
+    if (pic.Bool(QStringLiteral("IsMainPic")) && IsValidPathName(fungiKey))
+        QFile::remove(FileOf(TKeyFile::MainPic, fungiKey));
 }
 
 void TDMServices::AfterUserDeleted(const TRecord& user) {
@@ -993,7 +968,7 @@ QStringList TDMServices::EFFiles(TExtClientDataSet* table) {
     QStringList files;
     if (!table || !table->Active() || table->IsEmpty()) return files;
     const QString key = GetUKey(table);
-    if (!IsPlainKey(key)) throw Exception(QStringLiteral("Invalid record key \"%1\"").arg(key));
+    if (!IsValidPathName(key)) throw Exception(QStringLiteral("Invalid record key \"%1\"").arg(key));
     auto flag = [table](const char* field) {
         const TField* f = table->FindField(QLatin1String(field));
         return f && f->AsBoolean();
@@ -1001,15 +976,15 @@ QStringList TDMServices::EFFiles(TExtClientDataSet* table) {
     if (table == m_dm->cdsFungiPics) {
         // A web picture that was never downloaded has no files.
         const bool link = table->FieldByName(QStringLiteral("PicType"))->AsString() == QLatin1String("LINK");
-        if (!link || flag("PicDownloaded")) files << Hooks.GetFungiPicFile(key) << Hooks.GetFungiPicThumbFile(key);
+        if (!link || flag("PicDownloaded")) files << FileOf(TKeyFile::FungiPic, key) << FileOf(TKeyFile::FungiPicThumb, key);
     } else if (table == m_dm->cdsContacts) {
-        if (flag("HasPic")) files << Hooks.GetContactPicFile(key);
+        if (flag("HasPic")) files << FileOf(TKeyFile::ContactPic, key);
     } else if (table == m_dm->cdsFoods) {
-        if (flag("HasPic")) files << Hooks.GetFoodPicFile(key) << Hooks.GetFoodPicThumbFile(key);
+        if (flag("HasPic")) files << FileOf(TKeyFile::FoodPic, key) << FileOf(TKeyFile::FoodPicThumb, key);
     } else if (table == m_dm->cdsInternet) {
-        if (flag("HasPic")) files << Hooks.GetInternetPicFile(key);
+        if (flag("HasPic")) files << FileOf(TKeyFile::InternetPic, key);
     } else if (table == m_dm->cdsKnowbase) {
-        if (table->FieldByName(QStringLiteral("ItemType"))->AsInteger() == 1) files << Hooks.GetKnowBaseFile(key);
+        if (table->FieldByName(QStringLiteral("ItemType"))->AsInteger() == 1) files << FileOf(TKeyFile::KnowBase, key);
     }
     return files;
 }

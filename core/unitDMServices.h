@@ -6,8 +6,8 @@
 //
 // The data layer knows no screen: what it needs of the main window (the quick-selection
 // state, the settings store, the path builders, the calls that tell screens to update) comes
-// in through TDMServiceHooks, which the main window fills. A hook left empty does nothing;
-// the path builders start out with the program folder's own layout.
+// in through TDMServiceHooks, which the main window fills. A hook left empty does nothing.
+// Files named by records are built by ProgramFolders below the data module's program folder.
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -16,6 +16,7 @@
 #include <QVariant>
 #include <functional>
 
+#include "core/ProgramFolders.h"
 #include "core/QuickSelectionHandler.h"
 
 class QIODevice;
@@ -30,16 +31,6 @@ struct TDMServiceHooks {
     TQuickSelectionHandler* QuickSelection = nullptr;
     // The settings store the quick selection is loaded from.
     TFRIniFile* Settings = nullptr;
-
-    // Path builders, each from a record key. They start with the program folder's layout.
-    std::function<QString(const QString& key)> GetMainPicFile;
-    std::function<QString(const QString& key)> GetFungiPicFile;
-    std::function<QString(const QString& key)> GetFungiPicThumbFile;
-    std::function<QString(const QString& key)> GetContactPicFile;
-    std::function<QString(const QString& key)> GetFoodPicFile;
-    std::function<QString(const QString& key)> GetFoodPicThumbFile;
-    std::function<QString(const QString& key)> GetInternetPicFile;
-    std::function<QString(const QString& key)> GetKnowBaseFile;
 
     // The hour-glass cursor on (True) and off again.
     std::function<void(bool busy)> SetBusyCursor;
@@ -85,6 +76,8 @@ public:
     static TDMServices* Of(const TDM* dm);
 
     TDM* DM() const { return m_dm; }
+    // A file a record names, below the data module's program folder.
+    QString FileOf(TKeyFile kind, const QString& key) const;
     TDMServiceHooks Hooks;
     // The quick selection in use: the main window's, or the services' own.
     TQuickSelectionHandler& QuickSelection();

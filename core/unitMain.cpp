@@ -33,7 +33,6 @@
 
 namespace {
 
-QString g_programFolder;
 QPointer<TFRIniFile> g_iniFile;
 QPointer<TFRIniFile> g_secondIniFile;
 QPointer<TformFRMain> g_mainForm;
@@ -45,38 +44,11 @@ QHash<int, TformFRMain::TScreenFactory>& ScreenFactories() {
 
 const char* const kDistrictsMissing =
     "Filen \"Data\\Res\\Districts.dat\" kunde inte hittas. Du måste installera om programmet";
-const char* const kBadPathName = "Ogiltigt namn i sökväg: \"%1\"";
 const char* const kLabelMissing = "Etikett \"%1\" kunde inte hittas vid SetInfoText";
 
 constexpr int kPrevColorKeys = 20;
 constexpr int kPrevColorsPerKey = 6;
 constexpr int kMaxPrevColors = kPrevColorKeys * kPrevColorsPerKey;
-
-// A name that goes into a path below one of the program's folders: a relative path without
-// "." or ".." steps, backslashes or drive letters, so it cannot leave that folder. A plain
-// name (keys, article names) may not hold "/" either.
-void CheckPathName(const QString& name, bool allowSubPath, bool allowEmpty) {
-    bool ok = allowEmpty || !name.isEmpty();
-    if (ok && !name.isEmpty()) {
-        ok = !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1Char(':')) &&
-             !name.contains(QChar(0)) && !name.startsWith(QLatin1Char('/'));
-        if (ok && !allowSubPath) ok = !name.contains(QLatin1Char('/'));
-        if (ok) {
-            for (const QString& part : name.split(QLatin1Char('/'))) {
-                if (part == QLatin1String(".") || part == QLatin1String("..")) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-    }
-    if (!ok) throw Exception(QString::fromUtf8(kBadPathName).arg(name));
-}
-
-QString KeyFile(const char* folder, const char* prefix, const QString& key, const char* ext) {
-    CheckPathName(key, false, false);
-    return GetProgramFolder() + QLatin1String(folder) + QLatin1String(prefix) + key + QLatin1String(ext);
-}
 
 // The info texts, read once per file.
 struct TInfoTexts {
@@ -163,57 +135,9 @@ const char* const kMenuStyle = R"(
 
 // ---- Program folders ----------------------------------------------------------------------
 
-QString GetProgramFolder() {
-    if (!g_programFolder.isEmpty()) return g_programFolder;
-    QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    folder = QDir::fromNativeSeparators(folder);
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-void SetProgramFolder(const QString& folder) {
-    if (folder.isEmpty()) {
-        g_programFolder.clear();
-        return;
-    }
-    QString f = QDir::fromNativeSeparators(QDir(folder).absolutePath());
-    g_programFolder = f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/');
-}
-
-QString GetDatabaseFolder() { return GetProgramFolder() + QStringLiteral("Data/Db/"); }
-
 QString GetProgramVersion() {
     const QString version = GetVersionInfoItem(QString(), 5);
     return version.isEmpty() ? QStringLiteral(MYKO_VERSION) : version;
-}
-
-// ---- Path builders --------------------------------------------------------------------------
-
-QString GetKnowBaseFile(const QString& name) { return KeyFile("Data/KnowBase/", "", name, ".dat"); }
-QString GetFoodPicFile(const QString& key) { return KeyFile("Data/Pics/FoodPics/", "FP", key, ".jpg"); }
-QString GetFoodPicThumbFile(const QString& key) { return KeyFile("Data/Pics/FoodPics/", "FPTN", key, ".bmp"); }
-QString GetPicsPath(const QString& name) {
-    CheckPathName(name, true, true);
-    return GetProgramFolder() + QStringLiteral("Data/Pics/") + name;
-}
-QString GetContactPicFile(const QString& key) { return KeyFile("Data/Pics/ContactPics/", "US", key, ".jpg"); }
-QString GetMainPicFile(const QString& key) { return KeyFile("Data/Pics/MainPics/", "MP", key, ".jpg"); }
-QString GetInternetPicFile(const QString& key) { return KeyFile("Data/Pics/InternetPics/", "IP", key, ".bmp"); }
-QString GetFungiPicFile(const QString& key) { return KeyFile("Data/Pics/FungiPics/", "Pic", key, ".jpg"); }
-QString GetFungiPicThumbFile(const QString& key) {
-    return KeyFile("Data/Pics/FungiPicThumbs/", "Tn", key, ".bmp");
-}
-QString GetTempKnowBaseFile(const QString& name) { return KeyFile("Temp/KnowBase/", "", name, ".dat"); }
-QString GetContactPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/ContactPics/"); }
-QString GetFungiPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FungiPics/"); }
-QString GetFoodPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FoodPics/"); }
-QString GetFungiPicThumbFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/FungiPicThumbs/"); }
-QString GetInternetPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/InternetPics/"); }
-QString GetMainPicFolder() { return GetProgramFolder() + QStringLiteral("Data/Pics/MainPics/"); }
-QString GetTempKnowBaseFolder() { return GetProgramFolder() + QStringLiteral("Temp/KnowBase/"); }
-QString GetScriptFolder() { return GetProgramFolder() + QStringLiteral("Data/Scripts/"); }
-QString GetResFile(const QString& name) {
-    CheckPathName(name, true, true);
-    return GetProgramFolder() + QStringLiteral("Data/Res/") + name;
 }
 
 QString GetDatasetDisplayName(const QString& name) {

@@ -1,7 +1,7 @@
 #pragma once
 // The program's one main window, TformFRMain, and the program-wide values and helpers of
-// its unit: the program folder and every path built from it, the info texts, the display
-// names of the tables and the check of number edits.
+// its unit: the program's version, the info texts, the display names of the tables and the
+// check of number edits. The program folder and its paths are ProgramFolders'.
 //
 // The window owns the settings store, the district table, the main screens with their menu
 // buttons, the screen holder and the province/district menus of the place selection, and
@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "core/FRScreens.h"
+#include "core/ProgramFolders.h"
 #include "core/QuickSelectionHandler.h"
 #include "core/UKeyStringlist.h"
 
@@ -32,40 +33,10 @@ class TExtClientDataSet;
 class TFRIniFile;
 class TformFRMain;
 
-// ---- Program folders ----------------------------------------------------------------------
-// Everything the program keeps lies under its program folder: by default the folder of the
-// executable. Tests point it at a folder of their own. Always ends with "/".
-QString GetProgramFolder();
-// An empty folder goes back to the executable's folder.
-void SetProgramFolder(const QString& folder);
-// Program folder + "Data/Db/".
-QString GetDatabaseFolder();
+// ---- Program version ----------------------------------------------------------------------
+// The program folder and its path builders are in ProgramFolders, included here.
 // The program's version, "1.0.0".
 QString GetProgramVersion();
-
-// ---- Path builders --------------------------------------------------------------------------
-// Each returns the program folder followed by the path shown. A key or name must be a plain
-// file name (GetPicsPath and GetResFile also take a relative path below their folder);
-// anything else raises "Ogiltigt namn i sökväg: "%s"", so nothing reaches outside the folder.
-QString GetKnowBaseFile(const QString& name);      // Data/KnowBase/<name>.dat
-QString GetFoodPicFile(const QString& key);        // Data/Pics/FoodPics/FP<key>.jpg
-QString GetFoodPicThumbFile(const QString& key);   // Data/Pics/FoodPics/FPTN<key>.bmp
-QString GetPicsPath(const QString& name);          // Data/Pics/<name>
-QString GetContactPicFile(const QString& key);     // Data/Pics/ContactPics/US<key>.jpg
-QString GetMainPicFile(const QString& key);        // Data/Pics/MainPics/MP<key>.jpg
-QString GetInternetPicFile(const QString& key);    // Data/Pics/InternetPics/IP<key>.bmp
-QString GetFungiPicFile(const QString& key);       // Data/Pics/FungiPics/Pic<key>.jpg
-QString GetFungiPicThumbFile(const QString& key);  // Data/Pics/FungiPicThumbs/Tn<key>.bmp
-QString GetTempKnowBaseFile(const QString& name);  // Temp/KnowBase/<name>.dat
-QString GetContactPicFolder();                     // Data/Pics/ContactPics/
-QString GetFungiPicFolder();                       // Data/Pics/FungiPics/
-QString GetFoodPicFolder();                        // Data/Pics/FoodPics/
-QString GetFungiPicThumbFolder();                  // Data/Pics/FungiPicThumbs/
-QString GetInternetPicFolder();                    // Data/Pics/InternetPics/
-QString GetMainPicFolder();                        // Data/Pics/MainPics/
-QString GetTempKnowBaseFolder();                   // Temp/KnowBase/
-QString GetScriptFolder();                         // Data/Scripts/
-QString GetResFile(const QString& name);           // Data/Res/<name>
 
 // The Swedish display name of a table by its component name ("cdsFungi" gives
 // "Artbeskrivningar"), compared without regard to case; empty for an unknown name.

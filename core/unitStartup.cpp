@@ -134,14 +134,6 @@ void TProgramBlock::CreateDataModule() {
     TDMServiceHooks& hooks = services->Hooks;
     hooks.QuickSelection = &m_main->QuickSelection;
     hooks.Settings = IniFile();
-    hooks.GetMainPicFile = &GetMainPicFile;
-    hooks.GetFungiPicFile = &GetFungiPicFile;
-    hooks.GetFungiPicThumbFile = &GetFungiPicThumbFile;
-    hooks.GetContactPicFile = &GetContactPicFile;
-    hooks.GetFoodPicFile = &GetFoodPicFile;
-    hooks.GetFoodPicThumbFile = &GetFoodPicThumbFile;
-    hooks.GetInternetPicFile = &GetInternetPicFile;
-    hooks.GetKnowBaseFile = &GetKnowBaseFile;
     hooks.SetBusyCursor = [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -79,11 +79,9 @@ void CheckRecordKey(const QString& key, const QString& datasetId) {
     if (!IsValidRecordKey(key, datasetId)) throw Exception(kInvalidKey.arg(key));
 }
 
-QString GetNoPicFoundFile() { return GetPicsPath(QStringLiteral("_NoPicFound.bmp")); }
-
 QString GetUserSettingsFile(const QString& userKey) {
     CheckRecordKey(userKey, DM()->cdsUsers->DatasetId());
-    return GetProgramFolder() + QStringLiteral("Data/Users/") + userKey + QStringLiteral(".ini");
+    return KeyFilePath(GetProgramFolder(), TKeyFile::UserSettings, userKey);
 }
 
 void OpenUserSettings(TFRIniFile* settings) {

@@ -63,8 +63,6 @@ QString CopyUserToContact(const QString& contactUKey);
 bool IsValidRecordKey(const QString& key, const QString& datasetId);
 // Raises "Ogiltig postnyckel "%s"" when the key does not have the table's key form.
 void CheckRecordKey(const QString& key, const QString& datasetId);
-// The stock picture shown when a user has none: "Data/Pics/_NoPicFound.bmp".
-QString GetNoPicFoundFile();
 // The settings file of a user: "Data/Users/<key>.ini" under the program folder.
 QString GetUserSettingsFile(const QString& userKey);
 // Points the settings store at the logged-in user's settings file and opens it.

@@ -465,10 +465,10 @@ private Q_SLOTS:
         s->SaveTextRows({"Egen text"}, dm()->cdsFungiPrivateTexts, 80, 0);
         QCOMPARE(RefCount(me), 5);
         for (const QString& key : {pic1, pic2, otherPic}) {
-            Touch(s->Hooks.GetFungiPicFile(key));
-            Touch(s->Hooks.GetFungiPicThumbFile(key));
+            Touch(s->FileOf(TKeyFile::FungiPic, key));
+            Touch(s->FileOf(TKeyFile::FungiPicThumb, key));
         }
-        Touch(s->Hooks.GetMainPicFile(fungi));
+        Touch(s->FileOf(TKeyFile::MainPic, fungi));
 
         // A selection that hides one of the pictures does not keep it from the cascade.
         dm()->cdsFungiPics->SetSel({"Num(PicIndex = 0)"});
@@ -495,11 +495,11 @@ private Q_SLOTS:
                                          dm()->cdsFungiPrivateTexts})
             QCOMPARE(StoredCount(table, fungi), 0);
         for (const QString& key : {pic1, pic2}) {
-            QVERIFY(!QFileInfo::exists(s->Hooks.GetFungiPicFile(key)));
-            QVERIFY(!QFileInfo::exists(s->Hooks.GetFungiPicThumbFile(key)));
+            QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, key)));
+            QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FungiPicThumb, key)));
         }
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetMainPicFile(fungi)));
-        QVERIFY(QFileInfo::exists(s->Hooks.GetFungiPicFile(otherPic)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::MainPic, fungi)));
+        QVERIFY(QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, otherPic)));
         QCOMPARE(RefCount(me), 0);
         QVERIFY(dm()->cdsFungiPics->AutoSave() && dm()->cdsLatinNames->AutoSave());
 
@@ -517,14 +517,14 @@ private Q_SLOTS:
         const QString fungi = Species("Karljohan", {{"HasPic", true}});
         Insert(dm()->cdsLatinNames, {{"LatinName", "Boletus edulis"}});
         Insert(dm()->cdsFungiMixups, {{"MixupName", "Gallsopp"}});
-        Touch(s->Hooks.GetMainPicFile(fungi));
+        Touch(s->FileOf(TKeyFile::MainPic, fungi));
         dm()->cdsFungiMixups->SetReadOnly(true);  // as a table whose file could not be read
         QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
         QVERIFY_THROWS_EXCEPTION(Exception, dm()->cdsFungi->Delete());
         QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
         QCOMPARE(StoredCount(dm()->cdsLatinNames, fungi), 1);
         QCOMPARE(StoredCount(dm()->cdsFungiMixups, fungi), 1);
-        QVERIFY(QFileInfo::exists(s->Hooks.GetMainPicFile(fungi)));
+        QVERIFY(QFileInfo::exists(s->FileOf(TKeyFile::MainPic, fungi)));
         Reopen();
         QVERIFY(FileRecords(DbFile("Fungi.dat")).contains(fungi));
         QCOMPARE(StoredCount(dm()->cdsLatinNames, fungi), 1);
@@ -539,7 +539,9 @@ private Q_SLOTS:
         Insert(dm()->cdsFungiFinds, {{"FindDate", QDate(2023, 9, 1)}, {"CreatedBy", me}});
         QCOMPARE(RefCount(me), 3);
         // The names go first; the picture then fails.
-        s->Hooks.GetFungiPicFile = [](const QString&) -> QString { throw Exception("no picture folder"); };
+        QObject failing;
+        dm()->cdsFungiPics->InternalDataSet()->AddObserver(
+            TDataSetEvent::BeforeDelete, &failing, [](TClientDataSet*) { throw Exception("Bilden kunde inte tas bort"); });
         QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
         QVERIFY_THROWS_EXCEPTION(Exception, dm()->cdsFungi->Delete());
 
@@ -563,8 +565,8 @@ private Q_SLOTS:
         Insert(dm()->cdsFungiPics, {{"PicIndex", 0}});
         const QString main = Insert(dm()->cdsFungiPics, {{"PicIndex", 1}, {"IsMainPic", true}});
         Insert(dm()->cdsFungiPics, {{"PicIndex", 2}});
-        Touch(s->Hooks.GetMainPicFile(fungi));
-        Touch(s->Hooks.GetFungiPicFile(main));
+        Touch(s->FileOf(TKeyFile::MainPic, fungi));
+        Touch(s->FileOf(TKeyFile::FungiPic, main));
         int picHooks = 0;
         s->Hooks.FungiPicsChanged = [&] { ++picHooks; };
 
@@ -572,8 +574,8 @@ private Q_SLOTS:
         QCOMPARE(picHooks, 1);
         QCOMPARE(dm()->cdsFungi->FieldByName("PicCount")->AsInteger(), 2);
         QVERIFY(!dm()->cdsFungi->FieldByName("HasPic")->AsBoolean());
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetMainPicFile(fungi)));
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetFungiPicFile(main)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::MainPic, fungi)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, main)));
         const QVariantMap stored = FileRecords(DbFile("Fungi.dat")).value(fungi);
         QCOMPARE(stored.value("PicCount").toInt(), 2);
         QCOMPARE(stored.value("HasPic").toBool(), false);
@@ -609,25 +611,25 @@ private Q_SLOTS:
         Insert(dm()->cdsFoodTypes, {{"CategoryName", "Soppor"}});
         const QString food = Insert(dm()->cdsFoods, {{"FoodName", "Svampsoppa"}, {"HasPic", true}});
         s->SaveTextRows({"Koka"}, dm()->cdsFoodTexts, 120, 0);
-        Touch(s->Hooks.GetFoodPicFile(food));
-        Touch(s->Hooks.GetFoodPicThumbFile(food));
+        Touch(s->FileOf(TKeyFile::FoodPic, food));
+        Touch(s->FileOf(TKeyFile::FoodPicThumb, food));
         Delete(dm()->cdsFoods, food);
         QCOMPARE(StoredCount(dm()->cdsFoodTexts, food), 0);
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetFoodPicFile(food)));
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetFoodPicThumbFile(food)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FoodPic, food)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FoodPicThumb, food)));
 
         // An internet resource, an article, a contact group.
         const QString link = Insert(dm()->cdsInternet, {{"Header", "Föreningen"}, {"HasPic", true}});
         s->SaveTextRows({"Om föreningen"}, dm()->cdsInternetTexts, 120, 0);
-        Touch(s->Hooks.GetInternetPicFile(link));
+        Touch(s->FileOf(TKeyFile::InternetPic, link));
         Delete(dm()->cdsInternet, link);
         QCOMPARE(StoredCount(dm()->cdsInternetTexts, link), 0);
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetInternetPicFile(link)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::InternetPic, link)));
 
         const QString article = Insert(dm()->cdsKnowbase, {{"ItemName", "Sporer"}, {"ItemType", 1}});
-        Touch(s->Hooks.GetKnowBaseFile(article));
+        Touch(s->FileOf(TKeyFile::KnowBase, article));
         Delete(dm()->cdsKnowbase, article);
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetKnowBaseFile(article)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::KnowBase, article)));
 
         const QString group = Insert(dm()->cdsContactGroups, {{"GroupName", "Vänner"}, {"CreatedBy", me}});
         Insert(dm()->cdsContactGroupRows, {{"ContactUKey", me}, {"ContactName", "Jag"}});
@@ -733,15 +735,15 @@ private Q_SLOTS:
         QCOMPARE(RefCount(me), 2);
         Edit(dm()->cdsFungiPics, pic, {{"Photographer", "Okänd fotograf"}});
         QCOMPARE(RefCount(me), 1);
-        Touch(s->Hooks.GetMainPicFile(fungi));
-        Touch(s->Hooks.GetFungiPicFile(pic));
+        Touch(s->FileOf(TKeyFile::MainPic, fungi));
+        Touch(s->FileOf(TKeyFile::FungiPic, pic));
         QVERIFY(ran->contains("cdsFungiPics") && ran->contains("cdsContacts"));  // the screen's own events ran too
 
         Delete(dm()->cdsFungi, fungi);
         QCOMPARE(StoredCount(dm()->cdsFungiPics, fungi), 0);
         QCOMPARE(StoredCount(dm()->cdsLatinNames, fungi), 0);
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetMainPicFile(fungi)));
-        QVERIFY(!QFileInfo::exists(s->Hooks.GetFungiPicFile(pic)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::MainPic, fungi)));
+        QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, pic)));
         QCOMPARE(RefCount(me), 0);
     }
 
@@ -827,20 +829,20 @@ private Q_SLOTS:
     void exchangeFilesRoundTrip() {
         const QString fungi = Species("Karljohan");
         const QString pic = Insert(dm()->cdsFungiPics, {{"MainPicSource", true}, {"PicType", "JPG"}});
-        Touch(s->Hooks.GetFungiPicFile(pic));
-        Touch(s->Hooks.GetFungiPicThumbFile(pic));
+        Touch(s->FileOf(TKeyFile::FungiPic, pic));
+        Touch(s->FileOf(TKeyFile::FungiPicThumb, pic));
         QBuffer stream;
         stream.open(QIODevice::ReadWrite);
         s->EFExport(dm()->cdsFungiPics, stream);
-        QFile::remove(s->Hooks.GetFungiPicFile(pic));
-        QFile::remove(s->Hooks.GetFungiPicThumbFile(pic));
+        QFile::remove(s->FileOf(TKeyFile::FungiPic, pic));
+        QFile::remove(s->FileOf(TKeyFile::FungiPicThumb, pic));
 
         QStringList made;
         s->Hooks.MakeMainPicture = [&](const QString& f, const QString& p) { made << f << p; };
         stream.seek(0);
         s->EFImport(dm()->cdsFungiPics, stream);
-        QVERIFY(QFileInfo::exists(s->Hooks.GetFungiPicFile(pic)));
-        QVERIFY(QFileInfo::exists(s->Hooks.GetFungiPicThumbFile(pic)));
+        QVERIFY(QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, pic)));
+        QVERIFY(QFileInfo::exists(s->FileOf(TKeyFile::FungiPicThumb, pic)));
         QCOMPARE(made, (QStringList{fungi, pic}));
 
         // A web picture that was never fetched has no files to move.

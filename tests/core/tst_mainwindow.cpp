@@ -126,84 +126,6 @@ private Q_SLOTS:
         TformFRMain::ClearScreenFactories();
     }
 
-    // ---- Paths ----
-
-    void pathBuilders_data() {
-        QTest::addColumn<QString>("built");
-        QTest::addColumn<QString>("expected");
-        ProgramFolder folder;
-        const QString k = "020ABCDEFGHIJKLMNO";
-        QTest::newRow("KnowBaseFile") << GetKnowBaseFile(k) << "Data/KnowBase/" + k + ".dat";
-        QTest::newRow("FoodPicFile") << GetFoodPicFile(k) << "Data/Pics/FoodPics/FP" + k + ".jpg";
-        QTest::newRow("FoodPicThumbFile") << GetFoodPicThumbFile(k) << "Data/Pics/FoodPics/FPTN" + k + ".bmp";
-        QTest::newRow("PicsPath") << GetPicsPath("Logo.bmp") << "Data/Pics/Logo.bmp";
-        QTest::newRow("ContactPicFile") << GetContactPicFile(k) << "Data/Pics/ContactPics/US" + k + ".jpg";
-        QTest::newRow("MainPicFile") << GetMainPicFile(k) << "Data/Pics/MainPics/MP" + k + ".jpg";
-        QTest::newRow("InternetPicFile") << GetInternetPicFile(k) << "Data/Pics/InternetPics/IP" + k + ".bmp";
-        QTest::newRow("FungiPicFile") << GetFungiPicFile(k) << "Data/Pics/FungiPics/Pic" + k + ".jpg";
-        // Thumbnails: one spelling of the folder for files and folder alike.
-        QTest::newRow("FungiPicThumbFile") << GetFungiPicThumbFile(k) << "Data/Pics/FungiPicThumbs/Tn" + k + ".bmp";
-        QTest::newRow("FungiPicThumbFolder") << GetFungiPicThumbFolder() << "Data/Pics/FungiPicThumbs/";
-        // Temporary articles: one spelling for the packed files and the folder emptied at quit.
-        QTest::newRow("TempKnowBaseFile") << GetTempKnowBaseFile(k) << "Temp/KnowBase/" + k + ".dat";
-        QTest::newRow("TempKnowBaseFolder") << GetTempKnowBaseFolder() << "Temp/KnowBase/";
-        QTest::newRow("ContactPicFolder") << GetContactPicFolder() << "Data/Pics/ContactPics/";
-        QTest::newRow("FungiPicFolder") << GetFungiPicFolder() << "Data/Pics/FungiPics/";
-        QTest::newRow("FoodPicFolder") << GetFoodPicFolder() << "Data/Pics/FoodPics/";
-        QTest::newRow("InternetPicFolder") << GetInternetPicFolder() << "Data/Pics/InternetPics/";
-        QTest::newRow("MainPicFolder") << GetMainPicFolder() << "Data/Pics/MainPics/";
-        QTest::newRow("ScriptFolder") << GetScriptFolder() << "Data/Scripts/";
-        QTest::newRow("ResFile") << GetResFile("Districts.dat") << "Data/Res/Districts.dat";
-        QTest::newRow("DatabaseFolder") << GetDatabaseFolder() << "Data/Db/";
-        // Every row is checked against the folder it was built in.
-        m_pathRoot = GetProgramFolder();
-    }
-    void pathBuilders() {
-        QFETCH(QString, built);
-        QFETCH(QString, expected);
-        QVERIFY(m_pathRoot.endsWith('/'));
-        QCOMPARE(built, m_pathRoot + expected);
-    }
-
-    void programFolderFollowsTheTestAndDefaultsToTheExecutable() {
-        {
-            ProgramFolder folder;
-            QCOMPARE(GetProgramFolder(), QDir(folder.dir.path()).absolutePath() + "/");
-            QVERIFY(GetMainPicFile("A").startsWith(GetProgramFolder()));
-        }
-        QCOMPARE(GetProgramFolder(), QCoreApplication::applicationDirPath() + "/");
-    }
-
-    void namesThatWouldLeaveTheirFolderAreRefused_data() {
-        QTest::addColumn<int>("builder");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("empty key") << 0 << "";
-        QTest::newRow("parent step") << 0 << "../x";
-        QTest::newRow("slash in key") << 0 << "a/b";
-        QTest::newRow("backslash") << 0 << "a\\b";
-        QTest::newRow("parent alone") << 1 << "..";
-        QTest::newRow("absolute") << 2 << "/etc/passwd";
-        QTest::newRow("sub path escaping") << 2 << "Maps/../../x";
-        QTest::newRow("drive") << 2 << "C:x";
-    }
-    void namesThatWouldLeaveTheirFolderAreRefused() {
-        QFETCH(int, builder);
-        QFETCH(QString, name);
-        ProgramFolder folder;
-        try {
-            switch (builder) {
-            case 0: GetFungiPicFile(name); break;
-            case 1: GetKnowBaseFile(name); break;
-            default: GetResFile(name); break;
-            }
-            QFAIL("no exception");
-        } catch (const Exception& e) {
-            QCOMPARE(e.Message(), QString::fromUtf8("Ogiltigt namn i sökväg: \"%1\"").arg(name));
-        }
-        // A sub path that stays below its folder is fine.
-        QCOMPARE(GetPicsPath("Stock/Logo.bmp"), GetProgramFolder() + "Data/Pics/Stock/Logo.bmp");
-    }
-
     void datasetDisplayName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("display");
@@ -884,7 +806,6 @@ private Q_SLOTS:
     }
 
 private:
-    QString m_pathRoot;
 };
 
 QTEST_MAIN(TestMainWindow)
