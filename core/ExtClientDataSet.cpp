@@ -3,8 +3,10 @@
 #include "core/ProgramFolders.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "core/SelLanguage.h"
+#include "platform/DataSetScopes.h"
 
 namespace {
 
@@ -145,6 +147,33 @@ void TExtClientDataSet::CloseInternal() {
     if (d->internal && d->internal->Active()) d->internal->Close();
 }
 
+// A use of the internal table: in wmMemSave it is closed again when the use ends (always, or
+// only on failure). On the way out of a failure a failing close is dropped, so that the first
+// failure is the one reported.
+class TExtClientDataSet::TInternalLease {
+public:
+    enum TWhen { Always, OnFailure };
+    explicit TInternalLease(TExtClientDataSet* table, TWhen when = Always)
+        : m_table(table), m_when(when), m_uncaught(std::uncaught_exceptions()) {}
+    ~TInternalLease() noexcept(false) {
+        if (std::uncaught_exceptions() > m_uncaught) {
+            try {
+                m_table->ReleaseInternal();
+            } catch (...) {
+            }
+        } else if (m_when == Always) {
+            m_table->ReleaseInternal();
+        }
+    }
+    TInternalLease(const TInternalLease&) = delete;
+    TInternalLease& operator=(const TInternalLease&) = delete;
+
+private:
+    TExtClientDataSet* m_table;
+    TWhen m_when;
+    int m_uncaught;
+};
+
 void TExtClientDataSet::ReleaseInternal() {
     // Closing drops what the file has not got yet, so a table holding unsaved changes
     // (saving off, or a save that failed) stays open until a save has written them.
@@ -259,14 +288,10 @@ void TExtClientDataSet::DoAfterInsert() {
     if (d->loading) return;
     d->drawnKey.clear();
     if (TField* field = FindField(kUKey)) {
-        QString key;
-        try {
-            key = NewUKey();
-        } catch (...) {
-            // No record without a key: the insert does not happen.
-            Cancel();
-            throw;
-        }
+        // No record without a key: the insert does not happen.
+        TEditScope insert(this, TEditScope::AsItIs);
+        const QString key = NewUKey();
+        insert.Keep();
         field->SetAsString(key);
         d->drawnKey = field->AsString();
     }
@@ -307,22 +332,15 @@ void TExtClientDataSet::DoAfterPost() {
     d->drawnKey.clear();
 
     TClientDataSet* internal = InternalDataSet();
-    try {
+    {
+        TInternalLease lease(this);
         OpenInternal();
         const bool found = !appendOnly && internal->FindField(kUKey) != nullptr && LocateUKey(internal, key);
-        if (found)
-            internal->Edit();
-        else
-            internal->Append();
+        TEditScope edit(internal, found ? TEditScope::Edit : TEditScope::Append);
         CopyValues(this, internal);
-        internal->Post();
+        edit.Post();
         if (d->autoSave) internal->SaveToFile();
-    } catch (...) {
-        if (internal->Active() && internal->State() != TDataSetState::dsBrowse) internal->Cancel();
-        ReleaseInternal();
-        throw;
     }
-    ReleaseInternal();
     TClientDataSet::DoAfterPost();
 }
 
@@ -336,11 +354,9 @@ void TExtClientDataSet::DoBeforeDelete() {
         throw Exception(QStringLiteral("UKey not found in DoBeforeDelete"));
     }
     // The cascades run first: when one fails, the record stays in the table and its file.
-    try {
+    {
+        TInternalLease lease(this, TInternalLease::OnFailure);
         TClientDataSet::DoBeforeDelete();
-    } catch (...) {
-        ReleaseInternal();
-        throw;
     }
     d->deleteKey = key;
     d->deletePending = true;
@@ -350,15 +366,10 @@ void TExtClientDataSet::DoAfterDelete() {
     if (d->deletePending) {
         d->deletePending = false;
         TClientDataSet* internal = InternalDataSet();
-        try {
-            OpenInternal();
-            if (internal->FindField(kUKey) != nullptr && LocateUKey(internal, d->deleteKey)) internal->Delete();
-            if (d->autoSave) internal->SaveToFile();
-        } catch (...) {
-            ReleaseInternal();
-            throw;
-        }
-        ReleaseInternal();
+        TInternalLease lease(this);
+        OpenInternal();
+        if (internal->FindField(kUKey) != nullptr && LocateUKey(internal, d->deleteKey)) internal->Delete();
+        if (d->autoSave) internal->SaveToFile();
     }
     TClientDataSet::DoAfterDelete();
 }
@@ -394,13 +405,9 @@ void TExtClientDataSet::CopyRecordTo(TClientDataSet* source, TClientDataSet* des
             dest->Append();
         }
     }
-    try {
-        const int count = std::min(source->FieldCount(), dest->FieldCount());
-        for (int i = 0; i < count; ++i) dest->Fields(i)->SetAsString(source->Fields(i)->AsString());
-        dest->Post();
-    } catch (...) {
-        // No half-copied record is left behind in edit or insert state.
-        if (dest->State() != TDataSetState::dsBrowse) dest->Cancel();
-        throw;
-    }
+    // No half-copied record is left behind in edit or insert state.
+    TEditScope copy(dest, TEditScope::AsItIs);
+    const int count = std::min(source->FieldCount(), dest->FieldCount());
+    for (int i = 0; i < count; ++i) dest->Fields(i)->SetAsString(source->Fields(i)->AsString());
+    copy.Post();
 }

@@ -80,6 +80,7 @@ protected:
 private:
     // In wmMemSave, closes the internal table after a use unless it holds unsaved changes.
     void ReleaseInternal();
+    class TInternalLease;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

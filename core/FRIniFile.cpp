@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -312,15 +313,10 @@ QString TFRIniFile::ReadString(const QString& key) {
     }
     const QString section = key.left(slash).trimmed();
     const bool found = SelectSection(section);
-    try {
-        if (!found) throw Exception(FRIniErrorText(TFRIniError::SectionNotFound).replace(QLatin1String("%s"), section));
-        const QString value = valueOf(key.mid(slash + 1));
-        CloseSection();
-        return value;
-    } catch (...) {
-        CloseSection();
-        throw;
-    }
+    // A path read leaves no section selected, also when it fails.
+    const auto close = qScopeGuard([this] { CloseSection(); });
+    if (!found) throw Exception(FRIniErrorText(TFRIniError::SectionNotFound).replace(QLatin1String("%s"), section));
+    return valueOf(key.mid(slash + 1));
 }
 
 // A stored decimal number; false when the key is missing or holds no number.

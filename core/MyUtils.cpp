@@ -261,13 +261,9 @@ void StreamLoadFile(QIODevice& stream, const QString& fileName) {
         }
         done += part.size();
     }
-    try {
-        expectMarker(stream, kEndFile);
-    } catch (const Exception&) {
-        out.cancelWriting();
-        throw;
-    }
-    out.flush();
+    // Without its end marker the record is not taken: the save file is dropped uncommitted.
+    expectMarker(stream, kEndFile);
+    if (!out.flush()) raiseNotWritten(fileName);
     const QDateTime when = FileDateToDateTime(stamp);
     if (when.isValid()) out.setFileTime(when, QFileDevice::FileModificationTime);
     if (!out.commit()) raiseNotWritten(fileName);

@@ -3,6 +3,7 @@
 #include "core/ProgramFolders.h"
 
 #include <QDate>
+#include <QScopeGuard>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -493,15 +494,19 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     }
     migrated.SaveToFile(path);
     migrated.Close();
-    try {
+    {
+        // A new file that does not read back gives way to the old one again.
+        auto putBack = qScopeGuard([&] {
+            try {
+                table->CloseInternal();
+            } catch (...) {
+            }
+            std::rename(QFile::encodeName(backupPath).constData(), QFile::encodeName(path).constData());
+        });
         table->LoadData();
         if (table->InternalDataSet()->RecordCount() != result.Records)
             throw Exception(QStringLiteral("den nya filen har fel antal poster"));
-    } catch (...) {
-        table->CloseInternal();
-        // Put the old file back.
-        std::rename(QFile::encodeName(backupPath).constData(), QFile::encodeName(path).constData());
-        throw;
+        putBack.dismiss();
     }
     QFile::remove(backupPath);
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "core/ProgramFolders.h"
 #include "core/SelLanguage.h"
 #include "core/unitDM.h"
+#include "platform/DataSetScopes.h"
 
 namespace {
 
@@ -202,18 +204,18 @@ public:
 
     void Commit() {
         m_done = true;
-        for (size_t i = 0; i < m_entries.size(); ++i) {
+        size_t i = 0;
+        // On a failing save, what is not yet in its file goes back to what the file holds.
+        auto putBack = qScopeGuard([&] {
+            for (size_t j = i; j < m_entries.size(); ++j) PutBack(*m_entries[j]);
+            EnableAll();
+        });
+        for (; i < m_entries.size(); ++i) {
             TEntry& entry = *m_entries[i];
             entry.Visible.reset();
-            try {
-                entry.Table->SetAutoSave(entry.AutoSave);
-            } catch (...) {
-                // What is not yet in its file goes back to what the file holds.
-                for (size_t j = i; j < m_entries.size(); ++j) PutBack(*m_entries[j]);
-                EnableAll();
-                throw;
-            }
+            entry.Table->SetAutoSave(entry.AutoSave);
         }
+        putBack.dismiss();
         EnableAll();
         RemoveFiles(Files);
     }
@@ -357,13 +359,10 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
     if (stamp && internal->FindField(kTimestamp)) all.append({kTimestamp, MakeTimeCode(15)});
     if (!LocateUKey(internal, key)) return;
 
-    internal->Edit();
-    try {
+    {
+        TEditScope edit(internal);
         for (const auto& [field, value] : all) internal->FieldByName(field)->SetValue(value);
-        internal->Post();
-    } catch (...) {
-        internal->Cancel();
-        throw;
+        edit.Post();
     }
     if (table->Active()) {
         // An edit that is open on the same record keeps the new values when it is posted.
@@ -372,14 +371,9 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
         TClientDataSet visible;
         visible.CloneCursor(table);
         if (LocateUKey(&visible, key)) {
-            visible.Edit();
-            try {
-                for (const auto& [field, value] : all) visible.FieldByName(field)->SetValue(value);
-                visible.Post();
-            } catch (...) {
-                visible.Cancel();
-                throw;
-            }
+            TEditScope edit(&visible);
+            for (const auto& [field, value] : all) visible.FieldByName(field)->SetValue(value);
+            edit.Post();
         }
     }
     if (table->AutoSave()) internal->SaveToFile();
@@ -767,7 +761,18 @@ void TDMServices::SaveTextRows(const QStringList& lines, TExtClientDataSet* data
     TBatch batch;
     batch.Touch(dataSet);
     QStringList newKeys;
-    try {
+    // Until the old rows are gone, any way out takes the new rows out again; the old ones are
+    // then still all there.
+    auto takeOut = qScopeGuard([&] {
+        try {
+            if (dataSet->State() != TDataSetState::dsBrowse) dataSet->Cancel();
+            for (const QString& key : newKeys) batch.Remove(dataSet, key);
+            batch.Commit();
+        } catch (...) {
+            batch.Rollback();
+        }
+    });
+    {
         for (int no = 0; no < pieces.size(); ++no) {
             dataSet->Append();
             newKeys.append(GetUKey(dataSet));
@@ -779,17 +784,8 @@ void TDMServices::SaveTextRows(const QStringList& lines, TExtClientDataSet* data
             if (dataSet->State() != TDataSetState::dsBrowse) dataSet->Cancel();
         }
         for (const QString& key : oldKeys) batch.Remove(dataSet, key);
-    } catch (...) {
-        // Take the new rows out again; the old ones are still all there.
-        try {
-            if (dataSet->State() != TDataSetState::dsBrowse) dataSet->Cancel();
-            for (const QString& key : newKeys) batch.Remove(dataSet, key);
-            batch.Commit();
-        } catch (...) {
-            batch.Rollback();
-        }
-        throw;
     }
+    takeOut.dismiss();
     batch.Commit();
 }
 

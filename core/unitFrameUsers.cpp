@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/ClientDataSet.h"
+#include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/UIServices.h"
@@ -700,19 +702,19 @@ void TframeUsers::btnSaveClick() {
     const bool contactExisted = contacts && !oldContact.isEmpty() && LocateUKey(contacts, oldContact);
     const QString contact = CopyUserToContact(oldContact);
     contactKey->SetAsString(contact);
-    try {
-        m_users->Post();
-    } catch (...) {
+    {
         // A contact made for a user that was never stored would stand for no one, and a
-        // contact of a user cannot be deleted on the contacts screen.
-        contactKey->SetAsString(oldContact);
-        if (contacts && !contactExisted && LocateUKey(contacts, contact)) {
+        // contact of a user cannot be deleted on the contacts screen: a failing post takes
+        // it away again.
+        auto dropContact = qScopeGuard([&] {
             try {
-                contacts->Delete();
-            } catch (const Exception&) {
+                contactKey->SetAsString(oldContact);
+                if (contacts && !contactExisted && LocateUKey(contacts, contact)) contacts->Delete();
+            } catch (...) {
             }
-        }
-        throw;
+        });
+        m_users->Post();
+        dropContact.dismiss();
     }
     RemovePlaceholder();
 
@@ -748,26 +750,14 @@ void TframeUsers::HandOverAdministrator(const QString& newAdminKey) {
     const QString oldKey = LoggedInUserKey();
     if (oldKey.isEmpty() || oldKey == newAdminKey) return;
     const QString failed = QStringLiteral("Byte av administratör misslyckades");
-    m_users->DisableControls();
-    struct Restore {
-        TClientDataSet* users;
-        QString key;
-        ~Restore() {
-            LocateUKey(users, key);
-            users->EnableControls();
-        }
-    } restore{m_users, newAdminKey};
+    const TDisabledControls quiet(m_users);
+    const auto back = qScopeGuard([this, newAdminKey] { LocateUKey(m_users, newAdminKey); });
 
     auto setRole = [this](const QString& key, const QString& value) {
         if (!LocateUKey(m_users, key)) throw Exception(QStringLiteral("Record with matching UKey not found"));
-        m_users->Edit();
-        try {
-            m_users->FieldByName(QStringLiteral("UserData"))->SetAsString(value);
-            m_users->Post();
-        } catch (...) {
-            if (m_users->State() != TDataSetState::dsBrowse) m_users->Cancel();
-            throw;
-        }
+        TEditScope edit(m_users);
+        m_users->FieldByName(QStringLiteral("UserData"))->SetAsString(value);
+        edit.Post();
     };
     try {
         setRole(oldKey, QString());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QScopeGuard>
 
 #include "core/FRIniFile.h"
 #include "core/unitDM.h"
@@ -63,7 +64,12 @@ void LoadUserSettings() {
 
     TFRMainScreen* fungiScreen = main->Screen(ssFungi);
     QString failure;
-    try {
+    {
+        // The status window goes and the species screen updates again on every way out.
+        const auto unlock = qScopeGuard([&] {
+            hideInfo();
+            if (fungiScreen) fungiScreen->Locked = false;
+        });
         addInfo(TProgramBlock::UserSettingsText);
         // No frame update while the species table is rebuilt.
         if (fungiScreen) fungiScreen->Locked = true;
@@ -82,13 +88,7 @@ void LoadUserSettings() {
         // Saving is on whether the selection could be applied or not: edits of species must
         // reach the file either way.
         dm->cdsFungi->SetAutoSave(true);
-    } catch (...) {
-        hideInfo();
-        if (fungiScreen) fungiScreen->Locked = false;
-        throw;
     }
-    hideInfo();
-    if (fungiScreen) fungiScreen->Locked = false;
     if (!failure.isEmpty()) TApplication::ShowException(failure);
 }
 
@@ -170,7 +170,9 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
     }
 
     CreateWindows();
-    try {
+    // The status window goes on every way out.
+    const auto hide = qScopeGuard([] { hideInfo(); });
+    {
         addInfo(InitDatabaseText);
         CreateDataModule();
 
@@ -191,11 +193,7 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
             return TStartResult::LoginFailed;
         }
         LoadUserSettings();
-    } catch (...) {
-        hideInfo();
-        throw;
     }
-    hideInfo();
     return TStartResult::LoggedIn;
 }
 

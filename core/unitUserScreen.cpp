@@ -13,6 +13,7 @@
 #include "core/unitFrameUsers.h"
 #include "core/unitLogin.h"
 #include "core/unitMain.h"
+#include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
 
@@ -153,12 +154,10 @@ QString CopyUserToContact(const QString& contactUKey) {
     const bool hasPic = users->FieldByName(QStringLiteral("HasPic"))->AsBoolean();
     CheckRecordKey(userKey, users->DatasetId());
 
-    if (!contactUKey.isEmpty() && LocateUKey(contacts, contactUKey))
-        contacts->Edit();
-    else
-        contacts->Append();
     QString key;
-    try {
+    {
+        TEditScope edit(contacts, !contactUKey.isEmpty() && LocateUKey(contacts, contactUKey) ? TEditScope::Edit
+                                                                                             : TEditScope::Append);
         for (int i = 0; i < users->FieldCount(); ++i) {
             const TField* from = users->Fields(i);
             if (!IsMirroredField(from->FieldName())) continue;
@@ -172,10 +171,7 @@ QString CopyUserToContact(const QString& contactUKey) {
         contacts->FieldByName(QStringLiteral("UserUKey"))->SetAsString(userKey);
         key = contacts->FieldByName(QStringLiteral("UKey"))->AsString();
         CheckRecordKey(key, contacts->DatasetId());
-        contacts->Post();
-    } catch (...) {
-        if (contacts->State() != TDataSetState::dsBrowse) contacts->Cancel();
-        throw;
+        edit.Post();
     }
 
     const QString contactPic = GetContactPicFile(key);

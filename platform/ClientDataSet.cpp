@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -640,6 +641,21 @@ struct TClientDataSet::Impl {
         }
     }
 
+    // Resolves the order just set; when it cannot be resolved, the one before stays in force.
+    void ResolveOrderOrRestore(const QString& oldName, const QString& oldFields) {
+        auto restore = qScopeGuard([&] {
+            indexName = oldName;
+            indexFieldNames = oldFields;
+            try {
+                ResolveOrder();
+            } catch (...) {
+                order.clear();
+            }
+        });
+        ResolveOrder();
+        restore.dismiss();
+    }
+
     // ---- activation ----
     void BuildFields() {
         fieldIndex.clear();
@@ -653,13 +669,15 @@ struct TClientDataSet::Impl {
         fieldDefs = store->defs;
         active = true;
         BuildFields();
-        try {
+        {
+            // A table whose order cannot be resolved does not open.
+            auto closed = qScopeGuard([this] {
+                order.clear();
+                active = false;
+                store.reset();
+            });
             ResolveOrder();
-        } catch (...) {
-            order.clear();
-            active = false;
-            store.reset();
-            throw;
+            closed.dismiss();
         }
         store->views.append(this);
         ReadMasterKey();
@@ -1269,14 +1287,7 @@ void TClientDataSet::SetIndexName(const QString& name) {
     d->indexName = name;
     d->indexFieldNames.clear();
     if (!d->active) return;
-    try {
-        d->ResolveOrder();
-    } catch (...) {
-        d->indexName = oldName;
-        d->indexFieldNames = oldFields;
-        d->ResolveOrder();
-        throw;
-    }
+    d->ResolveOrderOrRestore(oldName, oldFields);
     d->RebuildKeepingCursor();
     d->Notify(Impl::Note::DataSet);
 }
@@ -1290,14 +1301,7 @@ void TClientDataSet::SetIndexFieldNames(const QString& fields) {
     d->indexName.clear();
     d->indexFieldNames = fields;
     if (!d->active) return;
-    try {
-        d->ResolveOrder();
-    } catch (...) {
-        d->indexName = oldName;
-        d->indexFieldNames = oldFields;
-        d->ResolveOrder();
-        throw;
-    }
+    d->ResolveOrderOrRestore(oldName, oldFields);
     d->RebuildKeepingCursor();
     d->Notify(Impl::Note::DataSet);
 }
