@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -22,6 +23,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
+#include "core/PendingFile.h"
 #include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
@@ -528,18 +530,22 @@ void TframeUsers::ClipboardTick() {
     btnPicFromClipboard->setEnabled(Editing() && ClipboardHasPicture());
 }
 
-void TframeUsers::SavePictureFile(const QString& userKey) {
+TPendingFile TframeUsers::PreparePictureFile(const QString& userKey) {
+    TPendingFile pending;
     const QString file = GetContactPicFile(userKey);
     if (m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         // Only a new picture is written: saving the same one again would only lose quality.
-        if (!m_pictureChanged) return;
-        QDir().mkpath(QFileInfo(file).absolutePath());
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || !m_picture.save(&out, "JPG", 75) || !out.commit())
-            throw Exception(QStringLiteral("Bilden kunde inte sparas i \"%1\"").arg(QDir::toNativeSeparators(file)));
+        if (!m_pictureChanged) return pending;
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        const QString failure = QStringLiteral("Bilden kunde inte sparas i \"%1\"");
+        if (!buffer.open(QIODevice::WriteOnly) || !m_picture.save(&buffer, "JPG", 75))
+            throw Exception(failure.arg(QDir::toNativeSeparators(file)));
+        pending.Write(file, bytes, failure);
     } else if (m_pictureRemoved) {
-        QFile::remove(file);
+        pending.Remove(file);
     }
+    return pending;
 }
 
 // ---- The user list ----
@@ -694,7 +700,8 @@ void TframeUsers::btnSaveClick() {
         role->SetAsString(handOver ? QLatin1String(AdministratorMark) : QString());
     }
 
-    SavePictureFile(userKey);
+    // The picture waits beside its file until the record is stored.
+    TPendingFile picture = PreparePictureFile(userKey);
 
     TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
     const QString oldContact = contactKey->AsString();
@@ -716,6 +723,9 @@ void TframeUsers::btnSaveClick() {
         m_users->Post();
         dropContact.dismiss();
     }
+    // The files follow the stored record: the user's picture, then the contact's copy of it.
+    picture.Commit();
+    MirrorUserPicture(userKey, contact, m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
     RemovePlaceholder();
 
     QString failure;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/FRScreens.h"
+#include "core/PendingFile.h"
 
 class QLabel;
 class QLineEdit;
@@ -148,7 +149,7 @@ private:
     bool Editing() const;
     void ResetEditFlags();
     void RemovePlaceholder();
-    void SavePictureFile(const QString& userKey);
+    TPendingFile PreparePictureFile(const QString& userKey);
     void HandOverAdministrator(const QString& newAdminKey);
 
     TClientDataSet* m_users;

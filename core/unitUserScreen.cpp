@@ -151,7 +151,6 @@ QString CopyUserToContact(const QString& contactUKey) {
     TExtClientDataSet* users = dm->cdsUsers;
     TExtClientDataSet* contacts = dm->cdsContacts;
     const QString userKey = GetUKey(users);
-    const bool hasPic = users->FieldByName(QStringLiteral("HasPic"))->AsBoolean();
     CheckRecordKey(userKey, users->DatasetId());
 
     QString key;
@@ -174,14 +173,17 @@ QString CopyUserToContact(const QString& contactUKey) {
         edit.Post();
     }
 
-    const QString contactPic = GetContactPicFile(key);
+    return key;
+}
+
+void MirrorUserPicture(const QString& userKey, const QString& contactKey, bool hasPic) {
+    const QString contactPic = GetContactPicFile(contactKey);
     if (hasPic) {
         const QString userPic = GetContactPicFile(userKey);
         if (QFileInfo::exists(userPic)) CopyFileAtomically(userPic, contactPic);
     } else {
         QFile::remove(contactPic);
     }
-    return key;
 }
 
 // ---- Login ----

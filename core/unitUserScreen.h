@@ -53,9 +53,11 @@ QString GetCurrentUserContactUKey();
 // Mirrors the users table's current record (also while it is being edited) into the contact
 // with the given key, or into a new contact when none has it, and returns the contact's key.
 // Only the fields both tables have are copied, never the password or the role; the
-// contact's UserUKey becomes the user's key, and the user's picture file is copied to the
-// contact's (or the contact's is deleted when the user has none).
+// contact's UserUKey becomes the user's key. The picture file follows with
+// MirrorUserPicture once the user's record is stored.
 QString CopyUserToContact(const QString& contactUKey);
+// The contact's picture file becomes a copy of the user's (or goes when the user has none).
+void MirrorUserPicture(const QString& userKey, const QString& contactKey, bool hasPic);
 
 // ---- Keys and files ----
 // Whether a key has the table's key form: 18 letters and digits, beginning with the table's

@@ -99,6 +99,7 @@ private Q_SLOTS:
     void pictures_removed_deletesFiles();
     void cancel_newUser_unlocksAndForgets();
     void failedSave_leavesNoContactBehind();
+    void failedSave_leavesTheOldPicture();
 };
 
 void TestUsers::screen_registeredAsUserScreen() {
@@ -640,6 +641,47 @@ void TestUsers::failedSave_leavesNoContactBehind() {
     const QString doris = GetUKey(f.Users());
     QCOMPARE(f.FileValue(f.ContactsFile(), f.Users()->FieldByName("ContactUKey")->AsString(), "UserUKey").toString(),
              doris);
+}
+
+void TestUsers::failedSave_leavesTheOldPicture() {
+    ScreenFixture f;
+    TframeUsers* frame = f.Frame();
+    QTemporaryDir pics;
+    QString picture = WriteBitmap(pics.path(), "red.bmp", QSize(60, 60), Qt::red);
+    UIServices::SetChooserHook([&](const UIServices::TChooserRequest&) {
+        UIServices::TChooserAnswer a;
+        a.Accepted = true;
+        a.Files << picture;
+        return a;
+    });
+    f.Choose(f.bertil);
+    frame->btnEditUserClick();
+    frame->btnPicFromFileClick();
+    frame->btnSaveClick();
+    const QString userPic = GetContactPicFile(f.bertil);
+    const QByteArray old = testsupport::ReadBytes(userPic);
+    QVERIFY(!old.isEmpty());
+    const QStringList filesBefore = QDir(QFileInfo(userPic).absolutePath()).entryList(QDir::Files);
+
+    // A new picture whose record is not stored leaves the old file as it was, and no
+    // temporary file beside it; removing the picture likewise.
+    const TDataSetNotifyEvent before = f.Users()->BeforePost;
+    f.Users()->BeforePost = [&](TClientDataSet* ds) {
+        if (before) before(ds);
+        throw Exception("Skrivfel");
+    };
+    picture = WriteBitmap(pics.path(), "blue.bmp", QSize(60, 60), Qt::blue);
+    frame->btnEditUserClick();
+    frame->btnPicFromFileClick();
+    QCOMPARE(f.Message([&] { frame->btnSaveClick(); }), QString("Skrivfel"));
+    QCOMPARE(testsupport::ReadBytes(userPic), old);
+    frame->btnRemovePicClick();
+    QCOMPARE(f.Message([&] { frame->btnSaveClick(); }), QString("Skrivfel"));
+    QCOMPARE(testsupport::ReadBytes(userPic), old);
+    QCOMPARE(QDir(QFileInfo(userPic).absolutePath()).entryList(QDir::Files), filesBefore);
+    f.Users()->BeforePost = before;
+    frame->btnCancelClick();
+    QVERIFY(f.FileValue(f.UsersFile(), f.bertil, "HasPic").toBool());
 }
 
 QTEST_MAIN(TestUsers)

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "platform/ClientDataSet.h"
+#include "platform/DataSetScopes.h"
 #include "platform/DataSetModel.h"
 
 namespace {
@@ -264,6 +265,39 @@ private Q_SLOTS:
         ds.Edit();
         ds.Post();
         QCOMPARE(seen, QStringList({"owner"}));
+    }
+
+    void editScopeCancelsUnlessPosted() {
+        TClientDataSet ds;
+        ds.SetFieldDefs(TestDefs());
+        ds.CreateDataSet();
+        {
+            TEditScope insert(&ds, TEditScope::Append);
+            ds.FieldByName(QStringLiteral("UKey"))->SetAsString(QStringLiteral("A"));
+            insert.Post();
+        }
+        QCOMPARE(ds.RecordCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(Exception, [&] {
+            TEditScope edit(&ds);
+            ds.FieldByName(QStringLiteral("UKey"))->SetAsString(QStringLiteral("B"));
+            throw Exception(QStringLiteral("Avbrutet"));
+        }());
+        QCOMPARE(ds.State(), TDataSetState::dsBrowse);
+        QCOMPARE(ds.FieldByName(QStringLiteral("UKey"))->AsString(), QStringLiteral("A"));
+        {
+            TEditScope edit(&ds);
+            edit.Keep();
+        }
+        QCOMPARE(ds.State(), TDataSetState::dsEdit);
+        ds.Cancel();
+        {
+            const TDisabledControls outer(&ds);
+            {
+                const TDisabledControls inner(&ds);
+            }
+            QVERIFY(ds.ControlsDisabled());
+        }
+        QVERIFY(!ds.ControlsDisabled());
     }
 
     void failingBeforeHookLeavesStateAndRecord_data() {
