@@ -15,6 +15,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/FieldOrder.h"
+#include "platform/FieldValue.h"
 #include "platform/TableFile.h"
 
 namespace {
@@ -24,254 +26,6 @@ struct Rec {
     qint64 id = 0;
     QVector<QVariant> v;
 };
-
-// ---- Value conversion ----
-
-QString RawText(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::QDate: return FieldValueText(value, TFieldType::ftDate);
-    case QMetaType::QDateTime: return FieldValueText(value, TFieldType::ftDateTime);
-    case QMetaType::Bool: return FieldValueText(value, TFieldType::ftBoolean);
-    case QMetaType::Double:
-    case QMetaType::Float: return FieldValueText(value, TFieldType::ftFloat);
-    default: return value.toString();
-    }
-}
-
-bool IsNumber(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Double:
-    case QMetaType::Float: return true;
-    default: return false;
-    }
-}
-
-bool IsText(const QVariant& value) {
-    return value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray ||
-           value.typeId() == QMetaType::QChar;
-}
-
-[[noreturn]] void FailConvert(const QVariant& value, const char* what) {
-    throw Exception(QStringLiteral("'%1' is not a valid %2").arg(RawText(value), QLatin1String(what)));
-}
-
-QDateTime ParseDateTime(const QString& text) {
-    static const char* const forms[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss",
-                                        "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm"};
-    for (const char* form : forms) {
-        const QDateTime dt = QDateTime::fromString(text, QLatin1String(form));
-        if (dt.isValid()) return dt;
-    }
-    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    if (date.isValid()) return date.startOfDay();
-    return QDateTime();
-}
-
-// Converts any value to the stored form of a field type; null stays null, an empty
-// text is null. Raises when the value does not convert.
-QVariant Convert(const QVariant& value, TFieldType type, int size) {
-    if (!value.isValid() || value.isNull()) return QVariant();
-    const bool text = IsText(value);
-    const QString trimmed = text ? value.toString().trimmed() : QString();
-    switch (type) {
-    case TFieldType::ftString: {
-        QString s = text ? value.toString() : RawText(value);
-        if (size > 0 && s.size() > size) s.truncate(size);
-        if (s.isEmpty()) return QVariant();
-        return s;
-    }
-    case TFieldType::ftInteger: {
-        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
-        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
-            const double r = std::nearbyint(value.toDouble());
-            if (!std::isfinite(r) || r < double(std::numeric_limits<int>::min()) ||
-                r > double(std::numeric_limits<int>::max()))
-                FailConvert(value, "integer value");
-            return QVariant(int(r));
-        }
-        if (IsNumber(value)) {
-            bool ok = false;
-            const qlonglong n = value.toLongLong(&ok);
-            if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-                FailConvert(value, "integer value");
-            return QVariant(int(n));
-        }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            bool ok = false;
-            const int n = trimmed.toInt(&ok, 10);
-            if (!ok) FailConvert(value, "integer value");
-            return QVariant(n);
-        }
-        FailConvert(value, "integer value");
-    }
-    case TFieldType::ftFloat: {
-        double f = 0;
-        if (value.typeId() == QMetaType::Bool) {
-            f = value.toBool() ? 1 : 0;
-        } else if (IsNumber(value)) {
-            f = value.toDouble();
-        } else if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            bool ok = false;
-            f = QLocale::c().toDouble(trimmed, &ok);
-            if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.')))
-                f = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-            if (!ok) FailConvert(value, "floating point value");
-        } else {
-            FailConvert(value, "floating point value");
-        }
-        if (std::isnan(f)) FailConvert(value, "floating point value");
-        return QVariant(f);
-    }
-    case TFieldType::ftBoolean: {
-        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool());
-        if (IsNumber(value)) return QVariant(value.toDouble() != 0);
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            const QString t = trimmed.toLower();
-            if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") ||
-                t == QLatin1String("y") || t == QLatin1String("1"))
-                return QVariant(true);
-            if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") ||
-                t == QLatin1String("n") || t == QLatin1String("0"))
-                return QVariant(false);
-        }
-        FailConvert(value, "boolean value");
-    }
-    case TFieldType::ftDate: {
-        if (value.typeId() == QMetaType::QDate) {
-            const QDate d = value.toDate();
-            return d.isValid() ? QVariant(d) : QVariant();
-        }
-        if (value.typeId() == QMetaType::QDateTime) {
-            const QDateTime dt = value.toDateTime();
-            return dt.isValid() ? QVariant(dt.date()) : QVariant();
-        }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            QDate d = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
-            if (!d.isValid()) d = ParseDateTime(trimmed).date();
-            if (d.isValid()) return QVariant(d);
-        }
-        FailConvert(value, "date");
-    }
-    case TFieldType::ftDateTime: {
-        if (value.typeId() == QMetaType::QDateTime) {
-            const QDateTime dt = value.toDateTime();
-            return dt.isValid() ? QVariant(dt.toLocalTime()) : QVariant();
-        }
-        if (value.typeId() == QMetaType::QDate) {
-            const QDate d = value.toDate();
-            return d.isValid() ? QVariant(d.startOfDay()) : QVariant();
-        }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            const QDateTime dt = ParseDateTime(trimmed);
-            if (dt.isValid()) return QVariant(dt);
-        }
-        FailConvert(value, "date and time");
-    }
-    case TFieldType::ftUnknown: break;
-    }
-    return value;
-}
-
-// ---- Ordering ----
-
-// Primary weight of a character in Swedish alphabetical order: case and accents are
-// ignored except that Å, Ä and Ö are letters of their own after Z.
-quint32 Weight(QChar c) {
-    const char16_t u = c.unicode();
-    if (u < 128) {
-        if (u >= 'a' && u <= 'z') return 0x20000 + 2 * (u - 'a');
-        if (u >= 'A' && u <= 'Z') return 0x20000 + 2 * (u - 'A');
-        if (u >= '0' && u <= '9') return 0x10000 + (u - '0');
-        return u;
-    }
-    switch (u) {
-    case u'å': case u'Å': return 0x20000 + 2 * 26;
-    case u'ä': case u'Ä': case u'æ': case u'Æ': return 0x20000 + 2 * 27;
-    case u'ö': case u'Ö': case u'ø': case u'Ø': return 0x20000 + 2 * 28;
-    case u'ü': case u'Ü': return 0x20000 + 2 * ('y' - 'a');
-    case u'ß': return 0x20000 + 2 * ('s' - 'a') + 1;
-    default: break;
-    }
-    if (c.isLetter()) {
-        const QString dec = c.decomposition();
-        if (!dec.isEmpty() && dec.at(0).unicode() < 128 && dec.at(0).isLetter()) return Weight(dec.at(0));
-        return 0x30000 + u;
-    }
-    if (c.isDigit()) return 0x10000 + quint32(c.digitValue());
-    return u;
-}
-
-int CompareText(const QString& a, const QString& b) {
-    const int n = int(std::min(a.size(), b.size()));
-    const QChar* pa = a.constData();
-    const QChar* pb = b.constData();
-    for (int i = 0; i < n; ++i) {
-        if (pa[i] == pb[i]) continue;
-        const quint32 wa = Weight(pa[i]);
-        const quint32 wb = Weight(pb[i]);
-        if (wa != wb) return wa < wb ? -1 : 1;
-    }
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    return a.compare(b);
-}
-
-template <typename T>
-int Cmp(const T& a, const T& b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-// Empty values come first.
-int CompareValues(const QVariant& a, const QVariant& b, TFieldType type) {
-    const bool na = a.isNull();
-    const bool nb = b.isNull();
-    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
-    switch (type) {
-    case TFieldType::ftString: return CompareText(a.toString(), b.toString());
-    case TFieldType::ftInteger: return Cmp(a.toInt(), b.toInt());
-    case TFieldType::ftBoolean: return Cmp(int(a.toBool()), int(b.toBool()));
-    case TFieldType::ftFloat: return Cmp(a.toDouble(), b.toDouble());
-    case TFieldType::ftDate: return Cmp(a.toDate(), b.toDate());
-    case TFieldType::ftDateTime: return Cmp(a.toDateTime(), b.toDateTime());
-    case TFieldType::ftUnknown: break;
-    }
-    return 0;
-}
-
-bool ValuesEqual(const QVariant& a, const QVariant& b, TFieldType type) {
-    const bool na = a.isNull();
-    const bool nb = b.isNull();
-    if (na || nb) return na == nb;
-    switch (type) {
-    case TFieldType::ftString: return a.toString() == b.toString();
-    case TFieldType::ftInteger: return a.toInt() == b.toInt();
-    case TFieldType::ftBoolean: return a.toBool() == b.toBool();
-    case TFieldType::ftFloat: return a.toDouble() == b.toDouble();
-    case TFieldType::ftDate: return a.toDate() == b.toDate();
-    case TFieldType::ftDateTime: return a.toDateTime() == b.toDateTime();
-    case TFieldType::ftUnknown: break;
-    }
-    return a == b;
-}
-
-// The exact key of a non-empty value for the hash indexes.
-QString KeyText(const QVariant& value, TFieldType type) {
-    if (type == TFieldType::ftString) return value.toString();
-    if (type == TFieldType::ftDateTime) return TableFile::DateTimeText(value.toDateTime());
-    return FieldValueText(value, type);
-}
 
 QStringList SplitNames(const QString& list) {
     QStringList out;
@@ -317,19 +71,19 @@ struct TClientDataSetStore {
         auto& h = hashes[field];
         const TFieldType type = defs.at(field).DataType;
         for (const auto& r : recs)
-            if (!r->v.at(field).isNull()) h[KeyText(r->v.at(field), type)].append(r.get());
+            if (!r->v.at(field).isNull()) h[FieldKeyText(r->v.at(field), type)].append(r.get());
     }
     void HashAdd(Rec* r) {
         for (auto it = hashes.begin(); it != hashes.end(); ++it) {
             const QVariant& v = r->v.at(it.key());
-            if (!v.isNull()) (*it)[KeyText(v, defs.at(it.key()).DataType)].append(r);
+            if (!v.isNull()) (*it)[FieldKeyText(v, defs.at(it.key()).DataType)].append(r);
         }
     }
     void HashRemove(Rec* r) {
         for (auto it = hashes.begin(); it != hashes.end(); ++it) {
             const QVariant& v = r->v.at(it.key());
             if (v.isNull()) continue;
-            auto bucket = it->find(KeyText(v, defs.at(it.key()).DataType));
+            auto bucket = it->find(FieldKeyText(v, defs.at(it.key()).DataType));
             if (bucket == it->end()) continue;
             bucket->removeOne(r);
             if (bucket->isEmpty()) it->erase(bucket);
@@ -468,7 +222,7 @@ struct TClientDataSet::Impl {
     // ---- order and filter ----
     bool Less(const Rec* a, const Rec* b) const {
         for (const KeyPart& k : order) {
-            int c = CompareValues(a->v.at(k.field), b->v.at(k.field), k.type);
+            int c = CompareFieldValues(a->v.at(k.field), b->v.at(k.field), k.type);
             if (k.desc) c = -c;
             if (c != 0) return c < 0;
         }
@@ -478,7 +232,7 @@ struct TClientDataSet::Impl {
         if (!MasterSource()) return true;
         if (linkIdx < 0 || !masterHasKey) return false;
         const QVariant& v = r->v.at(linkIdx);
-        return !v.isNull() && KeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
+        return !v.isNull() && FieldKeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
     }
     int PosOf(const Rec* r) const {
         auto it = std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
@@ -529,12 +283,12 @@ struct TClientDataSet::Impl {
         const QVariant v = f->Value();
         if (v.isNull() || linkIdx < 0) return;
         try {
-            masterValue = Convert(v, activeDefs.at(linkIdx).DataType, activeDefs.at(linkIdx).Size);
+            masterValue = ConvertFieldValue(v, activeDefs.at(linkIdx).DataType, activeDefs.at(linkIdx).Size);
         } catch (const Exception&) {
             return;
         }
         if (masterValue.isNull()) return;
-        masterKey = KeyText(masterValue, activeDefs.at(linkIdx).DataType);
+        masterKey = FieldKeyText(masterValue, activeDefs.at(linkIdx).DataType);
         masterHasKey = true;
     }
 
@@ -795,7 +549,7 @@ void TField::SetValue(const QVariant& value) {
     auto* d = m_dataSet->d.get();
     if (!d->active || !d->Editing()) throw Exception(QStringLiteral("Dataset not in edit or insert mode"));
     const TFieldDef& def = d->activeDefs.at(m_index);
-    d->buf[m_index] = Convert(value, def.DataType, def.Size);
+    d->buf[m_index] = ConvertFieldValue(value, def.DataType, def.Size);
     d->modified = true;
     d->Notify(TClientDataSet::Impl::Note::Record, this);
 }
@@ -803,27 +557,27 @@ void TField::SetValue(const QVariant& value) {
 QString TField::AsString() const { return FieldValueText(Value(), DataType()); }
 void TField::SetAsString(const QString& text) { SetValue(QVariant(text)); }
 int TField::AsInteger() const {
-    const QVariant v = Convert(Value(), TFieldType::ftInteger, 0);
+    const QVariant v = ConvertFieldValue(Value(), TFieldType::ftInteger, 0);
     return v.isNull() ? 0 : v.toInt();
 }
 void TField::SetAsInteger(int value) { SetValue(QVariant(value)); }
 double TField::AsFloat() const {
-    const QVariant v = Convert(Value(), TFieldType::ftFloat, 0);
+    const QVariant v = ConvertFieldValue(Value(), TFieldType::ftFloat, 0);
     return v.isNull() ? 0.0 : v.toDouble();
 }
 void TField::SetAsFloat(double value) { SetValue(QVariant(value)); }
 bool TField::AsBoolean() const {
-    const QVariant v = Convert(Value(), TFieldType::ftBoolean, 0);
+    const QVariant v = ConvertFieldValue(Value(), TFieldType::ftBoolean, 0);
     return v.isNull() ? false : v.toBool();
 }
 void TField::SetAsBoolean(bool value) { SetValue(QVariant(value)); }
 QDate TField::AsDate() const {
-    const QVariant v = Convert(Value(), TFieldType::ftDate, 0);
+    const QVariant v = ConvertFieldValue(Value(), TFieldType::ftDate, 0);
     return v.isNull() ? QDate() : v.toDate();
 }
 void TField::SetAsDate(const QDate& value) { SetValue(value.isValid() ? QVariant(value) : QVariant()); }
 QDateTime TField::AsDateTime() const {
-    const QVariant v = Convert(Value(), TFieldType::ftDateTime, 0);
+    const QVariant v = ConvertFieldValue(Value(), TFieldType::ftDateTime, 0);
     return v.isNull() ? QDateTime() : v.toDateTime();
 }
 void TField::SetAsDateTime(const QDateTime& value) { SetValue(value.isValid() ? QVariant(value) : QVariant()); }
@@ -1076,13 +830,13 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
     QVariant key;
     try {
         // A string key is compared whole: no cut to the field's width.
-        key = Convert(value, def.DataType, def.DataType == TFieldType::ftString ? 0 : def.Size);
+        key = ConvertFieldValue(value, def.DataType, def.DataType == TFieldType::ftString ? 0 : def.Size);
     } catch (const Exception&) {
         return -1;
     }
     if (!key.isNull() && d->store->hashes.contains(f)) {
         const auto& h = d->store->hashes[f];
-        auto it = h.find(KeyText(key, def.DataType));
+        auto it = h.find(FieldKeyText(key, def.DataType));
         if (it == h.end()) return -1;
         int best = -1;
         for (const Rec* r : *it) {
@@ -1093,7 +847,7 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
         return best;
     }
     for (int i = 0; i < int(d->view.size()); ++i)
-        if (ValuesEqual(d->view[i]->v.at(f), key, def.DataType)) return i;
+        if (FieldValuesEqual(d->view[i]->v.at(f), key, def.DataType)) return i;
     return -1;
 }
 
@@ -1379,103 +1133,5 @@ void TClientDataSet::RemoveObservers(const QObject* context) {
     std::erase_if(d->observers, [context](const Impl::Observer& o) { return !o.context || o.context == context; });
 }
 
-// ---- TDataLink ----
-
-TDataLink::TDataLink() = default;
-
-TDataLink::~TDataLink() {
-    if (m_source) m_source->RemoveLink(this);
-}
-
-void TDataLink::SetDataSource(TDataSource* source) {
-    if (m_source == source) return;
-    const bool wasActive = Active();
-    if (m_source) m_source->RemoveLink(this);
-    if (source) source->AddLink(this);
-    if (wasActive != Active()) ActiveChanged();
-}
-
-TClientDataSet* TDataLink::DataSet() const { return m_source ? m_source->DataSet() : nullptr; }
-bool TDataLink::Active() const { return DataSet() && DataSet()->Active(); }
-
-bool TDataLink::Edit() {
-    TClientDataSet* ds = DataSet();
-    if (!ds || !ds->Active()) return false;
-    const auto editing = [ds] {
-        return ds->State() == TDataSetState::dsEdit || ds->State() == TDataSetState::dsInsert;
-    };
-    if (!editing() && m_source->AutoEdit()) ds->Edit();
-    return editing();
-}
-
-// ---- TDataSource ----
-
-TDataSource::TDataSource(QObject* owner, const QString& name) : QObject(owner) { setObjectName(name); }
-
-TDataSource::~TDataSource() {
-    const bool wasActive = m_dataSet && m_dataSet->Active();
-    if (m_dataSet) m_dataSet->d->sources.removeOne(this);
-    m_dataSet = nullptr;
-    const QList<TDataLink*> links = m_links;
-    m_links.clear();
-    for (TDataLink* l : links) l->m_source = nullptr;
-    // The links lose their table: let them show that (a detail shows all its records).
-    if (wasActive)
-        for (TDataLink* l : links) l->ActiveChanged();
-}
-
-void TDataSource::SetDataSet(TClientDataSet* dataSet) {
-    if (m_dataSet == dataSet) return;
-    if (m_dataSet) m_dataSet->d->sources.removeOne(this);
-    m_dataSet = dataSet;
-    if (m_dataSet) m_dataSet->d->sources.append(this);
-    NotifyActiveChanged();
-}
-
-TDataSetState TDataSource::State() const { return m_dataSet ? m_dataSet->State() : TDataSetState::dsInactive; }
-
-void TDataSource::NotifyRecordChanged(TField* field) {
-    const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links)
-        if (m_links.contains(l)) l->RecordChanged(field);
-    if (OnDataChange) OnDataChange(this, field);
-}
-
-void TDataSource::NotifyActiveChanged() {
-    const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links)
-        if (m_links.contains(l)) l->ActiveChanged();
-    if (OnStateChange) OnStateChange(this);
-}
-
-void TDataSource::NotifyDataSetChanged() {
-    const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links)
-        if (m_links.contains(l)) l->DataSetChanged();
-    if (OnDataChange) OnDataChange(this, nullptr);
-}
-
-void TDataSource::NotifyEditingChanged() {
-    const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links)
-        if (m_links.contains(l)) l->EditingChanged();
-    if (OnStateChange) OnStateChange(this);
-}
-
-void TDataSource::NotifyUpdateData() {
-    const QList<TDataLink*> links = m_links;
-    for (TDataLink* l : links)
-        if (m_links.contains(l)) l->UpdateData();
-}
-
-void TDataSource::AddLink(TDataLink* link) {
-    if (!link || m_links.contains(link)) return;
-    if (link->m_source && link->m_source != this) link->m_source->RemoveLink(link);
-    m_links.append(link);
-    link->m_source = this;
-}
-
-void TDataSource::RemoveLink(TDataLink* link) {
-    m_links.removeOne(link);
-    if (link && link->m_source == this) link->m_source = nullptr;
-}
+void TClientDataSet::AddSource(TDataSource* source) { d->sources.append(source); }
+void TClientDataSet::RemoveSource(TDataSource* source) { d->sources.removeOne(source); }

@@ -1,7 +1,9 @@
 #pragma once
 // The in-memory client dataset: typed records held in memory, a cursor, states, events,
 // named indexes and field-list orders, a master-detail view, cloned cursors, and a table
-// file (one SQLite database per table) that it is loaded from and saved to.
+// file (one SQLite database per table) that it is loaded from and saved to. The field types,
+// the value conversions and the data links and sources have headers of their own, included
+// here.
 //
 // Values are QVariants of one type per field type: QString (ftString), int (ftInteger),
 // bool (ftBoolean), QDate (ftDate), QDateTime (ftDateTime), double (ftFloat); an empty
@@ -14,31 +16,10 @@
 #include <functional>
 #include <memory>
 
+#include "platform/DataLink.h"
+#include "platform/DataSetTypes.h"
 #include "platform/Exception.h"
-
-enum class TFieldType { ftUnknown, ftString, ftInteger, ftBoolean, ftDate, ftDateTime, ftFloat };
-enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
-// The events a dataset runs, named as its event properties.
-enum class TDataSetEvent {
-    BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
-    BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose
-};
-
-// The name of a field type as the table file and messages write it ("String", "Integer", ...).
-QString FieldTypeName(TFieldType type);
-// The text form of a stored value: integers in decimal, floats with "." in the shortest
-// exact form, Booleans "True"/"False", dates "yyyy-MM-dd", date-times
-// "yyyy-MM-dd hh:mm:ss"; an empty value is "".
-QString FieldValueText(const QVariant& value, TFieldType type);
-
-struct TFieldDef {
-    QString Name;
-    TFieldType DataType = TFieldType::ftUnknown;
-    int Size = 0;  // width in characters for strings, 0 otherwise
-    // Field definitions compare by name (exact), type and size.
-    bool operator==(const TFieldDef& other) const = default;
-};
-using TFieldDefs = QList<TFieldDef>;
+#include "platform/FieldValue.h"
 
 class TClientDataSet;
 class TDataSource;
@@ -84,8 +65,6 @@ private:
     TClientDataSet* m_dataSet;
     int m_index;
 };
-
-using TDataSetNotifyEvent = std::function<void(TClientDataSet*)>;
 
 class TClientDataSet : public QObject {
     Q_OBJECT
@@ -228,66 +207,10 @@ private:
     friend class TField;
     friend class TDataSource;
     friend class TMasterLink;
+    // The data sources that show this dataset (kept by TDataSource).
+    void AddSource(TDataSource* source);
+    void RemoveSource(TDataSource* source);
     friend struct TClientDataSetStore;
     struct Impl;
     std::unique_ptr<Impl> d;
-};
-
-// Tells bound controls about record, state and data changes of a data source's dataset.
-class TDataLink {
-public:
-    TDataLink();
-    virtual ~TDataLink();
-    TDataSource* DataSource() const { return m_source; }
-    void SetDataSource(TDataSource* source);
-    TClientDataSet* DataSet() const;
-    bool Active() const;
-    // Puts the dataset into edit state when the source allows it (AutoEdit); returns
-    // whether the dataset is now editing.
-    bool Edit();
-
-    // The current record moved or one of its fields changed (field is then set).
-    virtual void RecordChanged(TField* field) {}
-    // The dataset was opened or closed.
-    virtual void ActiveChanged() {}
-    // The dataset's records were replaced (reload, enable controls after changes).
-    virtual void DataSetChanged() {}
-    // The state changed between browse, edit and insert.
-    virtual void EditingChanged() {}
-    // The dataset asks for the control's value before a post.
-    virtual void UpdateData() {}
-
-private:
-    friend class TDataSource;
-    TDataSource* m_source = nullptr;
-};
-
-class TDataSource : public QObject {
-    Q_OBJECT
-public:
-    explicit TDataSource(QObject* owner = nullptr, const QString& name = QString());
-    ~TDataSource() override;
-    TClientDataSet* DataSet() const { return m_dataSet; }
-    void SetDataSet(TClientDataSet* dataSet);
-    // Whether typing into a bound control puts the table into edit state by itself.
-    bool AutoEdit() const { return m_autoEdit; }
-    void SetAutoEdit(bool autoEdit) { m_autoEdit = autoEdit; }
-    TDataSetState State() const;
-
-    std::function<void(TDataSource*, TField*)> OnDataChange;
-    std::function<void(TDataSource*)> OnStateChange;
-
-    // Used by the dataset to notify its sources' links.
-    void NotifyRecordChanged(TField* field);
-    void NotifyActiveChanged();
-    void NotifyDataSetChanged();
-    void NotifyEditingChanged();
-    void NotifyUpdateData();
-    void AddLink(TDataLink* link);
-    void RemoveLink(TDataLink* link);
-
-private:
-    TClientDataSet* m_dataSet = nullptr;
-    bool m_autoEdit = true;
-    QList<TDataLink*> m_links;
 };
