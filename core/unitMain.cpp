@@ -44,22 +44,11 @@ QHash<int, TformFRMain::TScreenFactory>& ScreenFactories() {
 
 const char* const kDistrictsMissing =
     "Filen \"Data\\Res\\Districts.dat\" kunde inte hittas. Du måste installera om programmet";
-const char* const kLabelMissing = "Etikett \"%1\" kunde inte hittas vid SetInfoText";
 
 constexpr int kPrevColorKeys = 20;
 constexpr int kPrevColorsPerKey = 6;
 constexpr int kMaxPrevColors = kPrevColorKeys * kPrevColorsPerKey;
 
-// The info texts, read once per file.
-struct TInfoTexts {
-    QString FileName;
-    QStringList Lines;
-    bool Loaded = false;
-};
-TInfoTexts& InfoTexts() {
-    static TInfoTexts texts;
-    return texts;
-}
 
 // The path of a table's file in the database folder ("cdsFungi" lies in "Fungi.dat").
 QString TableFileOf(const QString& componentName) { return GetDatabaseFolder() + componentName.mid(3) + ".dat"; }
@@ -140,63 +129,7 @@ QString GetProgramVersion() {
     return version.isEmpty() ? QStringLiteral(MYKO_VERSION) : version;
 }
 
-QString GetDatasetDisplayName(const QString& name) {
-    static const QList<std::pair<const char*, const char*>> names = {
-        {"cdsFungi", "Artbeskrivningar"},
-        {"cdsFungiPics", "Svampbilder"},
-        {"cdsFungiFinds", "Fyndplatser"},
-        {"cdsFungiMixups", "Förväxlingssvampar"},
-        {"cdsFungiTexts", "Arttexter"},
-        {"cdsFungiPrivateTexts", "Fria texter"},
-        {"cdsSwedishNames", "Svenska namn"},
-        {"cdsLatinNames", "Latinska namn"},
-        {"cdsPlaces", "Svampställen"},
-        {"cdsPlaceVisits", "Svamputflykter"},
-        {"cdsPlaceFinds", "Utflyktsfynd"},
-        {"cdsPlacePeople", "Utflyktsdeltagare"},
-        {"cdsContactGroups", "Kontaktgrupper"},
-        {"cdsContactGroupRows", "Kontaktgruppsrader"},
-        {"cdsContacts", "Kontakter"},
-        {"cdsMaps", "Kartor"},
-        {"cdsKnowbase", "Svampvetenskap"},
-        {"cdsUsers", "Användare"},
-        {"cdsInternet", "Internet-resurser"},
-        {"cdsInternetTexts", "Internet-resurstexter"},
-        {"cdsFoodTypes", "Receptkategorier"},
-        {"cdsFoods", "Recept"},
-        {"cdsFoodTexts", "Receptrader"},
-    };
-    for (const auto& [table, display] : names)
-        if (name.compare(QLatin1String(table), Qt::CaseInsensitive) == 0) return QString::fromUtf8(display);
-    return QString();
-}
 
-void SetInfoText(const QString& label, QStringList& lines) {
-    TInfoTexts& texts = InfoTexts();
-    const QString file = GetResFile(QStringLiteral("Texts.dat"));
-    if (!texts.Loaded || texts.FileName != file) {
-        texts = TInfoTexts();
-        QFile in(file);
-        if (in.open(QIODevice::ReadOnly)) {
-            QString text = QString::fromUtf8(in.readAll());
-            if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-            texts.Lines = text.split(QLatin1Char('\n'));
-            // A final line break does not start another line.
-            if (!texts.Lines.isEmpty() && texts.Lines.last().isEmpty()) texts.Lines.removeLast();
-            texts.FileName = file;
-            texts.Loaded = true;
-        }
-    }
-    const QString wanted = QLatin1Char('[') + label + QLatin1Char(']');
-    qsizetype i = 0;
-    while (i < texts.Lines.size() && texts.Lines.at(i).compare(wanted, Qt::CaseInsensitive) != 0) ++i;
-    if (i >= texts.Lines.size()) throw Exception(QString::fromUtf8(kLabelMissing).arg(label));
-    ++i;
-    while (i < texts.Lines.size() && texts.Lines.at(i).startsWith(QLatin1Char('['))) ++i;
-    lines.clear();
-    while (i < texts.Lines.size() && !texts.Lines.at(i).startsWith(QLatin1Char('['))) lines.append(texts.Lines.at(i++));
-}
 
 void CheckEditNumber(int mode, QLineEdit* edit, const QString& message) {
     const QString text = edit ? edit->text().trimmed() : QString();

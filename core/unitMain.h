@@ -1,7 +1,8 @@
 #pragma once
 // The program's one main window, TformFRMain, and the program-wide values and helpers of
-// its unit: the program's version, the info texts, the display names of the tables and the
-// check of number edits. The program folder and its paths are ProgramFolders'.
+// its unit: the program's version and the check of number edits. The program folder and its
+// paths (ProgramFolders), the info texts (InfoTexts) and the tables' display names
+// (DatasetNames) are data-layer units of their own, included here.
 //
 // The window owns the settings store, the district table, the main screens with their menu
 // buttons, the screen holder and the province/district menus of the place selection, and
@@ -15,6 +16,8 @@
 #include <functional>
 
 #include "core/FRScreens.h"
+#include "core/DatasetNames.h"
+#include "core/InfoTexts.h"
 #include "core/ProgramFolders.h"
 #include "core/QuickSelectionHandler.h"
 #include "core/UKeyStringlist.h"
@@ -37,16 +40,6 @@ class TformFRMain;
 // The program folder and its path builders are in ProgramFolders, included here.
 // The program's version, "1.0.0".
 QString GetProgramVersion();
-
-// The Swedish display name of a table by its component name ("cdsFungi" gives
-// "Artbeskrivningar"), compared without regard to case; empty for an unknown name.
-QString GetDatasetDisplayName(const QString& name);
-
-// Fills Lines with the info text labelled Label in Data/Res/Texts.dat: the lines after the
-// block's label lines (several "[label]" lines may open one block) up to the next line that
-// begins with "[". The file is read on first use. An unknown label raises
-// "Etikett "%s" kunde inte hittas vid SetInfoText".
-void SetInfoText(const QString& label, QStringList& lines);
 
 // Checks an edit's text (surrounding blanks removed): mode 0 not empty, mode 1 an integer
 // above 0, mode 2 an integer of 0 or more. On failure the edit gets the focus and Message
