@@ -71,7 +71,7 @@ Table& TableOf(int records) {
 // Edits one record chosen by the step number and saves the table to its file.
 void PostOne(TClientDataSet& ds, int records, int step) {
     const int target = int((unsigned(step) * 2654435761u) % unsigned(records));
-    ds.Locate(QStringLiteral("UKey"), Key(target));
+    if (!ds.Locate(QStringLiteral("UKey"), Key(target))) return;
     ds.Edit();
     ds.Fields(2)->SetAsString(QStringLiteral("Kantarell %1").arg(target + step));
     ds.Fields(3)->SetAsInteger(step);

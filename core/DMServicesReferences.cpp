@@ -160,7 +160,7 @@ void TDMServices::OnAfterPost(TExtClientDataSet* table) {
     if (table == m_dm->cdsFungiPics && Hooks.FungiPicsChanged) Hooks.FungiPicsChanged();
 }
 
-QList<TDMServices::TRefChange> TDMServices::UsesOf(const QString& tableName, const TRecord& row, int op) const {
+QList<TDMServices::TRefChange> TDMServices::UsesOf(const QString& tableName, const TRecord& row, TRefOp op) const {
     QList<TRefChange> changes;
     if (const TTableRefFields* refs = ReferenceFieldsOf(tableName)) {
         for (const TRefField& field : refs->Fields) {
@@ -301,7 +301,7 @@ void TDMServices::AfterUserDeleted(const TRecord& user) {
 
 // ---- Contact references ----
 
-int TDMServices::ChangeRefCount(int op, const QString& ref) {
+int TDMServices::ChangeRefCount(TRefOp op, const QString& ref) {
     const QString key = ref.startsWith(RefPrefix) ? ref.mid(RefPrefix.size()) : ref;
     if (key.isEmpty()) return -1;
     TExtClientDataSet* contacts = m_dm->cdsContacts;

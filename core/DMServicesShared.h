@@ -168,7 +168,8 @@ private:
                 table->CloseInternal();
                 if (active) {
                     table->LoadData();
-                    if (!key.isEmpty()) LocateUKey(table, key);
+                    // A record that is gone leaves the cursor on the first one.
+                    if (!key.isEmpty()) static_cast<void>(LocateUKey(table, key));
                 }
             }
             table->SetAutoSave(entry.AutoSave);

@@ -92,7 +92,7 @@ QString LettersFromNumber(qint64 width, quint64 value);
 // "Check the date of your Operating System. Year < 2000" before the year 2000.
 QString MakeTimeCode(int width);
 QString GetUKey(TClientDataSet* dataSet);
-bool LocateUKey(TClientDataSet* dataSet, const QString& ukey);
+[[nodiscard]] bool LocateUKey(TClientDataSet* dataSet, const QString& ukey);
 void EditUKey(TClientDataSet* dataSet, const QString& ukey, bool disableControls);
 QString GetMasterUKey(TClientDataSet* dataSet);
 QString GetCreatedBy(TClientDataSet* dataSet);

@@ -110,9 +110,9 @@ bool copyFile(const QString& from, const QString& to) {
 
 struct Walk {
     TFolderTotals& totals;
-    int flags;
+    THandleFolderFlags flags;
 
-    bool has(int flag) const { return (flags & flag) != 0; }
+    bool has(THandleFolderFlag flag) const { return flags.testFlag(flag); }
 
     void addFile(const QString& path, qint64 size) {
         ++totals.Files;
@@ -299,18 +299,18 @@ QDateTime FileDateToDateTime(qint32 stamp) {
 
 // ---- Folder walker ----
 
-void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, int flags) {
+void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags) {
     if (source.isEmpty()) throw Exception(QStringLiteral("Error in HandleFolders. Source is empty"));
     const QString src = withSlash(source);
     const QString dst = withSlash(dest.isEmpty() ? QDir::currentPath() : dest);
-    const bool copyOrMove = (flags & (HF_COPY | HF_MOVE)) != 0;
+    const bool copyOrMove = flags.testAnyFlags(HF_COPY | HF_MOVE);
     const QString srcResolved = resolvedFolder(src);
     const QString dstResolved = resolvedFolder(dst);
     if (copyOrMove && srcResolved == dstResolved)
         throw Exception(QStringLiteral("Error in HandleFolders. Source equals Dest"));
     int operations = 0;
-    for (int op : {HF_DELETE, HF_COPY, HF_MOVE, HF_COUNT})
-        if (flags & op) ++operations;
+    for (THandleFolderFlag op : {HF_DELETE, HF_COPY, HF_MOVE, HF_COUNT})
+        if (flags.testFlag(op)) ++operations;
     if (operations != 1)
         throw Exception(QStringLiteral(
             "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE"));

@@ -9,6 +9,7 @@
 //   file     string "BOFFILE", integer size, integer date-time stamp (DOS date and time
 //            words, local time), the content, string "EOFFILE"
 #include <QDateTime>
+#include <QFlags>
 #include <QString>
 #include <QStringList>
 
@@ -36,13 +37,25 @@ qint32 DateTimeToFileDate(const QDateTime& when);
 QDateTime FileDateToDateTime(qint32 stamp);
 
 // ---- Folder walker ----
-constexpr int HF_DELETE = 1;
-constexpr int HF_COPY = 2;
-constexpr int HF_MOVE = 4;
-constexpr int HF_RECURSIVE = 8;
-constexpr int HF_FOLDERS = 16;
-constexpr int HF_FILES = 32;
-constexpr int HF_COUNT = 64;
+enum class THandleFolderFlag {
+    Delete = 1,
+    Copy = 2,
+    Move = 4,
+    Recursive = 8,
+    Folders = 16,
+    Files = 32,
+    Count = 64,
+};
+Q_DECLARE_FLAGS(THandleFolderFlags, THandleFolderFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(THandleFolderFlags)
+// The flags by their usual names: HF_COPY | HF_RECURSIVE | HF_FILES.
+inline constexpr THandleFolderFlag HF_DELETE = THandleFolderFlag::Delete;
+inline constexpr THandleFolderFlag HF_COPY = THandleFolderFlag::Copy;
+inline constexpr THandleFolderFlag HF_MOVE = THandleFolderFlag::Move;
+inline constexpr THandleFolderFlag HF_RECURSIVE = THandleFolderFlag::Recursive;
+inline constexpr THandleFolderFlag HF_FOLDERS = THandleFolderFlag::Folders;
+inline constexpr THandleFolderFlag HF_FILES = THandleFolderFlag::Files;
+inline constexpr THandleFolderFlag HF_COUNT = THandleFolderFlag::Count;
 
 // What HandleFolders adds to; the caller sets it to zero first.
 struct TFolderTotals {
@@ -56,7 +69,7 @@ struct TFolderTotals {
 // HF_COPY, HF_MOVE, HF_DELETE). Symbolic links met in the walk are never followed: delete
 // removes the link itself, the other operations skip it. Copy and move refuse a
 // destination equal to or inside the source.
-void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, int flags);
+void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags);
 
 // ---- Small helpers ----
 // Appends "/" unless the path already ends with "/" or "\".

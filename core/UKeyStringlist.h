@@ -32,7 +32,7 @@ public:
     int IndexOf(const QString& name) const;
     // On a sorted list: whether a name compares equal to the text; index receives the first
     // such name, or the place where the text would go.
-    bool Find(const QString& name, int& index) const;
+    [[nodiscard]] bool Find(const QString& name, int& index) const;
     // Sorts the names in Swedish alphabetical order, letter case ignored; names that compare
     // equal keep the order they were added in.
     void Sort();

@@ -119,7 +119,7 @@ public:
     // Adds (Op 0) or subtracts (Op 1) one use of the contact that Ref names (" UKEY=" and
     // a key, or a bare key); the count never goes below 0 and the contact's Timestamp stays
     // as it is. The new count, or -1 when Ref is empty or no contact has the key.
-    int ChangeRefCount(int op, const QString& ref);
+    int ChangeRefCount(TRefOp op, const QString& ref);
     // The contact's name for a reference " UKEY=" + key (empty when no contact has the key,
     // "Mykotekshallen" for an empty key); any other text unchanged.
     QString GetRefText(const QString& ref);
@@ -153,7 +153,7 @@ private:
     };
     struct TRefChange {
         QString Key;
-        int Op;
+        TRefOp Op;
     };
 
     void BindHooks();
@@ -173,7 +173,7 @@ private:
     void DeleteDetails(const QString& tableName, const QString& masterKey, TBatch& batch);
     void DeleteRow(const QString& tableName, const TRecord& row, TBatch& batch);
     QStringList FilesOf(const QString& tableName, const TRecord& row) const;
-    QList<TRefChange> UsesOf(const QString& tableName, const TRecord& row, int op) const;
+    QList<TRefChange> UsesOf(const QString& tableName, const TRecord& row, TRefOp op) const;
     void AfterFungiPicDeleted(const TRecord& pic);
     void AfterUserDeleted(const TRecord& user);
 

@@ -741,7 +741,7 @@ void TframeUsers::btnSaveClick() {
 
     if (m_mode == TUsersMode::UserManagement) {
         // The record is stored: whatever the re-selection says, the frame leaves its edit.
-        LocateUKey(m_users, userKey);
+        static_cast<void>(LocateUKey(m_users, userKey));
         try {
             SelectCurrentUser(LoggedInUserKey());
         } catch (const Exception& e) {
@@ -761,7 +761,8 @@ void TframeUsers::HandOverAdministrator(const QString& newAdminKey) {
     if (oldKey.isEmpty() || oldKey == newAdminKey) return;
     const QString failed = QStringLiteral("Byte av administratör misslyckades");
     const TDisabledControls quiet(m_users);
-    const auto back = qScopeGuard([this, newAdminKey] { LocateUKey(m_users, newAdminKey); });
+    // Back on the new administrator, who is stored, however the hand-over ends.
+    const auto back = qScopeGuard([this, newAdminKey] { static_cast<void>(LocateUKey(m_users, newAdminKey)); });
 
     auto setRole = [this](const QString& key, const QString& value) {
         if (!LocateUKey(m_users, key)) throw Exception(QStringLiteral("Record with matching UKey not found"));

@@ -211,7 +211,8 @@ bool LoginUser() {
     if (g_environment.HideStatusWindow) g_environment.HideStatusWindow();
     if (!createdKey.isEmpty()) {
         SelectCurrentUser(createdKey);
-        LocateUKey(users, createdKey);
+        // The user was stored a moment ago.
+        static_cast<void>(LocateUKey(users, createdKey));
         return true;
     }
     TformLoginUser form;

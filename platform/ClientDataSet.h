@@ -128,7 +128,7 @@ public:
     // Moves to the first record (in view order) whose field equals the value exactly;
     // "UKey" is found through a hash index. Returns whether a record was found; the cursor
     // stays where it was when none was.
-    bool Locate(const QString& fieldName, const QVariant& value);
+    [[nodiscard]] bool Locate(const QString& fieldName, const QVariant& value);
     // The 0-based view position of the first record whose field equals the value, or -1;
     // does not move the cursor.
     int FindRecordIndex(const QString& fieldName, const QVariant& value) const;

@@ -24,7 +24,7 @@ public:
     TProgramLock& operator=(const TProgramLock&) = delete;
 
     // Tries once, without waiting.
-    TResult TryLock();
+    [[nodiscard]] TResult TryLock();
     bool IsLocked() const;
     void Unlock();
 

@@ -43,7 +43,7 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
 // written to: when the file's generation is no longer *generation (another table wrote
 // the file meanwhile), nothing is written and false comes back, so the caller writes a
 // full copy instead. On success *generation holds the file's new generation.
-bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
+[[nodiscard]] bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
             const std::vector<Row>& inserted, const std::vector<Row>& changed);
 
 // The storage forms used in the file (also used by tests and tools).

@@ -772,7 +772,7 @@ private Q_SLOTS:
         const QString key = Insert(dm()->cdsContacts, {{"UserName", "Anna"}, {"RefCount", start}});
         const QString stamp = Stored(dm()->cdsContacts, key, "Timestamp").toString();
         Clock::SetFixedNow(QDateTime(QDate(2024, 6, 1), QTime(8, 0)));
-        QCOMPARE(s->ChangeRefCount(op, ref.contains("%1") ? ref.arg(key) : ref), result);
+        QCOMPARE(s->ChangeRefCount(TDMServices::TRefOp(op), ref.contains("%1") ? ref.arg(key) : ref), result);
         QCOMPARE(RefCount(key), after);
         QCOMPARE(dm()->cdsContacts->FieldByName("RefCount")->AsInteger(), after);  // the visible record too
         const QVariantMap stored = FileRecords(DbFile("Contacts.dat")).value(key);

@@ -249,7 +249,7 @@ private Q_SLOTS:
         QStringList list;
         TFolderTotals totals;
         totals.List = &list;
-        HandleFolders(root + "/src", QString(), totals, HF_COUNT + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        HandleFolders(root + "/src", QString(), totals, HF_COUNT | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
         list.sort();
         QCOMPARE(list, QStringList({root + "/src/.hidden", root + "/src/a.txt", root + "/src/sub/b.txt",
                                     root + "/src/sub/deep/c.txt"}));
@@ -259,13 +259,13 @@ private Q_SLOTS:
         QCOMPARE(filesUnder(root), before);
 
         TFolderTotals flat;
-        HandleFolders(root + "/src/", QString(), flat, HF_COUNT + HF_FILES);
+        HandleFolders(root + "/src/", QString(), flat, HF_COUNT | HF_FILES);
         QCOMPARE(flat.Files, 2);
         QCOMPARE(flat.Folders, 0);
         QCOMPARE(flat.Bytes, 5);
 
         TFolderTotals folders;
-        HandleFolders(root + "/src", QString(), folders, HF_COUNT + HF_FOLDERS);
+        HandleFolders(root + "/src", QString(), folders, HF_COUNT | HF_FOLDERS);
         QCOMPARE(folders.Files, 0);
         QCOMPARE(folders.Folders, 2);
     }
@@ -273,7 +273,7 @@ private Q_SLOTS:
     void deleteEmptiesTheFolderAndNeverFollowsLinks() {
         const QString root = makeTree("delete");
         TFolderTotals totals;
-        HandleFolders(root + "/src", QString(), totals, HF_DELETE + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        HandleFolders(root + "/src", QString(), totals, HF_DELETE | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
         QVERIFY(QFileInfo(root + "/src").isDir());
         QCOMPARE(filesUnder(root + "/src"), QStringList());
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
@@ -284,7 +284,7 @@ private Q_SLOTS:
     void deleteWithoutFilesLeavesFoldersThatHoldFiles() {
         const QString root = makeTree("deletefolders");
         TFolderTotals totals;
-        HandleFolders(root + "/src", QString(), totals, HF_DELETE + HF_FOLDERS);
+        HandleFolders(root + "/src", QString(), totals, HF_DELETE | HF_FOLDERS);
         QCOMPARE(filesUnder(root + "/src"), QStringList({".hidden", "a.txt", "linkdir", "sub", "sub/b.txt", "sub/deep",
                                                          "sub/deep/c.txt", "sub/linkfile"}));
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
@@ -296,7 +296,7 @@ private Q_SLOTS:
         const QDateTime stamp(QDate(2018, 3, 4), QTime(5, 6, 8));
         setModified(root + "/src/sub/b.txt", stamp);
         TFolderTotals totals;
-        HandleFolders(root + "/src", root + "/dst", totals, HF_COPY + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
         QCOMPARE(filesUnder(root + "/dst"),
                  QStringList({".hidden", "a.txt", "empty", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
         QCOMPARE(readBytes(root + "/dst/a.txt"), QByteArray("aaa"));
@@ -308,14 +308,14 @@ private Q_SLOTS:
 
         // Without recursion only the top level's files and folders are made.
         TFolderTotals flat;
-        HandleFolders(root + "/src", root + "/flat", flat, HF_COPY + HF_FOLDERS + HF_FILES);
+        HandleFolders(root + "/src", root + "/flat", flat, HF_COPY | HF_FOLDERS | HF_FILES);
         QCOMPARE(filesUnder(root + "/flat"), QStringList({".hidden", "a.txt", "empty", "sub"}));
     }
 
     void moveMovesTheTreeAndLeavesLinks() {
         const QString root = makeTree("move");
         TFolderTotals totals;
-        HandleFolders(root + "/src", root + "/dst", totals, HF_MOVE + HF_RECURSIVE + HF_FOLDERS + HF_FILES);
+        HandleFolders(root + "/src", root + "/dst", totals, HF_MOVE | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
         QCOMPARE(filesUnder(root + "/dst"),
                  QStringList({".hidden", "a.txt", "empty", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
         // The links are skipped, so the folder holding one stays.
@@ -328,14 +328,14 @@ private Q_SLOTS:
         QDir().mkpath(root + "/dst/a.txt");  // a folder where the file should go
         TFolderTotals totals;
         const QString error = failureOf(
-            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY + HF_FILES); });
+            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_FILES); });
         QCOMPARE(error, QStringLiteral("Error in HandleFolders. CopyFile failed. Source: \"%1\", destination: \"%2\"")
                             .arg(root + "/src/a.txt", root + "/dst/a.txt"));
         // A link standing where a file would be moved is never written through.
         QDir().mkpath(root + "/dst2");
         QFile::link(root + "/outside/o.txt", root + "/dst2/b.txt");
         const QString moveError = failureOf(
-            [&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE + HF_FILES); });
+            [&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE | HF_FILES); });
         QCOMPARE(moveError,
                  QStringLiteral("Error in HandleFolders. MoveFile failed. Source: \"%1\", destination: \"%2\"")
                      .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
@@ -349,19 +349,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("failure");
         const QString oneFlag = QStringLiteral(
             "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE");
+        const auto f = [](THandleFolderFlags flags) { return flags.toInt(); };
         const QString equals = QStringLiteral("Error in HandleFolders. Source equals Dest");
-        QTest::newRow("copy and move") << "src" << "dst" << HF_COPY + HF_MOVE + HF_FILES << oneFlag;
-        QTest::newRow("delete and count") << "src" << "" << HF_DELETE + HF_COUNT << oneFlag;
-        QTest::newRow("no operation") << "src" << "dst" << HF_FILES + HF_FOLDERS << oneFlag;
-        QTest::newRow("copy onto itself") << "src" << "src/" << HF_COPY + HF_FILES << equals;
-        QTest::newRow("move onto itself") << "src/" << "src/sub/.." << HF_MOVE + HF_FILES << equals;
-        QTest::newRow("copy into itself") << "src" << "src/sub/new" << HF_COPY + HF_FILES
+        QTest::newRow("copy and move") << "src" << "dst" << f(HF_COPY | HF_MOVE | HF_FILES) << oneFlag;
+        QTest::newRow("delete and count") << "src" << "" << f(HF_DELETE | HF_COUNT) << oneFlag;
+        QTest::newRow("no operation") << "src" << "dst" << f(HF_FILES | HF_FOLDERS) << oneFlag;
+        QTest::newRow("copy onto itself") << "src" << "src/" << f(HF_COPY | HF_FILES) << equals;
+        QTest::newRow("move onto itself") << "src/" << "src/sub/.." << f(HF_MOVE | HF_FILES) << equals;
+        QTest::newRow("copy into itself") << "src" << "src/sub/new" << f(HF_COPY | HF_FILES)
                                           << "Error in HandleFolders. Dest is inside Source";
-        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << HF_COPY + HF_FILES
+        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << f(HF_COPY | HF_FILES)
                                                          << "Error in HandleFolders. Dest is inside Source";
-        QTest::newRow("no source") << "" << "dst" << HF_COUNT << "Error in HandleFolders. Source is empty";
-        QTest::newRow("count on itself") << "src" << "src" << HF_COUNT + HF_FILES << "";
-        QTest::newRow("delete on itself") << "src" << "src" << HF_DELETE << "";
+        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Error in HandleFolders. Source is empty";
+        QTest::newRow("count on itself") << "src" << "src" << f(HF_COUNT | HF_FILES) << "";
+        QTest::newRow("delete on itself") << "src" << "src" << f(HF_DELETE) << "";
     }
     void refusedCalls() {
         QFETCH(QString, source);
@@ -373,7 +374,7 @@ private Q_SLOTS:
         const QStringList before = filesUnder(root);
         const auto abs = [&](const QString& p) { return p.isEmpty() ? p : root + "/" + p; };
         TFolderTotals totals;
-        QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, flags); }), failure);
+        QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, THandleFolderFlags::fromInt(flags)); }), failure);
         if (!failure.isEmpty()) QCOMPARE(filesUnder(root), before);
     }
 

@@ -34,7 +34,7 @@ struct ScreenFixture : UserFixture {
         window = std::make_unique<TestMainWindow>();
         window->show();
         screen = static_cast<TFRUserScreen*>(CreateUserScreen(window.get()));
-        LocateUKey(Users(), loginAsAdmin ? anna : bertil);
+        QVERIFY(LocateUKey(Users(), loginAsAdmin ? anna : bertil));
         SelectCurrentUser();
         screen->Activate(QString());
     }
@@ -246,7 +246,7 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil Blek"}));
     // The user is the contact's one use, however often the mirror is written.
     QCOMPARE(f.FileValue(file, contact, "RefCount").toInt(), 1);
-    LocateUKey(f.Contacts(), contact);
+    QVERIFY(LocateUKey(f.Contacts(), contact));
     QCOMPARE(f.Contacts()->FieldByName("RefCount")->AsInteger(), 1);
 }
 

@@ -108,7 +108,7 @@ int RunCrashChild(const QString& fileName) {
             ++n;
             AddRecord(ds, QStringLiteral("R%1").arg(n), n);
             if (n % 4 == 0 && ds.Locate(QStringLiteral("UKey"), QStringLiteral("R%1").arg(n - 2))) ds.Delete();
-            ds.Locate(QStringLiteral("UKey"), QStringLiteral("COUNTER"));
+            if (!ds.Locate(QStringLiteral("UKey"), QStringLiteral("COUNTER"))) return 2;
             ds.Edit();
             ds.FieldByName(QStringLiteral("Num"))->SetAsInteger(n);
             ds.Post();
