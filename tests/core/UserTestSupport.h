@@ -14,8 +14,11 @@
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/UIServices.h"
+#include "support/VisualTestSupport.h"
 
 struct UserFixture {
+    // Every hook a test sets goes when the fixture does.
+    testsupport::UIServicesGuard ui;
     QTemporaryDir dir;
     std::unique_ptr<TDM> dm;
     std::unique_ptr<TFRIniFile> settings;
@@ -32,13 +35,8 @@ struct UserFixture {
         env.Settings = settings.get();
         env.HideStatusWindow = [this] { ++statusHidden; };
         SetUserEnvironment(env);
-        UIServices::ClearMessageLog();
-        UIServices::ClearChooserLog();
     }
     ~UserFixture() {
-        UIServices::SetMessageHook({});
-        UIServices::SetDialogHook({});
-        UIServices::SetChooserHook({});
         SetUserEnvironment({});
         SetProgramFolder(QString());
     }

@@ -111,13 +111,7 @@ private Q_SLOTS:
         table->SetDatasetId(QStringLiteral("020"));
         table->SetFilename(m_path);
         table->Sel() << QStringLiteral("Str(Name = \"Två\")");
-        try {
-            table->LoadData();
-        } catch (const Exception& e) {
-            if (e.Message() == QStringLiteral("Selection language not available"))
-                QSKIP("the selection language is not built in yet");
-            throw;
-        }
+        QCOMPARE(ExceptionText([&] { table->LoadData(); }), testsupport::NoException);
         QCOMPARE(Records(table.get()), QStringList({"K2=Två"}));
         table->Edit();
         table->FieldByName("Name")->SetAsString(QStringLiteral("Två!"));
@@ -328,7 +322,7 @@ private Q_SLOTS:
         table.SetFilename(m_path);
         table.SetWorkMode(TCDSWorkMode::wmMemSave);
         table.Sel() << QStringLiteral("Str(Saknas = \"x\")");
-        QVERIFY(ExceptionText([&] { table.LoadData(); }) != QStringLiteral("<no exception>"));
+        QVERIFY(ExceptionText([&] { table.LoadData(); }) != testsupport::NoException);
         QVERIFY(!table.Loading());
         QVERIFY(!table.ControlsDisabled());
         QVERIFY(!table.InternalDataSet()->Active());

@@ -4,6 +4,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include "support/TestSupport.h"
+
 #include <signal.h>
 #include <sqlite3.h>
 
@@ -14,6 +16,9 @@
 
 #include "platform/ClientDataSet.h"
 
+using testsupport::ExceptionText;
+using testsupport::NoException;
+
 namespace {
 
 TFieldDefs AllTypes() {
@@ -21,15 +26,6 @@ TFieldDefs AllTypes() {
             {QStringLiteral("Num"), TFieldType::ftInteger, 0},    {QStringLiteral("Flag"), TFieldType::ftBoolean, 0},
             {QStringLiteral("Day"), TFieldType::ftDate, 0},       {QStringLiteral("Stamp"), TFieldType::ftDateTime, 0},
             {QStringLiteral("Amount"), TFieldType::ftFloat, 0}};
-}
-
-QString ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QString();
 }
 
 QByteArray Bytes(const QString& fileName) {
@@ -295,7 +291,7 @@ private Q_SLOTS:
         TClientDataSet ds;
         ds.SetFieldDefs(AllTypes());
         ds.CreateDataSet();
-        QCOMPARE(ErrorOf([&] { ds.SaveToFile(); }), QStringLiteral("Dataset has no filename"));
+        QCOMPARE(ExceptionText([&] { ds.SaveToFile(); }), QStringLiteral("Dataset has no filename"));
         ds.SetFileName(file);
         AddRecord(ds, QStringLiteral("A"), 1);
         QVERIFY(ds.HasUnsavedChanges());
@@ -309,7 +305,7 @@ private Q_SLOTS:
         // Open never makes a file that is not there.
         TClientDataSet missing;
         missing.SetFileName(Path(QStringLiteral("nothing.dat")));
-        QVERIFY(ErrorOf([&] { missing.Open(); }).contains(Path(QStringLiteral("nothing.dat"))));
+        QVERIFY(ExceptionText([&] { missing.Open(); }).contains(Path(QStringLiteral("nothing.dat"))));
         QVERIFY(!QFile::exists(Path(QStringLiteral("nothing.dat"))));
         QVERIFY(!missing.Active());
     }
@@ -368,7 +364,7 @@ private Q_SLOTS:
 
         TClientDataSet ds;
         ds.SetFileName(file);
-        const QString message = ErrorOf([&] { ds.Open(); });
+        const QString message = ExceptionText([&] { ds.Open(); });
         QVERIFY2(message.contains(file), qPrintable(message));
         QVERIFY(!ds.Active());
         QCOMPARE(Bytes(file), before);
@@ -379,7 +375,7 @@ private Q_SLOTS:
         other.SetFieldDefs(AllTypes());
         other.CreateDataSet();
         AddRecord(other, QStringLiteral("A"), 1);
-        QVERIFY(ErrorOf([&] { other.SaveToFile(file); }).contains(file));
+        QVERIFY(ExceptionText([&] { other.SaveToFile(file); }).contains(file));
         QCOMPARE(Bytes(file), before);
         QCOMPARE(FolderEntries(m_dir.path()), entries);
     }
@@ -396,12 +392,12 @@ private Q_SLOTS:
         ds.Post();
         AddRecord(ds, QStringLiteral("R4"), 4);
         QVERIFY(QFile::rename(file, aside));
-        const QString message = ErrorOf([&] { ds.SaveToFile(); });
+        const QString message = ExceptionText([&] { ds.SaveToFile(); });
         QVERIFY2(message.contains(file), qPrintable(message));
         QVERIFY(!QFile::exists(file));  // a save never makes the bound file anew
         QVERIFY(ds.HasUnsavedChanges());
         // A full copy into a folder that is not there fails the same way.
-        QVERIFY(!ErrorOf([&] { ds.SaveToFile(Path(QStringLiteral("no/such/t.dat"))); }).isEmpty());
+        QVERIFY(ExceptionText([&] { ds.SaveToFile(Path(QStringLiteral("no/such/t.dat"))); }) != NoException);
         QVERIFY(QFile::rename(aside, file));
         ds.SaveToFile();
         TClientDataSet back;
@@ -470,8 +466,8 @@ private Q_SLOTS:
 
             TClientDataSet ds;
             ds.SetFileName(file);
-            const QString error = ErrorOf([&] { ds.Open(); });
-            QVERIFY2(error.isEmpty(), qPrintable(error));
+            const QString error = ExceptionText([&] { ds.Open(); });
+            QVERIFY2(error == NoException, qPrintable(error));
             QVERIFY(ds.Locate(QStringLiteral("UKey"), QStringLiteral("COUNTER")));
             const int steps = ds.FieldByName(QStringLiteral("Num"))->AsInteger();
             // The save after the last confirmed one may have committed before the kill.
