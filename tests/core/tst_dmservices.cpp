@@ -13,6 +13,7 @@
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "platform/Clock.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -123,7 +124,6 @@ private Q_SLOTS:
     void cleanup() {
         m_dm.reset();
         m_dir.reset();
-        Clock::SetFixedNow(std::nullopt);
     }
 
     // ---- Quick selection ----
@@ -642,12 +642,12 @@ private Q_SLOTS:
     // ---- Reference counts ----
 
     void referenceCountsReturnToStart() {
-        Clock::SetFixedNow(QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
+        testsupport::ClockGuard clock(QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
         const QString a = Contact("Anna");
         const QString b = Contact("Bertil");
         QCOMPARE(RefCount(a), 0);
         const QString stampA = Stored(dm()->cdsContacts, a, "Timestamp").toString();
-        Clock::SetFixedNow(QDateTime(QDate(2024, 5, 2), QTime(9, 0)));
+        clock.SetNow(QDateTime(QDate(2024, 5, 2), QTime(9, 0)));
 
         // A contact made by another: counted from within the contacts table's own post.
         const QString c = Insert(dm()->cdsContacts, {{"UserName", "Cecilia"}, {"CreatedBy", a}});
@@ -768,10 +768,10 @@ private Q_SLOTS:
         QFETCH(QString, ref);
         QFETCH(int, result);
         QFETCH(int, after);
-        Clock::SetFixedNow(QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
+        testsupport::ClockGuard clock(QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
         const QString key = Insert(dm()->cdsContacts, {{"UserName", "Anna"}, {"RefCount", start}});
         const QString stamp = Stored(dm()->cdsContacts, key, "Timestamp").toString();
-        Clock::SetFixedNow(QDateTime(QDate(2024, 6, 1), QTime(8, 0)));
+        clock.SetNow(QDateTime(QDate(2024, 6, 1), QTime(8, 0)));
         QCOMPARE(s->ChangeRefCount(TDMServices::TRefOp(op), ref.contains("%1") ? ref.arg(key) : ref), result);
         QCOMPARE(RefCount(key), after);
         QCOMPARE(dm()->cdsContacts->FieldByName("RefCount")->AsInteger(), after);  // the visible record too
