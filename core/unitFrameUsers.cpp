@@ -215,8 +215,7 @@ void TframeUsers::SetupFrame() {
         grid->addWidget(FieldLabel(label, form), row, 0);
         grid->addWidget(edit, row, 1);
         m_edits.append({edit, field});
-        QLineEdit* e = edit;
-        connect(edit, &QLineEdit::textEdited, this, [this, e, field](const QString& text) {
+        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
             if (m_reading || !Editing()) return;
             TField* f = m_users->FindField(field);
             if (!f) return;
