@@ -1,0 +1,3 @@
+#include "controls/FRGuard.h"
+
+void ShowControlException(const QString& message) { TApplication::ShowException(message); }
