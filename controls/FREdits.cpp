@@ -302,8 +302,11 @@ TFRDBEdit::~TFRDBEdit() {
 void TFRDBEdit::DataChange() {
     m_reading = true;
     const int size = m_link.Active() && m_link.DataType() == TFieldType::ftString ? m_link.Size() : 0;
-    setMaxLength(size > 0 ? size : 32767);
-    setText(m_link.AsString());
+    // The same text and width stay untouched (setting either drops the selection), so the
+    // user's selection survives entering edit state.
+    if (maxLength() != (size > 0 ? size : 32767)) setMaxLength(size > 0 ? size : 32767);
+    const QString text = m_link.AsString();
+    if (text != this->text()) setText(text);
     m_reading = false;
 }
 
