@@ -96,7 +96,7 @@ void TFRTitlePicture::paintEvent(QPaintEvent*) {
         const QRect caption = CaptionRect();
         if (caption.height() > 0) {
             p.setFont(font());
-            p.setPen(ResolveColor(clBtnText, this));
+            p.setPen(ResolveColor(isEnabled() ? clBtnText : clGrayText, this));
             p.drawText(caption.adjusted(m_textMargin, m_textMargin, -m_textMargin, -m_textMargin),
                        Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
         }
