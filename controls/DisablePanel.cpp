@@ -9,6 +9,7 @@
 
 #include "controls/FREdits.h"
 #include "controls/FRGraphics.h"
+#include "controls/FRMemos.h"
 
 TDisablePanel::TDisablePanel(QWidget* parent) : QFrame(parent) {}
 
@@ -31,6 +32,10 @@ void TDisablePanel::SetEnabled(bool enabled) {
         child->setEnabled(enabled);
         if (auto* nested = qobject_cast<TDisablePanel*>(child))
             nested->SetEnabled(enabled);
+        else if (auto* edit = qobject_cast<TFREdit*>(child))
+            edit->SetColor(enabled ? clWindow : clBtnFace);  // also the colour it returns to
+        else if (auto* memo = qobject_cast<TFRMemo*>(child))
+            memo->SetColor(enabled ? clWindow : clBtnFace);
         else if (IsEditLike(child))
             SetControlColor(child, enabled ? clWindow : clBtnFace);
     }

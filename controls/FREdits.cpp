@@ -322,6 +322,13 @@ void TFRDBEdit::UpdateData() {
 }
 
 void TFRDBEdit::keyPressEvent(QKeyEvent* event) {
+    // Escape gives up the change: the field is shown again.
+    if (event->key() == Qt::Key_Escape && m_link.Modified()) {
+        Guarded([this] { m_link.Reset(); });
+        selectAll();
+        event->accept();
+        return;
+    }
     // A typed change needs the table in edit state first: entering it reads the record again.
     bool refused = false;
     if (!isReadOnly() && ChangesText(event) && !Guarded([&] { refused = !m_link.Edit(); })) refused = true;

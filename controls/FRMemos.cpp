@@ -68,6 +68,12 @@ void TFRDBMemo::keyPressEvent(QKeyEvent* event) {
                          event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
                          (!event->text().isEmpty() && event->text().at(0).isPrint() &&
                           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    // Escape gives up the change: the field is shown again.
+    if (event->key() == Qt::Key_Escape && m_link.Modified()) {
+        Guarded([this] { m_link.Reset(); });
+        event->accept();
+        return;
+    }
     // A typed change needs the table in edit state first: entering it reads the record again.
     bool refused = false;
     if (!isReadOnly() && changes && !Guarded([&] { refused = !m_link.Edit(); })) refused = true;

@@ -11,6 +11,7 @@
 #include "controls/FRFieldLink.h"
 #include "controls/FRFocus.h"
 #include "controls/FRGraphics.h"
+#include "controls/FRGuard.h"
 #include "controls/FRToolPanel.h"
 #include "platform/ClientDataSet.h"
 #include "platform/UIServices.h"
@@ -325,6 +326,26 @@ private Q_SLOTS:
         QTest::keyClick(edit, Qt::Key_Down);
         QVERIFY(edit->DroppedDown());
         QCOMPARE(log.size(), 2);
+    }
+
+    // A control raising again while its box is up (a paint behind the box) adds no box.
+    void exceptionWhileTheBoxIsUp_showsNoSecondBox() {
+        int nested = 0;
+        UIServices::SetMessageHook([&](const UIServices::TShownMessage&) {
+            ++nested;
+            Guarded([] { throw Exception("Ritningen misslyckades igen"); });
+            return TMsgResult::OK;
+        });
+        QTest::ignoreMessage(QtWarningMsg, "Ritningen misslyckades igen");
+        QVERIFY(!Guarded([] { throw Exception("Ritningen misslyckades"); }));
+        QCOMPARE(nested, 1);
+        QCOMPARE(UIServices::MessageLog().size(), 1);
+        QCOMPARE(UIServices::MessageLog().at(0).Text, QString("Ritningen misslyckades"));
+        // Once the box is gone the next one shows.
+        UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return TMsgResult::OK; });
+        QVERIFY(!Guarded([] { throw Exception("Nästa fel"); }));
+        QCOMPARE(UIServices::MessageLog().size(), 2);
+        QCOMPARE(UIServices::MessageLog().at(1).Text, QString("Nästa fel"));
     }
 };
 

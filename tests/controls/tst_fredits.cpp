@@ -360,6 +360,18 @@ private Q_SLOTS:
         table.Cancel();
         QCOMPARE(edit->text(), QString("Gotland"));
 
+        // Escape gives a typed change up.
+        f.Enter();
+        edit->selectAll();
+        Type(edit, "Skåne");
+        QVERIFY(edit->Link().Modified());
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QCOMPARE(edit->text(), QString("Gotland"));
+        QVERIFY(!edit->Link().Modified());
+        f.Leave();
+        QCOMPARE(table.FieldByName("Province")->AsString(), QString("Gotland"));
+        table.Cancel();
+
         // Without AutoEdit, typing in browse state changes nothing.
         source.SetAutoEdit(false);
         f.Enter();

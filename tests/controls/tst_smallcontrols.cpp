@@ -283,6 +283,9 @@ private Q_SLOTS:
             QVERIFY2(!w->isEnabled(), qPrintable(w->metaObject()->className()));
         for (QWidget* w : QList<QWidget*>{edit, memo, innerEdit, innerCombo})
             QCOMPARE(w->palette().color(QPalette::Disabled, QPalette::Base), face);
+        // The program's edits also return to that colour after having the focus.
+        QCOMPARE(innerEdit->Color(), clBtnFace);
+        QCOMPARE(memo->Color(), clBtnFace);
         QVERIFY(button->palette().color(QPalette::Button) == form.palette().color(QPalette::Button));
 
         outer->SetEnabled(true);
@@ -290,6 +293,7 @@ private Q_SLOTS:
             QVERIFY(w->isEnabled());
         for (QWidget* w : QList<QWidget*>{edit, memo, innerEdit, innerCombo})
             QCOMPARE(w->palette().color(QPalette::Active, QPalette::Base), window);
+        QCOMPARE(innerEdit->Color(), clWindow);
     }
 
     // ---- Memos ----
