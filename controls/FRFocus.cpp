@@ -17,9 +17,10 @@ bool TSubtreeFocus::HasFocus() const { return Contains(QApplication::focusWidget
 
 void TSubtreeFocus::FocusChanged(QWidget* old, QWidget* now) {
     Q_UNUSED(old);
-    // The window losing activation takes the focus to nobody and back again; that is no
-    // leaving of the control.
+    // The window losing activation takes the focus to nobody or into another window (a
+    // dialog the control opened) and back again; that is no leaving of the control.
     if (!now && !QApplication::activeWindow()) return;
+    if (now && m_container && now->window() != m_container->window()) return;
     const bool is = Contains(now);
     if (is == m_inside) return;
     m_inside = is;

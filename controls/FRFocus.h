@@ -1,7 +1,8 @@
 #pragma once
 // Focus entering and leaving a container as a whole. Qt tells a widget that it lost the
 // focus when the focus moves to one of its own children; a composite control needs to know
-// only when the focus comes from outside its subtree or goes outside it.
+// only when the focus comes from outside its subtree or goes outside it, within its own
+// window: another window taking the focus (a dialog the control opened) is no leaving.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

@@ -288,6 +288,22 @@ private Q_SLOTS:
         first->setFocus();
         second->setFocus();  // within the subtree: nothing
         QVERIFY(focus.HasFocus());
+
+        // A dialog taking the focus and giving it back is no leaving.
+        {
+            QWidget dialog;
+            auto* dialogEdit = new QLineEdit(&dialog);
+            dialog.show();
+            dialog.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            dialogEdit->setFocus();
+            QCOMPARE(QApplication::focusWidget(), dialogEdit);
+        }
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        second->setFocus();
+        QCOMPARE(events, QStringList({"in"}));
+
         outside->setFocus();
         QVERIFY(!focus.HasFocus());
         QCOMPARE(events, QStringList({"in", "out"}));
