@@ -28,10 +28,10 @@
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
+#include "controls/FRLabel.h"
 #include "platform/ClientDataSet.h"
 #include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
-#include "platform/Resources.h"
 #include "platform/UIServices.h"
 
 namespace {
@@ -60,8 +60,7 @@ bool ClipboardHasPicture() {
 }
 
 QLabel* FieldLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* label = new TFRLabel(text, parent);
     // A label is never squeezed below its text; the edits give way instead.
     label->setMinimumWidth(label->sizeHint().width());
     return label;
@@ -138,6 +137,8 @@ void TframeUsers::InitFrame() {
     source->SetDataSet(m_users);
     m_link = std::make_unique<TUsersLink>(this);
     m_link->SetDataSource(source);
+    for (TFRDBEdit* edit : findChildren<TFRDBEdit*>()) edit->SetDataSource(source);
+    for (TFRDBLock* lock : findChildren<TFRDBLock*>()) lock->SetDataSource(source);
     ReadRecord();
     UpdateButtons();
     timerClipboard->start();
@@ -208,44 +209,19 @@ void TframeUsers::SetupFrame() {
     form->setObjectName(QStringLiteral("panelUserData"));
     auto* grid = new QGridLayout(form);
     int row = 0;
-    auto addEdit = [&](QLineEdit*& edit, const char* name, const QString& label, const QString& field,
-                       QToolButton** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
-        edit = new QLineEdit(form);
+    auto addEdit = [&](TFRDBEdit*& edit, const char* name, const QString& label, const QString& field,
+                       TFRDBLock** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
+        edit = new TFRDBEdit(form);
         edit->setObjectName(QLatin1String(name));
+        edit->SetDataField(field);
         grid->addWidget(FieldLabel(label, form), row, 0);
         grid->addWidget(edit, row, 1);
-        m_edits.append({edit, field});
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-            if (m_reading || !Editing()) return;
-            TField* f = m_users->FindField(field);
-            if (!f) return;
-            if (text.isEmpty())
-                f->Clear();
-            else if (f->DataType() == TFieldType::ftInteger) {
-                bool ok = false;
-                const int value = text.toInt(&ok);
-                if (ok) f->SetAsInteger(value);
-            } else
-                f->SetAsString(text);
-        });
         if (lock) {
-            *lock = new QToolButton(form);
+            *lock = new TFRDBLock(form);
             (*lock)->setObjectName(QLatin1String(lockName));
-            (*lock)->setCheckable(true);
-            (*lock)->setAutoRaise(true);
-            (*lock)->setFixedSize(26, 16);
+            (*lock)->SetDataField(lockField);
             (*lock)->setToolTip(QStringLiteral("Lås uppgiften så att den inte lämnas ut till andra"));
             grid->addWidget(*lock, row, 2);
-            m_locks.append({*lock, lockField});
-            QToolButton* l = *lock;
-            connect(l, &QToolButton::clicked, this, [this, l, lockField](bool checked) {
-                if (!Editing()) {
-                    ReadRecord();
-                    return;
-                }
-                if (TField* f = m_users->FindField(lockField)) f->SetAsBoolean(checked);
-                ShowLock(l, checked);
-            });
         }
         ++row;
     };
@@ -267,7 +243,7 @@ void TframeUsers::SetupFrame() {
     addEdit(dbeditPassword, "dbeditPassword", QStringLiteral("Lösenord:"), QStringLiteral("Password"));
     dbeditPassword->setEchoMode(QLineEdit::Password);
 
-    editRepeatPassword = new QLineEdit(form);
+    editRepeatPassword = new TFREdit(form);
     editRepeatPassword->setObjectName(QStringLiteral("editRepeatPassword"));
     editRepeatPassword->setEchoMode(QLineEdit::Password);
     grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
@@ -317,20 +293,9 @@ void TframeUsers::SetupFrame() {
     imgUserPic->setFrameShape(QFrame::Box);
     auto* lockRow = new QHBoxLayout;
     lockRow->addWidget(new QLabel(QStringLiteral("Bild:"), picture));
-    dblockImage = new QToolButton(picture);
+    dblockImage = new TFRDBLock(picture);
     dblockImage->setObjectName(QStringLiteral("dblockImage"));
-    dblockImage->setCheckable(true);
-    dblockImage->setAutoRaise(true);
-    dblockImage->setFixedSize(26, 16);
-    m_locks.append({dblockImage, QStringLiteral("ImageLocked")});
-    connect(dblockImage, &QToolButton::clicked, this, [this](bool checked) {
-        if (!Editing()) {
-            ReadRecord();
-            return;
-        }
-        if (TField* f = m_users->FindField(QStringLiteral("ImageLocked"))) f->SetAsBoolean(checked);
-        ShowLock(dblockImage, checked);
-    });
+    dblockImage->SetDataField(QStringLiteral("ImageLocked"));
     lockRow->addWidget(dblockImage);
     lockRow->addStretch(1);
     btnPicFromFile = new QPushButton(QStringLiteral("Från fil..."), picture);
@@ -392,15 +357,6 @@ void TframeUsers::ReadRecord() {
     const bool active = m_users && m_users->Active() && (!m_users->IsEmpty() || Editing());
     const bool wasReading = m_reading;
     m_reading = true;
-    for (const TEditBinding& b : m_edits) {
-        const TField* f = active ? m_users->FindField(b.Field) : nullptr;
-        if (f) b.Edit->setMaxLength(f->Size() > 0 ? f->Size() : 32767);
-        b.Edit->setText(f ? f->AsString() : QString());
-    }
-    for (const TLockBinding& b : m_locks) {
-        const TField* f = active ? m_users->FindField(b.Field) : nullptr;
-        ShowLock(b.Lock, f && f->AsBoolean());
-    }
     const TField* knowledge = active ? m_users->FindField(QStringLiteral("FungiKnowledge")) : nullptr;
     multicFungiKnowledge->SetItemIndex(knowledge && !knowledge->IsNull() ? knowledge->AsInteger() : -1);
     multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
@@ -412,40 +368,11 @@ void TframeUsers::ReadRecord() {
 
 void TframeUsers::WriteRecord() {
     if (!Editing()) return;
-    for (const TEditBinding& b : m_edits) {
-        TField* f = m_users->FindField(b.Field);
-        if (!f) continue;
-        const QString text = b.Edit->text();
-        if (text.isEmpty())
-            f->Clear();
-        else if (f->DataType() == TFieldType::ftInteger) {
-            bool ok = false;
-            const int value = text.toInt(&ok);
-            if (!ok) {
-                b.Edit->setFocus();
-                throw Exception(QStringLiteral("\"%1\" är inget giltigt heltal").arg(text));
-            }
-            f->SetAsInteger(value);
-        } else if (f->AsString() != text)
-            f->SetAsString(text);
-    }
-    for (const TLockBinding& b : m_locks)
-        if (TField* f = m_users->FindField(b.Field)) f->SetAsBoolean(b.Lock->isChecked());
     if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) {
         if (multicFungiKnowledge->ItemIndex() < 0)
             f->Clear();
         else
             f->SetAsInteger(multicFungiKnowledge->ItemIndex());
-    }
-}
-
-void TframeUsers::ShowLock(QToolButton* lock, bool locked) {
-    lock->setChecked(locked);
-    try {
-        lock->setIcon(QIcon(Resources::Bitmap(m_link ? (locked ? QStringLiteral("LOCKED") : QStringLiteral("UNLOCKED"))
-                                                      : QStringLiteral("UNDEFINED"))));
-    } catch (const Exception&) {
-        lock->setText(locked ? QStringLiteral("L") : QStringLiteral("-"));
     }
 }
 
@@ -679,6 +606,7 @@ void TframeUsers::btnSaveClick() {
         const bool wasReading = m_reading;
         m_reading = true;
         dbeditPassword->clear();
+        dbeditPassword->Link().SetModified();  // the emptied edit is what the next save writes
         editRepeatPassword->clear();
         m_reading = wasReading;
         dbeditPassword->setFocus();
@@ -803,9 +731,8 @@ void TframeUsers::UpdateButtons() {
     btnDeleteUser->setEnabled(management && browse && admin && m_users->RecordCount() > 1 && hasRecord && !own);
     listboxUsers->setEnabled(!editing);
 
-    for (const TEditBinding& b : m_edits) b.Edit->setReadOnly(!editing);
     editRepeatPassword->setReadOnly(!editing);
-    for (const TLockBinding& b : m_locks) b.Lock->setEnabled(editing);
+    for (TFRDBLock* lock : findChildren<TFRDBLock*>()) lock->setEnabled(editing);
     multicFungiKnowledge->setEnabled(editing);
 
     const TField* hasPic = active ? m_users->FindField(QStringLiteral("HasPic")) : nullptr;

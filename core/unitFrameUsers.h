@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "controls/FREdits.h"
+#include "controls/FRLocks.h"
 #include "core/FRScreens.h"
 #include "core/PendingFile.h"
 
@@ -97,22 +99,22 @@ public:
     QPushButton* btnEditUser = nullptr;    // "Ändra..."
     QPushButton* btnDeleteUser = nullptr;  // "Radera..."
 
-    QLineEdit* dbeditUserName = nullptr;
-    QLineEdit* dbeditAddress = nullptr;
-    QLineEdit* dbeditPostalAddress = nullptr;
-    QLineEdit* dbeditCountry = nullptr;
-    QLineEdit* dbeditEMail = nullptr;
-    QLineEdit* dbeditTelephonePrivate = nullptr;
-    QLineEdit* dbeditTelephoneMobile = nullptr;
-    QLineEdit* dbeditBirthYear = nullptr;
-    QLineEdit* dbeditPassword = nullptr;
+    TFRDBEdit* dbeditUserName = nullptr;
+    TFRDBEdit* dbeditAddress = nullptr;
+    TFRDBEdit* dbeditPostalAddress = nullptr;
+    TFRDBEdit* dbeditCountry = nullptr;
+    TFRDBEdit* dbeditEMail = nullptr;
+    TFRDBEdit* dbeditTelephonePrivate = nullptr;
+    TFRDBEdit* dbeditTelephoneMobile = nullptr;
+    TFRDBEdit* dbeditBirthYear = nullptr;
+    TFRDBEdit* dbeditPassword = nullptr;
     QLineEdit* editRepeatPassword = nullptr;
     TUserChoice* multicFungiKnowledge = nullptr;
-    QToolButton* dblockAddress = nullptr;
-    QToolButton* dblockTelephonePrivate = nullptr;
-    QToolButton* dblockTelephoneMobile = nullptr;
-    QToolButton* dblockBirthYear = nullptr;
-    QToolButton* dblockImage = nullptr;
+    TFRDBLock* dblockAddress = nullptr;
+    TFRDBLock* dblockTelephonePrivate = nullptr;
+    TFRDBLock* dblockTelephoneMobile = nullptr;
+    TFRDBLock* dblockBirthYear = nullptr;
+    TFRDBLock* dblockImage = nullptr;
 
     QLabel* imgUserPic = nullptr;
     QPushButton* btnPicFromFile = nullptr;       // "Från fil..."
@@ -129,14 +131,6 @@ public:
 
 private:
     class TUsersLink;
-    struct TEditBinding {
-        QLineEdit* Edit;
-        QString Field;
-    };
-    struct TLockBinding {
-        QToolButton* Lock;
-        QString Field;
-    };
 
     void SetupFrame();
     // Shows the current record in the controls, and writes the controls into its fields.
@@ -144,7 +138,6 @@ private:
     void WriteRecord();
     void LoadPicture();
     void SetPicture(const QImage& picture);
-    void ShowLock(QToolButton* lock, bool locked);
     void ClipboardTick();
     bool Editing() const;
     void ResetEditFlags();
@@ -155,8 +148,6 @@ private:
     TClientDataSet* m_users;
     TUsersMode m_mode;
     std::unique_ptr<TUsersLink> m_link;
-    QList<TEditBinding> m_edits;
-    QList<TLockBinding> m_locks;
     QImage m_picture;
     bool m_pictureChanged = false;  // a new picture was put in during this edit
     bool m_pictureRemoved = false;
