@@ -191,7 +191,11 @@ void TFRMultiChoice::paintEvent(QPaintEvent*) {
     const QColor cell = ResolveColor(m_color, this);
     const QColor selected = ResolveColor(m_selectedColor, this);
     QColor text = ResolveColor(m_fontColor, this);
-    const QColor selectedText = isEnabled() ? QColor(Qt::white) : QColor(224, 224, 224);
+    // White on the selection colour, unless that is so light (a pale key answer) that white
+    // would vanish: then the font colour, or black where that is light too.
+    const auto light = [](const QColor& c) { return 299 * c.red() + 587 * c.green() + 114 * c.blue() > 160000; };
+    QColor selectedText = !light(selected) ? QColor(Qt::white) : light(text) ? QColor(Qt::black) : text;
+    if (!isEnabled()) selectedText = light(selected) ? QColor(96, 96, 96) : QColor(224, 224, 224);
     // A disabled grid keeps its colours and dims its texts toward the cells.
     if (!isEnabled())
         text = QColor((text.red() + 2 * cell.red()) / 3, (text.green() + 2 * cell.green()) / 3,
@@ -208,7 +212,7 @@ void TFRMultiChoice::paintEvent(QPaintEvent*) {
     }
     if (hasFocus() && m_itemIndex >= 0 && m_itemIndex < Count()) {
         const QRect r = ItemRect(m_itemIndex).adjusted(1, 1, -2, -2);
-        QPen pen(m_selected.at(m_itemIndex) ? QColor(Qt::white) : QColor(Qt::black));
+        QPen pen(m_selected.at(m_itemIndex) && !light(selected) ? QColor(Qt::white) : QColor(Qt::black));
         pen.setStyle(Qt::DotLine);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
