@@ -215,7 +215,7 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     TypeInto(frame->dbeditBirthYear, "1961");
     TypeInto(frame->dbeditTelephoneMobile, "070-123");
     QTest::mouseClick(frame->dblockAddress, Qt::LeftButton);
-    QTest::mouseClick(frame->multicFungiKnowledge->Cell(2), Qt::LeftButton);
+    QTest::mouseClick(frame->multicFungiKnowledge, Qt::LeftButton, {}, frame->multicFungiKnowledge->ItemRect(2).center());
     frame->btnSaveClick();
 
     const QString contact = f.Users()->FieldByName("ContactUKey")->AsString();
