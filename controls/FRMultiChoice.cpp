@@ -324,11 +324,12 @@ void TFRDBMultiChoice::DataChange() {
     // The field is shown as it is stored, whatever the limits say.
     struct Reading {
         TFRDBMultiChoice* self;
+        bool updating;
         ~Reading() {
             self->m_reading = false;
-            self->SetUpdating(false);
+            self->SetUpdating(updating);
         }
-    } reading{this};
+    } reading{this, Updating()};
     m_reading = true;
     SetUpdating(true);
     SetSelection(m_link.Active() ? Decode(m_link.AsString()) : QList<int>());

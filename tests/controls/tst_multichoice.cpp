@@ -320,6 +320,49 @@ private Q_SLOTS:
         QVERIFY(!c.Selected(39));
     }
 
+    void paint_cellsInTheirColoursWithReadableText_data() {
+        QTest::addColumn<qint64>("selectedColor");
+        QTest::addColumn<qint64>("fontColor");
+        QTest::addColumn<bool>("darkTextOnSelection");
+        QTest::newRow("red selection, white text") << qint64(0x0000FF) << qint64(clBtnFace) << false;
+        QTest::newRow("pale selection, the font colour") << qint64(0xC4FFFF) << qint64(clWindowText) << true;
+        QTest::newRow("pale selection, light font: black") << qint64(0xC4FFFF) << qint64(clBtnFace) << true;
+    }
+    void paint_cellsInTheirColoursWithReadableText() {
+        QFETCH(qint64, selectedColor);
+        QFETCH(qint64, fontColor);
+        QFETCH(bool, darkTextOnSelection);
+        QWidget parent;
+        parent.setAutoFillBackground(true);
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(0, 128, 0));
+        parent.setPalette(pal);
+        auto* c = new TFRMultiChoice(&parent);
+        c->SetItems({"Ätlig", "Giftig"});
+        c->SetColCount(2);
+        c->SetSelectedColor(selectedColor);
+        c->SetFontColor(fontColor);
+        c->SetSelected(1, true);
+        parent.resize(c->size());
+        const QImage image = parent.grab().toImage();
+        const QRect cell0 = c->ItemRect(0), cell1 = c->ItemRect(1);
+        QCOMPARE(image.pixel(cell0.topRight()), ResolveColor(clBtnShadow, c).rgb());
+        QCOMPARE(image.pixel(cell1.topRight()), ColorFromNumber(selectedColor).rgb());
+        QCOMPARE(image.pixel(cell0.right() + 1, 5), QColor(0, 128, 0).rgb());  // the gap is the parent's
+        // The text on the selection: its darkest or lightest pixel stands out from the fill.
+        int darkest = 255, lightest = 0;
+        for (int x = cell1.left(); x <= cell1.right(); ++x)
+            for (int y = cell1.top(); y <= cell1.bottom(); ++y) {
+                const int v = qGray(image.pixel(x, y));
+                darkest = std::min(darkest, v);
+                lightest = std::max(lightest, v);
+            }
+        if (darkTextOnSelection)
+            QVERIFY2(darkest < 80, qPrintable(QString::number(darkest)));
+        else
+            QVERIFY2(lightest > 240, qPrintable(QString::number(lightest)));
+    }
+
     // ---- Data-aware ----
 
     void field_encoding_data() {
