@@ -228,6 +228,11 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     QCOMPARE(f.FileValue(file, contact, "TelephoneMobile").toString(), QString("070-123"));
     QCOMPARE(f.FileValue(file, contact, "AddressLocked").toBool(), true);
     QCOMPARE(f.FileValue(file, contact, "FungiKnowledge").toInt(), 2);
+    // The choice shows each user's own knowledge: none stored is none chosen.
+    f.Choose(f.anna);
+    QCOMPARE(frame->multicFungiKnowledge->SelectedCount(), 0);
+    f.Choose(f.bertil);
+    QCOMPARE(frame->multicFungiKnowledge->SelectionOrder(), QList<int>({2}));
     QCOMPARE(f.FileValue(file, contact, "UserUKey").toString(), f.bertil);
     // The contact has no password or role of its own to take them.
     QVERIFY(!f.Contacts()->FindField("Password"));
