@@ -111,7 +111,6 @@ public:
     void ActiveChanged() override { m_frame->ReadRecord(); }
     void DataSetChanged() override { m_frame->ReadRecord(); }
     void EditingChanged() override { m_frame->UpdateButtons(); }
-    void UpdateData() override { m_frame->WriteRecord(); }
 
 private:
     TframeUsers* m_frame;
@@ -139,6 +138,7 @@ void TframeUsers::InitFrame() {
     m_link->SetDataSource(source);
     for (TFRDBEdit* edit : findChildren<TFRDBEdit*>()) edit->SetDataSource(source);
     for (TFRDBLock* lock : findChildren<TFRDBLock*>()) lock->SetDataSource(source);
+    multicFungiKnowledge->SetDataSource(source);
     ReadRecord();
     UpdateButtons();
     timerClipboard->start();
@@ -249,16 +249,13 @@ void TframeUsers::SetupFrame() {
     grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
     grid->addWidget(editRepeatPassword, row++, 1);
 
-    multicFungiKnowledge = new TUserChoice(
-        {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")}, form);
+    multicFungiKnowledge = new TFRDBMultiChoice(form);
     multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
-    multicFungiKnowledge->OnChange = [this](int index) {
-        if (!Editing()) {
-            ReadRecord();
-            return;
-        }
-        if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) f->SetAsInteger(index);
-    };
+    multicFungiKnowledge->SetItems(
+        {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")});
+    multicFungiKnowledge->SetColCount(4);
+    multicFungiKnowledge->SetColWidth(60);
+    multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
     grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
 
@@ -350,30 +347,17 @@ void TframeUsers::ResetEditFlags() {
     m_handOver = false;
 }
 
-// ---- Reading and writing the record ----
+// ---- Reading the record ----
 
 void TframeUsers::ReadRecord() {
     if (!m_link) return;
-    const bool active = m_users && m_users->Active() && (!m_users->IsEmpty() || Editing());
     const bool wasReading = m_reading;
     m_reading = true;
-    const TField* knowledge = active ? m_users->FindField(QStringLiteral("FungiKnowledge")) : nullptr;
-    multicFungiKnowledge->SetItemIndex(knowledge && !knowledge->IsNull() ? knowledge->AsInteger() : -1);
     multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
     // A picture put in or removed during this edit stays until the edit ends.
     if (!(Editing() && (m_pictureChanged || m_pictureRemoved))) LoadPicture();
     m_reading = wasReading;
     UpdateButtons();
-}
-
-void TframeUsers::WriteRecord() {
-    if (!Editing()) return;
-    if (TField* f = m_users->FindField(QStringLiteral("FungiKnowledge"))) {
-        if (multicFungiKnowledge->ItemIndex() < 0)
-            f->Clear();
-        else
-            f->SetAsInteger(multicFungiKnowledge->ItemIndex());
-    }
 }
 
 // ---- The picture ----

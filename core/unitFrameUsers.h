@@ -12,6 +12,7 @@
 
 #include "controls/FREdits.h"
 #include "controls/FRLocks.h"
+#include "controls/FRMultiChoice.h"
 #include "core/FRScreens.h"
 #include "core/PendingFile.h"
 
@@ -24,7 +25,7 @@ class QToolButton;
 class TClientDataSet;
 class TField;
 
-// A row of cells of which at most one is chosen (the frame's single choices). A user's click
+// A row of cells of which at most one is chosen (the administrator choice). A user's click
 // calls OnChange with the new index; SetItemIndex does not.
 class TUserChoice : public QWidget {
     Q_OBJECT
@@ -109,7 +110,7 @@ public:
     TFRDBEdit* dbeditBirthYear = nullptr;
     TFRDBEdit* dbeditPassword = nullptr;
     QLineEdit* editRepeatPassword = nullptr;
-    TUserChoice* multicFungiKnowledge = nullptr;
+    TFRDBMultiChoice* multicFungiKnowledge = nullptr;
     TFRDBLock* dblockAddress = nullptr;
     TFRDBLock* dblockTelephonePrivate = nullptr;
     TFRDBLock* dblockTelephoneMobile = nullptr;
@@ -133,9 +134,8 @@ private:
     class TUsersLink;
 
     void SetupFrame();
-    // Shows the current record in the controls, and writes the controls into its fields.
+    // Shows the current record in the controls.
     void ReadRecord();
-    void WriteRecord();
     void LoadPicture();
     void SetPicture(const QImage& picture);
     void ClipboardTick();

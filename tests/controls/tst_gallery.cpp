@@ -13,6 +13,8 @@
 #include "controls/FRLabel.h"
 #include "controls/FRLocks.h"
 #include "controls/FRMemos.h"
+#include "controls/FRMultiChoice.h"
+#include "controls/FRSearchPanel.h"
 #include "controls/FRTitlePicture.h"
 #include "controls/FRToolPanel.h"
 #include "controls/FlatPageControl.h"
@@ -303,6 +305,132 @@ private Q_SLOTS:
         const QString file = testsupport::ArtefactDir() + "/controls_gallery.png";
         QVERIFY(image.save(file));
         QVERIFY(!image.isNull());
+        QCOMPARE(UIServices::MessageLog().size(), 0);
+        UIServices::SetMessageHook({});
+    }
+
+    // ---- Choices and the search panel ----
+    void gallery_showsTheChoicesAndTheSearchPanel() {
+        UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return UIServices::TMsgResult::OK; });
+        UIServices::ClearMessageLog();
+        TClientDataSet table(nullptr, "cdsChoices");
+        table.SetFieldDefs({{"Edibility", TFieldType::ftInteger, 0}, {"Habitats", TFieldType::ftString, 12}});
+        table.CreateDataSet();
+        table.Append();
+        table.FieldByName("Edibility")->SetAsInteger(2);
+        table.FieldByName("Habitats")->SetAsString("101001");
+        table.Post();
+        TDataSource source(nullptr, "dsChoices");
+        source.SetDataSet(&table);
+
+        QWidget window;
+        window.setObjectName("galleryChoices");
+        window.setWindowTitle("Kontrollgalleri: val och sökning");
+        auto* grid = new QGridLayout(&window);
+        grid->setSpacing(6);
+        QList<QWidget*> focusedSamples;
+        const QStringList edibility = {"Ätlig", "Giftig", "Oätlig", "Dödlig", "Okänd"};
+        const QStringList habitats = {"Barrskog", "Lövskog", "Blandskog", "Hagmark", "Myr", "Park"};
+        auto choice = [](TFRMultiChoice* c, const QStringList& items, int min, int max, int cols, int width) {
+            c->SetItems(items);
+            c->SetMinSelected(0);
+            c->SetMaxSelected(max);
+            c->SetMinSelected(min);
+            c->SetColCount(cols);
+            c->SetColWidth(width);
+            return c;
+        };
+
+        auto* radio = choice(new TFRMultiChoice, edibility, 1, 1, 3, 60);
+        radio->SetItemIndex(0);
+        grid->addWidget(Cell("TFRMultiChoice, ett av flera", radio), 0, 0);
+        auto* focusedRadio = choice(new TFRMultiChoice, edibility, 1, 1, 3, 60);
+        focusedRadio->SetItemIndex(3);
+        grid->addWidget(Cell("TFRMultiChoice med fokus", focusedRadio), 0, 1);
+        focusedSamples << focusedRadio;
+        auto* offRadio = choice(new TFRMultiChoice, edibility, 1, 1, 3, 60);
+        offRadio->SetItemIndex(1);
+        offRadio->setEnabled(false);
+        grid->addWidget(Cell("TFRMultiChoice avstängd", offRadio), 0, 2);
+
+        auto* many = choice(new TFRMultiChoice, habitats, 0, 0, 3, 64);
+        many->SetItemOrder(TItemOrder::ioVertical);
+        for (int i : {0, 3, 5}) many->SetSelected(i, true);
+        grid->addWidget(Cell("Flerval, kolumnvis", many), 1, 0);
+        auto* keyChoice = choice(new TFRMultiChoice, {"Hatten är slät", "Hatten är fjällig", "Hatten är klibbig"}, 0,
+                                 1, 1, 96);
+        keyChoice->SetSelectedColor(0xC4FFFF);
+        keyChoice->SetFontColor(clWindowText);
+        keyChoice->SetSelected(1, true);
+        grid->addWidget(Cell("Nyckelfråga (en kolumn)", keyChoice), 1, 1);
+        auto* dbChoices = new QWidget;
+        auto* dbColumn = new QVBoxLayout(dbChoices);
+        dbColumn->setContentsMargins(0, 0, 0, 0);
+        auto* dbRadio = static_cast<TFRDBMultiChoice*>(choice(new TFRDBMultiChoice, edibility, 1, 1, 5, 44));
+        dbRadio->SetDataSource(&source);
+        dbRadio->SetDataField("Edibility");
+        auto* dbMany = static_cast<TFRDBMultiChoice*>(choice(new TFRDBMultiChoice, habitats, 0, 0, 3, 64));
+        dbMany->SetDataSource(&source);
+        dbMany->SetDataField("Habitats");
+        dbColumn->addWidget(dbRadio);
+        dbColumn->addWidget(dbMany);
+        grid->addWidget(Cell("TFRDBMultiChoice (fält 2 och \"101001\")", dbChoices), 1, 2);
+        QCOMPARE(dbRadio->SelectionOrder(), QList<int>({2}));
+        QCOMPARE(dbMany->SelectionOrder(), QList<int>({0, 2, 5}));
+
+        // The search panel, and under it its pick list as it opens for "*svamp".
+        auto* searchArea = new QWidget;
+        searchArea->setFixedSize(200, 130);
+        auto* search = new TFRSearchPanel(searchArea);
+        search->setGeometry(2, 2, 185, 22);
+        for (const QString& name : QStringList{"Flugsvamp", "Röd flugsvamp", "Vit flugsvamp", "Panterflugsvamp",
+                                    "Grönvit flugsvamp", "Brun flugsvamp", "Kantarell"})
+            search->SearchList.AddUKey(name, name.left(3).toUpper());
+        search->Edit->setText("*svamp");
+        grid->addWidget(Cell("TFRSearchPanel med träfflista", searchArea), 2, 0);
+        auto* focusedArea = new QWidget;
+        focusedArea->setFixedSize(200, 26);
+        auto* focusedSearch = new TFRSearchPanel(focusedArea);
+        focusedSearch->setGeometry(2, 2, 185, 22);
+        focusedSearch->Edit->setText("Karljohan");
+        grid->addWidget(Cell("TFRSearchPanel med fokus", focusedArea), 2, 1);
+        focusedSamples << focusedSearch->Edit;
+        grid->setRowStretch(3, 1);
+
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.setFocus();
+
+        const QList<QWidget*> cells = window.findChildren<QWidget*>("cell");
+        for (int i = 0; i < cells.size(); ++i) {
+            const QRect a = cells[i]->geometry();
+            QVERIFY(window.rect().contains(a));
+            for (int j = i + 1; j < cells.size(); ++j) QVERIFY(!a.intersects(cells[j]->geometry()));
+        }
+        for (QLabel* caption : window.findChildren<QLabel*>("caption"))
+            QVERIFY2(caption->width() >= caption->sizeHint().width(), qPrintable(caption->text()));
+
+        QImage image = window.grab().toImage();
+        for (QWidget* sample : focusedSamples) {
+            sample->setFocus();
+            QVERIFY(sample->hasFocus());
+            QWidget* area = sample->parentWidget();
+            QPainter p(&image);
+            p.drawPixmap(area->mapTo(&window, QPoint(0, 0)), area->grab());
+        }
+        // The pick list is a window of its own; it is drawn where it opens.
+        QPixmap hitForm;
+        UIServices::SetDialogHook([&](QDialog* dialog) { hitForm = dialog->grab(); });
+        search->Search();
+        UIServices::SetDialogHook({});
+        QVERIFY(!hitForm.isNull());
+        {
+            QPainter p(&image);
+            p.drawPixmap(search->mapTo(&window, QPoint(-2, search->height() - 2)), hitForm);
+        }
+
+        QVERIFY(image.save(testsupport::ArtefactDir() + "/controls_gallery_choices.png"));
         QCOMPARE(UIServices::MessageLog().size(), 0);
         UIServices::SetMessageHook({});
     }

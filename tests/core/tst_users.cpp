@@ -216,7 +216,7 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     TypeInto(frame->dbeditBirthYear, "1961");
     TypeInto(frame->dbeditTelephoneMobile, "070-123");
     QTest::mouseClick(frame->dblockAddress, Qt::LeftButton);
-    QTest::mouseClick(frame->multicFungiKnowledge->Cell(2), Qt::LeftButton);
+    QTest::mouseClick(frame->multicFungiKnowledge, Qt::LeftButton, {}, frame->multicFungiKnowledge->ItemRect(2).center());
     frame->btnSaveClick();
 
     const QString contact = f.Users()->FieldByName("ContactUKey")->AsString();
@@ -229,6 +229,11 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     QCOMPARE(f.FileValue(file, contact, "TelephoneMobile").toString(), QString("070-123"));
     QCOMPARE(f.FileValue(file, contact, "AddressLocked").toBool(), true);
     QCOMPARE(f.FileValue(file, contact, "FungiKnowledge").toInt(), 2);
+    // The choice shows each user's own knowledge: none stored is none chosen.
+    f.Choose(f.anna);
+    QCOMPARE(frame->multicFungiKnowledge->SelectedCount(), 0);
+    f.Choose(f.bertil);
+    QCOMPARE(frame->multicFungiKnowledge->SelectionOrder(), QList<int>({2}));
     QCOMPARE(f.FileValue(file, contact, "UserUKey").toString(), f.bertil);
     // The contact has no password or role of its own to take them.
     QVERIFY(!f.Contacts()->FindField("Password"));
