@@ -256,6 +256,34 @@ private Q_SLOTS:
         QCOMPARE(main.Memory(), memory);
     }
 
+    // A colour number beyond the 24 colour bits (a colour bar keeps what its field holds)
+    // or a palette role joins the memory as the plain colour it shows, so that the key it is
+    // written to is read back whole.
+    void colorChoice_plainColourNumbersOnly_data() {
+        QTest::addColumn<TColor>("given");
+        QTest::addColumn<TColor>("chosen");
+        QTest::newRow("above 24 bits") << TColor(16777471) << TColor(255);
+        QTest::newRow("negative") << TColor(-1) << TColor(16777215);
+        QTest::newRow("a system colour") << clWindow << ColorToNumber(ResolveColor(clWindow));
+    }
+    void colorChoice_plainColourNumbersOnly() {
+        QFETCH(TColor, given);
+        QFETCH(TColor, chosen);
+        MainWindow main;
+        main.Memory() = {1, 2, 3, 4, 5};
+        TColor color = given;
+        {
+            TformColorChoice dialog(main.window.get());
+            UIServices::SetDialogHook([](QDialog* d) { As<TformColorChoice>(d)->btnOKClick(); });
+            QVERIFY(dialog.Execute(color));
+        }
+        QCOMPARE(color, chosen);
+        QList<int> expected = {1, 2, 3, 4, 5, int(chosen)};
+        std::sort(expected.begin(), expected.end());
+        main.window->LoadPrevColors();
+        QCOMPARE(main.Memory(), expected);
+    }
+
     void colorChoice_throughTheMainWindow() {
         MainWindow main;
         main.Memory() = {255, 65280};
