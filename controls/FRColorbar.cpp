@@ -90,7 +90,7 @@ TFRDBColorbar::TFRDBColorbar(QWidget* parent) : QWidget(parent) {
     m_link.OnDataChange = [this] { DataChange(); };
     m_link.OnUpdateData = [this] { m_link.SetAsString(ColorsText()); };
     m_link.OnEditingChange = [this] { EditingChange(); };
-    resize(m_normal);
+    resize(320, 14);
     LayoutButtons();
 }
 
@@ -112,9 +112,7 @@ void TFRDBColorbar::SetFractionSize(int size) {
 void TFRDBColorbar::SetSliderHeight(int height) {
     m_sliderHeight = std::max(0, height);
     if (m_expanded) {
-        m_resizing = true;
         resize(m_normal.width() + 2 * m_normal.height(), m_normal.height() + m_sliderHeight);
-        m_resizing = false;
         updateGeometry();
     }
     LayoutButtons();
@@ -226,10 +224,9 @@ void TFRDBColorbar::Leave() {
 
 void TFRDBColorbar::Expand() {
     if (m_expanded) return;
+    m_normal = size();
     m_expanded = true;
-    m_resizing = true;
     resize(m_normal.width() + 2 * m_normal.height(), m_normal.height() + m_sliderHeight);
-    m_resizing = false;
     // The marker row lies over whatever is below the bar.
     raise();
     updateGeometry();
@@ -240,9 +237,7 @@ void TFRDBColorbar::Expand() {
 void TFRDBColorbar::Collapse() {
     if (!m_expanded) return;
     m_expanded = false;
-    m_resizing = true;
     resize(m_normal);
-    m_resizing = false;
     updateGeometry();
     LayoutButtons();
     update();
@@ -285,23 +280,25 @@ void TFRDBColorbar::MarkerClick(int index) {
 
 // ---- Geometry and painting ----
 
+QSize TFRDBColorbar::NormalSize() const { return m_expanded ? m_normal : size(); }
+
 QSize TFRDBColorbar::sizeHint() const {
     return m_expanded ? QSize(m_normal.width() + 2 * m_normal.height(), m_normal.height() + m_sliderHeight)
-                      : m_normal;
+                      : size();
 }
 
 QRect TFRDBColorbar::BarRect() const {
-    return QRect(m_expanded ? m_normal.height() : 0, 0, m_normal.width(), m_normal.height());
+    const QSize normal = NormalSize();
+    return QRect(m_expanded ? normal.height() : 0, 0, normal.width(), normal.height());
 }
 
 void TFRDBColorbar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (!m_resizing && !m_expanded) m_normal = event->size();
     LayoutButtons();
 }
 
 void TFRDBColorbar::LayoutButtons() {
-    const int h = m_normal.height();
+    const int h = NormalSize().height();
     const QRect bar = BarRect();
     m_minus->setGeometry(0, 0, h, h);
     m_plus->setGeometry(bar.right() + 1, 0, h, h);

@@ -102,7 +102,7 @@ public:
 
     // The expanded editing look and the size the bar returns to.
     bool Expanded() const { return m_expanded; }
-    QSize NormalSize() const { return m_normal; }
+    QSize NormalSize() const;
     // Where the gradient is drawn inside the control.
     QRect BarRect() const;
     QToolButton* MinusButton() const { return m_minus; }
@@ -139,9 +139,9 @@ private:
     QToolButton* m_plus = nullptr;
     int m_fractionSize = 4;
     int m_sliderHeight = 12;
-    QSize m_normal{320, 14};
+    // The size to return to, remembered while expanded.
+    QSize m_normal;
     bool m_expanded = false;
-    bool m_resizing = false;
     // A faulty text already reported: reading it again (entering edit state) says nothing.
     bool m_reported = false;
     QString m_reportedText;

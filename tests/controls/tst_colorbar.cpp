@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QHBoxLayout>
 #include <QLineEdit>
 
 #include "FakeFieldTable.h"
@@ -279,6 +280,40 @@ private Q_SLOTS:
         f.table.Post();
         QVERIFY(!f.bar->Expanded());
         QVERIFY(!f.bar->Colors().Items(0)->Button()->isVisible());
+    }
+
+    void expandedSize_data() {
+        QTest::addColumn<QSize>("normal");
+        QTest::addColumn<int>("slider");
+        QTest::addColumn<QSize>("expanded");
+        QTest::newRow("as created") << QSize(320, 14) << 12 << QSize(348, 26);
+        QTest::newRow("another size and marker row") << QSize(200, 20) << 16 << QSize(240, 36);
+    }
+    void expandedSize() {
+        QFETCH(QSize, normal);
+        QFETCH(int, slider);
+        QFETCH(QSize, expanded);
+        Form f("255|65280");
+        // In a layout, which follows the bar's own size.
+        auto* holder = new QWidget(&f.window);
+        holder->setGeometry(0, 30, 400, 60);
+        auto* layout = new QHBoxLayout(holder);
+        f.bar->setParent(holder);
+        f.bar->resize(normal);
+        f.bar->SetSliderHeight(slider);
+        layout->addWidget(f.bar, 0, Qt::AlignLeft | Qt::AlignTop);
+        f.bar->show();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.bar->size(), normal);
+        f.table.BeginEdit();
+        f.Enter();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.bar->size(), expanded);
+        QCOMPARE(f.bar->NormalSize(), normal);
+        QCOMPARE(f.bar->Colors().Items(0)->Button()->size(), QSize(16, slider - 4));
+        f.Leave();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.bar->size(), normal);
     }
 
     void markerClick_data() {
