@@ -51,7 +51,8 @@ TColorCell::TColorCell(int index, QWidget* parent) : QWidget(parent), m_index(in
 
 void TColorCell::SetColor(TColor color) {
     m_color = color;
-    setToolTip(QStringLiteral("Färg %1").arg(color));
+    const QColor c = ColorFromNumber(color);
+    setToolTip(QStringLiteral("Röd %1, grön %2, blå %3").arg(c.red()).arg(c.green()).arg(c.blue()));
     update();
 }
 
