@@ -24,6 +24,7 @@
 #include "core/FRFormPlacement.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
+#include "core/unitColorChoice.h"
 #include "core/unitDM.h"
 #include "platform/Application.h"
 #include "platform/ClientDataSet.h"
@@ -469,6 +470,13 @@ void TformFRMain::SavePrevColors() {
             numbers.append(QString::number(PrevColors.at(j)));
         store->WriteString(QStringLiteral("Settings/PrevColors%1").arg(i), numbers.join(QLatin1Char(',')));
     }
+}
+
+bool TformFRMain::ColorDialogExecute(TColor& color) { return ExecuteColorDialog(this, color); }
+
+bool TformFRMain::ChooseColor(TColor& color) {
+    TformColorChoice dialog(this, this);
+    return dialog.Execute(color);
 }
 
 // ---- Place selection menus ----

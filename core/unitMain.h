@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 
+#include "controls/FRGraphics.h"
 #include "core/FRScreens.h"
 #include "core/DatasetNames.h"
 #include "core/InfoTexts.h"
@@ -151,6 +152,10 @@ public:
     void SortPrevColors();
     // Writes the colour memory back: six numbers per key "Settings/PrevColors%d".
     void SavePrevColors();
+    // The colour dialog preset with a colour; true with the chosen colour on OK.
+    bool ColorDialogExecute(TColor& color);
+    // The colour choice over the colour memory (created, run and freed); true on OK.
+    bool ChooseColor(TColor& color);
     void BuildPlaceMenus();
     // Fills the province and district drop-down lists for a record with the fields Province
     // and District. The province list is filled only when it is empty at the start.

@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 
 #include "core/FRIniFile.h"
+#include "core/unitBrowseFolder.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitMain.h"
@@ -116,6 +117,8 @@ void TProgramBlock::Step(F&& work) {
 void TProgramBlock::CreateWindows() {
     m_main = std::make_unique<TformFRMain>();
     m_main->OnTerminate = [] { QCoreApplication::quit(); };
+    m_browseFolder = std::make_unique<TformBrowseFolder>();
+    formBrowseFolder = m_browseFolder.get();
     m_info = std::make_unique<TformSimpleInfo>(GetProgramVersion());
     m_info->SetMainWindow(m_main.get());
     formSimpleInfo = m_info.get();
@@ -125,6 +128,8 @@ void TProgramBlock::FreeWindows() {
     // Screens and frames go before the tables they show.
     m_main.reset();
     m_info.reset();
+    formBrowseFolder = nullptr;
+    m_browseFolder.reset();
 }
 
 void TProgramBlock::CreateDataModule() {

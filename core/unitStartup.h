@@ -9,6 +9,7 @@
 #include <memory>
 
 class TDM;
+class TformBrowseFolder;
 class TformFRMain;
 class TformSimpleInfo;
 class TProgramLock;
@@ -71,6 +72,7 @@ private:
     std::unique_ptr<TProgramLock> m_lock;
     std::unique_ptr<TformFRMain> m_main;
     std::unique_ptr<TformSimpleInfo> m_info;
+    std::unique_ptr<TformBrowseFolder> m_browseFolder;
     std::unique_ptr<TDM> m_dm;
 };
 

@@ -7,6 +7,7 @@
 #include "core/FRIniFile.h"
 #include "core/ExtClientDataSet.h"
 #include "core/UserTestSupport.h"
+#include "core/unitBrowseFolder.h"
 #include "core/unitDM.h"
 #include "core/unitFirstUser.h"
 #include "core/unitFrameUsers.h"
@@ -178,6 +179,8 @@ private Q_SLOTS:
             QVERIFY(!block.SimpleInfo()->isVisible());
             QVERIFY(block.SimpleInfo()->Lines().isEmpty());
             QVERIFY(!QApplication::overrideCursor());
+            // The one folder browser is made with the windows and waits hidden.
+            QVERIFY(formBrowseFolder && !formBrowseFolder->isVisible());
 
             // Every table's file was made.
             for (const QString& file : TableFiles()) QVERIFY2(QFileInfo::exists(folder.path(file)), qPrintable(file));
@@ -315,6 +318,7 @@ private Q_SLOTS:
             QVERIFY(!block.MainForm());
             QVERIFY(!block.SimpleInfo());
             QVERIFY(!formSimpleInfo);
+            QVERIFY(!formBrowseFolder);
             for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
         }
         QCOMPARE(UIServices::MessageLog().size(), 1);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/DisablePanel.h"
+#include "controls/FRColorbar.h"
 #include "controls/FREdits.h"
 #include "controls/FRInfoPanel.h"
 #include "controls/FRLabel.h"
@@ -431,6 +432,72 @@ private Q_SLOTS:
         }
 
         QVERIFY(image.save(testsupport::ArtefactDir() + "/controls_gallery_choices.png"));
+        QCOMPARE(UIServices::MessageLog().size(), 0);
+        UIServices::SetMessageHook({});
+    }
+
+    // ---- Colour bar: browsing, empty, expanded for editing, at its limit of points ----
+    void gallery_colourBar() {
+        UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return UIServices::TMsgResult::OK; });
+        UIServices::ClearMessageLog();
+        auto makeTable = [](TClientDataSet& table, const QString& colors) {
+            table.SetFieldDefs({{"BodyColor", TFieldType::ftString, 250}});
+            table.CreateDataSet();
+            table.Append();
+            table.FieldByName("BodyColor")->SetAsString(colors);
+            table.Post();
+        };
+        QStringList twenty;
+        for (int i = 0; i < TFRDBColorbar::MaxPoints; ++i)
+            twenty << QString::number((i * 13 % 256) | ((255 - i * 12) << 8) | ((i * 9) << 16));
+        TClientDataSet browsing(nullptr, "cdsBrowsing"), editing(nullptr, "cdsEditing"), full(nullptr, "cdsFull");
+        makeTable(browsing, "33023|65535|16777215");
+        makeTable(editing, "4227327|8454143|32768|16711680");
+        makeTable(full, twenty.join('|'));
+        TDataSource sBrowsing(nullptr, "dsBrowsing"), sEditing(nullptr, "dsEditing"), sFull(nullptr, "dsFull");
+        sBrowsing.SetDataSet(&browsing);
+        sEditing.SetDataSet(&editing);
+        sFull.SetDataSet(&full);
+        editing.Edit();
+        full.Edit();
+
+        QWidget window;
+        window.setWindowTitle("Färgstapel");
+        auto* grid = new QVBoxLayout(&window);
+        auto addBar = [&](const QString& caption, TDataSource* source) {
+            // Room for the expanded look, so that nothing moves when it opens.
+            auto* holder = new QWidget;
+            holder->setFixedSize(360, 30);
+            auto* bar = new TFRDBColorbar(holder);
+            bar->move(0, 2);
+            bar->SetDataField("BodyColor");
+            if (source) bar->SetDataSource(source);
+            grid->addWidget(Cell(caption, holder));
+            return bar;
+        };
+        addBar("TFRDBColorbar: orange, gul och vit", &sBrowsing);
+        addBar("TFRDBColorbar utan färgpunkter", nullptr);
+        TFRDBColorbar* open = addBar("TFRDBColorbar vid redigering (minus, plus och markörer)", &sEditing);
+        TFRDBColorbar* limit = addBar("TFRDBColorbar med 20 färgpunkter (plus avstängt)", &sFull);
+        grid->addStretch(1);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        limit->setFocus();
+        QVERIFY(limit->Expanded());
+        QVERIFY(!limit->PlusButton()->isEnabled());
+        QImage image = window.grab().toImage();
+        open->setFocus();
+        QVERIFY(open->Expanded() && !limit->Expanded());
+        QCOMPARE(open->size(), QSize(348, 26));
+        {
+            QPainter p(&image);
+            QWidget* area = open->parentWidget();
+            p.drawPixmap(area->mapTo(&window, QPoint(0, 0)), area->grab());
+        }
+        // The expanded look of the full bar was grabbed before it closed again.
+        QVERIFY(image.save(testsupport::ArtefactDir() + "/controls_gallery_colorbar.png"));
         QCOMPARE(UIServices::MessageLog().size(), 0);
         UIServices::SetMessageHook({});
     }
