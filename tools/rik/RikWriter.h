@@ -179,7 +179,7 @@ inline QByteArray EncodeLZW(const uint8_t* index, int w, int h, const LZWOptions
     uint32_t readerSize = 257;
     int width = 9;
     bool firstAfterReset = true;
-    auto emit = [&](uint32_t code) {
+    auto putCode = [&](uint32_t code) {
         out.Put(code, width);
         if (!firstAfterReset) {
             if (readerSize < 8192) ++readerSize;
@@ -197,7 +197,7 @@ inline QByteArray EncodeLZW(const uint8_t* index, int w, int h, const LZWOptions
             cur = found->second;
             continue;
         }
-        emit(cur);
+        putCode(cur);
         if (nextCode < 8192) dict.emplace(key, uint16_t(nextCode++));
         // A clear code that would end on a byte boundary is put off to a later code.
         if (options.ClearAt && readerSize >= options.ClearAt && (out.BitOffset + width) % 8 != 0) {
@@ -215,7 +215,7 @@ inline QByteArray EncodeLZW(const uint8_t* index, int w, int h, const LZWOptions
         }
         cur = c;
     }
-    emit(cur);
+    putCode(cur);
     return QByteArray(reinterpret_cast<const char*>(out.Bytes.data()), qsizetype(out.Bytes.size()));
 }
 
