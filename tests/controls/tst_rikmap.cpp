@@ -589,6 +589,7 @@ void TestRIKMap::lzwRoundTrip() {
 
 void TestRIKMap::lzwRowsBottomUpAndCut() {
     // 250 wide: each coded row is 252 pixels, its first 250 are the row, then two of index 99.
+    // The 15 120 codes take the reader's widths from 9 through 13 bits and its table to its end.
     LiteralStream s;
     for (int r = 0; r < 60; ++r) {
         for (int x = 0; x < 250; ++x) s.Code(uint32_t(r));
