@@ -65,7 +65,7 @@ const QStringList kSporeProps = {"Hyalina",     "Släta",     "Ellipsoida",     
                                  "1-septerade", "3-septerade", "5-septerade"};
 const QStringList kStates = {"CPLD", "CPNG", "UNCP"};
 const QStringList kShapes = {"hatt", "platt", "tratt", "klocka", "flugsvamp", "murkla", "hjärnmurkla",
-                             "ticka", "boll",  "krus",  "koral"};
+                             "ticka", "boll",  "krus",  "klubba"};
 
 // The time code of 2026-12-01 00:00:00.000, the catalogue's creation time.
 constexpr quint64 kCatalogueTime = (26ull * 372 + 12 * 31 + 1) * 86400000ull;
@@ -274,7 +274,9 @@ QString ColourText(const QList<quint32>& colours) {
 
 QHash<QString, quint32> ReadPalette(const QString& folder) {
     const QString path = folder + "/colours.json";
-    const QJsonObject object = ReadJson(path).object();
+    const QJsonDocument doc = ReadJson(path);
+    if (!doc.isObject()) Raise(path + ": expected {\"name\": \"#RRGGBB\", ...}");
+    const QJsonObject object = doc.object();
     QHash<QString, quint32> palette;
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QString rgb = it.value().toString();
@@ -392,7 +394,9 @@ Catalogue ReadCatalogue(const QString& folder) {
 
     const QString groupsPath = folder + "/groups.json";
     QSet<QString> groupNames;
-    for (const QJsonValue& v : ReadJson(groupsPath).array()) {
+    const QJsonDocument groupsDoc = ReadJson(groupsPath);
+    if (!groupsDoc.isArray()) Raise(groupsPath + ": expected a list of groups");
+    for (const QJsonValue& v : groupsDoc.array()) {
         const QString where = QString("%1: %2").arg(groupsPath, v.toObject().value("Name").toString());
         Reader r(v.toObject(), where);
         Group g{r.Text("Name", 25, true), r.Text("Suffices", 80, false), r.Text("SignTemplate", 10, false)};
@@ -407,7 +411,10 @@ Catalogue ReadCatalogue(const QString& folder) {
     for (const char* special : {"groups.json", "colours.json", "mixups.json"}) files.removeAll(special);
     for (const QString& name : files) {
         const QString path = folder + "/" + name;
-        const QJsonObject object = ReadJson(path).object();
+        const QJsonDocument doc = ReadJson(path);
+        const QJsonObject object = doc.object();
+        if (!doc.isObject() || !object.value("Species").isArray())
+            Raise(path + ": expected {\"Group\": ..., \"Species\": [...]}");
         const QString group = object.value("Group").toString();
         if (!groupNames.contains(group)) Raise(QString("%1: Group \"%2\" is not in groups.json").arg(path, group));
         for (const QString& key : object.keys())
@@ -431,7 +438,9 @@ Catalogue ReadCatalogue(const QString& folder) {
 
     const QString mixupsPath = folder + "/mixups.json";
     QSet<QString> pairs;
-    for (const QJsonValue& v : ReadJson(mixupsPath).array()) {
+    const QJsonDocument mixupsDoc = ReadJson(mixupsPath);
+    if (!mixupsDoc.isArray()) Raise(mixupsPath + ": expected a list of look-alike pairs");
+    for (const QJsonValue& v : mixupsDoc.array()) {
         const QJsonObject o = v.toObject();
         const QString where = QString("%1: %2 / %3").arg(mixupsPath, o.value("A").toString(), o.value("B").toString());
         Reader r(o, where);
@@ -684,18 +693,33 @@ void DrawOtherFungus(QPainter& p, const Species& s, double groundY) {
             p.setBrush(Gradient(s.Color, {44, top}, {180, top + 30}, body));
             p.drawPath(bracket);
         }
-    } else if (shape == "krus" || shape == "koral") {
+    } else if (shape == "krus") {
+        // Curly lobes heaped into a dome.
         p.setBrush(Gradient(s.Color, box.topLeft(), box.bottomRight(), body));
-        const int parts = shape == "krus" ? 14 : 9;
-        for (int i = 0; i < parts; ++i) {
-            const double x = box.left() + 10 + (i * 41) % int(w - 20);
-            const double y = box.top() + 8 + (i * 31) % int(std::max(20.0, h - 30));
-            if (shape == "krus")
-                p.drawEllipse(QRectF(x - 18, y, 36, 24));
-            else {
-                p.drawRoundedRect(QRectF(x - 5, y, 10, groundY - y), 5, 5);
+        for (int row = 0; row < 4; ++row) {
+            const double half = w / 2 * (1.0 - row * 0.22);
+            const double y = groundY - 24 - row * std::max(12.0, (h - 24) / 4);
+            for (double x = -half + 12 + (row % 2) * 8; x <= half - 12; x += 18) {
+                const QRectF lobe(cx + x - 16, y, 32, 22);
+                p.drawEllipse(lobe);
+                p.save();
+                p.setPen(QPen(body.darker(135), 1));
+                p.drawArc(lobe.adjusted(5, 5, -5, -3), 20 * 16, 140 * 16);
+                p.drawArc(lobe.adjusted(9, 9, -9, -5), 200 * 16, 140 * 16);
+                p.restore();
             }
         }
+    } else if (shape == "klubba") {
+        // A tall column with a head in the second colour.
+        const double colW = std::clamp(w * 0.3, 20.0, 40.0);
+        p.setBrush(QColor(244, 240, 228));
+        p.drawRoundedRect(QRectF(cx - colW / 2, box.top() + 20, colW, groundY - box.top() - 20), 8, 8);
+        p.setBrush(s.Color.size() > 1 ? Qc(s.Color[1]) : body);
+        QPainterPath head;
+        head.moveTo(cx - colW * 0.75, box.top() + 55);
+        head.cubicTo(cx - colW * 0.75, box.top(), cx + colW * 0.75, box.top(), cx + colW * 0.75, box.top() + 55);
+        head.closeSubpath();
+        p.drawPath(head);
     } else {
         // A round or pear-shaped fruit body.
         QRadialGradient g(QPointF(cx - w / 6, box.top() + h / 3), w * 0.7);

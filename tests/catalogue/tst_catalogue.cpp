@@ -11,6 +11,7 @@
 
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
+#include "core/unitMain.h"
 #include "platform/ClientDataSet.h"
 #include "support/TestSupport.h"
 
@@ -218,6 +219,8 @@ private Q_SLOTS:
     void mustHaveSpecies();
     void lookAlikesResolveBothWays();
     void textsWarnAndMarkPoison();
+    void speciesInfoTextsWarn_data();
+    void speciesInfoTextsWarn();
     void keysAreStable_data();
     void keysAreStable();
     void everyCompleteSpeciesIdentifiesItself();
@@ -438,6 +441,22 @@ void TestCatalogue::textsWarnAndMarkPoison() {
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
+void TestCatalogue::speciesInfoTextsWarn_data() {
+    QTest::addColumn<QString>("label");
+    for (const char* label : {"infocompleting", "infouncomplete", "infouncomplete_hidden"})
+        QTest::newRow(label) << QString::fromLatin1(label);
+}
+
+// The species pages without a full description show an info text instead; it warns too.
+void TestCatalogue::speciesInfoTextsWarn() {
+    QFETCH(QString, label);
+    SetProgramFolder(testsupport::ProgramDir());
+    QStringList lines;
+    SetInfoText(label, lines);
+    SetProgramFolder(QString());
+    QVERIFY(lines.join(' ').contains("Ät aldrig en svamp enbart på grund av vad det här programmet säger"));
+}
+
 void TestCatalogue::keysAreStable_data() {
     QTest::addColumn<QString>("latin");
     QTest::addColumn<QString>("key");
@@ -473,8 +492,11 @@ void TestCatalogue::everyCompleteSpeciesIdentifiesItself() {
             counts << table.RecordCount();
         }
         std::sort(counts.begin(), counts.end());
+        const int most = counts.last(), median = counts[counts.size() / 2];
         qInfo("%s: %lld species, largest match count %d (%s), median %d", full ? "all answers" : "first answers",
-              qlonglong(counts.size()), counts.last(), qPrintable(largest), counts[counts.size() / 2]);
+              qlonglong(counts.size()), most, qPrintable(largest), median);
+        // The key narrows the catalogue down to a handful of species to compare.
+        QVERIFY2(most * 5 <= counts.size() && median * 10 <= counts.size(), qPrintable(largest));
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
@@ -500,6 +522,10 @@ void TestCatalogue::illustrations() {
         const bool red = band.red() > 160 && band.green() < 60 && band.blue() < 60;
         if (red != (Int(s, "FoodValue1") == 0)) faults << Str(s, "LatinName") + ": band";
         painter.drawImage(QRect((n % 10) * 106, (n / 10) * 106, 105, 105), image);
+        // One edible, one deadly and one species without cap at full size, for review.
+        for (const char* shown : {"Cantharellus cibarius", "Amanita phalloides", "Sparassis crispa"})
+            if (Str(s, "LatinName") == shown)
+                image.save(testsupport::ArtefactDir() + "/catalogue_" + QString(shown).replace(' ', '_') + ".png");
         ++n;
     }
     painter.end();
