@@ -65,7 +65,7 @@ const QStringList kSporeProps = {"Hyalina",     "Släta",     "Ellipsoida",     
                                  "1-septerade", "3-septerade", "5-septerade"};
 const QStringList kStates = {"CPLD", "CPNG", "UNCP"};
 const QStringList kShapes = {"hatt", "platt", "tratt", "klocka", "flugsvamp", "murkla", "hjärnmurkla",
-                             "ticka", "boll",  "krus",  "klubba"};
+                             "ticka", "boll",  "krus",  "klubba", "koral"};
 
 // The time code of 2026-12-01 00:00:00.000, the catalogue's creation time.
 constexpr quint64 kCatalogueTime = (26ull * 372 + 12 * 31 + 1) * 86400000ull;
@@ -708,6 +708,16 @@ void DrawOtherFungus(QPainter& p, const Species& s, double groundY) {
                 p.drawArc(lobe.adjusted(9, 9, -9, -5), 200 * 16, 140 * 16);
                 p.restore();
             }
+        }
+    } else if (shape == "koral") {
+        // Upright, forked branches.
+        p.setBrush(Gradient(s.Color, box.topLeft(), box.bottomRight(), body));
+        for (int i = 0; i < 7; ++i) {
+            const double x = box.left() + 14 + i * (w - 28) / 6;
+            const double top = box.top() + (i % 3) * 14;
+            p.drawRoundedRect(QRectF(x - 5, top + 14, 10, groundY - top - 14), 5, 5);
+            p.drawRoundedRect(QRectF(x - 11, top, 7, 24), 3, 3);
+            p.drawRoundedRect(QRectF(x + 4, top + 4, 7, 22), 3, 3);
         }
     } else if (shape == "klubba") {
         // A tall column with a head in the second colour.

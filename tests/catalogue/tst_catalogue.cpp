@@ -503,7 +503,8 @@ void TestCatalogue::everyCompleteSpeciesIdentifiesItself() {
 
 void TestCatalogue::illustrations() {
     QStringList faults;
-    QImage sheet(10 * 106, 11 * 106, QImage::Format_RGB32);
+    const int pictures = int(std::count_if(m_fungi.begin(), m_fungi.end(), [](const Record& r) { return r.value("HasPic").toBool(); }));
+    QImage sheet(10 * 106, (pictures + 9) / 10 * 106, QImage::Format_RGB32);
     sheet.fill(Qt::white);
     QPainter painter(&sheet);
     int n = 0;
