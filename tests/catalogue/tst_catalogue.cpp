@@ -227,6 +227,7 @@ private Q_SLOTS:
     void illustrations();
     void installKeepsExistingFiles();
     void installFillsAnEmptyProgramFolderOnce();
+    void dataModuleLoadsTheInstalledCatalogueAsItIs();
     void generatorRefusesFaultySource_data();
     void generatorRefusesFaultySource();
 
@@ -586,6 +587,26 @@ void TestCatalogue::installFillsAnEmptyProgramFolderOnce() {
     QMap<QString, QByteArray> expected = first;
     expected.remove("Data/Db/Fungi.dat");
     QCOMPARE(second, expected);
+}
+
+// The first start of the program takes the shipped tables as they are: no migration, no rewrite.
+void TestCatalogue::dataModuleLoadsTheInstalledCatalogueAsItIs() {
+    QTemporaryDir program;
+    QCOMPARE(RunGenerator({"install", Staging(), program.path()}).ExitCode, 0);
+    const QMap<QString, QByteArray> before = FolderBytes(program.filePath("Data/Db"));
+    {
+        TDM dm(program.path());
+        QVERIFY2(dm.StartupErrors().isEmpty(), qPrintable(dm.StartupErrors().join('\n')));
+        for (const char* t : {"cdsFungi", "cdsSwedishNames", "cdsLatinNames", "cdsFungiTexts", "cdsFungiMixups",
+                              "cdsFungiGroups"}) {
+            const TDM::TStartupResult result = dm.StartupResult(t);
+            QVERIFY2(result.Outcome == TDM::TStartupOutcome::Loaded, t);
+            QVERIFY2(result.Records > 0, t);
+        }
+        QCOMPARE(dm.StartupResult("cdsFungi").Records, int(m_fungi.size()));
+    }
+    const QMap<QString, QByteArray> after = FolderBytes(program.filePath("Data/Db"));
+    for (auto it = before.begin(); it != before.end(); ++it) QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 void TestCatalogue::generatorRefusesFaultySource_data() {
