@@ -218,6 +218,7 @@ private Q_SLOTS:
     void mustHaveSpecies_data();
     void mustHaveSpecies();
     void lookAlikesResolveBothWays();
+    void everyDeadlySpeciesNamesTheEdibleOnesItPassesFor();
     void textsWarnAndMarkPoison();
     void speciesInfoTextsWarn_data();
     void speciesInfoTextsWarn();
@@ -421,6 +422,17 @@ void TestCatalogue::lookAlikesResolveBothWays() {
     // The classic pair.
     QVERIFY(pairs.contains(Str(m_byLatin.value("Cantharellus cibarius"), "UKey") + '>' +
                            Str(m_byLatin.value("Hygrophoropsis aurantiaca"), "UKey")));
+}
+
+void TestCatalogue::everyDeadlySpeciesNamesTheEdibleOnesItPassesFor() {
+    QSet<QString> linked;
+    for (const Record& m : ReadTable(Staging() + "/Db/FungiMixups.dat"))
+        if (Int(m_byKey.value(Str(m, "MixupUKey")), "FoodValue1") >= 3) linked.insert(Str(m, "MasterUKey"));
+    QStringList missing;
+    for (const Record& s : m_fungi)
+        if (Str(s, "FungiData") != "UNCP" && Int(s, "FoodValue1") == 0 && !linked.contains(Str(s, "UKey")))
+            missing << Str(s, "LatinName");
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
 }
 
 void TestCatalogue::textsWarnAndMarkPoison() {
