@@ -15,3 +15,20 @@ add_custom_command(OUTPUT ${MYKO_SAMPLE_MAP}
   COMMENT "Generating Data/Samples/Kalmarsund.rik"
   VERBATIM)
 add_custom_target(samplemap ALL DEPENDS ${MYKO_SAMPLE_MAP})
+
+# The species catalogue: generated from data/catalogue into the build folder, then given to
+# the program folder only where its files are missing, so that a build never replaces a
+# user's tables, completions, notes or pictures.
+file(GLOB MYKO_CATALOGUE_SRC CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/catalogue/*.json)
+set(MYKO_CATALOGUE_STAGING ${CMAKE_BINARY_DIR}/catalogue)
+add_custom_command(OUTPUT ${MYKO_CATALOGUE_STAGING}/generated.stamp
+  COMMAND gencatalogue generate ${CMAKE_CURRENT_SOURCE_DIR}/catalogue ${MYKO_CATALOGUE_STAGING}
+  COMMAND ${CMAKE_COMMAND} -E touch ${MYKO_CATALOGUE_STAGING}/generated.stamp
+  DEPENDS gencatalogue ${MYKO_CATALOGUE_SRC}
+  COMMENT "Generating the species catalogue"
+  VERBATIM)
+add_custom_target(catalogue ALL
+  COMMAND gencatalogue install ${MYKO_CATALOGUE_STAGING} ${MYKO_PROGRAM_DIR}
+  DEPENDS ${MYKO_CATALOGUE_STAGING}/generated.stamp
+  COMMENT "Giving the program folder the catalogue files it lacks"
+  VERBATIM)
