@@ -747,7 +747,8 @@ void TestMapPanel::failedTileToldOnce() {
     Paint(panel);
     panel.SetCenter(1500500, 6500500);
     Paint(panel);
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     QCOMPARE(UIServices::MessageLog().size(), 1);
 }
 
