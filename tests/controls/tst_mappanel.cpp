@@ -13,6 +13,7 @@
 #include "controls/FRGraphics.h"
 #include "controls/FRMapGeometry.h"
 #include "controls/FRMapPanel.h"
+#include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/UIServices.h"
 #include "tools/rik/RikWriter.h"
@@ -152,6 +153,7 @@ private Q_SLOTS:
     void tags_data();
     void tags();
     void failedTileToldOnce();
+    void ownerErrorsStayInTheirEvent();
     void showPosition();
     void keepOpen();
     void sampleSheetScreenshots();
@@ -750,6 +752,36 @@ void TestMapPanel::failedTileToldOnce() {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     QCOMPARE(UIServices::MessageLog().size(), 1);
+}
+
+void TestMapPanel::ownerErrorsStayInTheirEvent() {
+    Fixture f;
+    TFRMapPanel panel;
+    SizeSurface(panel, 200, 100);
+    panel.RIKMap().SetFileName(f.Write(FileSheet(false)));
+    panel.RIKMap().SetActive(true);
+    panel.SetDraggingEnabled(true);
+    panel.OnPaintLayer = [](TFRMapPanel*, QPainter&) { throw Exception(QStringLiteral("Fel i överlägget")); };
+    panel.OnMouseUp = [](TFRMapPanel*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        throw Exception(QStringLiteral("Fel vid släppet"));
+    };
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    Paint(panel);
+    // The overlay's error is shown; the map under it is drawn all the same.
+    QVERIFY(!UIServices::MessageLog().isEmpty());
+    QCOMPARE(UIServices::MessageLog()[0].Text, QStringLiteral("Fel i överlägget"));
+    QCOMPARE(UIServices::MessageLog()[0].Icon, UIServices::TMsgIcon::Error);
+    QVERIFY(QColor(SurfacePicture(panel).pixel(60, 10)) != QColor(Qt::white));
+    panel.OnPaintLayer = {};
+    UIServices::ClearMessageLog();
+    // The owner's release handler fails: the drag still ends and moves the view.
+    QTest::mousePress(panel.Surface(), Qt::LeftButton, {}, QPoint(100, 50));
+    QTest::mouseRelease(panel.Surface(), Qt::LeftButton, {}, QPoint(90, 60));
+    QCOMPARE(UIServices::MessageLog().size(), 1);
+    QCOMPARE(UIServices::MessageLog()[0].Text, QStringLiteral("Fel vid släppet"));
+    QCOMPARE(panel.CenterX(), 1500525);
+    QCOMPARE(panel.CenterY(), 6500525);
 }
 
 void TestMapPanel::showPosition() {
