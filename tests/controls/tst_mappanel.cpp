@@ -176,8 +176,8 @@ void TestMapPanel::viewRectangle_data() {
     // right = Round(497.5 + left) and top = Round(247.5 + bottom) are ties, going to even.
     QTest::newRow("example") << 2.5 << 200 << 100 << 1500500 << 6500500
                              << QList<int>{1500250, 1500748, 6500375, 6500622};
-    QTest::newRow("tie to odd neighbour") << 2.5 << 200 << 100 << 1500501 << 6500501
-                                          << QList<int>{1500251, 1500748, 6500376, 6500624};
+    QTest::newRow("ties, one down and one up") << 2.5 << 200 << 100 << 1500501 << 6500501
+                                               << QList<int>{1500251, 1500748, 6500376, 6500624};
     QTest::newRow("odd size") << 2.5 << 201 << 101 << 1500500 << 6500500
                               << QList<int>{1500250, 1500750, 6500375, 6500625};
     QTest::newRow("s = 2") << 2.0 << 200 << 100 << 1500500 << 6500500
