@@ -1,5 +1,6 @@
 // The program block: the application titled "Mykotekshallen", the screens of the main menu,
 // then start-up and the message loop on the program folder of the executable.
+#include "content/unitContentScreens.h"
 #include "core/unitStartup.h"
 #include "platform/Application.h"
 
@@ -8,5 +9,6 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Mykotekshallen"));
     TApplication::SetTitle(QStringLiteral("Mykotekshallen"));
     RegisterCoreScreens();
+    RegisterContentScreens();
     return RunProgramBlock();
 }

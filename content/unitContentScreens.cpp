@@ -1,0 +1,5 @@
+#include "content/unitContentScreens.h"
+
+// One line per function area; each area's screen unit offers its own Register function.
+void RegisterContentScreens() {
+}
