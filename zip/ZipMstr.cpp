@@ -212,6 +212,14 @@ void TZipArchiver::ShowZipMessage(int id, const QString& detail) {
     if (OnMessage) OnMessage(this, 0, text);
 }
 
+void TZipArchiver::ShowZipInfo(int id, const QString& detail) {
+    // Information leaves ErrCode alone, so it cannot turn success into failure.
+    const QString text = ZipMessage(id) + detail;
+    m_message = text;
+    if (!m_unattended) UIServices::ShowInformation(text);
+    if (OnMessage) OnMessage(this, 0, text);
+}
+
 void TZipArchiver::ShowExceptionError(const EZipArchiver& e) {
     if (e.DisplayMsg() && !m_unattended) UIServices::ShowError(e.Message());
     m_errCode = e.ResId();
@@ -262,7 +270,7 @@ bool TZipArchiver::LoadLib(TLib& lib) {
         Dl_info info;
         void* any = lib.Exec ? lib.Exec : reinterpret_cast<void*>(lib.VersionFn);
         if (any && dladdr(any, &info) && info.dli_fname) lib.Path = QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
-        if (m_trace) ShowZipMessage(lib.MsgBase() + 1, QStringLiteral(" ") + lib.Path);
+        if (m_trace) ShowZipInfo(lib.MsgBase() + 1, QStringLiteral(" ") + lib.Path);
         if (!lib.Exec) ShowZipMessage(lib.MsgBase() + 2);
         if (!lib.VersionFn) ShowZipMessage(lib.MsgBase() + 3);
     }
@@ -308,7 +316,7 @@ bool TZipArchiver::EnsureLib(TLib& lib, bool& loadedHere) {
         loadedHere = false;
         return false;
     }
-    if (m_verbose)
+    if (m_verbose || m_trace)
         DoMessage(0, (lib.IsZip ? QStringLiteral("Loaded ZipLib ver: ") : QStringLiteral("Loaded UnzLib ver: ")) +
                          QString::number(lib.Version) + QStringLiteral(" from ") + lib.Path);
     return true;
@@ -527,8 +535,7 @@ int TZipArchiver::ExtractFiles() {
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
         m_passwordReqCount = 0;
         // A warning: the text is kept, the result stays that of the extraction.
-        m_message = ZipMessage(EX_UnAttPassword);
-        if (OnMessage) OnMessage(this, 0, m_message);
+        ShowZipInfo(EX_UnAttPassword);
     }
     m_cancel = false;
     m_unzBusy = true;
@@ -824,14 +831,12 @@ void TZipArchiver::List() {
         const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(file);
         if (!end.Found) throw EZipArchiver(DS_NoValidZip);
         if (end.TrailingData) {
-            m_message = ZipMessage(LI_GarbageAtEOF);
-            if (OnMessage) OnMessage(this, 0, m_message);
+            ShowZipInfo(LI_GarbageAtEOF);
         }
         m_zipComment = zipcommon::DecodeName(end.Comment, 0, -1, 0, cp);
         if (end.SfxOffset != 0) {
             m_structureWarning = true;
-            m_message = ZipMessage(LI_WrongZipStruct);
-            if (OnMessage) OnMessage(this, 0, m_message);
+            ShowZipInfo(LI_WrongZipStruct);
         }
         QList<zipcommon::TCentralEntry> central;
         switch (zipcommon::ReadCentralDirectory(file, end, central)) {

@@ -304,6 +304,8 @@ public:
     // ErrCode; a box unless Unattended; then OnMessage with error code 0.
     void ShowZipMessage(int id, const QString& detail = QString());
     void ShowExceptionError(const EZipArchiver& e);
+    // The same for information and warnings: ErrCode stays as it is.
+    void ShowZipInfo(int id, const QString& detail = QString());
 
     // The callback target of both modules. Returns true when the module is to abort.
     bool HandleCallback(CallbackRec* rec);
