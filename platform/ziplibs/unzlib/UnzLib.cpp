@@ -184,7 +184,20 @@ private:
         return true;
     }
 
+    // Methods and encryptions libzip cannot read are refused before it is asked: its
+    // failing open of such an entry does not free what it set up.
+    static bool Readable(const TEntry& e) {
+        const quint16 m = e.Central.Method;
+        if ((e.Central.Flags & 1) && (e.Central.Flags & 0x40)) return false;  // strong encryption
+        if (m == 99) return (e.Central.Flags & 1) != 0;                      // AES
+        return zip_compression_method_supported(m, 0) != 0;
+    }
+
     zip_file_t* OpenEntry(const TEntry& e) {
+        if (!Readable(e)) {
+            zip_error_set(zip_get_error(m_za), ZIP_ER_COMPNOTSUPP, 0);
+            return nullptr;
+        }
         const bool encrypted = e.Central.Flags & 1;
         if (!encrypted) return zip_fopen_index(m_za, e.Index, 0);
         QString pw = m_password;
@@ -261,10 +274,10 @@ private:
         if (!zf) {
             if (m_report.Aborted()) return 0;
             const int code = zip_error_code_zip(zip_get_error(m_za));
-            if (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_NOPASSWD || (e.Central.Flags & 1))
-                Skip(e.Name, ZenPassword, SkipBadPassword, QStringLiteral("Fel eller inget lösenord: %1").arg(e.Name));
-            else if (code == ZIP_ER_COMPNOTSUPP || code == ZIP_ER_ENCRNOTSUPP)
+            if (code == ZIP_ER_COMPNOTSUPP || code == ZIP_ER_ENCRNOTSUPP)
                 Skip(e.Name, ZenFormat, SkipCompressionUnknown, QStringLiteral("Okänd packningsmetod: %1").arg(e.Name));
+            else if (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_NOPASSWD || (e.Central.Flags & 1))
+                Skip(e.Name, ZenPassword, SkipBadPassword, QStringLiteral("Fel eller inget lösenord: %1").arg(e.Name));
             else
                 Skip(e.Name, ZenFormat, SkipUnknown,
                      QStringLiteral("Posten kunde inte läsas: %1 (%2)").arg(e.Name, QString::fromUtf8(zip_strerror(m_za))));
