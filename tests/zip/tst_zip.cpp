@@ -1,5 +1,6 @@
 // Packing and unpacking through the real library modules, checked against Debian's zip,
 // unzip, zipinfo and Python's zipfile.
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
@@ -579,6 +580,146 @@ z.close()
         QCOMPARE(z->GetCount(), 0);
         QCOMPARE(z->Extract(), 11002);
         QVERIFY(!z->UnzLibLoaded());
+    }
+
+    void progressReportsInOrder_data() {
+        QTest::addColumn<bool>("add");
+        QTest::newRow("add") << true;
+        QTest::newRow("extract") << false;
+    }
+    void progressReportsInOrder() {
+        QFETCH(bool, add);
+        QTemporaryDir tmp;
+        const TArticle a = MakeArticle(tmp.path() + "/article");
+        testsupport::WriteBytes(a.Dir + "/stor.bin", Pattern(700 * 1024, 9));
+        auto z = MakeArchiver();
+        z->SetZipFileName(tmp.path() + "/p.zip");
+        z->SetRootDir(a.Dir);
+        z->SetAddOptions(AddDirNames);
+        z->SetFSpecArgs({">*.*"});
+        if (!add) QCOMPARE(z->Add(), 0);
+        QStringList order;
+        QMap<QString, qint64> sizes, sums;
+        QString current;
+        z->OnProgress = [&](QObject*, ProgressType t, const QString& name, quint32 size) {
+            switch (t) {
+                case ProgressType::TotalFiles2Process: order << "count " + QString::number(size); break;
+                case ProgressType::TotalSize2Process: order << "total " + QString::number(size); break;
+                case ProgressType::NewFile:
+                    order << "file";
+                    current = name;
+                    sizes[name] = size;
+                    break;
+                case ProgressType::ProgressUpdate: sums[current] += size; break;
+                case ProgressType::EndOfBatch: order << "end"; break;
+            }
+        };
+        if (add) {
+            QCOMPARE(z->Add(), 0);
+        } else {
+            z->SetExtrBaseDir(tmp.path() + "/ut");
+            z->SetExtrOptions(ExtrDirNames);
+            QCOMPARE(z->Extract(), 0);
+        }
+        const qint64 total = 20000 + Text(400).size() + Text(50).size() + 700 * 1024;
+        QCOMPARE(order, (QStringList{"count 4", "total " + QString::number(total), "file", "file", "file", "file", "end"}));
+        QCOMPARE(sizes.keys(), (QStringList{"main.htm", "pic.gif", "stor.bin", "sub\\page.htm"}));
+        QCOMPARE(sums, sizes);
+        QCOMPARE(z->TotalSizeToProcess(), total);
+    }
+
+    void commentsSurvive() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/a.txt", "a");
+        testsupport::WriteBytes(tmp.path() + "/src/b.txt", "b");
+        const QString archive = tmp.path() + "/k.zip";
+        QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-z", archive, "a.txt"}, tmp.path() + "/src", "Svampar i Sörmland\n.\n").Exit, 0);
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        QCOMPARE(z->ZipComment(), QStringLiteral("Svampar i Sörmland"));
+        z->OnFileComment = [](QObject*, const QString& file, QString& comment, bool& changed) {
+            comment = "om " + file;
+            changed = true;
+        };
+        z->SetRootDir(tmp.path() + "/src");
+        z->SetFSpecArgs({"b.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->ZipComment(), QStringLiteral("Svampar i Sörmland"));
+        QVERIFY(Py(R"(
+import zipfile, sys
+z = zipfile.ZipFile(sys.argv[1])
+assert z.comment.decode('utf-8').startswith('Svampar i S'), z.comment
+assert z.getinfo('b.txt').comment == b'om b.txt', z.getinfo('b.txt').comment
+)", {archive}));
+    }
+
+    void dateFilterAndStoring() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/gammal.htm", Text(100));
+        testsupport::WriteBytes(tmp.path() + "/src/ny.htm", Text(100));
+        QFile old(tmp.path() + "/src/gammal.htm");
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime(QDate(2019, 6, 1), QTime(12, 0)), QFileDevice::FileModificationTime));
+        old.close();
+        const QString archive = tmp.path() + "/d.zip";
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetRootDir(tmp.path() + "/src");
+        z->SetAddOptions(AddFromDate);
+        z->SetAddFrom(QDate(2020, 1, 1));
+        z->SetAddCompLevel(0);
+        z->SetFSpecArgs({"*.htm"});
+        QCOMPARE(z->Add(), 0);
+        const auto py = PyRead(archive);
+        QCOMPARE(py.keys(), QStringList{"ny.htm"});
+        QCOMPARE(py["ny.htm"][0], QStringLiteral("0"));  // level 0 stores
+        // Suffixes of the program's own list are stored too.
+        z->SetAddOptions({});
+        z->SetAddCompLevel(9);
+        z->SetExtAddStoreSuffixes("htm");
+        z->SetFSpecArgs({"gammal.htm"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(PyRead(archive)["gammal.htm"][0], QStringLiteral("0"));
+    }
+
+    void prefixedArchiveExtracts() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/a.txt", "innehåll");
+        const QString plain = tmp.path() + "/plain.zip";
+        QCOMPARE(Run(QStringLiteral("zip"), {"-q", plain, "a.txt"}, tmp.path() + "/src").Exit, 0);
+        const QString sfx = tmp.path() + "/sfx.zip";
+        testsupport::WriteBytes(sfx, "MZ" + QByteArray(998, '\0') + testsupport::ReadBytes(plain));
+        auto z = MakeArchiver();
+        z->SetZipFileName(sfx);
+        QCOMPARE(z->GetCount(), 1);
+        QCOMPARE(z->ErrCode(), 0);
+        QCOMPARE(z->SFXOffset(), 1000);
+        QVERIFY(z->StructureWarning());
+        z->SetExtrBaseDir(tmp.path() + "/ut");
+        QCOMPARE(z->Extract(), 0);
+        QCOMPARE(testsupport::ReadBytes(tmp.path() + "/ut/a.txt"), QByteArray("innehåll"));
+    }
+
+    void deletionWaitsForTheLibraryCall() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/a.txt", "a");
+        QPointer<TZipArchiver> z = MakeArchiver().release();
+        bool refused = false;
+        z->OnProgress = [&](QObject*, ProgressType t, const QString&, quint32) {
+            if (t != ProgressType::NewFile) return;
+            z->deleteLater();
+            QCoreApplication::sendPostedEvents(z, QEvent::DeferredDelete);
+            refused = !z.isNull();
+        };
+        z->SetZipFileName(tmp.path() + "/a.zip");
+        z->SetRootDir(tmp.path());
+        z->SetFSpecArgs({"a.txt"});
+        // Refused while the module runs, which is told to stop.
+        QCOMPARE(z->Add(), 9);
+        QVERIFY(refused);
+        QVERIFY(!z.isNull());
+        QCoreApplication::sendPostedEvents(z, QEvent::DeferredDelete);
+        QVERIFY(z.isNull());
     }
 
     void unattendedExtractWithoutPasswordWarnsOnly() {
