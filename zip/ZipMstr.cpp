@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibrary>
 #include <QSet>
 #include <QWidget>
@@ -811,12 +812,72 @@ QString TZipArchiver::ConvertOEM(const QByteArray& text, int direction, int host
 
 int TZipArchiver::GetCount() const { return m_zipFileName.isEmpty() ? 0 : int(m_zipContents.size()); }
 
+struct TZipArchiver::TEndInfo {
+    zipcommon::TEndOfCentral End;
+};
+
+bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
+    m_zipComment.clear();
+    const QString fileName = file.fileName();
+    if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) {
+        if (raiseError) throw EZipArchiver(DS_NoInFile);
+        ShowZipMessage(DS_FileOpen);
+        return false;
+    }
+    // The disk number a volume's name carries.
+    const QFileInfo fi(fileName);
+    const QString suffix = fi.suffix();
+    QString number;
+    if (SpanOptions.testFlag(spCompatName))
+        number = suffix.mid(1, 2);
+    else
+        number = fi.completeBaseName().right(3);
+    bool isNumber = false;
+    int diskFromName = number.toInt(&isNumber);
+    if (!isNumber) diskFromName = 0;
+    // The first disk of a spanned set starts with the spanning and a local header signature.
+    bool firstDisk = false;
+    if (file.seek(0)) {
+        const QByteArray head = file.read(8);
+        firstDisk = head.size() == 8 && head.startsWith(QByteArray("PK\x07\x08PK\x03\x04", 8));
+    }
+    m_isSpanned = firstDisk;
+    out.End = zipcommon::FindEndOfCentral(file);
+    if (!out.End.Found) {
+        if (raiseError) {
+            if (!firstDisk && diskFromName > 0) throw EZipArchiver(DS_NotLastInSet, diskFromName);
+            if (!firstDisk) throw EZipArchiver(DS_NoValidZip);
+            throw EZipArchiver(diskFromName == 1 ? DS_FirstInSet : DS_FirstFileOnHD);
+        }
+        ShowZipMessage(DS_FileOpen);
+        return false;
+    }
+    m_fileSize = out.End.DataEnd;
+    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
+                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                                                             : zipcommon::TNameCodePage::Auto;
+    m_zipComment = zipcommon::DecodeName(out.End.Comment, 0, -1, 0, cp);
+    if (out.End.TrailingData) ShowZipInfo(LI_GarbageAtEOF);
+    return true;
+}
+
+bool TZipArchiver::ReadEndOfCentral(QByteArray& endRecord, bool raiseError) {
+    QFile file(m_zipFileName);
+    TEndInfo info;
+    if (!ReadEnd(file, raiseError, info)) return false;
+    endRecord = info.End.Record;
+    return true;
+}
+
 void TZipArchiver::List() {
     m_zipContents.clear();
     m_zipComment.clear();
     m_sfxOffset = 0;
+    m_centralDirOffset = 0;
     m_dirOnlyCount = 0;
     m_structureWarning = false;
+    m_isSpanned = false;
+    m_currentDisk = 0;
     m_errCode = 0;
     if (m_zipFileName.isEmpty() || !QFileInfo::exists(m_zipFileName)) {
         if (OnDirUpdate) OnDirUpdate(this);
@@ -825,15 +886,17 @@ void TZipArchiver::List() {
     const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
                                         : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
                                                                              : zipcommon::TNameCodePage::Auto;
+    // The hourglass, where there is a screen to show it on.
+    const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    if (gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QFile file(m_zipFileName);
     try {
-        if (!file.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
-        const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(file);
-        if (!end.Found) throw EZipArchiver(DS_NoValidZip);
-        if (end.TrailingData) {
-            ShowZipInfo(LI_GarbageAtEOF);
-        }
-        m_zipComment = zipcommon::DecodeName(end.Comment, 0, -1, 0, cp);
+        TEndInfo info;
+        ReadEnd(file, true, info);
+        const zipcommon::TEndOfCentral& end = info.End;
+        m_currentDisk = end.ThisDisk;
+        if (m_currentDisk > 0) m_isSpanned = true;
+        m_centralDirOffset = end.CentralStart;
         if (end.SfxOffset != 0) {
             m_structureWarning = true;
             ShowZipInfo(LI_WrongZipStruct);
@@ -848,7 +911,7 @@ void TZipArchiver::List() {
             case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(LI_ReadZipError);
             case zipcommon::TCentralError::ShortComment: throw EZipArchiver(DS_CECommentLen);
         }
-        quint64 smallest = central.isEmpty() ? 0 : ~quint64(0);
+        quint64 smallest = ~quint64(0);
         int seq = 0;
         for (const zipcommon::TCentralEntry& c : central) {
             ++seq;
@@ -876,6 +939,7 @@ void TZipArchiver::List() {
             e.Encrypted = c.Flags & 1;
             e.ExtraData = c.Extra;
             smallest = qMin(smallest, c.LocalHeaderOffset);
+            // A folder entry has no file part.
             if (e.FileName.endsWith(QLatin1Char('\\')) && !m_useDirOnlyEntries) {
                 ++m_dirOnlyCount;
                 continue;
@@ -883,14 +947,27 @@ void TZipArchiver::List() {
             m_zipContents.append(e);
             if (OnNewName) OnNewName(this, seq, m_zipContents.last());
         }
-        m_sfxOffset = qint64(smallest) + end.SfxOffset;
+        // The data in front of the archive: where its first entry really starts.
+        m_sfxOffset = central.isEmpty() ? (end.FileSize == 22 ? 0 : end.SfxOffset)
+                                        : qint64(qMin<quint64>(smallest, quint64(end.FileSize))) + end.SfxOffset;
     } catch (const EZipArchiver& e) {
         m_zipContents.clear();
         m_zipComment.clear();
         ShowExceptionError(e);
         m_zipFileName.clear();
         m_sfxOffset = 0;
+    } catch (const std::bad_alloc&) {
+        m_zipContents.clear();
+        ShowZipMessage(GE_NoMem);
+        m_zipFileName.clear();
+        m_sfxOffset = 0;
+    } catch (const std::exception& e) {
+        m_zipContents.clear();
+        ShowZipMessage(LI_ErrorUnknown, QString::fromUtf8(e.what()));
+        m_zipFileName.clear();
+        m_sfxOffset = 0;
     }
     file.close();
+    if (gui) QGuiApplication::restoreOverrideCursor();
     if (OnDirUpdate) OnDirUpdate(this);
 }

@@ -282,6 +282,9 @@ public:
     qint64 SFXOffset() const { return m_sfxOffset; }
     int DirOnlyCount() const { return m_dirOnlyCount; }
     bool StructureWarning() const { return m_structureWarning; }
+    bool IsSpanned() const { return m_isSpanned; }
+    int CurrentDisk() const { return m_currentDisk; }
+    qint64 CentralDirOffset() const { return m_centralDirOffset; }
     const QList<ZipDirEntry>& ZipContents() const { return m_zipContents; }
     QByteArray& ZipStream() { return m_zipStream; }
     qint64 TotalSizeToProcess() const { return m_totalSizeToProcess; }
@@ -294,6 +297,9 @@ public:
     QString GetUnzLibPath();
     // Re-reads the directory of ZipFileName.
     void List();
+    // Finds the end record of ZipFileName (its 22 bytes into endRecord). A failure raises
+    // EZipArchiver with raiseError, else it is shown as message 11002; false then.
+    bool ReadEndOfCentral(QByteArray& endRecord, bool raiseError);
     int GetCount() const;
     // Direction 0: OEM to the program's characters, 1 the other way.
     QString ConvertOEM(const QByteArray& text, int direction, int hostSystem = 0, int versionMadeBy = 0) const;
@@ -337,6 +343,8 @@ private:
     QString GetExtrPassword(int& replyCode);
     QString PasswordDialog(const QString& prompt, int buttons, int& modalResult);
     void DoMessage(int errCode, const QString& text);
+    struct TEndInfo;
+    bool ReadEnd(class QFile& file, bool raiseError, TEndInfo& out);
 
     bool m_verbose = false;
     bool m_trace = false;
@@ -372,6 +380,10 @@ private:
     qint64 m_sfxOffset = 0;
     int m_dirOnlyCount = 0;
     bool m_structureWarning = false;
+    bool m_isSpanned = false;
+    int m_currentDisk = 0;
+    qint64 m_fileSize = 0;
+    qint64 m_centralDirOffset = 0;
     qint64 m_totalSizeToProcess = 0;
 
     bool m_zipBusy = false;
