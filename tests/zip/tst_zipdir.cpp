@@ -169,6 +169,20 @@ private Q_SLOTS:
         QCOMPARE(z->ZipContents().last().FileName, QStringLiteral("f65535"));
     }
 
+    void zip64EndRecord() {
+        // A classic end record that points to a zip64 end record and its locator.
+        auto z = MakeArchiver();
+        z->SetZipFileName(testsupport::SourceDir() + "/fuzz/corpus/zipdir/zip64end.zip");
+        QCOMPARE(z->ErrCode(), 0);
+        QCOMPARE(z->GetCount(), 2);
+        QCOMPARE(z->ZipContents().last().FileName, QStringLiteral("sub\\b.htm"));
+        QTemporaryDir tmp;
+        z->SetExtrBaseDir(tmp.path());
+        z->SetExtrOptions(ExtrDirNames);
+        QCOMPARE(z->Extract(), 0);
+        QVERIFY(QFileInfo::exists(tmp.path() + "/sub/b.htm"));
+    }
+
     void readEndOfCentral() {
         QTemporaryDir tmp;
         const QString archive = tmp.path() + "/e.zip";
