@@ -532,6 +532,8 @@ int TZipArchiver::ExtractFiles() {
         m_errCode = 0;
     }
     if (m_unzBusy) return m_errCode;
+    // Reading a set of volumes is not offered by this build.
+    if (m_isSpanned) throw EZipArchiver(DS_NoSpanSupport);
     const quint32 savedReqCount = m_passwordReqCount;
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
         m_passwordReqCount = 0;

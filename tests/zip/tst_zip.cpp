@@ -451,6 +451,46 @@ z.close()
         QCOMPARE(Tree(out), QStringList{"data.bin"});
     }
 
+    void oversizedEntryIsStopped() {
+        QTemporaryDir tmp;
+        const QString archive = tmp.path() + "/o.zip";
+        // An entry whose sizes claim 100 bytes while its data inflates to 100,000.
+        QVERIFY(Py(R"(
+import zipfile, sys, struct
+z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)
+z.writestr('bomb.txt', b'a' * 100000)
+z.close()
+d = bytearray(open(sys.argv[1], 'rb').read())
+struct.pack_into('<I', d, 22, 100)
+c = d.find(b'PK\x01\x02')
+struct.pack_into('<I', d, c + 24, 100)
+open(sys.argv[1], 'wb').write(bytes(d))
+)", {archive}));
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetExtrBaseDir(tmp.path() + "/ut");
+        QVERIFY(z->Extract() != 0);
+        QCOMPARE(z->SuccessCnt(), 0);
+        QCOMPARE(Tree(tmp.path() + "/ut"), QStringList());
+    }
+
+    void archiveTakesNewestTime() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/a.txt", "a");
+        QFile f(tmp.path() + "/src/a.txt");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QDateTime when(QDate(2021, 8, 15), QTime(10, 30, 0));
+        QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+        f.close();
+        auto z = MakeArchiver();
+        z->SetZipFileName(tmp.path() + "/t.zip");
+        z->SetRootDir(tmp.path() + "/src");
+        z->SetAddOptions(AddZipTime);
+        z->SetFSpecArgs({"a.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(QFileInfo(tmp.path() + "/t.zip").lastModified(), when);
+    }
+
     void cancelledAddLeavesArchiveWhole_data() {
         QTest::addColumn<bool>("byException");
         QTest::newRow("cancel") << false;

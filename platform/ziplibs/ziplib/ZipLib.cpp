@@ -161,6 +161,7 @@ private:
         m_dirEntries = m_rec->NoDirEntries == 0;
         m_verbose = m_rec->Verbose != 0 || m_rec->TraceEnabled != 0;
         m_trash = m_rec->UseRecycleBin != 0;
+        m_latestTime = m_rec->LatestTime != 0;
         for (const QString& s : RecText(m_rec->StoreSuffixes).toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts))
             m_storeSuffixes << (s.startsWith(QLatin1Char('.')) ? s : QLatin1Char('.') + s);
         if (m_rec->FromDate != 0) {
@@ -430,6 +431,7 @@ private:
             return 0;
         }
         m_report.Send(ActEndBatch, 0, 0);
+        if (m_latestTime) GiveNewestTime();
         // Sources are moved only once the archive is committed, and only those stored.
         if (m_move)
             for (const QString& path : m_stored) {
@@ -440,12 +442,30 @@ private:
         return added;
     }
 
+    // The archive takes the time of its newest entry.
+    void GiveNewestTime() {
+        int err = 0;
+        zip_t* za = zip_open(QFile::encodeName(m_archive).constData(), ZIP_RDONLY, &err);
+        if (!za) return;
+        qint64 newest = 0;
+        const zip_int64_t n = zip_get_num_entries(za, 0);
+        for (zip_int64_t i = 0; i < n; ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(za, zip_uint64_t(i), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
+                newest = qMax<qint64>(newest, qint64(st.mtime));
+        }
+        zip_discard(za);
+        if (newest <= 0) return;
+        QFile f(m_archive);
+        if (f.open(QIODevice::ReadWrite)) f.setFileTime(QDateTime::fromSecsSinceEpoch(newest), QFileDevice::FileModificationTime);
+    }
+
     ZipCommandRec* m_rec;
     zipcommon::TReporter m_report;
     QString m_archive, m_password;
     int m_level = 9;
     bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
-         m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false;
+         m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
     QStringList m_storeSuffixes, m_excl;
     QDate m_fromDate;
     std::vector<TSourceFile> m_files;
