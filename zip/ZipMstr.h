@@ -20,6 +20,10 @@ class QLibrary;
 struct CallbackRec;
 class TZipArchiver;
 
+// The one entry through which both library modules call back (the component arrives in the
+// record); -1 tells the module to abort. Never lets an exception through.
+extern "C" int32_t ZipCallbackEntry(CallbackRec* rec);
+
 // ---- Option sets (bit n is member n) ----
 enum TAddOpt : quint32 {
     AddDirNames = 1u << 0,

@@ -150,6 +150,7 @@ public:
 private:
     void ReadSwitches() {
         m_archive = RecText(m_rec->ZipFileName);
+        m_archivePath = QDir::cleanPath(QFileInfo(m_archive).absoluteFilePath());
         m_password = RecText(m_rec->Password).left(MaxPasswordLength);
         m_level = qBound(0, m_rec->Level, 9);
         m_hidden = m_rec->SystemFiles != 0;
@@ -210,6 +211,7 @@ private:
         if (!m_hidden && fi.fileName().startsWith(QLatin1Char('.'))) return;
         if (m_fromDate.isValid() && fi.lastModified().date() < m_fromDate) return;
         const QString path = QDir::cleanPath(fi.absoluteFilePath());
+        if (path == m_archivePath) return;  // the archive never packs itself
         const QString stored = StoredName(path, root);
         if (stored.isEmpty() || Excluded(stored) || m_seen.contains(stored)) return;
         m_seen.insert(stored);
@@ -462,7 +464,7 @@ private:
 
     ZipCommandRec* m_rec;
     zipcommon::TReporter m_report;
-    QString m_archive, m_password;
+    QString m_archive, m_archivePath, m_password;
     int m_level = 9;
     bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
          m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
