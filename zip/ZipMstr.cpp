@@ -950,8 +950,10 @@ void TZipArchiver::List() {
             if (OnNewName) OnNewName(this, seq, m_zipContents.last());
         }
         // The data in front of the archive: where its first entry really starts.
+        // A damaged header offset cannot place it outside the file.
         m_sfxOffset = central.isEmpty() ? (end.FileSize == 22 ? 0 : end.SfxOffset)
                                         : qint64(qMin<quint64>(smallest, quint64(end.FileSize))) + end.SfxOffset;
+        m_sfxOffset = qBound<qint64>(0, m_sfxOffset, end.FileSize);
     } catch (const EZipArchiver& e) {
         m_zipContents.clear();
         m_zipComment.clear();
