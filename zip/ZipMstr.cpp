@@ -1,6 +1,5 @@
 #include "ZipMstr.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,7 +9,6 @@
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QSet>
-#include <QWidget>
 
 #include <dlfcn.h>
 
@@ -399,8 +397,7 @@ int TZipArchiver::AddFiles() {
     TRecTexts texts;
     ZipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    QWidget* window = m_unattended ? nullptr : QApplication::activeWindow();
-    rec.Handle = window ? reinterpret_cast<void*>(window->winId()) : nullptr;
+    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
     rec.Caller = this;
     rec.Version = m_zipLib->Version;
     rec.Callback = ZipCallbackEntry;
@@ -551,8 +548,7 @@ int TZipArchiver::ExtractFiles() {
     TRecTexts texts;
     UnzipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    QWidget* window = m_unattended ? nullptr : QApplication::activeWindow();
-    rec.Handle = window ? reinterpret_cast<void*>(window->winId()) : nullptr;
+    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
     rec.Caller = this;
     rec.Version = m_unzLib->Version;
     rec.Callback = ZipCallbackEntry;
@@ -760,7 +756,7 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
 QString TZipArchiver::PasswordDialog(const QString& prompt, int buttons, int& modalResult) {
     QString title = ResourceText(PW_Caption);
     if (title.isEmpty()) title = ZipMsgFallback(PW_Caption);
-    TPasswordDlg dlg(QApplication::activeWindow(), buttons);
+    TPasswordDlg dlg(nullptr, buttons);
     return dlg.ShowDlg(title, prompt, modalResult);
 }
 

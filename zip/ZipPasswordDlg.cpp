@@ -1,5 +1,6 @@
 #include "ZipPasswordDlg.h"
 
+#include <QApplication>
 #include <QFont>
 #include <functional>
 #include <QHBoxLayout>
@@ -11,7 +12,14 @@
 #include "platform/UIServices.h"
 #include "zip/ZipMsg.h"
 
-TPasswordDlg::TPasswordDlg(QWidget* parent, int buttons) : QDialog(parent) { SetupForm(buttons); }
+TPasswordDlg::TPasswordDlg(QWidget* parent, int buttons) : QDialog(parent ? parent : QApplication::activeWindow()) {
+    SetupForm(buttons);
+}
+
+void* TPasswordDlg::ApplicationWindowHandle() {
+    QWidget* window = QApplication::activeWindow();
+    return window ? reinterpret_cast<void*>(window->winId()) : nullptr;
+}
 
 void TPasswordDlg::SetupForm(int buttons) {
     setObjectName(QStringLiteral("PasswordDlg"));

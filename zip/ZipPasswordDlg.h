@@ -17,7 +17,11 @@ public:
     static constexpr int mrNoToAll = 9;
     static constexpr int mrAbort = 3;
 
+    // Without a parent the dialog belongs to the active window.
     TPasswordDlg(QWidget* parent, int buttons);
+    // The handle of the application's active window, handed to the library modules for
+    // their own dialogs; nullptr when there is none.
+    static void* ApplicationWindowHandle();
     // Shows the dialog modally; the entry after OK, else an empty text. modalResult gets
     // QDialog::Accepted (OK), QDialog::Rejected (Cancel), mrNoToAll or mrAbort.
     QString ShowDlg(const QString& caption, const QString& prompt, int& modalResult);
