@@ -496,6 +496,89 @@ open(sys.argv[1], 'wb').write(bytes(d))
         QCOMPARE(QFileInfo(tmp.path() + "/t.zip").lastModified(), when);
     }
 
+    void extractSelection_data() {
+        QTest::addColumn<QStringList>("specs");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QStringList>("tree");
+        QTest::newRow("everything") << QStringList{"*.*"} << int(ExtrDirNames)
+                                    << QStringList{"main.htm", "pic.gif", "sub", "sub/page.htm"};
+        QTest::newRow("by suffix") << QStringList{"*.htm"} << int(ExtrDirNames)
+                                   << QStringList{"main.htm", "sub", "sub/page.htm"};
+        QTest::newRow("by path") << QStringList{"sub\\page.htm"} << int(ExtrDirNames) << QStringList{"sub", "sub/page.htm"};
+        QTest::newRow("test only") << QStringList() << int(ExtrDirNames | ExtrTest) << QStringList();
+    }
+    void extractSelection() {
+        QFETCH(QStringList, specs);
+        QFETCH(int, options);
+        QFETCH(QStringList, tree);
+        QTemporaryDir tmp;
+        const TArticle a = MakeArticle(tmp.path() + "/article");
+        auto z = MakeArchiver();
+        z->SetZipFileName(tmp.path() + "/s.zip");
+        z->SetRootDir(a.Dir);
+        z->SetAddOptions(AddDirNames);
+        z->SetFSpecArgs({">*.*"});
+        QCOMPARE(z->Add(), 0);
+        const QString out = tmp.path() + "/ut";
+        QDir().mkpath(out);
+        z->SetExtrBaseDir(out);
+        z->SetExtrOptions(ExtrOpts::fromInt(options));
+        z->SetFSpecArgs(specs);
+        QCOMPARE(z->Extract(), 0);
+        QCOMPARE(Tree(out), tree);
+        if (options & ExtrTest) QCOMPARE(z->SuccessCnt(), 3);
+    }
+
+    void existingFiles_data() {
+        QTest::addColumn<int>("options");
+        QTest::addColumn<int>("answer");  // -1: no handler
+        QTest::addColumn<bool>("olderOnDisk");
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<bool>("newCreated");
+        QTest::newRow("kept without overwrite") << 0 << -1 << true << false << true;
+        QTest::newRow("handler allows") << 0 << 1 << true << true << true;
+        QTest::newRow("handler refuses") << 0 << 0 << true << false << true;
+        QTest::newRow("overwrite") << int(ExtrOverWrite) << -1 << false << true << true;
+        QTest::newRow("update, older on disk") << int(ExtrUpdate) << -1 << true << true << true;
+        QTest::newRow("update, newer on disk") << int(ExtrUpdate) << -1 << false << false << true;
+        QTest::newRow("freshen creates nothing") << int(ExtrFreshen) << -1 << true << true << false;
+    }
+    void existingFiles() {
+        QFETCH(int, options);
+        QFETCH(int, answer);
+        QFETCH(bool, olderOnDisk);
+        QFETCH(bool, replaced);
+        QFETCH(bool, newCreated);
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/a.txt", "från arkivet");
+        testsupport::WriteBytes(tmp.path() + "/src/b.txt", "ny");
+        auto z = MakeArchiver();
+        z->SetZipFileName(tmp.path() + "/e.zip");
+        z->SetRootDir(tmp.path() + "/src");
+        z->SetFSpecArgs({"a.txt", "b.txt"});
+        QCOMPARE(z->Add(), 0);
+        const QString out = tmp.path() + "/ut";
+        testsupport::WriteBytes(out + "/a.txt", "på disken");
+        QFile f(out + "/a.txt");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.setFileTime(QDateTime::currentDateTime().addDays(olderOnDisk ? -30 : 30), QFileDevice::FileModificationTime);
+        f.close();
+        int asked = 0;
+        if (answer >= 0)
+            z->OnExtractOverwrite = [&](QObject*, const QString& file, bool older, bool& doOverwrite, int) {
+                ++asked;
+                QCOMPARE(file, QStringLiteral("a.txt"));
+                QCOMPARE(older, olderOnDisk);
+                doOverwrite = answer == 1;
+            };
+        z->SetExtrBaseDir(out);
+        z->SetExtrOptions(ExtrOpts::fromInt(options));
+        QCOMPARE(z->Extract(), 0);
+        QCOMPARE(testsupport::ReadBytes(out + "/a.txt"), replaced ? QByteArray("från arkivet") : QByteArray("på disken"));
+        QCOMPARE(QFileInfo::exists(out + "/b.txt"), newCreated);
+        QCOMPARE(asked, answer >= 0 ? 1 : 0);
+    }
+
     void cancelledAddLeavesArchiveWhole_data() {
         QTest::addColumn<bool>("byException");
         QTest::newRow("cancel") << false;
