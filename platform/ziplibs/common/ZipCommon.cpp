@@ -1,0 +1,377 @@
+#include "ZipCommon.h"
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QStringList>
+#include <array>
+
+namespace zipcommon {
+
+namespace {
+
+// Bytes 0x80-0xFF of the two eight-bit character sets.
+const char16_t kCP850[128] = {
+        0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
+        0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
+        0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+        0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192,
+        0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
+        0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+        0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0,
+        0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510,
+        0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,
+        0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,
+        0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,
+        0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,
+        0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
+        0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4,
+        0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
+        0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
+const char16_t kCP1252[128] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+        0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,
+        0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,
+        0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+        0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,
+        0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,
+        0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
+        0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,
+        0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,
+        0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,
+        0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,
+        0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
+        0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF};
+
+quint16 U16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
+quint32 U32(const char* p) { return quint32(U16(p)) | (quint32(U16(p + 2)) << 16); }
+quint64 U64(const char* p) { return quint64(U32(p)) | (quint64(U32(p + 4)) << 32); }
+
+QByteArray ReadAt(QIODevice& file, qint64 pos, qint64 size) {
+    if (pos < 0 || size <= 0 || !file.seek(pos)) return {};
+    return file.read(size);
+}
+
+bool HasSignature(QIODevice& file, qint64 pos, const char* sig) {
+    const QByteArray b = ReadAt(file, pos, 4);
+    return b.size() == 4 && b == QByteArray(sig, 4);
+}
+
+// Checks a candidate end record at pos (its 22 bytes in rec) and fills the result when the
+// central directory it describes fits where it stands.
+bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, TEndOfCentral& out) {
+    const quint16 commentLen = U16(rec + 20);
+    if (pos + 22 + commentLen > size) return false;
+    TEndOfCentral e;
+    e.FileSize = size;
+    e.EndPos = pos;
+    e.DataEnd = pos + 22 + commentLen;
+    e.ThisDisk = U16(rec + 4);
+    e.CentralDisk = U16(rec + 6);
+    e.EntriesThisDisk = U16(rec + 8);
+    e.TotalEntries = U16(rec + 10);
+    e.CentralSize = U32(rec + 12);
+    e.CentralOffset = U32(rec + 16);
+    qint64 centralEnd = pos;
+    const bool wants64 = e.EntriesThisDisk == 0xFFFF || e.TotalEntries == 0xFFFF ||
+                         e.CentralSize == 0xFFFFFFFFu || e.CentralOffset == 0xFFFFFFFFu;
+    if (wants64 && pos >= 20) {
+        const QByteArray loc = ReadAt(file, pos - 20, 20);
+        if (loc.size() == 20 && loc.startsWith(QByteArray("PK\x06\x07", 4))) {
+            // The zip64 end record normally stands right before its locator; its recorded
+            // offset ignores a prefix, so the place before the locator is tried first.
+            const quint64 recorded = U64(loc.constData() + 8);
+            QList<qint64> places;
+            if (pos >= 76) places << pos - 76;
+            if (recorded < quint64(size)) places << qint64(recorded);
+            for (qint64 at : places) {
+                const QByteArray z = ReadAt(file, at, 56);
+                if (z.size() != 56 || !z.startsWith(QByteArray("PK\x06\x06", 4))) continue;
+                e.Zip64 = true;
+                e.ThisDisk = quint16(qMin<quint32>(U32(z.constData() + 16), 0xFFFF));
+                e.CentralDisk = quint16(qMin<quint32>(U32(z.constData() + 20), 0xFFFF));
+                e.EntriesThisDisk = U64(z.constData() + 24);
+                e.TotalEntries = U64(z.constData() + 32);
+                e.CentralSize = U64(z.constData() + 40);
+                e.CentralOffset = U64(z.constData() + 48);
+                centralEnd = at;
+                break;
+            }
+        }
+    }
+    if (e.CentralSize > quint64(centralEnd)) return false;
+    const qint64 start = centralEnd - qint64(e.CentralSize);
+    if (quint64(start) < e.CentralOffset) return false;
+    // A central header takes at least 46 bytes.
+    if (e.TotalEntries > e.CentralSize / 46 && e.ThisDisk == e.CentralDisk) return false;
+    if (e.CentralSize > 0 && !HasSignature(file, start, "PK\x01\x02")) return false;
+    e.CentralStart = start;
+    e.SfxOffset = start - qint64(e.CentralOffset);
+    e.Record = QByteArray(rec, 22);
+    if (commentLen > 0) e.Comment = ReadAt(file, pos + 22, commentLen);
+    if (e.DataEnd < size) {
+        const qint64 extra = size - e.DataEnd;
+        bool zeroPad = size % 512 == 0 && extra < 512;
+        if (zeroPad) {
+            const QByteArray tail = ReadAt(file, e.DataEnd, extra);
+            zeroPad = tail.size() == extra && tail.count('\0') == extra;
+        }
+        e.TrailingData = !zeroPad;
+    }
+    e.Found = true;
+    out = e;
+    return true;
+}
+
+}  // namespace
+
+TEndOfCentral FindEndOfCentral(QIODevice& file) {
+    TEndOfCentral none;
+    const qint64 size = file.size();
+    none.FileSize = size;
+    if (size < 22) return none;
+    // The comment is at most 65,535 bytes; a little more is read so that zero padding up to
+    // a multiple of 512 behind the archive does not hide its end record.
+    const qint64 n = qMin<qint64>(size, 65535 + 22 + 512);
+    const QByteArray tail = ReadAt(file, size - n, n);
+    if (tail.size() != n) return none;
+    const char* b = tail.constData();
+    for (qint64 i = n - 22; i >= 0; --i) {
+        if (b[i] != 'P' || b[i + 1] != 'K' || b[i + 2] != 5 || b[i + 3] != 6) continue;
+        if (AcceptCandidate(file, size, size - n + i, b + i, none)) return none;
+    }
+    none = TEndOfCentral();
+    none.FileSize = size;
+    return none;
+}
+
+TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QList<TCentralEntry>& out) {
+    out.clear();
+    if (!end.Found) return TCentralError::Seek;
+    if (!file.seek(end.CentralStart)) return TCentralError::Seek;
+    const qint64 stop = end.CentralStart + qint64(end.CentralSize);
+    qint64 pos = end.CentralStart;
+    for (quint64 i = 0; i < end.TotalEntries; ++i) {
+        if (pos + 46 > stop) return TCentralError::ShortHeader;
+        const QByteArray h = file.read(46);
+        if (h.size() != 46) return TCentralError::ShortHeader;
+        const char* p = h.constData();
+        if (U32(p) != 0x02014B50u) return TCentralError::Signature;
+        TCentralEntry e;
+        e.VersionMadeBy = quint8(p[4]);
+        e.HostSystem = quint8(p[5]);
+        e.VersionNeeded = U16(p + 6);
+        e.Flags = U16(p + 8);
+        e.Method = U16(p + 10);
+        e.Time = U16(p + 12);
+        e.Date = U16(p + 14);
+        e.Crc = U32(p + 16);
+        e.CompressedSize = U32(p + 20);
+        e.UncompressedSize = U32(p + 24);
+        e.NameLength = U16(p + 28);
+        e.ExtraLength = U16(p + 30);
+        e.CommentLength = U16(p + 32);
+        e.DiskStart = U16(p + 34);
+        e.InternalAttributes = U16(p + 36);
+        e.ExternalAttributes = U32(p + 38);
+        e.LocalHeaderOffset = U32(p + 42);
+        pos += 46;
+        if (pos + e.NameLength > stop) return TCentralError::ShortName;
+        e.RawName = file.read(e.NameLength);
+        if (e.RawName.size() != e.NameLength) return TCentralError::ShortName;
+        pos += e.NameLength;
+        if (pos + e.ExtraLength > stop) return TCentralError::ShortExtra;
+        e.Extra = file.read(e.ExtraLength);
+        if (e.Extra.size() != e.ExtraLength) return TCentralError::ShortExtra;
+        pos += e.ExtraLength;
+        if (pos + e.CommentLength > stop) return TCentralError::ShortComment;
+        e.RawComment = file.read(e.CommentLength);
+        if (e.RawComment.size() != e.CommentLength) return TCentralError::ShortComment;
+        pos += e.CommentLength;
+        // Zip64: the fields that overflowed follow in the extra block 0x0001, in this order.
+        for (qsizetype x = 0; x + 4 <= e.Extra.size();) {
+            const quint16 tag = U16(e.Extra.constData() + x);
+            const quint16 len = U16(e.Extra.constData() + x + 2);
+            if (x + 4 + len > e.Extra.size()) break;
+            if (tag == 0x0001) {
+                const char* d = e.Extra.constData() + x + 4;
+                qsizetype k = 0;
+                auto take = [&](quint64& field) {
+                    if (k + 8 <= len) {
+                        field = U64(d + k);
+                        k += 8;
+                    }
+                };
+                if (e.UncompressedSize == 0xFFFFFFFFu) take(e.UncompressedSize);
+                if (e.CompressedSize == 0xFFFFFFFFu) take(e.CompressedSize);
+                if (e.LocalHeaderOffset == 0xFFFFFFFFu) take(e.LocalHeaderOffset);
+                if (e.DiskStart == 0xFFFF && k + 4 <= len) e.DiskStart = U32(d + k);
+                break;
+            }
+            x += 4 + len;
+        }
+        out.append(e);
+    }
+    return TCentralError::None;
+}
+
+bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {
+    if (codePage == TNameCodePage::OEM) return true;
+    if (codePage == TNameCodePage::Auto && hostSystem == 0) return true;
+    return hostSystem == 6 || (hostSystem == 11 && versionMadeBy == 50);
+}
+
+static QString FromTable(const QByteArray& raw, const char16_t* table) {
+    QString s;
+    s.reserve(raw.size());
+    for (char c : raw) {
+        const uchar u = uchar(c);
+        s.append(u < 128 ? QChar(u) : QChar(table[u - 128]));
+    }
+    return s;
+}
+
+QString FromCP850(const QByteArray& raw) { return FromTable(raw, kCP850); }
+QString FromCP1252(const QByteArray& raw) { return FromTable(raw, kCP1252); }
+
+QByteArray ToCP850(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() < 128) {
+            out.append(char(c.unicode()));
+            continue;
+        }
+        char mapped = '_';
+        for (int i = 0; i < 128; ++i)
+            if (kCP850[i] == c.unicode()) {
+                mapped = char(128 + i);
+                break;
+            }
+        out.append(mapped);
+    }
+    return out;
+}
+
+static bool IsValidUtf8(const QByteArray& raw) {
+    const auto* p = reinterpret_cast<const uchar*>(raw.constData());
+    const qsizetype n = raw.size();
+    for (qsizetype i = 0; i < n;) {
+        const uchar c = p[i];
+        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > n) return false;
+        if (len == 2 && c < 0xC2) return false;
+        for (int k = 1; k < len; ++k)
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        if (len == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0))) return false;
+        if (len == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || c > 0xF4 || (c == 0xF4 && p[i + 1] >= 0x90)))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+QString DecodeName(const QByteArray& raw, quint16 flags, int hostSystem, int versionMadeBy,
+                   TNameCodePage codePage) {
+    if (flags & 0x0800) return QString::fromUtf8(raw);
+    bool ascii = true;
+    for (char c : raw)
+        if (uchar(c) >= 128) {
+            ascii = false;
+            break;
+        }
+    if (ascii) return QString::fromLatin1(raw);
+    if (IsOEMName(codePage, hostSystem, versionMadeBy)) return FromCP850(raw);
+    if (IsValidUtf8(raw)) return QString::fromUtf8(raw);
+    return FromCP1252(raw);
+}
+
+QString SafeRelativePath(const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (n.isEmpty() || n.startsWith(QLatin1Char('/'))) return {};
+    if (n.size() >= 2 && n[1] == QLatin1Char(':') && n[0].isLetter()) return {};
+    for (QChar c : n)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return {};
+    QStringList parts;
+    for (const QString& part : n.split(QLatin1Char('/'))) {
+        if (part.isEmpty() || part == QLatin1String(".")) continue;
+        if (part == QLatin1String("..")) return {};
+        parts << part;
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+bool HasWildcards(const QString& text) {
+    return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?'));
+}
+
+bool WildcardMatch(const QString& pattern, const QString& name) {
+    if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*")) return true;
+    const QString p = pattern.toCaseFolded();
+    const QString s = name.toCaseFolded();
+    qsizetype pi = 0, si = 0, star = -1, mark = 0;
+    while (si < s.size()) {
+        if (pi < p.size() && (p[pi] == QLatin1Char('?') || p[pi] == s[si])) {
+            ++pi;
+            ++si;
+        } else if (pi < p.size() && p[pi] == QLatin1Char('*')) {
+            star = pi++;
+            mark = si;
+        } else if (star >= 0) {
+            pi = star + 1;
+            si = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == QLatin1Char('*')) ++pi;
+    // "name.*" also matches "name" without a suffix, as on Windows.
+    if (pi + 2 == p.size() && p[pi] == QLatin1Char('.') && p[pi + 1] == QLatin1Char('*')) return true;
+    return pi == p.size();
+}
+
+namespace {
+struct TCrcTables {
+    std::array<std::array<quint32, 256>, 8> T{};
+    TCrcTables() {
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            T[0][i] = c;
+        }
+        for (quint32 i = 0; i < 256; ++i)
+            for (int t = 1; t < 8; ++t) T[t][i] = (T[t - 1][i] >> 8) ^ T[0][T[t - 1][i] & 0xFF];
+    }
+};
+const TCrcTables& Tables() {
+    static const TCrcTables tables;
+    return tables;
+}
+}  // namespace
+
+quint32 Crc32(quint32 crc, const char* data, qint64 size) {
+    const auto& T = Tables().T;
+    const auto* p = reinterpret_cast<const uchar*>(data);
+    crc = ~crc;
+    while (size >= 8) {
+        const quint32 a = crc ^ (quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24));
+        crc = T[7][a & 0xFF] ^ T[6][(a >> 8) & 0xFF] ^ T[5][(a >> 16) & 0xFF] ^ T[4][a >> 24] ^ T[3][p[4]] ^
+              T[2][p[5]] ^ T[1][p[6]] ^ T[0][p[7]];
+        p += 8;
+        size -= 8;
+    }
+    while (size-- > 0) crc = T[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+qint64 DosToUnixTime(quint16 dosDate, quint16 dosTime) {
+    const QDate d(1980 + (dosDate >> 9), (dosDate >> 5) & 15, dosDate & 31);
+    const QTime t((dosTime >> 11) & 31, (dosTime >> 5) & 63, (dosTime & 31) * 2);
+    if (!d.isValid() || !t.isValid()) return QDateTime(QDate(1980, 1, 1), QTime(0, 0)).toSecsSinceEpoch();
+    return QDateTime(d, t).toSecsSinceEpoch();
+}
+
+}  // namespace zipcommon

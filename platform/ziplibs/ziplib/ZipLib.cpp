@@ -1,0 +1,496 @@
+// The packing module: takes one command record, gathers the files its specifications name,
+// and writes them into the archive with libzip. Everything it has to say goes through the
+// caller's callback; nothing escapes as an exception.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <zip.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "platform/ziplibs/ZipLibApi.h"
+#include "platform/ziplibs/common/ZipCommon.h"
+#include "platform/ziplibs/common/ZipReporter.h"
+
+using namespace ziplibs;
+using zipcommon::RecText;
+
+namespace {
+
+struct TSourceFile {
+    QString Path;        // on disk
+    QString Name;        // stored name, "/" separated
+    qint64 Size = 0;
+    qint64 MTime = 0;
+    uint Mode = 0644;
+    bool Encrypt = false;
+    QString Password;
+};
+
+// A function source over one file that reports its start and each block read, and stops
+// the writing when the caller aborts.
+struct TFileSource {
+    const TSourceFile* File = nullptr;
+    zipcommon::TReporter* Reporter = nullptr;
+    QFile Handle;
+    zip_error_t Error{};
+    bool Opened = false;
+    bool* ReadFailed = nullptr;
+};
+
+zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* s = static_cast<TFileSource*>(state);
+    switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            s->Handle.setFileName(s->File->Path);
+            if (!s->Handle.open(QIODevice::ReadOnly)) {
+                zip_error_set(&s->Error, ZIP_ER_OPEN, 0);
+                if (s->ReadFailed) *s->ReadFailed = true;
+                return -1;
+            }
+            s->Opened = true;
+            s->Reporter->Send(ActNewFile, 0, s->File->Size, s->File->Name);
+            if (s->Reporter->Aborted()) {
+                zip_error_set(&s->Error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
+            return 0;
+        case ZIP_SOURCE_READ: {
+            if (s->Reporter->Aborted()) {
+                zip_error_set(&s->Error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
+            const qint64 n = s->Handle.read(static_cast<char*>(data), qint64(qMin<zip_uint64_t>(len, 1 << 30)));
+            if (n < 0) {
+                zip_error_set(&s->Error, ZIP_ER_READ, 0);
+                if (s->ReadFailed) *s->ReadFailed = true;
+                return -1;
+            }
+            if (n > 0) s->Reporter->Send(ActProgress, 0, n);
+            if (s->Reporter->Aborted()) {
+                zip_error_set(&s->Error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            s->Handle.close();
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->size = zip_uint64_t(s->File->Size);
+            st->mtime = time_t(s->File->MTime);
+            st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            return sizeof(*st);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&s->Error, data, len);
+        case ZIP_SOURCE_FREE:
+            delete s;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                                  ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&s->Error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+    }
+}
+
+// An 8.3 upper-case form of one name component.
+QString DosComponent(const QString& part) {
+    QString base = part, ext;
+    const qsizetype dot = part.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        base = part.left(dot);
+        ext = part.mid(dot + 1);
+    }
+    auto clean = [](QString s, int width) {
+        QString out;
+        for (QChar c : s) {
+            if (c == QLatin1Char(' ') || c == QLatin1Char('.')) continue;
+            out.append(QStringLiteral("+,;=[]").contains(c) ? QChar(u'_') : c);
+        }
+        return out.left(width).toUpper();
+    };
+    QString b = clean(base, 8);
+    if (b.isEmpty()) b = QStringLiteral("_");
+    const QString e = clean(ext, 3);
+    return e.isEmpty() ? b : b + QLatin1Char('.') + e;
+}
+
+class TZipJob {
+public:
+    explicit TZipJob(ZipCommandRec* rec) : m_rec(rec), m_report(rec->Callback, rec->Caller, true) {}
+
+    int32_t Run() {
+        ReadSwitches();
+        if (m_archive.isEmpty()) {
+            m_report.Message(ZenParameter, QStringLiteral("Inget arkiv angivet."));
+            return 0;
+        }
+        Gather();
+        if (m_report.Aborted()) return Abort();
+        if (m_files.empty() && m_skippedErrors == 0 && !m_freshen && !m_update) {
+            m_report.Message(ZenNone, QStringLiteral("Inga filer hittades att packa."));
+            return 0;
+        }
+        return Write();
+    }
+
+private:
+    void ReadSwitches() {
+        m_archive = RecText(m_rec->ZipFileName);
+        m_archivePath = QDir::cleanPath(QFileInfo(m_archive).absoluteFilePath());
+        m_password = RecText(m_rec->Password).left(MaxPasswordLength);
+        m_level = qBound(0, m_rec->Level, 9);
+        m_hidden = m_rec->SystemFiles != 0;
+        m_junkDir = m_rec->JunkDir != 0;
+        m_forceDOS = m_rec->ForceDOS != 0;
+        m_move = m_rec->Move != 0;
+        m_update = m_rec->Update != 0;
+        m_freshen = !m_update && m_rec->Freshen != 0;
+        m_dirEntries = m_rec->NoDirEntries == 0;
+        m_verbose = m_rec->Verbose != 0 || m_rec->TraceEnabled != 0;
+        m_trash = m_rec->UseRecycleBin != 0;
+        m_latestTime = m_rec->LatestTime != 0;
+        for (const QString& s : RecText(m_rec->StoreSuffixes).toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            m_storeSuffixes << (s.startsWith(QLatin1Char('.')) ? s : QLatin1Char('.') + s);
+        if (m_rec->FromDate != 0) {
+            const QString d = QString::fromLatin1(m_rec->Date, 8);
+            bool okM = false, okD = false, okY = false;
+            const int mm = d.mid(0, 2).trimmed().toInt(&okM);
+            const int dd = d.mid(3, 2).trimmed().toInt(&okD);
+            const int yy = d.mid(6, 2).trimmed().toInt(&okY);
+            if (okM && okD && okY) m_fromDate = QDate(yy < 80 ? 2000 + yy : 1900 + yy, mm, dd);
+        }
+        for (int i = 0; i < m_rec->ExclCount && m_rec->ExclSpecs; ++i) {
+            QString x = RecText(m_rec->ExclSpecs[i]);
+            x.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (!x.isEmpty()) m_excl << x;
+        }
+    }
+
+    bool Excluded(const QString& stored) const {
+        const QString fileName = stored.section(QLatin1Char('/'), -1);
+        for (const QString& x : m_excl) {
+            const bool withPath = x.contains(QLatin1Char('/'));
+            if (zipcommon::WildcardMatch(x, withPath ? stored : fileName)) return true;
+        }
+        return false;
+    }
+
+    QString StoredName(const QString& path, const QString& root) const {
+        QString name;
+        const QString r = QDir::cleanPath(root);
+        if (!r.isEmpty() && (path.startsWith(r + QLatin1Char('/')) || (r == QLatin1String("/") && path.startsWith(r))))
+            name = path.mid(r == QLatin1String("/") ? 1 : r.size() + 1);
+        else
+            name = path;
+        while (name.startsWith(QLatin1Char('/'))) name.remove(0, 1);
+        if (m_junkDir) name = name.section(QLatin1Char('/'), -1);
+        if (m_forceDOS) {
+            QStringList parts = name.split(QLatin1Char('/'));
+            for (QString& p : parts) p = DosComponent(p);
+            name = parts.join(QLatin1Char('/'));
+        }
+        return name;
+    }
+
+    void Consider(const QFileInfo& fi, const QString& root, const ZipFileSpecRec& spec) {
+        if (!fi.isFile() || fi.isSymLink()) return;
+        if (!m_hidden && fi.fileName().startsWith(QLatin1Char('.'))) return;
+        if (m_fromDate.isValid() && fi.lastModified().date() < m_fromDate) return;
+        const QString path = QDir::cleanPath(fi.absoluteFilePath());
+        if (path == m_archivePath) return;  // the archive never packs itself
+        const QString stored = StoredName(path, root);
+        if (stored.isEmpty() || Excluded(stored) || m_seen.contains(stored)) return;
+        m_seen.insert(stored);
+        TSourceFile f;
+        f.Path = path;
+        f.Name = stored;
+        f.Size = fi.size();
+        f.MTime = fi.lastModified().toSecsSinceEpoch();
+        f.Mode = ((fi.permissions() & QFile::ReadOwner) ? 0400 : 0) | ((fi.permissions() & QFile::WriteOwner) ? 0200 : 0) |
+                 ((fi.permissions() & QFile::ExeOwner) ? 0100 : 0) | ((fi.permissions() & QFile::ReadGroup) ? 040 : 0) |
+                 ((fi.permissions() & QFile::WriteGroup) ? 020 : 0) | ((fi.permissions() & QFile::ExeGroup) ? 010 : 0) |
+                 ((fi.permissions() & QFile::ReadOther) ? 04 : 0) | ((fi.permissions() & QFile::WriteOther) ? 02 : 0) |
+                 ((fi.permissions() & QFile::ExeOther) ? 01 : 0);
+        f.Encrypt = spec.Encrypt != 0;
+        f.Password = spec.Password ? RecText(spec.Password).left(MaxPasswordLength) : m_password;
+        if (f.Encrypt && f.Password.isEmpty() && !m_askedPassword) {
+            // Asked once per batch; the answer serves every file without a password of its own.
+            m_askedPassword = true;
+            const CallbackRec& answer = m_report.Send(ActPassword, 1, 1, stored);
+            if (answer.ErrorCode == 1) m_password = QString::fromUtf8(answer.Text).left(MaxPasswordLength);
+        }
+        if (f.Encrypt && f.Password.isEmpty()) f.Password = m_password;
+        if (f.Encrypt && f.Password.isEmpty()) {
+            // Never store a file unencrypted that was meant to be encrypted.
+            ++m_skippedErrors;
+            m_report.Message(ZenPassword, QStringLiteral("Inget lösenord för kryptering, filen packades inte: %1").arg(stored));
+            return;
+        }
+        m_files.push_back(f);
+        m_totalSize += f.Size;
+    }
+
+    void Walk(const QString& dir, const QString& pattern, bool recurse, const QString& root,
+              const ZipFileSpecRec& spec, int depth) {
+        if (depth > 256 || m_report.Aborted()) return;
+        QDir d(dir);
+        QDir::Filters filters = QDir::Files | QDir::NoSymLinks;
+        if (m_hidden) filters |= QDir::Hidden | QDir::System;
+        for (const QFileInfo& fi : d.entryInfoList(filters, QDir::Name))
+            if (zipcommon::WildcardMatch(pattern, fi.fileName())) Consider(fi, root, spec);
+        if (!recurse) return;
+        QDir::Filters dirFilters = QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
+        if (m_hidden) dirFilters |= QDir::Hidden;
+        for (const QFileInfo& sub : d.entryInfoList(dirFilters, QDir::Name)) {
+            if (sub.isSymLink()) continue;
+            Walk(sub.absoluteFilePath(), pattern, recurse, root, spec, depth + 1);
+        }
+    }
+
+    void Gather() {
+        for (int i = 0; i < m_rec->ArgCount && m_rec->FileSpecs; ++i) {
+            const ZipFileSpecRec& spec = m_rec->FileSpecs[i];
+            QString text = RecText(spec.FileSpec).trimmed();
+            text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (text.isEmpty()) continue;
+            QString root = RecText(spec.RootDir);
+            root.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (root.isEmpty()) root = QDir::currentPath();
+            root = QDir::cleanPath(QDir(root).absolutePath());
+            const QString full = QDir::cleanPath(QDir::isAbsolutePath(text) ? text : root + QLatin1Char('/') + text);
+            const bool recurse = spec.Recurse != 0;
+            const size_t before = m_files.size() + size_t(m_skippedErrors);
+            const QFileInfo fi(full);
+            if (!zipcommon::HasWildcards(text) && fi.isDir() && !fi.isSymLink())
+                Walk(full, QStringLiteral("*"), recurse, root, spec, 0);
+            else if (!zipcommon::HasWildcards(text) && !recurse)
+                Consider(fi, root, spec);
+            else
+                Walk(fi.absolutePath(), fi.fileName(), recurse, root, spec, 0);
+            if (m_files.size() + size_t(m_skippedErrors) == before && m_verbose)
+                m_report.Message(0, QStringLiteral("Inga filer motsvarar: %1").arg(text));
+        }
+    }
+
+    int32_t Abort() {
+        m_report.Message(ZenAbort, QStringLiteral("Packningen avbröts."));
+        return 0;
+    }
+
+    static QString LibzipError(zip_t* za) { return QString::fromUtf8(zip_strerror(za)); }
+
+    int32_t Write() {
+        const QFileInfo archiveInfo(m_archive);
+        int err = 0;
+        zip_t* za = nullptr;
+        if (archiveInfo.exists() && archiveInfo.size() > 0) {
+            za = zip_open(QFile::encodeName(m_archive).constData(), 0, &err);
+            if (!za) {
+                zip_error_t ze;
+                zip_error_init_with_code(&ze, err);
+                m_report.Message(err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS ? ZenFormat : ZenOpen,
+                                 QStringLiteral("Arkivet kunde inte öppnas: %1 (%2)")
+                                     .arg(m_archive, QString::fromUtf8(zip_error_strerror(&ze))));
+                zip_error_fini(&ze);
+                return 0;
+            }
+        } else {
+            if (m_freshen) return 0;  // nothing to freshen
+            za = zip_open(QFile::encodeName(m_archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+            if (!za) {
+                m_report.Message(ZenOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
+                return 0;
+            }
+            const QByteArray comment = RecText(m_rec->ArchComment).toUtf8();
+            if (!comment.isEmpty()) zip_set_archive_comment(za, comment.constData(), zip_uint16_t(qMin<qsizetype>(comment.size(), 0xFFFF)));
+        }
+
+        // Decide which files go in.
+        std::vector<const TSourceFile*> chosen;
+        qint64 chosenSize = 0;
+        for (const TSourceFile& f : m_files) {
+            const zip_int64_t idx = zip_name_locate(za, f.Name.toUtf8().constData(), 0);
+            if (m_freshen || m_update) {
+                if (idx >= 0) {
+                    zip_stat_t st;
+                    if (zip_stat_index(za, zip_uint64_t(idx), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) {
+                        // DOS times have two-second steps; the stored time was cut down to one.
+                        const qint64 fileTime = f.MTime / 2 * 2;
+                        if (fileTime <= qint64(st.mtime)) continue;
+                    }
+                } else if (m_freshen) {
+                    continue;
+                }
+            }
+            chosen.push_back(&f);
+            chosenSize += f.Size;
+        }
+        if (chosen.empty()) {
+            zip_discard(za);
+            return 0;
+        }
+        m_report.Send(ActTotalFiles, 0, qint64(chosen.size()));
+        m_report.Send(ActTotalSize, 0, chosenSize);
+        if (m_report.Aborted()) {
+            zip_discard(za);
+            return Abort();
+        }
+
+        int32_t added = 0;
+        bool readFailed = false;
+        QSet<QString> dirsAdded;
+        for (const TSourceFile* f : chosen) {
+            QString name = f->Name;
+            // The caller may rename the entry.
+            const CallbackRec& nn = m_report.Send(ActNewName, 0, 0, name);
+            if (nn.ErrorCode == 1) {
+                QString changed = QString::fromUtf8(nn.Text);
+                changed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+                if (!zipcommon::SafeRelativePath(changed).isEmpty()) name = zipcommon::SafeRelativePath(changed);
+            }
+            if (m_dirEntries) {
+                QStringList parts = name.split(QLatin1Char('/'));
+                parts.removeLast();
+                QString dir;
+                for (const QString& p : parts) {
+                    dir += p + QLatin1Char('/');
+                    if (dirsAdded.contains(dir)) continue;
+                    dirsAdded.insert(dir);
+                    if (zip_name_locate(za, dir.toUtf8().constData(), 0) < 0)
+                        zip_dir_add(za, dir.toUtf8().constData(), ZIP_FL_ENC_UTF_8);
+                }
+            }
+            auto* state = new TFileSource;
+            state->File = f;
+            state->Reporter = &m_report;
+            state->ReadFailed = &readFailed;
+            zip_error_init(&state->Error);
+            zip_error_t createError;
+            zip_error_init(&createError);
+            zip_source_t* src = zip_source_function_create(FileSourceCallback, state, &createError);
+            if (!src) {
+                delete state;
+                zip_discard(za);
+                m_report.Message(ZenMemory, QStringLiteral("Minnet räckte inte."));
+                return 0;
+            }
+            const zip_int64_t idx =
+                zip_file_add(za, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+            if (idx < 0) {
+                zip_source_free(src);
+                m_report.Message(ZenMisc, QStringLiteral("Filen kunde inte läggas till: %1 (%2)").arg(name, LibzipError(za)));
+                continue;
+            }
+            const bool store = m_level == 0 || std::any_of(m_storeSuffixes.begin(), m_storeSuffixes.end(), [&](const QString& s) {
+                                   return name.endsWith(s, Qt::CaseInsensitive);
+                               });
+            zip_set_file_compression(za, zip_uint64_t(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                     store ? 0 : zip_uint32_t(m_level));
+            zip_file_set_external_attributes(za, zip_uint64_t(idx), 0, ZIP_OPSYS_UNIX,
+                                             (zip_uint32_t(S_IFREG | (f->Mode & 0777))) << 16);
+            if (f->Encrypt &&
+                zip_file_set_encryption(za, zip_uint64_t(idx), ZIP_EM_TRAD_PKWARE, f->Password.toUtf8().constData()) < 0) {
+                zip_delete(za, zip_uint64_t(idx));
+                ++m_skippedErrors;
+                m_report.Message(ZenPassword, QStringLiteral("Filen kunde inte krypteras: %1").arg(name));
+                continue;
+            }
+            const CallbackRec& fc = m_report.Send(ActFileComment, 0, 0, name);
+            if (fc.ErrorCode == 1) {
+                const QByteArray comment = QString::fromUtf8(fc.Text).toUtf8();
+                zip_file_set_comment(za, zip_uint64_t(idx), comment.constData(), zip_uint16_t(comment.size()), ZIP_FL_ENC_UTF_8);
+            }
+            if (m_verbose) m_report.Message(0, QStringLiteral("  lägger till: %1").arg(name));
+            m_stored.push_back(f->Path);
+            ++added;
+            if (m_report.Aborted()) break;
+        }
+        if (m_report.Aborted()) {
+            zip_discard(za);
+            return Abort();
+        }
+        if (zip_close(za) != 0) {
+            const QString why = LibzipError(za);
+            const bool cancelled = m_report.Aborted();
+            zip_discard(za);
+            if (cancelled) return Abort();
+            m_report.Message(readFailed ? ZenRead : ZenWrite,
+                             QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
+            return 0;
+        }
+        m_report.Send(ActEndBatch, 0, 0);
+        if (m_latestTime) GiveNewestTime();
+        // Sources are moved only once the archive is committed, and only those stored.
+        if (m_move)
+            for (const QString& path : m_stored) {
+                if (m_trash && QFile::moveToTrash(path)) continue;
+                if (!QFile::remove(path))
+                    m_report.Message(ZenWrite, QStringLiteral("Filen kunde inte tas bort: %1").arg(path));
+            }
+        return added;
+    }
+
+    // The archive takes the time of its newest entry.
+    void GiveNewestTime() {
+        int err = 0;
+        zip_t* za = zip_open(QFile::encodeName(m_archive).constData(), ZIP_RDONLY, &err);
+        if (!za) return;
+        qint64 newest = 0;
+        const zip_int64_t n = zip_get_num_entries(za, 0);
+        for (zip_int64_t i = 0; i < n; ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(za, zip_uint64_t(i), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
+                newest = qMax<qint64>(newest, qint64(st.mtime));
+        }
+        zip_discard(za);
+        if (newest <= 0) return;
+        QFile f(m_archive);
+        if (f.open(QIODevice::ReadWrite)) f.setFileTime(QDateTime::fromSecsSinceEpoch(newest), QFileDevice::FileModificationTime);
+    }
+
+    ZipCommandRec* m_rec;
+    zipcommon::TReporter m_report;
+    QString m_archive, m_archivePath, m_password;
+    int m_level = 9;
+    bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
+         m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
+    QStringList m_storeSuffixes, m_excl;
+    QDate m_fromDate;
+    std::vector<TSourceFile> m_files;
+    QSet<QString> m_seen;
+    qint64 m_totalSize = 0;
+    int m_skippedErrors = 0;
+    bool m_askedPassword = false;
+    std::vector<QString> m_stored;
+};
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT int32_t GetZipLibVersion() { return LibVersion; }
+
+extern "C" Q_DECL_EXPORT int32_t ZipLibExec(ZipCommandRec* rec) {
+    if (!rec || rec->CheckNo != ZipCheckNo || !rec->Callback) return 0;
+    try {
+        TZipJob job(rec);
+        return job.Run();
+    } catch (...) {
+        // Nothing may unwind into the caller.
+        zipcommon::TReporter report(rec->Callback, rec->Caller, true);
+        report.Message(ZenMisc, QStringLiteral("Oväntat fel i packningen."));
+        return 0;
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The zip component's messages: Swedish texts by id (10101-11047), the fall-back texts for
+// ids without one, and the component's exception.
+#include <QString>
+
+#include "platform/Exception.h"
+
+namespace zipmsg {
+// Message ids the component itself uses.
+enum : int {
+    GE_FatalZip = 10101,
+    GE_NoZipSpecified = 10102,
+    GE_NoMem = 10103,
+    GE_WrongPassword = 10104,
+    GE_PasswordTooLong = 10106,
+    PW_UnatAddPWMiss = 10150,
+    PW_UnatExtPWMiss = 10151,
+    PW_Ok = 10152,
+    PW_Cancel = 10153,
+    PW_Caption = 10154,
+    PW_MessageEnter = 10155,
+    PW_MessageConfirm = 10156,
+    PW_CancelAll = 10157,
+    PW_Abort = 10158,
+    LI_ReadZipError = 10201,
+    LI_ErrorUnknown = 10202,
+    LI_WrongZipStruct = 10203,
+    LI_GarbageAtEOF = 10204,
+    AD_NothingToZip = 10301,
+    AD_UnattPassword = 10302,
+    AD_NoFreshenUpdate = 10303,
+    AD_AutoSFXWrong = 10304,
+    EX_FatalUnZip = 10501,
+    EX_UnAttPassword = 10502,
+    LZ_ZipDllLoaded = 10601,
+    LZ_NoZipDllExec = 10602,
+    LZ_NoZipDllVers = 10603,
+    LZ_NoZipDll = 10604,
+    LZ_OldZipDll = 10605,
+    LU_UnzDllLoaded = 10701,
+    LU_NoUnzDllExec = 10702,
+    LU_NoUnzDllVers = 10703,
+    LU_NoUnzDll = 10704,
+    LU_OldUnzDll = 10705,
+    SF_NoSFXSupport = 10804,
+    DS_NoInFile = 11001,
+    DS_FileOpen = 11002,
+    DS_SeekError = 11008,
+    DS_EOCBadRead = 11011,
+    DS_CEHBadRead = 11013,
+    DS_CEHWrongSig = 11015,
+    DS_CENameLen = 11017,
+    DS_CECommentLen = 11022,
+    DS_NoValidZip = 11036,
+    DS_FirstInSet = 11037,
+    DS_NotLastInSet = 11038,
+    DS_NoExeSpan = 11041,
+    DS_FirstFileOnHD = 11045,
+    DS_NoSpanSupport = 11048,
+};
+
+// The resource text of an id; empty when there is none.
+QString ResourceText(int id);
+// The text shown for an id when the resources have none.
+QString ZipMsgFallback(int id);
+// The resource text, or the fall-back.
+QString ZipMessage(int id);
+// The text with its first field ("%s", "%d", "%.1d") filled with arg.
+QString FormatMessage(int id, const QString& arg);
+}  // namespace zipmsg
+
+// The component's exception: a text, whether it is to be shown in a box, and its id.
+class EZipArchiver : public Exception {
+public:
+    explicit EZipArchiver(int id, bool display = true);
+    EZipArchiver(int id, int arg, bool display = true);
+    EZipArchiver(int id, const QString& arg, bool display = true);
+
+    bool DisplayMsg() const { return m_display; }
+    int ResId() const { return m_id; }
+
+private:
+    bool m_display;
+    int m_id;
+};

@@ -1,0 +1,973 @@
+#include "ZipMstr.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLibrary>
+#include <QSet>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "platform/UIServices.h"
+#include "platform/ziplibs/ZipLibApi.h"
+#include "platform/ziplibs/common/ZipCommon.h"
+#include "zip/ZipPasswordDlg.h"
+
+using namespace zipmsg;
+
+namespace {
+
+// The components alive, so that a callback naming anything else is refused.
+QSet<const void*>& LiveComponents() {
+    static QSet<const void*> live;
+    return live;
+}
+
+int32_t Flag(bool on) { return on ? -1 : 0; }
+
+// Joins a folder and a file name with exactly one separator at the seam.
+QString PathConcat(const QString& path, const QString& tail) {
+    if (path.isEmpty() || path.endsWith(QLatin1Char(':')) || tail.isEmpty()) return path + tail;
+    const bool a = path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'));
+    const bool b = tail.startsWith(QLatin1Char('/')) || tail.startsWith(QLatin1Char('\\'));
+    if (!a && !b) return path + QLatin1Char('/') + tail;
+    if (a && b) return path.left(path.size() - 1) + tail;
+    return path + tail;
+}
+
+QString ProgressText(int n) {
+    if (n <= 0) return QString();
+    if (n == 1) return QStringLiteral("Resetting Archive Bit");
+    if (n == 2) return QStringLiteral("Copy file");
+    return QStringLiteral("Progress ") + QString::number(n);
+}
+
+// The text area as events see it: up to its NUL, trailing control characters and blanks
+// removed, "/" as "\".
+QString CallbackText(const CallbackRec* rec) {
+    const char* t = rec->Text;
+    const size_t len = strnlen(t, ZipCallbackTextSize);
+    QString s = QString::fromUtf8(t, qsizetype(len));
+    while (!s.isEmpty() && s.back().unicode() <= 32) s.chop(1);
+    s.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return s;
+}
+
+void WriteText(CallbackRec* rec, const QString& text, int maxBytes = ZipCallbackTextSize - 1) {
+    QByteArray b = text.toUtf8();
+    if (b.size() > maxBytes) {
+        b.truncate(maxBytes);
+        // Never leave half a character behind.
+        while (!b.isEmpty() && (uchar(b.back()) & 0xC0) == 0x80) b.chop(1);
+        if (!b.isEmpty() && uchar(b.back()) >= 0xC0) b.chop(1);
+    }
+    std::memset(rec->Text, 0, ZipCallbackTextSize);
+    std::memcpy(rec->Text, b.constData(), size_t(b.size()));
+}
+
+quint32 Clamp32(int64_t v) { return v < 0 ? 0 : v > 0xFFFFFFFFll ? 0xFFFFFFFFu : quint32(v); }
+
+// Owns the texts of one command record for the length of the call.
+class TRecTexts {
+public:
+    const char* Add(const QString& text) {
+        m_texts.push_back(text.toUtf8());
+        return m_texts.back().constData();
+    }
+    const char* AddOrNull(const QString& text) { return text.isEmpty() ? nullptr : Add(text); }
+
+private:
+    std::deque<QByteArray> m_texts;  // a deque never moves its elements
+};
+
+}  // namespace
+
+extern "C" int32_t ZipCallbackEntry(CallbackRec* rec) {
+    // Nothing may unwind into the library.
+    try {
+        if (!rec || !LiveComponents().contains(rec->Caller)) return -1;
+        return static_cast<TZipArchiver*>(rec->Caller)->HandleCallback(rec) ? -1 : 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+struct TZipArchiver::TLib {
+    bool IsZip = true;
+    QLibrary Library;
+    void* Exec = nullptr;
+    ZipLibVersionFn VersionFn = nullptr;
+    int Version = 0;
+    QString Path;
+    int MsgBase() const { return IsZip ? 10600 : 10700; }
+    QString FileName() const { return IsZip ? ZipLibFileName() : UnzLibFileName(); }
+    const char* ExecName() const { return IsZip ? "ZipLibExec" : "UnzLibExec"; }
+    const char* VersionName() const { return IsZip ? "GetZipLibVersion" : "GetUnzLibVersion"; }
+};
+
+TZipArchiver::TZipArchiver(QObject* owner)
+    : QObject(owner), m_zipLib(std::make_unique<TLib>()), m_unzLib(std::make_unique<TLib>()) {
+    m_zipLib->IsZip = true;
+    m_unzLib->IsZip = false;
+    LiveComponents().insert(this);
+}
+
+TZipArchiver::~TZipArchiver() {
+    LiveComponents().remove(this);
+    if (m_zipLib->Library.isLoaded()) UnloadLib(*m_zipLib);
+    if (m_unzLib->Library.isLoaded()) UnloadLib(*m_unzLib);
+}
+
+bool TZipArchiver::event(QEvent* e) {
+    // A deferred deletion that arrives while a library call runs would free the component
+    // under the module: cancel the call and delete once it has returned.
+    if (e->type() == QEvent::DeferredDelete && IsBusy()) {
+        m_deleteRefused = true;
+        m_cancel = true;
+        return true;
+    }
+    return QObject::event(e);
+}
+
+QString TZipArchiver::ZipLibFileName() { return QStringLiteral("libziplib.so"); }
+QString TZipArchiver::UnzLibFileName() { return QStringLiteral("libunzlib.so"); }
+
+void TZipArchiver::SetZipFileName(const QString& name) {
+    m_zipFileName = name;
+    List();
+}
+
+void TZipArchiver::SetDLLDirectory(const QString& dir) {
+    QString d = dir;
+    if (d.endsWith(QLatin1Char('\\')) || (d.size() > 1 && d.endsWith(QLatin1Char('/')))) d.chop(1);
+    m_dllDirectory = d;
+}
+
+void TZipArchiver::SetMinZipLibVers(int version) {
+    if (version >= ziplibs::LibVersion) m_minZipLibVers = version;
+}
+
+void TZipArchiver::SetMinUnzLibVers(int version) {
+    if (version >= ziplibs::LibVersion) m_minUnzLibVers = version;
+}
+
+void TZipArchiver::SetExtAddStoreSuffixes(const QString& text) {
+    if (text.isEmpty()) {
+        m_extAddStoreSuffixes.clear();
+        m_addStoreSuffixes &= ~AddStoreExts(assEXT);
+        return;
+    }
+    QString out;
+    QString item;
+    auto flush = [&](bool withSeparator) {
+        if (!item.isEmpty()) {
+            if (!item.startsWith(QLatin1Char('.'))) item.prepend(QLatin1Char('.'));
+            out += item;
+        }
+        if (withSeparator) out += QLatin1Char(':');
+        item.clear();
+    };
+    for (QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char(':') || c == QLatin1Char(','))
+            flush(true);
+        else
+            item += c;
+    }
+    flush(false);
+    if (!out.endsWith(QLatin1Char(':'))) out += QLatin1Char(':');
+    m_extAddStoreSuffixes = out.toLower();
+    m_addStoreSuffixes |= assEXT;
+}
+
+QString TZipArchiver::StoreSuffixList() const {
+    static const char* const suffixes[] = {"gif", "png", "z",   "zip", "zoo", "arc",  "lzh", "arj", "taz",
+                                           "tgz", "lha", "rar", "ace", "cab", "gz",   "gzip", "jar", "exe"};
+    QString list;
+    for (int i = 0; i < 18; ++i)
+        if (m_addStoreSuffixes.testFlag(TAddStoreExt(1u << i)))
+            list += QLatin1Char('.') + QLatin1String(suffixes[i]) + QLatin1Char(':');
+    if (m_addStoreSuffixes.testFlag(assEXT)) list += m_extAddStoreSuffixes;
+    if (!list.isEmpty()) list.chop(1);
+    return list;
+}
+
+bool TZipArchiver::IsBusy() const { return m_opBusy || m_zipBusy || m_unzBusy || m_callRunning; }
+
+// ---- Messages ----
+
+void TZipArchiver::ShowZipMessage(int id, const QString& detail) {
+    const QString text = ZipMessage(id) + detail;
+    m_message = text;
+    m_errCode = id;
+    if (!m_unattended) UIServices::ShowError(text);
+    if (OnMessage) OnMessage(this, 0, text);
+}
+
+void TZipArchiver::ShowZipInfo(int id, const QString& detail) {
+    // Information leaves ErrCode alone, so it cannot turn success into failure.
+    const QString text = ZipMessage(id) + detail;
+    m_message = text;
+    if (!m_unattended) UIServices::ShowInformation(text);
+    if (OnMessage) OnMessage(this, 0, text);
+}
+
+void TZipArchiver::ShowExceptionError(const EZipArchiver& e) {
+    if (e.DisplayMsg() && !m_unattended) UIServices::ShowError(e.Message());
+    m_errCode = e.ResId();
+    m_message = e.Message();
+    if (OnMessage) OnMessage(this, e.ResId(), e.Message());
+}
+
+void TZipArchiver::DoMessage(int errCode, const QString& text) {
+    m_message = text;
+    if (OnMessage) OnMessage(this, errCode, text);
+}
+
+// ---- Libraries ----
+
+bool TZipArchiver::ZipLibLoaded() const { return m_zipLib->Library.isLoaded(); }
+bool TZipArchiver::UnzLibLoaded() const { return m_unzLib->Library.isLoaded(); }
+bool TZipArchiver::LoadZipLib() { return LoadLib(*m_zipLib); }
+bool TZipArchiver::LoadUnzLib() { return LoadLib(*m_unzLib); }
+void TZipArchiver::UnloadZipLib() { UnloadLib(*m_zipLib); }
+void TZipArchiver::UnloadUnzLib() { UnloadLib(*m_unzLib); }
+
+bool TZipArchiver::LoadLib(TLib& lib) {
+    if (lib.Library.isLoaded()) UnloadLib(lib);
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QString path;
+    if (!m_dllDirectory.isEmpty()) {
+        path = PathConcat(m_dllDirectory, lib.FileName());
+        if (!QFileInfo::exists(path)) {
+            const QString underProgram = PathConcat(appDir, path);
+            path = m_dllDirectory.startsWith(QLatin1Char('.')) && QFileInfo::exists(underProgram) ? underProgram : QString();
+        }
+    }
+    // Without a folder the program's own folder comes first, then the system's search.
+    if (path.isEmpty() && QFileInfo::exists(PathConcat(appDir, lib.FileName()))) path = PathConcat(appDir, lib.FileName());
+    if (path.isEmpty()) path = lib.FileName();
+    else path = QFileInfo(path).absoluteFilePath();
+    lib.Library.setFileName(path);
+    lib.Library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    if (!lib.Library.load()) {
+        lib.Exec = nullptr;
+        lib.VersionFn = nullptr;
+        ShowZipMessage(lib.MsgBase() + 4);
+    } else {
+        lib.Path = path;
+        lib.Exec = reinterpret_cast<void*>(lib.Library.resolve(lib.ExecName()));
+        lib.VersionFn = reinterpret_cast<ZipLibVersionFn>(lib.Library.resolve(lib.VersionName()));
+        // The module's real file, as the system loaded it.
+        Dl_info info;
+        void* any = lib.Exec ? lib.Exec : reinterpret_cast<void*>(lib.VersionFn);
+        if (any && dladdr(any, &info) && info.dli_fname) lib.Path = QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+        if (m_trace) ShowZipInfo(lib.MsgBase() + 1, QStringLiteral(" ") + lib.Path);
+        if (!lib.Exec) ShowZipMessage(lib.MsgBase() + 2);
+        if (!lib.VersionFn) ShowZipMessage(lib.MsgBase() + 3);
+    }
+    lib.Version = (lib.Library.isLoaded() && lib.Exec && lib.VersionFn) ? lib.VersionFn() : 0;
+    if (lib.Version == 0) {
+        UnloadLib(lib);
+        ShowZipMessage(lib.MsgBase() + 4, QStringLiteral(" unloaded"));
+        return false;
+    }
+    return true;
+}
+
+void TZipArchiver::UnloadLib(TLib& lib) {
+    if (lib.Library.isLoaded()) lib.Library.unload();
+    lib.Exec = nullptr;
+    lib.VersionFn = nullptr;
+    lib.Version = 0;
+}
+
+QString TZipArchiver::LibPath(TLib& lib) {
+    if (lib.Library.isLoaded()) return lib.Path;
+    if (!LoadLib(lib)) return QString();
+    const QString path = lib.Path;
+    UnloadLib(lib);
+    return path;
+}
+
+QString TZipArchiver::GetZipLibPath() { return LibPath(*m_zipLib); }
+QString TZipArchiver::GetUnzLibPath() { return LibPath(*m_unzLib); }
+
+bool TZipArchiver::EnsureLib(TLib& lib, bool& loadedHere) {
+    loadedHere = false;
+    if (lib.Library.isLoaded() && lib.VersionFn) {
+        lib.Version = lib.VersionFn();
+    } else {
+        if (!LoadLib(lib)) return false;
+        loadedHere = true;
+    }
+    const int minimum = lib.IsZip ? m_minZipLibVers : m_minUnzLibVers;
+    if (lib.Version < minimum) {
+        ShowZipMessage(lib.MsgBase() + 5, lib.Path);
+        UnloadLib(lib);
+        loadedHere = false;
+        return false;
+    }
+    if (m_verbose || m_trace)
+        DoMessage(0, (lib.IsZip ? QStringLiteral("Loaded ZipLib ver: ") : QStringLiteral("Loaded UnzLib ver: ")) +
+                         QString::number(lib.Version) + QStringLiteral(" from ") + lib.Path);
+    return true;
+}
+
+// ---- Add ----
+
+int TZipArchiver::Add() {
+    if (IsBusy()) return -255;
+    m_opBusy = true;
+    // Every Add starts clean, so an error of an earlier call is not reported again.
+    m_errCode = 0;
+    m_fullErrCode = 0;
+    m_message.clear();
+    try {
+        AddFiles();
+    } catch (const EZipArchiver& e) {
+        ShowExceptionError(e);
+    }
+    m_fSpecArgs.clear();
+    m_fSpecArgsExcl.clear();
+    m_opBusy = false;
+    if (m_deleteRefused) deleteLater();
+    return m_errCode;
+}
+
+int TZipArchiver::AddFiles() {
+    m_successCnt = 0;
+    if (m_fSpecArgs.isEmpty()) {
+        ShowZipMessage(AD_NothingToZip);
+        return m_errCode;
+    }
+    if (m_addOptions.testFlag(AddDiskSpanErase)) {
+        m_addOptions |= AddDiskSpan;
+        SpanOptions |= spWipeFiles;
+    }
+    if (m_zipFileName.isEmpty()) {
+        ShowZipMessage(GE_NoZipSpecified);
+        return m_errCode;
+    }
+    if (m_unattended && m_addOptions.testFlag(AddEncrypt) && m_password.isEmpty()) {
+        ShowZipMessage(AD_UnattPassword);
+        return m_errCode;
+    }
+    // One limit for every password, so that what is written can also be read back.
+    bool tooLong = m_password.size() > ziplibs::MaxPasswordLength;
+    for (const QString& line : m_fSpecArgs) {
+        const qsizetype lt = line.indexOf(QLatin1Char('<'));
+        if (lt >= 0 && line.size() - lt - 1 > ziplibs::MaxPasswordLength) tooLong = true;
+    }
+    if (tooLong) {
+        ShowZipMessage(GE_PasswordTooLong);
+        return m_errCode;
+    }
+    const bool isExe = m_zipFileName.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+    if (m_addOptions.testFlag(AddDiskSpan)) {
+        if (m_addOptions.testFlag(AddFreshen) || m_addOptions.testFlag(AddUpdate)) {
+            ShowZipMessage(AD_NoFreshenUpdate);
+            return m_errCode;
+        }
+        if (isExe) {
+            ShowZipMessage(DS_NoExeSpan);
+            return m_errCode;
+        }
+        // Writing over several volumes is not offered by this build.
+        throw EZipArchiver(DS_NoSpanSupport);
+    }
+    if (m_zipBusy) return m_errCode;
+    if (isExe && !QFileInfo::exists(m_zipFileName)) {
+        if (!SFXMaker) throw EZipArchiver(SF_NoSFXSupport);
+        const int n = SFXMaker->NewSFXFile(this, m_zipFileName);
+        if (n != 0) throw EZipArchiver(AD_AutoSFXWrong, n);
+    }
+    bool loadedHere = false;
+    if (!EnsureLib(*m_zipLib, loadedHere)) return m_errCode;
+
+    m_zipBusy = true;
+    m_cancel = false;
+    TRecTexts texts;
+    ZipCommandRec rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.Caller = this;
+    rec.Version = m_zipLib->Version;
+    rec.Callback = ZipCallbackEntry;
+    rec.TraceEnabled = Flag(m_trace);
+    rec.Password = texts.AddOrNull(m_password.left(ziplibs::MaxPasswordLength));
+    rec.StoreSuffixes = texts.AddOrNull(StoreSuffixList());
+    rec.Encrypt = Flag(m_addOptions.testFlag(AddEncrypt));
+    rec.SystemFiles = Flag(m_addOptions.testFlag(AddHiddenFiles));
+    rec.Volume = Flag(m_addOptions.testFlag(AddVolume));
+    rec.NoDirEntries = Flag(!m_addOptions.testFlag(AddSeparateDirs));
+    rec.FromDate = Flag(m_addOptions.testFlag(AddFromDate));
+    rec.Verbose = Flag(m_verbose || m_trace);
+    rec.Quiet = Flag(true);
+    rec.Level = m_addCompLevel;
+    rec.JunkDir = Flag(!m_addOptions.testFlag(AddDirNames));
+    rec.Recurse = m_addOptions.testFlag(AddRecurseDirs) ? 0xFFFF : 0;
+    rec.Grow = Flag(!m_addOptions.testFlag(AddSafe));
+    rec.ForceDOS = Flag(m_addOptions.testFlag(AddForceDOS));
+    rec.Move = Flag(m_addOptions.testFlag(AddMove));
+    rec.Update = Flag(m_addOptions.testFlag(AddUpdate));
+    rec.Freshen = Flag(m_addOptions.testFlag(AddFreshen) && !m_addOptions.testFlag(AddUpdate));
+    rec.LatestTime = Flag(m_addOptions.testFlag(AddZipTime));
+    const QDate from = m_addFrom.isValid() ? m_addFrom : QDate(1899, 12, 30);
+    const QByteArray date = from.toString(QStringLiteral("MM dd yy")).toLatin1().leftJustified(8, ' ', true);
+    std::memcpy(rec.Date, date.constData(), 8);
+    rec.ArgCount = int32_t(m_fSpecArgs.size());
+    rec.ZipFileName = texts.Add(m_zipFileName);
+    rec.TempPath = texts.AddOrNull(m_tempDir);
+    rec.ArchComment = texts.AddOrNull(m_zipComment);
+    rec.ArchiveFilesOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
+    rec.ResetArchiveBit = m_addOptions.testFlag(AddResetArchive) ? 1 : 0;
+    std::vector<ZipFileSpecRec> specs(size_t(m_fSpecArgs.size()));
+    const QString root = m_rootDir.isEmpty() ? QString() : QFileInfo(m_rootDir).absoluteFilePath();
+    for (qsizetype i = 0; i < m_fSpecArgs.size(); ++i) {
+        ZipFileSpecRec& s = specs[size_t(i)];
+        std::memset(&s, 0, sizeof s);
+        QString line = m_fSpecArgs[i];
+        s.Recurse = rec.Recurse;
+        if (line.startsWith(QLatin1Char('>'))) {
+            s.Recurse = 0xFFFF;
+            line.remove(0, 1);
+        } else if (line.startsWith(QLatin1Char('|'))) {
+            s.Recurse = 0;
+            line.remove(0, 1);
+        }
+        s.Encrypt = rec.Encrypt;
+        s.Password = rec.Password ? texts.Add(QString::fromUtf8(rec.Password)) : nullptr;
+        const qsizetype lt = line.indexOf(QLatin1Char('<'));
+        if (lt >= 0) {
+            const QString tail = line.mid(lt + 1);
+            if (tail.isEmpty()) {
+                s.Encrypt = 0;
+                s.Password = nullptr;
+            } else {
+                s.Encrypt = 0xFFFF;
+                s.Password = texts.Add(tail);
+            }
+            line.truncate(lt);
+        }
+        s.FileSpec = texts.Add(line);
+        s.RootDir = texts.AddOrNull(root);
+    }
+    rec.FileSpecs = specs.data();
+    std::vector<const char*> excl;
+    for (const QString& x : m_fSpecArgsExcl) excl.push_back(texts.Add(x));
+    rec.ExclCount = int32_t(excl.size());
+    rec.ExclSpecs = excl.empty() ? nullptr : excl.data();
+    rec.UseRecycleBin = Flag(m_howToDelete == DeleteOpts::htdAllowUndo);
+    rec.CodePage = m_codePage == CodePageOpts::cpOEM ? 2 : 0;
+    rec.CheckNo = ziplibs::ZipCheckNo;
+
+    m_eventErr.clear();
+    m_totalSizeToProcess = 0;
+    m_callRunning = true;
+    try {
+        m_successCnt = reinterpret_cast<ZipLibExecFn>(m_zipLib->Exec)(&rec);
+    } catch (...) {
+        ShowZipMessage(GE_FatalZip);
+    }
+    m_callRunning = false;
+    if (loadedHere) UnloadLib(*m_zipLib);
+    m_cancel = false;
+    m_zipBusy = false;
+    if (m_successCnt > 0) {
+        // Re-reading the directory must not hide what went wrong in the Add itself.
+        const int addErr = m_errCode, addFull = m_fullErrCode;
+        const QString addMsg = m_message;
+        List();
+        if (addErr != 0) {
+            m_errCode = addErr;
+            m_fullErrCode = addFull;
+            m_message = addMsg;
+        }
+    }
+    return m_errCode;
+}
+
+// ---- Extract ----
+
+int TZipArchiver::Extract() {
+    if (IsBusy()) return -255;
+    m_opBusy = true;
+    try {
+        ExtractFiles();
+    } catch (const EZipArchiver& e) {
+        ShowExceptionError(e);
+    }
+    m_fSpecArgs.clear();
+    m_opBusy = false;
+    if (m_deleteRefused) deleteLater();
+    return m_errCode;
+}
+
+int TZipArchiver::ExtractFiles() {
+    m_successCnt = 0;
+    m_errCode = 0;
+    m_fullErrCode = 0;
+    m_message.clear();
+    if (m_zipFileName.isEmpty() || !QFileInfo::exists(m_zipFileName)) {
+        ShowZipMessage(GE_NoZipSpecified);
+        return m_errCode;
+    }
+    if (m_zipContents.isEmpty()) {
+        List();
+        if (m_zipContents.isEmpty()) {
+            ShowZipMessage(DS_FileOpen);
+            return m_errCode;
+        }
+        m_errCode = 0;
+    }
+    if (m_unzBusy) return m_errCode;
+    // Reading a set of volumes is not offered by this build.
+    if (m_isSpanned) throw EZipArchiver(DS_NoSpanSupport);
+    const quint32 savedReqCount = m_passwordReqCount;
+    if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
+        m_passwordReqCount = 0;
+        // A warning: the text is kept, the result stays that of the extraction.
+        ShowZipInfo(EX_UnAttPassword);
+    }
+    m_cancel = false;
+    m_unzBusy = true;
+    bool loadedHere = false;
+    if (!EnsureLib(*m_unzLib, loadedHere)) {
+        m_unzBusy = false;
+        m_passwordReqCount = savedReqCount;
+        return m_errCode;
+    }
+    TRecTexts texts;
+    UnzipCommandRec rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.Caller = this;
+    rec.Version = m_unzLib->Version;
+    rec.Callback = ZipCallbackEntry;
+    rec.TraceEnabled = Flag(m_trace);
+    rec.Password = texts.Add(m_password.left(ziplibs::MaxPasswordLength));
+    rec.Test = Flag(m_extrOptions.testFlag(ExtrTest));
+    rec.Quiet = Flag(true);
+    rec.Verbose = Flag(m_verbose || m_trace);
+    rec.Update = Flag(m_extrOptions.testFlag(ExtrUpdate));
+    rec.Freshen = Flag(m_extrOptions.testFlag(ExtrFreshen) && !m_extrOptions.testFlag(ExtrUpdate));
+    rec.DirNames = Flag(m_extrOptions.testFlag(ExtrDirNames));
+    rec.OverWrite = Flag(m_extrOptions.testFlag(ExtrOverWrite));
+    rec.ZipFileName = texts.Add(m_zipFileName);
+    std::vector<UnzipFileSpecRec> specs(size_t(qMax<qsizetype>(1, m_fSpecArgs.size())));
+    std::memset(specs.data(), 0, specs.size() * sizeof(UnzipFileSpecRec));
+    if (!m_fSpecArgs.isEmpty() && m_fSpecArgs.first() != QLatin1String("*.*")) {
+        for (qsizetype i = 0; i < m_fSpecArgs.size(); ++i) specs[size_t(i)].FileSpec = texts.Add(m_fSpecArgs[i]);
+        rec.ArgCount = int32_t(m_fSpecArgs.size());
+    }
+    rec.FileSpecs = specs.data();
+    rec.PasswordReqCount = int32_t(m_passwordReqCount);
+    rec.ExtrBaseDir = texts.AddOrNull(m_extrBaseDir);
+    rec.CheckNo = ziplibs::ZipCheckNo;
+
+    m_eventErr.clear();
+    m_totalSizeToProcess = 0;
+    m_callRunning = true;
+    try {
+        m_successCnt = reinterpret_cast<UnzLibExecFn>(m_unzLib->Exec)(&rec);
+    } catch (...) {
+        ShowZipMessage(EX_FatalUnZip);
+    }
+    m_callRunning = false;
+    m_passwordReqCount = savedReqCount;
+    if (loadedHere) UnloadLib(*m_unzLib);
+    m_cancel = false;
+    m_unzBusy = false;
+    return m_errCode;
+}
+
+// ---- Callback ----
+
+bool TZipArchiver::HandleCallback(CallbackRec* rec) {
+    const int action = rec->ActionCode;
+    const int first = rec->ErrorCode;
+    const int64_t second = rec->FileSize;
+    try {
+        const QString text = CallbackText(rec);
+        switch (action) {
+            case ziplibs::ActTick:
+                if (OnTick) OnTick(this);
+                break;
+            case ziplibs::ActNewFile:
+                if (OnProgress) OnProgress(this, ProgressType::NewFile, text, Clamp32(second));
+                break;
+            case ziplibs::ActProgress:
+                if (OnProgress) OnProgress(this, ProgressType::ProgressUpdate, QString(), Clamp32(second));
+                break;
+            case ziplibs::ActEndBatch:
+                if (OnProgress) OnProgress(this, ProgressType::EndOfBatch, ProgressText(first), 0);
+                break;
+            case ziplibs::ActMessage: {
+                m_message = text;
+                if (first != 0) {
+                    m_errCode = first & 255;
+                    m_fullErrCode = first;
+                    if (m_errCode == ziplibs::ZenAbort && !m_eventErr.isEmpty())
+                        m_message = QStringLiteral("Exception in Event ") + m_eventErr;
+                }
+                if (OnMessage) OnMessage(this, first, m_message);
+                break;
+            }
+            case ziplibs::ActTotalFiles:
+                if (OnProgress) OnProgress(this, ProgressType::TotalFiles2Process, ProgressText(first), Clamp32(second));
+                break;
+            case ziplibs::ActTotalSize:
+                m_totalSizeToProcess = second;
+                if (OnProgress) OnProgress(this, ProgressType::TotalSize2Process, ProgressText(first), Clamp32(second));
+                break;
+            case ziplibs::ActNewName:
+                if (OnSetNewName) {
+                    QString name = text;
+                    bool changed = false;
+                    OnSetNewName(this, name, changed);
+                    if (changed) {
+                        WriteText(rec, name);
+                        rec->ErrorCode = 1;
+                    } else {
+                        rec->ErrorCode = 0;
+                    }
+                }
+                break;
+            case ziplibs::ActPassword: {
+                const bool forAdd = first & 1;
+                QString password;
+                quint32 repeat = Clamp32(second);
+                TPasswordButton button = TPasswordButton::mbOK;
+                int reply = 0;
+                if (OnPasswordError) {
+                    OnPasswordError(this, rec->IsOperationZip != 0, password, text, repeat, button);
+                    if (button != TPasswordButton::mbOK) password.clear();
+                    if (button == TPasswordButton::mbCancelAll) reply = TPasswordDlg::mrNoToAll;
+                    if (button == TPasswordButton::mbAbort) reply = TPasswordDlg::mrAbort;
+                } else if (forAdd) {
+                    password = GetAddPassword();
+                    reply = m_passwordReply;
+                } else {
+                    password = GetExtrPassword(reply);
+                }
+                m_passwordReply = reply;
+                if (!password.isEmpty()) {
+                    WriteText(rec, password.left(ziplibs::MaxPasswordLength));
+                    rec->ErrorCode = 1;
+                } else {
+                    WriteText(rec, QString());
+                    rec->ErrorCode = 0;
+                    repeat = 0;
+                }
+                rec->FileSize = qMin<quint32>(repeat, 15);
+                if (reply == TPasswordDlg::mrNoToAll) rec->ActionCode = 0;
+                if (reply == TPasswordDlg::mrAbort) m_cancel = true;
+                break;
+            }
+            case ziplibs::ActCRCError:
+                if (OnCRC32Error) {
+                    bool doExtract = true;
+                    OnCRC32Error(this, text, quint32(first), Clamp32(second), doExtract);
+                    rec->ErrorCode = doExtract ? 1 : 0;
+                } else {
+                    rec->ErrorCode = 2;
+                }
+                break;
+            case ziplibs::ActOverwrite:
+                if (OnExtractOverwrite) {
+                    bool doOverwrite = (second & 0xFF) != 0;
+                    OnExtractOverwrite(this, text, (first & 0x10000) != 0, doOverwrite, first & 0xFFFF);
+                    rec->FileSize = doOverwrite ? 1 : 0;
+                }
+                break;
+            case ziplibs::ActSkipped:
+                if (first != 0) {
+                    m_errCode = first & 255;
+                    m_fullErrCode = first;
+                }
+                if (OnExtractSkipped) OnExtractSkipped(this, text, UnZipSkipTypes(int(second & 0xFF) - 1), first);
+                break;
+            case ziplibs::ActFileComment:
+                if (OnFileComment) {
+                    const char c = rec->Text[256];
+                    QString comment = c ? QString(QChar(uchar(c))) : QString();
+                    bool changed = false;
+                    OnFileComment(this, text, comment, changed);
+                    WriteText(rec, changed && !comment.isEmpty() ? comment : QString());
+                    rec->ErrorCode = changed ? 1 : 0;
+                    rec->FileSize = qMin<qsizetype>(comment.toUtf8().size(), ZipCallbackTextSize - 1);
+                }
+                break;
+            case ziplibs::ActStream:
+                try {
+                    if (second < 0 || second > (int64_t(1) << 31)) throw std::bad_alloc();
+                    m_zipStream.resize(qsizetype(second));
+                    rec->FileSize = int64_t(reinterpret_cast<quintptr>(m_zipStream.data()));
+                } catch (const std::bad_alloc&) {
+                    rec->ErrorCode = 1;
+                    rec->FileSize = 0;
+                }
+                break;
+            default:
+                break;
+        }
+    } catch (const Exception& e) {
+        if (m_eventErr.isEmpty())
+            m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"") + e.Message() + QLatin1Char('"');
+        m_cancel = true;
+    } catch (const std::exception& e) {
+        if (m_eventErr.isEmpty())
+            m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"") +
+                         QString::fromUtf8(e.what()) + QLatin1Char('"');
+        m_cancel = true;
+    } catch (...) {
+        if (m_eventErr.isEmpty()) m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"\"");
+        m_cancel = true;
+    }
+    if (OnAfterCallback) {
+        bool abort = m_cancel;
+        try {
+            OnAfterCallback(this, abort);
+        } catch (...) {
+            abort = true;
+        }
+        if (abort) m_cancel = true;
+    } else {
+        // Keeps the window alive without paying for a pump on every block.
+        static QElapsedTimer pump;
+        if (!pump.isValid() || pump.elapsed() >= 30) {
+            pump.start();
+            QCoreApplication::processEvents();
+        }
+    }
+    return m_cancel;
+}
+
+// ---- Passwords ----
+
+QString TZipArchiver::PasswordDialog(const QString& prompt, int buttons, int& modalResult) {
+    QString title = ResourceText(PW_Caption);
+    if (title.isEmpty()) title = ZipMsgFallback(PW_Caption);
+    TPasswordDlg dlg(nullptr, buttons);
+    return dlg.ShowDlg(title, prompt, modalResult);
+}
+
+QString TZipArchiver::GetAddPassword() {
+    if (m_unattended) {
+        ShowZipMessage(PW_UnatAddPWMiss);
+        m_passwordReply = 1;
+        return QString();
+    }
+    int result = 0;
+    const QString first = PasswordDialog(ZipMessage(PW_MessageEnter), TPasswordDlg::pwbCancel, result);
+    m_passwordReply = result == QDialog::Accepted ? 0 : 1;
+    if (result != QDialog::Accepted || first.isEmpty()) return QString();
+    const QString second = PasswordDialog(ZipMessage(PW_MessageConfirm), TPasswordDlg::pwbCancel, result);
+    m_passwordReply = result == QDialog::Accepted ? 0 : 1;
+    if (result != QDialog::Accepted || second.isEmpty()) return QString();
+    if (first != second) {
+        ShowZipMessage(GE_WrongPassword);
+        return QString();
+    }
+    return first;
+}
+
+QString TZipArchiver::GetExtrPassword(int& replyCode) {
+    if (m_unattended) {
+        ShowZipMessage(PW_UnatExtPWMiss);
+        replyCode = 1;
+        return QString();
+    }
+    int result = 0;
+    const QString entry = PasswordDialog(ZipMessage(PW_MessageEnter), TPasswordDlg::pwbCancel | TPasswordDlg::pwbCancelAll, result);
+    replyCode = result == QDialog::Accepted ? 0 : result == QDialog::Rejected ? 1 : result;
+    return result == QDialog::Accepted ? entry : QString();
+}
+
+// ---- Directory ----
+
+QString TZipArchiver::ConvertOEM(const QByteArray& text, int direction, int hostSystem, int versionMadeBy) const {
+    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
+                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                                                             : zipcommon::TNameCodePage::Auto;
+    if (direction == 1) {
+        // The program's characters (UTF-8) to OEM bytes, each as a character code.
+        const QString s = QString::fromUtf8(text);
+        if (!zipcommon::IsOEMName(cp, hostSystem, versionMadeBy)) return s;
+        return QString::fromLatin1(zipcommon::ToCP850(s));
+    }
+    if (!zipcommon::IsOEMName(cp, hostSystem, versionMadeBy)) return zipcommon::DecodeName(text, 0, -1, 0, cp);
+    return zipcommon::FromCP850(text);
+}
+
+int TZipArchiver::GetCount() const { return m_zipFileName.isEmpty() ? 0 : int(m_zipContents.size()); }
+
+struct TZipArchiver::TEndInfo {
+    zipcommon::TEndOfCentral End;
+};
+
+bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
+    m_zipComment.clear();
+    const QString fileName = file.fileName();
+    if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) {
+        if (raiseError) throw EZipArchiver(DS_NoInFile);
+        ShowZipMessage(DS_FileOpen);
+        return false;
+    }
+    // The disk number a volume's name carries.
+    const QFileInfo fi(fileName);
+    const QString suffix = fi.suffix();
+    QString number;
+    if (SpanOptions.testFlag(spCompatName))
+        number = suffix.mid(1, 2);
+    else
+        number = fi.completeBaseName().right(3);
+    bool isNumber = false;
+    int diskFromName = number.toInt(&isNumber);
+    if (!isNumber) diskFromName = 0;
+    // The first disk of a spanned set starts with the spanning and a local header signature.
+    bool firstDisk = false;
+    if (file.seek(0)) {
+        const QByteArray head = file.read(8);
+        firstDisk = head.size() == 8 && head.startsWith(QByteArray("PK\x07\x08PK\x03\x04", 8));
+    }
+    m_isSpanned = firstDisk;
+    out.End = zipcommon::FindEndOfCentral(file);
+    if (!out.End.Found) {
+        if (raiseError) {
+            if (!firstDisk && diskFromName > 0) throw EZipArchiver(DS_NotLastInSet, diskFromName);
+            if (!firstDisk) throw EZipArchiver(DS_NoValidZip);
+            throw EZipArchiver(diskFromName == 1 ? DS_FirstInSet : DS_FirstFileOnHD);
+        }
+        ShowZipMessage(DS_FileOpen);
+        return false;
+    }
+    m_fileSize = out.End.DataEnd;
+    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
+                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                                                             : zipcommon::TNameCodePage::Auto;
+    m_zipComment = zipcommon::DecodeName(out.End.Comment, 0, -1, 0, cp);
+    if (out.End.TrailingData) ShowZipInfo(LI_GarbageAtEOF);
+    return true;
+}
+
+bool TZipArchiver::ReadEndOfCentral(QByteArray& endRecord, bool raiseError) {
+    QFile file(m_zipFileName);
+    TEndInfo info;
+    if (!ReadEnd(file, raiseError, info)) return false;
+    endRecord = info.End.Record;
+    return true;
+}
+
+void TZipArchiver::List() {
+    m_zipContents.clear();
+    m_zipComment.clear();
+    m_sfxOffset = 0;
+    m_centralDirOffset = 0;
+    m_dirOnlyCount = 0;
+    m_structureWarning = false;
+    m_isSpanned = false;
+    m_currentDisk = 0;
+    m_errCode = 0;
+    if (m_zipFileName.isEmpty() || !QFileInfo::exists(m_zipFileName)) {
+        if (OnDirUpdate) OnDirUpdate(this);
+        return;
+    }
+    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
+                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                                                             : zipcommon::TNameCodePage::Auto;
+    // The hourglass, where there is a screen to show it on.
+    const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    if (gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QFile file(m_zipFileName);
+    try {
+        TEndInfo info;
+        ReadEnd(file, true, info);
+        const zipcommon::TEndOfCentral& end = info.End;
+        m_currentDisk = end.ThisDisk;
+        if (m_currentDisk > 0) m_isSpanned = true;
+        m_centralDirOffset = end.CentralStart;
+        if (end.SfxOffset != 0) {
+            m_structureWarning = true;
+            ShowZipInfo(LI_WrongZipStruct);
+        }
+        QList<zipcommon::TCentralEntry> central;
+        switch (zipcommon::ReadCentralDirectory(file, end, central)) {
+            case zipcommon::TCentralError::None: break;
+            case zipcommon::TCentralError::Seek: throw EZipArchiver(LI_ReadZipError);
+            case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(DS_CEHBadRead);
+            case zipcommon::TCentralError::Signature: throw EZipArchiver(DS_CEHWrongSig);
+            case zipcommon::TCentralError::ShortName: throw EZipArchiver(DS_CENameLen);
+            case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(LI_ReadZipError);
+            case zipcommon::TCentralError::ShortComment: throw EZipArchiver(DS_CECommentLen);
+        }
+        quint64 smallest = ~quint64(0);
+        int seq = 0;
+        for (const zipcommon::TCentralEntry& c : central) {
+            ++seq;
+            ZipDirEntry e;
+            e.MadeByVersion = c.VersionMadeBy;
+            e.HostVersionNo = c.HostSystem;
+            e.Version = c.VersionNeeded;
+            e.Flag = c.Flags;
+            e.CompressionMethod = c.Method;
+            e.DateTime_Time = c.Time;
+            e.DateTime_Date = c.Date;
+            e.CRC32 = c.Crc;
+            e.CompressedSize = c.CompressedSize;
+            e.UncompressedSize = c.UncompressedSize;
+            e.FileNameLength = c.NameLength;
+            e.ExtraFieldLength = c.ExtraLength;
+            e.FileCommentLen = c.CommentLength;
+            e.StartOnDisk = c.DiskStart;
+            e.IntFileAttrib = c.InternalAttributes;
+            e.ExtFileAttrib = c.ExternalAttributes;
+            e.RelOffLocalHdr = c.LocalHeaderOffset;
+            e.FileName = zipcommon::DecodeName(c.RawName, c.Flags, c.HostSystem, c.VersionMadeBy, cp);
+            e.FileName.replace(QLatin1Char('/'), QLatin1Char('\\'));
+            e.FileComment = zipcommon::DecodeName(c.RawComment, c.Flags, c.HostSystem, c.VersionMadeBy, cp);
+            e.Encrypted = c.Flags & 1;
+            e.ExtraData = c.Extra;
+            smallest = qMin(smallest, c.LocalHeaderOffset);
+            // A folder entry has no file part.
+            if (e.FileName.endsWith(QLatin1Char('\\')) && !m_useDirOnlyEntries) {
+                ++m_dirOnlyCount;
+                continue;
+            }
+            m_zipContents.append(e);
+            if (OnNewName) OnNewName(this, seq, m_zipContents.last());
+        }
+        // The data in front of the archive: where its first entry really starts.
+        // A damaged header offset cannot place it outside the file.
+        m_sfxOffset = central.isEmpty() ? (end.FileSize == 22 ? 0 : end.SfxOffset)
+                                        : qint64(qMin<quint64>(smallest, quint64(end.FileSize))) + end.SfxOffset;
+        m_sfxOffset = qBound<qint64>(0, m_sfxOffset, end.FileSize);
+    } catch (const EZipArchiver& e) {
+        m_zipContents.clear();
+        m_zipComment.clear();
+        ShowExceptionError(e);
+        m_zipFileName.clear();
+        m_sfxOffset = 0;
+    } catch (const std::bad_alloc&) {
+        m_zipContents.clear();
+        ShowZipMessage(GE_NoMem);
+        m_zipFileName.clear();
+        m_sfxOffset = 0;
+    } catch (const std::exception& e) {
+        m_zipContents.clear();
+        ShowZipMessage(LI_ErrorUnknown, QString::fromUtf8(e.what()));
+        m_zipFileName.clear();
+        m_sfxOffset = 0;
+    }
+    file.close();
+    if (gui) QGuiApplication::restoreOverrideCursor();
+    if (OnDirUpdate) OnDirUpdate(this);
+}
