@@ -119,27 +119,37 @@ struct Row {
     double centreColumn;  // the column of RT90 easting 1 500 000
 };
 constexpr Row Rows[] = {
-    {7680000, 0.3, 11000, 38.0},   // north of Treriksröset
-    {6900000, 50.0, 10500, 42.0},  // Dalarna against Härjedalen
+    {7680000, 0.3, 11000, 33.0},   // north of Treriksröset
+    {6900000, 53.0, 10500, 42.0},  // Dalarna against Härjedalen
     {6720000, 64.0, 8800, 37.5},   // Gästrikland against Uppland
     {6520000, 99.0, 6900, 37.5},   // Götaland against Svealand
-    {6260000, 148.0, 6400, 39.0},  // Skåne against Halland and Småland
-    {6120000, 170.0, 6400, 39.0},  // south of Smygehuk
+    {6260000, 148.0, 7400, 35.0},  // Skåne against Halland and Småland
+    {6120000, 170.0, 7400, 35.0},  // south of Smygehuk
 };
 
-QPointF MapPoint(QPointF rt90) {
+// The islands have rows of their own: they lie where the sea leaves room for them.
+constexpr Row IslandRows[] = {
+    {6520000, 99.0, 6900, 37.5},
+    {6260000, 148.0, 6400, 39.0},
+};
+
+template <size_t N>
+QPointF MapPoint(QPointF rt90, const Row (&rows)[N]) {
     const double y = rt90.y();
-    int i = 0;
-    while (i + 2 < int(std::size(Rows)) && y < Rows[i + 1].northing)
+    size_t i = 0;
+    while (i + 2 < N && y < rows[i + 1].northing)
         ++i;
-    const Row& a = Rows[i];
-    const Row& b = Rows[i + 1];
+    const Row& a = rows[i];
+    const Row& b = rows[i + 1];
     const double t = (y - a.northing) / (b.northing - a.northing);  // beyond the ends: extended
     const double row = a.row + t * (b.row - a.row);
     const double across = a.metresAcross + t * (b.metresAcross - a.metresAcross);
     const double centre = a.centreColumn + t * (b.centreColumn - a.centreColumn);
     return {centre + (rt90.x() - 1500000) / across, row};
 }
+
+QPointF MapPoint(QPointF rt90) { return MapPoint(rt90, Rows); }
+QPointF IslandMapPoint(QPointF rt90) { return MapPoint(rt90, IslandRows); }
 
 // The islands are drawn a little further south than they lie, and Gotland (with Fårö and
 // Gotska Sandön) smaller and nearer to Öland, so that both fit the place of their region.
@@ -156,14 +166,38 @@ const QPointF OlandNorthRT90(1582000, 6362000);
 constexpr double OlandWidening = 2.2;
 
 QPointF IslandPoint(QPointF rt90) {
-    const QPointF p = MapPoint(rt90);
+    const QPointF p = IslandMapPoint(rt90);
     if (rt90.x() < GotlandWest) {
-        const QPointF s = MapPoint(OlandSouthRT90), n = MapPoint(OlandNorthRT90);
+        const QPointF s = IslandMapPoint(OlandSouthRT90), n = IslandMapPoint(OlandNorthRT90);
         const double axis = s.x() + (p.y() - s.y()) / (n.y() - s.y()) * (n.x() - s.x());
         return QPointF(axis + (p.x() - axis) * OlandWidening, p.y()) + IslandShift;
     }
-    return GotlandCentreMap + (p - MapPoint(GotlandCentreRT90)) * GotlandScale;
+    return GotlandCentreMap + (p - IslandMapPoint(GotlandCentreRT90)) * GotlandScale;
 }
+
+// The schematic layout bends the map once more so that each mainland region lies centred on
+// its place: every point moves by the distance-weighted mean of the moves that bring the
+// regions' middles to their places' middles. The move is one smooth field over the whole
+// map, so neighbouring regions keep their common border.
+struct Anchor {
+    QPointF from, move;
+};
+std::vector<Anchor> Anchors;
+
+QPointF Bend(QPointF p) {
+    if (Anchors.empty()) return p;
+    QPointF sum(0, 0);
+    double weights = 0;
+    for (const Anchor& a : Anchors) {
+        const QPointF d = p - a.from;
+        const double w = 1.0 / (QPointF::dotProduct(d, d) + 1.0);
+        sum += a.move * w;
+        weights += w;
+    }
+    return p + sum / weights;
+}
+
+QPointF Middle(const QPainterPath& mapRegion);
 
 QPainterPath ToMap(const QPainterPath& path, double scale, bool islands = false) {
     QPainterPath out;
@@ -172,7 +206,7 @@ QPainterPath ToMap(const QPainterPath& path, double scale, bool islands = false)
         QPolygonF mapped;
         mapped.reserve(poly.size());
         for (const QPointF& p : poly)
-            mapped << (islands ? IslandPoint(p) : MapPoint(p)) * scale;
+            mapped << (islands ? IslandPoint(p) : Bend(MapPoint(p))) * scale;
         out.addPolygon(mapped);
         out.closeSubpath();
     }
@@ -231,6 +265,17 @@ QImage Coverage(const QPainterPath& path, QSize size, QPointF shift) {
 
 bool Covered(const QImage& img, int x, int y) {
     return img.rect().contains(x, y) && qAlpha(img.pixel(x, y)) != 0;
+}
+
+// The middle of a region's pixels.
+QPointF Middle(const QPainterPath& mapRegion) {
+    const QImage cover = Coverage(mapRegion, QSize(80, 180), QPointF(0, 0));
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int y = 0; y < cover.height(); ++y)
+        for (int x = 0; x < cover.width(); ++x)
+            if (Covered(cover, x, y)) sx += x + 0.5, sy += y + 0.5, ++n;
+    return n ? QPointF(sx / n, sy / n) : QPointF();
 }
 
 const QRgb OutlineColor = qRgb(64, 64, 64);
@@ -300,14 +345,7 @@ QImage NumberedRegions(const std::vector<QPainterPath>& mapRegions) {
     // Each number stands at the middle of its region's pixels (between the two islands for
     // Öland/Gotland).
     for (int i = 0; i < RegionCount; ++i) {
-        const QImage cover = Coverage(mapRegions[i], QSize(80, 180), QPointF(0, 0));
-        double sx = 0, sy = 0;
-        int n = 0;
-        for (int y = 0; y < cover.height(); ++y)
-            for (int x = 0; x < cover.width(); ++x)
-                if (Covered(cover, x, y))
-                    sx += x + 0.5, sy += y + 0.5, ++n;
-        const QPointF at = QPointF(sx / n, sy / n) * Scale;
+        const QPointF at = Middle(mapRegions[i]) * Scale;
         p.drawText(QRectF(at.x() - 12, at.y() - 10, 24, 20), Qt::AlignCenter, QString::number(i + 1));
     }
     return img;
@@ -361,6 +399,10 @@ int main(int argc, char** argv) {
     land = land.simplified();
 
     const std::vector<QPainterPath> regions = Regions(land, borders);
+    for (int i = 0; i < RegionCount - 1; ++i) {
+        const QPointF middle = Middle(ToMap(regions[i], 1));
+        Anchors.push_back({middle, QRectF(Places[i].offset, Places[i].size).center() - middle});
+    }
     std::vector<QPainterPath> mapRegions;
     for (int i = 0; i < RegionCount; ++i) {
         mapRegions.push_back(ToMap(regions[i], 1, i == 7));

@@ -55,11 +55,9 @@ SOUTH_BORDERS = [
     ("gotaland", [(10.8, 59.10), (11.75, 59.10), (12.1, 59.25), (12.5, 59.20), (13.0, 59.10),
                   (13.6, 59.10), (14.2, 59.05), (14.4, 58.95), (14.6, 58.85), (15.0, 58.85),
                   (15.4, 58.90), (15.9, 58.80), (16.3, 58.70), (16.8, 58.64), (17.4, 58.60)]),
-    # Svealand against Norrland: Dalarna against Härjedalen and Hälsingland, Dalarna and
-    # Uppland against Gästrikland, to the mouth of Dalälven.
-    ("svealand", [(11.3, 62.25), (12.3, 62.25), (13.2, 62.10), (14.1, 62.00), (14.7, 61.65),
-                  (15.3, 61.20), (15.8, 60.90), (16.5, 60.60), (17.0, 60.50), (17.45, 60.62),
-                  (18.0, 60.65)]),
+    # Svealand against Norrland: Härjedalen and Hälsingland against Jämtland and Medelpad.
+    ("svealand", [(11.3, 62.90), (12.2, 62.85), (13.0, 62.75), (13.8, 62.60), (14.6, 62.45),
+                  (15.3, 62.35), (16.0, 62.40), (16.8, 62.30), (17.45, 62.25), (18.2, 62.25)]),
 ]
 
 WEST_BORDERS = [
@@ -67,14 +65,16 @@ WEST_BORDERS = [
     ("gotaland", [(14.7, 59.20), (14.7, 58.85), (14.55, 58.50), (14.3, 58.10), (14.1, 57.85),
                   (13.95, 57.80), (13.7, 57.55), (13.55, 57.30), (13.4, 57.05), (13.2, 56.80),
                   (13.3, 56.60), (13.45, 56.44), (13.45, 56.20)]),
-    # Värmland, Dalarna and Närke against Uppland, Västmanland and Södermanland.
-    ("svealand", [(17.2, 60.80), (17.0, 60.50), (16.7, 60.35), (16.4, 60.25), (15.8, 60.05),
+    # Härjedalen, Dalarna, Värmland and Närke against Hälsingland, Gästrikland, Uppland,
+    # Västmanland and Södermanland.
+    ("svealand", [(15.6, 62.70), (15.3, 62.35), (14.9, 61.95), (14.7, 61.65), (15.3, 61.20),
+                  (15.8, 60.90), (16.4, 60.65), (16.7, 60.40), (16.4, 60.25), (15.8, 60.05),
                   (15.35, 59.80), (15.3, 59.45), (15.5, 59.20), (15.4, 58.90), (15.4, 58.60)]),
     # Lappland, Jämtland and Härjedalen against Norrbotten, Västerbotten, Ångermanland,
     # Medelpad and Hälsingland.
     ("norrland", [(24.5, 67.60), (23.4, 67.45), (22.3, 67.00), (21.3, 66.50), (20.4, 66.00),
                   (19.6, 65.50), (18.8, 64.90), (18.0, 64.45), (17.6, 64.10), (16.9, 63.60),
-                  (16.2, 62.90), (15.4, 62.35), (14.7, 61.65), (14.5, 61.30)]),
+                  (16.2, 62.90), (15.4, 62.35), (15.0, 62.00)]),
 ]
 
 # Around Öland and Gotland (with Gotska Sandön), through Kalmarsund.
