@@ -110,8 +110,9 @@ const QPolygonF& Find(const std::vector<Block>& blocks, const QString& kind) {
 }
 
 // ---- The region map's layout ----
-// Rows of the bent map: at each RT90 northing, the map row and the metres per pixel across.
-// Between rows both go linearly; the column of RT90 easting 1 500 000 is CentreColumn.
+// Rows of the bent map: at each RT90 northing, the map row, the metres per pixel across and
+// the column of easting 1 500 000. Between rows all three go linearly. The rows follow the
+// region table: Norrland is drawn at about eleven kilometres per pixel, the south at seven.
 struct Row {
     double northing;
     double row;
@@ -120,8 +121,8 @@ struct Row {
 };
 constexpr Row Rows[] = {
     {7680000, 0.3, 11000, 33.0},   // north of Treriksröset
-    {6900000, 53.0, 10500, 42.0},  // Dalarna against Härjedalen
-    {6720000, 64.0, 8800, 37.5},   // Gästrikland against Uppland
+    {6900000, 53.0, 10500, 42.0},  // Härjedalen and Hälsingland against Jämtland and Medelpad
+    {6720000, 64.0, 8800, 37.5},   // Gästrikland and Dalarna
     {6520000, 99.0, 6900, 37.5},   // Götaland against Svealand
     {6260000, 148.0, 7400, 35.0},  // Skåne against Halland and Småland
     {6120000, 170.0, 7400, 35.0},  // south of Smygehuk

@@ -4,16 +4,18 @@ neighbouring land, in RT90 (EPSG:3021) metres, for the region pictures and the o
 
 A developer runs this when the data must change; the build only reads the committed result.
 
-Borders: the eight regions are the historical lands Götaland, Svealand and Norrland, each cut
-into a western and an eastern half, with Skåne/Blekinge and Öland/Gotland apart. Their borders
-follow the historical province borders (Skåne and Blekinge against Halland and Småland; the
-Götaland-Svealand line through Vänern, Tiveden and Kolmården; the Svealand-Norrland line
-north of Dalarna and Uppland; Västergötland and Halland against Småland and Östergötland;
-Värmland, Dalarna and Närke against Västmanland, Uppland and Södermanland; the lappmark border
-and Jämtland and Härjedalen against the coastal provinces). They are drawn here as
-longitude/latitude polylines at a few kilometres' accuracy, enough for pictures at nine
-kilometres per pixel, and reach past the coast and the national border so that cutting the
-outline of Sweden (data/geo/sweden_outline.txt) with them leaves no gap.
+Borders: the eight regions are the south, the middle and the north of Sweden, each cut into
+a western and an eastern half, with Skåne/Blekinge and Öland/Gotland apart. Every border
+follows historical province borders: Skåne and Blekinge against Halland and Småland; the
+Götaland-Svealand line through Vänern, Tiveden and Kolmården; Västergötland and Halland
+against Småland and Östergötland. The middle reaches up to Härjedalen and Hälsingland (their
+borders against Jämtland and Medelpad), as the places of the regions on the map ask: Värmland,
+Närke, Dalarna and Härjedalen are its western half; Södermanland, Västmanland, Uppland,
+Gästrikland and Hälsingland its eastern. The north is cut along the lappmark border and
+Jämtland's border against the coastal provinces. The borders are drawn here as
+longitude/latitude polylines at a few kilometres' accuracy, enough for pictures at seven to
+eleven kilometres per pixel, and reach past the coast and the national border so that
+cutting the outline of Sweden (data/geo/sweden_outline.txt) with them leaves no gap.
 
 Neighbouring land: Natural Earth 1:10m Admin 0 countries (public domain) from the npm package
 world-atlas, as make_outline.py uses it, kept only near Sweden.
