@@ -9,6 +9,8 @@
 
 #include "controls/DisablePanel.h"
 #include "controls/FRColorbar.h"
+#include "controls/FRDBSeason.h"
+#include "controls/FRDBSwedenMap.h"
 #include "controls/FREdits.h"
 #include "controls/FRInfoPanel.h"
 #include "controls/FRLabel.h"
@@ -269,6 +271,51 @@ private Q_SLOTS:
         pages->ShowPageByName("sida2");
         grid->addWidget(Cell("TFlatPageControl (sida 2 i målpanelen)", target), 6, 2);
         grid->setRowStretch(7, 1);
+
+        // ---- Season bar and map of Sweden's regions, in a column of their own ----
+        {
+            auto* season = new TFRDBSeason;
+            season->SetCaption("Säsong");
+            grid->addWidget(Cell("TFRDBSeason", season, QSize(240, 120)), 0, 4, 2, 1);
+            auto* editedSeason = new TFRDBSeason;
+            editedSeason->SetCaption("Säsong (redigeras)");
+            grid->addWidget(Cell("TFRDBSeason med fokus, tomt fält redigeras", editedSeason, QSize(240, 120)), 2, 4);
+            focusedSamples << editedSeason;
+            auto* map = new TFRDBSwedenMap;
+            map->SetCaption("Förekomst");
+            TIntensityColors colours;
+            colours.Add(0xE0E0E0, "Saknas");
+            colours.Add(0x80FFFF, "Sällsynt");
+            colours.Add(0x00A0FF, "Ganska vanlig");
+            colours.Add(0x0000E0, "Vanlig");
+            map->SetIntensityColors(colours);
+            grid->addWidget(Cell("TFRDBSwedenMap", map, QSize(250, 250)), 3, 4, 3, 1);
+
+            // The tables come after the controls, so that the window frees the controls first.
+            auto makeTable = [&](const QString& name, const QString& seasonText, const QString& regions) {
+                auto* t = new TClientDataSet(&window, name);
+                t->SetFieldDefs({{"Season", TFieldType::ftString, 12}, {"Occurence", TFieldType::ftString, 8}});
+                t->CreateDataSet();
+                t->Append();
+                t->FieldByName("Season")->SetAsString(seasonText);
+                t->FieldByName("Occurence")->SetAsString(regions);
+                t->Post();
+                auto* s = new TDataSource(&window, name.mid(1).prepend("d"));
+                s->SetDataSet(t);
+                return std::make_pair(t, s);
+            };
+            auto [browsed, browsedSource] = makeTable("cdsGalleryFungi", "000124686310", "32321100");
+            season->SetDataSource(browsedSource);
+            season->SetDataField("Season");
+            map->SetDataSource(browsedSource);
+            map->SetDataField("Occurence");
+            QVERIFY(season->HasData() && map->HasData());
+            auto [edited, editedSource] = makeTable("cdsGalleryEdit", "", "");
+            editedSeason->SetDataSource(editedSource);
+            editedSeason->SetDataField("Season");
+            edited->Edit();
+            QCOMPARE(editedSeason->SeasonText(), QString("000000000000"));
+        }
 
         window.show();
         window.activateWindow();
