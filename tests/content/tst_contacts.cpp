@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -133,6 +134,7 @@ class TestContacts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void registered_inContactSlot();
     void firstShow_createsMyContacts();
     void changeRefCount_data();
     void changeRefCount();
@@ -144,6 +146,7 @@ private Q_SLOTS:
     void newContact_needsName();
     void editContact_renamesGroupRows();
     void protectedContacts_notEditable();
+    void brokenLink_raises();
     void moveContact_setsRowsNotCounts();
     void mail_data();
     void mail();
@@ -152,10 +155,36 @@ private Q_SLOTS:
     void groupName();
     void deleteGroup_keepsContacts();
     void picture_writtenOnlyWhenReplaced();
+    void picture_fromClipboard();
+    void saveFailure_keepsTheEdit();
     void settingsAndHistory_restoreTheView();
     void refCounts_matchTheReferences();
     void screenshots();
 };
+
+void TestContacts::registered_inContactSlot() {
+    UserFixture f;
+    f.AddUser("Anna", QString(), true);
+    UserFixture::AnswerBoxes(TMsgResult::OK);  // the test folder has no district file
+    SetUserEnvironment({});
+    {
+        TformFRMain main;
+        main.SetDataModule(f.dm.get());
+        QVERIFY(LoginUser());
+        TformFRMain::ClearScreenFactories();
+        RegisterContactScreen();
+        main.CreateScreens();
+        auto* screen = qobject_cast<TFRContactScreen*>(main.Screen(ssContact));
+        QVERIFY(screen);
+        QCOMPARE(screen->ScreenID, int(ssContact));
+        QCOMPARE(FRContactScreen.data(), screen);
+        screen->Navigate();
+        QVERIFY(screen->ContactsFrame());
+        QCOMPARE(screen->ContactsFrame()->parentWidget(), main.panelScreenHolder);
+        QCOMPARE(screen->ContactsFrame()->comboGroups->currentText(), QString("Mina kontakter"));
+    }
+    TformFRMain::ClearScreenFactories();
+}
 
 void TestContacts::firstShow_createsMyContacts() {
     ContactsFixture f;
@@ -365,6 +394,24 @@ void TestContacts::protectedContacts_notEditable() {
     QVERIFY(f.Frame()->sbtnEditContact->isEnabled());
 }
 
+void TestContacts::brokenLink_raises() {
+    ContactsFixture f;
+    f.Show();
+    const QString bertil = f.AddContact("Bertil");
+    const QString cecilia = f.AddContact("Cecilia");
+    f.AddRow(kMine, bertil);
+    f.AddRow(kMine, cecilia);
+    // Gone behind the screen's back; its row stays.
+    QVERIFY(LocateUKey(f.Contacts(), cecilia));
+    f.Contacts()->Delete();
+    f.Frame()->RefreshGroups();
+    QCOMPARE(f.Members(), QStringList({"Bertil", "Cecilia"}));
+    QCOMPARE(testsupport::ExceptionText([&] { f.Frame()->listboxGroupMembersClick(1); }),
+             QString("Bruten länk vid UpdateShownContact"));
+    QCOMPARE(testsupport::ExceptionText([&] { f.Frame()->listboxGroupMembersClick(0); }), testsupport::NoException);
+    QCOMPARE(GetUKey(f.Contacts()), bertil);
+}
+
 void TestContacts::moveContact_setsRowsNotCounts() {
     ContactsFixture f;
     f.Show();
@@ -537,10 +584,14 @@ void TestContacts::picture_writtenOnlyWhenReplaced() {
     QVERIFY(f.Frame()->btnRemovePic->isEnabled());
     f.Frame()->btnSaveClick();
     const QString file = GetContactPicFile(bertil);
-    const QByteArray first = testsupport::ReadBytes(file);
-    QVERIFY(!first.isEmpty());
-    QVERIFY(first.startsWith("\xFF\xD8"));
+    QVERIFY(testsupport::ReadBytes(file).startsWith("\xFF\xD8"));
     QCOMPARE(f.settings->ReadString("Settings/UserPicFolder"), QFileInfo(source).absolutePath());
+    // A picture of another quality than the program writes: any re-encoding would show.
+    QImage stored(160, 200, QImage::Format_RGB32);
+    stored.fill(QColor(200, 90, 20));
+    QVERIFY(stored.save(file, "JPG", 97));
+    const QByteArray first = testsupport::ReadBytes(file);
+    f.Frame()->RefreshGroups();
 
     // A save of other fields leaves the file as it is.
     f.Frame()->sbtnEditContactClick();
@@ -556,6 +607,60 @@ void TestContacts::picture_writtenOnlyWhenReplaced() {
     f.Frame()->btnSaveClick();
     QVERIFY(!QFileInfo::exists(file));
     QVERIFY(!UserFixture::FileValue(f.ContactsFile(), bertil, "HasPic").toBool());
+}
+
+void TestContacts::picture_fromClipboard() {
+    ContactsFixture f;
+    f.Show();
+    QGuiApplication::clipboard()->clear();
+    f.Frame()->sbtnNewContactClick();
+    QVERIFY(f.Frame()->btnPicFromClipboard->isVisibleTo(f.Frame()));
+    QVERIFY(!f.Frame()->btnPicFromClipboard->isEnabled());
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(QColor(10, 60, 200));
+    QGuiApplication::clipboard()->setImage(image);
+    QApplication::processEvents();
+    QVERIFY(f.Frame()->btnPicFromClipboard->isEnabled());
+    f.Frame()->btnPicFromClipboardClick();
+    // Fitted into the picture's frame with its proportions kept.
+    QCOMPARE(f.Frame()->ShownPicture().size(), QSize(192, 144));
+    TypeInto(f.Frame()->dbeditUserName, "Doris");
+    f.Frame()->btnSaveClick();
+    const QString key = GetUKey(f.Contacts());
+    QVERIFY(UserFixture::FileValue(f.ContactsFile(), key, "HasPic").toBool());
+    QCOMPARE(QImage(GetContactPicFile(key)).size(), QSize(192, 144));
+    QGuiApplication::clipboard()->clear();
+    QApplication::processEvents();
+    QVERIFY(!f.Frame()->btnPicFromClipboard->isEnabled());
+}
+
+void TestContacts::saveFailure_keepsTheEdit() {
+    ContactsFixture f;
+    f.Show();
+    // A file where the picture folder should be: the picture cannot be written.
+    QVERIFY(QDir().mkpath(f.Folder() + "/Data/Pics"));
+    QVERIFY(testsupport::WriteBytes(GetContactPicFolder().chopped(1), "x"));
+    const QString source = WriteBitmap(f.Folder() + "/bild.bmp", QSize(100, 100), QColor(30, 120, 40));
+    f.ui.Choosers([&](const UIServices::TChooserRequest&) { return UIServices::TChooserAnswer{true, {source}, {}}; });
+    f.ui.AnswerBoxes(TMsgResult::OK);
+    f.Frame()->sbtnNewContactClick();
+    TypeInto(f.Frame()->dbeditUserName, "Doris");
+    f.Frame()->btnPicFromFileClick();
+    f.Frame()->btnSaveClick();
+    QCOMPARE(UIServices::MessageLog().size(), 1);
+    QCOMPARE(UIServices::MessageLog().first().Caption, QString("Mykotekshallen - Fel"));
+    QVERIFY2(UIServices::MessageLog().first().Text.startsWith("Fel vid lagring av kontakt. Meddelande: \"Bilden kunde "
+                                                             "inte sparas i"),
+             qPrintable(UIServices::MessageLog().first().Text));
+    QCOMPARE(UserFixture::FileRecordCount(f.ContactsFile()), 0);
+    QVERIFY(f.AllRows().isEmpty());
+    // Nothing typed is lost: the edit stays open for another try or a cancel.
+    QCOMPARE(f.Contacts()->State(), TDataSetState::dsInsert);
+    QCOMPARE(f.Frame()->dbeditUserName->text(), QString("Doris"));
+    QVERIFY(!ScreenHost()->NavigationEnabled());
+    f.Frame()->btnCancelClick();
+    QVERIFY(ScreenHost()->NavigationEnabled());
+    QVERIFY(f.Members().isEmpty());
 }
 
 void TestContacts::settingsAndHistory_restoreTheView() {
