@@ -701,8 +701,9 @@ void TframeContacts::SaveGroup() {
     }
     // Two groups of one name (in any letter case) could not be told apart in the group box.
     const QString own = m_groupTable->State() == TDataSetState::dsInsert ? QString() : GetUKey(m_groupTable);
-    bool taken = name.compare(QLatin1String(MyContactsGroupName), Qt::CaseInsensitive) == 0 &&
-                 own != QLatin1String(MyContactsGroupKey);
+    bool taken = (name.compare(QLatin1String(MyContactsGroupName), Qt::CaseInsensitive) == 0 &&
+                  own != QLatin1String(MyContactsGroupKey)) ||
+                 name.compare(kAllContacts, Qt::CaseInsensitive) == 0;
     for (int i = 0; i < m_groups.Count() - 1 && !taken; ++i)
         taken = m_groups.GetUKey(i) != own && m_groups.Strings(i).trimmed().compare(name, Qt::CaseInsensitive) == 0;
     if (taken) {

@@ -5,7 +5,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "content/unitContactScreen.h"
@@ -44,18 +43,12 @@ TformMoveContact::TformMoveContact(TDM* dm, QWidget* parent) : QDialog(parent), 
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TformMoveContact::showEvent(QShowEvent* event) {
-    if (!m_prepared) Prepare();
-    QDialog::showEvent(event);
-}
-
 void TformMoveContact::Prepare() {
     checklistGroups->clear();
     TExtClientDataSet* contacts = m_dm->cdsContacts;
     TExtClientDataSet* groups = m_dm->cdsContactGroups;
     TExtClientDataSet* rows = m_dm->cdsContactGroupRows;
     m_contactKey = contacts->Active() && !contacts->IsEmpty() ? GetUKey(contacts) : QString();
-    m_prepared = true;
     if (m_contactKey.isEmpty() || !groups->Active()) return;
     const QString groupKey = groups->IsEmpty() ? QString() : GetUKey(groups);
     const QString rowKey = rows->Active() && !rows->IsEmpty() ? GetUKey(rows) : QString();
@@ -73,7 +66,6 @@ void TformMoveContact::Prepare() {
 }
 
 void TformMoveContact::Apply() {
-    m_prepared = false;
     TExtClientDataSet* contacts = m_dm->cdsContacts;
     TExtClientDataSet* groups = m_dm->cdsContactGroups;
     TExtClientDataSet* rows = m_dm->cdsContactGroupRows;

@@ -26,11 +26,7 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnHelp = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     TDM* m_dm;
     QString m_contactKey;
-    bool m_prepared = false;
 };

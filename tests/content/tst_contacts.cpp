@@ -509,6 +509,7 @@ void TestContacts::groupName_data() {
     QTest::newRow("new, empty") << false << "  " << "Namn måste anges";
     QTest::newRow("new, taken in other case") << false << "vänner" << "Det finns redan en grupp med det namnet";
     QTest::newRow("new, built-in name") << false << "MINA KONTAKTER" << "Det finns redan en grupp med det namnet";
+    QTest::newRow("new, the pseudo-group's name") << false << "alla kontakter" << "Det finns redan en grupp med det namnet";
     QTest::newRow("rename") << true << "Svampvänner" << "";
     QTest::newRow("rename, own name in other case") << true << "VÄNNER" << "";
     QTest::newRow("rename, taken") << true << "Grannar" << "Det finns redan en grupp med det namnet";
