@@ -207,9 +207,9 @@ void TframeContacts::SetupFrame() {
     gl->addWidget(dbeditGroupName, 1);
     ll->addWidget(panelGroupEdit);
 
-    auto* membersLabel = new QLabel(QStringLiteral("Kontakter i gruppen:"), left);
-    membersLabel->setObjectName(QStringLiteral("lblGroupMembers"));
-    ll->addWidget(membersLabel);
+    lblGroupMembers = new QLabel(QStringLiteral("Kontakter i gruppen:"), left);
+    lblGroupMembers->setObjectName(QStringLiteral("lblGroupMembers"));
+    ll->addWidget(lblGroupMembers);
     listboxGroupMembers = new QListWidget(left);
     listboxGroupMembers->setObjectName(QStringLiteral("listboxGroupMembers"));
     ll->addWidget(listboxGroupMembers, 1);
@@ -495,6 +495,7 @@ void TframeContacts::FillMembers() {
     auto done = qScopeGuard([&] { m_reading = wasReading; });
     m_members.Clear();
     listboxGroupMembers->clear();
+    lblGroupMembers->setText(m_showingAll ? QStringLiteral("Alla kontakter:") : QStringLiteral("Kontakter i gruppen:"));
     const bool inserting = m_contacts->State() == TDataSetState::dsInsert;
     if (m_showingAll) {
         const int keyField = m_contacts->FieldByName(QStringLiteral("UKey"))->Index();

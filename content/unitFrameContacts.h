@@ -81,6 +81,7 @@ public:
     QWidget* panelGroupEdit = nullptr;
     QLabel* lblGroupName = nullptr;
     TFRDBEdit* dbeditGroupName = nullptr;
+    QLabel* lblGroupMembers = nullptr;
     QListWidget* listboxGroupMembers = nullptr;
     QToolButton* sbtnNewContact = nullptr;
     QToolButton* sbtnEditContact = nullptr;

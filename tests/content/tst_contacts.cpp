@@ -381,6 +381,7 @@ void TestContacts::protectedContacts_notEditable() {
     f.Show();
     f.ChooseGroup("Alla kontakter");
     QVERIFY(f.Frame()->ShowingAll());
+    QCOMPARE(f.Frame()->lblGroupMembers->text(), QString("Alla kontakter:"));
     QCOMPARE(f.Members(), QStringList({"Anna", "Okänd", "Bertil"}));
     for (const QString& name : {QString("Anna"), QString("Okänd")}) {
         f.ChooseMember(name);
