@@ -705,9 +705,19 @@ void TestContacts::settingsAndHistory_restoreTheView() {
     QCOMPARE(f.Frame()->comboGroups->currentText(), QString("Vänner"));
     QCOMPARE(GetUKey(f.Contacts()), cecilia);
 
+    // All contacts shown when left: shown so again, on the same contact.
+    f.screen->ShowContact(bertil);
+    f.screen->Deactivate();
+    ScreenHost()->SetCurrentScreen(nullptr);
+    QVERIFY(f.settings->ReadBool("Contacts/ShowingAll"));
+    f.Show();
+    QVERIFY(f.Frame()->ShowingAll());
+    QCOMPARE(f.Frame()->listboxGroupMembers->currentItem()->text(), QString("Bertil"));
+
     // Never written: the view opens on "Mina kontakter".
     f.screen->Deactivate();
     ScreenHost()->SetCurrentScreen(nullptr);
+    f.settings->WriteBool("Contacts/ShowingAll", false);
     f.settings->WriteString("Contacts/Group", "070AAAAAAAAAAAZZZZ");
     f.Show();
     QCOMPARE(f.Frame()->comboGroups->currentText(), QString("Mina kontakter"));
