@@ -740,7 +740,12 @@ TQuillValue TQuillCalc::ReadNumber() {
 }
 
 TQuillValue TQuillCalc::Resolve(qsizetype start, qsizetype length) {
-    const QString name = m_text.mid(start, length).toLower();
+    // Names are ASCII letters, digits, "_" and ".".
+    QString name(length, Qt::Uninitialized);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = m_text[start + i].unicode();
+        name[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
     if (name == m_booleanLabels[0]) return false;
     if (name == m_booleanLabels[1]) return true;
     const auto& builtins = QuillBuiltins::Table();

@@ -83,7 +83,6 @@ public:
     int Position() const;
 
 private:
-    friend struct QuillBuiltins;
     enum class Op : quint8;
     enum class End : quint8;
     struct State;
