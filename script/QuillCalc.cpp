@@ -1,5 +1,7 @@
 #include "script/QuillCalc.h"
 
+#include "script/QSAnsi.h"
+
 #include <QDate>
 #include <QHash>
 #include <QLocale>
@@ -65,11 +67,6 @@ inline TQuillValue IntegerOrFloat(qint64 v) {
 
 QString TwoDigits(int v) { return QString::number(v).rightJustified(2, u'0'); }
 
-// The characters 128 to 159 of Windows-1252; the five codes it leaves free map to themselves.
-const char16_t kAnsiHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // A run of one letter (either case) starting at i.
 qsizetype RunLength(const QString& format, qsizetype i) {
@@ -345,7 +342,7 @@ struct QuillBuiltins {
     static TQuillValue Ascii(TQuillCalc& c) {
         const qint32 code = I(c, qpOnly);
         if (code < 0 || code > 255) c.Raise(kInvalidInteger);
-        return QString(QChar(code >= 128 && code < 160 ? kAnsiHigh[code - 128] : char16_t(code)));
+        return QString(AnsiToChar(uchar(code)));
     }
     static TQuillValue FloatToStr(TQuillCalc& c) { return GeneralFloat(F(c, qpOnly), c.DecimalSeparator()); }
     static TQuillValue StrToInt(TQuillCalc& c) {
