@@ -225,9 +225,10 @@ void TQSScript::LoadFromStream(QIODevice& stream) {
     std::unique_ptr<TQSBaseContainer> oldRoot = std::move(m_root);
     QList<TQSScriptObject*> oldNamed = std::move(m_named);
     m_named.clear();
-    m_loading = true;
     try {
+        // Sections the file does not hold keep what a new script has.
         m_root = TQSBaseContainer::Create(this);
+        m_loading = true;
         Build(*m_root, root, *this);
         m_root->LoadProperties(root.properties);
         QList<TQSPicture*> pictureObjects;
