@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QImage>
+#include <QProcess>
 
 #include "platform/Clock.h"
 #include "script/QSAnsi.h"
@@ -249,7 +251,37 @@ private Q_SLOTS:
         QCOMPARE(testsupport::ExceptionText([&] { script.LoadFromFile(dir.filePath("saknas.qsf")); }),
                  QString("Skriptfilen \"%1\" kunde inte öppnas.").arg(dir.filePath("saknas.qsf")));
     }
+
+    // The writer tool turns a readable script and its pictures into a file the engine reads.
+    void writerToolMakesScriptFiles() {
+        QTemporaryDir dir;
+        QImage dot(3, 2, QImage::Format_RGB32);
+        dot.fill(Qt::red);
+        QVERIFY(dot.save(dir.filePath("dot.png")));
+        QVERIFY(testsupport::WriteBytes(dir.filePath("script.txt"),
+                                        "[TQSBaseScriptContainer]\n[TQSPicture]\nPicType=1\n@Bitmap=dot.png\n[End]\n"
+                                        "[TQSText]\nText=\"Svamp å\"\n[End]\n[End]\n"));
+        QVERIFY(testsupport::WriteBytes(dir.filePath("bad.txt"), "[TQSFoo]\n[End]\n"));
+        const QString tool = qEnvironmentVariable("MYKO_BUILD_DIR") + "/tools/qsfwrite";
+        QProcess run;
+        run.start(tool, {dir.filePath("script.txt"), dir.filePath("script.qsf")});
+        QVERIFY(run.waitForFinished());
+        QCOMPARE(run.exitCode(), 0);
+        TQSScript script;
+        script.LoadFromFile(dir.filePath("script.qsf"));
+        TQSContainer* body = script.Root()->ScriptObjects();
+        const QByteArray bitmap = static_cast<TQSPicture*>(body->Child(0))->Bitmap;
+        QVERIFY(bitmap.startsWith("BM"));
+        QCOMPARE(QImage::fromData(bitmap, "BMP").size(), QSize(3, 2));
+        QCOMPARE(body->Child(1)->Value("Text"), QString("\"Svamp å\""));
+
+        run.start(tool, {dir.filePath("bad.txt"), dir.filePath("bad.qsf")});
+        QVERIFY(run.waitForFinished());
+        QCOMPARE(run.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("Invalid class (TQSFoo) found in scriptfile!"));
+        QVERIFY(!QFile::exists(dir.filePath("bad.qsf")));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestQSScriptFile)
+QTEST_MAIN(TestQSScriptFile)
 #include "tst_qsscriptfile.moc"
