@@ -150,8 +150,9 @@ void WriteObject(const TQSScriptObject& object, QStringList& lines) {
 }  // namespace
 
 TQSScript::TQSScript(TQSHandler* handler) : m_handler(handler) {
-    m_root = TQSBaseContainer::Create(this);
+    // Announced before its tree is built, so the objects' own events follow it.
     Fire(qeScriptCreated, nullptr);
+    m_root = TQSBaseContainer::Create(this);
 }
 
 TQSScript::~TQSScript() {
