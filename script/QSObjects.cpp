@@ -221,8 +221,24 @@ void TQSBindData::SetArea(double x, double y, double width, double height) {
     Y = y;
     Width = width;
     Height = height;
-    CurrentX = 0;
-    CurrentY = 0;
+    m_currentX = 0;
+    m_currentY = 0;
+}
+
+void TQSBindData::SetAreaWithin(const TQSBindData& outer, double x, double y, double width, double height) {
+    if (width <= 0 || width > outer.ClientWidth()) width = outer.ClientWidth();
+    if (height <= 0 || height > outer.ClientHeight()) height = outer.ClientHeight();
+    SetArea(outer.ClientX() + x, outer.ClientY() + y, width, height);
+}
+
+void TQSBindData::SetCurrentX(double x) {
+    m_currentX = x;
+    if ((x < 0 || x > Width) && OnOverflow) OnOverflow();
+}
+
+void TQSBindData::SetCurrentY(double y) {
+    m_currentY = y;
+    if ((y < 0 || y > Height) && OnOverflow) OnOverflow();
 }
 
 // ---- Objects ----
@@ -405,7 +421,9 @@ void TQSScriptObject::LoadProperties(const QStringList& lines) {
 
 // ---- Containers ----
 
-TQSContainer::TQSContainer() = default;
+TQSContainer::TQSContainer() {
+    m_bindData.OnOverflow = [this] { Overflow(); };
+}
 
 TQSContainer::~TQSContainer() {
     // Children go first, while their owner is still whole.
@@ -651,6 +669,44 @@ TQSPageFoot* TQSPagelayout::Foot() const {
     for (const auto& child : Children())
         if (auto* f = dynamic_cast<TQSPageFoot*>(child.get())) return f;
     return nullptr;
+}
+
+void TQSPagelayout::CompileSizes(TQuillCalc& calc) {
+    TopMargin = calc.EvaluateFloat(Value("TopMargin"));
+    BottomMargin = calc.EvaluateFloat(Value("BottomMargin"));
+    LeftMargin = calc.EvaluateFloat(Value("LeftMargin"));
+    RightMargin = calc.EvaluateFloat(Value("RightMargin"));
+    HeaderSize = calc.EvaluateFloat(Value("HeaderSize"));
+    FootSize = calc.EvaluateFloat(Value("FootSize"));
+}
+
+TQSBand TQSPagelayout::HeaderBand(double pageWidth, double) const {
+    return {TopMargin, HeaderSize, LeftMargin, pageWidth - LeftMargin - RightMargin};
+}
+
+TQSBand TQSPagelayout::FootBand(double pageWidth, double pageHeight) const {
+    return {pageHeight - BottomMargin - FootSize, FootSize, LeftMargin, pageWidth - LeftMargin - RightMargin};
+}
+
+TQSBand TQSPagelayout::BodyBand(double pageWidth, double pageHeight) const {
+    return {TopMargin + HeaderSize, pageHeight - TopMargin - HeaderSize - BottomMargin - FootSize, LeftMargin,
+            pageWidth - LeftMargin - RightMargin};
+}
+
+void TQSPagelayout::SetBands(double pageWidth, double pageHeight) {
+    auto apply = [](TQSContainer* container, const TQSBand& band) {
+        if (container) container->BindData().SetArea(band.Left, band.Top, band.Width, band.Height);
+    };
+    apply(Header(), HeaderBand(pageWidth, pageHeight));
+    apply(Foot(), FootBand(pageWidth, pageHeight));
+}
+
+void TQSBaseContainer::SetPageAreas(const TQSPagelayout& layout) {
+    const TQSScriptSettings* settings = GetScriptSettings();
+    const double width = settings->PrintSizeX(), height = settings->PrintSizeY();
+    BindData().SetArea(0, 0, width, height);
+    const TQSBand body = layout.BodyBand(width, height);
+    if (TQSBaseScriptContainer* section = ScriptObjects()) section->BindData().SetArea(body.Left, body.Top, body.Width, body.Height);
 }
 
 bool TQSPagelayout::CoversPage(int page) const {

@@ -70,17 +70,43 @@ const std::deque<TQSRegisteredObject>& TQSRegisteredObjects();
 const TQSRegisteredObject* FindRegisteredClass(const QString& className);
 const TQSRegisteredObject* FindRegisteredID(int id);
 
-// A container's layout area in millimetres, relative to the page.
+// A container's layout area in millimetres, in page coordinates, with the current position
+// from which its statements place themselves.
 struct TQSBindData {
     double X = 0, Y = 0, Width = 0, Height = 0;
     double MarginLeft = 0, MarginTop = 0, MarginRight = 0, MarginBottom = 0;
-    double CurrentX = 0, CurrentY = 0;
+    // Called when the current position leaves the area.
+    std::function<void()> OnOverflow;
 
+    // Takes the values as given; the current position goes back to 0, 0.
     void SetArea(double x, double y, double width, double height);
+    // An area inside another one (a rectangle's box): the position is offset by the outer
+    // client origin, and a width or height of 0 or less, or beyond the outer client size,
+    // becomes the outer client size.
+    void SetAreaWithin(const TQSBindData& outer, double x, double y, double width, double height);
+    void SetMargins(double margin) { MarginLeft = MarginTop = MarginRight = MarginBottom = margin; }
+
+    double CurrentX() const { return m_currentX; }
+    double CurrentY() const { return m_currentY; }
+    void SetCurrentX(double x);
+    void SetCurrentY(double y);
+
     double ClientX() const { return X + MarginLeft; }
     double ClientY() const { return Y + MarginTop; }
     double ClientWidth() const { return Width - MarginLeft - MarginRight; }
     double ClientHeight() const { return Height - MarginTop - MarginBottom; }
+    // The room of an object at x, y whose width or height is 0: the rest of the client area.
+    double RestWidth(double x) const { return ClientWidth() - m_currentX - x; }
+    double RestHeight(double y) const { return ClientHeight() - m_currentY - y; }
+
+private:
+    double m_currentX = 0, m_currentY = 0;
+};
+
+// A band of the page in millimetres.
+struct TQSBand {
+    double Top = 0, Height = 0, Left = 0, Width = 0;
+    bool operator==(const TQSBand&) const = default;
 };
 
 // The property save and load of every object: values by key, in the order of the class's
@@ -181,6 +207,8 @@ public:
 
     TQSBindData& BindData() { return m_bindData; }
     const TQSBindData& BindData() const { return m_bindData; }
+    // Called when the current position of the area leaves it; a plain container does nothing.
+    virtual void Overflow() {}
 
     TQSScriptObject* FindFirstObject(const QString& className, bool deep) override;
     void Announce() override;
@@ -263,6 +291,16 @@ class TQSPageFoot : public TQSFreeContainer {
 class TQSPagelayout : public TQSContainer {
 public:
     QString DisplayText() const override;
+    // Evaluates the six sizes as Floats, in the order TopMargin, BottomMargin, LeftMargin,
+    // RightMargin, HeaderSize, FootSize, and keeps them; an expression error passes on.
+    void CompileSizes(TQuillCalc& calc);
+    double TopMargin = 15, BottomMargin = 10, LeftMargin = 20, RightMargin = 20, HeaderSize = 10, FootSize = 15;
+    // The bands of a page of the given size with the kept sizes.
+    TQSBand HeaderBand(double pageWidth, double pageHeight) const;
+    TQSBand FootBand(double pageWidth, double pageHeight) const;
+    TQSBand BodyBand(double pageWidth, double pageHeight) const;
+    // Sets the header's and the foot's areas to their bands.
+    void SetBands(double pageWidth, double pageHeight);
     // Whether the span (blanks removed) covers the page; raises on a faulty span.
     bool CoversPage(int page) const;
     TQSPageHeader* Header() const;
@@ -275,6 +313,9 @@ protected:
 // The root of a script with its eight sections.
 class TQSBaseContainer : public TQSContainer {
 public:
+    // The root's area is the whole page of the script settings; the statements section takes
+    // the body band of the layout.
+    void SetPageAreas(const TQSPagelayout& layout);
     // Raises "Error when creating Basecontainer. Script = nil!" without a script.
     static std::unique_ptr<TQSBaseContainer> Create(TQSScript* script);
     TQSScriptSettings* GetScriptSettings() const;

@@ -267,6 +267,85 @@ private Q_SLOTS:
         }
     }
 
+    void defaultBandsOfA4() {
+        TQSScript script;
+        auto* layout = static_cast<TQSPagelayout*>(script.Root()->Pagelayouts()->Child(0));
+        TQuillCalc calc;
+        layout->CompileSizes(calc);
+        QCOMPARE(layout->HeaderBand(210, 297), (TQSBand{15, 10, 20, 170}));
+        QCOMPARE(layout->BodyBand(210, 297), (TQSBand{25, 247, 20, 170}));
+        QCOMPARE(layout->FootBand(210, 297), (TQSBand{272, 15, 20, 170}));
+        layout->SetBands(210, 297);
+        QCOMPARE(layout->Foot()->BindData().Y, 272.0);
+        QCOMPARE(layout->Header()->BindData().ClientWidth(), 170.0);
+        script.Root()->SetPageAreas(*layout);
+        QCOMPARE(script.Root()->BindData().Height, 297.0);
+        QCOMPARE(script.Root()->ScriptObjects()->BindData().Y, 25.0);
+        QCOMPARE(script.Root()->ScriptObjects()->BindData().Height, 247.0);
+    }
+
+    // The sizes are expressions, evaluated in their order; an error names its position.
+    void layoutSizesAreExpressions() {
+        TQSScript script;
+        auto* layout = static_cast<TQSPagelayout*>(script.Root()->Pagelayouts()->Child(0));
+        layout->SetValue("TopMargin", "10 + 2.5");
+        layout->SetValue("FootSize", "top");
+        QStringList asked;
+        TQuillCalc calc;
+        calc.OnVariable = [&](TQuillCalc&, const QString& name, TQuillValue& result) {
+            asked << name;
+            result = qint32(20);
+        };
+        layout->CompileSizes(calc);
+        QCOMPARE(layout->TopMargin, 12.5);
+        QCOMPARE(layout->FootSize, 20.0);
+        QCOMPARE(asked, QStringList({"top"}));
+        layout->SetValue("HeaderSize", "1 +");
+        try {
+            layout->CompileSizes(calc);
+            QFAIL("no error");
+        } catch (const EExpressionError& e) {
+            QCOMPARE(e.Message(), QString("Operand expected"));
+            QCOMPARE(e.Position(), 4);
+        }
+    }
+
+    void areaGeometry() {
+        TQSBindData outer;
+        outer.SetArea(20, 25, 170, 247);
+        outer.SetMargins(5);
+        int overflows = 0;
+        TQSBindData inner;
+        inner.OnOverflow = [&] { ++overflows; };
+        inner.SetAreaWithin(outer, 10, 10, 0, 500);
+        QCOMPARE(inner.X, 35.0);
+        QCOMPARE(inner.Y, 40.0);
+        QCOMPARE(inner.Width, 160.0);
+        QCOMPARE(inner.Height, 237.0);
+        inner.SetAreaWithin(outer, 0, 0, 50, -1);
+        QCOMPARE(inner.Width, 50.0);
+        QCOMPARE(inner.Height, 237.0);
+        inner.SetCurrentX(20);
+        inner.SetCurrentY(237);
+        QCOMPARE(overflows, 0);
+        QCOMPARE(inner.RestWidth(10), 20.0);
+        QCOMPARE(inner.RestHeight(0), 0.0);
+        inner.SetCurrentY(237.5);
+        inner.SetCurrentX(-1);
+        QCOMPARE(overflows, 2);
+        inner.SetArea(0, 0, 10, 10);
+        QCOMPARE(inner.CurrentX(), 0.0);
+        QCOMPARE(inner.CurrentY(), 0.0);
+    }
+
+    void newFontsTakeTheDefaultFont() {
+        TQSHandler handler;
+        handler.DefaultFont = TQSFontSpec{"DejaVu Serif", 12, true, false, false, false};
+        TQSScript script(&handler);
+        TQSScriptObject* font = script.Root()->Section(2)->CreateChild(Rec("TQSFont"));
+        QCOMPARE(font->DisplayText(), QString("font1 = DejaVu Serif, size: 12, attr:  Bold"));
+    }
+
     void noLayoutGivesNone() {
         TQSScript script;
         TQSPagelayouts* section = Layouts(script, {});
