@@ -464,7 +464,8 @@ TQSScriptObject* TQSContainer::CreateChild(const TQSRegisteredObject& record, co
     }
     std::unique_ptr<TQSScriptObject> object = TQSFactory::Make(record, this, Script());
     TQSScriptObject* raw = object.get();
-    // A real child takes the placeholder's place.
+    // A real child takes the placeholder's place (which may be the `after` given).
+    if (after && dynamic_cast<const TQSDummy*>(after)) after = nullptr;
     std::erase_if(m_children, [](const auto& c) { return dynamic_cast<const TQSDummy*>(c.get()) != nullptr; });
     auto replaced = record.IsUnique() ? std::find_if(m_children.begin(), m_children.end(),
                                                      [&](const auto& c) { return &c->Record() == &record; })

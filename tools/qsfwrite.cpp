@@ -60,11 +60,14 @@ int main(int argc, char** argv) {
         }
         lines.append(line);
     }
+    const QString text = lines.join("\r\n") + "\r\n";
+    // The file holds eight-bit text: refuse what would not come back.
+    if (AnsiToString(StringToAnsi(text)) != text) return Fail(QStringLiteral("text outside Windows-1252"));
     QByteArray pictures;
     for (qsizetype i = 0; i < bitmaps.size(); ++i) pictures += Le32(0);
     const QString header = QStringLiteral("***** ZADUZORURER scriptfile, DO NOT ALTER MANUALLY! *****");
     QBuffer raw;
-    raw.setData(Str(header.toLatin1()) + Block(StringToAnsi(lines.join("\r\n") + "\r\n")) + Block(pictures));
+    raw.setData(Str(header.toLatin1()) + Block(StringToAnsi(text)) + Block(pictures));
     raw.open(QIODevice::ReadOnly);
 
     try {

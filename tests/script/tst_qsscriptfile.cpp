@@ -155,6 +155,27 @@ private Q_SLOTS:
         QCOMPARE(script.Root()->Pagelayouts()->ChildCount(), 0);
     }
 
+    // Orientation is applied first, then the paper size; stored sizes count for a custom paper only.
+    void readsPaperSettings_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("height");
+        QTest::newRow("A4 ignores stored sizes") << QStringList{"PaperSize=1", "PrintSizeX=5", "PrintSizeY=6"} << 210.0 << 297.0;
+        QTest::newRow("A3 landscape") << QStringList{"PaperSize=0", "Orientation=1"} << 420.0 << 297.0;
+        QTest::newRow("custom keeps sizes") << QStringList{"PaperSize=3", "Orientation=1", "PrintSizeX=100.5", "PrintSizeY=50"}
+                                            << 100.5 << 50.0;
+        QTest::newRow("defaults") << QStringList{} << 210.0 << 297.0;
+    }
+    void readsPaperSettings() {
+        QFETCH(QStringList, lines);
+        QFETCH(double, width);
+        QFETCH(double, height);
+        TQSScript script;
+        Load(script, File(Text(QStringList{"[TQSScriptSettings]"} + lines + QStringList{"[End]"})));
+        QCOMPARE(script.Root()->GetScriptSettings()->PrintSizeX(), width);
+        QCOMPARE(script.Root()->GetScriptSettings()->PrintSizeY(), height);
+    }
+
     void refusesMalformedFiles_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
@@ -262,6 +283,7 @@ private Q_SLOTS:
                                         "[TQSBaseScriptContainer]\n[TQSPicture]\nPicType=1\n@Bitmap=dot.png\n[End]\n"
                                         "[TQSText]\nText=\"Svamp å\"\n[End]\n[End]\n"));
         QVERIFY(testsupport::WriteBytes(dir.filePath("bad.txt"), "[TQSFoo]\n[End]\n"));
+        QVERIFY(testsupport::WriteBytes(dir.filePath("arrow.txt"), "[TQSScriptSettings]\nScriptName=a → b\n[End]\n"));
         const QString tool = qEnvironmentVariable("MYKO_BUILD_DIR") + "/tools/qsfwrite";
         QProcess run;
         run.start(tool, {dir.filePath("script.txt"), dir.filePath("script.qsf")});
@@ -280,6 +302,10 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode(), 1);
         QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("Invalid class (TQSFoo) found in scriptfile!"));
         QVERIFY(!QFile::exists(dir.filePath("bad.qsf")));
+        run.start(tool, {dir.filePath("arrow.txt"), dir.filePath("arrow.qsf")});
+        QVERIFY(run.waitForFinished());
+        QCOMPARE(run.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("text outside Windows-1252"));
     }
 };
 
