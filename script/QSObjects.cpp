@@ -459,8 +459,9 @@ void TQSContainer::EnsurePlaceholder() {
 TQSScriptObject* TQSContainer::CreateChild(const TQSRegisteredObject& record, const TQSScriptObject* after) {
     if (!record.AcceptsParent(*this)) throw Exception(kInvalidClass.arg(record.ClassName));
     if (record.ClassName == QLatin1String("TQSDummy")) {
+        // The placeholder stands only in a container without real children.
         EnsurePlaceholder();
-        return m_children.front().get();
+        return dynamic_cast<TQSDummy*>(m_children.front().get());
     }
     std::unique_ptr<TQSScriptObject> object = TQSFactory::Make(record, this, Script());
     TQSScriptObject* raw = object.get();

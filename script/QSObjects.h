@@ -194,7 +194,7 @@ public:
     // Creates an object of the class in this container, after `after` (appended when it is
     // absent or the last); a class unique in its owner replaces the existing object of that
     // class in place. Raises "Invalid class (%s) found in scriptfile!" when the class may not
-    // stand here.
+    // stand here. A placeholder asked for is made only where no real child is (else none).
     TQSScriptObject* CreateChild(const TQSRegisteredObject& record, const TQSScriptObject* after = nullptr);
     // CreateChild, and the new object is announced.
     TQSScriptObject* InsertChild(const TQSRegisteredObject& record, const TQSScriptObject* after = nullptr);

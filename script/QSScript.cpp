@@ -59,6 +59,11 @@ void Build(TQSContainer& container, const Block& block, TQSScript& script) {
     for (const Block& childBlock : block.children) {
         const TQSRegisteredObject* record = FindRegisteredClass(childBlock.className);
         if (!record || !record->AcceptsParent(container)) throw Exception(kInvalidClass.arg(childBlock.className));
+        if (record->ClassName == QLatin1String("TQSDummy")) {
+            // A written placeholder stands for no children; one is added below if needed.
+            if (!childBlock.children.empty()) throw Exception(kInvalidClass.arg(childBlock.children.front().className));
+            continue;
+        }
         TQSScriptObject* child = container.CreateChild(*record);
         auto* childContainer = dynamic_cast<TQSContainer*>(child);
         if (childContainer) {

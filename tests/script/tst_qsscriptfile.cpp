@@ -153,6 +153,10 @@ private Q_SLOTS:
         // A file's layouts section without layouts stays without.
         Load(script, File(Text({"[TQSPagelayouts]", "[End]"})));
         QCOMPARE(script.Root()->Pagelayouts()->ChildCount(), 0);
+        // Lines may end in LF alone; a written placeholder beside real children is dropped.
+        Load(script, File("[TQSVariables]\n[TQSDummy]\n[End]\n[TQSVariable]\nName=x\n[End]\n[End]\n"));
+        QCOMPARE(script.Root()->Section(1)->Children().size(), size_t(1));
+        QCOMPARE(script.Root()->Section(1)->Child(0)->Name(), QString("x"));
     }
 
     // Orientation is applied first, then the paper size; stored sizes count for a custom paper only.
@@ -208,6 +212,8 @@ private Q_SLOTS:
                                                  << "Invalid class (TQSLine) found in scriptfile!";
         QTest::newRow("root class in file") << File(Text({"[TQSBaseContainer]", "[End]"}))
                                             << "Invalid class (TQSBaseContainer) found in scriptfile!";
+        QTest::newRow("placeholder with children") << File(Text({"[TQSFonts]", "[TQSDummy]", "[TQSFont]", "[End]", "[End]", "[End]"}))
+                                                   << "Invalid class (TQSFont) found in scriptfile!";
         QTest::newRow("missing end") << File(Text({"[TQSFonts]", "[TQSFont]", "[End]"})) << kDamaged;
         QTest::newRow("extra end") << File(Text({"[TQSFonts]", "[End]", "[End]", "[End]"})) << kDamaged;
         QTest::newRow("children after properties")
