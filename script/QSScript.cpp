@@ -18,6 +18,7 @@ const QString kEnd = QStringLiteral("[End]");
 
 // Deeper nesting than any script needs is refused before it is built.
 constexpr int kMaxNesting = 64;
+constexpr qint64 kMaxFileSize = qint64(256) << 20;
 
 [[noreturn]] void Damaged() { throw Exception(kDamaged); }
 
@@ -199,6 +200,8 @@ void TQSScript::LoadFromFile(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("Skriptfilen \"%1\" kunde inte öppnas.").arg(fileName));
     // The whole file is read at once: every block is checked against what is really there.
+    // No script comes near this size; a larger file is no script file.
+    if (file.size() > kMaxFileSize) Damaged();
     QBuffer buffer;
     buffer.setData(file.readAll());
     buffer.open(QIODevice::ReadOnly);
