@@ -139,6 +139,42 @@ private Q_SLOTS:
         QCOMPARE(ClassesOf(*body), QStringList({"TQSDummy"}));
     }
 
+    void findingAndInserting() {
+        TQSHandler handler;
+        QList<QPair<int, TQSScriptObject*>> events;
+        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) { events.append({type, object}); };
+        TQSScript script(&handler);
+        TQSContainer* body = script.Root()->ScriptObjects();
+        auto* rectangle = static_cast<TQSContainer*>(body->CreateChild(Rec("TQSRectangle")));
+        TQSScriptObject* inner = rectangle->CreateChild(Rec("TQSLine"));
+        TQSScriptObject* outer = body->CreateChild(Rec("TQSLine"), rectangle);
+        // The container itself, then its own children, then deeper only when asked.
+        QCOMPARE(body->FindFirstObject("TQSBaseScriptContainer", false), body);
+        QCOMPARE(body->FindFirstObject("TQSLine", false), outer);
+        QCOMPARE(rectangle->FindFirstObject("TQSLine", false), inner);
+        QCOMPARE(script.Root()->FindFirstObject("TQSLine", false), nullptr);
+        // A direct child wins over one further down.
+        QCOMPARE(script.Root()->FindFirstObject("TQSLine", true), outer);
+        QCOMPARE(script.Root()->FindFirstObject("TQSRectangle", true), rectangle);
+        QCOMPARE(inner->FindFirstObject("TQSText", true), nullptr);
+        // Inserting after a child places the new one behind it and announces it with its subtree.
+        events.clear();
+        auto* anIf = static_cast<TQSContainer*>(body->InsertChild(Rec("TQSIf"), rectangle));
+        QCOMPARE(body->NextChild(rectangle), anIf);
+        QCOMPARE(body->NextChild(anIf), outer);
+        QCOMPARE(events.size(), 2);  // the IF and its placeholder
+        QCOMPARE(events[0], qMakePair(int(qeAnnounce), static_cast<TQSScriptObject*>(anIf)));
+        QCOMPARE(events[1].second->ClassName(), QString("TQSDummy"));
+        body->InsertChild(Rec("TQSComment"), outer);
+        QCOMPARE(body->Child(body->ChildCount() - 1)->ClassName(), QString("TQSComment"));
+        events.clear();
+        body->RemoveChild(rectangle);
+        // Children are freed before their container.
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events[0], qMakePair(int(qeObjectFreed), inner));
+        QCOMPARE(events[1], qMakePair(int(qeObjectFreed), static_cast<TQSScriptObject*>(rectangle)));
+    }
+
     void namesAreUniqueInTheScript() {
         TQSScript script;
         TQSContainer* variables = script.Root()->Section(1);
