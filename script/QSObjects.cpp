@@ -264,29 +264,26 @@ TQSScriptObject::TQSScriptObject() = default;
 
 TQSScriptObject::~TQSScriptObject() {
     if (m_script) {
-        m_script->m_named.removeOne(this);
+        if (IsNamed()) m_script->ReleaseName(this, m_name);
         m_script->Fire(qeObjectFreed, this);
     }
 }
 
 void TQSScriptObject::Created() {
     if (!IsNamed() || !m_script) return;
-    for (int n = 1;; ++n) {
-        const QString name = m_record->NameStem + QString::number(n);
-        if (!m_script->FindNamedObject(name)) {
-            m_name = name;
-            break;
-        }
-    }
-    m_script->m_named.append(this);
+    m_name = m_script->FreeName(m_record->NameStem);
+    m_script->TakeName(this, m_name);
 }
 
 void TQSScriptObject::SetName(const QString& name) {
     if (m_script) {
-        for (const TQSScriptObject* other : m_script->m_named) {
-            if (other != this && other->m_name.compare(name, Qt::CaseInsensitive) == 0)
-                throw QSException(this, QStringLiteral("There is already an object (%1) by the name \"%2\"")
-                                            .arg(other->NameKind(), name));
+        const TQSScriptObject* other = m_script->FindNamedObject(name);
+        if (other && other != this)
+            throw QSException(this, QStringLiteral("There is already an object (%1) by the name \"%2\"")
+                                        .arg(other->NameKind(), name));
+        if (IsNamed()) {
+            m_script->ReleaseName(this, m_name);
+            m_script->TakeName(this, name);
         }
     }
     m_name = name;

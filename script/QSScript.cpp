@@ -174,9 +174,31 @@ void TQSScript::SetModified() {
 }
 
 TQSScriptObject* TQSScript::FindNamedObject(const QString& name) const {
-    for (TQSScriptObject* object : m_named)
-        if (object->Name().compare(name, Qt::CaseInsensitive) == 0) return object;
-    return nullptr;
+    return m_names.byName.value(name.toLower(), nullptr);
+}
+
+void TQSScript::TakeName(TQSScriptObject* object, const QString& name) { m_names.byName.insert(name.toLower(), object); }
+
+void TQSScript::ReleaseName(TQSScriptObject* object, const QString& name) {
+    const QString lower = name.toLower();
+    const auto it = m_names.byName.constFind(lower);
+    if (it == m_names.byName.constEnd() || *it != object) return;
+    m_names.byName.erase(it);
+    // A default name that becomes free is the next one given again.
+    const QString stem = object->Record().NameStem;
+    if (lower.startsWith(stem)) {
+        bool ok = false;
+        const int n = lower.mid(stem.size()).toInt(&ok, 10);
+        if (ok && n > 0 && QString::number(n) == lower.mid(stem.size()) && n < m_names.nextFree.value(stem, 1))
+            m_names.nextFree.insert(stem, n);
+    }
+}
+
+QString TQSScript::FreeName(const QString& stem) {
+    int n = m_names.nextFree.value(stem, 1);
+    while (m_names.byName.contains(stem + QString::number(n))) ++n;
+    m_names.nextFree.insert(stem, n + 1);
+    return stem + QString::number(n);
 }
 
 TQSScriptObject* TQSScript::FindVariable(const QString& name) const {
@@ -232,8 +254,8 @@ void TQSScript::LoadFromStream(QIODevice& stream) {
 
     // Built beside the current tree, which stays until the new one is whole.
     std::unique_ptr<TQSBaseContainer> oldRoot = std::move(m_root);
-    QList<TQSScriptObject*> oldNamed = std::move(m_named);
-    m_named.clear();
+    NameIndex oldNames = std::move(m_names);
+    m_names = NameIndex();
     try {
         // Sections the file does not hold keep what a new script has.
         m_root = TQSBaseContainer::Create(this);
@@ -246,7 +268,7 @@ void TQSScript::LoadFromStream(QIODevice& stream) {
     } catch (...) {
         m_root.reset();
         m_root = std::move(oldRoot);
-        m_named = std::move(oldNamed);
+        m_names = std::move(oldNames);
         m_loading = false;
         throw;
     }

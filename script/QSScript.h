@@ -3,6 +3,7 @@
 // it came from. Scripts belong to a handler, which owns the calculator that all of their
 // expressions go through.
 #include <QIODevice>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -49,9 +50,8 @@ public:
     void LoadFromStream(QIODevice& stream);
     void SaveToStream(QIODevice& stream) const;
 
-    // Variables, fonts, datasources and external functions, in creation order.
-    const QList<TQSScriptObject*>& NamedObjects() const { return m_named; }
-    // The named object of that name, regardless of letter case.
+    // The named object (variable, font, datasource, external function) of that name,
+    // regardless of letter case.
     TQSScriptObject* FindNamedObject(const QString& name) const;
     // A variable of section 1 by name.
     TQSScriptObject* FindVariable(const QString& name) const;
@@ -64,10 +64,18 @@ public:
 
 private:
     friend class TQSScriptObject;
-    friend class TQSScriptFile;
     TQSHandler* m_handler;
     std::unique_ptr<TQSBaseContainer> m_root;
-    QList<TQSScriptObject*> m_named;
+    // The names of the script's named objects, in lower case; each name is held once.
+    struct NameIndex {
+        QHash<QString, TQSScriptObject*> byName;
+        // Per default-name stem, the lowest number that may be free.
+        QHash<QString, int> nextFree;
+    };
+    void TakeName(TQSScriptObject* object, const QString& name);
+    void ReleaseName(TQSScriptObject* object, const QString& name);
+    QString FreeName(const QString& stem);
+    NameIndex m_names;
     QString m_fileName;
     bool m_loading = false;
     bool m_modified = false;

@@ -237,6 +237,18 @@ private Q_SLOTS:
         QCOMPARE(Error(bytes), expected);
     }
 
+    // Objects the file leaves unnamed take the first free default names beside the named ones.
+    void unnamedObjectsGetFreeNames() {
+        TQSScript script;
+        Load(script, File(Text(Script({}, {"[TQSVariable]", "Name=Variable2", "[End]", "[TQSVariable]", "[End]",
+                                           "[TQSVariable]", "[End]", "[TQSVariable]", "Name=variable1x", "[End]"}))));
+        TQSContainer* variables = script.Root()->Section(1);
+        QStringList names;
+        for (int i = 0; i < variables->ChildCount(); ++i) names << variables->Child(i)->Name();
+        QCOMPARE(names, QStringList({"Variable2", "variable1", "variable3", "variable1x"}));
+        QCOMPARE(script.FindNamedObject("VARIABLE3"), variables->Child(2));
+    }
+
     // Nesting up to the limit is read.
     void readsDeepNesting() {
         QStringList deep;
