@@ -432,19 +432,15 @@ void TQSContainer::Created() {
     if (Script() && !Script()->IsLoading() && Script()->Mode() == hmDebug) EnsurePlaceholder();
 }
 
-int TQSContainer::ChildCount() const {
-    int n = 0;
-    for (const auto& child : m_children)
-        if (!dynamic_cast<const TQSDummy*>(child.get())) ++n;
-    return n;
+// The placeholder only ever stands alone.
+bool TQSContainer::HoldsPlaceholder() const {
+    return m_children.size() == 1 && dynamic_cast<const TQSDummy*>(m_children.front().get());
 }
 
+int TQSContainer::ChildCount() const { return HoldsPlaceholder() ? 0 : int(m_children.size()); }
+
 TQSScriptObject* TQSContainer::Child(int index) const {
-    for (const auto& child : m_children) {
-        if (dynamic_cast<const TQSDummy*>(child.get())) continue;
-        if (index-- == 0) return child.get();
-    }
-    return nullptr;
+    return index >= 0 && index < ChildCount() ? m_children[size_t(index)].get() : nullptr;
 }
 
 void TQSContainer::EnsurePlaceholder() {
@@ -463,8 +459,10 @@ TQSScriptObject* TQSContainer::CreateChild(const TQSRegisteredObject& record, co
     std::unique_ptr<TQSScriptObject> object = TQSFactory::Make(record, this, Script());
     TQSScriptObject* raw = object.get();
     // A real child takes the placeholder's place (which may be the `after` given).
-    if (after && dynamic_cast<const TQSDummy*>(after)) after = nullptr;
-    std::erase_if(m_children, [](const auto& c) { return dynamic_cast<const TQSDummy*>(c.get()) != nullptr; });
+    if (HoldsPlaceholder()) {
+        after = nullptr;
+        m_children.clear();
+    }
     auto replaced = record.IsUnique() ? std::find_if(m_children.begin(), m_children.end(),
                                                      [&](const auto& c) { return &c->Record() == &record; })
                                       : m_children.end();
@@ -472,6 +470,8 @@ TQSScriptObject* TQSContainer::CreateChild(const TQSRegisteredObject& record, co
         std::unique_ptr<TQSScriptObject> old = std::move(*replaced);
         *replaced = std::move(object);
         old.reset();
+    } else if (!after || after == m_children.back().get()) {
+        m_children.push_back(std::move(object));
     } else {
         auto pos = std::find_if(m_children.begin(), m_children.end(), [&](const auto& c) { return c.get() == after; });
         if (pos != m_children.end()) ++pos;

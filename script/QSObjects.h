@@ -204,6 +204,7 @@ public:
     TQSScriptObject* PreviousChild(const TQSScriptObject* child) const;
     // Adds the placeholder when no real child is there.
     void EnsurePlaceholder();
+    bool HoldsPlaceholder() const;
 
     TQSBindData& BindData() { return m_bindData; }
     const TQSBindData& BindData() const { return m_bindData; }
