@@ -248,9 +248,9 @@ QWidget* TframePlaces::SetupPlacePage() {
     size->addWidget(dbeditSizeX, 1);
     size->addWidget(new QLabel(QStringLiteral("Ö-V:"), editor));
     size->addWidget(dbeditSizeY, 1);
-    btnMarkOnMap = PushButton(QStringLiteral("Markera på karta"), "btnMarkOnMap", editor);
-    size->addWidget(btnMarkOnMap);
     grid->addLayout(size, row++, 1, 1, 4);
+    btnMarkOnMap = PushButton(QStringLiteral("Markera på karta"), "btnMarkOnMap", editor);
+    grid->addWidget(btnMarkOnMap, row++, 1, 1, 4, Qt::AlignLeft);
     for (TFRDBEdit* e : {dbeditPositionX, dbeditPositionY, dbeditSizeX, dbeditSizeY}) {
         e->setValidator(new QIntValidator(0, 99999999, e));
         e->setMinimumWidth(60);
@@ -311,6 +311,7 @@ QWidget* TframePlaces::SetupPlacePage() {
     sbtnVisitInfo = ToolButton(QStringLiteral("Visa utflykten"), "sbtnVisitInfo", visits);
     for (QToolButton* b : {sbtnVisitNew, sbtnVisitEdit, sbtnVisitDelete, sbtnVisitInfo}) visitTools->addWidget(b);
     visitTools->addStretch(1);
+    vl->addWidget(lblVisits);
     vl->addWidget(listVisits, 1);
     vl->addLayout(visitTools);
     right->addWidget(visits, 2);
