@@ -154,6 +154,7 @@ void TframePlaces::InitFrame() {
 
 void TframePlaces::DoneFrame() {
     // A frame dropped in the middle of an edit leaves nothing half-done behind.
+    if (!m_screen) return;
     for (TClientDataSet* work : {m_screen->WorkPeople(), m_screen->WorkFinds()})
         if (IsEditing(work)) work->Cancel();
 }

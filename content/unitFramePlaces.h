@@ -2,6 +2,7 @@
 // The places frame: the place list with the place editor and its visits on one page, one
 // visit with its participants and finds on the other.
 #include <QDate>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -169,7 +170,8 @@ private:
     TExtClientDataSet* People() const;
     TExtClientDataSet* Finds() const;
 
-    TFRPlaceScreen* m_screen;
+    // A released frame may wait to be freed until after its screen is gone.
+    QPointer<TFRPlaceScreen> m_screen;
     bool m_showingVisit = false;
     bool m_filling = false;
     TDataSource* m_placeSource = nullptr;

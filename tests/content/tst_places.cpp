@@ -35,6 +35,20 @@ namespace {
 
 const char* kChildFolder = "MYKO_PLACES_CHILD_FOLDER";
 
+// The species and contact screens stand in for the real ones: they count their activations.
+class StandInScreen : public TFRMainScreen {
+public:
+    using TFRMainScreen::TFRMainScreen;
+    void CreateFrame() override {
+        if (!Frame()) SetFrame(TFRFrameBase::Create<TFRFrameBase>());
+    }
+    void Activate(const QString& params) override {
+        ++Activations;
+        TFRMainScreen::Activate(params);
+    }
+    int Activations = 0;
+};
+
 // The places screen in the main window over a data module in its own program folder, with
 // Anna logged in. Cecilia is a contact who is not a user.
 struct PlaceFixture {
@@ -47,7 +61,7 @@ struct PlaceFixture {
     TFRPlaceScreen* screen = nullptr;
     QString anna, annaContact, bertil, bertilContact, cecilia;
 
-    explicit PlaceFixture(const QString& useFolder = QString()) {
+    explicit PlaceFixture(const QString& useFolder = QString(), bool standIns = false) {
         folder = useFolder.isEmpty() ? tmp.path() : useFolder;
         ui.AnswerBoxes(TMsgResult::OK);  // the test folder has no district file
         SetProgramFolder(folder);
@@ -79,6 +93,12 @@ struct PlaceFixture {
         main->show();
         TformFRMain::ClearScreenFactories();
         RegisterPlaceScreen();
+        if (standIns) {
+            for (int id : {int(ssFungi), int(ssContact)})
+                TformFRMain::RegisterScreenFactory(id, [](TformFRMain* owner) -> TFRMainScreen* {
+                    return TFRScreen::Create<StandInScreen>(owner);
+                });
+        }
         main->CreateScreens();
         screen = qobject_cast<TFRPlaceScreen*>(main->Screen(ssPlace));
         screen->Activate(QString());
@@ -157,8 +177,9 @@ struct PlaceFixture {
             const QString name = dm->cdsContacts->Locate("UKey", who) ? dm->cdsContacts->FieldByName("UserName")->AsString()
                                                                      : QString();
             if (!name.isEmpty()) {
-                f->searchPeople->Edit->setText(name);
-                f->PeopleChosen(who);
+                // Found through the search panel by the first name.
+                f->searchPeople->Edit->setText(name.section(' ', 0, 0));
+                f->searchPeople->Search();
             } else {
                 f->searchPeople->Edit->setText(who);
             }
@@ -166,8 +187,9 @@ struct PlaceFixture {
         }
         for (const QString& species : finds) {
             f->btnFindNewClick();
+            SpeciesKey(species);
             f->searchFungi->Edit->setText(species);
-            f->FindChosen(SpeciesKey(species));
+            f->searchFungi->Search();
             f->btnFindSaveClick();
         }
         f->btnVisitSaveClick();
@@ -236,6 +258,7 @@ private Q_SLOTS:
     void history_describesVisitView();
     void deletedSpeciesAndContact_showStoredNames();
     void sortOrder_storedAndApplied();
+    void doubleClick_opensContactAndSpecies();
     void screenshots();
 };
 
@@ -652,6 +675,41 @@ void TestPlaces::sortOrder_storedAndApplied() {
     f.Frame()->SortChosen(2);
     QCOMPARE(f.settings->ReadInteger("Place/SortOrder"), 2);
     QCOMPARE(f.Frame()->listPlaces->item(0)->text(), QString("Bokskogen"));
+}
+
+void TestPlaces::doubleClick_opensContactAndSpecies() {
+    PlaceFixture f(QString(), true);
+    f.AddPlace("Storskogen", "Skåne län");
+    f.EnterVisit("2024-09-14", {"Kalle", f.cecilia}, {"Kantarell"});
+    const QString kantarell = f.SpeciesKey("Kantarell");
+    f.SpeciesKey("Flugsvamp");
+    // The species selection leaves the find's species out.
+    f.dm->cdsFungi->SetSel({"Str(SwedishName = \"Flugsvamp\")"});
+    f.dm->cdsFungi->LoadData();
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 1);
+    auto* species = static_cast<StandInScreen*>(f.main->Screen(ssFungi));
+    auto* contacts = static_cast<StandInScreen*>(f.main->Screen(ssContact));
+    TframePlaces* fr = f.Frame();
+    fr->SetShowingVisit(true);
+    const int history = History()->Count();
+
+    const int free = f.Lines(fr->listPeople).indexOf("Kalle");
+    fr->listPeopleDoubleClick(free);
+    QCOMPARE(contacts->Activations, 0);
+    fr->listPeopleDoubleClick(f.Lines(fr->listPeople).indexOf("Cecilia Ek (kontakt)"));
+    QCOMPARE(contacts->Activations, 1);
+    QCOMPARE(GetUKey(f.dm->cdsContacts), f.cecilia);
+    QCOMPARE(History()->Count(), history + 1);
+    QCOMPARE(History()->GetItem(history)->Title, QString("Till Svampställen"));
+    QCOMPARE(History()->GetItem(history)->Values("ShowingVisit"), QString("1"));
+
+    f.screen->Activate(QString());
+    f.Frame()->RestoreHistory(History()->GetItem(history));
+    f.Frame()->listFindsDoubleClick(0);
+    QCOMPARE(species->Activations, 1);
+    QCOMPARE(GetUKey(f.dm->cdsFungi), kantarell);
+    QVERIFY(f.dm->cdsFungi->Sel().isEmpty());
+    QCOMPARE(f.settings->ReadString("Fungi/LastVisited"), kantarell);
 }
 
 void TestPlaces::screenshots() {
