@@ -367,10 +367,13 @@ void TestPlaces::visit_linesAndParticipants() {
     QCOMPARE(f.FileColumn(f.People(), "MasterUKey"), QStringList({visit, visit}));
     QCOMPARE(f.RefCountInFile(f.cecilia), 1);
 
-    // The headings while editing.
+    // The headings while editing; the weather is typed into the visit.
     fr->VisitStart(false);
     QCOMPARE(fr->lblVisitHeading->text(), QString("Storskogen - ändra svamputflykt"));
-    fr->btnVisitCancelClick();
+    QTest::keyClicks(fr->dbeditWeather, "Mulet, 12 grader");
+    fr->btnVisitSaveClick();
+    QCOMPARE(f.FileColumn(f.Visits(), "Weather"), QStringList({"Mulet, 12 grader"}));
+    QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({" UKEY=" + f.cecilia, "Kalle Karlsson"}));
     fr->VisitStart(true);
     QCOMPARE(fr->lblVisitHeading->text(), QString("Storskogen - ny svamputflykt"));
     QVERIFY(!f.main->NavigationEnabled());
@@ -721,8 +724,13 @@ void TestPlaces::screenshots() {
     f.Frame()->UpdateFrame();
     f.EnterVisit("2024-09-14", {f.cecilia, "Kalle Karlsson"}, {"Kantarell", "Trattkantarell", "Svart trumpetsvamp"});
     f.EnterVisit("2024-08-30", {"Lisa Öberg"}, {"Karljohan"});
-    QVERIFY(LocateUKey(f.Places(), f.KeyOf(f.Places(), "PlaceName", "Storskogen vid Ängsbacken")));
-    f.Frame()->UpdateFrame();
+    f.screen->ShowPlace(f.KeyOf(f.Places(), "PlaceName", "Storskogen vid Ängsbacken"));
+    QCOMPARE(f.Frame()->listPlaces->currentItem()->text(), QString("Storskogen vid Ängsbacken"));
+    f.Frame()->listVisitsClick(0);
+    f.Frame()->VisitStart(false);
+    QTest::keyClicks(f.Frame()->dbeditWeather, "Mulet, 12 grader");
+    f.Frame()->btnVisitSaveClick();
+    f.Frame()->listVisitsClick(0);
     for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
         f.main->resize(size);
         const QString suffix = QString("_%1x%2.png").arg(size.width()).arg(size.height());
