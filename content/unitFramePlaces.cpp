@@ -44,6 +44,8 @@ const QString kDeleteCaption = QStringLiteral("Mykotekshallen - Bekräfta raderi
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QStringList kCountClasses = {"-", "1", "2-5", "6-10", "11-20", "21-50", "51-100", ">100", ">500", ">1000"};
 const QStringList kAgeClasses = {"-", "Unga", "Perfekta", "Gamla"};
+const QString kVisitNotSaved =
+    QStringLiteral("Svamputflykten kunde inte sparas. Deltagare och fynd är de som sparades tidigare.\n%1");
 constexpr int kSecondLineRole = Qt::UserRole + 1;
 
 bool IsEditing(const TClientDataSet* table) {
@@ -950,11 +952,35 @@ void TframePlaces::SaveVisitRows() {
             if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
         }
         UpdateFrame();
-        throw Exception(QStringLiteral("Svamputflykten kunde inte sparas, de sparade uppgifterna är oförändrade.\n%1")
-                            .arg(e.Message()));
+        throw Exception(kVisitNotSaved.arg(e.Message()));
     }
-    // The files are written in an order that never leaves a participant or find without its visit.
-    for (int i = 0; i < tables.size(); ++i) tables[i]->SetAutoSave(autoSave[i]);
+    // The files are written visit first, so no participant or find is ever stored without
+    // its visit. A file that cannot be written leaves it and those after it as they were,
+    // and their tables are read back from them.
+    int written = 0;
+    try {
+        for (; written < tables.size(); ++written) {
+            step(4 + written);
+            tables[written]->SetAutoSave(autoSave[written]);
+        }
+    } catch (const Exception& e) {
+        for (int i = written; i < tables.size(); ++i) {
+            TExtClientDataSet* table = tables[i];
+            try {
+                table->CloseInternal();
+                table->LoadData();
+            } catch (const Exception&) {
+                // The table stays as memory holds it; its file is what it was.
+            }
+            table->SetAutoSave(autoSave[i]);
+        }
+        static_cast<void>(LocateUKey(Places(), placeKey));
+        static_cast<void>(LocateUKey(Visits(), visitKey));
+        m_showingVisit = false;
+        if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
+        UpdateFrame();
+        throw Exception(kVisitNotSaved.arg(e.Message()));
+    }
     static_cast<void>(LocateUKey(Visits(), visitKey));
 }
 

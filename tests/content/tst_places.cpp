@@ -34,6 +34,7 @@ using UIServices::TMsgResult;
 namespace {
 
 const char* kChildFolder = "MYKO_PLACES_CHILD_FOLDER";
+const char* kChildStep = "MYKO_PLACES_CHILD_STEP";
 
 // The species and contact screens stand in for the real ones: they count their activations.
 class StandInScreen : public TFRMainScreen {
@@ -214,7 +215,7 @@ struct PlaceFixture {
 
 // Run as a child process: stores a visit with two participants and two finds, then starts
 // to replace them and is killed in the middle of the save.
-int RunKilledChild(const QString& folder) {
+int RunKilledChild(const QString& folder, int killStep) {
     PlaceFixture f(folder);
     f.AddPlace("Storskogen", "Skåne län");
     f.EnterVisit("2024-09-14", {f.cecilia, "Kalle"}, {"Kantarell", "Karljohan"});
@@ -225,8 +226,8 @@ int RunKilledChild(const QString& folder) {
     f.Frame()->searchFungi->Edit->setText("Trattkantarell");
     f.Frame()->FindChosen(f.SpeciesKey("Trattkantarell"));
     f.Frame()->btnFindSaveClick();
-    f.Frame()->OnVisitSaveStep = [](int step) {
-        if (step == 3) std::raise(SIGKILL);
+    f.Frame()->OnVisitSaveStep = [killStep](int step) {
+        if (step == killStep) std::raise(SIGKILL);
     };
     f.Frame()->btnVisitSaveClick();
     return 0;
@@ -251,6 +252,7 @@ private Q_SLOTS:
     void editingTwoVisits_keepsEachOnesRows();
     void visitSave_failureMidway_restoresStoredRows_data();
     void visitSave_failureMidway_restoresStoredRows();
+    void visitSave_killed_leavesStoredRowsIntact_data();
     void visitSave_killed_leavesStoredRowsIntact();
     void otherUser_mayDeleteButNotEdit();
     void visitDate_invalid_keepsField_data();
@@ -508,6 +510,7 @@ void TestPlaces::visitSave_failureMidway_restoresStoredRows_data() {
     QTest::addColumn<int>("step");
     QTest::newRow("after the deletes") << 2;
     QTest::newRow("after the new rows") << 3;
+    QTest::newRow("after the visit's file") << 5;
 }
 
 void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
@@ -532,7 +535,9 @@ void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
         if (n == step) throw Exception("Disken är full");
     };
     const QString error = testsupport::ExceptionText([&] { fr->btnVisitSaveClick(); });
-    QVERIFY2(error.contains("kunde inte sparas") && error.contains("Disken är full"), qPrintable(error));
+    QVERIFY2(error.startsWith("Svamputflykten kunde inte sparas. Deltagare och fynd är de som sparades tidigare.") &&
+                 error.contains("Disken är full"),
+             qPrintable(error));
 
     QCOMPARE(testsupport::ReadBytes(f.People()->Filename()), people);
     QCOMPARE(testsupport::ReadBytes(f.Finds()->Filename()), finds);
@@ -553,11 +558,19 @@ void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
     QVERIFY(f.main->NavigationEnabled());
 }
 
+void TestPlaces::visitSave_killed_leavesStoredRowsIntact_data() {
+    QTest::addColumn<int>("step");
+    QTest::newRow("before any file is written") << 3;
+    QTest::newRow("after the visit's file") << 5;
+}
+
 void TestPlaces::visitSave_killed_leavesStoredRowsIntact() {
+    QFETCH(int, step);
     QTemporaryDir dir;
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kChildFolder, dir.path());
+    env.insert(kChildStep, QString::number(step));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForFinished(60000));
@@ -751,7 +764,7 @@ void TestPlaces::screenshots() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString childFolder = qEnvironmentVariable(kChildFolder);
-    if (!childFolder.isEmpty()) return RunKilledChild(childFolder);
+    if (!childFolder.isEmpty()) return RunKilledChild(childFolder, qEnvironmentVariableIntValue(kChildStep));
     TestPlaces test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
