@@ -1037,7 +1037,9 @@ void TframePlaces::btnPeopleSaveClick() {
     if (!EditingVisit() || !IsEditing(work)) return;
     const QString text = searchPeople->Edit->text().trimmed();
     if (text.isEmpty()) throw Exception(QStringLiteral("Namn på deltagare saknas!"));
-    if (Text(work, "Individual").isEmpty()) work->FieldByName(QStringLiteral("Individual"))->SetAsString(text.left(40));
+    // Whatever is not a chosen contact is the typed name, also when a free name is edited.
+    if (!Text(work, "Individual").startsWith(TDMServices::RefPrefix))
+        work->FieldByName(QStringLiteral("Individual"))->SetAsString(text.left(40));
     work->Post();
     searchPeople->Edit->clear();
     FillPeopleList();

@@ -413,6 +413,12 @@ void TestPlaces::participantAndFind_missingNames() {
     fr->searchPeople->Edit->setText("Cecilia Ekström");
     fr->btnPeopleSaveClick();
     QCOMPARE(f.Lines(fr->listPeople), QStringList({"Cecilia Ekström"}));
+    // An edited free name is stored as edited.
+    fr->listPeople->setCurrentRow(0);
+    QCOMPARE(fr->searchPeople->Edit->text(), QString("Cecilia Ekström"));
+    fr->searchPeople->Edit->setText("Cecilia Eriksson");
+    fr->btnPeopleSaveClick();
+    QCOMPARE(f.Lines(fr->listPeople), QStringList({"Cecilia Eriksson"}));
     fr->btnVisitCancelClick();
 }
 
