@@ -110,9 +110,13 @@ void TFRPlaceScreen::NewPlace() {
 }
 
 void TFRPlaceScreen::EditPlace() {
-    if (m_dm->cdsPlaces->IsEmpty()) return;
+    TExtClientDataSet* places = m_dm->cdsPlaces;
+    // Only the place's author edits it.
+    if (places->IsEmpty() || places->State() != TDataSetState::dsBrowse ||
+        GetCreatedBy(places) != GetCurrentUserContactUKey())
+        return;
     if (ScreenHost()) ScreenHost()->SetNavigationEnabled(false);
-    m_dm->cdsPlaces->Edit();
+    places->Edit();
     Activate(QString());
     if (TframePlaces* frame = PlacesFrame()) frame->dbeditPlaceName->setFocus();
 }

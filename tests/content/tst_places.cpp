@@ -605,6 +605,9 @@ void TestPlaces::otherUser_mayDeleteButNotEdit() {
     QVERIFY(fr->sbtnVisitDelete->isEnabled());
     fr->VisitStart(false);
     QVERIFY(!fr->EditingVisit());
+    f.screen->EditPlace();
+    QVERIFY(!fr->EditingPlace());
+    QVERIFY(f.main->NavigationEnabled());
 
     f.ui.AnswerBoxes(TMsgResult::Yes);
     fr->sbtnVisitDeleteClick();
