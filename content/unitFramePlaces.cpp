@@ -287,7 +287,10 @@ QWidget* TframePlaces::SetupPlacePage() {
     grid->addWidget(dbmemoNoteText, row, 1, 1, 3);
     dblockNoteText = Bound(new TFRDBLock(editor), "dblockNoteText", "NoteTextLocked");
     grid->addWidget(dblockNoteText, row++, 4, Qt::AlignTop);
-    for (TFRDBMemo* m : {dbmemoRouteNote, dbmemoNoteText}) m->setMinimumHeight(40);
+    for (TFRDBMemo* m : {dbmemoRouteNote, dbmemoNoteText}) {
+        m->setMinimumHeight(40);
+        m->setMaximumHeight(120);
+    }
 
     auto* saveRow = new QHBoxLayout;
     btnSave = PushButton(QStringLiteral("Spara"), "btnSave", editor);
@@ -296,6 +299,7 @@ QWidget* TframePlaces::SetupPlacePage() {
     saveRow->addWidget(btnSave);
     saveRow->addWidget(btnCancel);
     grid->addLayout(saveRow, row++, 0, 1, 5);
+    grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
     right->addWidget(editor, 3);
 
