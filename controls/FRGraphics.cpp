@@ -23,7 +23,7 @@ QPalette::ColorRole SystemColorRole(TColor color) {
     case clWindow: return QPalette::Base;
     case clWindowText: return QPalette::Text;
     case clBtnFace: return QPalette::Button;
-    case clBtnShadow: return QPalette::Mid;
+    case clBtnShadow: return QPalette::Dark; // the desktop's button shadow, #a0a0a0 on the usual scheme
     case clGrayText: return QPalette::PlaceholderText;
     case clBtnText: return QPalette::ButtonText;
     case clHighlight: return QPalette::Highlight;
