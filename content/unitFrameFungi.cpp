@@ -324,6 +324,8 @@ void TframeFungi::SetupFrame() {
         scroll->OnResize = [this] {
             const int width = std::max(kColumnWidth, scrollDescription->viewport()->width());
             panelColumn->resize(width, panelColumn->height());
+            for (QWidget* w : {static_cast<QWidget*>(memoTexts), static_cast<QWidget*>(memoPrivate)})
+                if (w) w->setFixedWidth(width - 2 * kLabelX);
         };
         l->addWidget(scrollDescription);
         SetupColumn();

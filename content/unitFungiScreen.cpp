@@ -1,6 +1,7 @@
 #include "content/unitFungiScreen.h"
 
 #include <QLabel>
+#include <QVBoxLayout>
 
 #include "content/unitFrameFungi.h"
 #include "core/ExtClientDataSet.h"
@@ -25,6 +26,8 @@ TFRFrameBase* MakeSubFrame(quint8 subMode, const QString& title) {
     TFRFrameBase* frame = subMode == 0 ? static_cast<TFRFrameBase*>(TFRFrameBase::Create<TframeFungiSubBase>())
                                        : TFRFrameBase::Create<TframeFungiDetailBase>();
     frame->panelFrameHeader->setText(QStringLiteral("   ") + title);
+    // The header stays on top of the still empty body.
+    frame->BodyLayout()->addStretch(1);
     return frame;
 }
 
