@@ -12,6 +12,7 @@
 #include "controls/FlatPageControl.h"
 #include "core/FRIniFile.h"
 #include "core/unitDMServices.h"
+#include "platform/Exception.h"
 #include "platform/UIServices.h"
 
 namespace {
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void notes_savedAsNumberedRows();
     void notes_lockBrowsingWhileEdited();
     void notes_cancel_reloadsStored();
+    void notes_failedSave_keepsStoredAndTyped();
     void clearSelection_showsEverySpecies();
     void history_restoresSpeciesAndSubScreen();
     void cutNoteLine_data();
@@ -349,6 +351,32 @@ void TestFrameFungi::notes_cancel_reloadsStored() {
     QVERIFY(f.Frame()->BrowseEnabled());
     QCOMPARE(f.Frame()->memoPrivate->toPlainText(), QString("Sparad"));
     QCOMPARE(NoteRows(f.dm->cdsFungiPrivateTexts), QStringList{"Sparad"});
+}
+
+void TestFrameFungi::notes_failedSave_keepsStoredAndTyped() {
+    FungiFixture f;
+    const QString key = f.AddSpecies("Kantarell", "Cantharellus cibarius");
+    f.AddDetail(f.dm->cdsFungiPrivateTexts, key, {{"RowFlag", 0}, {"RowNo", 1}, {"RowText", "Sparad ett"}});
+    f.AddDetail(f.dm->cdsFungiPrivateTexts, key, {{"RowFlag", 0}, {"RowNo", 2}, {"RowText", "Sparad två"}});
+    f.screen->Activate(QString());
+    f.Frame()->memoPrivate->setPlainText("Ny ett\nNy två\nNy tre");
+    // The second new row fails on its way in.
+    int posts = 0;
+    QObject context;
+    f.dm->cdsFungiPrivateTexts->AddObserver(TDataSetEvent::BeforePost, &context, [&](TClientDataSet*) {
+        if (++posts == 2) throw Exception("Skrivfel");
+    });
+    QCOMPARE(testsupport::ExceptionText([&] { f.Frame()->SaveNotesClick(); }), QString("Skrivfel"));
+    QCOMPARE(NoteRows(f.dm->cdsFungiPrivateTexts), (QStringList{"Sparad ett", "Sparad två"}));
+    QCOMPARE(UserFixture::FileRecordCount(f.Folder() + "Data/Db/FungiPrivateTexts.dat"), 2);
+    QVERIFY(f.dm->cdsFungiPrivateTexts->AutoSave());
+    // What was typed is still there to save again.
+    QVERIFY(f.Frame()->EditingNotes);
+    QCOMPARE(f.Frame()->memoPrivate->toPlainText(), QString("Ny ett\nNy två\nNy tre"));
+    f.dm->cdsFungiPrivateTexts->RemoveObservers(&context);
+    f.Frame()->SaveNotesClick();
+    QCOMPARE(NoteRows(f.dm->cdsFungiPrivateTexts), (QStringList{"Ny ett", "Ny två", "Ny tre"}));
+    QCOMPARE(UserFixture::FileRecordCount(f.Folder() + "Data/Db/FungiPrivateTexts.dat"), 3);
 }
 
 void TestFrameFungi::clearSelection_showsEverySpecies() {
