@@ -252,7 +252,7 @@ void TframeFungi::SetupFrame() {
     placeholderRegions->setMinimumHeight(40);
     rightRows->addWidget(placeholderRegions, 1);
     middle->addWidget(right);
-    rows->addLayout(middle, 1);
+    rows->addLayout(middle, 3);
 
     // Sub-screen buttons and area.
     panelSubButtons = new QWidget(body);
@@ -273,10 +273,11 @@ void TframeFungi::SetupFrame() {
     rows->addWidget(panelSubButtons);
     panelSubScreen = new QWidget(body);
     panelSubScreen->setObjectName(QStringLiteral("panelSubScreen"));
-    panelSubScreen->setFixedHeight(150);
+    // The description keeps most of the height; the sub-screen area grows with the window.
+    panelSubScreen->setMinimumHeight(110);
     auto* subArea = new QVBoxLayout(panelSubScreen);
     subArea->setContentsMargins(0, 0, 0, 0);
-    rows->addWidget(panelSubScreen);
+    rows->addWidget(panelSubScreen, 1);
 
     // The pages.
     pagesFungi = new TFlatPageControl(this);
