@@ -135,7 +135,11 @@ TframeFungi::TframeFungi(TFRFungiScreen* screen, QWidget* parent)
     DataSet = m_fungi;
 }
 
-TframeFungi::~TframeFungi() = default;
+TframeFungi::~TframeFungi() {
+    // The grid's model leaves its data source before the source goes.
+    delete m_model;
+    m_model = nullptr;
+}
 
 void TframeFungi::InitFrame() {
     SetupFrame();

@@ -2,6 +2,8 @@
 // catalogue, and what it leaves in the user's settings.
 #include <QtTest>
 #include <QDirIterator>
+#include <QLabel>
+#include <QPushButton>
 
 #include "content/unitContentScreens.h"
 #include "content/unitFrameFungi.h"
