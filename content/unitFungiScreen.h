@@ -1,0 +1,141 @@
+#pragma once
+// The species screen: the main screen of the species descriptions, bound to cdsFungi. It owns
+// the species frame and the seven sub-screens that show the current species' pictures, finds,
+// look-alikes and find places inside that frame. Other screens use it to show one species or
+// one find, to widen the species selection so that a chosen species becomes visible, to turn
+// a species key into a name and to find a species by its signature.
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include "core/FRScreens.h"
+
+class TDM;
+class TExtClientDataSet;
+class TframeFungi;
+
+// ---- The sub-frames' common roots ----
+// The base of the list sub-frames; it adds nothing, so that they share a class root.
+class TframeFungiSubBase : public TFRFrameBase {
+    Q_OBJECT
+public:
+    explicit TframeFungiSubBase(QWidget* parent = nullptr);
+};
+// The base of the detail sub-frames.
+class TframeFungiDetailBase : public TframeFungiSubBase {
+    Q_OBJECT
+public:
+    explicit TframeFungiDetailBase(QWidget* parent = nullptr);
+};
+
+// ---- The sub-screens ----
+// A sub-screen over one detail table of cdsFungi. Until a function area brings its own frame,
+// the sub-screen shows an empty frame of its base class with its title in the header.
+class TFRFungiDetailSubScreen : public TFRFungiSubScreen {
+    Q_OBJECT
+public:
+    // button: the species frame's sub-screen button whose caption shows the record count
+    // (0 for the detail sub-screens, which have none); caption: its format, with %1 the count.
+    TFRFungiDetailSubScreen(QObject* owner, TExtClientDataSet* table, quint8 subMode, const QString& title,
+                            int button, const QString& caption);
+    void CreateFrame() override;
+    void ReleaseFrame() override;
+    // Inherited, then the record count into the species frame's button.
+    void UpdateFrame() override;
+    int ButtonTag() const { return m_button; }
+    QString Title() const { return m_title; }
+
+private:
+    QString m_title;
+    int m_button;
+    QString m_caption;
+};
+
+#define MYKO_FUNGI_SUBSCREEN(Name)                                                                              \
+    class Name : public TFRFungiDetailSubScreen {                                                               \
+    public:                                                                                                     \
+        explicit Name(QObject* owner);                                                                          \
+    };
+MYKO_FUNGI_SUBSCREEN(TFRFungipicScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiPicDetailScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiFindScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiFindDetailScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiMixupScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiMixupDetailScreen)
+MYKO_FUNGI_SUBSCREEN(TFRFungiFPlaceScreen)
+#undef MYKO_FUNGI_SUBSCREEN
+
+// ---- The species screen ----
+class TFRFungiScreen : public TFRMainScreen {
+    Q_OBJECT
+public:
+    explicit TFRFungiScreen(QObject* owner);
+    ~TFRFungiScreen() override;
+
+    // 0 none, 1 Swedish name, 2 Latin name, 3 group.
+    quint8 SortOrder() const { return m_sortOrder; }
+    bool ShowSporeInfo() const { return m_showSporeInfo; }
+    // The identification key's memory of its selection.
+    QStringList KeySelection;
+    bool KeySelectionFlag = false;
+
+    void Initialize() override;
+    void CreateFrame() override;
+    void ReleaseFrame() override;
+    // Inherited, then the sub-screens pictures, look-alikes, find places and finds.
+    void UpdateFrame() override;
+
+    void SetSortOrder(int order);
+    void SetShowSporeInfo(bool value);
+    // Enables or disables the browse controls of the species frame, then updates it.
+    void SetBrowseEnabled(bool value);
+    // Shows a species with one of its finds on the finds sub-screen.
+    void ShowFungiFind(const QString& fungiKey, const QString& findKey);
+    // Makes a species visible: widens the selection by the species when it is outside it.
+    // A key that no stored species has leaves everything as it was and tells the user.
+    // Returns whether the species is the current record afterwards.
+    bool ShowFungiInSelection(const QString& key);
+    // The key of the stored species whose Signature equals the text, else empty.
+    QString FindUKeyBySignature(const QString& signature);
+    // Positions the stored records on the key ("***": the current record's key).
+    bool LocateLookup(const QString& key);
+    // "Swedish (Latin)", or the Latin name alone; "*" is the current visible record.
+    QString GetFungiFullName(const QString& key);
+    // The Swedish name, or the Latin name when it has none.
+    QString GetFungiName(const QString& key);
+    // Keeps cdsFungi.PicCount equal to the number of pictures of the current species.
+    void UpdatePicCount();
+
+    TframeFungi* FungiFrame() const;
+    TExtClientDataSet* Fungi() const { return m_fungi; }
+    TDM* DataModule() const { return m_dm; }
+
+    TFRFungipicScreen* PicScreen = nullptr;
+    TFRFungiPicDetailScreen* PicDetailScreen = nullptr;
+    TFRFungiFindScreen* FindScreen = nullptr;
+    TFRFungiFindDetailScreen* FindDetailScreen = nullptr;
+    TFRFungiMixupScreen* MixupScreen = nullptr;
+    TFRFungiMixupDetailScreen* MixupDetailScreen = nullptr;
+    TFRFungiFPlaceScreen* FPlaceScreen = nullptr;
+
+private:
+    void CreateSubScreens();
+    // A stored value of the species with the key ("*": the current visible record).
+    QString StoredText(const QString& key, const QString& field);
+
+    TDM* m_dm = nullptr;
+    TExtClientDataSet* m_fungi = nullptr;
+    quint8 m_sortOrder = 0;
+    bool m_showSporeInfo = false;
+};
+
+// The one species screen, while it exists.
+extern QPointer<TFRFungiScreen> FRFungiScreen;
+// The texts the user sees while the selection is widened and when a species is missing.
+inline constexpr const char* WideningStatusText = "200,Utökar urval så att vald art inkluderas...";
+// The names of the order indexes of cdsFungi, by sort order.
+QStringList FungiSortIndexNames();
+// Makes the species screen (the main window's factory for its slot).
+TFRMainScreen* CreateFungiScreen(QObject* owner);
+// Registers that factory under the species screen's number (the first screen).
+void RegisterFungiScreen();
