@@ -17,6 +17,8 @@
 
 #include "content/unitFungiScreen.h"
 #include "controls/FRColorbar.h"
+#include "controls/FRDBSeason.h"
+#include "controls/FRDBSwedenMap.h"
 #include "controls/FRLabel.h"
 #include "controls/FRMemos.h"
 #include "controls/FRMultiChoice.h"
@@ -241,20 +243,30 @@ void TframeFungi::SetupFrame() {
     picMain->setObjectName(QStringLiteral("picMain"));
     picMain->setFixedSize(160, 181);
     rightRows->addWidget(picMain, 0, Qt::AlignHCenter);
-    // The season bar and the regions map come with their own controls; until then these
-    // marked places keep their room.
-    placeholderSeason = new QLabel(QStringLiteral("Säsong"), right);
-    placeholderSeason->setObjectName(QStringLiteral("placeholderSeason"));
-    placeholderSeason->setAlignment(Qt::AlignCenter);
-    placeholderSeason->setFrameShape(QFrame::StyledPanel);
-    placeholderSeason->setFixedHeight(32);
-    rightRows->addWidget(placeholderSeason);
-    placeholderRegions = new QLabel(QStringLiteral("Utbredning i Sverige"), right);
-    placeholderRegions->setObjectName(QStringLiteral("placeholderRegions"));
-    placeholderRegions->setAlignment(Qt::AlignCenter);
-    placeholderRegions->setFrameShape(QFrame::StyledPanel);
-    placeholderRegions->setMinimumHeight(40);
-    rightRows->addWidget(placeholderRegions, 1);
+    SourceOfBoundControls();
+    dbseasonFungi = new TFRDBSeason(right);
+    dbseasonFungi->setObjectName(QStringLiteral("dbseasonFungi"));
+    dbseasonFungi->SetDataSource(m_source);
+    dbseasonFungi->SetDataField(QStringLiteral("Season"));
+    dbseasonFungi->SetCaption(QStringLiteral("Säsong"));
+    dbseasonFungi->setFixedHeight(96);
+    rightRows->addWidget(dbseasonFungi);
+    dbswedenmapFungi = new TFRDBSwedenMap(right);
+    dbswedenmapFungi->setObjectName(QStringLiteral("dbswedenmapFungi"));
+    dbswedenmapFungi->SetDataSource(m_source);
+    dbswedenmapFungi->SetDataField(QStringLiteral("Occurence"));
+    dbswedenmapFungi->SetCaption(QStringLiteral("Förekomst"));
+    {
+        // How common the species is in each region, from 0 (not found) to 3 (common).
+        TIntensityColors levels;
+        levels.Add(0xE0E0E0, QStringLiteral("Saknas"));
+        levels.Add(0x80FFFF, QStringLiteral("Sällsynt"));
+        levels.Add(0x00A0FF, QStringLiteral("Vanlig"));
+        levels.Add(0x0000E0, QStringLiteral("Allmän"));
+        dbswedenmapFungi->SetIntensityColors(levels);
+    }
+    dbswedenmapFungi->setMinimumHeight(200);
+    rightRows->addWidget(dbswedenmapFungi, 1);
     middle->addWidget(right);
     rows->addLayout(middle, 3);
 
@@ -452,13 +464,16 @@ QLabel* TframeFungi::RowLabel(const QString& caption) const {
 
 QWidget* TframeFungi::RowField(const QString& field) const { return m_fields.value(field); }
 
+// The data source of the bound controls exists before the first of them.
+void TframeFungi::SourceOfBoundControls() {
+    if (m_source) return;
+    m_source = new TDataSource(this, QStringLiteral("dsFrameFungi"));
+    m_source->SetAutoEdit(false);
+    m_source->SetDataSet(m_fungi);
+}
+
 void TframeFungi::SetupColumn() {
-    // The data source of the bound controls exists before them.
-    if (!m_source) {
-        m_source = new TDataSource(this, QStringLiteral("dsFrameFungi"));
-        m_source->SetAutoEdit(false);
-        m_source->SetDataSet(m_fungi);
-    }
+    SourceOfBoundControls();
     listSwedishNames = new QListWidget(panelColumn);
     listSwedishNames->setObjectName(QStringLiteral("listSwedishNames"));
     listLatinNames = new QListWidget(panelColumn);

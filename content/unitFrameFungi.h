@@ -23,6 +23,8 @@ class DataSetModel;
 class TExtClientDataSet;
 class TFlatPageControl;
 class TFRDBColorbar;
+class TFRDBSeason;
+class TFRDBSwedenMap;
 class TFRDBMultiChoice;
 class TFRMemo;
 class TFRSearchPanel;
@@ -144,8 +146,8 @@ public:
     QPushButton* btnCancelNotes = nullptr; // "Avbryt"
     // Right column.
     TFRTitlePicture* picMain = nullptr;
-    QLabel* placeholderSeason = nullptr;
-    QLabel* placeholderRegions = nullptr;
+    TFRDBSeason* dbseasonFungi = nullptr;
+    TFRDBSwedenMap* dbswedenmapFungi = nullptr;
 
     // A row of the column by its label text ("Matvärde:"), for the label and its field.
     QLabel* RowLabel(const QString& caption) const;
@@ -154,6 +156,7 @@ public:
 private:
     struct TRow;
     void SetupFrame();
+    void SourceOfBoundControls();
     void SetupColumn();
     void LayoutColumn();
     void ShowPage(const QString& name);
