@@ -1,0 +1,377 @@
+// The identification key on screen: questions answered on a small table of species, the
+// selection made and shown as a table and as big pictures, a species opened on the species
+// screen and back again, a refused size that changes nothing, the remembered settings, and
+// screenshots of the key frame.
+#include <QtTest>
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include "content/KeySelection.h"
+#include "content/unitFrameKeys.h"
+#include "content/unitKeyScreen.h"
+#include "controls/FREdits.h"
+#include "controls/FRKeyPanel.h"
+#include "controls/FRMultiChoice.h"
+#include "core/ExtClientDataSet.h"
+#include "core/FRHistory.h"
+#include "core/FRIniFile.h"
+#include "core/ProgramFolders.h"
+#include "core/unitDM.h"
+#include "core/unitDMServices.h"
+#include "core/unitMain.h"
+#include "support/TestSupport.h"
+#include "support/VisualTestSupport.h"
+
+namespace {
+
+// The species screen as far as the key needs it: a screen in its slot whose frame shows
+// the current species.
+class StandInSpeciesScreen : public TFRMainScreen {
+public:
+    explicit StandInSpeciesScreen(QObject* owner) : TFRMainScreen(owner) {}
+    void Initialize() override {
+        MenuButton()->setText(QStringLiteral("Artbeskrivningar"));
+        TFRMainScreen::Initialize();
+    }
+    void CreateFrame() override {
+        if (!Frame()) SetFrame(TFRFrameBase::Create<TFRFrameBase>());
+    }
+    void Activate(const QString& params) override {
+        ++activations;
+        TFRMainScreen::Activate(params);
+    }
+    int activations = 0;
+};
+
+struct Species {
+    const char* Swedish;
+    const char* Latin;
+    const char* Data;
+    int Hat;
+    const char* Season;
+    const char* Smell;
+    bool HasPic;
+};
+
+const Species kSpecies[] = {
+    {"Kantarell", "Cantharellus cibarius", "CPLD", 0, "000001111100", "Mild", false},
+    {"Flugsvamp", "Amanita muscaria", "CPLD", 0, "000000001110", "Mild", false},
+    {"Karljohan", "Boletus edulis", "CPLD", 0, "000000111100", "Okänd", true},
+    {"Tegelticka", "Daedaleopsis confragosa", "CPLD", 1, "111111111111", "Mild", false},
+    {"Ofullständig", "Species incompleta", "", 0, "000000111100", "Mild", false},
+    {"Kryddspindling", "Cortinarius sp.", "CPLD", 0, "000000111100", "Kryddig", false},
+};
+
+struct KeyFixture {
+    testsupport::UIServicesGuard ui;
+    QTemporaryDir dir;
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TformFRMain> main;
+    QStringList errors;
+    QMap<QString, QString> keys;  // Swedish name -> key
+
+    KeyFixture() {
+        SetProgramFolder(dir.path());
+        ui.Messages([this](const UIServices::TShownMessage& m) {
+            errors << m.Text;
+            return UIServices::TMsgResult::OK;
+        });
+        dm = std::make_unique<TDM>(dir.path());
+        TDMServices::Install(dm.get());
+        TExtClientDataSet* fungi = dm->cdsFungi;
+        for (const Species& s : kSpecies) {
+            fungi->Append();
+            fungi->FieldByName("SwedishName")->SetAsString(QString::fromUtf8(s.Swedish));
+            fungi->FieldByName("LatinName")->SetAsString(QString::fromUtf8(s.Latin));
+            fungi->FieldByName("FungiData")->SetAsString(QString::fromUtf8(s.Data));
+            fungi->FieldByName("HatFungi")->SetAsString(QString::number(s.Hat));
+            fungi->FieldByName("Season")->SetAsString(QString::fromUtf8(s.Season));
+            fungi->FieldByName("Smell")->SetAsString(QString::fromUtf8(s.Smell));
+            fungi->FieldByName("Taste")->SetAsString(QStringLiteral("Mild"));
+            fungi->FieldByName("HasPic")->SetAsBoolean(s.HasPic);
+            fungi->Post();
+            keys.insert(QString::fromUtf8(s.Swedish), GetUKey(fungi));
+        }
+        // The one main picture, a drawn cap on a green ground.
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(QColor(70, 140, 60));
+        QPainter p(&picture);
+        p.setBrush(QColor(120, 70, 30));
+        p.drawEllipse(170, 80, 300, 180);
+        p.setBrush(QColor(230, 220, 190));
+        p.drawRect(280, 240, 80, 200);
+        p.end();
+        QDir().mkpath(GetMainPicFolder());
+        QVERIFY(picture.save(GetMainPicFile(keys["Karljohan"]), "JPG"));
+
+        main = std::make_unique<TformFRMain>();
+        main->SetDataModule(dm.get());
+        main->inifileMain->SetFilename(dir.filePath("settings.ini"));
+        main->inifileMain->Open();
+        errors.clear();
+        TformFRMain::ClearScreenFactories();
+        RegisterKeyScreen();
+        TformFRMain::RegisterScreenFactory(ssFungi, [](TformFRMain* owner) {
+            return TFRScreen::Create<StandInSpeciesScreen>(owner);
+        });
+        main->CreateScreens();
+        SetKeySpeciesHooks({});
+        SetKeySpeciesSelection(false);
+        SetKeySpeciesSortOrder(1);
+        main->resize(1024, 768);
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        main->activateWindow();
+    }
+    ~KeyFixture() {
+        main.reset();
+        TformFRMain::ClearScreenFactories();
+        SetKeySpeciesSelection(false);
+        SetProgramFolder(QString());
+    }
+
+    TFRKeyScreen* Key() const { return qobject_cast<TFRKeyScreen*>(main->Screen(ssKey)); }
+    StandInSpeciesScreen* SpeciesScreen() const {
+        return static_cast<StandInSpeciesScreen*>(main->Screen(ssFungi));
+    }
+    TframeKeys* Frame() const { return Key()->KeysFrame(); }
+    TFRKeyPanel* Panel(int question) const { return Frame()->Panel(question); }
+
+    // Answers an options question by clicking its option as a user would.
+    void Choose(int question, int option) {
+        TFRKeyPanel* panel = Panel(question);
+        QTest::mouseClick(panel->QuestionLabel(), Qt::LeftButton);
+        QTRY_VERIFY(panel->Expanded());
+        QTest::mouseClick(panel->Choice(), Qt::LeftButton, {}, panel->Choice()->ItemRect(option).center());
+        QVERIFY(panel->GetOptionSelected(option));
+    }
+    void Type(int question, const QString& text) {
+        TFRKeyPanel* panel = Panel(question);
+        QTest::mouseClick(panel->QuestionLabel(), Qt::LeftButton);
+        QTRY_VERIFY(panel->Expanded());
+        QTest::keyClicks(panel->InputEdit(), text);
+    }
+    QStringList Names() const {
+        QStringList names;
+        TExtClientDataSet* fungi = dm->cdsFungi;
+        for (fungi->First(); !fungi->Eof(); fungi->Next()) names << fungi->FieldByName("SwedishName")->AsString();
+        return names;
+    }
+    int RowOf(const QString& swedish) const { return Names().indexOf(swedish); }
+    void Shot(const QString& name, QSize size) {
+        main->resize(size);
+        QApplication::processEvents();
+        QVERIFY(main->grab().save(testsupport::ArtefactDir() + "/" + name + ".png"));
+    }
+};
+
+}  // namespace
+
+class TestKey : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void answersSelectShowAndOpen();
+    void refusedSizeChangesNothing();
+    void questionsFollowTheCapAnswer();
+    void settingsAreReadSafely_data();
+    void settingsAreReadSafely();
+    void emptyAllKeepsTheSelection();
+    void screenshots();
+};
+
+void TestKey::answersSelectShowAndOpen() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    QVERIFY(f.Frame());
+    QCOMPARE(f.Key()->MenuButton()->text(), QString("Svampnyckel"));
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsInfo);
+
+    f.Choose(kqHatFungi, 0);                      // a cap fungus
+    f.Choose(kqSeason, 7);                        // found in August
+    f.Choose(kqSmell, 0);                         // mild smell
+    QVERIFY(f.Panel(kqHatSize)->Active());
+    QVERIFY(!f.Panel(kqBodySize)->Active());
+    f.Frame()->sbtnMakeSelection->click();
+    QCOMPARE(f.errors, QStringList());
+    QVERIFY(KeySpeciesSelection());
+    QCOMPARE(f.Names(), QStringList({"Kantarell", "Karljohan"}));
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsTable);
+    QCOMPARE(f.Frame()->lblSelCountTable->text(), QString("   2 (av 5) matchande arter hittade"));
+    QCOMPARE(f.Frame()->dbgridMain->model()->rowCount(), 2);
+    QCOMPARE(f.Frame()->dbgridMain->model()->headerData(0, Qt::Horizontal).toString(), QString("Svenskt namn:"));
+
+    // The big pictures: the main picture or its absence, decoded once.
+    f.Frame()->sbtnShowBigPics->click();
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsBigPic);
+    QListWidget* list = f.Frame()->listboxBigPics;
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QString("NOPIC|Kantarell (Cantharellus cibarius)"));
+    QCOMPARE(list->item(1)->text(), f.keys["Karljohan"] + "|Karljohan (Boletus edulis)");
+    list->grab();
+    list->grab();
+    QCOMPARE(f.Frame()->DecodedPictures, 1);
+
+    // A click makes the species current; a double click opens it on the species screen.
+    const QRect second = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(GetUKey(f.dm->cdsFungi), f.keys["Karljohan"]);
+    QCOMPARE(f.main->inifileMain->ReadString("Fungi/LastVisited"), f.keys["Karljohan"]);
+    const int before = f.SpeciesScreen()->activations;
+    f.Frame()->OpenSpecies(f.RowOf("Karljohan"));
+    QCOMPARE(f.main->CurrentScreen(), f.SpeciesScreen());
+    QCOMPARE(f.SpeciesScreen()->activations, before + 1);
+    QCOMPARE(GetUKey(f.dm->cdsFungi), f.keys["Karljohan"]);
+    TFRHistoryItems* history = f.main->History();
+    QCOMPARE(history->Count(), 1);
+    QCOMPARE(history->GetItem(0)->Title, QString("Till SvampNyckel"));
+    QCOMPARE(history->GetItem(0)->Values("Presentation"), QString("2"));
+
+    // Back: the key again with its answers, its presentation and the chosen species.
+    f.dm->cdsFungi->First();
+    history->Back();
+    QCOMPARE(f.main->CurrentScreen(), f.Key());
+    QVERIFY(f.Frame());
+    QCOMPARE(f.Panel(kqHatFungi)->GetValue(), QString("10"));
+    QCOMPARE(f.Panel(kqSeason)->GetValue(), QString("000000010000"));
+    QCOMPARE(f.Frame()->Presentation, 2);
+    QCOMPARE(GetUKey(f.dm->cdsFungi), f.keys["Karljohan"]);
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsBigPic);
+}
+
+void TestKey::refusedSizeChangesNothing() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 0);
+    f.Frame()->MakeSelection();
+    const QStringList sel = f.dm->cdsFungi->Sel();
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 4);
+    f.Type(kqHatSize, "900");
+    f.Choose(kqSmell, 1);
+    f.Frame()->sbtnMakeSelection->click();
+    QCOMPARE(f.errors, QStringList({"Ogiltig eller orimlig hattstorlek."}));
+    QCOMPARE(f.dm->cdsFungi->Sel(), sel);
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 4);
+    QVERIFY(KeySpeciesSelection());
+    // The question at fault is open with the focus in its edit.
+    QTRY_VERIFY(f.Panel(kqHatSize)->Expanded());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Panel(kqHatSize)->InputEdit()));
+
+    // With no answer at all every complete species is listed.
+    f.Frame()->EmptyAll();
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.dm->cdsFungi->Sel(), QStringList({"(", "Str(FungiData = \"CPLD\")", ")"}));
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 5);
+    // Nothing matching shows the page that says so.
+    f.Choose(kqHatFungi, 1);
+    f.Choose(kqSmell, 1);
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 0);
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsNoMatch);
+}
+
+void TestKey::questionsFollowTheCapAnswer() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 0);
+    f.Choose(kqHatSubType, 0);  // gills
+    QVERIFY(f.Panel(kqHatSubGrowth)->Active());
+    QVERIFY(!f.Panel(kqHatSubGrowth2)->Active());
+    f.Choose(kqHatSubGrowth, 2);
+    // "Nej": the cap questions keep their answers but add nothing.
+    f.Choose(kqHatFungi, 1);
+    QVERIFY(!f.Panel(kqHatSubType)->Active());
+    QVERIFY(f.Panel(kqHatSubType)->IsEmpty());
+    QCOMPARE(f.Panel(kqHatSubType)->GetValue(), QString("1000"));
+    QVERIFY(f.Panel(kqBodySize)->Active());
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.dm->cdsFungi->Sel(), QStringList({"(", "Str(FungiData = \"CPLD\") AND", "Num(HatFungi = 1)", ")"}));
+    QCOMPARE(f.Names(), QStringList({"Tegelticka"}));
+}
+
+void TestKey::settingsAreReadSafely_data() {
+    QTest::addColumn<int>("presentation");
+    QTest::addColumn<int>("tolerance");
+    QTest::addColumn<int>("readPresentation");
+    QTest::addColumn<int>("readTolerance");
+    QTest::newRow("big pictures, level 5") << 2 << 4 << 2 << 4;
+    QTest::newRow("table, level 1") << 1 << 0 << 1 << 0;
+    QTest::newRow("out of range") << 7 << 7 << 1 << 2;
+    QTest::newRow("negative") << -1 << -1 << 1 << 2;
+}
+
+void TestKey::settingsAreReadSafely() {
+    QFETCH(int, presentation);
+    QFETCH(int, tolerance);
+    QFETCH(int, readPresentation);
+    QFETCH(int, readTolerance);
+    KeyFixture f;
+    f.main->inifileMain->WriteInteger("Key/Presentation", presentation);
+    f.main->inifileMain->WriteInteger("Key/ColorTolerance", tolerance);
+    f.Key()->Navigate();
+    QCOMPARE(f.Frame()->Presentation, readPresentation);
+    QCOMPARE(f.Frame()->sbtnShowBigPics->isChecked(), readPresentation == 2);
+    QCOMPARE(f.Frame()->ColorTolerance, readTolerance);
+    // A choice of tolerance is written at once and reaches the colour terms.
+    f.Frame()->popupColorTolerance->actions().at(1)->trigger();
+    QCOMPARE(f.main->inifileMain->ReadInteger("Key/ColorTolerance"), 1);
+    f.Panel(kqSporeColor)->SetValue("255");
+    f.Frame()->MakeSelection();
+    QVERIFY(f.dm->cdsFungi->Sel().contains("Color(SporeColor,80,OR,255)"));
+}
+
+void TestKey::emptyAllKeepsTheSelection() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 1);
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.Names(), QStringList({"Tegelticka"}));
+    f.Frame()->sbtnEmptyAll->click();
+    for (TFRKeyPanel* panel : f.Frame()->Panels) QVERIFY(panel->IsEmpty());
+    QCOMPARE(f.Names(), QStringList({"Tegelticka"}));
+    // The complete species are counted again, so a description completed meanwhile shows.
+    TExtClientDataSet* fungi = f.dm->cdsFungi;
+    fungi->SetSel({});
+    fungi->LoadData();
+    QVERIFY(LocateUKey(fungi, f.keys["Ofullständig"]));
+    fungi->Edit();
+    fungi->FieldByName("FungiData")->SetAsString("CPLD");
+    fungi->Post();
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.Frame()->CompleteCount(), 6);
+    QCOMPARE(f.Frame()->lblSelCountTable->text(), QString("   6 (av 6) matchande arter hittade"));
+}
+
+void TestKey::screenshots() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Shot("key_start_800x600", {800, 600});
+    f.Choose(kqHatFungi, 0);
+    f.Choose(kqHabitat, 3);
+    f.Choose(kqSeason, 7);
+    f.Choose(kqSmell, 0);
+    f.Frame()->MakeSelection();
+    f.Panel(kqMeatColor)->SetValue(QString::number(0xD0E8F0));
+    f.Choose(kqHatSubType, 1);  // left open
+    for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+        const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
+        f.Frame()->SetPresentation(1);
+        f.Shot("key_table_" + suffix, size);
+        f.Frame()->SetPresentation(2);
+        f.Shot("key_bigpics_" + suffix, size);
+    }
+    f.Choose(kqHatFungi, 1);
+    f.Choose(kqSmell, 1);
+    f.Frame()->MakeSelection();
+    f.Shot("key_nomatch_800x600", {800, 600});
+}
+
+QTEST_MAIN(TestKey)
+#include "tst_key.moc"
