@@ -68,7 +68,7 @@ public:
     explicit TBigPicDelegate(TframeKeys* frame) : QStyledItemDelegate(frame), m_frame(frame) {}
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return QSize(300, BigPicItemHeight);
+        return QSize(200, BigPicItemHeight);  // the list gives each item its whole width
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -84,7 +84,7 @@ public:
             const int bar = text.indexOf(QLatin1Char('|'));
             const QString key = text.left(bar);
             const QString name = text.mid(bar + 1);
-            const QRect picBox(r.left() + 6, r.top() + 6, qMin(288, r.width() / 2), r.height() - 12);
+            const QRect picBox(r.left() + 6, r.top() + 6, qMin(288, r.width() * 11 / 20), r.height() - 12);
             QPixmap picture;
             if (key != NoPic) picture = m_frame->MainPicture(key, picBox.size());
             if (picture.isNull()) {
@@ -300,13 +300,13 @@ void TframeKeys::SetupComponents() {
         dbgridMain->setSelectionMode(QAbstractItemView::SingleSelection);
         dbgridMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
         dbgridMain->verticalHeader()->hide();
-        dbgridMain->horizontalHeader()->setStretchLastSection(true);
+        dbgridMain->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        dbgridMain->setWordWrap(false);
         m_gridModel = new DataSetModel(this);
         if (TDM* dm = KeyDataModule()) m_gridModel->SetDataSource(dm->dsFungi);
         m_gridModel->SetColumns({QStringLiteral("SwedishName"), QStringLiteral("LatinName")},
                                 {QStringLiteral("Svenskt namn:"), QStringLiteral("Latinskt namn:")});
         dbgridMain->setModel(m_gridModel);
-        dbgridMain->setColumnWidth(0, 200);
         connect(dbgridMain, &QTableView::clicked, this,
                 [this](const QModelIndex& i) { Guarded([this, i] { ChooseSpecies(i.row()); }); });
         connect(dbgridMain, &QTableView::doubleClicked, this,
@@ -330,6 +330,8 @@ void TframeKeys::SetupComponents() {
         listboxBigPics->setItemDelegate(new TBigPicDelegate(this));
         listboxBigPics->setUniformItemSizes(true);
         listboxBigPics->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        listboxBigPics->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        listboxBigPics->setResizeMode(QListView::Adjust);
         connect(listboxBigPics, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
             Guarded([this, item] { ChooseSpecies(listboxBigPics->row(item)); });
         });

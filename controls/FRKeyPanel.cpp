@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -286,7 +287,15 @@ void TFRKeyPanel::RefreshHeight() {
         case TKeyPanelKind::pkHeader: break;
         }
     }
+    if (height() == h && minimumHeight() == h && maximumHeight() == h) return;
     setFixedHeight(h);
+    // The stack of questions follows at once (growing when it must), so that scrolling into
+    // view sees the new size.
+    if (QWidget* parent = parentWidget(); parent && parent->layout()) {
+        const int need = parent->minimumSizeHint().height();
+        if (parent->height() < need) parent->resize(parent->width(), need);
+        parent->layout()->activate();
+    }
 }
 
 void TFRKeyPanel::AnswerChanged(QWidget* control) {

@@ -59,15 +59,16 @@ struct Species {
     const char* Season;
     const char* Smell;
     bool HasPic;
+    const char* Habitat;
 };
 
 const Species kSpecies[] = {
-    {"Kantarell", "Cantharellus cibarius", "CPLD", 0, "000001111100", "Mild", false},
-    {"Flugsvamp", "Amanita muscaria", "CPLD", 0, "000000001110", "Mild", false},
-    {"Karljohan", "Boletus edulis", "CPLD", 0, "000000111100", "Okänd", true},
-    {"Tegelticka", "Daedaleopsis confragosa", "CPLD", 1, "111111111111", "Mild", false},
-    {"Ofullständig", "Species incompleta", "", 0, "000000111100", "Mild", false},
-    {"Kryddspindling", "Cortinarius sp.", "CPLD", 0, "000000111100", "Kryddig", false},
+    {"Kantarell", "Cantharellus cibarius", "CPLD", 0, "000001111100", "Mild", false, "110100010000000"},
+    {"Flugsvamp", "Amanita muscaria", "CPLD", 0, "000000001110", "Mild", false, "110100010000000"},
+    {"Karljohan", "Boletus edulis", "CPLD", 0, "000000111100", "Okänd", true, "100110000000000"},
+    {"Tegelticka", "Daedaleopsis confragosa", "CPLD", 1, "111111111111", "Mild", false, "010000010000100"},
+    {"Ofullständig", "Species incompleta", "", 0, "000000111100", "Mild", false, "100000000000000"},
+    {"Kryddspindling", "Cortinarius sp.", "CPLD", 0, "000000111100", "Kryddig", false, "100100000000000"},
 };
 
 struct KeyFixture {
@@ -78,8 +79,19 @@ struct KeyFixture {
     QStringList errors;
     QMap<QString, QString> keys;  // Swedish name -> key
 
-    KeyFixture() {
+    // With the catalogue the program ships (its table files and drawn main pictures) instead
+    // of the small table.
+    explicit KeyFixture(bool catalogue = false) {
         SetProgramFolder(dir.path());
+        if (catalogue) {
+            const QString staging = qEnvironmentVariable("MYKO_BUILD_DIR", QDir::currentPath()) + "/catalogue";
+            for (const auto& [from, to] : {std::pair{QString("/Db"), QString("Data/Db")},
+                                           std::pair{QString("/MainPics"), QString("Data/Pics/MainPics")}}) {
+                QDir().mkpath(dir.filePath(to));
+                for (const QString& name : QDir(staging + from).entryList(QDir::Files))
+                    QFile::copy(staging + from + "/" + name, dir.filePath(to + "/" + name));
+            }
+        }
         ui.Messages([this](const UIServices::TShownMessage& m) {
             errors << m.Text;
             return UIServices::TMsgResult::OK;
@@ -88,6 +100,7 @@ struct KeyFixture {
         TDMServices::Install(dm.get());
         TExtClientDataSet* fungi = dm->cdsFungi;
         for (const Species& s : kSpecies) {
+            if (catalogue) break;
             fungi->Append();
             fungi->FieldByName("SwedishName")->SetAsString(QString::fromUtf8(s.Swedish));
             fungi->FieldByName("LatinName")->SetAsString(QString::fromUtf8(s.Latin));
@@ -96,6 +109,7 @@ struct KeyFixture {
             fungi->FieldByName("Season")->SetAsString(QString::fromUtf8(s.Season));
             fungi->FieldByName("Smell")->SetAsString(QString::fromUtf8(s.Smell));
             fungi->FieldByName("Taste")->SetAsString(QStringLiteral("Mild"));
+            fungi->FieldByName("Habitat")->SetAsString(QString::fromUtf8(s.Habitat));
             fungi->FieldByName("HasPic")->SetAsBoolean(s.HasPic);
             fungi->Post();
             keys.insert(QString::fromUtf8(s.Swedish), GetUKey(fungi));
@@ -110,7 +124,7 @@ struct KeyFixture {
         p.drawRect(280, 240, 80, 200);
         p.end();
         QDir().mkpath(GetMainPicFolder());
-        QVERIFY(picture.save(GetMainPicFile(keys["Karljohan"]), "JPG"));
+        if (!catalogue) QVERIFY(picture.save(GetMainPicFile(keys["Karljohan"]), "JPG"));
 
         main = std::make_unique<TformFRMain>();
         main->SetDataModule(dm.get());
@@ -185,6 +199,7 @@ private Q_SLOTS:
     void settingsAreReadSafely();
     void emptyAllKeepsTheSelection();
     void screenshots();
+    void screenshotsOfTheCatalogue();
 };
 
 void TestKey::answersSelectShowAndOpen() {
@@ -282,6 +297,9 @@ void TestKey::questionsFollowTheCapAnswer() {
     f.Key()->Navigate();
     f.Choose(kqHatFungi, 0);
     f.Choose(kqHatSubType, 0);  // gills
+    // The open question pushes the ones below it down at once.
+    QCOMPARE(f.Panel(kqLinedHat)->y(), f.Panel(kqHatSubType)->geometry().bottom() + 1);
+    QCOMPARE(f.Panel(kqHatSubType)->height(), 4 * 15 + 41);
     QVERIFY(f.Panel(kqHatSubGrowth)->Active());
     QVERIFY(!f.Panel(kqHatSubGrowth2)->Active());
     f.Choose(kqHatSubGrowth, 2);
@@ -371,6 +389,24 @@ void TestKey::screenshots() {
     f.Choose(kqSmell, 1);
     f.Frame()->MakeSelection();
     f.Shot("key_nomatch_800x600", {800, 600});
+}
+
+void TestKey::screenshotsOfTheCatalogue() {
+    KeyFixture f(true);
+    QVERIFY2(f.dm->cdsFungi->RecordCount() > 20, "the catalogue is staged by the build");
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 0);
+    f.Choose(kqHatSubType, 1);  // pores
+    f.Choose(kqSeason, 8);      // September
+    f.Frame()->MakeSelection();
+    QVERIFY(f.dm->cdsFungi->RecordCount() > 0);
+    f.Frame()->SetPresentation(2);
+    QVERIFY(f.Frame()->listboxBigPics->count() > 0);
+    f.Shot("key_catalogue_bigpics_800x600", {800, 600});
+    f.Shot("key_catalogue_bigpics_1280x1024", {1280, 1024});
+    QVERIFY(f.Frame()->DecodedPictures > 0);
+    f.Frame()->SetPresentation(1);
+    f.Shot("key_catalogue_table_1280x1024", {1280, 1024});
 }
 
 QTEST_MAIN(TestKey)
