@@ -57,13 +57,14 @@ struct World {
             set("Season", flags(12, 1));
             set("Occurence", flags(8, 5));
             set("GroupedGrowth", QString::number(i % 4));
-            set("HatSubType", QString::number(i % 4));
+            set("HatSubType", QString::number((i / 3) % 4));
             set("LinedHat", QString::number((i / 4) % 4));
             set("BodySizeMinimum", QString::number(20 + i % 30));
             set("BodySizeMaximum", QString::number(80 + i % 60));
             set("Smell", i % 3 ? QStringLiteral("Mild") : QStringLiteral("Kryddig"));
             set("Taste", i % 2 ? QStringLiteral("Mild") : QStringLiteral("Bitter"));
-            set("MeatColor", QString::number((i * 7919) & 0xFFFFFF));
+            // Half of them grey-fleshed (the colour asked for), the others of scattered colours.
+            set("MeatColor", QString::number(i % 2 ? 0x808080 : (i * 7919) & 0xFFFFFF));
             fungi->Post();
         }
         fungi->SetAutoSave(true);
