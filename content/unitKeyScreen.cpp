@@ -25,10 +25,10 @@ void SetKeySpeciesSortOrder(int order) {
     }
     static const char* const indexes[] = {"", "swedish", "latin", "group"};
     if (order < 0 || order > 3) return;
-    if (order != g_sortOrder) {
-        if (TDM* dm = KeyDataModule(); dm && order > 0) dm->cdsFungi->SetIndexName(QLatin1String(indexes[order]));
-        g_sortOrder = order;
-    }
+    // The table follows the order even when it was made after the order was chosen.
+    if (TDM* dm = KeyDataModule(); dm && order > 0 && dm->cdsFungi->IndexName() != QLatin1String(indexes[order]))
+        dm->cdsFungi->SetIndexName(QLatin1String(indexes[order]));
+    g_sortOrder = order;
     if (TFRIniFile* store = IniFile()) store->WriteInteger(QStringLiteral("Fungi/SortOrder"), g_sortOrder);
 }
 

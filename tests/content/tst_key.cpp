@@ -198,6 +198,7 @@ private Q_SLOTS:
     void settingsAreReadSafely_data();
     void settingsAreReadSafely();
     void emptyAllKeepsTheSelection();
+    void sortingOrdersTheResults();
     void screenshots();
     void screenshotsOfTheCatalogue();
 };
@@ -365,6 +366,28 @@ void TestKey::emptyAllKeepsTheSelection() {
     f.Frame()->MakeSelection();
     QCOMPARE(f.Frame()->CompleteCount(), 6);
     QCOMPARE(f.Frame()->lblSelCountTable->text(), QString("   6 (av 6) matchande arter hittade"));
+}
+
+void TestKey::sortingOrdersTheResults() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 0);
+    f.Frame()->SetPresentation(2);
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.Names(), QStringList({"Flugsvamp", "Kantarell", "Karljohan", "Kryddspindling"}));
+    f.Frame()->popupSort->actions().at(1)->trigger();  // "Latinskt namn"
+    QCOMPARE(KeySpeciesSortOrder(), 2);
+    QCOMPARE(f.main->inifileMain->ReadInteger("Fungi/SortOrder"), 2);
+    QCOMPARE(f.Names(), QStringList({"Flugsvamp", "Karljohan", "Kantarell", "Kryddspindling"}));
+    QListWidget* list = f.Frame()->listboxBigPics;
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(list->item(1)->text(), f.keys["Karljohan"] + "|Karljohan (Boletus edulis)");
+    QCOMPARE(list->item(3)->text(), QString("NOPIC|Kryddspindling (Cortinarius sp.)"));
+    // The history item carries the order and the presentation.
+    std::unique_ptr<TFRHistoryItem> item(f.Frame()->CreateHistoryItem());
+    QCOMPARE(item->Values("SortOrder"), QString("2"));
+    QCOMPARE(item->Values("Presentation"), QString("2"));
+    QCOMPARE(item->Screen.data(), static_cast<TFRScreen*>(f.Key()));
 }
 
 void TestKey::screenshots() {
