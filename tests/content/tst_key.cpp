@@ -199,6 +199,7 @@ private Q_SLOTS:
     void settingsAreReadSafely();
     void emptyAllKeepsTheSelection();
     void sortingOrdersTheResults();
+    void colourQuestionsUseTheColourDialog();
     void screenshots();
     void screenshotsOfTheCatalogue();
 };
@@ -388,6 +389,40 @@ void TestKey::sortingOrdersTheResults() {
     QCOMPARE(item->Values("SortOrder"), QString("2"));
     QCOMPARE(item->Values("Presentation"), QString("2"));
     QCOMPARE(item->Screen.data(), static_cast<TFRScreen*>(f.Key()));
+}
+
+void TestKey::colourQuestionsUseTheColourDialog() {
+    KeyFixture f;
+    QList<QColor> offered;
+    bool accept = true;
+    f.ui.Choosers([&](const UIServices::TChooserRequest& r) {
+        offered << r.Color;
+        UIServices::TChooserAnswer a;
+        a.Accepted = accept;
+        a.Color = QColor(200, 100, 50);
+        return a;
+    });
+    f.Key()->Navigate();
+    TFRKeyPanel* panel = f.Panel(kqSporeColor);
+    QTest::mouseClick(panel->QuestionLabel(), Qt::LeftButton);
+    QTRY_VERIFY(panel->ColorButton()->isVisible());
+    panel->ColorButton()->click();
+    // Without a colour the dialog starts on the panel's own colour; the choice is the answer.
+    QCOMPARE(offered, QList<QColor>{ColorFromNumber(TFRKeyPanel::UnansweredColor)});
+    QCOMPARE(panel->GetValue(), QString::number(200 | 100 << 8 | 50 << 16));
+    QCOMPARE(panel->Color(), TFRKeyPanel::AnsweredColor);
+    f.Shot("key_colour_800x600", {800, 600});
+    // Cancelling keeps the colour, and the next dialog starts on it.
+    accept = false;
+    panel->ColorButton()->click();
+    QCOMPARE(offered.last(), QColor(200, 100, 50));
+    QCOMPARE(panel->GetValue(), QString::number(200 | 100 << 8 | 50 << 16));
+    f.Frame()->MakeSelection();
+    QVERIFY(f.dm->cdsFungi->Sel().contains(QString("Color(SporeColor,100,OR,%1)").arg(200 | 100 << 8 | 50 << 16)));
+    // A typed size in its open question.
+    f.Type(kqSporeSize, "12, 8");
+    f.Shot("key_edit_800x600", {800, 600});
+    QCOMPARE(f.Panel(kqSporeSize)->GetValue(), QString("12, 8"));
 }
 
 void TestKey::screenshots() {
