@@ -35,6 +35,12 @@
 QPointer<TframeKeys> frameKeys;
 
 namespace {
+std::function<QPixmap(const QSize&)> g_regionsPicture;
+}
+
+void SetKeyRegionsPictureSource(std::function<QPixmap(const QSize&)> source) { g_regionsPicture = std::move(source); }
+
+namespace {
 
 constexpr int BigPicItemHeight = 227;
 constexpr int PictureCacheSize = 48;  // decoded main pictures kept at once
@@ -236,6 +242,14 @@ void TframeKeys::SetupComponents() {
         panel->Leave();
         Panels << panel;
     }
+    // The regions picture lies where the answer area opens, so it shows only while it is open.
+    imgRegions = new QLabel(Panels[kqOccurence]);
+    imgRegions->setObjectName(QStringLiteral("imgRegions"));
+    imgRegions->setGeometry(8, 32, 128, 119);
+    imgRegions->setAlignment(Qt::AlignCenter);
+    if (g_regionsPicture) imgRegions->setPixmap(g_regionsPicture(imgRegions->size()));
+    imgRegions->setVisible(!imgRegions->pixmap().isNull());
+
     // On screen the cap colour follows the cap size and the foot colour the foot thickness.
     QList<TFRKeyPanel*> shown = Panels;
     shown.removeOne(Panels[kqHatColor]);

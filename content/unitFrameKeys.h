@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 
 #include "core/FRScreens.h"
 
@@ -77,6 +78,7 @@ public:
     QListWidget* listboxBigPics = nullptr;
     QLabel* lblSelCountTable = nullptr;
     QLabel* lblSelCountBigPic = nullptr;
+    QLabel* imgRegions = nullptr;  // inside the regions question, left of its numbers
 
     // The main picture of a species, decoded once at the list's size and kept in a bounded
     // cache (a null picture when it has none or it cannot be read).
@@ -99,6 +101,11 @@ private:
     bool m_quiet = false;  // answers being restored or emptied: one update afterwards
     QCache<QString, QPixmap> m_pictures;
 };
+
+// The numbered regions of Sweden beside the regions question: a picture of at most the size
+// given, from the region pictures of the controls. Unset (or a null picture), the question
+// shows its numbers alone.
+void SetKeyRegionsPictureSource(std::function<QPixmap(const QSize&)> source);
 
 // The one key frame, while it exists.
 extern QPointer<TframeKeys> frameKeys;

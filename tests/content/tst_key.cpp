@@ -195,6 +195,7 @@ private Q_SLOTS:
     void answersSelectShowAndOpen();
     void refusedSizeChangesNothing();
     void questionsFollowTheCapAnswer();
+    void regionsQuestionShowsTheRegionsPicture();
     void settingsAreReadSafely_data();
     void settingsAreReadSafely();
     void emptyAllKeepsTheSelection();
@@ -314,6 +315,29 @@ void TestKey::questionsFollowTheCapAnswer() {
     f.Frame()->MakeSelection();
     QCOMPARE(f.dm->cdsFungi->Sel(), QStringList({"(", "Str(FungiData = \"CPLD\") AND", "Num(HatFungi = 1)", ")"}));
     QCOMPARE(f.Names(), QStringList({"Tegelticka"}));
+}
+
+void TestKey::regionsQuestionShowsTheRegionsPicture() {
+    QSize asked;
+    SetKeyRegionsPictureSource([&](const QSize& size) {
+        asked = size;
+        QPixmap map(60, size.height());
+        map.fill(Qt::darkGreen);
+        return map;
+    });
+    KeyFixture f;
+    f.Key()->Navigate();
+    SetKeyRegionsPictureSource(nullptr);
+    QLabel* picture = f.Frame()->imgRegions;
+    QCOMPARE(picture->parentWidget(), static_cast<QWidget*>(f.Panel(kqOccurence)));
+    QCOMPARE(asked, QSize(128, 119));
+    f.Choose(kqOccurence, 2);
+    // Beside the numbers and inside the open question.
+    TFRKeyPanel* panel = f.Panel(kqOccurence);
+    QVERIFY(picture->isVisible());
+    QVERIFY(picture->geometry().right() < panel->Choice()->x());
+    QVERIFY(picture->geometry().bottom() < panel->height());
+    QCOMPARE(panel->GetValue(), QString("00100000"));
 }
 
 void TestKey::settingsAreReadSafely_data() {
