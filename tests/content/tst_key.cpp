@@ -194,6 +194,7 @@ class TestKey : public QObject {
 private Q_SLOTS:
     void answersSelectShowAndOpen();
     void refusedSizeChangesNothing();
+    void failingSelectionShowsEverySpecies();
     void questionsFollowTheCapAnswer();
     void regionsQuestionShowsTheRegionsPicture();
     void settingsAreReadSafely_data();
@@ -293,6 +294,29 @@ void TestKey::refusedSizeChangesNothing() {
     f.Frame()->MakeSelection();
     QCOMPARE(f.dm->cdsFungi->RecordCount(), 0);
     QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsNoMatch);
+}
+
+void TestKey::failingSelectionShowsEverySpecies() {
+    KeyFixture f;
+    // A damaged colour list in one record makes the colour term fail while the table loads.
+    TExtClientDataSet* fungi = f.dm->cdsFungi;
+    QVERIFY(LocateUKey(fungi, f.keys["Kantarell"]));
+    fungi->Edit();
+    fungi->FieldByName("SporeColor")->SetAsString("gul");
+    fungi->Post();
+    f.Key()->Navigate();
+    f.Panel(kqSporeColor)->SetValue("65535");
+    f.Frame()->MakeSelection();
+    QCOMPARE(f.errors.size(), 1);
+    QVERIFY2(f.errors[0].startsWith("Nyckel-urvalet misslyckades. Samtliga arter kommer att väljas istället. "
+                                    "Meddelande: \""),
+             qPrintable(f.errors[0]));
+    QVERIFY(f.errors[0].contains("gul"));
+    QCOMPARE(fungi->Sel(), QStringList());
+    QCOMPARE(fungi->RecordCount(), 6);
+    QVERIFY(!KeySpeciesSelection());
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsInfo);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void TestKey::questionsFollowTheCapAnswer() {
