@@ -1,6 +1,7 @@
 #include "content/KeySelection.h"
 
 #include <QList>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -186,10 +187,13 @@ int KeyToleranceNumber(int colorTolerance) {
 
 bool KeyParseInteger(const QString& text, int& value) {
     const QString digits = text.trimmed();
-    if (digits.isEmpty() || digits.size() > 9) return false;
+    if (digits.isEmpty()) return false;
     for (QChar c : digits)
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-    value = digits.toInt();
+    bool ok = false;
+    const qlonglong number = digits.toLongLong(&ok);
+    if (!ok || number > std::numeric_limits<int>::max()) return false;
+    value = int(number);
     return true;
 }
 

@@ -535,7 +535,14 @@ void TframeKeys::MakeSelection() {
         }
         throw Exception(result.Error);
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The hourglass and the status line go whatever happens below.
+    struct TBusy {
+        TBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~TBusy() {
+            if (formSimpleInfo) formSimpleInfo->hide();
+            QApplication::restoreOverrideCursor();
+        }
+    } busy;
     if (formSimpleInfo) formSimpleInfo->AddInfo(QStringLiteral("20,Verkställer urval baserat på besvarade frågor..."));
     try {
         fungi->SetSel(result.Lines);
@@ -553,8 +560,6 @@ void TframeKeys::MakeSelection() {
         }
         SetKeySpeciesSelection(false);
     }
-    if (formSimpleInfo) formSimpleInfo->hide();
-    QApplication::restoreOverrideCursor();
     m_completeCount = CountCompleteSpecies(fungi);
     RebuildBigPics = true;
     UpdateScreen();

@@ -154,6 +154,8 @@ void TestKeySelection::sizes_data() {
     QTest::newRow("cap hexadecimal") << cap << "$20" << false;
     QTest::newRow("cap with a unit") << cap << "50 mm" << false;
     QTest::newRow("cap only blanks") << cap << "   " << false;
+    QTest::newRow("cap with leading zeros") << cap << "0000000060" << true;
+    QTest::newRow("cap beyond any integer") << cap << "99999999999999999999" << false;
     QTest::newRow("foot 200") << foot << "200" << true;
     QTest::newRow("foot 201") << foot << "201" << false;
     QTest::newRow("foot decimal comma") << foot << "1,5" << false;
