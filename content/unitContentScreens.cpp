@@ -2,6 +2,7 @@
 
 #include "content/unitContactScreen.h"
 #include "content/unitFungiScreen.h"
+#include "content/unitKeyScreen.h"
 #include "content/unitPlaceScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
@@ -9,4 +10,5 @@ void RegisterContentScreens() {
     RegisterContactScreen();
     RegisterPlaceScreen();
     RegisterFungiScreen();
+    RegisterKeyScreen();
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <algorithm>
 
+#include "content/KeySelection.h"
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
@@ -70,46 +71,6 @@ QMap<QString, QByteArray> FolderBytes(const QString& folder) {
     return bytes;
 }
 
-// ---- The key's selection lines, built from answers as the key frame builds them ----
-
-class KeySelection {
-public:
-    KeySelection() : m_lines{"(", "Str(FungiData = \"CPLD\") AND"} {}
-    void Term(const QString& term) {
-        m_lines << (m_first ? term : m_joiner + " " + term);
-        m_first = false;
-    }
-    void Group(const QList<int>& options, const QString& format) {
-        Term("(");
-        m_joiner = "OR";
-        bool first = true;
-        for (int option : options) {
-            m_lines << (first ? format.arg(option) : "OR " + format.arg(option));
-            first = false;
-        }
-        m_lines << ")";
-        m_joiner = "AND";
-    }
-    // A four-valued property answered from the species' own value.
-    void FourValued(const char* field, int value) {
-        Term(value < 3 ? QString("Num(%1 <> 3)").arg(field) : QString("Num(%1 <> 0)").arg(field));
-    }
-    void Range(const char* minField, const char* maxField, int value) {
-        Term(QString("Num(%1 <= %2)").arg(minField).arg(value));
-        Term(QString("Num(%1 >= %2)").arg(maxField).arg(value));
-    }
-    void Mildness(const char* field, bool mild) {
-        Term(mild ? QString("Str(%1 = \"Mild\") or Str(%1 = \"Okänd\")").arg(field)
-                  : QString("Str(%1 <> \"Mild\")").arg(field));
-    }
-    QStringList Lines() const { return m_lines + QStringList{")"}; }
-
-private:
-    QStringList m_lines;
-    QString m_joiner = "AND";
-    bool m_first = true;
-};
-
 // The option (1-based) of the highest digit of a level string.
 int Peak(const QString& levels) {
     int best = 0;
@@ -124,58 +85,66 @@ int FirstFlag(const QString& flags, int count) {
     return 0;
 }
 
-// The habitat options the key marks for one chosen option: a tree its forest, a forest its trees.
-QList<int> MarkedHabitats(int chosen) {
-    QSet<int> marked{chosen};
-    if (chosen == 1) marked.unite({4, 5, 6});
-    if (chosen == 2) marked.unite({7, 8, 9, 10, 11, 12, 13});
-    if (chosen >= 4 && chosen <= 6) marked.insert(1);
-    if (chosen >= 7 && chosen <= 13) marked.insert(2);
-    QList<int> list = marked.values();
-    std::sort(list.begin(), list.end());
-    return list;
+// One option of a question chosen: "0"/"1" per option (option counted from 1).
+QString OneOf(int count, int option) {
+    QString answer(count, QLatin1Char('0'));
+    if (option >= 1 && option <= count) answer[option - 1] = QLatin1Char('1');
+    return answer;
+}
+// A four-valued property (0 Ja, 1 Ofta, 2 Ibland, 3 Nej) answered "Ja" unless it is "Nej".
+QString FourValued(int value) { return value < 3 ? QStringLiteral("10") : QStringLiteral("01"); }
+QString Mid(const Record& s, const char* min, const char* max) {
+    return QString::number(std::max(1, (Int(s, min) + Int(s, max)) / 2));
 }
 
-// The answers a finder gives from the species' own description. The full set adds the
-// properties beyond the ones every finder sees at once.
+// The answers a finder gives to the key from the species' own description. The full set adds
+// the properties beyond the ones every finder sees at once.
 QStringList AnswerFromDescription(const Record& s, bool full) {
-    KeySelection sel;
+    QStringList a(KeyQuestionCount);
     const bool cap = Int(s, "HatFungi") == 0;
-    sel.Term(cap ? "Num(HatFungi = 0)" : "Num(HatFungi = 1)");
-    sel.Group(MarkedHabitats(FirstFlag(Str(s, "Habitat"), 15)), "Pos(Habitat,%1 > 0)");
-    sel.Group({FirstFlag(Str(s, "GrowthMethod"), 6)}, "Pos(GrowthMethod,%1 > 0)");
-    sel.Group({Peak(Str(s, "Season"))}, "Pos(Season,%1 > 0)");
-    sel.Group({Peak(Str(s, "Occurence"))}, "Pos(Occurence,%1 > 0)");
-    if (full) sel.FourValued("GroupedGrowth", Int(s, "GroupedGrowth"));
+    a[kqHatFungi] = cap ? "10" : "01";
+    a[kqHabitat] = OneOf(15, FirstFlag(Str(s, "Habitat"), 15));
+    a[kqGrowthMethod] = OneOf(6, FirstFlag(Str(s, "GrowthMethod"), 6));
+    a[kqSeason] = OneOf(12, Peak(Str(s, "Season")));
+    a[kqOccurence] = OneOf(8, Peak(Str(s, "Occurence")));
+    if (full) a[kqGroupedGrowth] = FourValued(Int(s, "GroupedGrowth"));
     const int type = Int(s, "HatSubType");
     if (cap) {
-        sel.Range("BodySizeMinimum", "BodySizeMaximum", (Int(s, "BodySizeMinimum") + Int(s, "BodySizeMaximum")) / 2);
-        sel.Term(QString("Num(HatSubType = %1)").arg(type));
+        a[kqHatSize] = Mid(s, "BodySizeMinimum", "BodySizeMaximum");
+        a[kqHatSubType] = OneOf(4, type + 1);
         if (full) {
-            sel.FourValued("LinedHat", Int(s, "LinedHat"));
-            sel.FourValued("ScaledHat", Int(s, "ScaledHat"));
-            sel.FourValued("DottedHat", Int(s, "DottedHat"));
+            a[kqLinedHat] = FourValued(Int(s, "LinedHat"));
+            a[kqScaledHat] = FourValued(Int(s, "ScaledHat"));
+            a[kqDottedHat] = FourValued(Int(s, "DottedHat"));
             const int growth = FirstFlag(Str(s, "HatSubGrowth"), 4);
-            if ((type == 0 || type == 1) && growth > 0) sel.Term(QString("Pos(HatSubGrowth,%1 > 0)").arg(growth));
-            if (type == 0 || type == 1) sel.Term(QString("Num(HatSubDensity = %1)").arg(Int(s, "HatSubDensity")));
-            sel.FourValued("FootRing", Int(s, "FootRing"));
-            const int foot = std::max(1, (Int(s, "FootSizeMinimum") + Int(s, "FootSizeMaximum")) / 2);
-            sel.Range("FootSizeMinimum", "FootSizeMaximum", foot);
+            const int density = Int(s, "HatSubDensity") + 1;
+            if (type == 0) {
+                a[kqHatSubGrowth] = growth > 0 ? OneOf(4, growth) : QString();
+                a[kqHatSubDensity] = OneOf(3, density);
+            } else if (type == 1) {
+                a[kqHatSubGrowth2] = growth > 0 ? OneOf(4, growth) : QString();
+                a[kqHatSubDensity2] = OneOf(3, density);
+            }
+            a[kqFootRing] = FourValued(Int(s, "FootRing"));
+            a[kqFootSize] = Mid(s, "FootSizeMinimum", "FootSizeMaximum");
         }
     } else {
-        sel.Range("BodySizeMinimum", "BodySizeMaximum", (Int(s, "BodySizeMinimum") + Int(s, "BodySizeMaximum")) / 2);
-        sel.Range("BodyHeightMinimum", "BodyHeightMaximum",
-                  (Int(s, "BodyHeightMinimum") + Int(s, "BodyHeightMaximum")) / 2);
+        a[kqBodySize] = Mid(s, "BodySizeMinimum", "BodySizeMaximum") + "," + Mid(s, "BodyHeightMinimum", "BodyHeightMaximum");
     }
-    sel.Mildness("Smell", Str(s, "Smell") == "Mild");
-    sel.Mildness("Taste", Str(s, "Taste") == "Mild");
+    a[kqSmell] = Str(s, "Smell") == "Mild" ? "10" : "01";
+    a[kqTaste] = Str(s, "Taste") == "Mild" ? "10" : "01";
     if (full) {
-        sel.FourValued("VisibleMeatJuice", Int(s, "VisibleMeatJuice"));
-        sel.Range("SporeWidthMin", "SporeWidthMax", (Int(s, "SporeWidthMin") + Int(s, "SporeWidthMax")) / 2);
-        sel.Range("SporeHeightMin", "SporeHeightMax", (Int(s, "SporeHeightMin") + Int(s, "SporeHeightMax")) / 2);
-        sel.Term(QString("Color(BodyColor,100,OR,\"%1\")").arg(Str(s, "BodyColor").section('|', 0, 0)));
+        a[kqVisibleMeatJuice] = FourValued(Int(s, "VisibleMeatJuice"));
+        a[kqSporeSize] = Mid(s, "SporeWidthMin", "SporeWidthMax") + "," + Mid(s, "SporeHeightMin", "SporeHeightMax");
+        a[cap ? kqHatColor : kqBodyColor] = Str(s, "BodyColor").section('|', 0, 0);
     }
-    return sel.Lines();
+    return a;
+}
+
+// The selection the key makes of those answers.
+QStringList KeyLinesFromDescription(const Record& s, bool full) {
+    const TKeySelectionResult result = BuildKeySelection(KeyAnswersInForce(AnswerFromDescription(s, full)), 0);
+    return result.Ok() ? result.Lines : QStringList{result.Error};
 }
 
 bool IsFlags(const QString& text, int count) {
@@ -497,7 +466,7 @@ void TestCatalogue::everyCompleteSpeciesIdentifiesItself() {
         QString largest;
         for (const Record& s : m_fungi) {
             if (Str(s, "FungiData") != "CPLD") continue;
-            table.SetSel(AnswerFromDescription(s, full));
+            table.SetSel(KeyLinesFromDescription(s, full));
             table.LoadData();
             if (!LocateUKey(&table, Str(s, "UKey")))
                 faults << Str(s, "LatinName") + (full ? " (all answers)" : "") + ":\n  " + table.Sel().join("\n  ");
