@@ -19,6 +19,7 @@
 
 #include "content/KeySelection.h"
 #include "content/unitKeyScreen.h"
+#include "controls/FRDBSwedenMap.h"
 #include "controls/FRGuard.h"
 #include "controls/FRKeyPanel.h"
 #include "core/ExtClientDataSet.h"
@@ -247,7 +248,15 @@ void TframeKeys::SetupComponents() {
     imgRegions->setObjectName(QStringLiteral("imgRegions"));
     imgRegions->setGeometry(8, 32, 128, 119);
     imgRegions->setAlignment(Qt::AlignCenter);
-    if (g_regionsPicture) imgRegions->setPixmap(g_regionsPicture(imgRegions->size()));
+    if (g_regionsPicture)
+        imgRegions->setPixmap(g_regionsPicture(imgRegions->size()));
+    else {
+        // The numbered regions of Sweden that the question's choices name.
+        const QImage regions = SwedenRegionNumbersPicture();
+        if (!regions.isNull())
+            imgRegions->setPixmap(QPixmap::fromImage(
+                regions.scaled(imgRegions->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
     imgRegions->setVisible(!imgRegions->pixmap().isNull());
 
     // On screen the cap colour follows the cap size and the foot colour the foot thickness.

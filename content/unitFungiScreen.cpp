@@ -1,9 +1,12 @@
 #include "content/unitFungiScreen.h"
 
+#include "content/unitKeyScreen.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "content/unitFrameFungi.h"
+#include "content/unitKeyScreen.h"
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
@@ -281,6 +284,14 @@ TFRMainScreen* CreateFungiScreen(QObject* owner) { return TFRScreen::Create<TFRF
 
 void RegisterFungiScreen() {
     TformFRMain::RegisterScreenFactory(ssFungi, [](TformFRMain* owner) { return CreateFungiScreen(owner); });
+    // The key sorts and selects the species table through the species screen, which owns both.
+    auto screen = [] { return MainForm() ? qobject_cast<TFRFungiScreen*>(MainForm()->Screen(ssFungi)) : nullptr; };
+    TKeySpeciesHooks hooks;
+    hooks.SortOrder = [screen] { TFRFungiScreen* s = screen(); return s ? int(s->SortOrder()) : 0; };
+    hooks.SetSortOrder = [screen](int order) { if (TFRFungiScreen* s = screen()) s->SetSortOrder(order); };
+    hooks.KeySelection = [screen] { TFRFungiScreen* s = screen(); return s && s->KeySelectionFlag; };
+    hooks.SetKeySelection = [screen](bool on) { if (TFRFungiScreen* s = screen()) s->KeySelectionFlag = on; };
+    SetKeySpeciesHooks(hooks);
 }
 
 #include "moc_unitFungiScreen.cpp"
