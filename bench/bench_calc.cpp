@@ -13,6 +13,7 @@
 #include <string>
 
 #include "script/QuillCalc.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -88,24 +89,13 @@ void BM_Calculator(benchmark::State& state) {
 BENCHMARK(BM_Direct);
 BENCHMARK(BM_Calculator);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;  // ns per evaluation
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
+using benchsupport::RatioReporter;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     const auto& t = reporter.times;
     if (t.count("BM_Direct") && t.count("BM_Calculator")) {
         std::printf("\nfact-sheet text of %d characters\n", int(kExpression.size()));

@@ -20,6 +20,7 @@
 
 #include "controls/FRMapPanel.h"
 #include "tools/rik/RikWriter.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -148,26 +149,15 @@ BENCHMARK(BM_RebuildColdLZW)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RebuildWarm)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;  // ms per iteration
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
+using benchsupport::RatioReporter;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     const auto& t = reporter.times;
     if (t.count("BM_CopyViewBaseline")) {
         const double copy = t.at("BM_CopyViewBaseline");

@@ -12,6 +12,7 @@
 
 #include "script/QSAnsi.h"
 #include "script/QSScript.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -53,25 +54,14 @@ void BM_ReadScript(benchmark::State& state) {
 
 BENCHMARK(BM_ReadScript)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;  // ms per read
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
+using benchsupport::RatioReporter;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     const auto& t = reporter.times;
     if (t.count("BM_ReadScript/1000") && t.count("BM_ReadScript/20000")) {
         const double small = t.at("BM_ReadScript/1000") / 1000, large = t.at("BM_ReadScript/20000") / 20000;

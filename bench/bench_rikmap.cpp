@@ -20,6 +20,7 @@
 
 #include "controls/FRRIKMap.h"
 #include "tools/rik/RikWriter.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -168,26 +169,15 @@ BENCHMARK(BM_ComponentSheetLZW)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_View1920x1080RLE)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_View1920x1080LZW)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;  // ms per iteration
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
+using benchsupport::RatioReporter;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     const auto& t = reporter.times;
     if (t.count("BM_CopySheetBaseline")) {
         const double copy = t.at("BM_CopySheetBaseline");

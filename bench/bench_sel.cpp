@@ -20,6 +20,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/SelLanguage.h"
 #include "core/unitDM.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -287,25 +288,14 @@ BENCHMARK(BM_LoadDataAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelMatchFieldLookupPerRecord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteWhere)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;  // ms per iteration
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
+using benchsupport::RatioReporter;
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     const auto& t = reporter.times;
     if (t.count("BM_SqliteWhere") && t.count("BM_SelMatch")) {
         const double sql = t.at("BM_SqliteWhere");
