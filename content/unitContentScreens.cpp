@@ -1,5 +1,7 @@
 #include "content/unitContentScreens.h"
+#include "content/unitScienceScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {
+    RegisterScienceScreen();
 }
