@@ -71,6 +71,7 @@ TArticleBrowser::TArticleBrowser(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setReadOnly(true);
+    document()->setDocumentMargin(12);
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { LinkClicked(url); });
 }
 

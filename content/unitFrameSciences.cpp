@@ -170,7 +170,7 @@ void TframeSciences::SetupFrame() {
     connect(treeviewMain, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { treeviewMainClick(node); });
     connect(treeviewMain, &QTreeWidget::itemDoubleClicked, this, [this] { treeviewMainDblClick(); });
-    body->addWidget(treeviewMain, 2);
+    body->addWidget(treeviewMain, 1);
 
     panelData = new QWidget(panelList);
     panelData->setObjectName(QStringLiteral("panelData"));
@@ -234,7 +234,7 @@ void TframeSciences::SetupFrame() {
             dbmemoDescription->setTextCursor(cursor);
         }
     });
-    body->addWidget(panelData, 3);
+    body->addWidget(panelData, 1);
     listLayout->addLayout(body, 1);
     BodyLayout()->addWidget(panelList, 1);
 

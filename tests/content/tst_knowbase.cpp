@@ -370,6 +370,55 @@ private Q_SLOTS:
         f->btnCancelClick();
     }
 
+    // The articles shipped with the program open, and each tells the reader not to eat on
+    // the program's word alone.
+    void shippedArticlesOpen() {
+        KnowBase kb;
+        TClientDataSet shipped;
+        shipped.LoadFromFile(testsupport::ProgramDir() + "/Data/Db/Knowbase.dat");
+        QStringList articles;
+        for (shipped.First(); !shipped.Eof(); shipped.Next()) {
+            kb.table()->Append();
+            for (const char* field : {"UKey", "MasterUKey", "ItemName", "ItemType", "Source", "Author", "Description", "CreatedBy"})
+                kb.table()->FieldByName(field)->SetValue(shipped.FieldByName(field)->Value());
+            kb.table()->Post();
+            const QString key = shipped.FieldByName("UKey")->AsString();
+            if (shipped.FieldByName("ItemType")->AsInteger() == 1) {
+                articles << key;
+                QDir().mkpath(QFileInfo(GetKnowBaseFile(key)).absolutePath());
+                QVERIFY(QFile::copy(testsupport::ProgramDir() + "/Data/KnowBase/" + key + ".dat", GetKnowBaseFile(key)));
+            }
+        }
+        shipped.Close();
+        QVERIFY(articles.size() >= 4);
+        kb.Refill();
+        kb.frame()->treeviewMain->expandAll();
+        const QString warning = QString::fromUtf8("Ät aldrig en svamp enbart på det här programmets ord");
+        bool poisoning = false;
+        for (const QString& key : articles) {
+            kb.Select(key);
+            kb.frame()->sbtnOpenClick();
+            const QString text = kb.frame()->webMain->toPlainText();
+            QVERIFY2(text.contains(warning), qPrintable(key));
+            if (text.contains("112") && text.contains("Giftinformationscentralen")) poisoning = true;
+            kb.frame()->sbtnBackClick();
+        }
+        QVERIFY(poisoning);
+
+        // Screenshots of the tree with an article chosen and of the open article.
+        kb.Select(articles.at(2));
+        for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+            kb.main->resize(size);
+            kb.frame()->sbtnBackClick();
+            QApplication::processEvents();
+            const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
+            QVERIFY(kb.main->grab().save(testsupport::ArtefactDir() + "/knowbase_tree_" + suffix + ".png"));
+            kb.frame()->sbtnOpenClick();
+            QApplication::processEvents();
+            QVERIFY(kb.main->grab().save(testsupport::ArtefactDir() + "/knowbase_article_" + suffix + ".png"));
+        }
+    }
+
     void articleFilesAreFoundWithoutRegardToCase() {
         QTemporaryDir dir;
         QDir().mkpath(dir.path() + "/Bilder");
