@@ -567,6 +567,8 @@ void TframeSciences::btnCancelClick() {
         delete node;
     }
     DataSet->Cancel();
+    // The caption followed the typing; it goes back with the record.
+    if (EditNode && !DataSet->IsEmpty()) EditNode->setText(0, DataSet->FieldByName(QStringLiteral("ItemName"))->AsString());
     // Cancelled data must never be saved by a later edit.
     QFile::remove(GetTempKnowBaseFile(key));
     EditNode = nullptr;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -14,6 +15,8 @@
 #include "controls/FREdits.h"
 #include "controls/FRMemos.h"
 #include "core/UserTestSupport.h"
+#include "core/FRHistory.h"
+#include "core/unitSimpleInfo.h"
 #include "zip/ZipMstr.h"
 
 namespace {
@@ -211,10 +214,15 @@ private Q_SLOTS:
         KnowBase kb;
         const QString key = kb.SavedArticle("Flugsvamp", kb.ArticleFolder("a", {{"main.htm", "<p>a</p>"}}));
         QVERIFY(testsupport::WriteBytes(GetKnowBaseFile(key), "trasig fil, ingen zip"));
+        // The status window disables the main window while it shows; a failure must hide it.
+        formSimpleInfo = new TformSimpleInfo("1.0.0");
+        formSimpleInfo->SetMainWindow(kb.main.get());
         const QString text = testsupport::ExceptionText([&] { kb.frame()->sbtnOpenClick(); });
         QVERIFY2(text.startsWith(QString::fromUtf8("Fel vid Zip-komprimering. Meddelande: ")), qPrintable(text));
         QVERIFY(!kb.frame()->ShowingArticle);
+        QVERIFY(!formSimpleInfo->isVisible());
         QVERIFY(kb.main->isEnabled());
+        delete formSimpleInfo.data();
     }
 
     void secondFetchReplacesTheFirst() {
@@ -333,6 +341,72 @@ private Q_SLOTS:
         QVERIFY(kb.frame()->sbtnOpen->isEnabled());
         QCOMPARE(kb.frame()->editCreatedBy->text(), shown);
         QVERIFY(kb.frame()->editCreatedBy->isVisible());
+    }
+
+    void cancelledEditRestoresTheCaption() {
+        KnowBase kb;
+        const QString key = kb.AddRecord(0, "Grupp", QString(), kb.userContact);
+        kb.Refill();
+        kb.Select(key);
+        kb.frame()->sbtnEditClick();
+        TypeInto(kb.frame()->dbeditItemName, "Annat namn");
+        QCOMPARE(kb.frame()->NodeOfKey(key)->text(0), QString("Annat namn"));
+        kb.frame()->btnCancelClick();
+        QCOMPARE(kb.frame()->NodeOfKey(key)->text(0), QString("Grupp"));
+        QCOMPARE(kb.table()->FieldByName("ItemName")->AsString(), QString("Grupp"));
+    }
+
+    void historyAndLostRecords() {
+        KnowBase kb;
+        const QString first = kb.AddRecord(1, "Första");
+        const QString second = kb.AddRecord(1, "Andra");
+        kb.Refill();
+        kb.Select(first);
+        std::unique_ptr<TFRHistoryItem> item(kb.frame()->CreateHistoryItem());
+        QCOMPARE(item->Title, QString("Till Svampvetenskap"));
+        QCOMPARE(item->UKey, first);
+        kb.Select(second);
+        kb.frame()->RestoreHistory(item.get());
+        QCOMPARE(GetUKey(kb.table()), first);
+        QCOMPARE(static_cast<TScienceNode*>(kb.frame()->treeviewMain->currentItem())->UKey(), first);
+        // A node whose record has gone.
+        auto* lost = new TScienceNode("150XXXXXXXXXXXXXXX", 1, "Borta");
+        kb.frame()->treeviewMain->addTopLevelItem(lost);
+        QCOMPARE(testsupport::ExceptionText([&] { kb.frame()->treeviewMainClick(lost); }),
+                 QString::fromUtf8("Databasposten som är associerad till artikeln kunde inte hittas!"));
+        // The refresh itself raises nothing and leaves the table where it stands.
+        kb.frame()->treeviewMain->blockSignals(true);
+        kb.frame()->treeviewMain->setCurrentItem(lost);
+        kb.frame()->treeviewMain->blockSignals(false);
+        kb.screen->UpdateFrame();
+        QCOMPARE(GetUKey(kb.table()), first);
+    }
+
+    // The build gives a program folder the shipped articles it lacks and never replaces
+    // what is there.
+    void installKeepsWhatIsThere() {
+        const QString tool = qEnvironmentVariable("MYKO_BUILD_DIR") + "/tools/genknowbase";
+        const QString staging = qEnvironmentVariable("MYKO_BUILD_DIR") + "/knowbase";
+        QVERIFY(QFileInfo(tool).isExecutable());
+        QTemporaryDir program;
+        auto install = [&] {
+            QProcess p;
+            p.start(tool, {"install", staging, program.path()});
+            QVERIFY(p.waitForFinished(30000));
+            QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        };
+        install();
+        const QStringList files = QDir(program.path() + "/Data/KnowBase").entryList({"*.dat"}, QDir::Files);
+        QVERIFY(files.size() >= 4);
+        const QString own = program.path() + "/Data/KnowBase/" + files[0];
+        const QString gone = program.path() + "/Data/KnowBase/" + files[1];
+        QVERIFY(testsupport::WriteBytes(own, "användarens egen version"));
+        QVERIFY(QFile::remove(gone));
+        const QByteArray table = testsupport::ReadBytes(program.path() + "/Data/Db/Knowbase.dat");
+        install();
+        QCOMPARE(testsupport::ReadBytes(own), QByteArray("användarens egen version"));
+        QVERIFY(QFileInfo::exists(gone));
+        QCOMPARE(testsupport::ReadBytes(program.path() + "/Data/Db/Knowbase.dat"), table);
     }
 
     void dataColumnRows() {
