@@ -300,8 +300,10 @@ void TframeSciences::PlaceDataColumn() {
     for (QWidget* c : std::initializer_list<QWidget*>{dbeditItemName, dbeditSource, dbeditAuthor, editCreatedBy})
         c->setGeometry(field, c->y(), fieldWidth, 20);
     dbmemoDescription->setGeometry(field, dbmemoDescription->y(), fieldWidth, 65);
-    btnGetData->setGeometry(field, btnGetData->y(), 170, 25);
-    panelFetchedData->setGeometry(field + 178, panelFetchedData->y(), std::max(60, fieldWidth - 178), 25);
+    // The button and its status share the row; the status keeps a fixed width at the right.
+    const int statusWidth = 90;
+    btnGetData->setGeometry(left, btnGetData->y(), std::max(150, w - 2 * left - statusWidth - 8), 25);
+    panelFetchedData->setGeometry(btnGetData->geometry().right() + 9, panelFetchedData->y(), statusWidth, 25);
     bevelSeparator->setGeometry(left, bevelSeparator->y(), w - 2 * left, 2);
     btnSave->setGeometry(field, btnSave->y(), 90, 27);
     btnCancel->setGeometry(field + 98, btnCancel->y(), 90, 27);

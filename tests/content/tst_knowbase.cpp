@@ -177,6 +177,8 @@ private Q_SLOTS:
         // Without data the article cannot be saved.
         QCOMPARE(testsupport::ExceptionText([&] { f->btnSaveClick(); }),
                  QString::fromUtf8("Artikeldata har inte hämtats. Artikeln kan inte sparas!"));
+        QApplication::processEvents();
+        QVERIFY(kb.main->grab().save(testsupport::ArtefactDir() + "/knowbase_new_800x600.png"));
         kb.Fetch(folder);
         QCOMPARE(f->panelFetchedData->text(), QString("OK"));
         QCOMPARE(IniFile()->ReadString("Settings/ArticleFolder"), folder + "/");
