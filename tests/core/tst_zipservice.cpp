@@ -54,7 +54,13 @@ void WriteArchive(const QString& file, const QString& kind, const QString& name)
         "    z.writestr(i, '/etc/passwd')\n"
         "else:\n"
         "    z.writestr(sys.argv[3], 'utanför')\n"
-        "z.close()\n");
+        "z.close()\n"
+        "if sys.argv[2] == 'big':\n"
+        "    # the directory claims 2 GiB for every entry\n"
+        "    b = bytearray(open(sys.argv[1], 'rb').read()); i = b.find(b'PK\\x01\\x02')\n"
+        "    while i >= 0:\n"
+        "        b[i + 24:i + 28] = (0x7FFFFFFF).to_bytes(4, 'little'); i = b.find(b'PK\\x01\\x02', i + 4)\n"
+        "    open(sys.argv[1], 'wb').write(b)\n");
     QProcess p;
     p.start(py, {"-c", script, file, kind, name});
     QVERIFY(p.waitForFinished(30000));
@@ -191,6 +197,7 @@ private Q_SLOTS:
         QTest::newRow("djupt") << "name" << "bilder/../../x";
         QTest::newRow("absolut") << "name" << "/tmp/x";
         QTest::newRow("länk") << "link" << "x";
+        QTest::newRow("för stort") << "big" << "stor.htm";
     }
     void unsafeArchiveWritesNothing() {
         QFETCH(QString, kind);
@@ -201,6 +208,9 @@ private Q_SLOTS:
         const QString target = work.path("Temp/Knowbase");
         const QString text = testsupport::ExceptionText([&] { m_main->UnzipTo(archive, target); });
         QVERIFY2(text.startsWith(kZipError), qPrintable(text));
+        // Refused by the directory check, before the unpacking library ran.
+        QVERIFY2(text.contains(kind == "big" ? QString::fromUtf8("för stort") : QString::fromUtf8("otillåtet namn")),
+                 qPrintable(text));
         QCOMPARE(FilesBelow(work.path()), QStringList{"art.dat"});
     }
 
