@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include "controls/FRGuard.h"
+
 namespace {
 
 TOpenUrlHook& UrlHook() {
@@ -72,7 +74,7 @@ TArticleBrowser::TArticleBrowser(QWidget* parent) : QTextBrowser(parent) {
     setOpenExternalLinks(false);
     setReadOnly(true);
     document()->setDocumentMargin(12);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { LinkClicked(url); });
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { Guarded([&] { LinkClicked(url); }); });
 }
 
 void TArticleBrowser::Navigate(const QString& folder, const QString& page) {

@@ -24,6 +24,7 @@
 #include "content/unitScienceScreen.h"
 #include "controls/FREdits.h"
 #include "controls/FRGraphics.h"
+#include "controls/FRGuard.h"
 #include "controls/FRMemos.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
@@ -145,7 +146,7 @@ void TframeSciences::SetupFrame() {
     const QStringList entries{QStringLiteral("Ny artikel"), QStringLiteral("Ny artikelgrupp"),
                               QStringLiteral("Ny underliggande artikel"), QStringLiteral("Ny underliggande artikelgrupp")};
     for (int i = 0; i < entries.size(); ++i)
-        connect(popupNew->addAction(entries[i]), &QAction::triggered, this, [this, i] { NewItemClick(i); });
+        connect(popupNew->addAction(entries[i]), &QAction::triggered, this, [this, i] { Guarded([&] { NewItemClick(i); }); });
     connect(popupNew, &QMenu::aboutToShow, this, [this] {
         const auto* node = static_cast<TScienceNode*>(treeviewMain->currentItem());
         const bool group = node && node->ItemType() == 0;
@@ -154,9 +155,9 @@ void TframeSciences::SetupFrame() {
     });
     connect(sbtnNew, &QToolButton::clicked, this,
             [this] { popupNew->popup(sbtnNew->mapToGlobal(QPoint(0, sbtnNew->height()))); });
-    connect(sbtnEdit, &QToolButton::clicked, this, [this] { sbtnEditClick(); });
-    connect(sbtnDelete, &QToolButton::clicked, this, [this] { sbtnDeleteClick(); });
-    connect(sbtnOpen, &QToolButton::clicked, this, [this] { sbtnOpenClick(); });
+    connect(sbtnEdit, &QToolButton::clicked, this, [this] { Guarded([&] { sbtnEditClick(); }); });
+    connect(sbtnDelete, &QToolButton::clicked, this, [this] { Guarded([&] { sbtnDeleteClick(); }); });
+    connect(sbtnOpen, &QToolButton::clicked, this, [this] { Guarded([&] { sbtnOpenClick(); }); });
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(4, 0, 4, 4);
@@ -166,10 +167,10 @@ void TframeSciences::SetupFrame() {
     treeviewMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
     treeviewMain->setMinimumWidth(200);
     treeviewMain->setIconSize(QSize(16, 16));
-    connect(treeviewMain, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { treeviewMainClick(node); });
+    connect(treeviewMain, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { Guarded([&] { treeviewMainClick(node); }); });
     connect(treeviewMain, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* node) { treeviewMainClick(node); });
-    connect(treeviewMain, &QTreeWidget::itemDoubleClicked, this, [this] { treeviewMainDblClick(); });
+            [this](QTreeWidgetItem* node) { Guarded([&] { treeviewMainClick(node); }); });
+    connect(treeviewMain, &QTreeWidget::itemDoubleClicked, this, [this] { Guarded([&] { treeviewMainDblClick(); }); });
     body->addWidget(treeviewMain, 1);
 
     panelData = new QWidget(panelList);
@@ -218,9 +219,9 @@ void TframeSciences::SetupFrame() {
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnCancel = new QPushButton(QStringLiteral("Avbryt"), panelData);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    connect(btnGetData, &QPushButton::clicked, this, [this] { btnGetDataClick(); });
-    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnGetData, &QPushButton::clicked, this, [this] { Guarded([&] { btnGetDataClick(); }); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([&] { btnSaveClick(); }); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { Guarded([&] { btnCancelClick(); }); });
     connect(dbeditItemName, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (EditNode && !Browsing()) EditNode->setText(0, text);
     });
@@ -253,7 +254,7 @@ void TframeSciences::SetupFrame() {
     browserLayout->addWidget(browserTools);
     webMain = new TArticleBrowser(panelBrowser);
     browserLayout->addWidget(webMain, 1);
-    connect(sbtnBack, &QToolButton::clicked, this, [this] { sbtnBackClick(); });
+    connect(sbtnBack, &QToolButton::clicked, this, [this] { Guarded([&] { sbtnBackClick(); }); });
     BodyLayout()->addWidget(panelBrowser, 1);
     panelBrowser->hide();
 }
