@@ -179,6 +179,11 @@ private Q_SLOTS:
                  QString::fromUtf8("Artikeldata har inte hämtats. Artikeln kan inte sparas!"));
         QApplication::processEvents();
         QVERIFY(kb.main->grab().save(testsupport::ArtefactDir() + "/knowbase_new_800x600.png"));
+        // Through the button the same error reaches the standard error box.
+        f->btnSave->click();
+        QCOMPARE(UIServices::MessageLog().last().Text, QString::fromUtf8("Artikeldata har inte hämtats. Artikeln kan inte sparas!"));
+        QCOMPARE(UIServices::MessageLog().last().Icon, UIServices::TMsgIcon::Error);
+        QVERIFY(f->btnGetData->hasFocus() || !kb.main->isActiveWindow());
         kb.Fetch(folder);
         QCOMPARE(f->panelFetchedData->text(), QString("OK"));
         QCOMPARE(IniFile()->ReadString("Settings/ArticleFolder"), folder + "/");
