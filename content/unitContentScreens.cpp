@@ -4,6 +4,7 @@
 #include "content/unitFungiScreen.h"
 #include "content/unitKeyScreen.h"
 #include "content/unitPlaceScreen.h"
+#include "content/unitScienceScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {
@@ -11,4 +12,5 @@ void RegisterContentScreens() {
     RegisterPlaceScreen();
     RegisterFungiScreen();
     RegisterKeyScreen();
+    RegisterScienceScreen();
 }

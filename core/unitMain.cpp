@@ -26,6 +26,7 @@
 #include "core/MyUtils.h"
 #include "core/unitColorChoice.h"
 #include "core/unitDM.h"
+#include "zip/ZipMstr.h"
 #include "platform/Application.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
@@ -286,6 +287,8 @@ void TformFRMain::SetupComponents() {
     panelScreenHolder->setAttribute(Qt::WA_StyledBackground, true);
     row->addWidget(panelScreenHolder, 1);
 
+    SetupZip();
+
     inifileMain = new TFRIniFile(this, QStringLiteral("inifileMain"));
     inifileMain->SetDefaults(TFRIniFile::ProgramDefaults());
 
@@ -302,6 +305,25 @@ void TformFRMain::SetupComponents() {
     connect(sbtnForward, &QToolButton::clicked, this, [this] { sbtnForwardClick(); });
     connect(sbtnQuit, &QToolButton::clicked, this, [this] { sbtnQuitClick(); });
     connect(sbtnHelp, &QToolButton::clicked, this, [this] { sbtnHelpClick(); });
+}
+
+void TformFRMain::SetupZip() {
+    zipMain = new TZipArchiver(this);
+    zipMain->setObjectName(QStringLiteral("zipMain"));
+    zipMain->SetAddCompLevel(9);
+    zipMain->SetUnattended(true);
+    zipMain->SetVerbose(false);
+    zipMain->SetTrace(false);
+    zipMain->SetMinZipLibVers(172);
+    zipMain->SetMinUnzLibVers(172);
+    zipMain->SetAddStoreSuffixes(AddStoreExts::fromInt(int(AddStoreDefault)));
+    zipMain->OnMessage = [this](QObject* sender, int errCode, const QString& message) {
+        zipMainMessage(sender, errCode, message);
+    };
+    zipMain->OnPasswordError = [this](QObject* sender, bool isZipAction, QString& newPassword,
+                                      const QString& forFile, quint32& repeatCount, TPasswordButton& action) {
+        zipMainPasswordError(sender, isZipAction, newPassword, forFile, repeatCount, action);
+    };
 }
 
 void TformFRMain::FormCreate() {
@@ -720,6 +742,11 @@ void TformFRMain::QuitSequence() {
 
 void TformFRMain::FormClose() { QuitSequence(); }
 
+bool TformFRMain::FormCloseQuery() const {
+    // Closing while a library module runs would free the component under it.
+    return CanCloseMainWindow() && !(zipMain && zipMain->IsBusy());
+}
+
 // The quit button only closes the window: the close runs the quit sequence, so quitting
 // takes one road whichever way it starts.
 void TformFRMain::sbtnQuitClick() { close(); }
@@ -744,4 +771,126 @@ void TformFRMain::BringToFront() {
     show();
     raise();
     activateWindow();
+}
+
+// ---- Zip service ----
+
+namespace {
+
+void CollectArticleFiles(const QString& folder, const QString& prefix, QStringList& files, qint64& total) {
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                   QDir::Name);
+    for (const QFileInfo& fi : entries) {
+        const QString name = fi.fileName();
+        // Dot names are a system's housekeeping, not article content; links may lead anywhere.
+        if (name.startsWith(QLatin1Char('.')) || fi.isSymLink()) continue;
+        if (fi.isDir()) {
+            CollectArticleFiles(fi.absoluteFilePath(), prefix + name + QLatin1Char('/'), files, total);
+        } else if (fi.isFile()) {
+            files << prefix + name;
+            total += fi.size();
+        }
+    }
+}
+
+// Whether an archive name stays below the folder it is unpacked into.
+bool IsSafeEntryName(const QString& entryName) {
+    QString name = entryName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char(':'))) return false;
+    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty()) return false;
+    for (const QString& part : parts)
+        if (part == QLatin1String("..") || part == QLatin1String(".")) return false;
+    return true;
+}
+
+bool IsLinkEntry(const ZipDirEntry& e) {
+    // Unix hosts keep the file type in the high half of the external attributes.
+    constexpr quint32 TypeMask = 0170000, LinkType = 0120000;
+    return e.HostVersionNo == 3 && ((e.ExtFileAttrib >> 16) & TypeMask) == LinkType;
+}
+
+}  // namespace
+
+QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize) {
+    QStringList files;
+    qint64 total = 0;
+    if (QFileInfo(folder).isDir()) CollectArticleFiles(folder, QString(), files, total);
+    if (totalSize) *totalSize = total;
+    return files;
+}
+
+void TformFRMain::RaiseZipError(const QString& message) const {
+    throw Exception(QStringLiteral("Fel vid Zip-komprimering. Meddelande: %1").arg(message));
+}
+
+void TformFRMain::zipMainMessage(QObject*, int errCode, const QString& message) {
+    if (errCode == 0) return;
+    // Raising here would cross the library module; the caller raises once the call returns.
+    if (m_zipError.isEmpty()) m_zipError = message;
+    zipMain->Cancel();
+}
+
+void TformFRMain::zipMainPasswordError(QObject*, bool, QString& newPassword, const QString&, quint32& repeatCount,
+                                       TPasswordButton& action) {
+    newPassword.clear();
+    repeatCount = 0;
+    action = TPasswordButton::mbCancelAll;
+}
+
+void TformFRMain::ZipFolder(const QString& folder, const QString& zipFileName) {
+    if (zipMain->IsBusy()) RaiseZipError(QStringLiteral("Zip-komponenten är upptagen."));
+    const QString root = FolderWithSlash(folder);
+    const QStringList names = ArticleFolderFiles(root);
+    // A fresh archive each time: adding to an old one would merge two folders.
+    if (QFileInfo::exists(zipFileName) && !QFile::remove(zipFileName))
+        RaiseZipError(QStringLiteral("Filen \"%1\" kunde inte ersättas.").arg(zipFileName));
+    QDir().mkpath(QFileInfo(zipFileName).absolutePath());
+    QStringList specs;
+    specs.reserve(names.size());
+    for (const QString& name : names) specs << root + name;
+    m_zipError.clear();
+    zipMain->SetZipFileName(zipFileName);
+    zipMain->SetRootDir(root);
+    zipMain->SetAddOptions(AddDirNames);
+    zipMain->SetPassword(QString());
+    zipMain->SetFSpecArgs(specs);
+    const int result = zipMain->Add();
+    if (result != 0 || !m_zipError.isEmpty()) {
+        const QString message = m_zipError.isEmpty() ? zipMain->Message() : m_zipError;
+        m_zipError.clear();
+        zipMain->SetZipFileName(QString());
+        QFile::remove(zipFileName);
+        RaiseZipError(message);
+    }
+}
+
+void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
+    if (zipMain->IsBusy()) RaiseZipError(QStringLiteral("Zip-komponenten är upptagen."));
+    if (!QFileInfo(zipFileName).isFile())
+        RaiseZipError(QStringLiteral("Filen \"%1\" finns inte.").arg(QDir::toNativeSeparators(zipFileName)));
+    m_zipError.clear();
+    zipMain->SetZipFileName(zipFileName);
+    // The directory is judged before anything is written.
+    qint64 total = 0;
+    for (const ZipDirEntry& e : zipMain->ZipContents()) {
+        if (!IsSafeEntryName(e.FileName) || IsLinkEntry(e))
+            RaiseZipError(QStringLiteral("Arkivet innehåller ett otillåtet namn: \"%1\"").arg(e.FileName));
+        total += qint64(qMin<quint64>(e.UncompressedSize, quint64(MaxUnpackedArticleSize) + 1));
+        if (total > MaxUnpackedArticleSize)
+            RaiseZipError(QStringLiteral("Arkivet är för stort för att packas upp."));
+    }
+    const QString base = FolderWithSlash(folder);
+    QDir().mkpath(base);
+    zipMain->SetExtrBaseDir(base);
+    zipMain->SetExtrOptions(ExtrDirNames);
+    zipMain->SetFSpecArgs({});
+    const int result = zipMain->Extract();
+    if (result != 0 || !m_zipError.isEmpty()) {
+        const QString message = m_zipError.isEmpty() ? zipMain->Message() : m_zipError;
+        m_zipError.clear();
+        RaiseZipError(message);
+    }
 }

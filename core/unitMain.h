@@ -35,6 +35,8 @@ class TClientDataSet;
 class TDM;
 class TExtClientDataSet;
 class TFRIniFile;
+class TZipArchiver;
+enum class TPasswordButton;
 class TformFRMain;
 
 // ---- Program version ----------------------------------------------------------------------
@@ -61,6 +63,14 @@ enum TScreenSlot {
     ssFungi = 0, ssMap, ssPlace, ssFood, ssKey, ssScience, ssContact, ssInternet, ssUser, ssTool,
     ScreenSlotCount
 };
+
+// ---- Article folders ----
+// The files that packing a folder takes: every file below it, with the names relative to it
+// ("/" separated), skipping every name that begins with "." and never following a symbolic
+// link. Their sizes add up into totalSize when it is given.
+QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize = nullptr);
+// The most an article archive may unpack to, in bytes.
+inline constexpr qint64 MaxUnpackedArticleSize = qint64(512) * 1024 * 1024;
 
 // ---- The main window ------------------------------------------------------------------------
 class TformFRMain : public QWidget, public TFRScreenHost {
@@ -100,6 +110,8 @@ public:
     QLabel* lblCurrentUser = nullptr;
     QWidget* panelScreenHolder = nullptr;
     TFRIniFile* inifileMain = nullptr;
+    // The zip component behind ZipFolder and UnzipTo.
+    TZipArchiver* zipMain = nullptr;
     QMenu* popupPlaceSelection = nullptr;
     QMenu* miProvince = nullptr;  // "Län"
     QMenu* miDistrict = nullptr;  // "Kommun"
@@ -163,10 +175,26 @@ public:
     void StackControl(QWidget* control, bool show, int advance, int offset);
     // The FungiGroup values of the data module's group table, in table order.
     void BuildFungiGroupList();
+    // Packs every file below folder (ArticleFolderFiles) with their subfolder names into
+    // zipFileName, which is replaced, never added to. Any failure of the component raises
+    // "Fel vid Zip-komprimering. Meddelande: %s" and leaves no archive behind.
+    void ZipFolder(const QString& folder, const QString& zipFileName);
+    // Unpacks the whole archive into folder (created when missing), recreating its
+    // subfolders. An archive with a name that would leave the folder, a link entry or more
+    // than MaxUnpackedArticleSize bytes is refused before anything is written; any failure
+    // raises the same message as ZipFolder.
+    void UnzipTo(const QString& zipFileName, const QString& folder);
+    // The component's message handler: an error is kept for the caller and the running
+    // library call is asked to stop; other messages are ignored.
+    void zipMainMessage(QObject* sender, int errCode, const QString& message);
+    // Declines every password request; the program's archives have none.
+    void zipMainPasswordError(QObject* sender, bool isZipAction, QString& newPassword, const QString& forFile,
+                              quint32& repeatCount, TPasswordButton& action);
 
     // ---- Handlers ----
     void FormShow();
-    bool FormCloseQuery() const { return CanCloseMainWindow(); }
+    // Closing waits for an unlocked navigation and an idle zip component.
+    bool FormCloseQuery() const;
     void FormClose();
     void sbtnQuitClick();
     void sbtnBackClick();
@@ -188,6 +216,9 @@ private:
     void FormCreate();
     void LoadDistricts();
     QString DistrictValue(int row, int field) const;
+    void SetupZip();
+    [[noreturn]] void RaiseZipError(const QString& message) const;
+    QString m_zipError;
 
     TDM* m_dm = nullptr;
     std::array<QPointer<TFRMainScreen>, ScreenSlotCount> m_screens;

@@ -49,3 +49,19 @@ add_custom_command(OUTPUT ${MYKO_GEO_PICTURES}
   VERBATIM)
 add_custom_target(geopictures ALL DEPENDS ${MYKO_GEO_PICTURES})
 qt_add_resources(mykocontrols swedengeo PREFIX /geo BASE ${MYKO_GEO_DIR} FILES ${MYKO_GEO_PICTURES})
+
+# The knowledge-base articles: packed from data/knowbase into the build folder, then given to
+# the program folder only where its files are missing, so a user's articles stay untouched.
+file(GLOB_RECURSE MYKO_KNOWBASE_SRC CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/knowbase/*)
+set(MYKO_KNOWBASE_STAGING ${CMAKE_BINARY_DIR}/knowbase)
+add_custom_command(OUTPUT ${MYKO_KNOWBASE_STAGING}/generated.stamp
+  COMMAND genknowbase generate ${CMAKE_CURRENT_SOURCE_DIR}/knowbase ${MYKO_KNOWBASE_STAGING}
+  COMMAND ${CMAKE_COMMAND} -E touch ${MYKO_KNOWBASE_STAGING}/generated.stamp
+  DEPENDS genknowbase ${MYKO_KNOWBASE_SRC}
+  COMMENT "Packing the knowledge-base articles"
+  VERBATIM)
+add_custom_target(knowbase ALL
+  COMMAND genknowbase install ${MYKO_KNOWBASE_STAGING} ${MYKO_PROGRAM_DIR}
+  DEPENDS ${MYKO_KNOWBASE_STAGING}/generated.stamp
+  COMMENT "Giving the program folder the knowledge-base articles it lacks"
+  VERBATIM)
