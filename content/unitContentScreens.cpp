@@ -1,5 +1,8 @@
 #include "content/unitContentScreens.h"
 
+#include "content/unitInternetScreen.h"
+
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {
+    RegisterInternetScreen();
 }
