@@ -50,9 +50,9 @@ add_custom_command(OUTPUT ${MYKO_GEO_PICTURES}
 add_custom_target(geopictures ALL DEPENDS ${MYKO_GEO_PICTURES})
 qt_add_resources(mykocontrols swedengeo PREFIX /geo BASE ${MYKO_GEO_DIR} FILES ${MYKO_GEO_PICTURES})
 
-# The internet resources: generated from data/resources into the build folder, then given to
+# The internet resources and the recipes: generated from data/resources into the build folder, then given to
 # the program folder only where its files are missing.
-set(MYKO_RESOURCES_SRC ${CMAKE_CURRENT_SOURCE_DIR}/resources/internet.json)
+set(MYKO_RESOURCES_SRC ${CMAKE_CURRENT_SOURCE_DIR}/resources/internet.json ${CMAKE_CURRENT_SOURCE_DIR}/resources/recipes.json)
 set(MYKO_RESOURCES_STAGING ${CMAKE_BINARY_DIR}/resources)
 add_custom_command(OUTPUT ${MYKO_RESOURCES_STAGING}/generated.stamp
   COMMAND genresources generate ${CMAKE_CURRENT_SOURCE_DIR}/resources ${MYKO_RESOURCES_STAGING}

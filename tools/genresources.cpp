@@ -1,15 +1,16 @@
 // The internet resources shipped with the program.
 //
 //   genresources generate <source folder> <staging folder>
-//       Reads internet.json (a tree of items) and writes the tables Internet.dat and
-//       InternetTexts.dat into <staging>/Db and the two stock action pictures
-//       _IPActionSubMenu.bmp and _IPActionUndefined.bmp into <staging>/Pics. Any fault in the
-//       source stops the run with a message naming it, and nothing staged is replaced.
+//       Reads internet.json (a tree of items) and recipes.json (categories with their
+//       recipes) and writes the tables Internet.dat, InternetTexts.dat, FoodTypes.dat,
+//       Foods.dat and FoodTexts.dat into <staging>/Db, and the stock pictures of resource
+//       actions and of recipes without a picture into <staging>/Pics. Any fault in the source
+//       stops the run with a message naming it, and nothing staged is replaced.
 //
 //   genresources install <staging folder> <program folder>
 //       Gives the program folder the staged files that it does not have yet. A file that is
-//       there is never touched; the two tables only come together, when the program folder
-//       has no Internet.dat.
+//       there is never touched; the tables of a function area only come together, when the
+//       program folder has none of them.
 //
 // Record keys are stable: a fixed time code plus the item's number.
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSet>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <cstdio>
 #include <filesystem>
 
@@ -106,24 +109,103 @@ struct Writer {
 
 // Text rows as the data module keeps them: cut to the row width, a piece that ends in a
 // blank ends in the blank mark instead, and a piece that goes on is marked broken.
-void WriteText(TableWriter& texts, const QString& masterKey, int nr, const QString& text) {
+// Empty lines are not stored.
+void WriteRows(TableWriter& texts, const char* datasetId, const QString& masterKey, int nr, int flag,
+               const QStringList& lines) {
     const int width = texts.Width("RowText");
-    QString line = text.simplified();
     int row = 0;
-    while (!line.isEmpty()) {
-        QString piece = line.left(width);
-        line.remove(0, piece.size());
-        if (piece.endsWith(' ')) piece[piece.size() - 1] = kBlankMark;
-        texts.Append();
-        texts.Set("MasterUKey", masterKey);
-        texts.Set("UKey", Key("13A", nr, row));
-        texts.Set("RowFlag", 0);
-        texts.Set("RowNo", row);
-        texts.Set("RowText", piece);
-        texts.Set("Broken", !line.isEmpty());
-        texts.Post();
-        ++row;
+    for (QString line : lines) {
+        while (!line.isEmpty()) {
+            QString piece = line.left(width);
+            line.remove(0, piece.size());
+            if (piece.endsWith(' ')) piece[piece.size() - 1] = kBlankMark;
+            texts.Append();
+            texts.Set("MasterUKey", masterKey);
+            texts.Set("UKey", Key(datasetId, nr, flag * 1000 + row));
+            texts.Set("RowFlag", flag);
+            texts.Set("RowNo", row);
+            texts.Set("RowText", piece);
+            texts.Set("Broken", !line.isEmpty());
+            texts.Post();
+            ++row;
+        }
     }
+}
+
+void WriteText(TableWriter& texts, const QString& masterKey, int nr, const QString& text) {
+    WriteRows(texts, "13A", masterKey, nr, 0, {text.simplified()});
+}
+
+// A recipe text as the recipe editor keeps it: its HTML, with the lines that begin with
+// "# " as headers (the heavy weight at 12 points).
+QString RecipeHtml(const QJsonArray& lines) {
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextCharFormat plain;
+    plain.setFontWeight(QFont::Normal);
+    QTextCharFormat header;
+    header.setFontWeight(QFont::Black);
+    header.setFontPointSize(12);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].toString();
+        if (i > 0) cursor.insertBlock();
+        if (line.startsWith("# "))
+            cursor.insertText(line.mid(2), header);
+        else
+            cursor.insertText(line, plain);
+    }
+    return document.toHtml();
+}
+
+void WriteRecipes(const QJsonArray& categories, const QString& db) {
+    TableWriter types("cdsFoodTypes", db), foods("cdsFoods", db), texts("cdsFoodTexts", db);
+    QList<TableWriter*> all{&types, &foods, &texts};
+    QSet<int> categoryNumbers, recipeNumbers;
+    try {
+        for (int c = 0; c < categories.size(); ++c) {
+            const QJsonObject category = categories[c].toObject();
+            const int nr = category.value("Nr").toInt(-1);
+            if (nr < 0 || categoryNumbers.contains(nr)) Raise("a category has a missing or repeated Nr");
+            categoryNumbers.insert(nr);
+            const QString typeKey = Key("100", nr, 0);
+            types.Append();
+            types.Set("UKey", typeKey);
+            types.Set("CatIndex", c);
+            types.Set("CategoryName", category.value("Name").toString());
+            types.Set("InsertHeader", category.value("InsertHeader").toString());
+            types.Set("EditHeader", category.value("EditHeader").toString());
+            types.Post();
+            for (const QJsonValue& value : category.value("Recipes").toArray()) {
+                const QJsonObject recipe = value.toObject();
+                const int rnr = recipe.value("Nr").toInt(-1);
+                if (rnr < 0 || recipeNumbers.contains(rnr)) Raise("a recipe has a missing or repeated Nr");
+                recipeNumbers.insert(rnr);
+                const QString name = recipe.value("Name").toString();
+                if (name.isEmpty() || recipe.value("ServeCount").toInt() < 1)
+                    Raise(QString("recipe %1: a name and servings are needed").arg(rnr));
+                const QString key = Key("10A", rnr, 0);
+                foods.Append();
+                foods.Set("MasterUKey", typeKey);
+                foods.Set("UKey", key);
+                foods.Set("FoodName", name);
+                foods.Set("Difficulty", recipe.value("Difficulty").toInt(2));
+                foods.Set("HasPic", false);
+                foods.Set("PrepTime", recipe.value("PrepTime").toInt());
+                foods.Set("CookingTime", recipe.value("CookingTime").toInt());
+                foods.Set("ServeCount", recipe.value("ServeCount").toInt());
+                foods.Set("CreatedBy", QString());
+                foods.Set("Timestamp", LettersFromNumber(15, kResourceTime));
+                foods.Post();
+                WriteRows(texts, "10C", key, rnr, 0, RecipeHtml(recipe.value("Ingredients").toArray()).split('\n'));
+                WriteRows(texts, "10C", key, rnr, 1, RecipeHtml(recipe.value("Preparation").toArray()).split('\n'));
+            }
+        }
+        for (TableWriter* t : all) t->Save();
+    } catch (...) {
+        for (TableWriter* t : all) t->Discard();
+        throw;
+    }
+    for (TableWriter* t : all) t->Commit();
 }
 
 void WriteLevel(Writer& w, const QJsonArray& items, const QString& masterKey) {
@@ -193,6 +275,32 @@ QImage DrawActionPicture(bool subMenu) {
     return image;
 }
 
+// The stock picture of a recipe without one: a plate with a mushroom on it.
+QImage DrawNoFoodPicture(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(250, 248, 240));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double s = std::min(width, height) / 100.0;
+    p.translate(width / 2.0, height / 2.0);
+    p.scale(s, s);
+    p.setPen(QPen(QColor(170, 170, 170), 1.5));
+    p.setBrush(QColor(255, 255, 255));
+    p.drawEllipse(QPointF(0, 8), 44, 30);
+    p.drawEllipse(QPointF(0, 8), 32, 21);
+    p.setPen(QPen(QColor(110, 70, 30), 1.5));
+    p.setBrush(QColor(235, 220, 190));
+    p.drawRoundedRect(QRectF(-6, -8, 12, 26), 4, 4);
+    QPainterPath cap;
+    cap.moveTo(-26, -4);
+    cap.cubicTo(-24, -34, 24, -34, 26, -4);
+    cap.closeSubpath();
+    p.setBrush(QColor(160, 95, 40));
+    p.drawPath(cap);
+    p.end();
+    return image;
+}
+
 void Generate(const QString& sourceFolder, const QString& stagingFolder) {
     QFile file(sourceFolder + "/internet.json");
     if (!file.open(QIODevice::ReadOnly)) Raise("cannot read " + file.fileName());
@@ -213,14 +321,25 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
         w.Texts.Discard();
         throw;
     }
-    for (const bool subMenu : {true, false}) {
-        const QString name = pics + (subMenu ? "/_IPActionSubMenu.bmp" : "/_IPActionUndefined.bmp");
-        if (!DrawActionPicture(subMenu).save(name + ".new", "BMP")) Raise("cannot write " + name);
+    const QList<std::pair<QString, QImage>> pictures = {
+        {"_IPActionSubMenu.bmp", DrawActionPicture(true)},
+        {"_IPActionUndefined.bmp", DrawActionPicture(false)},
+        {"_NoFoodPic.bmp", DrawNoFoodPicture(200, 150)},
+        {"_NoFoodPic_sml.bmp", DrawNoFoodPicture(90, 90)}};
+    for (const auto& [file, image] : pictures) {
+        const QString name = pics + "/" + file;
+        if (!image.save(name + ".new", "BMP")) Raise("cannot write " + name);
         QFile::remove(name);
         if (!QFile::rename(name + ".new", name)) Raise("cannot write " + name);
     }
     w.Texts.Commit();
     w.Items.Commit();
+
+    QFile recipes(sourceFolder + "/recipes.json");
+    if (!recipes.open(QIODevice::ReadOnly)) Raise("cannot read " + recipes.fileName());
+    const QJsonDocument recipeDoc = QJsonDocument::fromJson(recipes.readAll(), &error);
+    if (recipeDoc.isNull()) Raise(QString("%1: %2").arg(recipes.fileName(), error.errorString()));
+    WriteRecipes(recipeDoc.object().value("Categories").toArray(), db);
 }
 
 // Copies a file to a name that does not exist yet; an existing target is left alone.
@@ -246,7 +365,13 @@ void Install(const QString& stagingFolder, const QString& programFolder) {
         InstallFile(stagedDb + "/InternetTexts.dat", db + "/InternetTexts.dat");
         InstallFile(stagedDb + "/Internet.dat", db + "/Internet.dat");
     }
-    for (const char* name : {"_IPActionSubMenu.bmp", "_IPActionUndefined.bmp"})
+    // Recipes without their categories would be hidden; a user's own categories keep theirs.
+    if (!QFileInfo::exists(db + "/FoodTypes.dat") && !QFileInfo::exists(db + "/Foods.dat")) {
+        InstallFile(stagedDb + "/FoodTexts.dat", db + "/FoodTexts.dat");
+        InstallFile(stagedDb + "/Foods.dat", db + "/Foods.dat");
+        InstallFile(stagedDb + "/FoodTypes.dat", db + "/FoodTypes.dat");
+    }
+    for (const char* name : {"_IPActionSubMenu.bmp", "_IPActionUndefined.bmp", "_NoFoodPic.bmp", "_NoFoodPic_sml.bmp"})
         InstallFile(stagingFolder + "/Pics/" + name, programFolder + "/Data/Pics/" + name);
 }
 
