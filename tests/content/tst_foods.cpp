@@ -150,6 +150,7 @@ private Q_SLOTS:
     void listEntries();
     void richTextRoundTrip();
     void onlyTheAuthorChanges();
+    void historyRestoresCategoryAndRecipe();
     void pictureFollowsTheRecord();
     void deleteAsksAndRemovesRowsAndFiles();
     void cancelledNewRecipeLeavesNothing();
@@ -255,6 +256,12 @@ void TestFoods::richTextRoundTrip() {
     memo->setTextCursor(cursor);
     f.Frame()->btnHeaderClick();
     f.Frame()->memoPreparation->setPlainText("Fräs svampen i smör.\nHäll på grädden och låt koka.");
+    for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+        f.window->resize(size);
+        QCoreApplication::processEvents();
+        QVERIFY(f.window->grab().save(
+            QString("%1/foods_edit_%2x%3.png").arg(testsupport::ArtefactDir()).arg(size.width()).arg(size.height())));
+    }
     QCOMPARE(ExceptionText([&] { f.Frame()->btnSaveClick(); }), NoException);
 
     // The rows hold the editor's HTML in pieces of the row width.
@@ -305,6 +312,33 @@ void TestFoods::onlyTheAuthorChanges() {
     QCOMPARE(f.Frame()->panelFrameHeader->text(), QString("   Svamp i maten - Ändra varmrätter"));
     f.Frame()->btnCancelClick();
     QVERIFY(f.window->sbtnQuit->isEnabled());
+}
+
+void TestFoods::historyRestoresCategoryAndRecipe() {
+    Fixture f;
+    f.AddCategory("Förrätter");
+    const QString soups = f.AddCategory("Soppor");
+    f.AddRecipe("Ärtsoppa med svamp", kMe);
+    const QString chosen = f.AddRecipe("Svampsoppa", kMe);
+    f.settings.WriteInteger("Food/GroupIndex", 2);
+    f.Open();
+    // In Swedish order "Ärtsoppa" comes after "Svampsoppa".
+    f.Frame()->listFoods->setCurrentRow(0);
+    f.Frame()->btnShowClick();
+    f.Frame()->btnBackToListClick();
+    TFRHistoryItem* shown = History()->GetItem(History()->Count() - 1);
+    QCOMPARE(shown->Title, QString("Till Svamp i maten"));
+    QCOMPARE(shown->Values("TypeUKey"), soups);
+    QCOMPARE(shown->Values("FoodUKey"), chosen);
+    QCOMPARE(shown->Values("ShowingInfo"), QString("1"));
+    QTest::mouseClick(f.Frame()->CategoryButtons()[0], Qt::LeftButton);
+    QCOMPARE(f.Frame()->listFoods->count(), 0);
+
+    History()->Back();
+    History()->Back();
+    QVERIFY(f.Frame()->CategoryButtons()[1]->isChecked());
+    QCOMPARE(f.Frame()->pagesMain->currentWidget(), f.Frame()->tabsRecipe);
+    QCOMPARE(f.Frame()->lblFoodName->text(), QString("Svampsoppa"));
 }
 
 void TestFoods::pictureFollowsTheRecord() {
