@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -10,6 +11,8 @@
 
 #include "../core/ScreenTestHost.h"
 #include "content/unitFrameInternets.h"
+#include "content/unitFoodScreen.h"
+#include "content/unitFrameFoods.h"
 #include "content/unitInternetScreen.h"
 #include "controls/FRToolPanel.h"
 #include "core/ExtClientDataSet.h"
@@ -153,6 +156,7 @@ private Q_SLOTS:
     void failingActionShowsItsMessage();
     void panelTextAndPictures();
     void shippedResources();
+    void inTheMainWindow();
 };
 
 void TestInternet::levelsKeepTheirOrderDownAndBack() {
@@ -408,6 +412,53 @@ void TestInternet::shippedResources() {
         const QString file = QString("%1/internet_%2x%3.png").arg(artefacts).arg(size.width()).arg(size.height());
         QVERIFY(f.window->grab().save(file));
     }
+}
+
+void TestInternet::inTheMainWindow() {
+    testsupport::UIServicesGuard ui;
+    ui.AnswerBoxes(UIServices::TMsgResult::OK);  // the test folder has no district file
+    QTemporaryDir dir;
+    SetProgramFolder(dir.path());
+    const QString staged = qEnvironmentVariable("MYKO_BUILD_DIR") + "/resources/";
+    QDir().mkpath(dir.path() + "/Data/Db");
+    QDir().mkpath(dir.path() + "/Data/Pics");
+    for (const char* name : {"Db/Internet.dat", "Db/InternetTexts.dat", "Db/FoodTypes.dat", "Db/Foods.dat",
+                             "Db/FoodTexts.dat", "Pics/_IPActionSubMenu.bmp", "Pics/_IPActionUndefined.bmp",
+                             "Pics/_NoFoodPic.bmp", "Pics/_NoFoodPic_sml.bmp"})
+        QVERIFY(QFile::copy(staged + name, dir.path() + "/Data/" + name));
+    {
+        TDM dm(dir.path());
+        TDMServices::Install(&dm);
+        TformFRMain main;
+        main.SetDataModule(&dm);
+        TformFRMain::ClearScreenFactories();
+        RegisterInternetScreen();
+        RegisterFoodScreen();
+        main.CreateScreens();
+        auto* internet = qobject_cast<TFRInternetScreen*>(main.Screen(ssInternet));
+        auto* food = qobject_cast<TFRFoodScreen*>(main.Screen(ssFood));
+        QVERIFY(internet && food);
+        QCOMPARE(internet->MenuButton()->text(), QString("Internet-resurser"));
+        QCOMPARE(food->MenuButton()->text(), QString("Svamp i maten"));
+        main.show();
+        for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+            main.resize(size);
+            internet->Navigate();
+            QVERIFY(internet->InternetFrame());
+            QCOMPARE(internet->InternetFrame()->parentWidget(), main.panelScreenHolder);
+            QCoreApplication::processEvents();
+            const QString suffix = QString("%1x%2.png").arg(size.width()).arg(size.height());
+            QVERIFY(main.grab().save(testsupport::ArtefactDir() + "/main_internet_" + suffix));
+            food->Navigate();
+            QVERIFY(food->FoodFrame());
+            QVERIFY(food->FoodFrame()->listFoods->count() > 0);
+            QCoreApplication::processEvents();
+            QVERIFY(main.grab().save(testsupport::ArtefactDir() + "/main_foods_" + suffix));
+        }
+        main.HideCurrentScreen();
+    }
+    TformFRMain::ClearScreenFactories();
+    SetProgramFolder(QString());
 }
 
 QTEST_MAIN(TestInternet)
