@@ -67,6 +67,11 @@ std::optional<QUrl> LinkTarget(const QString& rowData) {
         if (scheme != QLatin1String("mailto") && url.host().isEmpty()) return std::nullopt;
         return url;
     }
+    // A bare web address, as the desktop's own "open" takes it.
+    if (scheme.isEmpty() && text.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
+        const QUrl web(QStringLiteral("http://") + text, QUrl::StrictMode);
+        if (web.isValid() && !web.host().isEmpty()) return web;
+    }
     QString path = scheme == QLatin1String("file") ? url.toLocalFile() : text;
     path = QDir::fromNativeSeparators(path);
     const QFileInfo info(path);

@@ -36,8 +36,9 @@ void SetStartProgramHook(TStartProgramHook hook);
 bool OpenUrl(const QUrl& url);
 bool StartProgram(const QString& program, const QStringList& arguments, const QString& workingFolder);
 
-// What a link may open: an http, https, ftp or mailto address, or a local file or folder
-// that exists and is not a program (nor a file the desktop would run). Nothing otherwise.
+// What a link may open: an http, https, ftp or mailto address (a bare "www." address is
+// taken as http), or a local file or folder that exists and is not a program (nor a file
+// the desktop would run). Nothing otherwise.
 std::optional<QUrl> LinkTarget(const QString& rowData);
 // A program line: "#progdir#" stands for the program folder; the first word (quoted when it
 // holds blanks) is the program, the rest its arguments. The program must be an executable

@@ -270,6 +270,8 @@ void TestInternet::actions_data() {
     const QString noExe = "Körning av EXE-fil \"%1\" misslyckades. Mykotekshallen kan behöva installeras om!";
     QTest::newRow("web address") << int(iaLink) << "https://www.svampar.se/" << "https://www.svampar.se/"
                                  << QString() << QStringList() << QString();
+    QTest::newRow("bare web address") << int(iaLink) << "www.svampar.se" << "http://www.svampar.se"
+                                      << QString() << QStringList() << QString();
     QTest::newRow("ftp address") << int(iaLink) << "ftp://ftp.example.se/svamp" << "ftp://ftp.example.se/svamp"
                                  << QString() << QStringList() << QString();
     QTest::newRow("local document") << int(iaLink) << "%o/notes.txt" << "file://%o/notes.txt" << QString()
