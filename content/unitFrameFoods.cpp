@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -617,18 +618,24 @@ void TframeFoods::btnSaveClick() {
                                         ? QStringList()
                                         : memoPreparation->toHtml().split(QLatin1Char('\n'));
     foods->Post();
+    // The recipe is stored from here on: whatever fails next, the frame leaves editing.
+    auto leaveEditing = qScopeGuard([this] {
+        m_pictureChanged = false;
+        ShowingInfo = true;
+        if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);
+        // Runs while an exception may be on its way; it must not raise another.
+        Guarded([this] {
+            if (Screen)
+                UpdateScreen();
+            else
+                UpdateFrame();
+        });
+    });
     picture.Commit();
     thumbnail.Commit();
-    m_pictureChanged = false;
     TDMServices* services = TDMServices::Install(m_dm);
     services->SaveTextRows(ingredients, m_dm->cdsFoodTexts, FoodTextRowWidth, ftIngredients);
     services->SaveTextRows(preparation, m_dm->cdsFoodTexts, FoodTextRowWidth, ftPreparation);
-    ShowingInfo = true;
-    if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);
-    if (Screen)
-        UpdateScreen();
-    else
-        UpdateFrame();
 }
 
 void TframeFoods::btnCancelClick() {
