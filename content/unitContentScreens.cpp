@@ -1,7 +1,9 @@
 #include "content/unitContentScreens.h"
 
 #include "content/unitContactScreen.h"
+#include "content/unitFoodScreen.h"
 #include "content/unitFungiScreen.h"
+#include "content/unitInternetScreen.h"
 #include "content/unitKeyScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "content/unitScienceScreen.h"
@@ -13,4 +15,6 @@ void RegisterContentScreens() {
     RegisterFungiScreen();
     RegisterKeyScreen();
     RegisterScienceScreen();
+    RegisterInternetScreen();
+    RegisterFoodScreen();
 }

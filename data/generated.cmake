@@ -65,3 +65,19 @@ add_custom_target(knowbase ALL
   DEPENDS ${MYKO_KNOWBASE_STAGING}/generated.stamp
   COMMENT "Giving the program folder the knowledge-base articles it lacks"
   VERBATIM)
+
+# The internet resources and the recipes: generated from data/resources into the build folder,
+# then given to the program folder only where its files are missing.
+set(MYKO_RESOURCES_SRC ${CMAKE_CURRENT_SOURCE_DIR}/resources/internet.json ${CMAKE_CURRENT_SOURCE_DIR}/resources/recipes.json)
+set(MYKO_RESOURCES_STAGING ${CMAKE_BINARY_DIR}/resources)
+add_custom_command(OUTPUT ${MYKO_RESOURCES_STAGING}/generated.stamp
+  COMMAND genresources generate ${CMAKE_CURRENT_SOURCE_DIR}/resources ${MYKO_RESOURCES_STAGING}
+  COMMAND ${CMAKE_COMMAND} -E touch ${MYKO_RESOURCES_STAGING}/generated.stamp
+  DEPENDS genresources ${MYKO_RESOURCES_SRC}
+  COMMENT "Generating the internet resources"
+  VERBATIM)
+add_custom_target(shippedresources ALL
+  COMMAND genresources install ${MYKO_RESOURCES_STAGING} ${MYKO_PROGRAM_DIR}
+  DEPENDS ${MYKO_RESOURCES_STAGING}/generated.stamp
+  COMMENT "Giving the program folder the internet resources it lacks"
+  VERBATIM)
