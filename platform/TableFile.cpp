@@ -135,6 +135,24 @@ int ScalarInt(Db& db, const char* sql, int* rcOut) {
     return sqlite3_column_int(st.get(), 0);
 }
 
+// Removes what an interrupted save of this table left beside it: temporary full copies
+// ("<name>.XXXXXX.tmp", never renamed into place) and an empty rollback journal (a commit
+// killed before it wrote one page; SQLite ignores it). A journal with content is a hot
+// journal and stays for SQLite to roll back.
+void SweepLitter(const QString& fileName) {
+    const QFileInfo target(fileName);
+    QDir folder = target.absoluteDir();
+    const QString prefix = target.fileName() + QLatin1Char('.');
+    const QStringList temps = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : temps) {
+        // Exactly the pattern of the temporary copies: prefix, six characters, ".tmp".
+        if (name.size() == prefix.size() + 10 && name.startsWith(prefix) && !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
+            folder.remove(name);
+    }
+    const QFileInfo journal(target.absoluteFilePath() + QStringLiteral("-journal"));
+    if (journal.isFile() && !journal.isSymLink() && journal.size() == 0) QFile::remove(journal.absoluteFilePath());
+}
+
 // Opens read-only. A hot journal left by a process that died in a commit must be rolled
 // back before the file can be read; that needs a writable connection once, and brings
 // the file back to its last commit.
@@ -370,6 +388,7 @@ QString DateTimeText(const QDateTime& dateTime) {
 void Read(const QString& fileName, TFieldDefs& defs,
           const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord, qint64* generation) {
     CheckPlainFile(fileName);
+    SweepLitter(fileName);
     Db db;
     OpenForReading(db, fileName);
     int rc;
@@ -514,7 +533,9 @@ bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation,
         if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(SqliteText(db.get()));
     };
     // A rollback journal with full syncs: a killed process or a power loss leaves the file
-    // as of its last commit, and the folder holds only the table file between saves.
+    // as of its last commit. Between saves the folder holds the table file, and after a
+    // kill perhaps a journal (rolled back, or empty and swept, at the next open) or a
+    // temporary full copy (swept at the next open).
     check(db.Exec("PRAGMA journal_mode=DELETE"));
     check(db.Exec("PRAGMA synchronous=FULL"));
     check(db.Exec("BEGIN IMMEDIATE"));
