@@ -14,7 +14,6 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolButton>

@@ -21,12 +21,20 @@
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 
 // A program folder of its own with the shipped files of the build's program folder.
 struct ProgramFolder {
     QTemporaryDir dir;
-    ProgramFolder() {
+    bool Mounted = false;  // a small file system of its own (see the full-disk test)
+    // Size: a tmpfs of that size is mounted on the folder first, when the machine allows it.
+    explicit ProgramFolder(const char* size = nullptr) {
+        if (size && ::geteuid() == 0)
+            Mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
+                              (QByteArray("size=") + size).constData()) == 0;
         for (const char* sub : {"Data/Res", "Data/Scripts", "Data/Pics"}) {
             const QString from = testsupport::ProgramDir() + "/" + sub;
             QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
@@ -37,6 +45,9 @@ struct ProgramFolder {
                 QFile::copy(file, to);
             }
         }
+    }
+    ~ProgramFolder() {
+        if (Mounted) ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
     }
     QString path(const QString& relative = QString()) const { return dir.path() + "/" + relative; }
     // Every file below the folder, relative to it.
@@ -458,6 +469,56 @@ private Q_SLOTS:
         QCOMPARE(block.MainForm()->QuickSelection.Complete, true);
         QCOMPARE(block.DM()->cdsFungi->Sel().join('\n'), QString("(\nStr(FungiData = \"CPLD\")\n)"));
         QVERIFY(!block.SimpleInfo()->isVisible());
+    }
+    // A full disk: start-up and quit go on as well as they can, and no settings file or
+    // table file is emptied or cut short.
+    void fullDiskShrinksNoFile() {
+        ProgramFolder folder("24m");
+        if (!folder.Mounted) QSKIP("needs root and mount -t tmpfs for a small file system");
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        QString key;
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            key = LoggedInUserKey();
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        QStringList kept = TableFiles();
+        kept << "Data/Users/" + key + ".ini";
+        QMap<QString, QByteArray> before;
+        for (const QString& file : kept) {
+            before.insert(file, testsupport::ReadBytes(folder.path(file)));
+            QVERIFY2(!before.value(file).isEmpty(), qPrintable(file));
+        }
+        {
+            QFile filler(folder.path("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(65536, 'f');
+            while (filler.write(block) > 0) {}
+            while (filler.write("f", 1) > 0) {}
+        }
+        answerBoxes();
+        {
+            TProgramBlock block(folder.path());
+            if (block.StartUp() == TProgramBlock::TStartResult::LoggedIn) {
+                QTimer::singleShot(0, block.MainForm(), [&] {
+                    // Something to save at quit.
+                    IniFile()->WriteInteger("Settings/LastVisitedScreen", 8);
+                    block.MainForm()->close();
+                });
+                block.Run();
+            }
+        }
+        for (const QString& file : kept)
+            QVERIFY2(testsupport::ReadBytes(folder.path(file)) == before.value(file), qPrintable(file));
+        // The failed settings save was reported.
+        QVERIFY2(boxTexts().join('\n').contains("disken är full"), qPrintable(boxTexts().join('\n')));
     }
 };
 
