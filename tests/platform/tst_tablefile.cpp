@@ -54,6 +54,24 @@ void Sql(const QString& fileName, const char* sql) {
     QVERIFY2(rc == SQLITE_OK, qPrintable(message));
 }
 
+// English words left in a message a user sees, once the file name and the technical
+// detail in parentheses (SQLite's or the system's own words) are taken out.
+QStringList EnglishWords(QString message, const QString& fileName) {
+    message.remove(QDir::toNativeSeparators(fileName));
+    static const QRegularExpression detail(QStringLiteral("\\([^()]*\\)"));
+    for (qsizetype length = -1; length != message.size();) {  // inner parentheses first
+        length = message.size();
+        message.remove(detail);
+    }
+    static const QRegularExpression english(
+        QStringLiteral("\\b(the|is|not|no|of|cannot|can|could|file|table|error|failed|empty|dataset|database|"
+                       "attempt|write|read|readonly|memory|folder|exist|damaged|save|open|unknown|version)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList words;
+    for (auto it = english.globalMatch(message); it.hasNext();) words << it.next().captured();
+    return words;
+}
+
 void AddRecord(TClientDataSet& ds, const QString& key, int num) {
     ds.Append();
     ds.FieldByName(QStringLiteral("UKey"))->SetAsString(key);
@@ -366,6 +384,7 @@ private Q_SLOTS:
         ds.SetFileName(file);
         const QString message = ExceptionText([&] { ds.Open(); });
         QVERIFY2(message.contains(file), qPrintable(message));
+        QVERIFY2(EnglishWords(message, file).isEmpty(), qPrintable(message));
         QVERIFY(!ds.Active());
         QCOMPARE(Bytes(file), before);
         QCOMPARE(FolderEntries(m_dir.path()), entries);
@@ -375,7 +394,9 @@ private Q_SLOTS:
         other.SetFieldDefs(AllTypes());
         other.CreateDataSet();
         AddRecord(other, QStringLiteral("A"), 1);
-        QVERIFY(ExceptionText([&] { other.SaveToFile(file); }).contains(file));
+        const QString saveMessage = ExceptionText([&] { other.SaveToFile(file); });
+        QVERIFY2(saveMessage.contains(file), qPrintable(saveMessage));
+        QVERIFY2(EnglishWords(saveMessage, file).isEmpty(), qPrintable(saveMessage));
         QCOMPARE(Bytes(file), before);
         QCOMPARE(FolderEntries(m_dir.path()), entries);
     }
