@@ -1,10 +1,12 @@
 #include <QtTest>
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "core/FRIniFile.h"
+#include "core/ProgramFolders.h"
 #include "core/ExtClientDataSet.h"
 #include "core/UserTestSupport.h"
 #include "core/unitBrowseFolder.h"
@@ -392,7 +394,11 @@ private Q_SLOTS:
         QCOMPARE(dialogs, 0);
         QCOMPARE(UIServices::MessageLog().size(), 1);
         QCOMPARE(UIServices::MessageLog().first().Icon, UIServices::TMsgIcon::Error);
-        QCOMPARE(UIServices::MessageLog().first().Text, TProgramLock::RefusedMessage());
+        // The refusal names the program folder and says what to do.
+        const QString refusal = UIServices::MessageLog().first().Text;
+        QCOMPARE(refusal, TProgramLock::RefusedMessage(GetProgramFolder()));
+        QVERIFY(refusal.contains(QDir::toNativeSeparators(GetProgramFolder())));
+        QVERIFY(refusal.contains("startad") && refusal.contains("låsfilen") && refusal.contains("avsluta det"));
         QCOMPARE(folder.Files(), before);
         QVERIFY(first.IsLocked());
         QCOMPARE(RunProgramBlock(folder.path()), 1);
@@ -425,11 +431,11 @@ private Q_SLOTS:
         answerBoxes();
         TProgramBlock block(folder.path());
         QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+        // Reported once, by the data module; the first selection does not say it again.
         const QStringList boxes = boxTexts();
-        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].contains(QDir::toNativeSeparators(fungiFile)), qPrintable(boxes[0]));
-        QVERIFY2(boxes[1].startsWith("Fel vid första urval av arter. Meddelande: \""), qPrintable(boxes[1]));
-        QVERIFY(boxes[1].endsWith("\""));
+        QVERIFY2(boxes[0].contains("är ingen tabellfil") || boxes[0].contains("är skadad"), qPrintable(boxes[0]));
         QVERIFY(block.DM()->cdsFungi->Sel().isEmpty());
         QVERIFY(block.DM()->cdsFungi->AutoSave());
         QVERIFY(!block.SimpleInfo()->isVisible());
@@ -519,6 +525,53 @@ private Q_SLOTS:
             QVERIFY2(testsupport::ReadBytes(folder.path(file)) == before.value(file), qPrintable(file));
         // The failed settings save was reported.
         QVERIFY2(boxTexts().join('\n').contains("disken är full"), qPrintable(boxTexts().join('\n')));
+    }
+    // A database folder that cannot be written is said once, at start, and the program ends
+    // before anybody types a record that could not be saved.
+    void readOnlyDatabaseFolderStopsAtStart() {
+        ProgramFolder folder("24m");
+        const QString db = folder.path("Data/Db");
+        // One start makes the tables, then the folder becomes read-only.
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        const bool remounted =
+            folder.Mounted && ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs",
+                                      MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        if (!remounted) {
+            if (::geteuid() == 0) QSKIP("root writes everywhere and no read-only mount could be made");
+            QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        const auto writable = qScopeGuard([&] {
+            if (remounted)
+                ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", MS_REMOUNT, nullptr);
+            else
+                QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
+        const QStringList before = folder.Files();
+        answerBoxes();
+        int dialogs = 0;
+        UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::CannotStart);
+            QVERIFY(!block.MainForm());
+        }
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(boxTexts().size(), 1);
+        QVERIFY2(boxTexts().first().contains("startas därför inte") || boxTexts().first().contains("startas inte"),
+                 qPrintable(boxTexts().first()));
+        QCOMPARE(folder.Files(), before);
+        QCOMPARE(RunProgramBlock(folder.path()), 1);
     }
 };
 
