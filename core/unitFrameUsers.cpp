@@ -472,7 +472,7 @@ void TframeUsers::FillUserList() {
             for (int i = 0; i < m_users->RecordCount(); ++i) {
                 QString name = m_users->RecordValue(i, nameField).toString();
                 if (m_users->RecordValue(i, roleField).toString() == QLatin1String(AdministratorMark))
-                    name += QStringLiteral(" (admin)");
+                    name += QStringLiteral(" (administratör)");
                 listboxUsers->addItem(name);
             }
             if (m_users->RecNo() > 0) listboxUsers->setCurrentRow(m_users->RecNo() - 1);
@@ -583,6 +583,22 @@ void TframeUsers::btnSaveClick() {
     if (m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed().isEmpty()) {
         dbeditUserName->setFocus();
         throw Exception(QStringLiteral("Användarnamn måste anges"));
+    }
+    // Two users of the same name could not be told apart in the login list.
+    {
+        const QString name = m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed();
+        const QString ownKey = m_users->FieldByName(QStringLiteral("UKey"))->AsString();
+        const int nameField = m_users->FieldByName(QStringLiteral("UserName"))->Index();
+        const int keyField = m_users->FieldByName(QStringLiteral("UKey"))->Index();
+        for (int i = 0; i < m_users->RecordCount(); ++i) {
+            if (m_users->RecordValue(i, keyField).toString() == ownKey) continue;
+            if (m_users->RecordValue(i, nameField).toString().trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+                dbeditUserName->setFocus();
+                throw Exception(QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat "
+                                               "namn, så att användarna kan skiljas åt.")
+                                    .arg(m_users->RecordValue(i, nameField).toString().trimmed()));
+            }
+        }
     }
     // A mismatch empties the two edits only; what the table holds is left alone.
     if (m_users->FieldByName(QStringLiteral("Password"))->AsString() != editRepeatPassword->text()) {
