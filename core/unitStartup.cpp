@@ -39,6 +39,11 @@ const char* const kUnwritableDatabase =
     "startas därför inte. Se till att mappen och filerna i den inte är skrivskyddade, och starta "
     "sedan om.";
 
+const char* const kNoUsersTable =
+    "Användartabellen kunde inte öppnas, så ingen kan logga in. Programmet avslutas. Den skadade "
+    "filen lämnas orörd; ta fram en säkerhetskopia av den eller flytta bort den för att börja om "
+    "med en ny användare.";
+
 QString textOf(const std::exception& e) {
     if (auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
     return QString::fromUtf8(e.what());
@@ -170,8 +175,10 @@ void TProgramBlock::CreateDataModule() {
     environment.HideStatusWindow = [] { hideInfo(); };
     SetUserEnvironment(environment);
 
-    // What the tables' start-up had to tell, once each.
-    const QStringList errors = m_dm->StartupErrors();
+    // What the tables' start-up had to tell, once each. Without the users table nobody can
+    // log in, and an empty stand-in would pass for a new install: that is said first.
+    QStringList errors = m_dm->StartupErrors();
+    if (UsersTableFailed()) errors.prepend(QString::fromUtf8(kNoUsersTable));
     if (!errors.isEmpty()) TApplication::ShowException(errors.join(QStringLiteral("\n\n")));
     const QStringList notes = m_dm->StartupNotes();
     if (!notes.isEmpty()) UIServices::ShowInformation(notes.join(QStringLiteral("\n\n")));
@@ -189,6 +196,10 @@ QString UnwritableDatabase(const QString& folder) {
         if (::access(QFile::encodeName(file.absoluteFilePath()).constData(), W_OK) != 0)
             return problem(file.absoluteFilePath());
     return QString();
+}
+
+bool TProgramBlock::UsersTableFailed() const {
+    return m_dm && m_dm->StartupResult(QStringLiteral("cdsUsers")).Outcome == TDM::TStartupOutcome::Failed;
 }
 
 TProgramBlock::TStartResult TProgramBlock::StartUp() {
@@ -224,6 +235,11 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
     {
         addInfo(InitDatabaseText);
         CreateDataModule();
+        if (UsersTableFailed()) {
+            hideInfo();
+            FreeWindows();
+            return TStartResult::CannotStart;
+        }
 
         addInfo(InitUserInterfaceText);
         Step([this] { m_main->CreateScreens(); });

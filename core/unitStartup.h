@@ -31,7 +31,7 @@ public:
         LoggedIn,       // a user is logged in: the message loop is due
         LoginFailed,    // the first-user or login dialog was cancelled: the program ends
         AlreadyRunning, // another copy holds the program folder: refused, nothing touched
-        CannotStart,    // the lock cannot be taken or the database folder cannot be written: said, and ended
+        CannotStart,    // no lock, a database that cannot be written or no users table: said, and ended
     };
 
     // programFolder: the program folder to run on; empty for the executable's folder.
@@ -62,6 +62,7 @@ public:
     static const char* const SpeciesSelectionText; // "100,Verkställer urval av arter..."
 
 private:
+    bool UsersTableFailed() const;
     void CreateWindows();
     void FreeWindows();
     void CreateDataModule();

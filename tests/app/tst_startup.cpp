@@ -573,6 +573,45 @@ private Q_SLOTS:
         QCOMPARE(folder.Files(), before);
         QCOMPARE(RunProgramBlock(folder.path()), 1);
     }
+    // A damaged users table is reported as damaged, not greeted as a new install, and the
+    // program ends with a failure.
+    void damagedUsersTableStopsTheStart() {
+        ProgramFolder folder;
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        QString usersFile;
+        for (const QString& file : TableFiles())
+            if (file.contains("Users")) usersFile = folder.path(file);
+        QVERIFY(!usersFile.isEmpty());
+        const QByteArray garbage("SQLite format 3\0 but the rest is gone", 38);
+        QVERIFY(testsupport::WriteBytes(usersFile, garbage));
+        answerBoxes();
+        int dialogs = 0;
+        UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::CannotStart);
+            QVERIFY(!block.MainForm());
+        }
+        QCOMPARE(dialogs, 0);  // no first-user dialog
+        QCOMPARE(boxTexts().size(), 1);
+        const QString box = boxTexts().first();
+        QVERIFY2(box.startsWith("Användartabellen kunde inte öppnas"), qPrintable(box));
+        QVERIFY2(box.contains(QDir::toNativeSeparators(usersFile)), qPrintable(box));
+        QCOMPARE(testsupport::ReadBytes(usersFile), garbage);
+        answerBoxes();
+        QCOMPARE(RunProgramBlock(folder.path()), 1);
+    }
 };
 
 QTEST_MAIN(TestStartup)
