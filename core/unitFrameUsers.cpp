@@ -731,6 +731,8 @@ void TframeUsers::UpdateButtons() {
     listboxUsers->setEnabled(!editing);
 
     editRepeatPassword->setReadOnly(!editing);
+    // While browsing the stored password shows nothing, not even its length.
+    dbeditPassword->setEchoMode(editing ? QLineEdit::Password : QLineEdit::NoEcho);
     for (TFRDBLock* lock : findChildren<TFRDBLock*>()) lock->setEnabled(editing);
     multicFungiKnowledge->setEnabled(editing);
 

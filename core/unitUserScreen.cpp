@@ -184,9 +184,10 @@ bool LoginUser() {
         if (g_environment.HideStatusWindow) g_environment.HideStatusWindow();
         TformCreateFirstUser form;
         if (UIServices::ExecDialog(&form) != QDialog::Accepted) {
-            UIServices::MessageBox(UIServices::TMsgIcon::Error, UIServices::TMsgButtons::OK,
-                                   QStringLiteral("Mykotekshallen - Fel"),
-                                   QStringLiteral("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+            // The user's own choice, not a failure: said plainly, not as an error.
+            UIServices::MessageBox(UIServices::TMsgIcon::Information, UIServices::TMsgButtons::OK,
+                                   QStringLiteral("Mykotekshallen"),
+                                   QStringLiteral("Inmatning av första användare avbruten. Programmet avslutas."));
             return false;
         }
         createdKey = form.CreatedUserKey();

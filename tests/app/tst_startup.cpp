@@ -336,9 +336,9 @@ private Q_SLOTS:
         }
         QCOMPARE(UIServices::MessageLog().size(), 1);
         const UIServices::TShownMessage box = UIServices::MessageLog().first();
-        QCOMPARE(box.Icon, UIServices::TMsgIcon::Error);
-        QCOMPARE(box.Caption, QString("Mykotekshallen - Fel"));
-        QCOMPARE(box.Text, QString("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+        QCOMPARE(box.Icon, UIServices::TMsgIcon::Information);
+        QCOMPARE(box.Caption, QString("Mykotekshallen"));
+        QCOMPARE(box.Text, QString("Inmatning av första användare avbruten. Programmet avslutas."));
         QVERIFY(!QApplication::overrideCursor());
 
         // Only the table files that start-up makes were written: no user, no settings, no lock.

@@ -108,9 +108,9 @@ void TestLogin::firstUserDialog_closedOtherwise_cancels() {
     QVERIFY(!LoginUser());
     QCOMPARE(UIServices::MessageLog().size(), 1);
     const UIServices::TShownMessage box = UIServices::MessageLog().first();
-    QCOMPARE(box.Icon, TMsgIcon::Error);
-    QCOMPARE(box.Caption, QString("Mykotekshallen - Fel"));
-    QCOMPARE(box.Text, QString("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+    QCOMPARE(box.Icon, TMsgIcon::Information);
+    QCOMPARE(box.Caption, QString("Mykotekshallen"));
+    QCOMPARE(box.Text, QString("Inmatning av första användare avbruten. Programmet avslutas."));
     // Nothing half-entered is left, in memory or in the files.
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
     QVERIFY(f.Users()->IsEmpty());

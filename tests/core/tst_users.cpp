@@ -284,12 +284,16 @@ void TestUsers::editing_fillsRepeatWithStoredPassword() {
     ScreenFixture f;
     TframeUsers* frame = f.Frame();
     f.Choose(f.bertil);
+    // Browsing shows nothing of the stored password, not even how long it is.
+    QCOMPARE(frame->dbeditPassword->displayText(), QString());
     frame->btnEditUserClick();
     QCOMPARE(frame->dbeditPassword->text(), QString("svamp"));
+    QCOMPARE(frame->dbeditPassword->displayText().size(), 5);
     QCOMPARE(frame->editRepeatPassword->text(), QString("svamp"));
     TypeInto(frame->dbeditCountry, "Norge");
     frame->btnSaveClick();  // no retyping needed
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
+    QCOMPARE(frame->dbeditPassword->displayText(), QString());
     QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), QString("svamp"));
     QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Country").toString(), QString("Norge"));
 }
