@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -159,12 +160,21 @@ void TframeUsers::SetupFrame() {
     // The left page: the info text of the first user, or the user list.
     pagesUsers = new QStackedWidget(body);
     pagesUsers->setObjectName(QStringLiteral("pagesUsers"));
-    pagesUsers->setFixedWidth(160);
+    // At least as wide as the picture below it; wider where the window gives room.
+    pagesUsers->setMinimumWidth(kPictureWidth + 16);
     tabsFirstUserInfo = new QWidget(pagesUsers);
     tabsFirstUserInfo->setObjectName(QStringLiteral("tabsFirstUserInfo"));
     {
         auto* l = new QVBoxLayout(tabsFirstUserInfo);
-        lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
+        l->setContentsMargins(0, 0, 0, 0);
+        // The text scrolls where a small screen leaves it less height than it needs, so the
+        // picture below keeps its room.
+        auto* scroll = new QScrollArea(tabsFirstUserInfo);
+        scroll->setObjectName(QStringLiteral("scrollFirstUserInfo"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        lblFirstUserInfo = new QLabel(scroll);
         lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
         lblFirstUserInfo->setWordWrap(true);
         lblFirstUserInfo->setText(QStringLiteral(
@@ -173,8 +183,10 @@ void TframeUsers::SetupFrame() {
             "Den första användaren blir programmets administratör och kan sedan lägga till "
             "och ta bort andra användare.\n\n"
             "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
-        l->addWidget(lblFirstUserInfo);
-        l->addStretch(1);
+        lblFirstUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        lblFirstUserInfo->setMargin(6);
+        scroll->setWidget(lblFirstUserInfo);
+        l->addWidget(scroll, 1);
     }
     tabsUserlist = new QWidget(pagesUsers);
     tabsUserlist->setObjectName(QStringLiteral("tabsUserlist"));
@@ -201,7 +213,10 @@ void TframeUsers::SetupFrame() {
     pagesUsers->addWidget(tabsFirstUserInfo);
     pagesUsers->addWidget(tabsUserlist);
     pagesUsers->setCurrentWidget(m_mode == TUsersMode::FirstUser ? tabsFirstUserInfo : tabsUserlist);
-    columns->addWidget(pagesUsers);
+    // The list and the picture share the left column, so the user's data get the middle.
+    auto* left = new QVBoxLayout;
+    left->addWidget(pagesUsers, 1);
+    columns->addLayout(left, 1);
 
     // The user's data.
     auto* form = new QWidget(body);
@@ -252,8 +267,9 @@ void TframeUsers::SetupFrame() {
     multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
     multicFungiKnowledge->SetItems(
         {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")});
-    multicFungiKnowledge->SetColCount(4);
-    multicFungiKnowledge->SetColWidth(60);
+    // Two columns, each wide enough for the longest word and its mark.
+    multicFungiKnowledge->SetColCount(2);
+    multicFungiKnowledge->SetColWidth(multicFungiKnowledge->fontMetrics().horizontalAdvance(QStringLiteral("Nybörjare")) + 32);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
     grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
@@ -276,7 +292,7 @@ void TframeUsers::SetupFrame() {
     saveRow->addStretch(1);
     grid->addLayout(saveRow, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
-    columns->addWidget(form, 1);
+    columns->addWidget(form, 2);
 
     // The picture.
     auto* picture = new QWidget(body);
@@ -306,7 +322,8 @@ void TframeUsers::SetupFrame() {
     pl->addWidget(btnPicFromClipboard);
     pl->addWidget(btnRemovePic);
     pl->addStretch(1);
-    columns->addWidget(picture);
+    pl->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(picture);
 
     connect(btnNewUser, &QPushButton::clicked, this, [this] { btnNewUserClick(); });
     connect(btnEditUser, &QPushButton::clicked, this, [this] { btnEditUserClick(); });

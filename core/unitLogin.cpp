@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/ExtClientDataSet.h"
+#include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "core/unitUserScreen.h"
 #include "platform/Exception.h"
@@ -27,7 +28,6 @@ void TformLoginUser::SetupForm() {
     setObjectName(QStringLiteral("formLoginUser"));
     setWindowTitle(QStringLiteral("Mykotekshallen - Inloggning"));
     setModal(true);
-    resize(360, 320);
     auto* layout = new QVBoxLayout(this);
     auto* lblUsers = new QLabel(QStringLiteral("Användare:"), this);
     lblUsers->setObjectName(QStringLiteral("lblUsers"));
@@ -65,6 +65,7 @@ void TformLoginUser::SetupForm() {
     connect(btnLogin, &QPushButton::clicked, this, [this] { btnLoginClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
     connect(btnHelp, &QPushButton::clicked, this, [this] { btnHelpClick(); });
+    FitDialogToScreen(this, QSize(360, 320));
 }
 
 void TformLoginUser::showEvent(QShowEvent* event) {
