@@ -625,8 +625,13 @@ void TformFRMain::FormShow() {
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
         resize(800, 600);
         if (QScreen* s = screen()) {
+            // On a small screen the window, title bar and frame included, stays on it.
             const QRect area = s->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
+            resize(size().boundedTo((area.size() - QSize(16, 48)).expandedTo(QSize(200, 150))));
+            // The frame's corner is placed; a window taller than the room loses its bottom
+            // edge, never its title bar.
+            move(std::max(area.left(), area.center().x() - width() / 2 - 8),
+                 std::max(area.top(), area.center().y() - height() / 2 - 24));
         }
         if (TFRIniFile* store = IniFile()) LoadFormPlacement(*store, this);
     });
