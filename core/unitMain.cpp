@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHash>
+#include <QChildEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,6 +34,37 @@
 #include "platform/UIServices.h"
 
 namespace {
+
+// Says what to do while the screen holder is empty (no screen to show yet). It follows the
+// holder's size and goes as soon as a screen's frame is placed into the holder.
+class THolderHint : public QLabel {
+public:
+    explicit THolderHint(QWidget* holder)
+        : QLabel(QStringLiteral("Välj vad Du vill göra i menyn till vänster."), holder) {
+        setObjectName(QStringLiteral("lblNoScreen"));
+        setAlignment(Qt::AlignCenter);
+        setWordWrap(true);
+        setGeometry(holder->rect());
+        holder->installEventFilter(this);
+        show();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent()) {
+            if (event->type() == QEvent::Resize) {
+                setGeometry(parentWidget()->rect());
+            } else if (event->type() == QEvent::ChildAdded) {
+                QObject* child = static_cast<QChildEvent*>(event)->child();
+                if (child != this && child->isWidgetType()) {
+                    hide();
+                    deleteLater();
+                }
+            }
+        }
+        return false;
+    }
+};
 
 QPointer<TFRIniFile> g_iniFile;
 QPointer<TFRIniFile> g_secondIniFile;
@@ -661,7 +693,10 @@ void TformFRMain::FormShow() {
                 id = 0;
             }
         }
-        if (TFRMainScreen* screen = Screen(id)) screen->Activate(QString());
+        if (TFRMainScreen* screen = Screen(id))
+            screen->Activate(QString());
+        else if (!panelScreenHolder->findChild<THolderHint*>())
+            new THolderHint(panelScreenHolder);
     });
     step([this] {
         QString user;

@@ -212,12 +212,17 @@ private Q_SLOTS:
                 QVERIFY(main->isEnabled());
                 QCOMPARE(main->windowTitle(), QString("Mykotekshallen"));
                 QCOMPARE(main->lblCurrentUser->text(), QString("Greta Gran"));
-                // The stored screen number 0 has no screen yet: the holder stays empty.
+                // The stored screen number 0 has no screen yet: the holder says what to do.
                 QVERIFY(!main->CurrentScreen());
+                auto* hint = main->findChild<QLabel*>("lblNoScreen");
+                QVERIFY(hint && hint->isVisible());
+                QCOMPARE(hint->text(), QString("Välj vad Du vill göra i menyn till vänster."));
                 QVERIFY(main->grab().save(testsupport::ArtefactDir() + "/mainwindow_firststart.png"));
 
                 main->Screen(ssUser)->Navigate();
                 QVERIFY(main->CurrentScreen());
+                QApplication::processEvents();  // the hint goes with the first frame
+                QVERIFY(!main->findChild<QLabel*>("lblNoScreen"));
                 QCOMPARE(main->CurrentScreen()->ScreenID, int(ssUser));
                 QVERIFY(main->grab().save(testsupport::ArtefactDir() + "/mainwindow.png"));
                 main->setGeometry(placement);
@@ -230,7 +235,7 @@ private Q_SLOTS:
             QVERIFY(main->QuitDone());
             QVERIFY(!main->isVisible());
             QVERIFY(!IniFile());
-            QVERIFY(UIServices::MessageLog().isEmpty());
+            QVERIFY2(UIServices::MessageLog().isEmpty(), qPrintable(boxTexts().join("\n")));
         }
         QVERIFY(!QFileInfo::exists(folder.path("Data/Db/" + TProgramLock::LockFileName())));
 
