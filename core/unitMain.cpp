@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QChildEvent>
 #include <QLabel>
+#include <QToolTip>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -766,6 +767,9 @@ void TformFRMain::sbtnQuitClick() { close(); }
 
 void TformFRMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
+        // Not silently: the quit button says why.
+        QToolTip::showText(sbtnQuit->mapToGlobal(QPoint(sbtnQuit->width() / 2, 0)),
+                           QString::fromUtf8(NavigationLockedText), sbtnQuit);
         event->ignore();
         return;
     }

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QToolTip>
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
@@ -685,8 +686,15 @@ private Q_SLOTS:
         QVERIFY(w.isVisible());
         QVERIFY(!w.QuitDone());
         QVERIFY(!w.sbtnBack->isEnabled() && !w.sbtnForward->isEnabled() && !w.sbtnHelp->isEnabled());
+        // Refused, but not silently: the close and every locked button say why.
+        const QString why = QString::fromUtf8(NavigationLockedText);
+        QCOMPARE(QToolTip::text(), why);
+        for (QAbstractButton* b : {static_cast<QAbstractButton*>(w.sbtnBack), static_cast<QAbstractButton*>(w.sbtnHelp),
+                                   static_cast<QAbstractButton*>(w.Screen(ssFungi)->MenuButton())})
+            QCOMPARE(b->toolTip(), why);
         QVERIFY(QFileInfo::exists(folder.path("Temp/KnowBase/a.dat")));
         w.SetNavigationEnabled(true);
+        QVERIFY(w.sbtnHelp->toolTip() != why);
         QVERIFY(w.close());
         QVERIFY(w.QuitDone());
         QVERIFY(!QFileInfo::exists(folder.path("Temp/KnowBase/a.dat")));
