@@ -18,6 +18,7 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "core/ExtClientDataSet.h"
@@ -336,6 +337,14 @@ void TframeUsers::SetupFrame() {
     connect(listboxUsers, &QListWidget::currentRowChanged, this, [this](int r) {
         if (!m_reading) listboxUsersClick(r);
     });
+
+    // Text beyond a field's length is refused, and said so, rather than cut silently.
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::inputRejected, this, [edit] {
+            if (edit->text().size() < edit->maxLength()) return;  // a validator's refusal says nothing here
+            QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                               QStringLiteral("Fältet rymmer högst %1 tecken.").arg(edit->maxLength()), edit);
+        });
 
     timerClipboard = new QTimer(this);
     timerClipboard->setObjectName(QStringLiteral("timerClipboard"));

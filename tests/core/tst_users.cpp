@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <QToolTip>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void editing_fillsRepeatWithStoredPassword();
     void passwordMismatch_clearsOnlyTheEdits();
     void missingName_leavesRecordInEdit();
+    void tooLongName_refusedWithMessage();
     void duplicateName_refused_data();
     void duplicateName_refused();
     void adminChoice_visibility_data();
@@ -336,6 +338,18 @@ void TestUsers::missingName_leavesRecordInEdit() {
     QCOMPARE(f.ListEntries().last(), QString("Ny användare..."));
     QCOMPARE(f.FileRecordCount(f.UsersFile()), 2);
     QCOMPARE(f.FileRecordCount(f.ContactsFile()), 0);
+}
+
+void TestUsers::tooLongName_refusedWithMessage() {
+    ScreenFixture f;
+    TframeUsers* frame = f.Frame();
+    frame->btnNewUserClick();
+    const int room = f.Users()->FieldByName("UserName")->Size();
+    QCOMPARE(frame->dbeditUserName->maxLength(), room);
+    frame->dbeditUserName->setFocus();
+    QTest::keyClicks(frame->dbeditUserName, QString(room, 'a') + "bcd");
+    QCOMPARE(frame->dbeditUserName->text(), QString(room, 'a'));
+    QCOMPARE(QToolTip::text(), QStringLiteral("Fältet rymmer högst %1 tecken.").arg(room));
 }
 
 void TestUsers::duplicateName_refused_data() {
