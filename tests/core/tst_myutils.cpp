@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 #include <QBuffer>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -458,6 +459,31 @@ private Q_SLOTS:
             QCOMPARE(left.size() + arrived.size(), before.size());
             QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
         }
+    }
+
+    // A move to a file system that fills up: the move reports it, and no file is lost or
+    // arrives cut short.
+    void moveToAFullFileSystemLosesNothing() {
+        QTemporaryDir target;
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(target.path()).constData(), "tmpfs", 0, "size=96k") != 0)
+            QSKIP("needs root and mount -t tmpfs for a small file system");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(target.path()).constData(), MNT_DETACH); });
+        const QString root = path("fullmove");
+        QDir(root).removeRecursively();
+        for (int i = 0; i < 6; ++i) writeBytes(root + QStringLiteral("/src/f%1.bin").arg(i), QByteArray(30000, char('a' + i)));
+        const auto before = contentsUnder(root + "/src");
+        TFolderTotals totals;
+        const QString error = failureOf(
+            [&] { HandleFolders(root + "/src", target.path(), totals, HF_MOVE | HF_FILES); });
+        QVERIFY2(error.startsWith("Error in HandleFolders. MoveFile failed."), qPrintable(error));
+        const auto left = contentsUnder(root + "/src");
+        const auto arrived = contentsUnder(target.path());
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QVERIFY2(left.contains(it.key()) != arrived.contains(it.key()), qPrintable(it.key()));
+            QCOMPARE(left.contains(it.key()) ? left.value(it.key()) : arrived.value(it.key()), it.value());
+        }
+        QVERIFY(!left.isEmpty() && !arrived.isEmpty());
     }
 
     // A folder the walk cannot list or remove is a failure, never an empty or handled folder.
