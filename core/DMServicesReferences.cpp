@@ -193,7 +193,7 @@ void TDMServices::CheckWritable(const QString& tableName, QStringList& seen) {
         seen.append(detail);
         TExtClientDataSet* table = Table(detail);
         if (table->ReadOnly() || table->InternalDataSet()->ReadOnly())
-            throw Exception(QStringLiteral("Cannot modify a read-only dataset"));
+            throw Exception(QStringLiteral("Tabellen är skrivskyddad och kan inte ändras"));
         table->OpenInternal();
         CheckWritable(detail, seen);
     }

@@ -64,7 +64,7 @@ void TDMServices::SaveTextRows(const QStringList& lines, TExtClientDataSet* data
             oldKeys.append(TextAt(stored, row, key));
         }
     } else {
-        throw Exception(QStringLiteral("Cannot modify a read-only dataset"));
+        throw Exception(QStringLiteral("Tabellen är skrivskyddad och kan inte ändras"));
     }
 
     if (dataSet->State() != TDataSetState::dsBrowse) dataSet->Cancel();

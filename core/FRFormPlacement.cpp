@@ -36,6 +36,21 @@ QRect keptOnScreen(QRect rect, const QMargins& frame) {
     return rect;
 }
 
+// The window frame around the client area (nothing before the window is shown).
+QMargins frameOf(const QWidget* form) {
+    return QMargins(form->geometry().left() - form->frameGeometry().left(),
+                    form->geometry().top() - form->frameGeometry().top(),
+                    form->frameGeometry().right() - form->geometry().right(),
+                    form->frameGeometry().bottom() - form->geometry().bottom());
+}
+
+bool fitsAScreen(const QRect& outer) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) return true;
+    return std::any_of(screens.cbegin(), screens.cend(),
+                       [&](const QScreen* s) { return s->availableGeometry().contains(outer); });
+}
+
 }  // namespace
 
 void SaveFormPlacement(TFRIniFile& store, QWidget* form, const QString& section) {
@@ -45,6 +60,12 @@ void SaveFormPlacement(TFRIniFile& store, QWidget* form, const QString& section)
         QRect normal = form->normalGeometry();
         if (!normal.isValid()) normal = form->geometry();
         const int state = form->isMinimized() ? 1 : (form->isMaximized() || form->isFullScreen()) ? 2 : 0;
+        // A window that does not lie whole on a screen (squeezed onto a small one, its title
+        // bar off the top) does not overwrite the placement the user chose.
+        if (!fitsAScreen(normal.marginsAdded(frameOf(form)))) {
+            store.CloseSection();
+            return;
+        }
         store.WriteInteger(QStringLiteral("Left"), normal.x());
         store.WriteInteger(QStringLiteral("Top"), normal.y());
         store.WriteInteger(QStringLiteral("Width"), normal.width());

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QScopeGuard>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
+
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -75,42 +77,69 @@ void endWithEmptyLine(QStringList& block) {
     if (block.isEmpty() || !isBlank(block.last())) block.append(QString());
 }
 
-// Keeps only the first block of each section name.
+// Keeps only the first block of each section name, in one pass.
 void removeDuplicateSections(QStringList& lines) {
-    QStringList seen;
-    qsizetype i = 0;
-    while (i < lines.size()) {
-        if (!isSectionStart(lines[i])) {
-            ++i;
-            continue;
+    QSet<QString> seen;
+    QStringList kept;
+    kept.reserve(lines.size());
+    bool skipping = false;
+    for (QString& line : lines) {
+        if (isSectionStart(line)) {
+            const QString name = headerName(line).toCaseFolded();
+            skipping = seen.contains(name);
+            if (!skipping) seen.insert(name);
         }
-        const QString name = headerName(lines[i]);
-        const bool duplicate =
-            std::any_of(seen.cbegin(), seen.cend(), [&](const QString& s) { return sameName(s, name); });
-        if (duplicate) {
-            lines.remove(i, blockEnd(lines, i) - i);
-        } else {
-            seen.append(name);
-            ++i;
-        }
+        if (!skipping) kept.append(std::move(line));
     }
+    lines = std::move(kept);
 }
 
-// Reads a settings file; false when it exists but is not a readable UTF-8 text file.
+// Windows-1252, in which older versions and other tools wrote their settings: Latin-1 but
+// for the printable characters in 0x80..0x9F (the five codes it leaves unused stay as they are).
+QString fromWindows1252(const QByteArray& bytes) {
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = uchar(bytes[i]);
+        text[i] = c >= 0x80 && c < 0xA0 ? QChar(high[c - 0x80]) : QChar(c);
+    }
+    return text;
+}
+
+// A line without the byte-order marks at its start. Marks are dropped where the file is read
+// and where it is written, so a mark can never turn a line into a header line (or stop one
+// being one) between two reads of the same file.
+QString withoutMarks(const QString& line) {
+    qsizetype marks = 0;
+    while (marks < line.size() && line[marks] == QChar(0xFEFF)) ++marks;
+    return marks ? line.mid(marks) : line;
+}
+
+// Reads a settings file: UTF-8, or Windows-1252 when the bytes are not valid UTF-8; any
+// number of leading byte-order marks; line ends of CR LF, LF or CR alone. False when it
+// exists but is not a text file.
 bool readLines(const QString& fileName, QStringList& lines) {
     lines.clear();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return false;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder(bytes);
-    if (decoder.hasError() || text.contains(QChar(0))) return false;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError()) text = fromWindows1252(bytes);
+    if (text.contains(QChar(0))) return false;
     if (text.isEmpty()) return true;
-    lines = text.split(QLatin1Char('\n'));
-    if (text.endsWith(QLatin1Char('\n'))) lines.removeLast();
-    for (QString& line : lines)
-        while (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n')) continue;
+        lines.append(withoutMarks(text.mid(start, i - start)));
+        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.append(withoutMarks(text.mid(start)));
     return true;
 }
 
@@ -217,27 +246,22 @@ void TFRIniFile::Flush() {
 
     const QString fileName = m_filename;
     const QString failed = QString::fromUtf8(FRIniSaveFailedText).arg(QDir::toNativeSeparators(fileName));
-    QDir().mkpath(QFileInfo(fileName).absolutePath());
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) throw Exception(failed);
     QByteArray bytes;
     for (const QString& line : std::as_const(m_lines)) {
-        bytes += line.toUtf8();
+        bytes += withoutMarks(line).toUtf8();
         bytes += '\n';
     }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        throw Exception(failed);
-    }
+    TAtomicFile file(fileName, QString::fromUtf8(FRIniSaveFailedText));
+    file.Open();
+    file.Write(bytes);
+    file.Finish();
     // The file that could not be read is moved aside, not overwritten.
     if (!m_unreadableFile.isEmpty() && m_unreadableFile == fileName) {
         const QFileInfo old(fileName);
-        if ((old.exists() || old.isSymLink()) && !QFile::rename(fileName, freeBackupName(fileName))) {
-            file.cancelWriting();
+        if ((old.exists() || old.isSymLink()) && !QFile::rename(fileName, freeBackupName(fileName)))
             throw Exception(failed);
-        }
     }
-    if (!file.commit()) throw Exception(failed);
+    file.Rename();
 
     m_unreadableFile.clear();
     m_lines.clear();

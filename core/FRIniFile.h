@@ -5,8 +5,10 @@
 // the file falls back to the store's default lines.
 //
 // Section and key names compare without regard to case; keys are trimmed, values kept as
-// written. The file is UTF-8 and is always replaced atomically. A window's placement is
-// kept through FRFormPlacement.
+// written. The file is written as UTF-8 and always replaced atomically (TAtomicFile); a file
+// that is not valid UTF-8 (older versions, other tools) is read as Windows-1252, byte-order
+// marks at line starts are dropped and CR, LF and CR LF all end a line. A window's placement
+// is kept through FRFormPlacement.
 #include <QObject>
 #include <QString>
 #include <QStringList>

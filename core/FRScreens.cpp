@@ -66,10 +66,23 @@ void TFRScreenHost::HideCurrentScreen() {
     }
 }
 
+const char* const NavigationLockedText = "Spara eller avbryt först det Du håller på att ändra.";
+
 void TFRScreenHost::SetNavigationEnabled(bool enabled) {
+    // A locked button says why it does not answer; its own tip comes back with it.
+    const QString why = QString::fromUtf8(NavigationLockedText);
     for (QWidget* panel : {MenuMainPanel(), MenuLowerPanel()}) {
         if (!panel) continue;
-        for (QAbstractButton* b : panel->findChildren<QAbstractButton*>()) b->setEnabled(enabled);
+        for (QAbstractButton* b : panel->findChildren<QAbstractButton*>()) {
+            if (!enabled && b->isEnabled()) {
+                b->setProperty("unlockedToolTip", b->toolTip());
+                b->setToolTip(why);
+            } else if (enabled && !b->isEnabled() && b->property("unlockedToolTip").isValid()) {
+                b->setToolTip(b->property("unlockedToolTip").toString());
+                b->setProperty("unlockedToolTip", QVariant());
+            }
+            b->setEnabled(enabled);
+        }
     }
     UpdateHistoryButtons();
 }
@@ -82,12 +95,14 @@ void TFRScreenHost::UpdateHistoryButtons() {
     if (QAbstractButton* back = BackButton()) {
         const bool on = free && h && h->CanBack();
         back->setEnabled(on);
-        back->setToolTip(on ? h->GetItem(h->Current() - 1)->Title : QString());
+        back->setToolTip(on ? h->GetItem(h->Current() - 1)->Title
+                            : free ? QString() : QString::fromUtf8(NavigationLockedText));
     }
     if (QAbstractButton* forward = ForwardButton()) {
         const bool on = free && h && h->CanForward();
         forward->setEnabled(on);
-        forward->setToolTip(on ? h->GetItem(h->Current() + 1)->Title : QString());
+        forward->setToolTip(on ? h->GetItem(h->Current() + 1)->Title
+                               : free ? QString() : QString::fromUtf8(NavigationLockedText));
     }
 }
 

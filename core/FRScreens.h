@@ -54,6 +54,9 @@ inline bool IsFrameCacheMode() { return FrameCacheMode == 2; }
 // becomes the one host when constructed (ScreenHost()) and stops being it when destroyed.
 // It wires sbtnBack to History()->Back(), sbtnForward to History()->Forward(), and answers
 // its close query with CanCloseMainWindow().
+// Why the menu does not answer while a record is being edited.
+extern const char* const NavigationLockedText;
+
 class TFRScreenHost {
 public:
     TFRScreenHost();
@@ -80,6 +83,7 @@ public:
     void HideCurrentScreen();
     // Locks (false) or unlocks (true) navigation: every button on the menu panels, then the
     // back and forward buttons, which are enabled only while quit is enabled.
+    // Disabled menu buttons carry NavigationLockedText as their tip, saying why.
     void SetNavigationEnabled(bool enabled);
     // Whether navigation is unlocked (quit is enabled).
     bool NavigationEnabled() const;

@@ -5,11 +5,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <filesystem>
 #include <limits>
+#include <unistd.h>
+
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -46,10 +50,6 @@ bool holds(QIODevice& stream, qint64 count) { return stream.isSequential() || st
     throw Exception(QStringLiteral("Error in StreamLoadFile. \"BOFFILE\" / \"EOFFILE\" not found!"));
 }
 
-[[noreturn]] void raiseNotWritten(const QString& fileName) {
-    throw Exception(QStringLiteral("Error in StreamLoadFile. File \"%1\" could not be written!").arg(fileName));
-}
-
 void expectMarker(QIODevice& stream, const char* marker) {
     QString text;
     try {
@@ -84,28 +84,23 @@ QString resolvedFolder(const QString& path) {
     return withSlash(abs);
 }
 
-// Copies through a temporary file, keeping the modification time and permissions.
-bool copyFile(const QString& from, const QString& to) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    for (;;) {
-        const QByteArray part = in.read(kChunk);
-        if (part.isEmpty()) break;
-        if (out.write(part) != part.size()) {
-            out.cancelWriting();
-            return false;
-        }
+[[noreturn]] void raiseUnreadableFolder(const QString& path) {
+    throw Exception(QStringLiteral("Mappen \"%1\" kunde inte läsas.").arg(QDir::toNativeSeparators(path)));
+}
+
+// The entries of a folder; a folder that cannot be listed raises instead of looking empty.
+QFileInfoList listFolder(const QString& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(QFile::encodeName(folder).toStdString()), ec);
+    if (ec) raiseUnreadableFolder(folder);
+    QFileInfoList entries;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) raiseUnreadableFolder(folder);
+        entries.append(QFileInfo(folder + QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()))));
     }
-    if (in.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        return false;
-    }
-    out.flush();
-    out.setPermissions(in.permissions());
-    out.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
-    return out.commit();
+    if (ec) raiseUnreadableFolder(folder);
+    return entries;
 }
 
 struct Walk {
@@ -126,47 +121,100 @@ struct Walk {
                             .arg(QLatin1String(what), from, to));
     }
 
+    static void removeFolder(const QString& path) {
+        if (!QDir().rmdir(path))
+            throw Exception(
+                QStringLiteral("Mappen \"%1\" kunde inte tas bort.").arg(QDir::toNativeSeparators(path)));
+    }
+
+    // Whether the walk left this entry of a walked folder where it is on purpose. A
+    // subfolder left there was handled already (its own removal reported any failure).
+    bool passedOver(const QFileInfo& entry) const {
+        if (entry.isSymLink() || !(entry.isDir() || entry.isFile())) return !(has(HF_DELETE) && has(HF_FILES));
+        return entry.isDir() || !has(HF_FILES);
+    }
+
+    // Removes a folder whose content was walked. False when it still holds only what the
+    // walk passes over on purpose (links, files when files are not handled): it stays, and
+    // that is no failure. Anything else left in it is.
+    bool removeHandled(const QString& path) const {
+        if (QDir().rmdir(path)) return true;
+        const QFileInfoList left = listFolder(path + QLatin1Char('/'));
+        if (left.isEmpty() || !std::all_of(left.cbegin(), left.cend(), [&](const QFileInfo& e) { return passedOver(e); }))
+            removeFolder(path);
+        return false;
+    }
+
+    static void makeFolder(const QString& path) {
+        if (!QDir().mkpath(path))
+            throw Exception(
+                QStringLiteral("Mappen \"%1\" kunde inte skapas.").arg(QDir::toNativeSeparators(path)));
+    }
+
+    // Copies a file: every step checked, the old destination file whole on failure.
+    void copy(const QString& from, const QString& to) const {
+        try {
+            CopyFileAtomically(from, to);
+        } catch (const Exception&) {
+            fail(from, to);
+        }
+    }
+
+    // A rename where it can be one; across file systems a checked copy, and the source goes
+    // only once its copy is verified.
+    void move(const QString& from, const QString& to) const {
+        const QFileInfo target(to);
+        if (target.exists() || target.isSymLink()) fail(from, to);
+        const QByteArray source = QFile::encodeName(from);
+        if (::rename(source.constData(), QFile::encodeName(to).constData()) == 0) return;
+        if (errno != EXDEV) fail(from, to);
+        copy(from, to);
+        if (::unlink(source.constData()) != 0) {
+            QFile::remove(to);
+            fail(from, to);
+        }
+    }
+
     void run(const QString& src, const QString& dst) {
-        const QFileInfoList entries = QDir(src).entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+        const QFileInfoList entries = listFolder(src);
         for (const QFileInfo& entry : entries) {
             const QString name = entry.fileName();
             const QString path = src + name;
             const QString target = dst + name;
             if (entry.isSymLink() || !(entry.isDir() || entry.isFile())) {
                 // Links (and devices, pipes, sockets) are never followed nor read.
-                if (has(HF_DELETE) && has(HF_FILES)) {
-                    QFile::remove(path);
-                    addFile(path, 0);
-                }
+                if (has(HF_DELETE) && has(HF_FILES) && QFile::remove(path)) addFile(path, 0);
                 continue;
             }
             if (entry.isDir()) {
                 if (!has(HF_FOLDERS)) continue;
                 if (has(HF_COPY) || has(HF_MOVE)) {
                     if (QFileInfo(target).isSymLink()) fail(path, target);
-                    QDir().mkdir(target);
-                    ++totals.Folders;
+                    makeFolder(target);
                     if (has(HF_RECURSIVE)) run(path + QLatin1Char('/'), target + QLatin1Char('/'));
-                    if (has(HF_MOVE)) QDir().rmdir(path);
+                    // A folder moved without descending keeps its content and stays.
+                    if (has(HF_MOVE) && !(has(HF_RECURSIVE) ? removeHandled(path) : QDir().rmdir(path))) continue;
+                    ++totals.Folders;
                 } else if (has(HF_DELETE)) {
                     run(path + QLatin1Char('/'), target + QLatin1Char('/'));
-                    QDir().rmdir(path);
+                    if (!removeHandled(path)) continue;
                     ++totals.Folders;
                 } else {
-                    ++totals.Folders;
                     if (has(HF_RECURSIVE)) run(path + QLatin1Char('/'), target + QLatin1Char('/'));
+                    ++totals.Folders;
                 }
                 continue;
             }
             if (!has(HF_FILES)) continue;
             const qint64 size = entry.size();
             if (has(HF_COPY)) {
-                if (QFileInfo(target).isSymLink() || !copyFile(path, target)) fail(path, target);
+                if (QFileInfo(target).isSymLink()) fail(path, target);
+                copy(path, target);
             } else if (has(HF_MOVE)) {
-                if (QFileInfo(target).isSymLink() || !QFile::rename(path, target)) fail(path, target);
+                move(path, target);
             } else if (has(HF_DELETE)) {
-                QFile::remove(path);
+                // A file that will not go is passed over; its folder then reports the failure.
+                if (!QFile::remove(path)) continue;
             }
             addFile(path, size);
         }
@@ -247,26 +295,19 @@ void StreamLoadFile(QIODevice& stream, const QString& fileName) {
     }
     if (size < 0 || !holds(stream, size)) raiseNoMarker();
 
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly)) raiseNotWritten(fileName);
+    TAtomicFile out(fileName);
+    out.Open();
     for (qint64 done = 0; done < size;) {
         const QByteArray part = stream.read(std::min(kChunk, qint64(size) - done));
-        if (part.isEmpty()) {
-            out.cancelWriting();
-            raiseNoMarker();
-        }
-        if (out.write(part) != part.size()) {
-            out.cancelWriting();
-            raiseNotWritten(fileName);
-        }
+        if (part.isEmpty()) raiseNoMarker();  // the temporary file goes with Out
+        out.Write(part);
         done += part.size();
     }
-    // Without its end marker the record is not taken: the save file is dropped uncommitted.
+    // Without its end marker the record is not taken: the target stays as it was.
     expectMarker(stream, kEndFile);
-    if (!out.flush()) raiseNotWritten(fileName);
     const QDateTime when = FileDateToDateTime(stamp);
-    if (when.isValid()) out.setFileTime(when, QFileDevice::FileModificationTime);
-    if (!out.commit()) raiseNotWritten(fileName);
+    if (when.isValid()) out.SetModificationTime(when);
+    out.Commit();
 }
 
 qint32 DateTimeToFileDate(const QDateTime& when) {
@@ -318,8 +359,12 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
     if (copyOrMove && dstResolved.startsWith(srcResolved))
         throw Exception(QStringLiteral("Error in HandleFolders. Dest is inside Source"));
 
+    // A link given as the source would take a delete or a move out of the tree.
+    if (flags.testAnyFlags(HF_DELETE | HF_MOVE) && QFileInfo(QDir::cleanPath(QFileInfo(source).absoluteFilePath())).isSymLink())
+        throw Exception(QStringLiteral("Mappen \"%1\" är en symbolisk länk och hanteras inte.")
+                            .arg(QDir::toNativeSeparators(source)));
     if (!QFileInfo(src).isDir()) return;
-    if (copyOrMove) QDir().mkpath(dst);
+    if (copyOrMove) Walk::makeFolder(dst);
     Walk{totals, flags}.run(src, dst);
 }
 

@@ -67,8 +67,11 @@ struct TFolderTotals {
 
 // Counts, copies, moves or deletes the content of Source (exactly one of HF_COUNT,
 // HF_COPY, HF_MOVE, HF_DELETE). Symbolic links met in the walk are never followed: delete
-// removes the link itself, the other operations skip it. Copy and move refuse a
-// destination equal to or inside the source.
+// removes the link itself, the other operations skip it; a source that is a link is refused
+// by delete and move. Copy and move refuse a destination equal to or inside the source.
+// Every failure raises: a folder that cannot be listed, created or removed, a file whose
+// copy could not be verified. A move across file systems copies each file (every step
+// checked) and removes the source only after its copy is whole.
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags);
 
 // ---- Small helpers ----

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -151,4 +153,22 @@ void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAs
         painter.drawImage(QRect(0, 0, int(w), int(h)), source);
     }
     target = image;
+}
+
+void FitDialogToScreen(QWidget* dialog, const QRect& available, QSize preferred) {
+    if (!preferred.isValid()) preferred = dialog->property("preferredSize").toSize();
+    if (preferred.isValid())
+        dialog->setProperty("preferredSize", preferred);
+    else
+        preferred = dialog->sizeHint();
+    // The title bar and frame need room of their own.
+    const QSize room = (available.size() - QSize(16, 48)).expandedTo(QSize(1, 1));
+    const QSize size = preferred.expandedTo(dialog->minimumSizeHint()).boundedTo(room);
+    dialog->resize(size);
+    dialog->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void FitDialogToScreen(QWidget* dialog, QSize preferred) {
+    QScreen* screen = dialog->screen() ? dialog->screen() : QGuiApplication::primaryScreen();
+    if (screen) FitDialogToScreen(dialog, screen->availableGeometry(), preferred);
 }

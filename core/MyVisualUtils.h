@@ -1,7 +1,11 @@
 #pragma once
 // The visual half of the shared routines: the keyboard state, text wrapping by pixel width
 // and picture fitting.
+#include <QRect>
+#include <QSize>
 #include <QString>
+
+class QWidget;
 
 class QFontMetrics;
 class QImage;
@@ -18,3 +22,10 @@ void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line
 // Target := Source drawn stretched into Width x Height pixels; with KeepAspect the side
 // that would distort is reduced.
 void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height);
+
+// Sizes a dialog to its preferred size (Preferred, else its size hint), never below what its
+// layout needs nor beyond the available screen area (room left for the window frame), and
+// centres it there.
+void FitDialogToScreen(QWidget* dialog, const QRect& available, QSize preferred = QSize());
+// The same on the screen the dialog will show on.
+void FitDialogToScreen(QWidget* dialog, QSize preferred = QSize());

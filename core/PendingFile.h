@@ -12,7 +12,7 @@
 #include <QString>
 #include <memory>
 
-class QSaveFile;
+class TAtomicFile;
 
 class TPendingFile {
 public:
@@ -39,7 +39,6 @@ public:
 private:
     QString m_target;
     QString m_failureText;
-    qint64 m_size = 0;
     bool m_remove = false;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<TAtomicFile> m_file;
 };

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/AtomicFile.h"
+
 namespace {
 
 TFieldDef S(const char* name, int size) { return TFieldDef{QString::fromLatin1(name), TFieldType::ftString, size}; }
@@ -488,10 +490,8 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
     // leaves either the old file or the new one whole, and the backup beside it.
     table->CloseInternal();
     QFile::remove(backupPath);
-    if (!QFile::copy(path, backupPath)) {
-        QFile::remove(backupPath);
-        throw Exception(QStringLiteral("säkerhetskopian \"%1\" kunde inte skrivas").arg(QDir::toNativeSeparators(backupPath)));
-    }
+    // Checked at every step: a backup cut short by a full disk would be no backup.
+    CopyFileAtomically(path, backupPath, QStringLiteral("säkerhetskopian \"%1\" kunde inte skrivas"));
     migrated.SaveToFile(path);
     migrated.Close();
     {

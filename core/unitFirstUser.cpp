@@ -1,5 +1,7 @@
 #include "core/unitFirstUser.h"
 
+#include "core/MyVisualUtils.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,7 +30,6 @@ void TformCreateFirstUser::SetupForm() {
     setObjectName(QStringLiteral("formCreateFirstUser"));
     setWindowTitle(QStringLiteral("Mykotekshallen - Första användaren"));
     setModal(true);
-    resize(860, 520);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     TDM* dm = UsersDM();
@@ -41,6 +42,8 @@ void TformCreateFirstUser::SetupForm() {
         accept();
     };
     frameUsers->OnCancelled = [this] { QDialog::reject(); };
+    // Roomy where the screen allows, never larger than the screen.
+    FitDialogToScreen(this, QSize(860, 520));
 }
 
 void TformCreateFirstUser::showEvent(QShowEvent* event) {

@@ -14,10 +14,11 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "core/ExtClientDataSet.h"
@@ -160,12 +161,21 @@ void TframeUsers::SetupFrame() {
     // The left page: the info text of the first user, or the user list.
     pagesUsers = new QStackedWidget(body);
     pagesUsers->setObjectName(QStringLiteral("pagesUsers"));
-    pagesUsers->setFixedWidth(160);
+    // At least as wide as the picture below it; wider where the window gives room.
+    pagesUsers->setMinimumWidth(kPictureWidth + 16);
     tabsFirstUserInfo = new QWidget(pagesUsers);
     tabsFirstUserInfo->setObjectName(QStringLiteral("tabsFirstUserInfo"));
     {
         auto* l = new QVBoxLayout(tabsFirstUserInfo);
-        lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
+        l->setContentsMargins(0, 0, 0, 0);
+        // The text scrolls where a small screen leaves it less height than it needs, so the
+        // picture below keeps its room.
+        auto* scroll = new QScrollArea(tabsFirstUserInfo);
+        scroll->setObjectName(QStringLiteral("scrollFirstUserInfo"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        lblFirstUserInfo = new QLabel(scroll);
         lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
         lblFirstUserInfo->setWordWrap(true);
         lblFirstUserInfo->setText(QStringLiteral(
@@ -174,8 +184,10 @@ void TframeUsers::SetupFrame() {
             "Den första användaren blir programmets administratör och kan sedan lägga till "
             "och ta bort andra användare.\n\n"
             "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
-        l->addWidget(lblFirstUserInfo);
-        l->addStretch(1);
+        lblFirstUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        lblFirstUserInfo->setMargin(6);
+        scroll->setWidget(lblFirstUserInfo);
+        l->addWidget(scroll, 1);
     }
     tabsUserlist = new QWidget(pagesUsers);
     tabsUserlist->setObjectName(QStringLiteral("tabsUserlist"));
@@ -202,7 +214,10 @@ void TframeUsers::SetupFrame() {
     pagesUsers->addWidget(tabsFirstUserInfo);
     pagesUsers->addWidget(tabsUserlist);
     pagesUsers->setCurrentWidget(m_mode == TUsersMode::FirstUser ? tabsFirstUserInfo : tabsUserlist);
-    columns->addWidget(pagesUsers);
+    // The list and the picture share the left column, so the user's data get the middle.
+    auto* left = new QVBoxLayout;
+    left->addWidget(pagesUsers, 1);
+    columns->addLayout(left, 1);
 
     // The user's data.
     auto* form = new QWidget(body);
@@ -253,8 +268,9 @@ void TframeUsers::SetupFrame() {
     multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
     multicFungiKnowledge->SetItems(
         {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")});
-    multicFungiKnowledge->SetColCount(4);
-    multicFungiKnowledge->SetColWidth(60);
+    // Two columns, each wide enough for the longest word and its mark.
+    multicFungiKnowledge->SetColCount(2);
+    multicFungiKnowledge->SetColWidth(multicFungiKnowledge->fontMetrics().horizontalAdvance(QStringLiteral("Nybörjare")) + 32);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
     grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
@@ -277,7 +293,7 @@ void TframeUsers::SetupFrame() {
     saveRow->addStretch(1);
     grid->addLayout(saveRow, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
-    columns->addWidget(form, 1);
+    columns->addWidget(form, 2);
 
     // The picture.
     auto* picture = new QWidget(body);
@@ -307,7 +323,8 @@ void TframeUsers::SetupFrame() {
     pl->addWidget(btnPicFromClipboard);
     pl->addWidget(btnRemovePic);
     pl->addStretch(1);
-    columns->addWidget(picture);
+    pl->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(picture);
 
     connect(btnNewUser, &QPushButton::clicked, this, [this] { btnNewUserClick(); });
     connect(btnEditUser, &QPushButton::clicked, this, [this] { btnEditUserClick(); });
@@ -320,6 +337,14 @@ void TframeUsers::SetupFrame() {
     connect(listboxUsers, &QListWidget::currentRowChanged, this, [this](int r) {
         if (!m_reading) listboxUsersClick(r);
     });
+
+    // Text beyond a field's length is refused, and said so, rather than cut silently.
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::inputRejected, this, [edit] {
+            if (edit->text().size() < edit->maxLength()) return;  // a validator's refusal says nothing here
+            QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                               QStringLiteral("Fältet rymmer högst %1 tecken.").arg(edit->maxLength()), edit);
+        });
 
     timerClipboard = new QTimer(this);
     timerClipboard->setObjectName(QStringLiteral("timerClipboard"));
@@ -473,7 +498,7 @@ void TframeUsers::FillUserList() {
             for (int i = 0; i < m_users->RecordCount(); ++i) {
                 QString name = m_users->RecordValue(i, nameField).toString();
                 if (m_users->RecordValue(i, roleField).toString() == QLatin1String(AdministratorMark))
-                    name += QStringLiteral(" (admin)");
+                    name += QStringLiteral(" (administratör)");
                 listboxUsers->addItem(name);
             }
             if (m_users->RecNo() > 0) listboxUsers->setCurrentRow(m_users->RecNo() - 1);
@@ -584,6 +609,22 @@ void TframeUsers::btnSaveClick() {
     if (m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed().isEmpty()) {
         dbeditUserName->setFocus();
         throw Exception(QStringLiteral("Användarnamn måste anges"));
+    }
+    // Two users of the same name could not be told apart in the login list.
+    {
+        const QString name = m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed();
+        const QString ownKey = m_users->FieldByName(QStringLiteral("UKey"))->AsString();
+        const int nameField = m_users->FieldByName(QStringLiteral("UserName"))->Index();
+        const int keyField = m_users->FieldByName(QStringLiteral("UKey"))->Index();
+        for (int i = 0; i < m_users->RecordCount(); ++i) {
+            if (m_users->RecordValue(i, keyField).toString() == ownKey) continue;
+            if (m_users->RecordValue(i, nameField).toString().trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+                dbeditUserName->setFocus();
+                throw Exception(QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat "
+                                               "namn, så att användarna kan skiljas åt.")
+                                    .arg(m_users->RecordValue(i, nameField).toString().trimmed()));
+            }
+        }
     }
     // A mismatch empties the two edits only; what the table holds is left alone.
     if (m_users->FieldByName(QStringLiteral("Password"))->AsString() != editRepeatPassword->text()) {
@@ -716,6 +757,8 @@ void TframeUsers::UpdateButtons() {
     listboxUsers->setEnabled(!editing);
 
     editRepeatPassword->setReadOnly(!editing);
+    // While browsing the stored password shows nothing, not even its length.
+    dbeditPassword->setEchoMode(editing ? QLineEdit::Password : QLineEdit::NoEcho);
     for (TFRDBLock* lock : findChildren<TFRDBLock*>()) lock->setEnabled(editing);
     multicFungiKnowledge->setEnabled(editing);
 

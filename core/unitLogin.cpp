@@ -1,5 +1,7 @@
 #include "core/unitLogin.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/ExtClientDataSet.h"
+#include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "core/unitUserScreen.h"
 #include "platform/Exception.h"
@@ -25,7 +28,6 @@ void TformLoginUser::SetupForm() {
     setObjectName(QStringLiteral("formLoginUser"));
     setWindowTitle(QStringLiteral("Mykotekshallen - Inloggning"));
     setModal(true);
-    resize(360, 320);
     auto* layout = new QVBoxLayout(this);
     auto* lblUsers = new QLabel(QStringLiteral("Användare:"), this);
     lblUsers->setObjectName(QStringLiteral("lblUsers"));
@@ -63,11 +65,28 @@ void TformLoginUser::SetupForm() {
     connect(btnLogin, &QPushButton::clicked, this, [this] { btnLoginClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
     connect(btnHelp, &QPushButton::clicked, this, [this] { btnHelpClick(); });
+    FitDialogToScreen(this, QSize(360, 320));
 }
 
 void TformLoginUser::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
+}
+
+// The row of the user who logged in last: the one whose settings file was saved last (it is
+// saved when a user quits). The first row when no user has saved settings yet.
+int LastUserRow(TExtClientDataSet* users) {
+    const int keyField = users->FieldByName(QStringLiteral("UKey"))->Index();
+    int best = 0;
+    QDateTime newest;
+    for (int i = 0; i < users->RecordCount(); ++i) {
+        const QFileInfo settings(GetUserSettingsFile(users->RecordValue(i, keyField).toString()));
+        if (settings.isFile() && (!newest.isValid() || settings.lastModified() > newest)) {
+            newest = settings.lastModified();
+            best = i;
+        }
+    }
+    return best;
 }
 
 void TformLoginUser::FormShow() {
@@ -82,14 +101,16 @@ void TformLoginUser::FormShow() {
             name += QStringLiteral(" (administratör)");
         listboxUsers->addItem(name);
     }
-    if (listboxUsers->count() > 0) listboxUsers->setCurrentRow(0);
+    const int row = users->IsEmpty() ? -1 : LastUserRow(users);
+    if (row >= 0) listboxUsers->setCurrentRow(row);
     m_filling = false;
-    users->First();
+    if (row >= 0) users->SetRecNo(row + 1);
     UpdatePasswordPrompt();
-    if (users->RecordCount() == 1 && !editPassword->isHidden())
+    // Ready to type the password and press Enter; without a password Enter logs in.
+    if (!editPassword->isHidden())
         editPassword->setFocus();
     else
-        listboxUsers->setFocus();
+        btnLogin->setFocus();
 }
 
 void TformLoginUser::UpdatePasswordPrompt() {

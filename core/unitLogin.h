@@ -1,6 +1,7 @@
 #pragma once
 // The login dialog: the users in table order (the administrator marked), the password of the
-// chosen user, "Logga in", "Avbryt" and "Hjälp". It closes with OK once the chosen user's
+// chosen user, "Logga in", "Avbryt" and "Hjälp". The user who logged in last is chosen and
+// the password field has the focus. It closes with OK once the chosen user's
 // password was given and that user became the logged-in one.
 #include <QDialog>
 
@@ -8,6 +9,10 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class TExtClientDataSet;
+
+// The row (table order) of the user who logged in last; 0 when none is known.
+int LastUserRow(TExtClientDataSet* users);
 
 class TformLoginUser : public QDialog {
     Q_OBJECT

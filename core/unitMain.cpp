@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHash>
+#include <QChildEvent>
 #include <QLabel>
+#include <QToolTip>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -34,6 +36,37 @@
 #include "platform/UIServices.h"
 
 namespace {
+
+// Says what to do while the screen holder is empty (no screen to show yet). It follows the
+// holder's size and goes as soon as a screen's frame is placed into the holder.
+class THolderHint : public QLabel {
+public:
+    explicit THolderHint(QWidget* holder)
+        : QLabel(QStringLiteral("Välj vad Du vill göra i menyn till vänster."), holder) {
+        setObjectName(QStringLiteral("lblNoScreen"));
+        setAlignment(Qt::AlignCenter);
+        setWordWrap(true);
+        setGeometry(holder->rect());
+        holder->installEventFilter(this);
+        show();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent()) {
+            if (event->type() == QEvent::Resize) {
+                setGeometry(parentWidget()->rect());
+            } else if (event->type() == QEvent::ChildAdded) {
+                QObject* child = static_cast<QChildEvent*>(event)->child();
+                if (child != this && child->isWidgetType()) {
+                    hide();
+                    deleteLater();
+                }
+            }
+        }
+        return false;
+    }
+};
 
 QPointer<TFRIniFile> g_iniFile;
 QPointer<TFRIniFile> g_secondIniFile;
@@ -647,8 +680,13 @@ void TformFRMain::FormShow() {
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
         resize(800, 600);
         if (QScreen* s = screen()) {
+            // On a small screen the window, title bar and frame included, stays on it.
             const QRect area = s->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
+            resize(size().boundedTo((area.size() - QSize(16, 48)).expandedTo(QSize(200, 150))));
+            // The frame's corner is placed; a window taller than the room loses its bottom
+            // edge, never its title bar.
+            move(std::max(area.left(), area.center().x() - width() / 2 - 8),
+                 std::max(area.top(), area.center().y() - height() / 2 - 24));
         }
         if (TFRIniFile* store = IniFile()) LoadFormPlacement(*store, this);
     });
@@ -678,7 +716,10 @@ void TformFRMain::FormShow() {
                 id = 0;
             }
         }
-        if (TFRMainScreen* screen = Screen(id)) screen->Activate(QString());
+        if (TFRMainScreen* screen = Screen(id))
+            screen->Activate(QString());
+        else if (!panelScreenHolder->findChild<THolderHint*>())
+            new THolderHint(panelScreenHolder);
     });
     step([this] {
         QString user;
@@ -753,6 +794,9 @@ void TformFRMain::sbtnQuitClick() { close(); }
 
 void TformFRMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
+        // Not silently: the quit button says why.
+        QToolTip::showText(sbtnQuit->mapToGlobal(QPoint(sbtnQuit->width() / 2, 0)),
+                           QString::fromUtf8(NavigationLockedText), sbtnQuit);
         event->ignore();
         return;
     }

@@ -2,9 +2,15 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFile>
 #include <QScopeGuard>
 
+#include <cerrno>
+#include <unistd.h>
+
 #include "core/FRIniFile.h"
+#include "core/ProgramFolders.h"
 #include "core/unitBrowseFolder.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
@@ -27,6 +33,16 @@ const char* const TProgramBlock::SpeciesSelectionText = "100,Verkställer urval 
 namespace {
 
 const char* const kFirstSelectionFailed = "Fel vid första urval av arter. Meddelande: \"%1\"";
+
+const char* const kUnwritableDatabase =
+    "Databasmappen \"%1\" går inte att skriva i (%2). Mykotekshallen kan inte spara något där och "
+    "startas därför inte. Se till att mappen och filerna i den inte är skrivskyddade, och starta "
+    "sedan om.";
+
+const char* const kNoUsersTable =
+    "Användartabellen kunde inte öppnas, så ingen kan logga in. Programmet avslutas. Den skadade "
+    "filen lämnas orörd; ta fram en säkerhetskopia av den eller flytta bort den för att börja om "
+    "med en ny användare.";
 
 QString textOf(const std::exception& e) {
     if (auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
@@ -79,7 +95,10 @@ void LoadUserSettings() {
             addInfo(TProgramBlock::SpeciesSelectionText);
             services->BuildQuickSelection(false);
         } catch (const std::exception& e) {
-            failure = QString::fromUtf8(kFirstSelectionFailed).arg(textOf(e));
+            // A table whose file the data module already reported is not reported again.
+            const QString why = textOf(e);
+            if (!dm->StartupErrors().join(QLatin1Char('\n')).contains(why))
+                failure = QString::fromUtf8(kFirstSelectionFailed).arg(why);
             // Every species shows instead.
             try {
                 services->BuildQuickSelection(true);
@@ -156,11 +175,31 @@ void TProgramBlock::CreateDataModule() {
     environment.HideStatusWindow = [] { hideInfo(); };
     SetUserEnvironment(environment);
 
-    // What the tables' start-up had to tell, once each.
-    const QStringList errors = m_dm->StartupErrors();
+    // What the tables' start-up had to tell, once each. Without the users table nobody can
+    // log in, and an empty stand-in would pass for a new install: that is said first.
+    QStringList errors = m_dm->StartupErrors();
+    if (UsersTableFailed()) errors.prepend(QString::fromUtf8(kNoUsersTable));
     if (!errors.isEmpty()) TApplication::ShowException(errors.join(QStringLiteral("\n\n")));
     const QStringList notes = m_dm->StartupNotes();
     if (!notes.isEmpty()) UIServices::ShowInformation(notes.join(QStringLiteral("\n\n")));
+}
+
+QString UnwritableDatabase(const QString& folder) {
+    const auto problem = [&](const QString& path) {
+        const QString why = errno == EROFS ? QStringLiteral("skrivskyddat filsystem")
+                                           : QStringLiteral("skrivskyddad: \"%1\"").arg(QDir::toNativeSeparators(path));
+        return QString::fromUtf8(kUnwritableDatabase).arg(QDir::toNativeSeparators(folder), why);
+    };
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0) return problem(folder);
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.dat")}, QDir::Files);
+    for (const QFileInfo& file : files)
+        if (::access(QFile::encodeName(file.absoluteFilePath()).constData(), W_OK) != 0)
+            return problem(file.absoluteFilePath());
+    return QString();
+}
+
+bool TProgramBlock::UsersTableFailed() const {
+    return m_dm && m_dm->StartupResult(QStringLiteral("cdsUsers")).Outcome == TDM::TStartupOutcome::Failed;
 }
 
 TProgramBlock::TStartResult TProgramBlock::StartUp() {
@@ -168,10 +207,26 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
 
     // A second copy on the same folder ends here, before it has touched anything.
     m_lock = std::make_unique<TProgramLock>(GetDatabaseFolder());
-    if (m_lock->TryLock() == TProgramLock::TResult::HeldByOther) {
+    switch (m_lock->TryLock()) {
+    case TProgramLock::TResult::Locked:
+        break;
+    case TProgramLock::TResult::HeldByOther:
         m_lock.reset();
-        UIServices::ShowError(TProgramLock::RefusedMessage());
+        UIServices::ShowError(TProgramLock::RefusedMessage(GetProgramFolder()));
         return TStartResult::AlreadyRunning;
+    case TProgramLock::TResult::NotPossible: {
+        // Without the lock nothing keeps a second copy off the same data.
+        const QString lockFile = m_lock->FileName();
+        m_lock.reset();
+        UIServices::ShowError(TProgramLock::NotPossibleMessage(lockFile));
+        return TStartResult::CannotStart;
+    }
+    }
+    // Said once, here, rather than as a failed save after the user has typed a record.
+    if (const QString problem = UnwritableDatabase(GetDatabaseFolder()); !problem.isEmpty()) {
+        m_lock.reset();
+        UIServices::ShowError(problem);
+        return TStartResult::CannotStart;
     }
 
     CreateWindows();
@@ -180,6 +235,11 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
     {
         addInfo(InitDatabaseText);
         CreateDataModule();
+        if (UsersTableFailed()) {
+            hideInfo();
+            FreeWindows();
+            return TStartResult::CannotStart;
+        }
 
         addInfo(InitUserInterfaceText);
         Step([this] { m_main->CreateScreens(); });
@@ -217,6 +277,7 @@ int RunProgramBlock(const QString& programFolder) {
         case TProgramBlock::TStartResult::LoginFailed:
             return 0;
         case TProgramBlock::TStartResult::AlreadyRunning:
+        case TProgramBlock::TStartResult::CannotStart:
             return 1;
         }
     } catch (const std::exception& e) {

@@ -31,6 +31,7 @@ public:
         LoggedIn,       // a user is logged in: the message loop is due
         LoginFailed,    // the first-user or login dialog was cancelled: the program ends
         AlreadyRunning, // another copy holds the program folder: refused, nothing touched
+        CannotStart,    // no lock, a database that cannot be written or no users table: said, and ended
     };
 
     // programFolder: the program folder to run on; empty for the executable's folder.
@@ -61,6 +62,7 @@ public:
     static const char* const SpeciesSelectionText; // "100,Verkställer urval av arter..."
 
 private:
+    bool UsersTableFailed() const;
     void CreateWindows();
     void FreeWindows();
     void CreateDataModule();
@@ -79,3 +81,7 @@ private:
 // The whole program block on a program folder: start-up, the message loop and the exit code.
 // An exception that ends start-up is shown in the standard error box and gives exit code 1.
 int RunProgramBlock(const QString& programFolder = QString());
+
+// Empty when the database folder and its table files can be written; otherwise the message
+// that says which cannot and that the program does not start.
+QString UnwritableDatabase(const QString& folder);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
@@ -13,6 +12,7 @@
 #include "core/unitFrameUsers.h"
 #include "core/unitLogin.h"
 #include "core/unitMain.h"
+#include "platform/AtomicFile.h"
 #include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
@@ -36,18 +36,6 @@ bool IsMirroredField(const QString& name) {
     for (const QString& n : never)
         if (name.compare(n, Qt::CaseInsensitive) == 0) return false;
     return true;
-}
-
-// Writes a copy of a file through a temporary file, so the old copy stays whole on failure.
-void CopyFileAtomically(const QString& from, const QString& to) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas").arg(QDir::toNativeSeparators(from)));
-    const QByteArray bytes = source.readAll();
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit())
-        throw Exception(QStringLiteral("Filen \"%1\" kunde inte sparas").arg(QDir::toNativeSeparators(to)));
 }
 
 }  // namespace
@@ -196,9 +184,10 @@ bool LoginUser() {
         if (g_environment.HideStatusWindow) g_environment.HideStatusWindow();
         TformCreateFirstUser form;
         if (UIServices::ExecDialog(&form) != QDialog::Accepted) {
-            UIServices::MessageBox(UIServices::TMsgIcon::Error, UIServices::TMsgButtons::OK,
-                                   QStringLiteral("Mykotekshallen - Fel"),
-                                   QStringLiteral("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+            // The user's own choice, not a failure: said plainly, not as an error.
+            UIServices::MessageBox(UIServices::TMsgIcon::Information, UIServices::TMsgButtons::OK,
+                                   QStringLiteral("Mykotekshallen"),
+                                   QStringLiteral("Inmatning av första användare avbruten. Programmet avslutas."));
             return false;
         }
         createdKey = form.CreatedUserKey();

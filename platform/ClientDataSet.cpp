@@ -195,7 +195,7 @@ struct TClientDataSet::Impl {
     }
     void CheckCanModify() const {
         CheckActive();
-        if (readOnly) throw Exception(QStringLiteral("Cannot modify a read-only dataset"));
+        if (readOnly) throw Exception(QStringLiteral("Tabellen är skrivskyddad och kan inte ändras"));
     }
     int FieldIndexOf(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
     int RequireField(const QString& name) const {

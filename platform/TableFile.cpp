@@ -26,19 +26,38 @@ constexpr int kFormatVersion = 1;
 QString Quoted(const QString& fileName) { return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(fileName)); }
 
 [[noreturn]] void FailOpen(const QString& fileName, const QString& why) {
-    throw Exception(QStringLiteral("Cannot open table file %1: %2").arg(Quoted(fileName), why));
+    throw Exception(QStringLiteral("Tabellfilen %1 kunde inte öppnas: %2").arg(Quoted(fileName), why));
 }
 [[noreturn]] void FailDamaged(const QString& fileName, const QString& why) {
-    throw Exception(QStringLiteral("Table file %1 is damaged (%2)").arg(Quoted(fileName), why));
+    throw Exception(QStringLiteral("Tabellfilen %1 är skadad: %2").arg(Quoted(fileName), why));
 }
 [[noreturn]] void FailForeign(const QString& fileName) {
-    throw Exception(QStringLiteral("%1 is not a table file of this program").arg(Quoted(fileName)));
+    throw Exception(QStringLiteral("Filen %1 är ingen tabellfil för Mykotekshallen").arg(Quoted(fileName)));
 }
 [[noreturn]] void FailSave(const QString& fileName, const QString& why) {
-    throw Exception(QStringLiteral("Cannot save table file %1: %2").arg(Quoted(fileName), why));
+    throw Exception(QStringLiteral("Tabellfilen %1 kunde inte sparas: %2").arg(Quoted(fileName), why));
 }
 
-QString SqliteText(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+// SQLite's reason in Swedish, its own words after it in parentheses for whoever needs them.
+QString SqliteText(sqlite3* db) {
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+    QString reason;
+    switch (sqlite3_errcode(db) & 0xFF) {
+    case SQLITE_READONLY: reason = QStringLiteral("filen eller mappen är skrivskyddad"); break;
+    case SQLITE_FULL: reason = QStringLiteral("disken är full"); break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: reason = QStringLiteral("filen är skadad eller ingen databas"); break;
+    case SQLITE_CANTOPEN: reason = QStringLiteral("filen kan inte öppnas"); break;
+    case SQLITE_IOERR: reason = QStringLiteral("läs- eller skrivfel på disken"); break;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: reason = QStringLiteral("åtkomst nekad"); break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: reason = QStringLiteral("filen är låst av ett annat program"); break;
+    case SQLITE_NOMEM: reason = QStringLiteral("minnet räcker inte"); break;
+    default: reason = QStringLiteral("databasfel"); break;
+    }
+    return QStringLiteral("%1 (SQLite: %2)").arg(reason, detail);
+}
 
 // Owns one connection.
 class Db {
@@ -103,14 +122,14 @@ bool IsDamageCode(int rc) {
 // The file must exist as a readable regular file that starts like an SQLite database.
 void CheckPlainFile(const QString& fileName) {
     const QFileInfo info(fileName);
-    if (!info.exists()) FailOpen(fileName, QStringLiteral("the file does not exist"));
-    if (!info.isFile()) FailOpen(fileName, QStringLiteral("it is not a file"));
+    if (!info.exists()) FailOpen(fileName, QStringLiteral("filen finns inte"));
+    if (!info.isFile()) FailOpen(fileName, QStringLiteral("det är ingen vanlig fil"));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) FailOpen(fileName, QStringLiteral("the file cannot be read"));
+    if (!file.open(QIODevice::ReadOnly)) FailOpen(fileName, QStringLiteral("filen kan inte läsas"));
     const QByteArray head = file.read(100);
     static const QByteArray magic("SQLite format 3\0", 16);
     if (head.size() < 100 || !head.startsWith(magic)) {
-        if (head.isEmpty()) FailDamaged(fileName, QStringLiteral("the file is empty"));
+        if (head.isEmpty()) FailDamaged(fileName, QStringLiteral("filen är tom"));
         FailForeign(fileName);
     }
     // The application id sits big-endian at offset 68 of the header; checking it here
@@ -135,6 +154,24 @@ int ScalarInt(Db& db, const char* sql, int* rcOut) {
     return sqlite3_column_int(st.get(), 0);
 }
 
+// Removes what an interrupted save of this table left beside it: temporary full copies
+// ("<name>.XXXXXX.tmp", never renamed into place) and an empty rollback journal (a commit
+// killed before it wrote one page; SQLite ignores it). A journal with content is a hot
+// journal and stays for SQLite to roll back.
+void SweepLitter(const QString& fileName) {
+    const QFileInfo target(fileName);
+    QDir folder = target.absoluteDir();
+    const QString prefix = target.fileName() + QLatin1Char('.');
+    const QStringList temps = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : temps) {
+        // Exactly the pattern of the temporary copies: prefix, six characters, ".tmp".
+        if (name.size() == prefix.size() + 10 && name.startsWith(prefix) && !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
+            folder.remove(name);
+    }
+    const QFileInfo journal(target.absoluteFilePath() + QStringLiteral("-journal"));
+    if (journal.isFile() && !journal.isSymLink() && journal.size() == 0) QFile::remove(journal.absoluteFilePath());
+}
+
 // Opens read-only. A hot journal left by a process that died in a commit must be rolled
 // back before the file can be read; that needs a writable connection once, and brings
 // the file back to its last commit.
@@ -142,7 +179,7 @@ void OpenForReading(Db& db, const QString& fileName) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         int rc = db.Open(fileName, SQLITE_OPEN_READONLY);
         if (rc != SQLITE_OK) {
-            const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory");
+            const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte");
             if (IsDamageCode(rc)) FailDamaged(fileName, why);
             FailOpen(fileName, why);
         }
@@ -161,7 +198,7 @@ void OpenForReading(Db& db, const QString& fileName) {
         if (appId != kApplicationId) FailForeign(fileName);
         return;
     }
-    FailOpen(fileName, QStringLiteral("an unfinished save could not be rolled back"));
+    FailOpen(fileName, QStringLiteral("en avbruten sparning kunde inte återställas"));
 }
 
 QString TypeColumn(TFieldType type) {
@@ -191,7 +228,7 @@ TFieldDefs ReadDefs(Db& db, const QString& fileName) {
     Stmt st(db.get(), QStringLiteral("SELECT pos, name, type, size FROM fielddefs ORDER BY pos"));
     if (!st.Ok()) {
         if (IsDamageCode(st.PrepareCode())) FailDamaged(fileName, SqliteText(db.get()));
-        FailDamaged(fileName, QStringLiteral("no field definitions"));
+        FailDamaged(fileName, QStringLiteral("fältdefinitionerna saknas"));
     }
     TFieldDefs defs;
     QSet<QString> names;
@@ -202,19 +239,19 @@ TFieldDefs ReadDefs(Db& db, const QString& fileName) {
         def.Name = ColumnText(st.get(), 1);
         def.DataType = TypeFromName(ColumnText(st.get(), 2));
         const qint64 size = sqlite3_column_int64(st.get(), 3);
-        if (pos != defs.size()) FailDamaged(fileName, QStringLiteral("field positions are not in sequence"));
+        if (pos != defs.size()) FailDamaged(fileName, QStringLiteral("fältens ordning är bruten"));
         if (def.Name.isEmpty() || names.contains(def.Name.toLower()))
-            FailDamaged(fileName, QStringLiteral("bad field name at position %1").arg(pos));
+            FailDamaged(fileName, QStringLiteral("felaktigt fältnamn på plats %1").arg(pos));
         if (def.DataType == TFieldType::ftUnknown)
-            FailDamaged(fileName, QStringLiteral("unknown type of field '%1'").arg(def.Name));
+            FailDamaged(fileName, QStringLiteral("okänd typ för fältet \"%1\"").arg(def.Name));
         if (size < 0 || size > 1000000 || (def.DataType != TFieldType::ftString && size != 0))
-            FailDamaged(fileName, QStringLiteral("bad size of field '%1'").arg(def.Name));
+            FailDamaged(fileName, QStringLiteral("felaktig storlek för fältet \"%1\"").arg(def.Name));
         def.Size = int(size);
         names.insert(def.Name.toLower());
         defs.append(def);
     }
     if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
-    if (defs.isEmpty()) FailDamaged(fileName, QStringLiteral("no field definitions"));
+    if (defs.isEmpty()) FailDamaged(fileName, QStringLiteral("fältdefinitionerna saknas"));
     return defs;
 }
 
@@ -230,7 +267,7 @@ void CheckRecordColumns(Db& db, const QString& fileName, int fieldCount) {
         ++n;
     }
     if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
-    if (n != fieldCount + 1) FailDamaged(fileName, QStringLiteral("records do not match the field definitions"));
+    if (n != fieldCount + 1) FailDamaged(fileName, QStringLiteral("posterna stämmer inte med fältdefinitionerna"));
 }
 
 void QuickCheck(Db& db, const QString& fileName) {
@@ -242,8 +279,9 @@ void QuickCheck(Db& db, const QString& fileName) {
     if (result == QLatin1String("ok")) return;
     // The first problem found is enough for the message.
     for (const QString& line : result.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (!line.startsWith(QLatin1String("***"))) FailDamaged(fileName, line.trimmed());
-    FailDamaged(fileName, result.trimmed());
+        if (!line.startsWith(QLatin1String("***")))
+            FailDamaged(fileName, QStringLiteral("sidorna hänger inte ihop (SQLite: %1)").arg(line.trimmed()));
+    FailDamaged(fileName, QStringLiteral("sidorna hänger inte ihop (SQLite: %1)").arg(result.trimmed()));
 }
 
 qint64 NewGeneration() { return qint64(QRandomGenerator::global()->generate64() & 0x7fffffffffffffffULL); }
@@ -370,16 +408,17 @@ QString DateTimeText(const QDateTime& dateTime) {
 void Read(const QString& fileName, TFieldDefs& defs,
           const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord, qint64* generation) {
     CheckPlainFile(fileName);
+    SweepLitter(fileName);
     Db db;
     OpenForReading(db, fileName);
     int rc;
     const int version = ScalarInt(db, "PRAGMA user_version", &rc);
     if (rc != SQLITE_OK) FailDamaged(fileName, SqliteText(db.get()));
     if (version != kFormatVersion)
-        FailOpen(fileName, QStringLiteral("unknown file version %1").arg(version));
+        FailOpen(fileName, QStringLiteral("okänd filversion %1").arg(version));
     QuickCheck(db, fileName);
     qint64 fileGeneration = 0;
-    if (!ReadGeneration(db, &fileGeneration)) FailDamaged(fileName, QStringLiteral("no file information"));
+    if (!ReadGeneration(db, &fileGeneration)) FailDamaged(fileName, QStringLiteral("filinformationen saknas"));
     TFieldDefs fileDefs = ReadDefs(db, fileName);
     const int n = int(fileDefs.size());
     CheckRecordColumns(db, fileName, n);
@@ -396,7 +435,7 @@ void Read(const QString& fileName, TFieldDefs& defs,
             values[i] = DecodeValue(st.get(), i + 1, fileDefs.at(i), &ok);
             if (!ok)
                 FailDamaged(fileName,
-                            QStringLiteral("bad value of field '%1' in record %2").arg(fileDefs.at(i).Name).arg(id));
+                            QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
         }
         onRecord(id, std::move(values));
     }
@@ -413,14 +452,14 @@ void Check(const QString& fileName) {
 qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows) {
     const qint64 generation = NewGeneration();
     const QFileInfo target(fileName);
-    if (!target.absoluteDir().exists()) FailSave(fileName, QStringLiteral("the folder does not exist"));
+    if (!target.absoluteDir().exists()) FailSave(fileName, QStringLiteral("mappen finns inte"));
     // Only a sound table file of ours is replaced: a damaged or foreign file is kept for
     // the user to rescue.
     if (target.exists()) {
         try {
             Check(fileName);
         } catch (const Exception& e) {
-            FailSave(fileName, QStringLiteral("the file there is not overwritten: %1").arg(e.Message()));
+            FailSave(fileName, QStringLiteral("filen som finns där skrivs inte över: %1").arg(e.Message()));
         }
     }
 
@@ -437,7 +476,7 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     {
         Db db;
         if (db.Open(tempName, SQLITE_OPEN_READWRITE) != SQLITE_OK)
-            FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory"));
+            FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte"));
         auto check = [&](int rc) {
             if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) FailSave(fileName, SqliteText(db.get()));
         };
@@ -490,7 +529,7 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     const QByteArray tempPath = QFile::encodeName(tempName);
     SyncPath(tempPath, false);
     if (::rename(tempPath.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        FailSave(fileName, QString::fromLocal8Bit(strerror(errno)));
+        FailSave(fileName, QStringLiteral("filen kunde inte läggas på plats (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
     temp.setAutoRemove(false);
     SyncPath(QFile::encodeName(target.absolutePath()), true);
     return generation;
@@ -499,12 +538,12 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
 bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
             const std::vector<Row>& inserted, const std::vector<Row>& changed) {
     const QFileInfo info(fileName);
-    if (!info.exists()) FailSave(fileName, QStringLiteral("the file does not exist"));
-    if (!info.isFile()) FailSave(fileName, QStringLiteral("it is not a file"));
+    if (!info.exists()) FailSave(fileName, QStringLiteral("filen finns inte"));
+    if (!info.isFile()) FailSave(fileName, QStringLiteral("det är ingen vanlig fil"));
 
     Db db;
     if (db.Open(fileName, SQLITE_OPEN_READWRITE) != SQLITE_OK)
-        FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("out of memory"));
+        FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte"));
     bool inTransaction = false;
     auto fail = [&](const QString& why) {
         if (inTransaction) db.Exec("ROLLBACK");
@@ -514,7 +553,9 @@ bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation,
         if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(SqliteText(db.get()));
     };
     // A rollback journal with full syncs: a killed process or a power loss leaves the file
-    // as of its last commit, and the folder holds only the table file between saves.
+    // as of its last commit. Between saves the folder holds the table file, and after a
+    // kill perhaps a journal (rolled back, or empty and swept, at the next open) or a
+    // temporary full copy (swept at the next open).
     check(db.Exec("PRAGMA journal_mode=DELETE"));
     check(db.Exec("PRAGMA synchronous=FULL"));
     check(db.Exec("BEGIN IMMEDIATE"));
@@ -523,16 +564,16 @@ bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation,
     int rc;
     const int appId = ScalarInt(db, "PRAGMA application_id", &rc);
     if (rc != SQLITE_OK) fail(SqliteText(db.get()));
-    if (appId != kApplicationId) fail(QStringLiteral("the file is not a table file of this program"));
+    if (appId != kApplicationId) fail(QStringLiteral("filen är ingen tabellfil för Mykotekshallen"));
     TFieldDefs fileDefs;
     try {
         fileDefs = ReadDefs(db, fileName);
     } catch (const Exception& e) {
         fail(e.Message());
     }
-    if (fileDefs != defs) fail(QStringLiteral("the file's field definitions differ from the table's"));
+    if (fileDefs != defs) fail(QStringLiteral("filens fältdefinitioner skiljer sig från tabellens"));
     qint64 fileGeneration = 0;
-    if (!ReadGeneration(db, &fileGeneration)) fail(QStringLiteral("the file has no file information"));
+    if (!ReadGeneration(db, &fileGeneration)) fail(QStringLiteral("filinformationen saknas"));
     if (fileGeneration != *generation) {
         db.Exec("ROLLBACK");
         return false;

@@ -23,7 +23,8 @@ struct Row {
 
 // Reads the field definitions and then every record in file order; onRecord receives
 // the record id and its values (one per field, already of the field's type).
-// The file's generation (changed by every save) comes back in generation.
+// The file's generation (changed by every save) comes back in generation. What a killed
+// save left beside the file (a temporary full copy, an empty journal) is removed first.
 void Read(const QString& fileName, TFieldDefs& defs,
           const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord,
           qint64* generation = nullptr);

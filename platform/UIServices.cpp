@@ -4,7 +4,11 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QPushButton>
 
 #include "platform/Application.h"
@@ -91,13 +95,44 @@ TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption
         return shown.Answer;
     }
 
-    QMessageBox box(QtIcon(icon), shown.Caption, text, QMessageBox::NoButton, DialogParent());
+    // A long report (one paragraph per table, say) would make a box taller than the screen:
+    // the first paragraph stands as the text, the rest in a scrolling area of bounded height.
+    QString head = text;
+    QString rest;
+    const qsizetype cut = text.indexOf(QStringLiteral("\n\n"));
+    if (cut > 0 && (text.count(QLatin1Char('\n')) > 8 || text.size() > 700)) {
+        head = text.left(cut);
+        rest = text.mid(cut + 2);
+    }
+    QMessageBox box(QtIcon(icon), shown.Caption, head, QMessageBox::NoButton, DialogParent());
+    if (!rest.isEmpty()) {
+        auto* details = new QPlainTextEdit(rest, &box);
+        details->setObjectName(QStringLiteral("details"));
+        details->setReadOnly(true);
+        details->setMinimumWidth(420);
+        details->setMaximumHeight(220);
+        // Between the text and the buttons: the button row moves down one.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            auto* buttonRow = box.findChild<QDialogButtonBox*>();
+            const int columns = grid->columnCount();
+            const int row = grid->rowCount();
+            if (buttonRow) grid->removeWidget(buttonRow);
+            grid->addWidget(details, row - (buttonRow ? 1 : 0), 0, 1, columns);
+            if (buttonRow) grid->addWidget(buttonRow, row, 0, 1, columns);
+        }
+    }
     QList<QPair<QAbstractButton*, TMsgResult>> made;
     for (TMsgResult b : ButtonsOf(buttons)) made.append({box.addButton(ButtonText(b), RoleOf(b)), b});
     box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));
     const TMsgResult escape = EscapeAnswer(buttons);
     for (const auto& [button, result] : made)
         if (result == escape) box.setEscapeButton(button);
+    // The box takes the keyboard at once, whatever window was active before it.
+    QTimer::singleShot(0, &box, [&box] {
+        box.activateWindow();
+        box.raise();
+        if (QPushButton* def = box.defaultButton()) def->setFocus(Qt::ActiveWindowFocusReason);
+    });
     box.exec();
     for (const auto& [button, result] : made)
         if (box.clickedButton() == button) return result;

@@ -111,6 +111,25 @@ private Q_SLOTS:
                                                                        .arg(form.normalGeometry().height())));
     }
 
+    // A squeezed or partly hidden window does not overwrite the user's own placement.
+    void placementOffTheScreenIsNotSaved() {
+        auto store = storeOn("offscreen.ini", "[formFRMain]\nLeft=30\nTop=20\nWidth=700\nHeight=480\nWindowState=0\n\n");
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget form;
+        form.setObjectName("formFRMain");
+        form.setGeometry(avail.left() + 10, avail.top() - 30, 400, 300);  // title bar above the screen
+        SaveFormPlacement(*store, &form, "formFRMain");
+        form.setGeometry(avail.left(), avail.top(), avail.width() + 50, 300);  // wider than the screen
+        SaveFormPlacement(*store, &form, "formFRMain");
+        QCOMPARE(store->ReadInteger("formFRMain/Left"), 30);
+        QCOMPARE(store->ReadInteger("formFRMain/Width"), 700);
+        // One that lies on the screen is saved as before.
+        form.setGeometry(avail.left() + 5, avail.top() + 6, 300, 200);
+        SaveFormPlacement(*store, &form, "formFRMain");
+        QCOMPARE(store->ReadInteger("formFRMain/Left"), avail.left() + 5);
+        QCOMPARE(store->ReadInteger("formFRMain/Width"), 300);
+    }
+
     void placementOfAFormWithoutSectionChangesNothing() {
         auto store = storeOn("nosection.ini", "[A]\nx=1\n\n");
         QWidget form;

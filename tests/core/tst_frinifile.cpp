@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/FRIniFile.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -198,6 +199,83 @@ private Q_SLOTS:
         QVERIFY(saved.contains("[Fungi]\nSortOrder=2\n"));
     }
 
+    void failedWriteStepLeavesTheOldFile_data() {
+        QTest::addColumn<TWriteStep>("step");
+        QTest::newRow("open") << TWriteStep::Open;
+        QTest::newRow("write") << TWriteStep::Write;
+        QTest::newRow("flush") << TWriteStep::Flush;
+        QTest::newRow("commit") << TWriteStep::Commit;
+        QTest::newRow("rename") << TWriteStep::Rename;
+    }
+    void failedWriteStepLeavesTheOldFile() {
+        QFETCH(TWriteStep, step);
+        const QString folder = path(QStringLiteral("step-%1").arg(QTest::currentDataTag()));
+        const QString file = folder + "/user.ini";
+        const QByteArray old("[Settings]\nLastVisitedScreen=3\n\n[Maps]\nPlaceColor=77\n\n");
+        writeBytes(file, old);
+        TFRIniFile store;
+        store.SetFilename(file);
+        store.Open();
+        store.WriteInteger("Settings/LastVisitedScreen", 9);
+        AtomicFileFaults::FailNext(step);
+        const QString error = failureOf([&] { store.Flush(); });
+        AtomicFileFaults::Clear();
+        QVERIFY2(error.startsWith(QString::fromUtf8(FRIniSaveFailedText).arg(file)), qPrintable(error));
+        QCOMPARE(readBytes(file), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"user.ini"});
+        // Nothing was lost in memory either: the next flush saves the change.
+        QVERIFY(store.IsOpen());
+        store.Flush();
+        store.SetFilename(file);
+        store.Open();
+        QCOMPARE(store.ReadInteger("Settings/LastVisitedScreen"), 9);
+        QCOMPARE(store.ReadInteger("Maps/PlaceColor"), 77);
+    }
+
+    // Files written by older versions and other tools: the values are read as they were
+    // meant and stay the same across a rewrite.
+    void foreignTextFormsAreRead_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("province");
+        QTest::newRow("two byte-order marks")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[Place]\nSelProvince=Sk\xC3\xA5ne\n\n[Place]\nSelProvince=Lappland\n")
+            << QStringLiteral("Skåne");
+        QTest::newRow("mark before a later header")
+            << QByteArray("[Fungi]\nSortOrder=2\n\xEF\xBB\xBF[Place]\nSelProvince=Uppland\n") << QStringLiteral("Uppland");
+        QTest::newRow("Windows-1252") << QByteArray("[Place]\r\nSelProvince=\xD6land \x96 S\xF6" "dra\r\nSelDistrict=\xC5s\r\n")
+                                      << QStringLiteral("Öland – Södra");
+        QTest::newRow("CR line ends") << QByteArray("[Fungi]\rSortOrder=2\r\r[Place]\rSelProvince=G\xC3\xA4strikland\r")
+                                      << QStringLiteral("Gästrikland");
+    }
+    void foreignTextFormsAreRead() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, province);
+        const QString name = QStringLiteral("foreign-%1.ini").arg(QTest::currentDataTag()).replace(' ', '_');
+        auto store = storeOn(name, content);
+        QCOMPARE(store->ReadString("Place/SelProvince"), province);
+        // An unrelated change and a flush keep the value; the file is UTF-8 without marks.
+        store->WriteInteger("Maps/PlaceColor", 5);
+        store->Flush();
+        const QByteArray saved = readBytes(path(name));
+        QVERIFY(!saved.contains("\xEF\xBB\xBF"));
+        QVERIFY(!saved.contains('\r'));
+        QVERIFY(saved.contains(("SelProvince=" + province).toUtf8()));
+        QCOMPARE(QFileInfo::exists(path(name) + ".bak"), false);
+        store->SetFilename(path(name));
+        store->Open();
+        QCOMPARE(store->ReadString("Place/SelProvince"), province);
+        QCOMPARE(store->ReadInteger("Maps/PlaceColor"), 5);
+    }
+
+    void manyDuplicateSectionsKeepTheFirstOfEach() {
+        QByteArray content;
+        for (int i = 0; i < 20000; ++i) content += QByteArray("[S") + QByteArray::number(i % 7) + "]\nK=" + QByteArray::number(i) + "\n\n";
+        auto store = storeOn("manydup.ini", content);
+        for (int s = 0; s < 7; ++s) QCOMPARE(store->ReadInteger(QStringLiteral("S%1/K").arg(s)), s);
+        store->Flush();
+        QCOMPARE(readBytes(path("manydup.ini")).count("[S"), 7);
+    }
+
     void missingFileIsCreatedWithItsFolderOnFlush() {
         const QString file = path("Data/Users/NYANVANDARE.ini");
         TFRIniFile store;
@@ -253,7 +331,6 @@ private Q_SLOTS:
 
     void unreadableFileIsReportedAndKeptAsBackup_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("invalid UTF-8") << QByteArray("[Maps]\nPlaceColor=\xFF\xFE\n");
         QTest::newRow("binary") << QByteArray("\x00\x01\x02[Maps]", 8);
     }
     void unreadableFileIsReportedAndKeptAsBackup() {

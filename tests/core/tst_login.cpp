@@ -26,6 +26,7 @@ private Q_SLOTS:
     void oneUserWithoutPassword_loggedInDirectly();
     void oneUserWithPassword_dialogFocusesPassword();
     void loginDialog_listAndPrompt();
+    void loginDialog_lastUserChosenAndPasswordFocused();
     void loginDialog_passwords_data();
     void loginDialog_passwords();
     void loginDialog_cancelled();
@@ -107,9 +108,9 @@ void TestLogin::firstUserDialog_closedOtherwise_cancels() {
     QVERIFY(!LoginUser());
     QCOMPARE(UIServices::MessageLog().size(), 1);
     const UIServices::TShownMessage box = UIServices::MessageLog().first();
-    QCOMPARE(box.Icon, TMsgIcon::Error);
-    QCOMPARE(box.Caption, QString("Mykotekshallen - Fel"));
-    QCOMPARE(box.Text, QString("FEL: Inmatning av första användare avbruten. Programmet avslutas."));
+    QCOMPARE(box.Icon, TMsgIcon::Information);
+    QCOMPARE(box.Caption, QString("Mykotekshallen"));
+    QCOMPARE(box.Text, QString("Inmatning av första användare avbruten. Programmet avslutas."));
     // Nothing half-entered is left, in memory or in the files.
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
     QVERIFY(f.Users()->IsEmpty());
@@ -189,6 +190,38 @@ void TestLogin::oneUserWithPassword_dialogFocusesPassword() {
     QCOMPARE(LoggedInUserKey(), key);
 }
 
+void TestLogin::loginDialog_lastUserChosenAndPasswordFocused() {
+    UserFixture f;
+    UserFixture::AnswerBoxes(TMsgResult::OK);
+    const QString anna = f.AddUser("Anna", "a", true);
+    const QString bertil = f.AddUser("Bertil", "b");
+    const QString cecilia = f.AddUser("Cecilia", "c");
+    // Each user's settings are saved when they quit: Bertil quit last.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QList<QPair<QString, int>> quits = {{anna, -300}, {bertil, -10}, {cecilia, -3600}};
+    for (const auto& [key, seconds] : quits) {
+        const QString file = GetUserSettingsFile(key);
+        QVERIFY(testsupport::WriteBytes(file, "[Settings]\n"));
+        QFile handle(file);
+        QVERIFY(handle.open(QIODevice::ReadWrite));
+        QVERIFY(handle.setFileTime(now.addSecs(seconds), QFileDevice::FileModificationTime));
+    }
+    bool checked = false;
+    UIServices::SetDialogHook([&](QDialog* d) {
+        auto* form = qobject_cast<TformLoginUser*>(d);
+        QCOMPARE(form->listboxUsers->currentRow(), 1);
+        QCOMPARE(GetUKey(f.Users()), bertil);
+        QCOMPARE(form->focusWidget(), form->editPassword);
+        // Typing the password and Enter is all it takes.
+        QTest::keyClicks(form->focusWidget(), "b");
+        QTest::keyClick(form->focusWidget(), Qt::Key_Return);
+        checked = true;
+    });
+    QVERIFY(LoginUser());
+    QVERIFY(checked);
+    QCOMPARE(LoggedInUserKey(), bertil);
+}
+
 void TestLogin::loginDialog_listAndPrompt() {
     UserFixture f;
     f.AddUser("Bertil", "b");
@@ -205,7 +238,8 @@ void TestLogin::loginDialog_listAndPrompt() {
     QCOMPARE(f.Users()->RecNo(), 1);
     QCOMPARE(form.lblPassword->text(), QString("Användaren saknar lösenord"));
     QVERIFY(form.editPassword->isHidden());
-    QCOMPARE(form.focusWidget(), form.listboxUsers);
+    // Without a password Enter logs in at once.
+    QCOMPARE(form.focusWidget(), form.btnLogin);
 
     QTest::keyClicks(form.editPassword, "x");
     form.listboxUsers->setCurrentRow(1);

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QToolTip>
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
@@ -616,7 +617,11 @@ private Q_SLOTS:
             QVERIFY(w.CurrentScreen()->Frame()->isVisible());
         }
         QVERIFY(UIServices::MessageLog().isEmpty());
-        QCOMPARE(w.size(), QSize(800, 600));
+        // 800 x 600 where the screen has room for it and the frame; never above the screen.
+        const QRect area = w.screen()->availableGeometry();
+        QCOMPARE(w.size(), QSize(800, 600).boundedTo(area.size() - QSize(16, 48)).expandedTo(w.minimumSizeHint()));
+        QVERIFY(w.frameGeometry().top() >= area.top());
+        QVERIFY(w.frameGeometry().left() >= area.left());
     }
 
     void quitSequenceRunsOnceAndEmptiesTheArticleFolder() {
@@ -681,8 +686,15 @@ private Q_SLOTS:
         QVERIFY(w.isVisible());
         QVERIFY(!w.QuitDone());
         QVERIFY(!w.sbtnBack->isEnabled() && !w.sbtnForward->isEnabled() && !w.sbtnHelp->isEnabled());
+        // Refused, but not silently: the close and every locked button say why.
+        const QString why = QString::fromUtf8(NavigationLockedText);
+        QCOMPARE(QToolTip::text(), why);
+        for (QAbstractButton* b : {static_cast<QAbstractButton*>(w.sbtnBack), static_cast<QAbstractButton*>(w.sbtnHelp),
+                                   static_cast<QAbstractButton*>(w.Screen(ssFungi)->MenuButton())})
+            QCOMPARE(b->toolTip(), why);
         QVERIFY(QFileInfo::exists(folder.path("Temp/KnowBase/a.dat")));
         w.SetNavigationEnabled(true);
+        QVERIFY(w.sbtnHelp->toolTip() != why);
         QVERIFY(w.close());
         QVERIFY(w.QuitDone());
         QVERIFY(!QFileInfo::exists(folder.path("Temp/KnowBase/a.dat")));
@@ -742,7 +754,7 @@ private Q_SLOTS:
         QTest::qWait(20);
         const QImage shot = w.grab().toImage();
         QVERIFY(!shot.isNull());
-        QCOMPARE(shot.size(), QSize(800, 600) * w.devicePixelRatio());
+        QCOMPARE(shot.size(), w.size() * w.devicePixelRatio());  // the window, fitted to the screen
         QVERIFY(shot.save(testsupport::ArtefactDir() + "/mainwindow.png"));
         // The menu column is drawn in its own colour, left of the screen holder.
         const QColor menu = shot.pixelColor(4, shot.height() / 2);

@@ -2,7 +2,13 @@
 #include "support/TestSupport.h"
 #include <QBuffer>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "core/MyUtils.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -40,6 +46,44 @@ QStringList filesUnder(const QString& root) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) all.append(it.next().mid(root.size() + 1));
     all.sort();
+    return all;
+}
+
+// Runs the action as a user without special rights (a forked child that gives up root, so
+// that folder permissions count) and gives its failure text, empty on success.
+QString failureWithoutRoot(const std::function<void()>& action) {
+    if (::geteuid() != 0) return failureOf(action);
+    int fds[2];
+    if (::pipe(fds) != 0) return QStringLiteral("<pipe>");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        QByteArray text;
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            text = "<setuid>";
+        else
+            text = failureOf(action).toUtf8();
+        if (::write(fds[1], text.constData(), size_t(text.size())) < 0) _exit(2);
+        _exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return QString::fromUtf8(text);
+}
+
+// Every file below Root with its content.
+QMap<QString, QByteArray> contentsUnder(const QString& root) {
+    QMap<QString, QByteArray> all;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        all.insert(file.mid(root.size() + 1), readBytes(file));
+    }
     return all;
 }
 
@@ -241,6 +285,30 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(target).lastModified(), QDateTime(QDate(2021, 6, 15), QTime(10, 20, 30)));
     }
 
+    void failedWriteOfAFileRecordLeavesTheTarget_data() {
+        QTest::addColumn<TWriteStep>("step");
+        QTest::newRow("write") << TWriteStep::Write;
+        QTest::newRow("flush") << TWriteStep::Flush;
+        QTest::newRow("commit") << TWriteStep::Commit;
+        QTest::newRow("rename") << TWriteStep::Rename;
+    }
+    void failedWriteOfAFileRecordLeavesTheTarget() {
+        QFETCH(TWriteStep, step);
+        const QString folder = path("loadfail");
+        QDir(folder).removeRecursively();
+        const QString target = folder + "/picture.jpg";
+        writeBytes(target, "old content");
+        QByteArray bytes = fileRecord(QByteArray(100000, 'n'), 0x52CF528F);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        AtomicFileFaults::FailNext(step);
+        const QString error = failureOf([&] { StreamLoadFile(buffer, target); });
+        AtomicFileFaults::Clear();
+        QVERIFY2(error.startsWith(QString::fromUtf8(AtomicFileFailedText).arg(target)), qPrintable(error));
+        QCOMPARE(readBytes(target), QByteArray("old content"));
+        QCOMPARE(filesUnder(folder), QStringList({"picture.jpg"}));
+    }
+
     // ---- Folder walker ----
 
     void countListsEveryFileAndChangesNothing() {
@@ -340,6 +408,135 @@ private Q_SLOTS:
                  QStringLiteral("Error in HandleFolders. MoveFile failed. Source: \"%1\", destination: \"%2\"")
                      .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+    }
+
+    void copyThatFailsHalfwayKeepsEveryFile() {
+        const QString root = makeTree("copyhalf");
+        writeBytes(root + "/dst/sub/b.txt", "old b");
+        const auto sourcesBefore = contentsUnder(root + "/src");
+        TFolderTotals totals;
+        // The second file copied fails in the middle of its write.
+        AtomicFileFaults::FailNext(TWriteStep::Write, 1);
+        const QString error = failureOf(
+            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_RECURSIVE | HF_FOLDERS | HF_FILES); });
+        AtomicFileFaults::Clear();
+        QVERIFY2(error.startsWith("Error in HandleFolders. CopyFile failed."), qPrintable(error));
+        QCOMPARE(contentsUnder(root + "/src"), sourcesBefore);
+        // What arrived is whole; the file that failed is its old self; no temporary file.
+        const auto arrived = contentsUnder(root + "/dst");
+        for (auto it = arrived.cbegin(); it != arrived.cend(); ++it)
+            if (it.key() != "sub/b.txt") QCOMPARE(it.value(), sourcesBefore.value(it.key()));
+        QVERIFY(!arrived.contains("sub/b.txt") || arrived.value("sub/b.txt") == "old b" ||
+                arrived.value("sub/b.txt") == "bbbb");
+        for (const QString& name : arrived.keys()) QVERIFY2(!name.endsWith(".tmp"), qPrintable(name));
+    }
+
+    // A move to another file system copies; each source goes only after its copy is whole.
+    void moveAcrossFileSystemsVerifiesEachCopy() {
+        QTemporaryDir other(QStringLiteral("/dev/shm/myko-move-XXXXXX"));
+        struct stat here {}, there {};
+        if (!other.isValid() || ::stat(QFile::encodeName(m_dir.path()).constData(), &here) != 0 ||
+            ::stat(QFile::encodeName(other.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
+            QSKIP("no second file system (/dev/shm) to move to");
+        for (int failing : {-1, 2}) {
+            const QString root = makeTree(QStringLiteral("xmove%1").arg(failing));
+            const QString dst = other.filePath(QStringLiteral("dst%1").arg(failing));
+            const auto before = contentsUnder(root + "/src");
+            TFolderTotals totals;
+            if (failing >= 0) AtomicFileFaults::FailNext(TWriteStep::Flush, failing);
+            const QString error = failureOf(
+                [&] { HandleFolders(root + "/src", dst, totals, HF_MOVE | HF_RECURSIVE | HF_FOLDERS | HF_FILES); });
+            AtomicFileFaults::Clear();
+            QCOMPARE(error.isEmpty(), failing < 0);
+            if (failing >= 0) QVERIFY2(error.startsWith("Error in HandleFolders. MoveFile failed."), qPrintable(error));
+            // Every file is whole in exactly one place.
+            const auto left = contentsUnder(root + "/src");
+            const auto arrived = contentsUnder(dst);
+            for (auto it = before.cbegin(); it != before.cend(); ++it) {
+                QVERIFY2(left.contains(it.key()) != arrived.contains(it.key()), qPrintable(it.key()));
+                QCOMPARE(left.contains(it.key()) ? left.value(it.key()) : arrived.value(it.key()), it.value());
+            }
+            QCOMPARE(left.size() + arrived.size(), before.size());
+            QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+        }
+    }
+
+    // A move to a file system that fills up: the move reports it, and no file is lost or
+    // arrives cut short.
+    void moveToAFullFileSystemLosesNothing() {
+        QTemporaryDir target;
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(target.path()).constData(), "tmpfs", 0, "size=96k") != 0)
+            QSKIP("needs root and mount -t tmpfs for a small file system");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(target.path()).constData(), MNT_DETACH); });
+        const QString root = path("fullmove");
+        QDir(root).removeRecursively();
+        for (int i = 0; i < 6; ++i) writeBytes(root + QStringLiteral("/src/f%1.bin").arg(i), QByteArray(30000, char('a' + i)));
+        const auto before = contentsUnder(root + "/src");
+        TFolderTotals totals;
+        const QString error = failureOf(
+            [&] { HandleFolders(root + "/src", target.path(), totals, HF_MOVE | HF_FILES); });
+        QVERIFY2(error.startsWith("Error in HandleFolders. MoveFile failed."), qPrintable(error));
+        const auto left = contentsUnder(root + "/src");
+        const auto arrived = contentsUnder(target.path());
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QVERIFY2(left.contains(it.key()) != arrived.contains(it.key()), qPrintable(it.key()));
+            QCOMPARE(left.contains(it.key()) ? left.value(it.key()) : arrived.value(it.key()), it.value());
+        }
+        QVERIFY(!left.isEmpty() && !arrived.isEmpty());
+    }
+
+    // A folder the walk cannot list or remove is a failure, never an empty or handled folder.
+    void unreadableOrStuckFoldersAreReported() {
+        const QString root = makeTree("locked");
+        for (const QString& folder : {root, root + "/src", root + "/src/sub", root + "/src/sub/deep", root + "/dst"}) {
+            QDir().mkpath(folder);
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
+        }
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755)));
+        writeBytes(root + "/src/locked/secret.txt", "secret");
+        QVERIFY(QFile::setPermissions(root + "/src/locked", QFileDevice::Permissions()));
+        const QString unreadable = QStringLiteral("Mappen \"%1\" kunde inte läsas.").arg(root + "/src/locked/");
+        for (const THandleFolderFlags op : {THandleFolderFlags(HF_COUNT), THandleFolderFlags(HF_COPY), THandleFolderFlags(HF_DELETE)}) {
+            const QString error = failureWithoutRoot([&] {
+                TFolderTotals totals;
+                HandleFolders(root + "/src", root + "/dst", totals, op | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
+            });
+            QCOMPARE(error, unreadable);
+        }
+        QVERIFY(QFile::setPermissions(root + "/src/locked", QFileDevice::Permissions(0x7777)));
+        QCOMPARE(readBytes(root + "/src/locked/secret.txt"), QByteArray("secret"));
+
+        // A folder that keeps a file it may not delete cannot be removed.
+        writeBytes(root + "/src/stuck/kept.txt", "kept");
+        QVERIFY(QFile::setPermissions(root + "/src/stuck", QFileDevice::Permissions(0x5555)));
+        const QString error = failureWithoutRoot([&] {
+            TFolderTotals totals;
+            HandleFolders(root + "/src", QString(), totals, HF_DELETE | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
+        });
+        QVERIFY(QFile::setPermissions(root + "/src/stuck", QFileDevice::Permissions(0x7777)));
+        QCOMPARE(error, QStringLiteral("Mappen \"%1\" kunde inte tas bort.").arg(root + "/src/stuck"));
+        QCOMPARE(readBytes(root + "/src/stuck/kept.txt"), QByteArray("kept"));
+    }
+
+    void linkGivenAsSourceIsRefused_data() {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("delete") << int(HF_DELETE);
+        QTest::newRow("move") << int(HF_MOVE);
+    }
+    void linkGivenAsSourceIsRefused() {
+        QFETCH(int, operation);
+        const QString root = makeTree(QStringLiteral("srclink%1").arg(operation));
+        const QString link = root + "/link";
+        QVERIFY(QFile::link(root + "/outside", link));
+        TFolderTotals totals;
+        const THandleFolderFlags flags = THandleFolderFlags(operation) | HF_RECURSIVE | HF_FOLDERS | HF_FILES;
+        for (const QString& given : {link, link + "/"}) {
+            QCOMPARE(failureOf([&] { HandleFolders(given, root + "/dst", totals, flags); }),
+                     QStringLiteral("Mappen \"%1\" är en symbolisk länk och hanteras inte.").arg(given));
+        }
+        QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
+        QVERIFY(QFileInfo(link).isSymLink());
     }
 
     void refusedCalls_data() {

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "core/PendingFile.h"
+#include "platform/AtomicFile.h"
 #include "support/TestSupport.h"
 
 class TestPendingFile : public QObject {
@@ -54,6 +55,31 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path("Data/Pics/ContactPics/US2.jpg")));
         pending.Commit();
         QCOMPARE(QFileInfo(path("Data/Pics/ContactPics/US2.jpg")).size(), 100000);
+    }
+
+    void failedWriteOrRenameKeepsTheOldFile_data() {
+        QTest::addColumn<TWriteStep>("step");
+        QTest::newRow("write") << TWriteStep::Write;
+        QTest::newRow("flush") << TWriteStep::Flush;
+        QTest::newRow("commit") << TWriteStep::Commit;
+        QTest::newRow("rename") << TWriteStep::Rename;
+    }
+    void failedWriteOrRenameKeepsTheOldFile() {
+        QFETCH(TWriteStep, step);
+        const QString folder = path(QStringLiteral("fault-%1").arg(QTest::currentDataTag()));
+        const QString target = folder + "/US4.jpg";
+        QVERIFY(testsupport::WriteBytes(target, "gammal bild"));
+        TPendingFile pending;
+        AtomicFileFaults::FailNext(step);
+        const QString error = testsupport::ExceptionText([&] {
+            pending.Write(target, QByteArray(70000, 'n'));
+            pending.Commit();
+        });
+        AtomicFileFaults::Clear();
+        QVERIFY2(error.startsWith(QStringLiteral("Filen \"%1\" kunde inte sparas").arg(target)), qPrintable(error));
+        QVERIFY(!pending.Pending());
+        QCOMPARE(testsupport::ReadBytes(target), QByteArray("gammal bild"));
+        QCOMPARE(files(folder), QStringList{"US4.jpg"});
     }
 
     void unwritableTargetIsReported() {

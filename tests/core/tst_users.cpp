@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <QToolTip>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -85,6 +86,9 @@ private Q_SLOTS:
     void editing_fillsRepeatWithStoredPassword();
     void passwordMismatch_clearsOnlyTheEdits();
     void missingName_leavesRecordInEdit();
+    void tooLongName_refusedWithMessage();
+    void duplicateName_refused_data();
+    void duplicateName_refused();
     void adminChoice_visibility_data();
     void adminChoice_visibility();
     void administrator_keepsRoleEditingOwnRecord();
@@ -153,7 +157,7 @@ void TestUsers::userList_administratorAndOthers() {
     {
         ScreenFixture f;
         QCOMPARE(f.Frame()->lblUserList->text(), QString("Registrerade användare:"));
-        QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil"}));
+        QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil"}));
         QVERIFY(f.Frame()->btnNewUser->isEnabled());
         QVERIFY(f.Frame()->btnEditUser->isEnabled());
         f.Choose(f.bertil);
@@ -190,7 +194,7 @@ void TestUsers::newUser_mirroredByContact() {
 
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
     QVERIFY(ScreenHost()->NavigationEnabled());
-    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil", "Cecilia Champinjon"}));
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil", "Cecilia Champinjon"}));
     const QString cecilia = GetUKey(f.Users());
     QCOMPARE(f.Users()->FieldByName("UserName")->AsString(), QString("Cecilia Champinjon"));
     QVERIFY(f.Users()->FieldByName("UserData")->AsString().isEmpty());
@@ -248,7 +252,7 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     QCOMPARE(f.Contacts()->RecordCount(), contacts);
     QCOMPARE(f.Users()->FieldByName("ContactUKey")->AsString(), contact);
     QCOMPARE(f.FileValue(file, contact, "UserName").toString(), QString("Bertil Blek"));
-    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil Blek"}));
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil Blek"}));
     // The user is the contact's one use, however often the mirror is written.
     QCOMPARE(f.FileValue(file, contact, "RefCount").toInt(), 1);
     QVERIFY(LocateUKey(f.Contacts(), contact));
@@ -282,12 +286,16 @@ void TestUsers::editing_fillsRepeatWithStoredPassword() {
     ScreenFixture f;
     TframeUsers* frame = f.Frame();
     f.Choose(f.bertil);
+    // Browsing shows nothing of the stored password, not even how long it is.
+    QCOMPARE(frame->dbeditPassword->displayText(), QString());
     frame->btnEditUserClick();
     QCOMPARE(frame->dbeditPassword->text(), QString("svamp"));
+    QCOMPARE(frame->dbeditPassword->displayText().size(), 5);
     QCOMPARE(frame->editRepeatPassword->text(), QString("svamp"));
     TypeInto(frame->dbeditCountry, "Norge");
     frame->btnSaveClick();  // no retyping needed
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
+    QCOMPARE(frame->dbeditPassword->displayText(), QString());
     QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), QString("svamp"));
     QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Country").toString(), QString("Norge"));
 }
@@ -332,6 +340,56 @@ void TestUsers::missingName_leavesRecordInEdit() {
     QCOMPARE(f.FileRecordCount(f.ContactsFile()), 0);
 }
 
+void TestUsers::tooLongName_refusedWithMessage() {
+    ScreenFixture f;
+    TframeUsers* frame = f.Frame();
+    frame->btnNewUserClick();
+    const int room = f.Users()->FieldByName("UserName")->Size();
+    QCOMPARE(frame->dbeditUserName->maxLength(), room);
+    frame->dbeditUserName->setFocus();
+    QTest::keyClicks(frame->dbeditUserName, QString(room, 'a') + "bcd");
+    QCOMPARE(frame->dbeditUserName->text(), QString(room, 'a'));
+    QCOMPARE(QToolTip::text(), QStringLiteral("Fältet rymmer högst %1 tecken.").arg(room));
+}
+
+void TestUsers::duplicateName_refused_data() {
+    QTest::addColumn<bool>("newUser");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("other");  // the user whose name it is; empty: accepted
+    QTest::newRow("new, other case") << true << "bertil" << "Bertil";
+    QTest::newRow("new, blanks around") << true << "  ANNA " << "Anna";
+    QTest::newRow("renamed to another's name") << false << "anna" << "Anna";
+    QTest::newRow("own name kept") << false << "Bertil" << "";
+    QTest::newRow("own name in other case") << false << "BERTIL" << "";
+}
+
+void TestUsers::duplicateName_refused() {
+    QFETCH(bool, newUser);
+    QFETCH(QString, name);
+    QFETCH(QString, other);
+    ScreenFixture f;
+    TframeUsers* frame = f.Frame();
+    if (newUser) {
+        frame->btnNewUserClick();
+    } else {
+        f.Choose(f.bertil);
+        frame->btnEditUserClick();
+    }
+    TypeInto(frame->dbeditUserName, name);
+    const QString message = f.Message([&] { frame->btnSaveClick(); });
+    if (other.isEmpty()) {
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+        QCOMPARE(f.FileRecordCount(f.UsersFile()), 2);
+        return;
+    }
+    QCOMPARE(message, QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat namn, så att "
+                                     "användarna kan skiljas åt.").arg(other));
+    // Still being edited, nothing stored.
+    QCOMPARE(f.Users()->State(), newUser ? TDataSetState::dsInsert : TDataSetState::dsEdit);
+    QCOMPARE(f.FileRecordCount(f.UsersFile()), 2);
+    QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "UserName").toString(), QString("Bertil"));
+}
+
 void TestUsers::adminChoice_visibility_data() {
     QTest::addColumn<bool>("adminLoggedIn");
     QTest::addColumn<QString>("whom");
@@ -372,7 +430,7 @@ void TestUsers::administrator_keepsRoleEditingOwnRecord() {
     frame->btnSaveClick();
     QCOMPARE(f.AdminsInFile(), QStringList({f.anna}));
     QVERIFY(IsLoggedInAdministrator());
-    QCOMPARE(f.ListEntries().first(), QString("Anna (admin)"));
+    QCOMPARE(f.ListEntries().first(), QString("Anna (administratör)"));
 }
 
 void TestUsers::handOver_movesTheRole() {
@@ -448,7 +506,7 @@ void TestUsers::handOver_failure_leavesOneAdministrator() {
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
     QCOMPARE(GetUKey(f.Users()), f.bertil);
     QVERIFY(ScreenHost()->NavigationEnabled());
-    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil"}));
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil"}));
 }
 
 void TestUsers::delete_confirmedAndClearsContactLink_data() {
@@ -480,7 +538,7 @@ void TestUsers::delete_confirmedAndClearsContactLink() {
     if (yes) {
         QCOMPARE(f.Users()->RecordCount(), 1);
         QCOMPARE(f.FileRecordCount(f.UsersFile()), 1);
-        QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)"}));
+        QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)"}));
         // The contact stays (records may name it) but no longer stands for a user.
         QVERIFY(f.FileValue(f.ContactsFile(), contact, "UserUKey").toString().isEmpty());
         QVERIFY(LocateUKey(f.Contacts(), contact));
@@ -614,7 +672,7 @@ void TestUsers::cancel_newUser_unlocksAndForgets() {
     frame->btnCancelClick();
     QCOMPARE(f.Users()->State(), TDataSetState::dsBrowse);
     QCOMPARE(f.Users()->RecordCount(), 2);
-    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil"}));
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil"}));
     QVERIFY(ScreenHost()->NavigationEnabled());
     QCOMPARE(f.FileRecordCount(f.ContactsFile()), 0);
 }
@@ -641,7 +699,7 @@ void TestUsers::failedSave_leavesNoContactBehind() {
     fail = false;
     frame->btnSaveClick();
     f.Users()->BeforePost = before;
-    QCOMPARE(f.ListEntries(), QStringList({"Anna (admin)", "Bertil", "Doris"}));
+    QCOMPARE(f.ListEntries(), QStringList({"Anna (administratör)", "Bertil", "Doris"}));
     QCOMPARE(f.FileRecordCount(f.ContactsFile()), 1);
     const QString doris = GetUKey(f.Users());
     QCOMPARE(f.FileValue(f.ContactsFile(), f.Users()->FieldByName("ContactUKey")->AsString(), "UserUKey").toString(),

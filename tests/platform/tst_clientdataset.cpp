@@ -190,9 +190,11 @@ private Q_SLOTS:
         QCOMPARE(ExceptionText([&] { ds.Post(); }), QStringLiteral("Dataset not in edit or insert mode"));
         QCOMPARE(ds.FieldByName(QStringLiteral("Num"))->AsInteger(), 1);
         ds.SetReadOnly(true);
-        QVERIFY(ExceptionText([&] { ds.Edit(); }) != NoException);
-        QVERIFY(ExceptionText([&] { ds.Append(); }) != NoException);
-        QVERIFY(ExceptionText([&] { ds.Delete(); }) != NoException);
+        // The user may meet this one (a table whose file could not be read): it is Swedish.
+        const QString readOnly = QStringLiteral("Tabellen är skrivskyddad och kan inte ändras");
+        QCOMPARE(ExceptionText([&] { ds.Edit(); }), readOnly);
+        QCOMPARE(ExceptionText([&] { ds.Append(); }), readOnly);
+        QCOMPARE(ExceptionText([&] { ds.Delete(); }), readOnly);
         QCOMPARE(ds.State(), TDataSetState::dsBrowse);
         QCOMPARE(ds.RecordCount(), 1);
     }

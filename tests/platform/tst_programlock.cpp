@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include "platform/ProgramLock.h"
+#include "support/TestSupport.h"
 
 // Run with MYKO_LOCK_HOLDER=<folder>, this executable takes the lock, says "locked" (or
 // "refused"), and holds the lock until its input closes: a second program for the tests.
@@ -97,6 +98,36 @@ private Q_SLOTS:
 
         TProgramLock next(folder);
         QCOMPARE(next.TryLock(), TProgramLock::TResult::Locked);
+    }
+
+    // Whatever a lock file holds, only a running program holds the lock.
+    void leftOverLockFileNeverLocksOut_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x01\xff garbage\nmore\n");
+        QTest::newRow("dead process") << QByteArray("999999\nsomehost\nMykotekshallen\n");
+        QTest::newRow("this process") << QByteArray::number(QCoreApplication::applicationPid()) + "\n";
+    }
+    void leftOverLockFileNeverLocksOut() {
+        QFETCH(QByteArray, content);
+        const QString folder = m_dir.path() + "/left/" + QTest::currentDataTag() + "/";
+        QVERIFY(testsupport::WriteBytes(folder + TProgramLock::LockFileName(), content));
+        TProgramLock lock(folder);
+        QCOMPARE(lock.TryLock(), TProgramLock::TResult::Locked);
+        // And held now: a second copy is refused until it is released.
+        TProgramLock second(folder);
+        QCOMPARE(second.TryLock(), TProgramLock::TResult::HeldByOther);
+        lock.Unlock();
+        QCOMPARE(second.TryLock(), TProgramLock::TResult::Locked);
+    }
+
+    void messagesNameTheFolderAndFile() {
+        const QString refused = TProgramLock::RefusedMessage("/hem/greta/Mykotekshallen/");
+        QVERIFY(refused.startsWith("Mykotekshallen är redan startad från programmappen \"/hem/greta/Mykotekshallen/\""));
+        QVERIFY(refused.contains("låsfilen"));
+        const QString notPossible = TProgramLock::NotPossibleMessage("/hem/greta/Data/Db/Mykotekshallen.lock");
+        QVERIFY(notPossible.contains("\"/hem/greta/Data/Db/Mykotekshallen.lock\" kunde inte skapas"));
+        QVERIFY(notPossible.contains("startas inte"));
     }
 
     void unwritableFolderIsNotARefusal() {

@@ -1,4 +1,6 @@
 #include <QtTest>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -117,6 +119,34 @@ private Q_SLOTS:
                                    << TMsgResult::OK;
         QTest::newRow("ok") << TMsgButtons::OK << QStringList{"OK"} << "OK" << TMsgResult::OK;
     }
+    // Twenty paragraphs (one per table) make a box of bounded height: the first paragraph as
+    // the text, the rest in a scrolling area; the OK button has the focus.
+    void longReportFitsTheScreen() {
+        QStringList paragraphs;
+        for (int i = 1; i <= 20; ++i)
+            paragraphs << QStringLiteral("Tabellfilen \"/hem/greta/Data/Db/Tabell%1.dat\" är skadad: filen är tom").arg(i);
+        QSize size;
+        bool focused = false;
+        QString head;
+        QString detail;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QTest::qWait(20);
+            size = box->size();
+            head = box->text();
+            if (auto* details = box->findChild<QPlainTextEdit*>("details")) detail = details->toPlainText();
+            focused = QApplication::focusWidget() == box->defaultButton();
+            box->grab().save(testsupport::ArtefactDir() + "/messagebox_long_report.png");
+            box->defaultButton()->click();
+        });
+        MessageBox(TMsgIcon::Error, TMsgButtons::OK, "Mykotekshallen", paragraphs.join("\n\n"));
+        QCOMPARE(head, paragraphs.first());
+        QCOMPARE(detail, paragraphs.mid(1).join("\n\n"));
+        QVERIFY2(size.height() > 0 && size.height() < 560, qPrintable(QString::number(size.height())));
+        QVERIFY(focused);
+    }
+
     void realBoxHasSwedishButtons() {
         QFETCH(TMsgButtons, buttons);
         QFETCH(QStringList, texts);
