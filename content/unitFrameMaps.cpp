@@ -247,10 +247,10 @@ void TframeMaps::InitFrame() {
     lblResY = ValueLabel("lblResY", panelDetails);
     grid->addWidget(new TFRLabel(QStringLiteral("Upplösning öst-väst:"), panelDetails), row, 0);
     grid->addWidget(lblResX, row, 1);
-    grid->addWidget(new TFRLabel(QStringLiteral("meter / bildpunkt"), panelDetails), row++, 2, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("meter / bildpunkt"), panelDetails), row++, 2, 1, 2);
     grid->addWidget(new TFRLabel(QStringLiteral("Upplösning nord-syd:"), panelDetails), row, 0);
     grid->addWidget(lblResY, row, 1);
-    grid->addWidget(new TFRLabel(QStringLiteral("meter / bildpunkt"), panelDetails), row++, 2, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("meter / bildpunkt"), panelDetails), row++, 2, 1, 2);
     auto* buttons = new QHBoxLayout;
     btnSave = PushButton(QStringLiteral("Spara"), "btnSave", panelDetails);
     btnCancel = PushButton(QStringLiteral("Avbryt"), "btnCancel", panelDetails);

@@ -19,6 +19,7 @@
 #include "controls/FREdits.h"
 #include "controls/FRMapGeometry.h"
 #include "controls/FRMapPanel.h"
+#include "controls/FRRIKMap.h"
 #include "controls/FRSearchPanel.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
@@ -229,6 +230,7 @@ private Q_SLOTS:
     void selectionDialog();
     void markPlaceOnSampleSheet();
     void findMarkingLimitAndNavigation();
+    void sampleSheetIsListed();
 };
 
 void TestMaps::importFillsRecordFromHeader_data() {
@@ -261,6 +263,7 @@ void TestMaps::importFillsRecordFromHeader() {
     QCOMPARE(maps->FieldByName("MapArea")->AsInteger(), area);
     QCOMPARE(maps->FieldByName("MeterPerPixelX")->AsFloat(), 2.5);
     QCOMPARE(maps->FieldByName("MeterPerPixelY")->AsFloat(), 2.5);
+    if (area == 2500) QVERIFY(f.main->grab().save(testsupport::ArtefactDir() + "/maps_import_800x600.png"));
 
     // No preset gives the name: Save asks for one and the record stays in insert.
     f.Frame()->btnSave->click();
@@ -419,7 +422,7 @@ void TestMaps::areaMarkFromDrag() {
     const TFRMapObj mark = AreaMarkFromDrag(g, QPoint(100, 100), QPoint(110, 96));
     QCOMPARE(mark.Kind, quint8(1));
     QCOMPARE(mark.X, 1499750);
-    QCOMPARE(mark.Y, g.PixelToMapY(100));
+    QCOMPARE(mark.Y, 6600122);
     QCOMPARE(mark.HalfH, 25);
     QCOMPARE(mark.HalfV, 10);
     const TFRMapObj still = AreaMarkFromDrag(g, QPoint(100, 100), QPoint(100, 100));
@@ -750,6 +753,28 @@ void TestMaps::findMarkingLimitAndNavigation() {
     QCOMPARE(f.screen->MarkingMode(), 0);
     // Navigation comes back as it was when marking started.
     QVERIFY(ScreenHost()->NavigationEnabled());
+}
+
+void TestMaps::sampleSheetIsListed() {
+    // The program folder of the build lists its sample sheet, with the sheet's own header.
+    TClientDataSet table;
+    table.LoadFromFile(testsupport::ProgramDir() + QStringLiteral("/Data/Db/Maps.dat"));
+    QVERIFY(table.RecordCount() >= 1);
+    QVERIFY(table.Locate("UKey", QStringLiteral("110KALMARSUNDSHEET")));
+    TRIKMap reader;
+    reader.SetFileName(table.FieldByName("Filename")->AsString());
+    reader.OpenFile();
+    reader.ReadHeader();
+    reader.CloseFile();
+    QCOMPARE(table.FieldByName("Scale")->AsInteger(), reader.ScaleDenominator());
+    QCOMPARE(table.FieldByName("CoordULX")->AsInteger(), reader.XMin());
+    QCOMPARE(table.FieldByName("CoordULY")->AsInteger(), reader.YMax());
+    QCOMPARE(table.FieldByName("CoordLRX")->AsInteger(), reader.XMax());
+    QCOMPARE(table.FieldByName("CoordLRY")->AsInteger(), reader.YMin());
+    QCOMPARE(table.FieldByName("MapArea")->AsInteger(),
+             MapImport::MapArea(reader.XMin(), reader.YMin(), reader.XMax(), reader.YMax()));
+    QCOMPARE(table.FieldByName("MeterPerPixelX")->AsFloat(), reader.MetresPerPixel());
+    QVERIFY(!table.FieldByName("MapName")->AsString().isEmpty());
 }
 
 QTEST_MAIN(TestMaps)
