@@ -599,14 +599,21 @@ void TframeMaps::ShowMapAt(const QString& mapUKey, qint32 x, qint32 y) {
         m_mapUKey = mapUKey;
         map.SetActive(false);
         map.SetFileName(file);
+        // The view needs its size to centre; a failure leaves the page that was shown.
+        const bool wasDetail = m_showingDetail;
         SetPage(true);
+        bool opened = false;
         try {
             panelMap->ShowPosition(x, y);
+            opened = map.Active();
         } catch (const std::exception&) {
             map.SetActive(false);
+        }
+        if (!opened) {
+            SetPage(wasDetail);
+            UpdateFrame();
             throw Exception(OpenFailedText(m_mapName));
         }
-        if (!map.Active()) throw Exception(OpenFailedText(m_mapName));
     } else {
         m_mapUKey = mapUKey;
         m_mapName = Str(maps, "MapName");

@@ -231,6 +231,8 @@ private Q_SLOTS:
     void markPlaceOnSampleSheet();
     void findMarkingLimitAndNavigation();
     void sampleSheetIsListed();
+    void deleteAsksAndKeepsTheFile();
+    void doubleClickOnPlaceOpensIt();
 };
 
 void TestMaps::importFillsRecordFromHeader_data() {
@@ -498,6 +500,7 @@ void TestMaps::mapThatFailsToOpenIsOpenedAgainLater() {
     auto open = [&] { return testsupport::ExceptionText([&] { f.Frame()->ChooseMapAt(1500200, 6500200, true); }); };
     QCOMPARE(open(), failed);
     QVERIFY(!f.Frame()->panelMap->RIKMap().Active());
+    QVERIFY(!f.Frame()->ShowingDetail());
     // The same sheet again, still missing, and then back in its place.
     f.Frame()->ShowOverview();
     QCOMPARE(open(), failed);
@@ -775,6 +778,62 @@ void TestMaps::sampleSheetIsListed() {
              MapImport::MapArea(reader.XMin(), reader.YMin(), reader.XMax(), reader.YMax()));
     QCOMPARE(table.FieldByName("MeterPerPixelX")->AsFloat(), reader.MetresPerPixel());
     QVERIFY(!table.FieldByName("MapName")->AsString().isEmpty());
+}
+
+void TestMaps::deleteAsksAndKeepsTheFile() {
+    MapFixture f;
+    const QString path = f.WriteSheet(SmallSheet(10000, 1), "prov.rik");
+    f.Import(path, "Provblad");
+    QList<UIServices::TShownMessage> asked;
+    TMsgResult answer = TMsgResult::No;
+    f.ui.Messages([&](const UIServices::TShownMessage& m) {
+        asked << m;
+        return answer;
+    });
+    f.Frame()->sbtnDeleteMap->click();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().Caption, QStringLiteral("Mykotekshallen - Varning"));
+    QCOMPARE(asked.first().Text, QStringLiteral("Du är på väg att radera den importerade kartan \"Provblad\". Skall "
+                                                "raderingen genomföras?\n\nOBS! Kartfilen kommer inte att raderas, "
+                                                "endast Mykotekshallen"));
+    QCOMPARE(f.Maps()->RecordCount(), 1);
+    answer = TMsgResult::Yes;
+    f.Frame()->sbtnDeleteMap->click();
+    QVERIFY(f.Maps()->IsEmpty());
+    QCOMPARE(f.Frame()->listboxMaps->count(), 0);
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(!f.Frame()->sbtnDeleteMap->isEnabled());
+}
+
+void TestMaps::doubleClickOnPlaceOpensIt() {
+    MapFixture f;
+    const QString key = f.Import(f.WriteSheet(SmallSheet(50000, 2.5f), "mellan.rik"), "Mellan");
+    TExtClientDataSet* places = f.dm->cdsPlaces;
+    places->Append();
+    places->FieldByName("PlaceName")->SetAsString(QStringLiteral("Bokskogen"));
+    places->FieldByName("PositionX")->SetAsInteger(1500500);
+    places->FieldByName("PositionY")->SetAsInteger(6500500);
+    places->FieldByName("CreatedBy")->SetAsString(GetCurrentUserContactUKey());
+    places->Post();
+    const QString place = GetUKey(places);
+    f.screen->Selection().PlaceSelection = QStringLiteral("ALL");
+    f.Frame()->ShowMapAt(key, 1500500, 6500500);
+    QWidget* s = f.Frame()->panelMap->Surface();
+    s->repaint();
+    const QPoint at(f.Frame()->panelMap->MapXToPixel(1500500), f.Frame()->panelMap->MapYToPixel(6500500));
+    QTest::mouseMove(s, at);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), s->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(s, &move);
+    QCOMPARE(f.Frame()->StatusText(2), QStringLiteral("   Svampställe: Bokskogen"));
+    QCOMPARE(f.Frame()->StatusText(1), QStringLiteral("X=%1, Y=%2").arg(f.Frame()->panelMap->PixelToMapX(at.x())).arg(
+                                           f.Frame()->panelMap->PixelToMapY(at.y())));
+    const int before = History()->Count();
+    QTest::mouseDClick(s, Qt::LeftButton, {}, at);
+    QCOMPARE(ScreenHost()->CurrentScreen(), f.places);
+    QCOMPARE(GetUKey(places), place);
+    QCOMPARE(History()->Count(), before + 1);
+    QCOMPARE(History()->GetItem(History()->Count() - 1)->Title, QStringLiteral("Till Karthantering"));
 }
 
 QTEST_MAIN(TestMaps)
