@@ -431,7 +431,7 @@ void TframeMaps::ImportMapFile(const QString& fileName) {
     reader.CloseFile();
     const QString name = MapImport::PresetName(m_screen->DM()->cdsMapNamePresets, path, reader.Title());
 
-    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(false);
+    LockNavigation();
     try {
         maps->Append();
         maps->FieldByName(QStringLiteral("MapName"))->SetAsString(name.left(40));
@@ -447,21 +447,33 @@ void TframeMaps::ImportMapFile(const QString& fileName) {
         maps->FieldByName(QStringLiteral("MeterPerPixelY"))->SetAsFloat(reader.MetresPerPixel());
     } catch (...) {
         if (maps->State() == TDataSetState::dsInsert) maps->Cancel();
-        if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
+        UnlockNavigation();
         throw;
     }
     UpdateFrame();
     dbeditMapName->setFocus();
 }
 
+// A map record in edit locks navigation; its save or cancel gives back the state before it,
+// so a place still being marked stays locked.
+void TframeMaps::LockNavigation() {
+    m_navigationBeforeEdit = !ScreenHost() || ScreenHost()->NavigationEnabled();
+    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(false);
+}
+
+void TframeMaps::UnlockNavigation() {
+    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(m_navigationBeforeEdit);
+    m_navigationBeforeEdit = true;
+}
+
 void TframeMaps::EditMap() {
     TExtClientDataSet* maps = Maps();
     if (maps->IsEmpty() || Editing()) return;
-    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(false);
+    LockNavigation();
     try {
         maps->Edit();
     } catch (...) {
-        if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
+        UnlockNavigation();
         throw;
     }
     UpdateFrame();
@@ -477,14 +489,14 @@ void TframeMaps::SaveMap() {
         throw Exception(kNameMissing);
     }
     maps->Post();
-    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
+    UnlockNavigation();
     RebuildList();
     UpdateFrame();
 }
 
 void TframeMaps::CancelMap() {
     if (Editing()) Maps()->Cancel();
-    if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
+    UnlockNavigation();
     RebuildList();
     UpdateFrame();
 }

@@ -143,6 +143,8 @@ private:
     void SurfaceRelease(QPoint pixel);
     void SetStatus(int panel, const QString& text);
     void ShowDetails();
+    void LockNavigation();
+    void UnlockNavigation();
 
     TFRMapScreen* m_screen;
     bool m_showingDetail = false;
@@ -150,6 +152,7 @@ private:
     int m_maxMarks = 0;
     bool m_autozoom = true;
     bool m_filling = false;
+    bool m_navigationBeforeEdit = true;
     QString m_mapUKey;
     QString m_mapName;
     int m_mapScale = 0;

@@ -750,6 +750,11 @@ void TestMaps::findMarkingLimitAndNavigation() {
     QTest::mouseDClick(s, Qt::LeftButton, {}, QPoint(60, 60));
     QCOMPARE(int(f.screen->MapObjs().size()), 1);
     QCOMPARE(f.Messages(), QStringList{QStringLiteral("Du kan inte göra fler markeringar!")});
+    // A map imported while marking gives back the locked navigation on its save.
+    frame->ShowOverview();
+    f.Import(f.WriteSheet(SmallSheet(10000, 1), "fin.rik"), "Fin");
+    QCOMPARE(f.Maps()->State(), TDataSetState::dsBrowse);
+    QVERIFY(!ScreenHost()->NavigationEnabled());
     frame->sbtnCancelMarks->click();
     QVERIFY(f.screen->MapObjs().empty());
     QCOMPARE(returned, 1);
