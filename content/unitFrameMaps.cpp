@@ -84,11 +84,11 @@ QString OpenFailedText(const QString& mapName) {
 int Blend(int base, int colour) { return base + Round((colour - base) * (1.0 - 50.0 / 100.0)); }
 
 void PaintOverviewRect(QImage& layer, const QImage& base, const QRect& r, const QColor& colour, bool filled) {
-    const int w = layer.width(), h = layer.height();
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        if (y < 0 || y >= h) continue;
-        for (int x = r.left(); x <= r.right(); ++x) {
-            if (x < 0 || x >= w) continue;
+    // Only the part on the picture is walked: a sheet's edges come from a file.
+    const int x0 = std::max(r.left(), 0), x1 = std::min(r.right(), layer.width() - 1);
+    const int y0 = std::max(r.top(), 0), y1 = std::min(r.bottom(), layer.height() - 1);
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
             const bool border = x == r.left() || x == r.right() || y == r.top() || y == r.bottom();
             if (border) {
                 layer.setPixelColor(x, y, colour);

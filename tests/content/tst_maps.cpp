@@ -224,6 +224,7 @@ private Q_SLOTS:
     void areaMarkFromDrag();
     void overviewRectangles();
     void drawingOrderByArea();
+    void overviewOfHugeSheet();
     void mapThatFailsToOpenIsOpenedAgainLater();
     void historyRestoresDetail();
     void selectionSettingsRoundTrip();
@@ -466,6 +467,20 @@ void TestMaps::overviewRectangles() {
     f.Frame()->SelectNearestMap(rb.center());
     QCOMPARE(f.Maps()->FieldByName("MapName")->AsString(), QStringLiteral("B"));
     QCOMPARE(f.Frame()->listboxMaps->currentRow(), f.Maps()->RecNo() - 1);
+}
+
+void TestMaps::overviewOfHugeSheet() {
+    // Edges far beyond the picture: only the picture's pixels are painted, all of them inside.
+    MapFixture f;
+    f.AddMapRecord("Jätte", 1000000, -2000000000, 2000000000, 2000000000, -2000000000);
+    f.Frame()->RebuildList();
+    f.Frame()->UpdateFrame();
+    const QImage base = SwedenOverviewPicture().convertToFormat(QImage::Format_RGB888);
+    const QImage layer = f.Frame()->imageLayer->Image();
+    for (const QPoint p : {QPoint(0, 0), QPoint(base.width() - 1, base.height() - 1)}) {
+        const QColor b = base.pixelColor(p);
+        QCOMPARE(layer.pixelColor(p).red(), b.red() + int(std::nearbyint((255 - b.red()) * 0.5)));
+    }
 }
 
 void TestMaps::drawingOrderByArea() {
