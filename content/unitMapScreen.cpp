@@ -4,6 +4,7 @@
 
 #include "content/unitFrameMaps.h"
 #include "content/unitPlaceScreen.h"
+#include "controls/FRDBSwedenMap.h"
 #include "controls/FRGraphics.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
@@ -11,7 +12,6 @@
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/ClientDataSet.h"
-#include "controls/FRDBSwedenMap.h"
 
 QPointer<TFRMapScreen> FRMapScreen;
 
