@@ -5,12 +5,14 @@
 #include "content/unitFungiScreen.h"
 #include "content/unitInternetScreen.h"
 #include "content/unitKeyScreen.h"
+#include "content/unitMapScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "content/unitScienceScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {
     RegisterContactScreen();
+    RegisterMapScreen();
     RegisterPlaceScreen();
     RegisterFungiScreen();
     RegisterKeyScreen();

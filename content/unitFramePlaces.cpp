@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "content/unitMapScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FREdits.h"
 #include "controls/FRLabel.h"
@@ -333,6 +334,20 @@ QWidget* TframePlaces::SetupPlacePage() {
         if (TformFRMain* main = MainForm())
             main->popupPlaceSelection->popup(sbtnPlaceSelection->mapToGlobal(QPoint(0, sbtnPlaceSelection->height())));
     });
+    connect(btnMarkOnMap, &QPushButton::clicked, this, [this] {
+        if (!FRMapScreen || !EditingPlace()) return;
+        m_screen->MarkPlaceUKey = GetUKey(Places());
+        FRMapScreen->StartMarking(2, 1);
+    });
+    connect(sbtnShowOnMap, &QToolButton::clicked, this, [this] {
+        if (!FRMapScreen || Places()->IsEmpty()) return;
+        QString map;
+        FRMapScreen->FindMapForPoint(Places()->FieldByName(QStringLiteral("PositionX"))->AsInteger(),
+                                     Places()->FieldByName(QStringLiteral("PositionY"))->AsInteger(), map, 1);
+        if (map.isEmpty()) return;
+        if (History()) History()->Add(CreateHistoryItem());
+        FRMapScreen->ShowPlaceOnMap(GetUKey(Places()), map);
+    });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     connect(listPlaces, &QListWidget::currentRowChanged, this, [this](int r) {
@@ -503,7 +518,17 @@ void TframePlaces::LoadSettings() {
     }
     m_screen->SetSortOrder(quint8(order == 2 ? 2 : 1));
     m_showingVisit = false;
-    // Marks come from the maps screen, which reports none yet; the flag is not left behind.
+    // A place marked on the map takes its one mark; the flag is never left behind.
+    if (m_screen->ReturningFromMark && FRMapScreen && FRMapScreen->MapObjs().size() == 1 && EditingPlace()) {
+        const TFRMapObj& mark = FRMapScreen->MapObjs().front();
+        TExtClientDataSet* places = Places();
+        places->FieldByName(QStringLiteral("PositionX"))->SetAsInteger(mark.X);
+        places->FieldByName(QStringLiteral("PositionY"))->SetAsInteger(mark.Y);
+        places->FieldByName(QStringLiteral("SizeX"))->SetAsInteger(mark.HalfV);
+        places->FieldByName(QStringLiteral("SizeY"))->SetAsInteger(mark.HalfH);
+        UpdateScreen();
+        dbeditPlaceName->setFocus();
+    }
     m_screen->ReturningFromMark = false;
 }
 
@@ -708,9 +733,9 @@ void TframePlaces::UpdateButtons() {
     sbtnPlaceSort->setEnabled(browsing);
     sbtnPlaceSelection->setEnabled(browsing);
     listPlaces->setEnabled(!placeEditing && !visitEditing);
-    // The map and print services of the other screens are not offered here yet.
-    sbtnShowOnMap->setEnabled(false);
-    btnMarkOnMap->setEnabled(false);
+    sbtnShowOnMap->setEnabled(FRMapScreen && browsing && !Places()->IsEmpty());
+    btnMarkOnMap->setEnabled(FRMapScreen && placeEditing);
+    // The print service is not offered here yet.
     sbtnPrint->setEnabled(false);
     btnSave->setEnabled(placeEditing);
     btnCancel->setEnabled(placeEditing);

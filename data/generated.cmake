@@ -11,6 +11,7 @@ add_custom_target(districts ALL DEPENDS ${MYKO_DISTRICTS_DAT})
 set(MYKO_SAMPLE_MAP ${MYKO_PROGRAM_DIR}/Data/Samples/Kalmarsund.rik)
 add_custom_command(OUTPUT ${MYKO_SAMPLE_MAP}
   COMMAND genmapsheet ${CMAKE_CURRENT_SOURCE_DIR}/geo/sweden_outline.txt ${MYKO_SAMPLE_MAP}
+          ${MYKO_PROGRAM_DIR}/Data/Db/Maps.dat
   DEPENDS genmapsheet ${CMAKE_CURRENT_SOURCE_DIR}/geo/sweden_outline.txt
   COMMENT "Generating Data/Samples/Kalmarsund.rik"
   VERBATIM)

@@ -3,7 +3,11 @@
 // land survey raster map file (*.rik) with LZW tiles, so the maps screen can be tried on a
 // fresh installation.
 //
-//   genmapsheet <sweden_outline.txt> <Kalmarsund.rik>
+//   genmapsheet <sweden_outline.txt> <Kalmarsund.rik> [<Maps.dat>]
+//
+// With a maps table file named, a program folder that has none gets one listing the sheet as
+// an imported map, so a fresh installation shows it on the overview. A table that exists is
+// never touched.
 //
 // The sheet is 7 x 7 tiles of 250 x 250 pixels: water, land, the coastline, the 10 km RT90
 // grid, a few towns and names. Painting runs without antialiasing so that every pixel has
@@ -21,6 +25,11 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <filesystem>
+
+#include "core/unitDM.h"
+#include "platform/ClientDataSet.h"
+#include "platform/Exception.h"
 
 #include "tools/rik/RikWriter.h"
 
@@ -65,6 +74,48 @@ const Place kPlaces[] = {
 int Fail(const QString& message) {
     std::fprintf(stderr, "genmapsheet: %s\n", qPrintable(message));
     return 1;
+}
+
+// Gives a program folder without a maps table one that lists the sheet.
+int ListSheet(const QString& sheetFile, const QString& tableFile) {
+    if (QFileInfo::exists(tableFile)) return 0;
+    const TDM::TTableInfo* info = TDM::FindTableInfo(QStringLiteral("cdsMaps"));
+    if (!info) return Fail("the data module has no maps table");
+    QDir().mkpath(QFileInfo(tableFile).absolutePath());
+    const QString temp = tableFile + ".new";
+    try {
+        TClientDataSet table;
+        table.SetFieldDefs(info->Fields);
+        table.CreateDataSet();
+        table.SetLogChanges(false);
+        table.Append();
+        const qint32 xMax = qint32(kXMin + kPixels * kMetresPerPixel);
+        table.FieldByName("UKey")->SetAsString(QStringLiteral("110KALMARSUNDSHEET"));
+        table.FieldByName("MapName")->SetAsString(QStringLiteral("Kalmarsund och Öland, exempelblad"));
+        table.FieldByName("Filename")->SetAsString(sheetFile);
+        table.FieldByName("Scale")->SetAsInteger(250000);
+        table.FieldByName("CoordULX")->SetAsInteger(qint32(kXMin));
+        table.FieldByName("CoordULY")->SetAsInteger(qint32(kYMax));
+        table.FieldByName("CoordLRX")->SetAsInteger(xMax);
+        table.FieldByName("CoordLRY")->SetAsInteger(qint32(kYMin));
+        table.FieldByName("MapArea")
+            ->SetAsInteger(((xMax - qint32(kXMin)) / 1000) * ((qint32(kYMax) - qint32(kYMin)) / 1000));
+        table.FieldByName("MeterPerPixelX")->SetAsFloat(kMetresPerPixel);
+        table.FieldByName("MeterPerPixelY")->SetAsFloat(kMetresPerPixel);
+        table.Post();
+        QFile::remove(temp);
+        table.SaveToFile(temp);
+        table.Close();
+    } catch (const Exception& e) {
+        QFile::remove(temp);
+        return Fail(e.Message());
+    }
+    // A hard link never replaces a table that appeared meanwhile.
+    std::error_code ec;
+    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(tableFile).toStdString(), ec);
+    QFile::remove(temp);
+    if (ec && !QFileInfo::exists(tableFile)) return Fail(QString("cannot write %1").arg(tableFile));
+    return 0;
 }
 
 QPointF ToPixel(double x, double y) { return {(x - kXMin) / kMetresPerPixel, (kYMax - y) / kMetresPerPixel}; }
@@ -120,7 +171,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) return Fail("usage: genmapsheet <sweden_outline.txt> <Kalmarsund.rik>");
+    if (args.size() != 3 && args.size() != 4)
+        return Fail("usage: genmapsheet <sweden_outline.txt> <Kalmarsund.rik> [<Maps.dat>]");
 
     QPainterPath land;
     land.setFillRule(Qt::OddEvenFill);
@@ -211,5 +263,6 @@ int main(int argc, char** argv) {
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush() || !out.commit())
         return Fail(QString("cannot write %1").arg(target));
+    if (args.size() == 4) return ListSheet(target, QFileInfo(args.at(3)).absoluteFilePath());
     return 0;
 }
