@@ -22,10 +22,12 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRFormPlacement.h"
+#include "core/FRIConnection.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
 #include "core/unitColorChoice.h"
 #include "core/unitDM.h"
+#include "core/unitInetProgress.h"
 #include "platform/Application.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
@@ -312,6 +314,8 @@ void TformFRMain::FormCreate() {
     second->SetDefaults(inifileMain->Defaults());
     g_secondIniFile = second;
     lblVersion->setText(QStringLiteral("version ") + GetProgramVersion());
+    m_connection = new TFRIConnection(this);
+    InstallInetProgress(*m_connection);
     UpdateHistoryButtons();
     LoadDistricts();
 }
