@@ -24,16 +24,18 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRFormPlacement.h"
+#include "core/FRIConnection.h"
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
 #include "core/unitColorChoice.h"
 #include "core/unitDM.h"
-#include "zip/ZipMstr.h"
+#include "core/unitInetProgress.h"
 #include "platform/Application.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/UIServices.h"
+#include "zip/ZipMstr.h"
 
 namespace {
 
@@ -367,6 +369,8 @@ void TformFRMain::FormCreate() {
     second->SetDefaults(inifileMain->Defaults());
     g_secondIniFile = second;
     lblVersion->setText(QStringLiteral("version ") + GetProgramVersion());
+    m_connection = new TFRIConnection(this);
+    InstallInetProgress(*m_connection);
     UpdateHistoryButtons();
     LoadDistricts();
 }

@@ -34,6 +34,7 @@ class QToolButton;
 class TClientDataSet;
 class TDM;
 class TExtClientDataSet;
+class TFRIConnection;
 class TFRIniFile;
 class TZipArchiver;
 enum class TPasswordButton;
@@ -207,6 +208,9 @@ public:
     // Shows the window again and restores it from its minimized state.
     void BringToFront();
 
+    // The program's one HTTP connection, made by the creation hook.
+    TFRIConnection* Connection() const { return m_connection; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -221,6 +225,7 @@ private:
     QString m_zipError;
 
     TDM* m_dm = nullptr;
+    TFRIConnection* m_connection = nullptr;
     std::array<QPointer<TFRMainScreen>, ScreenSlotCount> m_screens;
     QActionGroup* m_provinceGroup = nullptr;
     QActionGroup* m_districtGroup = nullptr;

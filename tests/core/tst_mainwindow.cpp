@@ -13,6 +13,7 @@
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
+#include "core/FRIConnection.h"
 #include "core/FRIniFile.h"
 #include "core/FRScreens.h"
 #include "core/unitDM.h"
@@ -181,6 +182,10 @@ private Q_SLOTS:
         QVERIFY(SecondIniFile() && SecondIniFile() != IniFile());
         QCOMPARE(SecondIniFile()->Defaults(), w.inifileMain->Defaults());
         QCOMPARE(MainForm(), &w);
+        // The one HTTP connection, loud until a caller quiets it.
+        QVERIFY(w.Connection());
+        QVERIFY(!w.Connection()->Quiet());
+        QVERIFY(!w.Connection()->Connected());
     }
 
     void missingOrDamagedDistrictFileIsToldOnceAndLeavesAnEmptyTable_data() {
