@@ -21,7 +21,9 @@ double DayCount(const QDateTime& when) {
 }  // namespace
 
 TQSExecData::TQSExecData(TQSScript& script)
-    : m_script(script), m_measurer(std::make_shared<TQSFixedPitchMeasurer>()) {}
+    : m_script(script),
+      m_measurer(script.Handler() && script.Handler()->Measurer ? script.Handler()->Measurer
+                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {}
 
 TQSExecData::~TQSExecData() = default;
 
@@ -199,6 +201,10 @@ void TQSExecData::ExecutePage(int mode, int runKind) {
         if (m_runKind == rkBreakpoints && debug && Breakpoints.contains(CurrentObject())) m_runKind = rkPaused;
         if (m_runKind == rkPaused) Fire(qeStateChanged, CurrentObject());
     } while (m_pc <= m_pageEnd && m_runKind != rkPaused && m_runKind != rkFinished);
+    if (m_runKind == rkPaused && m_pc > m_pageEnd) {
+        if (OnPageEnd) OnPageEnd(QStringLiteral("You have reached the end of the page. Press OK to start next page."));
+        if (m_previewPage + 1 <= m_pageCount) GotoPage(esPreview, m_previewPage + 1);
+    }
 }
 
 TQSContainer* TQSExecData::AreaOwner() const {

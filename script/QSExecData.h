@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,9 @@ public:
     // The listing of the last compilation in debug mode ("0001  TQSText" per instruction).
     const QStringList& Listing() const { return m_listing; }
     QList<const TQSScriptObject*> Breakpoints;
+    // Shows the message that a paused run has reached the end of its page (the caller's
+    // modal box); the run then goes on with the next page.
+    std::function<void(const QString& message)> OnPageEnd;
 
     // Compilation and preparation, once; a failure of any kind resets the run.
     void Compile();

@@ -55,6 +55,9 @@ public:
     std::optional<TQSFontSpec> DefaultFont;
     TQSHandlerEvent OnEvent;
     TQSExternalFunctionEvent OnExternalFunction;
+    // What the scripts measure their text with (Qt's font metrics in the program); unset, a
+    // fixed pitch.
+    std::shared_ptr<const TQSTextMeasurer> Measurer;
     // Filled by the execution of the current script.
     TQSRunValues RunValues;
     // Finds the application's table of a datasource by data module and datasource name (both

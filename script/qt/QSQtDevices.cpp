@@ -54,14 +54,20 @@ void TQSPainterCanvas::DrawLine(int x1, int y1, int x2, int y2) { m_painter.draw
 
 // ---- Measurer ----
 
+const QFontMetricsF& TQSFontMetricsMeasurer::Metrics(const TQSFontSpec& font) const {
+    if (!m_spec || !(*m_spec == font)) {
+        m_metrics.emplace(QSQtFont(font, kReferenceDpi));
+        m_spec = font;
+    }
+    return *m_metrics;
+}
+
 double TQSFontMetricsMeasurer::WidthMm(const TQSFontSpec& font, const QString& text) const {
-    const QFontMetricsF metrics(QSQtFont(font, kReferenceDpi));
-    return metrics.horizontalAdvance(text) / kReferenceDpi * 25.4;
+    return Metrics(font).horizontalAdvance(text) / kReferenceDpi * 25.4;
 }
 
 double TQSFontMetricsMeasurer::HeightMm(const TQSFontSpec& font) const {
-    const QFontMetricsF metrics(QSQtFont(font, kReferenceDpi));
-    return metrics.height() / kReferenceDpi * 25.4;
+    return Metrics(font).height() / kReferenceDpi * 25.4;
 }
 
 // ---- Paged devices ----

@@ -2,10 +2,12 @@
 // The engine's canvas, text measurer and print targets on Qt's painter, font metrics,
 // printers and PDF writer.
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <memory>
+#include <optional>
 
 #include "script/QSCanvas.h"
 #include "script/QSPrinter.h"
@@ -41,6 +43,12 @@ public:
     static constexpr int kReferenceDpi = 1200;
     double WidthMm(const TQSFontSpec& font, const QString& text) const override;
     double HeightMm(const TQSFontSpec& font) const override;
+
+private:
+    // Making font metrics costs far more than measuring with them: the last font's are kept.
+    const QFontMetricsF& Metrics(const TQSFontSpec& font) const;
+    mutable std::optional<TQSFontSpec> m_spec;
+    mutable std::optional<QFontMetricsF> m_metrics;
 };
 
 // Pages painted on a paint device that a subclass opens.

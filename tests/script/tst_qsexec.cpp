@@ -254,6 +254,44 @@ private Q_SLOTS:
         QCOMPARE(exec.PageCount(), 2);
     }
 
+    void executePage() {
+        TQSHandler handler;
+        QList<int> events;
+        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject*, const QVariant&) { events.append(type); };
+        TQSScript* script = NewScript(handler, m_dir);
+        TQSContainer* body = script->Root()->ScriptObjects();
+        AddStatement(body, "TQSComment");
+        AddStatement(body, "TQSPageBreak");
+        TQSScriptObject* second = AddStatement(body, "TQSComment");
+        AddStatement(body, "TQSComment");
+        TQSExecData& exec = script->ExecData();
+        // Running before compiling compiles first.
+        exec.ExecutePage(3, rkRun);
+        QVERIFY(exec.Compiled());
+        QCOMPARE(exec.PreviewPage(), 1);
+        QCOMPARE(exec.PC(), exec.Snapshots()[1].FirstPC);
+        QCOMPARE(exec.RunKind(), int(rkRun));
+        QVERIFY(events.contains(qePreviewPage));
+
+        QStringList messages;
+        exec.OnPageEnd = [&](const QString& m) { messages.append(m); };
+        exec.Breakpoints.append(second);
+        exec.GotoPage(3, 2);
+        exec.ExecutePage(3, rkBreakpoints);
+        QCOMPARE(exec.RunKind(), int(rkPaused));
+        QCOMPARE(exec.CurrentObject(), second);
+        exec.ExecutePage(3, rkPaused);
+        exec.ExecutePage(3, rkPaused);
+        QCOMPARE(exec.RunKind(), int(rkFinished));
+        QVERIFY(messages.isEmpty());
+
+        // Breakpoints stop only a debugging run.
+        handler.SetMode(hmApplication);
+        exec.GotoPage(3, 2);
+        exec.ExecutePage(3, rkBreakpoints);
+        QCOMPARE(exec.RunKind(), int(rkFinished));
+    }
+
     void gotoPageOutOfRange_data() {
         QTest::addColumn<int>("page");
         QTest::newRow("zero") << 0;
@@ -299,6 +337,20 @@ private Q_SLOTS:
         QCOMPARE(testsupport::ExceptionText([&] { exec.Compile(); }),
                  QStringLiteral("Error when producing page 1. No pagelayout found"));
         QVERIFY(exec.Instructions().empty());
+    }
+
+    void runawayScriptStops() {
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        TQSContainer* body = script->Root()->ScriptObjects();
+        for (int i = 0; i < TQSExecData::kMaxPages; ++i) AddStatement(body, "TQSPageBreak");
+        TQSExecData& exec = script->ExecData();
+        QCOMPARE(testsupport::ExceptionText([&] { exec.Compile(); }), QStringLiteral("Too many pages (more than 10000)"));
+        QVERIFY(!exec.Compiled());
+        QVERIFY(exec.Snapshots().empty());
+        body->RemoveChild(body->Child(0));
+        exec.Compile();
+        QCOMPARE(exec.PageCount(), TQSExecData::kMaxPages);
     }
 
     void snapshotsRestoreTypedValues() {
