@@ -252,11 +252,17 @@ private Q_SLOTS:
         exec.Compile();
         QCOMPARE(exec.Instructions(), first);
         QCOMPARE(exec.PageCount(), 2);
+        // The listing is a debugging aid only.
+        handler.SetMode(hmApplication);
+        script->Reset();
+        exec.Compile();
+        QCOMPARE(exec.Instructions(), first);
+        QVERIFY(exec.Listing().isEmpty());
     }
 
     void executePage() {
+        QList<int> events;  // outlives the handler, whose scripts report their end
         TQSHandler handler;
-        QList<int> events;
         handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject*, const QVariant&) { events.append(type); };
         TQSScript* script = NewScript(handler, m_dir);
         TQSContainer* body = script->Root()->ScriptObjects();
