@@ -138,6 +138,6 @@ void TQSHandler::HandleVariable(const QString& name, TQuillValue& result) {
         TQSScript* script = GetCurrentScript();
         TQSScriptObject* object = script ? script->FindNamedObject(objectName) : nullptr;
         if (!object) throw QSException(nullptr, QStringLiteral("Object \"%1\" not found in script").arg(name));
-        object->ReadProperty(dot < 0 ? QString() : name.mid(dot + 1), result);
+        object->ReadProperty(m_calc, dot < 0 ? QString() : name.mid(dot + 1), result);
     }
 }

@@ -10,15 +10,11 @@
 #include <optional>
 #include <vector>
 
+#include "script/QSDataset.h"
+#include "script/QSFontSpec.h"
 #include "script/QSScript.h"
 #include "script/QuillCalc.h"
 
-// A typeface as the scripts describe it.
-struct TQSFontSpec {
-    QString Name;
-    int Size = 10;
-    bool Bold = false, Italic = false, Underline = false, Strikeout = false;
-};
 
 using TQSHandlerEvent =
     std::function<void(int eventType, TQSScript* script, TQSScriptObject* object, const QVariant& data)>;
@@ -26,14 +22,6 @@ using TQSHandlerEvent =
 // calculator's GetParam and sets the result.
 using TQSExternalFunctionEvent = std::function<void(TQSHandler& sender, const QString& name, TQuillValue& result)>;
 
-// What the execution engine tells the variables of the running script.
-struct TQSRunValues {
-    int Page = 0;       // run states 3 and 4 only
-    int PageCount = 0;
-    double PrintTime = 0;
-    double ClientWidth = 0, ClientHeight = 0;
-    double ParentY = 0;
-};
 
 class TQSHandler : public QObject {
     Q_OBJECT
@@ -67,7 +55,14 @@ public:
     std::optional<TQSFontSpec> DefaultFont;
     TQSHandlerEvent OnEvent;
     TQSExternalFunctionEvent OnExternalFunction;
+    // What the scripts measure their text with (Qt's font metrics in the program); unset, a
+    // fixed pitch.
+    std::shared_ptr<const TQSTextMeasurer> Measurer;
+    // Filled by the execution of the current script.
     TQSRunValues RunValues;
+    // Finds the application's table of a datasource by data module and datasource name (both
+    // in upper case); none when there is no such table.
+    std::function<TQSDataset*(const QString& dataModule, const QString& dataSource)> FindDataset;
 
     TQuillCalc& Calc() { return m_calc; }
 

@@ -325,9 +325,21 @@ void TQSScriptObject::SetListValue(const QString& key, const QStringList& items)
 
 QString TQSScriptObject::DisplayText() const { return QStringLiteral("undefined"); }
 
-void TQSScriptObject::ReadProperty(const QString& property, TQuillValue&) const {
+void TQSScriptObject::ReadProperty(TQuillCalc&, const QString& property, TQuillValue&) {
     throw QSException(this, QStringLiteral("Unknown property \"%1\"").arg(property));
 }
+
+void TQSScriptObject::WriteProperty(const QString& property, const TQuillValue&) {
+    throw QSException(this, QStringLiteral("Unknown property \"%1\"").arg(property));
+}
+
+void TQSScriptObject::Compile(TQuillCalc&) {}
+
+void TQSScriptObject::Execute(TQSExecData& exec) { exec.Emit(this); }
+
+bool TQSScriptObject::SaveState(TQSObjectState&) const { return false; }
+
+void TQSScriptObject::RestoreState(const TQSObjectState&) {}
 
 TQSScriptObject* TQSScriptObject::FindFirstObject(const QString& className, bool) {
     return ClassName() == className ? this : nullptr;
@@ -425,6 +437,17 @@ TQSContainer::TQSContainer() {
 TQSContainer::~TQSContainer() {
     // Children go first, while their owner is still whole.
     while (!m_children.empty()) m_children.pop_back();
+}
+
+void TQSContainer::Compile(TQuillCalc& calc) {
+    for (const auto& child : m_children) child->Compile(calc);
+}
+
+void TQSContainer::Execute(TQSExecData& exec) {
+    if (!exec.Emit(this)) return;
+    // A child may start a page, which runs the layout's statements in between; the
+    // children themselves do not change meanwhile.
+    for (size_t i = 0; i < m_children.size(); ++i) m_children[i]->Execute(exec);
 }
 
 void TQSContainer::Created() {
@@ -736,13 +759,8 @@ bool TQSPagelayout::CoversPage(int page) const {
 
 // ---- Display texts of the other objects ----
 
-void TQSVariable::ReadProperty(const QString& property, TQuillValue& result) const {
-    if (!property.isEmpty()) TQSScriptObject::ReadProperty(property, result);
-    result = CurrentValue;
-}
-
 void TQSFont::Created() {
-    TQSScriptObject::Created();
+    TQSDataObject::Created();
     TQSHandler* handler = Script() ? Script()->Handler() : nullptr;
     if (!handler || !handler->DefaultFont) return;
     const TQSFontSpec& font = *handler->DefaultFont;

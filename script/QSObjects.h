@@ -12,12 +12,16 @@
 #include <memory>
 
 #include "platform/Exception.h"
+#include "script/QSFontSpec.h"
 #include "script/QuillCalc.h"
 
 class TQSScript;
 class TQSScriptObject;
 class TQSContainer;
 class TQSPagelayout;
+class TQSExecData;
+class TQSDataset;
+struct TQSObjectState;
 
 // The engine's exception: the object concerned, the property path (class name, ".",
 // property name; empty when not given) and the 1-based position in the property's
@@ -145,8 +149,21 @@ public:
 
     virtual QString DisplayText() const;
     // The value of a property read by name in an expression (name.property; the object's own
-    // value for an empty property). Raises "Unknown property "%s"" for a name it lacks.
-    virtual void ReadProperty(const QString& property, TQuillValue& result) const;
+    // value for an empty property). Parameters are read from the calculator. Raises "Unknown
+    // property "%s"" for a name it lacks.
+    virtual void ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result);
+    // A property assigned by a formula (the object's own value for an empty property).
+    virtual void WriteProperty(const QString& property, const TQuillValue& value);
+
+    // Resolves names and checks expressions before preparation.
+    virtual void Compile(TQuillCalc& calc);
+    // In preparation emits the statement; in a run does its work.
+    virtual void Execute(TQSExecData& exec);
+    // Runs together with the instruction before it (a loop's counter).
+    virtual bool IsSlave() const { return false; }
+    // The data objects' state at a page start; false for objects that keep none.
+    virtual bool SaveState(TQSObjectState& state) const;
+    virtual void RestoreState(const TQSObjectState& state);
     // The object itself when its class matches; a container also searches its children.
     virtual TQSScriptObject* FindFirstObject(const QString& className, bool deep);
     // Raises the handler's announce event for the object (a container: its whole subtree).
@@ -213,6 +230,9 @@ public:
 
     TQSScriptObject* FindFirstObject(const QString& className, bool deep) override;
     void Announce() override;
+    void Compile(TQuillCalc& calc) override;
+    // In preparation: emits itself, then its children.
+    void Execute(TQSExecData& exec) override;
 
 protected:
     TQSContainer();
@@ -235,6 +255,8 @@ public:
 class TQSDummy : public TQSScriptObject {
 public:
     QString DisplayText() const override { return QStringLiteral("(empty)"); }
+    // A placeholder stands only in the editor; it is no instruction.
+    void Execute(TQSExecData&) override {}
 };
 
 class TQSScriptSettings : public TQSScriptObject {
@@ -265,6 +287,8 @@ class TQSExternalFunctions : public TQSDataContainer {
 };
 class TQSSubroutines : public TQSContainer {
     QString DisplayText() const override;
+    // Subroutines run only where they are called.
+    void Execute(TQSExecData&) override {}
 };
 class TQSBaseScriptContainer : public TQSFreeContainer {
     QString DisplayText() const override { return QStringLiteral("Script objects"); }
@@ -326,22 +350,66 @@ public:
 };
 
 // Statements and other objects whose behaviour lies in the execution engine.
-class TQSVariable : public TQSScriptObject {
+// Variables, fonts and datasources register with the page snapshots while they live.
+class TQSDataObject : public TQSScriptObject {
+public:
+    ~TQSDataObject() override;
+
+protected:
+    void Created() override;
+};
+
+class TQSVariable : public TQSDataObject {
 public:
     QString DisplayText() const override;
-    void ReadProperty(const QString& property, TQuillValue& result) const override;
-    // The current value (empty until the variable has been compiled).
-    TQuillValue CurrentValue;
+    void ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) override;
+    void WriteProperty(const QString& property, const TQuillValue& value) override;
+    void Compile(TQuillCalc& calc) override;
+    void Execute(TQSExecData& exec) override;
+    bool SaveState(TQSObjectState& state) const override;
+    void RestoreState(const TQSObjectState& state) override;
+    // The evaluated initial value and the current value (empty until compiled).
+    TQuillValue InitialValue, CurrentValue;
 };
-class TQSFont : public TQSScriptObject {
+
+class TQSFont : public TQSDataObject {
+public:
     QString DisplayText() const override;
+    // The font the keys describe, and the working copy that a run uses and formulas change.
+    TQSFontSpec Described() const;
+    TQSFontSpec Working;
+    qint32 WorkingColor = 0;
+    void ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) override;
+    void WriteProperty(const QString& property, const TQuillValue& value) override;
+    void Compile(TQuillCalc& calc) override;
+    void Execute(TQSExecData& exec) override;
+    bool SaveState(TQSObjectState& state) const override;
+    void RestoreState(const TQSObjectState& state) override;
 
 protected:
     // A new font takes the handler's default font.
     void Created() override;
 };
-class TQSDataModuleDatasource : public TQSScriptObject {
+
+class TQSDataModuleDatasource : public TQSDataObject {
+public:
     QString DisplayText() const override;
+    // The bound table, none when there is none or it is closed.
+    TQSDataset* DataSet() const;
+    bool IsConnected() const { return DataSet() != nullptr; }
+    int RecNo() const;
+    int RecordCount() const;
+    void MoveTo(int recNo);
+    void ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) override;
+    void WriteProperty(const QString& property, const TQuillValue& value) override;
+    void Compile(TQuillCalc&) override {}
+    void Execute(TQSExecData& exec) override;
+    bool SaveState(TQSObjectState& state) const override;
+    void RestoreState(const TQSObjectState& state) override;
+
+private:
+    // In application mode a table that is not there stops the expression.
+    TQSDataset* Connected() const;
 };
 class TQSCDSDatasource : public TQSDataModuleDatasource {
     QString DisplayText() const override;
@@ -366,7 +434,9 @@ class TQSForLoop : public TQSFreeContainer {
     QString DisplayText() const override;
 };
 class TQSPageBreak : public TQSScriptObject {
+public:
     QString DisplayText() const override { return QStringLiteral("New page"); }
+    void Execute(TQSExecData& exec) override;
 };
 class TQSText : public TQSScriptObject {
     QString DisplayText() const override;

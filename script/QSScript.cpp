@@ -155,7 +155,7 @@ void WriteObject(const TQSScriptObject& object, QStringList& lines) {
 
 }  // namespace
 
-TQSScript::TQSScript(TQSHandler* handler) : m_handler(handler) {
+TQSScript::TQSScript(TQSHandler* handler) : m_handler(handler), m_exec(std::make_unique<TQSExecData>(*this)) {
     // Announced before its tree is built, so the objects' own events follow it.
     Fire(qeScriptCreated, nullptr);
     m_root = TQSBaseContainer::Create(this);
@@ -215,7 +215,16 @@ void TQSScript::Fire(int eventType, TQSScriptObject* object) const {
     if (m_handler && m_handler->OnEvent) m_handler->OnEvent(eventType, const_cast<TQSScript*>(this), object, QVariant());
 }
 
-void TQSScript::Reset() { Fire(qeReset, nullptr); }
+void TQSScript::Reset() {
+    m_exec->ResetRun();
+    Fire(qeReset, nullptr);
+}
+
+TQuillCalc& TQSScript::Calc() const {
+    if (m_handler) return m_handler->Calc();
+    if (!m_ownCalc) m_ownCalc = std::make_unique<TQuillCalc>();
+    return *m_ownCalc;
+}
 
 void TQSScript::LoadFromFile(const QString& fileName) {
     QFile file(fileName);

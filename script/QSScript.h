@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <memory>
 
+#include "script/QSExecData.h"
 #include "script/QSObjects.h"
 
 class TQSHandler;
@@ -23,6 +24,9 @@ enum TQSEventType : int {
     qeScriptCreated = 4,
     qeModified = 6,
     qeScriptFreed = 7,
+    qePrintPage = 9,
+    qePreviewPage = 10,
+    qeStateChanged = 13,
     qeReset = 15,
 };
 
@@ -38,6 +42,9 @@ public:
     TQSHandler* Handler() const { return m_handler; }
     TFSHandlerMode Mode() const;
     TQSBaseContainer* Root() const { return m_root.get(); }
+    TQSExecData& ExecData() const { return *m_exec; }
+    // The handler's calculator; a script on its own has one of its own.
+    TQuillCalc& Calc() const;
     const QString& FileName() const { return m_fileName; }
 
     bool IsLoading() const { return m_loading; }
@@ -65,6 +72,9 @@ public:
 private:
     friend class TQSScriptObject;
     TQSHandler* m_handler;
+    // Made before the tree, whose data objects register with it, and freed after it.
+    std::unique_ptr<TQSExecData> m_exec;
+    mutable std::unique_ptr<TQuillCalc> m_ownCalc;
     std::unique_ptr<TQSBaseContainer> m_root;
     // The names of the script's named objects, in lower case; each name is held once.
     struct NameIndex {

@@ -70,8 +70,8 @@ private Q_SLOTS:
             s.Root()->GetScriptSettings()->SetValue("ScriptName", "B");
         });
         QVERIFY(testsupport::WriteBytes(m_dir.filePath("bad.qsf"), "not a script"));
+        QList<QPair<int, TQSScriptObject*>> events;  // outlives the handler, whose scripts report their end
         TQSHandler handler;
-        QList<QPair<int, TQSScriptObject*>> events;
         handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) { events.append({type, object}); };
         TQSScript* first = handler.AddScript(a);
         QCOMPARE(handler.ScriptIndex(), 0);

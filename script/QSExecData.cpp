@@ -1,0 +1,301 @@
+#include "script/QSExecData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QVariant>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Clock.h"
+#include "script/QSHandler.h"
+#include "script/QSObjects.h"
+#include "script/QSScript.h"
+
+namespace {
+
+double DayCount(const QDateTime& when) {
+    const qint64 days = QDate(1899, 12, 30).daysTo(when.date());
+    return double(days) + double(when.time().msecsSinceStartOfDay()) / 86400000.0;
+}
+
+}  // namespace
+
+TQSExecData::TQSExecData(TQSScript& script)
+    : m_script(script),
+      m_measurer(script.Handler() && script.Handler()->Measurer ? script.Handler()->Measurer
+                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {}
+
+TQSExecData::~TQSExecData() = default;
+
+void TQSExecData::SetMeasurer(std::shared_ptr<const TQSTextMeasurer> measurer) {
+    if (measurer) m_measurer = std::move(measurer);
+}
+
+void TQSExecData::Fire(int eventType, TQSScriptObject* object, const QVariant& data) const {
+    TQSHandler* handler = m_script.Handler();
+    if (handler && handler->OnEvent) handler->OnEvent(eventType, &m_script, object, data);
+}
+
+void TQSExecData::Register(const TQSScriptObject* object) { m_registered.push_back(object); }
+
+void TQSExecData::Unregister(const TQSScriptObject* object) {
+    std::erase(m_registered, object);
+    for (TQSSnapshot& snapshot : m_snapshots)
+        std::erase_if(snapshot.States, [object](const auto& entry) { return entry.first == object; });
+}
+
+bool TQSExecData::Emit(TQSScriptObject* object) {
+    if (m_state != esPreparing) return false;
+    if (qint64(m_instructions.size()) >= kMaxInstructions)
+        throw QSException(object, QStringLiteral("Too many instructions (more than %1)").arg(kMaxInstructions));
+    m_instructions.push_back(object);
+    if (m_script.Mode() == hmDebug)
+        m_listing.append(QStringLiteral("%1  %2").arg(int(m_instructions.size()), 4, 10, QChar(u'0')).arg(object->ClassName()));
+    return true;
+}
+
+TQSScriptObject* TQSExecData::CurrentObject() const {
+    return m_pc >= 0 && m_pc < int(m_instructions.size()) ? m_instructions[size_t(m_pc)] : nullptr;
+}
+
+void TQSExecData::ResetRun() {
+    Fire(qeStateChanged, nullptr);
+    m_snapshots.clear();
+    m_instructions.clear();
+    m_listing.clear();
+    m_pc = -1;
+    m_pageEnd = 0;
+    m_pageCount = -1;
+    m_currentPage = 0;
+    m_compiled = false;
+    m_runKind = rkRun;
+    m_state = esIdle;
+    m_layout = nullptr;
+    if (const TQSScriptSettings* settings = m_script.Root() ? m_script.Root()->GetScriptSettings() : nullptr)
+        PrinterData.SetupPrinter(*settings);
+    PublishRunValues();
+}
+
+void TQSExecData::Compile() {
+    if (m_compiled) return;
+    // A clean start: nothing of an earlier, failed attempt stays.
+    ResetRun();
+    PrinterData.PrintTime = DayCount(Clock::Now());
+    try {
+        TQSBaseContainer* root = m_script.Root();
+        TQuillCalc& calc = m_script.Calc();
+        m_state = esCompiling;
+        root->Compile(calc);
+        m_state = esPreparing;
+        root->GetScriptSettings()->Execute(*this);
+        for (int section : {1, 2, 3}) root->Section(section)->Execute(*this);
+        NewPage(1);
+        root->ScriptObjects()->Execute(*this);
+    } catch (...) {
+        ResetRun();
+        throw;
+    }
+    m_compiled = true;
+    m_pc = 0;
+    PublishRunValues();
+    if (m_script.Mode() == hmDebug) {
+        // The listing is a debugging aid: a failing write is no reason to refuse the run.
+        QFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("debug.txt")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            file.write((m_listing.join(u'\n') + u'\n').toUtf8());
+    }
+}
+
+void TQSExecData::ChooseLayout(int page) {
+    TQSBaseContainer* root = m_script.Root();
+    TQSPagelayouts* layouts = root->Pagelayouts();
+    TQSPagelayout* layout = layouts ? layouts->FindLayoutForPage(page) : nullptr;
+    if (!layout)
+        throw QSException(nullptr, QStringLiteral("Error when producing page %1. No pagelayout found").arg(page));
+    m_layout = layout;
+    layout->CompileSizes(m_script.Calc());
+    const TQSScriptSettings* settings = root->GetScriptSettings();
+    layout->SetBands(settings->PrintSizeX(), settings->PrintSizeY());
+    root->SetPageAreas(*layout);
+    TQSBindData& body = root->ScriptObjects()->BindData();
+    body.SetCurrentX(0);
+    body.SetCurrentY(0);
+}
+
+void TQSExecData::NewPage(int page) {
+    if (page > kMaxPages)
+        throw QSException(nullptr, QStringLiteral("Too many pages (more than %1)").arg(kMaxPages));
+    // The layout is checked before anything of the page is recorded.
+    ChooseLayout(page);
+    m_currentPage = page;
+    m_pageCount = std::max(m_pageCount, page);
+    TakeSnapshot(page);
+    PublishRunValues();
+    m_layout->Execute(*this);
+}
+
+void TQSExecData::TakeSnapshot(int page) {
+    std::erase_if(m_snapshots, [page](const TQSSnapshot& s) { return s.Page == page; });
+    TQSSnapshot snapshot;
+    snapshot.Page = page;
+    snapshot.FirstPC = int(m_instructions.size());
+    if (!m_snapshots.empty()) m_snapshots.back().LastPC = int(m_instructions.size()) - 1;
+    for (const TQSScriptObject* object : m_registered) {
+        TQSObjectState state;
+        if (object->SaveState(state)) snapshot.States.emplace_back(object, std::move(state));
+    }
+    m_snapshots.push_back(std::move(snapshot));
+}
+
+void TQSExecData::RestoreSnapshot(const TQSSnapshot& snapshot) {
+    for (const auto& [object, state] : snapshot.States) const_cast<TQSScriptObject*>(object)->RestoreState(state);
+}
+
+void TQSExecData::GotoPage(int mode, int page) {
+    if (page < 1 || page > m_pageCount) throw Exception(QStringLiteral("Page index out of range"));
+    const auto it = std::find_if(m_snapshots.begin(), m_snapshots.end(), [page](const TQSSnapshot& s) { return s.Page == page; });
+    if (it == m_snapshots.end()) throw Exception(QStringLiteral("Snapshot for page %1 not found").arg(page));
+    ChooseLayout(page);
+    if (mode == esPreview) {
+        m_previewPage = page;
+        Fire(qePreviewPage, nullptr, page);
+    } else {
+        m_printPage = page;
+        Fire(qePrintPage, nullptr, page);
+    }
+    m_state = mode;
+    m_pc = it->FirstPC;
+    m_pageEnd = it->LastPC;
+    RestoreSnapshot(*it);
+    PublishRunValues();
+}
+
+void TQSExecData::Step() {
+    TQSScriptObject* object = CurrentObject();
+    if (!object) return;
+    object->Execute(*this);
+    ++m_pc;
+    while (TQSScriptObject* slave = CurrentObject()) {
+        if (!slave->IsSlave()) break;
+        slave->Execute(*this);
+        ++m_pc;
+    }
+    PublishRunValues();
+}
+
+void TQSExecData::ExecutePage(int mode, int runKind) {
+    if (!m_compiled) {
+        Compile();
+        GotoPage(mode, 1);
+    }
+    m_state = mode;
+    m_runKind = runKind;
+    if (runKind != rkPaused) Fire(qeStateChanged, nullptr);
+    const bool debug = m_script.Mode() == hmDebug;
+    do {
+        Step();
+        if (m_pc >= int(m_instructions.size())) {
+            m_runKind = rkFinished;
+            Fire(qeStateChanged, nullptr);
+        }
+        if (m_runKind == rkBreakpoints && debug && Breakpoints.contains(CurrentObject())) m_runKind = rkPaused;
+        if (m_runKind == rkPaused) Fire(qeStateChanged, CurrentObject());
+    } while (m_pc <= m_pageEnd && m_runKind != rkPaused && m_runKind != rkFinished);
+    if (m_runKind == rkPaused && m_pc > m_pageEnd) {
+        if (OnPageEnd) OnPageEnd(QStringLiteral("You have reached the end of the page. Press OK to start next page."));
+        if (m_previewPage + 1 <= m_pageCount) GotoPage(esPreview, m_previewPage + 1);
+    }
+}
+
+TQSContainer* TQSExecData::AreaOwner() const {
+    // The statement's own container; outside the document's statements (the data objects,
+    // a layout) and during preparation the page body answers.
+    TQSBaseContainer* root = m_script.Root();
+    const TQSScriptObject* object = m_state == esPreparing ? nullptr : CurrentObject();
+    TQSContainer* owner = object ? object->Owner() : nullptr;
+    if (!owner || owner == root || (owner->Owner() == root && owner != root->ScriptObjects()) ||
+        dynamic_cast<TQSPagelayouts*>(owner))
+        return root->ScriptObjects();
+    return owner;
+}
+
+TQSRunValues TQSExecData::RunValues() const {
+    TQSRunValues values;
+    values.Page = m_state == esPreparing ? m_currentPage
+                  : m_state == esPreview ? m_previewPage
+                  : m_state == esPrint   ? m_printPage
+                                         : 0;
+    values.PageCount = std::max(m_pageCount, 0);
+    values.PrintTime = PrinterData.PrintTime;
+    if (const TQSContainer* owner = AreaOwner()) {
+        const TQSBindData& area = owner->BindData();
+        values.ClientWidth = area.ClientWidth();
+        values.ClientHeight = area.ClientHeight();
+        values.ParentY = area.CurrentY();
+    }
+    return values;
+}
+
+void TQSExecData::PublishRunValues() const {
+    TQSHandler* handler = m_script.Handler();
+    if (handler && handler->GetCurrentScript() == &m_script) handler->RunValues = RunValues();
+}
+
+int TQSExecData::DeviceX(double mm) const {
+    if (m_state == esPrint) return MmToPixelX(mm - PrinterData.OffsetX);
+    const int p = MmToPixelX(mm);
+    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    const TQSHandler* h = m_script.Handler();
+    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
+    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+}
+
+int TQSExecData::DeviceY(double mm) const {
+    if (m_state == esPrint) return MmToPixelY(mm - PrinterData.OffsetY);
+    const int p = MmToPixelY(mm);
+    if (m_state != esPreview || PrinterData.DPIY == 0) return p;
+    const TQSHandler* h = m_script.Handler();
+    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIY() : 96;
+    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIY));
+}
+
+int TQSExecData::DeviceLength(double mm) const {
+    const int p = MmToPixelX(mm);
+    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    const TQSHandler* h = m_script.Handler();
+    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
+    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+}
+
+int TQSExecData::DeviceLengthY(double mm) const {
+    const int p = MmToPixelY(mm);
+    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    const TQSHandler* h = m_script.Handler();
+    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
+    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+}
+
+void TQSExecData::DrawText(TQSCanvas& canvas, const TQSBindData& area, double x, double y, const QString& line) const {
+    const QRect clip(QPoint(DeviceX(area.ClientX()), DeviceY(area.ClientY())),
+                     QPoint(DeviceX(area.X + area.Width - area.MarginRight) - 1,
+                            DeviceY(area.Y + area.Height - area.MarginBottom) - 1));
+    canvas.DrawText(DeviceX(area.ClientX() + area.CurrentX() + x), DeviceY(area.ClientY() + area.CurrentY() + y), line, clip);
+}
+
+void TQSExecData::DrawRectangle(TQSCanvas& canvas, const TQSBindData& area, double x, double y, double width,
+                                double height, double borderWidth, double cornerRadius, qint32 borderColor,
+                                qint32 backgroundColor) const {
+    canvas.SetPen(borderWidth != 0, borderColor, borderWidth != 0 ? DeviceLength(borderWidth) : 0);
+    canvas.SetBrush(backgroundColor);
+    const double left = area.ClientX() + area.CurrentX() + x, top = area.ClientY() + area.CurrentY() + y;
+    const QRect box(QPoint(DeviceX(left), DeviceY(top)), QPoint(DeviceX(left + width) - 1, DeviceY(top + height) - 1));
+    if (cornerRadius == 0) canvas.DrawRectangle(box, 0, 0);
+    else canvas.DrawRectangle(box, DeviceLength(cornerRadius), DeviceLengthY(cornerRadius));
+}
+
+void TQSExecData::DrawLine(TQSCanvas& canvas, const TQSBindData& area, double x1, double y1, double x2, double y2,
+                           double lineWidth, qint32 color) const {
+    canvas.SetPen(true, color, DeviceLength(lineWidth));
+    const double left = area.ClientX() + area.CurrentX(), top = area.ClientY() + area.CurrentY();
+    canvas.DrawLine(DeviceX(left + x1), DeviceY(top + y1), DeviceX(left + x2), DeviceY(top + y2));
+}

@@ -1,0 +1,113 @@
+#pragma once
+// The engine's canvas, text measurer and print targets on Qt's painter, font metrics,
+// printers and PDF writer.
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <memory>
+#include <optional>
+
+#include "script/QSCanvas.h"
+#include "script/QSPrinter.h"
+#include "script/QSText.h"
+
+// Qt's font for the script's description at the given resolution, without hinting so that
+// widths scale with the resolution.
+QFont QSQtFont(const TQSFontSpec& spec, int dpi);
+// Colours with red in the lowest byte.
+QColor QSQtColor(qint32 color);
+
+class TQSPainterCanvas : public TQSCanvas {
+public:
+    // The painter's device resolution sizes the fonts.
+    TQSPainterCanvas(QPainter& painter, int dpi) : m_painter(painter), m_dpi(dpi) {}
+    void SetFont(const TQSFontSpec& font, qint32 color) override;
+    void SetPen(bool visible, qint32 color, int width) override;
+    void SetBrush(qint32 color) override;
+    void DrawText(int x, int y, const QString& text, const QRect& clip) override;
+    void DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) override;
+    void DrawLine(int x1, int y1, int x2, int y2) override;
+
+private:
+    QPainter& m_painter;
+    int m_dpi;
+    QColor m_textColor;
+};
+
+// Measures on a fixed high-resolution reference, so every printer and the preview break
+// lines alike.
+class TQSFontMetricsMeasurer : public TQSTextMeasurer {
+public:
+    static constexpr int kReferenceDpi = 1200;
+    double WidthMm(const TQSFontSpec& font, const QString& text) const override;
+    double HeightMm(const TQSFontSpec& font) const override;
+
+private:
+    // Making font metrics costs far more than measuring with them: the last font's are kept.
+    const QFontMetricsF& Metrics(const TQSFontSpec& font) const;
+    mutable std::optional<TQSFontSpec> m_spec;
+    mutable std::optional<QFontMetricsF> m_metrics;
+};
+
+// Pages painted on a paint device that a subclass opens.
+class TQSPaintTarget : public TQSPrintTarget {
+public:
+    ~TQSPaintTarget() override;
+    void BeginDoc(const QString& title) override;
+    void NewPage() override;
+    void EndDoc() override;
+    TQSCanvas* Canvas() override { return m_canvas.get(); }
+
+protected:
+    virtual QPagedPaintDevice& Device() = 0;
+    virtual void SetTitle(const QString& title) = 0;
+    // Applies a device mode to a paged device's layout.
+    static void ApplyMode(QPagedPaintDevice& device, const TQSDeviceMode& mode);
+
+private:
+    std::unique_ptr<QPainter> m_painter;
+    std::unique_ptr<TQSPainterCanvas> m_canvas;
+};
+
+// The printer of the given index among the system's printers (the default one for an index
+// out of range).
+class TQSPrinterTarget : public TQSPaintTarget {
+public:
+    explicit TQSPrinterTarget(int printerIndex);
+    TQSDeviceMode DeviceMode() const override { return m_mode; }
+    void SetDeviceMode(const TQSDeviceMode& mode) override;
+    int DpiX() const override { return m_printer.logicalDpiX(); }
+    int DpiY() const override { return m_printer.logicalDpiY(); }
+    QPoint PhysicalOffset() const override;
+    QSizeF PrintableSizeMm() const override;
+
+protected:
+    QPagedPaintDevice& Device() override { return m_printer; }
+    void SetTitle(const QString& title) override { m_printer.setDocName(title); }
+
+private:
+    QPrinter m_printer;
+    TQSDeviceMode m_mode;
+};
+
+// A PDF file at 600 DPI without offset; always available.
+class TQSPdfTarget : public TQSPaintTarget {
+public:
+    explicit TQSPdfTarget(const QString& fileName);
+    TQSDeviceMode DeviceMode() const override { return m_mode; }
+    void SetDeviceMode(const TQSDeviceMode& mode) override;
+    int DpiX() const override { return m_writer.resolution(); }
+    int DpiY() const override { return m_writer.resolution(); }
+    QPoint PhysicalOffset() const override { return QPoint(); }
+    QSizeF PrintableSizeMm() const override;
+
+protected:
+    QPagedPaintDevice& Device() override { return m_writer; }
+    void SetTitle(const QString& title) override { m_writer.setTitle(title); }
+
+private:
+    QPdfWriter m_writer;
+    TQSDeviceMode m_mode;
+};
