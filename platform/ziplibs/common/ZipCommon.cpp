@@ -217,6 +217,69 @@ TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QL
     return TCentralError::None;
 }
 
+namespace {
+void Put32(char* p, quint32 v) {
+    for (int i = 0; i < 4; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
+}
+bool WriteAll(QIODevice& out, const QByteArray& b) { return out.write(b) == b.size(); }
+}  // namespace
+
+qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end) {
+    QList<TCentralEntry> central;
+    if (ReadCentralDirectory(in, end, central) != TCentralError::None) return -1;
+    qint64 start = end.CentralStart;
+    for (const TCentralEntry& c : central) {
+        const qint64 real = qint64(qMin<quint64>(c.LocalHeaderOffset, quint64(end.FileSize))) + end.SfxOffset;
+        start = qMin(start, real);
+    }
+    return qBound<qint64>(0, start, end.CentralStart);
+}
+
+TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStart, QIODevice& out, qint64 lead) {
+    if (!end.Found || dataStart < 0 || dataStart > end.CentralStart) return MoveNoZip;
+    if (end.Zip64 || end.TotalEntries >= 0xFFFF) return MoveNeedsZip64;
+    const qint64 shift = lead - dataStart;
+    const qint64 newCentral = end.CentralStart + shift;
+    if (newCentral < 0 || newCentral + qint64(end.CentralSize) + 22 + end.Comment.size() > qint64(0xFFFFFFFF))
+        return MoveNeedsZip64;
+    // The entries' data, as it is.
+    constexpr qint64 kBlock = 196608;
+    if (!in.seek(dataStart)) return MoveReadError;
+    for (qint64 left = end.CentralStart - dataStart; left > 0;) {
+        const QByteArray b = in.read(qMin(left, kBlock));
+        if (b.isEmpty()) return MoveReadError;
+        if (!WriteAll(out, b)) return MoveShortWrite;
+        left -= b.size();
+    }
+    // The central directory, each header's local offset moved.
+    QList<TCentralEntry> central;
+    switch (ReadCentralDirectory(in, end, central)) {
+        case TCentralError::None: break;
+        case TCentralError::Signature: return MoveNoZip;
+        default: return MoveReadError;
+    }
+    if (!in.seek(end.CentralStart)) return MoveReadError;
+    for (const TCentralEntry& c : central) {
+        QByteArray h = in.read(46);
+        if (h.size() != 46) return MoveReadError;
+        if (U32(h.constData()) != 0x02014B50u) return MoveNoZip;
+        const quint32 stored = U32(h.constData() + 42);
+        if (stored == 0xFFFFFFFFu || U32(h.constData() + 20) == 0xFFFFFFFFu || U32(h.constData() + 24) == 0xFFFFFFFFu)
+            return MoveNeedsZip64;
+        const qint64 moved = qint64(stored) + end.SfxOffset + shift;
+        if (moved < 0 || moved > qint64(0xFFFFFFFE)) return MoveNeedsZip64;
+        Put32(h.data() + 42, quint32(moved));
+        const QByteArray rest = in.read(qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
+        if (rest.size() != qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return MoveReadError;
+        if (!WriteAll(out, h) || !WriteAll(out, rest)) return MoveShortWrite;
+    }
+    QByteArray rec = end.Record;
+    if (rec.size() != 22) return MoveNoZip;
+    Put32(rec.data() + 16, quint32(newCentral));
+    if (!WriteAll(out, rec) || !WriteAll(out, end.Comment)) return MoveShortWrite;
+    return MoveOk;
+}
+
 bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {
     if (codePage == TNameCodePage::OEM) return true;
     if (codePage == TNameCodePage::Auto && hostSystem == 0) return true;

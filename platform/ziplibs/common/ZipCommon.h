@@ -63,6 +63,20 @@ enum class TCentralError { None, Seek, ShortHeader, Signature, ShortName, ShortE
 // the first fault. Never reads outside the file, never trusts a count beyond what fits.
 TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QList<TCentralEntry>& out);
 
+// ---- Moving an archive ----
+// Results of MoveZipData.
+enum TMoveResult { MoveOk = 0, MoveShortWrite = -2, MoveReadError = -3, MoveNoZip = -102, MoveNeedsZip64 = -103 };
+// Copies the archive that `end` describes in `in`, from `dataStart` (the first byte of `in`
+// to keep) to the end of its comment, to the current position of `out`, where `lead` bytes
+// stand in front of it. Every local-header offset of the central directory and the
+// directory's own offset are moved to count from the start of `out`; the end record keeps
+// the archive comment. Archives that need zip64 fields are refused, as the 32-bit offsets
+// could not hold them.
+TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStart, QIODevice& out, qint64 lead);
+// Where the zip data of `in` begins: the smallest real local-header position (0 for an
+// archive without entries); -1 when the directory can't be read.
+qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end);
+
 // ---- Names ----
 // How the eight-bit names of the archive are read.
 enum class TNameCodePage { Auto, None, OEM };
