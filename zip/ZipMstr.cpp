@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QSet>
+#include <QTemporaryFile>
 
 #include <dlfcn.h>
 
@@ -529,8 +530,13 @@ int TZipArchiver::ExtractFiles() {
         m_errCode = 0;
     }
     if (m_unzBusy) return m_errCode;
-    // Reading a set of volumes is not offered by this build.
-    if (m_isSpanned) throw EZipArchiver(DS_NoSpanSupport);
+    // A set of volumes is joined into one temporary archive, removed on every path.
+    QTemporaryFile joined(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    QString source = m_zipFileName;
+    if (m_isSpanned) {
+        if (!ReadSpan(joined)) return m_errCode;
+        source = joined.fileName();
+    }
     const quint32 savedReqCount = m_passwordReqCount;
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
         m_passwordReqCount = 0;
@@ -561,7 +567,7 @@ int TZipArchiver::ExtractFiles() {
     rec.Freshen = Flag(m_extrOptions.testFlag(ExtrFreshen) && !m_extrOptions.testFlag(ExtrUpdate));
     rec.DirNames = Flag(m_extrOptions.testFlag(ExtrDirNames));
     rec.OverWrite = Flag(m_extrOptions.testFlag(ExtrOverWrite));
-    rec.ZipFileName = texts.Add(m_zipFileName);
+    rec.ZipFileName = texts.Add(source);
     std::vector<UnzipFileSpecRec> specs(size_t(qMax<qsizetype>(1, m_fSpecArgs.size())));
     std::memset(specs.data(), 0, specs.size() * sizeof(UnzipFileSpecRec));
     if (!m_fSpecArgs.isEmpty() && m_fSpecArgs.first() != QLatin1String("*.*")) {
@@ -587,6 +593,64 @@ int TZipArchiver::ExtractFiles() {
     m_cancel = false;
     m_unzBusy = false;
     return m_errCode;
+}
+
+// ---- Volumes ----
+
+QStringList TZipArchiver::SpanVolumeNames() const {
+    const QFileInfo fi(m_zipFileName);
+    const int count = m_currentDisk + 1;
+    QStringList names;
+    if (SpanOptions.testFlag(spCompatName)) {
+        // name.z01, name.z02, ... and name.zip last.
+        for (int k = 1; k < count; ++k)
+            names << fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(k, 2, 10, QLatin1Char('0')));
+        names << m_zipFileName;
+        return names;
+    }
+    // name001.zip, name002.zip, ...: the last volume's name carries its number.
+    QString stem = fi.completeBaseName();
+    if (stem.size() >= 3 && stem.right(3).toInt() == count) stem.chop(3);
+    const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    for (int k = 1; k <= count; ++k) names << fi.dir().filePath(stem + QStringLiteral("%1").arg(k, 3, 10, QLatin1Char('0')) + dot);
+    return names;
+}
+
+bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
+    if (!out.open()) {
+        ShowZipMessage(DS_NoTempFile);
+        return false;
+    }
+    std::vector<std::unique_ptr<QFile>> files;
+    QList<QIODevice*> volumes;
+    for (const QString& name : SpanVolumeNames()) {
+        auto f = std::make_unique<QFile>(name);
+        if (!f->open(QIODevice::ReadOnly)) {
+            ShowZipMessage(DS_NoInFile, QStringLiteral(": ") + QDir::toNativeSeparators(name));
+            return false;
+        }
+        volumes << f.get();
+        files.push_back(std::move(f));
+    }
+    int id = 0;
+    switch (zipcommon::JoinVolumes(volumes, out)) {
+        case zipcommon::TJoinError::None: break;
+        case zipcommon::TJoinError::EndRecord: id = DS_EOCBadRead; break;
+        case zipcommon::TJoinError::FirstSignature: id = DS_BadFirstSig; break;
+        case zipcommon::TJoinError::CentralRead: id = DS_CEHBadRead; break;
+        case zipcommon::TJoinError::CentralSignature: id = DS_CEHWrongSig; break;
+        case zipcommon::TJoinError::LocalRead: id = DS_LOHBadRead; break;
+        case zipcommon::TJoinError::LocalSignature: id = DS_LOHWrongSig; break;
+        case zipcommon::TJoinError::Data: id = DS_DataRead; break;
+        case zipcommon::TJoinError::Write: id = DS_WriteError; break;
+        case zipcommon::TJoinError::Zip64: id = DS_NoValidZip; break;
+    }
+    if (id != 0 || !out.flush()) {
+        ShowZipMessage(id != 0 ? id : DS_WriteError);
+        return false;
+    }
+    out.close();
+    return true;
 }
 
 // ---- Callback ----

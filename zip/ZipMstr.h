@@ -329,6 +329,8 @@ public:
     int GetCount() const;
     // Direction 0: OEM to the program's characters, 1 the other way.
     QString ConvertOEM(const QByteArray& text, int direction, int hostSystem = 0, int versionMadeBy = 0) const;
+    // The volume files of the spanned set ZipFileName ends, in disk order.
+    QStringList SpanVolumeNames() const;
     // Asks the running library call to stop at its next callback.
     void Cancel() { m_cancel = true; }
 
@@ -369,6 +371,8 @@ private:
     QString GetExtrPassword(int& replyCode);
     QString PasswordDialog(const QString& prompt, int buttons, int& modalResult);
     void DoMessage(int errCode, const QString& text);
+    // Joins the volumes of the set into out, the archive the unzip library reads.
+    bool ReadSpan(class QTemporaryFile& out);
     struct TEndInfo;
     bool ReadEnd(class QFile& file, bool raiseError, TEndInfo& out);
 

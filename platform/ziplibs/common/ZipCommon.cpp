@@ -280,6 +280,138 @@ TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStar
     return MoveOk;
 }
 
+namespace {
+// The volumes of a set read as one run of bytes.
+class TVolumeReader {
+public:
+    explicit TVolumeReader(const QList<QIODevice*>& volumes) : m_volumes(volumes) {
+        qint64 base = 0;
+        for (QIODevice* v : volumes) {
+            m_bases << base;
+            base += v->size();
+        }
+        m_size = base;
+    }
+    qint64 Base(quint32 disk) const { return disk < quint32(m_bases.size()) ? m_bases[disk] : -1; }
+    qint64 Size() const { return m_size; }
+    // Exactly n bytes at pos, or an empty array.
+    QByteArray Read(qint64 pos, qint64 n) const {
+        if (pos < 0 || n < 0 || pos + n > m_size) return {};
+        QByteArray out;
+        out.reserve(n);
+        for (qsizetype i = 0; i < m_volumes.size() && n > 0; ++i) {
+            const qint64 end = m_bases[i] + m_volumes[i]->size();
+            if (pos >= end) continue;
+            const qint64 take = qMin(n, end - pos);
+            if (!m_volumes[i]->seek(pos - m_bases[i])) return {};
+            const QByteArray b = m_volumes[i]->read(take);
+            if (b.size() != take) return {};
+            out += b;
+            pos += take;
+            n -= take;
+        }
+        return n == 0 ? out : QByteArray();
+    }
+
+private:
+    QList<QIODevice*> m_volumes;
+    QList<qint64> m_bases;
+    qint64 m_size = 0;
+};
+
+void Set16(char* p, quint16 v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+void Set32(char* p, quint32 v) {
+    Set16(p, quint16(v & 0xFFFF));
+    Set16(p + 2, quint16(v >> 16));
+}
+}  // namespace
+
+TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out) {
+    if (volumes.isEmpty()) return TJoinError::EndRecord;
+    const TVolumeReader all(volumes);
+    if (all.Read(0, 4) != QByteArray("PK\x07\x08", 4)) return TJoinError::FirstSignature;
+    QIODevice& last = *volumes.last();
+    const TEndOfCentral end = FindEndOfCentral(last);
+    if (!end.Found) return TJoinError::EndRecord;
+    if (end.Zip64) return TJoinError::Zip64;
+    const qint64 centralBase = all.Base(end.CentralDisk);
+    if (centralBase < 0) return TJoinError::CentralRead;
+    const QByteArray central = all.Read(centralBase + qint64(end.CentralOffset), qint64(end.CentralSize));
+    if (central.size() != qint64(end.CentralSize)) return TJoinError::CentralRead;
+
+    struct TEntry {
+        QByteArray Header;  // 46 bytes + name, extra, comment
+        qint64 From = 0;
+        qint64 Length = 0;  // local header, data and descriptor
+    };
+    QList<TEntry> entries;
+    const char* c = central.constData();
+    qint64 at = 0;
+    for (quint64 i = 0; i < end.TotalEntries; ++i) {
+        if (at + 46 > central.size()) return TJoinError::CentralRead;
+        const char* h = c + at;
+        if (U32(h) != 0x02014B50u) return TJoinError::CentralSignature;
+        const qint64 len = 46 + qint64(U16(h + 28)) + U16(h + 30) + U16(h + 32);
+        if (at + len > central.size()) return TJoinError::CentralRead;
+        const quint32 compressed = U32(h + 20), offset = U32(h + 42);
+        const quint16 disk = U16(h + 34);
+        if (compressed == 0xFFFFFFFFu || U32(h + 24) == 0xFFFFFFFFu || offset == 0xFFFFFFFFu || disk == 0xFFFF)
+            return TJoinError::Zip64;
+        const qint64 base = all.Base(disk);
+        if (base < 0) return TJoinError::LocalRead;
+        TEntry e;
+        e.Header = central.mid(at, len);
+        e.From = base + offset;
+        const QByteArray local = all.Read(e.From, 30);
+        if (local.size() != 30) return TJoinError::LocalRead;
+        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
+        e.Length = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28) + compressed;
+        if (U16(h + 8) & 8) {
+            // A data descriptor, with or without its optional signature.
+            const QByteArray sig = all.Read(e.From + e.Length, 4);
+            e.Length += sig == QByteArray("PK\x07\x08", 4) ? 16 : 12;
+        }
+        if (e.From + e.Length > all.Size()) return TJoinError::Data;
+        entries << e;
+        at += len;
+    }
+    constexpr qint64 kPiece = 10240;
+    QList<qint64> written;
+    qint64 pos = 0;
+    for (const TEntry& e : entries) {
+        if (pos > qint64(0xFFFFFFFE)) return TJoinError::Zip64;
+        written << pos;
+        for (qint64 done = 0; done < e.Length;) {
+            const QByteArray piece = all.Read(e.From + done, qMin(kPiece, e.Length - done));
+            if (piece.isEmpty()) return TJoinError::Data;
+            if (out.write(piece) != piece.size()) return TJoinError::Write;
+            done += piece.size();
+        }
+        pos += e.Length;
+    }
+    const qint64 centralStart = pos;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QByteArray h = entries[i].Header;
+        Set16(h.data() + 34, 0);
+        Set32(h.data() + 42, quint32(written[i]));
+        if (out.write(h) != h.size()) return TJoinError::Write;
+        pos += h.size();
+    }
+    if (pos > qint64(0xFFFFFFFF) || entries.size() >= 0xFFFF) return TJoinError::Zip64;
+    QByteArray rec(22, '\0');
+    Set32(rec.data(), 0x06054B50u);
+    Set16(rec.data() + 8, quint16(entries.size()));
+    Set16(rec.data() + 10, quint16(entries.size()));
+    Set32(rec.data() + 12, quint32(pos - centralStart));
+    Set32(rec.data() + 16, quint32(centralStart));
+    Set16(rec.data() + 20, quint16(end.Comment.size()));
+    if (out.write(rec) != rec.size() || out.write(end.Comment) != end.Comment.size()) return TJoinError::Write;
+    return TJoinError::None;
+}
+
 bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {
     if (codePage == TNameCodePage::OEM) return true;
     if (codePage == TNameCodePage::Auto && hostSystem == 0) return true;

@@ -77,6 +77,17 @@ TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStar
 // archive without entries); -1 when the directory can't be read.
 qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end);
 
+// ---- Joining a spanned set ----
+// Why joining stopped.
+enum class TJoinError { None, EndRecord, FirstSignature, CentralRead, CentralSignature, LocalRead, LocalSignature,
+                        Data, Write, Zip64 };
+// Joins the volumes of a spanned set, in disk order (the first beginning with the spanning
+// signature, the last holding the end record), into one plain archive written to `out`.
+// Entries are found by their disk and local-header offset, their sizes taken from the
+// central directory and a data descriptor recognised by its signature; every read stays
+// inside the volumes.
+TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out);
+
 // ---- Names ----
 // How the eight-bit names of the archive are read.
 enum class TNameCodePage { Auto, None, OEM };

@@ -1,0 +1,29 @@
+// Joining a set of volumes: the input's first two bytes give where the first volume ends,
+// the rest are the volumes' bytes. Any input joins to a plain archive that the directory
+// reader finds again, or stops with a reason; nothing is read outside the volumes.
+#include <QBuffer>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/ziplibs/common/ZipCommon.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const qsizetype split = qsizetype(data[0] | (data[1] << 8));
+    QByteArray rest(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
+    QByteArray first = rest.left(split), second = rest.mid(qMin(split, rest.size()));
+    QBuffer a(&first), b(&second);
+    a.open(QIODevice::ReadOnly);
+    b.open(QIODevice::ReadOnly);
+    QByteArray joined;
+    QBuffer out(&joined);
+    out.open(QIODevice::WriteOnly);
+    if (zipcommon::JoinVolumes({&a, &b}, out) != zipcommon::TJoinError::None) return 0;
+    out.close();
+    QBuffer check(&joined);
+    check.open(QIODevice::ReadOnly);
+    const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(check);
+    if (!end.Found || end.SfxOffset != 0 || end.ThisDisk != 0) abort();
+    return 0;
+}
