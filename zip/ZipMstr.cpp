@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibrary>
+#include <QSaveFile>
 #include <QSet>
+#include <QStorageInfo>
 #include <QTemporaryFile>
 
 #include <dlfcn.h>
@@ -381,8 +383,16 @@ int TZipArchiver::AddFiles() {
             ShowZipMessage(DS_NoExeSpan);
             return m_errCode;
         }
-        // Writing over several volumes is not offered by this build.
-        throw EZipArchiver(DS_NoSpanSupport);
+    }
+    // A set of volumes: the library writes one whole temporary archive, split afterwards.
+    const bool span = m_addOptions.testFlag(AddDiskSpan);
+    QTemporaryFile spanTemp(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    if (span) {
+        if (!spanTemp.open()) {
+            ShowZipMessage(DS_NoTempFile);
+            return m_errCode;
+        }
+        spanTemp.close();
     }
     if (m_zipBusy) return m_errCode;
     if (isExe && !QFileInfo::exists(m_zipFileName)) {
@@ -425,7 +435,7 @@ int TZipArchiver::AddFiles() {
     const QByteArray date = from.toString(QStringLiteral("MM dd yy")).toLatin1().leftJustified(8, ' ', true);
     std::memcpy(rec.Date, date.constData(), 8);
     rec.ArgCount = int32_t(m_fSpecArgs.size());
-    rec.ZipFileName = texts.Add(m_zipFileName);
+    rec.ZipFileName = texts.Add(span ? spanTemp.fileName() : m_zipFileName);
     rec.TempPath = texts.AddOrNull(m_tempDir);
     rec.ArchComment = texts.AddOrNull(m_zipComment);
     rec.ArchiveFilesOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
@@ -482,6 +492,7 @@ int TZipArchiver::AddFiles() {
     if (loadedHere) UnloadLib(*m_zipLib);
     m_cancel = false;
     m_zipBusy = false;
+    if (span && m_successCnt > 0 && !WriteSpan(spanTemp.fileName())) m_successCnt = 0;
     if (m_successCnt > 0) {
         // Re-reading the directory must not hide what went wrong in the Add itself.
         const int addErr = m_errCode, addFull = m_fullErrCode;
@@ -614,6 +625,86 @@ QStringList TZipArchiver::SpanVolumeNames() const {
     const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
     for (int k = 1; k <= count; ++k) names << fi.dir().filePath(stem + QStringLiteral("%1").arg(k, 3, 10, QLatin1Char('0')) + dot);
     return names;
+}
+
+namespace {
+// A device that only counts, for working out how many volumes a set takes.
+class TCountingDevice : public QIODevice {
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override { return len; }
+};
+}  // namespace
+
+QString TZipArchiver::SpanVolumeName(int disk, int count) const {
+    const QFileInfo fi(m_zipFileName);
+    if (SpanOptions.testFlag(spCompatName)) {
+        if (disk == count - 1) return m_zipFileName;
+        return fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(disk + 1, 2, 10, QLatin1Char('0')));
+    }
+    const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    return fi.dir().filePath(fi.completeBaseName() + QStringLiteral("%1").arg(disk + 1, 3, 10, QLatin1Char('0')) + dot);
+}
+
+bool TZipArchiver::WriteSpan(const QString& tempArchive) {
+    QFile in(tempArchive);
+    if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
+    const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
+    if (!end.Found) throw EZipArchiver(DS_EOCBadRead);
+    if (end.Zip64) {
+        ShowZipMessage(DS_SpanUnknown, QStringLiteral("Arkivet behöver zip64 och kan inte delas upp i volymer."));
+        return false;
+    }
+    // Every path counts as a fixed drive: the room is what the volume may take.
+    const QStorageInfo drive(QFileInfo(m_zipFileName).absolutePath());
+    const qint64 free = drive.isValid() && drive.isReady() ? drive.bytesAvailable() : 0;
+    qint64 room = free - qint64(KeepFreeOnAllDisks);
+    if (MaxVolumeSize > 0) room = qMin<qint64>(room, MaxVolumeSize);
+    qint64 firstRoom = qMin<qint64>(room, free - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1);
+    if (room < MinFreeVolumeSize || firstRoom < MinFreeVolumeSize) {
+        ShowZipMessage(DS_NoDiskSpace);
+        return false;
+    }
+    // A dry run tells how many volumes there will be, and so their names.
+    TCountingDevice counter;
+    counter.open(QIODevice::WriteOnly);
+    int count = 0;
+    zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int) { return &counter; }, count);
+    if (r == zipcommon::TJoinError::None) {
+        for (int k = 0; k < count; ++k) {
+            const QString name = SpanVolumeName(k, count);
+            if (!QFileInfo::exists(name) || m_unattended) continue;
+            if (UIServices::AskYesNoCancel(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(name)),
+                                           QStringLiteral("Bekräfta")) != UIServices::TMsgResult::Yes)
+                throw EZipArchiver(DS_Canceled);
+        }
+        std::vector<std::unique_ptr<QSaveFile>> files;
+        int written = 0;
+        r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int k) -> QIODevice* {
+            if (!files.empty() && !files.back()->commit()) return nullptr;
+            auto f = std::make_unique<QSaveFile>(SpanVolumeName(k, count));
+            if (k >= count || !f->open(QIODevice::WriteOnly)) return nullptr;
+            files.push_back(std::move(f));
+            return files.back().get();
+        }, written);
+        if (r == zipcommon::TJoinError::None && (written != count || !files.back()->commit())) r = zipcommon::TJoinError::Write;
+        if (r != zipcommon::TJoinError::None) {
+            // Volumes already closed belong to no set now.
+            for (int k = 0; k + 1 < int(files.size()); ++k) QFile::remove(SpanVolumeName(k, count));
+        }
+    }
+    if (r != zipcommon::TJoinError::None) {
+        ShowZipMessage(r == zipcommon::TJoinError::Write ? DS_WriteError : DS_SpanUnknown);
+        return false;
+    }
+    // Higher-numbered volumes of an older set would be read as part of this one.
+    for (int k = count;; ++k) {
+        const QString stale = SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
+        if (!QFileInfo::exists(stale) || stale == m_zipFileName) break;
+        QFile::remove(stale);
+    }
+    m_zipFileName = SpanVolumeName(count - 1, count);
+    return true;
 }
 
 bool TZipArchiver::ReadSpan(QTemporaryFile& out) {

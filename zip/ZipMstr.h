@@ -373,6 +373,11 @@ private:
     void DoMessage(int errCode, const QString& text);
     // Joins the volumes of the set into out, the archive the unzip library reads.
     bool ReadSpan(class QTemporaryFile& out);
+    // Copies the library's temporary archive out as the volumes of a set; ZipFileName then
+    // names the last volume.
+    bool WriteSpan(const QString& tempArchive);
+    // The file of disk (from 0) in a set of count volumes named after ZipFileName.
+    QString SpanVolumeName(int disk, int count) const;
     struct TEndInfo;
     bool ReadEnd(class QFile& file, bool raiseError, TEndInfo& out);
 

@@ -73,6 +73,61 @@ private Q_SLOTS:
         QCOMPARE(QDir(set.TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 
+    void writesASet_data() {
+        QTest::addColumn<bool>("compatNames");
+        QTest::newRow("name.z01 ... name.zip") << true;
+        QTest::newRow("name001.zip ...") << false;
+    }
+    void writesASet() {
+        QFETCH(bool, compatNames);
+        TSet set;
+        set.Src = set.Tmp.path() + "/src";
+        // Each entry smaller than a volume: zip -s 0 cannot join an entry spread over three.
+        const QStringList files{"dir/A.txt", "dir/a.txt", "dir/sub/c.htm", "dir/sub/d.bin", "dir/sub/e.bin", "dir/f.bin"};
+        for (int i = 0; i < files.size(); ++i)
+            testsupport::WriteBytes(set.Src + "/" + files[i], i == 2 ? Text(200) : Pattern(60 * 1024, quint32(i)));
+        set.TempDir = set.Tmp.path() + "/temp";
+        QVERIFY(QDir().mkpath(set.TempDir));
+        // An older, longer set under the same names.
+        for (int k = 1; k <= 9; ++k)
+            testsupport::WriteBytes(set.Tmp.path() + (compatNames ? QStringLiteral("/sp.z%1").arg(k, 2, 10, QLatin1Char('0'))
+                                                                  : QStringLiteral("/sp%1.zip").arg(k, 3, 10, QLatin1Char('0'))),
+                                    "gammal volym");
+        auto z = MakeArchiver();
+        z->SpanOptions = compatNames ? SpanOpts(spCompatName) : SpanOpts();
+        z->SetTempDir(set.TempDir);
+        z->SetZipFileName(set.Tmp.path() + "/sp.zip");
+        z->SetAddOptions(AddDiskSpan | AddRecurseDirs | AddDirNames);
+        z->SetRootDir(set.Src);
+        z->MaxVolumeSize = 65536;
+        z->SetFSpecArgs({"dir"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->SuccessCnt(), 6);
+        const QStringList names = z->SpanVolumeNames();
+        QVERIFY(names.size() >= 5);
+        QCOMPARE(z->ZipFileName(), names.last());
+        QCOMPARE(QFileInfo(names.last()).fileName(), compatNames ? QStringLiteral("sp.zip") : QStringLiteral("sp%1.zip").arg(names.size(), 3, 10, QLatin1Char('0')));
+        if (!compatNames) QCOMPARE(QFileInfo(names.first()).fileName(), QStringLiteral("sp001.zip"));
+        QCOMPARE(testsupport::ReadBytes(names.first()).left(4), QByteArray("PK\x07\x08"));
+        for (const QString& v : names) QVERIFY2(QFileInfo(v).size() <= 65536, qPrintable(v));
+        // Nothing of the older set is left behind the new one.
+        QCOMPARE(QDir(set.Tmp.path()).entryList(QDir::Files).size(), names.size());
+        QVERIFY(z->IsSpanned());
+        QCOMPARE(z->GetCount(), 6);
+        if (compatNames) {
+            ZIPTEST_REQUIRE_TOOL("unzip");
+            QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-s", "0", names.last(), "--out", set.Tmp.path() + "/j.zip"}).Exit, 0);
+            const TToolRun t = Run(QStringLiteral("unzip"), {"-t", set.Tmp.path() + "/j.zip"});
+            QVERIFY2(t.Exit == 0, t.Out.constData());
+        }
+        z->SetExtrBaseDir(set.Tmp.path() + "/ut");
+        z->SetExtrOptions(ExtrDirNames);
+        QCOMPARE(z->Extract(), 0);
+        for (const QString& f : files)
+            QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + f)), Md5(testsupport::ReadBytes(set.Src + "/" + f)));
+        QCOMPARE(QDir(set.TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
     void brokenSets_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<int>("code");

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QIODevice>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 namespace zipcommon {
@@ -410,6 +411,116 @@ TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out) {
     Set16(rec.data() + 20, quint16(end.Comment.size()));
     if (out.write(rec) != rec.size() || out.write(end.Comment) != end.Comment.size()) return TJoinError::Write;
     return TJoinError::None;
+}
+
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes) {
+    volumes = 0;
+    if (!end.Found) return TJoinError::EndRecord;
+    if (end.Zip64 || end.TotalEntries >= 0xFFFF) return TJoinError::Zip64;
+    QList<TCentralEntry> central;
+    switch (ReadCentralDirectory(in, end, central)) {
+        case TCentralError::None: break;
+        case TCentralError::Signature: return TJoinError::CentralSignature;
+        default: return TJoinError::CentralRead;
+    }
+    int disk = -1;
+    qint64 used = 0;
+    QIODevice* out = nullptr;
+    auto roomOf = [&](int k) { return k == 0 ? firstRoom : room; };
+    auto next = [&]() {
+        ++disk;
+        used = 0;
+        out = volume(disk);
+        volumes = disk + 1;
+        return out != nullptr;
+    };
+    // A piece that must stay whole: on a fresh volume when it doesn't fit in this one.
+    auto whole = [&](const QByteArray& b) {
+        if (used + b.size() > roomOf(disk) && used > 0 && !next()) return TJoinError::Write;
+        if (b.size() > roomOf(disk)) return TJoinError::Write;
+        if (out->write(b) != b.size()) return TJoinError::Write;
+        used += b.size();
+        return TJoinError::None;
+    };
+    if (!next()) return TJoinError::Write;
+    TJoinError r = whole(QByteArray("PK\x07\x08", 4));
+    if (r != TJoinError::None) return r;
+    // Entries in file order, each placed by its own header offset.
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < central.size(); ++i) order << i;
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset;
+    });
+    QList<int> diskOf(central.size());
+    QList<qint64> offsetOf(central.size());
+    for (qsizetype i : order) {
+        const TCentralEntry& c = central[i];
+        if (c.CompressedSize >= 0xFFFFFFFFu || c.LocalHeaderOffset >= 0xFFFFFFFFu) return TJoinError::Zip64;
+        const qint64 from = qint64(c.LocalHeaderOffset) + end.SfxOffset;
+        const QByteArray local = ReadAt(in, from, 30);
+        if (local.size() != 30) return TJoinError::LocalRead;
+        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
+        const qint64 headLen = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28);
+        const QByteArray head = ReadAt(in, from, headLen);
+        if (head.size() != headLen) return TJoinError::LocalRead;
+        if (used + headLen > roomOf(disk) && !next()) return TJoinError::Write;
+        diskOf[i] = disk;
+        offsetOf[i] = used;
+        if ((r = whole(head)) != TJoinError::None) return r;
+        qint64 dataLen = qint64(c.CompressedSize);
+        if (c.Flags & 8) dataLen += ReadAt(in, from + headLen + dataLen, 4) == QByteArray("PK\x07\x08", 4) ? 16 : 12;
+        // The data may run on over the following volumes.
+        for (qint64 done = 0; done < dataLen;) {
+            if (used >= roomOf(disk) && !next()) return TJoinError::Write;
+            const qint64 take = std::min<qint64>({dataLen - done, roomOf(disk) - used, 196608});
+            const QByteArray piece = ReadAt(in, from + headLen + done, take);
+            if (piece.size() != take) return TJoinError::Data;
+            if (out->write(piece) != take) return TJoinError::Write;
+            used += take;
+            done += take;
+        }
+    }
+    // The central directory, its records whole, then the end record.
+    int centralDisk = -1;
+    qint64 centralOffset = 0, centralSize = 0;
+    int countDisk = -1;
+    quint16 countOnDisk = 0;
+    if (!in.seek(end.CentralStart)) return TJoinError::CentralRead;
+    for (qsizetype i = 0; i < central.size(); ++i) {
+        const TCentralEntry& c = central[i];
+        QByteArray h = in.read(46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
+        if (h.size() != 46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return TJoinError::CentralRead;
+        Set16(h.data() + 34, quint16(diskOf[i]));
+        Set32(h.data() + 42, quint32(offsetOf[i]));
+        if (used + h.size() > roomOf(disk) && !next()) return TJoinError::Write;
+        if (centralDisk < 0) {
+            centralDisk = disk;
+            centralOffset = used;
+        }
+        if ((r = whole(h)) != TJoinError::None) return r;
+        centralSize += h.size();
+        if (disk != countDisk) {
+            countDisk = disk;
+            countOnDisk = 0;
+        }
+        ++countOnDisk;
+    }
+    QByteArray rec(22, '\0');
+    if (used + 22 + end.Comment.size() > roomOf(disk) && !next()) return TJoinError::Write;
+    if (centralDisk < 0) {
+        centralDisk = disk;
+        centralOffset = used;
+    }
+    Set32(rec.data(), 0x06054B50u);
+    Set16(rec.data() + 4, quint16(disk));
+    Set16(rec.data() + 6, quint16(centralDisk));
+    Set16(rec.data() + 8, countDisk == disk ? countOnDisk : quint16(0));
+    Set16(rec.data() + 10, quint16(central.size()));
+    Set32(rec.data() + 12, quint32(centralSize));
+    Set32(rec.data() + 16, quint32(centralOffset));
+    Set16(rec.data() + 20, quint16(end.Comment.size()));
+    return whole(rec + end.Comment);
 }
 
 bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QIODevice;
 
@@ -87,6 +88,15 @@ enum class TJoinError { None, EndRecord, FirstSignature, CentralRead, CentralSig
 // central directory and a data descriptor recognised by its signature; every read stays
 // inside the volumes.
 TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out);
+
+// Splits the plain archive `in` (its end record `end`) into volumes of at most `firstRoom`
+// bytes for the first and `room` for the others. `volume(k)` gives the device of disk k
+// (from 0), or null to stop. The first volume begins with the spanning signature; local
+// headers, central records and the end record never split across volumes, entry data may.
+// Headers get the disk numbers and offsets within their volume. `volumes` receives the
+// number of volumes written.
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes);
 
 // ---- Names ----
 // How the eight-bit names of the archive are read.
