@@ -388,11 +388,27 @@ int TZipArchiver::AddFiles() {
     const bool span = m_addOptions.testFlag(AddDiskSpan);
     QTemporaryFile spanTemp(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
     if (span) {
-        if (!spanTemp.open()) {
-            ShowZipMessage(DS_NoTempFile);
-            return m_errCode;
+        // What the archive already holds goes into the temporary one first, so the new set
+        // keeps it: a set is joined, a single archive copied.
+        if (QFileInfo::exists(m_zipFileName) && m_isSpanned) {
+            if (!ReadSpan(spanTemp)) return m_errCode;
+        } else {
+            if (!spanTemp.open()) {
+                ShowZipMessage(DS_NoTempFile);
+                return m_errCode;
+            }
+            QFile old(m_zipFileName);
+            if (old.open(QIODevice::ReadOnly)) {
+                while (!old.atEnd()) {
+                    const QByteArray block = old.read(196608);
+                    if (block.isEmpty() || spanTemp.write(block) != block.size()) {
+                        ShowZipMessage(DS_WriteError);
+                        return m_errCode;
+                    }
+                }
+            }
+            spanTemp.close();
         }
-        spanTemp.close();
     }
     if (m_zipBusy) return m_errCode;
     if (isExe && !QFileInfo::exists(m_zipFileName)) {

@@ -126,6 +126,12 @@ private Q_SLOTS:
         for (const QString& f : files)
             QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + f)), Md5(testsupport::ReadBytes(set.Src + "/" + f)));
         QCOMPARE(QDir(set.TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        // A further Add onto the set keeps what it holds.
+        testsupport::WriteBytes(set.Src + "/dir/g.txt", "sist");
+        z->SetFSpecArgs({"dir/g.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->GetCount(), 7);
+        QCOMPARE(QDir(set.TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 
     void brokenSets_data() {
