@@ -246,7 +246,10 @@ private Q_SLOTS:
         const QByteArray front = testsupport::ReadBytes(exe).left(lead);
         testsupport::WriteBytes(s.Tmp.path() + "/src/c.txt", "trattkantarell");
         s.Zip->SetFSpecArgs({s.Tmp.path() + "/src/c.txt"});
+        QVERIFY(QDir().mkpath(s.Tmp.path() + "/temp"));
+        s.Zip->SetTempDir(s.Tmp.path() + "/temp");
         QCOMPARE(s.Zip->Add(), 0);
+        QCOMPARE(QDir(s.Tmp.path() + "/temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         QCOMPARE(testsupport::ReadBytes(exe).left(lead), front);
         QCOMPARE(s.Zip->GetCount(), 3);
         QCOMPARE(s.Zip->SFXOffset(), lead);

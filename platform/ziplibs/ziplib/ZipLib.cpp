@@ -307,7 +307,9 @@ private:
             const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
             const qint64 start = end.Found ? zipcommon::ZipDataStart(in, end) : 0;
             if (start > 0) {
-                m_work = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("mykozip_XXXXXX.zip")));
+                const QString tempDir = RecText(m_rec->TempPath);
+                m_work = std::make_unique<QTemporaryFile>(
+                    QDir(tempDir.isEmpty() ? QDir::tempPath() : tempDir).filePath(QStringLiteral("mykozip_XXXXXX.zip")));
                 if (!m_work->open()) {
                     m_report.Message(ZenWrite, QStringLiteral("En tillfällig fil kunde inte skapas."));
                     return 0;
