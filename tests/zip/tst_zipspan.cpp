@@ -134,6 +134,27 @@ private Q_SLOTS:
         QCOMPARE(QDir(set.TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 
+    void spanningAnArchiveKeepsItsEntries() {
+        TSet set;
+        QVERIFY(set.Make());
+        const QString plain = set.Tmp.path() + "/plain/p.zip";
+        QVERIFY(QDir().mkpath(set.Tmp.path() + "/plain"));
+        QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-r", plain, "dir"}, set.Src).Exit, 0);
+        testsupport::WriteBytes(set.Src + "/ny.txt", "ny");
+        auto z = MakeArchiver();
+        z->SpanOptions = spCompatName;
+        z->SetTempDir(set.TempDir);
+        z->SetZipFileName(plain);
+        QCOMPARE(z->GetCount(), 4);
+        z->SetAddOptions(AddDiskSpan);
+        z->MaxVolumeSize = 65536;
+        z->SetFSpecArgs({set.Src + "/ny.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->ZipFileName(), plain);
+        QVERIFY(z->IsSpanned());
+        QCOMPARE(z->GetCount(), 5);
+    }
+
     void brokenSets_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<int>("code");
