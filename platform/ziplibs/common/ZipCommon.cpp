@@ -481,7 +481,11 @@ TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoo
             done += take;
         }
     }
-    // The central directory, its records whole, then the end record.
+    // The central directory, its records whole, then the end record. They go together onto
+    // one volume where they fit in one, so the last volume alone tells where its set's
+    // directory is.
+    const qint64 tail = qint64(end.CentralSize) + 22 + end.Comment.size();
+    if (tail <= roomOf(disk + 1) && used + tail > roomOf(disk) && !next()) return TJoinError::Write;
     int centralDisk = -1;
     qint64 centralOffset = 0, centralSize = 0;
     int countDisk = -1;
