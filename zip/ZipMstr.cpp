@@ -8,7 +8,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibrary>
+#include <QSaveFile>
 #include <QSet>
+#include <QStorageInfo>
+#include <QTemporaryFile>
 
 #include <dlfcn.h>
 
@@ -380,8 +383,32 @@ int TZipArchiver::AddFiles() {
             ShowZipMessage(DS_NoExeSpan);
             return m_errCode;
         }
-        // Writing over several volumes is not offered by this build.
-        throw EZipArchiver(DS_NoSpanSupport);
+    }
+    // A set of volumes: the library writes one whole temporary archive, split afterwards.
+    const bool span = m_addOptions.testFlag(AddDiskSpan);
+    QTemporaryFile spanTemp(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    if (span) {
+        // What the archive already holds goes into the temporary one first, so the new set
+        // keeps it: a set is joined, a single archive copied.
+        if (QFileInfo::exists(m_zipFileName) && m_isSpanned) {
+            if (!ReadSpan(spanTemp)) return m_errCode;
+        } else {
+            if (!spanTemp.open()) {
+                ShowZipMessage(DS_NoTempFile);
+                return m_errCode;
+            }
+            QFile old(m_zipFileName);
+            if (old.open(QIODevice::ReadOnly)) {
+                while (!old.atEnd()) {
+                    const QByteArray block = old.read(196608);
+                    if (block.isEmpty() || spanTemp.write(block) != block.size()) {
+                        ShowZipMessage(DS_WriteError);
+                        return m_errCode;
+                    }
+                }
+            }
+            spanTemp.close();
+        }
     }
     if (m_zipBusy) return m_errCode;
     if (isExe && !QFileInfo::exists(m_zipFileName)) {
@@ -424,7 +451,7 @@ int TZipArchiver::AddFiles() {
     const QByteArray date = from.toString(QStringLiteral("MM dd yy")).toLatin1().leftJustified(8, ' ', true);
     std::memcpy(rec.Date, date.constData(), 8);
     rec.ArgCount = int32_t(m_fSpecArgs.size());
-    rec.ZipFileName = texts.Add(m_zipFileName);
+    rec.ZipFileName = texts.Add(span ? spanTemp.fileName() : m_zipFileName);
     rec.TempPath = texts.AddOrNull(m_tempDir);
     rec.ArchComment = texts.AddOrNull(m_zipComment);
     rec.ArchiveFilesOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
@@ -481,6 +508,7 @@ int TZipArchiver::AddFiles() {
     if (loadedHere) UnloadLib(*m_zipLib);
     m_cancel = false;
     m_zipBusy = false;
+    if (span && m_successCnt > 0 && !WriteSpan(spanTemp.fileName())) m_successCnt = 0;
     if (m_successCnt > 0) {
         // Re-reading the directory must not hide what went wrong in the Add itself.
         const int addErr = m_errCode, addFull = m_fullErrCode;
@@ -529,8 +557,13 @@ int TZipArchiver::ExtractFiles() {
         m_errCode = 0;
     }
     if (m_unzBusy) return m_errCode;
-    // Reading a set of volumes is not offered by this build.
-    if (m_isSpanned) throw EZipArchiver(DS_NoSpanSupport);
+    // A set of volumes is joined into one temporary archive, removed on every path.
+    QTemporaryFile joined(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    QString source = m_zipFileName;
+    if (m_isSpanned) {
+        if (!ReadSpan(joined)) return m_errCode;
+        source = joined.fileName();
+    }
     const quint32 savedReqCount = m_passwordReqCount;
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
         m_passwordReqCount = 0;
@@ -561,7 +594,7 @@ int TZipArchiver::ExtractFiles() {
     rec.Freshen = Flag(m_extrOptions.testFlag(ExtrFreshen) && !m_extrOptions.testFlag(ExtrUpdate));
     rec.DirNames = Flag(m_extrOptions.testFlag(ExtrDirNames));
     rec.OverWrite = Flag(m_extrOptions.testFlag(ExtrOverWrite));
-    rec.ZipFileName = texts.Add(m_zipFileName);
+    rec.ZipFileName = texts.Add(source);
     std::vector<UnzipFileSpecRec> specs(size_t(qMax<qsizetype>(1, m_fSpecArgs.size())));
     std::memset(specs.data(), 0, specs.size() * sizeof(UnzipFileSpecRec));
     if (!m_fSpecArgs.isEmpty() && m_fSpecArgs.first() != QLatin1String("*.*")) {
@@ -587,6 +620,144 @@ int TZipArchiver::ExtractFiles() {
     m_cancel = false;
     m_unzBusy = false;
     return m_errCode;
+}
+
+// ---- Volumes ----
+
+QStringList TZipArchiver::SpanVolumeNames() const {
+    const QFileInfo fi(m_zipFileName);
+    const int count = m_currentDisk + 1;
+    QStringList names;
+    if (SpanOptions.testFlag(spCompatName)) {
+        // name.z01, name.z02, ... and name.zip last.
+        for (int k = 1; k < count; ++k)
+            names << fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(k, 2, 10, QLatin1Char('0')));
+        names << m_zipFileName;
+        return names;
+    }
+    // name001.zip, name002.zip, ...: the last volume's name carries its number.
+    QString stem = fi.completeBaseName();
+    if (stem.size() >= 3 && stem.right(3).toInt() == count) stem.chop(3);
+    const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    for (int k = 1; k <= count; ++k) names << fi.dir().filePath(stem + QStringLiteral("%1").arg(k, 3, 10, QLatin1Char('0')) + dot);
+    return names;
+}
+
+namespace {
+// A device that only counts, for working out how many volumes a set takes.
+class TCountingDevice : public QIODevice {
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override { return len; }
+};
+}  // namespace
+
+QString TZipArchiver::SpanVolumeName(int disk, int count) const {
+    const QFileInfo fi(m_zipFileName);
+    if (SpanOptions.testFlag(spCompatName)) {
+        if (disk == count - 1) return m_zipFileName;
+        return fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(disk + 1, 2, 10, QLatin1Char('0')));
+    }
+    const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    return fi.dir().filePath(fi.completeBaseName() + QStringLiteral("%1").arg(disk + 1, 3, 10, QLatin1Char('0')) + dot);
+}
+
+bool TZipArchiver::WriteSpan(const QString& tempArchive) {
+    QFile in(tempArchive);
+    if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
+    const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
+    if (!end.Found) throw EZipArchiver(DS_EOCBadRead);
+    if (end.Zip64) {
+        ShowZipMessage(DS_SpanUnknown, QStringLiteral("Arkivet behöver zip64 och kan inte delas upp i volymer."));
+        return false;
+    }
+    // Every path counts as a fixed drive: the room is what the volume may take.
+    const QStorageInfo drive(QFileInfo(m_zipFileName).absolutePath());
+    const qint64 free = drive.isValid() && drive.isReady() ? drive.bytesAvailable() : 0;
+    qint64 room = free - qint64(KeepFreeOnAllDisks);
+    if (MaxVolumeSize > 0) room = qMin<qint64>(room, MaxVolumeSize);
+    qint64 firstRoom = qMin<qint64>(room, free - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1);
+    if (room < MinFreeVolumeSize || firstRoom < MinFreeVolumeSize) {
+        ShowZipMessage(DS_NoDiskSpace);
+        return false;
+    }
+    // A dry run tells how many volumes there will be, and so their names.
+    TCountingDevice counter;
+    counter.open(QIODevice::WriteOnly);
+    int count = 0;
+    zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int) { return &counter; }, count);
+    if (r == zipcommon::TJoinError::None) {
+        for (int k = 0; k < count; ++k) {
+            const QString name = SpanVolumeName(k, count);
+            if (!QFileInfo::exists(name) || m_unattended) continue;
+            if (UIServices::AskYesNoCancel(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(name)),
+                                           QStringLiteral("Bekräfta")) != UIServices::TMsgResult::Yes)
+                throw EZipArchiver(DS_Canceled);
+        }
+        std::vector<std::unique_ptr<QSaveFile>> files;
+        int written = 0;
+        r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int k) -> QIODevice* {
+            if (!files.empty() && !files.back()->commit()) return nullptr;
+            auto f = std::make_unique<QSaveFile>(SpanVolumeName(k, count));
+            if (k >= count || !f->open(QIODevice::WriteOnly)) return nullptr;
+            files.push_back(std::move(f));
+            return files.back().get();
+        }, written);
+        if (r == zipcommon::TJoinError::None && (written != count || !files.back()->commit())) r = zipcommon::TJoinError::Write;
+        if (r != zipcommon::TJoinError::None) {
+            // Volumes already closed belong to no set now.
+            for (int k = 0; k + 1 < int(files.size()); ++k) QFile::remove(SpanVolumeName(k, count));
+        }
+    }
+    if (r != zipcommon::TJoinError::None) {
+        ShowZipMessage(r == zipcommon::TJoinError::Write ? DS_WriteError : DS_SpanUnknown);
+        return false;
+    }
+    // Higher-numbered volumes of an older set would be read as part of this one.
+    for (int k = count;; ++k) {
+        const QString stale = SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
+        if (!QFileInfo::exists(stale) || stale == m_zipFileName) break;
+        QFile::remove(stale);
+    }
+    m_zipFileName = SpanVolumeName(count - 1, count);
+    return true;
+}
+
+bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
+    if (!out.open()) {
+        ShowZipMessage(DS_NoTempFile);
+        return false;
+    }
+    std::vector<std::unique_ptr<QFile>> files;
+    QList<QIODevice*> volumes;
+    for (const QString& name : SpanVolumeNames()) {
+        auto f = std::make_unique<QFile>(name);
+        if (!f->open(QIODevice::ReadOnly)) {
+            ShowZipMessage(DS_NoInFile, QStringLiteral(": ") + QDir::toNativeSeparators(name));
+            return false;
+        }
+        volumes << f.get();
+        files.push_back(std::move(f));
+    }
+    int id = 0;
+    switch (zipcommon::JoinVolumes(volumes, out)) {
+        case zipcommon::TJoinError::None: break;
+        case zipcommon::TJoinError::EndRecord: id = DS_EOCBadRead; break;
+        case zipcommon::TJoinError::FirstSignature: id = DS_BadFirstSig; break;
+        case zipcommon::TJoinError::CentralRead: id = DS_CEHBadRead; break;
+        case zipcommon::TJoinError::CentralSignature: id = DS_CEHWrongSig; break;
+        case zipcommon::TJoinError::LocalRead: id = DS_LOHBadRead; break;
+        case zipcommon::TJoinError::LocalSignature: id = DS_LOHWrongSig; break;
+        case zipcommon::TJoinError::Data: id = DS_DataRead; break;
+        case zipcommon::TJoinError::Write: id = DS_WriteError; break;
+        case zipcommon::TJoinError::Zip64: id = DS_NoValidZip; break;
+    }
+    if (id != 0 || !out.flush()) {
+        ShowZipMessage(id != 0 ? id : DS_WriteError);
+        return false;
+    }
+    out.close();
+    return true;
 }
 
 // ---- Callback ----

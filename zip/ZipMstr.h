@@ -175,12 +175,34 @@ using TGetNextDiskEvent = std::function<void(QObject* sender, int diskSeqNo, int
 using TStatusDiskEvent = std::function<void(QObject* sender, int previousDisk, const QString& previousFile,
                                             int status, int& action)>;
 
-// The builder of self-extracting archives; the component only calls it.
+// The values of the settings header that a self-extracting archive carries in front of its
+// zip data, as prepared from the component's settings or read back from an executable.
+struct TSFXProperties {
+    quint16 Options = 256;
+    quint8 OverwriteMode = 2;
+    quint32 MessageType = 0;
+    QString Caption, DefaultDir, CommandLine, Message;
+    // The header, zero-padded to a multiple of 4, followed by its 8-byte trailer.
+    QByteArray HeaderBytes() const;
+    // Reads the header that ends right before `end` in `data`; false when there is none.
+    static bool FromBytes(const QByteArray& data, qsizetype end, TSFXProperties& out);
+};
+
+// The builder of self-extracting archives; the component only calls it. Results: 0 success,
+// -1 a file couldn't be created, -2 a write fell short, -3 a file couldn't be opened, -9 any
+// other failure, -101 a spanned archive, -102 no valid zip inside, -255 busy.
 class TZipSFXBase : public QObject {
 public:
     using QObject::QObject;
-    // Makes an empty self-extracting archive under exeName; 0 on success, else a code.
+    // Makes an executable from the archive named by the master's ZipFileName.
+    virtual int ConvertToSFX(TZipArchiver* master) = 0;
+    // Turns the executable named by the master's ZipFileName back into a zip.
+    virtual int ConvertToZip(TZipArchiver* master) = 0;
+    // Makes an empty self-extracting archive under exeName.
     virtual int NewSFXFile(TZipArchiver* master, const QString& exeName) = 0;
+    virtual QString VersionText() const = 0;
+    virtual QString StubFileName() const = 0;
+    virtual TSFXProperties Prepare(const TZipArchiver* master) const = 0;
 };
 
 class TZipArchiver : public QObject {
@@ -307,6 +329,8 @@ public:
     int GetCount() const;
     // Direction 0: OEM to the program's characters, 1 the other way.
     QString ConvertOEM(const QByteArray& text, int direction, int hostSystem = 0, int versionMadeBy = 0) const;
+    // The volume files of the spanned set ZipFileName ends, in disk order.
+    QStringList SpanVolumeNames() const;
     // Asks the running library call to stop at its next callback.
     void Cancel() { m_cancel = true; }
 
@@ -347,6 +371,13 @@ private:
     QString GetExtrPassword(int& replyCode);
     QString PasswordDialog(const QString& prompt, int buttons, int& modalResult);
     void DoMessage(int errCode, const QString& text);
+    // Joins the volumes of the set into out, the archive the unzip library reads.
+    bool ReadSpan(class QTemporaryFile& out);
+    // Copies the library's temporary archive out as the volumes of a set; ZipFileName then
+    // names the last volume.
+    bool WriteSpan(const QString& tempArchive);
+    // The file of disk (from 0) in a set of count volumes named after ZipFileName.
+    QString SpanVolumeName(int disk, int count) const;
     struct TEndInfo;
     bool ReadEnd(class QFile& file, bool raiseError, TEndInfo& out);
 

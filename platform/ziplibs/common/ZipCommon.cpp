@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QIODevice>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 namespace zipcommon {
@@ -215,6 +216,315 @@ TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QL
         out.append(e);
     }
     return TCentralError::None;
+}
+
+namespace {
+void Put32(char* p, quint32 v) {
+    for (int i = 0; i < 4; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
+}
+bool WriteAll(QIODevice& out, const QByteArray& b) { return out.write(b) == b.size(); }
+}  // namespace
+
+qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end) {
+    QList<TCentralEntry> central;
+    if (ReadCentralDirectory(in, end, central) != TCentralError::None) return -1;
+    qint64 start = end.CentralStart;
+    for (const TCentralEntry& c : central) {
+        const qint64 real = qint64(qMin<quint64>(c.LocalHeaderOffset, quint64(end.FileSize))) + end.SfxOffset;
+        start = qMin(start, real);
+    }
+    return qBound<qint64>(0, start, end.CentralStart);
+}
+
+TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStart, QIODevice& out, qint64 lead) {
+    if (!end.Found || dataStart < 0 || dataStart > end.CentralStart) return MoveNoZip;
+    if (end.Zip64 || end.TotalEntries >= 0xFFFF) return MoveNeedsZip64;
+    const qint64 shift = lead - dataStart;
+    const qint64 newCentral = end.CentralStart + shift;
+    if (newCentral < 0 || newCentral + qint64(end.CentralSize) + 22 + end.Comment.size() > qint64(0xFFFFFFFF))
+        return MoveNeedsZip64;
+    // The entries' data, as it is.
+    constexpr qint64 kBlock = 196608;
+    if (!in.seek(dataStart)) return MoveReadError;
+    for (qint64 left = end.CentralStart - dataStart; left > 0;) {
+        const QByteArray b = in.read(qMin(left, kBlock));
+        if (b.isEmpty()) return MoveReadError;
+        if (!WriteAll(out, b)) return MoveShortWrite;
+        left -= b.size();
+    }
+    // The central directory, each header's local offset moved.
+    QList<TCentralEntry> central;
+    switch (ReadCentralDirectory(in, end, central)) {
+        case TCentralError::None: break;
+        case TCentralError::Signature: return MoveNoZip;
+        default: return MoveReadError;
+    }
+    if (!in.seek(end.CentralStart)) return MoveReadError;
+    for (const TCentralEntry& c : central) {
+        QByteArray h = in.read(46);
+        if (h.size() != 46) return MoveReadError;
+        if (U32(h.constData()) != 0x02014B50u) return MoveNoZip;
+        const quint32 stored = U32(h.constData() + 42);
+        if (stored == 0xFFFFFFFFu || U32(h.constData() + 20) == 0xFFFFFFFFu || U32(h.constData() + 24) == 0xFFFFFFFFu)
+            return MoveNeedsZip64;
+        const qint64 moved = qint64(stored) + end.SfxOffset + shift;
+        if (moved < 0 || moved > qint64(0xFFFFFFFE)) return MoveNeedsZip64;
+        Put32(h.data() + 42, quint32(moved));
+        const QByteArray rest = in.read(qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
+        if (rest.size() != qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return MoveReadError;
+        if (!WriteAll(out, h) || !WriteAll(out, rest)) return MoveShortWrite;
+    }
+    QByteArray rec = end.Record;
+    if (rec.size() != 22) return MoveNoZip;
+    Put32(rec.data() + 16, quint32(newCentral));
+    if (!WriteAll(out, rec) || !WriteAll(out, end.Comment)) return MoveShortWrite;
+    return MoveOk;
+}
+
+namespace {
+// The volumes of a set read as one run of bytes.
+class TVolumeReader {
+public:
+    explicit TVolumeReader(const QList<QIODevice*>& volumes) : m_volumes(volumes) {
+        qint64 base = 0;
+        for (QIODevice* v : volumes) {
+            m_bases << base;
+            base += v->size();
+        }
+        m_size = base;
+    }
+    qint64 Base(quint32 disk) const { return disk < quint32(m_bases.size()) ? m_bases[disk] : -1; }
+    qint64 Size() const { return m_size; }
+    // Exactly n bytes at pos, or an empty array.
+    QByteArray Read(qint64 pos, qint64 n) const {
+        if (pos < 0 || n < 0 || pos + n > m_size) return {};
+        QByteArray out;
+        out.reserve(n);
+        for (qsizetype i = 0; i < m_volumes.size() && n > 0; ++i) {
+            const qint64 end = m_bases[i] + m_volumes[i]->size();
+            if (pos >= end) continue;
+            const qint64 take = qMin(n, end - pos);
+            if (!m_volumes[i]->seek(pos - m_bases[i])) return {};
+            const QByteArray b = m_volumes[i]->read(take);
+            if (b.size() != take) return {};
+            out += b;
+            pos += take;
+            n -= take;
+        }
+        return n == 0 ? out : QByteArray();
+    }
+
+private:
+    QList<QIODevice*> m_volumes;
+    QList<qint64> m_bases;
+    qint64 m_size = 0;
+};
+
+void Set16(char* p, quint16 v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+void Set32(char* p, quint32 v) {
+    Set16(p, quint16(v & 0xFFFF));
+    Set16(p + 2, quint16(v >> 16));
+}
+}  // namespace
+
+TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out) {
+    if (volumes.isEmpty()) return TJoinError::EndRecord;
+    const TVolumeReader all(volumes);
+    if (all.Read(0, 4) != QByteArray("PK\x07\x08", 4)) return TJoinError::FirstSignature;
+    QIODevice& last = *volumes.last();
+    const TEndOfCentral end = FindEndOfCentral(last);
+    if (!end.Found) return TJoinError::EndRecord;
+    if (end.Zip64) return TJoinError::Zip64;
+    const qint64 centralBase = all.Base(end.CentralDisk);
+    if (centralBase < 0) return TJoinError::CentralRead;
+    const QByteArray central = all.Read(centralBase + qint64(end.CentralOffset), qint64(end.CentralSize));
+    if (central.size() != qint64(end.CentralSize)) return TJoinError::CentralRead;
+
+    struct TEntry {
+        QByteArray Header;  // 46 bytes + name, extra, comment
+        qint64 From = 0;
+        qint64 Length = 0;  // local header, data and descriptor
+    };
+    QList<TEntry> entries;
+    const char* c = central.constData();
+    qint64 at = 0;
+    for (quint64 i = 0; i < end.TotalEntries; ++i) {
+        if (at + 46 > central.size()) return TJoinError::CentralRead;
+        const char* h = c + at;
+        if (U32(h) != 0x02014B50u) return TJoinError::CentralSignature;
+        const qint64 len = 46 + qint64(U16(h + 28)) + U16(h + 30) + U16(h + 32);
+        if (at + len > central.size()) return TJoinError::CentralRead;
+        const quint32 compressed = U32(h + 20), offset = U32(h + 42);
+        const quint16 disk = U16(h + 34);
+        if (compressed == 0xFFFFFFFFu || U32(h + 24) == 0xFFFFFFFFu || offset == 0xFFFFFFFFu || disk == 0xFFFF)
+            return TJoinError::Zip64;
+        const qint64 base = all.Base(disk);
+        if (base < 0) return TJoinError::LocalRead;
+        TEntry e;
+        e.Header = central.mid(at, len);
+        e.From = base + offset;
+        const QByteArray local = all.Read(e.From, 30);
+        if (local.size() != 30) return TJoinError::LocalRead;
+        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
+        e.Length = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28) + compressed;
+        if (U16(h + 8) & 8) {
+            // A data descriptor, with or without its optional signature.
+            const QByteArray sig = all.Read(e.From + e.Length, 4);
+            e.Length += sig == QByteArray("PK\x07\x08", 4) ? 16 : 12;
+        }
+        if (e.From + e.Length > all.Size()) return TJoinError::Data;
+        entries << e;
+        at += len;
+    }
+    constexpr qint64 kPiece = 10240;
+    QList<qint64> written;
+    qint64 pos = 0;
+    for (const TEntry& e : entries) {
+        if (pos > qint64(0xFFFFFFFE)) return TJoinError::Zip64;
+        written << pos;
+        for (qint64 done = 0; done < e.Length;) {
+            const QByteArray piece = all.Read(e.From + done, qMin(kPiece, e.Length - done));
+            if (piece.isEmpty()) return TJoinError::Data;
+            if (out.write(piece) != piece.size()) return TJoinError::Write;
+            done += piece.size();
+        }
+        pos += e.Length;
+    }
+    const qint64 centralStart = pos;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QByteArray h = entries[i].Header;
+        Set16(h.data() + 34, 0);
+        Set32(h.data() + 42, quint32(written[i]));
+        if (out.write(h) != h.size()) return TJoinError::Write;
+        pos += h.size();
+    }
+    if (pos > qint64(0xFFFFFFFF) || entries.size() >= 0xFFFF) return TJoinError::Zip64;
+    QByteArray rec(22, '\0');
+    Set32(rec.data(), 0x06054B50u);
+    Set16(rec.data() + 8, quint16(entries.size()));
+    Set16(rec.data() + 10, quint16(entries.size()));
+    Set32(rec.data() + 12, quint32(pos - centralStart));
+    Set32(rec.data() + 16, quint32(centralStart));
+    Set16(rec.data() + 20, quint16(end.Comment.size()));
+    if (out.write(rec) != rec.size() || out.write(end.Comment) != end.Comment.size()) return TJoinError::Write;
+    return TJoinError::None;
+}
+
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes) {
+    volumes = 0;
+    if (!end.Found) return TJoinError::EndRecord;
+    if (end.Zip64 || end.TotalEntries >= 0xFFFF) return TJoinError::Zip64;
+    QList<TCentralEntry> central;
+    switch (ReadCentralDirectory(in, end, central)) {
+        case TCentralError::None: break;
+        case TCentralError::Signature: return TJoinError::CentralSignature;
+        default: return TJoinError::CentralRead;
+    }
+    int disk = -1;
+    qint64 used = 0;
+    QIODevice* out = nullptr;
+    auto roomOf = [&](int k) { return k == 0 ? firstRoom : room; };
+    auto next = [&]() {
+        ++disk;
+        used = 0;
+        out = volume(disk);
+        volumes = disk + 1;
+        return out != nullptr;
+    };
+    // A piece that must stay whole: on a fresh volume when it doesn't fit in this one.
+    auto whole = [&](const QByteArray& b) {
+        if (used + b.size() > roomOf(disk) && used > 0 && !next()) return TJoinError::Write;
+        if (b.size() > roomOf(disk)) return TJoinError::Write;
+        if (out->write(b) != b.size()) return TJoinError::Write;
+        used += b.size();
+        return TJoinError::None;
+    };
+    if (!next()) return TJoinError::Write;
+    TJoinError r = whole(QByteArray("PK\x07\x08", 4));
+    if (r != TJoinError::None) return r;
+    // Entries in file order, each placed by its own header offset.
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < central.size(); ++i) order << i;
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset;
+    });
+    QList<int> diskOf(central.size());
+    QList<qint64> offsetOf(central.size());
+    for (qsizetype i : order) {
+        const TCentralEntry& c = central[i];
+        if (c.CompressedSize >= 0xFFFFFFFFu || c.LocalHeaderOffset >= 0xFFFFFFFFu) return TJoinError::Zip64;
+        const qint64 from = qint64(c.LocalHeaderOffset) + end.SfxOffset;
+        const QByteArray local = ReadAt(in, from, 30);
+        if (local.size() != 30) return TJoinError::LocalRead;
+        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
+        const qint64 headLen = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28);
+        const QByteArray head = ReadAt(in, from, headLen);
+        if (head.size() != headLen) return TJoinError::LocalRead;
+        if (used + headLen > roomOf(disk) && !next()) return TJoinError::Write;
+        diskOf[i] = disk;
+        offsetOf[i] = used;
+        if ((r = whole(head)) != TJoinError::None) return r;
+        qint64 dataLen = qint64(c.CompressedSize);
+        if (c.Flags & 8) dataLen += ReadAt(in, from + headLen + dataLen, 4) == QByteArray("PK\x07\x08", 4) ? 16 : 12;
+        // The data may run on over the following volumes.
+        for (qint64 done = 0; done < dataLen;) {
+            if (used >= roomOf(disk) && !next()) return TJoinError::Write;
+            const qint64 take = std::min<qint64>({dataLen - done, roomOf(disk) - used, 196608});
+            const QByteArray piece = ReadAt(in, from + headLen + done, take);
+            if (piece.size() != take) return TJoinError::Data;
+            if (out->write(piece) != take) return TJoinError::Write;
+            used += take;
+            done += take;
+        }
+    }
+    // The central directory, its records whole, then the end record. They go together onto
+    // one volume where they fit in one, so the last volume alone tells where its set's
+    // directory is.
+    const qint64 tail = qint64(end.CentralSize) + 22 + end.Comment.size();
+    if (tail <= roomOf(disk + 1) && used + tail > roomOf(disk) && !next()) return TJoinError::Write;
+    int centralDisk = -1;
+    qint64 centralOffset = 0, centralSize = 0;
+    int countDisk = -1;
+    quint16 countOnDisk = 0;
+    if (!in.seek(end.CentralStart)) return TJoinError::CentralRead;
+    for (qsizetype i = 0; i < central.size(); ++i) {
+        const TCentralEntry& c = central[i];
+        QByteArray h = in.read(46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
+        if (h.size() != 46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return TJoinError::CentralRead;
+        Set16(h.data() + 34, quint16(diskOf[i]));
+        Set32(h.data() + 42, quint32(offsetOf[i]));
+        if (used + h.size() > roomOf(disk) && !next()) return TJoinError::Write;
+        if (centralDisk < 0) {
+            centralDisk = disk;
+            centralOffset = used;
+        }
+        if ((r = whole(h)) != TJoinError::None) return r;
+        centralSize += h.size();
+        if (disk != countDisk) {
+            countDisk = disk;
+            countOnDisk = 0;
+        }
+        ++countOnDisk;
+    }
+    QByteArray rec(22, '\0');
+    if (used + 22 + end.Comment.size() > roomOf(disk) && !next()) return TJoinError::Write;
+    if (centralDisk < 0) {
+        centralDisk = disk;
+        centralOffset = used;
+    }
+    Set32(rec.data(), 0x06054B50u);
+    Set16(rec.data() + 4, quint16(disk));
+    Set16(rec.data() + 6, quint16(centralDisk));
+    Set16(rec.data() + 8, countDisk == disk ? countOnDisk : quint16(0));
+    Set16(rec.data() + 10, quint16(central.size()));
+    Set32(rec.data() + 12, quint32(centralSize));
+    Set32(rec.data() + 16, quint32(centralOffset));
+    Set16(rec.data() + 20, quint16(end.Comment.size()));
+    return whole(rec + end.Comment);
 }
 
 bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {

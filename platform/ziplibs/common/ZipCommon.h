@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QIODevice;
 
@@ -62,6 +63,40 @@ enum class TCentralError { None, Seek, ShortHeader, Signature, ShortName, ShortE
 // Reads the central directory that the end record describes, header by header; stops at
 // the first fault. Never reads outside the file, never trusts a count beyond what fits.
 TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QList<TCentralEntry>& out);
+
+// ---- Moving an archive ----
+// Results of MoveZipData.
+enum TMoveResult { MoveOk = 0, MoveShortWrite = -2, MoveReadError = -3, MoveNoZip = -102, MoveNeedsZip64 = -103 };
+// Copies the archive that `end` describes in `in`, from `dataStart` (the first byte of `in`
+// to keep) to the end of its comment, to the current position of `out`, where `lead` bytes
+// stand in front of it. Every local-header offset of the central directory and the
+// directory's own offset are moved to count from the start of `out`; the end record keeps
+// the archive comment. Archives that need zip64 fields are refused, as the 32-bit offsets
+// could not hold them.
+TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStart, QIODevice& out, qint64 lead);
+// Where the zip data of `in` begins: the smallest real local-header position (0 for an
+// archive without entries); -1 when the directory can't be read.
+qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end);
+
+// ---- Joining a spanned set ----
+// Why joining stopped.
+enum class TJoinError { None, EndRecord, FirstSignature, CentralRead, CentralSignature, LocalRead, LocalSignature,
+                        Data, Write, Zip64 };
+// Joins the volumes of a spanned set, in disk order (the first beginning with the spanning
+// signature, the last holding the end record), into one plain archive written to `out`.
+// Entries are found by their disk and local-header offset, their sizes taken from the
+// central directory and a data descriptor recognised by its signature; every read stays
+// inside the volumes.
+TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out);
+
+// Splits the plain archive `in` (its end record `end`) into volumes of at most `firstRoom`
+// bytes for the first and `room` for the others. `volume(k)` gives the device of disk k
+// (from 0), or null to stop. The first volume begins with the spanning signature; local
+// headers, central records and the end record never split across volumes, entry data may.
+// Headers get the disk numbers and offsets within their volume. `volumes` receives the
+// number of volumes written.
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes);
 
 // ---- Names ----
 // How the eight-bit names of the archive are read.

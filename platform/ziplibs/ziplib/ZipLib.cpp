@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <zip.h>
 
 #include <sys/stat.h>
@@ -293,12 +295,72 @@ private:
 
     static QString LibzipError(zip_t* za) { return QString::fromUtf8(zip_strerror(za)); }
 
+    // Data in front of the archive (a self-extractor's stub and settings) is set aside: the
+    // archive is worked on without it and given it back, offsets moved, before anything else
+    // (moving the sources) relies on the result.
     int32_t Write() {
-        const QFileInfo archiveInfo(m_archive);
+        m_workPath = m_archive;
+        m_prefix.clear();
+        m_work.reset();
+        QFile in(m_archive);
+        if (in.open(QIODevice::ReadOnly)) {
+            const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
+            const qint64 start = end.Found ? zipcommon::ZipDataStart(in, end) : 0;
+            if (start > 0) {
+                const QString tempDir = RecText(m_rec->TempPath);
+                m_work = std::make_unique<QTemporaryFile>(
+                    QDir(tempDir.isEmpty() ? QDir::tempPath() : tempDir).filePath(QStringLiteral("mykozip_XXXXXX.zip")));
+                if (!m_work->open()) {
+                    m_report.Message(ZenWrite, QStringLiteral("En tillfällig fil kunde inte skapas."));
+                    return 0;
+                }
+                const zipcommon::TMoveResult r = zipcommon::MoveZipData(in, end, start, *m_work, 0);
+                if (r != zipcommon::MoveOk) {
+                    m_report.Message(r == zipcommon::MoveNeedsZip64 || r == zipcommon::MoveNoZip ? ZenFormat : ZenWrite,
+                                     QStringLiteral("Arkivet kunde inte öppnas: %1").arg(m_archive));
+                    return 0;
+                }
+                if (!in.seek(0) || (m_prefix = in.read(start)).size() != start) {
+                    m_report.Message(ZenRead, QStringLiteral("Arkivet kunde inte läsas: %1").arg(m_archive));
+                    return 0;
+                }
+                m_work->close();
+                m_workPath = m_work->fileName();
+            }
+            in.close();
+        }
+        const int32_t added = WriteArchive();
+        m_work.reset();
+        return added;
+    }
+
+    // Puts the set-aside data back in front of the written archive.
+    bool RestorePrefix() {
+        if (!m_work) return true;
+        QFile work(m_workPath);
+        QSaveFile save(m_archive);
+        bool ok = work.open(QIODevice::ReadOnly) && save.open(QIODevice::WriteOnly) &&
+                  save.write(m_prefix) == m_prefix.size();
+        zipcommon::TMoveResult r = zipcommon::MoveReadError;
+        if (ok) {
+            const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(work);
+            r = zipcommon::MoveZipData(work, end, 0, save, m_prefix.size());
+            ok = r == zipcommon::MoveOk && save.commit();
+        }
+        if (!ok) {
+            save.cancelWriting();
+            m_report.Message(r == zipcommon::MoveNeedsZip64 ? ZenFormat : ZenWrite,
+                             QStringLiteral("Arkivet kunde inte skrivas: %1").arg(m_archive));
+        }
+        return ok;
+    }
+
+    int32_t WriteArchive() {
+        const QFileInfo archiveInfo(m_workPath);
         int err = 0;
         zip_t* za = nullptr;
         if (archiveInfo.exists() && archiveInfo.size() > 0) {
-            za = zip_open(QFile::encodeName(m_archive).constData(), 0, &err);
+            za = zip_open(QFile::encodeName(m_workPath).constData(), 0, &err);
             if (!za) {
                 zip_error_t ze;
                 zip_error_init_with_code(&ze, err);
@@ -310,7 +372,7 @@ private:
             }
         } else {
             if (m_freshen) return 0;  // nothing to freshen
-            za = zip_open(QFile::encodeName(m_archive).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+            za = zip_open(QFile::encodeName(m_workPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
             if (!za) {
                 m_report.Message(ZenOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
                 return 0;
@@ -432,6 +494,7 @@ private:
                              QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
             return 0;
         }
+        if (!RestorePrefix()) return 0;
         m_report.Send(ActEndBatch, 0, 0);
         if (m_latestTime) GiveNewestTime();
         // Sources are moved only once the archive is committed, and only those stored.
@@ -465,6 +528,9 @@ private:
     ZipCommandRec* m_rec;
     zipcommon::TReporter m_report;
     QString m_archive, m_archivePath, m_password;
+    QString m_workPath;                       // what libzip works on: the archive or a stub-less copy
+    QByteArray m_prefix;                      // the data set aside in front of the archive
+    std::unique_ptr<QTemporaryFile> m_work;
     int m_level = 9;
     bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
          m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;

@@ -1,0 +1,346 @@
+#include "zip/ZipSFXMaker.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+
+#include "platform/Exception.h"
+#include "platform/ziplibs/common/ZipCommon.h"
+
+namespace {
+
+constexpr quint32 kHeaderSig = 0x01005A44u;   // "DZ" 0 1
+constexpr quint32 kTrailerSig = 0x010A5A44u;  // "DZ" 10 1
+
+void Put16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+void Put32(QByteArray& b, quint32 v) {
+    Put16(b, quint16(v & 0xFFFF));
+    Put16(b, quint16(v >> 16));
+}
+quint16 Get16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
+quint32 Get32(const char* p) { return quint32(Get16(p)) | (quint32(Get16(p + 2)) << 16); }
+
+// The hourglass while a conversion runs, where there is a screen to show it on.
+class TWaitCursor {
+public:
+    TWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~TWaitCursor() {
+        if (m_gui) QGuiApplication::restoreOverrideCursor();
+    }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+    bool m_gui;
+};
+
+// The builder works for one master at a time.
+class TBusy {
+public:
+    explicit TBusy(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~TBusy() { m_flag = false; }
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+QString WithSuffix(const QString& path, const QString& suffix) {
+    const QFileInfo fi(path);
+    return fi.dir().filePath(fi.completeBaseName() + suffix);
+}
+
+// The offsets of a self-extracting archive are 32-bit.
+const QString kNoZip64 = QStringLiteral("\nArkivet är för stort (zip64) för ett självuppackande arkiv.");
+
+int MoveResultCode(zipcommon::TMoveResult r) {
+    switch (r) {
+        case zipcommon::MoveOk: return 0;
+        case zipcommon::MoveShortWrite: return -2;
+        case zipcommon::MoveReadError: return -3;
+        case zipcommon::MoveNoZip: return -102;
+        case zipcommon::MoveNeedsZip64: return -9;
+    }
+    return -9;
+}
+
+}  // namespace
+
+// ---- Settings header ----
+
+QByteArray TSFXProperties::HeaderBytes() const {
+    const QByteArray caption = Caption.toLatin1(), dir = DefaultDir.toLatin1(), cmd = CommandLine.toLatin1(),
+                     msg = Message.toLatin1();
+    const int textLen = int(caption.size() + dir.size() + cmd.size() + msg.size());
+    const quint16 size = quint16((18 + textLen + 3) / 4 * 4);
+    QByteArray b;
+    Put32(b, kHeaderSig);
+    Put16(b, size);
+    Put16(b, Options);
+    b.append(char(OverwriteMode));
+    b.append(char(caption.size()));
+    b.append(char(dir.size()));
+    b.append(char(cmd.size()));
+    b.append('\0');
+    b.append(char(msg.size()));
+    Put32(b, MessageType);
+    b += caption + dir + cmd + msg;
+    b.append(QByteArray(size - b.size(), '\0'));
+    Put32(b, kTrailerSig);
+    Put32(b, size);
+    return b;
+}
+
+bool TSFXProperties::FromBytes(const QByteArray& data, qsizetype end, TSFXProperties& out) {
+    if (end < 8 || end > data.size()) return false;
+    const char* t = data.constData() + end - 8;
+    if (Get32(t) != kTrailerSig) return false;
+    const quint32 size = Get32(t + 4);
+    if (size < 18 || size > quint32(end - 8)) return false;
+    const char* h = data.constData() + (end - 8 - qsizetype(size));
+    if (Get32(h) != kHeaderSig || Get16(h + 4) != size) return false;
+    const int lens[4] = {uchar(h[9]), uchar(h[10]), uchar(h[11]), uchar(h[13])};
+    if (18u + quint32(lens[0] + lens[1] + lens[2] + lens[3]) > size) return false;
+    TSFXProperties p;
+    p.Options = Get16(h + 6);
+    p.OverwriteMode = quint8(h[8]);
+    p.MessageType = Get32(h + 14);
+    const char* s = h + 18;
+    QString* texts[4] = {&p.Caption, &p.DefaultDir, &p.CommandLine, &p.Message};
+    for (int i = 0; i < 4; ++i) {
+        *texts[i] = QString::fromLatin1(s, lens[i]);
+        s += lens[i];
+    }
+    out = p;
+    return true;
+}
+
+// ---- Builder ----
+
+TZipSFXMaker::TZipSFXMaker(QObject* owner) : TZipSFXBase(owner) {}
+
+QIODevice* TZipSFXMaker::OutputDevice(QSaveFile& file) { return &file; }
+
+void TZipSFXMaker::Begin(TZipArchiver* master) {
+    if (!master) throw Exception(QStringLiteral("No TZipArchiver component assigned"));
+    m_master = master;
+}
+
+TSFXProperties TZipSFXMaker::Prepare(const TZipArchiver* master) const {
+    TSFXProperties p;
+    if (!master) return p;
+    const SFXOpts o = master->SFXOptions;
+    p.Options = quint16(256 | (o.testFlag(SFXAskCmdLine) ? 1 : 0) | (o.testFlag(SFXAskFiles) ? 2 : 0) |
+                        (o.testFlag(SFXAutoRun) ? 8 : 0) | (o.testFlag(SFXHideOverWriteBox) ? 4 : 0) |
+                        (o.testFlag(SFXNoSuccessMsg) ? 16 : 0));
+    p.OverwriteMode = master->SFXOverWriteMode == OvrOpts::OvrAlways  ? 0
+                      : master->SFXOverWriteMode == OvrOpts::OvrNever ? 1
+                                                                      : 2;
+    p.Message = master->SFXMessage;
+    if (p.Message.startsWith(QChar(1))) {
+        p.MessageType = 65;
+        p.Message.remove(0, 1);
+    } else if (p.Message.startsWith(QChar(2))) {
+        p.MessageType = 36;
+        p.Message.remove(0, 1);
+    }
+    p.Caption = master->SFXCaption;
+    p.DefaultDir = master->SFXDefaultDir;
+    p.CommandLine = master->SFXCommandLine;
+    return p;
+}
+
+QString TZipSFXMaker::FindStub(TZipArchiver* master) {
+    if (!m_stubPath.isEmpty() && QFileInfo(m_stubPath).isFile()) return m_stubPath;
+    QString name = StubFileName();
+    if (master && !master->SFXPath.isEmpty()) {
+        QFileInfo fi(master->SFXPath);
+        QString path = master->SFXPath;
+        if (fi.fileName().compare(QLatin1String("ZIPSTUB.BIN"), Qt::CaseInsensitive) == 0)
+            path = fi.dir().filePath(StubFileName());
+        if (QFileInfo(path).isFile()) return path;
+        name = QFileInfo(path).fileName();
+    }
+    QStringList folders{QDir::currentPath()};
+    if (master && !master->DLLDirectory().isEmpty()) folders << master->DLLDirectory();
+    folders << QCoreApplication::applicationDirPath();
+    for (const QString& folder : folders) {
+        const QString path = QDir(folder).filePath(name);
+        if (QFileInfo(path).isFile()) return path;
+    }
+    if (master) master->ShowZipMessage(zipmsg::SF_StubNotFound);
+    return QString();
+}
+
+void TZipSFXMaker::RemoveSource(TZipArchiver* master, const QString& path) {
+    if (master->HowToDelete() == DeleteOpts::htdAllowUndo && QFile::moveToTrash(path)) return;
+    QFile::remove(path);
+}
+
+int TZipSFXMaker::ConvertToSFX(TZipArchiver* master) {
+    if (m_busy) return -255;
+    Begin(master);
+    TBusy busy(m_busy);
+    const QString archive = master->ZipFileName();
+    if (archive.isEmpty() || !QFileInfo(archive).isFile()) {
+        master->ShowZipMessage(zipmsg::GE_NoZipSpecified);
+        return -3;
+    }
+    if (!archive.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
+        master->ShowZipMessage(zipmsg::SF_InputIsNoZip);
+        return -9;
+    }
+    return Make(master, WithSuffix(archive, QStringLiteral(".exe")), false);
+}
+
+int TZipSFXMaker::NewSFXFile(TZipArchiver* master, const QString& exeName) {
+    if (m_busy) return -255;
+    Begin(master);
+    TBusy busy(m_busy);
+    return Make(master, exeName, true);
+}
+
+int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty) {
+    const TSFXProperties props = Prepare(master);
+    const QString stub = FindStub(master);
+    if (stub.isEmpty()) return -3;
+    QStringList tooLong;
+    if (master->SFXCaption.size() > 255) tooLong << QStringLiteral("SFXCaption");
+    if (master->SFXCommandLine.size() > 255) tooLong << QStringLiteral("SFXCommandLine");
+    if (master->SFXDefaultDir.size() > 255) tooLong << QStringLiteral("SFXDefaultDir");
+    if (master->SFXMessage.size() > 255) tooLong << QStringLiteral("SFXMessage");
+    if (!tooLong.isEmpty()) {
+        master->ShowZipMessage(zipmsg::SF_StringTooLong, QLatin1Char('\n') + tooLong.join(QStringLiteral(", ")));
+        return -9;
+    }
+    const QString archive = master->ZipFileName();
+    QFile in(archive);
+    zipcommon::TEndOfCentral end;
+    if (!empty) {
+        if (!in.open(QIODevice::ReadOnly)) return -3;
+        end = zipcommon::FindEndOfCentral(in);
+        if (!end.Found) return -102;
+        if (end.ThisDisk != 0 || end.CentralDisk != 0) return -101;
+    }
+    QFile stubFile(stub);
+    if (!stubFile.open(QIODevice::ReadOnly)) return -3;
+
+    TWaitCursor wait;
+    // The executable is written under a temporary name and takes its place only when
+    // complete, so an old executable or the archive is never lost to a failed conversion.
+    QSaveFile save(exeName);
+    if (!save.open(QIODevice::WriteOnly)) return -1;
+    QIODevice& out = *OutputDevice(save);
+    int result = 0;
+    qint64 lead = 0;
+    while (result == 0 && !stubFile.atEnd()) {
+        const QByteArray block = stubFile.read(8192);
+        if (block.isEmpty()) {
+            result = -3;
+            break;
+        }
+        if (out.write(block) != block.size()) result = -2;
+        lead += block.size();
+        QCoreApplication::processEvents();
+    }
+    const QByteArray header = props.HeaderBytes();
+    if (result == 0 && out.write(header) != header.size()) result = -2;
+    lead += header.size();
+    if (result == 0) {
+        if (empty) {
+            QByteArray rec("PK\x05\x06", 4);
+            rec.append(QByteArray(12, '\0'));
+            for (int i = 0; i < 4; ++i) rec.append(char((quint32(lead) >> (8 * i)) & 0xFF));
+            rec.append(QByteArray(2, '\0'));
+            if (out.write(rec) != rec.size()) result = -2;
+        } else {
+            result = MoveResultCode(zipcommon::MoveZipData(in, end, 0, out, lead));
+            if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
+        }
+    }
+    if (result != 0 || !save.commit()) {
+        save.cancelWriting();
+        return result != 0 ? result : -2;
+    }
+    in.close();
+    if (!empty) {
+        if (QFileInfo(archive) != QFileInfo(exeName)) RemoveSource(master, archive);
+        master->SetZipFileName(exeName);
+    }
+    return 0;
+}
+
+int TZipSFXMaker::ConvertToZip(TZipArchiver* master) {
+    if (m_busy) return -255;
+    Begin(master);
+    TBusy busy(m_busy);
+    return BackToZip(master);
+}
+
+int TZipSFXMaker::BackToZip(TZipArchiver* master) {
+    const QString exe = master->ZipFileName();
+    if (exe.isEmpty() || !QFileInfo(exe).isFile()) {
+        master->ShowZipMessage(zipmsg::SF_NoExeSpecified);
+        return -3;
+    }
+    if (!exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+        master->ShowZipMessage(zipmsg::SF_InputIsNoExe);
+        return -9;
+    }
+    QFile in(exe);
+    if (!in.open(QIODevice::ReadOnly)) return -3;
+    const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
+    if (!end.Found) return -102;
+    if (end.ThisDisk != 0 || end.CentralDisk != 0) return -101;
+    const qint64 start = zipcommon::ZipDataStart(in, end);
+    if (start < 0) return -102;
+    TWaitCursor wait;
+    // The settings that stand in front of the zip data.
+    TSFXProperties props;
+    const qint64 headAt = qMax<qint64>(0, start - 8 - 65536);
+    if (!in.seek(headAt)) return -3;
+    const QByteArray head = in.read(start - headAt);
+    const bool hasSettings = TSFXProperties::FromBytes(head, head.size(), props);
+
+    const QString zipName = WithSuffix(exe, QStringLiteral(".zip"));
+    QSaveFile save(zipName);
+    if (!save.open(QIODevice::WriteOnly)) return -1;
+    const int result = MoveResultCode(zipcommon::MoveZipData(in, end, start, *OutputDevice(save), 0));
+    if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
+    if (result != 0 || !save.commit()) {
+        save.cancelWriting();
+        return result != 0 ? result : -2;
+    }
+    in.close();
+    if (hasSettings) {
+        master->SFXCaption = props.Caption;
+        master->SFXCommandLine = props.CommandLine;
+        master->SFXDefaultDir = props.DefaultDir;
+        master->SFXMessage = props.MessageType == 65   ? QChar(1) + props.Message
+                             : props.MessageType == 36 ? QChar(2) + props.Message
+                                                       : props.Message;
+        SFXOpts o = master->SFXOptions & SFXCheckSize;
+        if (props.Options & 1) o |= SFXAskCmdLine;
+        if (props.Options & 2) o |= SFXAskFiles;
+        if (props.Options & 8) o |= SFXAutoRun;
+        if (props.Options & 4) o |= SFXHideOverWriteBox;
+        if (props.Options & 16) o |= SFXNoSuccessMsg;
+        master->SFXOptions = o;
+        master->SFXOverWriteMode = props.OverwriteMode == 0   ? OvrOpts::OvrAlways
+                                   : props.OverwriteMode == 1 ? OvrOpts::OvrNever
+                                                              : OvrOpts::OvrConfirm;
+    }
+    if (QFileInfo(exe) != QFileInfo(zipName)) RemoveSource(master, exe);
+    master->SetZipFileName(zipName);
+    return 0;
+}
