@@ -58,24 +58,9 @@ struct SheetFile {
     std::vector<QByteArray> tiles;  // the tile data in sheet order
     qint64 bytes = 0;
     explicit SheetFile(bool lzw) {
-        rikwriter::Sheet s;
-        s.Title = "Prov";
-        s.YMin = 6500000;
-        s.XMin = 1500000;
-        s.YMax = 6500000 + kTiles * kBlock * 2.5;
-        s.XMax = 1500000 + kTiles * kBlock * 2.5;
-        s.ScaleDenominator = 10000;
-        s.ScaleValue = 2.5f;
-        s.BlockWidth = s.BlockHeight = kBlock;
-        s.TileColumns = s.TileRows = kTiles;
-        for (int i = 0; i < 768; ++i) s.Palette[size_t(i)] = uint8_t(i * 53);
-        std::vector<QByteArray> unique;
-        for (int u = 0; u < kUnique; ++u) {
-            const auto px = TilePicture(u);
-            unique.push_back(lzw ? rikwriter::EncodeLZW(px.data(), kBlock, kBlock, {4096, 0})
-                                 : rikwriter::EncodeRLE(px.data(), kBlock, kBlock));
-        }
-        for (int i = 0; i < kTiles * kTiles; ++i) s.Tiles.push_back(unique[size_t((i * 7) % kUnique)]);
+        std::vector<std::vector<uint8_t>> pictures;
+        for (int u = 0; u < kUnique; ++u) pictures.push_back(TilePicture(u));
+        const rikwriter::Sheet s = rikwriter::SampleSheet(kBlock, kTiles, pictures, lzw, 7);
         tiles = s.Tiles;
         const QByteArray data = rikwriter::Write(s);
         bytes = data.size();

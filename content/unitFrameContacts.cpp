@@ -1,17 +1,13 @@
 #include "content/unitFrameContacts.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QToolButton>
@@ -46,18 +42,9 @@ const QString kSaveFailed = QStringLiteral("Fel vid lagring av kontakt. Meddelan
 const QString kCaptionError = QStringLiteral("Mykotekshallen - Fel");
 const QString kCaptionInfo = QStringLiteral("Mykotekshallen - Information");
 const QString kCaptionDelete = QStringLiteral("Mykotekshallen - Bekräfta radering");
-const QString kPictureFilter = QStringLiteral("Bildfiler (*.bmp *.jpg);;Alla filer (*.*)");
-constexpr int kPictureWidth = 192;
-constexpr int kPictureHeight = 240;
 
 QString Str(TClientDataSet* table, const char* field) {
     return table->FieldByName(QLatin1String(field))->AsString();
-}
-
-bool ClipboardHasPicture() {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    return data && data->hasImage();
 }
 
 QToolButton* MakeButton(const QString& text, const char* name, const QString& hint, QWidget* parent) {
@@ -292,7 +279,7 @@ void TframeContacts::SetupFrame() {
     imgContactPic = new QLabel(picture);
     imgContactPic->setObjectName(QStringLiteral("imgContactPic"));
     // Shown at three quarters of the stored size, so the form fits beside the groups.
-    imgContactPic->setFixedSize(kPictureWidth * 3 / 4, kPictureHeight * 3 / 4);
+    imgContactPic->setFixedSize(TRecordPicture::MaxWidth * 3 / 4, TRecordPicture::MaxHeight * 3 / 4);
     imgContactPic->setAlignment(Qt::AlignCenter);
     imgContactPic->setFrameShape(QFrame::Box);
     btnPicFromFile = new QPushButton(QStringLiteral("Från fil..."), picture);
@@ -565,98 +552,46 @@ void TframeContacts::listboxGroupMembersClick(int row) {
 
 void TframeContacts::LoadPicture() {
     // A picture put in or taken away during this edit stays until the edit ends.
-    if (EditingContact() && (m_pictureReplaced || m_pictureRemoved)) return;
-    QImage picture;
+    if (EditingContact() && m_picture.Changed()) return;
+    QString file;
     if (m_contacts->Active() && !m_contacts->IsEmpty() && m_contacts->State() != TDataSetState::dsInsert) {
         const QString key = CurrentContactKey();
         if (m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean() && IsValidRecordKey(key, m_contacts->DatasetId()))
-            picture.load(GetContactPicFile(key));
+            file = GetContactPicFile(key);
     }
-    if (picture.isNull()) picture.load(GetNoPicFoundFile());
-    SetPicture(picture);
-}
-
-void TframeContacts::SetPicture(const QImage& picture) {
-    m_picture = picture;
-    if (picture.isNull()) {
-        imgContactPic->setPixmap(QPixmap());
-        imgContactPic->setText(QStringLiteral("Ingen bild"));
-    } else {
-        imgContactPic->setText(QString());
-        imgContactPic->setPixmap(QPixmap::fromImage(
-            picture.scaled(imgContactPic->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    }
+    m_picture.Load(file);
+    m_picture.ShowIn(imgContactPic);
 }
 
 void TframeContacts::TakeNewPicture(const QImage& source) {
-    QImage fitted;
-    DrawPictureFit(source, fitted, kPictureWidth, true, kPictureHeight);
-    SetPicture(fitted);
-    m_pictureReplaced = true;
-    m_pictureRemoved = false;
+    m_picture.Take(source);
+    m_picture.ShowIn(imgContactPic);
     m_contacts->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
     UpdateButtons();
 }
 
 void TframeContacts::btnPicFromFileClick() {
     if (!EditingContact()) return;
-    TFRIniFile* settings = UsersSettings();
-    QString folder;
-    // Never written before: the dialog opens in its own default folder.
-    try {
-        if (settings) folder = settings->ReadString(QStringLiteral("Settings/UserPicFolder"));
-    } catch (const Exception&) {
-        folder.clear();
-    }
-    const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
-    if (file.isEmpty()) return;
-    try {
-        if (settings) settings->WriteString(QStringLiteral("Settings/UserPicFolder"), QFileInfo(file).absolutePath());
-    } catch (const Exception&) {
-    }
-    QImage source;
-    if (!source.load(file))
-        throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas som bild").arg(QDir::toNativeSeparators(file)));
-    TakeNewPicture(source);
+    const QImage source = TRecordPicture::PickFromFile(this, UsersSettings());
+    if (!source.isNull()) TakeNewPicture(source);
 }
 
 void TframeContacts::btnPicFromClipboardClick() {
-    if (!EditingContact() || !ClipboardHasPicture()) return;
-    const QImage source = QGuiApplication::clipboard()->image();
+    if (!EditingContact()) return;
+    const QImage source = TRecordPicture::FromClipboard();
     if (!source.isNull()) TakeNewPicture(source);
 }
 
 void TframeContacts::btnRemovePicClick() {
     if (!EditingContact()) return;
     m_contacts->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
-    m_pictureReplaced = false;
-    m_pictureRemoved = true;
-    QImage stock;
-    stock.load(GetNoPicFoundFile());
-    SetPicture(stock);
+    m_picture.Remove();
+    m_picture.ShowIn(imgContactPic);
     UpdateButtons();
 }
 
 void TframeContacts::UpdateClipboardButton() {
-    btnPicFromClipboard->setEnabled(EditingContact() && ClipboardHasPicture());
-}
-
-TPendingFile TframeContacts::PreparePictureFile(const QString& contactKey) {
-    TPendingFile pending;
-    const QString file = GetContactPicFile(contactKey);
-    if (m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
-        // Only a new picture is written: encoding the same one again would only lose quality.
-        if (!m_pictureReplaced) return pending;
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        const QString failure = QStringLiteral("Bilden kunde inte sparas i \"%1\"");
-        if (!buffer.open(QIODevice::WriteOnly) || !m_picture.save(&buffer, "JPG", 75))
-            throw Exception(failure.arg(QDir::toNativeSeparators(file)));
-        pending.Write(file, bytes, failure);
-    } else if (m_pictureRemoved) {
-        pending.Remove(file);
-    }
-    return pending;
+    btnPicFromClipboard->setEnabled(EditingContact() && TRecordPicture::ClipboardHasPicture());
 }
 
 // ---- Groups ----
@@ -739,7 +674,7 @@ void TframeContacts::sbtnMailGroupClick() {
 
 void TframeContacts::sbtnNewContactClick() {
     if (Editing()) return;
-    m_pictureReplaced = m_pictureRemoved = false;
+    m_picture.Reset();
     m_contacts->Append();
     m_contacts->FieldByName(QStringLiteral("Country"))->SetAsString(QStringLiteral("SVERIGE"));
     m_contacts->FieldByName(QStringLiteral("RefCount"))->SetAsInteger(0);
@@ -750,7 +685,7 @@ void TframeContacts::sbtnNewContactClick() {
 
 void TframeContacts::sbtnEditContactClick() {
     if (Editing() || m_members.Count() == 0 || IsProtectedContact()) return;
-    m_pictureReplaced = m_pictureRemoved = false;
+    m_picture.Reset();
     m_contacts->Edit();
     SetNavigation(false);
     UpdateButtons();
@@ -820,7 +755,8 @@ void TframeContacts::SaveContact() {
     try {
         CheckRecordKey(key, m_contacts->DatasetId());
         // The picture waits beside its file until the record is stored.
-        TPendingFile picture = PreparePictureFile(key);
+        TPendingFile picture =
+            m_picture.PrepareFile(GetContactPicFile(key), m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
         m_contacts->Post();
         picture.Commit();
         const QString name = TFRContactScreen::GetContactDisplayName();
@@ -850,7 +786,7 @@ void TframeContacts::SaveContact() {
     // A post that failed leaves the edit open, so nothing typed is lost and the user may
     // try again or cancel.
     if (!EditingContact()) {
-        m_pictureReplaced = m_pictureRemoved = false;
+        m_picture.Reset();
         static_cast<void>(LocateUKey(m_contacts, key));
         SetNavigation(true);
     }
@@ -867,7 +803,7 @@ void TframeContacts::btnSaveClick() {
 void TframeContacts::btnCancelClick() {
     if (EditingContact()) m_contacts->Cancel();
     if (EditingGroup()) m_groupTable->Cancel();
-    m_pictureReplaced = m_pictureRemoved = false;
+    m_picture.Reset();
     SetNavigation(true);
     RefreshGroups();
 }
@@ -911,7 +847,7 @@ void TframeContacts::UpdateButtons() {
     btnPicFromClipboard->setVisible(contactEdit);
     btnRemovePic->setVisible(contactEdit);
     btnPicFromFile->setEnabled(contactEdit);
-    btnPicFromClipboard->setEnabled(contactEdit && ClipboardHasPicture());
+    btnPicFromClipboard->setEnabled(contactEdit && TRecordPicture::ClipboardHasPicture());
     btnRemovePic->setEnabled(contactEdit && m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
     btnSave->setEnabled(contactEdit || groupEdit);
     btnCancel->setEnabled(contactEdit || groupEdit);

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "core/FRScreens.h"
-#include "core/PendingFile.h"
+#include "core/RecordPicture.h"
 #include "core/UKeyStringlist.h"
 
 class QComboBox;
@@ -50,7 +50,7 @@ public:
     bool ShowingAll() const { return m_showingAll; }
     const TUKeyStringlist& GroupList() const { return m_groups; }
     const TUKeyStringlist& MemberList() const { return m_members; }
-    QImage ShownPicture() const { return m_picture; }
+    QImage ShownPicture() const { return m_picture.Picture(); }
     TformMoveContact* MoveDialog() const { return m_moveDialog; }
 
     // ---- Handlers ----
@@ -123,10 +123,8 @@ private:
     QString CurrentContactKey() const;
     void LocateMyContactsGroup();
     void LoadPicture();
-    void SetPicture(const QImage& picture);
     void TakeNewPicture(const QImage& source);
     void UpdateClipboardButton();
-    TPendingFile PreparePictureFile(const QString& contactKey);
     void SaveContact();
     void SaveGroup();
     void AddGroupRow(const QString& groupKey, const QString& contactKey, const QString& name);
@@ -142,9 +140,7 @@ private:
     QPointer<TformMoveContact> m_moveDialog;
     TUKeyStringlist m_groups;
     TUKeyStringlist m_members;
-    QImage m_picture;
+    TRecordPicture m_picture;
     bool m_showingAll = false;
-    bool m_pictureReplaced = false;  // a new picture was put in during this edit
-    bool m_pictureRemoved = false;   // the picture was taken away during this edit
     bool m_reading = false;
 };

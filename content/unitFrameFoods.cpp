@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QButtonGroup>
-#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -11,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -28,6 +26,7 @@
 #include "core/FRIniFile.h"
 #include "core/PendingFile.h"
 #include "core/ProgramFolders.h"
+#include "core/RecordPicture.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitMain.h"
@@ -41,12 +40,6 @@ const QString kPictureFilter = QStringLiteral("Bildfiler (*.bmp *.jpg);;Alla fil
 // The background of the input controls while a recipe is edited ($D2FFFF).
 const QString kEditColour = QStringLiteral("#FFFFD2");
 constexpr int kCategoryTagOffset = 9;
-
-bool ClipboardHasPicture() {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    return data && data->hasImage();
-}
 
 QImage LoadImage(const QString& file) {
     QImage image;
@@ -293,7 +286,7 @@ void TframeFoods::InitFrame() {
 
     timerClipboard.setInterval(500);
     connect(&timerClipboard, &QTimer::timeout, this, [this] {
-        btnPicFromClipboard->setEnabled(Editing() && ClipboardHasPicture());
+        btnPicFromClipboard->setEnabled(Editing() && TRecordPicture::ClipboardHasPicture());
     });
     timerClipboard.start();
 
@@ -494,7 +487,7 @@ void TframeFoods::SetEditorsVisible(bool editing) {
                        static_cast<QWidget*>(btnNext), static_cast<QWidget*>(btnEditRecipe),
                        static_cast<QWidget*>(btnPrint)})
         w->setVisible(!editing);
-    btnPicFromClipboard->setEnabled(editing && ClipboardHasPicture());
+    btnPicFromClipboard->setEnabled(editing && TRecordPicture::ClipboardHasPicture());
     btnRemovePic->setEnabled(editing && !m_picture.isNull());
     for (QTextEdit* memo : {memoIngredients, memoPreparation}) {
         memo->setReadOnly(!editing);
@@ -706,8 +699,8 @@ void TframeFoods::btnPicFromFileClick() {
 }
 
 void TframeFoods::btnPicFromClipboardClick() {
-    if (!Editing() || !ClipboardHasPicture()) return;
-    const QImage source = QGuiApplication::clipboard()->image();
+    if (!Editing()) return;
+    const QImage source = TRecordPicture::FromClipboard();
     if (!source.isNull()) SetPicture(source);
 }
 

@@ -1,18 +1,12 @@
 #include "core/unitFrameUsers.h"
 
-#include <QClipboard>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QBuffer>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
@@ -38,26 +32,10 @@
 namespace {
 
 const QString kNewUserEntry = QStringLiteral("Ny användare...");
-const QString kPictureFilter = QStringLiteral("Bildfiler (*.bmp *.jpg);;Alla filer (*.*)");
-constexpr int kPictureWidth = 192;
-constexpr int kPictureHeight = 240;
-
-// The user picture: 192 pixels wide at most, the source's proportions kept.
-QImage FitUserPicture(const QImage& source) {
-    QImage target;
-    DrawPictureFit(source, target, kPictureWidth, true, kPictureHeight);
-    return target;
-}
 
 // The users table's DatasetId, which every user key begins with.
 QString UsersDatasetId() {
     return UsersDM()->cdsUsers->DatasetId();
-}
-
-bool ClipboardHasPicture() {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    return data && data->hasImage();
 }
 
 QLabel* FieldLabel(const QString& text, QWidget* parent) {
@@ -162,7 +140,7 @@ void TframeUsers::SetupFrame() {
     pagesUsers = new QStackedWidget(body);
     pagesUsers->setObjectName(QStringLiteral("pagesUsers"));
     // At least as wide as the picture below it; wider where the window gives room.
-    pagesUsers->setMinimumWidth(kPictureWidth + 16);
+    pagesUsers->setMinimumWidth(TRecordPicture::MaxWidth + 16);
     tabsFirstUserInfo = new QWidget(pagesUsers);
     tabsFirstUserInfo->setObjectName(QStringLiteral("tabsFirstUserInfo"));
     {
@@ -301,7 +279,7 @@ void TframeUsers::SetupFrame() {
     auto* pl = new QVBoxLayout(picture);
     imgUserPic = new QLabel(picture);
     imgUserPic->setObjectName(QStringLiteral("imgUserPic"));
-    imgUserPic->setFixedSize(kPictureWidth, kPictureHeight);
+    imgUserPic->setFixedSize(TRecordPicture::MaxWidth, TRecordPicture::MaxHeight);
     imgUserPic->setAlignment(Qt::AlignCenter);
     imgUserPic->setFrameShape(QFrame::Box);
     auto* lockRow = new QHBoxLayout;
@@ -367,8 +345,7 @@ bool TframeUsers::AdminChoiceVisible() const {
 }
 
 void TframeUsers::ResetEditFlags() {
-    m_pictureChanged = false;
-    m_pictureRemoved = false;
+    m_picture.Reset();
     m_handOver = false;
 }
 
@@ -380,7 +357,7 @@ void TframeUsers::ReadRecord() {
     m_reading = true;
     multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
     // A picture put in or removed during this edit stays until the edit ends.
-    if (!(Editing() && (m_pictureChanged || m_pictureRemoved))) LoadPicture();
+    if (!(Editing() && m_picture.Changed())) LoadPicture();
     m_reading = wasReading;
     UpdateButtons();
 }
@@ -388,99 +365,45 @@ void TframeUsers::ReadRecord() {
 // ---- The picture ----
 
 void TframeUsers::LoadPicture() {
-    QImage picture;
+    QString file;
     if (m_users && m_users->Active() && !m_users->IsEmpty()) {
         const TField* hasPic = m_users->FindField(QStringLiteral("HasPic"));
         const QString key = GetUKey(m_users);
-        if (hasPic && hasPic->AsBoolean() && IsValidRecordKey(key, UsersDatasetId()))
-            picture.load(GetContactPicFile(key));
+        if (hasPic && hasPic->AsBoolean() && IsValidRecordKey(key, UsersDatasetId())) file = GetContactPicFile(key);
     }
-    if (picture.isNull()) picture.load(GetNoPicFoundFile());
-    SetPicture(picture);
+    m_picture.Load(file);
+    m_picture.ShowIn(imgUserPic);
 }
 
-void TframeUsers::SetPicture(const QImage& picture) {
-    m_picture = picture;
-    if (picture.isNull()) {
-        imgUserPic->setPixmap(QPixmap());
-        imgUserPic->setText(QStringLiteral("Ingen bild"));
-    } else {
-        imgUserPic->setText(QString());
-        imgUserPic->setPixmap(QPixmap::fromImage(
-            picture.scaled(imgUserPic->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    }
+void TframeUsers::TakeNewPicture(const QImage& source) {
+    m_picture.Take(source);
+    m_picture.ShowIn(imgUserPic);
+    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
+    UpdateButtons();
 }
 
 void TframeUsers::btnPicFromFileClick() {
     if (!Editing()) return;
-    TFRIniFile* settings = UsersSettings();
-    QString folder;
-    // Never written before: the dialog opens in its own default folder.
-    try {
-        if (settings) folder = settings->ReadString(QStringLiteral("Settings/UserPicFolder"));
-    } catch (const Exception&) {
-        folder.clear();
-    }
-    const QString file =
-        UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
-    if (file.isEmpty()) return;
-    try {
-        if (settings) settings->WriteString(QStringLiteral("Settings/UserPicFolder"), QFileInfo(file).absolutePath());
-    } catch (const Exception&) {
-        // The folder is only remembered for the next time.
-    }
-    QImage source;
-    if (!source.load(file))
-        throw Exception(QStringLiteral("Filen \"%1\" kunde inte läsas som bild").arg(QDir::toNativeSeparators(file)));
-    SetPicture(FitUserPicture(source));
-    m_pictureChanged = true;
-    m_pictureRemoved = false;
-    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
-    UpdateButtons();
+    const QImage source = TRecordPicture::PickFromFile(this, UsersSettings());
+    if (!source.isNull()) TakeNewPicture(source);
 }
 
 void TframeUsers::btnPicFromClipboardClick() {
-    if (!Editing() || !ClipboardHasPicture()) return;
-    const QImage source = QGuiApplication::clipboard()->image();
-    if (source.isNull()) return;
-    SetPicture(FitUserPicture(source));
-    m_pictureChanged = true;
-    m_pictureRemoved = false;
-    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
-    UpdateButtons();
+    if (!Editing()) return;
+    const QImage source = TRecordPicture::FromClipboard();
+    if (!source.isNull()) TakeNewPicture(source);
 }
 
 void TframeUsers::btnRemovePicClick() {
     if (!Editing()) return;
     m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
-    m_pictureChanged = false;
-    m_pictureRemoved = true;
-    QImage stock;
-    stock.load(GetNoPicFoundFile());
-    SetPicture(stock);
+    m_picture.Remove();
+    m_picture.ShowIn(imgUserPic);
     UpdateButtons();
 }
 
 void TframeUsers::ClipboardTick() {
-    btnPicFromClipboard->setEnabled(Editing() && ClipboardHasPicture());
-}
-
-TPendingFile TframeUsers::PreparePictureFile(const QString& userKey) {
-    TPendingFile pending;
-    const QString file = GetContactPicFile(userKey);
-    if (m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
-        // Only a new picture is written: saving the same one again would only lose quality.
-        if (!m_pictureChanged) return pending;
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        const QString failure = QStringLiteral("Bilden kunde inte sparas i \"%1\"");
-        if (!buffer.open(QIODevice::WriteOnly) || !m_picture.save(&buffer, "JPG", 75))
-            throw Exception(failure.arg(QDir::toNativeSeparators(file)));
-        pending.Write(file, bytes, failure);
-    } else if (m_pictureRemoved) {
-        pending.Remove(file);
-    }
-    return pending;
+    btnPicFromClipboard->setEnabled(Editing() && TRecordPicture::ClipboardHasPicture());
 }
 
 // ---- The user list ----
@@ -653,7 +576,8 @@ void TframeUsers::btnSaveClick() {
     }
 
     // The picture waits beside its file until the record is stored.
-    TPendingFile picture = PreparePictureFile(userKey);
+    TPendingFile picture = m_picture.PrepareFile(
+        GetContactPicFile(userKey), m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
 
     TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
     const QString oldContact = contactKey->AsString();
@@ -764,7 +688,7 @@ void TframeUsers::UpdateButtons() {
 
     const TField* hasPic = active ? m_users->FindField(QStringLiteral("HasPic")) : nullptr;
     btnPicFromFile->setEnabled(editing);
-    btnPicFromClipboard->setEnabled(editing && ClipboardHasPicture());
+    btnPicFromClipboard->setEnabled(editing && TRecordPicture::ClipboardHasPicture());
     btnRemovePic->setEnabled(editing && hasPic && hasPic->AsBoolean());
     btnSave->setEnabled(editing);
     btnCancel->setEnabled(editing || m_mode == TUsersMode::FirstUser);

@@ -14,7 +14,7 @@
 #include "controls/FRLocks.h"
 #include "controls/FRMultiChoice.h"
 #include "core/FRScreens.h"
-#include "core/PendingFile.h"
+#include "core/RecordPicture.h"
 
 class QLabel;
 class QLineEdit;
@@ -82,10 +82,10 @@ public:
     std::function<void()> OnCancelled;
 
     // Flags of the frame.
-    bool PictureRemoved() const { return m_pictureRemoved; }
+    bool PictureRemoved() const { return m_picture.Removed(); }
     bool AdminHandOver() const { return m_handOver; }
     // The picture the frame shows (the user's, or the stock one).
-    QImage ShownPicture() const { return m_picture; }
+    QImage ShownPicture() const { return m_picture.Picture(); }
     // Whether the administrator choice is shown now.
     bool AdminChoiceVisible() const;
 
@@ -137,20 +137,17 @@ private:
     // Shows the current record in the controls.
     void ReadRecord();
     void LoadPicture();
-    void SetPicture(const QImage& picture);
+    void TakeNewPicture(const QImage& source);
     void ClipboardTick();
     bool Editing() const;
     void ResetEditFlags();
     void RemovePlaceholder();
-    TPendingFile PreparePictureFile(const QString& userKey);
     void HandOverAdministrator(const QString& newAdminKey);
 
     TClientDataSet* m_users;
     TUsersMode m_mode;
     std::unique_ptr<TUsersLink> m_link;
-    QImage m_picture;
-    bool m_pictureChanged = false;  // a new picture was put in during this edit
-    bool m_pictureRemoved = false;
+    TRecordPicture m_picture;
     bool m_handOver = false;
     bool m_placeholder = false;     // the list ends with the entry of a new record
     bool m_reading = false;

@@ -42,6 +42,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
+#include "tools/GenSupport.h"
 
 namespace {
 
@@ -77,11 +78,9 @@ const char* const kWarning =
     "Ät aldrig en svamp enbart på grund av vad det här programmet säger. Visa fyndet för en "
     "kunnig person, till exempel en svampkonsulent, och ät bara svamp som är säkert bestämd.";
 
-struct Fail {
-    QString Message;
-};
-
-[[noreturn]] void Raise(const QString& message) { throw Fail{message}; }
+using gensupport::InstallFile;
+using gensupport::Raise;
+using gensupport::TableWriter;
 
 QString Key(const char* datasetId, int nr, int row) {
     return QString::fromLatin1(datasetId) + LettersFromNumber(11, kCatalogueTime + quint64(nr)) +
@@ -774,54 +773,6 @@ QImage DrawIllustration(const Species& s) {
 
 // ---- Writing the tables ----
 
-TFieldDefs Design(const char* tableName) {
-    const TDM::TTableInfo* info = TDM::FindTableInfo(QString::fromLatin1(tableName));
-    if (!info) Raise(QString("the data module has no table %1").arg(tableName));
-    return info->Fields;
-}
-
-class TableWriter {
-public:
-    TableWriter(const char* tableName, const QString& folder) : m_folder(folder) {
-        m_name = QString::fromLatin1(tableName).mid(3) + ".dat";
-        m_table.SetFieldDefs(Design(tableName));
-        m_table.CreateDataSet();
-        m_table.SetLogChanges(false);
-    }
-    void Append() { m_table.Append(); }
-    void Set(const char* field, const QVariant& value) {
-        TField* f = m_table.FieldByName(QString::fromLatin1(field));
-        if (value.typeId() == QMetaType::QString && f->DataType() == TFieldType::ftString &&
-            value.toString().size() > f->Size())
-            Raise(QString("%1.%2: \"%3\" is longer than %4 characters")
-                      .arg(m_name, QString::fromLatin1(field), value.toString())
-                      .arg(f->Size()));
-        f->SetValue(value);
-    }
-    void Post() { m_table.Post(); }
-    void Save() {
-        const QString temp = m_folder + "/" + m_name + ".new";
-        QFile::remove(temp);
-        m_table.SaveToFile(temp);
-        m_table.Close();
-        m_temp = temp;
-    }
-    // Moves the saved file over its final name.
-    void Commit() {
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(m_temp).toStdString(),
-                                QFile::encodeName(m_folder + "/" + m_name).toStdString(), ec);
-        if (ec) Raise(QString("cannot write %1: %2").arg(m_folder + "/" + m_name, QString::fromStdString(ec.message())));
-    }
-    void Discard() {
-        if (!m_temp.isEmpty()) QFile::remove(m_temp);
-    }
-
-private:
-    QString m_folder, m_name, m_temp;
-    TClientDataSet m_table;
-};
-
 void Generate(const QString& sourceFolder, const QString& stagingFolder) {
     Catalogue c = ReadCatalogue(sourceFolder);
     QHash<QString, const Species*> byLatin;
@@ -980,23 +931,6 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
 
 // ---- Installing into a program folder ----
 
-// Copies a file to a name that does not exist yet; an existing target is left alone.
-bool InstallFile(const QString& from, const QString& to) {
-    if (QFileInfo::exists(to)) return false;
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    const QString temp = to + ".new";
-    QFile::remove(temp);
-    if (!QFile::copy(from, temp)) Raise(QString("cannot write %1").arg(temp));
-    QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ReadOther);
-    // A hard link never replaces a file that appeared meanwhile.
-    std::error_code ec;
-    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
-    QFile::remove(temp);
-    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
-    return !ec;
-}
-
 void Install(const QString& stagingFolder, const QString& programFolder) {
     const QString db = programFolder + "/Data/Db";
     const QString pics = programFolder + "/Data/Pics/MainPics";
@@ -1039,21 +973,5 @@ int main(int argc, char** argv) {
     // Pictures are drawn without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 4 || (args[1] != "generate" && args[1] != "install")) {
-        std::fprintf(stderr, "usage: gencatalogue generate <catalogue folder> <staging folder>\n"
-                             "       gencatalogue install <staging folder> <program folder>\n");
-        return 2;
-    }
-    try {
-        if (args[1] == "generate") Generate(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-        else Install(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-    } catch (const Fail& f) {
-        std::fprintf(stderr, "gencatalogue: %s\n", qPrintable(f.Message));
-        return 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "gencatalogue: %s\n", qPrintable(e.Message()));
-        return 1;
-    }
-    return 0;
+    return gensupport::Run(app.arguments(), "gencatalogue", "catalogue folder", Generate, Install);
 }

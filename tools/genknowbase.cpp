@@ -28,13 +28,12 @@
 #include "core/unitUserScreen.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
+#include "tools/GenSupport.h"
 
 namespace {
 
-struct Fail {
-    QString Message;
-};
-[[noreturn]] void Raise(const QString& message) { throw Fail{message}; }
+using gensupport::InstallFile;
+using gensupport::Raise;
 
 // A fresh archive of every file below folder (dot names skipped), names relative to it.
 void PackFolder(const QString& folder, const QString& archive) {
@@ -119,20 +118,6 @@ void Generate(const QString& source, const QString& staging) {
     if (ec) Raise(QString("cannot write %1").arg(target));
 }
 
-// Copies a file to a name that does not exist yet; an existing target is left alone.
-void InstallFile(const QString& from, const QString& to) {
-    if (QFileInfo::exists(to)) return;
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    const QString temp = to + ".new";
-    QFile::remove(temp);
-    if (!QFile::copy(from, temp)) Raise(QString("cannot write %1").arg(temp));
-    // A hard link never replaces a file that appeared meanwhile.
-    std::error_code ec;
-    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
-    QFile::remove(temp);
-    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1").arg(to));
-}
-
 void Install(const QString& staging, const QString& program) {
     const QString table = program + "/Data/Db/Knowbase.dat";
     if (!QFileInfo::exists(staging + "/Db/Knowbase.dat")) Raise("nothing staged in " + staging);
@@ -158,23 +143,5 @@ void Install(const QString& staging, const QString& program) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 4 || (args[1] != "generate" && args[1] != "install")) {
-        std::fprintf(stderr, "usage: genknowbase generate <knowbase folder> <staging folder>\n"
-                             "       genknowbase install <staging folder> <program folder>\n");
-        return 2;
-    }
-    try {
-        if (args[1] == "generate")
-            Generate(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-        else
-            Install(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-    } catch (const Fail& f) {
-        std::fprintf(stderr, "genknowbase: %s\n", qPrintable(f.Message));
-        return 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "genknowbase: %s\n", qPrintable(e.Message()));
-        return 1;
-    }
-    return 0;
+    return gensupport::Run(app.arguments(), "genknowbase", "knowbase folder", Generate, Install);
 }

@@ -32,6 +32,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
+#include "tools/GenSupport.h"
 
 namespace {
 
@@ -39,58 +40,14 @@ namespace {
 constexpr quint64 kResourceTime = (26ull * 372 + 12 * 31 + 1) * 86400000ull;
 const QChar kBlankMark(254);
 
-struct Fail {
-    QString Message;
-};
-[[noreturn]] void Raise(const QString& message) { throw Fail{message}; }
+using gensupport::InstallFile;
+using gensupport::Raise;
+using gensupport::TableWriter;
 
 QString Key(const char* datasetId, int nr, int row) {
     return QString::fromLatin1(datasetId) + LettersFromNumber(11, kResourceTime + quint64(nr)) +
            LettersFromNumber(4, quint64(row));
 }
-
-class TableWriter {
-public:
-    TableWriter(const char* tableName, const QString& folder) : m_folder(folder) {
-        m_name = QString::fromLatin1(tableName).mid(3) + ".dat";
-        const TDM::TTableInfo* info = TDM::FindTableInfo(QString::fromLatin1(tableName));
-        if (!info) Raise(QString("the data module has no table %1").arg(tableName));
-        m_table.SetFieldDefs(info->Fields);
-        m_table.CreateDataSet();
-        m_table.SetLogChanges(false);
-    }
-    void Append() { m_table.Append(); }
-    void Set(const char* field, const QVariant& value) {
-        TField* f = m_table.FieldByName(QString::fromLatin1(field));
-        if (value.typeId() == QMetaType::QString && f->DataType() == TFieldType::ftString &&
-            value.toString().size() > f->Size())
-            Raise(QString("%1.%2: \"%3\" is longer than %4 characters")
-                      .arg(m_name, QString::fromLatin1(field), value.toString())
-                      .arg(f->Size()));
-        f->SetValue(value);
-    }
-    int Width(const char* field) { return m_table.FieldByName(QString::fromLatin1(field))->Size(); }
-    void Post() { m_table.Post(); }
-    void Save() {
-        m_temp = m_folder + "/" + m_name + ".new";
-        QFile::remove(m_temp);
-        m_table.SaveToFile(m_temp);
-        m_table.Close();
-    }
-    void Commit() {
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(m_temp).toStdString(),
-                                QFile::encodeName(m_folder + "/" + m_name).toStdString(), ec);
-        if (ec) Raise(QString("cannot write %1: %2").arg(m_folder + "/" + m_name, QString::fromStdString(ec.message())));
-    }
-    void Discard() {
-        if (!m_temp.isEmpty()) QFile::remove(m_temp);
-    }
-
-private:
-    QString m_folder, m_name, m_temp;
-    TClientDataSet m_table;
-};
 
 // The actions by the names of the item editor's list.
 int ActionValue(const QString& name, int nr) {
@@ -342,20 +299,6 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
     WriteRecipes(recipeDoc.object().value("Categories").toArray(), db);
 }
 
-// Copies a file to a name that does not exist yet; an existing target is left alone.
-void InstallFile(const QString& from, const QString& to) {
-    if (QFileInfo::exists(to)) return;
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    const QString temp = to + ".new";
-    QFile::remove(temp);
-    if (!QFile::copy(from, temp)) Raise(QString("cannot write %1").arg(temp));
-    // A hard link never replaces a file that appeared meanwhile.
-    std::error_code ec;
-    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
-    QFile::remove(temp);
-    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
-}
-
 void Install(const QString& stagingFolder, const QString& programFolder) {
     const QString db = programFolder + "/Data/Db";
     const QString stagedDb = stagingFolder + "/Db";
@@ -378,25 +321,8 @@ void Install(const QString& stagingFolder, const QString& programFolder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Pictures are drawn without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 4 || (args[1] != "generate" && args[1] != "install")) {
-        std::fprintf(stderr, "usage: genresources generate <source folder> <staging folder>\n"
-                             "       genresources install <staging folder> <program folder>\n");
-        return 2;
-    }
-    try {
-        if (args[1] == "generate")
-            Generate(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-        else
-            Install(QFileInfo(args[2]).absoluteFilePath(), QFileInfo(args[3]).absoluteFilePath());
-    } catch (const Fail& f) {
-        std::fprintf(stderr, "genresources: %s\n", qPrintable(f.Message));
-        return 1;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "genresources: %s\n", qPrintable(e.Message()));
-        return 1;
-    }
-    return 0;
+    return gensupport::Run(app.arguments(), "genresources", "source folder", Generate, Install);
 }

@@ -219,4 +219,26 @@ inline QByteArray EncodeLZW(const uint8_t* index, int w, int h, const LZWOptions
     return QByteArray(reinterpret_cast<const char*>(out.Bytes.data()), qsizetype(out.Bytes.size()));
 }
 
+// A square sheet at 1:10000 (2.5 m a pixel) in the south of Sweden, `tiles` x `tiles` tiles
+// of `block` pixels; tile i shows picture (i * stride) mod count, coded with LZW (with clear
+// codes) or RLE. What the benchmarks measure on.
+inline Sheet SampleSheet(int block, int tiles, const std::vector<std::vector<uint8_t>>& pictures, bool lzw, int stride) {
+    Sheet s;
+    s.Title = "Prov";
+    s.YMin = 6500000;
+    s.XMin = 1500000;
+    s.YMax = 6500000 + tiles * block * 2.5;
+    s.XMax = 1500000 + tiles * block * 2.5;
+    s.ScaleDenominator = 10000;
+    s.ScaleValue = 2.5f;
+    s.BlockWidth = s.BlockHeight = block;
+    s.TileColumns = s.TileRows = tiles;
+    for (int i = 0; i < 768; ++i) s.Palette[size_t(i)] = uint8_t(i * 53);
+    std::vector<QByteArray> coded;
+    for (const std::vector<uint8_t>& px : pictures)
+        coded.push_back(lzw ? EncodeLZW(px.data(), block, block, {4096, 0}) : EncodeRLE(px.data(), block, block));
+    for (int i = 0; i < tiles * tiles; ++i) s.Tiles.push_back(coded[size_t(i * stride) % coded.size()]);
+    return s;
+}
+
 }  // namespace rikwriter
