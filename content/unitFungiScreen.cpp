@@ -99,10 +99,6 @@ TFRFungiFindScreen::TFRFungiFindScreen(QObject* owner)
                               QStringLiteral("Fyndplatser (%1 st)")) {
     if (IsFrameCacheMode()) CreateFrame();
 }
-TFRFungiFindDetailScreen::TFRFungiFindDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiFinds, 1, QStringLiteral("Fynd"), 0, QString()) {
-    if (IsFrameCacheMode()) CreateFrame();
-}
 TFRFungiMixupScreen::TFRFungiMixupScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiMixups, 0, QStringLiteral("Förväxlingssvampar"), 2,
                               QStringLiteral("Förväxlingssvampar (%1 st)")) {

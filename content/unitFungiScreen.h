@@ -71,12 +71,26 @@ private:
     };
 MYKO_FUNGI_SUBSCREEN(TFRFungipicScreen)
 MYKO_FUNGI_SUBSCREEN(TFRFungiPicDetailScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiFindScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiFindDetailScreen)
+MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFindScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupDetailScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFPlaceScreen)
 #undef MYKO_FUNGI_SUBSCREEN
+// One find for viewing, input and change; its frame's unit implements it.
+class TFRFungiFindDetailScreen : public TFRFungiDetailSubScreen {
+public:
+    explicit TFRFungiFindDetailScreen(QObject* owner);
+    // Each locks navigation and species browsing until the find is saved, cancelled or closed.
+    void NewFind();
+    void ShowFind();
+    void EditFind();
+    // Set when the user accepted marks on the maps screen for this find.
+    bool MarkPending = false;
+    QString MarkFindUKey;
+
+protected:
+    TFRFrameBase* NewFrame() override;
+};
 #undef MYKO_FUNGI_SUBSCREEN_FRAMED
 
 // ---- The species screen ----

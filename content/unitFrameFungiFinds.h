@@ -1,0 +1,74 @@
+#pragma once
+// The user's finds of the current species: the list, and one find for viewing, input and
+// change with its date, position, province and municipality, route, amount and notes.
+#include <QDate>
+
+#include "content/unitFungiSubLists.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TFRDBEdit;
+class TFRDBLock;
+class TFRDBMemo;
+class TFRDBMultiChoice;
+
+// The date of the last saved find of this run; 1900-01-01 until one is saved.
+extern QDate LastFindDate;
+// The amount and quality classes, by index.
+QStringList FindCountClasses();
+QStringList FindAgeClasses();
+
+class TframeFungiFinds : public TframeFungiList {
+    Q_OBJECT
+public:
+    explicit TframeFungiFinds(QWidget* parent = nullptr);
+    void UpdateButtons() override;
+    void btnDeleteClick();
+
+    QToolButton* sbtnNew = nullptr;
+    QToolButton* sbtnEdit = nullptr;
+    QToolButton* sbtnInfo = nullptr;
+    QToolButton* sbtnDelete = nullptr;
+
+protected:
+    void EntryDoubleClick(int row) override;
+};
+
+class TframeFungiFindDetails : public TframeFungiDetailBase {
+    Q_OBJECT
+public:
+    explicit TframeFungiFindDetails(QWidget* parent = nullptr);
+    void UpdateFrame() override;
+    void UpdateButtons() override;
+    QString HeaderText() const;
+
+    void btnSaveClick();
+    void btnCancelClick();
+    void btnCloseClick();
+    void PrevNextClick(int tag);
+
+    QLineEdit* editDate = nullptr;
+    TFRDBEdit* dbeditPositionY = nullptr;
+    TFRDBEdit* dbeditPositionX = nullptr;
+    TFRDBLock* dblockPosition = nullptr;
+    TFRDBEdit* dbeditProvince = nullptr;
+    TFRDBEdit* dbeditDistrict = nullptr;
+    TFRDBMemo* dbmemoRouteNote = nullptr;
+    TFRDBLock* dblockRouteNote = nullptr;
+    TFRDBMultiChoice* multicBodyCount = nullptr;
+    TFRDBMultiChoice* multicBodyAge = nullptr;
+    TFRDBMemo* dbmemoNoteText = nullptr;
+    TFRDBLock* dblockNoteText = nullptr;
+    QLabel* lblCreatedByCaption = nullptr;
+    QLabel* lblCreatedBy = nullptr;
+    QToolButton* sbtnPrev = nullptr;
+    QToolButton* sbtnNext = nullptr;
+    QPushButton* btnClose = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+private:
+    void FillDistrictItems();
+    void Unlock();
+};
