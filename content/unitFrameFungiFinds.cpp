@@ -114,7 +114,10 @@ void TFRFungiFindDetailScreen::ShowFind() {
 
 void TFRFungiFindDetailScreen::EditFind() {
     TExtClientDataSet* finds = Finds();
-    if (finds->IsEmpty()) return;
+    // Only the find's author changes it.
+    if (finds->IsEmpty() || finds->State() != TDataSetState::dsBrowse ||
+        GetCreatedBy(finds) != GetCurrentUserContactUKey())
+        return;
     Lock(true);
     try {
         finds->Edit();

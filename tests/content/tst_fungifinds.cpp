@@ -170,6 +170,12 @@ void TestFungiFinds::buttons_followTheAuthor() {
         QCOMPARE(list->sbtnEdit->isEnabled(), mine);
         QVERIFY(list->sbtnDelete->isEnabled());
         QVERIFY(list->sbtnInfo->isEnabled());
+        if (!mine) {
+            // Not even by another way in.
+            f.screen->FindDetailScreen->EditFind();
+            QCOMPARE(f.dm->cdsFungiFinds->State(), TDataSetState::dsBrowse);
+            QVERIFY(f.Navigation());
+        }
     }
     // Another species without finds: nothing to change, delete or show.
     QVERIFY(LocateUKey(f.Fungi(), f.other));
@@ -209,6 +215,8 @@ void TestFungiFinds::screenshot() {
     f.AddFind("2024-09-14", me, "Hässleholm");
     f.AddFind("2024-10-02", "annan-kontakt", "Ängelholm");
     QVERIFY(f.Show());
+    f.dm->cdsFungiFinds->SetRecNo(2);
+    f.screen->UpdateFrame();
     QCoreApplication::processEvents();
     QVERIFY(f.window->grab().save(testsupport::ArtefactDir() + "/fungi_finds_800x600.png"));
     f.screen->FindDetailScreen->EditFind();
