@@ -12,6 +12,7 @@
 
 #include "content/unitContactScreen.h"
 #include "content/unitFrameFungi.h"
+#include "content/unitFungiSubLists.h"
 #include "content/unitFramePlaces.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FREdits.h"
@@ -332,10 +333,15 @@ void TframeFungiFindDetails::FillDistrictItems() {
     dbeditDistrict->SetItems(districts);
 }
 
+void TframeFungiFindDetails::resizeEvent(QResizeEvent* event) {
+    TframeFungiDetailBase::resizeEvent(event);
+    SetFittedHeader(panelFrameHeader, panelFrameHeader->text());
+}
+
 void TframeFungiFindDetails::UpdateFrame() {
     TframeFungiDetailBase::UpdateFrame();
     TExtClientDataSet* finds = Finds();
-    panelFrameHeader->setText(QStringLiteral("   ") + HeaderText());
+    SetFittedHeader(panelFrameHeader, QStringLiteral("   ") + HeaderText());
     const bool editing = IsEditing(finds);
     // A date being typed stays until the find is saved or cancelled.
     if (!(editing && editDate->isModified()))

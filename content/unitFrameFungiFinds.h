@@ -40,6 +40,11 @@ class TframeFungiFindDetails : public TframeFungiDetailBase {
 public:
     explicit TframeFungiFindDetails(QWidget* parent = nullptr);
     void UpdateFrame() override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+public:
     void UpdateButtons() override;
     QString HeaderText() const;
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "content/unitFrameFungi.h"
+#include "content/unitFungiSubLists.h"
 #include "controls/FREdits.h"
 #include "controls/FRGraphics.h"
 #include "controls/FRInfoPanel.h"
@@ -112,12 +113,17 @@ TframeFungiMixupDetails::TframeFungiMixupDetails(QWidget* parent) : TframeFungiD
     MirrorClick();
 }
 
+void TframeFungiMixupDetails::resizeEvent(QResizeEvent* event) {
+    TframeFungiDetailBase::resizeEvent(event);
+    SetFittedHeader(panelFrameHeader, panelFrameHeader->text());
+}
+
 void TframeFungiMixupDetails::UpdateFrame() {
     TframeFungiDetailBase::UpdateFrame();
     TExtClientDataSet* mixups = Mixups();
     if (!mixups || !FRFungiScreen) return;
     const bool inserting = mixups->State() == TDataSetState::dsInsert;
-    panelFrameHeader->setText(QStringLiteral("   ") + FRFungiScreen->GetFungiFullName(QStringLiteral("*")) +
+    SetFittedHeader(panelFrameHeader, QStringLiteral("   ") + FRFungiScreen->GetFungiFullName(QStringLiteral("*")) +
                               QStringLiteral(" - ") +
                               (inserting ? QStringLiteral("inmatning av ny förväxlingssvamp")
                                          : QStringLiteral("editering av ny förväxlingssvamp")));

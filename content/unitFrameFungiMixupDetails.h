@@ -29,6 +29,11 @@ public:
     explicit TframeFungiMixupDetails(QWidget* parent = nullptr);
     void UpdateFrame() override;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+public:
+
     void MirrorClick();
     // Validates and sends the proposal; the record is cancelled afterwards either way.
     void btnSaveClick();

@@ -1,6 +1,7 @@
 #include "content/unitFungiSubLists.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -13,6 +14,30 @@ QColor FromNumber(qint64 number) {
     return QColor(int(number & 0xFF), int((number >> 8) & 0xFF), int((number >> 16) & 0xFF));
 }
 }  // namespace
+
+void SetFittedHeader(QLabel* header, const QString& text) {
+    // The size the header was given first is its largest (in pixels or points, as it was set).
+    QVariant base = header->property("mykoHeaderSize");
+    const bool pixels = header->font().pixelSize() > 0;
+    if (!base.isValid()) {
+        base = pixels ? double(header->font().pixelSize()) : header->font().pointSizeF();
+        header->setProperty("mykoHeaderSize", base);
+    }
+    // The text must not widen the frame past its page: the header takes the width it gets.
+    header->setSizePolicy(QSizePolicy::Ignored, header->sizePolicy().verticalPolicy());
+    header->setMinimumWidth(1);
+    QFont font = header->font();
+    const int width = header->contentsRect().width() - 8;
+    for (double size = base.toDouble(); size >= 8; size -= 1) {
+        if (pixels)
+            font.setPixelSize(int(size));
+        else
+            font.setPointSizeF(size);
+        if (QFontMetrics(font).horizontalAdvance(text) <= width) break;
+    }
+    header->setFont(font);
+    header->setText(text);
+}
 
 TFungiListDelegate::TFungiListDelegate(QObject* parent, PaintEntry paint, EntryHeight height)
     : QStyledItemDelegate(parent), m_paint(std::move(paint)), m_height(std::move(height)) {}

@@ -9,6 +9,7 @@
 #include "content/unitFungiScreen.h"
 
 class QHBoxLayout;
+class QLabel;
 class QToolButton;
 
 // The list's background of even entries (colour number, red in the lowest byte).
@@ -27,6 +28,10 @@ private:
     PaintEntry m_paint;
     EntryHeight m_height;
 };
+
+// Sets a detail frame's header text, its type made smaller until the text fits the header's
+// width, so that a long species name does not cut off the state that follows it.
+void SetFittedHeader(QLabel* header, const QString& text);
 
 class TframeFungiList : public TframeFungiSubBase {
     Q_OBJECT
