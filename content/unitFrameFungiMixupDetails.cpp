@@ -1,6 +1,11 @@
 #include "content/unitFrameFungiMixupDetails.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <memory>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -48,8 +53,33 @@ QUrl MixupReportUrl(const QString& host, const QString& fungi1, const QString& d
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }
 
+void MixupReportGet(const QUrl& url) {
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url);
+    request.setTransferTimeout(MixupReportTimeoutMs);
+    std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    // The answer is not read; only whether the request went through.
+    if (!reply->isFinished()) {
+        QEventLoop loop;
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
+        throw Exception(QStringLiteral("Servern svarade inte i tid."));
+    if (reply->error() != QNetworkReply::NoError) {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status > 0) throw Exception(QStringLiteral("Servern svarade med felkod %1.").arg(status));
+        // Qt's own texts are English: the user gets Swedish ones.
+        if (reply->error() == QNetworkReply::ConnectionRefusedError)
+            throw Exception(QStringLiteral("Servern tog inte emot anslutningen."));
+        if (reply->error() == QNetworkReply::HostNotFoundError)
+            throw Exception(QStringLiteral("Servern hittades inte."));
+        throw Exception(QStringLiteral("Servern kunde inte nås (nätverksfel %1).").arg(int(reply->error())));
+    }
+}
+
 std::function<void(const QUrl&)>& TframeFungiMixupDetails::Sender() {
-    static std::function<void(const QUrl&)> sender;
+    static std::function<void(const QUrl&)> sender = MixupReportGet;
     return sender;
 }
 
@@ -163,8 +193,10 @@ void TframeFungiMixupDetails::btnSaveClick() {
         const QUrl url = MixupReportUrl(host, FRFungiScreen->GetFungiName(QStringLiteral("*")), difference, other,
                                         mirror, user);
         try {
-            if (!Sender()) throw Exception(QStringLiteral("Programmet saknar internetanslutning."));
-            Sender()(url);
+            if (Sender())
+                Sender()(url);
+            else
+                MixupReportGet(url);
             UIServices::ShowInformation(
                 QStringLiteral("Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"),
                 QStringLiteral("Mykotekshallen - Information"));

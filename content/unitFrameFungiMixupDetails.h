@@ -23,6 +23,11 @@ inline constexpr const char* MixupReportHostKey = "Internet/MixupReportHost";
 QUrl MixupReportUrl(const QString& host, const QString& fungi1, const QString& difference1, const QString& fungi2,
                     const QString& difference2, const QString& user);
 
+// How long a report may take before it counts as failed.
+inline constexpr int MixupReportTimeoutMs = 30000;
+// Sends the request and waits for it to finish; raises with a Swedish message on failure.
+void MixupReportGet(const QUrl& url);
+
 class TframeFungiMixupDetails : public TframeFungiDetailBase {
     Q_OBJECT
 public:
@@ -39,8 +44,8 @@ public:
     void btnSaveClick();
     void btnCancelClick();
 
-    // Sends the request with the program's internet connection; raises on failure. Until the
-    // program has one, a missing sender counts as a failure with its own message.
+    // Sends the request; raises on failure. MixupReportGet unless a caller puts another in;
+    // an empty one also means MixupReportGet.
     static std::function<void(const QUrl&)>& Sender();
 
     QLabel* lblMixup = nullptr;

@@ -14,6 +14,8 @@
 #include "platform/UIServices.h"
 
 #include <QCheckBox>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QPushButton>
 
 class TestFungiMixups : public QObject {
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void proposal_invalid();
     void proposal_send_data();
     void proposal_send();
+    void proposal_localServer_data();
+    void proposal_localServer();
     void screenshot();
 };
 
@@ -298,6 +302,62 @@ void TestFungiMixups::proposal_send() {
     QCOMPARE(f.dm->cdsFungiMixups->State(), TDataSetState::dsBrowse);
     QCOMPARE(f.dm->cdsFungiMixups->RecordCount(), 2);
     QVERIFY(qobject_cast<TframeFungiMixups*>(f.screen->MixupScreen->Frame()));
+}
+
+void TestFungiMixups::proposal_localServer_data() {
+    QTest::addColumn<bool>("listening");
+    QTest::newRow("the server answers") << true;
+    QTest::newRow("nobody listens") << false;
+}
+
+void TestFungiMixups::proposal_localServer() {
+    QFETCH(bool, listening);
+    MixupFixture f;
+    f.ui.AnswerBoxes(UIServices::TMsgResult::OK);
+    // A small web server that keeps the request line and answers "OK".
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    QByteArray requestLine, buffer;
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+            buffer += socket->readAll();
+            if (!buffer.contains("\r\n\r\n")) return;
+            requestLine = buffer.left(buffer.indexOf("\r\n"));
+            buffer.clear();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK");
+            socket->disconnectFromHost();
+        });
+    });
+    if (!listening) server.close();
+    f.settings->WriteString(MixupReportHostKey, QString("127.0.0.1:%1").arg(port));
+    TframeFungiMixupDetails* form = f.NewProposal();
+    QVERIFY(form);
+    form->searchMixup->Edit->setText("Falsk kantarell");
+    form->dbmemoDifference->setPlainText("Vit fot, ring. A&B");
+    form->chkMirror->setChecked(true);
+    form->memoMirror->setPlainText("Tjockare kött,\nåsar = 100% #1 + mer");
+    UIServices::ClearMessageLog();
+    form->btnSaveClick();
+    QCOMPARE(UIServices::MessageLog().size(), 1);
+    const QString shown = UIServices::MessageLog().first().Text;
+    if (listening) {
+        QCOMPARE(shown, QString("Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"));
+        QVERIFY2(requestLine.startsWith("GET /data/reportmixup.asp?"), requestLine.constData());
+        const QByteArray target = requestLine.split(' ').value(1);
+        const QList<QPair<QString, QString>> expected = {{"fungi1", "Kantarell"},
+                                                          {"difference1", "Vit fot, ring. A&B"},
+                                                          {"fungi2", "Falsk kantarell"},
+                                                          {"difference2", "Tjockare kött,\nåsar = 100% #1 + mer"},
+                                                          {"user", "Cecilia"}};
+        QCOMPARE(ServerQuery(QUrl::fromEncoded("http://x" + target)), expected);
+    } else {
+        QCOMPARE(shown, QString("Sändningen av förväxlingssvampen via Internet misslyckades. Meddelande: "
+                                "Servern tog inte emot anslutningen."));
+    }
+    QCOMPARE(f.dm->cdsFungiMixups->State(), TDataSetState::dsBrowse);
+    QCOMPARE(f.dm->cdsFungiMixups->RecordCount(), 2);
 }
 
 void TestFungiMixups::screenshot() {
