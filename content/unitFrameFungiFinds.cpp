@@ -28,6 +28,7 @@
 #include "platform/UIServices.h"
 
 QDate LastFindDate(1900, 1, 1);
+std::function<QList<QPoint>()> FindMapMarks;
 
 namespace {
 
@@ -355,6 +356,23 @@ void TframeFungiFindDetails::UpdateFrame() {
         lblCreatedBy->setText(TFRContactScreen::GetContactName(GetCreatedBy(finds)));
     FillDistrictItems();
     UpdateButtons();
+}
+
+void TframeFungiFindDetails::LoadSettings() {
+    TframeFungiDetailBase::LoadSettings();
+    TFRFungiFindDetailScreen* screen = FRFungiScreen ? FRFungiScreen->FindDetailScreen : nullptr;
+    if (!screen || !screen->MarkPending) return;
+    screen->MarkPending = false;
+    TExtClientDataSet* finds = Finds();
+    if (!IsEditing(finds)) return;
+    // The find is still being entered: the way back from the map must not open other screens.
+    Lock(true);
+    const QList<QPoint> marks = FindMapMarks ? FindMapMarks() : QList<QPoint>();
+    if (marks.size() == 1) {
+        finds->FieldByName(QStringLiteral("PositionX"))->SetAsInteger(marks.first().x());
+        finds->FieldByName(QStringLiteral("PositionY"))->SetAsInteger(marks.first().y());
+    }
+    UpdateFrame();
 }
 
 void TframeFungiFindDetails::UpdateButtons() {

@@ -2,6 +2,9 @@
 // The user's finds of the current species: the list, and one find for viewing, input and
 // change with its date, position, province and municipality, route, amount and notes.
 #include <QDate>
+#include <QList>
+#include <QPoint>
+#include <functional>
 
 #include "content/unitFungiSubLists.h"
 
@@ -15,6 +18,9 @@ class TFRDBMultiChoice;
 
 // The date of the last saved find of this run; 1900-01-01 until one is saved.
 extern QDate LastFindDate;
+// The marks the maps screen holds, x east and y north in RT90 metres; the maps screen
+// provides it. A find returning from marking takes its position from a single mark.
+extern std::function<QList<QPoint>()> FindMapMarks;
 // The amount and quality classes, by index.
 QStringList FindCountClasses();
 QStringList FindAgeClasses();
@@ -46,6 +52,8 @@ protected:
 
 public:
     void UpdateButtons() override;
+    // Takes the position of a pending mark.
+    void LoadSettings() override;
     QString HeaderText() const;
 
     void btnSaveClick();

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void buttons_followTheAuthor();
     void delete_asks_data();
     void delete_asks();
+    void mapMarks_data();
+    void mapMarks();
     void screenshot();
 };
 
@@ -206,6 +208,42 @@ void TestFungiFinds::delete_asks() {
     QCOMPARE(UIServices::MessageLog().first().Buttons, UIServices::TMsgButtons::YesNo);
     QCOMPARE(f.dm->cdsFungiFinds->RecordCount(), yes ? 0 : 1);
     QCOMPARE(list->listEntries->count(), yes ? 0 : 1);
+}
+
+void TestFungiFinds::mapMarks_data() {
+    QTest::addColumn<QList<QPoint>>("marks");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::newRow("one mark") << QList<QPoint>{{1371000, 6172000}} << 1371000 << 6172000;
+    QTest::newRow("two marks") << QList<QPoint>{{1371000, 6172000}, {1372000, 6173000}} << 1300000 << 6100000;
+    QTest::newRow("no mark") << QList<QPoint>{} << 1300000 << 6100000;
+}
+
+void TestFungiFinds::mapMarks() {
+    QFETCH(QList<QPoint>, marks);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    FindFixture f;
+    FindMapMarks = [marks] { return marks; };
+    f.AddFind("2024-09-01", GetCurrentUserContactUKey());
+    f.dm->cdsFungiFinds->Edit();
+    f.dm->cdsFungiFinds->FieldByName("PositionX")->SetAsInteger(1300000);
+    f.dm->cdsFungiFinds->FieldByName("PositionY")->SetAsInteger(6100000);
+    f.dm->cdsFungiFinds->Post();
+    QVERIFY(f.Show());
+    f.screen->FindDetailScreen->EditFind();
+    // Back from the map, whose screen left navigation open.
+    f.window->SetNavigationEnabled(true);
+    f.screen->FindDetailScreen->MarkPending = true;
+    f.screen->FindDetailScreen->Activate(QString());
+    QVERIFY(!f.screen->FindDetailScreen->MarkPending);
+    QCOMPARE(f.dm->cdsFungiFinds->State(), TDataSetState::dsEdit);
+    QCOMPARE(f.dm->cdsFungiFinds->FieldByName("PositionX")->AsInteger(), x);
+    QCOMPARE(f.dm->cdsFungiFinds->FieldByName("PositionY")->AsInteger(), y);
+    QVERIFY(!f.Navigation());
+    f.Details()->btnCancelClick();
+    QVERIFY(f.Navigation());
+    FindMapMarks = nullptr;
 }
 
 void TestFungiFinds::screenshot() {
