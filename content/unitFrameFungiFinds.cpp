@@ -29,6 +29,9 @@
 
 QDate LastFindDate(1900, 1, 1);
 std::function<QList<QPoint>()> FindMapMarks;
+std::function<bool(int x, int y)> FindMapForPoint;
+std::function<void(int x, int y)> ShowFindOnMap;
+std::function<void(const QString& findUKey)> StartFindMarking;
 
 namespace {
 
@@ -160,7 +163,13 @@ TframeFungiFinds::TframeFungiFinds(QWidget* parent) : TframeFungiList(parent) {
     sbtnEdit = AddButton(QStringLiteral("Ändra"), "sbtnEdit", QStringLiteral("Ändra det markerade fyndet"));
     sbtnDelete = AddButton(QStringLiteral("Radera"), "sbtnDelete", QStringLiteral("Radera det markerade fyndet"));
     sbtnInfo = AddButton(QStringLiteral("Info"), "sbtnInfo", QStringLiteral("Visa det markerade fyndet"));
+    sbtnMap = AddButton(QStringLiteral("Karta"), "sbtnMap", QStringLiteral("Visa fyndplatsen på kartan"));
     Buttons()->addStretch(1);
+    connect(sbtnMap, &QToolButton::clicked, this, [this] {
+        if (!sbtnMap->isEnabled() || !ShowFindOnMap) return;
+        ShowFindOnMap(Finds()->FieldByName(QStringLiteral("PositionX"))->AsInteger(),
+                      Finds()->FieldByName(QStringLiteral("PositionY"))->AsInteger());
+    });
     connect(sbtnNew, &QToolButton::clicked, this, [] {
         if (FRFungiScreen && !FRFungiScreen->Fungi()->IsEmpty()) FRFungiScreen->FindDetailScreen->NewFind();
     });
@@ -178,6 +187,9 @@ void TframeFungiFinds::UpdateButtons() {
     sbtnDelete->setEnabled(selected);
     sbtnInfo->setEnabled(selected);
     sbtnEdit->setEnabled(selected && GetCreatedBy(Finds()) == GetCurrentUserContactUKey());
+    sbtnMap->setEnabled(selected && FindMapForPoint && ShowFindOnMap &&
+                        FindMapForPoint(Finds()->FieldByName(QStringLiteral("PositionX"))->AsInteger(),
+                                        Finds()->FieldByName(QStringLiteral("PositionY"))->AsInteger()));
 }
 
 void TframeFungiFinds::EntryDoubleClick(int row) {
@@ -293,9 +305,13 @@ TframeFungiFindDetails::TframeFungiFindDetails(QWidget* parent) : TframeFungiDet
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnMap = new QPushButton(QStringLiteral("Karta..."), body);
+    btnMap->setObjectName(QStringLiteral("btnMap"));
+    btnMap->setToolTip(QStringLiteral("Markera fyndplatsen på en karta"));
     buttons->addWidget(sbtnPrev);
     buttons->addWidget(sbtnNext);
     buttons->addStretch(1);
+    buttons->addWidget(btnMap);
     buttons->addWidget(btnClose);
     buttons->addWidget(btnSave);
     buttons->addWidget(btnCancel);
@@ -309,6 +325,13 @@ TframeFungiFindDetails::TframeFungiFindDetails(QWidget* parent) : TframeFungiDet
     connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnMap, &QPushButton::clicked, this, [this] { btnMapClick(); });
+}
+
+void TframeFungiFindDetails::btnMapClick() {
+    if (!StartFindMarking || !IsEditing(Finds()) || !FRFungiScreen) return;
+    FRFungiScreen->FindDetailScreen->MarkFindUKey = GetUKey(Finds());
+    StartFindMarking(FRFungiScreen->FindDetailScreen->MarkFindUKey);
 }
 
 QString TframeFungiFindDetails::HeaderText() const {
@@ -382,6 +405,7 @@ void TframeFungiFindDetails::UpdateButtons() {
     btnSave->setVisible(editing);
     btnCancel->setVisible(editing);
     btnClose->setVisible(!editing);
+    btnMap->setEnabled(editing && bool(StartFindMarking));
     sbtnPrev->setEnabled(!editing && finds->RecNo() > 1);
     sbtnNext->setEnabled(!editing && finds->RecNo() < finds->RecordCount());
 }

@@ -21,6 +21,12 @@ extern QDate LastFindDate;
 // The marks the maps screen holds, x east and y north in RT90 metres; the maps screen
 // provides it. A find returning from marking takes its position from a single mark.
 extern std::function<QList<QPoint>()> FindMapMarks;
+// The maps screen's services to the finds, set by the maps screen: whether a map holds the
+// point (search mode 1), showing a find's position, and marking a find's position (mode 1,
+// at most one mark). Without them the map buttons stay disabled.
+extern std::function<bool(int x, int y)> FindMapForPoint;
+extern std::function<void(int x, int y)> ShowFindOnMap;
+extern std::function<void(const QString& findUKey)> StartFindMarking;
 // The amount and quality classes, by index.
 QStringList FindCountClasses();
 QStringList FindAgeClasses();
@@ -36,6 +42,7 @@ public:
     QToolButton* sbtnEdit = nullptr;
     QToolButton* sbtnInfo = nullptr;
     QToolButton* sbtnDelete = nullptr;
+    QToolButton* sbtnMap = nullptr;
 
 protected:
     void EntryDoubleClick(int row) override;
@@ -80,6 +87,8 @@ public:
     QPushButton* btnClose = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;
+    QPushButton* btnMap = nullptr;
+    void btnMapClick();
 
 private:
     void FillDistrictItems();

@@ -179,6 +179,23 @@ void TestFungiFinds::buttons_followTheAuthor() {
             QVERIFY(f.Navigation());
         }
     }
+    // The map button: only when a map holds the find's position.
+    QVERIFY(!list->sbtnMap->isEnabled());
+    QList<QPoint> asked;
+    FindMapForPoint = [&](int x, int y) { asked.append({x, y}); return x > 0; };
+    ShowFindOnMap = [](int, int) {};
+    list->UpdateButtons();
+    QVERIFY(!list->sbtnMap->isEnabled());
+    QVERIFY(!asked.isEmpty());
+    f.dm->cdsFungiFinds->Edit();
+    f.dm->cdsFungiFinds->FieldByName("PositionX")->SetAsInteger(1371000);
+    f.dm->cdsFungiFinds->FieldByName("PositionY")->SetAsInteger(6172000);
+    f.dm->cdsFungiFinds->Post();
+    list->UpdateButtons();
+    QVERIFY(list->sbtnMap->isEnabled());
+    QCOMPARE(asked.last(), QPoint(1371000, 6172000));
+    FindMapForPoint = nullptr;
+    ShowFindOnMap = nullptr;
     // Another species without finds: nothing to change, delete or show.
     QVERIFY(LocateUKey(f.Fungi(), f.other));
     f.screen->UpdateFrame();
@@ -232,6 +249,15 @@ void TestFungiFinds::mapMarks() {
     f.dm->cdsFungiFinds->Post();
     QVERIFY(f.Show());
     f.screen->FindDetailScreen->EditFind();
+    // "Karta..." hands the find to the maps screen for marking.
+    QString marking;
+    StartFindMarking = [&](const QString& key) { marking = key; };
+    f.Details()->UpdateButtons();
+    QVERIFY(f.Details()->btnMap->isEnabled());
+    f.Details()->btnMap->click();
+    QCOMPARE(marking, GetUKey(f.dm->cdsFungiFinds));
+    QCOMPARE(f.screen->FindDetailScreen->MarkFindUKey, marking);
+    StartFindMarking = nullptr;
     // Back from the map, whose screen left navigation open.
     f.window->SetNavigationEnabled(true);
     f.screen->FindDetailScreen->MarkPending = true;
