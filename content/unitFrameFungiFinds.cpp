@@ -192,10 +192,6 @@ void TframeFungiFinds::UpdateButtons() {
                                         Finds()->FieldByName(QStringLiteral("PositionY"))->AsInteger()));
 }
 
-void TframeFungiFinds::EntryDoubleClick(int row) {
-    if (row >= 0 && FRFungiScreen) FRFungiScreen->FindDetailScreen->ShowFind();
-}
-
 void TframeFungiFinds::btnDeleteClick() {
     if (!HasSelection()) return;
     if (!UIServices::AskYesNo(

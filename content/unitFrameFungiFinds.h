@@ -43,9 +43,6 @@ public:
     QToolButton* sbtnInfo = nullptr;
     QToolButton* sbtnDelete = nullptr;
     QToolButton* sbtnMap = nullptr;
-
-protected:
-    void EntryDoubleClick(int row) override;
 };
 
 class TframeFungiFindDetails : public TframeFungiDetailBase {
