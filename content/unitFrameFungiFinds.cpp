@@ -30,7 +30,7 @@
 QDate LastFindDate(1900, 1, 1);
 std::function<QList<QPoint>()> FindMapMarks;
 std::function<bool(int x, int y)> FindMapForPoint;
-std::function<void(int x, int y)> ShowFindOnMap;
+std::function<void(const QString& findUKey, int x, int y)> ShowFindOnMap;
 std::function<void(const QString& findUKey)> StartFindMarking;
 
 namespace {
@@ -167,7 +167,7 @@ TframeFungiFinds::TframeFungiFinds(QWidget* parent) : TframeFungiList(parent) {
     Buttons()->addStretch(1);
     connect(sbtnMap, &QToolButton::clicked, this, [this] {
         if (!sbtnMap->isEnabled() || !ShowFindOnMap) return;
-        ShowFindOnMap(Finds()->FieldByName(QStringLiteral("PositionX"))->AsInteger(),
+        ShowFindOnMap(GetUKey(Finds()), Finds()->FieldByName(QStringLiteral("PositionX"))->AsInteger(),
                       Finds()->FieldByName(QStringLiteral("PositionY"))->AsInteger());
     });
     connect(sbtnNew, &QToolButton::clicked, this, [] {

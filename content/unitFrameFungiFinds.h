@@ -25,7 +25,7 @@ extern std::function<QList<QPoint>()> FindMapMarks;
 // point (search mode 1), showing a find's position, and marking a find's position (mode 1,
 // at most one mark). Without them the map buttons stay disabled.
 extern std::function<bool(int x, int y)> FindMapForPoint;
-extern std::function<void(int x, int y)> ShowFindOnMap;
+extern std::function<void(const QString& findUKey, int x, int y)> ShowFindOnMap;
 extern std::function<void(const QString& findUKey)> StartFindMarking;
 // The amount and quality classes, by index.
 QStringList FindCountClasses();

@@ -183,7 +183,7 @@ void TestFungiFinds::buttons_followTheAuthor() {
     QVERIFY(!list->sbtnMap->isEnabled());
     QList<QPoint> asked;
     FindMapForPoint = [&](int x, int y) { asked.append({x, y}); return x > 0; };
-    ShowFindOnMap = [](int, int) {};
+    ShowFindOnMap = [](const QString&, int, int) {};
     list->UpdateButtons();
     QVERIFY(!list->sbtnMap->isEnabled());
     QVERIFY(!asked.isEmpty());
