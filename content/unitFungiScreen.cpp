@@ -59,12 +59,14 @@ TFRFungiDetailSubScreen::TFRFungiDetailSubScreen(QObject* owner, TExtClientDataS
     : TFRFungiSubScreen(owner), m_title(title), m_button(button), m_caption(caption) {
     SetSubMode(subMode);
     SetDataSet(table);
-    if (IsFrameCacheMode()) CreateFrame();
+    // The frame is made by the derived constructor, where NewFrame reaches its override.
 }
+
+TFRFrameBase* TFRFungiDetailSubScreen::NewFrame() { return MakeSubFrame(SubMode(), m_title); }
 
 void TFRFungiDetailSubScreen::CreateFrame() {
     if (Frame()) return;
-    SetFrame(MakeSubFrame(SubMode(), m_title));
+    SetFrame(NewFrame());
 }
 
 void TFRFungiDetailSubScreen::ReleaseFrame() { TFRFungiSubScreen::ReleaseFrame(); }
@@ -85,23 +87,33 @@ TDM* ScreenDM() { return UsersDM(); }
 
 TFRFungipicScreen::TFRFungipicScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 0, QStringLiteral("Svampbilder"), 4,
-                              QStringLiteral("Svampbilder (%1 st)")) {}
+                              QStringLiteral("Svampbilder (%1 st)")) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 TFRFungiPicDetailScreen::TFRFungiPicDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 1, QStringLiteral("Svampbild"), 0, QString()) {}
+    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 1, QStringLiteral("Svampbild"), 0, QString()) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 TFRFungiFindScreen::TFRFungiFindScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiFinds, 0, QStringLiteral("Fyndplatser"), 1,
-                              QStringLiteral("Fyndplatser (%1 st)")) {}
-TFRFungiFindDetailScreen::TFRFungiFindDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiFinds, 1, QStringLiteral("Fynd"), 0, QString()) {}
+                              QStringLiteral("Fyndplatser (%1 st)")) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 TFRFungiMixupScreen::TFRFungiMixupScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiMixups, 0, QStringLiteral("Förväxlingssvampar"), 2,
-                              QStringLiteral("Förväxlingssvampar (%1 st)")) {}
+                              QStringLiteral("Förväxlingssvampar (%1 st)")) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 TFRFungiMixupDetailScreen::TFRFungiMixupDetailScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiMixups, 1, QStringLiteral("Förväxlingssvamp"), 0,
-                              QString()) {}
+                              QString()) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 TFRFungiFPlaceScreen::TFRFungiFPlaceScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiSubPlaces, 0, QStringLiteral("Svampställen"), 3,
-                              QStringLiteral("Svampställen (%1 st)")) {}
+                              QStringLiteral("Svampställen (%1 st)")) {
+    if (IsFrameCacheMode()) CreateFrame();
+}
 
 // ---- The species screen ----
 

@@ -45,6 +45,10 @@ public:
     int ButtonTag() const { return m_button; }
     QString Title() const { return m_title; }
 
+protected:
+    // The sub-screen's own frame; the base gives an empty one with the title.
+    virtual TFRFrameBase* NewFrame();
+
 private:
     QString m_title;
     int m_button;
@@ -56,14 +60,38 @@ private:
     public:                                                                                                     \
         explicit Name(QObject* owner);                                                                          \
     };
+// A sub-screen whose frame its function area's unit makes.
+#define MYKO_FUNGI_SUBSCREEN_FRAMED(Name)                                                                       \
+    class Name : public TFRFungiDetailSubScreen {                                                               \
+    public:                                                                                                     \
+        explicit Name(QObject* owner);                                                                          \
+                                                                                                                \
+    protected:                                                                                                  \
+        TFRFrameBase* NewFrame() override;                                                                      \
+    };
 MYKO_FUNGI_SUBSCREEN(TFRFungipicScreen)
 MYKO_FUNGI_SUBSCREEN(TFRFungiPicDetailScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiFindScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiFindDetailScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiMixupScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiMixupDetailScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiFPlaceScreen)
+MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFindScreen)
+MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupScreen)
+MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupDetailScreen)
+MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFPlaceScreen)
 #undef MYKO_FUNGI_SUBSCREEN
+// One find for viewing, input and change; its frame's unit implements it.
+class TFRFungiFindDetailScreen : public TFRFungiDetailSubScreen {
+public:
+    explicit TFRFungiFindDetailScreen(QObject* owner);
+    // Each locks navigation and species browsing until the find is saved, cancelled or closed.
+    void NewFind();
+    void ShowFind();
+    void EditFind();
+    // Set when the user accepted marks on the maps screen for this find.
+    bool MarkPending = false;
+    QString MarkFindUKey;
+
+protected:
+    TFRFrameBase* NewFrame() override;
+};
+#undef MYKO_FUNGI_SUBSCREEN_FRAMED
 
 // ---- The species screen ----
 class TFRFungiScreen : public TFRMainScreen {

@@ -183,7 +183,7 @@ QStringList TFRIniFile::ProgramDefaults() {
         {"Place", "SortOrder=1|SelProvince=|SelDistrict="},
         {"Maps", "Autozoom=1|Dragging=0|PlaceSelection=NONE|PlaceColor=255|PlaceSize=15|"
                  "FindSelection=NONE|FindColor=255|FindSize=15"},
-        {"Internet", "MasterUKey="},
+        {"Internet", "MasterUKey=|MixupReportHost="},
         {"QuickSelection", "Complete=1|CompleteLocked=1|SwedishName=0|SwedishNameLocked=0|Edible=0|"
                            "HasPicture=0|CountryPart=00000000|Season=000000000000|"
                            "Habitat=000000000000000|FungiGroup="},

@@ -1,0 +1,91 @@
+// Each list and detail sub-screen of the species screen on a shipped catalogue species, as a
+// picture in the artefacts folder for judging by eye.
+#include <QtTest>
+
+#include "FungiTestSupport.h"
+#include "content/unitFrameFungiFinds.h"
+#include "content/unitFrameFungiFPlaces.h"
+#include "content/unitFrameFungiMixupDetails.h"
+#include "content/unitFrameFungiMixups.h"
+#include "core/FRIniFile.h"
+#include "core/unitDMServices.h"
+
+class TestFungiSubShots : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void screenshots();
+};
+
+void TestFungiSubShots::screenshots() {
+    QTemporaryDir dir;
+    const QString program = testsupport::ProgramDir();
+    if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
+    for (const QString sub : {"Data/Db", "Data/Pics/MainPics", "Data/Res"}) {
+        QDir().mkpath(dir.path() + "/" + sub);
+        for (const QString& file : QDir(program + "/" + sub).entryList(QDir::Files))
+            QFile::copy(program + "/" + sub + "/" + file, dir.path() + "/" + sub + "/" + file);
+    }
+    SetProgramFolder(dir.path());
+    testsupport::UIServicesGuard ui;
+    auto dm = std::make_unique<TDM>(dir.path());
+    TDMServices::Install(dm.get())->BuildPlacesPerFungi();
+    TFRIniFile settings;
+    settings.SetDefaults(TFRIniFile::ProgramDefaults());
+    TUserEnvironment env;
+    env.DM = dm.get();
+    env.Settings = &settings;
+    SetUserEnvironment(env);
+    {
+        TestMainWindow window;
+        window.show();
+        auto* screen = static_cast<TFRFungiScreen*>(CreateFungiScreen(&window));
+        // The shipped species with the most look-alikes.
+        TExtClientDataSet* mixups = dm->cdsFungiMixups;
+        mixups->OpenInternal();
+        TClientDataSet* stored = mixups->InternalDataSet();
+        QHash<QString, int> counts;
+        const int master = stored->FieldByName("MasterUKey")->Index();
+        for (int row = 0; row < stored->RecordCount(); ++row) ++counts[stored->RecordValue(row, master).toString()];
+        QString key;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            if (key.isEmpty() || it.value() > counts.value(key)) key = it.key();
+        if (key.isEmpty()) QSKIP("The catalogue has no look-alikes");
+        settings.WriteString("Fungi/LastVisited", key);
+        screen->Activate(QString());
+        QVERIFY(LocateUKey(dm->cdsFungi, key));
+        // A find of the user's to show.
+        dm->cdsFungiFinds->Append();
+        dm->cdsFungiFinds->FieldByName("FindDate")->SetAsDate(QDate(2024, 9, 14));
+        dm->cdsFungiFinds->FieldByName("BodyCount")->SetAsInteger(4);
+        dm->cdsFungiFinds->FieldByName("BodyAge")->SetAsInteger(2);
+        dm->cdsFungiFinds->FieldByName("Province")->SetAsString("Västra Götalands län");
+        dm->cdsFungiFinds->FieldByName("District")->SetAsString("Göteborg");
+        dm->cdsFungiFinds->Post();
+        window.resize(800, 600);
+        auto shot = [&](const QString& name) {
+            QCoreApplication::processEvents();
+            screen->UpdateFrame();
+            QCoreApplication::processEvents();
+            QVERIFY(window.grab().save(QString("%1/fungisub_%2_800x600.png").arg(testsupport::ArtefactDir(), name)));
+        };
+        screen->FungiFrame()->ShowSubScreen(1);
+        shot("finds");
+        screen->FindDetailScreen->NewFind();
+        shot("finddetails");
+        qobject_cast<TframeFungiFindDetails*>(screen->FindDetailScreen->Frame())->btnCancelClick();
+        screen->FungiFrame()->ShowSubScreen(2);
+        QVERIFY(qobject_cast<TframeFungiMixups*>(screen->MixupScreen->Frame())->listEntries->count() > 0);
+        shot("mixups");
+        qobject_cast<TframeFungiMixups*>(screen->MixupScreen->Frame())->btnNewClick();
+        shot("mixupdetails");
+        qobject_cast<TframeFungiMixupDetails*>(screen->MixupDetailScreen->Frame())->btnCancelClick();
+        screen->FungiFrame()->ShowSubScreen(3);
+        shot("fplaces");
+    }
+    SetUserEnvironment({});
+    SetProgramFolder(QString());
+}
+
+QTEST_MAIN(TestFungiSubShots)
+#include "tst_fungisubshots.moc"
