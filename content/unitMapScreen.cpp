@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 
+#include "content/unitFrameFungiFinds.h"
 #include "content/unitFrameMaps.h"
+#include "content/unitFungiScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FRDBSwedenMap.h"
 #include "controls/FRGraphics.h"
@@ -224,7 +226,44 @@ void TFRMapScreen::CancelMarking() {
 TFRMainScreen* CreateMapScreen(QObject* owner) { return TFRScreen::Create<TFRMapScreen>(owner); }
 
 void RegisterMapScreen() {
-    TformFRMain::RegisterScreenFactory(ssMap, [](TformFRMain* owner) { return CreateMapScreen(owner); });
+    TformFRMain::RegisterScreenFactory(ssMap, [](TformFRMain* owner) {
+        TFRMainScreen* screen = CreateMapScreen(owner);
+        // A find flag double-clicked on the map opens that find on the species screen.
+        if (auto* maps = qobject_cast<TFRMapScreen*>(screen))
+            maps->OnOpenFind = [](const QString& fungiKey, const QString& findKey) {
+                if (FRFungiScreen) FRFungiScreen->ShowFungiFind(fungiKey, findKey);
+            };
+        return screen;
+    });
+    // The finds of a species reach the maps through these services (search mode 1: the coarsest
+    // sheet holding the point; marking mode 1: at most one flag).
+    FindMapForPoint = [](int x, int y) {
+        if (!FRMapScreen) return false;
+        QString map;
+        FRMapScreen->FindMapForPoint(x, y, map, 1);
+        return !map.isEmpty();
+    };
+    ShowFindOnMap = [](const QString& findUKey, int x, int y) {
+        if (!FRMapScreen) return;
+        QString map;
+        FRMapScreen->FindMapForPoint(x, y, map, 1);
+        if (!map.isEmpty()) FRMapScreen->ShowFindOnMap(findUKey, map);
+    };
+    StartFindMarking = [](const QString&) {
+        if (!FRMapScreen) return;
+        FRMapScreen->OnFindMarksPending = [] {
+            if (!FRFungiScreen || !FRFungiScreen->FindDetailScreen) return;
+            FRFungiScreen->FindDetailScreen->MarkPending = true;
+            FRFungiScreen->Activate(QString());
+        };
+        FRMapScreen->StartMarking(1, 1);
+    };
+    FindMapMarks = [] {
+        QList<QPoint> marks;
+        if (FRMapScreen)
+            for (const TFRMapObj& mark : FRMapScreen->MapObjs()) marks.append(QPoint(mark.X, mark.Y));
+        return marks;
+    };
 }
 
 #include "moc_unitMapScreen.cpp"
