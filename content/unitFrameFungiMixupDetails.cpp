@@ -18,6 +18,7 @@
 #include "controls/FRMemos.h"
 #include "controls/FRSearchPanel.h"
 #include "core/ExtClientDataSet.h"
+#include "core/FRIConnection.h"
 #include "core/FRIniFile.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
@@ -54,6 +55,11 @@ QUrl MixupReportUrl(const QString& host, const QString& fungi1, const QString& d
 }
 
 void MixupReportGet(const QUrl& url) {
+    // The program's one connection when there is a main window; the answer is not read.
+    if (TformFRMain* main = MainForm(); main && main->Connection()) {
+        main->Connection()->GetText(url.toString(QUrl::FullyEncoded));
+        return;
+    }
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setTransferTimeout(MixupReportTimeoutMs);
