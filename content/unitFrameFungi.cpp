@@ -249,7 +249,7 @@ void TframeFungi::SetupFrame() {
     dbseasonFungi->SetDataSource(m_source);
     dbseasonFungi->SetDataField(QStringLiteral("Season"));
     dbseasonFungi->SetCaption(QStringLiteral("Säsong"));
-    dbseasonFungi->setFixedHeight(96);
+    dbseasonFungi->setFixedHeight(80);
     rightRows->addWidget(dbseasonFungi);
     dbswedenmapFungi = new TFRDBSwedenMap(right);
     dbswedenmapFungi->setObjectName(QStringLiteral("dbswedenmapFungi"));
@@ -265,7 +265,7 @@ void TframeFungi::SetupFrame() {
         levels.Add(0x0000E0, QStringLiteral("Allmän"));
         dbswedenmapFungi->SetIntensityColors(levels);
     }
-    dbswedenmapFungi->setMinimumHeight(200);
+    dbswedenmapFungi->setMinimumHeight(60);
     rightRows->addWidget(dbswedenmapFungi, 1);
     middle->addWidget(right);
     rows->addLayout(middle, 3);
