@@ -36,7 +36,7 @@ struct ZipFileSpecRec {
     int32_t Encrypt;            // 0xFFFF with a password tail, 0 with an empty tail
     uint16_t Recurse;           // 0xFFFF recurse, 0 not
     uint8_t Reserved2[14];
-    const char* RootDir;        // the folder the file specification is taken against, or nullptr
+    const char* RootDir;        // the folder the file pattern is taken against, or nullptr
     uint8_t Reserved3[64];
 };
 
@@ -166,7 +166,7 @@ enum TZipError : int32_t {
     ZenMemory = 8,
     ZenAbort = 9,       // cancelled
     ZenUnsafe = 10,     // an entry name or type that may not be written
-    ZenNone = 11,       // nothing matched the file specifications
+    ZenNone = 11,       // nothing matched the file patterns
     ZenSize = 12,       // an entry larger than declared or too large for the disk
     ZenParameter = 13,  // a malformed command record
     ZenExists = 14,     // skipped, the file exists

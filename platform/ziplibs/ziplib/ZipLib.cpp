@@ -1,4 +1,4 @@
-// The packing module: takes one command record, gathers the files its specifications name,
+// The packing module: takes one command record, gathers the files its file patterns name,
 // and writes them into the archive with libzip. Everything it has to say goes through the
 // caller's callback; nothing escapes as an exception.
 #include <QDateTime>
