@@ -1075,8 +1075,8 @@ void TframePlaces::btnPeopleSaveClick() {
     UpdateButtons();
 }
 
-void TframePlaces::btnPeopleDeleteClick() {
-    TClientDataSet* work = m_screen->WorkPeople();
+// A participant or find of the visit goes: a new one is given up, a stored one deleted.
+void TframePlaces::DeleteVisitRow(TClientDataSet* work, TFRSearchPanel* search, void (TframePlaces::*fillList)()) {
     if (!EditingVisit() || work->IsEmpty()) return;
     if (work->State() == TDataSetState::dsInsert) {
         work->Cancel();
@@ -1084,9 +1084,13 @@ void TframePlaces::btnPeopleDeleteClick() {
         if (work->State() == TDataSetState::dsEdit) work->Cancel();
         work->Delete();
     }
-    searchPeople->Edit->clear();
-    FillPeopleList();
+    search->Edit->clear();
+    (this->*fillList)();
     UpdateButtons();
+}
+
+void TframePlaces::btnPeopleDeleteClick() {
+    DeleteVisitRow(m_screen->WorkPeople(), searchPeople, &TframePlaces::FillPeopleList);
 }
 
 // ---- Finds ----
@@ -1129,17 +1133,7 @@ void TframePlaces::btnFindSaveClick() {
 }
 
 void TframePlaces::btnFindDeleteClick() {
-    TClientDataSet* work = m_screen->WorkFinds();
-    if (!EditingVisit() || work->IsEmpty()) return;
-    if (work->State() == TDataSetState::dsInsert) {
-        work->Cancel();
-    } else {
-        if (work->State() == TDataSetState::dsEdit) work->Cancel();
-        work->Delete();
-    }
-    searchFungi->Edit->clear();
-    FillFindsList();
-    UpdateButtons();
+    DeleteVisitRow(m_screen->WorkFinds(), searchFungi, &TframePlaces::FillFindsList);
 }
 
 // ---- Leaving for a contact or a species ----

@@ -160,6 +160,7 @@ private:
     void FillVisitList();
     void FillPeopleList();
     void FillFindsList();
+    void DeleteVisitRow(TClientDataSet* work, TFRSearchPanel* search, void (TframePlaces::*fillList)());
     void FillDistrictItems();
     void ReadVisit();
     void SaveVisitRows();
