@@ -75,6 +75,17 @@ private:
     TClientDataSet m_table;
 };
 
+// Gives a finished temporary file its final name, which must not exist yet, and removes the
+// temporary name. A hard link never replaces a file that appeared meanwhile. True when the
+// file was put in place.
+inline bool LinkIntoPlace(const QString& temp, const QString& to) {
+    std::error_code ec;
+    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
+    QFile::remove(temp);
+    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
+    return !ec;
+}
+
 // Copies a file to a name that does not exist yet; an existing target is left alone. True
 // when the file was installed.
 inline bool InstallFile(const QString& from, const QString& to) {
@@ -85,12 +96,7 @@ inline bool InstallFile(const QString& from, const QString& to) {
     if (!QFile::copy(from, temp)) Raise(QString("cannot write %1").arg(temp));
     QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                                     QFileDevice::ReadOther);
-    // A hard link never replaces a file that appeared meanwhile.
-    std::error_code ec;
-    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
-    QFile::remove(temp);
-    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
-    return !ec;
+    return LinkIntoPlace(temp, to);
 }
 
 using Step = std::function<void(const QString& from, const QString& to)>;

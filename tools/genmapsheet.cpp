@@ -25,12 +25,12 @@
 #include <QTextStream>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 
+#include "tools/GenSupport.h"
 #include "tools/rik/RikWriter.h"
 
 namespace {
@@ -110,11 +110,11 @@ int ListSheet(const QString& sheetFile, const QString& tableFile) {
         QFile::remove(temp);
         return Fail(e.Message());
     }
-    // A hard link never replaces a table that appeared meanwhile.
-    std::error_code ec;
-    std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(tableFile).toStdString(), ec);
-    QFile::remove(temp);
-    if (ec && !QFileInfo::exists(tableFile)) return Fail(QString("cannot write %1").arg(tableFile));
+    try {
+        gensupport::LinkIntoPlace(temp, tableFile);
+    } catch (const gensupport::Fail& f) {
+        return Fail(f.Message);
+    }
     return 0;
 }
 
