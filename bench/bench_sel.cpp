@@ -21,73 +21,13 @@
 #include "core/SelLanguage.h"
 #include "core/unitDM.h"
 #include "BenchSupport.h"
+#include "BenchTables.h"
 
 namespace {
 
-constexpr int kRecords = 10000;
-
-struct Column {
-    const char* name;
-    TFieldType type;
-};
-
-// The species fields the selection reads, among others, roughly in the table's order.
-const std::vector<Column> kColumns{
-    {"UKey", TFieldType::ftString},         {"LatinName", TFieldType::ftString},
-    {"SwedishName", TFieldType::ftString},  {"FungiGroup", TFieldType::ftString},
-    {"FungiData", TFieldType::ftString},    {"Difficulty", TFieldType::ftInteger},
-    {"FoodValue1", TFieldType::ftInteger},  {"FoodValue2", TFieldType::ftInteger},
-    {"BodySizeMinimum", TFieldType::ftInteger}, {"BodySizeMaximum", TFieldType::ftInteger},
-    {"MeatColor", TFieldType::ftString},    {"Habitat", TFieldType::ftString},
-    {"Season", TFieldType::ftString},       {"Occurence", TFieldType::ftString},
-    {"HasPic", TFieldType::ftBoolean},      {"PicCount", TFieldType::ftInteger},
-    {"Timestamp", TFieldType::ftString},
-};
-
-const char* const kGroups[] = {"Soppar", "Skivlingar", "Kremlor", "Riskor", "Taggsvampar", "Fingersvampar",
-                               "Tickor", "Buksvampar"};
-
-struct SpeciesTable {
-    std::vector<QVariantList> rows;
-
-    SpeciesTable() {
-        std::mt19937 rng(20240601);
-        auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-        auto digits = [&](int count, int zeroPercent, int top) {
-            QString s;
-            for (int i = 0; i < count; ++i) s += QChar(u'0' + (pick(100) < zeroPercent ? 0 : 1 + pick(top)));
-            return s;
-        };
-        rows.reserve(kRecords);
-        for (int i = 0; i < kRecords; ++i) {
-            const int pics = pick(4);
-            rows.push_back(QVariantList{
-                QStringLiteral("AAAB%1").arg(i, 11, 10, QLatin1Char('0')),
-                QStringLiteral("Species latinus %1").arg(i),
-                pick(100) < 85 ? QStringLiteral("Svamp %1").arg(i) : QString(""),
-                QString::fromLatin1(kGroups[pick(3) == 0 ? 0 : pick(8)]),
-                pick(100) < 80 ? QStringLiteral("CPLD") : QString(""),
-                pick(5),
-                pick(6),
-                pick(6),
-                pick(10),
-                10 + pick(20),
-                QStringLiteral("%1|%2").arg(pick(0xFFFFFF)).arg(pick(0xFFFFFF)),
-                digits(15, 70, 1),
-                digits(12, 50, 9),
-                digits(8, 30, 3),
-                pics > 0,
-                pics,
-                QStringLiteral("AAAAAAAAAAAAAAA"),
-            });
-        }
-    }
-};
-
-const SpeciesTable& Table() {
-    static const SpeciesTable table;
-    return table;
-}
+constexpr int kRecords = benchtables::kSpeciesRecords;
+using benchtables::SpeciesColumns;
+using benchtables::SpeciesRows;
 
 // An adapter over one row at a time, as the table class's adapter over its internal cursor.
 class RowRecord : public TSelRecord {
@@ -95,11 +35,12 @@ public:
     explicit RowRecord(quintptr layoutId) : m_layoutId(layoutId) {}
     void SetRow(const QVariantList* row) { m_row = row; }
     int FieldIndex(const QString& name) const override {
-        for (int i = 0; i < int(kColumns.size()); ++i)
-            if (name.compare(QLatin1String(kColumns[size_t(i)].name), Qt::CaseInsensitive) == 0) return i;
+        const auto& columns = SpeciesColumns();
+        for (int i = 0; i < int(columns.size()); ++i)
+            if (name.compare(QLatin1String(columns[size_t(i)].name), Qt::CaseInsensitive) == 0) return i;
         return -1;
     }
-    TFieldType FieldType(int index) const override { return kColumns[size_t(index)].type; }
+    TFieldType FieldType(int index) const override { return SpeciesColumns()[size_t(index)].type; }
     QVariant FieldValue(int index) const override { return (*m_row)[index]; }
     quintptr LayoutId() const override { return m_layoutId; }
 
@@ -144,7 +85,7 @@ int MatchAll(quintptr layoutId) {
     const TSelExpression sel(kSelection);
     RowRecord record(layoutId);
     int matched = 0;
-    for (const QVariantList& row : Table().rows) {
+    for (const QVariantList& row : SpeciesRows()) {
         record.SetRow(&row);
         matched += sel.Match(record) ? 1 : 0;
     }
@@ -155,23 +96,24 @@ struct Database {
     sqlite3* db = nullptr;
     Database() {
         sqlite3_open(":memory:", &db);
+        const auto& columns = SpeciesColumns();
         std::string create = "CREATE TABLE Fungi (";
-        for (size_t i = 0; i < kColumns.size(); ++i) {
-            create += (i ? ", " : "") + std::string(kColumns[i].name);
-            create += kColumns[i].type == TFieldType::ftString ? " TEXT" : " INTEGER";
+        for (size_t i = 0; i < columns.size(); ++i) {
+            create += (i ? ", " : "") + std::string(columns[i].name);
+            create += columns[i].type == TFieldType::ftString ? " TEXT" : " INTEGER";
         }
         create += ")";
         sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr);
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         std::string insert = "INSERT INTO Fungi VALUES (";
-        for (size_t i = 0; i < kColumns.size(); ++i) insert += i ? ", ?" : "?";
+        for (size_t i = 0; i < columns.size(); ++i) insert += i ? ", ?" : "?";
         insert += ")";
         sqlite3_stmt* stmt = nullptr;
         sqlite3_prepare_v2(db, insert.c_str(), -1, &stmt, nullptr);
-        for (const QVariantList& row : Table().rows) {
-            for (int i = 0; i < int(kColumns.size()); ++i) {
+        for (const QVariantList& row : SpeciesRows()) {
+            for (int i = 0; i < int(columns.size()); ++i) {
                 const QVariant& v = row[i];
-                if (kColumns[size_t(i)].type == TFieldType::ftString) {
+                if (columns[size_t(i)].type == TFieldType::ftString) {
                     const QByteArray utf8 = v.toString().toUtf8();
                     sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
                 } else {
@@ -230,40 +172,10 @@ void BM_SqliteWhere(benchmark::State& state) {
 
 // The same records as a species table file with the species table's full field list, loaded by
 // the table class: LoadData with the selection above, and LoadData of all records.
-struct SpeciesFile {
-    QTemporaryDir dir;
-    QString fileName;
-    SpeciesFile() {
-        fileName = dir.path() + "/Fungi.dat";
-        const TDM::TTableInfo* info = TDM::FindTableInfo("cdsFungi");
-        TClientDataSet table;
-        table.SetFieldDefs(info->Fields);
-        table.CreateDataSet();
-        for (const QVariantList& row : Table().rows) {
-            table.Append();
-            for (int i = 0; i < int(kColumns.size()); ++i)
-                if (TField* field = table.FindField(QLatin1String(kColumns[size_t(i)].name))) field->SetValue(row[i]);
-            table.Post();
-        }
-        table.SaveToFile(fileName);
-    }
-};
-
-const SpeciesFile& File() {
-    static const SpeciesFile file;
-    return file;
-}
-
-int LoadSpecies(const QStringList& sel) {
-    TExtClientDataSet table(nullptr, "cdsFungi");
-    table.SetDatasetId("020");
-    table.SetFilename(File().fileName);
-    table.SetSel(sel);
-    table.LoadData();
-    return table.RecordCount();
-}
+using benchtables::LoadSpecies;
 
 void BM_LoadDataSel(benchmark::State& state) {
+    benchtables::Species();  // made before the clock runs
     int matched = 0;
     for (auto _ : state) {
         matched = LoadSpecies(kSelection);
@@ -274,6 +186,7 @@ void BM_LoadDataSel(benchmark::State& state) {
 }
 
 void BM_LoadDataAll(benchmark::State& state) {
+    benchtables::Species();
     int loaded = 0;
     for (auto _ : state) {
         loaded = LoadSpecies({});
