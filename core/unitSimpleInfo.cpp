@@ -138,6 +138,23 @@ void TformSimpleInfo::ShowLines() {
     memoInfo->verticalScrollBar()->setValue(memoInfo->verticalScrollBar()->maximum());
 }
 
+void TformSimpleInfo::WaitForHeldText() {
+    if (!m_holding) return;
+    m_holding = false;
+    const quint64 until = m_holdUntil;
+    while (!Clock::SkipWaits() && QCoreApplication::instance()) {
+        const quint64 now = Clock::TickCount();
+        if (now > until) break;
+        Clock::Wait(int(until - now + 1));
+    }
+}
+
+void TformSimpleInfo::setVisible(bool visible) {
+    if (!visible && isVisible()) WaitForHeldText();
+    if (!visible) m_holding = false;
+    QWidget::setVisible(visible);
+}
+
 void TformSimpleInfo::AddInfo(const QString& text) {
     SetBusyCursor();
 
@@ -146,6 +163,8 @@ void TformSimpleInfo::AddInfo(const QString& text) {
     int milliseconds = 0;
     if (comma >= 0) milliseconds = text.left(comma).toInt(&timed);
 
+    // The text before stays its time before another joins or replaces it.
+    WaitForHeldText();
     if (!timed) {
         // A plain text, or one whose prefix is no number: shown whole, without waiting.
         AddLine(text);
@@ -155,7 +174,6 @@ void TformSimpleInfo::AddInfo(const QString& text) {
         return;
     }
 
-    const quint64 start = Clock::TickCount();
     QString rest = text.mid(comma + 1);
     if (rest.startsWith(QLatin1Char('*'))) {
         rest.remove(0, 1);
@@ -169,11 +187,9 @@ void TformSimpleInfo::AddInfo(const QString& text) {
     }
     repaint();
 
-    // Waits by processing events until the tick count has passed start + N; tests that skip
-    // waits process the pending events once.
-    const quint64 until = start + quint64(qMax(milliseconds, 0));
-    do {
-        const quint64 now = Clock::TickCount();
-        Clock::Wait(now > until ? 0 : int(until - now + 1));
-    } while (!Clock::SkipWaits() && QCoreApplication::instance() && Clock::TickCount() <= until);
+    // The time counts from now, while the work the text announces runs; the pending events
+    // are processed once.
+    m_holdUntil = Clock::TickCount() + quint64(qMax(milliseconds, 0));
+    m_holding = true;
+    Clock::Wait(0);
 }

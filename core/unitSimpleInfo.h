@@ -1,8 +1,10 @@
 #pragma once
 // The small always-on-top status window that shows the progress of start-up and of long
 // work. A status text is either plain, or "N,text" where N is a number of milliseconds the
-// text stays at least; while it waits the window processes events and the main window is
-// disabled. A text after the comma that begins with "*" replaces the last line.
+// text stays at least, counted from when it shows: the work goes on meanwhile, and the next
+// text or the hiding of the window waits out what is left, processing events; the main window
+// is disabled while a timed text shows. A text after the comma that begins with "*" replaces
+// the last line.
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -32,6 +34,9 @@ public:
     QLabel* imageInfo = nullptr;
     QPlainTextEdit* memoInfo = nullptr;
 
+    // Hiding waits until the last timed text has stood its time.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -45,10 +50,15 @@ private:
     void ShowLines();
     void SetBusyCursor();
     void RestoreCursor();
+    // Waits, processing events, until the timed text shown last has stood its time.
+    void WaitForHeldText();
 
     QPointer<QWidget> m_mainWindow;
     QStringList m_lines;
     bool m_busyCursor = false;
+    // The timed text shown last stays until the tick count passes this.
+    bool m_holding = false;
+    quint64 m_holdUntil = 0;
 };
 
 // The program's one status window while it exists; long work elsewhere shows its progress

@@ -16,4 +16,9 @@ quint64 TickCount();
 void Wait(int milliseconds);
 void SetSkipWaits(bool skip);
 bool SkipWaits();
+// Tests: a tick count that stands still until moved on; a wait then moves it on by its
+// length instead of waiting, and processes the pending events once. False returns to the
+// system's tick count.
+void SetFakeTicks(bool on);
+void AdvanceTicks(quint64 milliseconds);
 }

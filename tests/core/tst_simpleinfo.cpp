@@ -25,6 +25,7 @@ private Q_SLOTS:
         m_info.reset();
         m_main.reset();
         Clock::SetSkipWaits(true);
+        Clock::SetFakeTicks(false);
     }
 
     void windowLooksAsItShould() {
@@ -128,9 +129,48 @@ private Q_SLOTS:
             infoVisibleThen = m_info->isVisible();
         });
         m_info->AddInfo("40,Väntar...");
+        m_info->hide();  // waits out the 40 ms
         QVERIFY(ran);
         QVERIFY(!mainEnabledThen);
         QVERIFY(infoVisibleThen);
+        QVERIFY(m_main->isEnabled());
+    }
+
+    // A timed text stands its time counted from when it shows: the work after it runs
+    // meanwhile, and what comes next (a text, or hiding the window) waits out only what is
+    // left of it. On a clock that moves only when told or waited on.
+    void timedTextStandsItsTimeWhileTheWorkRuns_data() {
+        QTest::addColumn<int>("work");      // what the work after "200,Ett" takes
+        QTest::addColumn<QString>("next");  // a status text, or "hide"
+        QTest::addColumn<int>("elapsed");   // the clock when the next one is done
+        // 201: the first tick past the 200 ms of "Ett".
+        QTest::newRow("short work, timed text") << 150 << "200,Två" << 201;
+        QTest::newRow("short work, plain text") << 150 << "Två" << 201;
+        QTest::newRow("short work, replacing text") << 150 << "200,*Två" << 201;
+        QTest::newRow("short work, hiding") << 50 << "hide" << 201;
+        QTest::newRow("no work, hiding") << 0 << "hide" << 201;
+        QTest::newRow("long work, timed text") << 300 << "200,Två" << 300;
+        QTest::newRow("long work, hiding") << 250 << "hide" << 250;
+    }
+    void timedTextStandsItsTimeWhileTheWorkRuns() {
+        QFETCH(int, work);
+        QFETCH(QString, next);
+        QFETCH(int, elapsed);
+        Clock::SetSkipWaits(false);
+        Clock::SetFakeTicks(true);
+        const quint64 start = Clock::TickCount();
+        m_info->AddInfo("200,Ett");
+        QCOMPARE(Clock::TickCount(), start);  // back at once, for the work
+        QVERIFY(!m_main->isEnabled());
+        Clock::AdvanceTicks(quint64(work));
+        if (next == QLatin1String("hide")) {
+            m_info->hide();
+            QVERIFY(m_main->isEnabled());
+        } else {
+            m_info->AddInfo(next);
+            QVERIFY(m_info->Lines().contains(QStringLiteral("Två")));
+        }
+        QCOMPARE(int(Clock::TickCount() - start), elapsed);
     }
 
     // The window without a main window given still works.
