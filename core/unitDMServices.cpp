@@ -185,11 +185,15 @@ void TDMServices::BuildPlacesPerFungi() {
     const int placeKey = FieldIndex(places, kUKey);
     const int placeName = FieldIndex(places, QStringLiteral("PlaceName"));
 
-    subPlaces->DisableControls();
-    struct Enable {
-        TExtClientDataSet* table;
-        ~Enable() { table->EnableControls(); }
-    } enable{subPlaces};
+    // The rows are made here and given to both tables at once: no post, no drawn key and no
+    // time stamp for a table that is rebuilt whole each time. A row's key is the table's
+    // identifier and its number, unique within the table.
+    const int fieldCount = subPlaces->FieldCount();
+    const int rowFungi = FieldIndex(subPlaces, kMasterUKey);
+    const int rowKey = FieldIndex(subPlaces, kUKey);
+    const int rowPlace = FieldIndex(subPlaces, QStringLiteral("PlaceUKey"));
+    const int rowName = FieldIndex(subPlaces, QStringLiteral("PlaceName"));
+    QList<QVariantList> rows;
     for (int row = 0; row < places->RecordCount(); ++row) {
         const QString key = TextAt(places, row, placeKey);
         if (key.isEmpty()) continue;
@@ -198,13 +202,16 @@ void TDMServices::BuildPlacesPerFungi() {
         for (const QString& visit : visitsOfPlace.value(key)) {
             for (const QString& fungiKey : fungiOfVisit.value(visit)) {
                 if (fungiKey.isEmpty() || listed.contains(fungiKey)) continue;
-                subPlaces->Append();
-                subPlaces->FieldByName(kMasterUKey)->SetAsString(fungiKey);
-                subPlaces->FieldByName(QStringLiteral("PlaceUKey"))->SetAsString(key);
-                subPlaces->FieldByName(QStringLiteral("PlaceName"))->SetAsString(name);
-                subPlaces->Post();
+                QVariantList values(fieldCount);
+                values[rowFungi] = fungiKey;
+                values[rowKey] = subPlaces->DatasetId() + LettersFromNumber(15, quint64(rows.size()) + 1);
+                values[rowPlace] = key;
+                if (!name.isEmpty()) values[rowName] = name;
+                rows.append(values);
                 listed.insert(fungiKey);
             }
         }
     }
+    internal->AppendRecords(rows);
+    subPlaces->AppendRecords(rows);
 }

@@ -369,6 +369,16 @@ struct TClientDataSet::Impl {
         }
         if (cur >= int(view.size())) cur = int(view.size()) - 1;
     }
+    // After records were added past the cursor: every cursor over the store rebuilds its
+    // view, keeping its record, and the others' controls are told.
+    void RefreshViews() {
+        const QList<Impl*> all = store->views;
+        for (Impl* v : all) {
+            v->RebuildKeepingCursor();
+            v->Notify(Note::DataSet);
+        }
+    }
+
     void OnRemoving(Rec* r) {
         if (editRec == r) editRec = nullptr;
         const int pos = PosOf(r);
@@ -987,6 +997,47 @@ void TClientDataSet::Delete() {
     d->Notify(Impl::Note::DataSet);
     DoAfterDelete();
     DoAfterScroll();
+}
+
+namespace {
+
+// A value in its stored form for the field, converted only when it is not in that form yet.
+QVariant StoredForm(const QVariant& value, const TFieldDef& def) {
+    if (value.isNull()) return QVariant();
+    if (def.DataType == TFieldType::ftString && value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (!text.isEmpty() && (def.Size <= 0 || text.size() <= def.Size)) return value;
+    }
+    return ConvertFieldValue(value, def.DataType, def.Size);
+}
+
+}  // namespace
+
+void TClientDataSet::AppendRecords(const QList<QVariantList>& rows) {
+    d->CheckCanModify();
+    d->CheckBrowseMode();
+    if (rows.isEmpty()) return;
+    auto& s = *d->store;
+    const qsizetype count = s.defs.size();
+    std::vector<std::unique_ptr<Rec>> added;
+    added.reserve(size_t(rows.size()));
+    // Converted first, so that a value that does not convert leaves the table as it was.
+    for (const QVariantList& row : rows) {
+        auto rec = std::make_unique<Rec>();
+        rec->v = row;
+        rec->v.resize(count);
+        for (qsizetype i = 0; i < count; ++i) rec->v[i] = StoredForm(rec->v.at(i), s.defs.at(i));
+        added.push_back(std::move(rec));
+    }
+    s.recs.reserve(s.recs.size() + added.size());
+    for (auto& rec : added) {
+        rec->id = s.nextId++;
+        s.HashAdd(rec.get());
+        if (s.bound) s.inserted.insert(rec->id);
+        s.recs.push_back(std::move(rec));
+    }
+    s.dirty = true;
+    d->RefreshViews();
 }
 
 void TClientDataSet::UpdateRecord() {

@@ -146,6 +146,14 @@ public:
     // Asks the bound controls to write their values into the edit buffer.
     void UpdateRecord();
 
+    // ---- Bulk loading ----
+    // Adds records as reading a file does, past the edit buffer, the events and the keys of
+    // a post: each row holds one value per field in field order (a value not of the field's
+    // type is converted, a text longer than its field is cut). The view keeps its order and
+    // its current record (the first when it had none); the bound controls are told once. The
+    // records count as inserted for the next save.
+    void AppendRecords(const QList<QVariantList>& rows);
+
     // ---- Controls ----
     void DisableControls();
     void EnableControls();

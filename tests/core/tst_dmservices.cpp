@@ -425,13 +425,31 @@ private Q_SLOTS:
         s->SetPlaceSelection("Uppsala län", QString());
         QVERIFY(LocateUKey(places, p1));
         QVERIFY(LocateUKey(visits, v12));
+        // The rows are no posts: nothing runs the table's events, and no key or time stamp is
+        // drawn (a clock before 2000 would refuse that).
+        TExtClientDataSet* sub = dm()->cdsFungiSubPlaces;
+        int events = 0;
+        for (TDataSetEvent event : {TDataSetEvent::BeforeInsert, TDataSetEvent::BeforePost, TDataSetEvent::AfterPost})
+            sub->AddObserver(event, this, [&](TClientDataSet*) { ++events; });
+        Clock::SetFixedNow(QDateTime(QDate(1999, 12, 31), QTime(12, 0)));
+        const auto clockBack = qScopeGuard([] { Clock::SetFixedNow(std::nullopt); });
         s->BuildPlacesPerFungi();
+        QCOMPARE(events, 0);
         QCOMPARE(GetUKey(places), p1);
         QCOMPARE(GetUKey(visits), v12);
         QCOMPARE(places->RecordCount(), 1);
 
-        TExtClientDataSet* sub = dm()->cdsFungiSubPlaces;
         QCOMPARE(sub->InternalDataSet()->RecordCount(), 3);
+        // Each row has a key of its own, of the table's form.
+        QSet<QString> keys;
+        TClientDataSet* stored = sub->InternalDataSet();
+        for (int row = 0; row < stored->RecordCount(); ++row) {
+            const QString key = stored->RecordValue(row, stored->FieldByName("UKey")->Index()).toString();
+            QCOMPARE(key.size(), 18);
+            QVERIFY(key.startsWith("02G"));
+            keys.insert(key);
+        }
+        QCOMPARE(keys.size(), 3);
         QVERIFY(LocateUKey(dm()->cdsFungi, s1));
         QStringList at;
         for (sub->First(); !sub->Eof(); sub->Next()) at << sub->FieldByName("PlaceUKey")->AsString();

@@ -567,6 +567,57 @@ private Q_SLOTS:
         QCOMPARE(clone.RecordCount(), 3);  // the records live on with the clone
     }
 
+    // Records added in bulk, as reading a file adds them: converted to their fields, past the
+    // events, into the view's order with the cursor kept, and counted as new for the next save.
+    void appendedRecordsGoPastTheEvents() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("t.dat"));
+        LoggingDataSet ds;
+        ds.SetFieldDefs(TestDefs());
+        ds.SetIndexFieldNames(QStringLiteral("Num"));
+        ds.CreateDataSet();
+        AddRow(ds, QStringLiteral("K1"), QStringLiteral("mitten"), 5);
+        ds.SaveToFile(file);
+        TClientDataSet clone;
+        clone.CloneCursor(&ds);
+        TDataSource source;
+        source.SetDataSet(&clone);
+        CountingLink link;
+        link.SetDataSource(&source);
+        link.active = 0;
+        ds.log.clear();
+
+        ds.AppendRecords({{QStringLiteral("K2"), QVariant(), QStringLiteral("en lång text"), QStringLiteral("9"), true,
+                           QDate(2024, 5, 17)},
+                          {QStringLiteral("K3"), QVariant(), QStringLiteral("först"), 1}});
+        QVERIFY2(ds.log.isEmpty(), qPrintable(ds.log.join(',')));
+        QCOMPARE(ds.FieldByName(QStringLiteral("UKey"))->AsString(), QStringLiteral("K1"));
+        QCOMPARE(link.Total(), 1);
+        QCOMPARE(link.dataSet, 1);
+        QCOMPARE(clone.RecordCount(), 3);
+        QCOMPARE(Column(ds, QStringLiteral("UKey")), QStringList({"K3", "K1", "K2"}));
+        QVERIFY(ds.Locate(QStringLiteral("UKey"), QStringLiteral("K2")));
+        QCOMPARE(ds.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("en lång te"));
+        QCOMPARE(ds.FieldByName(QStringLiteral("Num"))->Value(), QVariant(9));
+        QCOMPARE(ds.FieldByName(QStringLiteral("Day"))->AsDate(), QDate(2024, 5, 17));
+        QVERIFY(ds.FieldByName(QStringLiteral("Stamp"))->IsNull());
+
+        // A value that does not convert leaves the table as it was.
+        const QString refused = ExceptionText([&] {
+            ds.AppendRecords({{QStringLiteral("K4")}, {QStringLiteral("K5"), QVariant(), QString(), QStringLiteral("många")}});
+        });
+        QVERIFY2(refused.contains(QStringLiteral("många")), qPrintable(refused));
+        QCOMPARE(ds.RecordCount(), 3);
+
+        QVERIFY(ds.HasUnsavedChanges());
+        ds.SaveToFile();
+        TClientDataSet back;
+        back.LoadFromFile(file);
+        QCOMPARE(back.RecordCount(), 3);
+        QVERIFY(back.Locate(QStringLiteral("UKey"), QStringLiteral("K3")));
+        QCOMPARE(back.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("först"));
+    }
+
     void nestedDisableControls() {
         TClientDataSet ds;
         ds.SetFieldDefs(TestDefs());
