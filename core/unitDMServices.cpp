@@ -154,7 +154,14 @@ void TDMServices::BuildPlacesPerFungi() {
     struct Relink {
         TExtClientDataSet* table;
         TDataSource* master;
-        ~Relink() { table->SetMasterSource(master); }
+        bool done = false;
+        void Now() {
+            done = true;
+            table->SetMasterSource(master);
+        }
+        ~Relink() {
+            if (!done) table->SetMasterSource(master);
+        }
     } relink{subPlaces, master};
     subPlaces->Close();
     TClientDataSet* internal = subPlaces->InternalDataSet();
@@ -213,5 +220,8 @@ void TDMServices::BuildPlacesPerFungi() {
         }
     }
     internal->AppendRecords(rows);
+    // Back on its master first, so that the visible table orders only the rows it shows.
+    relink.Now();
     subPlaces->AppendRecords(rows);
+    subPlaces->First();
 }
