@@ -60,6 +60,8 @@ struct TClientDataSetStore {
     qint64 generation = 0;
     QSet<qint64> inserted, changed, deleted;
     bool dirty = false;
+    // The connection that saves to the bound file, kept from one save to the next.
+    std::unique_ptr<TableFile::Writer> writer;
 
     Rec* FindById(qint64 id) const {
         auto it = std::lower_bound(recs.begin(), recs.end(), id,
@@ -714,8 +716,10 @@ void TClientDataSet::SaveToFile(const QString& fileName) {
         std::vector<qint64> deleted(s.deleted.begin(), s.deleted.end());
         std::sort(deleted.begin(), deleted.end());
         qint64 generation = s.generation;
-        if (!TableFile::Commit(path, s.defs, &generation, deleted, rowsOf(s.inserted), rowsOf(s.changed))) {
+        if (!s.writer) s.writer = std::make_unique<TableFile::Writer>();
+        if (!s.writer->Commit(path, s.defs, &generation, deleted, rowsOf(s.inserted), rowsOf(s.changed))) {
             // Another table rewrote the file: our record ids no longer match its rows.
+            s.writer->Close();
             generation = TableFile::WriteFull(path, s.defs, allRows());
         }
         s.generation = generation;

@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -535,88 +536,161 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     return generation;
 }
 
-bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
-            const std::vector<Row>& inserted, const std::vector<Row>& changed) {
-    const QFileInfo info(fileName);
-    if (!info.exists()) FailSave(fileName, QStringLiteral("filen finns inte"));
-    if (!info.isFile()) FailSave(fileName, QStringLiteral("det är ingen vanlig fil"));
+// ---- The kept connection ----
 
+struct Writer::Impl {
     Db db;
-    if (db.Open(fileName, SQLITE_OPEN_READWRITE) != SQLITE_OK)
-        FailSave(fileName, db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte"));
+    QString fileName;
+    dev_t device = 0;
+    ino_t inode = 0;
+    // The statements are prepared for these field definitions.
+    TFieldDefs defs;
+    // The file's identity and field definitions were found right, as of this data version.
+    bool checked = false;
+    qint64 dataVersion = -1;
+    std::unique_ptr<Stmt> begin, commit, rollback, dataVersionQuery, readGeneration, writeGeneration, remove, insert,
+        update;
+
+    void Close() {
+        for (auto* st : {&begin, &commit, &rollback, &dataVersionQuery, &readGeneration, &writeGeneration, &remove,
+                         &insert, &update})
+            st->reset();
+        db.Close();
+        checked = false;
+        dataVersion = -1;
+    }
+
+    std::unique_ptr<Stmt> Prepare(const QString& sql, const QString& name) {
+        auto st = std::make_unique<Stmt>(db.get(), sql);
+        if (!st->Ok()) FailSave(name, SqliteText(db.get()));
+        return st;
+    }
+
+    // Opens the file that bears the name now, set up for durable commits.
+    void Open(const QString& name, const struct stat& info) {
+        Close();
+        if (db.Open(name, SQLITE_OPEN_READWRITE) != SQLITE_OK) {
+            const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte");
+            db.Close();
+            FailSave(name, why);
+        }
+        fileName = name;
+        device = info.st_dev;
+        inode = info.st_ino;
+        // A rollback journal with full syncs: a killed process or a power loss leaves the file
+        // as of its last commit. Between saves the folder holds the table file, and after a
+        // kill perhaps a journal (rolled back, or empty and swept, at the next open) or a
+        // temporary full copy (swept at the next open).
+        if (db.Exec("PRAGMA journal_mode=DELETE") != SQLITE_OK || db.Exec("PRAGMA synchronous=FULL") != SQLITE_OK) {
+            const QString why = SqliteText(db.get());
+            Close();
+            FailSave(name, why);
+        }
+        begin = Prepare(QStringLiteral("BEGIN IMMEDIATE"), name);
+        commit = Prepare(QStringLiteral("COMMIT"), name);
+        rollback = Prepare(QStringLiteral("ROLLBACK"), name);
+        dataVersionQuery = Prepare(QStringLiteral("PRAGMA data_version"), name);
+        readGeneration = Prepare(QStringLiteral("SELECT generation FROM fileinfo WHERE id=1"), name);
+        writeGeneration = Prepare(QStringLiteral("UPDATE fileinfo SET generation=? WHERE id=1"), name);
+        remove = Prepare(QStringLiteral("DELETE FROM records WHERE rid=?"), name);
+    }
+
+    // Runs a statement that gives one integer or none; false when it failed.
+    bool Scalar(Stmt& st, qint64* value) {
+        const int rc = st.Step();
+        const bool ok = rc == SQLITE_ROW;
+        if (ok) *value = sqlite3_column_int64(st.get(), 0);
+        st.Reset();
+        return ok;
+    }
+};
+
+Writer::Writer() : d(std::make_unique<Impl>()) {}
+Writer::~Writer() = default;
+
+void Writer::Close() { d->Close(); }
+
+bool Writer::Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation,
+                    const std::vector<qint64>& deleted, const std::vector<Row>& inserted,
+                    const std::vector<Row>& changed) {
+    struct stat info;
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0) FailSave(fileName, QStringLiteral("filen finns inte"));
+    if (!S_ISREG(info.st_mode)) FailSave(fileName, QStringLiteral("det är ingen vanlig fil"));
+    // Another file under the name (a full copy put in place) is opened afresh.
+    if (!d->db.get() || d->fileName != fileName || d->device != info.st_dev || d->inode != info.st_ino)
+        d->Open(fileName, info);
+    if (d->defs != defs) {
+        d->defs = defs;
+        d->insert.reset();
+        d->update.reset();
+        d->checked = false;
+    }
+    Db& db = d->db;
     bool inTransaction = false;
     auto fail = [&](const QString& why) {
-        if (inTransaction) db.Exec("ROLLBACK");
+        if (inTransaction) d->rollback->Step();
+        d->Close();
         FailSave(fileName, why);
     };
     auto check = [&](int rc) {
         if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) fail(SqliteText(db.get()));
     };
-    // A rollback journal with full syncs: a killed process or a power loss leaves the file
-    // as of its last commit. Between saves the folder holds the table file, and after a
-    // kill perhaps a journal (rolled back, or empty and swept, at the next open) or a
-    // temporary full copy (swept at the next open).
-    check(db.Exec("PRAGMA journal_mode=DELETE"));
-    check(db.Exec("PRAGMA synchronous=FULL"));
-    check(db.Exec("BEGIN IMMEDIATE"));
+    auto run = [&](Stmt& st) {
+        check(st.Step());
+        st.Reset();
+    };
+    if (!d->insert) d->insert = d->Prepare(InsertSql(int(defs.size())), fileName);
+    if (!d->update) d->update = d->Prepare(UpdateSql(int(defs.size())), fileName);
+
+    run(*d->begin);
     inTransaction = true;
 
-    int rc;
-    const int appId = ScalarInt(db, "PRAGMA application_id", &rc);
-    if (rc != SQLITE_OK) fail(SqliteText(db.get()));
-    if (appId != kApplicationId) fail(QStringLiteral("filen är ingen tabellfil för Mykotekshallen"));
-    TFieldDefs fileDefs;
-    try {
-        fileDefs = ReadDefs(db, fileName);
-    } catch (const Exception& e) {
-        fail(e.Message());
+    // What another connection committed since this one last looked may have made the file
+    // something else: then its identity and field definitions are checked again.
+    qint64 version = -1;
+    if (!d->Scalar(*d->dataVersionQuery, &version)) fail(SqliteText(db.get()));
+    if (!d->checked || version != d->dataVersion) {
+        int rc;
+        const int appId = ScalarInt(db, "PRAGMA application_id", &rc);
+        if (rc != SQLITE_OK) fail(SqliteText(db.get()));
+        if (appId != kApplicationId) fail(QStringLiteral("filen är ingen tabellfil för Mykotekshallen"));
+        TFieldDefs fileDefs;
+        try {
+            fileDefs = ReadDefs(db, fileName);
+        } catch (const Exception& e) {
+            fail(e.Message());
+        }
+        if (fileDefs != defs) fail(QStringLiteral("filens fältdefinitioner skiljer sig från tabellens"));
+        d->checked = true;
+        d->dataVersion = version;
     }
-    if (fileDefs != defs) fail(QStringLiteral("filens fältdefinitioner skiljer sig från tabellens"));
     qint64 fileGeneration = 0;
-    if (!ReadGeneration(db, &fileGeneration)) fail(QStringLiteral("filinformationen saknas"));
+    if (!d->Scalar(*d->readGeneration, &fileGeneration)) fail(QStringLiteral("filinformationen saknas"));
     if (fileGeneration != *generation) {
-        db.Exec("ROLLBACK");
+        d->rollback->Step();
+        d->rollback->Reset();
         return false;
     }
     const qint64 next = NewGeneration();
-    {
-        Stmt st(db.get(), QStringLiteral("UPDATE fileinfo SET generation=? WHERE id=1"));
-        if (!st.Ok()) fail(SqliteText(db.get()));
-        sqlite3_bind_int64(st.get(), 1, next);
-        check(st.Step());
-    }
+    check(sqlite3_bind_int64(d->writeGeneration->get(), 1, next));
+    run(*d->writeGeneration);
 
-    if (!deleted.empty()) {
-        Stmt st(db.get(), QStringLiteral("DELETE FROM records WHERE rid=?"));
-        if (!st.Ok()) fail(SqliteText(db.get()));
-        for (qint64 id : deleted) {
-            sqlite3_bind_int64(st.get(), 1, id);
-            check(st.Step());
-            st.Reset();
-        }
+    for (qint64 id : deleted) {
+        check(sqlite3_bind_int64(d->remove->get(), 1, id));
+        run(*d->remove);
     }
-    if (!inserted.empty()) {
-        Stmt st(db.get(), InsertSql(int(defs.size())));
-        if (!st.Ok()) fail(SqliteText(db.get()));
-        for (const Row& row : inserted) {
-            check(BindRow(st, defs, row, true));
-            check(st.Step());
-            st.Reset();
-        }
+    for (const Row& row : inserted) {
+        check(BindRow(*d->insert, defs, row, true));
+        run(*d->insert);
     }
-    if (!changed.empty()) {
-        Stmt st(db.get(), UpdateSql(int(defs.size())));
-        if (!st.Ok()) fail(SqliteText(db.get()));
-        for (const Row& row : changed) {
-            check(BindRow(st, defs, row, false));
-            check(st.Step());
-            if (sqlite3_changes(db.get()) != 1)
-                fail(QStringLiteral("record %1 is missing from the file").arg(row.Id));
-            st.Reset();
-        }
+    for (const Row& row : changed) {
+        check(BindRow(*d->update, defs, row, false));
+        check(d->update->Step());
+        const bool one = sqlite3_changes(db.get()) == 1;
+        d->update->Reset();
+        if (!one) fail(QStringLiteral("post %1 saknas i filen").arg(row.Id));
     }
-    rc = db.Exec("COMMIT");
-    if (rc != SQLITE_OK) fail(SqliteText(db.get()));
+    run(*d->commit);
     inTransaction = false;
     *generation = next;
     return true;

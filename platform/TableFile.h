@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/ClientDataSet.h"
@@ -38,14 +39,33 @@ void Check(const QString& fileName);
 // files is refused and left alone. Returns the new file's generation.
 qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows);
 
-// Commits the given changes to an existing table file in one transaction: deletes by id,
-// inserts new ids, updates changed ids. The file's field definitions must equal defs.
-// The record ids only mean something in the file generation they were read from or
-// written to: when the file's generation is no longer *generation (another table wrote
-// the file meanwhile), nothing is written and false comes back, so the caller writes a
-// full copy instead. On success *generation holds the file's new generation.
-[[nodiscard]] bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation, const std::vector<qint64>& deleted,
-            const std::vector<Row>& inserted, const std::vector<Row>& changed);
+// A connection kept open on a table file for its saves, with its statements prepared once.
+// It follows the file by name: when another file has taken the name (a full copy written
+// over it), the next commit opens that one.
+class Writer {
+public:
+    Writer();
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Commits the given changes to the existing table file in one transaction, durable when
+    // it returns: deletes by id, inserts new ids, updates changed ids. The file's field
+    // definitions must equal defs. The record ids only mean something in the file generation
+    // they were read from or written to: when the file's generation is no longer
+    // *generation (another table wrote the file meanwhile), nothing is written and false
+    // comes back, so the caller writes a full copy instead. On success *generation holds the
+    // file's new generation. A failure closes the connection.
+    [[nodiscard]] bool Commit(const QString& fileName, const TFieldDefs& defs, qint64* generation,
+                              const std::vector<qint64>& deleted, const std::vector<Row>& inserted,
+                              const std::vector<Row>& changed);
+    // Lets go of the file; the next commit opens it again.
+    void Close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
 
 // The storage forms used in the file (also used by tests and tools).
 QString DateText(const QDate& date);

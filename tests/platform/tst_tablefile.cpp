@@ -95,6 +95,12 @@ QStringList Keys(TClientDataSet& ds) {
     return keys;
 }
 
+QStringList Column(TClientDataSet& ds, const QString& field) {
+    QStringList values;
+    for (ds.First(); !ds.Eof(); ds.Next()) values << ds.FieldByName(field)->AsString();
+    return values;
+}
+
 QStringList FolderEntries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -243,6 +249,56 @@ private Q_SLOTS:
         back.FieldByName(QStringLiteral("Num"))->SetAsInteger(201);
         back.Post();
         back.SaveToFile(m_dir.path() + QStringLiteral("/./t.dat"));
+        QCOMPARE(FolderEntries(m_dir.path()), QStringList({"t.dat"}));
+    }
+
+    // The connection a table keeps between saves still sees what other programs did to the
+    // file meanwhile: a changed record stays changed, changed field definitions stop the save,
+    // and a file of another generation is written whole.
+    void savesSeeWhatOthersDidBetweenThem() {
+        const QString file = Path(QStringLiteral("t.dat"));
+        MakeTable(file, 4);
+        TClientDataSet ds;
+        ds.SetFileName(file);
+        ds.Open();
+        auto setNum = [&](const char* key, int num) {
+            QVERIFY(ds.Locate(QStringLiteral("UKey"), QString::fromLatin1(key)));
+            ds.Edit();
+            ds.FieldByName(QStringLiteral("Num"))->SetAsInteger(num);
+            ds.Post();
+        };
+        setNum("R1", 10);
+        ds.SaveToFile();
+
+        Sql(file, "UPDATE records SET f2 = 'mark' WHERE f1 = 'R2'");
+        setNum("R3", 30);
+        ds.SaveToFile();
+        {
+            TClientDataSet back;
+            back.LoadFromFile(file);
+            QVERIFY(back.Locate(QStringLiteral("UKey"), QStringLiteral("R2")));
+            QCOMPARE(back.FieldByName(QStringLiteral("Text"))->AsString(), QStringLiteral("mark"));
+            QVERIFY(back.Locate(QStringLiteral("UKey"), QStringLiteral("R3")));
+            QCOMPARE(back.FieldByName(QStringLiteral("Num"))->AsInteger(), 30);
+        }
+
+        Sql(file, "UPDATE fielddefs SET size = 99 WHERE pos = 1");
+        setNum("R4", 40);
+        const QString message = ExceptionText([&] { ds.SaveToFile(); });
+        QVERIFY2(message.contains(file), qPrintable(message));
+        QVERIFY(ds.HasUnsavedChanges());
+        Sql(file, "UPDATE fielddefs SET size = 255 WHERE pos = 1");
+        ds.SaveToFile();
+        QVERIFY(!ds.HasUnsavedChanges());
+
+        // Another generation: the ids mean nothing there, so the table is written whole.
+        Sql(file, "UPDATE fileinfo SET generation = generation + 1; DELETE FROM records WHERE f1 = 'R1'");
+        setNum("R2", 20);
+        ds.SaveToFile();
+        TClientDataSet back;
+        back.LoadFromFile(file);
+        QCOMPARE(Keys(back), QStringList({"R1", "R2", "R3", "R4"}));
+        QCOMPARE(Column(back, QStringLiteral("Num")), QStringList({"10", "20", "30", "40"}));
         QCOMPARE(FolderEntries(m_dir.path()), QStringList({"t.dat"}));
     }
 
