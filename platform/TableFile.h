@@ -26,11 +26,14 @@ struct Row {
 // the record id and its values (one per field, already of the field's type).
 // The file's generation (changed by every save) comes back in generation. What a killed
 // save left beside the file (a temporary full copy, an empty journal) is removed first.
+// Damage is found in the file's header (SQLite's and ours), its field definitions and record
+// columns, and in every record and page as it is read.
 void Read(const QString& fileName, TFieldDefs& defs,
           const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord,
           qint64* generation = nullptr);
 
-// Checks that the file is one of our table files and not damaged (all pages read).
+// Checks that the file is one of our table files and not damaged: as Read, and besides
+// every page of the file, used or free, is checked.
 // Raises like Read does.
 void Check(const QString& fileName);
 

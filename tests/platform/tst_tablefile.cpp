@@ -392,6 +392,7 @@ private Q_SLOTS:
         QTest::newRow("foreign SQLite database") << "foreign";
         QTest::newRow("truncated table file") << "truncated";
         QTest::newRow("overwritten pages") << "pages";
+        QTest::newRow("overwritten records at the end") << "cells";
         QTest::newRow("unknown field type") << "type";
         QTest::newRow("value of the wrong type") << "value";
         QTest::newRow("record columns differ from fields") << "columns";
@@ -422,6 +423,10 @@ private Q_SLOTS:
             } else if (damage == QLatin1String("pages")) {
                 QByteArray bytes = Bytes(file);
                 for (qsizetype i = bytes.size() / 3; i < bytes.size() / 3 + 3000; ++i) bytes[i] = char(0x5a);
+                WriteBytes(file, bytes);
+            } else if (damage == QLatin1String("cells")) {
+                QByteArray bytes = Bytes(file);
+                for (qsizetype i = bytes.size() - 300; i < bytes.size() - 100; ++i) bytes[i] = char(0x5a);
                 WriteBytes(file, bytes);
             } else if (damage == QLatin1String("type")) {
                 Sql(file, "UPDATE fielddefs SET type = 'Blob' WHERE pos = 2");
