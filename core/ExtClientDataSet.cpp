@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "core/SelLanguage.h"
 #include "platform/DataSetScopes.h"
@@ -12,10 +13,11 @@ namespace {
 
 const QString kUKey = QStringLiteral("UKey");
 
-// The selection language reads the internal table's current record through this view.
+// The selection language reads a stored record of the internal table through this view.
 class InternalRecord final : public TSelRecord {
 public:
-    explicit InternalRecord(TClientDataSet* dataSet) : m_dataSet(dataSet), m_layout(NextLayoutId()) {}
+    explicit InternalRecord(const TClientDataSet* dataSet) : m_dataSet(dataSet), m_layout(NextLayoutId()) {}
+    void SetRow(int row) { m_row = row; }
     // One id per load: the field list cannot change while LoadData walks the records, so the
     // expression may keep its field look-ups for the whole walk.
     quintptr LayoutId() const override { return m_layout; }
@@ -24,15 +26,16 @@ public:
         return field ? field->Index() : -1;
     }
     TFieldType FieldType(int index) const override { return m_dataSet->Fields(index)->DataType(); }
-    QVariant FieldValue(int index) const override { return m_dataSet->Fields(index)->Value(); }
+    QVariant FieldValue(int index) const override { return m_dataSet->RecordValue(m_row, index); }
 
 private:
     static quintptr NextLayoutId() {
         static quintptr next = 0;
         return ++next;
     }
-    TClientDataSet* m_dataSet;
+    const TClientDataSet* m_dataSet;
     quintptr m_layout;
+    int m_row = 0;
 };
 
 // Copies the current record's values by position; both tables have the same field list.
@@ -242,15 +245,25 @@ void TExtClientDataSet::LoadData() {
     SetFieldDefs(internal->FieldDefs());
     CreateDataSet();
 
+    // The visible table takes the matching records as they are stored: it shares their values
+    // with the internal table, so that nothing is copied, converted or posted.
     const TSelExpression selection(d->sel);
     const bool all = selection.IsEmpty();
-    const InternalRecord record(internal);
-    internal->First();
-    while (!internal->Eof()) {
-        if (all || selection.Match(record)) CopyRecord();
-        if (AfterICDSScroll) AfterICDSScroll(this);
-        internal->Next();
+    InternalRecord record(internal);
+    const int count = internal->RecordCount();
+    std::vector<int> rows;
+    rows.reserve(size_t(count));
+    for (int row = 0; row < count; ++row) {
+        record.SetRow(row);
+        if (all || selection.Match(record)) rows.push_back(row);
+        if (AfterICDSScroll) {
+            internal->SetRecNo(row + 1);
+            AfterICDSScroll(this);
+        }
     }
+    AppendSharedRecords(*internal, rows);
+    // Where walking the records leaves the internal cursor.
+    internal->Last();
     First();
 }
 

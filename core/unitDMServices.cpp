@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
+#include <vector>
 
 #include "core/DMServicesShared.h"
 #include "core/ExtClientDataSet.h"
@@ -192,7 +194,7 @@ void TDMServices::BuildPlacesPerFungi() {
     const int placeKey = FieldIndex(places, kUKey);
     const int placeName = FieldIndex(places, QStringLiteral("PlaceName"));
 
-    // The rows are made here and given to both tables at once: no post, no drawn key and no
+    // The rows are made here and given to the table at once: no post, no drawn key and no
     // time stamp for a table that is rebuilt whole each time. A row's key is the table's
     // identifier and its number, unique within the table.
     const int fieldCount = subPlaces->FieldCount();
@@ -220,8 +222,11 @@ void TDMServices::BuildPlacesPerFungi() {
         }
     }
     internal->AppendRecords(rows);
-    // Back on its master first, so that the visible table orders only the rows it shows.
+    // Back on its master first, so that the visible table orders only the rows it shows; it
+    // shares the rows of the internal table.
     relink.Now();
-    subPlaces->AppendRecords(rows);
+    std::vector<int> all(size_t(internal->RecordCount()));
+    std::iota(all.begin(), all.end(), 0);
+    subPlaces->AppendSharedRecords(*internal, all);
     subPlaces->First();
 }

@@ -1015,6 +1015,21 @@ QVariant StoredForm(const QVariant& value, const TFieldDef& def) {
     return ConvertFieldValue(value, def.DataType, def.Size);
 }
 
+// Adds records past the events, as new to the file.
+void AddStored(TClientDataSetStore& s, std::vector<QVector<QVariant>>&& values) {
+    if (values.empty()) return;
+    s.recs.reserve(s.recs.size() + values.size());
+    for (QVector<QVariant>& v : values) {
+        auto rec = std::make_unique<Rec>();
+        rec->id = s.nextId++;
+        rec->v = std::move(v);
+        s.HashAdd(rec.get());
+        if (s.bound) s.inserted.insert(rec->id);
+        s.recs.push_back(std::move(rec));
+    }
+    s.dirty = true;
+}
+
 }  // namespace
 
 void TClientDataSet::AppendRecords(const QList<QVariantList>& rows) {
@@ -1023,24 +1038,31 @@ void TClientDataSet::AppendRecords(const QList<QVariantList>& rows) {
     if (rows.isEmpty()) return;
     auto& s = *d->store;
     const qsizetype count = s.defs.size();
-    std::vector<std::unique_ptr<Rec>> added;
+    std::vector<QVector<QVariant>> added;
     added.reserve(size_t(rows.size()));
     // Converted first, so that a value that does not convert leaves the table as it was.
     for (const QVariantList& row : rows) {
-        auto rec = std::make_unique<Rec>();
-        rec->v = row;
-        rec->v.resize(count);
-        for (qsizetype i = 0; i < count; ++i) rec->v[i] = StoredForm(rec->v.at(i), s.defs.at(i));
-        added.push_back(std::move(rec));
+        QVector<QVariant> values(count);
+        for (qsizetype i = 0; i < count && i < row.size(); ++i) values[i] = StoredForm(row.at(i), s.defs.at(i));
+        added.push_back(std::move(values));
     }
-    s.recs.reserve(s.recs.size() + added.size());
-    for (auto& rec : added) {
-        rec->id = s.nextId++;
-        s.HashAdd(rec.get());
-        if (s.bound) s.inserted.insert(rec->id);
-        s.recs.push_back(std::move(rec));
+    AddStored(s, std::move(added));
+    d->RefreshViews();
+}
+
+void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std::vector<int>& rows) {
+    d->CheckCanModify();
+    d->CheckBrowseMode();
+    source.d->CheckActive();
+    if (source.d->activeDefs != d->activeDefs) throw Exception(QStringLiteral("The tables' fields differ"));
+    const auto& from = source.d->view;
+    std::vector<QVector<QVariant>> shared;
+    shared.reserve(rows.size());
+    for (int row : rows) {
+        if (row < 0 || row >= int(from.size())) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(row));
+        shared.push_back(from[size_t(row)]->v);
     }
-    s.dirty = true;
+    AddStored(*d->store, std::move(shared));
     d->RefreshViews();
 }
 

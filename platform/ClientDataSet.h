@@ -15,6 +15,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/DataLink.h"
 #include "platform/DataSetTypes.h"
@@ -153,6 +154,11 @@ public:
     // its current record (the first when it had none); the bound controls are told once. The
     // records count as inserted for the next save.
     void AppendRecords(const QList<QVariantList>& rows);
+    // Adds, as AppendRecords does, records of another open table of the same field
+    // definitions: those at the given positions of its view, in that order. They share their
+    // stored values with the other table's records, so nothing is copied; a change on either
+    // side gives that side values of its own.
+    void AppendSharedRecords(const TClientDataSet& source, const std::vector<int>& rows);
 
     // ---- Controls ----
     void DisableControls();
