@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "core/SelLanguage.h"
@@ -38,11 +39,18 @@ private:
     int m_row = 0;
 };
 
-// Copies the current record's values by position; both tables have the same field list.
-void CopyValues(const TClientDataSet* from, TClientDataSet* to) {
-    const int count = std::min(from->FieldCount(), to->FieldCount());
+// The current record's values (the edit buffer while editing), by position.
+QVector<QVariant> CurrentValues(const TClientDataSet* from) {
+    QVector<QVariant> values(from->FieldCount());
+    for (int i = 0; i < values.size(); ++i) values[i] = from->Fields(i)->Value();
+    return values;
+}
+
+// Puts values into the edited record by position; both tables have the same field list.
+void PutValues(const QVector<QVariant>& values, TClientDataSet* to) {
+    const int count = std::min(int(values.size()), to->FieldCount());
     for (int i = 0; i < count; ++i) {
-        const QVariant value = from->Fields(i)->Value();
+        const QVariant& value = values.at(i);
         TField* target = to->Fields(i);
         if (value.isNull())
             target->Clear();
@@ -74,6 +82,9 @@ struct TExtClientDataSet::Impl {
     bool postWasInsert = false;
     bool postKeyIsDrawn = false;
     QString postKey;
+    // The values being posted, taken before the post: once posted, a record the view no
+    // longer shows (a detail row of another master) is not under the cursor.
+    QVector<QVariant> postValues;
     bool deletePending = false;
     QString deleteKey;
 };
@@ -253,13 +264,23 @@ void TExtClientDataSet::LoadData() {
     const int count = internal->RecordCount();
     std::vector<int> rows;
     rows.reserve(size_t(count));
-    for (int row = 0; row < count; ++row) {
-        record.SetRow(row);
-        if (all || selection.Match(record)) rows.push_back(row);
-        if (AfterICDSScroll) {
-            internal->SetRecNo(row + 1);
-            AfterICDSScroll(this);
+    try {
+        for (int row = 0; row < count; ++row) {
+            record.SetRow(row);
+            if (all || selection.Match(record)) rows.push_back(row);
+            if (AfterICDSScroll) {
+                internal->SetRecNo(row + 1);
+                AfterICDSScroll(this);
+            }
         }
+    } catch (...) {
+        // A selection that fails on a record ends the load with the records matched so far;
+        // the first failure is the one reported.
+        try {
+            AppendSharedRecords(*internal, rows);
+        } catch (...) {
+        }
+        throw;
     }
     AppendSharedRecords(*internal, rows);
     // Where walking the records leaves the internal cursor.
@@ -286,7 +307,7 @@ void TExtClientDataSet::CopyRecord() {
     } finish{this, hadNoTimestamp};
 
     Append();
-    CopyValues(d->internal.get(), this);
+    PutValues(CurrentValues(d->internal.get()), this);
     Post();
 }
 
@@ -335,12 +356,14 @@ void TExtClientDataSet::DoBeforePost() {
     TClientDataSet::DoBeforePost();
     // A file that cannot be opened stops the post before the visible table takes it.
     OpenInternal();
+    d->postValues = CurrentValues(this);
 }
 
 void TExtClientDataSet::DoAfterPost() {
     if (d->loading) return;
     const bool appendOnly = d->postWasInsert && d->postKeyIsDrawn;
     const QString key = d->postKey;
+    const QVector<QVariant> values = std::exchange(d->postValues, {});
     d->postWasInsert = d->postKeyIsDrawn = false;
     d->drawnKey.clear();
 
@@ -350,7 +373,7 @@ void TExtClientDataSet::DoAfterPost() {
         OpenInternal();
         const bool found = !appendOnly && internal->FindField(kUKey) != nullptr && LocateUKey(internal, key);
         TEditScope edit(internal, found ? TEditScope::Edit : TEditScope::Append);
-        CopyValues(this, internal);
+        PutValues(values, internal);
         edit.Post();
         if (d->autoSave) internal->SaveToFile();
     }

@@ -140,6 +140,65 @@ private Q_SLOTS:
         QCOMPARE(table->RecordCount(), 1);
     }
 
+    // A detail row posted for another master leaves the view; what it holds still reaches
+    // the file whole, and no other row is touched.
+    void detailRowOfAnotherMasterIsWrittenWhole_data() {
+        QTest::addColumn<bool>("insert");
+        QTest::newRow("inserted") << true;
+        QTest::newRow("edited") << false;
+    }
+    void detailRowOfAnotherMasterIsWrittenWhole() {
+        QFETCH(bool, insert);
+        const TFieldDefs defs{{QStringLiteral("UKey"), TFieldType::ftString, 20},
+                              {QStringLiteral("MasterUKey"), TFieldType::ftString, 20},
+                              {QStringLiteral("Name"), TFieldType::ftString, 30}};
+        {
+            TClientDataSet file;
+            file.SetFieldDefs(defs);
+            file.CreateDataSet();
+            file.AppendRecords({{"D1", "M1", "Ett"}, {"D2", "M1", "Två"}});
+            file.SaveToFile(m_path);
+        }
+        TClientDataSet master;
+        master.SetFieldDefs({{QStringLiteral("UKey"), TFieldType::ftString, 20}});
+        master.CreateDataSet();
+        master.AppendRecords({{"M1"}, {"M2"}});
+        TDataSource masterSource;
+        masterSource.SetDataSet(&master);
+        master.First();
+
+        TExtClientDataSet detail(nullptr, QStringLiteral("cdsTest"));
+        detail.SetDatasetId(QStringLiteral("020"));
+        detail.SetFilename(m_path);
+        detail.SetMasterSource(&masterSource);
+        detail.LoadData();
+        QCOMPARE(detail.RecordCount(), 2);
+
+        QString key = QStringLiteral("D1");
+        if (insert) {
+            detail.Append();
+            key = GetUKey(&detail);
+        } else {
+            QVERIFY(LocateUKey(&detail, key));
+            detail.Edit();
+        }
+        detail.FieldByName("MasterUKey")->SetAsString(QStringLiteral("M2"));
+        detail.FieldByName("Name")->SetAsString(QStringLiteral("Flyttad"));
+        detail.Post();
+        QCOMPARE(Records(&detail), insert ? QStringList({"D1=Ett", "D2=Två"}) : QStringList({"D2=Två"}));
+
+        TClientDataSet saved;
+        saved.SetFileName(m_path);
+        saved.Open();
+        QStringList rows;
+        for (saved.First(); !saved.Eof(); saved.Next())
+            rows << saved.FieldByName("UKey")->AsString() + u'=' + saved.FieldByName("MasterUKey")->AsString() + u'/' +
+                        saved.FieldByName("Name")->AsString();
+        const QStringList expected = insert ? QStringList({"D1=M1/Ett", "D2=M1/Två", key + "=M2/Flyttad"})
+                                            : QStringList({"D1=M2/Flyttad", "D2=M1/Två"});
+        QCOMPARE(rows, expected);
+    }
+
     void postingTwiceEditsOneInternalRecord() {
         WriteTable(m_path, {"K1=Ett"});
         auto table = LoadedTable(m_path);
@@ -329,6 +388,16 @@ private Q_SLOTS:
         table.Sel().clear();
         table.LoadData();
         QCOMPARE(table.RecordCount(), 2);
+
+        // A failure on a later record leaves the records looked at before it.
+        WriteTable(m_path, {"K1=Ett", "K2=Två", "K3=Tre"});
+        table.AfterICDSScroll = [](TExtClientDataSet* sender) {
+            if (sender->InternalDataSet()->FieldByName("UKey")->AsString() == QStringLiteral("K2"))
+                throw Exception(QStringLiteral("Avbruten"));
+        };
+        QCOMPARE(ExceptionText([&] { table.LoadData(); }), QStringLiteral("Avbruten"));
+        QCOMPARE(Records(&table), QStringList({"K1=Ett", "K2=Två"}));
+        QVERIFY(!table.Loading());
     }
 
     void deleteWritesThroughAfterTheCascade() {

@@ -618,6 +618,41 @@ private Q_SLOTS:
         QCOMPARE(back.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("först"));
     }
 
+    // Records taken from another table share its values until either side changes them.
+    void sharedRecordsPartOnChange() {
+        TClientDataSet source;
+        source.SetFieldDefs(TestDefs());
+        source.CreateDataSet();
+        for (int i = 1; i <= 3; ++i) AddRow(source, QStringLiteral("K%1").arg(i), QStringLiteral("n%1").arg(i), i);
+        TClientDataSet shown;
+        shown.SetFieldDefs(TestDefs());
+        shown.SetIndexFieldNames(QStringLiteral("Num"));
+        shown.CreateDataSet();
+        shown.AppendSharedRecords(source, {2, 0});
+        QCOMPARE(Column(shown, QStringLiteral("UKey")), QStringList({"K1", "K3"}));
+        QCOMPARE(shown.FindRecordIndex(QStringLiteral("UKey"), QStringLiteral("K3")), 1);
+
+        QVERIFY(shown.Locate(QStringLiteral("UKey"), QStringLiteral("K1")));
+        shown.Edit();
+        shown.FieldByName(QStringLiteral("Name"))->SetAsString(QStringLiteral("visad"));
+        shown.Post();
+        QVERIFY(source.Locate(QStringLiteral("UKey"), QStringLiteral("K3")));
+        source.Edit();
+        source.FieldByName(QStringLiteral("Num"))->SetAsInteger(0);
+        source.Post();
+        QCOMPARE(Column(shown, QStringLiteral("Name")), QStringList({"visad", "n3"}));
+        QCOMPARE(Column(shown, QStringLiteral("Num")), QStringList({"1", "3"}));
+        QCOMPARE(Column(source, QStringLiteral("Name")), QStringList({"n1", "n2", "n3"}));
+
+        TClientDataSet other;
+        other.SetFieldDefs({{QStringLiteral("UKey"), TFieldType::ftString, 20}});
+        other.CreateDataSet();
+        QVERIFY(ExceptionText([&] { other.AppendSharedRecords(source, {0}); }) != NoException);
+        QVERIFY(ExceptionText([&] { shown.AppendSharedRecords(source, {3}); }) != NoException);
+        QCOMPARE(shown.RecordCount(), 2);
+        QCOMPARE(other.RecordCount(), 0);
+    }
+
     void nestedDisableControls() {
         TClientDataSet ds;
         ds.SetFieldDefs(TestDefs());
