@@ -459,13 +459,17 @@ void TestInputFungi::save_namesAndText() {
 
 void TestInputFungi::save_failureLeavesEverything_data() {
     QTest::addColumn<QString>("failing");
-    QTest::newRow("Latin names, after the Swedish names were saved") << "cdsLatinNames";
-    QTest::newRow("texts") << "cdsFungiTexts";
-    QTest::newRow("the species itself") << "cdsFungi";
+    QTest::addColumn<bool>("inFile");
+    QTest::newRow("Latin names, after the Swedish names were saved") << "cdsLatinNames" << false;
+    QTest::newRow("texts") << "cdsFungiTexts" << false;
+    QTest::newRow("the species itself") << "cdsFungi" << false;
+    // The species' record was posted but its file did not take it.
+    QTest::newRow("the species' file") << "cdsFungi" << true;
 }
 
 void TestInputFungi::save_failureLeavesEverything() {
     QFETCH(QString, failing);
+    QFETCH(bool, inFile);
     InputFixture f;
     const QString key = f.AddSpecies(Uncompleted("Kantarell", "Cantharellus cibarius"));
     f.AddDetail(f.dm->cdsSwedishNames, key, {{"SwedishName", "Gul kantarell"}});
@@ -480,8 +484,10 @@ void TestInputFungi::save_failureLeavesEverything() {
     form->memoInformation->setPlainText("Ny text.");
     TypeInto(form->dbeditTaste, "Svagt pepprig");
     QObject context;
-    f.dm->Table(failing)->AddObserver(TDataSetEvent::BeforePost, &context,
-                                      [](TClientDataSet*) { throw Exception("Disken är full"); });
+    TClientDataSet* table = f.dm->Table(failing);
+    if (inFile) table = f.dm->Table(failing)->InternalDataSet();
+    table->AddObserver(inFile ? TDataSetEvent::AfterPost : TDataSetEvent::BeforePost, &context,
+                       [](TClientDataSet*) { throw Exception("Disken är full"); });
     f.AnswerSave(2);
     QCOMPARE(testsupport::ExceptionText([&] { form->SaveClick(); }), QString("Disken är full"));
     // Files and tables as they were; the species still edited with what was typed.
@@ -501,7 +507,7 @@ void TestInputFungi::save_failureLeavesEverything() {
         QVERIFY(!table->ControlsDisabled());
     }
     // Once the fault is gone the same form saves.
-    f.dm->Table(failing)->RemoveObservers(&context);
+    table->RemoveObservers(&context);
     form->SaveClick();
     QCOMPARE(form->result(), int(QDialog::Accepted));
     QCOMPARE(f.FileRows("SwedishNames", key), QStringList{"Gulsvamp"});
