@@ -19,11 +19,11 @@ namespace {
 // The text column of a tile: wide enough for the texts, never a line across a wide screen.
 constexpr int kTextMaxWidth = 640;
 
-TFRToolPanel* MakeTile(QWidget* parent, const QString& name, QStyle::StandardPixmap glyph, const QString& header,
+TFRToolPanel* MakeTile(QWidget* parent, const QString& name, const QPixmap& glyph, const QString& header,
                        const QStringList& text) {
     auto* tile = new TFRToolPanel(parent);
     tile->setObjectName(name);
-    tile->SetGlyph(parent->style()->standardIcon(glyph).pixmap(40, 40));
+    tile->SetGlyph(glyph);
     tile->SetHeaderCaption(header);
     tile->SetText(text);
     tile->SetTextMaxWidth(kTextMaxWidth);
@@ -50,20 +50,21 @@ void TframeTools::InitFrame() {
     column->setSpacing(6);
 
     toolpDatabaseControl = MakeTile(
-        panelTools, QStringLiteral("toolpDatabaseControl"), QStyle::SP_DriveHDIcon,
+        panelTools, QStringLiteral("toolpDatabaseControl"), RepairGlyph(40),
         QStringLiteral("Kontroll och reparation av Mykotekshallens databas"),
         {QStringLiteral("   Detta verktyg är endast tillgängligt för administratören. Om det uppstår något problem "
                         "med operativsystemet, datorn eller Mykotekshallen så kan en kontroll och reparation av "
                         "databasen behövas.")});
     toolpSSImport = MakeTile(
-        panelTools, QStringLiteral("toolpSSImport"), QStyle::SP_DriveCDIcon,
+        panelTools, QStringLiteral("toolpSSImport"), style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(40, 40),
         QStringLiteral("Import av svampbilder från SMFs programvara Sveriges svampar"),
         {QStringLiteral("   SMF, Sveriges mykologiska förening, har givit ut 3 CD-skivor med högupplösta bilder på "
                         "samlade, inscannade svampar. Totalt omfattar de 3 volymerna mer än 1300 bilder."),
          QStringLiteral("   Om Du har tillgång till dessa skivor kan Du importera bilderna på dem till "
                         "Mykotekshallen, grupperade under rätt art.")});
     toolpLinkPicDownload = MakeTile(
-        panelTools, QStringLiteral("toolpLinkPicDownload"), QStyle::SP_ArrowDown,
+        panelTools, QStringLiteral("toolpLinkPicDownload"),
+        style()->standardIcon(QStyle::SP_ArrowDown).pixmap(40, 40),
         QStringLiteral("Nedladdning av samtliga länkade bilder från Internet"),
         {QStringLiteral("   Mykotekshallen innehåller en stor mängd bilder som består av länkar till svampbilder på "
                         "Internet. Med det här verktyget kan Du ladda ner samtliga bilder på en gång."),

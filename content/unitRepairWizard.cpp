@@ -8,10 +8,10 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QStyle>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
@@ -28,18 +28,23 @@ namespace {
 
 const QString kCaption = QStringLiteral("Kontroll och reparation av Mykotekshallens databas");
 
-// The picture at the left of the wizard: the program's green with a disk.
-QPixmap WizardPicture(const QWidget* widget) {
-    QPixmap picture(120, 320);
-    QPainter p(&picture);
-    QLinearGradient shade(0, 0, 0, picture.height());
-    shade.setColorAt(0, QColor(0x00, 0x80, 0x00));
-    shade.setColorAt(1, QColor(0x00, 0x40, 0x00));
-    p.fillRect(picture.rect(), shade);
-    const QPixmap disk = widget->style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(64, 64);
-    p.drawPixmap((picture.width() - disk.width()) / 2, 28, disk);
-    return picture;
-}
+// The picture at the left of the wizard: the program's green, down the whole height, with
+// the glyph of the check at the top.
+class TWizardPicture : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QLinearGradient shade(0, 0, 0, height());
+        shade.setColorAt(0, QColor(0x00, 0x80, 0x00));
+        shade.setColorAt(1, QColor(0x00, 0x40, 0x00));
+        p.fillRect(rect(), shade);
+        const QPixmap glyph = RepairGlyph(72);
+        p.drawPixmap((width() - glyph.width()) / 2, 24, glyph);
+    }
+};
 
 QLabel* Heading(QWidget* parent, const QString& text) {
     auto* label = new QLabel(text, parent);
@@ -56,6 +61,46 @@ QLabel* Paragraphs(QWidget* parent, const QString& text) {
 }
 
 }  // namespace
+
+QPixmap RepairGlyph(int size) {
+    QPixmap glyph(size, size);
+    glyph.fill(Qt::transparent);
+    QPainter p(&glyph);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    // The drum: a body and its lit top.
+    const QRectF body(s * 0.12, s * 0.16, s * 0.62, s * 0.66);
+    const qreal lid = s * 0.18;
+    QLinearGradient metal(body.left(), 0, body.right(), 0);
+    metal.setColorAt(0, QColor(0x6E, 0x7F, 0x95));
+    metal.setColorAt(0.45, QColor(0xD8, 0xE2, 0xEE));
+    metal.setColorAt(1, QColor(0x5A, 0x6A, 0x80));
+    QPainterPath drum;
+    drum.moveTo(body.left(), body.top() + lid / 2);
+    drum.lineTo(body.left(), body.bottom() - lid / 2);
+    drum.arcTo(QRectF(body.left(), body.bottom() - lid, body.width(), lid), 180, 180);
+    drum.lineTo(body.right(), body.top() + lid / 2);
+    drum.arcTo(QRectF(body.left(), body.top(), body.width(), lid), 0, -180);
+    p.setPen(QPen(QColor(0x33, 0x3D, 0x4A), s / 48));
+    p.setBrush(metal);
+    p.drawPath(drum);
+    p.setBrush(Qt::NoBrush);
+    for (const qreal band : {0.36, 0.58})
+        p.drawArc(QRectF(body.left(), body.top() + body.height() * band - lid / 2, body.width(), lid), 180 * 16,
+                  180 * 16);
+    p.setBrush(QColor(0xEE, 0xF3, 0xF8));
+    p.drawEllipse(QRectF(body.left(), body.top(), body.width(), lid));
+    // The check mark on a green disc.
+    const QRectF disc(s * 0.52, s * 0.52, s * 0.44, s * 0.44);
+    p.setPen(QPen(Qt::white, s / 32));
+    p.setBrush(QColor(0x1E, 0x9E, 0x32));
+    p.drawEllipse(disc);
+    p.setPen(QPen(Qt::white, s / 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF({QPointF(disc.left() + disc.width() * 0.26, disc.top() + disc.height() * 0.52),
+                              QPointF(disc.left() + disc.width() * 0.44, disc.top() + disc.height() * 0.70),
+                              QPointF(disc.left() + disc.width() * 0.76, disc.top() + disc.height() * 0.32)}));
+    return glyph;
+}
 
 TformRepairWizard::TformRepairWizard(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
     SetupComponents();
@@ -84,10 +129,8 @@ void TformRepairWizard::SetupComponents() {
     auto* outer = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->setSpacing(12);
-    imageWizard = new QLabel(this);
+    imageWizard = new TWizardPicture(this);
     imageWizard->setObjectName(QStringLiteral("imageWizard"));
-    imageWizard->setPixmap(WizardPicture(this));
-    imageWizard->setAlignment(Qt::AlignTop);
     imageWizard->setFixedWidth(120);
     top->addWidget(imageWizard);
     panelPage = new QWidget(this);

@@ -3,6 +3,7 @@
 // database and shows its running report, with a clock of the time since the start and the
 // summary at the end. Its states: 0 info, 1 running, 2 done, 3 aborted.
 #include <QDialog>
+#include <QPixmap>
 #include <QStringList>
 #include <QTimer>
 
@@ -13,6 +14,9 @@ class QVBoxLayout;
 class TDM;
 class TFlatPageControl;
 class TRepairCheck;
+
+// The glyph of the check and repair: a database drum with a check mark, size x size pixels.
+QPixmap RepairGlyph(int size);
 
 class TformRepairWizard : public QDialog {
     Q_OBJECT
@@ -41,7 +45,7 @@ public:
     void timerClockTick();
 
     // ---- Components ----
-    QLabel* imageWizard = nullptr;
+    QWidget* imageWizard = nullptr;
     QWidget* panelPage = nullptr;
     TFlatPageControl* fpcMain = nullptr;
     QWidget* tabsInfo = nullptr;
