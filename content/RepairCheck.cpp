@@ -211,6 +211,15 @@ TRepairCheck::TOutcome TRepairCheck::Run() {
         services->Hooks.FungiScrolled = scrolled;
     });
 
+    // The logged-in user's record is read again when the check gave that user a new contact,
+    // however the run ends.
+    auto reselect = qScopeGuard([this] {
+        if (!m_currentUserRepaired) return;
+        try {
+            SelectCurrentUser(LoggedInUserKey());
+        } catch (const Exception&) {
+        }
+    });
     try {
         LoadContactList();
         CheckStop();
@@ -298,6 +307,28 @@ void TRepairCheck::Walk(TExtClientDataSet* table, TProgress& progress, const std
         CheckStop();
     }
     progress.Done();
+}
+
+void TRepairCheck::WalkTable(TExtClientDataSet* table, TProgress& progress, const QString& skipped,
+                             bool keepPosition, const std::function<void()>& row) {
+    if (Unreadable(table)) {
+        progress.Replace(skipped);
+        return;
+    }
+    const QString current = keepPosition && table->Active() && !table->IsEmpty() ? GetUKey(table) : QString();
+    {
+        TTableGuard guard(table);
+        table->SetAutoSave(false);
+        table->NoTimestamp = true;
+        if (!Prepare(table)) {
+            progress.Replace(skipped);
+        } else {
+            table->SetIndexFieldNames(QString());
+            Walk(table, progress, row);
+        }
+        guard.Restore();
+    }
+    if (!current.isEmpty()) static_cast<void>(LocateUKey(table, current));
 }
 
 // ---- Step 1: the contact list ----
@@ -455,45 +486,24 @@ void TRepairCheck::CheckContactReferences() {
             const QString name = GetDatasetDisplayName(table->objectName());
             if (name.isEmpty()) continue;
             TProgress progress(this, QStringLiteral("   Tabell %1 (%2%)...").arg(name, QStringLiteral("%1")));
-            if (Unreadable(table)) {
-                progress.Replace(TableSkipped(name));
-                CheckStop();
-                continue;
-            }
-            TTableGuard guard(table);
-            table->SetAutoSave(false);
-            table->NoTimestamp = true;
-            if (!Prepare(table)) {
-                progress.Replace(TableSkipped(name));
-            } else {
-                table->SetIndexFieldNames(QString());
-                Walk(table, progress, [&] {
-                    CheckReference(table, QStringLiteral("CreatedBy"), false);
-                    if (table == m_dm->cdsFungi) CheckReference(table, QStringLiteral("CompletedBy"), false);
-                    if (table == m_dm->cdsFungiPics) CheckReference(table, QStringLiteral("Photographer"), true);
-                    if (table == m_dm->cdsUsers) RepairUserContact(table);
-                    if (table == m_dm->cdsPlacePeople) CheckReference(table, QStringLiteral("Individual"), true);
-                    if (table == m_dm->cdsContactGroupRows) {
-                        // Membership of a group is no use of the contact: a row of a contact
-                        // that is gone goes, a row of a known one is left.
-                        const QString key = table->FieldByName(QStringLiteral("ContactUKey"))->AsString();
-                        if (!key.isEmpty() && !m_refCounts.contains(key)) {
-                            try {
-                                table->Delete();
-                            } catch (const Exception&) {
-                            }
+            WalkTable(table, progress, TableSkipped(name), false, [&] {
+                CheckReference(table, QStringLiteral("CreatedBy"), false);
+                if (table == m_dm->cdsFungi) CheckReference(table, QStringLiteral("CompletedBy"), false);
+                if (table == m_dm->cdsFungiPics) CheckReference(table, QStringLiteral("Photographer"), true);
+                if (table == m_dm->cdsUsers) RepairUserContact(table);
+                if (table == m_dm->cdsPlacePeople) CheckReference(table, QStringLiteral("Individual"), true);
+                if (table == m_dm->cdsContactGroupRows) {
+                    // Membership of a group is no use of the contact: a row of a contact that is
+                    // gone goes, a row of a known one is left.
+                    const QString key = table->FieldByName(QStringLiteral("ContactUKey"))->AsString();
+                    if (!key.isEmpty() && !m_refCounts.contains(key)) {
+                        try {
+                            table->Delete();
+                        } catch (const Exception&) {
                         }
                     }
-                });
-            }
-            guard.Restore();
-            if (table == m_dm->cdsUsers && m_currentUserRepaired) {
-                // The logged-in user's record is read again, with its new contact key.
-                try {
-                    SelectCurrentUser(LoggedInUserKey());
-                } catch (const Exception&) {
                 }
-            }
+            });
             CheckStop();
         }
     }
@@ -606,25 +616,16 @@ bool TRepairCheck::CorrectPicCount(TExtClientDataSet* fungi, const QHash<QString
 }
 
 void TRepairCheck::FixPicCounts() {
-    const QString line = QStringLiteral("Kontrollerar arternas uppgift om bildantal (%1%)...");
-    TProgress progress(this, line);
+    TProgress progress(this, QStringLiteral("Kontrollerar arternas uppgift om bildantal (%1%)..."));
+    const QString skipped = StepSkipped(QStringLiteral("Bildantal")).trimmed();
     TExtClientDataSet* fungi = m_dm->cdsFungi;
-    if (Unreadable(fungi) || Unreadable(m_dm->cdsFungiPics)) {
-        progress.Replace(StepSkipped(QStringLiteral("Bildantal")).trimmed());
+    if (Unreadable(m_dm->cdsFungiPics)) {
+        progress.Replace(skipped);
     } else {
-        TTableGuard guard(fungi);
-        fungi->SetAutoSave(false);
-        fungi->NoTimestamp = true;
-        if (!Prepare(fungi)) {
-            progress.Replace(StepSkipped(QStringLiteral("Bildantal")).trimmed());
-        } else {
-            fungi->SetIndexFieldNames(QString());
-            const QHash<QString, int> counts = PicCountsBySpecies();
-            Walk(fungi, progress, [&] {
-                if (CorrectPicCount(fungi, counts)) ++m_counters.CorrectedPicCounts;
-            });
-        }
-        guard.Restore();
+        const QHash<QString, int> counts = PicCountsBySpecies();
+        WalkTable(fungi, progress, skipped, false, [&] {
+            if (CorrectPicCount(fungi, counts)) ++m_counters.CorrectedPicCounts;
+        });
     }
     m_summary.append(
         QStringLiteral("%1 artbeskrivningar hade felaktig antalsuppgift på svampbilderna, som nu korrigerats...")
@@ -640,47 +641,29 @@ void TRepairCheck::CheckMissingFiles() {
     m_speciesLostPictures.clear();
     for (int index : kFlaggedSteps) {
         const TFileStep& step = kFileSteps[index];
-        const QString line = step.LineText();
-        TProgress progress(this, line);
+        TProgress progress(this, step.LineText());
         TExtClientDataSet* table = m_dm->*step.Table;
-        if (Unreadable(table)) {
-            progress.Replace(StepSkipped(step.Name()));
-            CheckStop();
-            continue;
-        }
-        const QString current = table->Active() && !table->IsEmpty() ? GetUKey(table) : QString();
-        {
-            TTableGuard guard(table);
-            table->SetAutoSave(false);
-            table->NoTimestamp = true;
-            if (!Prepare(table)) {
-                progress.Replace(StepSkipped(step.Name()));
-            } else {
-                table->SetIndexFieldNames(QString());
-                TField* hasPic = table->FindField(kHasPic);
-                Walk(table, progress, [&] {
-                    if (!hasPic || !hasPic->AsBoolean()) return;
-                    const QString key = GetUKey(table);
-                    // A key that cannot name a file has none to look for.
-                    if (key.isEmpty() || !IsValidPathName(key)) return;
-                    if (QFileInfo::exists(FileOf(step.Kind, key))) return;
-                    if (step.Kind == TKeyFile::FoodPicThumb && QFileInfo::exists(FileOf(TKeyFile::FoodPic, key))) {
-                        // The recipe's picture is there: its thumbnail is made again.
-                        try {
-                            TPendingFile thumbnail = TFRFoodScreen::MakeFoodThumbnail(
-                                QImage(FileOf(TKeyFile::FoodPic, key)), key);
-                            thumbnail.Commit();
-                            return;
-                        } catch (const Exception&) {
-                        }
-                    }
-                    ++m_counters.MissingFiles;
-                    if (SetFieldAndPost(hasPic, false) && table == m_dm->cdsFungi) m_mainPicCleared.insert(key);
-                });
+        TField* hasPic = nullptr;
+        WalkTable(table, progress, StepSkipped(step.Name()), true, [&] {
+            if (!hasPic) hasPic = table->FindField(kHasPic);
+            if (!hasPic || !hasPic->AsBoolean()) return;
+            const QString key = GetUKey(table);
+            // A key that cannot name a file has none to look for.
+            if (key.isEmpty() || !IsValidPathName(key)) return;
+            if (QFileInfo::exists(FileOf(step.Kind, key))) return;
+            if (step.Kind == TKeyFile::FoodPicThumb && QFileInfo::exists(FileOf(TKeyFile::FoodPic, key))) {
+                // The recipe's picture is there: its thumbnail is made again.
+                try {
+                    TPendingFile thumbnail =
+                        TFRFoodScreen::MakeFoodThumbnail(QImage(FileOf(TKeyFile::FoodPic, key)), key);
+                    thumbnail.Commit();
+                    return;
+                } catch (const Exception&) {
+                }
             }
-            guard.Restore();
-        }
-        if (!current.isEmpty()) static_cast<void>(LocateUKey(table, current));
+            ++m_counters.MissingFiles;
+            if (SetFieldAndPost(hasPic, false) && table == m_dm->cdsFungi) m_mainPicCleared.insert(key);
+        });
         CheckStop();
     }
     CheckFungiPicFiles();
@@ -690,62 +673,42 @@ void TRepairCheck::CheckMissingFiles() {
 
 void TRepairCheck::CheckFungiPicFiles() {
     const TFileStep& step = kFileSteps[kFungiPicStep];
-    const QString line = step.LineText();
-    TProgress progress(this, line);
+    TProgress progress(this, step.LineText());
     TExtClientDataSet* pics = m_dm->cdsFungiPics;
-    if (Unreadable(pics)) {
-        progress.Replace(StepSkipped(step.Name()));
-        CheckStop();
-        return;
-    }
-    const QString current = pics->Active() && !pics->IsEmpty() ? GetUKey(pics) : QString();
-    {
-        TTableGuard guard(pics);
-        pics->SetAutoSave(false);
-        pics->NoTimestamp = true;
-        if (!Prepare(pics)) {
-            progress.Replace(StepSkipped(step.Name()));
-        } else {
-            pics->SetIndexFieldNames(QString());
-            TField* type = pics->FieldByName(QStringLiteral("PicType"));
-            TField* downloaded = pics->FieldByName(QStringLiteral("PicDownloaded"));
-            TField* isMain = pics->FieldByName(QStringLiteral("IsMainPic"));
-            Walk(pics, progress, [&] {
-                const QString key = GetUKey(pics);
-                const QString species = GetMasterUKey(pics);
-                // A species whose main picture was missing has no main picture any more.
-                if (isMain->AsBoolean() && m_mainPicCleared.contains(species)) SetFieldAndPost(isMain, false);
-                const QString kind = type->AsString();
-                const bool link = kind == QLatin1String("LINK");
-                const bool stored = kind == QLatin1String("APP") || kind == QLatin1String("PERSONAL") ||
-                                    kind == QLatin1String("EXTERN") || (link && downloaded->AsBoolean());
-                if (!stored || key.isEmpty() || !IsValidPathName(key)) return;
-                if (!QFileInfo::exists(FileOf(TKeyFile::FungiPic, key))) {
-                    ++m_counters.MissingFiles;
-                    if (link) {
-                        SetFieldAndPost(downloaded, false);
-                        return;
-                    }
-                    try {
-                        pics->Delete();
-                        m_speciesLostPictures.insert(species);
-                    } catch (const Exception&) {
-                    }
-                    return;
-                }
-                if (!QFileInfo::exists(FileOf(TKeyFile::FungiPicThumb, key))) {
-                    try {
-                        fungipics::MakeThumbnail(key);
-                    } catch (const Exception&) {
-                        // A picture that cannot be read keeps its row; the species screen
-                        // shows it without a thumbnail.
-                    }
-                }
-            });
+    WalkTable(pics, progress, StepSkipped(step.Name()), true, [&] {
+        const QString key = GetUKey(pics);
+        const QString species = GetMasterUKey(pics);
+        TField* isMain = pics->FieldByName(QStringLiteral("IsMainPic"));
+        // A species whose main picture was missing has no main picture any more.
+        if (isMain->AsBoolean() && m_mainPicCleared.contains(species)) SetFieldAndPost(isMain, false);
+        const QString kind = pics->FieldByName(QStringLiteral("PicType"))->AsString();
+        TField* downloaded = pics->FieldByName(QStringLiteral("PicDownloaded"));
+        const bool link = kind == QLatin1String("LINK");
+        const bool stored = kind == QLatin1String("APP") || kind == QLatin1String("PERSONAL") ||
+                            kind == QLatin1String("EXTERN") || (link && downloaded->AsBoolean());
+        if (!stored || key.isEmpty() || !IsValidPathName(key)) return;
+        if (!QFileInfo::exists(FileOf(TKeyFile::FungiPic, key))) {
+            ++m_counters.MissingFiles;
+            if (link) {
+                SetFieldAndPost(downloaded, false);
+                return;
+            }
+            try {
+                pics->Delete();
+                m_speciesLostPictures.insert(species);
+            } catch (const Exception&) {
+            }
+            return;
         }
-        guard.Restore();
-    }
-    if (!current.isEmpty()) static_cast<void>(LocateUKey(pics, current));
+        if (!QFileInfo::exists(FileOf(TKeyFile::FungiPicThumb, key))) {
+            try {
+                fungipics::MakeThumbnail(key);
+            } catch (const Exception&) {
+                // A picture that cannot be read keeps its row; the species screen shows it
+                // without a thumbnail.
+            }
+        }
+    });
     CheckStop();
 
     // The species that lost pictures get the count of those they have left.

@@ -90,6 +90,11 @@ private:
     // Visits every row of the table's view once; a row that the action deleted is not
     // stepped over, and a delete that did not happen cannot hold the walk.
     void Walk(TExtClientDataSet* table, TProgress& progress, const std::function<void()>& row);
+    // Walk over a whole table with its saving off and its Timestamps kept; a table whose file
+    // cannot be read is passed over with the line given. With keepPosition the table goes
+    // back to its record afterwards.
+    void WalkTable(TExtClientDataSet* table, TProgress& progress, const QString& skipped, bool keepPosition,
+                   const std::function<void()>& row);
     // Clears the table's selection and master link and reloads every row of its file;
     // false when the file cannot be read.
     static bool Prepare(TExtClientDataSet* table);

@@ -118,6 +118,17 @@ QWidget* TformRepairWizard::AddPage(const QString& name) {
     return holder;
 }
 
+QWidget* TformRepairWizard::AddTextPage(const QString& name, const QString& text) {
+    QWidget* holder = AddPage(name);
+    auto* rows = new QVBoxLayout(holder);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->addWidget(Heading(holder, kCaption));
+    rows->addSpacing(8);
+    rows->addWidget(Paragraphs(holder, text));
+    rows->addStretch(1);
+    return fpcMain->Pages(fpcMain->PageCount() - 1);
+}
+
 void TformRepairWizard::SetupComponents() {
     setObjectName(QStringLiteral("formRepairWizard"));
     setWindowTitle(kCaption);
@@ -144,23 +155,14 @@ void TformRepairWizard::SetupComponents() {
     fpcMain->setObjectName(QStringLiteral("fpcMain"));
     fpcMain->SetTargetPanel(panelPage);
 
-    // The info page.
-    QWidget* holder = AddPage(QStringLiteral("tabsInfo"));
-    tabsInfo = fpcMain->Pages(0);
-    {
-        auto* rows = new QVBoxLayout(holder);
-        rows->setContentsMargins(0, 0, 0, 0);
-        rows->addWidget(Heading(holder, kCaption));
-        rows->addSpacing(8);
-        rows->addWidget(Paragraphs(
-            holder, QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. "
-                                   "När kontrollen väl har startats bör den få slutföras. Det steg som pågår visas "
-                                   "hela tiden.\n\nKlicka på \"Starta\" för att påbörja kontrollen.")));
-        rows->addStretch(1);
-    }
+    tabsInfo = AddTextPage(
+        QStringLiteral("tabsInfo"),
+        QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. När "
+                       "kontrollen väl har startats bör den få slutföras. Det steg som pågår visas hela tiden.\n\n"
+                       "Klicka på \"Starta\" för att påbörja kontrollen."));
 
     // The page of the running check and its report.
-    holder = AddPage(QStringLiteral("tabsRepairing"));
+    QWidget* holder = AddPage(QStringLiteral("tabsRepairing"));
     tabsRepairing = fpcMain->Pages(1);
     {
         auto* rows = new QVBoxLayout(holder);
@@ -192,20 +194,12 @@ void TformRepairWizard::SetupComponents() {
     }
 
     // The page shown once the window was closed during the check.
-    holder = AddPage(QStringLiteral("tabsRepairAborted"));
-    tabsRepairAborted = fpcMain->Pages(2);
-    {
-        auto* rows = new QVBoxLayout(holder);
-        rows->setContentsMargins(0, 0, 0, 0);
-        rows->addWidget(Heading(holder, kCaption));
-        rows->addSpacing(8);
-        rows->addWidget(Paragraphs(
-            holder, QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. "
-                                   "Kontrollen kan avbrytas utan någon risk för skador på databasen; det som redan "
-                                   "har reparerats är sparat. Det steg som pågår visas hela tiden.\n\n"
-                                   "Klicka på \"Avsluta\" för att stänga det här fönstret.")));
-        rows->addStretch(1);
-    }
+    tabsRepairAborted = AddTextPage(
+        QStringLiteral("tabsRepairAborted"),
+        QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. "
+                       "Kontrollen kan avbrytas utan någon risk för skador på databasen; det som redan har "
+                       "reparerats är sparat. Det steg som pågår visas hela tiden.\n\n"
+                       "Klicka på \"Avsluta\" för att stänga det här fönstret."));
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);

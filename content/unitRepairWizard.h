@@ -68,7 +68,10 @@ protected:
 
 private:
     void SetupComponents();
+    // A page of the page control and the holder of its controls.
     QWidget* AddPage(const QString& name);
+    // A page of the heading and a text; gives the page.
+    QWidget* AddTextPage(const QString& name, const QString& text);
     void RunCheck();
     // Closing while the check runs: the window stays, the check stops at its next row.
     void AbortRun();
