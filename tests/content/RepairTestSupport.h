@@ -19,6 +19,7 @@
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitUserScreen.h"
+#include "support/TestSupport.h"
 
 namespace repairtest {
 
@@ -55,12 +56,6 @@ inline void Change(TExtClientDataSet* table, const QString& key, const Values& v
         table->Post();
     }
     table->NoTimestamp = false;
-}
-
-inline bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 inline QByteArray JpegBytes() {
@@ -151,14 +146,14 @@ inline TSample BuildSample(TDatabase& db) {
     Change(dm->cdsContacts, s.C2, {{"RefCount", 0}});
 
     const QByteArray jpeg = JpegBytes();
-    WriteFile(db.File(TKeyFile::MainPic, s.F1), jpeg);
-    WriteFile(db.File(TKeyFile::FungiPic, s.NoThumb), jpeg);
-    WriteFile(db.File(TKeyFile::ContactPic, s.U1), jpeg);
-    WriteFile(db.File(TKeyFile::FungiPic, kStrayPicture), jpeg);
-    WriteFile(db.File(TKeyFile::MainPic, kStrayMainPicture), jpeg);
-    WriteFile(db.File(TKeyFile::ContactPic, kStrayContactPicture), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::MainPic, s.F1), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::FungiPic, s.NoThumb), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::ContactPic, s.U1), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::FungiPic, kStrayPicture), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::MainPic, kStrayMainPicture), jpeg);
+    testsupport::WriteBytes(db.File(TKeyFile::ContactPic, kStrayContactPicture), jpeg);
     // Not a file of a record at all.
-    WriteFile(KeyFileFolder(db.Folder, TKeyFile::ContactPic) + "Läs mig.txt", "Kontaktbilder");
+    testsupport::WriteBytes(KeyFileFolder(db.Folder, TKeyFile::ContactPic) + "Läs mig.txt", "Kontaktbilder");
 
     static_cast<void>(LocateUKey(dm->cdsFungi, s.F1));
     return s;

@@ -278,8 +278,8 @@ void TestRepairCheck::unreadableTables_passedOverAndKept() {
     }
     const QByteArray damaged("Inte en tabellfil");
     const QString db1 = dir.path() + "/Data/Db/";
-    QVERIFY(WriteFile(db1 + "FungiPics.dat", damaged));
-    QVERIFY(WriteFile(db1 + "Contacts.dat", damaged));
+    QVERIFY(testsupport::WriteBytes(db1 + "FungiPics.dat", damaged));
+    QVERIFY(testsupport::WriteBytes(db1 + "Contacts.dat", damaged));
 
     TDatabase db(dir.path());
     QVERIFY(!db.dm->StartupErrors().isEmpty());
@@ -341,7 +341,7 @@ void TestRepairCheck::failure_endsRunAndRestoresTables() {
     check.OnReportLine = [&](const QString& line) {
         if (line == QStringLiteral("Kontrollerar databasens kontaktreferenser...")) inStep3 = true;
         // The finds' file is damaged while their walk runs: saving the repairs fails.
-        if (inStep3 && line == QStringLiteral("*   Tabell Fyndplatser (50%)...")) QVERIFY(WriteFile(finds, damaged));
+        if (inStep3 && line == QStringLiteral("*   Tabell Fyndplatser (50%)...")) QVERIFY(testsupport::WriteBytes(finds, damaged));
     };
     QCOMPARE(check.Run(), TRepairCheck::TOutcome::Failed);
     QVERIFY(!check.FailureMessage().isEmpty());

@@ -201,6 +201,11 @@ void TestTools::wizard_runsToTheReport() {
         wizard->resize(wizard->minimumSize());
         SaveShot(wizard, "repairwizard_report_small.png");
 
+        wizard->btnHelp->click();
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.messages.first().Caption, QString("Mykotekshallen - Hjälp"));
+        QVERIFY(f.messages.first().Text.contains("Borttagen kontakt"));
+
         wizard->btnNextClick();
         QCOMPARE(wizard->result(), int(QDialog::Accepted));
     });
