@@ -974,19 +974,19 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName, bool& eras
                 if (answer == UIServices::TMsgResult::Cancel) throw EZipArchiver(DS_Canceled);
                 return answer == UIServices::TMsgResult::Yes;
             };
-            // A file of the volume's name is replaced unasked when nobody can be asked, as on a
-            // fixed drive; an earlier disk of the set is not.
-            if (sameName && !m_unattended &&
-                !confirm(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
-                another();
-                continue;
-            }
+            // An earlier disk of this set is the graver case; once the user agrees to write
+            // over it, its file needs no question of its own. A file of the volume's name is
+            // replaced unasked when nobody can be asked, as on a fixed drive.
             if (previous) {
                 if (m_unattended) throw EZipArchiver(DS_Unattended);
                 if (!confirm(FormatMessage(DS_AskPrevFile, QString::number(labelDisk)))) {
                     another();
                     continue;
                 }
+            } else if (sameName && !m_unattended &&
+                       !confirm(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
+                another();
+                continue;
             }
         }
         if (room < MinFreeVolumeSize) {
