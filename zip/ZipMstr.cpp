@@ -914,10 +914,13 @@ private:
     int m_disk = -1;
 };
 
+qint64 TZipArchiver::FreeRoom(qint64 free, int disk) const {
+    return free - qint64(KeepFreeOnAllDisks) - (disk == 0 ? qint64(KeepFreeOnDisk1) : 0);
+}
+
 qint64 TZipArchiver::VolumeRoom(qint64 free, int disk) const {
-    qint64 room = free - qint64(KeepFreeOnAllDisks) - (disk == 0 ? qint64(KeepFreeOnDisk1) : 0);
-    if (MaxVolumeSize > 0) room = qMin<qint64>(room, MaxVolumeSize);
-    return room;
+    const qint64 room = FreeRoom(free, disk);
+    return MaxVolumeSize > 0 ? qMin<qint64>(room, MaxVolumeSize) : room;
 }
 
 void TZipArchiver::EraseDisk(int disk) {
@@ -951,11 +954,14 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName, bool& eras
             info.Unformatted ||
             !QDir(m_drive).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
         // Unlabelled compatible names end as the archive's own name on the last disk.
-        const bool sameName = QFileInfo::exists(volumeName) || (!labels && QFileInfo::exists(finalName));
+        const bool sameName = QFileInfo::exists(volumeName) ||
+                              (!labels && SpanOptions.testFlag(spCompatName) && QFileInfo::exists(finalName));
         const bool previous = labels && labelDisk >= 1 && labelDisk <= disk;
         const qint64 room = info.Unformatted ? 0 : VolumeRoom(info.Free, disk);
+        // What the disk offers counts, not what MaxVolumeSize lets a volume take.
+        const bool tooSmall = info.Unformatted || FreeRoom(info.Free, disk) < MinFreeVolumeSize;
         const int status = (hasFiles ? zdsHasFiles : zdsEmpty) | (previous ? zdsPreviousDisk : 0) |
-                           (sameName ? zdsSameFileName : 0) | (room < MinFreeVolumeSize ? zdsNotEnoughSpace : 0);
+                           (sameName ? zdsSameFileName : 0) | (tooSmall ? zdsNotEnoughSpace : 0);
         int action = zdaOk;
         if (OnStatusDisk) OnStatusDisk(this, labelDisk, sameName ? volumeName : QString(), status, action);
         if (action == zdaCancel) throw EZipArchiver(DS_Canceled);
@@ -989,7 +995,7 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName, bool& eras
                 continue;
             }
         }
-        if (room < MinFreeVolumeSize) {
+        if (tooSmall) {
             if (!OnStatusDisk) {
                 if (m_unattended) throw EZipArchiver(DS_Unattended);
                 if (UIServices::MessageBox(UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::RetryCancel, QString(),
@@ -1057,7 +1063,7 @@ bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& 
     const TDriveInfo info = Drives().Info(m_drive);
     m_freeOnDisk = info.Ready ? info.Free : 0;
     const auto room = [&](int k) { return VolumeRoom(m_freeOnDisk, k); };
-    if (room(0) < MinFreeVolumeSize || room(1) < MinFreeVolumeSize) return SpanFailed(DS_NoDiskSpace);
+    if (FreeRoom(m_freeOnDisk, 0) < MinFreeVolumeSize) return SpanFailed(DS_NoDiskSpace);
     // A dry run tells how many volumes there will be, and so their names, and whether the
     // drive can hold them all.
     TCountingDevice counter;
@@ -1514,6 +1520,7 @@ void TZipArchiver::List() {
         ReadEnd(file, true, info);
         const zipcommon::TEndOfCentral& end = info.End;
         m_currentDisk = end.ThisDisk;
+        m_totalDisks = m_currentDisk + 1;
         m_centralDirOffset = end.CentralStart < 0 ? qint64(end.CentralOffset) : end.CentralStart;
         if (end.SfxOffset != 0) {
             m_structureWarning = true;

@@ -469,6 +469,9 @@ private:
     // and returns the room it offers.
     qint64 PrepareDisk(int disk, const QString& volumeName, bool& erased);
     void EraseDisk(int disk);
+    // What a disk with that much free space offers volume `disk`: less what is kept free,
+    // and at most MaxVolumeSize.
+    qint64 FreeRoom(qint64 free, int disk) const;
     qint64 VolumeRoom(qint64 free, int disk) const;
 
     bool m_verbose = false;

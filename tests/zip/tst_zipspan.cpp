@@ -302,6 +302,24 @@ private Q_SLOTS:
         QCOMPARE(z->GetCount(), 5);
     }
 
+    // MinFreeVolumeSize asks for free space on the drive, not for volumes as large.
+    void volumesBelowMinFreeVolumeSize() {
+        QTemporaryDir tmp;
+        for (int i = 0; i < 3; ++i) testsupport::WriteBytes(tmp.path() + QStringLiteral("/src/f%1.bin").arg(i), Pattern(20000, quint32(i)));
+        auto z = MakeArchiver();
+        z->SetTempDir(tmp.path());
+        z->SetZipFileName(tmp.path() + "/sp.zip");
+        z->SetAddOptions(AddDiskSpan);
+        z->MaxVolumeSize = 16384;
+        z->SetFSpecArgs({tmp.path() + "/src/f0.bin", tmp.path() + "/src/f1.bin", tmp.path() + "/src/f2.bin"});
+        QCOMPARE(z->Add(), 0);
+        QVERIFY(z->SpanVolumeNames().size() >= 4);
+        for (const QString& v : z->SpanVolumeNames()) QVERIFY(QFileInfo(v).size() <= 16384);
+        z->SetExtrBaseDir(tmp.path() + "/ut");
+        QCOMPARE(z->Extract(), 0);
+        QCOMPARE(testsupport::ReadBytes(tmp.path() + "/ut/f2.bin"), Pattern(20000, 2));
+    }
+
     // Existing volumes are replaced only when the user agrees, and a write that fails
     // halfway leaves them as they were.
     void replacingAnOlderSet_data() {
