@@ -79,22 +79,6 @@ void WriteText(CallbackRec* rec, const QString& text, int maxBytes = ZipCallback
 
 quint32 Clamp32(int64_t v) { return v < 0 ? 0 : v > 0xFFFFFFFFll ? 0xFFFFFFFFu : quint32(v); }
 
-// The hourglass while the component works, where there is a screen to show it on.
-class TWaitCursor {
-public:
-    TWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TWaitCursor() {
-        if (m_gui) QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool m_gui;
-};
-
 // Owns the texts of one command record for the length of the call.
 class TRecTexts {
 public:
@@ -109,6 +93,14 @@ private:
 };
 
 }  // namespace
+
+TZipWaitCursor::TZipWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TZipWaitCursor::~TZipWaitCursor() {
+    if (m_gui) QGuiApplication::restoreOverrideCursor();
+}
 
 extern "C" int32_t ZipCallbackEntry(CallbackRec* rec) {
     // Nothing may unwind into the library.
@@ -703,7 +695,17 @@ public:
         m_file.Open();
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
-    TAtomicFile& File() { return m_file; }
+    // The steps of the atomic file; a failure is a write error of the component.
+    void Finish() {
+        Step([&] { m_file.Finish(); });
+    }
+    void Rename() {
+        Step([&] { m_file.Rename(); });
+    }
+    void Commit() {
+        Step([&] { m_file.Commit(); });
+    }
+    // Why the last write failed.
     QString Failure() const { return m_failure; }
 
 protected:
@@ -719,6 +721,15 @@ protected:
     }
 
 private:
+    template <class TStep>
+    void Step(TStep step) {
+        try {
+            step();
+        } catch (const Exception& e) {
+            throw EZipArchiver::WithDetail(DS_WriteError, QStringLiteral("\n") + e.Message());
+        }
+    }
+
     TAtomicFile m_file;
     QString m_failure;
 };
@@ -936,9 +947,11 @@ void TZipArchiver::EraseDisk(int disk) {
     if (labels && !Drives().SetLabel(m_drive, label)) throw EZipArchiver(DS_NoVolume);
 }
 
-qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName, bool& erased) {
+qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
     const bool labels = !SpanOptions.testFlag(spNoVolumeName);
     const QString finalName = m_zipFileName;
+    // A disk is erased once; what then stays on it is not erased again and again.
+    bool erased = false;
     auto another = [&] {
         GetNewDisk(disk, TDiskWanted::Write);
         erased = false;
@@ -1015,8 +1028,13 @@ bool TZipArchiver::SpanFailed(int why, const QString& detail) {
     return false;
 }
 
+bool TZipArchiver::SplitFailed(zipcommon::TJoinError why, const QIODevice* volume) {
+    const QString failure = volume ? static_cast<const TVolumeDevice*>(volume)->Failure() : QString();
+    return SpanFailed(SpanErrorId(why), failure.isEmpty() ? SpanDetail(why) : QStringLiteral("\n") + failure);
+}
+
 bool TZipArchiver::WriteSpan(const QString& tempArchive) {
-    const TWaitCursor wait;
+    const TZipWaitCursor wait;
     QFile in(tempArchive);
     if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
     const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
@@ -1041,13 +1059,21 @@ bool TZipArchiver::WriteSpan(const QString& tempArchive) {
     };
     const QDateTime stamp = QFileInfo(tempArchive).lastModified();
     try {
-        return m_driveRemovable ? WriteRemovableVolumes(in, end, observer, stamp)
-                                : WriteFixedVolumes(in, end, observer, stamp);
+        return GuardSpan([&] {
+            return m_driveRemovable ? WriteRemovableVolumes(in, end, observer, stamp)
+                                    : WriteFixedVolumes(in, end, observer, stamp);
+        });
     } catch (const TEraseDeclined&) {
         m_errCode = -2;
         m_message = ZipMessage(DS_Canceled);
         if (OnMessage) OnMessage(this, 0, m_message);
         return false;
+    }
+}
+
+bool TZipArchiver::GuardSpan(const std::function<bool()>& copy) {
+    try {
+        return copy();
     } catch (const EZipArchiver&) {
         throw;
     } catch (const Exception& e) {
@@ -1082,25 +1108,15 @@ bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& 
     // Every volume is finished beside its place and only then are all put in place, so a
     // failure leaves the files of an older set as they were.
     std::vector<std::unique_ptr<TVolumeDevice>> volumes;
-    QString failure;
-    try {
-        int written = 0;
-        r = zipcommon::SplitArchive(in, end, room, [&](int k) -> QIODevice* {
-            if (!volumes.empty()) volumes.back()->File().Finish();
-            volumes.push_back(OpenVolume(SpanVolumeName(k, count), stamp));
-            return volumes.back().get();
-        }, written, observer);
-        if (r == zipcommon::TJoinError::None && written != count) r = zipcommon::TJoinError::Write;
-        if (r != zipcommon::TJoinError::None && !volumes.empty()) failure = volumes.back()->Failure();
-        if (r == zipcommon::TJoinError::None)
-            for (auto& v : volumes) v->File().Rename();
-    } catch (const EZipArchiver&) {
-        throw;
-    } catch (const Exception& e) {
-        return SpanFailed(DS_WriteError, QStringLiteral("\n") + e.Message());
-    }
-    if (r != zipcommon::TJoinError::None)
-        return SpanFailed(SpanErrorId(r), failure.isEmpty() ? SpanDetail(r) : QStringLiteral("\n") + failure);
+    int written = 0;
+    r = zipcommon::SplitArchive(in, end, room, [&](int k) -> QIODevice* {
+        if (!volumes.empty()) volumes.back()->Finish();
+        volumes.push_back(OpenVolume(SpanVolumeName(k, count), stamp));
+        return volumes.back().get();
+    }, written, observer);
+    if (r == zipcommon::TJoinError::None && written != count) r = zipcommon::TJoinError::Write;
+    if (r != zipcommon::TJoinError::None) return SplitFailed(r, volumes.empty() ? nullptr : volumes.back().get());
+    for (auto& v : volumes) v->Rename();
     // Higher-numbered volumes of an older set would be read as part of this one.
     for (int k = count;; ++k) {
         const QString stale = SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
@@ -1122,56 +1138,43 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
     qint64 room = 0;
     std::unique_ptr<TVolumeDevice> current;
     const auto close = [&] {
-        current->File().Commit();
+        current->Commit();
         current.reset();
         if (labels && !Drives().SetLabel(m_drive, SpanLabel(m_diskNr))) throw EZipArchiver(DS_NoVolume);
     };
-    QString failure;
-    zipcommon::TJoinError r = zipcommon::TJoinError::None;
-    try {
-        int written = 0;
-        r = zipcommon::SplitArchive(in, end, [&](int k) {
-            // A disk not yet in is taken to offer what this one offers.
-            return k == m_diskNr ? room : VolumeRoom(m_freeOnDisk, 1);
-        }, [&](int k) -> QIODevice* {
-            if (k > 0) {
-                // Nobody can change the disk: the volume in hand is dropped, the disk keeps
-                // what it held.
-                if (m_unattended) throw EZipArchiver(DS_Unattended);
-                close();
-                GetNewDisk(k, TDiskWanted::Write);
-            }
-            m_diskNr = k;
-            bool erased = false;
-            room = PrepareDisk(k, nameOf(k), erased);
-            // The number of disks, estimated from the first one.
-            if (k == 0 && room > 0) m_totalDisks = int((in.size() + room - 1) / room);
-            current = OpenVolume(nameOf(k), stamp);
-            return current.get();
-        }, written, observer);
-        if (r != zipcommon::TJoinError::None && current) failure = current->Failure();
-        if (r == zipcommon::TJoinError::None) {
+    // A disk not yet in is taken to offer what this one offers.
+    const auto roomOf = [&](int k) { return k == m_diskNr ? room : VolumeRoom(m_freeOnDisk, 1); };
+    const auto volume = [&](int k) -> QIODevice* {
+        if (k > 0) {
+            // Nobody can change the disk: the volume in hand is dropped, the disk keeps what
+            // it held.
+            if (m_unattended) throw EZipArchiver(DS_Unattended);
             close();
-            m_totalDisks = written;
-            if (!labels && SpanOptions.testFlag(spCompatName)) {
-                const QString last = nameOf(written - 1);
-                QFile::remove(m_zipFileName);
-                if (!QFile::rename(last, m_zipFileName)) return SpanFailed(DS_WriteError);
-            }
+            GetNewDisk(k, TDiskWanted::Write);
         }
-    } catch (const EZipArchiver&) {
-        throw;
-    } catch (const Exception& e) {
-        return SpanFailed(DS_WriteError, QStringLiteral("\n") + e.Message());
+        m_diskNr = k;
+        room = PrepareDisk(k, nameOf(k));
+        // The number of disks, estimated from the first one.
+        if (k == 0 && room > 0) m_totalDisks = int((in.size() + room - 1) / room);
+        current = OpenVolume(nameOf(k), stamp);
+        return current.get();
+    };
+    int written = 0;
+    const zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, roomOf, volume, written, observer);
+    if (r != zipcommon::TJoinError::None) return SplitFailed(r, current.get());
+    close();
+    m_totalDisks = written;
+    if (!labels && SpanOptions.testFlag(spCompatName)) {
+        const QString last = nameOf(written - 1);
+        QFile::remove(m_zipFileName);
+        if (!QFile::rename(last, m_zipFileName)) return SpanFailed(DS_WriteError);
     }
-    if (r != zipcommon::TJoinError::None)
-        return SpanFailed(SpanErrorId(r), failure.isEmpty() ? SpanDetail(r) : QStringLiteral("\n") + failure);
     if (!labels) m_zipFileName = SpanVolumeName(m_totalDisks - 1, m_totalDisks);
     return true;
 }
 
 bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
-    const TWaitCursor wait;
+    const TZipWaitCursor wait;
     if (!out.open()) return SpanFailed(DS_NoTempFile);
     NoteDrive();
     // The end record lies on the last disk; on a removable drive it is asked for when the
@@ -1203,20 +1206,13 @@ bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
         if (OnProgress) OnProgress(this, ProgressType::ProgressUpdate, QString(), Clamp32(bytes));
     };
     TDiskReader reader(*this);
-    zipcommon::TJoinError r = zipcommon::TJoinError::None;
-    try {
-        r = zipcommon::JoinVolumes(info.End, std::ref(reader), out, observer);
-    } catch (const EZipArchiver&) {
-        throw;
-    } catch (const Exception& e) {
-        return SpanFailed(DS_SpanUnknown, e.Message());
-    } catch (const std::exception& e) {
-        return SpanFailed(DS_SpanUnknown, QString::fromUtf8(e.what()));
-    }
-    if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
-    if (!out.flush()) return SpanFailed(DS_WriteError);
-    out.close();
-    return true;
+    return GuardSpan([&] {
+        const zipcommon::TJoinError r = zipcommon::JoinVolumes(info.End, std::ref(reader), out, observer);
+        if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
+        if (!out.flush()) return SpanFailed(DS_WriteError);
+        out.close();
+        return true;
+    });
 }
 
 // ---- Callback ----
@@ -1511,7 +1507,8 @@ void TZipArchiver::List() {
         return;
     }
     const zipcommon::TNameCodePage cp = NameCodePage();
-    auto wait = std::make_optional<TWaitCursor>();
+    std::optional<TZipWaitCursor> wait;
+    wait.emplace();
     QFile file(m_zipFileName);
     try {
         NoteDrive();

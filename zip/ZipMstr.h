@@ -27,6 +27,7 @@ struct CallbackRec;
 class TZipArchiver;
 namespace zipcommon {
 enum class TNameCodePage;
+enum class TJoinError;
 struct TEndOfCentral;
 struct TSpanObserver;
 struct TCentralEntry;
@@ -202,6 +203,18 @@ enum TZipDiskAction : int {
     zdaErase = 1,   // erase it first (with spWipeFiles)
     zdaReject = 2,  // ask for another disk
     zdaCancel = 3,  // stop the write
+};
+
+// The hourglass while the component works, where there is a screen to show it on.
+class TZipWaitCursor {
+public:
+    TZipWaitCursor();
+    ~TZipWaitCursor();
+    TZipWaitCursor(const TZipWaitCursor&) = delete;
+    TZipWaitCursor& operator=(const TZipWaitCursor&) = delete;
+
+private:
+    bool m_gui;
 };
 
 // The bookkeeping of one entry of a span copy: where its local header lies in the set and
@@ -442,6 +455,10 @@ private:
                                const zipcommon::TSpanObserver& observer, const QDateTime& stamp);
     // Reports why a span copy stopped; false.
     bool SpanFailed(int why, const QString& detail = QString());
+    // Reports why splitting into volumes stopped, with what the volume being written told.
+    bool SplitFailed(zipcommon::TJoinError why, const QIODevice* volume);
+    // Runs a span copy; an error out of an event handler or the memory ends it with 11024.
+    bool GuardSpan(const std::function<bool()>& copy);
     // The file of disk (from 0) in a set of count volumes named after ZipFileName.
     QString SpanVolumeName(int disk, int count) const;
     // ZipFileName without the number of the set's last volume.
@@ -467,7 +484,7 @@ private:
     bool DiskInDrive(int disk, QString& volumeName);
     // Makes the disk in the drive ready for volume `disk` (asking for others as needed)
     // and returns the room it offers.
-    qint64 PrepareDisk(int disk, const QString& volumeName, bool& erased);
+    qint64 PrepareDisk(int disk, const QString& volumeName);
     void EraseDisk(int disk);
     // What a disk with that much free space offers volume `disk`: less what is kept free,
     // and at most MaxVolumeSize.
