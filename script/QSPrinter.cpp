@@ -1,10 +1,11 @@
 #include "script/QSPrinter.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <cmath>
 
 #include "platform/Clock.h"
 #include "script/QSObjects.h"
+#include "script/QuillCalc.h"
 
 TQSPrintTarget::~TQSPrintTarget() = default;
 
@@ -66,8 +67,7 @@ void TQSPRNData::ReadDevice() {
 }
 
 void TQSPRNData::BeginDoc(const QString& title) {
-    const QDateTime now = Clock::Now();
-    PrintTime = double(QDate(1899, 12, 30).daysTo(now.date())) + double(now.time().msecsSinceStartOfDay()) / 86400000.0;
+    PrintTime = QuillDayCount(Clock::Now());
     if (m_target) m_target->BeginDoc(title);
 }
 

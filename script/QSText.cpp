@@ -1,15 +1,27 @@
 #include "script/QSText.h"
 
+#include <algorithm>
 #include <cmath>
 
 TQSTextMeasurer::~TQSTextMeasurer() = default;
 
-int MmToPixel(double mm, int dpi) { return int(std::nearbyint(mm / 25.4 * double(dpi))); }
+// Positions beyond any page (or no number at all) stay within what an int holds.
+int MmToPixel(double mm, int dpi) {
+    const double pixels = mm / 25.4 * double(dpi);
+    if (!std::isfinite(pixels)) return 0;
+    return int(std::nearbyint(std::clamp(pixels, -1e9, 1e9)));
+}
 
 double PixelToMm(int pixels, int dpi) { return dpi == 0 ? 0.0 : double(pixels) / double(dpi) * 25.4; }
 
 QString WrapLine(const TQSTextMeasurer& measurer, const TQSFontSpec& font, QString& rest, double widthMm) {
     const qsizetype n = rest.size();
+    // Most rows fit whole: one measurement tells.
+    if (!rest.contains(QLatin1String("\r\n")) && measurer.WidthMm(font, rest) <= widthMm) {
+        const QString line = rest;
+        rest.clear();
+        return line;
+    }
     // The first 1-based position whose prefix does not fit (n + 1 when all fit). Widths grow
     // with the prefix, so a galloping search keeps long texts from being measured per
     // character.

@@ -1,6 +1,7 @@
 #include "script/qt/QSQtDevices.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPrinterInfo>
 #include <cmath>
@@ -51,6 +52,25 @@ void TQSPainterCanvas::DrawRectangle(const QRect& box, int cornerWidth, int corn
 }
 
 void TQSPainterCanvas::DrawLine(int x1, int y1, int x2, int y2) { m_painter.drawLine(x1, y1, x2, y2); }
+
+void TQSPainterCanvas::DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) {
+    QImage image = QImage::fromData(picture);
+    if (image.isNull() || box.isEmpty()) return;
+    if (transparent) {
+        // The picture's background is the colour of its bottom-left pixel.
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb background = image.pixel(0, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if (row[x] == background) row[x] = qRgba(0, 0, 0, 0);
+        }
+    }
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.drawImage(box, image);
+    m_painter.restore();
+}
 
 // ---- Measurer ----
 

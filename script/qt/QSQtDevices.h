@@ -29,6 +29,8 @@ public:
     void DrawText(int x, int y, const QString& text, const QRect& clip) override;
     void DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) override;
     void DrawLine(int x1, int y1, int x2, int y2) override;
+    // Decoded by Qt; bytes that are no picture draw nothing.
+    void DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) override;
 
 private:
     QPainter& m_painter;

@@ -137,13 +137,13 @@ private Q_SLOTS:
     void variables() {
         const QString path = WriteScript(m_dir, "vars.qsf", [](TQSScript& s) {
             s.Root()->Section(1)->CreateChild(Rec("TQSVariable"))->SetName("Total");
+            for (int i = 0; i < 4; ++i) s.Root()->ScriptObjects()->CreateChild(Rec("TQSPageBreak"));
         });
         TQSHandler handler;
         TQSScript* script = handler.AddScript(path);
-        handler.RunValues.Page = 2;
-        handler.RunValues.PageCount = 5;
-        handler.RunValues.ClientWidth = 170;
-        handler.RunValues.ParentY = 12.5;
+        script->ExecData().Compile();
+        script->ExecData().GotoPage(4, 2);
+        script->Root()->ScriptObjects()->BindData().SetCurrentY(12.5);
         TQuillCalc& calc = handler.Calc();
         QCOMPARE(calc.EvaluateString("inttostr(Page) + \"/\" + inttostr(PageCount) + \" \" + inttostr(pagecount)"),
                  QString("2/5 5"));
