@@ -14,7 +14,9 @@
 TQSExecData::TQSExecData(TQSScript& script)
     : m_script(script),
       m_measurer(script.Handler() && script.Handler()->Measurer ? script.Handler()->Measurer
-                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {}
+                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {
+    PrinterData.Script = &script;
+}
 
 TQSExecData::~TQSExecData() = default;
 
@@ -105,8 +107,7 @@ void TQSExecData::ResetRun() {
     m_runKind = rkRun;
     m_state = esIdle;
     m_layout = nullptr;
-    if (const TQSScriptSettings* settings = m_script.Root() ? m_script.Root()->GetScriptSettings() : nullptr)
-        PrinterData.SetupPrinter(*settings);
+    PrinterData.SetupPrinter();
 }
 
 void TQSExecData::Compile() {

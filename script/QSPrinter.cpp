@@ -5,6 +5,7 @@
 
 #include "platform/Clock.h"
 #include "script/QSObjects.h"
+#include "script/QSScript.h"
 #include "script/QuillCalc.h"
 
 TQSPrintTarget::~TQSPrintTarget() = default;
@@ -37,6 +38,16 @@ void TQSRecordingTarget::EndDoc() {
 void TQSPRNData::SetTarget(std::unique_ptr<TQSPrintTarget> target) {
     m_target = std::move(target);
     ReadDevice();
+}
+
+void TQSPRNData::SetPrinterIndex(int index) {
+    if (PrinterFactory) m_target = PrinterFactory(index);
+    SetupPrinter();
+}
+
+void TQSPRNData::SetupPrinter() {
+    if (const TQSScriptSettings* settings = Script && Script->Root() ? Script->Root()->GetScriptSettings() : nullptr)
+        SetupPrinter(*settings);
 }
 
 void TQSPRNData::SetupPrinter(const TQSScriptSettings& settings) {

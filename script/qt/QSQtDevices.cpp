@@ -154,3 +154,8 @@ void TQSPdfTarget::SetDeviceMode(const TQSDeviceMode& mode) {
 }
 
 QSizeF TQSPdfTarget::PrintableSizeMm() const { return m_writer.pageLayout().fullRect(QPageLayout::Millimeter).size(); }
+
+void QSUseQtPrinters(TQSPRNData& data, const QString& pdfFileName) {
+    data.PrinterFactory = [](int index) { return std::make_unique<TQSPrinterTarget>(index); };
+    data.FallbackTarget = [pdfFileName] { return std::make_unique<TQSPdfTarget>(pdfFileName); };
+}

@@ -113,3 +113,7 @@ private:
     QPdfWriter m_writer;
     TQSDeviceMode m_mode;
 };
+
+// The printer data takes the system's printers by index, and the PDF file when a printer
+// reports no resolution.
+void QSUseQtPrinters(TQSPRNData& data, const QString& pdfFileName);
