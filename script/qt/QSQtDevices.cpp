@@ -78,12 +78,22 @@ const QFontMetricsF& TQSFontMetricsMeasurer::Metrics(const TQSFontSpec& font) co
     if (!m_spec || !(*m_spec == font)) {
         m_metrics.emplace(QSQtFont(font, kReferenceDpi));
         m_spec = font;
+        m_charWidths.clear();
     }
     return *m_metrics;
 }
 
 double TQSFontMetricsMeasurer::WidthMm(const TQSFontSpec& font, const QString& text) const {
     return Metrics(font).horizontalAdvance(text) / kReferenceDpi * 25.4;
+}
+
+double TQSFontMetricsMeasurer::CharWidthMm(const TQSFontSpec& font, QChar c) const {
+    const QFontMetricsF& metrics = Metrics(font);
+    const auto it = m_charWidths.constFind(c.unicode());
+    if (it != m_charWidths.constEnd()) return *it;
+    const double width = metrics.horizontalAdvance(c) / kReferenceDpi * 25.4;
+    m_charWidths.insert(c.unicode(), width);
+    return width;
 }
 
 double TQSFontMetricsMeasurer::HeightMm(const TQSFontSpec& font) const {
