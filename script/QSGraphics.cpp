@@ -2,6 +2,7 @@
 // colour bars, comments and page breaks. Each evaluates its properties whenever it executes;
 // in preparation it asks its area for room and emits itself, in a run it draws.
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -140,8 +141,11 @@ void TQSPicture::Execute(TQSExecData& exec) {
     if (Value(QStringLiteral("PicType")).toInt() == 1) {
         picture = Bitmap;
     } else if (!m_fileName.isEmpty()) {
+        // Only a file, and none beyond any picture's size (a device would never end).
+        constexpr qint64 kMaxPictureFile = qint64(256) << 20;
+        const QFileInfo info(m_fileName);
         QFile file(m_fileName);
-        if (file.open(QIODevice::ReadOnly)) picture = file.readAll();
+        if (info.isFile() && info.size() <= kMaxPictureFile && file.open(QIODevice::ReadOnly)) picture = file.readAll();
         if (picture.isEmpty())
             throw QSException(this, QStringLiteral("Picture file \"%1\" could not be loaded").arg(m_fileName), -1,
                               QStringLiteral("Filename"));

@@ -248,10 +248,10 @@ private Q_SLOTS:
         TQSScriptObject* picture = Add(Body(script), "TQSPicture", {{"Width", "30"}, {"Height", "30"}, {"Filename", "bild"}});
         QCOMPARE(RunPage(script, 1), QStringList{"picture 472,591,1181,945 39 bytes"});
 
-        // A file that is not there, or no picture, stops the run with its name.
+        // A file that is not there, no picture, a folder or a device stops the run with its name.
         const QString text = m_dir.filePath("text.jpg");
         QVERIFY(testsupport::WriteBytes(text, "Kantarell"));
-        for (const QString& file : {m_dir.filePath("saknas.jpg"), text}) {
+        for (const QString& file : {m_dir.filePath("saknas.jpg"), text, m_dir.path(), QStringLiteral("/dev/zero")}) {
             picture->SetValue("Filename", "\"" + file + "\"");
             script->Reset();
             try {
