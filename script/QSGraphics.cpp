@@ -17,6 +17,32 @@ namespace {
 // A width or height of 0 takes the rest of the area.
 double OrRest(double size, double rest) { return size == 0 ? rest : size; }
 
+TQSBox EvaluateBox(const TQSScriptObject& object) {
+    return {object.EvaluateFloatKey(QStringLiteral("PositionX")), object.EvaluateFloatKey(QStringLiteral("PositionY")),
+            object.EvaluateFloatKey(QStringLiteral("Width")), object.EvaluateFloatKey(QStringLiteral("Height"))};
+}
+
+// A box in the area around its statement: sizes of 0 take the rest of the area, the area is
+// asked for the room of its height, and preparation emits the statement.
+struct PlacedBox {
+    const TQSBindData& Area;
+    TQSBox Box;
+    bool Preparing;
+};
+
+PlacedBox Place(TQSExecData& exec, TQSScriptObject& object, TQSBox box) {
+    TQSContainer* outer = object.Area();
+    const TQSBindData& area = outer->BindData();
+    box.Width = OrRest(box.Width, area.RestWidth(box.X));
+    box.Height = OrRest(box.Height, area.RestHeight(box.Y));
+    outer->RequestRoom(exec, box.Height);
+    const bool preparing = exec.Emit(&object);
+    return {area, box, preparing};
+}
+
+// Whether a box has room to draw in: sizes above 0 (and numbers at all).
+bool Drawable(const TQSBox& box) { return box.Width > 0 && box.Height > 0; }
+
 }  // namespace
 
 // ---- Text row ----
@@ -67,10 +93,7 @@ void TQSText::Execute(TQSExecData& exec) {
 
 void TQSRectangle::Compile(TQuillCalc& calc) {
     TQSFreeContainer::Compile(calc);
-    m_x = EvaluateFloatKey(QStringLiteral("PositionX"));
-    m_y = EvaluateFloatKey(QStringLiteral("PositionY"));
-    m_width = EvaluateFloatKey(QStringLiteral("Width"));
-    m_height = EvaluateFloatKey(QStringLiteral("Height"));
+    m_box = EvaluateBox(*this);
     m_margin = EvaluateFloatKey(QStringLiteral("Margin"));
     m_border = EvaluateFloatKey(QStringLiteral("BorderWidth"));
     m_corner = EvaluateFloatKey(QStringLiteral("CornerRadius"));
@@ -80,19 +103,14 @@ void TQSRectangle::Compile(TQuillCalc& calc) {
 
 void TQSRectangle::Execute(TQSExecData& exec) {
     Compile(Script()->Calc());
-    TQSContainer* outer = Area();
-    const TQSBindData& area = outer->BindData();
-    const double width = OrRest(m_width, area.RestWidth(m_x));
-    const double height = OrRest(m_height, area.RestHeight(m_y));
-    outer->RequestRoom(exec, height);
-    const bool preparing = exec.Emit(this);
-    if (!preparing && width > 0 && height > 0)
+    const auto [area, box, preparing] = Place(exec, *this, m_box);
+    if (!preparing && Drawable(box))
         if (TQSCanvas* canvas = exec.Canvas())
-            exec.DrawRectangle(*canvas, area, m_x, m_y, width, height, m_border, m_corner, m_borderColor,
+            exec.DrawRectangle(*canvas, area, box.X, box.Y, box.Width, box.Height, m_border, m_corner, m_borderColor,
                                m_backgroundColor);
     // Its statements lie in the box less the margin, in a run as in preparation.
-    BindData().SetArea(area.ClientX() + area.CurrentX() + m_x, area.ClientY() + area.CurrentY() + m_y,
-                       std::max(width, 0.0), std::max(height, 0.0));
+    BindData().SetArea(area.ClientX() + area.CurrentX() + box.X, area.ClientY() + area.CurrentY() + box.Y,
+                       std::max(box.Width, 0.0), std::max(box.Height, 0.0));
     BindData().SetMargins(m_margin);
     if (preparing) ExecuteChildren(exec);
 }
@@ -120,22 +138,15 @@ void TQSLine::Execute(TQSExecData& exec) {
 // ---- Picture ----
 
 void TQSPicture::Compile(TQuillCalc&) {
-    m_x = EvaluateFloatKey(QStringLiteral("PositionX"));
-    m_y = EvaluateFloatKey(QStringLiteral("PositionY"));
-    m_width = EvaluateFloatKey(QStringLiteral("Width"));
-    m_height = EvaluateFloatKey(QStringLiteral("Height"));
+    m_box = EvaluateBox(*this);
     m_stretch = EvaluateBooleanKey(QStringLiteral("Stretch"));
     m_fileName = EvaluateStringKey(QStringLiteral("Filename"));
 }
 
 void TQSPicture::Execute(TQSExecData& exec) {
     Compile(Script()->Calc());
-    TQSContainer* outer = Area();
-    const TQSBindData& area = outer->BindData();
-    const double width = OrRest(m_width, area.RestWidth(m_x));
-    const double height = OrRest(m_height, area.RestHeight(m_y));
-    outer->RequestRoom(exec, height);
-    if (exec.Emit(this)) return;
+    const auto [area, box, preparing] = Place(exec, *this, m_box);
+    if (preparing) return;
 
     QByteArray picture;
     if (Value(QStringLiteral("PicType")).toInt() == 1) {
@@ -157,24 +168,25 @@ void TQSPicture::Execute(TQSExecData& exec) {
                                     ? QStringLiteral("The embedded picture could not be loaded")
                                     : QStringLiteral("Picture file \"%1\" could not be loaded").arg(m_fileName));
     TQSCanvas* canvas = exec.Canvas();
-    if (!canvas || width <= 0 || height <= 0 || pixels.isEmpty()) return;
+    if (!canvas || !Drawable(box) || pixels.isEmpty()) return;
 
-    double x = m_x, y = m_y, w = width, h = height;
+    TQSBox drawn = box;
     if (!m_stretch) {
         const double ratio = double(pixels.width()) / double(pixels.height());
-        if (ratio >= width / height) {
-            h = width / ratio;
+        if (ratio >= box.Width / box.Height) {
+            drawn.Height = box.Width / ratio;
             const int align = Value(QStringLiteral("VertiAlignment")).toInt();
-            if (align == 1) y += (height - h) / 2;
-            else if (align == 2) y += height - h;
+            if (align == 1) drawn.Y += (box.Height - drawn.Height) / 2;
+            else if (align == 2) drawn.Y += box.Height - drawn.Height;
         } else {
-            w = height * ratio;
+            drawn.Width = box.Height * ratio;
             const int align = Value(QStringLiteral("HorizAlignment")).toInt();
-            if (align == 1) x += (width - w) / 2;
-            else if (align == 2) x += width - w;
+            if (align == 1) drawn.X += (box.Width - drawn.Width) / 2;
+            else if (align == 2) drawn.X += box.Width - drawn.Width;
         }
     }
-    exec.DrawPicture(*canvas, area, x, y, w, h, picture, Value(QStringLiteral("Transparent")).toInt() != 0);
+    exec.DrawPicture(*canvas, area, drawn.X, drawn.Y, drawn.Width, drawn.Height, picture,
+                     Value(QStringLiteral("Transparent")).toInt() != 0);
 }
 
 // ---- Colour bar ----
@@ -191,10 +203,7 @@ QList<qint32> TQSColorBar::ParseColorInfo(const QString& info) {
 }
 
 void TQSColorBar::Compile(TQuillCalc&) {
-    m_x = EvaluateFloatKey(QStringLiteral("PositionX"));
-    m_y = EvaluateFloatKey(QStringLiteral("PositionY"));
-    m_width = EvaluateFloatKey(QStringLiteral("Width"));
-    m_height = EvaluateFloatKey(QStringLiteral("Height"));
+    m_box = EvaluateBox(*this);
     m_border = EvaluateFloatKey(QStringLiteral("BorderWidth"));
     m_borderColor = EvaluateIntegerKey(QStringLiteral("BorderColor"));
     Points = ParseColorInfo(EvaluateStringKey(QStringLiteral("ColorInfo")));
@@ -202,17 +211,13 @@ void TQSColorBar::Compile(TQuillCalc&) {
 
 void TQSColorBar::Execute(TQSExecData& exec) {
     Compile(Script()->Calc());
-    TQSContainer* outer = Area();
-    const TQSBindData& area = outer->BindData();
-    const double width = OrRest(m_width, area.RestWidth(m_x));
-    const double height = OrRest(m_height, area.RestHeight(m_y));
-    outer->RequestRoom(exec, height);
-    if (exec.Emit(this)) return;
-    TQSCanvas* canvas = exec.Canvas();
-    if (!canvas || !(width > 0) || !(height > 0)) return;
+    const auto [area, box, preparing] = Place(exec, *this, m_box);
+    TQSCanvas* canvas = preparing ? nullptr : exec.Canvas();
+    if (!canvas || !Drawable(box)) return;
+    const double x = box.X, y = box.Y, width = box.Width, height = box.Height;
 
     const qsizetype n = Points.size();
-    if (n >= 1) exec.DrawRectangle(*canvas, area, m_x, m_y, width, height, 0, 0, Points.last(), Points.last());
+    if (n >= 1) exec.DrawRectangle(*canvas, area, x, y, width, height, 0, 0, Points.last(), Points.last());
     if (n >= 2) {
         // Each gap between two points is a run of strips from the one colour to the other; the
         // strips cover the gap whole, and are no narrower than a device pixel.
@@ -231,19 +236,19 @@ void TQSColorBar::Execute(TQSExecData& exec) {
                     const double c = channel(from, shift) + t * (channel(to, shift) - channel(from, shift));
                     color |= qint32(std::nearbyint(c)) << shift;
                 }
-                const double left = m_x + double(g) * gap + j * strip;
+                const double left = x + double(g) * gap + j * strip;
                 // Each strip overlaps the next, so no seam shows; none goes beyond the box.
-                const double w = std::min(strip + 0.5, m_x + width - left);
-                exec.DrawRectangle(*canvas, area, left, m_y, w, height, 0, 0, color, color);
+                const double w = std::min(strip + 0.5, x + width - left);
+                exec.DrawRectangle(*canvas, area, left, y, w, height, 0, 0, color, color);
             }
         }
     }
     if (m_border > 0) {
-        const double right = m_x + width, bottom = m_y + height;
-        exec.DrawLine(*canvas, area, m_x, m_y, right, m_y, m_border, m_borderColor);
-        exec.DrawLine(*canvas, area, right, m_y, right, bottom, m_border, m_borderColor);
-        exec.DrawLine(*canvas, area, right, bottom, m_x, bottom, m_border, m_borderColor);
-        exec.DrawLine(*canvas, area, m_x, bottom, m_x, m_y, m_border, m_borderColor);
+        const double right = x + width, bottom = y + height;
+        exec.DrawLine(*canvas, area, x, y, right, y, m_border, m_borderColor);
+        exec.DrawLine(*canvas, area, right, y, right, bottom, m_border, m_borderColor);
+        exec.DrawLine(*canvas, area, right, bottom, x, bottom, m_border, m_borderColor);
+        exec.DrawLine(*canvas, area, x, bottom, x, y, m_border, m_borderColor);
     }
 }
 

@@ -107,6 +107,11 @@ private:
     double m_currentX = 0, m_currentY = 0;
 };
 
+// The position and size of a rectangle, picture or colour bar in millimetres.
+struct TQSBox {
+    double X = 0, Y = 0, Width = 0, Height = 0;
+};
+
 // A band of the page in millimetres.
 struct TQSBand {
     double Top = 0, Height = 0, Left = 0, Width = 0;
@@ -181,10 +186,6 @@ public:
     // Picture objects keep an embedded bitmap (the bytes of a BMP file).
     virtual bool HasPictureSlot() const { return false; }
 
-protected:
-    TQSScriptObject();
-    // Called once the object stands in its owner; named objects take their first free name.
-    virtual void Created();
     // A property's expression evaluated by the script's calculator with this object current;
     // an expression error names the object, the property and the position.
     TQuillValue EvaluateKey(const QString& key) const;
@@ -195,6 +196,11 @@ protected:
     // An expression that stands at `offset` characters into the property's text: the error
     // position counts in the whole text. `kind` Empty takes any kind of value.
     TQuillValue EvaluateText(const QString& text, const QString& key, int offset, TQuillKind kind) const;
+
+protected:
+    TQSScriptObject();
+    // Called once the object stands in its owner; named objects take their first free name.
+    virtual void Created();
     // Reads one key from the values of its own block (key to value, first line wins); a
     // missing key keeps the current value.
     void LoadKey(const TQSKey& key, const QHash<QString, QString>& block);
@@ -627,7 +633,8 @@ public:
     void Execute(TQSExecData& exec) override;
 
 private:
-    double m_x = 0, m_y = 0, m_width = 0, m_height = 0, m_margin = 0, m_border = 0, m_corner = 0;
+    TQSBox m_box;
+    double m_margin = 0, m_border = 0, m_corner = 0;
     qint32 m_borderColor = 0, m_backgroundColor = 0;
 };
 
@@ -654,7 +661,7 @@ public:
     QByteArray Bitmap;
 
 private:
-    double m_x = 0, m_y = 0, m_width = 0, m_height = 0;
+    TQSBox m_box;
     bool m_stretch = false;
     QString m_fileName;
 };
@@ -673,7 +680,8 @@ public:
     QList<qint32> Points;
 
 private:
-    double m_x = 0, m_y = 0, m_width = 0, m_height = 0, m_border = 0;
+    TQSBox m_box;
+    double m_border = 0;
     qint32 m_borderColor = 0;
 };
 

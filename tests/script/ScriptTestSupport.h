@@ -67,16 +67,32 @@ inline TQSContainer* AddFor(TQSContainer* container, const QString& variable, co
                              {{"Variable", variable}, {"StartValue", from}, {"EndValue", to}, {"Descending", descending ? "1" : "0"}});
 }
 
-// The drawing calls of one page of a print run.
-inline QStringList RunPage(TQSScript* script, int page) {
-    TQSRecordingCanvas canvas;
+// One page of a print run drawn on the canvas (compiled first when it is not).
+inline void RunPageOn(TQSScript* script, int page, TQSCanvas& canvas) {
     TQSExecData& exec = script->ExecData();
     exec.PrintCanvas = &canvas;
     exec.Compile();
     exec.GotoPage(4, page);
     exec.ExecutePage(4, rkRun);
     exec.PrintCanvas = nullptr;
+}
+
+// The drawing calls of one page of a print run.
+inline QStringList RunPage(TQSScript* script, int page) {
+    TQSRecordingCanvas canvas;
+    RunPageOn(script, page, canvas);
     return canvas.Calls;
+}
+
+// A value with its kind, as tests compare it.
+inline QString Describe(const TQuillValue& v) {
+    switch (QuillKind(v)) {
+    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
+    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
+    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
+    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
+    default: return "empty";
+    }
 }
 
 // Only the texts drawn, from calls of a recording canvas.

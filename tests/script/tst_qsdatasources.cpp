@@ -47,6 +47,19 @@ struct SpeciesTable {
     TDataSource source{nullptr, QStringLiteral("dsArter")};
 };
 
+// A script in the program's mode, whose handler knows the species table as "dsArter" of "DM".
+struct Scripted {
+    Scripted(const QString& path, const QTemporaryDir& dir, const QStringList& names, bool withEmptyRecord = false)
+        : species(path, names, withEmptyRecord) {
+        handler.SetMode(hmApplication);
+        handler.DataSources.Register("DM", &species.source);
+        script = NewScript(handler, dir);
+    }
+    SpeciesTable species;
+    TQSHandler handler;
+    TQSScript* script = nullptr;
+};
+
 // A datasource "arter" bound to the data module "DM" and the source given.
 TQSDatasource* AddDatasource(TQSScript* script, const char* className = "TQSCDSDatasource",
                              const QString& source = QStringLiteral("DSARTER")) {
@@ -55,15 +68,6 @@ TQSDatasource* AddDatasource(TQSScript* script, const char* className = "TQSCDSD
     return ds;
 }
 
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 }  // namespace
 
@@ -120,14 +124,11 @@ private Q_SLOTS:
     void readsFields() {
         QFETCH(QString, expression);
         QFETCH(QString, expected);
-        SpeciesTable species(m_path, {"Kantarell", "Karljohan", "Trattkantarell", "Fårticka"});
-        species.table.SetRecNo(2);
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell", "Karljohan", "Trattkantarell", "Fårticka"});
+        f.species.table.SetRecNo(2);
+        TQSScript* script = f.script;
         AddDatasource(script);
-        QCOMPARE(Describe(handler.Calc().Evaluate(expression)), expected);
+        QCOMPARE(Describe(f.handler.Calc().Evaluate(expression)), expected);
     }
 
     void emptyFieldsGiveTheirTypesEmptyValue_data() {
@@ -142,14 +143,11 @@ private Q_SLOTS:
     void emptyFieldsGiveTheirTypesEmptyValue() {
         QFETCH(QString, field);
         QFETCH(QString, expected);
-        SpeciesTable species(m_path, {"Kantarell"}, true);
-        species.table.Last();
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell"}, true);
+        f.species.table.Last();
+        TQSScript* script = f.script;
         AddDatasource(script);
-        QCOMPARE(Describe(handler.Calc().Evaluate(QStringLiteral("arter.field(\"%1\")").arg(field))), expected);
+        QCOMPARE(Describe(f.handler.Calc().Evaluate(QStringLiteral("arter.field(\"%1\")").arg(field))), expected);
     }
 
     void errors_data() {
@@ -166,14 +164,11 @@ private Q_SLOTS:
         QFETCH(QString, source);
         QFETCH(QString, expression);
         QFETCH(QString, message);
-        SpeciesTable species(m_path, {"Kantarell"});
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell"});
+        TQSScript* script = f.script;
         TQSDatasource* ds = AddDatasource(script, "TQSDataModuleDatasource", source);
         try {
-            handler.Calc().Evaluate(expression);
+            f.handler.Calc().Evaluate(expression);
             QFAIL("evaluated");
         } catch (const QSException& e) {
             QCOMPARE(e.Message(), message);
@@ -182,27 +177,24 @@ private Q_SLOTS:
     }
 
     void assignments() {
-        SpeciesTable species(m_path, {"Kantarell", "Karljohan", "Trattkantarell"});
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell", "Karljohan", "Trattkantarell"});
+        TQSScript* script = f.script;
         TQSDatasource* ds = AddDatasource(script);
         ds->WriteProperty("recno", qint32(3));
-        QCOMPARE(species.table.RecNo(), 3);
-        QVERIFY(!species.table.Eof());
+        QCOMPARE(f.species.table.RecNo(), 3);
+        QVERIFY(!f.species.table.Eof());
         // Beyond the last record the table stands at its end, before the first at its beginning.
         ds->WriteProperty("recno", qint32(4));
-        QCOMPARE(species.table.RecNo(), 3);
-        QVERIFY(species.table.Eof());
+        QCOMPARE(f.species.table.RecNo(), 3);
+        QVERIFY(f.species.table.Eof());
         ds->WriteProperty("recno", qint32(0));
-        QCOMPARE(species.table.RecNo(), 1);
-        QVERIFY(species.table.Bof());
+        QCOMPARE(f.species.table.RecNo(), 1);
+        QVERIFY(f.species.table.Bof());
         ds->WriteProperty("controlsdisabled", true);
         ds->WriteProperty("controlsdisabled", true);
-        QVERIFY(species.table.ControlsDisabled());
+        QVERIFY(f.species.table.ControlsDisabled());
         ds->WriteProperty("controlsdisabled", false);
-        QVERIFY(!species.table.ControlsDisabled());
+        QVERIFY(!f.species.table.ControlsDisabled());
         QCOMPARE(ExceptionText([&] { ds->WriteProperty("recno", QStringLiteral("2")); }),
                  QStringLiteral("Type mismatch for property \"recno\""));
         QCOMPARE(ExceptionText([&] { ds->WriteProperty("controlsdisabled", qint32(1)); }),
@@ -214,12 +206,9 @@ private Q_SLOTS:
     // A list over the table: a page that is run on its own reads the records it read in
     // preparation, and the table is back on its record afterwards.
     void listOverTheTable() {
-        SpeciesTable species(m_path, {"Kantarell", "Karljohan", "Trattkantarell", "Fårticka", "Rödgul trumpetsvamp"});
-        species.table.SetRecNo(4);
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell", "Karljohan", "Trattkantarell", "Fårticka", "Rödgul trumpetsvamp"});
+        f.species.table.SetRecNo(4);
+        TQSScript* script = f.script;
         AddFont(script);
         AddDatasource(script);
         AddVariable(script, "i", "0");
@@ -231,17 +220,17 @@ private Q_SLOTS:
         Add(loop, "TQSFormula", {{"Expression", "arter.recno = arter.recno + 1"}});
         TQSExecData& exec = script->ExecData();
         exec.Compile();
-        QCOMPARE(species.table.RecNo(), 4);
-        QVERIFY(!species.table.ControlsDisabled());
+        QCOMPARE(f.species.table.RecNo(), 4);
+        QVERIFY(!f.species.table.ControlsDisabled());
         QCOMPARE(exec.PageCount(), 2);
         const QStringList second = Texts(RunPage(script, 2));
         QCOMPARE(second, QStringList({"3 Trattkantarell", "4 Fårticka", "5 Rödgul trumpetsvamp"}));
-        QCOMPARE(species.table.RecNo(), 4);
-        QVERIFY(!species.table.ControlsDisabled());
+        QCOMPARE(f.species.table.RecNo(), 4);
+        QVERIFY(!f.species.table.ControlsDisabled());
         QCOMPARE(Texts(RunPage(script, 1)), QStringList({"1 Kantarell", "2 Karljohan"}));
         QCOMPARE(Texts(RunPage(script, 2)), second);
         script->Reset();
-        QCOMPARE(species.table.RecNo(), 4);
+        QCOMPARE(f.species.table.RecNo(), 4);
     }
 
     void snapshotKeepsTheEnds_data() {
@@ -258,11 +247,8 @@ private Q_SLOTS:
         QFETCH(QString, state);
         QFETCH(bool, bof);
         QFETCH(bool, eof);
-        SpeciesTable species(m_path, {"Kantarell", "Karljohan", "Trattkantarell"});
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell", "Karljohan", "Trattkantarell"});
+        TQSScript* script = f.script;
         TQSDatasource* ds = AddDatasource(script);
         Add(Body(script), "TQSFormula", {{"Expression", move}});
         Add(Body(script), "TQSPageBreak");
@@ -272,21 +258,18 @@ private Q_SLOTS:
         QCOMPARE(page2.States.size(), size_t(1));
         QCOMPARE(ds->StateText(page2.States[0].second), state);
         exec.GotoPage(4, 2);
-        QCOMPARE(species.table.Bof(), bof);
-        QCOMPARE(species.table.Eof(), eof);
+        QCOMPARE(f.species.table.Bof(), bof);
+        QCOMPARE(f.species.table.Eof(), eof);
     }
 
     void endWinsOverBeginning() {
         // One record: stepping past it leaves the table at both its ends.
-        SpeciesTable species(m_path, {"Kantarell"});
-        TQSHandler handler;
-        handler.SetMode(hmApplication);
-        handler.DataSources.Register("DM", &species.source);
-        TQSScript* script = NewScript(handler, m_dir);
+        Scripted f(m_path, m_dir, {"Kantarell"});
+        TQSScript* script = f.script;
         TQSDatasource* ds = AddDatasource(script);
-        species.table.First();
+        f.species.table.First();
         ds->MoveTo(2);
-        QVERIFY(species.table.Bof() && species.table.Eof());
+        QVERIFY(f.species.table.Bof() && f.species.table.Eof());
         TQSObjectState state;
         QVERIFY(ds->SaveState(state));
         QCOMPARE(ds->StateText(state), QStringLiteral("1|EOF"));

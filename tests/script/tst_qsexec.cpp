@@ -10,15 +10,6 @@ using namespace scripttest;
 
 TQSScriptObject* AddStatement(TQSContainer* container, const char* className) { return Add(container, className); }
 
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 QStringList WrapAll(const QString& text, double width) {
     TQSFixedPitchMeasurer measurer;

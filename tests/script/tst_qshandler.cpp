@@ -1,10 +1,14 @@
 #include <QtTest>
 #include "support/TestSupport.h"
 
+#include "ScriptTestSupport.h"
+
 #include <QSaveFile>
 
 #include "platform/Clock.h"
 #include "script/QSHandler.h"
+
+using scripttest::Describe;
 
 namespace {
 
@@ -30,15 +34,6 @@ TQSScriptObject* AddExternal(TQSScript& script, const QString& name, int params,
     return f;
 }
 
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 }  // namespace
 

@@ -21,12 +21,7 @@ QImage RenderPage(TQSScript* script, int page) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     TQSPainterCanvas canvas(painter, kDpi);
-    TQSExecData& exec = script->ExecData();
-    exec.PrintCanvas = &canvas;
-    exec.Compile();
-    exec.GotoPage(4, page);
-    exec.ExecutePage(4, rkRun);
-    exec.PrintCanvas = nullptr;
+    RunPageOn(script, page, canvas);
     return image;
 }
 
