@@ -1,6 +1,7 @@
 // Variables, fonts and datasources: read and assigned by name in expressions and formulas,
 // their state saved at every page start.
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 
@@ -363,7 +364,7 @@ void TQSCDSDatasource::LoadProperties(const QStringList& lines) {
     TQSDataModuleDatasource::LoadProperties(lines);
     if (!Script() || Script()->Mode() != hmDebug || (m_testTable && m_testTable->Active())) return;
     const QString file = Value(QStringLiteral("DebugFilename"));
-    if (file.isEmpty()) return;
+    if (!QFileInfo(file).isFile()) return;
     auto table = std::make_unique<TClientDataSet>();
     try {
         table->SetFileName(file);

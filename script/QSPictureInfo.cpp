@@ -13,10 +13,10 @@ QSize BmpSize(const QByteArray& b) {
     if (b.size() < 26) return QSize();
     const quint32 header = Le32(b, 14);
     if (header == 12) return QSize(int(Le16(b, 18)), int(Le16(b, 20)));
-    if (header < 40 || b.size() < 26) return QSize();
+    if (header < 40) return QSize();
     // A negative height stands for rows stored from the top down.
     const qint64 width = qint32(Le32(b, 18)), height = qint32(Le32(b, 22));
-    if (width <= 0 || height == 0 || width > 1 << 20 || std::llabs(height) > 1 << 20) return QSize();
+    if (width < 0 || width > 1 << 20 || std::llabs(height) > 1 << 20) return QSize();
     return QSize(int(width), int(std::llabs(height)));
 }
 

@@ -262,7 +262,11 @@ private Q_SLOTS:
                 QCOMPARE(e.Object(), picture);
             }
         }
-        // No file name, or no embedded picture: nothing to draw.
+        // A picture of no pixels, no file name, or no embedded picture: nothing to draw.
+        QVERIFY(testsupport::WriteBytes(path, JpegHead(300, 0)));
+        picture->SetValue("Filename", "bild");
+        script->Reset();
+        QCOMPARE(RunPage(script, 1), QStringList());
         picture->SetValue("Filename", "\"\"");
         script->Reset();
         QCOMPARE(RunPage(script, 1), QStringList());
@@ -281,6 +285,8 @@ private Q_SLOTS:
         QTest::newRow("jpeg") << JpegHead(640, 480) << QSize(640, 480);
         QTest::newRow("jpeg cut short") << JpegHead(640, 480).left(25) << QSize();
         QTest::newRow("bmp cut short") << Bmp(2, 2).left(20) << QSize();
+        QTest::newRow("bmp of no pixels") << Bmp(0, 5) << QSize(0, 5);
+        QTest::newRow("jpeg of no pixels") << JpegHead(0, 0) << QSize(0, 0);
         QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1A\n", 8) << QSize();
         QTest::newRow("empty") << QByteArray() << QSize();
     }
@@ -302,6 +308,15 @@ private Q_SLOTS:
         QVERIFY(calls.contains("rect 472,591,524,709"));  // the first strip overlaps the second
         QCOMPARE(calls.last(), QStringLiteral("rect 669,591,709,709"));  // the last one ends at the edge
         QVERIFY(!calls.join(u' ').contains("pen 0"));
+    }
+
+    void colorBarStripsNoNarrowerThanAPixel() {
+        // 100 mm at 10 DPI are 39 pixels: not 51 strips, but 39.
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        script->ExecData().PrinterData.DPIX = script->ExecData().PrinterData.DPIY = 10;
+        Add(Body(script), "TQSColorBar", {{"Width", "100"}, {"Height", "5"}, {"BorderWidth", "0"}, {"ColorInfo", "\"0|255\""}});
+        QCOMPARE(Brushes(RunPage(script, 1)).size(), 1 + 39);
     }
 
     void colorBarKinds_data() {
