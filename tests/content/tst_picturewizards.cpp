@@ -172,6 +172,8 @@ private:
             reply("200 OK", "image/jpeg", picture);
         else if (path == "/text.jpg")
             reply("200 OK", "text/html", "<html><body>Sidan finns inte</body></html>");
+        else if (path == "/halv.jpg")
+            reply("200 OK", "image/jpeg", picture.left(40));
         else if (path == "/abort" && onAbortRequest)
             onAbortRequest();
         else if (path != "/stall" && path != "/abort")
@@ -445,18 +447,19 @@ void TestPictureWizards::linkDownload() {
     const QString missing = f.Link(f.kantarell, "/saknas.jpg", false, 2);
     const QString stalled = f.Link(f.stensopp, "/stall", false, 1);
     const QString text = f.Link(f.stensopp, "/text.jpg", false, 2);
-    const QString second = f.Link(f.stensopp, "/svamp2.jpg", true, 3);
+    const QString half = f.Link(f.stensopp, "/halv.jpg", false, 3);
+    const QString second = f.Link(f.stensopp, "/svamp2.jpg", true, 4);
     // Neither a picture of its own nor a link already fetched is pending.
     f.AddDetail(f.Pics(), f.flugsvamp, {{"PicIndex", 1}, {"PicType", "PERSONAL"}});
     f.AddDetail(f.Pics(), f.flugsvamp, {{"PicIndex", 2}, {"PicType", "LINK"}, {"PicDownloaded", true},
                                         {"PicURL", f.server.Url("/svamp3.jpg")}});
     QCOMPARE(f.PicCount(f.kantarell), 2);
-    QCOMPARE(f.PicCount(f.stensopp), 3);
+    QCOMPARE(f.PicCount(f.stensopp), 4);
     QVERIFY(LocateUKey(f.Fungi(), f.flugsvamp));
 
     TformLPWizard wizard(f.dm.get(), f.connection);
-    QCOMPARE(wizard.Download().PendingCount(), 5);
-    QCOMPARE(wizard.gaugeTotal->maximum(), 5);
+    QCOMPARE(wizard.Download().PendingCount(), 6);
+    QCOMPARE(wizard.gaugeTotal->maximum(), 6);
     QCOMPARE(wizard.Page(), TformLPWizard::pgInfo);
     QVERIFY(wizard.btnStart->isEnabled());
     SaveShots(wizard, "lpdownload_info");
@@ -464,11 +467,11 @@ void TestPictureWizards::linkDownload() {
 
     const TLPDownload& run = wizard.Download();
     QCOMPARE(wizard.Page(), TformLPWizard::pgProgress);
-    QCOMPARE(run.Done, 5);
-    QCOMPARE(run.Failures, 3);
-    QCOMPARE(wizard.lblFailed->text(), QStringLiteral("   3"));
-    QCOMPARE(wizard.listFailures->count(), 3);
-    QCOMPARE(wizard.gaugeTotal->value(), 5);
+    QCOMPARE(run.Done, 6);
+    QCOMPARE(run.Failures, 4);
+    QCOMPARE(wizard.lblFailed->text(), QStringLiteral("   4"));
+    QCOMPARE(wizard.listFailures->count(), 4);
+    QCOMPARE(wizard.gaugeTotal->value(), 6);
     QCOMPARE(wizard.lblFileName->text(), QStringLiteral("   svamp2.jpg"));
     QCOMPARE(wizard.lblSource->text(), QStringLiteral("   Svampbilder på nätet"));
     QCOMPARE(wizard.lblSize->text(), QStringLiteral("   %1 kb").arg(QString::number(f.server.picture.size() / 1024.0, 'f', 2).replace('.', ',')));
@@ -483,7 +486,8 @@ void TestPictureWizards::linkDownload() {
     QVERIFY(f.Downloaded(good));
     QVERIFY(f.Downloaded(second));
     QCOMPARE(QImage(GetFungiPicThumbFile(good)).size(), QSize(90, 45));
-    for (const QString& key : {missing, stalled, text}) {
+    // A body that only begins like a picture is no picture either.
+    for (const QString& key : {missing, stalled, text, half}) {
         QVERIFY(!f.Downloaded(key));
         QVERIFY(!QFile::exists(GetFungiPicFile(key)));
     }
@@ -494,7 +498,7 @@ void TestPictureWizards::linkDownload() {
     QCOMPARE(testsupport::ReadBytes(GetMainPicFile(f.stensopp)), QByteArray("gammal huvudbild"));
     QVERIFY(!f.Stored(f.Pics(), second, "IsMainPic").toBool());
     QCOMPARE(f.PicCount(f.kantarell), 2);
-    QCOMPARE(f.PicCount(f.stensopp), 3);
+    QCOMPARE(f.PicCount(f.stensopp), 4);
     QCOMPARE(f.PicCount(f.flugsvamp), 2);
     // The connection and the pictures table are as they were.
     QVERIFY(!f.connection.Quiet());
@@ -502,7 +506,7 @@ void TestPictureWizards::linkDownload() {
 
     // The next run takes up what failed.
     TformLPWizard next(f.dm.get(), f.connection);
-    QCOMPARE(next.Download().PendingCount(), 3);
+    QCOMPARE(next.Download().PendingCount(), 4);
 }
 
 void TestPictureWizards::linkDownloadAborted_data() {
