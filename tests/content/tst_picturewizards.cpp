@@ -210,6 +210,13 @@ void SaveShots(QDialog& dialog, const QString& name) {
     }
 }
 
+// A run is stopped with "Avbryt" or by closing the window.
+void WaysToStop() {
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("Avbryt") << false;
+    QTest::newRow("closing the window") << true;
+}
+
 }  // namespace
 
 class TestPictureWizards : public QObject {
@@ -397,11 +404,7 @@ void TestPictureWizards::cdSearchAndDiskSpace() {
     QCOMPARE(f.Stored(f.Pics(), f.PictureKey(4), "PicSource").toString(), QStringLiteral("Sveriges svampar, utgåva CD \"2\""));
 }
 
-void TestPictureWizards::cdImportAborted_data() {
-    QTest::addColumn<bool>("byClosing");
-    QTest::newRow("Avbryt") << false;
-    QTest::newRow("closing the window") << true;
-}
+void TestPictureWizards::cdImportAborted_data() { WaysToStop(); }
 
 void TestPictureWizards::cdImportAborted() {
     QFETCH(bool, byClosing);
@@ -509,11 +512,7 @@ void TestPictureWizards::linkDownload() {
     QCOMPARE(next.Download().PendingCount(), 4);
 }
 
-void TestPictureWizards::linkDownloadAborted_data() {
-    QTest::addColumn<bool>("byClosing");
-    QTest::newRow("Avbryt") << false;
-    QTest::newRow("closing the window") << true;
-}
+void TestPictureWizards::linkDownloadAborted_data() { WaysToStop(); }
 
 void TestPictureWizards::linkDownloadAborted() {
     QFETCH(bool, byClosing);
