@@ -128,6 +128,14 @@ void TformLPWizard::SetupForm() {
     btnStart = AddButton(QStringLiteral("btnStart"), QStringLiteral("&Starta"));
     btnStart->setDefault(true);
 
+    SetHelp(QStringLiteral("Hjälp om nedladdningen"),
+            QStringLiteral("Guiden laddar ner alla länkade svampbilder som ännu inte finns i Mykotekshallen och gör "
+                           "miniatyrbilder av dem. En bild som är markerad som källa till artens huvudbild ger arten "
+                           "dess huvudbild, om arten inte redan har en.\n\n"
+                           "Bilder som inte kan hämtas visas under \"Misslyckade\" och hämtas på nytt nästa gång "
+                           "guiden körs. \"Avbryt\" stoppar nedladdningen; de bilder som inte hunnit hämtas laddas "
+                           "ner nästa gång."));
+
     timerClock = new QTimer(this);
     timerClock->setObjectName(QStringLiteral("timerClock"));
     timerClock->setInterval(900);

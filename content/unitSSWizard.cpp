@@ -134,6 +134,16 @@ void TformSSWizard::SetupForm() {
     btnNext = AddButton(QStringLiteral("btnNext"), QStringLiteral("&Nästa >"));
     btnNext->setDefault(true);
 
+    SetHelp(QStringLiteral("Hjälp om bildimporten"),
+            QStringLiteral("Guiden kopierar bilderna från en CD-skiva med SMFs programvara Sveriges svampar till "
+                           "Mykotekshallen och ordnar dem under rätt art.\n\n"
+                           "Välj först utgåva. Guiden letar sedan efter skivan bland datorns enheter och fyller i "
+                           "sökvägen till bilderna. Hittas den inte kan Du skriva in sökvägen eller välja mappen med "
+                           "\"Bläddra...\".\n\n"
+                           "Svara \"Ja\" om bilder som redan har importerats skall kopieras på nytt, annars hoppas de "
+                           "över. Bilder som inte kan läsas och arter som inte finns i Mykotekshallen visas under "
+                           "\"Misslyckade inläsningar\". \"Avbryt\" stoppar importen efter den bild som läses in."));
+
     connect(btnNext, &QPushButton::clicked, this, [this] { Guarded([&] { btnNextClick(); }); });
     connect(btnPrevious, &QPushButton::clicked, this, [this] { Guarded([&] { btnPreviousClick(); }); });
     connect(btnBrowse, &QPushButton::clicked, this, [this] { Guarded([&] { btnBrowseClick(); }); });

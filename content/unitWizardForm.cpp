@@ -8,6 +8,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "platform/UIServices.h"
+
 TFRWizardForm::TFRWizardForm(const QString& name, const QString& caption, QWidget* parent) : QDialog(parent) {
     setObjectName(name);
     setWindowTitle(caption);
@@ -26,13 +28,15 @@ TFRWizardForm::TFRWizardForm(const QString& name, const QString& caption, QWidge
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnHelp = new QPushButton(QStringLiteral("Hjälp"), this);
     btnHelp->setObjectName(QStringLiteral("btnHelp"));
-    btnHelp->setEnabled(false);  // the help system is not part of this program
+    btnHelp->setEnabled(false);  // until the wizard has a help text
     m_buttons->addWidget(btnCancel);
     m_buttons->addWidget(btnHelp);
     layout->addLayout(m_buttons);
     setMinimumSize(480, 360);
     resize(560, 420);
     connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
+    connect(btnHelp, &QPushButton::clicked, this,
+            [this] { UIServices::ShowInformation(m_help, QStringLiteral("Mykotekshallen - Hjälp")); });
 }
 
 QWidget* TFRWizardForm::AddPage(const QString& name) {
@@ -70,6 +74,12 @@ void TFRWizardForm::ShowFailures(const QStringList& lines) {
 void TFRWizardForm::CloseWhenAsked() {
     if (m_closeWhenDone) QDialog::reject();
     m_closeWhenDone = false;
+}
+
+void TFRWizardForm::SetHelp(const QString& hint, const QString& text) {
+    m_help = text;
+    btnHelp->setToolTip(hint);
+    btnHelp->setEnabled(!text.isEmpty());
 }
 
 void TFRWizardForm::reject() {

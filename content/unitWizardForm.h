@@ -1,6 +1,6 @@
 #pragma once
 // What the picture wizards share: the pages over a row of buttons ending in "Avbryt" and
-// "Hjälp", a list of the failures of a run, and "Avbryt" while a run goes on: the first
+// "Hjälp" (a short help text), a list of the failures of a run, and "Avbryt" while a run goes on: the first
 // press (or closing the window) stops the run, a second closes the wizard once it has
 // stopped.
 #include <QDialog>
@@ -36,6 +36,8 @@ protected:
     void ShowFailures(const QStringList& lines);
     // After a run: the wizard closes when "Avbryt" was pressed twice during it.
     void CloseWhenAsked();
+    // What "Hjälp" (with its hint) tells about the wizard.
+    void SetHelp(const QString& hint, const QString& text);
 
     virtual bool Running() const = 0;
     virtual bool Stopping() const = 0;
@@ -43,5 +45,6 @@ protected:
 
 private:
     QHBoxLayout* m_buttons = nullptr;
+    QString m_help;
     bool m_closeWhenDone = false;
 };

@@ -364,6 +364,9 @@ void TestPictureWizards::cdSearchAndDiskSpace() {
     f.AnswerBoxes(UIServices::TMsgResult::OK);
     TformSSWizard wizard(f.dm.get(), f.names);
     wizard.SetVolumes(&f.fake);
+    wizard.btnHelp->click();
+    QCOMPARE(UIServices::MessageLog().last().Caption, QStringLiteral("Mykotekshallen - Hjälp"));
+    QVERIFY(UIServices::MessageLog().last().Text.contains("SMFs programvara Sveriges svampar"));
 
     // Too little room for the edition and its 20 MB more: the wizard stays.
     f.fake.free = qint64(29) * 1048576;
@@ -466,6 +469,9 @@ void TestPictureWizards::linkDownload() {
     QCOMPARE(wizard.Page(), TformLPWizard::pgInfo);
     QVERIFY(wizard.btnStart->isEnabled());
     SaveShots(wizard, "lpdownload_info");
+    wizard.btnHelp->click();
+    QCOMPARE(UIServices::MessageLog().last().Caption, QStringLiteral("Mykotekshallen - Hjälp"));
+    UIServices::ClearMessageLog();
     wizard.btnStart->click();
 
     const TLPDownload& run = wizard.Download();
