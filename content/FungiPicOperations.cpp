@@ -8,6 +8,7 @@
 #include "platform/DataSetScopes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
@@ -66,7 +67,13 @@ void DownloadWebPicture(TFRIConnection& connection, TExtClientDataSet* pics) {
         reader.setAutoTransform(false);
         return reader.canRead() ? QString() : QStringLiteral("Den hämtade filen är ingen bild.");
     });
-    MakeThumbnail(pictureKey);
+    try {
+        MakeThumbnail(pictureKey);
+    } catch (...) {
+        // A body that only began like a picture is no download: the link stays pending.
+        QFile::remove(file);
+        throw;
+    }
     SetBoolean(pics, QStringLiteral("PicDownloaded"), true);
 }
 
