@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QToolButton>
@@ -566,6 +567,22 @@ void TestFungiPics::realSizeAndFullPage() {
     QVERIFY(d->imgPicture->RealSize());
     QCOMPARE(d->imgPicture->ShownRect(), QRect(0, 0, 1600, 1200));
     QCOMPARE(d->imgPicture->size(), QSize(1600, 1200));
+    // Scrolled so that the middle is in view; dragging the picture scrolls it.
+    QScrollBar* across = d->scrollPicture->horizontalScrollBar();
+    QScrollBar* down = d->scrollPicture->verticalScrollBar();
+    QVERIFY(across->maximum() > 200 && down->maximum() > 200);
+    QCOMPARE(across->value(), across->maximum() / 2);
+    const int x = across->value(), y = down->value();
+    const QPoint at(800, 600);
+    QTest::mousePress(d->imgPicture, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseMove(d->imgPicture, at + QPoint(-60, -40));
+    QTest::mouseRelease(d->imgPicture, Qt::LeftButton, Qt::NoModifier, at + QPoint(-60, -40));
+    QCOMPARE(across->value(), x + 60);
+    QCOMPARE(down->value(), y + 40);
+    // The picture goes to the clipboard whole.
+    QGuiApplication::clipboard()->clear();
+    d->sbtnClipboard->click();
+    QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(1600, 1200));
     // The choice is kept for the next picture.
     QVERIFY(f.settings->ReadBool("FungiPicDetails/RealSize"));
     d->btnCloseClick();
