@@ -79,17 +79,6 @@ TframeFungiPicDetails* DetailFrame() {
     return FRFungiScreen ? qobject_cast<TframeFungiPicDetails*>(FRFungiScreen->PicDetailScreen->Frame()) : nullptr;
 }
 
-QToolButton* ToolButton(const QString& text, const char* name, const QString& hint, QWidget* parent,
-                        bool checkable = false) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setCheckable(checkable);
-    b->setAutoRaise(true);
-    return b;
-}
-
 }  // namespace
 
 // ---- The detail sub-screen ----
@@ -408,14 +397,15 @@ TframeFungiPicDetails::TframeFungiPicDetails(QWidget* parent) : TframeFungiDetai
     TDataSource* source = UsersDM()->dsFungiPics;
     auto* tools = new QHBoxLayout;
     tools->setContentsMargins(4, 2, 4, 2);
-    sbtnPrev = ToolButton(QStringLiteral("<"), "sbtnPrev", QStringLiteral("Föregående bild"), this);
-    sbtnNext = ToolButton(QStringLiteral(">"), "sbtnNext", QStringLiteral("Nästa bild"), this);
-    sbtnClipboard = ToolButton(QStringLiteral("Urklipp"), "sbtnClipboard", QStringLiteral("Kopiera bilden till Urklipp"), this);
-    sbtnRealSize = ToolButton(QStringLiteral("Skala 1:1"), "sbtnRealSize",
-                              QStringLiteral("Visa bilden i verklig storlek eller anpassad till fönstret"), this, true);
-    sbtnMarker = ToolButton(QStringLiteral("Markera huvudbild"), "sbtnMarker",
-                            QStringLiteral("Gör bilden till artens huvudbild och markera den kvadrat som ska visas"), this,
-                            true);
+    sbtnPrev = FungiSubButton(this, QStringLiteral("<"), "sbtnPrev", QStringLiteral("Föregående bild"));
+    sbtnNext = FungiSubButton(this, QStringLiteral(">"), "sbtnNext", QStringLiteral("Nästa bild"));
+    sbtnClipboard =
+        FungiSubButton(this, QStringLiteral("Urklipp"), "sbtnClipboard", QStringLiteral("Kopiera bilden till Urklipp"));
+    sbtnRealSize = FungiSubButton(this, QStringLiteral("Skala 1:1"), "sbtnRealSize",
+                                  QStringLiteral("Visa bilden i verklig storlek eller anpassad till fönstret"), true);
+    sbtnMarker = FungiSubButton(this, QStringLiteral("Markera huvudbild"), "sbtnMarker",
+                                QStringLiteral("Gör bilden till artens huvudbild och markera den kvadrat som ska visas"),
+                                true);
     btnClose = new QPushButton(QStringLiteral("Stäng"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     for (QWidget* w : {static_cast<QWidget*>(sbtnPrev), static_cast<QWidget*>(sbtnNext),
@@ -480,10 +470,7 @@ TframeFungiPicDetails::TframeFungiPicDetails(QWidget* parent) : TframeFungiDetai
     photographer->addWidget(searchPhotographer, 1);
     addRow(QStringLiteral("Fotograf:"), photographer);
 
-    dblockPicLocked = new TFRDBLock(column);
-    dblockPicLocked->setObjectName(QStringLiteral("dblockPicLocked"));
-    dblockPicLocked->SetDataField(QStringLiteral("PicLocked"));
-    dblockPicLocked->SetDataSource(source);
+    dblockPicLocked = BindField(new TFRDBLock(column), "dblockPicLocked", "PicLocked", source);
     addRow(QStringLiteral("Bildstatus:"), lockLine(dblockPicLocked, QStringLiteral("Hemlig bild AV/PÅ")));
 
     auto* date = new QHBoxLayout;
@@ -495,27 +482,19 @@ TframeFungiPicDetails::TframeFungiPicDetails(QWidget* parent) : TframeFungiDetai
     rowDate = addRow(QStringLiteral("Datum:"), date);
 
     auto* note = new QVBoxLayout;
-    dbmemoNoteText = new TFRDBMemo(column);
-    dbmemoNoteText->setObjectName(QStringLiteral("dbmemoNoteText"));
-    dbmemoNoteText->SetDataField(QStringLiteral("NoteText"));
-    dbmemoNoteText->SetDataSource(source);
+    dbmemoNoteText = BindField(new TFRDBMemo(column), "dbmemoNoteText", "NoteText", source);
     dbmemoNoteText->setMinimumHeight(40);
     dbmemoNoteText->setMaximumHeight(90);
-    dblockNoteText = new TFRDBLock(column);
-    dblockNoteText->setObjectName(QStringLiteral("dblockNoteText"));
-    dblockNoteText->SetDataField(QStringLiteral("NoteTextLocked"));
-    dblockNoteText->SetDataSource(source);
+    dblockNoteText = BindField(new TFRDBLock(column), "dblockNoteText", "NoteTextLocked", source);
     note->addWidget(dbmemoNoteText);
     note->addLayout(lockLine(dblockNoteText, QStringLiteral("Hemlig notering AV/PÅ")));
     rowNote = addRow(QStringLiteral("Notering:"), note, Qt::AlignTop);
 
     auto* picSource = new QGridLayout;
     picSource->setContentsMargins(0, 0, 0, 0);
-    dbeditPicSource = new TFRDBEdit(column);
-    dbeditPicSource->setObjectName(QStringLiteral("dbeditPicSource"));
-    dbeditPicSource->SetDataField(QStringLiteral("PicSource"));
-    dbeditPicSource->SetDataSource(source);
-    sbtnSource = ToolButton(QStringLiteral("Webbsida"), "sbtnSource", QStringLiteral("Öppna källans webbsida"), column);
+    dbeditPicSource = BindField(new TFRDBEdit(column), "dbeditPicSource", "PicSource", source);
+    sbtnSource =
+        FungiSubButton(column, QStringLiteral("Webbsida"), "sbtnSource", QStringLiteral("Öppna källans webbsida"));
     lblSourceText = new QLabel(column);
     lblSourceText->setObjectName(QStringLiteral("lblSourceText"));
     lblSourceText->setWordWrap(true);
@@ -527,18 +506,12 @@ TframeFungiPicDetails::TframeFungiPicDetails(QWidget* parent) : TframeFungiDetai
     rowSource = addRow(QStringLiteral("Källa:"), picSource, Qt::AlignTop);
 
     auto* sourceUrl = new QHBoxLayout;
-    dbeditPicSourceURL = new TFRDBEdit(column);
-    dbeditPicSourceURL->setObjectName(QStringLiteral("dbeditPicSourceURL"));
-    dbeditPicSourceURL->SetDataField(QStringLiteral("PicSourceURL"));
-    dbeditPicSourceURL->SetDataSource(source);
+    dbeditPicSourceURL = BindField(new TFRDBEdit(column), "dbeditPicSourceURL", "PicSourceURL", source);
     sourceUrl->addWidget(dbeditPicSourceURL, 1);
     rowSourceURL = addRow(QStringLiteral("Källa, URL:"), sourceUrl);
 
     auto* url = new QHBoxLayout;
-    dbeditPicURL = new TFRDBEdit(column);
-    dbeditPicURL->setObjectName(QStringLiteral("dbeditPicURL"));
-    dbeditPicURL->SetDataField(QStringLiteral("PicURL"));
-    dbeditPicURL->SetDataSource(source);
+    dbeditPicURL = BindField(new TFRDBEdit(column), "dbeditPicURL", "PicURL", source);
     url->addWidget(dbeditPicURL, 1);
     rowURL = addRow(QStringLiteral("URL:"), url);
 
@@ -597,16 +570,8 @@ void TframeFungiPicDetails::resizeEvent(QResizeEvent* event) {
 }
 
 QString TframeFungiPicDetails::HeaderText() const {
-    TExtClientDataSet* pics = Pics();
-    const QString name = FRFungiScreen ? FRFungiScreen->GetFungiFullName(QStringLiteral("*")) : QString();
-    QString state;
-    if (pics->State() == TDataSetState::dsInsert)
-        state = QStringLiteral("inmatning av ny bild");
-    else if (pics->State() == TDataSetState::dsEdit)
-        state = QStringLiteral("editering av bild");
-    else
-        state = QStringLiteral("bild %1 av %2").arg(pics->RecNo()).arg(pics->RecordCount());
-    return name + QStringLiteral(" - ") + state;
+    return DetailHeaderText(Pics(), QStringLiteral("inmatning av ny bild"), QStringLiteral("editering av bild"),
+                            QStringLiteral("bild %1 av %2"));
 }
 
 void TframeFungiPicDetails::SetPicture(const QImage& picture, TPictureKind kind) {

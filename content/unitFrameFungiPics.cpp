@@ -13,6 +13,7 @@
 #include "content/FungiPicImages.h"
 #include "content/FungiPicOperations.h"
 #include "content/unitFrameFungi.h"
+#include "content/unitFungiSubLists.h"
 #include "controls/FRGuard.h"
 #include "controls/FRTitlePicture.h"
 #include "core/ExtClientDataSet.h"
@@ -129,11 +130,7 @@ TframeFungiPics::TframeFungiPics(QWidget* parent) : TframeFungiSubBase(parent) {
 }
 
 QToolButton* TframeFungiPics::AddButton(const QString& text, const char* name, const QString& hint) {
-    auto* button = new QToolButton(this);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
+    QToolButton* button = FungiSubButton(this, text, name, hint);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
 }
