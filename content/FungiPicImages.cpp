@@ -83,6 +83,21 @@ QImage MainPicture(const QImage& picture, const QRect& stored) {
     return cut.scaled(MainPictureSize, MainPictureSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QImage ReadMainPicture(const QString& fileName, const QRect& stored) {
+    QImageReader reader(fileName);
+    Prepared(reader);
+    const QSize size = reader.size();
+    if (!size.isValid()) return MainPicture(Read(reader, fileName), stored);
+    const QRect square = MainPictureSquare(stored, size);
+    if (square.isEmpty()) return {};
+    reader.setClipRect(square);
+    // Decoding at about twice the final size keeps the smoothing of the last step.
+    if (square.width() > 2 * MainPictureSize && reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(QSize(2 * MainPictureSize, 2 * MainPictureSize));
+    const QImage cut = Read(reader, fileName).convertToFormat(QImage::Format_RGB888);
+    return cut.scaled(MainPictureSize, MainPictureSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 QRect MoveMarker(const QRect& marker, const QPoint& offset, const QRect& picture) {
     QRect moved = marker.translated(offset);
     moved.moveLeft(std::clamp(moved.left(), picture.left(), std::max(picture.left(), picture.right() + 1 - moved.width())));

@@ -30,6 +30,9 @@ QRect LargestCentredSquare(const QSize& picture);
 QRect MainPictureSquare(const QRect& stored, const QSize& picture);
 // The 211 x 211 main picture cut from the square.
 QImage MainPicture(const QImage& picture, const QRect& stored);
+// The same from the file, decoding only the square, at reduced size where the format allows;
+// raises as ReadPicture.
+QImage ReadMainPicture(const QString& fileName, const QRect& stored);
 
 // The marker moved by the offset and stopped at the picture's edges.
 QRect MoveMarker(const QRect& marker, const QPoint& offset, const QRect& picture);
