@@ -35,13 +35,13 @@ void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
     const QString pictureKey = GetUKey(pics);
     const QString speciesKey = GetUKey(fungi);
     // The new main picture waits beside the old one until the records say it is there.
-    const QImage picture = ReadPicture(GetFungiPicFile(pictureKey));
     const int x1 = pics->FieldByName(QStringLiteral("MainPicX1"))->AsInteger();
     const int y1 = pics->FieldByName(QStringLiteral("MainPicY1"))->AsInteger();
     const int x2 = pics->FieldByName(QStringLiteral("MainPicX2"))->AsInteger();
     const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
     TPendingFile mainPicture;
-    mainPicture.Write(GetMainPicFile(speciesKey), JpegBytes(MainPicture(picture, QRect(x1, y1, x2 - x1, y2 - y1))));
+    mainPicture.Write(GetMainPicFile(speciesKey),
+                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
 
     if (fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         QStringList others;

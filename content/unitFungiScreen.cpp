@@ -85,15 +85,6 @@ namespace {
 TDM* ScreenDM() { return UsersDM(); }
 }  // namespace
 
-TFRFungipicScreen::TFRFungipicScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 0, QStringLiteral("Svampbilder"), 4,
-                              QStringLiteral("Svampbilder (%1 st)")) {
-    if (IsFrameCacheMode()) CreateFrame();
-}
-TFRFungiPicDetailScreen::TFRFungiPicDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 1, QStringLiteral("Svampbild"), 0, QString()) {
-    if (IsFrameCacheMode()) CreateFrame();
-}
 TFRFungiFindScreen::TFRFungiFindScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiFinds, 0, QStringLiteral("Fyndplatser"), 1,
                               QStringLiteral("Fyndplatser (%1 st)")) {
