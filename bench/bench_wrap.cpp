@@ -6,10 +6,10 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "script/qt/QSQtDevices.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -42,25 +42,12 @@ void BM_WrapOneLine(benchmark::State& state) { WrapText(state, 1e6); }
 BENCHMARK(BM_WrapPageWidth)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WrapOneLine)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchsupport::RatioReporter reporter;
+    if (!benchsupport::Run(argc, argv, reporter)) return 1;
     for (const char* name : {"BM_WrapPageWidth", "BM_WrapOneLine"}) {
         const std::string small = std::string(name) + "/200", large = std::string(name) + "/2000";
         if (!reporter.times.count(small) || !reporter.times.count(large)) continue;

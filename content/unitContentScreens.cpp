@@ -8,6 +8,7 @@
 #include "content/unitMapScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "content/unitScienceScreen.h"
+#include "content/unitToolScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {
@@ -19,4 +20,5 @@ void RegisterContentScreens() {
     RegisterScienceScreen();
     RegisterInternetScreen();
     RegisterFoodScreen();
+    RegisterToolScreen();
 }

@@ -15,10 +15,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "content/FungiFieldItems.h"
 #include "content/unitFungiScreen.h"
+#include "content/unitFungiSelection.h"
+#include "content/unitInputFungi.h"
 #include "controls/FRColorbar.h"
 #include "controls/FRDBSeason.h"
 #include "controls/FRDBSwedenMap.h"
+#include "controls/FRGuard.h"
 #include "controls/FRLabel.h"
 #include "controls/FRMemos.h"
 #include "controls/FRMultiChoice.h"
@@ -39,6 +43,7 @@
 #include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
 #include "platform/Resources.h"
+#include "platform/UIServices.h"
 
 namespace {
 
@@ -48,11 +53,6 @@ constexpr int kColumnWidth = 410;
 constexpr int kSporesClosed = 18;
 constexpr int kSporesOpen = 213;
 
-const QStringList kYesNo = {QStringLiteral("Ja"), QStringLiteral("Nej")};
-const QStringList kOften = {QStringLiteral("Ja"), QStringLiteral("Ofta"), QStringLiteral("Ibland"),
-                            QStringLiteral("Nej")};
-const QStringList kFood = {QStringLiteral("Dödligt giftig"), QStringLiteral("Giftig"), QStringLiteral("Oätlig"),
-                           QStringLiteral("Mindre god"), QStringLiteral("God"), QStringLiteral("Mycket god")};
 
 // A panel whose children each fill it: the pages' containers moved in by the page control.
 class TFillPanel : public QWidget {
@@ -209,7 +209,7 @@ void TframeFungi::SetupFrame() {
     tools->addStretch(1);
     btnComplete = new QPushButton(QStringLiteral("Komplettera"), panelTools);
     btnComplete->setToolTip(QStringLiteral("Komplettera artens beskrivning"));
-    btnComplete->setEnabled(false);  // the species input form comes with its own function area
+    connect(btnComplete, &QPushButton::clicked, this, [this] { Guarded([this] { CompleteClick(); }); });
     tools->addWidget(btnComplete);
     btnCompleteHelp = ToolButton(QStringLiteral("?"), QStringLiteral("Om att komplettera artbeskrivningar"), panelTools);
     btnCompleteHelp->setEnabled(false);
@@ -256,15 +256,7 @@ void TframeFungi::SetupFrame() {
     dbswedenmapFungi->SetDataSource(m_source);
     dbswedenmapFungi->SetDataField(QStringLiteral("Occurence"));
     dbswedenmapFungi->SetCaption(QStringLiteral("Förekomst"));
-    {
-        // How common the species is in each region, from 0 (not found) to 3 (common).
-        TIntensityColors levels;
-        levels.Add(0xE0E0E0, QStringLiteral("Saknas"));
-        levels.Add(0x80FFFF, QStringLiteral("Sällsynt"));
-        levels.Add(0x00A0FF, QStringLiteral("Vanlig"));
-        levels.Add(0x0000E0, QStringLiteral("Allmän"));
-        dbswedenmapFungi->SetIntensityColors(levels);
-    }
+    dbswedenmapFungi->SetIntensityColors(FungiOccurenceLevels());
     dbswedenmapFungi->setMinimumHeight(60);
     rightRows->addWidget(dbswedenmapFungi, 1);
     middle->addWidget(right);
@@ -508,39 +500,29 @@ void TframeFungi::SetupColumn() {
     AddLabel(QStringLiteral("Kompletterad av:"));
     AddText(QStringLiteral("CompletedBy"), kFieldX, 260);
     AddLabel(QStringLiteral("Matvärde:"));
-    AddChoice(QStringLiteral("FoodValue1"), kFood, 3, 82, false);
+    AddChoice(QStringLiteral("FoodValue1"), FungiFoodItems(), 3, 82, false);
     AddLabel(QStringLiteral("Avkokning krävs:"));
-    AddChoice(QStringLiteral("CookingRequired"), kYesNo, 2, 40, false);
+    AddChoice(QStringLiteral("CookingRequired"), FungiYesNoItems(), 2, 40, false);
     AddLabel(QStringLiteral("Matvärde före förvällning:"));
-    AddChoice(QStringLiteral("FoodValue2"), kFood, 3, 82, false);
+    AddChoice(QStringLiteral("FoodValue2"), FungiFoodItems(), 3, 82, false);
     AddLabel(QStringLiteral("Hattsvamp:"));
-    AddChoice(QStringLiteral("HatFungi"), kYesNo, 2, 40, false);
+    AddChoice(QStringLiteral("HatFungi"), FungiYesNoItems(), 2, 40, false);
     AddLabel(QStringLiteral("Hattundersida:"));
-    AddChoice(QStringLiteral("HatSubType"),
-              {QStringLiteral("Skivor"), QStringLiteral("Rör"), QStringLiteral("Taggar"), QStringLiteral("Åsar")}, 4, 55,
-              false);
+    AddChoice(QStringLiteral("HatSubType"), FungiHatSubTypeItems(), 4, 55, false);
     m_labels.insert(QStringLiteral("#undersidecolor"), AddLabel(QStringLiteral("Skivor, färg:")));
     AddColorbar(QStringLiteral("HatSubColor"));
     m_labels.insert(QStringLiteral("#growth"), AddLabel(QStringLiteral("Skivor, växtsätt:")));
-    AddChoice(QStringLiteral("HatSubGrowth"),
-              {QStringLiteral("Fria"), QStringLiteral("Urnupna"), QStringLiteral("Vidväxta"), QStringLiteral("Nedlöpande"),
-               QStringLiteral("Sågtandade")},
-              3, 82, true);
-    AddChoice(QStringLiteral("HatSubGrowth/pore"),
-              {QStringLiteral("Fria"), QStringLiteral("Urnupna"), QStringLiteral("Vidväxta"), QStringLiteral("Nedlöpande"),
-               QStringLiteral("Ojämna")},
-              3, 82, true);
+    AddChoice(QStringLiteral("HatSubGrowth"), FungiGillGrowthItems(), 3, 82, true);
+    AddChoice(QStringLiteral("HatSubGrowth/pore"), FungiPoreGrowthItems(), 3, 82, true);
     m_labels.insert(QStringLiteral("#density"), AddLabel(QStringLiteral("Skivor, täthet:")));
-    AddChoice(QStringLiteral("HatSubDensity"), {QStringLiteral("Täta"), QStringLiteral("Mellan"), QStringLiteral("Glesa")},
-              3, 55, false);
-    AddChoice(QStringLiteral("HatSubDensity/pore"),
-              {QStringLiteral("Små"), QStringLiteral("Mellan"), QStringLiteral("Stora")}, 3, 55, false);
+    AddChoice(QStringLiteral("HatSubDensity"), FungiGillDensityItems(), 3, 55, false);
+    AddChoice(QStringLiteral("HatSubDensity/pore"), FungiPoreDensityItems(), 3, 55, false);
     AddLabel(QStringLiteral("Fjällig hatt:"));
-    AddChoice(QStringLiteral("ScaledHat"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("ScaledHat"), FungiOftenItems(), 4, 45, false);
     AddLabel(QStringLiteral("Strimmig hatt:"));
-    AddChoice(QStringLiteral("LinedHat"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("LinedHat"), FungiOftenItems(), 4, 45, false);
     AddLabel(QStringLiteral("Prickig hatt:"));
-    AddChoice(QStringLiteral("DottedHat"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("DottedHat"), FungiOftenItems(), 4, 45, false);
     // Size rows: label, minimum, "mm  -", maximum, "mm".
     auto sizeRow = [this](const QString& key, const QString& caption, const QString& minField, const QString& maxField) {
         m_labels.insert(key, AddLabel(caption));
@@ -566,11 +548,11 @@ void TframeFungi::SetupColumn() {
     AddLabel(QStringLiteral("Fot, färg:"));
     AddColorbar(QStringLiteral("FootColor"));
     AddLabel(QStringLiteral("Ring på foten:"));
-    AddChoice(QStringLiteral("FootRing"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("FootRing"), FungiOftenItems(), 4, 45, false);
     AddLabel(QStringLiteral("Fruktkött, färg:"));
     AddColorbar(QStringLiteral("MeatColor"));
     AddLabel(QStringLiteral("Synlig köttsaft:"));
-    AddChoice(QStringLiteral("VisibleMeatJuice"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("VisibleMeatJuice"), FungiOftenItems(), 4, 45, false);
     AddLabel(QStringLiteral("Köttsaft, färg:"));
     AddColorbar(QStringLiteral("MeatJuiceColor"));
     AddLabel(QStringLiteral("Smak:"));
@@ -578,19 +560,11 @@ void TframeFungi::SetupColumn() {
     AddLabel(QStringLiteral("Lukt:"));
     AddText(QStringLiteral("Smell"), kFieldX, 260);
     AddLabel(QStringLiteral("Lokal:"));
-    AddChoice(QStringLiteral("Habitat"),
-              {QStringLiteral("Barrskog"), QStringLiteral("Lövskog"), QStringLiteral("Gräs"), QStringLiteral("Gran"),
-               QStringLiteral("Tall"), QStringLiteral("Lärk"), QStringLiteral("Bok"), QStringLiteral("Björk"),
-               QStringLiteral("Ek"), QStringLiteral("Asp"), QStringLiteral("Al"), QStringLiteral("Hassel"),
-               QStringLiteral("Poppel"), QStringLiteral("Sand"), QStringLiteral("Annat")},
-              4, 62, true);
+    AddChoice(QStringLiteral("Habitat"), FungiHabitatItems(), 4, 62, true);
     AddLabel(QStringLiteral("Substrat (växtplats):"));
-    AddChoice(QStringLiteral("GrowthMethod"),
-              {QStringLiteral("Markväxande"), QStringLiteral("Vedbunden"), QStringLiteral("Rotbunden"),
-               QStringLiteral("Stubb-bunden"), QStringLiteral("Lövbunden"), QStringLiteral("Parasiterande")},
-              3, 82, true);
+    AddChoice(QStringLiteral("GrowthMethod"), FungiGrowthMethodItems(), 3, 82, true);
     AddLabel(QStringLiteral("Tuvat växtsätt:"));
-    AddChoice(QStringLiteral("GroupedGrowth"), kOften, 4, 45, false);
+    AddChoice(QStringLiteral("GroupedGrowth"), FungiOftenItems(), 4, 45, false);
 
     // The spore panel.
     panelSpores = new QFrame(panelColumn);
@@ -637,12 +611,7 @@ void TframeFungi::SetupColumn() {
     props->SetMaxSelected(0);
     props->SetColCount(3);
     props->SetColWidth(82);
-    props->SetItems({QStringLiteral("Hyalina"), QStringLiteral("Släta"), QStringLiteral("Ellipsoida"),
-                     QStringLiteral("Rundade"), QStringLiteral("Cylindriska"), QStringLiteral("Klotrunda"),
-                     QStringLiteral("Mandelformade"), QStringLiteral("Spolformade"), QStringLiteral("Njurformade"),
-                     QStringLiteral("Vårtiga"), QStringLiteral("Taggiga"), QStringLiteral("Krökta"),
-                     QStringLiteral("Korvlika"), QStringLiteral("Nätmönstrade"), QStringLiteral("Sönderfallande"),
-                     QStringLiteral("1-septerade"), QStringLiteral("3-septerade"), QStringLiteral("5-septerade")});
+    props->SetItems(FungiSporePropItems());
     props->setFocusPolicy(Qt::NoFocus);
     props->move(kFieldX - kLabelX, 56);
     props->SetDataSource(m_source);
@@ -780,8 +749,7 @@ void TframeFungi::SetBrowseControlsEnabled(bool enabled) {
             }
         }
     }
-    // Those waiting for their function areas stay off.
-    btnComplete->setEnabled(false);
+    // The help on completing has no text yet.
     btnCompleteHelp->setEnabled(false);
 }
 
@@ -823,7 +791,28 @@ void TframeFungi::ModeClick(int tag) {
 }
 
 void TframeFungi::SelectionClick() {
-    // The quick selection dialog comes with its own function area.
+    TformFungiSelection dialog(m_screen->DataModule(), this);
+    dialog.Prepare(btnSelection);
+    UIServices::ExecDialog(&dialog);
+    UpdateScreen();
+}
+
+void TframeFungi::CompleteClick() {
+    if (EditingNotes || !m_fungi->Active() || m_fungi->IsEmpty()) return;
+    int result = QDialog::Rejected;
+    {
+        TformInputFungi form(m_screen, this);
+        result = form.Execute();
+    }
+    if (result == QDialog::Accepted) {
+        // The species' names may have changed, and with its state the count of complete
+        // species that the key uses.
+        if (TformFRMain* main = MainForm()) {
+            main->BuildSpeciesNameList();
+            searchFungi->SearchList = main->FungiNames;
+        }
+    }
+    UpdateScreen();
 }
 
 void TframeFungi::ClearSelectionClick() {

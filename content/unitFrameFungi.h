@@ -80,6 +80,8 @@ public:
     void ModeClick(int tag);
     void SubScreenClick(int tag) { ShowSubScreen(tag); }
     void SelectionClick();
+    // "Komplettera": the species input form over the current species.
+    void CompleteClick();
     void ClearSelectionClick();
     void SearchPerformed(const QString& key);
     void SporeClick();

@@ -69,8 +69,7 @@ void TFRToolPanel::paintEvent(QPaintEvent*) {
             p.drawPixmap(QRect(at, size), m_glyph);
         }
 
-        const int left = square.right() + 11;
-        const int right = m_textMaxWidth > 0 ? std::min(width() - 8, left + m_textMaxWidth) : width() - 8;
+        const auto [left, right] = TextColumn(width());
         p.setPen(palette().color(QPalette::WindowText));
         p.setFont(m_headerFont);
         const QFontMetrics hm(m_headerFont);
@@ -80,12 +79,32 @@ void TFRToolPanel::paintEvent(QPaintEvent*) {
         const QFontMetrics tm(m_textFont);
         int y = 8 + hm.height() + 4;
         for (const QString& line : m_text) {
-            const QRect box = tm.boundingRect(QRect(left, y, right - left, height()), Qt::TextWordWrap, line);
-            p.drawText(QRect(left, y, right - left, box.height()), Qt::AlignLeft | Qt::TextWordWrap, line);
-            y += std::max(box.height(), tm.height());
+            const int lineHeight = LineHeight(tm, line, right - left);
+            p.drawText(QRect(left, y, right - left, lineHeight), Qt::AlignLeft | Qt::TextWordWrap, line);
+            y += lineHeight;
             if (y >= height()) break;
         }
     });
+}
+
+std::pair<int, int> TFRToolPanel::TextColumn(int width) const {
+    const int left = ButtonRect().right() + 11;
+    const int right = m_textMaxWidth > 0 ? std::min(width - 8, left + m_textMaxWidth) : width - 8;
+    return {left, std::max(left + 1, right)};
+}
+
+int TFRToolPanel::LineHeight(const QFontMetrics& metrics, const QString& line, int width) {
+    const QRect box = metrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, line);
+    return std::max(box.height(), metrics.height());
+}
+
+int TFRToolPanel::heightForWidth(int width) const {
+    const auto [left, right] = TextColumn(width);
+    const QFontMetrics hm(m_headerFont);
+    const QFontMetrics tm(m_textFont);
+    int y = 8 + hm.height() + 4;
+    for (const QString& line : m_text) y += LineHeight(tm, line, right - left);
+    return std::max(90, y + 8);
 }
 
 void TFRToolPanel::mouseMoveEvent(QMouseEvent* event) {

@@ -2,18 +2,23 @@
 // A tool tile: a 50 x 50 button square holding a glyph, a header beside it and lines of
 // text below the header. Pressing and releasing the square calls OnClick.
 #include <QFont>
+#include <QFontMetrics>
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 class TFRToolPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TFRToolPanel(QWidget* parent = nullptr);
     QSize sizeHint() const override { return QSize(617, 90); }
+    // At least 90: what the header and every text line take, wrapped at the width given.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
     QPixmap Glyph() const { return m_glyph; }
     void SetGlyph(const QPixmap& glyph);
@@ -45,6 +50,9 @@ protected:
 
 private:
     void SetHot(bool hot);
+    // The left and right edge of the header and text at the tile's width.
+    std::pair<int, int> TextColumn(int width) const;
+    static int LineHeight(const QFontMetrics& metrics, const QString& line, int width);
     QPixmap m_glyph;
     QString m_header;
     QFont m_headerFont;

@@ -102,6 +102,20 @@ public:
     QStringList LoadTextRows(TExtClientDataSet* dataSet, int rowFlag);
     void LoadTextRows(TExtClientDataSet* dataSet, QStringList& lines, int rowFlag);
 
+    // ---- Species descriptions ----
+    // What a description stores besides the species record: its Swedish and Latin synonyms,
+    // one per row, and the rows of its free text (each at most as wide as RowText).
+    struct TFungiDescription {
+        QStringList SwedishNames;
+        QStringList LatinNames;
+        QStringList TextRows;
+    };
+    // Posts the species being edited in cdsFungi together with its description: the species'
+    // name rows are replaced, and of its free-text rows those of RowFlag 0 (rows of other
+    // flags stay). Each table saves its file once. A failure anywhere leaves the names and
+    // texts as they were, the species still being edited with what was typed, and raises.
+    void SaveFungiDescription(const TFungiDescription& description);
+
     // ---- Places ----
     // Shows the places of a district, else of a province, else all places.
     void SetPlaceSelection(const QString& province, const QString& district);

@@ -38,6 +38,7 @@ QList<TMsgResult> ButtonsOf(TMsgButtons buttons) {
     case TMsgButtons::YesNo: return {TMsgResult::Yes, TMsgResult::No};
     case TMsgButtons::YesNoCancel: return {TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel};
     case TMsgButtons::OKCancel: return {TMsgResult::OK, TMsgResult::Cancel};
+    case TMsgButtons::RetryCancel: return {TMsgResult::Retry, TMsgResult::Cancel};
     }
     return {TMsgResult::OK};
 }
@@ -48,6 +49,7 @@ QMessageBox::ButtonRole RoleOf(TMsgResult button) {
     case TMsgResult::Yes: return QMessageBox::YesRole;
     case TMsgResult::No: return QMessageBox::NoRole;
     case TMsgResult::Cancel: return QMessageBox::RejectRole;
+    case TMsgResult::Retry: return QMessageBox::AcceptRole;
     }
     return QMessageBox::AcceptRole;
 }
@@ -75,6 +77,7 @@ QString ButtonText(TMsgResult button) {
     case TMsgResult::Yes: return QStringLiteral("Ja");
     case TMsgResult::No: return QStringLiteral("Nej");
     case TMsgResult::Cancel: return QStringLiteral("Avbryt");
+    case TMsgResult::Retry: return QStringLiteral("Försök igen");
     }
     return QString();
 }

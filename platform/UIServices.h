@@ -27,10 +27,10 @@ namespace UIServices {
 // The icon of a message box.
 enum class TMsgIcon { Information, Warning, Error, Question };
 // The buttons of a message box.
-enum class TMsgButtons { OK, YesNo, YesNoCancel, OKCancel };
+enum class TMsgButtons { OK, YesNo, YesNoCancel, OKCancel, RetryCancel };
 // The button the user pressed. Closing a box with Escape or its close button gives Cancel
 // where there is one, else No, else OK.
-enum class TMsgResult { OK, Yes, No, Cancel };
+enum class TMsgResult { OK, Yes, No, Cancel, Retry };
 
 // One message box as it was (or would have been) shown.
 struct TShownMessage {

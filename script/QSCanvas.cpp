@@ -36,3 +36,7 @@ void TQSRecordingCanvas::DrawRectangle(const QRect& box, int cornerWidth, int co
 void TQSRecordingCanvas::DrawLine(int x1, int y1, int x2, int y2) {
     Calls.append(QStringLiteral("line %1,%2 %3,%4").arg(x1).arg(y1).arg(x2).arg(y2));
 }
+
+void TQSRecordingCanvas::DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) {
+    Calls.append(QStringLiteral("picture %1 %2 bytes%3").arg(Box(box)).arg(picture.size()).arg(transparent ? QStringLiteral(" transparent") : QString()));
+}

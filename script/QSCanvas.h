@@ -1,6 +1,7 @@
 #pragma once
 // What the engine draws on, in device pixels: a printer page, a PDF page, a preview or a
 // recording for tests.
+#include <QByteArray>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,9 @@ public:
     virtual void DrawText(int x, int y, const QString& text, const QRect& clip) = 0;
     virtual void DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) = 0;
     virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
+    // The picture (the bytes of a JPEG or BMP file) stretched into the box; transparent, the
+    // colour of its bottom-left pixel is left out.
+    virtual void DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) = 0;
 };
 
 // Keeps every call as a line of text.
@@ -30,5 +34,6 @@ public:
     void DrawText(int x, int y, const QString& text, const QRect& clip) override;
     void DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) override;
     void DrawLine(int x1, int y1, int x2, int y2) override;
+    void DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) override;
     QStringList Calls;
 };

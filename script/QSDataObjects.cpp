@@ -1,26 +1,23 @@
 // Variables, fonts and datasources: read and assigned by name in expressions and formulas,
 // their state saved at every page start.
-#include "script/QSDataset.h"
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+#include <cmath>
+
+#include "platform/ClientDataSet.h"
+#include "script/QSDataRegistry.h"
 #include "script/QSExecData.h"
 #include "script/QSHandler.h"
 #include "script/QSObjects.h"
 #include "script/QSScript.h"
-
-TQSDataset::~TQSDataset() = default;
 
 namespace {
 
 QString Unknown(const QString& property) { return QStringLiteral("Unknown property \"%1\"").arg(property); }
 QString Mismatch(const QString& property) { return QStringLiteral("Type mismatch for property \"%1\"").arg(property); }
 
-// Evaluates a property's expression; an expression error names the object and the property.
-TQuillValue EvaluateKey(TQSScriptObject& object, TQuillCalc& calc, const QString& key) {
-    try {
-        return calc.Evaluate(object.Value(key));
-    } catch (const EExpressionError& e) {
-        throw QSException(&object, e.Message(), e.Position(), key);
-    }
-}
+QString Bit(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
 }  // namespace
 
@@ -47,11 +44,10 @@ void TQSVariable::WriteProperty(const QString& property, const TQuillValue& valu
     CurrentValue = value;
 }
 
-void TQSVariable::Compile(TQuillCalc& calc) {
+void TQSVariable::Compile(TQuillCalc&) {
     // A variable without an initial value starts empty.
-    InitialValue = Value(QStringLiteral("InitialValue")).trimmed().isEmpty()
-                       ? TQuillValue()
-                       : EvaluateKey(*this, calc, QStringLiteral("InitialValue"));
+    InitialValue = Value(QStringLiteral("InitialValue")).trimmed().isEmpty() ? TQuillValue()
+                                                                             : EvaluateKey(QStringLiteral("InitialValue"));
     CurrentValue = InitialValue;
 }
 
@@ -66,6 +62,18 @@ bool TQSVariable::SaveState(TQSObjectState& state) const {
 }
 
 void TQSVariable::RestoreState(const TQSObjectState& state) { CurrentValue = state.Value; }
+
+QString TQSVariable::StateText(const TQSObjectState& state) const {
+    QString text;
+    switch (QuillKind(state.Value)) {
+    case TQuillKind::Boolean: text = std::get<bool>(state.Value) ? QStringLiteral("True") : QStringLiteral("False"); break;
+    case TQuillKind::String: text = std::get<QString>(state.Value); break;
+    case TQuillKind::Integer: text = QString::number(std::get<qint32>(state.Value)); break;
+    case TQuillKind::Float: text = QLocale::c().toString(std::get<double>(state.Value), 'g', 17); break;
+    default: break;
+    }
+    return QStringLiteral("%1|%2").arg(int(QuillKind(state.Value))).arg(text);
+}
 
 // ---- Font ----
 
@@ -82,12 +90,9 @@ TQSFontSpec TQSFont::Described() const {
     return font;
 }
 
-void TQSFont::Compile(TQuillCalc& calc) {
+void TQSFont::Compile(TQuillCalc&) {
     Working = Described();
-    const TQuillValue color = EvaluateKey(*this, calc, QStringLiteral("FontColor"));
-    if (QuillKind(color) != TQuillKind::Integer)
-        throw QSException(this, QStringLiteral("Integer expected"), -1, QStringLiteral("FontColor"));
-    WorkingColor = std::get<qint32>(color);
+    WorkingColor = EvaluateIntegerKey(QStringLiteral("FontColor"));
 }
 
 void TQSFont::Execute(TQSExecData& exec) {
@@ -154,78 +159,147 @@ void TQSFont::RestoreState(const TQSObjectState& state) {
     WorkingColor = state.Color;
 }
 
-// ---- Datasource ----
-
-TQSDataset* TQSDataModuleDatasource::DataSet() const {
-    const TQSHandler* handler = Script() ? Script()->Handler() : nullptr;
-    if (!handler || !handler->FindDataset || Value(QStringLiteral("Datasource")).isEmpty()) return nullptr;
-    TQSDataset* table =
-        handler->FindDataset(Value(QStringLiteral("Datamodule")).toUpper(), Value(QStringLiteral("Datasource")).toUpper());
-    return table && table->IsOpen() ? table : nullptr;
+QString TQSFont::StateText(const TQSObjectState& state) const {
+    const TQSFontSpec& f = state.Font;
+    return QStringList{f.Name,       QString::number(f.Size), QString::number(state.Color), Bit(f.Bold),
+                       Bit(f.Italic), Bit(f.Strikeout),       Bit(f.Underline)}
+        .join(u'|');
 }
 
-TQSDataset* TQSDataModuleDatasource::Connected() const {
-    TQSDataset* table = DataSet();
+// ---- Datasources ----
+
+namespace {
+
+QDateTime FromDayCount(double days) {
+    const double whole = std::floor(days);
+    return QDateTime(QDate(1899, 12, 30).addDays(qint64(whole)), QTime(0, 0))
+        .addMSecs(qint64(std::nearbyint((days - whole) * 86400000.0)));
+}
+
+// A field's value as an expression takes it; an empty field gives its type's empty value.
+TQuillValue FieldValue(const TField& field) {
+    const QVariant value = field.Value();
+    switch (field.DataType()) {
+    case TFieldType::ftInteger: return qint32(value.toInt());
+    case TFieldType::ftBoolean: return value.toBool();
+    case TFieldType::ftFloat: return value.toDouble();
+    case TFieldType::ftDate: return value.isNull() ? 0.0 : QuillDayCount(QDateTime(value.toDate(), QTime(0, 0)));
+    case TFieldType::ftDateTime: return value.isNull() ? 0.0 : QuillDayCount(value.toDateTime());
+    default: return value.toString();
+    }
+}
+
+// A value to look for in a field: dates and times come as day counts.
+QVariant SearchValue(const TQuillValue& value, TFieldType type) {
+    const bool dated = type == TFieldType::ftDate || type == TFieldType::ftDateTime;
+    switch (QuillKind(value)) {
+    case TQuillKind::Boolean: return std::get<bool>(value);
+    case TQuillKind::String: return std::get<QString>(value);
+    case TQuillKind::Integer:
+        if (dated) return FromDayCount(std::get<qint32>(value));
+        return std::get<qint32>(value);
+    case TQuillKind::Float: {
+        const double v = std::get<double>(value);
+        if (dated && std::isfinite(v) && std::abs(v) < 3e6) return FromDayCount(v);
+        return v;
+    }
+    default: return QVariant();
+    }
+}
+
+}  // namespace
+
+TClientDataSet* TQSDatasource::Connected() const {
+    TClientDataSet* table = DataSet();
     if (!table && Script() && Script()->Mode() == hmApplication)
         throw QSException(this, QStringLiteral("Datasource \"%1\" is not connected").arg(Name()));
     return table;
 }
 
-int TQSDataModuleDatasource::RecNo() const {
-    const TQSDataset* table = DataSet();
+int TQSDatasource::RecNo() const {
+    const TClientDataSet* table = DataSet();
     return table ? table->RecNo() : -1;
 }
 
-int TQSDataModuleDatasource::RecordCount() const {
-    const TQSDataset* table = DataSet();
+int TQSDatasource::RecordCount() const {
+    const TClientDataSet* table = DataSet();
     return table ? table->RecordCount() : -1;
 }
 
-void TQSDataModuleDatasource::MoveTo(int recNo) {
-    if (TQSDataset* table = DataSet()) table->MoveBy(recNo - table->RecNo());
+void TQSDatasource::MoveTo(int recNo) {
+    TClientDataSet* table = DataSet();
+    if (!table || table->RecordCount() == 0) return;
+    const int count = table->RecordCount();
+    if (recNo > count) {
+        table->SetRecNo(count);
+        table->Next();
+    } else if (recNo < 1) {
+        table->SetRecNo(1);
+        table->Prior();
+    } else {
+        table->SetRecNo(recNo);
+    }
 }
 
-void TQSDataModuleDatasource::ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) {
-    TQSDataset* table = nullptr;
+void TQSDatasource::ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) {
+    // The table's own errors (a field it does not have) name the datasource too.
+    auto tableError = [this](const Exception& e) { return QSException(this, e.Message()); };
     if (property == QLatin1String("field")) {
         const QString field = std::get<QString>(calc.GetParam(TQuillKind::String, qpOnly));
-        table = Connected();
+        TClientDataSet* table = Connected();
         if (!table) throw QSException(this, QStringLiteral("No valid connection to dataset"));
-        result = table->Field(field);
-        // An empty field reads as an empty text, which every expression can take.
-        if (QuillKind(result) == TQuillKind::Empty) result = QString();
+        try {
+            result = FieldValue(*table->FieldByName(field));
+        } catch (const QSException&) {
+            throw;
+        } catch (const Exception& e) {
+            throw tableError(e);
+        }
     } else if (property == QLatin1String("locate")) {
         const QString field = std::get<QString>(calc.GetParam(TQuillKind::String, qpFirst));
         const TQuillValue value = calc.GetParam(TQuillKind::Any, qpLast);
-        table = Connected();
-        result = table ? table->Locate(field, value) : false;
+        TClientDataSet* table = Connected();
+        try {
+            result = table ? table->Locate(field, SearchValue(value, table->FieldByName(field)->DataType())) : false;
+        } catch (const Exception& e) {
+            throw tableError(e);
+        }
     } else if (property == QLatin1String("recno")) {
-        table = Connected();
+        TClientDataSet* table = Connected();
         result = qint32(table ? table->RecNo() : -1);
     } else if (property == QLatin1String("recordcount")) {
-        table = Connected();
+        TClientDataSet* table = Connected();
         result = qint32(table ? table->RecordCount() : -1);
     } else if (property == QLatin1String("bof")) {
-        table = Connected();
+        TClientDataSet* table = Connected();
         result = table ? table->Bof() : false;
     } else if (property == QLatin1String("eof")) {
-        table = Connected();
+        TClientDataSet* table = Connected();
         result = table ? table->Eof() : false;
     } else if (property == QLatin1String("controlsdisabled")) {
-        table = Connected();
+        TClientDataSet* table = Connected();
         result = table ? table->ControlsDisabled() : false;
     } else {
         throw QSException(this, Unknown(property));
     }
 }
 
-void TQSDataModuleDatasource::WriteProperty(const QString& property, const TQuillValue& value) {
+void TQSDatasource::WriteProperty(const QString& property, const TQuillValue& value) {
     if (property == QLatin1String("recno")) {
         if (QuillKind(value) != TQuillKind::Integer) throw QSException(this, Mismatch(property));
-        if (TQSDataset* table = Connected()) table->MoveBy(std::get<qint32>(value) - table->RecNo());
+        if (Connected()) MoveTo(std::get<qint32>(value));
     } else if (property == QLatin1String("controlsdisabled")) {
         if (QuillKind(value) != TQuillKind::Boolean) throw QSException(this, Mismatch(property));
-        if (TQSDataset* table = Connected()) table->SetControlsDisabled(std::get<bool>(value));
+        TClientDataSet* table = Connected();
+        if (!table) return;
+        // The script disables the controls once and enables only what it disabled.
+        if (std::get<bool>(value) && m_disabledByScript == 0) {
+            table->DisableControls();
+            ++m_disabledByScript;
+        } else if (!std::get<bool>(value) && m_disabledByScript > 0) {
+            table->EnableControls();
+            --m_disabledByScript;
+        }
     } else if (property == QLatin1String("recordcount") || property == QLatin1String("bof") ||
                property == QLatin1String("eof")) {
         throw QSException(this, QStringLiteral("Property \"%1\" is readonly").arg(property));
@@ -234,30 +308,69 @@ void TQSDataModuleDatasource::WriteProperty(const QString& property, const TQuil
     }
 }
 
-void TQSDataModuleDatasource::Execute(TQSExecData& exec) { exec.Emit(this); }
+void TQSDatasource::ReleaseControls() {
+    TClientDataSet* table = DataSet();
+    for (; m_disabledByScript > 0; --m_disabledByScript)
+        if (table) table->EnableControls();
+}
 
-bool TQSDataModuleDatasource::SaveState(TQSObjectState& state) const {
-    const TQSDataset* table = DataSet();
+void TQSDatasource::Execute(TQSExecData& exec) {
+    if (exec.Emit(this)) Compile(Script()->Calc());
+}
+
+bool TQSDatasource::SaveState(TQSObjectState& state) const {
+    const TClientDataSet* table = DataSet();
     if (!table) return false;
     state.RecNo = table->RecNo();
     state.Marker = table->Eof() ? 2 : table->Bof() ? 1 : 0;
     return true;
 }
 
-void TQSDataModuleDatasource::RestoreState(const TQSObjectState& state) {
-    TQSDataset* table = DataSet();
+void TQSDatasource::RestoreState(const TQSObjectState& state) {
+    TClientDataSet* table = DataSet();
     if (!table) return;
-    table->MoveBy(state.RecNo - table->RecNo());
+    MoveTo(state.RecNo);
     if (state.Marker == 1) table->First();
     else if (state.Marker == 2) table->Last();
 }
 
-// ---- Page break ----
+QString TQSDatasource::StateText(const TQSObjectState& state) const {
+    return QStringLiteral("%1|%2").arg(state.RecNo).arg(state.Marker == 2   ? QStringLiteral("EOF")
+                                                       : state.Marker == 1 ? QStringLiteral("BOF")
+                                                                           : QStringLiteral("###"));
+}
 
-void TQSPageBreak::Execute(TQSExecData& exec) {
-    if (!exec.Emit(this)) return;
-    // A header or foot runs on every page: a break there would start pages without end.
-    for (const TQSContainer* c = Owner(); c; c = c->Owner())
-        if (dynamic_cast<const TQSPageHeader*>(c) || dynamic_cast<const TQSPageFoot*>(c)) return;
-    exec.NewPage(exec.CurrentPage() + 1);
+TClientDataSet* TQSDataModuleDatasource::DataSet() const {
+    // The test query of the script editor has no table in the program.
+    const TQSHandler* handler = Script() ? Script()->Handler() : nullptr;
+    if (!handler || handler->Mode() != hmApplication) return nullptr;
+    const QString name = Value(QStringLiteral("Datasource"));
+    if (name.isEmpty()) return nullptr;
+    const TDataSource* source = handler->DataSources.Find(Value(QStringLiteral("Datamodule")), name);
+    TClientDataSet* table = source ? source->DataSet() : nullptr;
+    return table && table->Active() ? table : nullptr;
+}
+
+TQSCDSDatasource::TQSCDSDatasource() = default;
+TQSCDSDatasource::~TQSCDSDatasource() = default;
+
+TClientDataSet* TQSCDSDatasource::DataSet() const {
+    if (Script() && Script()->Mode() == hmApplication) return TQSDataModuleDatasource::DataSet();
+    return m_testTable && m_testTable->Active() ? m_testTable.get() : nullptr;
+}
+
+// In debug mode the table file named by DebugFilename stands in for the program's table.
+void TQSCDSDatasource::LoadProperties(const QStringList& lines) {
+    TQSDataModuleDatasource::LoadProperties(lines);
+    if (!Script() || Script()->Mode() != hmDebug || (m_testTable && m_testTable->Active())) return;
+    const QString file = Value(QStringLiteral("DebugFilename"));
+    if (!QFileInfo(file).isFile()) return;
+    auto table = std::make_unique<TClientDataSet>();
+    try {
+        table->SetFileName(file);
+        table->Open();
+    } catch (const Exception&) {
+        return;  // no test table: the datasource is not connected
+    }
+    m_testTable = std::move(table);
 }

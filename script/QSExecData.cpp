@@ -11,19 +11,12 @@
 #include "script/QSObjects.h"
 #include "script/QSScript.h"
 
-namespace {
-
-double DayCount(const QDateTime& when) {
-    const qint64 days = QDate(1899, 12, 30).daysTo(when.date());
-    return double(days) + double(when.time().msecsSinceStartOfDay()) / 86400000.0;
-}
-
-}  // namespace
-
 TQSExecData::TQSExecData(TQSScript& script)
     : m_script(script),
       m_measurer(script.Handler() && script.Handler()->Measurer ? script.Handler()->Measurer
-                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {}
+                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {
+    PrinterData.Script = &script;
+}
 
 TQSExecData::~TQSExecData() = default;
 
@@ -42,7 +35,24 @@ void TQSExecData::Unregister(const TQSScriptObject* object) {
     std::erase(m_registered, object);
     for (TQSSnapshot& snapshot : m_snapshots)
         std::erase_if(snapshot.States, [object](const auto& entry) { return entry.first == object; });
+    std::erase_if(m_home, [object](const auto& entry) { return entry.first == object; });
+    if (m_evaluating == object) m_evaluating = nullptr;
 }
+
+TQSExecData::EvaluatingScope::EvaluatingScope(TQSExecData* exec, const TQSScriptObject* object)
+    : m_exec(exec), m_previous(exec ? exec->m_evaluating : nullptr) {
+    if (m_exec) m_exec->m_evaluating = object;
+}
+
+TQSExecData::EvaluatingScope::~EvaluatingScope() {
+    if (m_exec) m_exec->m_evaluating = m_previous;
+}
+
+TQSExecData::OpenScope::OpenScope(TQSExecData& exec, TQSContainer* container) : m_exec(exec) {
+    m_exec.m_open.push_back(container);
+}
+
+TQSExecData::OpenScope::~OpenScope() { m_exec.m_open.pop_back(); }
 
 bool TQSExecData::Emit(TQSScriptObject* object) {
     if (m_state != esPreparing) return false;
@@ -58,8 +68,34 @@ TQSScriptObject* TQSExecData::CurrentObject() const {
     return m_pc >= 0 && m_pc < int(m_instructions.size()) ? m_instructions[size_t(m_pc)] : nullptr;
 }
 
+void TQSExecData::LeaveTables() {
+    m_home.clear();
+    for (const TQSScriptObject* object : m_registered) {
+        auto* datasource = dynamic_cast<TQSDatasource*>(const_cast<TQSScriptObject*>(object));
+        TQSObjectState state;
+        if (datasource && datasource->SaveState(state)) m_home.emplace_back(datasource, state);
+    }
+    m_tablesAway = true;
+}
+
+void TQSExecData::ReturnTables() {
+    if (!m_tablesAway) return;
+    m_tablesAway = false;
+    for (const auto& [datasource, state] : m_home) {
+        // Best effort: a table that cannot move now keeps its place, and the run's own
+        // outcome stands.
+        try {
+            datasource->RestoreState(state);
+        } catch (const Exception&) {
+        }
+        datasource->ReleaseControls();
+    }
+}
+
 void TQSExecData::ResetRun() {
     Fire(qeStateChanged, nullptr);
+    ReturnTables();
+    m_home.clear();
     m_snapshots.clear();
     m_instructions.clear();
     m_listing.clear();
@@ -71,19 +107,18 @@ void TQSExecData::ResetRun() {
     m_runKind = rkRun;
     m_state = esIdle;
     m_layout = nullptr;
-    if (const TQSScriptSettings* settings = m_script.Root() ? m_script.Root()->GetScriptSettings() : nullptr)
-        PrinterData.SetupPrinter(*settings);
-    PublishRunValues();
+    PrinterData.SetupPrinter();
 }
 
 void TQSExecData::Compile() {
     if (m_compiled) return;
     // A clean start: nothing of an earlier, failed attempt stays.
     ResetRun();
-    PrinterData.PrintTime = DayCount(Clock::Now());
+    PrinterData.PrintTime = QuillDayCount(Clock::Now());
     try {
         TQSBaseContainer* root = m_script.Root();
         TQuillCalc& calc = m_script.Calc();
+        LeaveTables();
         m_state = esCompiling;
         root->Compile(calc);
         m_state = esPreparing;
@@ -95,15 +130,23 @@ void TQSExecData::Compile() {
         ResetRun();
         throw;
     }
+    ReturnTables();
     m_compiled = true;
     m_pc = 0;
-    PublishRunValues();
-    if (m_script.Mode() == hmDebug) {
-        // The listing is a debugging aid: a failing write is no reason to refuse the run.
-        QFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("debug.txt")));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-            file.write((m_listing.join(u'\n') + u'\n').toUtf8());
+    if (m_script.Mode() == hmDebug) WriteListing();
+}
+
+// The listing is a debugging aid: a failing write is no reason to refuse the run.
+void TQSExecData::WriteListing() const {
+    QStringList lines = m_listing;
+    for (const TQSSnapshot& snapshot : m_snapshots) {
+        lines.append(QStringLiteral("Page %1: %2 - %3").arg(snapshot.Page).arg(snapshot.FirstPC).arg(snapshot.LastPC));
+        for (const auto& [object, state] : snapshot.States)
+            lines.append(object->ClassName() + u'_' + object->Name() + u'=' + object->StateText(state));
     }
+    QFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("debug.txt")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        file.write((lines.join(u'\n') + u'\n').toUtf8());
 }
 
 void TQSExecData::ChooseLayout(int page) {
@@ -130,7 +173,6 @@ void TQSExecData::NewPage(int page) {
     m_currentPage = page;
     m_pageCount = std::max(m_pageCount, page);
     TakeSnapshot(page);
-    PublishRunValues();
     m_layout->Execute(*this);
 }
 
@@ -144,11 +186,27 @@ void TQSExecData::TakeSnapshot(int page) {
         TQSObjectState state;
         if (object->SaveState(state)) snapshot.States.emplace_back(object, std::move(state));
     }
+    for (TQSContainer* container : m_open) {
+        if (!container->IsArea()) continue;
+        const TQSBindData& area = container->BindData();
+        snapshot.Areas.push_back({container, area.X, area.Y, area.Width, area.Height, area.MarginLeft, area.MarginTop,
+                                  area.MarginRight, area.MarginBottom, area.CurrentX(), area.CurrentY()});
+    }
     m_snapshots.push_back(std::move(snapshot));
 }
 
 void TQSExecData::RestoreSnapshot(const TQSSnapshot& snapshot) {
     for (const auto& [object, state] : snapshot.States) const_cast<TQSScriptObject*>(object)->RestoreState(state);
+    for (const TQSAreaState& saved : snapshot.Areas) {
+        TQSBindData& area = saved.Container->BindData();
+        area.SetArea(saved.X, saved.Y, saved.Width, saved.Height);
+        area.MarginLeft = saved.MarginLeft;
+        area.MarginTop = saved.MarginTop;
+        area.MarginRight = saved.MarginRight;
+        area.MarginBottom = saved.MarginBottom;
+        area.SetCurrentX(saved.CurrentX);
+        area.SetCurrentY(saved.CurrentY);
+    }
 }
 
 void TQSExecData::GotoPage(int mode, int page) {
@@ -166,8 +224,8 @@ void TQSExecData::GotoPage(int mode, int page) {
     m_state = mode;
     m_pc = it->FirstPC;
     m_pageEnd = it->LastPC;
+    m_tablesAway = true;
     RestoreSnapshot(*it);
-    PublishRunValues();
 }
 
 void TQSExecData::Step() {
@@ -180,7 +238,6 @@ void TQSExecData::Step() {
         slave->Execute(*this);
         ++m_pc;
     }
-    PublishRunValues();
 }
 
 void TQSExecData::ExecutePage(int mode, int runKind) {
@@ -192,31 +249,33 @@ void TQSExecData::ExecutePage(int mode, int runKind) {
     m_runKind = runKind;
     if (runKind != rkPaused) Fire(qeStateChanged, nullptr);
     const bool debug = m_script.Mode() == hmDebug;
-    do {
-        Step();
-        if (m_pc >= int(m_instructions.size())) {
-            m_runKind = rkFinished;
-            Fire(qeStateChanged, nullptr);
-        }
-        if (m_runKind == rkBreakpoints && debug && Breakpoints.contains(CurrentObject())) m_runKind = rkPaused;
-        if (m_runKind == rkPaused) Fire(qeStateChanged, CurrentObject());
-    } while (m_pc <= m_pageEnd && m_runKind != rkPaused && m_runKind != rkFinished);
+    try {
+        do {
+            Step();
+            if (m_pc >= int(m_instructions.size())) {
+                m_runKind = rkFinished;
+                Fire(qeStateChanged, nullptr);
+            }
+            if (m_runKind == rkBreakpoints && debug && Breakpoints.contains(CurrentObject())) m_runKind = rkPaused;
+            if (m_runKind == rkPaused) Fire(qeStateChanged, CurrentObject());
+        } while (m_pc <= m_pageEnd && m_runKind != rkPaused && m_runKind != rkFinished);
+    } catch (...) {
+        ReturnTables();
+        throw;
+    }
+    // A paused run goes on from where it stands; a finished page gives the tables back.
+    if (m_runKind != rkPaused || m_pc > m_pageEnd) ReturnTables();
     if (m_runKind == rkPaused && m_pc > m_pageEnd) {
         if (OnPageEnd) OnPageEnd(QStringLiteral("You have reached the end of the page. Press OK to start next page."));
         if (m_previewPage + 1 <= m_pageCount) GotoPage(esPreview, m_previewPage + 1);
     }
 }
 
-TQSContainer* TQSExecData::AreaOwner() const {
-    // The statement's own container; outside the document's statements (the data objects,
-    // a layout) and during preparation the page body answers.
-    TQSBaseContainer* root = m_script.Root();
-    const TQSScriptObject* object = m_state == esPreparing ? nullptr : CurrentObject();
-    TQSContainer* owner = object ? object->Owner() : nullptr;
-    if (!owner || owner == root || (owner->Owner() == root && owner != root->ScriptObjects()) ||
-        dynamic_cast<TQSPagelayouts*>(owner))
-        return root->ScriptObjects();
-    return owner;
+TQSContainer* TQSExecData::CurrentArea() const {
+    const TQSScriptObject* object = m_evaluating;
+    if (!object && (m_state == esPreview || m_state == esPrint)) object = CurrentObject();
+    TQSContainer* area = object ? object->Area() : nullptr;
+    return area ? area : m_script.Root()->ScriptObjects();
 }
 
 TQSRunValues TQSExecData::RunValues() const {
@@ -227,7 +286,7 @@ TQSRunValues TQSExecData::RunValues() const {
                                          : 0;
     values.PageCount = std::max(m_pageCount, 0);
     values.PrintTime = PrinterData.PrintTime;
-    if (const TQSContainer* owner = AreaOwner()) {
+    if (const TQSContainer* owner = CurrentArea()) {
         const TQSBindData& area = owner->BindData();
         values.ClientWidth = area.ClientWidth();
         values.ClientHeight = area.ClientHeight();
@@ -236,43 +295,42 @@ TQSRunValues TQSExecData::RunValues() const {
     return values;
 }
 
-void TQSExecData::PublishRunValues() const {
-    TQSHandler* handler = m_script.Handler();
-    if (handler && handler->GetCurrentScript() == &m_script) handler->RunValues = RunValues();
+namespace {
+
+// A length in device pixels of a preview: scaled by the zoom and the screen's resolution.
+int PreviewPixels(int printerPixels, const TQSHandler* handler, bool vertical, int printerDpi) {
+    const double zoom = handler ? handler->PreviewZoom() : 100;
+    const double dpi = handler ? (vertical ? handler->PreviewDPIY() : handler->PreviewDPIX()) : 96;
+    return int(std::nearbyint(zoom / 100.0 * printerPixels * dpi / printerDpi));
 }
+
+}  // namespace
 
 int TQSExecData::DeviceX(double mm) const {
     if (m_state == esPrint) return MmToPixelX(mm - PrinterData.OffsetX);
     const int p = MmToPixelX(mm);
     if (m_state != esPreview || PrinterData.DPIX == 0) return p;
-    const TQSHandler* h = m_script.Handler();
-    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
-    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+    return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 
 int TQSExecData::DeviceY(double mm) const {
     if (m_state == esPrint) return MmToPixelY(mm - PrinterData.OffsetY);
     const int p = MmToPixelY(mm);
     if (m_state != esPreview || PrinterData.DPIY == 0) return p;
-    const TQSHandler* h = m_script.Handler();
-    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIY() : 96;
-    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIY));
+    return PreviewPixels(p, m_script.Handler(), true, PrinterData.DPIY);
 }
 
+// Pen widths and corners scale in a preview by the horizontal resolutions, both ways.
 int TQSExecData::DeviceLength(double mm) const {
     const int p = MmToPixelX(mm);
     if (m_state != esPreview || PrinterData.DPIX == 0) return p;
-    const TQSHandler* h = m_script.Handler();
-    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
-    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+    return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 
 int TQSExecData::DeviceLengthY(double mm) const {
     const int p = MmToPixelY(mm);
     if (m_state != esPreview || PrinterData.DPIX == 0) return p;
-    const TQSHandler* h = m_script.Handler();
-    const double zoom = h ? h->PreviewZoom() : 100, dpi = h ? h->PreviewDPIX() : 96;
-    return int(std::nearbyint(zoom / 100.0 * p * dpi / PrinterData.DPIX));
+    return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 
 void TQSExecData::DrawText(TQSCanvas& canvas, const TQSBindData& area, double x, double y, const QString& line) const {
@@ -298,4 +356,11 @@ void TQSExecData::DrawLine(TQSCanvas& canvas, const TQSBindData& area, double x1
     canvas.SetPen(true, color, DeviceLength(lineWidth));
     const double left = area.ClientX() + area.CurrentX(), top = area.ClientY() + area.CurrentY();
     canvas.DrawLine(DeviceX(left + x1), DeviceY(top + y1), DeviceX(left + x2), DeviceY(top + y2));
+}
+
+void TQSExecData::DrawPicture(TQSCanvas& canvas, const TQSBindData& area, double x, double y, double width,
+                              double height, const QByteArray& picture, bool transparent) const {
+    const double left = area.ClientX() + area.CurrentX() + x, top = area.ClientY() + area.CurrentY() + y;
+    const QRect box(QPoint(DeviceX(left), DeviceY(top)), QPoint(DeviceX(left + width) - 1, DeviceY(top + height) - 1));
+    canvas.DrawPicture(box, picture, transparent);
 }

@@ -19,9 +19,10 @@ class TQSScript;
 class TQSScriptObject;
 class TQSPagelayout;
 class TQSContainer;
+class TQSDatasource;
 struct TQSBindData;
 
-// What the execution tells the variables of the running script.
+// What the variables page, pagecount, printtime, clientwidth, clientheight and parent.y answer.
 struct TQSRunValues {
     int Page = 0;
     int PageCount = 0;
@@ -39,11 +40,21 @@ struct TQSObjectState {
     int Marker = 0;  // 0 within, 1 at the beginning, 2 at the end
 };
 
+// The area of a container open at a page start.
+struct TQSAreaState {
+    TQSContainer* Container = nullptr;
+    double X = 0, Y = 0, Width = 0, Height = 0;
+    double MarginLeft = 0, MarginTop = 0, MarginRight = 0, MarginBottom = 0;
+    double CurrentX = 0, CurrentY = 0;
+};
+
 struct TQSSnapshot {
     int Page = 0;
     int FirstPC = 0;
     int LastPC = kOpenEnd;
     std::vector<std::pair<const TQSScriptObject*, TQSObjectState>> States;
+    // The areas of the containers that the page starts inside (a rectangle broken by the page).
+    std::vector<TQSAreaState> Areas;
     static constexpr int kOpenEnd = 100000000;
 };
 
@@ -94,6 +105,30 @@ public:
     void Register(const TQSScriptObject* object);
     void Unregister(const TQSScriptObject* object);
 
+    // The object whose expressions are being evaluated, while it lives.
+    class EvaluatingScope {
+    public:
+        EvaluatingScope(TQSExecData* exec, const TQSScriptObject* object);
+        ~EvaluatingScope();
+        EvaluatingScope(const EvaluatingScope&) = delete;
+        EvaluatingScope& operator=(const EvaluatingScope&) = delete;
+
+    private:
+        TQSExecData* m_exec;
+        const TQSScriptObject* m_previous;
+    };
+    // A container whose statements preparation is executing, while it lives.
+    class OpenScope {
+    public:
+        OpenScope(TQSExecData& exec, TQSContainer* container);
+        ~OpenScope();
+        OpenScope(const OpenScope&) = delete;
+        OpenScope& operator=(const OpenScope&) = delete;
+
+    private:
+        TQSExecData& m_exec;
+    };
+
     TQSPRNData PrinterData;
     const TQSTextMeasurer& Measurer() const { return *m_measurer; }
     void SetMeasurer(std::shared_ptr<const TQSTextMeasurer> measurer);
@@ -128,11 +163,13 @@ public:
                        double borderWidth, double cornerRadius, qint32 borderColor, qint32 backgroundColor) const;
     void DrawLine(TQSCanvas& canvas, const TQSBindData& area, double x1, double y1, double x2, double y2,
                   double lineWidth, qint32 color) const;
+    // A picture (the bytes of a JPEG or BMP file) stretched into the box.
+    void DrawPicture(TQSCanvas& canvas, const TQSBindData& area, double x, double y, double width, double height,
+                     const QByteArray& picture, bool transparent) const;
 
-    // The values of page, pagecount, printtime, clientwidth, clientheight and parent.y now.
+    // The values of page, pagecount, printtime, clientwidth, clientheight and parent.y now:
+    // the area ones for the statement being evaluated or run.
     TQSRunValues RunValues() const;
-    // Hands them to the handler, which answers the expressions with them.
-    void PublishRunValues() const;
 
     // Guards against runaway scripts.
     static constexpr qint64 kMaxInstructions = 2000000;
@@ -144,7 +181,13 @@ private:
     // The layout for the page with the body area set from it; raises when there is none.
     void ChooseLayout(int page);
     void Fire(int eventType, TQSScriptObject* object, const QVariant& data = QVariant()) const;
-    TQSContainer* AreaOwner() const;
+    // The area of the statement being evaluated or run; the page body otherwise.
+    TQSContainer* CurrentArea() const;
+    // The datasources' tables as they stood before preparation moved them, and taking them
+    // back there once the engine has moved them.
+    void LeaveTables();
+    void ReturnTables();
+    void WriteListing() const;
 
     TQSScript& m_script;
     int m_state = esIdle;
@@ -159,4 +202,8 @@ private:
     std::vector<const TQSScriptObject*> m_registered;
     QStringList m_listing;
     std::shared_ptr<const TQSTextMeasurer> m_measurer;
+    const TQSScriptObject* m_evaluating = nullptr;
+    std::vector<TQSContainer*> m_open;
+    std::vector<std::pair<TQSDatasource*, TQSObjectState>> m_home;
+    bool m_tablesAway = false;
 };

@@ -1,16 +1,9 @@
 #include "script/QSHandler.h"
 
-#include <QDate>
 
 #include "platform/Clock.h"
 
 namespace {
-
-// A date and time as a day count since 30 December 1899 with the time of day as fraction.
-double DayCount(const QDateTime& when) {
-    const qint64 days = QDate(1899, 12, 30).daysTo(when.date());
-    return double(days) + double(when.time().msecsSinceStartOfDay()) / 86400000.0;
-}
 
 // Takes the next piece off the front of the text.
 QString Cut(QString& rest, const QString& delimiter) {
@@ -96,7 +89,7 @@ bool TQSHandler::HandleExternal(const QString& name, TQuillValue& result) {
     const int count = function->Value(QStringLiteral("ParamCount")).toInt();
     for (int i = 0; i < count; ++i)
         m_calc.GetParam(TQuillKind::Any, count == 1 ? qpOnly : i == 0 ? qpFirst : i == count - 1 ? qpLast : qpMiddle);
-    result = m_calc.Evaluate(function->Value(QStringLiteral("DebugValue")));
+    result = static_cast<TQSExternalFunction*>(function)->DebugResult();
     return true;
 }
 
@@ -118,20 +111,22 @@ void TQSHandler::HandleFunction(const QString& name, TQuillValue& result) {
 void TQSHandler::HandleVariable(const QString& name, TQuillValue& result) {
     // External functions belong to the script that declares them.
     if (HandleExternal(name, result)) return;
+    TQSScript* current = GetCurrentScript();
+    auto values = [current] { return current ? current->ExecData().RunValues() : TQSRunValues(); };
     if (name == QLatin1String("page")) {
-        result = qint32(RunValues.Page);
+        result = qint32(values().Page);
     } else if (name == QLatin1String("pagecount")) {
-        result = qint32(RunValues.PageCount);
+        result = qint32(values().PageCount);
     } else if (name == QLatin1String("now")) {
-        result = DayCount(Clock::Now());
+        result = QuillDayCount(Clock::Now());
     } else if (name == QLatin1String("printtime")) {
-        result = RunValues.PrintTime;
+        result = values().PrintTime;
     } else if (name == QLatin1String("clientwidth")) {
-        result = RunValues.ClientWidth;
+        result = values().ClientWidth;
     } else if (name == QLatin1String("clientheight")) {
-        result = RunValues.ClientHeight;
+        result = values().ClientHeight;
     } else if (name == QLatin1String("parent.y")) {
-        result = RunValues.ParentY;
+        result = values().ParentY;
     } else {
         const qsizetype dot = name.indexOf(u'.');
         const QString objectName = dot < 0 ? name : name.left(dot);

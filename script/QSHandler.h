@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "script/QSDataset.h"
+#include "script/QSDataRegistry.h"
 #include "script/QSFontSpec.h"
 #include "script/QSScript.h"
 #include "script/QuillCalc.h"
@@ -58,11 +58,8 @@ public:
     // What the scripts measure their text with (Qt's font metrics in the program); unset, a
     // fixed pitch.
     std::shared_ptr<const TQSTextMeasurer> Measurer;
-    // Filled by the execution of the current script.
-    TQSRunValues RunValues;
-    // Finds the application's table of a datasource by data module and datasource name (both
-    // in upper case); none when there is no such table.
-    std::function<TQSDataset*(const QString& dataModule, const QString& dataSource)> FindDataset;
+    // The program's data sources that the scripts' datasources bind to in application mode.
+    TQSDataRegistry DataSources;
 
     TQuillCalc& Calc() { return m_calc; }
 

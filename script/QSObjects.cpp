@@ -147,6 +147,18 @@ const TQSRegisteredObject& RootRecord() {
     return record;
 }
 
+// A FOR-loop's counter stands in no file: it belongs to its loop.
+const TQSRegisteredObject& CounterRecord() {
+    static const TQSRegisteredObject record = [] {
+        TQSRegisteredObject r;
+        r.ClassName = QStringLiteral("TQSForLoopCounter");
+        r.Create = [] { return std::unique_ptr<TQSScriptObject>(new TQSForLoopCounter); };
+        r.AcceptsParent = [](const TQSContainer&) { return false; };
+        return r;
+    }();
+    return record;
+}
+
 QString EncodeText(const QString& value) {
     QString out = value;
     out.replace(QLatin1String("\r\n"), kLineBreak);
@@ -292,7 +304,7 @@ void TQSScriptObject::SetName(const QString& name) {
 QString TQSScriptObject::NameKind() const {
     if (dynamic_cast<const TQSFont*>(this)) return QStringLiteral("font");
     if (dynamic_cast<const TQSVariable*>(this)) return QStringLiteral("variable");
-    if (dynamic_cast<const TQSDataModuleDatasource*>(this)) return QStringLiteral("datasource");
+    if (dynamic_cast<const TQSDatasource*>(this)) return QStringLiteral("datasource");
     return QString();
 }
 
@@ -340,6 +352,52 @@ void TQSScriptObject::Execute(TQSExecData& exec) { exec.Emit(this); }
 bool TQSScriptObject::SaveState(TQSObjectState&) const { return false; }
 
 void TQSScriptObject::RestoreState(const TQSObjectState&) {}
+
+QString TQSScriptObject::StateText(const TQSObjectState&) const { return QString(); }
+
+TQSContainer* TQSScriptObject::Area() const {
+    for (TQSContainer* container = m_owner; container; container = container->Owner())
+        if (container->IsArea()) return container;
+    return m_script && m_script->Root() ? m_script->Root()->ScriptObjects() : nullptr;
+}
+
+TQuillValue TQSScriptObject::EvaluateText(const QString& text, const QString& key, int offset, TQuillKind kind) const {
+    TQSExecData::EvaluatingScope scope(m_script ? &m_script->ExecData() : nullptr, this);
+    TQuillCalc& calc = m_script->Calc();
+    try {
+        switch (kind) {
+        case TQuillKind::Boolean: return calc.EvaluateBoolean(text);
+        case TQuillKind::String: return calc.EvaluateString(text);
+        case TQuillKind::Integer: return calc.EvaluateInteger(text);
+        case TQuillKind::Float: return calc.EvaluateFloat(text);
+        default: return calc.Evaluate(text);
+        }
+    } catch (const EExpressionError& e) {
+        // A position past the end of the text means its end.
+        const int position = std::clamp(e.Position() + offset, 1, std::max(1, int(Value(key).size())));
+        throw QSException(this, e.Message(), offset == 0 ? e.Position() : position, key);
+    }
+}
+
+TQuillValue TQSScriptObject::EvaluateKey(const QString& key) const {
+    return EvaluateText(Value(key), key, 0, TQuillKind::Empty);
+}
+
+bool TQSScriptObject::EvaluateBooleanKey(const QString& key) const {
+    return std::get<bool>(EvaluateText(Value(key), key, 0, TQuillKind::Boolean));
+}
+
+double TQSScriptObject::EvaluateFloatKey(const QString& key) const {
+    return std::get<double>(EvaluateText(Value(key), key, 0, TQuillKind::Float));
+}
+
+qint32 TQSScriptObject::EvaluateIntegerKey(const QString& key) const {
+    return std::get<qint32>(EvaluateText(Value(key), key, 0, TQuillKind::Integer));
+}
+
+QString TQSScriptObject::EvaluateStringKey(const QString& key) const {
+    return std::get<QString>(EvaluateText(Value(key), key, 0, TQuillKind::String));
+}
 
 TQSScriptObject* TQSScriptObject::FindFirstObject(const QString& className, bool) {
     return ClassName() == className ? this : nullptr;
@@ -440,14 +498,28 @@ TQSContainer::~TQSContainer() {
 }
 
 void TQSContainer::Compile(TQuillCalc& calc) {
+    if (Script() && Script()->ExecData().State() != esCompiling) return;
     for (const auto& child : m_children) child->Compile(calc);
 }
 
 void TQSContainer::Execute(TQSExecData& exec) {
     if (!exec.Emit(this)) return;
+    ExecuteChildren(exec);
+}
+
+void TQSContainer::ExecuteChildren(TQSExecData& exec) {
+    TQSExecData::OpenScope open(exec, this);
     // A child may start a page, which runs the layout's statements in between; the
     // children themselves do not change meanwhile.
     for (size_t i = 0; i < m_children.size(); ++i) m_children[i]->Execute(exec);
+}
+
+void TQSContainer::RequestRoom(TQSExecData&, double) {}
+
+void TQSBaseScriptContainer::RequestRoom(TQSExecData& exec, double height) {
+    if (exec.State() != esPreparing) return;
+    const TQSBindData& area = BindData();
+    if (area.CurrentY() > 0 && area.CurrentY() + height > area.ClientHeight()) exec.NewPage(exec.CurrentPage() + 1);
 }
 
 void TQSContainer::Created() {
@@ -716,11 +788,35 @@ TQSBand TQSPagelayout::BodyBand(double pageWidth, double pageHeight) const {
 }
 
 void TQSPagelayout::SetBands(double pageWidth, double pageHeight) {
-    auto apply = [](TQSContainer* container, const TQSBand& band) {
-        if (container) container->BindData().SetArea(band.Left, band.Top, band.Width, band.Height);
-    };
-    apply(Header(), HeaderBand(pageWidth, pageHeight));
-    apply(Foot(), FootBand(pageWidth, pageHeight));
+    for (TQSPageBand* band : {static_cast<TQSPageBand*>(Header()), static_cast<TQSPageBand*>(Foot())}) {
+        if (!band) continue;
+        const TQSBand b = band->Band(*this, pageWidth, pageHeight);
+        band->BindData().SetArea(b.Left, b.Top, b.Width, b.Height);
+    }
+}
+
+TQSBand TQSPageHeader::Band(const TQSPagelayout& layout, double pageWidth, double pageHeight) const {
+    return layout.HeaderBand(pageWidth, pageHeight);
+}
+
+TQSBand TQSPageFoot::Band(const TQSPagelayout& layout, double pageWidth, double pageHeight) const {
+    return layout.FootBand(pageWidth, pageHeight);
+}
+
+void TQSPagelayout::Execute(TQSExecData& exec) {
+    if (!exec.Emit(this)) return;
+    CompileSizes(Script()->Calc());
+    ExecuteChildren(exec);
+}
+
+void TQSPageBand::Execute(TQSExecData& exec) {
+    const bool preparing = exec.Emit(this);
+    if (const auto* layout = dynamic_cast<const TQSPagelayout*>(Owner())) {
+        const TQSScriptSettings* settings = Script()->Root()->GetScriptSettings();
+        const TQSBand b = Band(*layout, settings->PrintSizeX(), settings->PrintSizeY());
+        BindData().SetArea(b.Left, b.Top, b.Width, b.Height);
+    }
+    if (preparing) ExecuteChildren(exec);
 }
 
 void TQSBaseContainer::SetPageAreas(const TQSPagelayout& layout) {
@@ -756,6 +852,19 @@ bool TQSPagelayout::CoversPage(int page) const {
     }
     return false;
 }
+
+// ---- FOR-loop ----
+
+TQSForLoop::~TQSForLoop() = default;
+
+void TQSForLoop::Created() {
+    TQSFreeContainer::Created();
+    // The counter raises no events of its own: it is part of its loop.
+    std::unique_ptr<TQSScriptObject> counter = TQSFactory::Make(CounterRecord(), this, nullptr);
+    m_counter.reset(static_cast<TQSForLoopCounter*>(counter.release()));
+}
+
+TQSForLoop* TQSForLoopCounter::Loop() const { return static_cast<TQSForLoop*>(Owner()); }
 
 // ---- Display texts of the other objects ----
 

@@ -20,7 +20,7 @@ class TQSScriptObject;
 class TQSContainer;
 class TQSPagelayout;
 class TQSExecData;
-class TQSDataset;
+class TClientDataSet;
 struct TQSObjectState;
 
 // The engine's exception: the object concerned, the property path (class name, ".",
@@ -107,6 +107,11 @@ private:
     double m_currentX = 0, m_currentY = 0;
 };
 
+// The position and size of a rectangle, picture or colour bar in millimetres.
+struct TQSBox {
+    double X = 0, Y = 0, Width = 0, Height = 0;
+};
+
 // A band of the page in millimetres.
 struct TQSBand {
     double Top = 0, Height = 0, Left = 0, Width = 0;
@@ -164,6 +169,11 @@ public:
     // The data objects' state at a page start; false for objects that keep none.
     virtual bool SaveState(TQSObjectState& state) const;
     virtual void RestoreState(const TQSObjectState& state);
+    // The saved state as text, for the debugging listing.
+    virtual QString StateText(const TQSObjectState& state) const;
+    // The container whose area the object is laid out in: the nearest page body, header, foot
+    // or rectangle around it (control statements lend theirs); the page body when there is none.
+    TQSContainer* Area() const;
     // The object itself when its class matches; a container also searches its children.
     virtual TQSScriptObject* FindFirstObject(const QString& className, bool deep);
     // Raises the handler's announce event for the object (a container: its whole subtree).
@@ -175,6 +185,17 @@ public:
 
     // Picture objects keep an embedded bitmap (the bytes of a BMP file).
     virtual bool HasPictureSlot() const { return false; }
+
+    // A property's expression evaluated by the script's calculator with this object current;
+    // an expression error names the object, the property and the position.
+    TQuillValue EvaluateKey(const QString& key) const;
+    bool EvaluateBooleanKey(const QString& key) const;
+    double EvaluateFloatKey(const QString& key) const;
+    qint32 EvaluateIntegerKey(const QString& key) const;
+    QString EvaluateStringKey(const QString& key) const;
+    // An expression that stands at `offset` characters into the property's text: the error
+    // position counts in the whole text. `kind` Empty takes any kind of value.
+    TQuillValue EvaluateText(const QString& text, const QString& key, int offset, TQuillKind kind) const;
 
 protected:
     TQSScriptObject();
@@ -227,9 +248,19 @@ public:
     const TQSBindData& BindData() const { return m_bindData; }
     // Called when the current position of the area leaves it; a plain container does nothing.
     virtual void Overflow() {}
+    // Whether the statements inside are laid out in this container's own area (the page body,
+    // a header, a foot, a rectangle); control statements lend their children the area around.
+    virtual bool IsArea() const { return false; }
+    // Asked before a statement of the given height is emitted into this area; the page body
+    // starts a new page during preparation when it does not fit. Others always have room.
+    virtual void RequestRoom(TQSExecData& exec, double height);
+    // Executes the children in order (in preparation they emit themselves), this container
+    // open meanwhile, so that a page starting inside it keeps its area.
+    void ExecuteChildren(TQSExecData& exec);
 
     TQSScriptObject* FindFirstObject(const QString& className, bool deep) override;
     void Announce() override;
+    // Compiles the children during compilation only.
     void Compile(TQuillCalc& calc) override;
     // In preparation: emits itself, then its children.
     void Execute(TQSExecData& exec) override;
@@ -290,8 +321,14 @@ class TQSSubroutines : public TQSContainer {
     // Subroutines run only where they are called.
     void Execute(TQSExecData&) override {}
 };
+// The statements of the document; its area is the page body.
 class TQSBaseScriptContainer : public TQSFreeContainer {
+public:
     QString DisplayText() const override { return QStringLiteral("Script objects"); }
+    bool IsArea() const override { return true; }
+    // A statement that does not fit below the current position starts a new page, unless the
+    // position is still at the top of the page (a taller statement would fit on no page).
+    void RequestRoom(TQSExecData& exec, double height) override;
 };
 
 class TQSPagelayouts : public TQSContainer {
@@ -306,11 +343,24 @@ protected:
     void Created() override;
 };
 
-class TQSPageHeader : public TQSFreeContainer {
-    QString DisplayText() const override { return QStringLiteral("Header"); }
+// The header or the foot of a page layout: its statements are drawn in its band on every
+// page of the layout.
+class TQSPageBand : public TQSFreeContainer {
+public:
+    bool IsArea() const override { return true; }
+    // Sets its band as its area (also in a run); in preparation then its statements.
+    void Execute(TQSExecData& exec) override;
+    virtual TQSBand Band(const TQSPagelayout& layout, double pageWidth, double pageHeight) const = 0;
 };
-class TQSPageFoot : public TQSFreeContainer {
+class TQSPageHeader : public TQSPageBand {
+public:
+    QString DisplayText() const override { return QStringLiteral("Header"); }
+    TQSBand Band(const TQSPagelayout& layout, double pageWidth, double pageHeight) const override;
+};
+class TQSPageFoot : public TQSPageBand {
+public:
     QString DisplayText() const override { return QStringLiteral("Foot"); }
+    TQSBand Band(const TQSPagelayout& layout, double pageWidth, double pageHeight) const override;
 };
 
 class TQSPagelayout : public TQSContainer {
@@ -330,6 +380,8 @@ public:
     bool CoversPage(int page) const;
     TQSPageHeader* Header() const;
     TQSPageFoot* Foot() const;
+    // In preparation: emits itself, evaluates its sizes again, then its header and foot.
+    void Execute(TQSExecData& exec) override;
 
 protected:
     void Created() override;
@@ -349,8 +401,8 @@ public:
     TQSBaseScriptContainer* ScriptObjects() const;
 };
 
-// Statements and other objects whose behaviour lies in the execution engine.
-// Variables, fonts and datasources register with the page snapshots while they live.
+
+// Variables, fonts and datasources: registered with the page snapshots while they live.
 class TQSDataObject : public TQSScriptObject {
 public:
     ~TQSDataObject() override;
@@ -368,6 +420,7 @@ public:
     void Execute(TQSExecData& exec) override;
     bool SaveState(TQSObjectState& state) const override;
     void RestoreState(const TQSObjectState& state) override;
+    QString StateText(const TQSObjectState& state) const override;
     // The evaluated initial value and the current value (empty until compiled).
     TQuillValue InitialValue, CurrentValue;
 };
@@ -385,78 +438,253 @@ public:
     void Execute(TQSExecData& exec) override;
     bool SaveState(TQSObjectState& state) const override;
     void RestoreState(const TQSObjectState& state) override;
+    QString StateText(const TQSObjectState& state) const override;
 
 protected:
     // A new font takes the handler's default font.
     void Created() override;
 };
 
-class TQSDataModuleDatasource : public TQSDataObject {
+// A table of the program read by a script. The base kind has no table.
+class TQSDatasource : public TQSDataObject {
 public:
-    QString DisplayText() const override;
-    // The bound table, none when there is none or it is closed.
-    TQSDataset* DataSet() const;
+    // The table read now: none when there is none or it is closed.
+    virtual TClientDataSet* DataSet() const { return nullptr; }
     bool IsConnected() const { return DataSet() != nullptr; }
+    // -1 when not connected.
     int RecNo() const;
     int RecordCount() const;
+    // Moves by n - RecNo records: beyond the last record the table stands at its end, before
+    // the first at its beginning. Nothing when not connected.
     void MoveTo(int recNo);
     void ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) override;
     void WriteProperty(const QString& property, const TQuillValue& value) override;
-    void Compile(TQuillCalc&) override {}
     void Execute(TQSExecData& exec) override;
     bool SaveState(TQSObjectState& state) const override;
     void RestoreState(const TQSObjectState& state) override;
+    QString StateText(const TQSObjectState& state) const override;
+    // Enables the table's controls again as often as the script disabled them.
+    void ReleaseControls();
 
 private:
-    // In application mode a table that is not there stops the expression.
-    TQSDataset* Connected() const;
+    // The table; in application mode a datasource without one stops the expression.
+    TClientDataSet* Connected() const;
+    int m_disabledByScript = 0;
 };
+
+// Bound by name to a data source of one of the program's data modules.
+class TQSDataModuleDatasource : public TQSDatasource {
+public:
+    QString DisplayText() const override;
+    // In application mode the registered data source's open table.
+    TClientDataSet* DataSet() const override;
+};
+
+// In debug mode its test table is the client-table file DebugFilename.
 class TQSCDSDatasource : public TQSDataModuleDatasource {
+public:
+    TQSCDSDatasource();
+    ~TQSCDSDatasource() override;
     QString DisplayText() const override;
+    TClientDataSet* DataSet() const override;
+    void LoadProperties(const QStringList& lines) override;
+
+private:
+    std::unique_ptr<TClientDataSet> m_testTable;
 };
-class TQSSubroutine : public TQSFreeContainer {};
+
+// An instruction that runs in the same step as the instruction before it.
+class TQSSlaveObject : public TQSScriptObject {
+public:
+    bool IsSlave() const override { return true; }
+};
+
+class TQSForLoop;
+// Counts a FOR-loop's variable on at the end of each turn.
+class TQSForLoopCounter : public TQSSlaveObject {
+public:
+    TQSForLoop* Loop() const;
+    void Execute(TQSExecData& exec) override;
+};
+
+class TQSSubroutine : public TQSFreeContainer {
+public:
+    // Compiled with the script, but never run.
+    void Execute(TQSExecData&) override {}
+};
+
 class TQSExternalFunction : public TQSScriptObject {
+public:
     QString DisplayText() const override;
+    // In debug mode evaluates the debug value.
+    void Compile(TQuillCalc& calc) override;
+    // The value answered in debug mode: as compiled, or evaluated now before any compilation.
+    TQuillValue DebugResult();
+
+private:
+    TQuillValue m_debugResult;
+    bool m_debugEvaluated = false;
 };
+
+// An assignment: "parent" (the line position of the area around it), a variable by its bare
+// name, or a property of a font or a datasource, "=" and an expression.
 class TQSFormula : public TQSScriptObject {
+public:
     QString DisplayText() const override;
+    void Compile(TQuillCalc& calc) override;
+    void Execute(TQSExecData& exec) override;
+
+private:
+    bool m_toParent = false;
+    TQSScriptObject* m_target = nullptr;
+    QString m_property;
+    TQuillValue m_value;
 };
+
 class TQSIf : public TQSFreeContainer {
+public:
     QString DisplayText() const override;
+    void Compile(TQuillCalc& calc) override;
+    // In preparation emits its statements only when the condition holds.
+    void Execute(TQSExecData& exec) override;
+    bool Result = false;
 };
+
+class TQSCaseField;
 class TQSCase : public TQSContainer {
+public:
     QString DisplayText() const override;
+    void Compile(TQuillCalc& calc) override;
+    // In preparation emits the statements of the chosen row.
+    void Execute(TQSExecData& exec) override;
+    // The row chosen for the value: the last normal row whose result equals it, else the ELSE
+    // row when it stands before any match; none when nothing matches.
+    TQSCaseField* ChooseRow(const TQuillValue& value) const;
+    // The value compared with the rows, as last evaluated.
+    TQuillValue CaseValue;
+
+private:
+    TQuillValue m_debugValue;
+    bool m_useDebugValue = false;
 };
+
 class TQSCaseField : public TQSFreeContainer {
+public:
     QString DisplayText() const override;
+    bool IsElse() const;
+    // Rows are not instructions: their case runs the chosen one's statements.
+    void Execute(TQSExecData&) override {}
+    // Whether the row's result equals the value (numbers by value, other kinds alike).
+    bool Matches(const TQuillValue& value) const;
 };
+
 class TQSForLoop : public TQSFreeContainer {
+public:
+    ~TQSForLoop() override;
     QString DisplayText() const override;
+    void Compile(TQuillCalc& calc) override;
+    // Sets the variable to the start value; in preparation then emits one turn of its
+    // statements and its counter for each value up to the end.
+    void Execute(TQSExecData& exec) override;
+    // The loop's variable by name; none when the script holds no such variable.
+    TQSVariable* Variable() const;
+    bool Descending() const;
+    // The variable's value; raises when it holds no integer.
+    qint64 LoopValue(const TQSVariable& variable) const;
+    qint32 Start = 0, End = 0, DebugEnd = 0;
+    bool UsesDebugEnd = false;
+
+protected:
+    void Created() override;
+
+private:
+    std::unique_ptr<TQSForLoopCounter> m_counter;
 };
+
 class TQSPageBreak : public TQSScriptObject {
 public:
     QString DisplayText() const override { return QStringLiteral("New page"); }
+    // In preparation starts the next page; nothing inside a header or a foot.
     void Execute(TQSExecData& exec) override;
 };
+
 class TQSText : public TQSScriptObject {
+public:
     QString DisplayText() const override;
+    // Evaluates its properties and finds its font.
+    void Compile(TQuillCalc& calc) override;
+    // Wraps the text at its width; asks for the room of all its lines, then draws them in a
+    // run, moving the area's line position down between them (and after the last one when
+    // Linefeed is set).
+    void Execute(TQSExecData& exec) override;
+
+private:
+    TQSFont* m_font = nullptr;
+    QString m_text;
+    double m_x = 0, m_y = 0, m_width = 0;
 };
+
 class TQSRectangle : public TQSFreeContainer {
+public:
     QString DisplayText() const override;
+    bool IsArea() const override { return true; }
+    void Compile(TQuillCalc& calc) override;
+    // Draws its box in a run; its statements lie inside the box, less the margin.
+    void Execute(TQSExecData& exec) override;
+
+private:
+    TQSBox m_box;
+    double m_margin = 0, m_border = 0, m_corner = 0;
+    qint32 m_borderColor = 0, m_backgroundColor = 0;
 };
+
 class TQSLine : public TQSScriptObject {
+public:
     QString DisplayText() const override;
+    void Compile(TQuillCalc& calc) override;
+    void Execute(TQSExecData& exec) override;
+
+private:
+    double m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0, m_width = 0;
+    qint32 m_color = 0;
 };
+
 class TQSPicture : public TQSScriptObject {
 public:
     QString DisplayText() const override;
     bool HasPictureSlot() const override { return true; }
+    void Compile(TQuillCalc& calc) override;
+    // Draws the embedded picture or the file into its box in a run; a file that cannot be
+    // read as a picture raises.
+    void Execute(TQSExecData& exec) override;
     // The embedded bitmap as the bytes of a BMP file; empty when there is none.
     QByteArray Bitmap;
+
+private:
+    TQSBox m_box;
+    bool m_stretch = false;
+    QString m_fileName;
 };
+
 class TQSColorBar : public TQSScriptObject {
+public:
+    static constexpr int kMaxPoints = 20;
     QString DisplayText() const override;
+    // Evaluates its properties and reads the colour points.
+    void Compile(TQuillCalc& calc) override;
+    // Draws the colours as a gradient across its box in a run, and its frame.
+    void Execute(TQSExecData& exec) override;
+    // The colour numbers of a ColorInfo text joined by "|"; a piece that is no whole number
+    // leaves none; points beyond the 20th are ignored.
+    static QList<qint32> ParseColorInfo(const QString& info);
+    QList<qint32> Points;
+
+private:
+    TQSBox m_box;
+    double m_border = 0;
+    qint32 m_borderColor = 0;
 };
+
 class TQSComment : public TQSScriptObject {
     QString DisplayText() const override;
 };

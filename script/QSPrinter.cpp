@@ -1,10 +1,12 @@
 #include "script/QSPrinter.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <cmath>
 
 #include "platform/Clock.h"
 #include "script/QSObjects.h"
+#include "script/QSScript.h"
+#include "script/QuillCalc.h"
 
 TQSPrintTarget::~TQSPrintTarget() = default;
 
@@ -38,6 +40,16 @@ void TQSPRNData::SetTarget(std::unique_ptr<TQSPrintTarget> target) {
     ReadDevice();
 }
 
+void TQSPRNData::SetPrinterIndex(int index) {
+    if (PrinterFactory) m_target = PrinterFactory(index);
+    SetupPrinter();
+}
+
+void TQSPRNData::SetupPrinter() {
+    if (const TQSScriptSettings* settings = Script && Script->Root() ? Script->Root()->GetScriptSettings() : nullptr)
+        SetupPrinter(*settings);
+}
+
 void TQSPRNData::SetupPrinter(const TQSScriptSettings& settings) {
     if (!m_target) return;
     TQSDeviceMode mode = m_target->DeviceMode();
@@ -66,8 +78,7 @@ void TQSPRNData::ReadDevice() {
 }
 
 void TQSPRNData::BeginDoc(const QString& title) {
-    const QDateTime now = Clock::Now();
-    PrintTime = double(QDate(1899, 12, 30).daysTo(now.date())) + double(now.time().msecsSinceStartOfDay()) / 86400000.0;
+    PrintTime = QuillDayCount(Clock::Now());
     if (m_target) m_target->BeginDoc(title);
 }
 

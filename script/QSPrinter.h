@@ -10,6 +10,7 @@
 
 #include "script/QSCanvas.h"
 
+class TQSScript;
 class TQSScriptSettings;
 
 // The printer settings record: paper code, paper size in tenths of a millimetre, orientation.
@@ -75,12 +76,20 @@ public:
     double PrintableWidth = 0, PrintableHeight = 0;  // mm
     double PrintTime = 0;                            // day count
 
+    // The script whose paper settings apply.
+    TQSScript* Script = nullptr;
+
     TQSPrintTarget* Target() const { return m_target.get(); }
     void SetTarget(std::unique_ptr<TQSPrintTarget> target);
+    // Makes the target of the platform's printer of an index.
+    std::function<std::unique_ptr<TQSPrintTarget>(int printerIndex)> PrinterFactory;
     // Makes the target used when the chosen one reports no resolution.
     std::function<std::unique_ptr<TQSPrintTarget>()> FallbackTarget;
 
-    // Applies the paper settings to the target and reads its device values.
+    // Selects the printer of that index and sets it up for the script.
+    void SetPrinterIndex(int index);
+    // Applies the script's paper settings to the target and reads its device values.
+    void SetupPrinter();
     void SetupPrinter(const TQSScriptSettings& settings);
     void BeginDoc(const QString& title);
     void NewPage();

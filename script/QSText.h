@@ -12,6 +12,9 @@ public:
     virtual double WidthMm(const TQSFontSpec& font, const QString& text) const = 0;
     // The line height of the font, in millimetres.
     virtual double HeightMm(const TQSFontSpec& font) const = 0;
+    // The width of one character alone: a guess of where a line ends, which measured widths
+    // then settle. By default the character is measured.
+    virtual double CharWidthMm(const TQSFontSpec& font, QChar c) const;
 };
 
 // A fixed pitch whatever the font: deterministic widths for page counts.
@@ -21,6 +24,7 @@ public:
         : m_charWidth(charWidthMm), m_lineHeight(lineHeightMm) {}
     double WidthMm(const TQSFontSpec&, const QString& text) const override { return m_charWidth * double(text.size()); }
     double HeightMm(const TQSFontSpec&) const override { return m_lineHeight; }
+    double CharWidthMm(const TQSFontSpec&, QChar) const override { return m_charWidth; }
 
 private:
     double m_charWidth, m_lineHeight;

@@ -3,6 +3,7 @@
 #include "script/QSAnsi.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -13,6 +14,11 @@
 #include <limits>
 #include <numbers>
 #include <string>
+
+double QuillDayCount(const QDateTime& when) {
+    const qint64 days = QDate(1899, 12, 30).daysTo(when.date());
+    return double(days) + double(when.time().msecsSinceStartOfDay()) / 86400000.0;
+}
 
 namespace {
 

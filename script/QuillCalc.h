@@ -14,6 +14,12 @@
 
 #include "platform/Exception.h"
 
+class QDateTime;
+
+// A date and time in the form the calculator's date and time functions take: days since
+// 30 December 1899 with the time of day as fraction.
+double QuillDayCount(const QDateTime& when);
+
 // The kinds of a value; the numbers are those GetParam is asked for. Any is only a request
 // (a parameter of any kind), never the kind of a value.
 enum class TQuillKind : int { Empty = 0, Boolean = 1, String = 2, Integer = 3, Float = 4, Any = 5 };

@@ -109,12 +109,13 @@ const QHash<int, QString>& Table() {
     return table;
 }
 
-// Fills the first printf-style field ("%s", "%d", "%.1d") of a message.
-QString FormatFirst(const QString& text, const QString& arg) {
+// Fills the first printf-style field ("%s", "%d", "%.1d") of a message at or after `from`;
+// `from` then points behind what was filled in.
+QString FormatFirst(const QString& text, const QString& arg, qsizetype& from) {
     static const QStringList fields = {QStringLiteral("%.1d"), QStringLiteral("%d"), QStringLiteral("%s")};
     qsizetype best = -1, len = 0;
     for (const QString& f : fields) {
-        const qsizetype at = text.indexOf(f);
+        const qsizetype at = text.indexOf(f, from);
         if (at >= 0 && (best < 0 || at < best)) {
             best = at;
             len = f.size();
@@ -122,6 +123,7 @@ QString FormatFirst(const QString& text, const QString& arg) {
     }
     if (best < 0) return text;
     QString out = text;
+    from = best + arg.size();
     return out.replace(best, len, arg);
 }
 }  // namespace
@@ -148,7 +150,16 @@ QString ZipMessage(int id) {
     return text.isEmpty() ? ZipMsgFallback(id) : text;
 }
 
-QString FormatMessage(int id, const QString& arg) { return FormatFirst(ZipMessage(id), arg); }
+QString FormatMessage(int id, const QString& arg) {
+    qsizetype from = 0;
+    return FormatFirst(ZipMessage(id), arg, from);
+}
+
+QString FormatMessage(int id, const QString& arg1, const QString& arg2) {
+    qsizetype from = 0;
+    const QString once = FormatFirst(ZipMessage(id), arg1, from);
+    return FormatFirst(once, arg2, from);
+}
 
 }  // namespace zipmsg
 
@@ -158,3 +169,8 @@ EZipArchiver::EZipArchiver(int id, int arg, bool display)
     : Exception(zipmsg::FormatMessage(id, QString::number(arg))), m_display(display), m_id(id) {}
 EZipArchiver::EZipArchiver(int id, const QString& arg, bool display)
     : Exception(zipmsg::FormatMessage(id, arg)), m_display(display), m_id(id) {}
+EZipArchiver::EZipArchiver(TText, int id, const QString& text, bool display)
+    : Exception(text), m_display(display), m_id(id) {}
+EZipArchiver EZipArchiver::WithDetail(int id, const QString& detail, bool display) {
+    return EZipArchiver(TText(), id, zipmsg::ZipMessage(id) + detail, display);
+}

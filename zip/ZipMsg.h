@@ -12,6 +12,7 @@ enum : int {
     GE_NoZipSpecified = 10102,
     GE_NoMem = 10103,
     GE_WrongPassword = 10104,
+    GE_CopyFile = 10105,
     GE_PasswordTooLong = 10106,
     PW_UnatAddPWMiss = 10150,
     PW_UnatExtPWMiss = 10151,
@@ -50,8 +51,12 @@ enum : int {
     SF_InputIsNoExe = 10902,
     SF_CopyData = 10184,
     DS_NoInFile = 11001,
-    DS_Canceled = 11007,
     DS_FileOpen = 11002,
+    DS_NotaDrive = 11003,
+    DS_DriveNoMount = 11004,
+    DS_NoVolume = 11005,
+    DS_NoMem = 11006,
+    DS_Canceled = 11007,
     DS_SeekError = 11008,
     DS_NoOutFile = 11009,
     DS_WriteError = 11010,
@@ -60,19 +65,35 @@ enum : int {
     DS_CEHBadRead = 11013,
     DS_LOHWrongSig = 11014,
     DS_CEHWrongSig = 11015,
+    DS_LONameLen = 11016,
     DS_CENameLen = 11017,
+    DS_LOExtraLen = 11018,
+    DS_CEExtraLen = 11019,
+    DS_DataDesc = 11020,
     DS_DataRead = 11021,
-    DS_SpanUnknown = 11024,
     DS_CECommentLen = 11022,
+    DS_ECommentLen = 11023,
+    DS_SpanUnknown = 11024,
+    DS_Unattended = 11025,
+    DS_NoInStruct = 11026,
     DS_NoTempFile = 11027,
+    DS_LOHWriteError = 11028,
+    DS_CEHWriteError = 11029,
+    DS_EOCWriteError = 11030,
     DS_BadFirstSig = 11031,
     DS_NoDiskSpace = 11032,
+    DS_InsertDisk = 11033,
+    DS_InsertVolume = 11034,
+    DS_InDrive = 11035,
     DS_NoValidZip = 11036,
     DS_FirstInSet = 11037,
     DS_NotLastInSet = 11038,
     DS_AskDeleteFile = 11039,
+    DS_AskPrevFile = 11040,
     DS_NoExeSpan = 11041,
     DS_FirstFileOnHD = 11045,
+    DS_InsertAVolume = 11046,
+    DS_CopyCentral = 11047,
     DS_NoSpanSupport = 11048,
 };
 
@@ -84,6 +105,8 @@ QString ZipMsgFallback(int id);
 QString ZipMessage(int id);
 // The text with its first field ("%s", "%d", "%.1d") filled with arg.
 QString FormatMessage(int id, const QString& arg);
+// The text with its first two fields filled.
+QString FormatMessage(int id, const QString& arg1, const QString& arg2);
 }  // namespace zipmsg
 
 // The component's exception: a text, whether it is to be shown in a box, and its id.
@@ -92,11 +115,16 @@ public:
     explicit EZipArchiver(int id, bool display = true);
     EZipArchiver(int id, int arg, bool display = true);
     EZipArchiver(int id, const QString& arg, bool display = true);
+    // The text of id with a detail behind it (a file's name, say).
+    static EZipArchiver WithDetail(int id, const QString& detail, bool display = true);
 
     bool DisplayMsg() const { return m_display; }
     int ResId() const { return m_id; }
 
 private:
+    struct TText {};
+    EZipArchiver(TText, int id, const QString& text, bool display);
+
     bool m_display;
     int m_id;
 };

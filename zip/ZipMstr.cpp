@@ -1,6 +1,7 @@
 #include "ZipMstr.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -8,17 +9,17 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibrary>
-#include <QSaveFile>
 #include <QSet>
-#include <QStorageInfo>
 #include <QTemporaryFile>
 
 #include <dlfcn.h>
 
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/UIServices.h"
 #include "platform/ziplibs/ZipLibApi.h"
 #include "platform/ziplibs/common/ZipCommon.h"
@@ -93,6 +94,14 @@ private:
 
 }  // namespace
 
+TZipWaitCursor::TZipWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TZipWaitCursor::~TZipWaitCursor() {
+    if (m_gui) QGuiApplication::restoreOverrideCursor();
+}
+
 extern "C" int32_t ZipCallbackEntry(CallbackRec* rec) {
     // Nothing may unwind into the library.
     try {
@@ -114,6 +123,10 @@ struct TZipArchiver::TLib {
     QString FileName() const { return IsZip ? ZipLibFileName() : UnzLibFileName(); }
     const char* ExecName() const { return IsZip ? "ZipLibExec" : "UnzLibExec"; }
     const char* VersionName() const { return IsZip ? "GetZipLibVersion" : "GetUnzLibVersion"; }
+};
+
+struct TZipArchiver::TEndInfo {
+    zipcommon::TEndOfCentral End;
 };
 
 TZipArchiver::TZipArchiver(QObject* owner)
@@ -508,7 +521,15 @@ int TZipArchiver::AddFiles() {
     if (loadedHere) UnloadLib(*m_zipLib);
     m_cancel = false;
     m_zipBusy = false;
-    if (span && m_successCnt > 0 && !WriteSpan(spanTemp.fileName())) m_successCnt = 0;
+    if (span && m_successCnt > 0) {
+        bool written = false;
+        try {
+            written = WriteSpan(spanTemp.fileName());
+        } catch (const EZipArchiver& e) {
+            ShowExceptionError(e);
+        }
+        if (!written) m_successCnt = 0;
+    }
     if (m_successCnt > 0) {
         // Re-reading the directory must not hide what went wrong in the Add itself.
         const int addErr = m_errCode, addFull = m_fullErrCode;
@@ -624,95 +645,478 @@ int TZipArchiver::ExtractFiles() {
 
 // ---- Volumes ----
 
-QStringList TZipArchiver::SpanVolumeNames() const {
-    const QFileInfo fi(m_zipFileName);
-    const int count = m_currentDisk + 1;
-    QStringList names;
-    if (SpanOptions.testFlag(spCompatName)) {
-        // name.z01, name.z02, ... and name.zip last.
-        for (int k = 1; k < count; ++k)
-            names << fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(k, 2, 10, QLatin1Char('0')));
-        names << m_zipFileName;
-        return names;
+TMZipDataList::TMZipDataList(int count) : m_items(size_t(qMax(0, count))) {}
+
+TMZipData& TMZipDataList::Items(int index) {
+    if (index < 0 || index >= Count())
+        throw Exception(QStringLiteral("Index (%1) outside range 1..%2").arg(index).arg(Count() - 1));
+    return m_items[size_t(index)];
+}
+
+TMZipData& TMZipDataList::FindByName(const QString& name) {
+    for (TMZipData& d : m_items)
+        if (Name(d).compare(name, Qt::CaseInsensitive) == 0) return d;
+    throw EZipArchiver(DS_NoInStruct);
+}
+
+void TMZipDataList::SetName(TMZipData& data, const QString& name) {
+    QByteArray b = name.toUtf8();
+    if (b.size() > 255) {
+        b.truncate(255);
+        // Never half a character.
+        while (!b.isEmpty() && (uchar(b.back()) & 0xC0) == 0x80) b.chop(1);
+        if (!b.isEmpty() && uchar(b.back()) >= 0xC0) b.chop(1);
     }
-    // name001.zip, name002.zip, ...: the last volume's name carries its number.
-    QString stem = fi.completeBaseName();
-    if (stem.size() >= 3 && stem.right(3).toInt() == count) stem.chop(3);
-    const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
-    for (int k = 1; k <= count; ++k) names << fi.dir().filePath(stem + QStringLiteral("%1").arg(k, 3, 10, QLatin1Char('0')) + dot);
-    return names;
+    std::memset(data.FileName, 0, sizeof data.FileName);
+    std::memcpy(data.FileName, b.constData(), size_t(b.size()));
+}
+
+QString TMZipDataList::Name(const TMZipData& data) {
+    return QString::fromUtf8(data.FileName, qsizetype(strnlen(data.FileName, sizeof data.FileName)));
 }
 
 namespace {
-// A device that only counts, for working out how many volumes a set takes.
-class TCountingDevice : public QIODevice {
+
+QString SpanLabel(int disk) { return QStringLiteral("PKBACK# %1").arg(disk + 1, 3, 10, QLatin1Char('0')); }
+
+// The disk (from 1) that a set's label names; 0 for any other label.
+int DiskOfLabel(const QString& label) {
+    if (!label.startsWith(QLatin1String("PKBACK# "))) return 0;
+    bool ok = false;
+    const int n = label.mid(8, 3).toInt(&ok);
+    return ok ? n : 0;
+}
+
+// A volume written through the atomic file helper, as the device the splitter writes to.
+class TVolumeDevice : public QIODevice {
+public:
+    TVolumeDevice(const QString& target, const QDateTime& stamp) : m_file(target) {
+        m_file.SetModificationTime(stamp);
+        m_file.Open();
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    // The steps of the atomic file; a failure is a write error of the component.
+    void Finish() {
+        Step([&] { m_file.Finish(); });
+    }
+    void Rename() {
+        Step([&] { m_file.Rename(); });
+    }
+    void Commit() {
+        Step([&] { m_file.Commit(); });
+    }
+    // Why the last write failed.
+    QString Failure() const { return m_failure; }
+
 protected:
     qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 len) override { return len; }
+    qint64 writeData(const char* data, qint64 len) override {
+        try {
+            m_file.Write(data, len);
+            return len;
+        } catch (const Exception& e) {
+            m_failure = e.Message();
+            return -1;
+        }
+    }
+
+private:
+    template <class TStep>
+    void Step(TStep step) {
+        try {
+            step();
+        } catch (const Exception& e) {
+            throw EZipArchiver::WithDetail(DS_WriteError, QStringLiteral("\n") + e.Message());
+        }
+    }
+
+    TAtomicFile m_file;
+    QString m_failure;
 };
+
+// A volume file begun beside its place; 11009 when it can't be made.
+std::unique_ptr<TVolumeDevice> OpenVolume(const QString& name, const QDateTime& stamp) {
+    try {
+        return std::make_unique<TVolumeDevice>(name, stamp);
+    } catch (const Exception& e) {
+        throw EZipArchiver::WithDetail(DS_NoOutFile, QStringLiteral("\n") + e.Message());
+    }
+}
+
+// A device that only counts, for working out how many volumes a set takes.
+class TCountingDevice : public QIODevice {
+public:
+    TCountingDevice() { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    qint64 Total() const { return m_total; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override {
+        m_total += len;
+        return len;
+    }
+
+private:
+    qint64 m_total = 0;
+};
+
+// Stops a span write the user declined to erase a disk for.
+struct TEraseDeclined {};
+
+int SpanErrorId(zipcommon::TJoinError why) {
+    using zipcommon::TJoinError;
+    switch (why) {
+        case TJoinError::None: return 0;
+        case TJoinError::EndRecord: return DS_EOCBadRead;
+        case TJoinError::FirstSignature: return DS_BadFirstSig;
+        case TJoinError::CentralRead: return DS_CEHBadRead;
+        case TJoinError::CentralSignature: return DS_CEHWrongSig;
+        case TJoinError::CentralName: return DS_CENameLen;
+        case TJoinError::CentralExtra: return DS_CEExtraLen;
+        case TJoinError::CentralComment: return DS_CECommentLen;
+        case TJoinError::LocalRead: return DS_LOHBadRead;
+        case TJoinError::LocalSignature: return DS_LOHWrongSig;
+        case TJoinError::LocalName: return DS_LONameLen;
+        case TJoinError::LocalExtra: return DS_LOExtraLen;
+        case TJoinError::Data: return DS_DataRead;
+        case TJoinError::Descriptor: return DS_DataDesc;
+        case TJoinError::Comment: return DS_ECommentLen;
+        case TJoinError::WriteLocal: return DS_LOHWriteError;
+        case TJoinError::WriteCentral: return DS_CEHWriteError;
+        case TJoinError::WriteEnd: return DS_EOCWriteError;
+        case TJoinError::Write: return DS_WriteError;
+        case TJoinError::NoVolume:
+        case TJoinError::Zip64: return DS_SpanUnknown;
+    }
+    return DS_SpanUnknown;
+}
+
+// What stands behind message 11024 for a set that would need zip64 fields.
+QString SpanDetail(zipcommon::TJoinError why) {
+    return why == zipcommon::TJoinError::Zip64
+               ? QStringLiteral("Arkivet är för stort för en volymuppsättning (zip64 stöds inte för volymer).")
+               : QString();
+}
+
 }  // namespace
+
+QString TZipArchiver::SpanStem() const {
+    const QFileInfo fi(m_zipFileName);
+    QString stem = fi.completeBaseName();
+    // The last volume of a numbered set carries its number: name003.zip.
+    if (!SpanOptions.testFlag(spCompatName) && m_isSpanned && stem.size() > 3 &&
+        stem.right(3) == QStringLiteral("%1").arg(m_currentDisk + 1, 3, 10, QLatin1Char('0')))
+        stem.chop(3);
+    return stem;
+}
 
 QString TZipArchiver::SpanVolumeName(int disk, int count) const {
     const QFileInfo fi(m_zipFileName);
     if (SpanOptions.testFlag(spCompatName)) {
+        // name.z01, name.z02, ... and name.zip last.
         if (disk == count - 1) return m_zipFileName;
         return fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".z%1").arg(disk + 1, 2, 10, QLatin1Char('0')));
     }
+    // name001.zip, name002.zip, ...
     const QString dot = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
-    return fi.dir().filePath(fi.completeBaseName() + QStringLiteral("%1").arg(disk + 1, 3, 10, QLatin1Char('0')) + dot);
+    return fi.dir().filePath(SpanStem() + QStringLiteral("%1").arg(disk + 1, 3, 10, QLatin1Char('0')) + dot);
+}
+
+QStringList TZipArchiver::SpanVolumeNames() const {
+    const int count = m_currentDisk + 1;
+    QStringList names;
+    for (int k = 0; k < count; ++k) names << SpanVolumeName(k, count);
+    return names;
+}
+
+QString TZipArchiver::EntryName(const zipcommon::TCentralEntry& c) const {
+    QString name = zipcommon::DecodeName(c.RawName, c.Flags, c.HostSystem, c.VersionMadeBy, NameCodePage());
+    return name.replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+// ---- Drives and disks ----
+
+QString TZipArchiver::DriveText() const { return QDir::toNativeSeparators(m_drive); }
+
+void TZipArchiver::NoteDrive() {
+    m_drive = Drives().DriveOf(m_zipFileName);
+    CheckDrive();
+    m_driveRemovable = Drives().IsRemovable(m_drive);
+    m_volumeLabel.clear();
+}
+
+void TZipArchiver::CheckDrive() const {
+    if (m_drive.isEmpty())
+        throw EZipArchiver(DS_NotaDrive, QDir::toNativeSeparators(QFileInfo(m_zipFileName).absolutePath()));
+    if (!Drives().Exists(m_drive)) throw EZipArchiver(DS_DriveNoMount, DriveText());
+}
+
+bool TZipArchiver::DiskReady(TDriveInfo* seen) {
+    const TDriveInfo info = Drives().Info(m_drive);
+    if (seen) *seen = info;
+    m_volumeLabel = info.Label;
+    m_freeOnDisk = info.Free;
+    // A disk without a file system is ready to be erased.
+    return info.Ready || (info.Unformatted && m_addOptions.testFlag(AddDiskSpanErase));
+}
+
+void TZipArchiver::GetNewDisk(int disk, TDiskWanted wanted) {
+    if (!m_driveRemovable) return;
+    if (m_unattended) throw EZipArchiver(DS_Unattended);
+    for (;;) {
+        QString text;
+        if (wanted == TDiskWanted::Last)
+            text = ZipMessage(DS_InsertDisk);
+        else if (wanted == TDiskWanted::Write && m_totalDisks <= disk)
+            text = FormatMessage(DS_InsertAVolume, QString::number(disk + 1));
+        else
+            text = FormatMessage(DS_InsertVolume, QString::number(disk + 1), QString::number(m_totalDisks));
+        text += FormatMessage(DS_InDrive, DriveText());
+        if (OnGetNextDisk) {
+            bool abort = false;
+            OnGetNextDisk(this, disk + 1, m_totalDisks, m_drive, abort);
+            if (abort) throw EZipArchiver(DS_Canceled);
+        } else {
+            const UIServices::TMsgIcon icon =
+                wanted == TDiskWanted::Last ? UIServices::TMsgIcon::Error : UIServices::TMsgIcon::Information;
+            if (UIServices::MessageBox(icon, UIServices::TMsgButtons::OKCancel, QString(), text) != UIServices::TMsgResult::OK)
+                throw EZipArchiver(DS_Canceled);
+        }
+        CheckDrive();
+        if (DiskReady()) return;
+    }
+}
+
+bool TZipArchiver::DiskInDrive(int disk, QString& volumeName) {
+    if (!DiskReady()) return false;
+    // A labelled disk holds the volume under the archive's own name; without labels the
+    // volume's name tells the disk.
+    if (m_volumeLabel.startsWith(QLatin1String("PKBACK# "))) {
+        volumeName = m_zipFileName;
+        return DiskOfLabel(m_volumeLabel) == disk + 1 && QFileInfo::exists(volumeName);
+    }
+    volumeName = SpanVolumeName(disk, m_currentDisk + 1);
+    return QFileInfo::exists(volumeName);
+}
+
+// Opens the disks of a set being read: the volume files by name on a fixed drive; on a
+// removable drive the disk is asked for until the right one is in.
+class TZipArchiver::TDiskReader {
+public:
+    explicit TDiskReader(TZipArchiver& z) : m_z(z) {}
+    QIODevice* operator()(int disk) {
+        if (m_file && m_disk == disk) return m_file.get();
+        m_file.reset();
+        QString name = m_z.SpanVolumeName(disk, m_z.m_currentDisk + 1);
+        if (m_z.m_driveRemovable)
+            while (!m_z.DiskInDrive(disk, name)) m_z.GetNewDisk(disk, TDiskWanted::Read);
+        auto f = std::make_unique<QFile>(name);
+        if (!f->open(QIODevice::ReadOnly))
+            throw EZipArchiver::WithDetail(DS_NoInFile, QStringLiteral(": ") + QDir::toNativeSeparators(name));
+        m_file = std::move(f);
+        m_disk = disk;
+        m_z.m_diskNr = disk;
+        return m_file.get();
+    }
+
+private:
+    TZipArchiver& m_z;
+    std::unique_ptr<QFile> m_file;
+    int m_disk = -1;
+};
+
+qint64 TZipArchiver::FreeRoom(qint64 free, int disk) const {
+    return free - qint64(KeepFreeOnAllDisks) - (disk == 0 ? qint64(KeepFreeOnDisk1) : 0);
+}
+
+qint64 TZipArchiver::VolumeRoom(qint64 free, int disk) const {
+    const qint64 room = FreeRoom(free, disk);
+    return MaxVolumeSize > 0 ? qMin<qint64>(room, MaxVolumeSize) : room;
+}
+
+void TZipArchiver::EraseDisk(int disk) {
+    const bool labels = !SpanOptions.testFlag(spNoVolumeName);
+    const QString label = labels ? SpanLabel(disk) : QStringLiteral("ZipSet_") + QString::number(disk + 1);
+    const bool formatted = SpanOptions.testFlag(spTryFormat) && Drives().Format(m_drive, label);
+    if (!formatted) {
+        if (m_unattended) throw EZipArchiver(DS_Unattended);
+        if (!UIServices::AskYesNo(QStringLiteral("Erase ") + DriveText(), QStringLiteral("Confirm"), UIServices::TMsgIcon::Warning))
+            throw TEraseDeclined();
+        Drives().EraseAll(m_drive);
+    }
+    if (labels && !Drives().SetLabel(m_drive, label)) throw EZipArchiver(DS_NoVolume);
+}
+
+qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
+    const bool labels = !SpanOptions.testFlag(spNoVolumeName);
+    const QString finalName = m_zipFileName;
+    // A disk is erased once; what then stays on it is not erased again and again.
+    bool erased = false;
+    auto another = [&] {
+        GetNewDisk(disk, TDiskWanted::Write);
+        erased = false;
+    };
+    for (;;) {
+        TDriveInfo info;
+        if (!DiskReady(&info)) {
+            another();
+            continue;
+        }
+        const int labelDisk = DiskOfLabel(info.Label);
+        const bool hasFiles =
+            info.Unformatted ||
+            !QDir(m_drive).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+        // Unlabelled compatible names end as the archive's own name on the last disk.
+        const bool sameName = QFileInfo::exists(volumeName) ||
+                              (!labels && SpanOptions.testFlag(spCompatName) && QFileInfo::exists(finalName));
+        const bool previous = labels && labelDisk >= 1 && labelDisk <= disk;
+        const qint64 room = info.Unformatted ? 0 : VolumeRoom(info.Free, disk);
+        // What the disk offers counts, not what MaxVolumeSize lets a volume take.
+        const bool tooSmall = info.Unformatted || FreeRoom(info.Free, disk) < MinFreeVolumeSize;
+        const int status = (hasFiles ? zdsHasFiles : zdsEmpty) | (previous ? zdsPreviousDisk : 0) |
+                           (sameName ? zdsSameFileName : 0) | (tooSmall ? zdsNotEnoughSpace : 0);
+        int action = zdaOk;
+        if (OnStatusDisk) OnStatusDisk(this, labelDisk, sameName ? volumeName : QString(), status, action);
+        if (action == zdaCancel) throw EZipArchiver(DS_Canceled);
+        if (action == zdaReject) {
+            another();
+            continue;
+        }
+        if (SpanOptions.testFlag(spWipeFiles) && hasFiles && !erased && (!OnStatusDisk || action == zdaErase)) {
+            EraseDisk(disk);
+            erased = true;
+            continue;
+        }
+        if (!OnStatusDisk) {
+            auto confirm = [&](const QString& question) {
+                const UIServices::TMsgResult answer = UIServices::AskYesNoCancel(question, QStringLiteral("Confirm"));
+                if (answer == UIServices::TMsgResult::Cancel) throw EZipArchiver(DS_Canceled);
+                return answer == UIServices::TMsgResult::Yes;
+            };
+            // An earlier disk of this set is the graver case; once the user agrees to write
+            // over it, its file needs no question of its own. A file of the volume's name is
+            // replaced unasked when nobody can be asked, as on a fixed drive.
+            if (previous) {
+                if (m_unattended) throw EZipArchiver(DS_Unattended);
+                if (!confirm(FormatMessage(DS_AskPrevFile, QString::number(labelDisk)))) {
+                    another();
+                    continue;
+                }
+            } else if (sameName && !m_unattended &&
+                       !confirm(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
+                another();
+                continue;
+            }
+        }
+        if (tooSmall) {
+            if (!OnStatusDisk) {
+                if (m_unattended) throw EZipArchiver(DS_Unattended);
+                if (UIServices::MessageBox(UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::RetryCancel, QString(),
+                                           ZipMessage(DS_NoDiskSpace)) != UIServices::TMsgResult::Retry)
+                    throw EZipArchiver(DS_Canceled);
+            }
+            another();
+            continue;
+        }
+        m_freeOnDisk = info.Free;
+        return room;
+    }
+}
+
+bool TZipArchiver::SpanFailed(int why, const QString& detail) {
+    ShowZipMessage(why, detail);
+    return false;
+}
+
+bool TZipArchiver::SplitFailed(zipcommon::TJoinError why, const QIODevice* volume) {
+    const QString failure = volume ? static_cast<const TVolumeDevice*>(volume)->Failure() : QString();
+    return SpanFailed(SpanErrorId(why), failure.isEmpty() ? SpanDetail(why) : QStringLiteral("\n") + failure);
 }
 
 bool TZipArchiver::WriteSpan(const QString& tempArchive) {
+    const TZipWaitCursor wait;
     QFile in(tempArchive);
     if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
     const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
     if (!end.Found) throw EZipArchiver(DS_EOCBadRead);
-    if (end.Zip64) {
-        ShowZipMessage(DS_SpanUnknown, QStringLiteral("Arkivet behöver zip64 och kan inte delas upp i volymer."));
+    if (end.Zip64 || end.TotalEntries >= 0xFFFF)
+        return SpanFailed(DS_SpanUnknown, SpanDetail(zipcommon::TJoinError::Zip64));
+    NoteDrive();
+    TMZipDataList entries(int(end.TotalEntries));
+    zipcommon::TSpanObserver observer;
+    observer.Entry = [&](qsizetype i, const zipcommon::TCentralEntry& c, int disk, qint64 offset, qint64 size) {
+        TMZipData& d = entries.Items(int(i));
+        const QString name = EntryName(c);
+        d.DiskStart = quint16(disk);
+        d.RelOffLocal = quint32(offset);
+        d.Size = Clamp32(size);
+        TMZipDataList::SetName(d, name);
+        if (OnMessage) OnMessage(this, 0, ZipMessage(GE_CopyFile) + name);
+        if (OnProgress) OnProgress(this, ProgressType::NewFile, name, d.Size);
+    };
+    observer.Central = [&] {
+        if (OnMessage) OnMessage(this, 0, ZipMessage(DS_CopyCentral));
+    };
+    const QDateTime stamp = QFileInfo(tempArchive).lastModified();
+    try {
+        return GuardSpan([&] {
+            return m_driveRemovable ? WriteRemovableVolumes(in, end, observer, stamp)
+                                    : WriteFixedVolumes(in, end, observer, stamp);
+        });
+    } catch (const TEraseDeclined&) {
+        m_errCode = -2;
+        m_message = ZipMessage(DS_Canceled);
+        if (OnMessage) OnMessage(this, 0, m_message);
         return false;
     }
-    // Every path counts as a fixed drive: the room is what the volume may take.
-    const QStorageInfo drive(QFileInfo(m_zipFileName).absolutePath());
-    const qint64 free = drive.isValid() && drive.isReady() ? drive.bytesAvailable() : 0;
-    qint64 room = free - qint64(KeepFreeOnAllDisks);
-    if (MaxVolumeSize > 0) room = qMin<qint64>(room, MaxVolumeSize);
-    qint64 firstRoom = qMin<qint64>(room, free - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1);
-    if (room < MinFreeVolumeSize || firstRoom < MinFreeVolumeSize) {
-        ShowZipMessage(DS_NoDiskSpace);
-        return false;
+}
+
+bool TZipArchiver::GuardSpan(const std::function<bool()>& copy) {
+    try {
+        return copy();
+    } catch (const EZipArchiver&) {
+        throw;
+    } catch (const Exception& e) {
+        // An event handler that failed, say.
+        return SpanFailed(DS_SpanUnknown, e.Message());
+    } catch (const std::exception& e) {
+        return SpanFailed(DS_SpanUnknown, QString::fromUtf8(e.what()));
     }
-    // A dry run tells how many volumes there will be, and so their names.
+}
+
+bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& end,
+                                     const zipcommon::TSpanObserver& observer, const QDateTime& stamp) {
+    const TDriveInfo info = Drives().Info(m_drive);
+    m_freeOnDisk = info.Ready ? info.Free : 0;
+    const auto room = [&](int k) { return VolumeRoom(m_freeOnDisk, k); };
+    if (FreeRoom(m_freeOnDisk, 0) < MinFreeVolumeSize) return SpanFailed(DS_NoDiskSpace);
+    // A dry run tells how many volumes there will be, and so their names, and whether the
+    // drive can hold them all.
     TCountingDevice counter;
-    counter.open(QIODevice::WriteOnly);
     int count = 0;
-    zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int) { return &counter; }, count);
-    if (r == zipcommon::TJoinError::None) {
-        for (int k = 0; k < count; ++k) {
-            const QString name = SpanVolumeName(k, count);
-            if (!QFileInfo::exists(name) || m_unattended) continue;
-            if (UIServices::AskYesNoCancel(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(name)),
-                                           QStringLiteral("Bekräfta")) != UIServices::TMsgResult::Yes)
-                throw EZipArchiver(DS_Canceled);
-        }
-        std::vector<std::unique_ptr<QSaveFile>> files;
-        int written = 0;
-        r = zipcommon::SplitArchive(in, end, firstRoom, room, [&](int k) -> QIODevice* {
-            if (!files.empty() && !files.back()->commit()) return nullptr;
-            auto f = std::make_unique<QSaveFile>(SpanVolumeName(k, count));
-            if (k >= count || !f->open(QIODevice::WriteOnly)) return nullptr;
-            files.push_back(std::move(f));
-            return files.back().get();
-        }, written);
-        if (r == zipcommon::TJoinError::None && (written != count || !files.back()->commit())) r = zipcommon::TJoinError::Write;
-        if (r != zipcommon::TJoinError::None) {
-            // Volumes already closed belong to no set now.
-            for (int k = 0; k + 1 < int(files.size()); ++k) QFile::remove(SpanVolumeName(k, count));
-        }
+    zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, room, [&](int) { return &counter; }, count);
+    if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
+    if (counter.Total() > m_freeOnDisk - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1) return SpanFailed(DS_NoDiskSpace);
+    m_totalDisks = count;
+    for (int k = 0; k < count && !m_unattended; ++k) {
+        const QString name = SpanVolumeName(k, count);
+        if (QFileInfo::exists(name) &&
+            UIServices::AskYesNoCancel(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(name)),
+                                       QStringLiteral("Confirm")) != UIServices::TMsgResult::Yes)
+            throw EZipArchiver(DS_Canceled);
     }
-    if (r != zipcommon::TJoinError::None) {
-        ShowZipMessage(r == zipcommon::TJoinError::Write ? DS_WriteError : DS_SpanUnknown);
-        return false;
-    }
+    // Every volume is finished beside its place and only then are all put in place, so a
+    // failure leaves the files of an older set as they were.
+    std::vector<std::unique_ptr<TVolumeDevice>> volumes;
+    int written = 0;
+    r = zipcommon::SplitArchive(in, end, room, [&](int k) -> QIODevice* {
+        if (!volumes.empty()) volumes.back()->Finish();
+        volumes.push_back(OpenVolume(SpanVolumeName(k, count), stamp));
+        return volumes.back().get();
+    }, written, observer);
+    if (r == zipcommon::TJoinError::None && written != count) r = zipcommon::TJoinError::Write;
+    if (r != zipcommon::TJoinError::None) return SplitFailed(r, volumes.empty() ? nullptr : volumes.back().get());
+    for (auto& v : volumes) v->Rename();
     // Higher-numbered volumes of an older set would be read as part of this one.
     for (int k = count;; ++k) {
         const QString stale = SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
@@ -723,41 +1127,92 @@ bool TZipArchiver::WriteSpan(const QString& tempArchive) {
     return true;
 }
 
-bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
-    if (!out.open()) {
-        ShowZipMessage(DS_NoTempFile);
-        return false;
-    }
-    std::vector<std::unique_ptr<QFile>> files;
-    QList<QIODevice*> volumes;
-    for (const QString& name : SpanVolumeNames()) {
-        auto f = std::make_unique<QFile>(name);
-        if (!f->open(QIODevice::ReadOnly)) {
-            ShowZipMessage(DS_NoInFile, QStringLiteral(": ") + QDir::toNativeSeparators(name));
-            return false;
+bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentral& end,
+                                         const zipcommon::TSpanObserver& observer, const QDateTime& stamp) {
+    const bool labels = !SpanOptions.testFlag(spNoVolumeName);
+    // While writing, no volume is known to be the last; an unlabelled compatible set gets
+    // its last name once it is complete.
+    const auto nameOf = [&](int k) { return labels ? m_zipFileName : SpanVolumeName(k, k + 2); };
+    m_diskNr = 0;
+    m_totalDisks = 0;
+    qint64 room = 0;
+    std::unique_ptr<TVolumeDevice> current;
+    const auto close = [&] {
+        current->Commit();
+        current.reset();
+        if (labels && !Drives().SetLabel(m_drive, SpanLabel(m_diskNr))) throw EZipArchiver(DS_NoVolume);
+    };
+    // A disk not yet in is taken to offer what this one offers.
+    const auto roomOf = [&](int k) { return k == m_diskNr ? room : VolumeRoom(m_freeOnDisk, 1); };
+    const auto volume = [&](int k) -> QIODevice* {
+        if (k > 0) {
+            // Nobody can change the disk: the volume in hand is dropped, the disk keeps what
+            // it held.
+            if (m_unattended) throw EZipArchiver(DS_Unattended);
+            close();
+            GetNewDisk(k, TDiskWanted::Write);
         }
-        volumes << f.get();
-        files.push_back(std::move(f));
+        m_diskNr = k;
+        room = PrepareDisk(k, nameOf(k));
+        // The number of disks, estimated from the first one.
+        if (k == 0 && room > 0) m_totalDisks = int((in.size() + room - 1) / room);
+        current = OpenVolume(nameOf(k), stamp);
+        return current.get();
+    };
+    int written = 0;
+    const zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, roomOf, volume, written, observer);
+    if (r != zipcommon::TJoinError::None) return SplitFailed(r, current.get());
+    close();
+    m_totalDisks = written;
+    if (!labels && SpanOptions.testFlag(spCompatName)) {
+        const QString last = nameOf(written - 1);
+        QFile::remove(m_zipFileName);
+        if (!QFile::rename(last, m_zipFileName)) return SpanFailed(DS_WriteError);
     }
-    int id = 0;
-    switch (zipcommon::JoinVolumes(volumes, out)) {
-        case zipcommon::TJoinError::None: break;
-        case zipcommon::TJoinError::EndRecord: id = DS_EOCBadRead; break;
-        case zipcommon::TJoinError::FirstSignature: id = DS_BadFirstSig; break;
-        case zipcommon::TJoinError::CentralRead: id = DS_CEHBadRead; break;
-        case zipcommon::TJoinError::CentralSignature: id = DS_CEHWrongSig; break;
-        case zipcommon::TJoinError::LocalRead: id = DS_LOHBadRead; break;
-        case zipcommon::TJoinError::LocalSignature: id = DS_LOHWrongSig; break;
-        case zipcommon::TJoinError::Data: id = DS_DataRead; break;
-        case zipcommon::TJoinError::Write: id = DS_WriteError; break;
-        case zipcommon::TJoinError::Zip64: id = DS_NoValidZip; break;
-    }
-    if (id != 0 || !out.flush()) {
-        ShowZipMessage(id != 0 ? id : DS_WriteError);
-        return false;
-    }
-    out.close();
+    if (!labels) m_zipFileName = SpanVolumeName(m_totalDisks - 1, m_totalDisks);
     return true;
+}
+
+bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
+    const TZipWaitCursor wait;
+    if (!out.open()) return SpanFailed(DS_NoTempFile);
+    NoteDrive();
+    // The end record lies on the last disk; on a removable drive it is asked for when the
+    // disk in the drive doesn't hold it.
+    if (m_driveRemovable) {
+        bool there = false;
+        if (DiskReady()) {
+            QFile probe(m_zipFileName);
+            there = probe.open(QIODevice::ReadOnly) && zipcommon::FindEndOfCentral(probe).Found;
+        }
+        if (!there) GetNewDisk(m_currentDisk, TDiskWanted::Last);
+    }
+    TEndInfo info;
+    QFile last(m_zipFileName);
+    ReadEnd(last, true, info);
+    last.close();
+    m_currentDisk = info.End.ThisDisk;
+    m_totalDisks = m_currentDisk + 1;
+    TMZipDataList entries(int(qMin<quint64>(info.End.TotalEntries, 0xFFFF)));
+    zipcommon::TSpanObserver observer;
+    observer.Entry = [&](qsizetype i, const zipcommon::TCentralEntry& c, int disk, qint64 offset, qint64 size) {
+        TMZipData& d = entries.Items(int(i));
+        d.DiskStart = quint16(disk);
+        d.RelOffLocal = quint32(offset);
+        d.Size = Clamp32(size);
+        TMZipDataList::SetName(d, EntryName(c));
+    };
+    observer.Piece = [&](qint64 bytes) {
+        if (OnProgress) OnProgress(this, ProgressType::ProgressUpdate, QString(), Clamp32(bytes));
+    };
+    TDiskReader reader(*this);
+    return GuardSpan([&] {
+        const zipcommon::TJoinError r = zipcommon::JoinVolumes(info.End, std::ref(reader), out, observer);
+        if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
+        if (!out.flush()) return SpanFailed(DS_WriteError);
+        out.close();
+        return true;
+    });
 }
 
 // ---- Callback ----
@@ -965,10 +1420,14 @@ QString TZipArchiver::GetExtrPassword(int& replyCode) {
 
 // ---- Directory ----
 
+zipcommon::TNameCodePage TZipArchiver::NameCodePage() const {
+    return m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
+           : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                                : zipcommon::TNameCodePage::Auto;
+}
+
 QString TZipArchiver::ConvertOEM(const QByteArray& text, int direction, int hostSystem, int versionMadeBy) const {
-    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
-                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
-                                                                             : zipcommon::TNameCodePage::Auto;
+    const zipcommon::TNameCodePage cp = NameCodePage();
     if (direction == 1) {
         // The program's characters (UTF-8) to OEM bytes, each as a character code.
         const QString s = QString::fromUtf8(text);
@@ -981,10 +1440,6 @@ QString TZipArchiver::ConvertOEM(const QByteArray& text, int direction, int host
 
 int TZipArchiver::GetCount() const { return m_zipFileName.isEmpty() ? 0 : int(m_zipContents.size()); }
 
-struct TZipArchiver::TEndInfo {
-    zipcommon::TEndOfCentral End;
-};
-
 bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
     m_zipComment.clear();
     const QString fileName = file.fileName();
@@ -993,12 +1448,13 @@ bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
         ShowZipMessage(DS_FileOpen);
         return false;
     }
-    // The disk number a volume's name carries.
+    // The disk number the disk's label or the volume's name carries.
     const QFileInfo fi(fileName);
-    const QString suffix = fi.suffix();
     QString number;
-    if (SpanOptions.testFlag(spCompatName))
-        number = suffix.mid(1, 2);
+    if (m_driveRemovable && m_volumeLabel.startsWith(QLatin1String("PKBACK# ")))
+        number = m_volumeLabel.mid(8, 3);
+    else if (SpanOptions.testFlag(spCompatName))
+        number = fi.suffix().mid(1, 2);
     else
         number = fi.completeBaseName().right(3);
     bool isNumber = false;
@@ -1021,11 +1477,9 @@ bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
         ShowZipMessage(DS_FileOpen);
         return false;
     }
+    if (out.End.ThisDisk > 0) m_isSpanned = true;
     m_fileSize = out.End.DataEnd;
-    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
-                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
-                                                                             : zipcommon::TNameCodePage::Auto;
-    m_zipComment = zipcommon::DecodeName(out.End.Comment, 0, -1, 0, cp);
+    m_zipComment = zipcommon::DecodeName(out.End.Comment, 0, -1, 0, NameCodePage());
     if (out.End.TrailingData) ShowZipInfo(LI_GarbageAtEOF);
     return true;
 }
@@ -1052,33 +1506,40 @@ void TZipArchiver::List() {
         if (OnDirUpdate) OnDirUpdate(this);
         return;
     }
-    const zipcommon::TNameCodePage cp = m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
-                                        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
-                                                                             : zipcommon::TNameCodePage::Auto;
-    // The hourglass, where there is a screen to show it on.
-    const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    if (gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const zipcommon::TNameCodePage cp = NameCodePage();
+    std::optional<TZipWaitCursor> wait;
+    wait.emplace();
     QFile file(m_zipFileName);
     try {
+        NoteDrive();
+        if (m_driveRemovable) DiskReady();
         TEndInfo info;
         ReadEnd(file, true, info);
         const zipcommon::TEndOfCentral& end = info.End;
         m_currentDisk = end.ThisDisk;
-        if (m_currentDisk > 0) m_isSpanned = true;
-        m_centralDirOffset = end.CentralStart;
+        m_totalDisks = m_currentDisk + 1;
+        m_centralDirOffset = end.CentralStart < 0 ? qint64(end.CentralOffset) : end.CentralStart;
         if (end.SfxOffset != 0) {
             m_structureWarning = true;
             ShowZipInfo(LI_WrongZipStruct);
         }
         QList<zipcommon::TCentralEntry> central;
-        switch (zipcommon::ReadCentralDirectory(file, end, central)) {
-            case zipcommon::TCentralError::None: break;
-            case zipcommon::TCentralError::Seek: throw EZipArchiver(LI_ReadZipError);
-            case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(DS_CEHBadRead);
-            case zipcommon::TCentralError::Signature: throw EZipArchiver(DS_CEHWrongSig);
-            case zipcommon::TCentralError::ShortName: throw EZipArchiver(DS_CENameLen);
-            case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(LI_ReadZipError);
-            case zipcommon::TCentralError::ShortComment: throw EZipArchiver(DS_CECommentLen);
+        if (end.CentralStart < 0) {
+            // The directory begins on an earlier disk of the set.
+            file.close();
+            TDiskReader reader(*this);
+            const zipcommon::TJoinError r = zipcommon::ReadSpannedCentral(end, std::ref(reader), central);
+            if (r != zipcommon::TJoinError::None) throw EZipArchiver(SpanErrorId(r));
+        } else {
+            switch (zipcommon::ReadCentralDirectory(file, end, central)) {
+                case zipcommon::TCentralError::None: break;
+                case zipcommon::TCentralError::Seek: throw EZipArchiver(LI_ReadZipError);
+                case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(DS_CEHBadRead);
+                case zipcommon::TCentralError::Signature: throw EZipArchiver(DS_CEHWrongSig);
+                case zipcommon::TCentralError::ShortName: throw EZipArchiver(DS_CENameLen);
+                case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(LI_ReadZipError);
+                case zipcommon::TCentralError::ShortComment: throw EZipArchiver(DS_CECommentLen);
+            }
         }
         quint64 smallest = ~quint64(0);
         int seq = 0;
@@ -1102,8 +1563,7 @@ void TZipArchiver::List() {
             e.IntFileAttrib = c.InternalAttributes;
             e.ExtFileAttrib = c.ExternalAttributes;
             e.RelOffLocalHdr = c.LocalHeaderOffset;
-            e.FileName = zipcommon::DecodeName(c.RawName, c.Flags, c.HostSystem, c.VersionMadeBy, cp);
-            e.FileName.replace(QLatin1Char('/'), QLatin1Char('\\'));
+            e.FileName = EntryName(c);
             e.FileComment = zipcommon::DecodeName(c.RawComment, c.Flags, c.HostSystem, c.VersionMadeBy, cp);
             e.Encrypted = c.Flags & 1;
             e.ExtraData = c.Extra;
@@ -1139,6 +1599,6 @@ void TZipArchiver::List() {
         m_sfxOffset = 0;
     }
     file.close();
-    if (gui) QGuiApplication::restoreOverrideCursor();
+    wait.reset();
     if (OnDirUpdate) OnDirUpdate(this);
 }

@@ -13,12 +13,25 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
+#include "platform/ziplibs/ZipDrives.h"
 #include "zip/ZipMsg.h"
 
+class QDateTime;
+class QFile;
+class QIODevice;
 class QLibrary;
+class QTemporaryFile;
 struct CallbackRec;
 class TZipArchiver;
+namespace zipcommon {
+enum class TNameCodePage;
+enum class TJoinError;
+struct TEndOfCentral;
+struct TSpanObserver;
+struct TCentralEntry;
+}  // namespace zipcommon
 
 // The one entry through which both library modules call back (the component arrives in the
 // record); -1 tells the module to abort. Never lets an exception through.
@@ -175,6 +188,63 @@ using TGetNextDiskEvent = std::function<void(QObject* sender, int diskSeqNo, int
 using TStatusDiskEvent = std::function<void(QObject* sender, int previousDisk, const QString& previousFile,
                                             int status, int& action)>;
 
+// What OnStatusDisk is told of a disk put in for a new volume (bits of its status) and
+// what it answers. PreviousDisk is the number (from 1) that the disk's label gives, 0 for
+// none; PreviousFile the volume's name when a file of that name is on the disk.
+enum TZipDiskStatus : int {
+    zdsEmpty = 1,
+    zdsHasFiles = 2,
+    zdsPreviousDisk = 4,     // labelled as an earlier disk of the set being written
+    zdsSameFileName = 8,
+    zdsNotEnoughSpace = 16,  // less room than MinFreeVolumeSize
+};
+enum TZipDiskAction : int {
+    zdaOk = 0,      // write the volume on this disk
+    zdaErase = 1,   // erase it first (with spWipeFiles)
+    zdaReject = 2,  // ask for another disk
+    zdaCancel = 3,  // stop the write
+};
+
+// The hourglass while the component works, where there is a screen to show it on.
+class TZipWaitCursor {
+public:
+    TZipWaitCursor();
+    ~TZipWaitCursor();
+    TZipWaitCursor(const TZipWaitCursor&) = delete;
+    TZipWaitCursor& operator=(const TZipWaitCursor&) = delete;
+
+private:
+    bool m_gui;
+};
+
+// The bookkeeping of one entry of a span copy: where its local header lies in the set and
+// its name, from the record's eleventh byte on (at most 255 bytes of its UTF-8 form).
+#pragma pack(push, 1)
+struct TMZipData {
+    quint16 DiskStart = 0;
+    quint32 RelOffLocal = 0;
+    quint32 Size = 0;  // local header, data and descriptor, as far as known
+    char FileName[256] = {};
+    char Reserved[18] = {};
+};
+#pragma pack(pop)
+static_assert(sizeof(TMZipData) == 284);
+
+class TMZipDataList {
+public:
+    explicit TMZipDataList(int count);
+    int Count() const { return int(m_items.size()); }
+    // An index outside 0 .. Count() - 1 raises "Index (%d) outside range 1..%d".
+    TMZipData& Items(int index);
+    // The record of that name, case ignored; EZipArchiver 11026 when there is none.
+    TMZipData& FindByName(const QString& name);
+    static void SetName(TMZipData& data, const QString& name);
+    static QString Name(const TMZipData& data);
+
+private:
+    std::vector<TMZipData> m_items;
+};
+
 // The values of the settings header that a self-extracting archive carries in front of its
 // zip data, as prepared from the component's settings or read back from an executable.
 struct TSFXProperties {
@@ -280,7 +350,7 @@ public:
     TAfterCallbackEvent OnAfterCallback;
     TTickEvent OnTick;
 
-    // Spanning (stored here; the volume work is not offered by this build).
+    // Spanning.
     SpanOpts SpanOptions;
     bool ConfirmErase = true;
     int KeepFreeOnDisk1 = 0;
@@ -331,6 +401,9 @@ public:
     QString ConvertOEM(const QByteArray& text, int direction, int hostSystem = 0, int versionMadeBy = 0) const;
     // The volume files of the spanned set ZipFileName ends, in disk order.
     QStringList SpanVolumeNames() const;
+    // The drive queries of spanning; the machine's own drives unless set (not owned).
+    TZipDrives& Drives() const { return m_drives ? *m_drives : TStorageDrives::Instance(); }
+    void SetDrives(TZipDrives* drives) { m_drives = drives; }
     // Asks the running library call to stop at its next callback.
     void Cancel() { m_cancel = true; }
 
@@ -372,14 +445,51 @@ private:
     QString PasswordDialog(const QString& prompt, int buttons, int& modalResult);
     void DoMessage(int errCode, const QString& text);
     // Joins the volumes of the set into out, the archive the unzip library reads.
-    bool ReadSpan(class QTemporaryFile& out);
-    // Copies the library's temporary archive out as the volumes of a set; ZipFileName then
-    // names the last volume.
+    bool ReadSpan(QTemporaryFile& out);
+    // Copies the library's temporary archive out as the volumes of a set; on a fixed drive
+    // ZipFileName then names the last volume.
     bool WriteSpan(const QString& tempArchive);
+    bool WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& end, const zipcommon::TSpanObserver& observer,
+                           const QDateTime& stamp);
+    bool WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentral& end,
+                               const zipcommon::TSpanObserver& observer, const QDateTime& stamp);
+    // Reports why a span copy stopped; false.
+    bool SpanFailed(int why, const QString& detail = QString());
+    // Reports why splitting into volumes stopped, with what the volume being written told.
+    bool SplitFailed(zipcommon::TJoinError why, const QIODevice* volume);
+    // Runs a span copy; an error out of an event handler or the memory ends it with 11024.
+    bool GuardSpan(const std::function<bool()>& copy);
     // The file of disk (from 0) in a set of count volumes named after ZipFileName.
     QString SpanVolumeName(int disk, int count) const;
+    // ZipFileName without the number of the set's last volume.
+    QString SpanStem() const;
     struct TEndInfo;
-    bool ReadEnd(class QFile& file, bool raiseError, TEndInfo& out);
+    bool ReadEnd(QFile& file, bool raiseError, TEndInfo& out);
+    QString EntryName(const zipcommon::TCentralEntry& entry) const;
+    zipcommon::TNameCodePage NameCodePage() const;
+
+    // ---- Drives and disks ----
+    enum class TDiskWanted { Read, Write, Last };
+    class TDiskReader;
+    // Notes the drive of ZipFileName and whether it is removable; raises 11003 or 11004.
+    void NoteDrive();
+    void CheckDrive() const;
+    QString DriveText() const;
+    // Reads the disk in the drive (label, free space); whether it can be used.
+    bool DiskReady(TDriveInfo* seen = nullptr);
+    // Asks for a disk (from 0) of a removable drive until one is ready; raises 11025
+    // when unattended and 11007 when the user declines.
+    void GetNewDisk(int disk, TDiskWanted wanted);
+    // Whether disk (from 0) of the set being read is in the drive, and its volume's name.
+    bool DiskInDrive(int disk, QString& volumeName);
+    // Makes the disk in the drive ready for volume `disk` (asking for others as needed)
+    // and returns the room it offers.
+    qint64 PrepareDisk(int disk, const QString& volumeName);
+    void EraseDisk(int disk);
+    // What a disk with that much free space offers volume `disk`: less what is kept free,
+    // and at most MaxVolumeSize.
+    qint64 FreeRoom(qint64 free, int disk) const;
+    qint64 VolumeRoom(qint64 free, int disk) const;
 
     bool m_verbose = false;
     bool m_trace = false;
@@ -420,6 +530,14 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_centralDirOffset = 0;
     qint64 m_totalSizeToProcess = 0;
+
+    TZipDrives* m_drives = nullptr;
+    QString m_drive;             // where ZipFileName lies
+    bool m_driveRemovable = false;
+    int m_diskNr = 0;            // the disk in use, from 0
+    int m_totalDisks = 0;        // 0 while unknown
+    qint64 m_freeOnDisk = 0;
+    QString m_volumeLabel;
 
     bool m_zipBusy = false;
     bool m_unzBusy = false;

@@ -1,11 +1,9 @@
 #include "zip/ZipSFXMaker.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QSaveFile>
 
 #include "platform/Exception.h"
@@ -26,22 +24,6 @@ void Put32(QByteArray& b, quint32 v) {
 }
 quint16 Get16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
 quint32 Get32(const char* p) { return quint32(Get16(p)) | (quint32(Get16(p + 2)) << 16); }
-
-// The hourglass while a conversion runs, where there is a screen to show it on.
-class TWaitCursor {
-public:
-    TWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TWaitCursor() {
-        if (m_gui) QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool m_gui;
-};
 
 // The builder works for one master at a time.
 class TBusy {
@@ -235,7 +217,7 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
     QFile stubFile(stub);
     if (!stubFile.open(QIODevice::ReadOnly)) return -3;
 
-    TWaitCursor wait;
+    const TZipWaitCursor wait;
     // The executable is written under a temporary name and takes its place only when
     // complete, so an old executable or the archive is never lost to a failed conversion.
     QSaveFile save(exeName);
@@ -304,7 +286,7 @@ int TZipSFXMaker::BackToZip(TZipArchiver* master) {
     if (end.ThisDisk != 0 || end.CentralDisk != 0) return -101;
     const qint64 start = zipcommon::ZipDataStart(in, end);
     if (start < 0) return -102;
-    TWaitCursor wait;
+    const TZipWaitCursor wait;
     // The settings that stand in front of the zip data.
     TSFXProperties props;
     const qint64 headAt = qMax<qint64>(0, start - 8 - 65536);

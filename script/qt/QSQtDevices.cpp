@@ -1,6 +1,7 @@
 #include "script/qt/QSQtDevices.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPrinterInfo>
 #include <cmath>
@@ -52,18 +53,47 @@ void TQSPainterCanvas::DrawRectangle(const QRect& box, int cornerWidth, int corn
 
 void TQSPainterCanvas::DrawLine(int x1, int y1, int x2, int y2) { m_painter.drawLine(x1, y1, x2, y2); }
 
+void TQSPainterCanvas::DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) {
+    QImage image = QImage::fromData(picture);
+    if (image.isNull() || box.isEmpty()) return;
+    if (transparent) {
+        // The picture's background is the colour of its bottom-left pixel.
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb background = image.pixel(0, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if (row[x] == background) row[x] = qRgba(0, 0, 0, 0);
+        }
+    }
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.drawImage(box, image);
+    m_painter.restore();
+}
+
 // ---- Measurer ----
 
 const QFontMetricsF& TQSFontMetricsMeasurer::Metrics(const TQSFontSpec& font) const {
     if (!m_spec || !(*m_spec == font)) {
         m_metrics.emplace(QSQtFont(font, kReferenceDpi));
         m_spec = font;
+        m_charWidths.clear();
     }
     return *m_metrics;
 }
 
 double TQSFontMetricsMeasurer::WidthMm(const TQSFontSpec& font, const QString& text) const {
     return Metrics(font).horizontalAdvance(text) / kReferenceDpi * 25.4;
+}
+
+double TQSFontMetricsMeasurer::CharWidthMm(const TQSFontSpec& font, QChar c) const {
+    const QFontMetricsF& metrics = Metrics(font);
+    const auto it = m_charWidths.constFind(c.unicode());
+    if (it != m_charWidths.constEnd()) return *it;
+    const double width = metrics.horizontalAdvance(c) / kReferenceDpi * 25.4;
+    m_charWidths.insert(c.unicode(), width);
+    return width;
 }
 
 double TQSFontMetricsMeasurer::HeightMm(const TQSFontSpec& font) const {
@@ -134,3 +164,8 @@ void TQSPdfTarget::SetDeviceMode(const TQSDeviceMode& mode) {
 }
 
 QSizeF TQSPdfTarget::PrintableSizeMm() const { return m_writer.pageLayout().fullRect(QPageLayout::Millimeter).size(); }
+
+void QSUseQtPrinters(TQSPRNData& data, const QString& pdfFileName) {
+    data.PrinterFactory = [](int index) { return std::make_unique<TQSPrinterTarget>(index); };
+    data.FallbackTarget = [pdfFileName] { return std::make_unique<TQSPdfTarget>(pdfFileName); };
+}

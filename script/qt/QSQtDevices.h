@@ -3,6 +3,7 @@
 // printers and PDF writer.
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -29,6 +30,8 @@ public:
     void DrawText(int x, int y, const QString& text, const QRect& clip) override;
     void DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) override;
     void DrawLine(int x1, int y1, int x2, int y2) override;
+    // Decoded by Qt; bytes that are no picture draw nothing.
+    void DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) override;
 
 private:
     QPainter& m_painter;
@@ -43,12 +46,15 @@ public:
     static constexpr int kReferenceDpi = 1200;
     double WidthMm(const TQSFontSpec& font, const QString& text) const override;
     double HeightMm(const TQSFontSpec& font) const override;
+    // Kept per character of the last font: text is shaped whole only to settle a line's end.
+    double CharWidthMm(const TQSFontSpec& font, QChar c) const override;
 
 private:
     // Making font metrics costs far more than measuring with them: the last font's are kept.
     const QFontMetricsF& Metrics(const TQSFontSpec& font) const;
     mutable std::optional<TQSFontSpec> m_spec;
     mutable std::optional<QFontMetricsF> m_metrics;
+    mutable QHash<char16_t, double> m_charWidths;
 };
 
 // Pages painted on a paint device that a subclass opens.
@@ -111,3 +117,7 @@ private:
     QPdfWriter m_writer;
     TQSDeviceMode m_mode;
 };
+
+// The printer data takes the system's printers by index, and the PDF file when a printer
+// reports no resolution.
+void QSUseQtPrinters(TQSPRNData& data, const QString& pdfFileName);

@@ -1,48 +1,15 @@
 #include <QtTest>
 #include "support/TestSupport.h"
 
-#include <QSaveFile>
-
 #include "platform/Clock.h"
-#include "script/QSHandler.h"
+#include "ScriptTestSupport.h"
 
 namespace {
 
-const TQSRegisteredObject& Rec(const char* className) { return *FindRegisteredClass(QLatin1String(className)); }
+using namespace scripttest;
 
-// An empty script loaded into the handler (current); tests add their objects to it.
-TQSScript* NewScript(TQSHandler& handler, const QTemporaryDir& dir) {
-    const QString path = dir.filePath(QStringLiteral("empty.qsf"));
-    if (!QFile::exists(path)) {
-        TQSScript script;
-        QSaveFile file(path);
-        file.open(QIODevice::WriteOnly);
-        script.SaveToStream(file);
-        file.commit();
-    }
-    return handler.AddScript(path);
-}
+TQSScriptObject* AddStatement(TQSContainer* container, const char* className) { return Add(container, className); }
 
-TQSScriptObject* AddStatement(TQSContainer* container, const char* className) {
-    return container->CreateChild(Rec(className));
-}
-
-TQSVariable* AddVariable(TQSScript* script, const QString& name, const QString& initial) {
-    auto* v = static_cast<TQSVariable*>(script->Root()->Section(1)->CreateChild(Rec("TQSVariable")));
-    v->SetName(name);
-    v->SetValue("InitialValue", initial);
-    return v;
-}
-
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 QStringList WrapAll(const QString& text, double width) {
     TQSFixedPitchMeasurer measurer;
@@ -51,44 +18,6 @@ QStringList WrapAll(const QString& text, double width) {
     while (!rest.isEmpty() && lines.size() < 10000) lines.append(WrapLine(measurer, TQSFontSpec(), rest, width));
     return lines;
 }
-
-// A table of records with a "namn" field, as the application's tables answer a datasource.
-class FakeTable : public TQSDataset {
-public:
-    explicit FakeTable(QStringList names) : m_names(std::move(names)) {}
-    bool IsOpen() const override { return true; }
-    int RecNo() const override { return m_rec; }
-    int RecordCount() const override { return int(m_names.size()); }
-    bool Bof() const override { return m_bof; }
-    bool Eof() const override { return m_eof; }
-    void MoveBy(int distance) override {
-        const int target = m_rec + distance;
-        m_bof = target < 1;
-        m_eof = target > RecordCount();
-        m_rec = std::clamp(target, 1, RecordCount());
-    }
-    void First() override { m_rec = 1, m_bof = true, m_eof = false; }
-    void Last() override { m_rec = RecordCount(), m_eof = true, m_bof = false; }
-    TQuillValue Field(const QString& name) const override {
-        if (name != QLatin1String("namn")) throw Exception(QStringLiteral("Fältet %1 finns inte").arg(name));
-        return m_names[m_rec - 1];
-    }
-    bool Locate(const QString& field, const TQuillValue& value) override {
-        for (int i = 0; i < RecordCount(); ++i)
-            if (field == QLatin1String("namn") && TQuillValue(m_names[i]) == value) {
-                m_rec = i + 1;
-                return true;
-            }
-        return false;
-    }
-    bool ControlsDisabled() const override { return m_disabled; }
-    void SetControlsDisabled(bool disabled) override { m_disabled = disabled; }
-
-private:
-    QStringList m_names;
-    int m_rec = 1;
-    bool m_bof = true, m_eof = false, m_disabled = false;
-};
 
 }  // namespace
 
@@ -378,15 +307,13 @@ private Q_SLOTS:
 
     void runValues() {
         TQSHandler handler;
-        handler.RunValues.Page = 7;
-        handler.RunValues.PageCount = 9;
         TQSScript* script = NewScript(handler, m_dir);
-        QCOMPARE(handler.RunValues.Page, 0);
-        QCOMPARE(handler.RunValues.PageCount, 0);
+        TQuillCalc& calc = handler.Calc();
+        QCOMPARE(calc.EvaluateInteger("page"), 0);
+        QCOMPARE(calc.EvaluateInteger("pagecount"), 0);
         AddStatement(script->Root()->ScriptObjects(), "TQSPageBreak");
         TQSExecData& exec = script->ExecData();
         exec.Compile();
-        TQuillCalc& calc = handler.Calc();
         QCOMPARE(calc.EvaluateInteger("pagecount"), 2);
         QCOMPARE(calc.EvaluateFloat("clientwidth"), 170.0);
         QCOMPARE(calc.EvaluateFloat("clientheight"), 247.0);
@@ -458,51 +385,6 @@ private Q_SLOTS:
                  QStringLiteral("Property \"height\" is readonly"));
         QCOMPARE(testsupport::ExceptionText([&] { handler.Calc().Evaluate("font1.slant"); }),
                  QStringLiteral("Unknown property \"slant\""));
-    }
-
-    void datasourceByName() {
-        TQSHandler handler;
-        FakeTable table({"Kantarell", "Karljohan", "Trattkantarell"});
-        handler.FindDataset = [&](const QString& module, const QString& source) -> TQSDataset* {
-            return module == QLatin1String("ARTER") && source == QLatin1String("ARTLISTA") ? &table : nullptr;
-        };
-        handler.SetMode(hmApplication);
-        TQSScript* script = NewScript(handler, m_dir);
-        auto* ds = static_cast<TQSDataModuleDatasource*>(
-            script->Root()->Section(3)->CreateChild(Rec("TQSDataModuleDatasource")));
-        QCOMPARE(ds->Name(), QStringLiteral("datasource1"));
-        ds->SetName("arter");
-        ds->SetValue("Datamodule", "Arter");
-        ds->SetValue("Datasource", "artLista");
-        TQuillCalc& calc = handler.Calc();
-        QCOMPARE(calc.EvaluateInteger("arter.recordcount"), 3);
-        QCOMPARE(calc.EvaluateString("arter.field(\"namn\")"), QStringLiteral("Kantarell"));
-        QVERIFY(calc.EvaluateBoolean("arter.locate(\"namn\", \"Karljohan\")"));
-        QCOMPARE(calc.EvaluateInteger("arter.recno"), 2);
-        QVERIFY(!calc.EvaluateBoolean("arter.locate(\"namn\", \"Flugsvamp\")"));
-        ds->WriteProperty("recno", qint32(3));
-        QCOMPARE(calc.EvaluateString("arter.field(\"namn\")"), QStringLiteral("Trattkantarell"));
-        QCOMPARE(testsupport::ExceptionText([&] { ds->WriteProperty("recno", true); }),
-                 QStringLiteral("Type mismatch for property \"recno\""));
-
-        // A page that starts at the table's end restores to its last record.
-        AddStatement(script->Root()->ScriptObjects(), "TQSPageBreak");
-        table.Last();
-        TQSExecData& exec = script->ExecData();
-        exec.Compile();
-        table.First();
-        exec.GotoPage(4, 1);
-        QCOMPARE(table.RecNo(), 3);
-        QVERIFY(table.Eof());
-
-        ds->SetValue("Datasource", "saknas");
-        QCOMPARE(ds->RecNo(), -1);
-        QCOMPARE(testsupport::ExceptionText([&] { calc.Evaluate("arter.recno"); }),
-                 QStringLiteral("Datasource \"arter\" is not connected"));
-        handler.SetMode(hmDebug);
-        QCOMPARE(calc.EvaluateInteger("arter.recordcount"), -1);
-        QCOMPARE(testsupport::ExceptionText([&] { calc.Evaluate("arter.field(\"namn\")"); }),
-                 QStringLiteral("No valid connection to dataset"));
     }
 };
 

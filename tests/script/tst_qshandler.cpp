@@ -1,10 +1,14 @@
 #include <QtTest>
 #include "support/TestSupport.h"
 
+#include "ScriptTestSupport.h"
+
 #include <QSaveFile>
 
 #include "platform/Clock.h"
 #include "script/QSHandler.h"
+
+using scripttest::Describe;
 
 namespace {
 
@@ -30,15 +34,6 @@ TQSScriptObject* AddExternal(TQSScript& script, const QString& name, int params,
     return f;
 }
 
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 }  // namespace
 
@@ -137,13 +132,13 @@ private Q_SLOTS:
     void variables() {
         const QString path = WriteScript(m_dir, "vars.qsf", [](TQSScript& s) {
             s.Root()->Section(1)->CreateChild(Rec("TQSVariable"))->SetName("Total");
+            for (int i = 0; i < 4; ++i) s.Root()->ScriptObjects()->CreateChild(Rec("TQSPageBreak"));
         });
         TQSHandler handler;
         TQSScript* script = handler.AddScript(path);
-        handler.RunValues.Page = 2;
-        handler.RunValues.PageCount = 5;
-        handler.RunValues.ClientWidth = 170;
-        handler.RunValues.ParentY = 12.5;
+        script->ExecData().Compile();
+        script->ExecData().GotoPage(4, 2);
+        script->Root()->ScriptObjects()->BindData().SetCurrentY(12.5);
         TQuillCalc& calc = handler.Calc();
         QCOMPARE(calc.EvaluateString("inttostr(Page) + \"/\" + inttostr(PageCount) + \" \" + inttostr(pagecount)"),
                  QString("2/5 5"));

@@ -68,6 +68,28 @@ private Q_SLOTS:
         QCOMPARE(data.Target()->DeviceMode().PaperCode, TQSDeviceMode::kA4);
     }
 
+    void printerByIndex() {
+        TQSScript script;
+        script.Root()->GetScriptSettings()->SetOrientation(1);
+        TQSPRNData& data = script.ExecData().PrinterData;
+        QList<int> asked;
+        data.PrinterFactory = [&](int index) {
+            asked << index;
+            return std::make_unique<TQSRecordingTarget>(300 * (index + 1), QPoint(10, 20));
+        };
+        data.SetPrinterIndex(1);
+        QCOMPARE(asked, QList<int>{1});
+        QCOMPARE(data.DPIX, 600);
+        const TQSDeviceMode mode = data.Target()->DeviceMode();
+        QCOMPARE(mode.Orientation, TQSDeviceMode::kLandscape);
+        QCOMPARE(mode.PaperWidth, 2970);
+        QCOMPARE(mode.PaperLength, 2100);
+        // A reset sets the chosen printer up again from the script.
+        script.Root()->GetScriptSettings()->SetPaperSize(2);
+        script.Reset();
+        QCOMPARE(data.Target()->DeviceMode().PaperCode, TQSDeviceMode::kA5);
+    }
+
     void job() {
         Clock::SetFixedNow(QDateTime(QDate(2004, 3, 5), QTime(18, 0)));
         TQSPRNData data;

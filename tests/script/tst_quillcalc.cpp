@@ -1,20 +1,15 @@
 #include <QtTest>
 #include "support/TestSupport.h"
 
+#include "ScriptTestSupport.h"
+
 #include "script/QuillCalc.h"
+
+using scripttest::Describe;
 
 namespace {
 
 // A value as kind and exact content, so a table row pins both.
-QString Describe(const TQuillValue& v) {
-    switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
-    }
-}
 
 // "message @ position" of the EExpressionError the action raises.
 QString ErrorOf(const std::function<void()>& action) {

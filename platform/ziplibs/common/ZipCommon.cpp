@@ -1,5 +1,6 @@
 #include "ZipCommon.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QIODevice>
 #include <QStringList>
@@ -61,8 +62,10 @@ bool HasSignature(QIODevice& file, qint64 pos, const char* sig) {
 }
 
 // Checks a candidate end record at pos (its 22 bytes in rec) and fills the result when the
-// central directory it describes fits where it stands.
-bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, TEndOfCentral& out) {
+// central directory it describes fits where it stands. `unchecked` tells a record whose
+// directory begins on an earlier disk, which only its place in the file vouches for.
+bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, TEndOfCentral& out, bool& unchecked) {
+    unchecked = false;
     const quint16 commentLen = U16(rec + 20);
     if (pos + 22 + commentLen > size) return false;
     TEndOfCentral e;
@@ -102,6 +105,18 @@ bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, 
             }
         }
     }
+    if (e.CentralDisk < e.ThisDisk) {
+        // The last volume of a set holds at most the directory's tail, and its end record
+        // ends the file.
+        if (e.DataEnd != size || e.EntriesThisDisk > e.TotalEntries || quint64(centralEnd) > e.CentralSize) return false;
+        e.CentralStart = -1;
+        e.Record = QByteArray(rec, 22);
+        if (commentLen > 0) e.Comment = ReadAt(file, pos + 22, commentLen);
+        e.Found = true;
+        unchecked = true;
+        out = e;
+        return true;
+    }
     if (e.CentralSize > quint64(centralEnd)) return false;
     const qint64 start = centralEnd - qint64(e.CentralSize);
     if (quint64(start) < e.CentralOffset) return false;
@@ -139,10 +154,20 @@ TEndOfCentral FindEndOfCentral(QIODevice& file) {
     const QByteArray tail = ReadAt(file, size - n, n);
     if (tail.size() != n) return none;
     const char* b = tail.constData();
+    TEndOfCentral unchecked;
     for (qint64 i = n - 22; i >= 0; --i) {
         if (b[i] != 'P' || b[i + 1] != 'K' || b[i + 2] != 5 || b[i + 3] != 6) continue;
-        if (AcceptCandidate(file, size, size - n + i, b + i, none)) return none;
+        TEndOfCentral found;
+        bool isUnchecked = false;
+        if (!AcceptCandidate(file, size, size - n + i, b + i, found, isUnchecked)) continue;
+        if (isUnchecked) {
+            // A checked record further back that holds this one in its comment is the real one.
+            if (!unchecked.Found) unchecked = found;
+            continue;
+        }
+        if (!unchecked.Found || found.DataEnd > unchecked.EndPos) return found;
     }
+    if (unchecked.Found) return unchecked;
     none = TEndOfCentral();
     none.FileSize = size;
     return none;
@@ -150,7 +175,7 @@ TEndOfCentral FindEndOfCentral(QIODevice& file) {
 
 TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QList<TCentralEntry>& out) {
     out.clear();
-    if (!end.Found) return TCentralError::Seek;
+    if (!end.Found || end.CentralStart < 0) return TCentralError::Seek;
     if (!file.seek(end.CentralStart)) return TCentralError::Seek;
     const qint64 stop = end.CentralStart + qint64(end.CentralSize);
     qint64 pos = end.CentralStart;
@@ -219,8 +244,13 @@ TCentralError ReadCentralDirectory(QIODevice& file, const TEndOfCentral& end, QL
 }
 
 namespace {
-void Put32(char* p, quint32 v) {
-    for (int i = 0; i < 4; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
+void Set16(char* p, quint16 v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+void Set32(char* p, quint32 v) {
+    Set16(p, quint16(v & 0xFFFF));
+    Set16(p + 2, quint16(v >> 16));
 }
 bool WriteAll(QIODevice& out, const QByteArray& b) { return out.write(b) == b.size(); }
 }  // namespace
@@ -269,240 +299,347 @@ TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStar
             return MoveNeedsZip64;
         const qint64 moved = qint64(stored) + end.SfxOffset + shift;
         if (moved < 0 || moved > qint64(0xFFFFFFFE)) return MoveNeedsZip64;
-        Put32(h.data() + 42, quint32(moved));
+        Set32(h.data() + 42, quint32(moved));
         const QByteArray rest = in.read(qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
         if (rest.size() != qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return MoveReadError;
         if (!WriteAll(out, h) || !WriteAll(out, rest)) return MoveShortWrite;
     }
     QByteArray rec = end.Record;
     if (rec.size() != 22) return MoveNoZip;
-    Put32(rec.data() + 16, quint32(newCentral));
+    Set32(rec.data() + 16, quint32(newCentral));
     if (!WriteAll(out, rec) || !WriteAll(out, end.Comment)) return MoveShortWrite;
     return MoveOk;
 }
 
 namespace {
-// The volumes of a set read as one run of bytes.
-class TVolumeReader {
-public:
-    explicit TVolumeReader(const QList<QIODevice*>& volumes) : m_volumes(volumes) {
-        qint64 base = 0;
-        for (QIODevice* v : volumes) {
-            m_bases << base;
-            base += v->size();
-        }
-        m_size = base;
+const QByteArray kSpanSignature("PK\x07\x08", 4);
+
+bool HasZip64Field(const QByteArray& extra) {
+    for (qsizetype x = 0; x + 4 <= extra.size(); x += 4 + U16(extra.constData() + x + 2))
+        if (U16(extra.constData() + x) == 0x0001) return true;
+    return false;
+}
+
+// Whether a descriptor of the short form (4-byte sizes) holds the entry's sizes.
+bool DescriptorFits32(const QByteArray& after, quint64 compressed, quint64 uncompressed) {
+    const qsizetype at = after.startsWith(kSpanSignature) ? 4 : 0;
+    return after.size() >= at + 12 && U32(after.constData() + at + 4) == compressed &&
+           U32(after.constData() + at + 8) == uncompressed;
+}
+
+// A central header written from its fields, with its disk and local-header offset.
+QByteArray CentralHeaderBytes(const TCentralEntry& c, quint16 disk, quint32 offset) {
+    QByteArray h(46, '\0');
+    char* p = h.data();
+    Set32(p, 0x02014B50u);
+    p[4] = char(c.VersionMadeBy);
+    p[5] = char(c.HostSystem);
+    Set16(p + 6, c.VersionNeeded);
+    Set16(p + 8, c.Flags);
+    Set16(p + 10, c.Method);
+    Set16(p + 12, c.Time);
+    Set16(p + 14, c.Date);
+    Set32(p + 16, c.Crc);
+    Set32(p + 20, quint32(c.CompressedSize));
+    Set32(p + 24, quint32(c.UncompressedSize));
+    Set16(p + 28, quint16(c.RawName.size()));
+    Set16(p + 30, quint16(c.Extra.size()));
+    Set16(p + 32, quint16(c.RawComment.size()));
+    Set16(p + 34, disk);
+    Set16(p + 36, c.InternalAttributes);
+    Set32(p + 38, c.ExternalAttributes);
+    Set32(p + 42, offset);
+    return h + c.RawName + c.Extra + c.RawComment;
+}
+
+// An end record for a directory of `entries` records (`onDisk` of them on this disk).
+QByteArray EndRecordBytes(quint16 disk, quint16 centralDisk, quint16 onDisk, quint16 entries, quint32 centralSize,
+                          quint32 centralOffset, const QByteArray& comment) {
+    QByteArray rec(22, '\0');
+    Set32(rec.data(), 0x06054B50u);
+    Set16(rec.data() + 4, disk);
+    Set16(rec.data() + 6, centralDisk);
+    Set16(rec.data() + 8, onDisk);
+    Set16(rec.data() + 10, entries);
+    Set32(rec.data() + 12, centralSize);
+    Set32(rec.data() + 16, centralOffset);
+    Set16(rec.data() + 20, quint16(comment.size()));
+    return rec + comment;
+}
+
+// Entries too large for the 32-bit fields of a set (or of the joined archive).
+bool NeedsZip64(const TCentralEntry& c) {
+    return c.CompressedSize >= 0xFFFFFFFFu || c.UncompressedSize >= 0xFFFFFFFFu ||
+           c.LocalHeaderOffset >= 0xFFFFFFFFu || c.DiskStart >= 0xFFFF;
+}
+
+TJoinError CentralErrorOf(TCentralError e) {
+    switch (e) {
+        case TCentralError::None: return TJoinError::None;
+        case TCentralError::Seek:
+        case TCentralError::ShortHeader: return TJoinError::CentralRead;
+        case TCentralError::Signature: return TJoinError::CentralSignature;
+        case TCentralError::ShortName: return TJoinError::CentralName;
+        case TCentralError::ShortExtra: return TJoinError::CentralExtra;
+        case TCentralError::ShortComment: return TJoinError::CentralComment;
     }
-    qint64 Base(quint32 disk) const { return disk < quint32(m_bases.size()) ? m_bases[disk] : -1; }
-    qint64 Size() const { return m_size; }
-    // Exactly n bytes at pos, or an empty array.
-    QByteArray Read(qint64 pos, qint64 n) const {
-        if (pos < 0 || n < 0 || pos + n > m_size) return {};
+    return TJoinError::CentralRead;
+}
+
+// Reads a set disk by disk: a read that reaches the end of a volume goes on at the start
+// of the next one. Disks are opened only when reading reaches them.
+class TSpanInput {
+public:
+    TSpanInput(const std::function<QIODevice*(int)>& volume, int lastDisk) : m_volume(volume), m_last(lastDisk) {}
+    bool Seek(qint64 disk, qint64 pos) {
+        if (disk < 0 || disk > m_last || pos < 0) return false;
+        m_disk = int(disk);
+        m_pos = pos;
+        return true;
+    }
+    int Disk() const { return m_disk; }
+    qint64 Pos() const { return m_pos; }
+    bool NoVolume() const { return m_noVolume; }
+    // n bytes from the current place on; fewer where the set ends or a volume fails.
+    QByteArray Read(qint64 n) {
         QByteArray out;
-        out.reserve(n);
-        for (qsizetype i = 0; i < m_volumes.size() && n > 0; ++i) {
-            const qint64 end = m_bases[i] + m_volumes[i]->size();
-            if (pos >= end) continue;
-            const qint64 take = qMin(n, end - pos);
-            if (!m_volumes[i]->seek(pos - m_bases[i])) return {};
-            const QByteArray b = m_volumes[i]->read(take);
-            if (b.size() != take) return {};
+        while (n > 0) {
+            QIODevice* dev = m_volume(m_disk);
+            if (!dev) {
+                m_noVolume = true;
+                break;
+            }
+            const qint64 size = dev->size();
+            if (m_pos > size) break;
+            if (m_pos == size) {
+                if (m_disk >= m_last) break;
+                ++m_disk;
+                m_pos = 0;
+                continue;
+            }
+            if (!dev->seek(m_pos)) break;
+            const QByteArray b = dev->read(qMin(n, size - m_pos));
+            if (b.isEmpty()) break;
             out += b;
-            pos += take;
-            n -= take;
+            m_pos += b.size();
+            n -= b.size();
         }
-        return n == 0 ? out : QByteArray();
+        return out;
     }
 
 private:
-    QList<QIODevice*> m_volumes;
-    QList<qint64> m_bases;
-    qint64 m_size = 0;
+    const std::function<QIODevice*(int)>& m_volume;
+    int m_last;
+    int m_disk = 0;
+    qint64 m_pos = 0;
+    bool m_noVolume = false;
 };
 
-void Set16(char* p, quint16 v) {
-    p[0] = char(v & 0xFF);
-    p[1] = char(v >> 8);
-}
-void Set32(char* p, quint32 v) {
-    Set16(p, quint16(v & 0xFFFF));
-    Set16(p + 2, quint16(v >> 16));
-}
 }  // namespace
 
-TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out) {
-    if (volumes.isEmpty()) return TJoinError::EndRecord;
-    const TVolumeReader all(volumes);
-    if (all.Read(0, 4) != QByteArray("PK\x07\x08", 4)) return TJoinError::FirstSignature;
-    QIODevice& last = *volumes.last();
-    const TEndOfCentral end = FindEndOfCentral(last);
+qint64 DescriptorLength(const QByteArray& after, quint64 compressed, quint64 uncompressed, bool zip64Local) {
+    const bool sig = after.startsWith(kSpanSignature);
+    const qint64 shortLen = sig ? 16 : 12, longLen = sig ? 24 : 20;
+    if (zip64Local) return longLen;
+    if (DescriptorFits32(after, compressed, uncompressed)) return shortLen;
+    const qsizetype at = sig ? 4 : 0;
+    const bool fits64 = after.size() >= at + 20 && U64(after.constData() + at + 4) == compressed &&
+                        U64(after.constData() + at + 12) == uncompressed;
+    return fits64 ? longLen : shortLen;
+}
+
+TJoinError ReadSpannedCentral(const TEndOfCentral& end, const std::function<QIODevice*(int)>& volume,
+                              QList<TCentralEntry>& out) {
+    out.clear();
     if (!end.Found) return TJoinError::EndRecord;
     if (end.Zip64) return TJoinError::Zip64;
-    const qint64 centralBase = all.Base(end.CentralDisk);
-    if (centralBase < 0) return TJoinError::CentralRead;
-    const QByteArray central = all.Read(centralBase + qint64(end.CentralOffset), qint64(end.CentralSize));
-    if (central.size() != qint64(end.CentralSize)) return TJoinError::CentralRead;
+    TSpanInput input(volume, end.ThisDisk);
+    if (!input.Seek(end.CentralDisk, qint64(end.CentralOffset))) return TJoinError::CentralRead;
+    QByteArray bytes = input.Read(qint64(end.CentralSize));
+    if (input.NoVolume()) return TJoinError::NoVolume;
+    if (bytes.size() != qint64(end.CentralSize)) return TJoinError::CentralRead;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    TEndOfCentral here = end;
+    here.CentralStart = 0;
+    return CentralErrorOf(ReadCentralDirectory(buffer, here, out));
+}
 
-    struct TEntry {
-        QByteArray Header;  // 46 bytes + name, extra, comment
-        qint64 From = 0;
-        qint64 Length = 0;  // local header, data and descriptor
-    };
-    QList<TEntry> entries;
-    const char* c = central.constData();
-    qint64 at = 0;
-    for (quint64 i = 0; i < end.TotalEntries; ++i) {
-        if (at + 46 > central.size()) return TJoinError::CentralRead;
-        const char* h = c + at;
-        if (U32(h) != 0x02014B50u) return TJoinError::CentralSignature;
-        const qint64 len = 46 + qint64(U16(h + 28)) + U16(h + 30) + U16(h + 32);
-        if (at + len > central.size()) return TJoinError::CentralRead;
-        const quint32 compressed = U32(h + 20), offset = U32(h + 42);
-        const quint16 disk = U16(h + 34);
-        if (compressed == 0xFFFFFFFFu || U32(h + 24) == 0xFFFFFFFFu || offset == 0xFFFFFFFFu || disk == 0xFFFF)
-            return TJoinError::Zip64;
-        const qint64 base = all.Base(disk);
-        if (base < 0) return TJoinError::LocalRead;
-        TEntry e;
-        e.Header = central.mid(at, len);
-        e.From = base + offset;
-        const QByteArray local = all.Read(e.From, 30);
-        if (local.size() != 30) return TJoinError::LocalRead;
-        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
-        e.Length = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28) + compressed;
-        if (U16(h + 8) & 8) {
-            // A data descriptor, with or without its optional signature.
-            const QByteArray sig = all.Read(e.From + e.Length, 4);
-            e.Length += sig == QByteArray("PK\x07\x08", 4) ? 16 : 12;
-        }
-        if (e.From + e.Length > all.Size()) return TJoinError::Data;
-        entries << e;
-        at += len;
-    }
+TJoinError JoinVolumes(const TEndOfCentral& end, const std::function<QIODevice*(int)>& volume, QIODevice& out,
+                       const TSpanObserver& observer) {
+    QList<TCentralEntry> central;
+    if (const TJoinError r = ReadSpannedCentral(end, volume, central); r != TJoinError::None) return r;
+    if (end.Record.size() != 22 || end.Comment.size() != qsizetype(U16(end.Record.constData() + 20))) return TJoinError::Comment;
+    if (central.size() >= 0xFFFF) return TJoinError::Zip64;
+    for (const TCentralEntry& c : central)
+        if (NeedsZip64(c)) return TJoinError::Zip64;
+    TSpanInput input(volume, end.ThisDisk);
+    auto failed = [&](TJoinError why) { return input.NoVolume() ? TJoinError::NoVolume : why; };
+    input.Seek(0, 0);
+    if (input.Read(4) != kSpanSignature) return failed(TJoinError::FirstSignature);
+    // Entries in the order they lie in the set, so each disk is wanted once.
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < central.size(); ++i) order << i;
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return std::pair(central[a].DiskStart, central[a].LocalHeaderOffset) <
+               std::pair(central[b].DiskStart, central[b].LocalHeaderOffset);
+    });
     constexpr qint64 kPiece = 10240;
-    QList<qint64> written;
+    QList<qint64> written(central.size());
     qint64 pos = 0;
-    for (const TEntry& e : entries) {
+    for (qsizetype i : order) {
+        const TCentralEntry& c = central[i];
+        if (!input.Seek(c.DiskStart, qint64(c.LocalHeaderOffset))) return TJoinError::LocalRead;
+        const QByteArray local = input.Read(30);
+        if (local.size() != 30) return failed(TJoinError::LocalRead);
+        if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
+        const QByteArray name = input.Read(U16(local.constData() + 26));
+        if (name.size() != U16(local.constData() + 26)) return failed(TJoinError::LocalName);
+        const QByteArray extra = input.Read(U16(local.constData() + 28));
+        if (extra.size() != U16(local.constData() + 28)) return failed(TJoinError::LocalExtra);
+        const qint64 dataLen = qint64(c.CompressedSize);
+        if (observer.Entry) observer.Entry(i, c, int(c.DiskStart), qint64(c.LocalHeaderOffset), 30 + name.size() + extra.size() + dataLen);
         if (pos > qint64(0xFFFFFFFE)) return TJoinError::Zip64;
-        written << pos;
-        for (qint64 done = 0; done < e.Length;) {
-            const QByteArray piece = all.Read(e.From + done, qMin(kPiece, e.Length - done));
-            if (piece.isEmpty()) return TJoinError::Data;
+        written[i] = pos;
+        if (out.write(local + name + extra) != local.size() + name.size() + extra.size()) return TJoinError::WriteLocal;
+        pos += local.size() + name.size() + extra.size();
+        for (qint64 done = 0; done < dataLen;) {
+            const QByteArray piece = input.Read(qMin(kPiece, dataLen - done));
+            if (piece.isEmpty()) return failed(TJoinError::Data);
             if (out.write(piece) != piece.size()) return TJoinError::Write;
             done += piece.size();
+            pos += piece.size();
+            if (observer.Piece) observer.Piece(piece.size());
         }
-        pos += e.Length;
+        if (c.Flags & 8) {
+            // Read no further than the descriptor needs, so no disk is asked for in vain.
+            const bool zip64Local = HasZip64Field(extra);
+            QByteArray desc = input.Read(4);
+            desc += input.Read(desc.startsWith(kSpanSignature) ? 12 : 8);
+            const qint64 shortLen = desc.size();
+            if (shortLen != (desc.startsWith(kSpanSignature) ? 16 : 12)) return failed(TJoinError::Descriptor);
+            const int afterShort = input.Disk();
+            const qint64 afterShortPos = input.Pos();
+            if (zip64Local || !DescriptorFits32(desc, c.CompressedSize, c.UncompressedSize)) desc += input.Read(8);
+            const qint64 len = DescriptorLength(desc, c.CompressedSize, c.UncompressedSize, zip64Local);
+            if (desc.size() < len) return failed(TJoinError::Descriptor);
+            if (len < desc.size()) {
+                desc.truncate(len);
+                input.Seek(afterShort, afterShortPos);
+            }
+            if (out.write(desc) != desc.size()) return TJoinError::Descriptor;
+            pos += desc.size();
+        }
     }
+    if (observer.Central) observer.Central();
     const qint64 centralStart = pos;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        QByteArray h = entries[i].Header;
-        Set16(h.data() + 34, 0);
-        Set32(h.data() + 42, quint32(written[i]));
-        if (out.write(h) != h.size()) return TJoinError::Write;
+    for (qsizetype i = 0; i < central.size(); ++i) {
+        const QByteArray h = CentralHeaderBytes(central[i], 0, quint32(written[i]));
+        if (out.write(h) != h.size()) return TJoinError::WriteCentral;
         pos += h.size();
     }
-    if (pos > qint64(0xFFFFFFFF) || entries.size() >= 0xFFFF) return TJoinError::Zip64;
-    QByteArray rec(22, '\0');
-    Set32(rec.data(), 0x06054B50u);
-    Set16(rec.data() + 8, quint16(entries.size()));
-    Set16(rec.data() + 10, quint16(entries.size()));
-    Set32(rec.data() + 12, quint32(pos - centralStart));
-    Set32(rec.data() + 16, quint32(centralStart));
-    Set16(rec.data() + 20, quint16(end.Comment.size()));
-    if (out.write(rec) != rec.size() || out.write(end.Comment) != end.Comment.size()) return TJoinError::Write;
+    if (pos > qint64(0xFFFFFFFF)) return TJoinError::Zip64;
+    const QByteArray rec = EndRecordBytes(0, 0, quint16(central.size()), quint16(central.size()),
+                                          quint32(pos - centralStart), quint32(centralStart), end.Comment);
+    if (out.write(rec) != rec.size()) return TJoinError::WriteEnd;
     return TJoinError::None;
 }
 
-TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
-                        const std::function<QIODevice*(int)>& volume, int& volumes) {
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, const std::function<qint64(int)>& room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes, const TSpanObserver& observer) {
     volumes = 0;
     if (!end.Found) return TJoinError::EndRecord;
     if (end.Zip64 || end.TotalEntries >= 0xFFFF) return TJoinError::Zip64;
     QList<TCentralEntry> central;
-    switch (ReadCentralDirectory(in, end, central)) {
-        case TCentralError::None: break;
-        case TCentralError::Signature: return TJoinError::CentralSignature;
-        default: return TJoinError::CentralRead;
-    }
+    if (const TJoinError r = CentralErrorOf(ReadCentralDirectory(in, end, central)); r != TJoinError::None) return r;
+    for (const TCentralEntry& c : central)
+        if (NeedsZip64(c)) return TJoinError::Zip64;
     int disk = -1;
-    qint64 used = 0;
+    qint64 used = 0, cap = 0;
     QIODevice* out = nullptr;
-    auto roomOf = [&](int k) { return k == 0 ? firstRoom : room; };
     auto next = [&]() {
         ++disk;
         used = 0;
         out = volume(disk);
+        if (!out) return false;
         volumes = disk + 1;
-        return out != nullptr;
+        cap = room(disk);
+        return true;
     };
-    // A piece that must stay whole: on a fresh volume when it doesn't fit in this one.
-    auto whole = [&](const QByteArray& b) {
-        if (used + b.size() > roomOf(disk) && used > 0 && !next()) return TJoinError::Write;
-        if (b.size() > roomOf(disk)) return TJoinError::Write;
-        if (out->write(b) != b.size()) return TJoinError::Write;
+    // A piece that must stay whole goes on a fresh volume when it doesn't fit in this one.
+    auto place = [&](qint64 size) { return used == 0 || used + size <= cap || next(); };
+    auto whole = [&](const QByteArray& b, TJoinError why) {
+        if (!place(b.size())) return TJoinError::NoVolume;
+        if (b.size() > cap || out->write(b) != b.size()) return why;
         used += b.size();
         return TJoinError::None;
     };
-    if (!next()) return TJoinError::Write;
-    TJoinError r = whole(QByteArray("PK\x07\x08", 4));
-    if (r != TJoinError::None) return r;
-    // Entries in file order, each placed by its own header offset.
+    if (!next()) return TJoinError::NoVolume;
+    if (const TJoinError r = whole(kSpanSignature, TJoinError::Write); r != TJoinError::None) return r;
+    // Entries in file order, each found by its own header offset.
     QList<qsizetype> order;
     for (qsizetype i = 0; i < central.size(); ++i) order << i;
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype a, qsizetype b) { return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset; });
     QList<int> diskOf(central.size());
     QList<qint64> offsetOf(central.size());
+    constexpr qint64 kPiece = 65536;
     for (qsizetype i : order) {
         const TCentralEntry& c = central[i];
-        if (c.CompressedSize >= 0xFFFFFFFFu || c.LocalHeaderOffset >= 0xFFFFFFFFu) return TJoinError::Zip64;
         const qint64 from = qint64(c.LocalHeaderOffset) + end.SfxOffset;
         const QByteArray local = ReadAt(in, from, 30);
         if (local.size() != 30) return TJoinError::LocalRead;
         if (U32(local.constData()) != 0x04034B50u) return TJoinError::LocalSignature;
-        const qint64 headLen = 30 + qint64(U16(local.constData() + 26)) + U16(local.constData() + 28);
-        const QByteArray head = ReadAt(in, from, headLen);
-        if (head.size() != headLen) return TJoinError::LocalRead;
-        if (used + headLen > roomOf(disk) && !next()) return TJoinError::Write;
+        const qint64 nameLen = U16(local.constData() + 26), extraLen = U16(local.constData() + 28);
+        const QByteArray name = ReadAt(in, from + 30, nameLen);
+        if (name.size() != nameLen) return TJoinError::LocalName;
+        const QByteArray extra = ReadAt(in, from + 30 + nameLen, extraLen);
+        if (extra.size() != extraLen) return TJoinError::LocalExtra;
+        const QByteArray head = local + name + extra;
+        const qint64 dataLen = qint64(c.CompressedSize);
+        const qint64 descLen = (c.Flags & 8) ? DescriptorLength(ReadAt(in, from + head.size() + dataLen, 24), c.CompressedSize,
+                                                                 c.UncompressedSize, HasZip64Field(extra))
+                                             : 0;
+        if (!place(head.size())) return TJoinError::NoVolume;
         diskOf[i] = disk;
         offsetOf[i] = used;
-        if ((r = whole(head)) != TJoinError::None) return r;
-        qint64 dataLen = qint64(c.CompressedSize);
-        if (c.Flags & 8) dataLen += ReadAt(in, from + headLen + dataLen, 4) == QByteArray("PK\x07\x08", 4) ? 16 : 12;
+        if (observer.Entry) observer.Entry(i, c, disk, used, head.size() + dataLen + descLen);
+        if (const TJoinError r = whole(head, TJoinError::WriteLocal); r != TJoinError::None) return r;
         // The data may run on over the following volumes.
-        for (qint64 done = 0; done < dataLen;) {
-            if (used >= roomOf(disk) && !next()) return TJoinError::Write;
-            const qint64 take = std::min<qint64>({dataLen - done, roomOf(disk) - used, 196608});
-            const QByteArray piece = ReadAt(in, from + headLen + done, take);
-            if (piece.size() != take) return TJoinError::Data;
-            if (out->write(piece) != take) return TJoinError::Write;
+        for (qint64 done = 0; done < dataLen + descLen;) {
+            if (used >= cap && !next()) return TJoinError::NoVolume;
+            const qint64 take = std::min<qint64>({dataLen + descLen - done, cap - used, kPiece});
+            const QByteArray piece = ReadAt(in, from + head.size() + done, take);
+            const TJoinError why = done + take > dataLen ? TJoinError::Descriptor : TJoinError::Data;
+            if (piece.size() != take) return why;
+            if (out->write(piece) != take) return why == TJoinError::Data ? TJoinError::Write : why;
             used += take;
             done += take;
+            if (observer.Piece) observer.Piece(take);
         }
     }
+    if (observer.Central) observer.Central();
     // The central directory, its records whole, then the end record. They go together onto
     // one volume where they fit in one, so the last volume alone tells where its set's
     // directory is.
-    const qint64 tail = qint64(end.CentralSize) + 22 + end.Comment.size();
-    if (tail <= roomOf(disk + 1) && used + tail > roomOf(disk) && !next()) return TJoinError::Write;
+    QList<QByteArray> headers;
+    qint64 tail = 22 + end.Comment.size();
+    for (qsizetype i = 0; i < central.size(); ++i) {
+        headers << CentralHeaderBytes(central[i], quint16(diskOf[i]), quint32(offsetOf[i]));
+        tail += headers.last().size();
+    }
+    if (tail <= room(disk + 1) && used + tail > cap && !next()) return TJoinError::NoVolume;
     int centralDisk = -1;
     qint64 centralOffset = 0, centralSize = 0;
     int countDisk = -1;
     quint16 countOnDisk = 0;
-    if (!in.seek(end.CentralStart)) return TJoinError::CentralRead;
-    for (qsizetype i = 0; i < central.size(); ++i) {
-        const TCentralEntry& c = central[i];
-        QByteArray h = in.read(46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength);
-        if (h.size() != 46 + qint64(c.NameLength) + c.ExtraLength + c.CommentLength) return TJoinError::CentralRead;
-        Set16(h.data() + 34, quint16(diskOf[i]));
-        Set32(h.data() + 42, quint32(offsetOf[i]));
-        if (used + h.size() > roomOf(disk) && !next()) return TJoinError::Write;
+    for (const QByteArray& h : headers) {
+        if (!place(h.size())) return TJoinError::NoVolume;
         if (centralDisk < 0) {
             centralDisk = disk;
             centralOffset = used;
         }
-        if ((r = whole(h)) != TJoinError::None) return r;
+        if (const TJoinError r = whole(h, TJoinError::WriteCentral); r != TJoinError::None) return r;
         centralSize += h.size();
         if (disk != countDisk) {
             countDisk = disk;
@@ -510,21 +647,14 @@ TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoo
         }
         ++countOnDisk;
     }
-    QByteArray rec(22, '\0');
-    if (used + 22 + end.Comment.size() > roomOf(disk) && !next()) return TJoinError::Write;
+    if (!place(22 + end.Comment.size())) return TJoinError::NoVolume;
     if (centralDisk < 0) {
         centralDisk = disk;
         centralOffset = used;
     }
-    Set32(rec.data(), 0x06054B50u);
-    Set16(rec.data() + 4, quint16(disk));
-    Set16(rec.data() + 6, quint16(centralDisk));
-    Set16(rec.data() + 8, countDisk == disk ? countOnDisk : quint16(0));
-    Set16(rec.data() + 10, quint16(central.size()));
-    Set32(rec.data() + 12, quint32(centralSize));
-    Set32(rec.data() + 16, quint32(centralOffset));
-    Set16(rec.data() + 20, quint16(end.Comment.size()));
-    return whole(rec + end.Comment);
+    return whole(EndRecordBytes(quint16(disk), quint16(centralDisk), countDisk == disk ? countOnDisk : quint16(0),
+                                quint16(central.size()), quint32(centralSize), quint32(centralOffset), end.Comment),
+                 TJoinError::WriteEnd);
 }
 
 bool IsOEMName(TNameCodePage codePage, int hostSystem, int versionMadeBy) {

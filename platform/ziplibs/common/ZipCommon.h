@@ -23,7 +23,8 @@ struct TEndOfCentral {
     quint64 TotalEntries = 0;
     quint64 CentralSize = 0;
     quint64 CentralOffset = 0;    // as recorded in the end record
-    qint64 CentralStart = 0;      // where the central directory really starts
+    qint64 CentralStart = 0;      // where the central directory really starts; -1 when it
+                                  // begins on an earlier disk of a spanned set
     qint64 SfxOffset = 0;         // bytes in front of the archive that the offsets ignore
     QByteArray Comment;
     QByteArray Record;            // the 22 bytes of the end record
@@ -34,8 +35,11 @@ struct TEndOfCentral {
 // Searches backwards from the end for the end record. A candidate counts only when its
 // comment lies inside the file and its central directory's offset and size agree with
 // where it stands (directly or shifted by a prefix such as a self-extractor stub), so a
-// "PK\5\6" inside a comment or compressed data does not mislead it. Zip64 records are
-// followed when the end record points to them. Never reads outside the file.
+// "PK\5\6" inside a comment or compressed data does not mislead it. The last volume of a
+// spanned set whose central directory begins on an earlier disk can't be checked that
+// way: such a record counts when its comment ends the file and no checked record holds
+// it in its comment. Zip64 records are followed when the end record points to them. Never
+// reads outside the file.
 TEndOfCentral FindEndOfCentral(QIODevice& file);
 
 // One header of the central directory, as stored (sizes and offset widened by zip64).
@@ -78,25 +82,65 @@ TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStar
 // archive without entries); -1 when the directory can't be read.
 qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end);
 
-// ---- Joining a spanned set ----
-// Why joining stopped.
-enum class TJoinError { None, EndRecord, FirstSignature, CentralRead, CentralSignature, LocalRead, LocalSignature,
-                        Data, Write, Zip64 };
-// Joins the volumes of a spanned set, in disk order (the first beginning with the spanning
-// signature, the last holding the end record), into one plain archive written to `out`.
-// Entries are found by their disk and local-header offset, their sizes taken from the
-// central directory and a data descriptor recognised by its signature; every read stays
-// inside the volumes.
-TJoinError JoinVolumes(const QList<QIODevice*>& volumes, QIODevice& out);
+// ---- Spanned sets ----
+// Why joining or splitting stopped; each reason has its own message in the component.
+enum class TJoinError {
+    None,
+    EndRecord,         // no end record on the last volume
+    FirstSignature,    // the first volume doesn't begin with the spanning signature
+    CentralRead, CentralSignature, CentralName, CentralExtra, CentralComment,
+    LocalRead, LocalSignature, LocalName, LocalExtra,
+    Data,              // entry data ends early
+    Descriptor,        // a data descriptor ends early
+    Comment,           // the archive comment ends early
+    WriteLocal, WriteCentral, WriteEnd,
+    Write,             // writing entry data (or the spanning signature) failed
+    NoVolume,          // the caller gave no volume
+    Zip64,             // the set would need zip64 fields
+};
 
-// Splits the plain archive `in` (its end record `end`) into volumes of at most `firstRoom`
-// bytes for the first and `room` for the others. `volume(k)` gives the device of disk k
-// (from 0), or null to stop. The first volume begins with the spanning signature; local
-// headers, central records and the end record never split across volumes, entry data may.
-// Headers get the disk numbers and offsets within their volume. `volumes` receives the
-// number of volumes written.
-TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, qint64 firstRoom, qint64 room,
-                        const std::function<QIODevice*(int)>& volume, int& volumes);
+// What a span copy reports as it goes. Every member may be left empty.
+struct TSpanObserver {
+    // An entry of the central directory (by its index there) is about to be copied: where
+    // its local header lies in the set (disk from 0, offset on that disk) and its whole
+    // size (local header, data and descriptor).
+    std::function<void(qsizetype index, const TCentralEntry& entry, int disk, qint64 offset, qint64 size)> Entry;
+    // The central directory is about to be copied.
+    std::function<void()> Central;
+    // A piece of entry data of that many bytes has been copied.
+    std::function<void(qint64 bytes)> Piece;
+};
+
+// The length of the data descriptor behind an entry's data (flag bit 3), told by its
+// signature and by which sizes it holds: 12 or 16 bytes, 20 or 24 with 8-byte sizes
+// (written by streaming writers, with or without a zip64 field in the local header).
+// `after` holds the bytes that follow the data (24 are enough).
+qint64 DescriptorLength(const QByteArray& after, quint64 compressed, quint64 uncompressed, bool zip64Local);
+
+// Joins the volumes of a spanned set into one plain archive written to `out`. `end` is the
+// end record found on the set's last volume; `volume(k)` gives the device of disk k (from
+// 0), or null to stop. Entries are found by their disk and local-header offset and copied
+// in that order (so each disk is wanted once), in pieces of at most 10,240 bytes; their
+// sizes come from the central directory, a read that reaches a volume's end goes on at
+// the start of the next. The first volume must begin with the spanning signature.
+TJoinError JoinVolumes(const TEndOfCentral& end, const std::function<QIODevice*(int)>& volume, QIODevice& out,
+                       const TSpanObserver& observer = {});
+
+// Reads the central directory of a spanned set that `end` describes (on the last volume),
+// starting on its own disk and going on over the following ones.
+TJoinError ReadSpannedCentral(const TEndOfCentral& end, const std::function<QIODevice*(int)>& volume,
+                              QList<TCentralEntry>& out);
+
+// Splits the plain archive `in` (its end record `end`) into volumes. `room(k)` tells what
+// volume k (from 0) may hold; it is asked again for a volume once that volume is opened,
+// and for the next one as an estimate. `volume(k)` opens the device of volume k, or gives
+// null to stop. The first volume begins with the spanning signature; local headers,
+// central records and the end record never split across volumes, entry data may. Headers
+// get their disk numbers and offsets within their volume. `volumes` receives the number of
+// volumes written.
+TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, const std::function<qint64(int)>& room,
+                        const std::function<QIODevice*(int)>& volume, int& volumes,
+                        const TSpanObserver& observer = {});
 
 // ---- Names ----
 // How the eight-bit names of the archive are read.
