@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "platform/FieldOrder.h"
@@ -656,23 +657,31 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;
     qint64 generation = 0;
+    // The string fields with a width: text longer than its field's width is cut as on
+    // assignment, while the record is at hand.
+    std::vector<std::pair<int, int>> widths;
+    bool widthsKnown = false;
     TableFile::Read(
         fileName, defs,
         [&](qint64 id, QVector<QVariant>&& values) {
+            if (!widthsKnown) {
+                widthsKnown = true;
+                for (int i = 0; i < defs.size(); ++i)
+                    if (defs.at(i).DataType == TFieldType::ftString && defs.at(i).Size > 0)
+                        widths.emplace_back(i, defs.at(i).Size);
+            }
+            for (const auto& [field, width] : widths) {
+                const QVariant& v = std::as_const(values).at(field);
+                if (v.typeId() != QMetaType::QString) continue;
+                const auto* text = static_cast<const QString*>(v.constData());
+                if (text->size() > width) values[field] = text->left(width);
+            }
             auto r = std::make_unique<Rec>();
             r->id = id;
             r->v = std::move(values);
             recs.push_back(std::move(r));
         },
         &generation);
-    // Text longer than its field's width is cut as on assignment.
-    for (int i = 0; i < defs.size(); ++i) {
-        if (defs.at(i).DataType != TFieldType::ftString || defs.at(i).Size <= 0) continue;
-        for (auto& r : recs) {
-            QVariant& v = r->v[i];
-            if (!v.isNull() && v.toString().size() > defs.at(i).Size) v = v.toString().left(defs.at(i).Size);
-        }
-    }
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);

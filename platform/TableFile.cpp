@@ -430,6 +430,8 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
     TFieldDefs fileDefs = ReadDefs(db, fileName);
     const int n = int(fileDefs.size());
     CheckRecordColumns(db, fileName, n);
+    // Known to the caller before its first record.
+    defs = fileDefs;
 
     QString cols = QStringLiteral("rid");
     for (int i = 1; i <= n; ++i) cols += QStringLiteral(",f%1").arg(i);
@@ -452,7 +454,6 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
         onRecord(id, std::move(values));
     }
     if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
-    defs = fileDefs;
     if (generation) *generation = fileGeneration;
 }
 

@@ -22,8 +22,9 @@ struct Row {
     const QVector<QVariant>* Values = nullptr;
 };
 
-// Reads the field definitions and then every record in file order; onRecord receives
-// the record id and its values (one per field, already of the field's type).
+// Reads the field definitions (defs holds them before the first record comes) and then every
+// record in file order; onRecord receives the record id and its values (one per field,
+// already of the field's type).
 // The file's generation (changed by every save) comes back in generation. What a killed
 // save left beside the file (a temporary full copy, an empty journal) is removed first.
 // Damage is found in the file's header (SQLite's and ours), its field definitions and record
