@@ -65,8 +65,7 @@ void BM_Thumbnail(benchmark::State& state) {
 void BM_MainPicture(benchmark::State& state) {
     const QString file = Picture().File;
     for (auto _ : state) {
-        const QImage picture = fungipics::ReadPicture(file);
-        benchmark::DoNotOptimize(fungipics::JpegBytes(fungipics::MainPicture(picture, QRect())));
+        benchmark::DoNotOptimize(fungipics::JpegBytes(fungipics::ReadMainPicture(file, QRect())));
     }
 }
 

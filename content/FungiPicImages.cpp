@@ -1,6 +1,8 @@
 #include "content/FungiPicImages.h"
 
+#include "controls/FRGraphics.h"
 #include "core/MyVisualUtils.h"
+#include "core/ProgramFolders.h"
 #include "platform/Exception.h"
 
 #include <QBuffer>
@@ -81,6 +83,21 @@ QImage MainPicture(const QImage& picture, const QRect& stored) {
     return cut.scaled(MainPictureSize, MainPictureSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QImage ReadMainPicture(const QString& fileName, const QRect& stored) {
+    QImageReader reader(fileName);
+    Prepared(reader);
+    const QSize size = reader.size();
+    if (!size.isValid()) return MainPicture(Read(reader, fileName), stored);
+    const QRect square = MainPictureSquare(stored, size);
+    if (square.isEmpty()) return {};
+    reader.setClipRect(square);
+    // Decoding at about twice the final size keeps the smoothing of the last step.
+    if (square.width() > 2 * MainPictureSize && reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(QSize(2 * MainPictureSize, 2 * MainPictureSize));
+    const QImage cut = Read(reader, fileName).convertToFormat(QImage::Format_RGB888);
+    return cut.scaled(MainPictureSize, MainPictureSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 QRect MoveMarker(const QRect& marker, const QPoint& offset, const QRect& picture) {
     QRect moved = marker.translated(offset);
     moved.moveLeft(std::clamp(moved.left(), picture.left(), std::max(picture.left(), picture.right() + 1 - moved.width())));
@@ -93,6 +110,27 @@ QRect ResizeMarker(const QRect& marker, const QPoint& offset, const QRect& pictu
     const int room = std::min(picture.right() + 1 - marker.left(), picture.bottom() + 1 - marker.top());
     const int side = std::clamp(marker.width() + grow, 1, std::max(1, room));
     return QRect(marker.topLeft(), QSize(side, side));
+}
+
+QRect FittedPictureRect(const QSize& picture, const QSize& panel) {
+    const qint64 pw = picture.width(), ph = picture.height(), w = panel.width(), h = panel.height();
+    if (pw <= 0 || ph <= 0 || w <= 0 || h <= 0) return {};
+    if (pw <= w && ph <= h) return QRect(int((w - pw) / 2), int((h - ph) / 2), int(pw), int(ph));
+    if (pw * h >= w * ph) {
+        const qint64 sw = std::max<qint64>(1, w - 8);
+        const qint64 sh = std::max<qint64>(1, Round(double(ph) * double(sw) / double(pw)));
+        return QRect(4, int((h - sh) / 2), int(sw), int(sh));
+    }
+    const qint64 sh = std::max<qint64>(1, h - 8);
+    const qint64 sw = std::max<qint64>(1, Round(double(pw) * double(sh) / double(ph)));
+    return QRect(int((w - sw) / 2), 4, int(sw), int(sh));
+}
+
+QImage StockPicture(const QString& name) {
+    QImage picture;
+    if (!picture.load(GetPicsPath(name)) || picture.isNull())
+        throw Exception(QStringLiteral("Filen \"BrokenPic.bmp\" kunde inte hittas. Programmet måste installeras om"));
+    return picture;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "platform/DataSetScopes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
@@ -34,13 +35,13 @@ void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
     const QString pictureKey = GetUKey(pics);
     const QString speciesKey = GetUKey(fungi);
     // The new main picture waits beside the old one until the records say it is there.
-    const QImage picture = ReadPicture(GetFungiPicFile(pictureKey));
     const int x1 = pics->FieldByName(QStringLiteral("MainPicX1"))->AsInteger();
     const int y1 = pics->FieldByName(QStringLiteral("MainPicY1"))->AsInteger();
     const int x2 = pics->FieldByName(QStringLiteral("MainPicX2"))->AsInteger();
     const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
     TPendingFile mainPicture;
-    mainPicture.Write(GetMainPicFile(speciesKey), JpegBytes(MainPicture(picture, QRect(x1, y1, x2 - x1, y2 - y1))));
+    mainPicture.Write(GetMainPicFile(speciesKey),
+                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
 
     if (fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         QStringList others;
@@ -66,7 +67,13 @@ void DownloadWebPicture(TFRIConnection& connection, TExtClientDataSet* pics) {
         reader.setAutoTransform(false);
         return reader.canRead() ? QString() : QStringLiteral("Den hämtade filen är ingen bild.");
     });
-    MakeThumbnail(pictureKey);
+    try {
+        MakeThumbnail(pictureKey);
+    } catch (...) {
+        // A body that only began like a picture is no download: the link stays pending.
+        QFile::remove(file);
+        throw;
+    }
     SetBoolean(pics, QStringLiteral("PicDownloaded"), true);
 }
 

@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include "controls/FRGuard.h"
+#include "core/MyUtils.h"
 
 namespace {
 
@@ -30,42 +31,8 @@ void OpenArticleUrl(const QUrl& url) {
 }
 
 QString ResolveArticleFile(const QString& folder, const QString& relativeName) {
-    QString name = relativeName;
-    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char(':'))) return QString();
-    QDir dir(folder);
-    QStringList parts;
-    for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part == QLatin1String(".")) continue;
-        if (part == QLatin1String("..")) {
-            if (parts.isEmpty()) return QString();
-            parts.removeLast();
-            continue;
-        }
-        parts << part;
-    }
-    if (parts.isEmpty()) return QString();
-    QString path = QDir(folder).absolutePath();
-    for (int i = 0; i < parts.size(); ++i) {
-        const bool last = i == parts.size() - 1;
-        QFileInfo exact(path + QLatin1Char('/') + parts[i]);
-        QString found;
-        if (exact.exists() && !exact.isSymLink()) {
-            found = parts[i];
-        } else {
-            // Article files come from a case-blind file system; their links may differ in case.
-            const QStringList entries = QDir(path).entryList(
-                (last ? QDir::Files : QDir::Dirs) | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-            for (const QString& entry : entries)
-                if (entry.compare(parts[i], Qt::CaseInsensitive) == 0) {
-                    found = entry;
-                    break;
-                }
-        }
-        if (found.isEmpty()) return QString();
-        path += QLatin1Char('/') + found;
-    }
-    return QFileInfo(path).isFile() ? path : QString();
+    // Article files come from a case-blind file system; their links may differ in case.
+    return ResolvePathNoCase(folder, relativeName, TPathKind::File);
 }
 
 TArticleBrowser::TArticleBrowser(QWidget* parent) : QTextBrowser(parent) {

@@ -54,10 +54,7 @@ void Lock(bool locked) {
 
 template <class T>
 T* Bound(T* control, const char* name, const char* field) {
-    control->setObjectName(QLatin1String(name));
-    control->SetDataField(QLatin1String(field));
-    control->SetDataSource(UsersDM()->dsFungiFinds);
-    return control;
+    return BindField(control, name, field, UsersDM()->dsFungiFinds);
 }
 
 QLabel* FieldLabel(const QString& text, QWidget* parent) {
@@ -331,16 +328,8 @@ void TframeFungiFindDetails::btnMapClick() {
 }
 
 QString TframeFungiFindDetails::HeaderText() const {
-    TExtClientDataSet* finds = Finds();
-    const QString name = FRFungiScreen ? FRFungiScreen->GetFungiFullName(QStringLiteral("*")) : QString();
-    QString state;
-    if (finds->State() == TDataSetState::dsInsert)
-        state = QStringLiteral("inmatning av ny fyndplats");
-    else if (finds->State() == TDataSetState::dsEdit)
-        state = QStringLiteral("editering av fyndplats");
-    else
-        state = QStringLiteral("fyndplats %1 av %2").arg(finds->RecNo()).arg(finds->RecordCount());
-    return name + QStringLiteral(" - ") + state;
+    return DetailHeaderText(Finds(), QStringLiteral("inmatning av ny fyndplats"), QStringLiteral("editering av fyndplats"),
+                            QStringLiteral("fyndplats %1 av %2"));
 }
 
 void TframeFungiFindDetails::FillDistrictItems() {

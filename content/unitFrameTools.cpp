@@ -4,12 +4,18 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <memory>
 
+#include "content/unitLPWizard.h"
 #include "content/unitRepairWizard.h"
+#include "content/unitSSWizard.h"
 #include "controls/FRToolPanel.h"
 #include "core/ExtClientDataSet.h"
+#include "core/FRIConnection.h"
+#include "core/UKeyStringlist.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
+#include "core/unitMain.h"
 #include "core/unitUserScreen.h"
 #include "platform/UIServices.h"
 
@@ -100,9 +106,26 @@ void TframeTools::toolpLinkPicDownloadClick() {
     ReapplyQuickSelection();
 }
 
-void TframeTools::RunSSWizard() {}
+void TframeTools::RunSSWizard() {
+    // The species are found by the names the main window lists.
+    static const TUKeyStringlist noNames;
+    TformFRMain* main = MainForm();
+    TformSSWizard wizard(m_dm, main ? main->FungiNames : noNames, window());
+    UIServices::ExecDialog(&wizard);
+}
 
-void TframeTools::RunLPWizard() {}
+void TframeTools::RunLPWizard() {
+    // The program's one connection; a window of its own only where there is no main window.
+    TformFRMain* main = MainForm();
+    std::unique_ptr<TFRIConnection> own;
+    TFRIConnection* connection = main ? main->Connection() : nullptr;
+    if (!connection) {
+        own = std::make_unique<TFRIConnection>();
+        connection = own.get();
+    }
+    TformLPWizard wizard(m_dm, *connection, window());
+    UIServices::ExecDialog(&wizard);
+}
 
 void TframeTools::ReapplyQuickSelection() {
     if (!m_dm->cdsFungi->Sel().isEmpty()) return;

@@ -85,15 +85,6 @@ namespace {
 TDM* ScreenDM() { return UsersDM(); }
 }  // namespace
 
-TFRFungipicScreen::TFRFungipicScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 0, QStringLiteral("Svampbilder"), 4,
-                              QStringLiteral("Svampbilder (%1 st)")) {
-    if (IsFrameCacheMode()) CreateFrame();
-}
-TFRFungiPicDetailScreen::TFRFungiPicDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiPics, 1, QStringLiteral("Svampbild"), 0, QString()) {
-    if (IsFrameCacheMode()) CreateFrame();
-}
 TFRFungiFindScreen::TFRFungiFindScreen(QObject* owner)
     : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiFinds, 0, QStringLiteral("Fyndplatser"), 1,
                               QStringLiteral("Fyndplatser (%1 st)")) {
@@ -277,7 +268,15 @@ void TFRFungiScreen::ShowFungiFind(const QString& fungiKey, const QString& findK
 void TFRFungiScreen::UpdatePicCount() {
     if (!m_fungi->Active() || m_fungi->IsEmpty()) return;
     TExtClientDataSet* pics = m_dm->cdsFungiPics;
-    const int count = pics->Active() ? pics->RecordCount() : 0;
+    // Counted by the species' key: the pictures table may be detached from the species (the
+    // picture wizards work on every species' pictures at once).
+    const QString fungiKey = GetUKey(m_fungi);
+    int count = 0;
+    if (pics->Active()) {
+        const int master = pics->FieldByName(QStringLiteral("MasterUKey"))->Index();
+        for (int row = 0; row < pics->RecordCount(); ++row)
+            if (pics->RecordValue(row, master).toString() == fungiKey) ++count;
+    }
     if (m_fungi->FieldByName(QStringLiteral("PicCount"))->AsInteger() == count) return;
     const bool wasLocked = Locked;
     Locked = true;

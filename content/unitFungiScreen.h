@@ -69,8 +69,6 @@ private:
     protected:                                                                                                  \
         TFRFrameBase* NewFrame() override;                                                                      \
     };
-MYKO_FUNGI_SUBSCREEN(TFRFungipicScreen)
-MYKO_FUNGI_SUBSCREEN(TFRFungiPicDetailScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFindScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupDetailScreen)
@@ -92,6 +90,47 @@ protected:
     TFRFrameBase* NewFrame() override;
 };
 #undef MYKO_FUNGI_SUBSCREEN_FRAMED
+class TFRIConnection;
+// The grid of the species' pictures; it also makes thumbnails and main pictures and
+// downloads linked pictures. Its frame's unit implements it.
+class TFRFungipicScreen : public TFRFungiDetailSubScreen {
+public:
+    explicit TFRFungipicScreen(QObject* owner);
+    // The thumbnail of the current picture, from its file.
+    void MakeThumbnail();
+    // The current picture becomes the species' main picture.
+    void MakeMainPicture();
+    // Downloads the current linked picture; a failure raises and changes nothing.
+    void DownloadWebPicture();
+    // The connection downloads go through: the main window's, else one of the screen's own.
+    TFRIConnection* Connection();
+    void SetConnection(TFRIConnection* connection) { m_connection = connection; }
+
+protected:
+    TFRFrameBase* NewFrame() override;
+
+private:
+    TFRIConnection* m_connection = nullptr;
+};
+// One picture for viewing, input and change; its frame's unit implements it.
+class TFRFungiPicDetailScreen : public TFRFungiDetailSubScreen {
+public:
+    explicit TFRFungiPicDetailScreen(QObject* owner);
+    // Each locks navigation and species browsing until the picture is saved, cancelled or
+    // closed. A file or clipboard that holds no readable picture raises before anything
+    // changes.
+    void NewFromFile(const QString& fileName);
+    void NewFromClipboard();
+    void EditPicture();
+    void ShowPicture();
+    // The current record's picture into the frame: its file, or the stock picture of a link
+    // not yet downloaded or of a missing file.
+    void LoadPicture();
+    bool IsUndownloadedLink() const;
+
+protected:
+    TFRFrameBase* NewFrame() override;
+};
 
 // ---- The species screen ----
 class TFRFungiScreen : public TFRMainScreen {

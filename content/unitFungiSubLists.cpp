@@ -39,6 +39,30 @@ void SetFittedHeader(QLabel* header, const QString& text) {
     header->setText(text);
 }
 
+QString DetailHeaderText(const TClientDataSet* table, const QString& inserting, const QString& editing,
+                         const QString& browsing) {
+    const QString name = FRFungiScreen ? FRFungiScreen->GetFungiFullName(QStringLiteral("*")) : QString();
+    QString state;
+    if (table->State() == TDataSetState::dsInsert)
+        state = inserting;
+    else if (table->State() == TDataSetState::dsEdit)
+        state = editing;
+    else
+        state = browsing.arg(table->RecNo()).arg(table->RecordCount());
+    return name + QStringLiteral(" - ") + state;
+}
+
+QToolButton* FungiSubButton(QWidget* parent, const QString& text, const char* name, const QString& hint,
+                            bool checkable) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(text);
+    button->setToolTip(hint);
+    button->setCheckable(checkable);
+    button->setAutoRaise(true);
+    return button;
+}
+
 TFungiListDelegate::TFungiListDelegate(QObject* parent, PaintEntry paint, EntryHeight height)
     : QStyledItemDelegate(parent), m_paint(std::move(paint)), m_height(std::move(height)) {}
 
@@ -84,11 +108,7 @@ TframeFungiList::TframeFungiList(QWidget* parent) : TframeFungiSubBase(parent) {
 }
 
 QToolButton* TframeFungiList::AddButton(const QString& text, const char* name, const QString& hint) {
-    auto* button = new QToolButton(this);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
+    QToolButton* button = FungiSubButton(this, text, name, hint);
     m_buttons->addWidget(button);
     return button;
 }

@@ -11,6 +11,8 @@
 class QHBoxLayout;
 class QLabel;
 class QToolButton;
+class TClientDataSet;
+class TDataSource;
 
 // The list's background of even entries (colour number, red in the lowest byte).
 inline constexpr qint64 FungiListEvenColor = 0xC4FFFF;
@@ -32,6 +34,22 @@ private:
 // Sets a detail frame's header text, its type made smaller until the text fits the header's
 // width, so that a long species name does not cut off the state that follows it.
 void SetFittedHeader(QLabel* header, const QString& text);
+// A detail frame's header: the species' full name, " - " and what is done with the table's
+// record: the text of inserting or of editing, or browsing with "%1" the record's number and
+// "%2" the count.
+QString DetailHeaderText(const TClientDataSet* table, const QString& inserting, const QString& editing,
+                         const QString& browsing);
+// A flat button of the sub-frames, named for tests.
+QToolButton* FungiSubButton(QWidget* parent, const QString& text, const char* name, const QString& hint,
+                            bool checkable = false);
+// A data-aware control, named for tests, bound to a field of the source.
+template <class T>
+T* BindField(T* control, const char* name, const char* field, TDataSource* source) {
+    control->setObjectName(QLatin1String(name));
+    control->SetDataField(QLatin1String(field));
+    control->SetDataSource(source);
+    return control;
+}
 
 class TframeFungiList : public TframeFungiSubBase {
     Q_OBJECT

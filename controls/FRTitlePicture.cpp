@@ -18,6 +18,10 @@ void TFRTitlePicture::SetCaption(const QString& caption) {
     m_caption = caption;
     update();
 }
+void TFRTitlePicture::SetColor(TColor color) {
+    m_color = color;
+    update();
+}
 void TFRTitlePicture::SetCheckedColor(TColor color) {
     m_checkedColor = color;
     update();
@@ -78,7 +82,7 @@ QRect TFRTitlePicture::PictureRect() const {
 void TFRTitlePicture::paintEvent(QPaintEvent*) {
     Guarded([this] {
         QPainter p(this);
-        p.fillRect(rect(), ResolveColor(clBtnFace, this));
+        p.fillRect(rect(), ResolveColor(m_color, this));
         // The edge: the checked colour on a checked tile, a sunken grey otherwise.
         const QColor edge = m_checked ? ResolveColor(m_checkedColor, this) : ResolveColor(clBtnShadow, this);
         if (m_edgeWidth > 0) {

@@ -20,6 +20,9 @@ public:
     bool Checked() const { return m_checked; }
     // Checking unchecks every other tile of the same parent and group index.
     void SetChecked(bool checked);
+    // The background; the button face unless set.
+    TColor Color() const { return m_color; }
+    void SetColor(TColor color);
     TColor CheckedColor() const { return m_checkedColor; }
     void SetCheckedColor(TColor color);
     int GroupIndex() const { return m_groupIndex; }
@@ -48,6 +51,7 @@ private:
     QPixmap m_picture;
     QString m_caption;
     bool m_checked = false;
+    TColor m_color = clBtnFace;
     TColor m_checkedColor = 0x0080FF;
     int m_groupIndex = 0;
     int m_pictureMargin = 4;

@@ -368,6 +368,46 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
     Walk{totals, flags}.run(src, dst);
 }
 
+// ---- Names from outside ----
+
+QString ResolvePathNoCase(const QString& folder, const QString& relativeName, TPathKind kind) {
+    QString name = relativeName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char(':'))) return QString();
+    QStringList parts;
+    for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String(".")) continue;
+        if (part == QLatin1String("..")) {
+            if (parts.isEmpty()) return QString();
+            parts.removeLast();
+            continue;
+        }
+        parts << part;
+    }
+    if (parts.isEmpty()) return QString();
+    QString path = QDir(folder).absolutePath();
+    for (int i = 0; i < parts.size(); ++i) {
+        const bool wantFile = kind == TPathKind::File && i == parts.size() - 1;
+        const QFileInfo exact(path + QLatin1Char('/') + parts[i]);
+        QString found;
+        if (exact.exists() && !exact.isSymLink() && exact.isFile() == wantFile) {
+            found = parts[i];
+        } else {
+            const QStringList entries = QDir(path).entryList(
+                (wantFile ? QDir::Files : QDir::Dirs) | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+            for (const QString& entry : entries)
+                if (entry.compare(parts[i], Qt::CaseInsensitive) == 0) {
+                    found = entry;
+                    break;
+                }
+        }
+        if (found.isEmpty()) return QString();
+        path += QLatin1Char('/') + found;
+    }
+    const QFileInfo result(path);
+    return (kind == TPathKind::File ? result.isFile() : result.isDir()) ? path : QString();
+}
+
 // ---- Small helpers ----
 
 QString AddTrailingBackslash(const QString& path) {

@@ -74,6 +74,14 @@ struct TFolderTotals {
 // checked) and removes the source only after its copy is whole.
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags);
 
+// ---- Names from outside ----
+// The file or folder below Folder that a relative name ("/" or "\" between its parts) names,
+// each part found without regard to case, as on the case-blind file systems that outside data
+// (articles, picture CDs) comes from. Empty when there is none, when a part is a symbolic
+// link, or when the name would lead out of the folder (absolute, with a drive, too many "..").
+enum class TPathKind { File, Folder };
+QString ResolvePathNoCase(const QString& folder, const QString& relativeName, TPathKind kind);
+
 // ---- Small helpers ----
 // Appends "/" unless the path already ends with "/" or "\".
 QString AddTrailingBackslash(const QString& path);

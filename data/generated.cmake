@@ -17,6 +17,18 @@ add_custom_command(OUTPUT ${MYKO_SAMPLE_MAP}
   VERBATIM)
 add_custom_target(samplemap ALL DEPENDS ${MYKO_SAMPLE_MAP})
 
+# The stock pictures of the species pictures, drawn into Data/Pics.
+set(MYKO_STOCK_PICS)
+foreach(name _WebPic_sml _WebPic_lrg _BrokenPic_sml _PicMissing _NoMainPic)
+  list(APPEND MYKO_STOCK_PICS ${MYKO_PROGRAM_DIR}/Data/Pics/${name}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${MYKO_STOCK_PICS}
+  COMMAND genstockpics ${MYKO_PROGRAM_DIR}/Data/Pics
+  DEPENDS genstockpics
+  COMMENT "Drawing the stock pictures of Data/Pics"
+  VERBATIM)
+add_custom_target(stockpics ALL DEPENDS ${MYKO_STOCK_PICS})
+
 # The species catalogue: generated from data/catalogue into the build folder, then given to
 # the program folder only where its files are missing, so that a build never replaces a
 # user's tables, completions, notes or pictures.

@@ -3,19 +3,24 @@
 //   gencatalogue generate <catalogue folder> <staging folder>
 //       Reads the readable source (groups.json, colours.json, mixups.json and one file per
 //       species group) and writes the tables Fungi.dat, SwedishNames.dat, LatinNames.dat,
-//       FungiTexts.dat, FungiMixups.dat and FungiGroups.dat into <staging>/Db and one drawn
-//       illustration MP<key>.jpg per described species into <staging>/MainPics. Any fault in
-//       the source stops the run with a message naming the file and the species, and
-//       nothing of the staging folder is replaced.
+//       FungiTexts.dat, FungiMixups.dat, FungiGroups.dat and FungiPics.dat into <staging>/Db.
+//       Each described species gets a drawn illustration: as its picture record (photographer
+//       "Mykotekshallen") with Pic<key>.jpg in <staging>/FungiPics and the thumbnail
+//       Tn<key>.bmp in <staging>/FungiPicThumbs, and as its main picture MP<key>.jpg in
+//       <staging>/MainPics. Any fault in the source stops the run with a message naming the
+//       file and the species, and nothing of the staging folder is replaced.
 //
 //   gencatalogue install <staging folder> <program folder>
 //       Gives the program folder the staged files that it does not have yet. A file that is
 //       there is never touched: the species tables only come as a whole, when the program
-//       folder has no Fungi.dat, and a picture only where the species table in place has a
-//       species of that key with a main picture and the picture file is missing.
+//       folder has no Fungi.dat; a main picture only where the species table in place has a
+//       species of that key with a main picture, and a picture or thumbnail only where the
+//       picture table in place has a picture of that key, in both cases where the file is
+//       missing.
 //
 // Record keys are stable: the time code of the catalogue's fixed creation time plus the
 // species' number, so a species keeps its key when the catalogue grows.
+#include <QDate>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -40,6 +45,7 @@
 #include <optional>
 
 #include "core/ExtClientDataSet.h"
+#include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
 #include "tools/GenSupport.h"
@@ -739,17 +745,25 @@ void DrawOtherFungus(QPainter& p, const Species& s, double groundY) {
     }
 }
 
-QImage DrawIllustration(const Species& s) {
-    QImage image(kPicSize, kPicSize, QImage::Format_RGB32);
+// The illustration of a species: the fungus on its ground in a square of kPicSize pixels
+// times the scale, widened on both sides by the margin with more of the same sky and ground.
+QImage DrawIllustration(const Species& s, int scale = 1, int margin = 0) {
+    const int width = kPicSize * scale + 2 * margin, height = kPicSize * scale;
+    QImage image(width, height, QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, kPicSize);
+    QLinearGradient sky(0, 0, 0, height);
     sky.setColorAt(0, QColor(236, 242, 228));
     sky.setColorAt(1, QColor(214, 226, 200));
     p.fillRect(image.rect(), sky);
     const double groundY = 180;
     const bool onWood = s.Substrate.size() > 3 && (s.Substrate[1] == '1' || s.Substrate[3] == '1');
-    p.fillRect(QRectF(0, groundY, kPicSize, kPicSize - groundY), onWood ? QColor(125, 98, 70) : QColor(112, 128, 72));
+    p.fillRect(QRectF(0, groundY * scale, width, height - groundY * scale),
+               onWood ? QColor(125, 98, 70) : QColor(112, 128, 72));
+    // From here on the square's own coordinates.
+    p.translate(margin, 0);
+    p.scale(scale, scale);
+    const double left = -double(margin) / scale, wide = double(width) / scale;
     if (s.Cap) DrawCapFungus(p, s, groundY);
     else DrawOtherFungus(p, s, groundY);
 
@@ -759,16 +773,35 @@ QImage DrawIllustration(const Species& s) {
     p.setPen(QColor(70, 70, 70));
     p.drawText(QRectF(4, 2, kPicSize - 8, 14), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Illustration"));
     if (s.Food == 0 || s.Food == 1) {
-        const QRectF band(0, kPicSize - 26, kPicSize, 26);
-        p.fillRect(band, s.Food == 0 ? QColor(200, 0, 0) : QColor(230, 120, 0));
+        p.fillRect(QRectF(left, kPicSize - 26, wide, 26), s.Food == 0 ? QColor(200, 0, 0) : QColor(230, 120, 0));
         font.setPixelSize(15);
         font.setBold(true);
         p.setFont(font);
         p.setPen(Qt::white);
-        p.drawText(band, Qt::AlignCenter, s.Food == 0 ? QStringLiteral("DÖDLIGT GIFTIG") : QStringLiteral("GIFTIG"));
+        p.drawText(QRectF(0, kPicSize - 26, kPicSize, 26), Qt::AlignCenter,
+                   s.Food == 0 ? QStringLiteral("DÖDLIGT GIFTIG") : QStringLiteral("GIFTIG"));
     }
     p.end();
     return image;
+}
+
+// The species' picture record shows the illustration larger and wider; its main picture is
+// the square in the middle.
+constexpr int kPictureScale = 2;
+constexpr int kPictureMargin = kPicSize / 2;
+constexpr int kThumbnailSize = 90;
+
+QString PictureKey(const Species& s) { return Key("02D", s.Nr, 0); }
+
+// Writes the file beside its name and renames it over the name.
+void WritePicture(const QImage& image, const QString& file, const char* format, int quality) {
+    const QString temp = file + ".new";
+    if (!image.save(temp, format, quality)) {
+        QFile::remove(temp);
+        Raise("cannot write " + temp);
+    }
+    QFile::remove(file);
+    if (!QFile::rename(temp, file)) Raise("cannot write " + file);
 }
 
 // ---- Writing the tables ----
@@ -784,8 +817,9 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
     if (!QDir().mkpath(db) || !QDir().mkpath(pics)) Raise("cannot make " + stagingFolder);
 
     TableWriter fungi("cdsFungi", db), swedish("cdsSwedishNames", db), latin("cdsLatinNames", db),
-        texts("cdsFungiTexts", db), mixups("cdsFungiMixups", db), groups("cdsFungiGroups", db);
-    QList<TableWriter*> all{&fungi, &swedish, &latin, &texts, &mixups, &groups};
+        texts("cdsFungiTexts", db), mixups("cdsFungiMixups", db), groups("cdsFungiGroups", db),
+        pictures("cdsFungiPics", db);
+    QList<TableWriter*> all{&fungi, &swedish, &latin, &texts, &mixups, &groups, &pictures};
     try {
         for (int i = 0; i < c.Groups.size(); ++i) {
             groups.Append();
@@ -804,7 +838,7 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
             fungi.Set("FungiData", s.State);
             fungi.Set("CompletedBy", QString());
             fungi.Set("HasPic", s.HasPic);
-            fungi.Set("PicCount", 0);
+            fungi.Set("PicCount", s.HasPic ? 1 : 0);
             fungi.Set("FungiGroup", s.Group);
             if (s.State != "UNCP") {
                 fungi.Set("Difficulty", s.Difficulty);
@@ -858,6 +892,30 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
             fungi.Set("Timestamp", LettersFromNumber(15, kCatalogueTime));
             fungi.Post();
 
+            if (s.HasPic) {
+                // The illustration as the species' one picture, giving its main picture.
+                const int side = kPicSize * kPictureScale;
+                pictures.Append();
+                pictures.Set("MasterUKey", s.Key);
+                pictures.Set("UKey", PictureKey(s));
+                pictures.Set("PicIndex", 1);
+                pictures.Set("IsMainPic", true);
+                pictures.Set("PicType", "APP");
+                pictures.Set("PicSource", "Illustration, Mykotekshallen");
+                pictures.Set("PicLocked", false);
+                pictures.Set("PicDownloaded", false);
+                pictures.Set("Photographer", "Mykotekshallen");
+                pictures.Set("PicDate", QDate(2026, 12, 1));
+                pictures.Set("NoteTextLocked", false);
+                pictures.Set("MainPicSource", true);
+                pictures.Set("MainPicX1", kPictureMargin);
+                pictures.Set("MainPicY1", 0);
+                pictures.Set("MainPicX2", kPictureMargin + side);
+                pictures.Set("MainPicY2", side);
+                pictures.Set("CreatedBy", QString());
+                pictures.Set("Timestamp", LettersFromNumber(15, kCatalogueTime));
+                pictures.Post();
+            }
             for (int i = 0; i < s.SwedishNames.size(); ++i) {
                 swedish.Append();
                 swedish.Set("MasterUKey", s.Key);
@@ -910,22 +968,29 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
     }
 
     // Pictures first, then the tables: a table never names a picture that is not there.
+    const QString large = stagingFolder + "/FungiPics", thumbs = stagingFolder + "/FungiPicThumbs";
     QSet<QString> wanted;
-    for (const Species& s : c.Species_) {
-        if (!s.HasPic) continue;
-        const QString name = "MP" + s.Key + ".jpg";
-        wanted.insert(name);
-        const QString temp = pics + "/" + name + ".new";
-        if (!DrawIllustration(s).save(temp, "JPG", 90)) {
-            QFile::remove(temp);
-            for (TableWriter* t : all) t->Discard();
-            Raise("cannot write " + temp);
+    try {
+        if (!QDir().mkpath(large) || !QDir().mkpath(thumbs)) Raise("cannot make " + stagingFolder);
+        for (const Species& s : c.Species_) {
+            if (!s.HasPic) continue;
+            const QString main = "MP" + s.Key + ".jpg", picture = "Pic" + PictureKey(s) + ".jpg",
+                          thumbnail = "Tn" + PictureKey(s) + ".bmp";
+            wanted << main << picture << thumbnail;
+            WritePicture(DrawIllustration(s), pics + "/" + main, "JPG", 90);
+            const QImage wide = DrawIllustration(s, kPictureScale, kPictureMargin);
+            WritePicture(wide, large + "/" + picture, "JPG", 90);
+            QImage small;
+            DrawPictureFit(wide, small, kThumbnailSize, true, kThumbnailSize);
+            WritePicture(small, thumbs + "/" + thumbnail, "BMP", -1);
         }
-        QFile::remove(pics + "/" + name);
-        if (!QFile::rename(temp, pics + "/" + name)) Raise("cannot write " + pics + "/" + name);
+    } catch (...) {
+        for (TableWriter* t : all) t->Discard();
+        throw;
     }
-    for (const QString& old : QDir(pics).entryList({"MP*.jpg"}, QDir::Files))
-        if (!wanted.contains(old)) QFile::remove(pics + "/" + old);
+    for (const auto& [folder, pattern] : {std::pair{pics, "MP*.jpg"}, std::pair{large, "Pic*.jpg"}, std::pair{thumbs, "Tn*.bmp"}})
+        for (const QString& old : QDir(folder).entryList({pattern}, QDir::Files))
+            if (!wanted.contains(old)) QFile::remove(folder + "/" + old);
     for (TableWriter* t : all) t->Commit();
 }
 
@@ -933,37 +998,59 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
 
 void Install(const QString& stagingFolder, const QString& programFolder) {
     const QString db = programFolder + "/Data/Db";
-    const QString pics = programFolder + "/Data/Pics/MainPics";
     const QString stagedDb = stagingFolder + "/Db";
     if (!QFileInfo::exists(stagedDb + "/Fungi.dat")) Raise("nothing staged in " + stagingFolder);
 
     // The species and their detail rows come together: detail rows without their species
     // would only be orphans in a user's own table.
     if (!QFileInfo::exists(db + "/Fungi.dat")) {
-        for (const char* name : {"SwedishNames.dat", "LatinNames.dat", "FungiTexts.dat", "FungiMixups.dat"})
+        for (const char* name :
+             {"SwedishNames.dat", "LatinNames.dat", "FungiTexts.dat", "FungiMixups.dat", "FungiPics.dat"})
             InstallFile(stagedDb + "/" + name, db + "/" + name);
         InstallFile(stagedDb + "/Fungi.dat", db + "/Fungi.dat");
     }
     InstallFile(stagedDb + "/FungiGroups.dat", db + "/FungiGroups.dat");
 
-    // Pictures of the species that the table in place has and shows with a main picture.
-    QSet<QString> withPicture;
-    try {
+    // Pictures of the species that the table in place has and shows with a main picture, and
+    // of the pictures that the picture table in place has.
+    const auto keysOf = [](const QString& file, const char* condition) {
+        QSet<QString> keys;
+        if (!QFileInfo::exists(file)) return keys;
         TClientDataSet table;
-        table.LoadFromFile(db + "/Fungi.dat");
+        table.LoadFromFile(file);
         TField* key = table.FieldByName("UKey");
-        TField* hasPic = table.FieldByName("HasPic");
+        TField* flag = condition ? table.FieldByName(QString::fromLatin1(condition)) : nullptr;
         for (table.First(); !table.Eof(); table.Next())
-            if (hasPic->AsBoolean()) withPicture.insert(key->AsString());
+            if (!flag || flag->AsBoolean()) keys.insert(key->AsString());
         table.Close();
+        return keys;
+    };
+    QSet<QString> withPicture, pictures;
+    try {
+        withPicture = keysOf(db + "/Fungi.dat", "HasPic");
+        pictures = keysOf(db + "/FungiPics.dat", nullptr);
     } catch (const Exception& e) {
-        std::fprintf(stderr, "gencatalogue: pictures left out, the species table is not readable: %s\n",
+        std::fprintf(stderr, "gencatalogue: pictures left out, a species table is not readable: %s\n",
                      qPrintable(e.Message()));
         return;
     }
-    for (const QString& name : QDir(stagingFolder + "/MainPics").entryList({"MP*.jpg"}, QDir::Files)) {
-        const QString key = name.mid(2, name.size() - 6);
-        if (withPicture.contains(key)) InstallFile(stagingFolder + "/MainPics/" + name, pics + "/" + name);
+    const struct {
+        const char* Folder;
+        const char* Prefix;
+        const char* Suffix;
+        const QSet<QString>& Keys;
+    } kinds[] = {{"MainPics", "MP", ".jpg", withPicture},
+                 {"FungiPics", "Pic", ".jpg", pictures},
+                 {"FungiPicThumbs", "Tn", ".bmp", pictures}};
+    for (const auto& kind : kinds) {
+        const QString from = stagingFolder + "/" + kind.Folder;
+        const QString pattern = QString::fromLatin1(kind.Prefix) + "*" + kind.Suffix;
+        const int prefix = int(qstrlen(kind.Prefix)), suffix = int(qstrlen(kind.Suffix));
+        for (const QString& name : QDir(from).entryList({pattern}, QDir::Files)) {
+            const QString key = name.mid(prefix, name.size() - prefix - suffix);
+            if (kind.Keys.contains(key))
+                InstallFile(from + "/" + name, programFolder + "/Data/Pics/" + kind.Folder + "/" + name);
+        }
     }
 }
 

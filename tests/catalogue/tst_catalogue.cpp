@@ -195,6 +195,7 @@ private Q_SLOTS:
     void keysAreStable();
     void everyCompleteSpeciesIdentifiesItself();
     void illustrations();
+    void illustrationsArePictureRecords();
     void installKeepsExistingFiles();
     void installFillsAnEmptyProgramFolderOnce();
     void dataModuleLoadsTheInstalledCatalogueAsItIs();
@@ -220,7 +221,7 @@ void TestCatalogue::initTestCase() {
 void TestCatalogue::tablesHaveTheDesignedFields_data() {
     QTest::addColumn<QString>("table");
     for (const char* t : {"cdsFungi", "cdsSwedishNames", "cdsLatinNames", "cdsFungiTexts", "cdsFungiMixups",
-                          "cdsFungiGroups"})
+                          "cdsFungiGroups", "cdsFungiPics"})
         QTest::newRow(t) << QString::fromLatin1(t);
 }
 
@@ -517,6 +518,46 @@ void TestCatalogue::illustrations() {
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
+// Each illustration is the species' one picture record, with its picture, its thumbnail and
+// the main-picture square in the middle.
+void TestCatalogue::illustrationsArePictureRecords() {
+    QStringList faults;
+    QHash<QString, QList<Record>> bySpecies;
+    for (const Record& p : ReadTable(Staging() + "/Db/FungiPics.dat")) bySpecies[Str(p, "MasterUKey")] << p;
+    for (const Record& s : m_fungi) {
+        const QString name = Str(s, "LatinName");
+        const QList<Record> pics = bySpecies.take(Str(s, "UKey"));
+        if (Int(s, "PicCount") != pics.size()) faults << name + ": PicCount";
+        if (s.value("HasPic").toBool() != !pics.isEmpty()) faults << name + ": HasPic without a picture record";
+        for (const Record& p : pics) {
+            const QString key = Str(p, "UKey");
+            if (!key.startsWith("02D") || key.size() != 18) faults << name + ": picture key " + key;
+            if (Str(p, "PicType") != "APP" || Str(p, "Photographer") != "Mykotekshallen" ||
+                !p.value("IsMainPic").toBool() || !p.value("MainPicSource").toBool())
+                faults << name + ": picture record";
+            const QImage picture(Staging() + "/FungiPics/Pic" + key + ".jpg");
+            const QImage thumbnail(Staging() + "/FungiPicThumbs/Tn" + key + ".bmp");
+            const QRect square(QPoint(Int(p, "MainPicX1"), Int(p, "MainPicY1")),
+                               QPoint(Int(p, "MainPicX2") - 1, Int(p, "MainPicY2") - 1));
+            if (picture.isNull() || thumbnail.isNull()) {
+                faults << name + ": picture or thumbnail missing";
+                continue;
+            }
+            if (std::max(thumbnail.width(), thumbnail.height()) != 90) faults << name + ": thumbnail not fitted to 90";
+            if (square.width() != square.height() || square.width() != picture.height() ||
+                !picture.rect().contains(square) || square.center().x() != picture.rect().center().x())
+                faults << name + ": main-picture square";
+        }
+    }
+    if (!bySpecies.isEmpty()) faults << "pictures of no species";
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    const Record kantarell = m_byLatin.value("Cantharellus cibarius");
+    for (const Record& p : ReadTable(Staging() + "/Db/FungiPics.dat"))
+        if (Str(p, "MasterUKey") == Str(kantarell, "UKey"))
+            QImage(Staging() + "/FungiPics/Pic" + Str(p, "UKey") + ".jpg")
+                .save(testsupport::ArtefactDir() + "/catalogue_picture_Cantharellus_cibarius.png");
+}
+
 // A program folder that has its own species table keeps it byte for byte, and gets no detail
 // rows or pictures for species it does not hold.
 void TestCatalogue::installKeepsExistingFiles() {
@@ -554,11 +595,15 @@ void TestCatalogue::installFillsAnEmptyProgramFolderOnce() {
     QTemporaryDir program;
     QCOMPARE(RunGenerator({"install", Staging(), program.path()}).ExitCode, 0);
     const QMap<QString, QByteArray> first = FolderBytes(program.path());
-    for (const char* t : {"Fungi", "SwedishNames", "LatinNames", "FungiTexts", "FungiMixups", "FungiGroups"})
+    for (const char* t :
+         {"Fungi", "SwedishNames", "LatinNames", "FungiTexts", "FungiMixups", "FungiGroups", "FungiPics"})
         QCOMPARE(first.value(QString("Data/Db/%1.dat").arg(t)), testsupport::ReadBytes(Staging() + "/Db/" + t + ".dat"));
-    int pictures = 0;
-    for (const QString& file : first.keys()) pictures += file.startsWith("Data/Pics/MainPics/MP");
-    QCOMPARE(pictures, int(QDir(Staging() + "/MainPics").entryList({"MP*.jpg"}).size()));
+    for (const char* folder : {"MainPics", "FungiPics", "FungiPicThumbs"}) {
+        int pictures = 0;
+        for (const QString& file : first.keys()) pictures += file.startsWith(QString("Data/Pics/%1/").arg(folder));
+        QCOMPARE(pictures, int(QDir(Staging() + "/" + folder).entryList(QDir::Files).size()));
+        QVERIFY(pictures > 0);
+    }
 
     // The user completes species; the next build leaves the table as the user left it.
     QVERIFY(testsupport::WriteBytes(program.filePath("Data/Db/Fungi.dat"), "the user's own table"));
@@ -580,7 +625,7 @@ void TestCatalogue::dataModuleLoadsTheInstalledCatalogueAsItIs() {
         TDM dm(program.path());
         QVERIFY2(dm.StartupErrors().isEmpty(), qPrintable(dm.StartupErrors().join('\n')));
         for (const char* t : {"cdsFungi", "cdsSwedishNames", "cdsLatinNames", "cdsFungiTexts", "cdsFungiMixups",
-                              "cdsFungiGroups"}) {
+                              "cdsFungiGroups", "cdsFungiPics"}) {
             const TDM::TStartupResult result = dm.StartupResult(t);
             QVERIFY2(result.Outcome == TDM::TStartupOutcome::Loaded, t);
             QVERIFY2(result.Records > 0, t);

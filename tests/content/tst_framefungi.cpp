@@ -465,7 +465,8 @@ void TestFrameFungi::screenshots() {
     QTemporaryDir dir;
     const QString program = testsupport::ProgramDir();
     if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
-    for (const QString sub : {"Data/Db", "Data/Pics/MainPics", "Data/Res"}) {
+    for (const QString sub :
+         {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
         for (const QString& file : QDir(program + "/" + sub).entryList(QDir::Files))
             QFile::copy(program + "/" + sub + "/" + file, dir.path() + "/" + sub + "/" + file);

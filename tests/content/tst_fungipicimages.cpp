@@ -65,6 +65,26 @@ private Q_SLOTS:
         QVERIFY(Near(centred.pixel(200, 200), qRgb(255, 255, 0)));
     }
 
+    void mainPictureFromTheFileDecodesOnlyTheSquare_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("stored");
+        QTest::newRow("small, a stored square") << QSize(400, 300) << QRect(220, 170, 100, 100);
+        QTest::newRow("large, the centred square") << QSize(3000, 2000) << QRect();
+        QTest::newRow("large, outside the picture") << QSize(2000, 3000) << QRect(1900, 0, 500, 500);
+    }
+    void mainPictureFromTheFileDecodesOnlyTheSquare() {
+        QFETCH(QSize, size);
+        QFETCH(QRect, stored);
+        const QString file = m_dir.filePath(QStringLiteral("main%1.jpg").arg(size.width()));
+        QVERIFY(testsupport::WriteBytes(file, JpegBytes(Quarters(size.width(), size.height()))));
+        // The same picture as cutting from the whole decoded file.
+        const QImage whole = MainPicture(ReadPicture(file), stored);
+        const QImage read = ReadMainPicture(file, stored);
+        QCOMPARE(read.size(), QSize(MainPictureSize, MainPictureSize));
+        for (const QPoint p : {QPoint(10, 10), QPoint(200, 10), QPoint(10, 200), QPoint(200, 200), QPoint(105, 105)})
+            QVERIFY2(Near(read.pixel(p), whole.pixel(p)), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+    }
+
     void markerStaysInsideThePicture_data() {
         QTest::addColumn<bool>("resize");
         QTest::addColumn<QPoint>("offset");

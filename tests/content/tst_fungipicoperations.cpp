@@ -113,6 +113,11 @@ private Q_SLOTS:
         const QString species = f.AddSpecies("Kantarell", "Cantharellus cibarius");
         TExtClientDataSet* pics = f.dm->cdsFungiPics;
         const QString key = f.AddDetail(pics, species, {{"PicIndex", 1}, {"PicType", "LINK"}, {"PicURL", server.Url()}});
+        // Files of an earlier download that a failure must leave as they are.
+        const QByteArray oldPicture = fungipics::JpegBytes(Picture(40, 30, qRgb(1, 2, 3)));
+        const QByteArray oldThumbnail = fungipics::BmpBytes(Picture(40, 30, qRgb(1, 2, 3)));
+        QVERIFY(testsupport::WriteBytes(GetFungiPicFile(key), oldPicture));
+        QVERIFY(testsupport::WriteBytes(GetFungiPicThumbFile(key), oldThumbnail));
         TFRIConnection connection;
         connection.SetQuiet(true);
         QVERIFY(LocateUKey(pics, key));
@@ -125,8 +130,9 @@ private Q_SLOTS:
         } else {
             QVERIFY2(message.startsWith("Nedladdning från HTTP-server misslyckades") && message.contains(cause),
                      qPrintable(message));
-            QVERIFY(!QFile::exists(GetFungiPicFile(key)));
-            QVERIFY(!QFile::exists(GetFungiPicThumbFile(key)));
+            QCOMPARE(testsupport::ReadBytes(GetFungiPicFile(key)), oldPicture);
+            QCOMPARE(testsupport::ReadBytes(GetFungiPicThumbFile(key)), oldThumbnail);
+            QCOMPARE(QDir(GetFungiPicFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
             QVERIFY(!pics->FieldByName("PicDownloaded")->AsBoolean());
         }
         QCOMPARE(connection.StatusText(), QString("Mykotekshallen - Nedladdning av WWW-bild"));

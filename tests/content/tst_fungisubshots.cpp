@@ -7,6 +7,10 @@
 #include "content/unitFrameFungiFPlaces.h"
 #include "content/unitFrameFungiMixupDetails.h"
 #include "content/unitFrameFungiMixups.h"
+#include "content/unitFrameFungiPicDetails.h"
+#include "content/unitFrameFungiPics.h"
+#include <QClipboard>
+#include <QGuiApplication>
 #include "core/FRIniFile.h"
 #include "core/unitDMServices.h"
 
@@ -21,7 +25,8 @@ void TestFungiSubShots::screenshots() {
     QTemporaryDir dir;
     const QString program = testsupport::ProgramDir();
     if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
-    for (const QString sub : {"Data/Db", "Data/Pics/MainPics", "Data/Res"}) {
+    for (const QString sub :
+         {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
         for (const QString& file : QDir(program + "/" + sub).entryList(QDir::Files))
             QFile::copy(program + "/" + sub + "/" + file, dir.path() + "/" + sub + "/" + file);
@@ -67,7 +72,10 @@ void TestFungiSubShots::screenshots() {
             QCoreApplication::processEvents();
             screen->UpdateFrame();
             QCoreApplication::processEvents();
-            QVERIFY(window.grab().save(QString("%1/fungisub_%2_800x600.png").arg(testsupport::ArtefactDir(), name)));
+            QVERIFY(window.grab().save(QString("%1/fungisub_%2_%3x%4.png")
+                                           .arg(testsupport::ArtefactDir(), name)
+                                           .arg(window.width())
+                                           .arg(window.height())));
         };
         screen->FungiFrame()->ShowSubScreen(1);
         shot("finds");
@@ -82,6 +90,30 @@ void TestFungiSubShots::screenshots() {
         qobject_cast<TframeFungiMixupDetails*>(screen->MixupDetailScreen->Frame())->btnCancelClick();
         screen->FungiFrame()->ShowSubScreen(3);
         shot("fplaces");
+        // The shipped illustration as the species' picture, and a new picture being marked.
+        QCOMPARE(dm->cdsFungiPics->RecordCount(), 1);
+        for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+            window.resize(size);
+            screen->FungiFrame()->ShowSubScreen(4);
+            QCOMPARE(qobject_cast<TframeFungiPics*>(screen->PicScreen->Frame())->Tiles().size(), 1);
+            shot("pics");
+            screen->PicDetailScreen->ShowPicture();
+            shot("picdetails");
+            qobject_cast<TframeFungiPicDetails*>(screen->PicDetailScreen->Frame())->btnCloseClick();
+            QGuiApplication::clipboard()->setImage(QImage(dir.path() + "/Data/Pics/FungiPics/Pic" +
+                                                          GetUKey(dm->cdsFungiPics) + ".jpg"));
+            screen->PicDetailScreen->NewFromClipboard();
+            auto* details = qobject_cast<TframeFungiPicDetails*>(screen->PicDetailScreen->Frame());
+            details->sbtnMarker->click();
+            shot("picnew");
+            details->btnCancelClick();
+        }
+        window.resize(800, 600);
+        screen->FungiFrame()->ShowSubScreen(4);
+        qobject_cast<TframeFungiPics*>(screen->PicScreen->Frame())->FullScreenClick();
+        // Any update of the species frame takes the grid back from the full page.
+        QCoreApplication::processEvents();
+        QVERIFY(window.grab().save(testsupport::ArtefactDir() + "/fungisub_picsfullpage_800x600.png"));
     }
     SetUserEnvironment({});
     SetProgramFolder(QString());

@@ -15,7 +15,9 @@
 #include "RepairTestSupport.h"
 #include "content/RepairCheck.h"
 #include "content/unitFrameTools.h"
+#include "content/unitLPWizard.h"
 #include "content/unitRepairWizard.h"
+#include "content/unitSSWizard.h"
 #include "content/unitToolScreen.h"
 #include "controls/FRToolPanel.h"
 #include "controls/FlatPageControl.h"
@@ -84,6 +86,7 @@ class TestTools : public QObject {
 private Q_SLOTS:
     void frame_tilesInOrder();
     void databaseTile_onlyForTheAdministrator();
+    void pictureTiles_openTheirWizards();
     void wizardTiles_reapplyTheQuickSelection_data();
     void wizardTiles_reapplyTheQuickSelection();
     void wizard_runsToTheReport();
@@ -138,6 +141,21 @@ void TestTools::databaseTile_onlyForTheAdministrator() {
             QCOMPARE(caption, QString("Kontroll och reparation av Mykotekshallens databas"));
         }
     }
+}
+
+void TestTools::pictureTiles_openTheirWizards() {
+    // Anyone may import and download pictures; each tile runs its own wizard.
+    Fixture f(false);
+    QStringList captions;
+    f.OnDialog([&](QDialog* dialog) {
+        QVERIFY(qobject_cast<TformSSWizard*>(dialog) || qobject_cast<TformLPWizard*>(dialog));
+        captions << dialog->windowTitle();
+    });
+    f.Frame()->toolpSSImportClick();
+    f.Frame()->toolpLinkPicDownloadClick();
+    QCOMPARE(captions, QStringList({"Bildimport från SMFs programvara Sveriges svampar",
+                                    "Nedladdning av länkade svampbilder från Internet"}));
+    QVERIFY(f.messages.isEmpty());
 }
 
 void TestTools::wizardTiles_reapplyTheQuickSelection_data() {

@@ -575,6 +575,32 @@ private Q_SLOTS:
         if (!failure.isEmpty()) QCOMPARE(filesUnder(root), before);
     }
 
+    // ---- Names from outside ----
+
+    void namesFoundWithoutRegardToCase_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("found");  // below the test folder, empty for none
+        QTest::newRow("a CD's path") << "\\SVAMPAR\\BILDER\\" << true << "";
+        QTest::newRow("below the drive") << "SVAMPAR\\BILDER\\" << true << "Svampar/Bilder";
+        QTest::newRow("a file") << "svampar/bilder/KANT1.JPG" << false << "Svampar/Bilder/kant1.jpg";
+        QTest::newRow("a file is no folder") << "svampar/bilder/kant1.jpg" << true << "";
+        QTest::newRow("a folder is no file") << "svampar/bilder" << false << "";
+        QTest::newRow("with a drive") << "D:\\SVAMPAR" << true << "";
+        QTest::newRow("out of the folder") << "svampar/../../x" << true << "";
+        QTest::newRow("through a link") << "genväg/kant1.jpg" << false << "";
+    }
+    void namesFoundWithoutRegardToCase() {
+        QFETCH(QString, name);
+        QFETCH(bool, folder);
+        QFETCH(QString, found);
+        QTemporaryDir dir;
+        QVERIFY(testsupport::WriteBytes(dir.path() + "/Svampar/Bilder/kant1.jpg", "x"));
+        QVERIFY(QFile::link(dir.path() + "/Svampar/Bilder", dir.path() + "/Genväg"));
+        const QString expected = found.isEmpty() ? QString() : dir.path() + "/" + found;
+        QCOMPARE(ResolvePathNoCase(dir.path(), name, folder ? TPathKind::Folder : TPathKind::File), expected);
+    }
+
     // ---- Small helpers ----
 
     void timeTexts_data() {
