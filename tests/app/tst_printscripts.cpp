@@ -1,7 +1,7 @@
 // The program's own print scripts, end to end: the program starts on a folder with the shipped
 // catalogue, recipes and scripts, each script is printed from its frame's print button to a PDF
 // file, and the PDF's text is read back. Every page is also turned into a PNG picture in the
-// build folder (artefacts/print_*.png) for a person to look at.
+// build folder (artefacts/print_*.png, beside the PDF files) for a person to look at.
 #include <QtTest>
 #include <QAction>
 #include <QComboBox>
@@ -76,7 +76,7 @@ int PdfToPictures(const QString& pdf, const QString& name) {
     const QString prefix = testsupport::ArtefactDir() + "/" + name;
     for (const QString& old : QDir(testsupport::ArtefactDir()).entryList({name + "-*.png"})) QFile::remove(testsupport::ArtefactDir() + "/" + old);
     QProcess run;
-    run.start("pdftoppm", {"-png", "-r", "60", pdf, prefix});
+    run.start("pdftoppm", {"-png", "-r", "80", pdf, prefix});
     if (!run.waitForFinished(60000) || run.exitCode() != 0) return 0;
     return int(QDir(testsupport::ArtefactDir()).entryList({name + "-*.png"}).size());
 }
@@ -107,7 +107,7 @@ class TestPrintScripts : public QObject {
         main()->popupPrint->hide();
         [&] { QVERIFY2(chosen, qPrintable(title)); }();
         if (!chosen) return QString();
-        const QString pdf = m_folder->path(name + ".pdf");
+        const QString pdf = testsupport::ArtefactDir() + "/" + name + ".pdf";
         UIServices::SetDialogHook([pdf](QDialog* dialog) {
             auto* print = qobject_cast<QPrintDialog*>(dialog);
             if (!print) return;
