@@ -144,7 +144,7 @@ void TframeFoods::InitFrame() {
     TDMServices::Install(m_dm);
     // A recipe sheet reads the current recipe's two texts.
     if (TformFRMain* main = MainForm())
-        for (const QString name : {QStringLiteral("matingredienser"), QStringLiteral("mattillagning")})
+        for (const QString& name : {QStringLiteral("matingredienser"), QStringLiteral("mattillagning")})
             main->SetScriptAnswer(name, this, [this, name] { return QVariant(ScriptExternal(name)); });
     pagesMain = new QStackedWidget(this);
     BodyLayout()->addWidget(pagesMain, 1);
