@@ -111,10 +111,16 @@ TframeContacts::TframeContacts(TDM* dm, QWidget* parent)
     DataSet = m_contacts;
 }
 
-TframeContacts::~TframeContacts() { m_link.reset(); }
+TframeContacts::~TframeContacts() {
+    if (TformFRMain* main = MainForm()) main->ForgetScriptAnswers(this);
+    m_link.reset();
+}
 
 void TframeContacts::InitFrame() {
     SetupFrame();
+    // A contact list prints every contact or the chosen group's.
+    if (TformFRMain* main = MainForm())
+        main->SetScriptAnswer(QStringLiteral("showingallcontacts"), this, [this] { return QVariant(m_showingAll); });
     m_contactSource = new TDataSource(this, QStringLiteral("dsFrameContacts"));
     m_contactSource->SetAutoEdit(false);
     m_contactSource->SetDataSet(m_contacts);
@@ -327,6 +333,7 @@ void TframeContacts::SetupFrame() {
     connect(sbtnDeleteContact, &QToolButton::clicked, this, [this] { sbtnDeleteContactClick(); });
     connect(sbtnMoveContact, &QToolButton::clicked, this, [this] { sbtnMoveContactClick(); });
     connect(sbtnMailContact, &QToolButton::clicked, this, [this] { sbtnMailContactClick(); });
+    connect(sbtnPrint, &QToolButton::clicked, this, [this] { sbtnPrintClick(); });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     connect(btnPicFromFile, &QPushButton::clicked, this, [this] { btnPicFromFileClick(); });
@@ -731,6 +738,10 @@ void TframeContacts::sbtnMoveContactClick() {
     FillMembers();
 }
 
+void TframeContacts::sbtnPrintClick() {
+    if (TformFRMain* main = MainForm()) main->ShowScriptMenu(sbtnPrint, QStringLiteral("ContactMain"));
+}
+
 void TframeContacts::sbtnMailContactClick() {
     if (Editing() || m_members.Count() == 0) return;
     MailToAddresses({Str(m_contacts, "EMail")});
@@ -835,7 +846,8 @@ void TframeContacts::UpdateButtons() {
     sbtnDeleteContact->setEnabled(browse && members && !IsProtectedContact());
     sbtnMoveContact->setEnabled(browse && members);
     sbtnMailContact->setEnabled(browse && members);
-    sbtnPrint->setEnabled(false);  // printing comes with the page-layout scripts
+    TformFRMain* main = MainForm();
+    sbtnPrint->setEnabled(browse && main && main->ScriptCount() > 0);
 
     panelGroupEdit->setVisible(groupEdit);
     if (groupEdit)

@@ -65,6 +65,8 @@ public:
     void sbtnDeleteContactClick();
     void sbtnMoveContactClick();
     void sbtnMailContactClick();
+    // The scripts of the group "ContactMain" under the print button.
+    void sbtnPrintClick();
     void btnSaveClick();
     void btnCancelClick();
     void btnPicFromFileClick();

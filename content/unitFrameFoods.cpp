@@ -121,7 +121,9 @@ QSize TFoodListDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
 TframeFoods::TframeFoods(TDM* dm, TFRIniFile* settings, QWidget* parent)
     : TFRFrameBase(parent), m_dm(dm), m_settings(settings) {}
 
-TframeFoods::~TframeFoods() = default;
+TframeFoods::~TframeFoods() {
+    if (TformFRMain* main = MainForm()) main->ForgetScriptAnswers(this);
+}
 
 TExtClientDataSet* TframeFoods::Foods() const { return m_dm->cdsFoods; }
 TExtClientDataSet* TframeFoods::Types() const { return m_dm->cdsFoodTypes; }
@@ -140,6 +142,10 @@ bool TframeFoods::IsAuthor() const {
 
 void TframeFoods::InitFrame() {
     TDMServices::Install(m_dm);
+    // A recipe sheet reads the current recipe's two texts.
+    if (TformFRMain* main = MainForm())
+        for (const QString& name : {QStringLiteral("matingredienser"), QStringLiteral("mattillagning")})
+            main->SetScriptAnswer(name, this, [this, name] { return QVariant(ScriptExternal(name)); });
     pagesMain = new QStackedWidget(this);
     BodyLayout()->addWidget(pagesMain, 1);
 
@@ -280,9 +286,9 @@ void TframeFoods::InitFrame() {
     Wire(btnEditRecipe, this, [this] { btnEditClick(); });
     Wire(btnSave, this, [this] { btnSaveClick(); });
     Wire(btnCancel, this, [this] { btnCancelClick(); });
-    // The printing service lends its script menu of the "FoodsMain" group once scripts are
-    // loaded; until then there is nothing to print with.
-    btnPrint->setEnabled(false);
+    connect(btnPrint, &QPushButton::clicked, this, [this] {
+        if (TformFRMain* main = MainForm()) main->ShowScriptMenu(btnPrint, QStringLiteral("FoodsMain"));
+    });
 
     timerClipboard.setInterval(500);
     connect(&timerClipboard, &QTimer::timeout, this, [this] {
@@ -487,6 +493,8 @@ void TframeFoods::SetEditorsVisible(bool editing) {
                        static_cast<QWidget*>(btnNext), static_cast<QWidget*>(btnEditRecipe),
                        static_cast<QWidget*>(btnPrint)})
         w->setVisible(!editing);
+    const TformFRMain* main = MainForm();
+    btnPrint->setEnabled(!editing && Foods()->RecordCount() > 0 && main && main->ScriptCount() > 0);
     btnPicFromClipboard->setEnabled(editing && TRecordPicture::ClipboardHasPicture());
     btnRemovePic->setEnabled(editing && !m_picture.isNull());
     for (QTextEdit* memo : {memoIngredients, memoPreparation}) {

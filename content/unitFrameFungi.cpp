@@ -138,6 +138,7 @@ TframeFungi::TframeFungi(TFRFungiScreen* screen, QWidget* parent)
 }
 
 TframeFungi::~TframeFungi() {
+    if (TformFRMain* main = MainForm()) main->ForgetScriptAnswers(this);
     // The grid's model leaves its data source before the source goes.
     delete m_model;
     m_model = nullptr;
@@ -148,7 +149,16 @@ void TframeFungi::InitFrame() {
     SubScreenIndex = -1;
     ShowMode = 0;
     ModeClick(1);
-    if (TformFRMain* main = MainForm()) searchFungi->SearchList = main->FungiNames;
+    if (TformFRMain* main = MainForm()) {
+        searchFungi->SearchList = main->FungiNames;
+        // A fact sheet prints the notes as the box holds them, saved or not, while it holds
+        // the notes of the species printed.
+        main->SetScriptAnswer(QStringLiteral("othernotes"), this, [this]() -> QVariant {
+            const bool hasRecord = m_fungi->Active() && !m_fungi->IsEmpty();
+            if (!hasRecord || m_notesKey.isEmpty() || m_notesKey != GetUKey(m_fungi)) return QVariant();
+            return memoPrivate->toPlainText();
+        });
+    }
     EditingNotes = false;
     SetNotesButtons(false);
 }
@@ -219,6 +229,7 @@ void TframeFungi::SetupFrame() {
     tools->addWidget(btnFactError);
     btnPrint = ToolButton(QStringLiteral("Skriv ut"), QStringLiteral("Skriv ut artens faktablad"), panelTools);
     btnPrint->setEnabled(false);
+    connect(btnPrint, &QToolButton::clicked, this, [this] { Guarded([this] { PrintClick(); }); });
     tools->addWidget(btnPrint);
     rows->addWidget(panelTools);
 
@@ -949,8 +960,8 @@ void TframeFungi::UpdateFrame() {
     btnFactError->setVisible(setting("Settings/FactError"));
     btnFactError->setEnabled(!btnFactError->isHidden() && browse && hasRecord &&
                              FieldText(QStringLiteral("FungiData")) == QLatin1String("CPLD"));
-    // No print scripts exist yet.
-    btnPrint->setEnabled(false);
+    TformFRMain* main = MainForm();
+    btnPrint->setEnabled(browse && main && main->ScriptCount() > 0);
     const bool complete = setting("Settings/CompleteButton");
     btnComplete->setVisible(complete);
     btnCompleteHelp->setVisible(complete);
@@ -1025,6 +1036,11 @@ void TframeFungi::FillTextLines() {
     };
     memoTexts->setPlainText(linesOf(dm->cdsFungiTexts).join(QLatin1Char('\n')));
     memoPrivate->setPlainText(linesOf(dm->cdsFungiPrivateTexts).join(QLatin1Char('\n')));
+    m_notesKey = GetUKey(m_fungi);
+}
+
+void TframeFungi::PrintClick() {
+    if (TformFRMain* main = MainForm()) main->ShowScriptMenu(btnPrint, QStringLiteral("FungiMain"));
 }
 
 void TframeFungi::LayoutColumn() {

@@ -88,6 +88,8 @@ public:
     void NotesChanged();
     void SaveNotesClick();
     void CancelNotesClick();
+    // The scripts of the group "FungiMain" under the print button.
+    void PrintClick();
     // The browse controls (tool panel and sub-screen buttons) on or off.
     void SetBrowseControlsEnabled(bool enabled);
     // Whether the browse buttons are enabled.
@@ -182,4 +184,6 @@ private:
     int m_stackPos = 0;
     QHash<QString, QLabel*> m_labels;
     QHash<QString, QWidget*> m_fields;
+    // The species whose notes the notes box holds.
+    QString m_notesKey;
 };

@@ -339,6 +339,9 @@ QWidget* TframePlaces::SetupPlacePage() {
         m_screen->MarkPlaceUKey = GetUKey(Places());
         FRMapScreen->StartMarking(2, 1);
     });
+    connect(sbtnPrint, &QToolButton::clicked, this, [this] {
+        if (TformFRMain* main = MainForm()) main->ShowScriptMenu(sbtnPrint, QStringLiteral("FungiPlaceMain"));
+    });
     connect(sbtnShowOnMap, &QToolButton::clicked, this, [this] {
         if (!FRMapScreen || Places()->IsEmpty()) return;
         QString map;
@@ -735,8 +738,8 @@ void TframePlaces::UpdateButtons() {
     listPlaces->setEnabled(!placeEditing && !visitEditing);
     sbtnShowOnMap->setEnabled(FRMapScreen && browsing && !Places()->IsEmpty());
     btnMarkOnMap->setEnabled(FRMapScreen && placeEditing);
-    // The print service is not offered here yet.
-    sbtnPrint->setEnabled(false);
+    TformFRMain* main = MainForm();
+    sbtnPrint->setEnabled(browsing && !Places()->IsEmpty() && main && main->ScriptCount() > 0);
     btnSave->setEnabled(placeEditing);
     btnCancel->setEnabled(placeEditing);
     for (QLineEdit* e : {static_cast<QLineEdit*>(dbeditPlaceName), static_cast<QLineEdit*>(dbeditPositionX),

@@ -14,6 +14,7 @@
 #include <QToolTip>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -35,6 +36,7 @@
 #include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/UIServices.h"
+#include "script/QSHandler.h"
 #include "zip/ZipMstr.h"
 
 namespace {
@@ -215,6 +217,8 @@ TformFRMain::TformFRMain(QWidget* parent) : QWidget(parent) {
 }
 
 TformFRMain::~TformFRMain() {
+    // The scripts let go of the tables first.
+    m_scriptHandler.reset();
     // Screens go while the window and the history they use still exist.
     if (History()) History()->Clear();
     for (QPointer<TFRMainScreen>& screen : m_screens) delete screen.data();
@@ -333,6 +337,8 @@ void TformFRMain::SetupComponents() {
     miProvince->setObjectName(QStringLiteral("miProvince"));
     miDistrict = popupPlaceSelection->addMenu(QStringLiteral("Kommun"));
     miDistrict->setObjectName(QStringLiteral("miDistrict"));
+    popupPrint = new QMenu(this);
+    popupPrint->setObjectName(QStringLiteral("popupPrint"));
     m_provinceGroup = new QActionGroup(this);
     m_districtGroup = new QActionGroup(this);
 
@@ -676,9 +682,6 @@ void TformFRMain::FormShow() {
     QStringList errors;
     auto step = [&errors](const std::function<void()>& work) { RunCollectingErrors(errors, work); };
 
-    step([this] {
-        if (OnLoadScripts) OnLoadScripts();
-    });
     step([this] {
         setWindowTitle(QStringLiteral("Mykotekshallen"));
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));

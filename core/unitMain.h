@@ -7,6 +7,7 @@
 // The window owns the settings store, the district table, the main screens with their menu
 // buttons, the screen holder and the province/district menus of the place selection, and
 // keeps the species and contact name lists and the colour memory.
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -14,6 +15,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "controls/FRGraphics.h"
 #include "core/FRScreens.h"
@@ -22,6 +24,7 @@
 #include "core/ProgramFolders.h"
 #include "core/QuickSelectionHandler.h"
 #include "core/UKeyStringlist.h"
+#include "script/QuillCalc.h"
 
 class QAction;
 class QActionGroup;
@@ -29,6 +32,7 @@ class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QShowEvent;
 class QToolButton;
 class TClientDataSet;
@@ -36,6 +40,9 @@ class TDM;
 class TExtClientDataSet;
 class TFRIConnection;
 class TFRIniFile;
+class TQSHandler;
+class TQSPrintTarget;
+class TQSScript;
 class TZipArchiver;
 enum class TPasswordButton;
 class TformFRMain;
@@ -146,8 +153,6 @@ public:
     std::function<void(const QString& district)> OnDistrictChosen;
     // Lets the data module select the places of a province or district.
     std::function<void(const QString& province, const QString& district)> OnApplyPlaceSelection;
-    // Loads the page-layout scripts when the window is shown.
-    std::function<void()> OnLoadScripts;
     // Ends the program after the quit sequence; by default the application's event loop quits.
     std::function<void()> OnTerminate;
 
@@ -211,6 +216,49 @@ public:
     // The program's one HTTP connection, made by the creation hook.
     TFRIConnection* Connection() const { return m_connection; }
 
+    // ---- Printing: the page-layout scripts ----
+    // The print menu under a frame's print button: one item per script of the group.
+    QMenu* popupPrint = nullptr;
+    // Makes a new script handler (the old one and its scripts go) in application mode, with
+    // the data module's data sources under "DM", and adds every "*.qsf" of the script folder
+    // in the order of their names. Printing to a PDF file is always possible, so scripts load
+    // whether a printer is installed or not. A file that cannot be read is left out; all such
+    // files are told together in one error box.
+    void LoadScripts();
+    // Empties popupPrint and gives it one item per loaded script whose "Group" is the group
+    // (letter case aside), captioned with the script's title; it pops up at the control's
+    // lower left corner when it has items.
+    void ShowScriptMenu(QWidget* control, const QString& group);
+    // Prints the script of that index: its variables set by its "Label", compiled into pages,
+    // the print dialog (pages 1 to the page count, one copy, a PDF file as one choice), then
+    // the chosen pages, one sheet each, in a job titled "Mykotekshallen - %s". However it ends
+    // the script is reset: its tables return to their records, the values given for the run
+    // go, and a job begun but not finished is dropped. A failure raises "Fel vid utskrift.
+    // Meddelande: "%s"" with the cause.
+    void RunScript(int scriptIndex);
+    // The values that scripts of a label read before they run, set as typed values (never
+    // read as expressions): "FungiFactSheet" gets "mainpicfilename" (the current species'
+    // main picture, empty when it has no file) and, while the species frame exists,
+    // "othernotes" (its notes box); "FungiPicOverview" gets "picfolder".
+    void SetScriptVariables(const QString& label, TQSScript& script);
+    // Answers the scripts' external functions: "contactorname", "swedishorlatin",
+    // "foodpicfolder", and what the frames answer (see SetScriptAnswer). Other names leave
+    // the result unset.
+    void ScriptExternalFunction(TQSHandler& handler, const QString& name, TQuillValue& result);
+    TQSHandler* ScriptHandler() const { return m_scriptHandler.get(); }
+    int ScriptCount() const;
+    // What a frame tells the scripts while it exists, by name: "othernotes",
+    // "matingredienser", "mattillagning", "showingallcontacts". A text's line breaks reach the
+    // script as CR LF.
+    void SetScriptAnswer(const QString& name, QObject* frame, std::function<QVariant()> answer);
+    // Forgets everything the frame answered.
+    void ForgetScriptAnswers(QObject* frame);
+    // The answer of a frame that still exists; invalid otherwise.
+    QVariant ScriptAnswer(const QString& name) const;
+    // Makes the target the pages go to for the printer the dialog chose; tests record the job
+    // with it. Unset: the system's printer of the chosen name, or the chosen PDF file.
+    std::function<std::unique_ptr<TQSPrintTarget>(const QPrinter& chosen)> PrintTargetFactory;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -224,7 +272,21 @@ private:
     [[noreturn]] void RaiseZipError(const QString& message) const;
     QString m_zipError;
 
+    // The pages of the print dialog's choice; from and to within 1 to pageCount. False when
+    // the dialog was cancelled.
+    bool ChoosePrintPages(int pageCount, int& from, int& to);
+    // Gives the script's printer data the target of the dialog's printer.
+    void SetPrintTarget(TQSScript& script);
+
     TDM* m_dm = nullptr;
+    std::unique_ptr<TQSHandler> m_scriptHandler;
+    // The printer of the print dialog; its choice holds for the next print.
+    std::unique_ptr<QPrinter> m_printer;
+    struct TScriptAnswer {
+        QPointer<QObject> Frame;
+        std::function<QVariant()> Answer;
+    };
+    QHash<QString, TScriptAnswer> m_scriptAnswers;
     TFRIConnection* m_connection = nullptr;
     std::array<QPointer<TFRMainScreen>, ScreenSlotCount> m_screens;
     QActionGroup* m_provinceGroup = nullptr;

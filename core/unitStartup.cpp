@@ -243,7 +243,8 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
 
         addInfo(InitUserInterfaceText);
         Step([this] { m_main->CreateScreens(); });
-        // The page-layout scripts are loaded by the main window when it is shown.
+        // Once, here: a damaged script file is told once, not again each time the window shows.
+        Step([this] { m_main->LoadScripts(); });
 
         addInfo(SpeciesListText);
         Step([this] { m_main->BuildSpeciesNameList(); });

@@ -94,3 +94,20 @@ add_custom_target(shippedresources ALL
   DEPENDS ${MYKO_RESOURCES_STAGING}/generated.stamp
   COMMENT "Giving the program folder the internet resources it lacks"
   VERBATIM)
+
+# The program's print scripts: each readable script of data/printscripts (with its shared parts
+# under common/) written by the script writer as a script file into Data/Scripts.
+file(GLOB MYKO_PRINTSCRIPT_SRC CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/printscripts/*.txt)
+file(GLOB MYKO_PRINTSCRIPT_PARTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/printscripts/common/*.txt)
+set(MYKO_PRINTSCRIPTS)
+foreach(src ${MYKO_PRINTSCRIPT_SRC})
+  get_filename_component(name ${src} NAME_WE)
+  set(out ${MYKO_PROGRAM_DIR}/Data/Scripts/${name}.qsf)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:qsfwrite> ${src} ${out}
+    DEPENDS qsfwrite ${src} ${MYKO_PRINTSCRIPT_PARTS}
+    COMMENT "Writing Data/Scripts/${name}.qsf"
+    VERBATIM)
+  list(APPEND MYKO_PRINTSCRIPTS ${out})
+endforeach()
+add_custom_target(printscripts ALL DEPENDS ${MYKO_PRINTSCRIPTS})

@@ -46,8 +46,9 @@ void TQSVariable::WriteProperty(const QString& property, const TQuillValue& valu
 
 void TQSVariable::Compile(TQuillCalc&) {
     // A variable without an initial value starts empty.
-    InitialValue = Value(QStringLiteral("InitialValue")).trimmed().isEmpty() ? TQuillValue()
-                                                                             : EvaluateKey(QStringLiteral("InitialValue"));
+    if (Preset) InitialValue = *Preset;
+    else InitialValue = Value(QStringLiteral("InitialValue")).trimmed().isEmpty() ? TQuillValue()
+                                                                                  : EvaluateKey(QStringLiteral("InitialValue"));
     CurrentValue = InitialValue;
 }
 

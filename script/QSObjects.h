@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/Exception.h"
 #include "script/QSFontSpec.h"
@@ -423,6 +424,10 @@ public:
     QString StateText(const TQSObjectState& state) const override;
     // The evaluated initial value and the current value (empty until compiled).
     TQuillValue InitialValue, CurrentValue;
+    // A value the program gives the variable for the next runs in place of its InitialValue
+    // expression, taken as it is (a text is never read as an expression). The script's reset
+    // forgets it.
+    std::optional<TQuillValue> Preset;
 };
 
 class TQSFont : public TQSDataObject {

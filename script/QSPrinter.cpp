@@ -35,6 +35,11 @@ void TQSRecordingTarget::EndDoc() {
     m_open = false;
 }
 
+void TQSRecordingTarget::Abort() {
+    Job.append(QStringLiteral("abort"));
+    m_open = false;
+}
+
 void TQSPRNData::SetTarget(std::unique_ptr<TQSPrintTarget> target) {
     m_target = std::move(target);
     ReadDevice();
@@ -88,4 +93,8 @@ void TQSPRNData::NewPage() {
 
 void TQSPRNData::EndDoc() {
     if (m_target) m_target->EndDoc();
+}
+
+void TQSPRNData::Abort() {
+    if (m_target) m_target->Abort();
 }

@@ -39,6 +39,9 @@ public:
     virtual void BeginDoc(const QString& title) = 0;
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
+    // Drops the document begun: nothing of it is printed or written. By default the document
+    // is ended.
+    virtual void Abort() { EndDoc(); }
     // The canvas of the current page; none outside a document.
     virtual TQSCanvas* Canvas() = 0;
 };
@@ -56,10 +59,11 @@ public:
     void BeginDoc(const QString& title) override;
     void NewPage() override;
     void EndDoc() override;
+    void Abort() override;
     TQSCanvas* Canvas() override { return m_open ? &Page : nullptr; }
 
     TQSDeviceMode Mode;
-    QStringList Job;  // "begin <title>", "page", "end"
+    QStringList Job;  // "begin <title>", "page", "end", "abort"
     TQSRecordingCanvas Page;
 
 private:
@@ -94,6 +98,7 @@ public:
     void BeginDoc(const QString& title);
     void NewPage();
     void EndDoc();
+    void Abort();
 
 private:
     void ReadDevice();

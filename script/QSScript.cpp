@@ -217,6 +217,10 @@ void TQSScript::Fire(int eventType, TQSScriptObject* object) const {
 
 void TQSScript::Reset() {
     m_exec->ResetRun();
+    // The values the program gave for a run go; the file's initial values hold again.
+    if (const TQSContainer* variables = m_root->Section(1))
+        for (const auto& child : variables->Children())
+            if (auto* variable = dynamic_cast<TQSVariable*>(child.get())) variable->Preset.reset();
     Fire(qeReset, nullptr);
 }
 

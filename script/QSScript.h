@@ -66,7 +66,7 @@ public:
     TQSScriptObject* FindExternalFunction(const QString& name) const;
 
     void Fire(int eventType, TQSScriptObject* object) const;
-    // Resets the objects' state and the execution.
+    // Resets the objects' state and the execution; the variables' presets are forgotten.
     void Reset();
 
 private:

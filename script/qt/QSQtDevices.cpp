@@ -6,6 +6,8 @@
 #include <QPrinterInfo>
 #include <cmath>
 
+#include "platform/AtomicFile.h"
+
 QFont QSQtFont(const TQSFontSpec& spec, int dpi) {
     QFont font(spec.Name.isEmpty() ? QFont().family() : spec.Name);
     font.setPixelSize(qMax(1, int(std::nearbyint(spec.Size * double(dpi) / 72.0))));
@@ -127,10 +129,21 @@ void TQSPaintTarget::BeginDoc(const QString& title) {
 
 void TQSPaintTarget::NewPage() { Device().newPage(); }
 
-void TQSPaintTarget::EndDoc() {
+void TQSPaintTarget::ClosePainter() {
     m_canvas.reset();
     if (m_painter) m_painter->end();
     m_painter.reset();
+}
+
+void TQSPaintTarget::EndDoc() {
+    const bool open = m_painter != nullptr;
+    ClosePainter();
+    if (open) Finished();
+}
+
+void TQSPaintTarget::Abort() {
+    if (m_painter) Dropping();
+    ClosePainter();
 }
 
 TQSPrinterTarget::TQSPrinterTarget(int printerIndex) : m_printer(QPrinter::HighResolution) {
@@ -138,6 +151,8 @@ TQSPrinterTarget::TQSPrinterTarget(int printerIndex) : m_printer(QPrinter::HighR
     if (printerIndex >= 0 && printerIndex < printers.size())
         m_printer.setPrinterName(printers[printerIndex].printerName());
 }
+
+TQSPrinterTarget::~TQSPrinterTarget() { Abort(); }
 
 void TQSPrinterTarget::SetDeviceMode(const TQSDeviceMode& mode) {
     m_mode = mode;
@@ -156,7 +171,20 @@ QPoint TQSPrinterTarget::PhysicalOffset() const {
 
 QSizeF TQSPrinterTarget::PrintableSizeMm() const { return m_printer.pageLayout().paintRect(QPageLayout::Millimeter).size(); }
 
-TQSPdfTarget::TQSPdfTarget(const QString& fileName) : m_writer(fileName) { m_writer.setResolution(600); }
+TQSPdfTarget::TQSPdfTarget(const QString& fileName)
+    : m_fileName(fileName), m_buffer(std::make_unique<QBuffer>()), m_writer(m_buffer.get()) {
+    m_buffer->open(QIODevice::WriteOnly);
+    m_writer.setResolution(600);
+}
+
+TQSPdfTarget::~TQSPdfTarget() { Abort(); }
+
+void TQSPdfTarget::Finished() {
+    const QByteArray document = m_buffer->data();
+    m_buffer->buffer().clear();
+    m_buffer->seek(0);
+    WriteFileAtomically(m_fileName, document);
+}
 
 void TQSPdfTarget::SetDeviceMode(const TQSDeviceMode& mode) {
     m_mode = mode;

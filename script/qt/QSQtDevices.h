@@ -1,6 +1,7 @@
 #pragma once
 // The engine's canvas, text measurer and print targets on Qt's painter, font metrics,
 // printers and PDF writer.
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
@@ -64,15 +65,21 @@ public:
     void BeginDoc(const QString& title) override;
     void NewPage() override;
     void EndDoc() override;
+    void Abort() override;
     TQSCanvas* Canvas() override { return m_canvas.get(); }
 
 protected:
     virtual QPagedPaintDevice& Device() = 0;
     virtual void SetTitle(const QString& title) = 0;
+    // Called once the painter has let go of the device: the document is finished.
+    virtual void Finished() {}
+    // Called before the painter lets go of a dropped document.
+    virtual void Dropping() {}
     // Applies a device mode to a paged device's layout.
     static void ApplyMode(QPagedPaintDevice& device, const TQSDeviceMode& mode);
 
 private:
+    void ClosePainter();
     std::unique_ptr<QPainter> m_painter;
     std::unique_ptr<TQSPainterCanvas> m_canvas;
 };
@@ -82,6 +89,8 @@ private:
 class TQSPrinterTarget : public TQSPaintTarget {
 public:
     explicit TQSPrinterTarget(int printerIndex);
+    // A document still open is dropped before the printer goes.
+    ~TQSPrinterTarget() override;
     TQSDeviceMode DeviceMode() const override { return m_mode; }
     void SetDeviceMode(const TQSDeviceMode& mode) override;
     int DpiX() const override { return m_printer.logicalDpiX(); }
@@ -92,16 +101,21 @@ public:
 protected:
     QPagedPaintDevice& Device() override { return m_printer; }
     void SetTitle(const QString& title) override { m_printer.setDocName(title); }
+    void Dropping() override { m_printer.abort(); }
 
 private:
     QPrinter m_printer;
     TQSDeviceMode m_mode;
 };
 
-// A PDF file at 600 DPI without offset; always available.
+// A PDF file at 600 DPI without offset; always available. The document is made in memory and
+// the file is written whole when it ends (an older file of the name stays until then); a
+// dropped document writes nothing.
 class TQSPdfTarget : public TQSPaintTarget {
 public:
     explicit TQSPdfTarget(const QString& fileName);
+    // A document still open is dropped: nothing is written.
+    ~TQSPdfTarget() override;
     TQSDeviceMode DeviceMode() const override { return m_mode; }
     void SetDeviceMode(const TQSDeviceMode& mode) override;
     int DpiX() const override { return m_writer.resolution(); }
@@ -112,8 +126,12 @@ public:
 protected:
     QPagedPaintDevice& Device() override { return m_writer; }
     void SetTitle(const QString& title) override { m_writer.setTitle(title); }
+    void Finished() override;
 
 private:
+    QString m_fileName;
+    // Made before the writer, which writes into it.
+    std::unique_ptr<QBuffer> m_buffer;
     QPdfWriter m_writer;
     TQSDeviceMode m_mode;
 };
