@@ -131,6 +131,16 @@ void TformFRMain::SetScriptVariables(const QString& label, TQSScript& script) {
         if (notes.isValid()) preset("othernotes", ScriptValue(notes));
     } else if (label.compare(QLatin1String("FungiPicOverview"), Qt::CaseInsensitive) == 0) {
         preset("picfolder", GetFungiPicFolder());
+    } else if (label.compare(QLatin1String("FoodRecipe"), Qt::CaseInsensitive) == 0) {
+        // The recipe's picture only where its file is there: a recipe whose picture was lost
+        // still prints, without it.
+        QString picture;
+        if (m_dm && m_dm->cdsFoods->Active() && !m_dm->cdsFoods->IsEmpty() &&
+            m_dm->cdsFoods->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
+            picture = GetFoodPicFile(m_dm->cdsFoods->FieldByName(QStringLiteral("UKey"))->AsString());
+            if (!QFileInfo(picture).isFile()) picture.clear();
+        }
+        preset("foodpicfilename", picture);
     }
 }
 

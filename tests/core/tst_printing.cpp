@@ -308,6 +308,43 @@ private Q_SLOTS:
         QCOMPARE(p.printed().first(), QString("ingen anteckning"));
     }
 
+    // A recipe sheet gets its picture's file only where the file is there: a lost picture
+    // leaves the sheet without it instead of failing the print.
+    void recipeSheetTakesItsPictureWhereItIs_data() {
+        QTest::addColumn<bool>("hasPic");
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("no picture") << false << false << false;
+        QTest::newRow("picture file gone") << true << false << false;
+        QTest::newRow("picture there") << true << true << true;
+    }
+    void recipeSheetTakesItsPictureWhereItIs() {
+        QFETCH(bool, hasPic);
+        QFETCH(bool, file);
+        QFETCH(bool, expected);
+        PrintFixture p;
+        TExtClientDataSet* types = p.dm->cdsFoodTypes;
+        types->Append();
+        types->FieldByName("CategoryName")->SetAsString("Soppor");
+        types->Post();
+        TExtClientDataSet* foods = p.dm->cdsFoods;
+        foods->Append();
+        foods->FieldByName("MasterUKey")->SetAsString(types->FieldByName("UKey")->AsString());
+        foods->FieldByName("FoodName")->SetAsString("Kantarellsoppa");
+        foods->FieldByName("HasPic")->SetAsBoolean(hasPic);
+        foods->Post();
+        const QString picture = GetFoodPicFile(foods->FieldByName("UKey")->AsString());
+        if (file) QVERIFY(testsupport::WriteBytes(picture, "jpeg"));
+        ScriptFile f("Recept", "FoodsMain", "FoodRecipe");
+        f.variable("foodpicfilename", "\"ingen\"");
+        f.rows({"foodpicfilename"});
+        f.save(p.scriptPath("recept.qsf"));
+        p.window->LoadScripts();
+        p.answerDialog(0, 0);
+        p.window->RunScript(0);
+        QCOMPARE(p.printed(), QStringList({expected ? picture : QString()}));
+    }
+
     void picOverviewTakesThePictureFolder() {
         PrintFixture p;
         ScriptFile f("Bilder", "FungiMain", "FungiPicOverview");
