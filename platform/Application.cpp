@@ -5,6 +5,7 @@
 #include <QTranslator>
 
 #include "platform/Exception.h"
+#include "platform/ToolkitTexts.h"
 #include "platform/UIServices.h"
 
 namespace {
@@ -21,6 +22,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
         else
             delete translator;
     }
+    // The print dialog and the standard buttons, which those catalogues leave in English.
+    InstallSwedishToolkitTexts(this);
 }
 
 TApplication::~TApplication() = default;

@@ -1,0 +1,85 @@
+// The toolkit's print dialog and standard buttons speak Swedish; texts of other parts of the
+// toolkit are left as they are.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QtTest>
+
+#include "platform/ToolkitTexts.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// Every text the dialog shows, mnemonics removed.
+QStringList ShownTexts(const QWidget* dialog) {
+    QStringList texts;
+    auto add = [&texts](QString text) { texts << text.remove(QLatin1Char('&')); };
+    for (const QLabel* l : dialog->findChildren<QLabel*>())
+        if (l->isVisibleTo(dialog)) add(l->text());
+    for (const QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
+        if (b->isVisibleTo(dialog)) add(b->text());
+    for (const QGroupBox* g : dialog->findChildren<QGroupBox*>())
+        if (g->isVisibleTo(dialog)) add(g->title());
+    for (const QComboBox* c : dialog->findChildren<QComboBox*>())
+        if (c->isVisibleTo(dialog))
+            for (int i = 0; i < c->count(); ++i) add(c->itemText(i));
+    return texts;
+}
+
+}  // namespace
+
+class TestToolkitTexts : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { InstallSwedishToolkitTexts(QCoreApplication::instance()); }
+
+    void printDialogIsSwedish() {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        QPrintDialog dialog(&printer);
+        dialog.setWindowTitle(QStringLiteral("Skriv ut"));
+        dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
+                          QAbstractPrintDialog::PrintShowPageSize);
+        dialog.setMinMax(1, 5);
+        dialog.show();
+        QCoreApplication::processEvents();
+        QVERIFY(dialog.grab().save(testsupport::ArtefactDir() + "/printdialog.png"));
+
+        // The options open below.
+        QPushButton* options = nullptr;
+        for (QPushButton* b : dialog.findChildren<QPushButton*>())
+            if (b->text().remove('&').startsWith("Alternativ")) options = b;
+        QVERIFY(options);
+        options->click();
+        QCoreApplication::processEvents();
+        QVERIFY(dialog.grab().save(testsupport::ArtefactDir() + "/printdialog_options.png"));
+
+        const QStringList shown = ShownTexts(&dialog);
+        for (const char* swedish : {"Skriv ut", "Avbryt", "Skrivare", "Namn:", "Skriv ut till fil (PDF)", "Kopior:",
+                                    "Utskriftsintervall", "Sidor från", "till"})
+            QVERIFY2(shown.contains(QString::fromUtf8(swedish)), swedish);
+        for (const char* english : {"Print", "Cancel", "Printer", "Name:", "Properties", "Location:", "Type:",
+                                    "Output file:", "Options >>", "Options <<", "Copies:", "Print range", "Print all",
+                                    "Collate", "Reverse", "Color", "Grayscale", "Pages from", "to"})
+            QVERIFY2(!shown.contains(QString::fromLatin1(english)), english);
+        dialog.reject();
+    }
+
+    void otherTextsStayAsTheyAre() {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Avbryt"));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QString("&Undo"));
+        QCOMPARE(QCoreApplication::translate("QProgram", "to"), QString("to"));
+        QCOMPARE(QCoreApplication::translate("QPrintDialog", "not a toolkit text"), QString("not a toolkit text"));
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("Avbryt"));
+    }
+};
+
+QTEST_MAIN(TestToolkitTexts)
+#include "tst_toolkittexts.moc"
