@@ -1,8 +1,6 @@
 #include "platform/Application.h"
 
-#include <QLibraryInfo>
 #include <QThread>
-#include <QTranslator>
 
 #include "platform/Exception.h"
 #include "platform/ToolkitTexts.h"
@@ -13,16 +11,7 @@ QString g_title;
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    // The toolkit's own dialogs (file and colour choosers) in Swedish where a catalogue exists.
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const char* catalogue : {"qt_sv", "qtbase_sv"}) {
-        auto* translator = new QTranslator(this);
-        if (translator->load(QString::fromLatin1(catalogue), folder))
-            installTranslator(translator);
-        else
-            delete translator;
-    }
-    // The print dialog and the standard buttons, which those catalogues leave in English.
+    // The toolkit's own dialogs in Swedish.
     InstallSwedishToolkitTexts(this);
 }
 

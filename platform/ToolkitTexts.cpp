@@ -2,11 +2,12 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace {
 
-// The toolkit's source texts and ours, the same whichever of the print dialog's parts asks.
+// The toolkit's source texts and ours, the same whichever part of a dialog asks.
 const QHash<QString, QString>& Texts() {
     static const QHash<QString, QString> texts = [] {
         const char* const pairs[][2] = {
@@ -137,6 +138,63 @@ const QHash<QString, QString>& Texts() {
             {"Confidential", "Konfidentiell"},
             {"Classified", "Sekretessbelagd"},
             {"Top Secret", "Hemlig"},
+            // The file chooser.
+            {"Look in:", "Leta i:"},
+            {"Back", "Bakåt"},
+            {"Go back", "Gå bakåt"},
+            {"Forward", "Framåt"},
+            {"Go forward", "Gå framåt"},
+            {"Parent Directory", "Överordnad mapp"},
+            {"Go to the parent directory", "Gå till den överordnade mappen"},
+            {"Create New Folder", "Skapa ny mapp"},
+            {"Create a New Folder", "Skapa en ny mapp"},
+            {"List View", "Lista"},
+            {"Change to list view mode", "Visa som lista"},
+            {"Detail View", "Detaljer"},
+            {"Change to detail view mode", "Visa med detaljer"},
+            {"Sidebar", "Sidopanel"},
+            {"List of places and bookmarks", "Platser och bokmärken"},
+            {"Files", "Filer"},
+            {"Files of type:", "Filtyp:"},
+            {"File &name:", "Fil&namn:"},
+            {"Directory:", "Mapp:"},
+            {"Directories", "Mappar"},
+            {"Find Directory", "Välj mapp"},
+            {"Save As", "Spara som"},
+            {"&Open", "&Öppna"},
+            {"&Save", "&Spara"},
+            {"&Choose", "&Välj"},
+            {"&Rename", "&Byt namn"},
+            {"&Delete", "&Ta bort"},
+            {"Show &hidden files", "Visa &dolda filer"},
+            {"&New Folder", "&Ny mapp"},
+            {"New Folder", "Ny mapp"},
+            {"Recent Places", "Senaste platser"},
+            {"All files (*)", "Alla filer (*)"},
+            {"Name", "Namn"},
+            {"Size", "Storlek"},
+            {"Type", "Typ"},
+            {"Date Modified", "Ändringsdatum"},
+            {"Computer", "Dator"},
+            {"My Computer", "Dator"},
+            {"Folder", "Mapp"},
+            {"File Folder", "Mapp"},
+            {"Drive", "Enhet"},
+            {"Unknown", "Okänd"},
+            {"Directory not found.\nPlease verify the correct directory name was given.",
+             "Mappen finns inte.\nKontrollera att mappens namn är rätt."},
+            {"File not found.\nPlease verify the correct file name was given.",
+             "Filen finns inte.\nKontrollera att filens namn är rätt."},
+            {"%1 already exists.\nDo you want to replace it?", "%1 finns redan.\nVill du ersätta den?"},
+            {"Could not delete directory.", "Mappen kunde inte tas bort."},
+            {"'%1' is write protected.\nDo you want to delete it anyway?",
+             "\"%1\" är skrivskyddad.\nVill du ta bort den ändå?"},
+            {"Are you sure you want to delete '%1'?", "Vill du verkligen ta bort \"%1\"?"},
+            // The colour chooser.
+            {"Select Color", "Välj färg"},
+            {"&Pick Screen Color", "&Hämta färg från skärmen"},
+            {"A&lpha channel:", "A&lfakanal:"},
+            {"Cursor at %1, %2\nPress ESC to cancel", "Markören vid %1, %2\nTryck på Esc för att avbryta"},
             // The standard dialog buttons.
             {"OK", "OK"},
             {"Save", "Spara"},
@@ -164,12 +222,14 @@ const QHash<QString, QString>& Texts() {
     return texts;
 }
 
-// Only the toolkit's print dialog parts and its standard buttons: a short text such as "to" or
-// "Reverse" means something else elsewhere.
+// Only the toolkit's print, file and colour dialogs and its standard buttons: a short text such
+// as "to" or "Reverse" means something else elsewhere.
 bool OurContext(const char* context) {
     if (!context) return false;
     const QLatin1String name(context);
-    for (const char* prefix : {"QPrint", "QAbstractPrint", "QUnixPrint", "QPageSetup", "QCupsJob", "QPlatformTheme"})
+    for (const char* prefix : {"QPrint", "QAbstractPrint", "QUnixPrint", "QPageSetup", "QCupsJob", "QPlatformTheme",
+                               "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider", "QFileIconProvider",
+                               "QColorDialog"})
         if (name.startsWith(QLatin1String(prefix))) return true;
     return false;
 }
@@ -189,5 +249,14 @@ public:
 }  // namespace
 
 void InstallSwedishToolkitTexts(QCoreApplication* application) {
+    // The installed catalogues where they exist, then ours, which is asked first.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* catalogue : {"qt_sv", "qtbase_sv"}) {
+        auto* translator = new QTranslator(application);
+        if (translator->load(QString::fromLatin1(catalogue), folder))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
     QCoreApplication::installTranslator(new ToolkitTexts(application));
 }
