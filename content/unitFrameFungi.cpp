@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -240,15 +241,25 @@ void TframeFungi::SetupFrame() {
     panelPages = pages;
     panelPages->setObjectName(QStringLiteral("panelPages"));
     middle->addWidget(panelPages, 1);
-    auto* right = new QWidget(body);
+    // The right column scrolls where the window is too low for the whole map with its colours.
+    auto* rightScroll = new QScrollArea(body);
+    rightScroll->setObjectName(QStringLiteral("scrollRight"));
+    rightScroll->setFrameShape(QFrame::NoFrame);
+    rightScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rightScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rightScroll->setWidgetResizable(true);
+    auto* right = new QWidget(rightScroll);
     right->setObjectName(QStringLiteral("panelRight"));
     right->setFixedWidth(186);
+    rightScroll->setWidget(right);
+    rightScroll->setFixedWidth(186 + rightScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     auto* rightRows = new QVBoxLayout(right);
     rightRows->setContentsMargins(0, 0, 0, 0);
     rightRows->setSpacing(3);
     searchFungi = new TFRSearchPanel(right);
     searchFungi->setToolTip(QStringLiteral("Sök en art på namn (börja med * för att söka på slutet av namnet)"));
     searchFungi->OnSearchPerformed = [this](TFRSearchPanel*, const QString& key) { SearchPerformed(key); };
+    searchFungi->setMinimumHeight(searchFungi->sizeHint().height());
     rightRows->addWidget(searchFungi);
     picMain = new TFRTitlePicture(right);
     picMain->setObjectName(QStringLiteral("picMain"));
@@ -268,9 +279,12 @@ void TframeFungi::SetupFrame() {
     dbswedenmapFungi->SetDataField(QStringLiteral("Occurence"));
     dbswedenmapFungi->SetCaption(QStringLiteral("Förekomst"));
     dbswedenmapFungi->SetIntensityColors(FungiOccurenceLevels());
-    dbswedenmapFungi->setMinimumHeight(60);
+    int mapBottom = 0;
+    for (int i = 0; i < TFRDBSwedenMap::RegionCount; ++i)
+        mapBottom = std::max(mapBottom, TFRDBSwedenMap::Region(i).Offset.y() + TFRDBSwedenMap::Region(i).Size.height());
+    dbswedenmapFungi->setMinimumHeight(TFRDBSwedenMap::MapOrigin.y() + mapBottom + 6);
     rightRows->addWidget(dbswedenmapFungi, 1);
-    middle->addWidget(right);
+    middle->addWidget(rightScroll);
     rows->addLayout(middle, 3);
 
     // Sub-screen buttons and area.
