@@ -18,6 +18,7 @@
 
 #include "platform/FieldOrder.h"
 #include "platform/FieldValue.h"
+#include "platform/RecordValues.h"
 #include "platform/TableFile.h"
 
 namespace {
@@ -25,7 +26,7 @@ namespace {
 // One record: its internal id (the file's row id) and one value per field.
 struct Rec {
     qint64 id = 0;
-    QVector<QVariant> v;
+    TRecordValues v;
 };
 
 QStringList SplitNames(const QString& list) {
@@ -73,20 +74,19 @@ struct TClientDataSetStore {
         if (hashes.contains(field)) return;
         auto& h = hashes[field];
         const TFieldType type = defs.at(field).DataType;
+        h.reserve(qsizetype(recs.size()));
         for (const auto& r : recs)
-            if (!r->v.at(field).isNull()) h[FieldKeyText(r->v.at(field), type)].append(r.get());
+            if (!r->v.IsNull(field)) h[r->v.KeyText(field, type)].append(r.get());
     }
     void HashAdd(Rec* r) {
         for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            const QVariant& v = r->v.at(it.key());
-            if (!v.isNull()) (*it)[FieldKeyText(v, defs.at(it.key()).DataType)].append(r);
+            if (!r->v.IsNull(it.key())) (*it)[r->v.KeyText(it.key(), defs.at(it.key()).DataType)].append(r);
         }
     }
     void HashRemove(Rec* r) {
         for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            const QVariant& v = r->v.at(it.key());
-            if (v.isNull()) continue;
-            auto bucket = it->find(FieldKeyText(v, defs.at(it.key()).DataType));
+            if (r->v.IsNull(it.key())) continue;
+            auto bucket = it->find(r->v.KeyText(it.key(), defs.at(it.key()).DataType));
             if (bucket == it->end()) continue;
             bucket->removeOne(r);
             if (bucket->isEmpty()) it->erase(bucket);
@@ -225,7 +225,7 @@ struct TClientDataSet::Impl {
     // ---- order and filter ----
     bool Less(const Rec* a, const Rec* b) const {
         for (const KeyPart& k : order) {
-            int c = CompareFieldValues(a->v.at(k.field), b->v.at(k.field), k.type);
+            int c = TRecordValues::Compare(a->v, b->v, k.field, k.type);
             if (k.desc) c = -c;
             if (c != 0) return c < 0;
         }
@@ -234,8 +234,10 @@ struct TClientDataSet::Impl {
     bool Matches(const Rec* r) const {
         if (!MasterSource()) return true;
         if (linkIdx < 0 || !masterHasKey) return false;
-        const QVariant& v = r->v.at(linkIdx);
-        return !v.isNull() && FieldKeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
+        if (r->v.IsNull(linkIdx)) return false;
+        const TFieldType type = activeDefs.at(linkIdx).DataType;
+        if (type == TFieldType::ftString) return r->v.Text(linkIdx) == masterKey;
+        return r->v.KeyText(linkIdx, type) == masterKey;
     }
     int PosOf(const Rec* r) const {
         auto it = std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
@@ -555,7 +557,7 @@ QVariant TField::Value() const {
     if (!d->active || m_index >= d->activeDefs.size()) return QVariant();
     if (d->Editing()) return m_index < d->buf.size() ? d->buf.at(m_index) : QVariant();
     const Rec* r = d->CurRec();
-    return r ? r->v.at(m_index) : QVariant();
+    return r ? r->v.Value(m_index, d->activeDefs.at(m_index).DataType) : QVariant();
 }
 
 void TField::SetValue(const QVariant& value) {
@@ -657,25 +659,10 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;
     qint64 generation = 0;
-    // The string fields with a width: text longer than its field's width is cut as on
-    // assignment, while the record is at hand.
-    std::vector<std::pair<int, int>> widths;
-    bool widthsKnown = false;
+    // Texts longer than their field's width come cut, as on assignment.
     TableFile::Read(
         fileName, defs,
-        [&](qint64 id, QVector<QVariant>&& values) {
-            if (!widthsKnown) {
-                widthsKnown = true;
-                for (int i = 0; i < defs.size(); ++i)
-                    if (defs.at(i).DataType == TFieldType::ftString && defs.at(i).Size > 0)
-                        widths.emplace_back(i, defs.at(i).Size);
-            }
-            for (const auto& [field, width] : widths) {
-                const QVariant& v = std::as_const(values).at(field);
-                if (v.typeId() != QMetaType::QString) continue;
-                const auto* text = static_cast<const QString*>(v.constData());
-                if (text->size() > width) values[field] = text->left(width);
-            }
+        [&](qint64 id, TRecordValues&& values) {
             auto r = std::make_unique<Rec>();
             r->id = id;
             r->v = std::move(values);
@@ -869,15 +856,26 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
         }
         return best;
     }
+    if (key.isNull()) {
+        for (int i = 0; i < int(d->view.size()); ++i)
+            if (d->view[i]->v.IsNull(f)) return i;
+        return -1;
+    }
+    if (def.DataType == TFieldType::ftString) {
+        const QString text = key.toString();
+        for (int i = 0; i < int(d->view.size()); ++i)
+            if (!d->view[i]->v.IsNull(f) && d->view[i]->v.Text(f) == text) return i;
+        return -1;
+    }
     for (int i = 0; i < int(d->view.size()); ++i)
-        if (FieldValuesEqual(d->view[i]->v.at(f), key, def.DataType)) return i;
+        if (FieldValuesEqual(d->view[i]->v.Value(f, def.DataType), key, def.DataType)) return i;
     return -1;
 }
 
 QVariant TClientDataSet::RecordValue(int row, int field) const {
     if (!d->active || row < 0 || row >= int(d->view.size()) || field < 0 || field >= d->activeDefs.size())
         return QVariant();
-    return d->view[row]->v.at(field);
+    return d->view[row]->v.Value(field, d->activeDefs.at(field).DataType);
 }
 
 TDataSetState TClientDataSet::State() const { return d->state; }
@@ -908,7 +906,7 @@ void TClientDataSet::Edit() {
     }
     DoBeforeEdit();
     Rec* r = d->CurRec();
-    d->buf = r->v;
+    d->buf = r->v.ToVariants(d->activeDefs);
     d->editRec = r;
     d->state = TDataSetState::dsEdit;
     d->modified = false;
@@ -924,7 +922,7 @@ void TClientDataSet::Post() {
     if (d->state == TDataSetState::dsInsert) {
         auto rec = std::make_unique<Rec>();
         rec->id = s.nextId;
-        rec->v = d->buf;
+        rec->v = TRecordValues::FromVariants(d->buf, s.defs);
         Rec* r = rec.get();
         d->ChangeStore([](Impl*) {},
                        [&] {
@@ -940,10 +938,11 @@ void TClientDataSet::Post() {
     } else {
         Rec* r = d->editRec;
         if (!r) throw Exception(QStringLiteral("The record being edited no longer exists"));
+        TRecordValues posted = TRecordValues::FromVariants(d->buf, s.defs);
         d->ChangeStore([&](Impl* v) { v->OnBeforeChange(r); },
                        [&] {
                            s.HashRemove(r);
-                           r->v = d->buf;
+                           r->v = std::move(posted);
                            s.HashAdd(r);
                            if (!s.inserted.contains(r->id)) s.changed.insert(r->id);
                            s.dirty = true;
@@ -1025,10 +1024,10 @@ QVariant StoredForm(const QVariant& value, const TFieldDef& def) {
 }
 
 // Adds records past the events, as new to the file.
-void AddStored(TClientDataSetStore& s, std::vector<QVector<QVariant>>&& values) {
+void AddStored(TClientDataSetStore& s, std::vector<TRecordValues>&& values) {
     if (values.empty()) return;
     s.recs.reserve(s.recs.size() + values.size());
-    for (QVector<QVariant>& v : values) {
+    for (TRecordValues& v : values) {
         auto rec = std::make_unique<Rec>();
         rec->id = s.nextId++;
         rec->v = std::move(v);
@@ -1047,13 +1046,13 @@ void TClientDataSet::AppendRecords(const QList<QVariantList>& rows) {
     if (rows.isEmpty()) return;
     auto& s = *d->store;
     const qsizetype count = s.defs.size();
-    std::vector<QVector<QVariant>> added;
+    std::vector<TRecordValues> added;
     added.reserve(size_t(rows.size()));
     // Converted first, so that a value that does not convert leaves the table as it was.
     for (const QVariantList& row : rows) {
         QVector<QVariant> values(count);
         for (qsizetype i = 0; i < count && i < row.size(); ++i) values[i] = StoredForm(row.at(i), s.defs.at(i));
-        added.push_back(std::move(values));
+        added.push_back(TRecordValues::FromVariants(values, s.defs));
     }
     AddStored(s, std::move(added));
     d->RefreshViews();
@@ -1065,7 +1064,7 @@ void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std
     source.d->CheckActive();
     if (source.d->activeDefs != d->activeDefs) throw Exception(QStringLiteral("The tables' fields differ"));
     const auto& from = source.d->view;
-    std::vector<QVector<QVariant>> shared;
+    std::vector<TRecordValues> shared;
     shared.reserve(rows.size());
     for (int row : rows) {
         if (row < 0 || row >= int(from.size())) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(row));

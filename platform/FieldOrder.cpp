@@ -41,7 +41,7 @@ int Cmp(const T& a, const T& b) {
 
 }  // namespace
 
-int CompareFieldText(const QString& a, const QString& b) {
+int CompareFieldText(QStringView a, QStringView b) {
     const int n = int(std::min(a.size(), b.size()));
     const QChar* pa = a.constData();
     const QChar* pb = b.constData();
