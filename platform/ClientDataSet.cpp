@@ -236,7 +236,7 @@ struct TClientDataSet::Impl {
         if (linkIdx < 0 || !masterHasKey) return false;
         if (r->v.IsNull(linkIdx)) return false;
         const TFieldType type = activeDefs.at(linkIdx).DataType;
-        if (type == TFieldType::ftString) return r->v.Text(linkIdx) == masterKey;
+        if (type == TFieldType::ftString) return r->v.TextEquals(linkIdx, masterKey);
         return r->v.KeyText(linkIdx, type) == masterKey;
     }
     int PosOf(const Rec* r) const {
@@ -864,7 +864,7 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
     if (def.DataType == TFieldType::ftString) {
         const QString text = key.toString();
         for (int i = 0; i < int(d->view.size()); ++i)
-            if (!d->view[i]->v.IsNull(f) && d->view[i]->v.Text(f) == text) return i;
+            if (!d->view[i]->v.IsNull(f) && d->view[i]->v.TextEquals(f, text)) return i;
         return -1;
     }
     for (int i = 0; i < int(d->view.size()); ++i)

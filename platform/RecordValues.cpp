@@ -16,29 +16,39 @@
 // characters of the texts.
 struct TRecordValues::Block {
     std::atomic<int> ref;
-    int count;
+    unsigned count : 31;
+    unsigned latin1 : 1;
 
     std::uint64_t* Slots() { return reinterpret_cast<std::uint64_t*>(this + 1); }
     const std::uint64_t* Slots() const { return reinterpret_cast<const std::uint64_t*>(this + 1); }
     const std::uint32_t* Nulls() const { return reinterpret_cast<const std::uint32_t*>(Slots() + count); }
     std::uint32_t* Nulls() { return reinterpret_cast<std::uint32_t*>(Slots() + count); }
-    const char16_t* Text() const { return reinterpret_cast<const char16_t*>(Nulls() + NullWords(count)); }
-    char16_t* Text() { return reinterpret_cast<char16_t*>(Nulls() + NullWords(count)); }
+    const void* Text() const { return Nulls() + NullWords(int(count)); }
+    void* Text() { return Nulls() + NullWords(int(count)); }
 
     static int NullWords(int count) { return (count + 31) / 32; }
+    // The texts are kept one byte a character when every character is Latin-1.
     static Block* Make(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char16_t* text,
                        std::size_t textLength) {
         static_assert(sizeof(Block) == 8 && alignof(Block) <= 8);
+        bool narrow = true;
+        for (std::size_t i = 0; i < textLength && narrow; ++i) narrow = text[i] < 0x100;
         const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +
-                                 sizeof(std::uint32_t) * std::size_t(NullWords(count)) + sizeof(char16_t) * textLength;
+                                 sizeof(std::uint32_t) * std::size_t(NullWords(count)) +
+                                 (narrow ? 1 : sizeof(char16_t)) * textLength;
         void* memory = std::malloc(size);
         if (!memory) throw std::bad_alloc();
-        auto* b = new (memory) Block{{1}, count};
+        auto* b = new (memory) Block{{1}, unsigned(count), narrow ? 1u : 0u};
         if (count > 0) {
             std::memcpy(b->Slots(), slots, sizeof(std::uint64_t) * std::size_t(count));
             std::memcpy(b->Nulls(), nulls, sizeof(std::uint32_t) * std::size_t(NullWords(count)));
         }
-        if (textLength > 0) std::memcpy(b->Text(), text, sizeof(char16_t) * textLength);
+        if (narrow) {
+            auto* out = static_cast<unsigned char*>(b->Text());
+            for (std::size_t i = 0; i < textLength; ++i) out[i] = static_cast<unsigned char>(text[i]);
+        } else if (textLength > 0) {
+            std::memcpy(b->Text(), text, sizeof(char16_t) * textLength);
+        }
         return b;
     }
     static void Release(Block* b) {
@@ -71,16 +81,34 @@ TRecordValues& TRecordValues::operator=(TRecordValues&& other) noexcept {
 
 TRecordValues::~TRecordValues() { Block::Release(m_block); }
 
-int TRecordValues::Count() const { return m_block ? m_block->count : 0; }
+int TRecordValues::Count() const { return m_block ? int(m_block->count) : 0; }
 
 bool TRecordValues::IsNull(int field) const {
-    if (!m_block || field < 0 || field >= m_block->count) return true;
+    if (!m_block || field < 0 || field >= int(m_block->count)) return true;
     return (m_block->Nulls()[field / 32] >> (field % 32)) & 1u;
 }
 
-QStringView TRecordValues::Text(int field) const {
+bool TRecordValues::TextIsLatin1() const { return m_block->latin1; }
+
+const void* TRecordValues::TextData(int field, qsizetype* length) const {
     const std::uint64_t slot = m_block->Slots()[field];
-    return QStringView(m_block->Text() + std::uint32_t(slot), qsizetype(slot >> 32));
+    *length = qsizetype(slot >> 32);
+    const std::size_t offset = std::uint32_t(slot);
+    if (m_block->latin1) return static_cast<const char*>(m_block->Text()) + offset;
+    return static_cast<const char16_t*>(m_block->Text()) + offset;
+}
+
+namespace {
+QString TextOf(QLatin1String text) { return QString(text); }
+QString TextOf(QStringView text) { return text.toString(); }
+}  // namespace
+
+QString TRecordValues::Text(int field) const {
+    return VisitText(field, [](auto text) { return TextOf(text); });
+}
+
+bool TRecordValues::TextEquals(int field, const QString& text) const {
+    return VisitText(field, [&](auto own) { return own == text; });
 }
 
 qint64 TRecordValues::Number(int field) const { return qint64(m_block->Slots()[field]); }
@@ -94,7 +122,7 @@ double TRecordValues::Float(int field) const {
 QVariant TRecordValues::Value(int field, TFieldType type) const {
     if (IsNull(field)) return QVariant();
     switch (type) {
-    case TFieldType::ftString: return QVariant(Text(field).toString());
+    case TFieldType::ftString: return QVariant(Text(field));
     case TFieldType::ftInteger: return QVariant(int(Number(field)));
     case TFieldType::ftBoolean: return QVariant(Number(field) != 0);
     case TFieldType::ftFloat: return QVariant(Float(field));
@@ -157,7 +185,8 @@ int TRecordValues::Compare(const TRecordValues& a, const TRecordValues& b, int f
     const bool nb = b.IsNull(field);
     if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
     switch (type) {
-    case TFieldType::ftString: return CompareFieldText(a.Text(field), b.Text(field));
+    case TFieldType::ftString:
+        return a.VisitText(field, [&](auto x) { return b.VisitText(field, [&](auto y) { return CompareFieldText(x, y); }); });
     case TFieldType::ftInteger:
     case TFieldType::ftBoolean:
     case TFieldType::ftDate:
@@ -169,7 +198,7 @@ int TRecordValues::Compare(const TRecordValues& a, const TRecordValues& b, int f
 }
 
 QString TRecordValues::KeyText(int field, TFieldType type) const {
-    if (type == TFieldType::ftString) return Text(field).toString();
+    if (type == TFieldType::ftString) return Text(field);
     return FieldKeyText(Value(field, type), type);
 }
 

@@ -3,13 +3,14 @@
 // 8 bytes per field (integers, Booleans and floats as numbers, dates as Julian days,
 // date-times as milliseconds since the epoch, texts as the place and length of their
 // characters further on in the block), a null bit per field, then the characters of the
-// record's texts. A block never changes once built; copies of a record's values share it,
+// record's texts: one byte each when every one of them is Latin-1, else UTF-16. A block never changes once built; copies of a record's values share it,
 // and a changed record gets a block of its own.
 //
 // Values come out as the field's stored QVariant: QString (ftString), int (ftInteger),
 // bool (ftBoolean), QDate (ftDate), QDateTime in local time (ftDateTime), double (ftFloat);
 // an empty field is a null QVariant.
 #include <QString>
+#include <QLatin1String>
 #include <QStringView>
 #include <QVariant>
 #include <QVector>
@@ -35,8 +36,17 @@ public:
     int Count() const;
     bool IsNull(int field) const;
     QVariant Value(int field, TFieldType type) const;
-    // Typed reads of a non-empty field of that type.
-    QStringView Text(int field) const;
+    // Typed reads of a non-empty field of that type. A text comes as QLatin1String or as
+    // QStringView, whichever the block holds, to the given function.
+    template <typename Visit>
+    decltype(auto) VisitText(int field, Visit&& visit) const {
+        qsizetype length = 0;
+        const void* data = TextData(field, &length);
+        if (TextIsLatin1()) return visit(QLatin1String(static_cast<const char*>(data), length));
+        return visit(QStringView(static_cast<const char16_t*>(data), length));
+    }
+    QString Text(int field) const;
+    bool TextEquals(int field, const QString& text) const;
     qint64 Number(int field) const;  // integers, Booleans, Julian days, milliseconds
     double Float(int field) const;
 
@@ -65,6 +75,8 @@ public:
 
 private:
     struct Block;
+    bool TextIsLatin1() const;
+    const void* TextData(int field, qsizetype* length) const;
     explicit TRecordValues(Block* block) : m_block(block) {}
     Block* m_block = nullptr;
 };
