@@ -235,7 +235,8 @@ void TRecordValues::Builder::SetText(int field, QStringView text, int width) {
 void TRecordValues::Builder::SetUtf8(int field, const char* text, int bytes, int width) {
     const std::size_t offset = m_text.size();
     // Plain ASCII widens byte by byte; anything else goes through the decoder, which turns
-    // broken sequences into replacement characters as QString::fromUtf8 does.
+    // broken sequences into replacement characters and drops a leading byte order mark, as
+    // QString::fromUtf8 does.
     int i = 0;
     m_text.resize(offset + std::size_t(bytes));
     char16_t* out = m_text.data() + offset;
@@ -246,8 +247,10 @@ void TRecordValues::Builder::SetUtf8(int field, const char* text, int bytes, int
     }
     std::size_t length = std::size_t(i);
     if (i < bytes) {
-        QStringDecoder decoder(QStringDecoder::Utf8,
-                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        // A mark after the first character is an ordinary character.
+        QStringDecoder decoder(QStringDecoder::Utf8, i > 0 ? QStringDecoder::Flag::Stateless |
+                                                                 QStringDecoder::Flag::ConvertInitialBom
+                                                           : QStringDecoder::Flag::Stateless);
         const qsizetype room = decoder.requiredSpace(bytes - i);
         m_text.resize(offset + std::size_t(i) + std::size_t(room));
         auto* start = reinterpret_cast<QChar*>(m_text.data() + offset + i);
