@@ -9,9 +9,11 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -40,6 +42,58 @@ QStringList SplitNames(const QString& list) {
 
 QString AbsolutePath(const QString& fileName) { return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()); }
 
+// A hash of a key text, the same for a text in either form.
+template <typename Text>
+size_t KeyHash(Text text) {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (auto c : text) {
+        h ^= std::uint64_t(char16_t(QChar(c).unicode()));
+        h *= 1099511628211ULL;
+    }
+    return size_t(h);
+}
+
+// A hash index of one field: the records by the exact key text of their value. Only a hash
+// of the key is kept; a lookup checks each record's own value.
+struct KeyIndex {
+    int field = 0;
+    TFieldType type = TFieldType::ftUnknown;
+    QHash<size_t, QVarLengthArray<Rec*, 1>> buckets;
+
+    size_t HashOf(const Rec* r) const {
+        if (type == TFieldType::ftString) return r->v.VisitText(field, [](auto text) { return KeyHash(text); });
+        return KeyHash(QStringView(r->v.KeyText(field, type)));
+    }
+    bool HasKey(const Rec* r, const QString& key) const {
+        if (type == TFieldType::ftString) return r->v.TextEquals(field, key);
+        return r->v.KeyText(field, type) == key;
+    }
+    void Add(Rec* r) {
+        if (!r->v.IsNull(field)) buckets[HashOf(r)].append(r);
+    }
+    void Remove(Rec* r) {
+        if (r->v.IsNull(field)) return;
+        auto bucket = buckets.find(HashOf(r));
+        if (bucket == buckets.end()) return;
+        auto& list = *bucket;
+        for (qsizetype i = 0; i < list.size(); ++i)
+            if (list[i] == r) {
+                list.remove(i);
+                break;
+            }
+        if (list.isEmpty()) buckets.erase(bucket);
+    }
+    // The records whose key is the given text, in the order they were added.
+    std::vector<Rec*> Find(const QString& key) const {
+        std::vector<Rec*> out;
+        auto bucket = buckets.constFind(KeyHash(QStringView(key)));
+        if (bucket == buckets.cend()) return out;
+        for (Rec* r : *bucket)
+            if (HasKey(r, key)) out.push_back(r);
+        return out;
+    }
+};
+
 const QString& EmptyString() {
     static const QString empty;
     return empty;
@@ -53,8 +107,8 @@ struct TClientDataSetStore {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
     qint64 nextId = 1;
-    // Hash indexes by field: exact key text -> records.
-    QHash<int, QHash<QString, QList<Rec*>>> hashes;
+    // Hash indexes by field.
+    QHash<int, KeyIndex> hashes;
     QList<TClientDataSet::Impl*> views;
     // The bound file and the changes it has not yet got.
     bool bound = false;
@@ -72,25 +126,17 @@ struct TClientDataSetStore {
     }
     void EnsureHash(int field) {
         if (hashes.contains(field)) return;
-        auto& h = hashes[field];
-        const TFieldType type = defs.at(field).DataType;
-        h.reserve(qsizetype(recs.size()));
-        for (const auto& r : recs)
-            if (!r->v.IsNull(field)) h[r->v.KeyText(field, type)].append(r.get());
+        KeyIndex& h = hashes[field];
+        h.field = field;
+        h.type = defs.at(field).DataType;
+        h.buckets.reserve(qsizetype(recs.size()));
+        for (const auto& r : recs) h.Add(r.get());
     }
     void HashAdd(Rec* r) {
-        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            if (!r->v.IsNull(it.key())) (*it)[r->v.KeyText(it.key(), defs.at(it.key()).DataType)].append(r);
-        }
+        for (KeyIndex& h : hashes) h.Add(r);
     }
     void HashRemove(Rec* r) {
-        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            if (r->v.IsNull(it.key())) continue;
-            auto bucket = it->find(r->v.KeyText(it.key(), defs.at(it.key()).DataType));
-            if (bucket == it->end()) continue;
-            bucket->removeOne(r);
-            if (bucket->isEmpty()) it->erase(bucket);
-        }
+        for (KeyIndex& h : hashes) h.Remove(r);
     }
     void ClearTracking() {
         inserted.clear();
@@ -303,9 +349,7 @@ struct TClientDataSet::Impl {
         if (MasterSource()) {
             if (linkIdx < 0 || !masterHasKey) return;
             store->EnsureHash(linkIdx);
-            const auto& h = store->hashes[linkIdx];
-            auto it = h.find(masterKey);
-            if (it != h.end()) view.assign(it->begin(), it->end());
+            view = store->hashes[linkIdx].Find(masterKey);
         } else {
             view.reserve(store->recs.size());
             for (const auto& r : store->recs) view.push_back(r.get());
@@ -672,7 +716,6 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);
-    for (auto it = s->hashes.begin(); it != s->hashes.end(); ++it) it->clear();
     const QList<int> hashed = s->hashes.keys();
     s->hashes.clear();
     for (int f : hashed) s->EnsureHash(f);
@@ -845,11 +888,8 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
         return -1;
     }
     if (!key.isNull() && d->store->hashes.contains(f)) {
-        const auto& h = d->store->hashes[f];
-        auto it = h.find(FieldKeyText(key, def.DataType));
-        if (it == h.end()) return -1;
         int best = -1;
-        for (const Rec* r : *it) {
+        for (const Rec* r : d->store->hashes[f].Find(FieldKeyText(key, def.DataType))) {
             if (!d->Matches(r)) continue;
             const int pos = d->PosOf(r);
             if (pos >= 0 && (best < 0 || pos < best)) best = pos;
