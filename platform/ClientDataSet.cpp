@@ -107,8 +107,8 @@ struct TClientDataSetStore {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
     qint64 nextId = 1;
-    // Hash indexes by field.
-    QHash<int, KeyIndex> hashes;
+    // Hash indexes, a few fields at most.
+    std::vector<KeyIndex> hashes;
     QList<TClientDataSet::Impl*> views;
     // The bound file and the changes it has not yet got.
     bool bound = false;
@@ -124,13 +124,19 @@ struct TClientDataSetStore {
                                    [](const std::unique_ptr<Rec>& r, qint64 key) { return r->id < key; });
         return it != recs.end() && (*it)->id == id ? it->get() : nullptr;
     }
-    void EnsureHash(int field) {
-        if (hashes.contains(field)) return;
-        KeyIndex& h = hashes[field];
+    KeyIndex* Hash(int field) {
+        for (KeyIndex& h : hashes)
+            if (h.field == field) return &h;
+        return nullptr;
+    }
+    KeyIndex& EnsureHash(int field) {
+        if (KeyIndex* existing = Hash(field)) return *existing;
+        KeyIndex& h = hashes.emplace_back();
         h.field = field;
         h.type = defs.at(field).DataType;
         h.buckets.reserve(qsizetype(recs.size()));
         for (const auto& r : recs) h.Add(r.get());
+        return h;
     }
     void HashAdd(Rec* r) {
         for (KeyIndex& h : hashes) h.Add(r);
@@ -348,8 +354,7 @@ struct TClientDataSet::Impl {
         if (!store) return;
         if (MasterSource()) {
             if (linkIdx < 0 || !masterHasKey) return;
-            store->EnsureHash(linkIdx);
-            view = store->hashes[linkIdx].Find(masterKey);
+            view = store->EnsureHash(linkIdx).Find(masterKey);
         } else {
             view.reserve(store->recs.size());
             for (const auto& r : store->recs) view.push_back(r.get());
@@ -716,7 +721,8 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);
-    const QList<int> hashed = s->hashes.keys();
+    std::vector<int> hashed;
+    for (const KeyIndex& h : s->hashes) hashed.push_back(h.field);
     s->hashes.clear();
     for (int f : hashed) s->EnsureHash(f);
     s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
@@ -887,9 +893,9 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
     } catch (const Exception&) {
         return -1;
     }
-    if (!key.isNull() && d->store->hashes.contains(f)) {
+    if (const KeyIndex* index = key.isNull() ? nullptr : d->store->Hash(f)) {
         int best = -1;
-        for (const Rec* r : d->store->hashes[f].Find(FieldKeyText(key, def.DataType))) {
+        for (const Rec* r : index->Find(FieldKeyText(key, def.DataType))) {
             if (!d->Matches(r)) continue;
             const int pos = d->PosOf(r);
             if (pos >= 0 && (best < 0 || pos < best)) best = pos;
@@ -1067,6 +1073,7 @@ QVariant StoredForm(const QVariant& value, const TFieldDef& def) {
 void AddStored(TClientDataSetStore& s, std::vector<TRecordValues>&& values) {
     if (values.empty()) return;
     s.recs.reserve(s.recs.size() + values.size());
+    for (KeyIndex& h : s.hashes) h.buckets.reserve(h.buckets.size() + qsizetype(values.size()));
     for (TRecordValues& v : values) {
         auto rec = std::make_unique<Rec>();
         rec->id = s.nextId++;

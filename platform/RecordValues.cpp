@@ -29,10 +29,8 @@ struct TRecordValues::Block {
     static int NullWords(int count) { return (count + 31) / 32; }
     // The texts are kept one byte a character when every character is Latin-1.
     static Block* Make(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char16_t* text,
-                       std::size_t textLength) {
+                       std::size_t textLength, bool narrow) {
         static_assert(sizeof(Block) == 8 && alignof(Block) <= 8);
-        bool narrow = true;
-        for (std::size_t i = 0; i < textLength && narrow; ++i) narrow = text[i] < 0x100;
         const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +
                                  sizeof(std::uint32_t) * std::size_t(NullWords(count)) +
                                  (narrow ? 1 : sizeof(char16_t)) * textLength;
@@ -209,7 +207,16 @@ void TRecordValues::Builder::Start(int count) {
     m_slots.assign(std::size_t(count), 0);
     m_nulls.assign(std::size_t(Block::NullWords(count)), ~std::uint32_t(0));
     m_text.clear();
+    m_wide = false;
 }
+
+namespace {
+bool AnyBeyondLatin1(const char16_t* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (text[i] >= 0x100) return true;
+    return false;
+}
+}  // namespace
 
 void TRecordValues::Builder::SetNumber(int field, qint64 value) {
     m_slots[std::size_t(field)] = std::uint64_t(value);
@@ -228,6 +235,7 @@ void TRecordValues::Builder::SetText(int field, QStringView text, int width) {
     if (width > 0 && length > width) length = width;
     const std::size_t offset = m_text.size();
     m_text.insert(m_text.end(), text.utf16(), text.utf16() + length);
+    if (!m_wide) m_wide = AnyBeyondLatin1(m_text.data() + offset, std::size_t(length));
     m_slots[std::size_t(field)] = std::uint64_t(offset) | (std::uint64_t(length) << 32);
     m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
 }
@@ -259,10 +267,11 @@ void TRecordValues::Builder::SetUtf8(int field, const char* text, int bytes, int
     }
     if (width > 0 && length > std::size_t(width)) length = std::size_t(width);
     m_text.resize(offset + length);
+    if (!m_wide && length > std::size_t(i)) m_wide = AnyBeyondLatin1(m_text.data() + offset + i, length - std::size_t(i));
     m_slots[std::size_t(field)] = std::uint64_t(offset) | (std::uint64_t(length) << 32);
     m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
 }
 
 TRecordValues TRecordValues::Builder::Finish() {
-    return TRecordValues(Block::Make(m_count, m_slots.data(), m_nulls.data(), m_text.data(), m_text.size()));
+    return TRecordValues(Block::Make(m_count, m_slots.data(), m_nulls.data(), m_text.data(), m_text.size(), !m_wide));
 }

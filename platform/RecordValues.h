@@ -68,6 +68,7 @@ public:
 
     private:
         int m_count = 0;
+        bool m_wide = false;  // a text character beyond Latin-1
         std::vector<std::uint64_t> m_slots;
         std::vector<std::uint32_t> m_nulls;
         std::vector<char16_t> m_text;

@@ -179,7 +179,8 @@ void SweepLitter(const QString& fileName) {
 // the file back to its last commit.
 void OpenForReading(Db& db, const QString& fileName) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = db.Open(fileName, SQLITE_OPEN_READONLY);
+        // The connection lives in one thread only: no locking of each call.
+        int rc = db.Open(fileName, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
         if (rc != SQLITE_OK) {
             const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte");
             if (IsDamageCode(rc)) FailDamaged(fileName, why);
