@@ -9,15 +9,18 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <utility>
 #include <vector>
 
 #include "platform/FieldOrder.h"
 #include "platform/FieldValue.h"
+#include "platform/RecordValues.h"
 #include "platform/TableFile.h"
 
 namespace {
@@ -25,7 +28,7 @@ namespace {
 // One record: its internal id (the file's row id) and one value per field.
 struct Rec {
     qint64 id = 0;
-    QVector<QVariant> v;
+    TRecordValues v;
 };
 
 QStringList SplitNames(const QString& list) {
@@ -38,6 +41,58 @@ QStringList SplitNames(const QString& list) {
 }
 
 QString AbsolutePath(const QString& fileName) { return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()); }
+
+// A hash of a key text, the same for a text in either form.
+template <typename Text>
+size_t KeyHash(Text text) {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (auto c : text) {
+        h ^= std::uint64_t(char16_t(QChar(c).unicode()));
+        h *= 1099511628211ULL;
+    }
+    return size_t(h);
+}
+
+// A hash index of one field: the records by the exact key text of their value. Only a hash
+// of the key is kept; a lookup checks each record's own value.
+struct KeyIndex {
+    int field = 0;
+    TFieldType type = TFieldType::ftUnknown;
+    QHash<size_t, QVarLengthArray<Rec*, 1>> buckets;
+
+    size_t HashOf(const Rec* r) const {
+        if (type == TFieldType::ftString) return r->v.VisitText(field, [](auto text) { return KeyHash(text); });
+        return KeyHash(QStringView(r->v.KeyText(field, type)));
+    }
+    bool HasKey(const Rec* r, const QString& key) const {
+        if (type == TFieldType::ftString) return r->v.TextEquals(field, key);
+        return r->v.KeyText(field, type) == key;
+    }
+    void Add(Rec* r) {
+        if (!r->v.IsNull(field)) buckets[HashOf(r)].append(r);
+    }
+    void Remove(Rec* r) {
+        if (r->v.IsNull(field)) return;
+        auto bucket = buckets.find(HashOf(r));
+        if (bucket == buckets.end()) return;
+        auto& list = *bucket;
+        for (qsizetype i = 0; i < list.size(); ++i)
+            if (list[i] == r) {
+                list.remove(i);
+                break;
+            }
+        if (list.isEmpty()) buckets.erase(bucket);
+    }
+    // The records whose key is the given text, in the order they were added.
+    std::vector<Rec*> Find(const QString& key) const {
+        std::vector<Rec*> out;
+        auto bucket = buckets.constFind(KeyHash(QStringView(key)));
+        if (bucket == buckets.cend()) return out;
+        for (Rec* r : *bucket)
+            if (HasKey(r, key)) out.push_back(r);
+        return out;
+    }
+};
 
 const QString& EmptyString() {
     static const QString empty;
@@ -52,8 +107,8 @@ struct TClientDataSetStore {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
     qint64 nextId = 1;
-    // Hash indexes by field: exact key text -> records.
-    QHash<int, QHash<QString, QList<Rec*>>> hashes;
+    // Hash indexes, a few fields at most.
+    std::vector<KeyIndex> hashes;
     QList<TClientDataSet::Impl*> views;
     // The bound file and the changes it has not yet got.
     bool bound = false;
@@ -69,28 +124,25 @@ struct TClientDataSetStore {
                                    [](const std::unique_ptr<Rec>& r, qint64 key) { return r->id < key; });
         return it != recs.end() && (*it)->id == id ? it->get() : nullptr;
     }
-    void EnsureHash(int field) {
-        if (hashes.contains(field)) return;
-        auto& h = hashes[field];
-        const TFieldType type = defs.at(field).DataType;
-        for (const auto& r : recs)
-            if (!r->v.at(field).isNull()) h[FieldKeyText(r->v.at(field), type)].append(r.get());
+    KeyIndex* Hash(int field) {
+        for (KeyIndex& h : hashes)
+            if (h.field == field) return &h;
+        return nullptr;
+    }
+    KeyIndex& EnsureHash(int field) {
+        if (KeyIndex* existing = Hash(field)) return *existing;
+        KeyIndex& h = hashes.emplace_back();
+        h.field = field;
+        h.type = defs.at(field).DataType;
+        h.buckets.reserve(qsizetype(recs.size()));
+        for (const auto& r : recs) h.Add(r.get());
+        return h;
     }
     void HashAdd(Rec* r) {
-        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            const QVariant& v = r->v.at(it.key());
-            if (!v.isNull()) (*it)[FieldKeyText(v, defs.at(it.key()).DataType)].append(r);
-        }
+        for (KeyIndex& h : hashes) h.Add(r);
     }
     void HashRemove(Rec* r) {
-        for (auto it = hashes.begin(); it != hashes.end(); ++it) {
-            const QVariant& v = r->v.at(it.key());
-            if (v.isNull()) continue;
-            auto bucket = it->find(FieldKeyText(v, defs.at(it.key()).DataType));
-            if (bucket == it->end()) continue;
-            bucket->removeOne(r);
-            if (bucket->isEmpty()) it->erase(bucket);
-        }
+        for (KeyIndex& h : hashes) h.Remove(r);
     }
     void ClearTracking() {
         inserted.clear();
@@ -225,7 +277,7 @@ struct TClientDataSet::Impl {
     // ---- order and filter ----
     bool Less(const Rec* a, const Rec* b) const {
         for (const KeyPart& k : order) {
-            int c = CompareFieldValues(a->v.at(k.field), b->v.at(k.field), k.type);
+            int c = TRecordValues::Compare(a->v, b->v, k.field, k.type);
             if (k.desc) c = -c;
             if (c != 0) return c < 0;
         }
@@ -234,8 +286,10 @@ struct TClientDataSet::Impl {
     bool Matches(const Rec* r) const {
         if (!MasterSource()) return true;
         if (linkIdx < 0 || !masterHasKey) return false;
-        const QVariant& v = r->v.at(linkIdx);
-        return !v.isNull() && FieldKeyText(v, activeDefs.at(linkIdx).DataType) == masterKey;
+        if (r->v.IsNull(linkIdx)) return false;
+        const TFieldType type = activeDefs.at(linkIdx).DataType;
+        if (type == TFieldType::ftString) return r->v.TextEquals(linkIdx, masterKey);
+        return r->v.KeyText(linkIdx, type) == masterKey;
     }
     int PosOf(const Rec* r) const {
         auto it = std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
@@ -300,10 +354,7 @@ struct TClientDataSet::Impl {
         if (!store) return;
         if (MasterSource()) {
             if (linkIdx < 0 || !masterHasKey) return;
-            store->EnsureHash(linkIdx);
-            const auto& h = store->hashes[linkIdx];
-            auto it = h.find(masterKey);
-            if (it != h.end()) view.assign(it->begin(), it->end());
+            view = store->EnsureHash(linkIdx).Find(masterKey);
         } else {
             view.reserve(store->recs.size());
             for (const auto& r : store->recs) view.push_back(r.get());
@@ -555,7 +606,7 @@ QVariant TField::Value() const {
     if (!d->active || m_index >= d->activeDefs.size()) return QVariant();
     if (d->Editing()) return m_index < d->buf.size() ? d->buf.at(m_index) : QVariant();
     const Rec* r = d->CurRec();
-    return r ? r->v.at(m_index) : QVariant();
+    return r ? r->v.Value(m_index, d->activeDefs.at(m_index).DataType) : QVariant();
 }
 
 void TField::SetValue(const QVariant& value) {
@@ -657,25 +708,10 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;
     qint64 generation = 0;
-    // The string fields with a width: text longer than its field's width is cut as on
-    // assignment, while the record is at hand.
-    std::vector<std::pair<int, int>> widths;
-    bool widthsKnown = false;
+    // Texts longer than their field's width come cut, as on assignment.
     TableFile::Read(
         fileName, defs,
-        [&](qint64 id, QVector<QVariant>&& values) {
-            if (!widthsKnown) {
-                widthsKnown = true;
-                for (int i = 0; i < defs.size(); ++i)
-                    if (defs.at(i).DataType == TFieldType::ftString && defs.at(i).Size > 0)
-                        widths.emplace_back(i, defs.at(i).Size);
-            }
-            for (const auto& [field, width] : widths) {
-                const QVariant& v = std::as_const(values).at(field);
-                if (v.typeId() != QMetaType::QString) continue;
-                const auto* text = static_cast<const QString*>(v.constData());
-                if (text->size() > width) values[field] = text->left(width);
-            }
+        [&](qint64 id, TRecordValues&& values) {
             auto r = std::make_unique<Rec>();
             r->id = id;
             r->v = std::move(values);
@@ -685,8 +721,8 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);
-    for (auto it = s->hashes.begin(); it != s->hashes.end(); ++it) it->clear();
-    const QList<int> hashed = s->hashes.keys();
+    std::vector<int> hashed;
+    for (const KeyIndex& h : s->hashes) hashed.push_back(h.field);
     s->hashes.clear();
     for (int f : hashed) s->EnsureHash(f);
     s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
@@ -857,27 +893,35 @@ int TClientDataSet::FindRecordIndex(const QString& fieldName, const QVariant& va
     } catch (const Exception&) {
         return -1;
     }
-    if (!key.isNull() && d->store->hashes.contains(f)) {
-        const auto& h = d->store->hashes[f];
-        auto it = h.find(FieldKeyText(key, def.DataType));
-        if (it == h.end()) return -1;
+    if (const KeyIndex* index = key.isNull() ? nullptr : d->store->Hash(f)) {
         int best = -1;
-        for (const Rec* r : *it) {
+        for (const Rec* r : index->Find(FieldKeyText(key, def.DataType))) {
             if (!d->Matches(r)) continue;
             const int pos = d->PosOf(r);
             if (pos >= 0 && (best < 0 || pos < best)) best = pos;
         }
         return best;
     }
+    if (key.isNull()) {
+        for (int i = 0; i < int(d->view.size()); ++i)
+            if (d->view[i]->v.IsNull(f)) return i;
+        return -1;
+    }
+    if (def.DataType == TFieldType::ftString) {
+        const QString text = key.toString();
+        for (int i = 0; i < int(d->view.size()); ++i)
+            if (!d->view[i]->v.IsNull(f) && d->view[i]->v.TextEquals(f, text)) return i;
+        return -1;
+    }
     for (int i = 0; i < int(d->view.size()); ++i)
-        if (FieldValuesEqual(d->view[i]->v.at(f), key, def.DataType)) return i;
+        if (FieldValuesEqual(d->view[i]->v.Value(f, def.DataType), key, def.DataType)) return i;
     return -1;
 }
 
 QVariant TClientDataSet::RecordValue(int row, int field) const {
     if (!d->active || row < 0 || row >= int(d->view.size()) || field < 0 || field >= d->activeDefs.size())
         return QVariant();
-    return d->view[row]->v.at(field);
+    return d->view[row]->v.Value(field, d->activeDefs.at(field).DataType);
 }
 
 TDataSetState TClientDataSet::State() const { return d->state; }
@@ -908,7 +952,7 @@ void TClientDataSet::Edit() {
     }
     DoBeforeEdit();
     Rec* r = d->CurRec();
-    d->buf = r->v;
+    d->buf = r->v.ToVariants(d->activeDefs);
     d->editRec = r;
     d->state = TDataSetState::dsEdit;
     d->modified = false;
@@ -924,7 +968,7 @@ void TClientDataSet::Post() {
     if (d->state == TDataSetState::dsInsert) {
         auto rec = std::make_unique<Rec>();
         rec->id = s.nextId;
-        rec->v = d->buf;
+        rec->v = TRecordValues::FromVariants(d->buf, s.defs);
         Rec* r = rec.get();
         d->ChangeStore([](Impl*) {},
                        [&] {
@@ -940,10 +984,11 @@ void TClientDataSet::Post() {
     } else {
         Rec* r = d->editRec;
         if (!r) throw Exception(QStringLiteral("The record being edited no longer exists"));
+        TRecordValues posted = TRecordValues::FromVariants(d->buf, s.defs);
         d->ChangeStore([&](Impl* v) { v->OnBeforeChange(r); },
                        [&] {
                            s.HashRemove(r);
-                           r->v = d->buf;
+                           r->v = std::move(posted);
                            s.HashAdd(r);
                            if (!s.inserted.contains(r->id)) s.changed.insert(r->id);
                            s.dirty = true;
@@ -1025,10 +1070,11 @@ QVariant StoredForm(const QVariant& value, const TFieldDef& def) {
 }
 
 // Adds records past the events, as new to the file.
-void AddStored(TClientDataSetStore& s, std::vector<QVector<QVariant>>&& values) {
+void AddStored(TClientDataSetStore& s, std::vector<TRecordValues>&& values) {
     if (values.empty()) return;
     s.recs.reserve(s.recs.size() + values.size());
-    for (QVector<QVariant>& v : values) {
+    for (KeyIndex& h : s.hashes) h.buckets.reserve(h.buckets.size() + qsizetype(values.size()));
+    for (TRecordValues& v : values) {
         auto rec = std::make_unique<Rec>();
         rec->id = s.nextId++;
         rec->v = std::move(v);
@@ -1047,13 +1093,13 @@ void TClientDataSet::AppendRecords(const QList<QVariantList>& rows) {
     if (rows.isEmpty()) return;
     auto& s = *d->store;
     const qsizetype count = s.defs.size();
-    std::vector<QVector<QVariant>> added;
+    std::vector<TRecordValues> added;
     added.reserve(size_t(rows.size()));
     // Converted first, so that a value that does not convert leaves the table as it was.
     for (const QVariantList& row : rows) {
         QVector<QVariant> values(count);
         for (qsizetype i = 0; i < count && i < row.size(); ++i) values[i] = StoredForm(row.at(i), s.defs.at(i));
-        added.push_back(std::move(values));
+        added.push_back(TRecordValues::FromVariants(values, s.defs));
     }
     AddStored(s, std::move(added));
     d->RefreshViews();
@@ -1065,7 +1111,7 @@ void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std
     source.d->CheckActive();
     if (source.d->activeDefs != d->activeDefs) throw Exception(QStringLiteral("The tables' fields differ"));
     const auto& from = source.d->view;
-    std::vector<QVector<QVariant>> shared;
+    std::vector<TRecordValues> shared;
     shared.reserve(rows.size());
     for (int row : rows) {
         if (row < 0 || row >= int(from.size())) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(row));

@@ -41,20 +41,34 @@ int Cmp(const T& a, const T& b) {
 
 }  // namespace
 
-int CompareFieldText(const QString& a, const QString& b) {
-    const int n = int(std::min(a.size(), b.size()));
-    const QChar* pa = a.constData();
-    const QChar* pb = b.constData();
-    for (int i = 0; i < n; ++i) {
-        if (pa[i] == pb[i]) continue;
-        const quint32 wa = Weight(pa[i]);
-        const quint32 wb = Weight(pb[i]);
+namespace {
+
+// The same order over texts of either form: by weight, then by length, then by code unit.
+template <typename A, typename B>
+int CompareTexts(const A* pa, qsizetype na, const B* pb, qsizetype nb) {
+    const qsizetype n = std::min(na, nb);
+    int units = 0;  // the order of the first differing code units
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ca = char16_t(pa[i]);
+        const char16_t cb = char16_t(pb[i]);
+        if (ca == cb) continue;
+        const quint32 wa = Weight(QChar(ca));
+        const quint32 wb = Weight(QChar(cb));
         if (wa != wb) return wa < wb ? -1 : 1;
+        if (units == 0) units = ca < cb ? -1 : 1;
     }
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    return a.compare(b);
+    if (na != nb) return na < nb ? -1 : 1;
+    return units;
 }
 
+const unsigned char* Bytes(QLatin1String s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+}  // namespace
+
+int CompareFieldText(QStringView a, QStringView b) { return CompareTexts(a.utf16(), a.size(), b.utf16(), b.size()); }
+int CompareFieldText(QLatin1String a, QLatin1String b) { return CompareTexts(Bytes(a), a.size(), Bytes(b), b.size()); }
+int CompareFieldText(QLatin1String a, QStringView b) { return CompareTexts(Bytes(a), a.size(), b.utf16(), b.size()); }
+int CompareFieldText(QStringView a, QLatin1String b) { return CompareTexts(a.utf16(), a.size(), Bytes(b), b.size()); }
 
 // Empty values come first.
 int CompareFieldValues(const QVariant& a, const QVariant& b, TFieldType type) {

@@ -179,7 +179,8 @@ void SweepLitter(const QString& fileName) {
 // the file back to its last commit.
 void OpenForReading(Db& db, const QString& fileName) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = db.Open(fileName, SQLITE_OPEN_READONLY);
+        // The connection lives in one thread only: no locking of each call.
+        int rc = db.Open(fileName, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
         if (rc != SQLITE_OK) {
             const QString why = db.get() ? SqliteText(db.get()) : QStringLiteral("minnet räcker inte");
             if (IsDamageCode(rc)) FailDamaged(fileName, why);
@@ -296,66 +297,72 @@ bool ReadGeneration(Db& db, qint64* generation) {
     return true;
 }
 
-QVariant DecodeValue(sqlite3_stmt* st, int col, const TFieldDef& def, bool* ok) {
-    *ok = true;
+// Reads one column of a record into the field's slot; false when the stored value does not
+// fit the field's type.
+bool DecodeInto(TRecordValues::Builder& out, int field, sqlite3_stmt* st, int col, const TFieldDef& def) {
     const int kind = sqlite3_column_type(st, col);
-    if (kind == SQLITE_NULL) return QVariant();
+    if (kind == SQLITE_NULL) return true;
     switch (def.DataType) {
-    case TFieldType::ftString:
-        if (kind == SQLITE_BLOB) break;
-        return ColumnText(st, col);
+    case TFieldType::ftString: {
+        if (kind == SQLITE_BLOB) return false;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        out.SetUtf8(field, text, sqlite3_column_bytes(st, col), def.Size);
+        return true;
+    }
     case TFieldType::ftInteger: {
-        if (kind != SQLITE_INTEGER) break;
+        if (kind != SQLITE_INTEGER) return false;
         const qint64 v = sqlite3_column_int64(st, col);
-        if (v < INT32_MIN || v > INT32_MAX) break;
-        return QVariant(int(v));
+        if (v < INT32_MIN || v > INT32_MAX) return false;
+        out.SetNumber(field, v);
+        return true;
     }
     case TFieldType::ftBoolean: {
-        if (kind != SQLITE_INTEGER) break;
+        if (kind != SQLITE_INTEGER) return false;
         const qint64 v = sqlite3_column_int64(st, col);
-        if (v != 0 && v != 1) break;
-        return QVariant(v == 1);
+        if (v != 0 && v != 1) return false;
+        out.SetNumber(field, v);
+        return true;
     }
     case TFieldType::ftFloat:
-        if (kind != SQLITE_FLOAT && kind != SQLITE_INTEGER) break;
-        return QVariant(sqlite3_column_double(st, col));
+        if (kind != SQLITE_FLOAT && kind != SQLITE_INTEGER) return false;
+        out.SetFloat(field, sqlite3_column_double(st, col));
+        return true;
     case TFieldType::ftDate: {
-        if (kind != SQLITE_TEXT) break;
+        if (kind != SQLITE_TEXT) return false;
         const QDate d = QDate::fromString(ColumnText(st, col), Qt::ISODate);
-        if (!d.isValid()) break;
-        return QVariant(d);
+        if (!d.isValid()) return false;
+        out.SetNumber(field, d.toJulianDay());
+        return true;
     }
     case TFieldType::ftDateTime: {
-        if (kind != SQLITE_TEXT) break;
+        if (kind != SQLITE_TEXT) return false;
         const QDateTime dt = QDateTime::fromString(ColumnText(st, col), Qt::ISODateWithMs);
-        if (!dt.isValid()) break;
-        return QVariant(dt);
+        if (!dt.isValid()) return false;
+        out.SetNumber(field, dt.toMSecsSinceEpoch());
+        return true;
     }
     case TFieldType::ftUnknown: break;
     }
-    *ok = false;
-    return QVariant();
+    return false;
 }
 
-// Binds one record value; the byte buffers of texts are copied by SQLite.
-int BindValue(sqlite3_stmt* st, int param, const QVariant& value, TFieldType type) {
-    if (value.isNull() || !value.isValid()) return sqlite3_bind_null(st, param);
+// Binds one text; SQLite copies it.
+int BindText(sqlite3_stmt* st, int param, QStringView text) {
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// Binds one record value; texts are copied by SQLite.
+int BindValue(sqlite3_stmt* st, int param, const TRecordValues& values, int field, TFieldType type) {
+    if (values.IsNull(field)) return sqlite3_bind_null(st, param);
     switch (type) {
-    case TFieldType::ftString: {
-        const QByteArray utf8 = value.toString().toUtf8();
-        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    case TFieldType::ftInteger: return sqlite3_bind_int(st, param, value.toInt());
-    case TFieldType::ftBoolean: return sqlite3_bind_int(st, param, value.toBool() ? 1 : 0);
-    case TFieldType::ftFloat: return sqlite3_bind_double(st, param, value.toDouble());
-    case TFieldType::ftDate: {
-        const QByteArray utf8 = DateText(value.toDate()).toUtf8();
-        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    case TFieldType::ftDateTime: {
-        const QByteArray utf8 = DateTimeText(value.toDateTime()).toUtf8();
-        return sqlite3_bind_text(st, param, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
+    case TFieldType::ftString: return BindText(st, param, values.Text(field));
+    case TFieldType::ftInteger: return sqlite3_bind_int(st, param, int(values.Number(field)));
+    case TFieldType::ftBoolean: return sqlite3_bind_int(st, param, values.Number(field) != 0 ? 1 : 0);
+    case TFieldType::ftFloat: return sqlite3_bind_double(st, param, values.Float(field));
+    case TFieldType::ftDate: return BindText(st, param, DateText(QDate::fromJulianDay(values.Number(field))));
+    case TFieldType::ftDateTime:
+        return BindText(st, param, DateTimeText(QDateTime::fromMSecsSinceEpoch(values.Number(field), Qt::LocalTime)));
     case TFieldType::ftUnknown: break;
     }
     return sqlite3_bind_null(st, param);
@@ -386,8 +393,7 @@ int BindRow(Stmt& st, const TFieldDefs& defs, const Row& row, bool idFirst) {
     const int n = int(defs.size());
     int rc = sqlite3_bind_int64(st.get(), idFirst ? 1 : n + 1, row.Id);
     for (int i = 0; i < n && rc == SQLITE_OK; ++i) {
-        const QVariant v = i < row.Values->size() ? row.Values->at(i) : QVariant();
-        rc = BindValue(st.get(), idFirst ? i + 2 : i + 1, v, defs.at(i).DataType);
+        rc = BindValue(st.get(), idFirst ? i + 2 : i + 1, *row.Values, i, defs.at(i).DataType);
     }
     return rc;
 }
@@ -410,7 +416,7 @@ QString DateTimeText(const QDateTime& dateTime) {
 namespace {
 
 void ReadFile(const QString& fileName, TFieldDefs& defs,
-              const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord, qint64* generation,
+              const std::function<void(qint64 id, TRecordValues&& values)>& onRecord, qint64* generation,
               bool checkEveryPage) {
     CheckPlainFile(fileName);
     SweepLitter(fileName);
@@ -438,20 +444,19 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
     Stmt st(db.get(), QStringLiteral("SELECT %1 FROM records ORDER BY rid").arg(cols));
     if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
     qint64 lastId = std::numeric_limits<qint64>::min();
+    TRecordValues::Builder builder;
     while ((rc = st.Step()) == SQLITE_ROW) {
         const qint64 id = sqlite3_column_int64(st.get(), 0);
         // Ids in rising order, each once: anything else is a damaged b-tree.
         if (id <= lastId) FailDamaged(fileName, QStringLiteral("posternas ordning är bruten vid post %1").arg(id));
         lastId = id;
-        QVector<QVariant> values(n);
+        builder.Start(n);
         for (int i = 0; i < n; ++i) {
-            bool ok;
-            values[i] = DecodeValue(st.get(), i + 1, fileDefs.at(i), &ok);
-            if (!ok)
+            if (!DecodeInto(builder, i, st.get(), i + 1, fileDefs.at(i)))
                 FailDamaged(fileName,
                             QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
         }
-        onRecord(id, std::move(values));
+        onRecord(id, builder.Finish());
     }
     if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
     if (generation) *generation = fileGeneration;
@@ -460,13 +465,13 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
 }  // namespace
 
 void Read(const QString& fileName, TFieldDefs& defs,
-          const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord, qint64* generation) {
+          const std::function<void(qint64 id, TRecordValues&& values)>& onRecord, qint64* generation) {
     ReadFile(fileName, defs, onRecord, generation, false);
 }
 
 void Check(const QString& fileName) {
     TFieldDefs defs;
-    ReadFile(fileName, defs, [](qint64, QVector<QVariant>&&) {}, nullptr, true);
+    ReadFile(fileName, defs, [](qint64, TRecordValues&&) {}, nullptr, true);
 }
 
 qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows) {

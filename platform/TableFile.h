@@ -14,23 +14,24 @@
 #include <vector>
 
 #include "platform/ClientDataSet.h"
+#include "platform/RecordValues.h"
 
 namespace TableFile {
 
 struct Row {
     qint64 Id = 0;
-    const QVector<QVariant>* Values = nullptr;
+    const TRecordValues* Values = nullptr;
 };
 
 // Reads the field definitions (defs holds them before the first record comes) and then every
 // record in file order; onRecord receives the record id and its values (one per field,
-// already of the field's type).
+// already of the field's type; a text longer than its field's width cut to the width).
 // The file's generation (changed by every save) comes back in generation. What a killed
 // save left beside the file (a temporary full copy, an empty journal) is removed first.
 // Damage is found in the file's header (SQLite's and ours), its field definitions and record
 // columns, and in every record and page as it is read.
 void Read(const QString& fileName, TFieldDefs& defs,
-          const std::function<void(qint64 id, QVector<QVariant>&& values)>& onRecord,
+          const std::function<void(qint64 id, TRecordValues&& values)>& onRecord,
           qint64* generation = nullptr);
 
 // Checks that the file is one of our table files and not damaged: as Read, and besides

@@ -419,6 +419,50 @@ private Q_SLOTS:
         QCOMPARE(ExceptionText([&] { static_cast<void>(ds.Locate(QStringLiteral("Nope"), 1)); }), QStringLiteral("Field 'Nope' not found"));
     }
 
+    // Keys with any characters are found through the key index and the master link, whether
+    // their record keeps its texts one byte or two a character, before and after a reload.
+    void keysOfAnyTextAreFound_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("ASCII") << QStringLiteral("K1") << QStringLiteral("plain");
+        QTest::newRow("Swedish") << QStringLiteral("Ålsvamp") << QStringLiteral("ätlig");
+        QTest::newRow("Swedish key, wide name") << QStringLiteral("Ört") << QStringLiteral("5 €");
+        QTest::newRow("wide key") << QStringLiteral("Łuk€") << QStringLiteral("x");
+        QTest::newRow("surrogates") << QStringLiteral("🍄 1") << QString();
+    }
+    void keysOfAnyTextAreFound() {
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("keys.dat"));
+        TClientDataSet master;
+        master.SetFieldDefs(TestDefs());
+        master.CreateDataSet();
+        AddRow(master, QStringLiteral("other"), QStringLiteral("o"), 0);
+        AddRow(master, key, name, 1);
+        TDataSource source;
+        source.SetDataSet(&master);
+        TClientDataSet detail;
+        detail.SetFieldDefs(TestDefs());
+        detail.CreateDataSet();
+        AddRow(detail, QStringLiteral("D1"), name, 1, key);
+        AddRow(detail, QStringLiteral("D2"), QStringLiteral("n"), 2, QStringLiteral("other"));
+        AddRow(detail, QStringLiteral("D3"), QStringLiteral("n"), 3, key);
+        detail.SetMasterSource(&source);
+        detail.SetMasterFields(QStringLiteral("UKey"));
+        for (int pass = 0; pass < 2; ++pass) {
+            QVERIFY(master.Locate(QStringLiteral("UKey"), key));
+            QCOMPARE(master.FieldByName(QStringLiteral("Num"))->AsInteger(), 1);
+            QCOMPARE(master.FieldByName(QStringLiteral("Name"))->AsString(), name);
+            QCOMPARE(master.FindRecordIndex(QStringLiteral("Name"), name.isEmpty() ? QVariant() : QVariant(name)), 1);
+            QVERIFY(!master.Locate(QStringLiteral("UKey"), key + QLatin1Char('x')));
+            QCOMPARE(Column(detail, QStringLiteral("UKey")), QStringList({"D1", "D3"}));
+            QCOMPARE(detail.FieldByName(QStringLiteral("MasterUKey"))->AsString(), key);
+            master.SaveToFile(file);
+            master.LoadFromFile(file);
+        }
+    }
+
     void indexesAndFieldListsOrderTheView() {
         TClientDataSet ds;
         ds.SetFieldDefs(TestDefs());
