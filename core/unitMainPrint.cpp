@@ -119,28 +119,22 @@ void TformFRMain::SetScriptVariables(const QString& label, TQSScript& script) {
         if (auto* variable = dynamic_cast<TQSVariable*>(script.FindVariable(QLatin1String(name))))
             variable->Preset = value;
     };
+    // The picture file of a table's current record, or nothing where the record has none or its
+    // file is gone: a sheet without its picture is better than none.
+    auto pictureOf = [this](TExtClientDataSet* table, QString (*fileOf)(const QString&), bool needsHasPic) {
+        if (!m_dm || !table->Active() || table->IsEmpty()) return QString();
+        if (needsHasPic && !table->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) return QString();
+        const QString file = fileOf(table->FieldByName(QStringLiteral("UKey"))->AsString());
+        return QFileInfo(file).isFile() ? file : QString();
+    };
     if (label.compare(QLatin1String("FungiFactSheet"), Qt::CaseInsensitive) == 0) {
-        QString picture;
-        if (m_dm && m_dm->cdsFungi->Active() && !m_dm->cdsFungi->IsEmpty()) {
-            picture = GetMainPicFile(m_dm->cdsFungi->FieldByName(QStringLiteral("UKey"))->AsString());
-            // A sheet without its picture is better than none.
-            if (!QFileInfo(picture).isFile()) picture.clear();
-        }
-        preset("mainpicfilename", picture);
+        preset("mainpicfilename", m_dm ? pictureOf(m_dm->cdsFungi, &GetMainPicFile, false) : QString());
         const QVariant notes = ScriptAnswer(QStringLiteral("othernotes"));
         if (notes.isValid()) preset("othernotes", ScriptValue(notes));
     } else if (label.compare(QLatin1String("FungiPicOverview"), Qt::CaseInsensitive) == 0) {
         preset("picfolder", GetFungiPicFolder());
     } else if (label.compare(QLatin1String("FoodRecipe"), Qt::CaseInsensitive) == 0) {
-        // The recipe's picture only where its file is there: a recipe whose picture was lost
-        // still prints, without it.
-        QString picture;
-        if (m_dm && m_dm->cdsFoods->Active() && !m_dm->cdsFoods->IsEmpty() &&
-            m_dm->cdsFoods->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
-            picture = GetFoodPicFile(m_dm->cdsFoods->FieldByName(QStringLiteral("UKey"))->AsString());
-            if (!QFileInfo(picture).isFile()) picture.clear();
-        }
-        preset("foodpicfilename", picture);
+        preset("foodpicfilename", m_dm ? pictureOf(m_dm->cdsFoods, &GetFoodPicFile, true) : QString());
     }
 }
 
