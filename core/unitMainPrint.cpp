@@ -121,8 +121,8 @@ void TformFRMain::SetScriptVariables(const QString& label, TQSScript& script) {
     };
     // The picture file of a table's current record, or nothing where the record has none or its
     // file is gone: a sheet without its picture is better than none.
-    auto pictureOf = [this](TExtClientDataSet* table, QString (*fileOf)(const QString&), bool needsHasPic) {
-        if (!m_dm || !table->Active() || table->IsEmpty()) return QString();
+    auto pictureOf = [](TExtClientDataSet* table, QString (*fileOf)(const QString&), bool needsHasPic) {
+        if (!table->Active() || table->IsEmpty()) return QString();
         if (needsHasPic && !table->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) return QString();
         const QString file = fileOf(table->FieldByName(QStringLiteral("UKey"))->AsString());
         return QFileInfo(file).isFile() ? file : QString();
