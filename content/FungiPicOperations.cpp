@@ -5,6 +5,7 @@
 #include "core/FRIConnection.h"
 #include "core/PendingFile.h"
 #include "core/ProgramFolders.h"
+#include "core/SaveUnit.h"
 #include "platform/DataSetScopes.h"
 
 #include <QDir>
@@ -27,7 +28,8 @@ void SetBoolean(TExtClientDataSet* table, const QString& field, bool value) {
 
 void MakeThumbnail(const QString& pictureKey) {
     TPendingFile thumbnail;
-    thumbnail.Write(GetFungiPicThumbFile(pictureKey), BmpBytes(ReadThumbnail(GetFungiPicFile(pictureKey))));
+    thumbnail.Write(GetFungiPicThumbFile(pictureKey),
+                    BmpBytes(ReadThumbnail(TSaveUnit::CurrentFile(GetFungiPicFile(pictureKey)))));
     thumbnail.Commit();
 }
 
@@ -41,7 +43,8 @@ void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
     const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
     TPendingFile mainPicture;
     mainPicture.Write(GetMainPicFile(speciesKey),
-                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
+                      JpegBytes(ReadMainPicture(TSaveUnit::CurrentFile(GetFungiPicFile(pictureKey)),
+                                                QRect(x1, y1, x2 - x1, y2 - y1))));
 
     if (fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         QStringList others;
