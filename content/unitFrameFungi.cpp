@@ -997,8 +997,11 @@ void TframeFungi::UpdateFrame() {
         // A detail record is open on the full page: it stays.
     } else if (!hasRecord) {
         // No species because the species' file could not be read is no matter of selection.
+        // (The notice below the header names the file.)
         const QString failure = m_fungi->LoadFailure;
-        lblNoData->setText(failure.isEmpty() ? QString::fromUtf8(kNoSpeciesText) : failure);
+        lblNoData->setText(failure.isEmpty() ? QString::fromUtf8(kNoSpeciesText)
+                                             : QStringLiteral("Inga arter kan visas, eftersom tabellfilen med "
+                                                              "artbeskrivningarna inte kunde läsas (se ovan)."));
         btnClearSelection->setVisible(failure.isEmpty());
         btnSelectionWindow->setVisible(failure.isEmpty());
         ShowPage(QStringLiteral("tabsNoData"));
