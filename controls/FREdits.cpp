@@ -121,8 +121,9 @@ void TFREdit::Match() {
     if (!text.isEmpty()) {
         for (int i = 0; i < m_items.size(); ++i) {
             const QString& item = m_items.at(i);
+            // Two conditions with one outcome, on purpose.
             if (item == text)
-                match = i;  // a later exact item wins over an earlier one
+                match = i;  // a later exact item wins over an earlier one NOLINT(bugprone-branch-clone)
             else if (match < 0 && item.startsWith(text, Qt::CaseInsensitive))
                 match = i;
         }

@@ -202,7 +202,7 @@ TformFRMain* MainForm() { return g_mainForm.data(); }
 void TformFRMain::RegisterScreenFactory(int screenID, TScreenFactory factory) {
     if (screenID < 0 || screenID >= ScreenSlotCount) return;
     if (factory)
-        ScreenFactories().insert(screenID, std::move(factory));
+        ScreenFactories().emplace(screenID, std::move(factory));
     else
         ScreenFactories().remove(screenID);
 }

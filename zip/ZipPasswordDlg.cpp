@@ -18,7 +18,8 @@ TPasswordDlg::TPasswordDlg(QWidget* parent, int buttons) : QDialog(parent ? pare
 
 void* TPasswordDlg::ApplicationWindowHandle() {
     QWidget* window = QApplication::activeWindow();
-    return window ? reinterpret_cast<void*>(window->winId()) : nullptr;
+    // The window system's handle is a number that stands for a pointer.
+    return window ? reinterpret_cast<void*>(window->winId()) : nullptr;  // NOLINT(performance-no-int-to-ptr)
 }
 
 void TPasswordDlg::SetupForm(int buttons) {

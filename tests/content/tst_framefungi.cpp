@@ -464,7 +464,8 @@ void TestFrameFungi::screenshots() {
     // The shipped catalogue in a program folder of the test's own.
     QTemporaryDir dir;
     const QString program = testsupport::ProgramDir();
-    if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
+    QVERIFY2(QFile::exists(program + "/Data/Db/Fungi.dat"),
+             "the build has not laid the catalogue into the program folder");
     for (const QString sub :
          {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);

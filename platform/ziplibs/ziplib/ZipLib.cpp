@@ -116,7 +116,7 @@ QString DosComponent(const QString& part) {
         base = part.left(dot);
         ext = part.mid(dot + 1);
     }
-    auto clean = [](QString s, int width) {
+    auto clean = [](const QString& s, int width) {
         QString out;
         for (QChar c : s) {
             if (c == QLatin1Char(' ') || c == QLatin1Char('.')) continue;
