@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 
@@ -109,9 +109,28 @@ bool TSFXProperties::FromBytes(const QByteArray& data, qsizetype end, TSFXProper
 
 // ---- Builder ----
 
-TZipSFXMaker::TZipSFXMaker(QObject* owner) : TZipSFXBase(owner) {}
+namespace {
 
-QIODevice* TZipSFXMaker::OutputDevice(QSaveFile& file) { return &file; }
+// Puts a written file in place when everything went well; else it is dropped and the
+// reason of a failed write is told. True when the file is in place.
+bool CommitOutput(TZipArchiver* master, TAtomicFileDevice& out, int result) {
+    if (result == 0) {
+        try {
+            out.File().Commit();
+            return true;
+        } catch (const Exception& e) {
+            master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+            return false;
+        }
+    }
+    if (!out.Failure().isEmpty()) master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + out.Failure());
+    out.File().Cancel();
+    return false;
+}
+
+}  // namespace
+
+TZipSFXMaker::TZipSFXMaker(QObject* owner) : TZipSFXBase(owner) {}
 
 void TZipSFXMaker::Begin(TZipArchiver* master) {
     if (!master) throw Exception(QStringLiteral("No TZipArchiver component assigned"));
@@ -160,13 +179,12 @@ QString TZipSFXMaker::FindStub(TZipArchiver* master) {
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }
-    if (master) master->ShowZipMessage(zipmsg::SF_StubNotFound);
+    if (master) master->ShowZipMessage(zipmsg::SFXStubNotFound);
     return QString();
 }
 
 void TZipSFXMaker::RemoveSource(TZipArchiver* master, const QString& path) {
-    if (master->HowToDelete() == DeleteOpts::htdAllowUndo && QFile::moveToTrash(path)) return;
-    QFile::remove(path);
+    zipcommon::RemoveFile(path, master->HowToDelete() == DeleteOpts::htdAllowUndo);
 }
 
 int TZipSFXMaker::ConvertToSFX(TZipArchiver* master) {
@@ -175,11 +193,11 @@ int TZipSFXMaker::ConvertToSFX(TZipArchiver* master) {
     TBusy busy(m_busy);
     const QString archive = master->ZipFileName();
     if (archive.isEmpty() || !QFileInfo(archive).isFile()) {
-        master->ShowZipMessage(zipmsg::GE_NoZipSpecified);
+        master->ShowZipMessage(zipmsg::NoZipFileGiven);
         return -3;
     }
     if (!archive.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
-        master->ShowZipMessage(zipmsg::SF_InputIsNoZip);
+        master->ShowZipMessage(zipmsg::SFXInputNotZip);
         return -9;
     }
     return Make(master, WithSuffix(archive, QStringLiteral(".exe")), false);
@@ -202,7 +220,7 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
     if (master->SFXDefaultDir.size() > 255) tooLong << QStringLiteral("SFXDefaultDir");
     if (master->SFXMessage.size() > 255) tooLong << QStringLiteral("SFXMessage");
     if (!tooLong.isEmpty()) {
-        master->ShowZipMessage(zipmsg::SF_StringTooLong, QLatin1Char('\n') + tooLong.join(QStringLiteral(", ")));
+        master->ShowZipMessage(zipmsg::SFXTextTooLong, QLatin1Char('\n') + tooLong.join(QStringLiteral(", ")));
         return -9;
     }
     const QString archive = master->ZipFileName();
@@ -219,11 +237,19 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
 
     const TZipWaitCursor wait;
     // The executable is written under a temporary name and takes its place only when
-    // complete, so an old executable or the archive is never lost to a failed conversion.
-    QSaveFile save(exeName);
-    if (!save.open(QIODevice::WriteOnly)) return -1;
-    QIODevice& out = *OutputDevice(save);
+    // complete and checked, so an old executable or the archive is never lost to a failed
+    // conversion. It is made executable.
+    TAtomicFileDevice out(exeName);
+    out.File().SetPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther);
     int result = 0;
+    try {
+        out.Begin();
+    } catch (const Exception& e) {
+        master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+        return -1;
+    }
     qint64 lead = 0;
     while (result == 0 && !stubFile.atEnd()) {
         const QByteArray block = stubFile.read(8192);
@@ -247,13 +273,10 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
             if (out.write(rec) != rec.size()) result = -2;
         } else {
             result = MoveResultCode(zipcommon::MoveZipData(in, end, 0, out, lead));
-            if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
+            if (result == -9) master->ShowZipMessage(zipmsg::SFXDataCopyError, kNoZip64);
         }
     }
-    if (result != 0 || !save.commit()) {
-        save.cancelWriting();
-        return result != 0 ? result : -2;
-    }
+    if (!CommitOutput(master, out, result)) return result != 0 ? result : -2;
     in.close();
     if (!empty) {
         if (QFileInfo(archive) != QFileInfo(exeName)) RemoveSource(master, archive);
@@ -272,11 +295,11 @@ int TZipSFXMaker::ConvertToZip(TZipArchiver* master) {
 int TZipSFXMaker::BackToZip(TZipArchiver* master) {
     const QString exe = master->ZipFileName();
     if (exe.isEmpty() || !QFileInfo(exe).isFile()) {
-        master->ShowZipMessage(zipmsg::SF_NoExeSpecified);
+        master->ShowZipMessage(zipmsg::NoExeFileGiven);
         return -3;
     }
     if (!exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
-        master->ShowZipMessage(zipmsg::SF_InputIsNoExe);
+        master->ShowZipMessage(zipmsg::InputNotExe);
         return -9;
     }
     QFile in(exe);
@@ -295,14 +318,16 @@ int TZipSFXMaker::BackToZip(TZipArchiver* master) {
     const bool hasSettings = TSFXProperties::FromBytes(head, head.size(), props);
 
     const QString zipName = WithSuffix(exe, QStringLiteral(".zip"));
-    QSaveFile save(zipName);
-    if (!save.open(QIODevice::WriteOnly)) return -1;
-    const int result = MoveResultCode(zipcommon::MoveZipData(in, end, start, *OutputDevice(save), 0));
-    if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
-    if (result != 0 || !save.commit()) {
-        save.cancelWriting();
-        return result != 0 ? result : -2;
+    TAtomicFileDevice out(zipName);
+    try {
+        out.Begin();
+    } catch (const Exception& e) {
+        master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+        return -1;
     }
+    const int result = MoveResultCode(zipcommon::MoveZipData(in, end, start, out, 0));
+    if (result == -9) master->ShowZipMessage(zipmsg::SFXDataCopyError, kNoZip64);
+    if (!CommitOutput(master, out, result)) return result != 0 ? result : -2;
     in.close();
     if (hasSettings) {
         master->SFXCaption = props.Caption;
