@@ -11,20 +11,6 @@
 
 namespace {
 
-constexpr quint32 kHeaderSig = 0x01005A44u;   // "DZ" 0 1
-constexpr quint32 kTrailerSig = 0x010A5A44u;  // "DZ" 10 1
-
-void Put16(QByteArray& b, quint16 v) {
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-void Put32(QByteArray& b, quint32 v) {
-    Put16(b, quint16(v & 0xFFFF));
-    Put16(b, quint16(v >> 16));
-}
-quint16 Get16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
-quint32 Get32(const char* p) { return quint32(Get16(p)) | (quint32(Get16(p + 2)) << 16); }
-
 // The builder works for one master at a time.
 class TBusy {
 public:
@@ -57,55 +43,6 @@ int MoveResultCode(zipcommon::TMoveResult r) {
 }
 
 }  // namespace
-
-// ---- Settings header ----
-
-QByteArray TSFXProperties::HeaderBytes() const {
-    const QByteArray caption = Caption.toLatin1(), dir = DefaultDir.toLatin1(), cmd = CommandLine.toLatin1(),
-                     msg = Message.toLatin1();
-    const int textLen = int(caption.size() + dir.size() + cmd.size() + msg.size());
-    const quint16 size = quint16((18 + textLen + 3) / 4 * 4);
-    QByteArray b;
-    Put32(b, kHeaderSig);
-    Put16(b, size);
-    Put16(b, Options);
-    b.append(char(OverwriteMode));
-    b.append(char(caption.size()));
-    b.append(char(dir.size()));
-    b.append(char(cmd.size()));
-    b.append('\0');
-    b.append(char(msg.size()));
-    Put32(b, MessageType);
-    b += caption + dir + cmd + msg;
-    b.append(QByteArray(size - b.size(), '\0'));
-    Put32(b, kTrailerSig);
-    Put32(b, size);
-    return b;
-}
-
-bool TSFXProperties::FromBytes(const QByteArray& data, qsizetype end, TSFXProperties& out) {
-    if (end < 8 || end > data.size()) return false;
-    const char* t = data.constData() + end - 8;
-    if (Get32(t) != kTrailerSig) return false;
-    const quint32 size = Get32(t + 4);
-    if (size < 18 || size > quint32(end - 8)) return false;
-    const char* h = data.constData() + (end - 8 - qsizetype(size));
-    if (Get32(h) != kHeaderSig || Get16(h + 4) != size) return false;
-    const int lens[4] = {uchar(h[9]), uchar(h[10]), uchar(h[11]), uchar(h[13])};
-    if (18u + quint32(lens[0] + lens[1] + lens[2] + lens[3]) > size) return false;
-    TSFXProperties p;
-    p.Options = Get16(h + 6);
-    p.OverwriteMode = quint8(h[8]);
-    p.MessageType = Get32(h + 14);
-    const char* s = h + 18;
-    QString* texts[4] = {&p.Caption, &p.DefaultDir, &p.CommandLine, &p.Message};
-    for (int i = 0; i < 4; ++i) {
-        *texts[i] = QString::fromLatin1(s, lens[i]);
-        s += lens[i];
-    }
-    out = p;
-    return true;
-}
 
 // ---- Builder ----
 

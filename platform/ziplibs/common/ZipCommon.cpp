@@ -817,6 +817,68 @@ bool RemoveFile(const QString& path, bool toTrash) {
     return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
 }
 
+namespace {
+constexpr quint32 kSfxHeaderSig = 0x01005A44u;   // "DZ" 0 1
+constexpr quint32 kSfxTrailerSig = 0x010A5A44u;  // "DZ" 10 1
+void PutLE16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+void PutLE32(QByteArray& b, quint32 v) {
+    PutLE16(b, quint16(v & 0xFFFF));
+    PutLE16(b, quint16(v >> 16));
+}
+}  // namespace
+
+// ---- Settings header ----
+
+QByteArray TSfxSettings::HeaderBytes() const {
+    const QByteArray caption = Caption.toLatin1(), dir = DefaultDir.toLatin1(), cmd = CommandLine.toLatin1(),
+                     msg = Message.toLatin1();
+    const int textLen = int(caption.size() + dir.size() + cmd.size() + msg.size());
+    const quint16 size = quint16((18 + textLen + 3) / 4 * 4);
+    QByteArray b;
+    PutLE32(b, kSfxHeaderSig);
+    PutLE16(b, size);
+    PutLE16(b, Options);
+    b.append(char(OverwriteMode));
+    b.append(char(caption.size()));
+    b.append(char(dir.size()));
+    b.append(char(cmd.size()));
+    b.append('\0');
+    b.append(char(msg.size()));
+    PutLE32(b, MessageType);
+    b += caption + dir + cmd + msg;
+    b.append(QByteArray(size - b.size(), '\0'));
+    PutLE32(b, kSfxTrailerSig);
+    PutLE32(b, size);
+    return b;
+}
+
+bool TSfxSettings::FromBytes(const QByteArray& data, qsizetype end, TSfxSettings& out) {
+    if (end < 8 || end > data.size()) return false;
+    const char* t = data.constData() + end - 8;
+    if (U32(t) != kSfxTrailerSig) return false;
+    const quint32 size = U32(t + 4);
+    if (size < 18 || size > quint32(end - 8)) return false;
+    const char* h = data.constData() + (end - 8 - qsizetype(size));
+    if (U32(h) != kSfxHeaderSig || U16(h + 4) != size) return false;
+    const int lens[4] = {uchar(h[9]), uchar(h[10]), uchar(h[11]), uchar(h[13])};
+    if (18u + quint32(lens[0] + lens[1] + lens[2] + lens[3]) > size) return false;
+    TSfxSettings p;
+    p.Options = U16(h + 6);
+    p.OverwriteMode = quint8(h[8]);
+    p.MessageType = U32(h + 14);
+    const char* s = h + 18;
+    QString* texts[4] = {&p.Caption, &p.DefaultDir, &p.CommandLine, &p.Message};
+    for (int i = 0; i < 4; ++i) {
+        *texts[i] = QString::fromLatin1(s, lens[i]);
+        s += lens[i];
+    }
+    out = p;
+    return true;
+}
+
 bool HasWildcards(const QString& text) {
     return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?'));
 }

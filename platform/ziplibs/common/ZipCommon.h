@@ -171,6 +171,21 @@ QString SafeEntryPath(const TCentralEntry& entry, const QString& decodedName);
 // Whether the entry is AES-encrypted in the AE-2 form, whose CRC field is 0 by design.
 bool IsAE2Entry(const TCentralEntry& entry);
 
+// ---- Self-extracting archives ----
+// The settings header that stands between the extractor stub and the zip data, read by the
+// builder when it turns an executable back into a zip and by the stub when it runs.
+struct TSfxSettings {
+    quint16 Options = 256;      // 1 ask about the command, 2 ask about the files, 4 hide the
+                                // overwrite choice, 8 run without questions, 16 no success note
+    quint8 OverwriteMode = 2;   // 0 always, 1 never, 2 ask
+    quint32 MessageType = 0;    // 65 OK/Cancel, 36 Yes/No, 0 a plain note
+    QString Caption, DefaultDir, CommandLine, Message;
+    // The header, zero-padded to a multiple of 4, followed by its 8-byte trailer.
+    QByteArray HeaderBytes() const;
+    // Reads the header that ends right before `end` in `data`; false when there is none.
+    static bool FromBytes(const QByteArray& data, qsizetype end, TSfxSettings& out);
+};
+
 // ---- Removing a file ----
 // Removes a file, to the desktop's trash when `toTrash` asks for it and the trash can take
 // it: only when the user's data folder exists (else the toolkit's trash would land in the
