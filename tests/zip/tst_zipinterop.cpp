@@ -2,6 +2,7 @@
 // Info-ZIP zip, AES archives of 7z, entries replaced over older ones, deleting to the trash,
 // and full disks in the library modules.
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
