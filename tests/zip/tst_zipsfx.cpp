@@ -163,7 +163,12 @@ private Q_SLOTS:
             s.Zip->SFXCommandLine = QString(300, 'c');
             s.Zip->SFXMessage = QString(256, 'm');
         }
-        if (field == "nostub") s.Zip->SFXPath = s.Tmp.path() + "/saknas/ZIPSTUB.BIN";
+        if (field == "nostub") {
+            // Neither there nor in a folder of the search (the program folder has the stub).
+            s.Zip->SFXPath = s.Tmp.path() + "/saknas/ZIPSTUB.BIN";
+            s.Zip->SetDLLDirectory(s.Tmp.path() + "/saknas");
+            s.Maker.SetLanguage(QStringLiteral("xx"));
+        }
         if (field == "name") {
             QVERIFY(QFile::rename(s.Archive, s.Tmp.path() + "/a.arkiv"));
             s.Archive = s.Tmp.path() + "/a.arkiv";

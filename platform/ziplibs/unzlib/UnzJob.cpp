@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageAuthenticationCode>
 #include <QSet>
 #include <QStorageInfo>
 #include <QStringList>
@@ -42,6 +43,83 @@ struct TEntry {
 
 // The size of the one buffer of a run.
 constexpr size_t kBufferSize = 256 * 1024;
+
+// The AES strength of an entry (1, 2 or 3 for 128, 192 or 256 bits); 0 without one.
+int AesStrength(const zipcommon::TCentralEntry& c) {
+    const QByteArray& x = c.Extra;
+    for (qsizetype at = 0; at + 4 <= x.size();) {
+        const quint16 tag = quint16(uchar(x[at]) | uchar(x[at + 1]) << 8);
+        const quint16 len = quint16(uchar(x[at + 2]) | uchar(x[at + 3]) << 8);
+        if (at + 4 + len > x.size()) break;
+        if (tag == 0x9901 && len >= 7) return uchar(x[at + 8]);
+        at += 4 + len;
+    }
+    return 0;
+}
+
+// PBKDF2 with HMAC-SHA1, as the AES entries of zip derive their keys.
+QByteArray Pbkdf2Sha1(const QByteArray& password, const QByteArray& salt, int rounds, int length) {
+    QMessageAuthenticationCode mac(QCryptographicHash::Sha1, password);
+    QByteArray out;
+    for (quint32 block = 1; out.size() < length; ++block) {
+        QByteArray number(4, '\0');
+        number[0] = char(block >> 24);
+        number[1] = char(block >> 16);
+        number[2] = char(block >> 8);
+        number[3] = char(block);
+        mac.reset();
+        mac.addData(salt + number);
+        QByteArray u = mac.result(), t = u;
+        for (int i = 1; i < rounds; ++i) {
+            mac.reset();
+            mac.addData(u);
+            u = mac.result();
+            for (qsizetype k = 0; k < t.size(); ++k) t[k] = char(t[k] ^ u[k]);
+        }
+        out += t;
+    }
+    return out.left(length);
+}
+
+// Whether the authentication code of an AES entry matches its encrypted data under the
+// password. (libzip 1.7 reports a wrong code and the CRC field of 0 that AE-2 entries carry
+// by design in the same way, as a CRC error, so the code is checked here.)
+bool AuthenticationCodeMatches(zip_t* za, zip_uint64_t index, const zipcommon::TCentralEntry& c, const QString& password) {
+    const int strength = AesStrength(c);
+    if (strength < 1 || strength > 3) return false;
+    const int keyLength = 8 + 8 * strength, saltLength = 4 + 4 * strength;
+    const qint64 raw = qint64(c.CompressedSize);
+    const qint64 dataLength = raw - saltLength - 2 - 10;
+    if (dataLength < 0) return false;
+    zip_file_t* f = zip_fopen_index(za, index, ZIP_FL_COMPRESSED | ZIP_FL_ENCRYPTED);
+    if (!f) return false;
+    auto readExactly = [&](char* to, qint64 n) {
+        for (qint64 done = 0; done < n;) {
+            const zip_int64_t got = zip_fread(f, to + done, zip_uint64_t(n - done));
+            if (got <= 0) return false;
+            done += got;
+        }
+        return true;
+    };
+    QByteArray head(saltLength + 2, '\0');
+    bool ok = readExactly(head.data(), head.size());
+    if (ok) {
+        const QByteArray keys = Pbkdf2Sha1(password.toUtf8(), head.left(saltLength), 1000, 2 * keyLength + 2);
+        ok = keys.right(2) == head.right(2);  // the password verifier
+        QMessageAuthenticationCode mac(QCryptographicHash::Sha1, keys.mid(keyLength, keyLength));
+        std::vector<char> buffer(64 * 1024);
+        for (qint64 left = dataLength; ok && left > 0;) {
+            const qint64 n = qMin<qint64>(left, qint64(buffer.size()));
+            ok = readExactly(buffer.data(), n);
+            mac.addData(buffer.data(), n);
+            left -= n;
+        }
+        QByteArray code(10, '\0');
+        ok = ok && readExactly(code.data(), code.size()) && mac.result().left(10) == code;
+    }
+    zip_fclose(f);
+    return ok;
+}
 
 class TUnzipJob {
 public:
@@ -355,13 +433,19 @@ private:
             Skip(e.Name, ZipErrSize, SkipSize, QStringLiteral("Posten har inte den angivna storleken: %1").arg(e.Name));
             return 0;
         }
+        // An AE-2 entry whose data arrived whole: libzip's CRC error stands for the
+        // authentication code or for the CRC field of 0; the code tells which.
+        const bool ae2 = zipcommon::IsAE2Entry(e.Central);
+        if (readError && libError == ZIP_ER_CRC && ae2 && done == e.Central.UncompressedSize &&
+            AuthenticationCodeMatches(m_za, e.Index, e.Central, m_password))
+            readError = false;
         if (readError && libError != ZIP_ER_CRC) {
             Skip(e.Name, ZipErrDamaged, SkipCompressionError, QStringLiteral("Posten är skadad: %1").arg(e.Name));
             return 0;
         }
         // An AE-2 entry carries no CRC by design: its authentication code, which libzip
         // checks while reading, vouches for it instead.
-        const bool crcCarried = !zipcommon::IsAE2Entry(e.Central);
+        const bool crcCarried = !ae2;
         if (readError || (crcCarried && crc != e.Central.Crc)) {
             const CallbackRec& answer = m_report.Send(ActCRCError, int32_t(crc), e.Central.Crc, e.Name);
             const bool keep = answer.FirstValue == 1 && !readError;
