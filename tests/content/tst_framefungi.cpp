@@ -1,6 +1,8 @@
 // The species frame: the description column by the species' kind, the pages by completion
 // state, the private notes, settings, the header, history and screenshots of real species.
 #include <QtTest>
+#include <QHeaderView>
+#include <QTableView>
 
 #include <QListWidget>
 #include <QPushButton>
@@ -116,6 +118,12 @@ void TestFrameFungi::column() {
     }
     // A label and its field share one line.
     QCOMPARE(f.Frame()->RowLabel("Matvärde:")->y(), f.Frame()->RowField("FoodValue1")->y());
+    // The closed spore panel's hint is whole on its line.
+    QLabel* hint = f.Frame()->lblSporeHint;
+    QVERIFY(Shown(hint));
+    QVERIFY2(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->contentsRect().width(),
+             qPrintable(QString::number(hint->fontMetrics().horizontalAdvance(hint->text()))));
+    QVERIFY(hint->geometry().right() < hint->parentWidget()->width());
     QCOMPARE(Shown(f.Frame()->RowField("FoodValue2")), species.contains({"CookingRequired", 0}));
     if (changes.contains({"CompletedBy", ""}))
         QCOMPARE(qobject_cast<QLabel*>(f.Frame()->RowField("CompletedBy"))->text(), QString("Mykotekshallen"));
@@ -511,6 +519,13 @@ void TestFrameFungi::screenshots() {
             QCoreApplication::processEvents();
             QVERIFY(window.grab().save(
                 QString("%1/fungi_%2_%3x%4.png").arg(testsupport::ArtefactDir(), name).arg(size.width()).arg(size.height())));
+        }
+        if (mode == 2) {
+            // Every name whole: the name columns are as wide as their longest entries.
+            QTableView* grid = frame->gridFungi;
+            for (int column : {0, 1})
+                QVERIFY2(grid->horizontalHeader()->sectionSize(column) >= grid->sizeHintForColumn(column),
+                         qPrintable(QString::number(column)));
         }
         if (name != "empty" && mode == 1 && latin != "<UNCP>") {
             QCOMPARE(frame->ShownPageName(), QString("tabsFullData"));
