@@ -521,7 +521,8 @@ void TframePlaces::LoadSettings() {
     }
     m_screen->SetSortOrder(quint8(order == 2 ? 2 : 1));
     m_showingVisit = false;
-    // A place marked on the map takes its one mark; the flag is never left behind.
+    // A place marked on the map takes its one mark; once taken the mark is no longer pending, so
+    // its flag leaves the map.
     if (m_screen->ReturningFromMark && FRMapScreen && FRMapScreen->MapObjs().size() == 1 && EditingPlace()) {
         const TFRMapObj& mark = FRMapScreen->MapObjs().front();
         TExtClientDataSet* places = Places();
@@ -532,6 +533,7 @@ void TframePlaces::LoadSettings() {
         UpdateScreen();
         dbeditPlaceName->setFocus();
     }
+    if (m_screen->ReturningFromMark && FRMapScreen) FRMapScreen->MapObjs().clear();
     m_screen->ReturningFromMark = false;
 }
 
@@ -583,8 +585,10 @@ bool TframePlaces::MayEditVisit() const {
 
 QString TframePlaces::PlaceListHeading() const {
     const bool selected = !Places()->Sel().isEmpty();
-    return (selected ? QStringLiteral("%1 svampställen, urval aktivt") : QStringLiteral("%1 svampställen, urval ej aktivt"))
-        .arg(Places()->Active() ? Places()->RecordCount() : 0);
+    const int count = Places()->Active() ? Places()->RecordCount() : 0;
+    // One place is "1 svampställe".
+    const QString places = count == 1 ? QStringLiteral("svampställe") : QStringLiteral("svampställen");
+    return (selected ? QStringLiteral("%1 %2, urval aktivt") : QStringLiteral("%1 %2, urval ej aktivt")).arg(count).arg(places);
 }
 
 QString TframePlaces::VisitHeading() const {

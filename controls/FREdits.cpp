@@ -253,6 +253,8 @@ void TFREdit::focusOutEvent(QFocusEvent* event) {
             const QString completed = m_matchIndex >= 0 ? m_items.at(m_matchIndex) : QString();
             if (completed != text()) SetChosenText(completed, m_matchIndex);
         }
+        // A text completed or chosen from the list is not left marked in an edit the user has left.
+        deselect();
         Leaving();
     });
 }

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QToolTip>
@@ -146,14 +145,7 @@ void TframeUsers::SetupFrame() {
     {
         auto* l = new QVBoxLayout(tabsFirstUserInfo);
         l->setContentsMargins(0, 0, 0, 0);
-        // The text scrolls where a small screen leaves it less height than it needs, so the
-        // picture below keeps its room.
-        auto* scroll = new QScrollArea(tabsFirstUserInfo);
-        scroll->setObjectName(QStringLiteral("scrollFirstUserInfo"));
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidgetResizable(true);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        lblFirstUserInfo = new QLabel(scroll);
+        lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
         lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
         lblFirstUserInfo->setWordWrap(true);
         lblFirstUserInfo->setText(QStringLiteral(
@@ -164,8 +156,7 @@ void TframeUsers::SetupFrame() {
             "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
         lblFirstUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         lblFirstUserInfo->setMargin(6);
-        scroll->setWidget(lblFirstUserInfo);
-        l->addWidget(scroll, 1);
+        l->addWidget(lblFirstUserInfo);
     }
     tabsUserlist = new QWidget(pagesUsers);
     tabsUserlist->setObjectName(QStringLiteral("tabsUserlist"));
@@ -190,11 +181,22 @@ void TframeUsers::SetupFrame() {
         l->addLayout(buttons);
     }
     pagesUsers->addWidget(tabsFirstUserInfo);
-    pagesUsers->addWidget(tabsUserlist);
+    // The first user has no list to show, and its page would make the welcome text's room taller.
+    if (m_mode == TUsersMode::FirstUser)
+        tabsUserlist->hide();
+    else
+        pagesUsers->addWidget(tabsUserlist);
     pagesUsers->setCurrentWidget(m_mode == TUsersMode::FirstUser ? tabsFirstUserInfo : tabsUserlist);
-    // The list and the picture share the left column, so the user's data get the middle.
+    // The list and the picture share the left column, so the user's data get the middle. The
+    // first user's welcome text runs across the whole frame above them instead: in the left
+    // column it would need more height than a small screen leaves beside the picture.
     auto* left = new QVBoxLayout;
-    left->addWidget(pagesUsers, 1);
+    if (m_mode == TUsersMode::FirstUser) {
+        pagesUsers->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+        BodyLayout()->insertWidget(BodyLayout()->indexOf(body), pagesUsers);
+    } else {
+        left->addWidget(pagesUsers, 1);
+    }
     columns->addLayout(left, 1);
 
     // The user's data.

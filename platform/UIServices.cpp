@@ -124,6 +124,16 @@ TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption
             if (buttonRow) grid->addWidget(buttonRow, row, 0, 1, columns);
         }
     }
+    // A short text makes a narrow box, and the window system then cuts its caption ("Myk…- Fel"):
+    // the box is at least as wide as the caption in a bold title font with the title bar's
+    // buttons beside it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont title = box.font();
+        title.setBold(true);
+        const int captionRoom = QFontMetrics(title).horizontalAdvance(shown.Caption) * 5 / 4 + 140;
+        grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     QList<QPair<QAbstractButton*, TMsgResult>> made;
     for (TMsgResult b : ButtonsOf(buttons)) made.append({box.addButton(ButtonText(b), RoleOf(b)), b});
     box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));

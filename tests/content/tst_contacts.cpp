@@ -47,7 +47,7 @@ struct ContactsFixture : UserFixture {
         QVERIFY(LocateUKey(Users(), user));
         SelectCurrentUser();
         ShellServices::ClearOpenLog();
-        ShellServices::SetOpenHook([](const QUrl&) { return true; });
+        ShellServices::SetOpenHook([](const QUrl&) { return ShellServices::TOpenResult::Opened; });
         window = std::make_unique<TestMainWindow>();
         window->show();
         screen = static_cast<TFRContactScreen*>(CreateContactScreen(window.get()));

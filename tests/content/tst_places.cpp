@@ -261,6 +261,7 @@ private Q_SLOTS:
     void deletedSpeciesAndContact_showStoredNames();
     void sortOrder_storedAndApplied();
     void doubleClick_opensContactAndSpecies();
+    void provinceLeftUnmarkedAfterSave();
     void screenshots();
 };
 
@@ -306,7 +307,7 @@ void TestPlaces::heading_followsPlaceSelection() {
     // Another province clears the district; the empty entry clears both.
     f.screen->ChooseProvince("Uppsala län");
     QCOMPARE(f.screen->SelDistrict(), QString());
-    QCOMPARE(f.Frame()->lblPlaceList->text(), QString("1 svampställen, urval aktivt"));
+    QCOMPARE(f.Frame()->lblPlaceList->text(), QString("1 svampställe, urval aktivt"));
     f.screen->ChooseProvince(QString());
     QCOMPARE(f.Frame()->lblPlaceList->text(), QString("5 svampställen, urval ej aktivt"));
 }
@@ -735,6 +736,34 @@ void TestPlaces::doubleClick_opensContactAndSpecies() {
     QCOMPARE(GetUKey(f.dm->cdsFungi), kantarell);
     QVERIFY(f.dm->cdsFungi->Sel().isEmpty());
     QCOMPARE(f.settings->ReadString("Fungi/LastVisited"), kantarell);
+}
+
+void TestPlaces::provinceLeftUnmarkedAfterSave() {
+    // A province completed from its list as the edit is left shows as plain text once saved.
+    PlaceFixture f;
+    f.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.main.get()));
+    TframePlaces* fr = f.Frame();
+    f.screen->NewPlace();
+    fr->dbeditProvince->SetItems({"Dalarnas län", "Skåne län", "Uppsala län"});
+    fr->dbeditPlaceName->setFocus();
+    QTest::keyClicks(fr->dbeditPlaceName, "Storskogen");
+    fr->dbeditProvince->setFocus();
+    QTest::keyClicks(fr->dbeditProvince, "skå");
+    fr->dbeditPlaceName->setFocus();
+    QCOMPARE(fr->dbeditProvince->text(), QString("Skåne län"));
+    QVERIFY(!fr->dbeditProvince->hasSelectedText());
+    fr->btnSave->click();
+    QVERIFY(!fr->EditingPlace());
+    QCOMPARE(f.FileColumn(f.Places(), "Province"), QStringList({"Skåne län"}));
+    QVERIFY(!fr->dbeditProvince->hasSelectedText());
+    QVERIFY(!fr->dbeditDistrict->hasSelectedText());
+    for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+        f.main->resize(size);
+        QApplication::processEvents();
+        QVERIFY(f.main->grab().save(
+            testsupport::ArtefactDir() + QString("/places_saved_%1x%2.png").arg(size.width()).arg(size.height())));
+    }
 }
 
 void TestPlaces::screenshots() {
