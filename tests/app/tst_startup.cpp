@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -633,9 +634,20 @@ private Q_SLOTS:
                 if (!box || !box->isVisible()) return;
                 atBoxes << (formSimpleInfo && formSimpleInfo->isVisible());
                 boxes << box->text();
-                // The screen as the user sees it: the box, with no status window over it.
-                QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-                if (screen.isNull() || screen.size().isEmpty()) screen = box->grab().toImage();
+                // The screen as the user sees it: every visible window where it stands, those
+                // kept on top drawn last, over the others.
+                QImage screen(QGuiApplication::primaryScreen()->geometry().size(), QImage::Format_RGB32);
+                screen.fill(QColor(40, 60, 40));
+                QList<QWidget*> windows;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->isVisible()) windows << w;
+                std::stable_sort(windows.begin(), windows.end(), [](QWidget* a, QWidget* b) {
+                    return !(a->windowFlags() & Qt::WindowStaysOnTopHint) && (b->windowFlags() & Qt::WindowStaysOnTopHint);
+                });
+                {
+                    QPainter painter(&screen);
+                    for (QWidget* w : windows) painter.drawPixmap(w->geometry().topLeft(), w->grab());
+                }
                 if (!QFileInfo::exists(shot)) {
                     screen.save(shot);
                     box->grab().save(testsupport::ArtefactDir() + "/startup_damaged_users_box.png");
