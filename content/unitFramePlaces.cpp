@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "content/unitContactScreen.h"
+#include "content/unitFungiScreen.h"
 #include "content/unitMapScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FREdits.h"
@@ -415,6 +417,8 @@ QWidget* TframePlaces::SetupVisitPage() {
     searchPeople = new TFRSearchPanel(people);
     searchPeople->setObjectName(QStringLiteral("searchPeople"));
     searchPeople->PresentSelection = true;
+    // A typed name is stored as it stands in the participant's field, which holds 40.
+    searchPeople->Edit->setMaxLength(40);
     searchPeople->setToolTip(QStringLiteral("Skriv ett namn eller sök bland Dina kontakter"));
     auto* pb = new QHBoxLayout;
     btnPeopleNew = PushButton(QStringLiteral("Ny"), "btnPeopleNew", people);
@@ -1155,7 +1159,12 @@ void TframePlaces::listPeopleDoubleClick(int row) {
     TFRMainScreen* contacts = MainForm() ? MainForm()->Screen(ssContact) : nullptr;
     if (!contacts) return;
     if (m_screen->RecordHistory && History()) History()->Add(CreateHistoryItem());
-    contacts->Activate(QString());
+    // Shown by the contact screen's own operation: its frame would otherwise go back to the
+    // first member of the group it remembers.
+    if (auto* screen = qobject_cast<TFRContactScreen*>(contacts))
+        screen->ShowContact(key);
+    else
+        contacts->Activate(QString());
 }
 
 void TframePlaces::listFindsDoubleClick(int row) {
@@ -1169,10 +1178,12 @@ void TframePlaces::listFindsDoubleClick(int row) {
     if (fungi->InternalDataSet()->FindRecordIndex(QStringLiteral("UKey"), key) < 0) return;
     TFRMainScreen* species = MainForm() ? MainForm()->Screen(ssFungi) : nullptr;
     if (m_screen->RecordHistory && History()) History()->Add(CreateHistoryItem());
-    if (!LocateUKey(fungi, key)) {
-        if (TDMServices* services = TDMServices::Of(DM())) services->BuildQuickSelection(true);
+    // A species outside the selection widens it by that one species; the user's quick or
+    // key selection stays.
+    if (auto* fungiScreen = qobject_cast<TFRFungiScreen*>(species))
+        static_cast<void>(fungiScreen->ShowFungiInSelection(key));
+    else
         static_cast<void>(LocateUKey(fungi, key));
-    }
     if (TFRIniFile* settings = Settings()) settings->WriteString(QStringLiteral("Fungi/LastVisited"), key);
     if (species) species->Activate(QString());
 }

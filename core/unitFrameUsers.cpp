@@ -241,6 +241,8 @@ void TframeUsers::SetupFrame() {
     editRepeatPassword = new TFREdit(form);
     editRepeatPassword->setObjectName(QStringLiteral("editRepeatPassword"));
     editRepeatPassword->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {static_cast<QLineEdit*>(dbeditPassword), static_cast<QLineEdit*>(editRepeatPassword)})
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_passwordRefused = false; });
     grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
     grid->addWidget(editRepeatPassword, row++, 1);
 
@@ -349,6 +351,7 @@ bool TframeUsers::AdminChoiceVisible() const {
 void TframeUsers::ResetEditFlags() {
     m_picture.Reset();
     m_handOver = false;
+    m_passwordRefused = false;
 }
 
 // ---- Reading the record ----
@@ -358,6 +361,8 @@ void TframeUsers::ReadRecord() {
     const bool wasReading = m_reading;
     m_reading = true;
     multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+    // The repeat holds what the password field can.
+    editRepeatPassword->setMaxLength(dbeditPassword->maxLength());
     // A picture put in or removed during this edit stays until the edit ends.
     if (!(Editing() && m_picture.Changed())) LoadPicture();
     m_reading = wasReading;
@@ -551,15 +556,22 @@ void TframeUsers::btnSaveClick() {
             }
         }
     }
-    // A mismatch empties the two edits only; what the table holds is left alone.
-    if (m_users->FieldByName(QStringLiteral("Password"))->AsString() != editRepeatPassword->text()) {
+    // A mismatch puts the password back as it is stored and empties the repeat: a save never
+    // changes the password unless it and its repeat match, so the next save is refused too
+    // until both are typed alike (an emptied password would have passed as a match).
+    TField* password = m_users->FieldByName(QStringLiteral("Password"));
+    if (m_passwordRefused || password->AsString() != editRepeatPassword->text()) {
+        m_passwordRefused = true;
         const bool wasReading = m_reading;
         m_reading = true;
-        dbeditPassword->clear();
-        dbeditPassword->Link().SetModified();  // the emptied edit is what the next save writes
+        const QVariant stored = m_users->State() == TDataSetState::dsInsert
+                                    ? QVariant()
+                                    : m_users->RecordValue(m_users->RecNo() - 1, password->Index());
+        password->SetValue(stored);
         editRepeatPassword->clear();
         m_reading = wasReading;
         dbeditPassword->setFocus();
+        dbeditPassword->selectAll();
         throw Exception(QStringLiteral("Lösenordet ej korrekt upprepat"));
     }
 

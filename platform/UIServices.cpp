@@ -62,6 +62,31 @@ TMsgResult EscapeAnswer(TMsgButtons buttons) {
     return TMsgResult::OK;
 }
 
+QList<QPair<int, TBoxWatcher>> g_boxWatchers;
+int g_nextWatcher = 0;
+
+// Tells the watchers of a box from its start to its end, however it ends.
+class TBoxWatch {
+public:
+    TBoxWatch() { Tell(true); }
+    ~TBoxWatch() { Tell(false); }
+    TBoxWatch(const TBoxWatch&) = delete;
+    TBoxWatch& operator=(const TBoxWatch&) = delete;
+
+private:
+    static void Tell(bool showing) {
+        // A copy: a watcher may remove itself.
+        const auto watchers = g_boxWatchers;
+        for (const auto& entry : watchers) {
+            try {
+                entry.second(showing);
+            } catch (...) {
+                // A watcher must not keep the box from showing or its caller from going on.
+            }
+        }
+    }
+};
+
 QWidget* DialogParent() {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
@@ -82,7 +107,22 @@ QString ButtonText(TMsgResult button) {
     return QString();
 }
 
+int AddMessageBoxWatcher(TBoxWatcher watcher) {
+    const int id = ++g_nextWatcher;
+    g_boxWatchers.append({id, std::move(watcher)});
+    return id;
+}
+
+void RemoveMessageBoxWatcher(int id) {
+    for (qsizetype i = 0; i < g_boxWatchers.size(); ++i)
+        if (g_boxWatchers.at(i).first == id) {
+            g_boxWatchers.removeAt(i);
+            return;
+        }
+}
+
 TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption, const QString& text) {
+    const TBoxWatch watch;
     TShownMessage shown;
     shown.Icon = icon;
     shown.Buttons = buttons;
