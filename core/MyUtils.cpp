@@ -25,7 +25,7 @@ const char* const kEndFile = "EOFFILE";
 
 void writeAll(QIODevice& stream, const QByteArray& bytes, const char* routine) {
     if (stream.write(bytes) != bytes.size())
-        throw Exception(QStringLiteral("Error in %1. Write failed!").arg(QLatin1String(routine)));
+        throw Exception(QStringLiteral("Fel i %1. Skrivningen misslyckades!").arg(QLatin1String(routine)));
 }
 
 // Reads up to Count bytes; fewer only when the stream ends.
@@ -256,7 +256,7 @@ void StreamWriteInteger(QIODevice& stream, qint32 value) {
 
 qint32 StreamReadInteger(QIODevice& stream) {
     const QByteArray bytes = readUpTo(stream, 4);
-    if (bytes.size() != 4) throw Exception(QStringLiteral("Error in StreamReadInteger. Unexpected end of stream!"));
+    if (bytes.size() != 4) throw Exception(QStringLiteral("Fel i StreamReadInteger. Oväntat slut på strömmen!"));
     const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
     return qint32(quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24);
 }
@@ -265,7 +265,7 @@ void StreamSaveString(QIODevice& stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     // A longer record could not be read back.
     if (bytes.size() > kMaxStringLength)
-        throw Exception(QStringLiteral("Error in StreamSaveString. Invalid stringlength (%1)").arg(bytes.size()));
+        throw Exception(QStringLiteral("Fel i StreamSaveString. Ogiltig stränglängd (%1)").arg(bytes.size()));
     StreamWriteInteger(stream, qint32(bytes.size()));
     writeAll(stream, bytes, "StreamSaveString");
 }
@@ -282,10 +282,10 @@ void StreamSaveFile(QIODevice& stream, const QString& fileName) {
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir()) throw Exception(QStringLiteral("Error in StreamSaveFile. File not found!"));
     if (info.size() > std::numeric_limits<qint32>::max())
-        throw Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" is too large!").arg(fileName));
+        throw Exception(QStringLiteral("Fel i StreamSaveFile. Filen \"%1\" är för stor!").arg(fileName));
     QFile file(fileName);
     const auto unreadable = [&] {
-        return Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" could not be read!").arg(fileName));
+        return Exception(QStringLiteral("Fel i StreamSaveFile. Filen \"%1\" kunde inte läsas!").arg(fileName));
     };
     if (!file.open(QIODevice::ReadOnly)) throw unreadable();
     const qint64 size = info.size();

@@ -151,7 +151,7 @@ private Q_SLOTS:
         QTest::newRow("huge") << le32(0x7fffffff) << QString()
                               << "Error in StreamLoadString. Invalid stringlength (2147483647)";
         QTest::newRow("length cut short") << QByteArray::fromHex("0100") << QString()
-                                          << "Error in StreamReadInteger. Unexpected end of stream!";
+                                          << "Fel i StreamReadInteger. Oväntat slut på strömmen!";
     }
     void stringRecordsRead() {
         QFETCH(QByteArray, bytes);
@@ -176,7 +176,7 @@ private Q_SLOTS:
         // A record that could not be read back is not written at all.
         const qint64 before = buffer.size();
         QCOMPARE(failureOf([&] { StreamSaveString(buffer, QString(65537, 'x')); }),
-                 QStringLiteral("Error in StreamSaveString. Invalid stringlength (65537)"));
+                 QStringLiteral("Fel i StreamSaveString. Ogiltig stränglängd (65537)"));
         QCOMPARE(buffer.size(), before);
         StreamSaveString(buffer, QString(65536, 'y'));
         buffer.seek(before);
