@@ -1,5 +1,6 @@
 #include "core/SaveUnit.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDateTime>
@@ -106,7 +107,9 @@ QString Relative(const QString& folder, const QString& path) { return QDir(folde
 QByteArray EncodeJournal(const TJournal& journal, const QString& folder) {
     QByteArray payload;
     {
-        QDataStream out(&payload, QIODevice::WriteOnly);
+        QBuffer payloadBuffer(&payload);
+        payloadBuffer.open(QIODevice::WriteOnly);
+        QDataStream out(&payloadBuffer);
         out.setVersion(kStreamVersion);
         out << qint32(journal.Parts.size());
         for (const TJournalPart& part : journal.Parts) {
@@ -128,7 +131,9 @@ QByteArray EncodeJournal(const TJournal& journal, const QString& folder) {
                 << Relative(folder, op.Target);
     }
     QByteArray bytes = kMagic;
-    QDataStream out(&bytes, QIODevice::Append);
+    QBuffer bytesBuffer(&bytes);
+    bytesBuffer.open(QIODevice::Append);
+    QDataStream out(&bytesBuffer);
     out.setVersion(kStreamVersion);
     out << payload << QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
     return bytes;
