@@ -82,13 +82,13 @@ public:
     void listPeopleDoubleClick(int row);
     void listFindsDoubleClick(int row);
 
-    // Whether the place or visit of the current row may be edited by the logged-in user.
     // A participant or find still being entered is stored when it is complete and given
-    // up when nothing was typed for it; a find typed but without its species raises 86 when
-    // complete is required, and is given up otherwise.
+    // up when nothing was typed for it; a find typed but without its species raises "Namn
+    // på funnen art saknas!" when complete is required, and is given up otherwise.
     void KeepPendingPerson();
     void KeepPendingFind(bool complete);
 
+    // Whether the place or visit of the current row may be edited by the logged-in user.
     bool MayEditPlace() const;
     bool MayEditVisit() const;
     bool EditingPlace() const;

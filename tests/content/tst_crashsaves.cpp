@@ -7,6 +7,9 @@
 // A round is one child process (this executable again) that saves until it is killed. Before
 // each save it writes down what the files are to hold afterwards (the intent), after it the
 // same as acknowledged (the ack); both with the checked writer, so a kill leaves one whole.
+// After each acknowledged save the child reads the table files afresh and compares them,
+// row by row, with the intent: a save that says it is done must have stored what was
+// entered, not only what the program then holds in memory.
 //
 // The number of rounds: MYKO_CRASH_VISIT_ROUNDS and MYKO_CRASH_PICTURE_ROUNDS (500 and 200
 // make the full run; CTest's default is smaller so that the suite stays quick).
@@ -87,22 +90,17 @@ QString Str(TClientDataSet* t, int row, const char* field) {
 
 // What the visit tables hold, one line per visit, participant and find, and the uses of the
 // two contacts that the visits count.
-QStringList VisitState(TDM& dm, const QString& anna, const QString& cecilia) {
+QStringList VisitStateOf(TClientDataSet* visits, TClientDataSet* people, TClientDataSet* finds,
+                         TClientDataSet* contacts, const QString& anna, const QString& cecilia) {
     QStringList lines;
-    for (TExtClientDataSet* table : {dm.cdsPlaceVisits, dm.cdsPlacePeople, dm.cdsPlaceFinds, dm.cdsContacts})
-        table->OpenInternal();
-    TClientDataSet* visits = dm.cdsPlaceVisits->InternalDataSet();
     for (int r = 0; r < visits->RecordCount(); ++r)
         lines << QStringLiteral("V|%1|%2|%3").arg(Str(visits, r, "UKey"), Str(visits, r, "VisitDate"), Str(visits, r, "Weather"));
-    TClientDataSet* people = dm.cdsPlacePeople->InternalDataSet();
     for (int r = 0; r < people->RecordCount(); ++r)
         lines << QStringLiteral("P|%1|%2|%3").arg(Str(people, r, "MasterUKey"), Str(people, r, "UKey"), Str(people, r, "Individual"));
-    TClientDataSet* finds = dm.cdsPlaceFinds->InternalDataSet();
     for (int r = 0; r < finds->RecordCount(); ++r)
         lines << QStringLiteral("F|%1|%2|%3|%4|%5|%6")
                      .arg(Str(finds, r, "MasterUKey"), Str(finds, r, "UKey"), Str(finds, r, "FungiUKey"),
                           Str(finds, r, "FungiName"), Str(finds, r, "BodyCount"), Str(finds, r, "BodyAge"));
-    TClientDataSet* contacts = dm.cdsContacts->InternalDataSet();
     for (int r = 0; r < contacts->RecordCount(); ++r) {
         const QString key = Str(contacts, r, "UKey");
         if (key == anna || key == cecilia) lines << QStringLiteral("C|%1|%2").arg(key, Str(contacts, r, "RefCount"));
@@ -111,22 +109,91 @@ QStringList VisitState(TDM& dm, const QString& anna, const QString& cecilia) {
     return lines;
 }
 
+// As the program holds them.
+QStringList VisitState(TDM& dm, const QString& anna, const QString& cecilia) {
+    for (TExtClientDataSet* table : {dm.cdsPlaceVisits, dm.cdsPlacePeople, dm.cdsPlaceFinds, dm.cdsContacts})
+        table->OpenInternal();
+    return VisitStateOf(dm.cdsPlaceVisits->InternalDataSet(), dm.cdsPlacePeople->InternalDataSet(),
+                        dm.cdsPlaceFinds->InternalDataSet(), dm.cdsContacts->InternalDataSet(), anna, cecilia);
+}
+
+// As the table files hold them, read afresh.
+QStringList VisitStateOnFile(const QString& folder, const QString& anna, const QString& cecilia) {
+    TClientDataSet visits, people, finds, contacts;
+    visits.LoadFromFile(folder + "/Data/Db/PlaceVisits.dat");
+    people.LoadFromFile(folder + "/Data/Db/PlacePeople.dat");
+    finds.LoadFromFile(folder + "/Data/Db/PlaceFinds.dat");
+    contacts.LoadFromFile(folder + "/Data/Db/Contacts.dat");
+    return VisitStateOf(&visits, &people, &finds, &contacts, anna, cecilia);
+}
+
 // What the picture tables hold: the pictures of the species, its count and main picture.
-QStringList PictureState(TDM& dm) {
+QStringList PictureStateOf(TClientDataSet* pics, TClientDataSet* fungi) {
     QStringList lines;
-    dm.cdsFungiPics->OpenInternal();
-    dm.cdsFungi->OpenInternal();
-    TClientDataSet* pics = dm.cdsFungiPics->InternalDataSet();
     for (int r = 0; r < pics->RecordCount(); ++r) {
         lines << QStringLiteral("P|%1|%2").arg(Str(pics, r, "MasterUKey"), Str(pics, r, "UKey"));
         if (pics->RecordValue(r, pics->FieldByName("IsMainPic")->Index()).toBool())
             lines << QStringLiteral("M|%1").arg(Str(pics, r, "UKey"));
     }
-    TClientDataSet* fungi = dm.cdsFungi->InternalDataSet();
     for (int r = 0; r < fungi->RecordCount(); ++r)
         lines << QStringLiteral("S|%1|%2|%3").arg(Str(fungi, r, "UKey"), Str(fungi, r, "PicCount"), Str(fungi, r, "HasPic"));
     lines.sort();
     return lines;
+}
+
+QStringList PictureState(TDM& dm) {
+    dm.cdsFungiPics->OpenInternal();
+    dm.cdsFungi->OpenInternal();
+    return PictureStateOf(dm.cdsFungiPics->InternalDataSet(), dm.cdsFungi->InternalDataSet());
+}
+
+QStringList PictureStateOnFile(const QString& folder) {
+    TClientDataSet pics, fungi;
+    pics.LoadFromFile(folder + "/Data/Db/FungiPics.dat");
+    fungi.LoadFromFile(folder + "/Data/Db/Fungi.dat");
+    return PictureStateOf(&pics, &fungi);
+}
+
+// The records of a picture state whose files are missing: a picture without its picture or
+// thumbnail, a species marked with a main picture that has none.
+QStringList PicturesWithoutFiles(const QStringList& state, const QString& folder) {
+    QStringList missing;
+    for (const QString& line : state) {
+        const QStringList parts = line.split('|');
+        bool whole = true;
+        if (parts.first() == "P")
+            whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPic, parts.at(2))) &&
+                    QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPicThumb, parts.at(2)));
+        if (parts.first() == "S" && parts.at(3) == "true")
+            whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::MainPic, parts.at(1)));
+        if (!whole) missing << line;
+    }
+    return missing;
+}
+
+// Written by a child whose acknowledged save did not leave on file what was entered; the
+// child then ends with kBrokenExit.
+QString BrokenFile(const QString& folder) { return folder + "/crash-broken.txt"; }
+constexpr int kBrokenExit = 10;
+
+// After each acknowledged save the files hold, row by row, what was entered: else the
+// difference is written down and the child ends.
+void CheckAcknowledged(const QString& folder, int save, const QStringList& intent, const QStringList& onFile,
+                       const QStringList& withoutFiles = {}) {
+    if (onFile == intent && withoutFiles.isEmpty()) return;
+    QStringList lines;
+    int lost = 0;
+    for (const QString& line : intent)
+        if (!onFile.contains(line)) {
+            lines << "missing: " + line;
+            if (!line.startsWith("C|") && !line.startsWith("S|")) ++lost;
+        }
+    for (const QString& line : onFile)
+        if (!intent.contains(line)) lines << "not entered: " + line;
+    for (const QString& line : withoutFiles) lines << "no file for: " + line;
+    lines.prepend(QStringLiteral("#%1 %2 %3").arg(save).arg(lost).arg(withoutFiles.size()));
+    WriteFileAtomically(BrokenFile(folder), lines.join('\n').toUtf8() + '\n');
+    std::_Exit(kBrokenExit);
 }
 
 // The program's own temporary files and journals left anywhere in the program folder.
@@ -319,6 +386,8 @@ int RunVisitChild(const QString& folder, quint32 seed) {
         WriteLines(IntentFile(folder), intent);
         f->btnVisitSaveClick();
         if (f->EditingVisit()) return 6;
+        intent.sort();
+        CheckAcknowledged(folder, save + 1, intent, VisitStateOnFile(folder, env.annaContact, env.cecilia));
         WriteLines(AckFile(folder), VisitState(dm, env.annaContact, env.cecilia) << QStringLiteral("#%1").arg(save + 1));
     }
 }
@@ -388,6 +457,9 @@ int RunPictureChild(const QString& folder, quint32 seed) {
         WriteLines(IntentFile(folder), intent);
         d->btnSaveClick();
         if (dm.cdsFungiPics->State() != TDataSetState::dsBrowse) return 9;
+        intent.sort();
+        const QStringList onFile = PictureStateOnFile(folder);
+        CheckAcknowledged(folder, save + 1, intent, onFile, PicturesWithoutFiles(onFile, folder));
         WriteLines(AckFile(folder), PictureState(dm) << QStringLiteral("#%1").arg(save + 1));
         screen->FungiFrame()->ShowSubScreen(4);
     }
@@ -446,6 +518,18 @@ class TestCrashSaves : public QObject {
             QThread::msleep(QRandomGenerator::global()->bounded(quint32(maxDelayMs)));
             if (child.state() == QProcess::Running) ::kill(pid_t(child.processId()), SIGKILL);
             child.waitForFinished(20000);
+            if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == kBrokenExit) {
+                // An acknowledged save that left on file something else than was entered.
+                const QStringList lines = QString::fromUtf8(testsupport::ReadBytes(BrokenFile(folder))).split('\n');
+                const QStringList counts = lines.value(0).mid(1).split(' ');
+                tally.RowsLost += counts.value(1).toInt();
+                tally.PicturesWithoutFiles += counts.value(2).toInt();
+                ++tally.Mismatches;
+                tally.Details << QStringLiteral("round %1, acknowledged save %2 not as entered: %3")
+                                     .arg(round)
+                                     .arg(counts.value(0), lines.mid(1).join("; "));
+                break;
+            }
             if (child.exitStatus() != QProcess::CrashExit) {
                 tally.Details << QStringLiteral("round %1: the child ended by itself (%2)").arg(round).arg(child.exitCode());
                 ++tally.Mismatches;
@@ -536,18 +620,9 @@ private Q_SLOTS:
             const QStringList state = PictureState(dm);
             // Every picture record has its picture and thumbnail, a species with a main
             // picture its main picture's file.
-            for (const QString& line : state) {
-                const QStringList parts = line.split('|');
-                bool whole = true;
-                if (parts.first() == "P")
-                    whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPic, parts.at(2))) &&
-                            QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPicThumb, parts.at(2)));
-                if (parts.first() == "S" && parts.at(3) == "true")
-                    whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::MainPic, parts.at(1)));
-                if (!whole) {
-                    ++tally.PicturesWithoutFiles;
-                    tally.Details << QStringLiteral("no file for %1").arg(line);
-                }
+            for (const QString& line : PicturesWithoutFiles(state, folder)) {
+                ++tally.PicturesWithoutFiles;
+                tally.Details << QStringLiteral("no file for %1").arg(line);
             }
             return state;
         });
