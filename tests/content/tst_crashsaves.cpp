@@ -12,7 +12,8 @@
 // entered, not only what the program then holds in memory.
 //
 // The number of rounds: MYKO_CRASH_VISIT_ROUNDS and MYKO_CRASH_PICTURE_ROUNDS (500 and 200
-// make the full run; CTest's default is smaller so that the suite stays quick).
+// make the full run; CTest's default is smaller so that the suite stays quick). The full run
+// takes longer than QtTest's five minutes a test function: give it QTEST_FUNCTION_TIMEOUT too.
 #include <QtTest>
 
 #include <QApplication>
