@@ -36,6 +36,8 @@ void WriteOldSpeciesFile(const QString& programFolder, const QString& target) {
     current.LoadFromFile(programFolder + QStringLiteral("Data/Db/Fungi.dat"));
     TFieldDefs oldDefs = current.FieldDefs();
     oldDefs.removeAt(oldDefs.size() - 2);
+    // The layout the species table is taken to have had, so that its file migrates.
+    TDM::AddEarlierLayout(QStringLiteral("cdsFungi"), oldDefs);
     TClientDataSet old;
     old.SetFieldDefs(oldDefs);
     old.CreateDataSet();

@@ -5,6 +5,7 @@
 #include "core/FRIConnection.h"
 #include "core/PendingFile.h"
 #include "core/ProgramFolders.h"
+#include "core/SaveUnit.h"
 #include "core/unitDMServices.h"
 #include "platform/DataSetScopes.h"
 
@@ -28,7 +29,8 @@ void SetBoolean(TExtClientDataSet* table, const QString& field, bool value) {
 
 void MakeThumbnail(const QString& pictureKey) {
     TPendingFile thumbnail;
-    thumbnail.Write(GetFungiPicThumbFile(pictureKey), BmpBytes(ReadThumbnail(GetFungiPicFile(pictureKey))));
+    thumbnail.Write(GetFungiPicThumbFile(pictureKey),
+                    BmpBytes(ReadThumbnail(TSaveUnit::CurrentFile(GetFungiPicFile(pictureKey)))));
     thumbnail.Commit();
 }
 
@@ -42,7 +44,8 @@ void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
     const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
     TPendingFile mainPicture;
     mainPicture.Write(GetMainPicFile(speciesKey),
-                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
+                      JpegBytes(ReadMainPicture(TSaveUnit::CurrentFile(GetFungiPicFile(pictureKey)),
+                                                QRect(x1, y1, x2 - x1, y2 - y1))));
 
     if (fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) {
         QStringList others;
@@ -66,7 +69,8 @@ void MakeFirstMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
     const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
     TPendingFile mainPicture;
     mainPicture.Write(GetMainPicFile(speciesKey),
-                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
+                      JpegBytes(ReadMainPicture(TSaveUnit::CurrentFile(GetFungiPicFile(pictureKey)),
+                                                QRect(x1, y1, x2 - x1, y2 - y1))));
     TDMServices::SetStoredValues(fungi, speciesKey, {{QStringLiteral("HasPic"), true}});
     SetBoolean(pics, kIsMainPic, true);
     mainPicture.Commit();

@@ -15,6 +15,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/MyUtils.h"
 #include "core/PendingFile.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitUserScreen.h"
@@ -220,15 +221,27 @@ TRepairCheck::TOutcome TRepairCheck::Run() {
         } catch (const Exception&) {
         }
     });
+    // Each step is one save: what it changed in its tables and files lands together, also
+    // when a stop request ends it early; a step that fails changes nothing.
+    const auto step = [this](void (TRepairCheck::*run)()) {
+        TSaveUnit unit(m_dm);
+        try {
+            (this->*run)();
+        } catch (const TStopped&) {
+            unit.Commit();
+            throw;
+        }
+        unit.Commit();
+    };
     try {
-        LoadContactList();
+        step(&TRepairCheck::LoadContactList);
         CheckStop();
-        CheckMasterDetail();
-        CheckContactReferences();
-        FixContactRefCounts();
-        DeleteOrphanFiles();
-        FixPicCounts();
-        CheckMissingFiles();
+        step(&TRepairCheck::CheckMasterDetail);
+        step(&TRepairCheck::CheckContactReferences);
+        step(&TRepairCheck::FixContactRefCounts);
+        step(&TRepairCheck::DeleteOrphanFiles);
+        step(&TRepairCheck::FixPicCounts);
+        step(&TRepairCheck::CheckMissingFiles);
     } catch (const TStopped&) {
         WriteResult(QStringLiteral("Kontrollen avbruten. Resultat så långt: "),
                     QStringLiteral("Klicka på \"Avsluta\" för att stänga det här fönstret."));

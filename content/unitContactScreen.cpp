@@ -99,6 +99,10 @@ void TFRContactScreen::CreateFrame() {
     SetFrame(TFRFrameBase::Create<TframeContacts>(ContactsDM()));
 }
 
+QList<TClientDataSet*> TFRContactScreen::ScreenTables() const {
+    return {ContactsDM()->cdsContacts, ContactsDM()->cdsContactGroups};
+}
+
 TframeContacts* TFRContactScreen::ContactsFrame() const { return qobject_cast<TframeContacts*>(Frame()); }
 
 QString TFRContactScreen::GetRefText(const QString& ref) { return Services()->GetRefText(ref); }

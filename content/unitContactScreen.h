@@ -37,6 +37,8 @@ public:
 
     void Initialize() override;
     void CreateFrame() override;
+    // The contacts and their groups.
+    QList<TClientDataSet*> ScreenTables() const override;
     TframeContacts* ContactsFrame() const;
 
     // ---- Services for the other screens ----

@@ -459,7 +459,8 @@ void TframeContacts::ShowContact(const QString& contactUKey) {
 
 void TframeContacts::RefreshGroups() {
     if (!m_groupTable->Active()) return;
-    if (m_groupTable->IsEmpty()) {
+    // A group table whose file could not be read stays empty (the screen says why).
+    if (m_groupTable->IsEmpty() && !m_groupTable->ReadOnly()) {
         TEditScope insert(m_groupTable, TEditScope::Append);
         m_groupTable->FieldByName(QStringLiteral("UKey"))->SetAsString(QLatin1String(MyContactsGroupKey));
         m_groupTable->FieldByName(QStringLiteral("GroupName"))->SetAsString(QLatin1String(MyContactsGroupName));

@@ -48,6 +48,8 @@
 
 namespace {
 
+const char* const kNoSpeciesText = "Inga arter motsvarar det aktuella urvalet.";
+
 constexpr int kLabelX = 4;
 constexpr int kFieldX = 140;
 constexpr int kColumnWidth = 410;
@@ -397,8 +399,10 @@ void TframeFungi::SetupFrame() {
     std::tie(tabsNoData, holder) = page(QStringLiteral("tabsNoData"));
     {
         auto* l = new QVBoxLayout(holder);
-        auto* text = new QLabel(QStringLiteral("Inga arter motsvarar det aktuella urvalet."), holder);
+        auto* text = new QLabel(QString::fromUtf8(kNoSpeciesText), holder);
+        text->setObjectName(QStringLiteral("lblNoData"));
         text->setWordWrap(true);
+        lblNoData = text;
         btnClearSelection = new QPushButton(QStringLiteral("Upphäv urval"), holder);
         btnClearSelection->setToolTip(QStringLiteral("Visa alla arter"));
         connect(btnClearSelection, &QPushButton::clicked, this, [this] { ClearSelectionClick(); });
@@ -996,6 +1000,14 @@ void TframeFungi::UpdateFrame() {
     if (external) {
         // A detail record is open on the full page: it stays.
     } else if (!hasRecord) {
+        // No species because the species' file could not be read is no matter of selection.
+        // (The notice below the header names the file.)
+        const QString failure = m_fungi->LoadFailure;
+        lblNoData->setText(failure.isEmpty() ? QString::fromUtf8(kNoSpeciesText)
+                                             : QStringLiteral("Inga arter kan visas, eftersom tabellfilen med "
+                                                              "artbeskrivningarna inte kunde läsas (se ovan)."));
+        btnClearSelection->setVisible(failure.isEmpty());
+        btnSelectionWindow->setVisible(failure.isEmpty());
         ShowPage(QStringLiteral("tabsNoData"));
     } else if (ShowMode == 2) {
         ShowPage(QStringLiteral("tabsTable"));

@@ -130,6 +130,7 @@ public:
     QLabel* lblIncompleteLatin = nullptr;
     QLabel* lblIncompleteInfo = nullptr;
     // No-data page.
+    QLabel* lblNoData = nullptr;
     QPushButton* btnClearSelection = nullptr;  // "Upphäv urval"
     QPushButton* btnSelectionWindow = nullptr; // "Urvalsfönster"
     // Table page.

@@ -34,6 +34,7 @@
 #include "core/PendingFile.h"
 #include "core/ProgramFolders.h"
 #include "core/RecordPicture.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitMain.h"
@@ -781,22 +782,27 @@ void TframeFungiPicDetails::btnSaveClick() {
                 corner->SetAsInteger(v[i]);
             }
         }
-        // The files wait beside the old ones until the record is posted. The picture is
-        // written only when its pixels are new: a changed note never encodes it again.
+        // The files wait beside the old ones until the record is posted, and record, files,
+        // the species' picture count and main picture land together (one save unit). The
+        // picture is written only when its pixels are new: a changed note never encodes it
+        // again.
         const QString key = GetUKey(pics);
         const QImage picture = imgPicture->Picture();
+        const TPictureKind kind = m_kind;
+        TSaveUnit unit(FRFungiScreen->DataModule());
         TPendingFile pictureFile;
         TPendingFile thumbnailFile;
-        if (m_kind == TPictureKind::New) pictureFile.Write(GetFungiPicFile(key), fungipics::JpegBytes(picture));
-        if (m_kind == TPictureKind::New || (m_kind == TPictureKind::Stored && !QFile::exists(GetFungiPicThumbFile(key))))
+        if (kind == TPictureKind::New) pictureFile.Write(GetFungiPicFile(key), fungipics::JpegBytes(picture));
+        if (kind == TPictureKind::New || (kind == TPictureKind::Stored && !QFile::exists(GetFungiPicThumbFile(key))))
             thumbnailFile.Write(GetFungiPicThumbFile(key), fungipics::BmpBytes(fungipics::Thumbnail(picture)));
         pics->Post();
         pictureFile.Commit();
         thumbnailFile.Commit();
-        if (m_kind == TPictureKind::New) m_kind = TPictureKind::Stored;
-        makeMain = m_kind == TPictureKind::Stored &&
+        makeMain = (kind == TPictureKind::New || kind == TPictureKind::Stored) &&
                    (markerChanged || (pressed && !pics->FieldByName(QStringLiteral("IsMainPic"))->AsBoolean()));
         if (makeMain) FRFungiScreen->PicScreen->MakeMainPicture();
+        unit.Commit();
+        if (m_kind == TPictureKind::New) m_kind = TPictureKind::Stored;
     }
     Unlock();
 }

@@ -27,6 +27,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
+#include "core/ProgramFolders.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
@@ -37,6 +38,13 @@
 #include "platform/UIServices.h"
 
 namespace {
+
+// A sheet's file as the maps table stores it: a full path, or (the program's own sample
+// sheet) a path relative to the program folder, so that a moved program folder keeps it.
+QString MapFileOf(const QString& stored) {
+    if (stored.isEmpty() || !QDir::isRelativePath(stored)) return stored;
+    return QDir::cleanPath(GetProgramFolder() + stored);
+}
 
 const QString kInfoCaption = QStringLiteral("Mykotekshallen - Information");
 const QString kWarningCaption = QStringLiteral("Mykotekshallen - Varning");
@@ -416,7 +424,8 @@ void TframeMaps::ImportMapFile(const QString& fileName) {
     const QString path = QFileInfo(fileName).absoluteFilePath();
     const int column = maps->FieldByName(QStringLiteral("Filename"))->Index();
     for (int row = 0; row < maps->RecordCount(); ++row)
-        if (MapImport::SameMapFile(maps->RecordValue(row, column).toString(), path)) throw Exception(kAlreadyImported);
+        if (MapImport::SameMapFile(MapFileOf(maps->RecordValue(row, column).toString()), path))
+            throw Exception(kAlreadyImported);
 
     // Everything is read before the record exists, so a bad file leaves the table as it was.
     TRIKMap reader;
@@ -602,7 +611,7 @@ void TframeMaps::SelectNearestMap(QPoint pixel) {
 void TframeMaps::ShowMapAt(const QString& mapUKey, qint32 x, qint32 y) {
     TExtClientDataSet* maps = Maps();
     if (!LocateUKey(maps, mapUKey)) return;
-    const QString file = Str(maps, "Filename");
+    const QString file = MapFileOf(Str(maps, "Filename"));
     TRIKMap& map = panelMap->RIKMap();
     // A sheet that failed before is opened again, whatever name the panel still holds.
     if (file != map.FileName() || !map.Active()) {
@@ -659,7 +668,7 @@ void TframeMaps::ChooseMapAt(qint32 x, qint32 y, bool in) {
         if (!TFRMapScreen::MapContains(r, x, y)) continue;
         const qint64 s = maps->RecordValue(row, scale).toLongLong();
         if (m_showingDetail) {
-            if (maps->RecordValue(row, file).toString() == panelMap->RIKMap().FileName()) continue;
+            if (MapFileOf(maps->RecordValue(row, file).toString()) == panelMap->RIKMap().FileName()) continue;
             if (in ? s >= m_mapScale : s <= m_mapScale) continue;
         }
         found.append({s, maps->RecordValue(row, ukey).toString()});
@@ -920,7 +929,7 @@ void TframeMaps::ShowDetails() {
     TExtClientDataSet* maps = Maps();
     const bool any = maps->Active() && (!maps->IsEmpty() || Editing());
     auto num = [&](const char* f) { return any ? QString::number(Int(maps, f)) : QString(); };
-    lblFilename->setText(any ? QDir::toNativeSeparators(Str(maps, "Filename")) : QString());
+    lblFilename->setText(any ? QDir::toNativeSeparators(MapFileOf(Str(maps, "Filename"))) : QString());
     lblScale->setText(any ? QStringLiteral("1:%1").arg(Int(maps, "Scale")) : QString());
     lblWest->setText(num("CoordULX"));
     lblNorth->setText(num("CoordULY"));

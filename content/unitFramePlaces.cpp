@@ -30,6 +30,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitMain.h"
@@ -57,6 +58,12 @@ bool IsEditing(const TClientDataSet* table) {
 }
 
 QString Text(TClientDataSet* table, const char* field) { return table->FieldByName(QLatin1String(field))->AsString(); }
+
+// The key of a new working row: unused in the stored table and among the working rows not
+// yet stored, which may have been drawn within the same millisecond.
+QString NewWorkKey(const TExtClientDataSet* stored, const TClientDataSet* work) {
+    return stored->NewUKey([work](const QString& key) { return work->FindRecordIndex(QStringLiteral("UKey"), key) >= 0; });
+}
 
 // A place item: the name in a heavy font and under it the district and province, on
 // alternating background colours.
@@ -921,19 +928,10 @@ void TframePlaces::btnVisitSaveClick() {
                                QStringLiteral("Ogiltigt datum"));
         return;
     }
-    // A participant or find still being entered is kept when it is complete.
-    if (IsEditing(m_screen->WorkPeople())) {
-        if (searchPeople->Edit->text().trimmed().isEmpty())
-            m_screen->WorkPeople()->Cancel();
-        else
-            btnPeopleSaveClick();
-    }
-    if (IsEditing(m_screen->WorkFinds())) {
-        if (Text(m_screen->WorkFinds(), "FungiUKey").isEmpty())
-            m_screen->WorkFinds()->Cancel();
-        else
-            btnFindSaveClick();
-    }
+    // A participant or find still being entered is kept; a find typed without its species
+    // stops the save rather than being dropped without a word.
+    KeepPendingPerson();
+    KeepPendingFind(true);
     Visits()->FieldByName(QStringLiteral("VisitDate"))->SetAsDate(date);
     SaveVisitRows();
     editVisitDate->setModified(false);
@@ -943,85 +941,57 @@ void TframePlaces::btnVisitSaveClick() {
     UpdateScreen();
 }
 
-// The stored participants and finds of the visit are replaced in one batch: every table
-// involved keeps its changes in memory until all of them are made, and only then are the
-// files written. A failure on the way reloads them from their files, so the stored rows stay
-// as they were.
+// The stored participants and finds of the visit are replaced in one save unit: no file is
+// written until every table involved (the visit, its participants and finds, the contacts'
+// counts) holds its new rows, and then all of them land together or, on a failure before
+// the first file, none does and the tables are read back from their files.
 void TframePlaces::SaveVisitRows() {
-    TDM* dm = DM();
-    const QList<TExtClientDataSet*> tables = {Visits(), People(), Finds(), dm->cdsContacts};
-    QList<bool> autoSave;
-    for (TExtClientDataSet* table : tables) {
-        autoSave.append(table->AutoSave());
-        table->SetAutoSave(false);
-    }
     const QString placeKey = GetUKey(Places());
     const QString visitKey = GetUKey(Visits());
     auto step = [this](int n) {
         if (OnVisitSaveStep) OnVisitSaveStep(n);
     };
     bool visitPosted = false;
-    try {
-        step(1);
-        for (TExtClientDataSet* stored : {People(), Finds()}) {
-            stored->First();
-            while (!stored->IsEmpty()) stored->Delete();
-        }
-        step(2);
-        Visits()->Post();
-        visitPosted = true;
-        for (auto [work, stored] : {std::pair<TClientDataSet*, TExtClientDataSet*>{m_screen->WorkPeople(), People()},
-                                    std::pair<TClientDataSet*, TExtClientDataSet*>{m_screen->WorkFinds(), Finds()}}) {
-            for (work->First(); !work->Eof(); work->Next()) TExtClientDataSet::CopyRecordTo(work, stored, true);
-        }
-        step(3);
-    } catch (const Exception& e) {
-        for (int i = 0; i < tables.size(); ++i) {
-            // The visit being edited stays in edit while its post has not happened.
-            if (i == 0 && !visitPosted) continue;
-            TExtClientDataSet* table = tables[i];
-            if (IsEditing(table)) table->Cancel();
-            table->CloseInternal();
-            table->LoadData();
-        }
-        for (int i = 0; i < tables.size(); ++i) tables[i]->SetAutoSave(autoSave[i]);
-        static_cast<void>(LocateUKey(Places(), placeKey));
-        static_cast<void>(LocateUKey(Visits(), visitKey));
-        if (visitPosted) {
-            m_showingVisit = false;
-            if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
-        }
-        UpdateFrame();
-        throw Exception(kVisitNotSaved.arg(e.Message()));
-    }
-    // The files are written visit first, so no participant or find is ever stored without
-    // its visit. A file that cannot be written leaves it and those after it as they were,
-    // and their tables are read back from them.
-    int written = 0;
-    try {
-        for (; written < tables.size(); ++written) {
-            step(4 + written);
-            tables[written]->SetAutoSave(autoSave[written]);
-        }
-    } catch (const Exception& e) {
-        for (int i = written; i < tables.size(); ++i) {
-            TExtClientDataSet* table = tables[i];
-            try {
-                table->CloseInternal();
-                table->LoadData();
-            } catch (const Exception&) {
-                // The table stays as memory holds it; its file is what it was.
+    bool stands = false;
+    QString failure;
+    {
+        TSaveUnit unit(DM());
+        try {
+            step(1);
+            for (TExtClientDataSet* stored : {People(), Finds()}) {
+                stored->First();
+                while (!stored->IsEmpty()) stored->Delete();
             }
-            table->SetAutoSave(autoSave[i]);
+            step(2);
+            Visits()->Post();
+            visitPosted = true;
+            for (auto [work, stored] :
+                 {std::pair<TClientDataSet*, TExtClientDataSet*>{m_screen->WorkPeople(), People()},
+                  std::pair<TClientDataSet*, TExtClientDataSet*>{m_screen->WorkFinds(), Finds()}}) {
+                for (work->First(); !work->Eof(); work->Next()) TExtClientDataSet::CopyRecordTo(work, stored, true);
+            }
+            step(3);
+            unit.Commit();
+        } catch (const Exception& e) {
+            failure = e.Message();
+            // After its journal a save stands, even when some file has to wait for the next start.
+            stands = unit.Committed();
         }
-        static_cast<void>(LocateUKey(Places(), placeKey));
+    }
+    if (failure.isEmpty()) {
         static_cast<void>(LocateUKey(Visits(), visitKey));
+        return;
+    }
+    // The unit has put the tables back as their files hold them; a visit whose post did not
+    // happen is still being edited.
+    static_cast<void>(LocateUKey(Places(), placeKey));
+    static_cast<void>(LocateUKey(Visits(), visitKey));
+    if (visitPosted) {
         m_showingVisit = false;
         if (ScreenHost()) ScreenHost()->SetNavigationEnabled(true);
-        UpdateFrame();
-        throw Exception(kVisitNotSaved.arg(e.Message()));
     }
-    static_cast<void>(LocateUKey(Visits(), visitKey));
+    UpdateFrame();
+    throw Exception(stands ? failure : kVisitNotSaved.arg(failure));
 }
 
 void TframePlaces::sbtnVisitDeleteClick() {
@@ -1041,13 +1011,34 @@ void TframePlaces::sbtnVisitDeleteClick() {
 
 // ---- Participants ----
 
+void TframePlaces::KeepPendingPerson() {
+    TClientDataSet* work = m_screen->WorkPeople();
+    if (!IsEditing(work)) return;
+    if (searchPeople->Edit->text().trimmed().isEmpty())
+        work->Cancel();
+    else
+        btnPeopleSaveClick();
+}
+
+void TframePlaces::KeepPendingFind(bool complete) {
+    TClientDataSet* work = m_screen->WorkFinds();
+    if (!IsEditing(work)) return;
+    if (searchFungi->Edit->text().trimmed().isEmpty() || (!complete && Text(work, "FungiUKey").isEmpty())) {
+        work->Cancel();
+        return;
+    }
+    if (Text(work, "FungiUKey").isEmpty()) searchFungi->Edit->setFocus();
+    btnFindSaveClick();
+}
+
 void TframePlaces::btnPeopleNewClick() {
     if (!EditingVisit()) return;
     TClientDataSet* work = m_screen->WorkPeople();
-    if (IsEditing(work)) work->Cancel();
+    // The one being entered is kept, not dropped for the new one.
+    KeepPendingPerson();
     work->Append();
     work->FieldByName(QStringLiteral("MasterUKey"))->SetAsString(GetUKey(Visits()));
-    work->FieldByName(QStringLiteral("UKey"))->SetAsString(People()->NewUKey());
+    work->FieldByName(QStringLiteral("UKey"))->SetAsString(NewWorkKey(People(), work));
     searchPeople->Edit->clear();
     UpdateButtons();
     searchPeople->Edit->setFocus();
@@ -1109,10 +1100,11 @@ void TframePlaces::btnPeopleDeleteClick() {
 void TframePlaces::btnFindNewClick() {
     if (!EditingVisit()) return;
     TClientDataSet* work = m_screen->WorkFinds();
-    if (IsEditing(work)) work->Cancel();
+    // A complete find being entered is kept, not dropped for the new one.
+    KeepPendingFind(false);
     work->Append();
     work->FieldByName(QStringLiteral("MasterUKey"))->SetAsString(GetUKey(Visits()));
-    work->FieldByName(QStringLiteral("UKey"))->SetAsString(Finds()->NewUKey());
+    work->FieldByName(QStringLiteral("UKey"))->SetAsString(NewWorkKey(Finds(), work));
     work->FieldByName(QStringLiteral("BodyCount"))->SetAsInteger(0);
     work->FieldByName(QStringLiteral("BodyAge"))->SetAsInteger(1);
     searchFungi->Edit->clear();

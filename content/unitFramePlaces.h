@@ -82,13 +82,21 @@ public:
     void listPeopleDoubleClick(int row);
     void listFindsDoubleClick(int row);
 
+    // A participant or find still being entered is stored when it is complete and given
+    // up when nothing was typed for it; a find typed but without its species raises "Namn
+    // på funnen art saknas!" when complete is required, and is given up otherwise.
+    void KeepPendingPerson();
+    void KeepPendingFind(bool complete);
+
     // Whether the place or visit of the current row may be edited by the logged-in user.
     bool MayEditPlace() const;
     bool MayEditVisit() const;
     bool EditingPlace() const;
     bool EditingVisit() const;
 
-    // Called between the steps of a visit save (tests stop or fail it there).
+    // Called between the steps of a visit save (tests stop or fail it there): 1 before the
+    // stored rows go, 2 before the visit is posted, 3 once every row is in the tables and
+    // their files are about to be written (TSaveUnit::StepHook follows the files).
     std::function<void(int step)> OnVisitSaveStep;
 
     // ---- Components ----

@@ -320,7 +320,7 @@ const QImage& TFRMapPanel::TileImage(int index, bool& failed) {
     if (const QImage* kept = m_tiles.Find(index)) return *kept;
     if (!m_map.DecodeTile(index)) return none;
     ++m_tilesDecoded;
-    if (m_map.Tile().Failed) failed = true;
+    if (m_map.TileFailed()) failed = true;
     return m_tiles.Insert(index, m_map.TileBitmap().convertToFormat(QImage::Format_RGB32));
 }
 

@@ -167,12 +167,19 @@ bool TRIKMap::ReadTileBytes(int index, QByteArray& bytes) {
 bool TRIKMap::DecodeTile(int index) {
     if (!m_active || index < 0 || index >= TileCount()) return false;
     const int bw = m_header.BlockWidth, bh = m_header.BlockHeight;
-    if (ReadTileBytes(index, m_tileBytes))
+    bool cut = false;
+    if (ReadTileBytes(index, m_tileBytes)) {
         m_decoder.Decode(m_header.Coding, reinterpret_cast<const uint8_t*>(m_tileBytes.constData()),
                          m_tileBytes.size(), bw, bh, m_header.CodedRowLength, m_tile);
-    else
+        // Data that ends before the tile is full: the rest is drawn white, and told. (A tile
+        // without any data is an empty part of the sheet.)
+        cut = !m_tile.Failed && !m_tileBytes.isEmpty() &&
+              std::find(m_tile.Reached.cbegin(), m_tile.Reached.cend(), uint8_t(0)) != m_tile.Reached.cend();
+    } else {
         TRIKTileDecoder::MarkFailed(bw, bh, m_tile);
-    if (m_tile.Failed) m_failed.append(index);
+    }
+    m_tileFailed = m_tile.Failed || cut;
+    if (m_tileFailed) m_failed.append(index);
     RIKTileToImage(m_tile, m_header.Palette, m_bitmap);
     return true;
 }

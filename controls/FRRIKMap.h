@@ -86,6 +86,10 @@ public:
     // index is outside the map.
     bool DecodeTile(int index);
     const TRIKTile& Tile() const { return m_tile; }
+    // Whether the tile last decoded could not be read whole: every attempt failed, or its
+    // data ended before the tile was full (a sheet cut off or damaged). Such a tile is noted
+    // for ReportFailedTiles.
+    bool TileFailed() const { return m_tileFailed; }
     const QImage& TileBitmap() const { return m_bitmap; }
 
     // The tiles that failed since the last call, in the order drawn.
@@ -129,6 +133,7 @@ private:
     QImage m_bitmap;
     QByteArray m_tileBytes;
     QList<int> m_failed;
+    bool m_tileFailed = false;
     TFRMapObjects m_mapObjects;
 };
 

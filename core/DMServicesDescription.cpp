@@ -6,6 +6,7 @@
 
 #include "core/DMServicesShared.h"
 #include "core/ExtClientDataSet.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 
 using namespace dmservices;
@@ -20,10 +21,7 @@ struct TDetailRows {
     QString Field;       // the field each line goes to
     QStringList Lines;
     int Flag = -1;       // the RowFlag of the rows replaced; -1: every row
-    QList<QVector<QVariant>> OldRows;  // every field of each row replaced, to put it back
-    QStringList OldKeys;
-    QStringList NewKeys;
-    bool Saved = false;
+    QStringList OldKeys;  // the rows replaced
 };
 
 }  // namespace
@@ -56,35 +54,19 @@ void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
         for (int row = 0; row < stored->RecordCount(); ++row) {
             if (TextAt(stored, row, master) != key) continue;
             if (d.Flag >= 0 && stored->RecordValue(row, flag).toInt() != d.Flag) continue;
-            QVector<QVariant> values;
-            for (int field = 0; field < stored->FieldCount(); ++field) values.append(stored->RecordValue(row, field));
-            d.OldRows.append(values);
             d.OldKeys.append(TextAt(stored, row, ukey));
         }
     }
 
-    // A detail table whose file already took the new rows gets its old rows back.
-    auto putBackRows = [](TDetailRows& d) {
-        TBatch undo;
-        undo.Touch(d.Table);
-        for (const QString& added : d.NewKeys) undo.Remove(d.Table, added);
-        TClientDataSet* internal = d.Table->InternalDataSet();
-        for (const QVector<QVariant>& values : d.OldRows) {
-            internal->Append();
-            for (int field = 0; field < values.size() && field < internal->FieldCount(); ++field)
-                internal->Fields(field)->SetValue(values[field]);
-            internal->Post();
-        }
-        undo.Commit();
-        d.Table->LoadData();
-    };
-    // What was typed, to edit again should the species' own file refuse it.
+    // What was typed, to edit again should the save fail.
     QVector<QVariant> typed;
     for (int field = 0; field < fungi->FieldCount(); ++field) typed.append(fungi->Fields(field)->Value());
 
+    // The names, the text and the species land in their files together, or none of them
+    // does and every table is read back from its file.
+    TSaveUnit unit(m_dm);
     try {
         for (TDetailRows& d : details) {
-            // One batch, and so one save, per table.
             TBatch batch;
             auto cancel = qScopeGuard([&] {
                 if (d.Table->State() != TDataSetState::dsBrowse) d.Table->Cancel();
@@ -93,7 +75,6 @@ void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
             for (const QString& old : d.OldKeys) batch.Remove(d.Table, old);
             for (int no = 0; no < d.Lines.size(); ++no) {
                 d.Table->Append();
-                d.NewKeys.append(GetUKey(d.Table));
                 if (d.Flag >= 0) {
                     d.Table->FieldByName(QStringLiteral("RowFlag"))->SetAsInteger(d.Flag);
                     d.Table->FieldByName(QStringLiteral("RowNo"))->SetAsInteger(no);
@@ -102,17 +83,11 @@ void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
                 d.Table->Post();
             }
             batch.Commit();
-            d.Saved = true;
         }
         fungi->Post();
+        unit.Commit();
     } catch (...) {
-        for (TDetailRows& d : details) {
-            if (!d.Saved) continue;
-            try {
-                putBackRows(d);
-            } catch (...) {
-            }
-        }
+        if (unit.Committed()) throw;
         // A post that reached the table but not its file: the record is read back from the
         // file and edited again with what was typed.
         if (fungi->State() == TDataSetState::dsBrowse) {

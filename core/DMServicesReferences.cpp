@@ -289,7 +289,7 @@ void TDMServices::AfterFungiPicDeleted(const TRecord& pic) {
     if (pic.Bool(QStringLiteral("IsMainPic"))) values.append({QStringLiteral("HasPic"), false});
     UpdateStored(fungi, fungiKey, values, true);
     if (pic.Bool(QStringLiteral("IsMainPic")) && IsValidPathName(fungiKey))
-        QFile::remove(FileOf(TKeyFile::MainPic, fungiKey));
+        RemoveFiles({FileOf(TKeyFile::MainPic, fungiKey)});
 }
 
 void TDMServices::AfterUserDeleted(const TRecord& user) {

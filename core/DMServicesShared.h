@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/ExtClientDataSet.h"
+#include "core/SaveUnit.h"
 #include "core/unitDMServices.h"
 
 namespace dmservices {
@@ -65,8 +66,8 @@ inline QStringList PlainLines(const QStringList& lines) {
 }
 
 inline void RemoveFiles(const QStringList& files) {
-    // A file that is not there is no failure.
-    for (const QString& file : files) QFile::remove(file);
+    // A file that is not there is no failure. In a save unit the files go with its commit.
+    TSaveUnit::RemoveFiles(files);
 }
 
 inline QString DateText(const QVariant& value) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/SaveUnit.h"
 #include "core/SelLanguage.h"
 #include "platform/DataSetScopes.h"
 
@@ -107,7 +108,7 @@ void TExtClientDataSet::SetAutoSave(bool on) {
     const bool was = d->autoSave;
     d->autoSave = on;
     // The changes collected while saving was off go to the file in one commit.
-    if (on && !was && d->internal && d->internal->Active()) d->internal->SaveToFile();
+    if (on && !was && d->internal && d->internal->Active()) SaveInternal();
 }
 
 QString TExtClientDataSet::DatasetId() const { return d->datasetId; }
@@ -146,6 +147,11 @@ TClientDataSet* TExtClientDataSet::InternalDataSet() {
         d->internal->SetFileName(d->filename);
     }
     return d->internal.get();
+}
+
+void TExtClientDataSet::SaveInternal() {
+    if (TSaveUnit::Defer(this)) return;
+    InternalDataSet()->SaveToFile();
 }
 
 void TExtClientDataSet::OpenInternal() {
@@ -197,7 +203,7 @@ void TExtClientDataSet::ReleaseInternal() {
 
 // ---- Keys ----
 
-QString TExtClientDataSet::NewUKey() const {
+QString TExtClientDataSet::NewUKey(const std::function<bool(const QString&)>& alsoTaken) const {
     auto* self = const_cast<TExtClientDataSet*>(this);
     const QString prefix = d->datasetId + MakeTimeCode(11);
 
@@ -216,7 +222,7 @@ QString TExtClientDataSet::NewUKey() const {
     const bool checkVisible = Active() && FindField(kUKey) != nullptr;
     auto taken = [&](const QString& key) {
         return (checkInternal && internal->FindRecordIndex(kUKey, key) >= 0) ||
-               (checkVisible && FindRecordIndex(kUKey, key) >= 0);
+               (checkVisible && FindRecordIndex(kUKey, key) >= 0) || (alsoTaken && alsoTaken(key));
     };
 
     constexpr quint32 kRange = 456'976;
@@ -375,7 +381,7 @@ void TExtClientDataSet::DoAfterPost() {
         TEditScope edit(internal, found ? TEditScope::Edit : TEditScope::Append);
         PutValues(values, internal);
         edit.Post();
-        if (d->autoSave) internal->SaveToFile();
+        if (d->autoSave) SaveInternal();
     }
     TClientDataSet::DoAfterPost();
 }
@@ -405,7 +411,7 @@ void TExtClientDataSet::DoAfterDelete() {
         TInternalLease lease(this);
         OpenInternal();
         if (internal->FindField(kUKey) != nullptr && LocateUKey(internal, d->deleteKey)) internal->Delete();
-        if (d->autoSave) internal->SaveToFile();
+        if (d->autoSave) SaveInternal();
     }
     TClientDataSet::DoAfterDelete();
 }

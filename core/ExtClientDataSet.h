@@ -41,6 +41,10 @@ public:
     // While True, posting leaves Timestamp unchanged.
     bool NoTimestamp = false;
 
+    // Why the table shows nothing and refuses writes: its file could not be read at
+    // start-up (a text naming the file, for its screens to show); empty when it was read.
+    QString LoadFailure;
+
     // Called with the table after each internal record is looked at during LoadData.
     std::function<void(TExtClientDataSet*)> AfterICDSScroll;
     // Record-exchange hooks, bound by the data module.
@@ -53,9 +57,14 @@ public:
     void OpenInternal();
     void CloseInternal();
     TClientDataSet* InternalDataSet();
+    // Saves the internal table to its file, or, while a save unit is open, leaves the save
+    // to the unit (core/SaveUnit).
+    void SaveInternal();
     // Appends to the visible table a copy of the internal table's current record.
     void CopyRecord();
-    QString NewUKey() const;
+    // A key not yet used by the table (its stored and its visible records), nor one for
+    // which alsoTaken says true (the rows of a working copy not yet stored, for instance).
+    QString NewUKey(const std::function<bool(const QString&)>& alsoTaken = {}) const;
     bool Loading() const;
 
     // The component's name without its first three characters, plus ".dat".

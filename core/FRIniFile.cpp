@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 #include "platform/AtomicFile.h"
 
@@ -143,6 +144,21 @@ bool readLines(const QString& fileName, QStringList& lines) {
     return true;
 }
 
+// What a newly made file gets: read and write as the user's file mask allows.
+QFileDevice::Permissions newFilePermissions() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    if (mode & S_IRUSR) permissions |= QFileDevice::ReadOwner;
+    if (mode & S_IWUSR) permissions |= QFileDevice::WriteOwner;
+    if (mode & S_IRGRP) permissions |= QFileDevice::ReadGroup;
+    if (mode & S_IWGRP) permissions |= QFileDevice::WriteGroup;
+    if (mode & S_IROTH) permissions |= QFileDevice::ReadOther;
+    if (mode & S_IWOTH) permissions |= QFileDevice::WriteOther;
+    return permissions;
+}
+
 QString freeBackupName(const QString& fileName) {
     QString name = fileName + QStringLiteral(".bak");
     for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
@@ -154,7 +170,7 @@ QString freeBackupName(const QString& fileName) {
 
 const char* const FRIniUnreadableText =
     "Inställningsfilen \"%1\" kunde inte läsas. Standardinställningarna används, och den "
-    "gamla filen sparas som säkerhetskopia.";
+    "gamla filen sparas som \"%2\".";
 const char* const FRIniSaveFailedText = "Inställningsfilen \"%1\" kunde inte sparas.";
 
 QString FRIniErrorText(TFRIniError error) { return QString::fromUtf8(kErrorTexts[int(error)]); }
@@ -233,7 +249,9 @@ void TFRIniFile::Open() {
     if (!info.isFile() || !readLines(m_filename, lines)) {
         m_open = true;
         m_unreadableFile = m_filename;
-        throw Exception(QString::fromUtf8(FRIniUnreadableText).arg(QDir::toNativeSeparators(m_filename)));
+        m_unreadableBackup = freeBackupName(m_filename);
+        throw Exception(QString::fromUtf8(FRIniUnreadableText)
+                            .arg(QDir::toNativeSeparators(m_filename), QDir::toNativeSeparators(m_unreadableBackup)));
     }
     removeDuplicateSections(lines);
     m_lines = lines;
@@ -252,18 +270,24 @@ void TFRIniFile::Flush() {
         bytes += '\n';
     }
     TAtomicFile file(fileName, QString::fromUtf8(FRIniSaveFailedText));
+    const bool replacesUnreadable = !m_unreadableFile.isEmpty() && m_unreadableFile == fileName;
+    // The new file gets the mode a new file gets, not that of the file that could not be
+    // read (which may be why it could not be).
+    if (replacesUnreadable) file.SetPermissions(newFilePermissions());
     file.Open();
     file.Write(bytes);
     file.Finish();
     // The file that could not be read is moved aside, not overwritten.
-    if (!m_unreadableFile.isEmpty() && m_unreadableFile == fileName) {
+    if (replacesUnreadable) {
         const QFileInfo old(fileName);
-        if ((old.exists() || old.isSymLink()) && !QFile::rename(fileName, freeBackupName(fileName)))
-            throw Exception(failed);
+        QString backup = m_unreadableBackup;
+        if (backup.isEmpty() || QFileInfo::exists(backup) || QFileInfo(backup).isSymLink()) backup = freeBackupName(fileName);
+        if ((old.exists() || old.isSymLink()) && !QFile::rename(fileName, backup)) throw Exception(failed);
     }
     file.Rename();
 
     m_unreadableFile.clear();
+    m_unreadableBackup.clear();
     m_lines.clear();
     m_filename.clear();
     m_open = false;

@@ -33,7 +33,7 @@ QStringList FRIniErrorTexts();
 
 // Raised when an existing settings file cannot be read (the store is then open and empty,
 // and the unreadable file is kept as a backup copy before it is first overwritten).
-extern const char* const FRIniUnreadableText;  // "%1" = file name
+extern const char* const FRIniUnreadableText;  // "%1" = file name, "%2" = the backup's name
 // Raised when a flush cannot write the file; the store stays open with its lines.
 extern const char* const FRIniSaveFailedText;  // "%1" = file name
 
@@ -94,4 +94,5 @@ private:
     bool m_sectionWritten = false;
     bool m_open = false;
     QString m_unreadableFile;       // kept as a backup before it is first overwritten
+    QString m_unreadableBackup;     // the name it is kept under, told when it could not be read
 };

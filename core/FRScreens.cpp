@@ -1,5 +1,7 @@
 #include "core/FRScreens.h"
 
+#include "core/ExtClientDataSet.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QEvent>
@@ -277,6 +279,8 @@ void TFRMainScreen::Activate(const QString& params) {
         CreateFrame();
         TFRFrameBase* frame = Frame();
         if (!frame) throw Exception(kNoInterface);
+        // A table that could not be read is told here, where its records would show.
+        frame->ShowTableFailures(TableFailures());
         frame->PlaceInto(host->ScreenHolder());
         if (!HasWord(params, ScreenParams::StartInvisible)) frame->show();
         if (!HasWord(params, ScreenParams::NoLoadSettings)) frame->LoadSettings();
@@ -290,6 +294,34 @@ void TFRMainScreen::Activate(const QString& params) {
 void TFRMainScreen::Navigate() {
     if (TFRHistoryItems* h = History()) h->DeleteFrom(h->Current());
     Activate(QString());
+}
+
+QList<TClientDataSet*> TFRScreen::ScreenTables() const {
+    if (!m_dataSet) return {};
+    return {m_dataSet};
+}
+
+QStringList TFRScreen::TableFailures() const {
+    QList<TClientDataSet*> tables = ScreenTables();
+    // The detail tables of these, from the tables' owner (the data module).
+    QObject* owner = tables.isEmpty() || !tables.first() ? nullptr : tables.first()->parent();
+    const QList<TExtClientDataSet*> all =
+        owner ? owner->findChildren<TExtClientDataSet*>(Qt::FindDirectChildrenOnly) : QList<TExtClientDataSet*>();
+    for (qsizetype i = 0; i < tables.size(); ++i)
+        for (TExtClientDataSet* table : all) {
+            TDataSource* master = table->MasterSource();
+            if (master && master->DataSet() == tables[i] && !tables.contains(table)) tables.append(table);
+        }
+    QStringList texts;
+    for (TClientDataSet* table : std::as_const(tables))
+        if (auto* ext = qobject_cast<TExtClientDataSet*>(table); ext && !ext->LoadFailure.isEmpty())
+            texts.append(ext->LoadFailure);
+    return texts;
+}
+
+void TFRFrameBase::ShowTableFailures(const QStringList& texts) {
+    lblTableFailure->setText(texts.join(QLatin1Char('\n')));
+    lblTableFailure->setVisible(!texts.isEmpty());
 }
 
 // ---- TFRFungiSubScreen ------------------------------------------------------------------
@@ -365,6 +397,21 @@ TFRFrameBase::TFRFrameBase(QWidget* parent) : QFrame(parent) {
     panelFrameHeader->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     panelFrameHeader->setContentsMargins(4, 0, 4, 0);
     layout->addWidget(panelFrameHeader);
+
+    lblTableFailure = new QLabel(this);
+    lblTableFailure->setObjectName(QStringLiteral("lblTableFailure"));
+    lblTableFailure->setWordWrap(true);
+    lblTableFailure->setAutoFillBackground(true);
+    lblTableFailure->setContentsMargins(6, 4, 6, 4);
+    lblTableFailure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    {
+        QPalette warn = lblTableFailure->palette();
+        warn.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xCE));
+        warn.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+        lblTableFailure->setPalette(warn);
+    }
+    lblTableFailure->hide();
+    layout->addWidget(lblTableFailure);
 
     m_body = new QVBoxLayout;
     m_body->setContentsMargins(0, 0, 0, 0);

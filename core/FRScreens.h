@@ -181,6 +181,13 @@ public:
     virtual void Deactivate() {}
     virtual void Activate(const QString& params) {}
 
+    // The tables the screen shows: its own by default. The tables linked to these as detail
+    // tables (at any depth) count too.
+    virtual QList<TClientDataSet*> ScreenTables() const;
+    // What the frame tells when the screen opens: why each of those tables that could not be
+    // read at start-up shows nothing.
+    QStringList TableFailures() const;
+
 protected:
     // For screens that release their frame: the reference is cleared at once.
     QPointer<TFRFrameBase>& FrameRef() { return m_frame; }
@@ -316,6 +323,9 @@ public:
     QPointer<TFRDBScreen> Screen;
 
     QLabel* panelFrameHeader = nullptr;
+    // Below the header: which of the screen's tables could not be read, hidden when all could.
+    QLabel* lblTableFailure = nullptr;
+    void ShowTableFailures(const QStringList& texts);
     // The layout below the header where frames put their content.
     QVBoxLayout* BodyLayout() const { return m_body; }
 

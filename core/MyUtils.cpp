@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <unistd.h>
@@ -103,6 +104,20 @@ QFileInfoList listFolder(const QString& folder) {
     return entries;
 }
 
+// The usual causes of a failed rename or removal in Swedish; others in the system's words.
+QString systemReason(int error) {
+    switch (error) {
+    case ENOSPC: return QStringLiteral("disken är full");
+    case EACCES:
+    case EPERM: return QStringLiteral("åtkomst nekad");
+    case EROFS: return QStringLiteral("skrivskyddat filsystem");
+    case ENOENT: return QStringLiteral("filen finns inte");
+    case EISDIR: return QStringLiteral("en mapp står där");
+    case EIO: return QStringLiteral("läs- eller skrivfel på disken");
+    default: return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
 struct Walk {
     TFolderTotals& totals;
     THandleFolderFlags flags;
@@ -115,10 +130,16 @@ struct Walk {
         if (totals.List) totals.List->append(path);
     }
 
-    [[noreturn]] void fail(const QString& from, const QString& to) const {
-        const char* what = has(HF_COPY) ? "CopyFile" : "MoveFile";
-        throw Exception(QStringLiteral("Error in HandleFolders. %1 failed. Source: \"%2\", destination: \"%3\"")
-                            .arg(QLatin1String(what), from, to));
+    // "The file could not be copied (moved) to ...", both names, and the cause when known.
+    QString failureText(const QString& from) const {
+        const QString what = has(HF_COPY) ? QStringLiteral("Filen \"%1\" kunde inte kopieras till \"%2\"")
+                                          : QStringLiteral("Filen \"%1\" kunde inte flyttas till \"%2\"");
+        return what.arg(QDir::toNativeSeparators(from), QStringLiteral("%1"));
+    }
+    [[noreturn]] void fail(const QString& from, const QString& to, const QString& cause) const {
+        QString text = failureText(from).arg(QDir::toNativeSeparators(to));
+        text += cause.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (%1).").arg(cause);
+        throw Exception(text);
     }
 
     static void removeFolder(const QString& path) {
@@ -151,27 +172,24 @@ struct Walk {
                 QStringLiteral("Mappen \"%1\" kunde inte skapas.").arg(QDir::toNativeSeparators(path)));
     }
 
-    // Copies a file: every step checked, the old destination file whole on failure.
-    void copy(const QString& from, const QString& to) const {
-        try {
-            CopyFileAtomically(from, to);
-        } catch (const Exception&) {
-            fail(from, to);
-        }
-    }
+    // Copies a file: every step checked, the old destination file whole on failure. The
+    // checked copy's own message names both files and the cause.
+    void copy(const QString& from, const QString& to) const { CopyFileAtomically(from, to, failureText(from)); }
 
     // A rename where it can be one; across file systems a checked copy, and the source goes
     // only once its copy is verified.
     void move(const QString& from, const QString& to) const {
         const QFileInfo target(to);
-        if (target.exists() || target.isSymLink()) fail(from, to);
+        if (target.isSymLink()) fail(from, to, QStringLiteral("en symbolisk länk står där"));
+        if (target.exists()) fail(from, to, QStringLiteral("det finns redan en fil eller mapp med det namnet"));
         const QByteArray source = QFile::encodeName(from);
         if (::rename(source.constData(), QFile::encodeName(to).constData()) == 0) return;
-        if (errno != EXDEV) fail(from, to);
+        if (errno != EXDEV) fail(from, to, systemReason(errno));
         copy(from, to);
         if (::unlink(source.constData()) != 0) {
+            const int error = errno;
             QFile::remove(to);
-            fail(from, to);
+            fail(from, to, systemReason(error));
         }
     }
 
@@ -189,7 +207,7 @@ struct Walk {
             if (entry.isDir()) {
                 if (!has(HF_FOLDERS)) continue;
                 if (has(HF_COPY) || has(HF_MOVE)) {
-                    if (QFileInfo(target).isSymLink()) fail(path, target);
+                    if (QFileInfo(target).isSymLink()) fail(path, target, QStringLiteral("en symbolisk länk står där"));
                     makeFolder(target);
                     if (has(HF_RECURSIVE)) run(path + QLatin1Char('/'), target + QLatin1Char('/'));
                     // A folder moved without descending keeps its content and stays.
@@ -208,7 +226,7 @@ struct Walk {
             if (!has(HF_FILES)) continue;
             const qint64 size = entry.size();
             if (has(HF_COPY)) {
-                if (QFileInfo(target).isSymLink()) fail(path, target);
+                if (QFileInfo(target).isSymLink()) fail(path, target, QStringLiteral("en symbolisk länk står där"));
                 copy(path, target);
             } else if (has(HF_MOVE)) {
                 move(path, target);
@@ -341,23 +359,24 @@ QDateTime FileDateToDateTime(qint32 stamp) {
 // ---- Folder walker ----
 
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags) {
-    if (source.isEmpty()) throw Exception(QStringLiteral("Fel i HandleFolders. Källmapp saknas"));
+    if (source.isEmpty()) throw Exception(QStringLiteral("Ingen mapp angavs att hantera."));
     const QString src = withSlash(source);
     const QString dst = withSlash(dest.isEmpty() ? QDir::currentPath() : dest);
     const bool copyOrMove = flags.testAnyFlags(HF_COPY | HF_MOVE);
     const QString srcResolved = resolvedFolder(src);
     const QString dstResolved = resolvedFolder(dst);
     if (copyOrMove && srcResolved == dstResolved)
-        throw Exception(QStringLiteral("Error in HandleFolders. Source equals Dest"));
+        throw Exception(QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas till sig själv.")
+                            .arg(QDir::toNativeSeparators(source)));
     int operations = 0;
     for (THandleFolderFlag op : {HF_DELETE, HF_COPY, HF_MOVE, HF_COUNT})
         if (flags.testFlag(op)) ++operations;
     if (operations != 1)
-        throw Exception(QStringLiteral(
-            "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE"));
+        throw Exception(QStringLiteral("En mapp kan bara räknas, kopieras, raderas eller flyttas, en sak i taget."));
     // Copying into itself would never end, and a move would move the destination away.
     if (copyOrMove && dstResolved.startsWith(srcResolved))
-        throw Exception(QStringLiteral("Fel i HandleFolders. Målmappen ligger i källmappen"));
+        throw Exception(QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas in i sig själv (\"%2\").")
+                            .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(dest)));
 
     // A link given as the source would take a delete or a move out of the tree.
     if (flags.testAnyFlags(HF_DELETE | HF_MOVE) && QFileInfo(QDir::cleanPath(QFileInfo(source).absoluteFilePath())).isSymLink())

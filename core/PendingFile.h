@@ -1,8 +1,10 @@
 #pragma once
-// A file that follows its record. The new content waits in a temporary file beside the
-// target while the record is posted; Commit then puts it in place with one rename. Until
-// then, and when the post fails, the old file stays untouched, and a pending file that is
-// never committed leaves nothing behind.
+// A file that follows its record. The new content is written and checked now, under a
+// name of its own beside the target, while the record is posted; Commit then puts it in
+// place with one rename, or, in an open save unit (core/SaveUnit), leaves that to the unit,
+// which names the file in its journal so that record and file land together. Until then,
+// and when the post fails, the old file stays untouched, and a pending file that is never
+// committed leaves nothing behind (start-up removes what a killed program left).
 //
 //     TPendingFile picture;
 //     picture.Write(GetContactPicFile(key), bytes);
@@ -10,9 +12,6 @@
 //     picture.Commit();
 #include <QByteArray>
 #include <QString>
-#include <memory>
-
-class TAtomicFile;
 
 class TPendingFile {
 public:
@@ -21,7 +20,7 @@ public:
     TPendingFile(TPendingFile&&) noexcept;
     TPendingFile& operator=(TPendingFile&&) noexcept;
 
-    // The target's new content, written to the temporary file and checked now (every byte,
+    // The target's new content, written to the waiting file and checked now (every byte,
     // the flush). A failure raises the text with "%1" replaced by the target's name.
     void Write(const QString& target, const QByteArray& content,
                const QString& failureText = QStringLiteral("Filen \"%1\" kunde inte sparas"));
@@ -39,6 +38,6 @@ public:
 private:
     QString m_target;
     QString m_failureText;
+    QString m_staged;
     bool m_remove = false;
-    std::unique_ptr<TAtomicFile> m_file;
 };

@@ -1,6 +1,7 @@
 #include "core/unitDM.h"
 
 #include "core/ProgramFolders.h"
+#include "core/SaveUnit.h"
 
 #include <QDate>
 #include <QScopeGuard>
@@ -291,6 +292,80 @@ const TDM::TTableInfo* TDM::FindTableInfo(const QString& tableName) {
     return nullptr;
 }
 
+namespace {
+
+// The layouts the program's tables had before the present catalogue, by table. No table has
+// changed its fields since the first version, so there are none yet; when one does, its
+// former field list goes here, so that the files written by earlier versions migrate.
+const QHash<QString, QList<TFieldDefs>>& ProgramLayouts() {
+    static const QHash<QString, QList<TFieldDefs>> layouts;
+    return layouts;
+}
+
+QHash<QString, QList<TFieldDefs>>& AddedLayouts() {
+    static QHash<QString, QList<TFieldDefs>> layouts;
+    return layouts;
+}
+
+QString TypeText(TFieldType type) {
+    switch (type) {
+    case TFieldType::ftString: return QStringLiteral("text");
+    case TFieldType::ftInteger: return QStringLiteral("heltal");
+    case TFieldType::ftBoolean: return QStringLiteral("ja/nej");
+    case TFieldType::ftDate: return QStringLiteral("datum");
+    case TFieldType::ftDateTime: return QStringLiteral("datum och tid");
+    case TFieldType::ftFloat: return QStringLiteral("decimaltal");
+    case TFieldType::ftUnknown: break;
+    }
+    return QStringLiteral("okänd typ");
+}
+
+QString FieldText(const TFieldDef& def) {
+    if (def.DataType == TFieldType::ftString)
+        return QStringLiteral("\"%1\" (%2, %3 tecken)").arg(def.Name, TypeText(def.DataType)).arg(def.Size);
+    return QStringLiteral("\"%1\" (%2)").arg(def.Name, TypeText(def.DataType));
+}
+
+// Where a file's field list first parts from the design, for the message.
+QString FirstDifference(const TFieldDefs& file, const TFieldDefs& design) {
+    const qsizetype common = std::min(file.size(), design.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (file[i] == design[i]) continue;
+        return QStringLiteral("fält %1 är %2 i filen men %3 i tabellen")
+            .arg(i + 1)
+            .arg(FieldText(file[i]), FieldText(design[i]));
+    }
+    return QStringLiteral("filen har %1 fält, tabellen %2").arg(file.size()).arg(design.size());
+}
+
+// A value that holds something: a migration that cannot carry it loses it.
+bool HasContent(const QVariant& value) {
+    if (!value.isValid() || value.isNull()) return false;
+    if (value.typeId() == QMetaType::QString) return !value.toString().isEmpty();
+    return true;
+}
+
+// The first name beside the file that is free for a backup: an older backup that holds
+// values an earlier migration could not take is never replaced.
+QString FreeBackupName(const QString& path) {
+    QString name = path + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = path + QStringLiteral(".bak%1").arg(n);
+    return name;
+}
+
+}  // namespace
+
+QList<TFieldDefs> TDM::EarlierLayouts(const QString& tableName) {
+    return ProgramLayouts().value(tableName) + AddedLayouts().value(tableName);
+}
+
+void TDM::AddEarlierLayout(const QString& tableName, const TFieldDefs& fields) {
+    AddedLayouts()[tableName].append(fields);
+}
+
+void TDM::ClearAddedLayouts() { AddedLayouts().clear(); }
+
 // ---- Construction ----
 
 TDM::TDM(const QString& programFolder, QObject* parent) : QObject(parent) {
@@ -386,7 +461,11 @@ void TDM::BindTableEvents() {
 
 void TDM::StartUp() {
     m_workingFile = m_programFolder + QStringLiteral("Temp/re.tmp");
-    QDir().mkpath(m_databaseFolder);
+    if (!QDir().mkpath(m_databaseFolder))
+        m_startupErrors.append(QStringLiteral("Databasmappen \"%1\" kunde inte skapas.")
+                                   .arg(QDir::toNativeSeparators(m_databaseFolder)));
+    // A save that was cut off between its files is made whole before any table is read.
+    m_startupErrors.append(TSaveUnit::Recover(m_programFolder).Errors);
     for (const TTableInfo& info : Catalogue()) {
         TExtClientDataSet* table = this->*info.Table;
         table->SetFilename(m_databaseFolder + TExtClientDataSet::GetDataFileName(table));
@@ -425,7 +504,14 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
             return CreateEmptyFile(info, table);
         }
         table->OpenInternal();
-        if (table->InternalDataSet()->FieldDefs() != info.Fields) {
+        const TFieldDefs& found = table->InternalDataSet()->FieldDefs();
+        if (found != info.Fields) {
+            // Only a layout the table really had is migrated: a field name or type changed by
+            // damage would otherwise pass for a change of design, and its values be dropped.
+            if (!EarlierLayouts(info.TableName).contains(found))
+                throw Exception(QStringLiteral("Tabellfilen \"%1\" är skadad: dess fältlista är ingen som tabellen har haft "
+                                               "(%2). Filen kan också vara skriven av en nyare version av programmet.")
+                                    .arg(QDir::toNativeSeparators(path), FirstDifference(found, info.Fields)));
             step = Step::Migrating;
             return MigrateTable(info, table);
         }
@@ -440,8 +526,16 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
         cause = QString::fromLocal8Bit(e.what());
     }
     RefuseTable(info, table);
+    table->LoadFailure = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas när programmet startade. Filen har "
+                                        "lämnats orörd; det som finns i den visas inte och kan inte ändras under den "
+                                        "här körningen.")
+                             .arg(QDir::toNativeSeparators(path));
     TStartupResult result;
     result.Outcome = TStartupOutcome::Failed;
+    result.FailedStep = step == Step::Creating    ? TStartupResult::TStep::Creating
+                        : step == Step::Migrating ? TStartupResult::TStep::Migrating
+                                                  : TStartupResult::TStep::Reading;
+    result.Cause = cause;
     QString what;
     switch (step) {
     case Step::Reading: what = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd."); break;
@@ -472,7 +566,6 @@ TDM::TStartupResult TDM::CreateEmptyFile(const TTableInfo& info, TExtClientDataS
 
 TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet* table) {
     const QString path = table->Filename();
-    const QString backupPath = path + QStringLiteral(".bak");
     TStartupResult result;
     TValueCounts counts;
     TClientDataSet* old = table->InternalDataSet();
@@ -491,13 +584,21 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
         int To;
     };
     QList<TMap> map;
+    QList<int> dropped;  // old fields the new layout does not have
+    QStringList droppedNames;
     for (int i = 0; i < old->FieldCount(); ++i) {
         TField* source = old->Fields(i);
-        if (TField* target = migrated.FindField(source->FieldName()))
+        if (TField* target = migrated.FindField(source->FieldName())) {
             map.append(TMap{i, source->DataType(), target->Index()});
+        } else {
+            dropped.append(i);
+            droppedNames.append(source->FieldName());
+        }
     }
     old->First();
     while (!old->Eof()) {
+        for (int i : dropped)
+            if (HasContent(old->Fields(i)->Value())) ++result.ValuesDropped;
         try {
             migrated.Append();
             for (const TMap& m : map) {
@@ -518,12 +619,17 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
         }
         old->Next();
     }
+    result.ValuesLeftEmpty = counts.LeftEmpty;
+    result.TextsCut = counts.Cut;
+    const bool lost =
+        result.ValuesLeftEmpty > 0 || result.ValuesDropped > 0 || result.TextsCut > 0 || result.RecordsLost > 0;
 
     // The old file stays as a backup beside the new one until the new one is in place and
-    // reads back. The new file replaces the old one in one rename, so a crash on the way
-    // leaves either the old file or the new one whole, and the backup beside it.
+    // reads back, and for good when the new one could not take all of it. The new file
+    // replaces the old one in one rename, so a crash on the way leaves either the old file
+    // or the new one whole, and the backup beside it.
     table->CloseInternal();
-    QFile::remove(backupPath);
+    const QString backupPath = FreeBackupName(path);
     // Checked at every step: a backup cut short by a full disk would be no backup.
     CopyFileAtomically(path, backupPath, QStringLiteral("säkerhetskopian \"%1\" kunde inte skrivas"));
     migrated.SaveToFile(path);
@@ -542,21 +648,36 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
             throw Exception(QStringLiteral("den nya filen har fel antal poster"));
         putBack.dismiss();
     }
-    QFile::remove(backupPath);
+    if (lost)
+        result.Backup = backupPath;
+    else
+        QFile::remove(backupPath);
 
     result.Outcome = TStartupOutcome::Migrated;
-    result.ValuesLeftEmpty = counts.LeftEmpty;
-    result.TextsCut = counts.Cut;
-    QString message = QStringLiteral("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2 poster).")
-                          .arg(QDir::toNativeSeparators(path))
-                          .arg(result.Records);
-    message += QLatin1Char(' ') + QStringLiteral("%1 värden kunde inte tas emot av de nya fälten och lämnades tomma.")
-                                      .arg(result.ValuesLeftEmpty);
+    const auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? one : many));
+    };
+    QStringList message;
+    message << QStringLiteral("Tabellfilen \"%1\" har förts över till tabellens nya fältlista (%2).")
+                   .arg(QDir::toNativeSeparators(path), count(result.Records, "post", "poster"));
+    if (result.ValuesDropped > 0) {
+        QStringList quoted;
+        for (const QString& name : droppedNames) quoted << QStringLiteral("\"%1\"").arg(name);
+        message << QStringLiteral("%1 i %2 %3, som tabellen inte längre har, kunde inte föras över.")
+                       .arg(count(result.ValuesDropped, "värde", "värden"),
+                            droppedNames.size() == 1 ? QStringLiteral("fältet") : QStringLiteral("fälten"),
+                            quoted.join(QStringLiteral(", ")));
+    }
+    if (result.ValuesLeftEmpty > 0)
+        message << QStringLiteral("%1 kunde inte tas emot av de nya fälten och lämnades tomma.")
+                       .arg(count(result.ValuesLeftEmpty, "värde", "värden"));
     if (result.TextsCut > 0)
-        message += QLatin1Char(' ') + QStringLiteral("%1 texter kortades till fältets bredd.").arg(result.TextsCut);
+        message << QStringLiteral("%1 kortades till fältets bredd.").arg(count(result.TextsCut, "text", "texter"));
     if (result.RecordsLost > 0)
-        message += QLatin1Char(' ') + QStringLiteral("%1 poster kunde inte föras över.").arg(result.RecordsLost);
-    result.Message = message;
+        message << QStringLiteral("%1 kunde inte föras över.").arg(count(result.RecordsLost, "post", "poster"));
+    if (lost)
+        message << QStringLiteral("Den gamla filen finns kvar som \"%1\".").arg(QDir::toNativeSeparators(backupPath));
+    result.Message = message.join(QLatin1Char(' '));
     return result;
 }
 

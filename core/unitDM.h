@@ -51,8 +51,13 @@ public:
         TStartupOutcome Outcome = TStartupOutcome::NotHandled;
         int Records = 0;         // records in the table after start-up
         int ValuesLeftEmpty = 0; // migration: old values the new field could not take
+        int ValuesDropped = 0;   // migration: old values of fields the new layout no longer has
         int TextsCut = 0;        // migration: texts cut to a narrower field
         int RecordsLost = 0;     // migration: old records that could not be copied
+        QString Backup;          // migration: the old file kept beside the new one, when anything was lost
+        // A failure: what start-up was doing with the file, and why it failed.
+        enum class TStep { Reading, Creating, Migrating } FailedStep = TStep::Reading;
+        QString Cause;
         QString Message;         // what the user is told, empty when nothing to tell
     };
 
@@ -63,6 +68,15 @@ public:
     // The tables in the order they are handled at start-up.
     static const QList<TTableInfo>& Catalogue();
     static const TTableInfo* FindTableInfo(const QString& tableName);
+
+    // The field lists a table had in earlier versions of the program. Only a file in one of
+    // them is migrated at start-up; a file with any other field list than these and the
+    // design is damaged (or written by a newer version) and is left as it is. A change to a
+    // table's fields in the catalogue adds the old list here.
+    static QList<TFieldDefs> EarlierLayouts(const QString& tableName);
+    // Tests and benchmarks make earlier layouts of their own; they count until cleared.
+    static void AddEarlierLayout(const QString& tableName, const TFieldDefs& fields);
+    static void ClearAddedLayouts();
 
     QString ProgramFolder() const { return m_programFolder; }
     QString DatabaseFolder() const { return m_databaseFolder; }

@@ -128,7 +128,7 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
             edit.Post();
         }
     }
-    if (table->AutoSave()) internal->SaveToFile();
+    if (table->AutoSave()) table->SaveInternal();
 }
 
 

@@ -1,5 +1,9 @@
 #include "core/unitMain.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -82,7 +86,10 @@ QHash<int, TformFRMain::TScreenFactory>& ScreenFactories() {
 }
 
 const char* const kDistrictsMissing =
-    "Filen \"Data\\Res\\Districts.dat\" kunde inte hittas. Du måste installera om programmet";
+    "Filen \"Data/Res/Districts.dat\" kunde inte hittas. Du måste installera om programmet";
+const char* const kDistrictsUnreadable =
+    "Filen \"Data/Res/Districts.dat\" med länens och kommunernas namn kunde inte läsas: %1 Du måste installera om "
+    "programmet";
 
 constexpr int kPrevColorKeys = 20;
 constexpr int kPrevColorsPerKey = 6;
@@ -385,14 +392,24 @@ void TformFRMain::LoadDistricts() {
     cdsDistricts = new TExtClientDataSet(this, QStringLiteral("cdsDistricts"));
     const QString file = GetResFile(QStringLiteral("Districts.dat"));
     bool loaded = false;
+    // A file that is there but cannot be read is told as such, with its cause.
+    QString failure = QString::fromUtf8(kDistrictsMissing);
     try {
         if (QFileInfo(file).isFile()) {
             cdsDistricts->LoadFromFile(file);
             loaded = cdsDistricts->Active() && cdsDistricts->FindField(QStringLiteral("Province")) &&
                      cdsDistricts->FindField(QStringLiteral("District"));
+            if (!loaded)
+                failure = QString::fromUtf8(kDistrictsUnreadable)
+                              .arg(QStringLiteral("fälten \"Province\" och \"District\" saknas."));
+        } else if (QFileInfo::exists(file)) {
+            failure = QString::fromUtf8(kDistrictsUnreadable).arg(QStringLiteral("det är ingen vanlig fil."));
         }
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
         loaded = false;
+        QString cause = e.Message();
+        if (!cause.endsWith(QLatin1Char('.'))) cause += QLatin1Char('.');
+        failure = QString::fromUtf8(kDistrictsUnreadable).arg(cause);
     }
     if (!loaded) {
         // An empty table, so the place menus still offer "Alla län" and "Välj ett län".
@@ -405,7 +422,7 @@ void TformFRMain::LoadDistricts() {
         cdsDistricts->SetFieldDefs(
             {{QStringLiteral("Province"), TFieldType::ftString, 40}, {QStringLiteral("District"), TFieldType::ftString, 40}});
         cdsDistricts->CreateDataSet();
-        TApplication::ShowException(QString::fromUtf8(kDistrictsMissing));
+        TApplication::ShowException(failure);
     }
     // The shipped file is never written by the program.
     cdsDistricts->SetReadOnly(true);
@@ -906,6 +923,13 @@ QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize) {
     return files;
 }
 
+namespace {
+// An extraction's failures are no compression's.
+[[noreturn]] void RaiseUnzipError(const QString& message) {
+    throw Exception(QStringLiteral("Fel vid uppackning av zip-arkiv. Meddelande: %1").arg(message));
+}
+}  // namespace
+
 void TformFRMain::RaiseZipError(const QString& message) const {
     throw Exception(QStringLiteral("Fel vid Zip-komprimering. Meddelande: %1").arg(message));
 }
@@ -952,19 +976,36 @@ void TformFRMain::ZipFolder(const QString& folder, const QString& zipFileName) {
 }
 
 void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
-    if (zipMain->IsBusy()) RaiseZipError(QStringLiteral("Zip-komponenten är upptagen."));
+    if (zipMain->IsBusy()) RaiseUnzipError(QStringLiteral("Zip-komponenten är upptagen."));
     if (!QFileInfo(zipFileName).isFile())
-        RaiseZipError(QStringLiteral("Filen \"%1\" finns inte.").arg(QDir::toNativeSeparators(zipFileName)));
+        RaiseUnzipError(QStringLiteral("Filen \"%1\" finns inte.").arg(QDir::toNativeSeparators(zipFileName)));
+    // An archive that is there but cannot be read says so, not that it is missing.
+    {
+        const int fd = ::open(QFile::encodeName(zipFileName).constData(), O_RDONLY | O_CLOEXEC);
+        const int error = errno;
+        if (fd < 0)
+            RaiseUnzipError(QStringLiteral("Filen \"%1\" kunde inte läsas (%2).")
+                                .arg(QDir::toNativeSeparators(zipFileName),
+                                     error == EACCES || error == EPERM ? QStringLiteral("åtkomst nekad")
+                                                                       : QStringLiteral("filen kan inte öppnas")));
+        ::close(fd);
+    }
     m_zipError.clear();
     zipMain->SetZipFileName(zipFileName);
+    if (!m_zipError.isEmpty() || zipMain->ErrCode() != 0 || zipMain->ZipContents().isEmpty()) {
+        m_zipError.clear();
+        zipMain->SetZipFileName(QString());
+        RaiseUnzipError(QStringLiteral("Filen \"%1\" är skadad eller ingen zip-fil och kan inte packas upp.")
+                            .arg(QDir::toNativeSeparators(zipFileName)));
+    }
     // The directory is judged before anything is written.
     qint64 total = 0;
     for (const ZipDirEntry& e : zipMain->ZipContents()) {
         if (!IsSafeEntryName(e.FileName) || IsLinkEntry(e))
-            RaiseZipError(QStringLiteral("Arkivet innehåller ett otillåtet namn: \"%1\"").arg(e.FileName));
+            RaiseUnzipError(QStringLiteral("Arkivet innehåller ett otillåtet namn: \"%1\"").arg(e.FileName));
         total += qint64(qMin<quint64>(e.UncompressedSize, quint64(MaxUnpackedArticleSize) + 1));
         if (total > MaxUnpackedArticleSize)
-            RaiseZipError(QStringLiteral("Arkivet är för stort för att packas upp."));
+            RaiseUnzipError(QStringLiteral("Arkivet är för stort för att packas upp."));
     }
     const QString base = FolderWithSlash(folder);
     QDir().mkpath(base);
@@ -975,6 +1016,6 @@ void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
     if (result != 0 || !m_zipError.isEmpty()) {
         const QString message = m_zipError.isEmpty() ? zipMain->Message() : m_zipError;
         m_zipError.clear();
-        RaiseZipError(message);
+        RaiseUnzipError(message);
     }
 }

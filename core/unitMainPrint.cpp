@@ -69,8 +69,8 @@ void TformFRMain::LoadScripts() {
                 handler->DataSources.Register(QStringLiteral("DM"), info.SourceName, source);
 
     QStringList failed;
-    const QFileInfoList files =
-        QDir(GetScriptFolder()).entryInfoList({QStringLiteral("*.qsf")}, QDir::Files | QDir::Readable, QDir::Name);
+    // Every script file: one that cannot be read is told, not passed over.
+    const QFileInfoList files = QDir(GetScriptFolder()).entryInfoList({QStringLiteral("*.qsf")}, QDir::Files, QDir::Name);
     for (const QFileInfo& file : files) {
         try {
             TQSScript* script = handler->AddScript(file.filePath());

@@ -43,6 +43,13 @@ const char* const kNoUsersTable =
     "Användartabellen kunde inte öppnas, så ingen kan logga in. Programmet avslutas. Den skadade "
     "filen lämnas orörd; ta fram en säkerhetskopia av den eller flytta bort den för att börja om "
     "med en ny användare.";
+// The users' file that was not there could not be made either: nothing is damaged.
+const char* const kNoUsersTableCreated =
+    "Användartabellen kunde inte skapas, så ingen kan logga in. Programmet avslutas. Orsak: %1 Se till att "
+    "det finns plats på disken och att databasmappen går att skriva i, och starta sedan om.";
+const char* const kNoUsersTableMigrated =
+    "Användartabellen kunde inte föras över till programmets nya fältlista, så ingen kan logga in. Programmet "
+    "avslutas. Filen lämnas orörd. Orsak: %1";
 
 QString textOf(const std::exception& e) {
     if (auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
@@ -69,9 +76,14 @@ void LoadUserSettings() {
     if (!dm) return;
     TDMServices* services = TDMServices::Install(dm);
 
-    // The settings file: one that cannot be read leaves everything at the defaults.
+    // The settings file: one that cannot be read leaves everything at the defaults, and the
+    // user is told where the old file is kept (the store writes a readable one at quit, so
+    // this is said once).
+    QString unreadableSettings;
     try {
         OpenUserSettings(IniFile());
+    } catch (const Exception& e) {
+        if (IniFile() && IniFile()->IsOpen()) unreadableSettings = e.Message();
     } catch (const std::exception&) {
     }
     try {
@@ -109,6 +121,7 @@ void LoadUserSettings() {
         // reach the file either way.
         dm->cdsFungi->SetAutoSave(true);
     }
+    if (!unreadableSettings.isEmpty()) UIServices::ShowWarning(unreadableSettings);
     if (!failure.isEmpty()) TApplication::ShowException(failure);
 }
 
@@ -178,7 +191,13 @@ void TProgramBlock::CreateDataModule() {
     // What the tables' start-up had to tell, once each. Without the users table nobody can
     // log in, and an empty stand-in would pass for a new install: that is said first.
     QStringList errors = m_dm->StartupErrors();
-    if (UsersTableFailed()) errors.prepend(QString::fromUtf8(kNoUsersTable));
+    if (UsersTableFailed()) {
+        const TDM::TStartupResult users = m_dm->StartupResult(QStringLiteral("cdsUsers"));
+        using TStep = TDM::TStartupResult::TStep;
+        errors.prepend(users.FailedStep == TStep::Creating    ? QString::fromUtf8(kNoUsersTableCreated).arg(users.Cause)
+                       : users.FailedStep == TStep::Migrating ? QString::fromUtf8(kNoUsersTableMigrated).arg(users.Cause)
+                                                              : QString::fromUtf8(kNoUsersTable));
+    }
     if (!errors.isEmpty()) TApplication::ShowException(errors.join(QStringLiteral("\n\n")));
     const QStringList notes = m_dm->StartupNotes();
     if (!notes.isEmpty()) UIServices::ShowInformation(notes.join(QStringLiteral("\n\n")));

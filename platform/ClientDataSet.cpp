@@ -788,6 +788,26 @@ bool TClientDataSet::HasUnsavedChanges() const {
     return s.dirty || !s.recs.empty();
 }
 
+TClientDataSet::TUnsavedChanges TClientDataSet::UnsavedChanges() const {
+    TUnsavedChanges changes;
+    if (!d->store || !d->store->bound) return changes;
+    const auto& s = *d->store;
+    changes.FileName = s.boundFile;
+    changes.Defs = s.defs;
+    changes.Generation = s.generation;
+    changes.Deleted.assign(s.deleted.begin(), s.deleted.end());
+    std::sort(changes.Deleted.begin(), changes.Deleted.end());
+    const auto rowsOf = [&](const QSet<qint64>& ids, std::vector<std::pair<qint64, QVector<QVariant>>>& out) {
+        std::vector<qint64> sorted(ids.begin(), ids.end());
+        std::sort(sorted.begin(), sorted.end());
+        for (qint64 id : sorted)
+            if (const Rec* r = s.FindById(id)) out.emplace_back(id, r->v.ToVariants(s.defs));
+    };
+    rowsOf(s.inserted, changes.Inserted);
+    rowsOf(s.changed, changes.Changed);
+    return changes;
+}
+
 bool TClientDataSet::ReadOnly() const { return d->readOnly; }
 void TClientDataSet::SetReadOnly(bool readOnly) { d->readOnly = readOnly; }
 bool TClientDataSet::LogChanges() const { return d->logChanges; }

@@ -98,6 +98,17 @@ public:
     void SaveToFile(const QString& fileName = QString());
     // True when there are changes that the bound file has not yet got.
     bool HasUnsavedChanges() const;
+    // Those changes as the next save writes them: the records deleted, inserted and changed
+    // since the file's generation (Generation), by record id with their stored values. A
+    // table not bound to a file gives an empty FileName.
+    struct TUnsavedChanges {
+        QString FileName;
+        TFieldDefs Defs;
+        qint64 Generation = 0;
+        std::vector<qint64> Deleted;
+        std::vector<std::pair<qint64, QVector<QVariant>>> Inserted, Changed;
+    };
+    TUnsavedChanges UnsavedChanges() const;
 
     // A table that refuses writes: append, edit and delete raise.
     bool ReadOnly() const;

@@ -439,27 +439,34 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
     // Known to the caller before its first record.
     defs = fileDefs;
 
-    QString cols = QStringLiteral("rid");
-    for (int i = 1; i <= n; ++i) cols += QStringLiteral(",f%1").arg(i);
-    Stmt st(db.get(), QStringLiteral("SELECT %1 FROM records ORDER BY rid").arg(cols));
-    if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
-    qint64 lastId = std::numeric_limits<qint64>::min();
-    TRecordValues::Builder builder;
-    while ((rc = st.Step()) == SQLITE_ROW) {
-        const qint64 id = sqlite3_column_int64(st.get(), 0);
-        // Ids in rising order, each once: anything else is a damaged b-tree.
-        if (id <= lastId) FailDamaged(fileName, QStringLiteral("posternas ordning är bruten vid post %1").arg(id));
-        lastId = id;
-        builder.Start(n);
-        for (int i = 0; i < n; ++i) {
-            if (!DecodeInto(builder, i, st.get(), i + 1, fileDefs.at(i)))
-                FailDamaged(fileName,
-                            QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
+    {
+        QString cols = QStringLiteral("rid");
+        for (int i = 1; i <= n; ++i) cols += QStringLiteral(",f%1").arg(i);
+        Stmt st(db.get(), QStringLiteral("SELECT %1 FROM records ORDER BY rid").arg(cols));
+        if (!st.Ok()) FailDamaged(fileName, SqliteText(db.get()));
+        qint64 lastId = std::numeric_limits<qint64>::min();
+        TRecordValues::Builder builder;
+        while ((rc = st.Step()) == SQLITE_ROW) {
+            const qint64 id = sqlite3_column_int64(st.get(), 0);
+            // Ids in rising order, each once: anything else is a damaged b-tree.
+            if (id <= lastId) FailDamaged(fileName, QStringLiteral("posternas ordning är bruten vid post %1").arg(id));
+            lastId = id;
+            builder.Start(n);
+            for (int i = 0; i < n; ++i) {
+                if (!DecodeInto(builder, i, st.get(), i + 1, fileDefs.at(i)))
+                    FailDamaged(fileName,
+                                QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
+            }
+            onRecord(id, builder.Finish());
         }
-        onRecord(id, builder.Finish());
+        if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
+        if (generation) *generation = fileGeneration;
     }
-    if (rc != SQLITE_DONE) FailDamaged(fileName, SqliteText(db.get()));
-    if (generation) *generation = fileGeneration;
+    db.Close();
+    // A journal that is still there now was no hot journal (opening would have rolled that
+    // back): a commit killed while it began its journal left it, and nothing will read it.
+    const QFileInfo journal(QFileInfo(fileName).absoluteFilePath() + QStringLiteral("-journal"));
+    if (journal.isFile() && !journal.isSymLink()) QFile::remove(journal.absoluteFilePath());
 }
 
 }  // namespace
@@ -718,6 +725,17 @@ bool Writer::Commit(const QString& fileName, const TFieldDefs& defs, qint64* gen
     inTransaction = false;
     *generation = next;
     return true;
+}
+
+bool ApplySave(const QString& fileName, const TFieldDefs& defs, qint64 generation, const std::vector<qint64>& deleted,
+               const std::vector<Row>& inserted, const std::vector<Row>& changed) {
+    // A kill in the middle of an earlier commit left a journal of SQLite's own: the file is
+    // brought back to its last commit (and its generation with it) before anything else.
+    CheckPlainFile(fileName);
+    SweepLitter(fileName);
+    Writer writer;
+    qint64 at = generation;
+    return writer.Commit(fileName, defs, &at, deleted, inserted, changed);
 }
 
 }  // namespace TableFile

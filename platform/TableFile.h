@@ -72,6 +72,14 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// Makes a save that was written down before it was made (a save journal's) once more: the
+// same deletes, inserts and updates by record id as Writer::Commit, but only while the file
+// is still in the generation the save was made against. False when it is not (the save
+// reached the file, or the file was written since); then nothing is written.
+[[nodiscard]] bool ApplySave(const QString& fileName, const TFieldDefs& defs, qint64 generation,
+                             const std::vector<qint64>& deleted, const std::vector<Row>& inserted,
+                             const std::vector<Row>& changed);
+
 // The storage forms used in the file (also used by tests and tools).
 QString DateText(const QDate& date);
 QString DateTimeText(const QDateTime& dateTime);

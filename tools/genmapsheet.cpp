@@ -92,7 +92,10 @@ int ListSheet(const QString& sheetFile, const QString& tableFile) {
         const qint32 xMax = qint32(kXMin + kPixels * kMetresPerPixel);
         table.FieldByName("UKey")->SetAsString(QStringLiteral("110KALMARSUNDSHEET"));
         table.FieldByName("MapName")->SetAsString(QStringLiteral("Kalmarsund och Öland, exempelblad"));
-        table.FieldByName("Filename")->SetAsString(sheetFile);
+        // Relative to the program folder (the table lies in its Data/Db), so that the sample
+        // stays found when the program folder is moved.
+        const QDir program(QFileInfo(tableFile).absoluteDir().absoluteFilePath(QStringLiteral("../..")));
+        table.FieldByName("Filename")->SetAsString(program.relativeFilePath(QFileInfo(sheetFile).absoluteFilePath()));
         table.FieldByName("Scale")->SetAsInteger(250000);
         table.FieldByName("CoordULX")->SetAsInteger(qint32(kXMin));
         table.FieldByName("CoordULY")->SetAsInteger(qint32(kYMax));

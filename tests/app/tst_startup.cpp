@@ -477,7 +477,10 @@ private Q_SLOTS:
         answerBoxes();
         TProgramBlock block(folder.path());
         QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
-        QVERIFY(boxTexts().isEmpty());
+        // Told once, with where the old file is kept.
+        QCOMPARE(boxTexts(), QStringList({QString::fromUtf8(FRIniUnreadableText)
+                                              .arg(QDir::toNativeSeparators(settingsFile),
+                                                   QDir::toNativeSeparators(settingsFile + ".bak"))}));
         QCOMPARE(IniFile()->ReadInteger("Settings/LastVisitedScreen"), 0);
         QCOMPARE(block.MainForm()->QuickSelection.Complete, true);
         QCOMPARE(block.DM()->cdsFungi->Sel().join('\n'), QString("(\nStr(FungiData = \"CPLD\")\n)"));
@@ -532,6 +535,35 @@ private Q_SLOTS:
             QVERIFY2(testsupport::ReadBytes(folder.path(file)) == before.value(file), qPrintable(file));
         // The failed settings save was reported.
         QVERIFY2(boxTexts().join('\n').contains("disken är full"), qPrintable(boxTexts().join('\n')));
+    }
+    // A first start on a full disk: the users' file cannot be made, and that is what is
+    // told, with its cause; nothing calls a file damaged that was never there.
+    void firstStartOnAFullDiskTellsWhyTheUsersTableIsMissing() {
+        ProgramFolder folder("24m");
+        if (!folder.Mounted) QSKIP("needs root and mount -t tmpfs for a small file system");
+        QVERIFY(QDir().mkpath(folder.path("Data/Db")));
+        {
+            QFile filler(folder.path("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(65536, 'f');
+            while (filler.write(block) > 0) {}
+            while (filler.write("f", 1) > 0) {}
+        }
+        answerBoxes();
+        int dialogs = 0;
+        UIServices::SetDialogHook([&](QDialog*) { ++dialogs; });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::CannotStart);
+        }
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(boxTexts().size(), 1);
+        const QString box = boxTexts().first();
+        QVERIFY2(box.startsWith("Användartabellen kunde inte skapas, så ingen kan logga in.") &&
+                     box.contains("disken är full") && !box.contains("skadad") && !box.contains("orörd"),
+                 qPrintable(box));
+        // No table file is left behind half made.
+        for (const QString& file : TableFiles()) QVERIFY2(!QFileInfo::exists(folder.path(file)), qPrintable(file));
     }
     // A database folder that cannot be written is said once, at start, and the program ends
     // before anybody types a record that could not be saved.

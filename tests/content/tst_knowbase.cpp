@@ -225,7 +225,9 @@ private Q_SLOTS:
         formSimpleInfo = new TformSimpleInfo("1.0.0");
         formSimpleInfo->SetMainWindow(kb.main.get());
         const QString text = testsupport::ExceptionText([&] { kb.frame()->sbtnOpenClick(); });
-        QVERIFY2(text.startsWith(QString::fromUtf8("Fel vid Zip-komprimering. Meddelande: ")), qPrintable(text));
+        QCOMPARE(text, QStringLiteral("Fel vid uppackning av zip-arkiv. Meddelande: Filen \"%1\" är skadad eller ingen "
+                                      "zip-fil och kan inte packas upp.")
+                           .arg(QDir::toNativeSeparators(GetKnowBaseFile(key))));
         QVERIFY(!kb.frame()->ShowingArticle);
         QVERIFY(!formSimpleInfo->isVisible());
         QVERIFY(kb.main->isEnabled());

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QProcess>
+
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -232,6 +234,7 @@ private Q_SLOTS:
     void markPlaceOnSampleSheet();
     void findMarkingLimitAndNavigation();
     void sampleSheetIsListed();
+    void sheetStoredRelativeFollowsTheProgramFolder();
     void deleteAsksAndKeepsTheFile();
     void doubleClickOnPlaceOpensIt();
 };
@@ -793,8 +796,9 @@ void TestMaps::sampleSheetIsListed() {
     table.LoadFromFile(testsupport::ProgramDir() + QStringLiteral("/Data/Db/Maps.dat"));
     QVERIFY(table.RecordCount() >= 1);
     QVERIFY(table.Locate("UKey", QStringLiteral("110KALMARSUNDSHEET")));
+    const QString stored = table.FieldByName("Filename")->AsString();
     TRIKMap reader;
-    reader.SetFileName(table.FieldByName("Filename")->AsString());
+    reader.SetFileName(QDir::isRelativePath(stored) ? testsupport::ProgramDir() + "/" + stored : stored);
     reader.OpenFile();
     reader.ReadHeader();
     reader.CloseFile();
@@ -807,6 +811,46 @@ void TestMaps::sampleSheetIsListed() {
              MapImport::MapArea(reader.XMin(), reader.YMin(), reader.XMax(), reader.YMax()));
     QCOMPARE(table.FieldByName("MeterPerPixelX")->AsFloat(), reader.MetresPerPixel());
     QVERIFY(!table.FieldByName("MapName")->AsString().isEmpty());
+
+    // A program folder laid out now names the sheet relative to itself, so that the folder
+    // can be moved. (A folder laid out by an older build keeps the table it has.)
+    QTemporaryDir fresh;
+    QProcess generator;
+    generator.setProcessChannelMode(QProcess::ForwardedChannels);
+    generator.start(qEnvironmentVariable("MYKO_BUILD_DIR") + "/tools/genmapsheet",
+                    {testsupport::SourceDir() + "/data/geo/sweden_outline.txt",
+                     fresh.filePath("Data/Samples/Kalmarsund.rik"), fresh.filePath("Data/Db/Maps.dat")});
+    QVERIFY(generator.waitForFinished(120000));
+    QCOMPARE(generator.exitCode(), 0);
+    TClientDataSet generated;
+    generated.LoadFromFile(fresh.filePath("Data/Db/Maps.dat"));
+    QVERIFY(generated.Locate("UKey", QStringLiteral("110KALMARSUNDSHEET")));
+    QCOMPARE(generated.FieldByName("Filename")->AsString(), QStringLiteral("Data/Samples/Kalmarsund.rik"));
+}
+
+// A sheet the maps table names relative to the program folder (the shipped sample) is found
+// below whatever folder the program runs in: shown, its full path displayed, and not
+// imported a second time under its full name.
+void TestMaps::sheetStoredRelativeFollowsTheProgramFolder() {
+    MapFixture f;
+    const QString copy = f.tmp.filePath("Data/Samples/Kalmarsund.rik");
+    QVERIFY(QDir().mkpath(QFileInfo(copy).absolutePath()));
+    QVERIFY(QFile::copy(testsupport::ProgramDir() + QStringLiteral("/Data/Samples/Kalmarsund.rik"), copy));
+    const QString key = f.Import(copy, QStringLiteral("Kalmarsund"));
+    QVERIFY(LocateUKey(f.Maps(), key));
+    f.Maps()->Edit();
+    f.Maps()->FieldByName("Filename")->SetAsString("Data/Samples/Kalmarsund.rik");
+    f.Maps()->Post();
+    f.Frame()->UpdateFrame();
+    QCOMPARE(f.Frame()->lblFilename->text(), QDir::toNativeSeparators(copy));
+    const int x = (f.Maps()->FieldByName("CoordULX")->AsInteger() + f.Maps()->FieldByName("CoordLRX")->AsInteger()) / 2;
+    const int y = (f.Maps()->FieldByName("CoordULY")->AsInteger() + f.Maps()->FieldByName("CoordLRY")->AsInteger()) / 2;
+    f.Frame()->ShowMapAt(key, x, y);
+    QVERIFY(f.Frame()->ShowingDetail());
+    QCOMPARE(f.Frame()->panelMap->RIKMap().FileName(), copy);
+    QVERIFY(f.Frame()->panelMap->RIKMap().Active());
+    QCOMPARE(testsupport::ExceptionText([&] { f.Frame()->ImportMapFile(copy); }),
+             QStringLiteral("Den valda kartan är redan importerad!"));
 }
 
 void TestMaps::deleteAsksAndKeepsTheFile() {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -22,10 +23,12 @@
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
+#include "platform/AtomicFile.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
@@ -214,8 +217,13 @@ int RunKilledChild(const QString& folder, int killStep) {
     f.Frame()->searchFungi->Edit->setText("Trattkantarell");
     f.Frame()->FindChosen(f.SpeciesKey("Trattkantarell"));
     f.Frame()->btnFindSaveClick();
+    // Steps up to 3 are the frame's (before any file is written); 100 + n is the save
+    // unit's step n (2: the visit's file written, the others not yet).
     f.Frame()->OnVisitSaveStep = [killStep](int step) {
         if (step == killStep) std::raise(SIGKILL);
+    };
+    TSaveUnit::StepHook = [killStep](int step) {
+        if (100 + step == killStep) std::raise(SIGKILL);
     };
     f.Frame()->btnVisitSaveClick();
     return 0;
@@ -238,6 +246,8 @@ private Q_SLOTS:
     void savePlace_withoutProvince_staysInEdit();
     void cancelledVisitEdit_leavesFilesUnchanged();
     void editingTwoVisits_keepsEachOnesRows();
+    void rowBeingEntered_isKeptNotDropped();
+    void rowsEnteredInOneMillisecond_getKeysOfTheirOwn();
     void visitSave_failureMidway_restoresStoredRows_data();
     void visitSave_failureMidway_restoresStoredRows();
     void visitSave_killed_leavesStoredRowsIntact_data();
@@ -501,11 +511,63 @@ void TestPlaces::editingTwoVisits_keepsEachOnesRows() {
     QCOMPARE(f.Lines(fr->listVisits), QStringList({"2024-09-20 (2 deltagare)", "2024-09-14 (2 deltagare)"}));
 }
 
+// A find or participant still being entered when the next one is begun or the visit is
+// saved is kept; a find typed without its species stops the save with the Part's message
+// instead of vanishing.
+void TestPlaces::rowBeingEntered_isKeptNotDropped() {
+    PlaceFixture f;
+    f.AddPlace("Storskogen", "Skåne län");
+    f.SpeciesKey("Kantarell");
+    f.SpeciesKey("Karljohan");
+    TframePlaces* fr = f.Frame();
+    fr->VisitStart(true);
+    fr->editVisitDate->setText("2024-09-14");
+    // Chosen but not saved, then the next one begun: both stay.
+    fr->btnPeopleNewClick();
+    fr->searchPeople->Edit->setText("Kalle");
+    fr->btnPeopleNewClick();
+    fr->searchPeople->Edit->setText("Lisa");
+    fr->btnFindNewClick();
+    fr->searchFungi->Edit->setText("Kantarell");
+    fr->searchFungi->Search();
+    fr->btnFindNewClick();
+    fr->searchFungi->Edit->setText("Karl");
+    // Typed, but no species chosen: the save stops and says why.
+    const QString error = testsupport::ExceptionText([&] { fr->btnVisitSaveClick(); });
+    QCOMPARE(error, QString("Namn på funnen art saknas!"));
+    QVERIFY(fr->EditingVisit());
+    QCOMPARE(f.Lines(fr->listFinds).size(), 1);
+    fr->searchFungi->Search();
+    fr->btnVisitSaveClick();
+    QVERIFY(!fr->EditingVisit());
+    QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({"Kalle", "Lisa"}));
+    QCOMPARE(f.FileColumn(f.Finds(), "FungiName"), QStringList({"Kantarell", "Karljohan"}));
+}
+
+// Rows entered within one millisecond (a fixed clock) whose random parts come out alike:
+// each still gets a key of its own, so that no row takes another's place when stored.
+void TestPlaces::rowsEnteredInOneMillisecond_getKeysOfTheirOwn() {
+    PlaceFixture f;
+    f.AddPlace("Storskogen", "Skåne län");
+    f.SpeciesKey("Kantarell");
+    f.SpeciesKey("Karljohan");
+    f.SpeciesKey("Trattkantarell");
+    testsupport::ClockGuard clock(QDateTime(QDate(2024, 9, 14), QTime(10, 0)));
+    SetUKeyRandomSource([] { return 4711u; });
+    const auto restore = qScopeGuard([] { SetUKeyRandomSource({}); });
+    const QString visit = f.EnterVisit("2024-09-14", {"Kalle", "Lisa"}, {"Kantarell", "Karljohan", "Trattkantarell"});
+    QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({"Kalle", "Lisa"}));
+    QCOMPARE(f.FileColumn(f.Finds(), "FungiName"), QStringList({"Kantarell", "Karljohan", "Trattkantarell"}));
+    QCOMPARE(f.FileColumn(f.Finds(), "MasterUKey"), QStringList(3, visit));
+    const QStringList keys = f.FileColumn(f.Finds(), "UKey");
+    QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 3);
+}
+
 void TestPlaces::visitSave_failureMidway_restoresStoredRows_data() {
-    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("step");  // 0: the save's journal cannot be written (a full disk)
     QTest::newRow("after the deletes") << 2;
     QTest::newRow("after the new rows") << 3;
-    QTest::newRow("after the visit's file") << 5;
+    QTest::newRow("journal not written") << 0;
 }
 
 void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
@@ -529,10 +591,14 @@ void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
     fr->OnVisitSaveStep = [step](int n) {
         if (n == step) throw Exception("Disken är full");
     };
+    if (step == 0) AtomicFileFaults::FailNext(TWriteStep::Flush);
     const QString error = testsupport::ExceptionText([&] { fr->btnVisitSaveClick(); });
+    AtomicFileFaults::Clear();
     QVERIFY2(error.startsWith("Svamputflykten kunde inte sparas. Deltagare och fynd är de som sparades tidigare.") &&
-                 error.contains("Disken är full"),
+                 error.contains(step == 0 ? "(disken är full)" : "Disken är full"),
              qPrintable(error));
+    // Nothing of the failed save is left beside the tables.
+    QCOMPARE(QDir(f.folder + "/Data/Db").entryList({"*.journal*", "*.tmp"}, QDir::Files), QStringList());
 
     QCOMPARE(testsupport::ReadBytes(f.People()->Filename()), people);
     QCOMPARE(testsupport::ReadBytes(f.Finds()->Filename()), finds);
@@ -555,8 +621,11 @@ void TestPlaces::visitSave_failureMidway_restoresStoredRows() {
 
 void TestPlaces::visitSave_killed_leavesStoredRowsIntact_data() {
     QTest::addColumn<int>("step");
-    QTest::newRow("before any file is written") << 3;
-    QTest::newRow("after the visit's file") << 5;
+    QTest::addColumn<bool>("landed");
+    QTest::newRow("before any file is written") << 3 << false;
+    QTest::newRow("journal written, no table file") << 101 << true;
+    QTest::newRow("after the visit's file") << 102 << true;
+    QTest::newRow("every table file written") << 105 << true;
 }
 
 void TestPlaces::visitSave_killed_leavesStoredRowsIntact() {
@@ -571,12 +640,23 @@ void TestPlaces::visitSave_killed_leavesStoredRowsIntact() {
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
+    // The next start finds the save whole or not at all: the rows as stored before, or the
+    // new ones with the contacts' counts that go with them.
+    QFETCH(bool, landed);
     PlaceFixture f(dir.path());
+    QVERIFY(f.dm->StartupErrors().isEmpty());
     QCOMPARE(f.Places()->RecordCount(), 1);
     QCOMPARE(f.Visits()->RecordCount(), 1);
-    QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({" UKEY=" + f.cecilia, "Kalle"}));
-    QCOMPARE(f.FileColumn(f.Finds(), "FungiName"), QStringList({"Kantarell", "Karljohan"}));
-    QCOMPARE(f.RefCountInFile(f.cecilia), 1);
+    if (landed) {
+        QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({"Kalle"}));
+        QCOMPARE(f.FileColumn(f.Finds(), "FungiName"), QStringList({"Kantarell", "Karljohan", "Trattkantarell"}));
+        QCOMPARE(f.RefCountInFile(f.cecilia), 0);
+    } else {
+        QCOMPARE(f.FileColumn(f.People(), "Individual"), QStringList({" UKEY=" + f.cecilia, "Kalle"}));
+        QCOMPARE(f.FileColumn(f.Finds(), "FungiName"), QStringList({"Kantarell", "Karljohan"}));
+        QCOMPARE(f.RefCountInFile(f.cecilia), 1);
+    }
+    QCOMPARE(QDir(dir.path() + "/Data/Db").entryList({"*.journal*", "*.tmp"}, QDir::Files), QStringList());
 }
 
 void TestPlaces::otherUser_mayDeleteButNotEdit() {

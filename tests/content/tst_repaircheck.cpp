@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 #include <QDir>
+#include <QScopeGuard>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,6 +17,7 @@
 #include "RepairTestSupport.h"
 #include "content/RepairCheck.h"
 #include "core/ExtClientDataSet.h"
+#include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
 #include "core/unitUserScreen.h"
@@ -96,6 +99,7 @@ private Q_SLOTS:
     void failure_endsRunAndRestoresTables();
     void killedInStep3_leavesEveryFileWhole_data();
     void killedInStep3_leavesEveryFileWhole();
+    void stepKilledBetweenItsFiles_landsWhole();
 };
 
 void TestRepairCheck::emptyDatabase_reportOf71Lines() {
@@ -389,6 +393,71 @@ void TestRepairCheck::killedInStep3_leavesEveryFileWhole() {
             QVERIFY2(now.contains(key), qPrintable(it.key() + ": " + key));
         }
     }
+}
+
+namespace {
+// Every record of every table file below the folder, as text, by table.
+QMap<QString, QStringList> TableContents(const QString& folder) {
+    QMap<QString, QStringList> contents;
+    for (const QFileInfo& file : QDir(folder + "/Data/Db").entryInfoList({"*.dat"}, QDir::Files)) {
+        TClientDataSet table;
+        table.LoadFromFile(file.absoluteFilePath());
+        QStringList rows;
+        for (table.First(); !table.Eof(); table.Next()) {
+            QStringList values;
+            for (int i = 0; i < table.FieldCount(); ++i) values << table.Fields(i)->AsString();
+            rows << values.join('|');
+        }
+        rows.sort();
+        contents.insert(file.fileName(), rows);
+    }
+    return contents;
+}
+
+void CopyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + path.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(path, target);
+    }
+}
+}  // namespace
+
+// A step of the check changes several tables (the contact references: the stand-in contact,
+// the references in finds, pictures, users and group rows). Killed once the first of those
+// files is written, the next start finds the whole step done, exactly as when it got through.
+void TestRepairCheck::stepKilledBetweenItsFiles_landsWhole() {
+    QTemporaryDir dir;
+    const QString killed = dir.path() + "/killed", done = dir.path() + "/done";
+    {
+        TDatabase db(dir.path() + "/program");
+        BuildSample(db);
+        TRepairCheck check(db.dm.get());
+        bool inStep3 = false;
+        check.OnReportLine = [&](const QString& line) {
+            if (line == QStringLiteral("Kontrollerar databasens kontaktreferenser...")) inStep3 = true;
+            if (line == QStringLiteral("Korrigerar kontaktreferenser...")) inStep3 = false;
+        };
+        TSaveUnit::StepHook = [&](int step) {
+            if (!inStep3) return;
+            if (step == 2) CopyTree(db.Folder, killed);
+            if (step == -1) CopyTree(db.Folder, done);
+        };
+        const auto unhook = qScopeGuard([] { TSaveUnit::StepHook = nullptr; });
+        QCOMPARE(check.Run(), TRepairCheck::TOutcome::Completed);
+    }
+    QVERIFY(QFileInfo::exists(killed) && QFileInfo::exists(done));
+    // Cut off, the files hold part of the step.
+    QVERIFY(TableContents(killed) != TableContents(done));
+    QVERIFY(!QDir(killed + "/Data/Db").entryList({"*.journal"}, QDir::Files).isEmpty());
+    for (const QString& folder : {killed, done}) {
+        TDatabase db(folder);
+        QCOMPARE(db.dm->StartupErrors(), QStringList());
+    }
+    QCOMPARE(TableContents(killed), TableContents(done));
+    QVERIFY(QDir(killed + "/Data/Db").entryList({"*.journal*"}, QDir::Files).isEmpty());
 }
 
 int main(int argc, char** argv) {

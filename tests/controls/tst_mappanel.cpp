@@ -153,6 +153,7 @@ private Q_SLOTS:
     void tags_data();
     void tags();
     void failedTileToldOnce();
+    void damagedTileToldOnce();
     void ownerErrorsStayInTheirEvent();
     void showPosition();
     void keepOpen();
@@ -750,6 +751,27 @@ void TestMapPanel::failedTileToldOnce() {
     panel.SetCenter(1500500, 6500500);
     Paint(panel);
     QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(UIServices::MessageLog().size(), 1);
+}
+
+// An RLE tile whose data stops short (a damaged sheet) draws what it has and is told once,
+// as a tile that cannot be read at all is.
+void TestMapPanel::damagedTileToldOnce() {
+    Fixture f;
+    TFRMapPanel panel;
+    SizeSurface(panel, 200, 100);
+    rikwriter::Sheet sheet = FileSheet(false);
+    sheet.Tiles[26] = sheet.Tiles[26].left(sheet.Tiles[26].size() / 2);
+    panel.RIKMap().SetFileName(f.Write(sheet));
+    panel.RIKMap().SetActive(true);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    Paint(panel);
+    QTRY_COMPARE(UIServices::MessageLog().size(), 1);
+    QCOMPARE(UIServices::MessageLog()[0].Text, QStringLiteral("Utanför området!"));
+    panel.update();
+    Paint(panel);
     QCoreApplication::processEvents();
     QCOMPARE(UIServices::MessageLog().size(), 1);
 }

@@ -199,6 +199,7 @@ private Q_SLOTS:
     void badTileRanges_data();
     void badTileRanges();
     void fileShrinksAfterHeader();
+    void sheetCutInItsLastTileIsNoted();
     void activation();
     void activationFailure();
     void freeStandingHeader();
@@ -786,6 +787,22 @@ void TestRIKMap::fileShrinksAfterHeader() {
     QCOMPARE(all.pixel(7 * 50 + 5, 7 * 50 + 5), qRgb(255, 255, 255));
     QCOMPARE(all.pixel(6 * 50 + 5, 7 * 50 + 5), qRgb(255, 255, 255));
     QCOMPARE(all.pixel(5 * 50 + 5, 7 * 50 + 5), PaletteRgb(61));
+}
+
+// A sheet cut off inside its last tile: that tile's range still ends at the file's end, but
+// its data stops before the tile is full. The rest is white, and the tile is noted to be told.
+void TestRIKMap::sheetCutInItsLastTileIsNoted() {
+    Fixture f;
+    const Sheet s = ExampleSheet();
+    const QByteArray bytes = rikwriter::Write(s);
+    TRIKMap map;
+    map.SetFileName(f.Write(bytes.left(bytes.size() - s.Tiles[63].size() / 2)));
+    map.SetActive(true);
+    const QImage all = DrawAll(map);
+    QCOMPARE(map.TakeFailedTiles(), QList<int>({63}));
+    QCOMPARE(all.pixel(7 * 50 + 5, 7 * 50 + 2), PaletteRgb(63));
+    QCOMPARE(all.pixel(7 * 50 + 5, 7 * 50 + 48), qRgb(255, 255, 255));
+    QCOMPARE(all.pixel(6 * 50 + 5, 7 * 50 + 5), PaletteRgb(62));
 }
 
 void TestRIKMap::activation() {

@@ -6,10 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QCryptographicHash>
+
+#include <sqlite3.h>
 
 #include <memory>
 
 #include "core/unitDM.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -97,6 +101,59 @@ const TFieldDefs& Design(const QString& table) { return TDM::FindTableInfo(table
 
 QString FileOf(const QString& table) { return table.mid(3) + QStringLiteral(".dat"); }
 
+// Runs SQL on a file straight through SQLite, past the table layer.
+bool RunSql(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+QString LayoutFingerprint(const TFieldDefs& defs) {
+    QByteArray text;
+    for (const TFieldDef& def : defs)
+        text += def.Name.toUtf8() + '|' + QByteArray::number(int(def.DataType)) + '|' + QByteArray::number(def.Size) + '\n';
+    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(12));
+}
+
+// The present field lists of the tables, as fingerprints.
+QMap<QString, QString> KnownLayoutFingerprints() {
+    return {
+        {"cdsFungi", "a83ccddb8be8"},
+        {"cdsSwedishNames", "7f79ebcd3afc"},
+        {"cdsLatinNames", "94710f4c62a5"},
+        {"cdsFungiPics", "50469ba3b80f"},
+        {"cdsFungiFinds", "ffb23218534b"},
+        {"cdsFungiMixups", "e8bc1459e2f0"},
+        {"cdsFungiGroups", "d3d658c6f289"},
+        {"cdsUsers", "c819c98af073"},
+        {"cdsCurrentUser", "091e1c1a6767"},
+        {"cdsContacts", "8e722874d414"},
+        {"cdsFungiTexts", "460b953a6016"},
+        {"cdsContactGroups", "ab4a44d13d6b"},
+        {"cdsContactGroupRows", "b13765c34632"},
+        {"cdsSSImportHeader", "417607afb6b0"},
+        {"cdsSSImport", "30fac9b47af8"},
+        {"cdsFoodTypes", "ac29b9cef2f9"},
+        {"cdsFoods", "e439c8cb39c3"},
+        {"cdsFoodTexts", "b96dd6390c81"},
+        {"cdsFoodFungi", "ef42e3c678ce"},
+        {"cdsMaps", "bf415a117b23"},
+        {"cdsMapNamePresets", "1ea7b6cceef9"},
+        {"cdsInternet", "137a5e6a1875"},
+        {"cdsInternetTexts", "b96dd6390c81"},
+        {"cdsPlaces", "fa55e8aa9bb1"},
+        {"cdsPlaceVisits", "8e5ada06c3e1"},
+        {"cdsPlacePeople", "a9458fc2508f"},
+        {"cdsPlaceFinds", "81acd54524be"},
+        {"cdsKnowbase", "9f9e503943da"},
+        {"cdsFungiSubPlaces", "9e828814db4f"},
+        {"cdsFungiPrivateTexts", "460b953a6016"},
+        {"cdsInstalledUpdates", "7bbb772b4537"},
+    };
+}
+
 }  // namespace
 
 class TestDataModule : public QObject {
@@ -121,7 +178,11 @@ private Q_SLOTS:
         QVERIFY(m_dir->isValid());
         QVERIFY(QDir().mkpath(DbFolder()));
     }
-    void cleanup() { m_dir.reset(); }
+    void cleanup() {
+        m_dir.reset();
+        TDM::ClearAddedLayouts();
+        AtomicFileFaults::Clear();
+    }
 
     void catalogue_data() {
         QTest::addColumn<QString>("id");
@@ -287,27 +348,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("leftEmpty");
+        QTest::addColumn<int>("dropped");
         QTest::addColumn<int>("cut");
-        // kind: the change from the design that the old file has in the field.
-        QTest::newRow("field more") << "cdsFungi" << "more" << "Obsolete" << 0 << 0;
-        QTest::newRow("field fewer") << "cdsFungi" << "fewer" << "Taste" << 0 << 0;
-        QTest::newRow("renamed field") << "cdsFungi" << "renamed" << "Smell" << 0 << 0;
-        QTest::newRow("name in other case") << "cdsFungi" << "case" << "LatinName" << 0 << 0;
-        QTest::newRow("integer was text") << "cdsFungi" << "text" << "PicCount" << 1 << 0;
-        QTest::newRow("group widened") << "cdsFungi" << "width" << "FungiGroup" << 0 << 0;
-        QTest::newRow("text narrowed") << "cdsFungi" << "narrow" << "SporeNote" << 0 << 7;
-        QTest::newRow("detail: field fewer") << "cdsFungiPics" << "fewer" << "Photographer" << 0 << 0;
-        QTest::newRow("detail: Boolean was integer") << "cdsFungiPics" << "integer" << "IsMainPic" << 1 << 0;
-        QTest::newRow("float was text") << "cdsMaps" << "text" << "MeterPerPixelX" << 1 << 0;
-        QTest::newRow("integer was float") << "cdsMaps" << "float" << "Scale" << 3 << 0;
-        QTest::newRow("float became text") << "cdsFungi" << "fromfloat" << "HatSubColor" << 0 << 0;
-        QTest::newRow("date was date-time") << "cdsPlaceVisits" << "datetime" << "VisitDate" << 1 << 0;
+        // kind: the change from the design that the old file has in the field. A migration
+        // that loses anything (dropped, left empty, cut) keeps the old file as its backup.
+        QTest::newRow("field more") << "cdsFungi" << "more" << "Obsolete" << 0 << 6 << 0;
+        QTest::newRow("field fewer") << "cdsFungi" << "fewer" << "Taste" << 0 << 0 << 0;
+        QTest::newRow("renamed field") << "cdsFungi" << "renamed" << "Smell" << 0 << 7 << 0;
+        QTest::newRow("name in other case") << "cdsFungi" << "case" << "LatinName" << 0 << 0 << 0;
+        QTest::newRow("integer was text") << "cdsFungi" << "text" << "PicCount" << 1 << 0 << 0;
+        QTest::newRow("group widened") << "cdsFungi" << "width" << "FungiGroup" << 0 << 0 << 0;
+        QTest::newRow("text narrowed") << "cdsFungi" << "narrow" << "SporeNote" << 0 << 0 << 7;
+        QTest::newRow("detail: field fewer") << "cdsFungiPics" << "fewer" << "Photographer" << 0 << 0 << 0;
+        QTest::newRow("detail: Boolean was integer") << "cdsFungiPics" << "integer" << "IsMainPic" << 1 << 0 << 0;
+        QTest::newRow("float was text") << "cdsMaps" << "text" << "MeterPerPixelX" << 1 << 0 << 0;
+        QTest::newRow("integer was float") << "cdsMaps" << "float" << "Scale" << 3 << 0 << 0;
+        QTest::newRow("float became text") << "cdsFungi" << "fromfloat" << "HatSubColor" << 0 << 0 << 0;
+        QTest::newRow("date was date-time") << "cdsPlaceVisits" << "datetime" << "VisitDate" << 1 << 0 << 0;
     }
     void migration() {
         QFETCH(QString, table);
         QFETCH(QString, kind);
         QFETCH(QString, field);
         QFETCH(int, leftEmpty);
+        QFETCH(int, dropped);
         QFETCH(int, cut);
         const int count = 7;
         const TFieldDefs design = Design(table);
@@ -326,7 +390,8 @@ private Q_SLOTS:
         };
         if (kind == "more") {
             oldDefs.insert(2, Def(field, TFieldType::ftString, 12));
-            for (QVariantList& row : oldRows) row.insert(2, QStringLiteral("gone"));
+            // An empty value of the dropped field is no loss.
+            for (int r = 0; r < count; ++r) oldRows[r].insert(2, r == 3 ? QVariant() : QVariant(QStringLiteral("gone")));
         } else if (kind == "fewer" || kind == "renamed") {
             if (kind == "fewer") {
                 oldDefs.removeAt(at);
@@ -373,6 +438,16 @@ private Q_SLOTS:
             QFAIL("unknown kind");
         }
         WriteTable(DbFile(table), oldDefs, oldRows);
+        TDM::AddEarlierLayout(table, oldDefs);
+        const QByteArray oldBytes = FileBytes(DbFile(table));
+        // A backup that an earlier migration kept stays as it is.
+        const QByteArray earlierBackup("what an earlier migration kept");
+        {
+            QFile f(DbFile(table) + ".bak");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(earlierBackup);
+        }
+        const bool lost = leftEmpty + dropped + cut > 0;
         const QString master = TDM::FindTableInfo(table)->Master;
         if (!master.isEmpty()) WriteMasters(master);
         if (kind == "fromfloat") QCOMPARE(expected[1][at].toString(), QStringLiteral("0.30000000000000004"));
@@ -383,12 +458,21 @@ private Q_SLOTS:
             QCOMPARE(result.Outcome, TDM::TStartupOutcome::Migrated);
             QCOMPARE(result.Records, count);
             QCOMPARE(result.ValuesLeftEmpty, leftEmpty);
+            QCOMPARE(result.ValuesDropped, dropped);
             QCOMPARE(result.TextsCut, cut);
             QCOMPARE(result.RecordsLost, 0);
+            QCOMPARE(result.Backup, lost ? DbFile(table) + ".bak2" : QString());
             QVERIFY(dm.StartupErrors().isEmpty());
             QCOMPARE(dm.StartupNotes().size(), 1);
-            QVERIFY(dm.StartupNotes().first().contains(FileOf(table)));
-            QVERIFY(dm.StartupNotes().first().contains(QStringLiteral("%1 värden").arg(leftEmpty)));
+            const QString note = dm.StartupNotes().first();
+            QVERIFY2(note.contains(FileOf(table)), qPrintable(note));
+            // Each loss is told with its true count, and where the old values are kept.
+            QCOMPARE(note.contains(QStringLiteral("%1 värden kunde inte tas emot").arg(leftEmpty)), leftEmpty > 1);
+            QCOMPARE(note.contains(QStringLiteral("1 värde kunde inte tas emot")), leftEmpty == 1);
+            QCOMPARE(note.contains(QStringLiteral("%1 värden i fältet \"").arg(dropped)), dropped > 0);
+            QCOMPARE(note.contains(QStringLiteral("%1 texter kortades").arg(cut)), cut > 0);
+            QCOMPARE(note.contains(QStringLiteral("finns kvar som \"%1\"").arg(QDir::toNativeSeparators(DbFile(table) + ".bak2"))),
+                     lost);
 
             TExtClientDataSet* t = dm.Table(table);
             QCOMPARE(t->InternalDataSet()->FieldDefs(), design);
@@ -415,7 +499,11 @@ private Q_SLOTS:
                                         .arg(r)
                                         .arg(design[i].Name, content.Records[r][i].toString(),
                                              expected[r][i].toString())));
-        QVERIFY(!QFileInfo::exists(DbFile(table) + ".bak"));
+        QCOMPARE(FileBytes(DbFile(table) + ".bak"), earlierBackup);
+        if (lost)
+            QCOMPARE(FileBytes(DbFile(table) + ".bak2"), oldBytes);
+        else
+            QVERIFY(!QFileInfo::exists(DbFile(table) + ".bak2"));
         QVERIFY(!QFileInfo::exists(DbFile(table) + ".new"));
 
         // Migrated once: the next start loads it as it is.
@@ -497,27 +585,117 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(damaged), bytes);
     }
 
-    // A migration that cannot make its backup stops before the old file is touched.
+    // A migration that cannot make its backup (a full disk) stops before the old file is touched.
     void failedMigrationLeavesOldFile() {
         TFieldDefs oldDefs = Design("cdsFungi");
         oldDefs.removeLast();
         Rows rows = DesignRows(Design("cdsFungi"), 4);
         for (QVariantList& row : rows) row.removeLast();
         WriteTable(DbFile("cdsFungi"), oldDefs, rows);
+        TDM::AddEarlierLayout("cdsFungi", oldDefs);
         const QByteArray before = FileBytes(DbFile("cdsFungi"));
-        // Something that is no file stands where the backup goes.
-        QVERIFY(QDir().mkpath(DbFile("cdsFungi") + ".bak/inside"));
+        AtomicFileFaults::FailNext(TWriteStep::Flush);
         {
             TDM dm(ProgramFolder());
             QCOMPARE(dm.StartupResult("cdsFungi").Outcome, TDM::TStartupOutcome::Failed);
             QCOMPARE(dm.StartupErrors().size(), 1);
             QVERIFY(dm.StartupErrors().first().contains("Fungi.dat"));
+            QVERIFY2(dm.StartupErrors().first().contains("disken är full"), qPrintable(dm.StartupErrors().first()));
             QVERIFY(dm.cdsFungi->ReadOnly());
             QCOMPARE(dm.cdsFungi->RecordCount(), 0);
             QCOMPARE(dm.StartupResult("cdsFungiGroups").Outcome, TDM::TStartupOutcome::Created);
         }
         QCOMPARE(FileBytes(DbFile("cdsFungi")), before);
         QCOMPARE(ReadTable(DbFile("cdsFungi")).Records, rows);
+        QCOMPARE(QDir(DbFolder()).entryList({"Fungi.dat*"}, QDir::Files), QStringList({"Fungi.dat"}));
+    }
+
+    // A field list that no version of the program gave the table is damage, not a change of
+    // design: one flipped bit in a field name must not make start-up drop that field's values.
+    void damagedFieldList_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("told");
+        // 'K' 0x4B -> 'C' 0x43 and 'o' 0x6F -> '?' 0x3F: one bit each.
+        QTest::newRow("finds: species key") << "cdsPlaceFinds" << QByteArray("FungiUKey") << QByteArray("FungiUCey")
+                                            << "fält 3 är \"FungiUCey\" (text, 20 tecken) i filen men \"FungiUKey\"";
+        QTest::newRow("recipe texts: Broken") << "cdsFoodTexts" << QByteArray("Broken") << QByteArray("Br?ken")
+                                              << "fält 6 är \"Br?ken\" (ja/nej) i filen men \"Broken\"";
+        // A type name that is still a type: Integer read as String.
+        QTest::newRow("places: a type") << "cdsPlaces" << QByteArray() << QByteArray("type")
+                                        << "fält 3 är \"PositionX\" (text, 0 tecken) i filen";
+        QTest::newRow("species: a width") << "cdsFungi" << QByteArray() << QByteArray("width")
+                                          << "fält 2 är \"LatinName\" (text, 56 tecken) i filen men \"LatinName\" (text, 40";
+    }
+    void damagedFieldList() {
+        QFETCH(QString, table);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, told);
+        const TDM::TTableInfo* info = TDM::FindTableInfo(table);
+        const QString master = info->Master;
+        if (!master.isEmpty()) WriteMasters(master);
+        WriteTable(DbFile(table), Design(table), DesignRows(Design(table), 5));
+        QByteArray bytes = FileBytes(DbFile(table));
+        if (!from.isEmpty()) {
+            QCOMPARE(bytes.count(from), 1);
+            bytes.replace(from, to);
+        } else {
+            // The field definitions sit in their own small table of the file; its rows are
+            // changed the way damage would change them, in place.
+            QTemporaryDir scratch;
+            const QString copy = scratch.path() + "/copy.dat";
+            {
+                QFile f(copy);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(bytes);
+            }
+            const char* sql = to == "type" ? "UPDATE fielddefs SET type='String' WHERE pos=2"
+                                           : "UPDATE fielddefs SET size=56 WHERE pos=1";
+            QVERIFY(RunSql(copy, sql));
+            bytes = FileBytes(copy);
+        }
+        {
+            QFile f(DbFile(table));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        for (int start = 0; start < 2; ++start) {
+            TDM dm(ProgramFolder());
+            const TDM::TStartupResult result = dm.StartupResult(table);
+            QCOMPARE(result.Outcome, TDM::TStartupOutcome::Failed);
+            QVERIFY(dm.StartupNotes().isEmpty());
+            QCOMPARE(dm.StartupErrors().size(), 1);
+            const QString error = dm.StartupErrors().first();
+            QVERIFY2(error.contains(FileOf(table)) && error.contains("kunde inte läsas och har lämnats orörd") &&
+                         error.contains("är skadad") && error.contains(told),
+                     qPrintable(error));
+            QVERIFY(dm.Table(table)->ReadOnly());
+            if (!master.isEmpty()) QCOMPARE(dm.StartupResult(master).Outcome, TDM::TStartupOutcome::Loaded);
+            // Untouched, byte for byte, and no backup or migrated copy beside it.
+            QCOMPARE(FileBytes(DbFile(table)), bytes);
+            QCOMPARE(QDir(DbFolder()).entryList({FileOf(table) + "*"}, QDir::Files), QStringList({FileOf(table)}));
+        }
+    }
+
+    // The earlier layouts are what lets the files of older versions migrate. A change to a
+    // table's fields without its old list among them would make every such file count as
+    // damaged: this catches the change.
+    void layoutChangesKeepTheirHistory() {
+        QStringList changed;
+        const QMap<QString, QString> known = KnownLayoutFingerprints();
+        for (const TDM::TTableInfo& info : TDM::Catalogue()) {
+            const QString print = LayoutFingerprint(info.Fields);
+            if (known.value(info.TableName) != print)
+                changed << QStringLiteral("%1 (now %2)").arg(info.TableName, print);
+            QVERIFY(!TDM::EarlierLayouts(info.TableName).contains(info.Fields));
+        }
+        QVERIFY2(changed.isEmpty(),
+                 qPrintable(QStringLiteral("The fields of %1 changed: put the former field list among the table's "
+                                           "earlier layouts in core/unitDM.cpp, so that existing files migrate, and "
+                                           "then give the new fingerprint here.")
+                                .arg(changed.join(", "))));
     }
 
     // Saving a detail table after an edit keeps the rows of the other masters.

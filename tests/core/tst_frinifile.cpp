@@ -1,4 +1,6 @@
 #include <QtTest>
+
+#include <sys/stat.h>
 #include "support/TestSupport.h"
 
 #include <csignal>
@@ -338,11 +340,15 @@ private Q_SLOTS:
         const QString file = path("broken.ini");
         QFile::remove(file + ".bak");
         writeBytes(file, content);
+        // A file nobody may read (which is often why it could not be read).
+        QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions()));
         TFRIniFile store;
         store.SetDefaults(TFRIniFile::ProgramDefaults());
         store.SetFilename(file);
         const QString error = failureOf([&] { store.Open(); });
-        QCOMPARE(error, QString::fromUtf8(FRIniUnreadableText).arg(file));
+        // Where the old file is kept is told.
+        QCOMPARE(error, QString::fromUtf8(FRIniUnreadableText).arg(file, file + ".bak"));
+        QVERIFY(error.endsWith(QStringLiteral("sparas som \"%1.bak\".").arg(file)));
         QVERIFY(store.IsOpen());
         QCOMPARE(store.ReadInteger("Maps/PlaceColor"), 255);
         QCOMPARE(readBytes(file), content);  // untouched until the flush
@@ -350,10 +356,16 @@ private Q_SLOTS:
         store.Flush();
         QCOMPARE(readBytes(file + ".bak"), content);
         QVERIFY(readBytes(file).startsWith("[Maps]\nAutozoom=1\nDragging=0\nPlaceSelection=NONE\nPlaceColor=1\n"));
+        // The new file can be read again: it has the mode of a new file, not the old one's.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), int(0666 & ~mask));
         // A second unreadable file does not overwrite the first backup.
         writeBytes(file, content + "x");
         store.SetFilename(file);
-        failureOf([&] { store.Open(); });
+        QCOMPARE(failureOf([&] { store.Open(); }), QString::fromUtf8(FRIniUnreadableText).arg(file, file + ".bak2"));
         store.Flush();
         QCOMPARE(readBytes(file + ".bak"), content);
         QCOMPARE(readBytes(file + ".bak2"), content + "x");

@@ -27,7 +27,7 @@
 namespace {
 
 const QString kDistrictsMissing =
-    QString::fromUtf8("Filen \"Data\\Res\\Districts.dat\" kunde inte hittas. Du måste installera om programmet");
+    QString::fromUtf8("Filen \"Data/Res/Districts.dat\" kunde inte hittas. Du måste installera om programmet");
 
 // A frame that tells what was asked of it.
 class StandInFrame : public TFRFrameBase {
@@ -190,16 +190,24 @@ private Q_SLOTS:
 
     void missingOrDamagedDistrictFileIsToldOnceAndLeavesAnEmptyTable_data() {
         QTest::addColumn<QByteArray>("content");  // empty: no file at all
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("damaged") << QByteArray("not a table file at all\n");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("missing") << QByteArray() << kDistrictsMissing;
+        // A file that is there is not called missing: its cause is told.
+        QTest::newRow("damaged") << QByteArray("not a table file at all\n")
+                                 << QString::fromUtf8("Filen \"Data/Res/Districts.dat\" med länens och kommunernas "
+                                                      "namn kunde inte läsas: Filen \"%1\" är ingen tabellfil för "
+                                                      "Mykotekshallen. Du måste installera om programmet");
     }
     void missingOrDamagedDistrictFileIsToldOnceAndLeavesAnEmptyTable() {
         QFETCH(QByteArray, content);
+        QFETCH(QString, told);
         ProgramFolder folder;
         if (!content.isEmpty()) folder.write("Data/Res/Districts.dat", content);
         TformFRMain w;
         QCOMPARE(UIServices::MessageLog().size(), 1);
-        QCOMPARE(UIServices::MessageLog().first().Text, kDistrictsMissing);
+        if (told.contains("%1")) told = told.arg(QDir::toNativeSeparators(folder.path("Data/Res/Districts.dat")));
+        QCOMPARE(UIServices::MessageLog().first().Text, told);
+        QVERIFY(!told.contains(QLatin1Char('\\')));
         QCOMPARE(UIServices::MessageLog().first().Icon, UIServices::TMsgIcon::Error);
         QVERIFY(w.cdsDistricts->Active());
         QCOMPARE(w.cdsDistricts->RecordCount(), 0);

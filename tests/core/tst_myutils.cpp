@@ -397,16 +397,15 @@ private Q_SLOTS:
         TFolderTotals totals;
         const QString error = failureOf(
             [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_FILES); });
-        QCOMPARE(error, QStringLiteral("Error in HandleFolders. CopyFile failed. Source: \"%1\", destination: \"%2\"")
+        QCOMPARE(error, QStringLiteral("Filen \"%1\" kunde inte kopieras till \"%2\"")
                             .arg(root + "/src/a.txt", root + "/dst/a.txt"));
         // A link standing where a file would be moved is never written through.
         QDir().mkpath(root + "/dst2");
         QFile::link(root + "/outside/o.txt", root + "/dst2/b.txt");
         const QString moveError = failureOf(
             [&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE | HF_FILES); });
-        QCOMPARE(moveError,
-                 QStringLiteral("Error in HandleFolders. MoveFile failed. Source: \"%1\", destination: \"%2\"")
-                     .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
+        QCOMPARE(moveError, QStringLiteral("Filen \"%1\" kunde inte flyttas till \"%2\" (en symbolisk länk står där).")
+                                .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
     }
 
@@ -420,7 +419,9 @@ private Q_SLOTS:
         const QString error = failureOf(
             [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_RECURSIVE | HF_FOLDERS | HF_FILES); });
         AtomicFileFaults::Clear();
-        QVERIFY2(error.startsWith("Error in HandleFolders. CopyFile failed."), qPrintable(error));
+        QVERIFY2(error.startsWith(QStringLiteral("Filen \"%1/src/").arg(root)) && error.contains("kunde inte kopieras till") &&
+                     error.endsWith("(disken är full)"),
+                 qPrintable(error));
         QCOMPARE(contentsUnder(root + "/src"), sourcesBefore);
         // What arrived is whole; the file that failed is its old self; no temporary file.
         const auto arrived = contentsUnder(root + "/dst");
@@ -448,7 +449,8 @@ private Q_SLOTS:
                 [&] { HandleFolders(root + "/src", dst, totals, HF_MOVE | HF_RECURSIVE | HF_FOLDERS | HF_FILES); });
             AtomicFileFaults::Clear();
             QCOMPARE(error.isEmpty(), failing < 0);
-            if (failing >= 0) QVERIFY2(error.startsWith("Error in HandleFolders. MoveFile failed."), qPrintable(error));
+            if (failing >= 0)
+                QVERIFY2(error.contains("kunde inte flyttas till") && error.endsWith("(disken är full)"), qPrintable(error));
             // Every file is whole in exactly one place.
             const auto left = contentsUnder(root + "/src");
             const auto arrived = contentsUnder(dst);
@@ -476,7 +478,7 @@ private Q_SLOTS:
         TFolderTotals totals;
         const QString error = failureOf(
             [&] { HandleFolders(root + "/src", target.path(), totals, HF_MOVE | HF_FILES); });
-        QVERIFY2(error.startsWith("Error in HandleFolders. MoveFile failed."), qPrintable(error));
+        QVERIFY2(error.contains("kunde inte flyttas till") && error.endsWith("(disken är full)"), qPrintable(error));
         const auto left = contentsUnder(root + "/src");
         const auto arrived = contentsUnder(target.path());
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -544,20 +546,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dest");
         QTest::addColumn<int>("flags");
         QTest::addColumn<QString>("failure");
-        const QString oneFlag = QStringLiteral(
-            "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE");
+        const QString oneFlag = QStringLiteral("En mapp kan bara räknas, kopieras, raderas eller flyttas, en sak i taget.");
         const auto f = [](THandleFolderFlags flags) { return flags.toInt(); };
-        const QString equals = QStringLiteral("Error in HandleFolders. Source equals Dest");
+        // %1 is the source as given, %2 the destination.
+        const QString equals = QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas till sig själv.");
+        const QString inside = QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas in i sig själv (\"%2\").");
         QTest::newRow("copy and move") << "src" << "dst" << f(HF_COPY | HF_MOVE | HF_FILES) << oneFlag;
         QTest::newRow("delete and count") << "src" << "" << f(HF_DELETE | HF_COUNT) << oneFlag;
         QTest::newRow("no operation") << "src" << "dst" << f(HF_FILES | HF_FOLDERS) << oneFlag;
         QTest::newRow("copy onto itself") << "src" << "src/" << f(HF_COPY | HF_FILES) << equals;
         QTest::newRow("move onto itself") << "src/" << "src/sub/.." << f(HF_MOVE | HF_FILES) << equals;
-        QTest::newRow("copy into itself") << "src" << "src/sub/new" << f(HF_COPY | HF_FILES)
-                                          << "Fel i HandleFolders. Målmappen ligger i källmappen";
-        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << f(HF_COPY | HF_FILES)
-                                                         << "Fel i HandleFolders. Målmappen ligger i källmappen";
-        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Fel i HandleFolders. Källmapp saknas";
+        QTest::newRow("copy into itself") << "src" << "src/sub/new" << f(HF_COPY | HF_FILES) << inside;
+        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << f(HF_COPY | HF_FILES) << inside;
+        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Ingen mapp angavs att hantera.";
         QTest::newRow("count on itself") << "src" << "src" << f(HF_COUNT | HF_FILES) << "";
         QTest::newRow("delete on itself") << "src" << "src" << f(HF_DELETE) << "";
     }
@@ -571,6 +572,7 @@ private Q_SLOTS:
         const QStringList before = filesUnder(root);
         const auto abs = [&](const QString& p) { return p.isEmpty() ? p : root + "/" + p; };
         TFolderTotals totals;
+        failure = failure.contains("%2") ? failure.arg(abs(source), abs(dest)) : failure.contains("%1") ? failure.arg(abs(source)) : failure;
         QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, THandleFolderFlags::fromInt(flags)); }), failure);
         if (!failure.isEmpty()) QCOMPARE(filesUnder(root), before);
     }

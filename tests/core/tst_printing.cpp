@@ -14,6 +14,7 @@
 #include "core/unitMain.h"
 #include "platform/AtomicFile.h"
 #include "script/QSHandler.h"
+#include "support/FileAccess.h"
 #include "support/TestSupport.h"
 
 using namespace scripttest;
@@ -175,7 +176,14 @@ private Q_SLOTS:
         cut.chop(20);
         testsupport::WriteBytes(p.scriptPath("3.qsf"), cut);
         ScriptFile("Fjärde", "FungiMain").save(p.scriptPath("4.qsf"));
-        p.window->LoadScripts();
+        // A script file that may not be read is told too, not passed over.
+        ScriptFile("Låst", "FungiMain").save(p.scriptPath("5.qsf"));
+        QVERIFY(QFile::setPermissions(p.scriptPath("5.qsf"), QFileDevice::Permissions()));
+        {
+            testsupport::TFileAccessAsUser asUser;
+            p.window->LoadScripts();
+        }
+        QVERIFY(QFile::setPermissions(p.scriptPath("5.qsf"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(p.window->ScriptCount(), 2);
         QCOMPARE(p.scriptIndex("Första"), 0);
         QCOMPARE(p.scriptIndex("Fjärde"), 1);
@@ -183,6 +191,8 @@ private Q_SLOTS:
         const QString told = UIServices::MessageLog().first().Text;
         QVERIFY2(told.contains("2.qsf: Invalid or damaged ZaduzOrurer scriptfile!"), qPrintable(told));
         QVERIFY2(told.contains("3.qsf"), qPrintable(told));
+        QVERIFY2(told.contains(QStringLiteral("5.qsf: Skriptfilen \"%1\" kunde inte öppnas.").arg(p.scriptPath("5.qsf"))),
+                 qPrintable(told));
         QVERIFY(!told.contains("1.qsf") && !told.contains("4.qsf"));
     }
 

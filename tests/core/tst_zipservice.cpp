@@ -8,12 +8,14 @@
 
 #include "core/unitMain.h"
 #include "platform/UIServices.h"
+#include "support/FileAccess.h"
 #include "support/TestSupport.h"
 #include "zip/ZipMstr.h"
 
 namespace {
 
 const QString kZipError = QString::fromUtf8("Fel vid Zip-komprimering. Meddelande: ");
+const QString kUnzipError = QString::fromUtf8("Fel vid uppackning av zip-arkiv. Meddelande: ");
 
 struct Folder {
     QTemporaryDir dir;
@@ -169,6 +171,7 @@ private Q_SLOTS:
         QTest::newRow("avkortat") << 1;
         QTest::newRow("skadat innehåll") << 2;
         QTest::newRow("saknas") << 3;
+        QTest::newRow("får inte läsas") << 4;
     }
     void damagedArchiveRaises() {
         QFETCH(int, kind);
@@ -185,8 +188,20 @@ private Q_SLOTS:
             QFile::remove(archive);
         else
             QVERIFY(testsupport::WriteBytes(archive, bytes));
-        const QString text = testsupport::ExceptionText([&] { m_main->UnzipTo(archive, out.path()); });
-        QVERIFY2(text.startsWith(kZipError), qPrintable(text));
+        if (kind == 4) QVERIFY(QFile::setPermissions(archive, QFileDevice::Permissions()));
+        QString text;
+        {
+            testsupport::TFileAccessAsUser asUser;
+            text = testsupport::ExceptionText([&] { m_main->UnzipTo(archive, out.path()); });
+        }
+        // An unpacking is not called a compression, and a file that is there is not called missing.
+        QVERIFY2(text.startsWith(kUnzipError), qPrintable(text));
+        QVERIFY2(!text.contains("existerar inte"), qPrintable(text));
+        const QString named = QDir::toNativeSeparators(archive);
+        if (kind <= 1)
+            QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" är skadad eller ingen zip-fil och kan inte packas upp.").arg(named));
+        if (kind == 3) QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" finns inte.").arg(named));
+        if (kind == 4) QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" kunde inte läsas (åtkomst nekad).").arg(named));
         QVERIFY(!m_main->zipMain->IsBusy());
     }
 
@@ -207,7 +222,7 @@ private Q_SLOTS:
         WriteArchive(archive, kind, name);
         const QString target = work.path("Temp/Knowbase");
         const QString text = testsupport::ExceptionText([&] { m_main->UnzipTo(archive, target); });
-        QVERIFY2(text.startsWith(kZipError), qPrintable(text));
+        QVERIFY2(text.startsWith(kUnzipError), qPrintable(text));
         // Refused by the directory check, before the unpacking library ran.
         QVERIFY2(text.contains(kind == "big" ? QString::fromUtf8("för stort") : QString::fromUtf8("otillåtet namn")),
                  qPrintable(text));
