@@ -74,7 +74,11 @@ public:
         bool m_wide = false;  // a text character beyond Latin-1: the texts are in m_text
         std::vector<std::uint64_t> m_slots;
         std::vector<std::uint32_t> m_nulls;
-        std::vector<char> m_narrowText;  // while every character is Latin-1
+        // While every character is Latin-1: the texts are the first m_narrowSize bytes; the
+        // buffer keeps its size from record to record.
+        std::vector<char> m_narrowText;
+        std::size_t m_narrowSize = 0;
+        char* NarrowRoom(std::size_t bytes);
         std::vector<char16_t> m_text;
     };
 
