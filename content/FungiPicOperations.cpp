@@ -5,6 +5,7 @@
 #include "core/FRIConnection.h"
 #include "core/PendingFile.h"
 #include "core/ProgramFolders.h"
+#include "core/unitDMServices.h"
 #include "platform/DataSetScopes.h"
 
 #include <QDir>
@@ -52,6 +53,21 @@ void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
         if (!LocateUKey(pics, pictureKey)) return;
     }
     SetBoolean(fungi, QStringLiteral("HasPic"), true);
+    SetBoolean(pics, kIsMainPic, true);
+    mainPicture.Commit();
+}
+
+void MakeFirstMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi) {
+    const QString pictureKey = GetUKey(pics);
+    const QString speciesKey = pics->FieldByName(QStringLiteral("MasterUKey"))->AsString();
+    const int x1 = pics->FieldByName(QStringLiteral("MainPicX1"))->AsInteger();
+    const int y1 = pics->FieldByName(QStringLiteral("MainPicY1"))->AsInteger();
+    const int x2 = pics->FieldByName(QStringLiteral("MainPicX2"))->AsInteger();
+    const int y2 = pics->FieldByName(QStringLiteral("MainPicY2"))->AsInteger();
+    TPendingFile mainPicture;
+    mainPicture.Write(GetMainPicFile(speciesKey),
+                      JpegBytes(ReadMainPicture(GetFungiPicFile(pictureKey), QRect(x1, y1, x2 - x1, y2 - y1))));
+    TDMServices::SetStoredValues(fungi, speciesKey, {{QStringLiteral("HasPic"), true}});
     SetBoolean(pics, kIsMainPic, true);
     mainPicture.Commit();
 }

@@ -15,6 +15,10 @@ void MakeThumbnail(const QString& pictureKey);
 // every other main picture of the species is cleared, MP<species>.jpg is cut from the
 // marker square, HasPic and IsMainPic are set.
 void MakeMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi);
+// Makes the current picture the main picture of its species (MasterUKey), which has none,
+// wherever the species lies: its stored record gets HasPic, also when fungi's selection
+// hides it.
+void MakeFirstMainPicture(TExtClientDataSet* pics, TExtClientDataSet* fungi);
 // Downloads PicURL of the current picture into its picture file, makes its thumbnail and
 // marks it downloaded. A failure raises the connection's message and changes nothing.
 void DownloadWebPicture(TFRIConnection& connection, TExtClientDataSet* pics);

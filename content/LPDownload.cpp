@@ -7,6 +7,7 @@
 #include "core/FRIConnection.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
+#include "platform/DataSetScopes.h"
 
 namespace {
 
@@ -141,7 +142,34 @@ void TLPDownload::DownloadOne(const QString& key) {
 
     if (!pics->FieldByName(QStringLiteral("MainPicSource"))->AsBoolean()) return;
     const QString fungiKey = pics->FieldByName(QStringLiteral("MasterUKey"))->AsString();
-    if (!LocateUKey(fungi, fungiKey) || fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) return;
+    // A main picture that cannot be made leaves the picture pending, so the next run makes
+    // both again instead of skipping a species that still has none.
+    auto mainFailed = [&](const Exception& e) {
+        failed(e);
+        try {
+            if (LocateUKey(pics, key)) {
+                TEditScope edit(pics);
+                pics->FieldByName(kPicDownloaded)->SetAsBoolean(false);
+                edit.Post();
+            }
+        } catch (const Exception&) {
+        }
+    };
+    if (!LocateUKey(fungi, fungiKey)) {
+        // A species the selection hides gets its main picture where it is stored.
+        TClientDataSet* stored = fungi->InternalDataSet();
+        if (!stored->Active()) fungi->OpenInternal();
+        const int row = stored->FindRecordIndex(QStringLiteral("UKey"), fungiKey);
+        if (row < 0 || stored->RecordValue(row, stored->FieldByName(QStringLiteral("HasPic"))->Index()).toBool())
+            return;
+        try {
+            fungipics::MakeFirstMainPicture(pics, fungi);
+        } catch (const Exception& e) {
+            mainFailed(e);
+        }
+        return;
+    }
+    if (fungi->FieldByName(QStringLiteral("HasPic"))->AsBoolean()) return;
     // The main picture is made among the species' own pictures.
     TDataSource* master = m_dm->dsFungi;
     pics->SetMasterSource(master);
@@ -158,6 +186,6 @@ void TLPDownload::DownloadOne(const QString& key) {
     try {
         fungipics::MakeMainPicture(pics, fungi);
     } catch (const Exception& e) {
-        failed(e);
+        mainFailed(e);
     }
 }

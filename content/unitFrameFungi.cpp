@@ -379,10 +379,10 @@ void TframeFungi::SetupFrame() {
         gridFungi->setSelectionMode(QAbstractItemView::SingleSelection);
         gridFungi->setEditTriggers(QAbstractItemView::NoEditTriggers);
         gridFungi->verticalHeader()->hide();
+        // The names take the room they need, so Latin names are not cut; the group takes the rest.
+        gridFungi->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         gridFungi->horizontalHeader()->setStretchLastSection(true);
         gridFungi->verticalHeader()->setDefaultSectionSize(18);
-        gridFungi->setColumnWidth(0, 170);
-        gridFungi->setColumnWidth(1, 170);
         connect(gridFungi, &QTableView::clicked, this, [this](const QModelIndex& index) {
             if (index.isValid() && index.row() + 1 != m_fungi->RecNo()) {
                 m_fungi->SetRecNo(index.row() + 1);
@@ -608,10 +608,14 @@ void TframeFungi::SetupColumn() {
     bold.setPixelSize(11);
     bold.setBold(true);
     sporeTitle->setFont(bold);
-    sporeTitle->setGeometry(20, 2, 60, 14);
-    lblSporeHint = new QLabel(QStringLiteral("Klicka på pilen för att visa sporernas storlek, form och färg."),
+    sporeTitle->setGeometry(20, 2, 44, 14);
+    // The hint has the rest of the closed panel's one line, in the title's size, so it is never cut.
+    lblSporeHint = new QLabel(QStringLiteral("Klicka på pilen för att se sporernas storlek, form och färg."),
                               panelSpores);
-    lblSporeHint->setGeometry(84, 2, 320, 14);
+    QFont hint(QStringLiteral("Arial"));
+    hint.setPixelSize(11);
+    lblSporeHint->setFont(hint);
+    lblSporeHint->setGeometry(66, 2, panelSpores->width() - 66 - 4, 14);
     auto sporeLabel = [this](const QString& caption, int y) {
         auto* l = new TFRLabel(caption, panelSpores);
         l->move(0, y);

@@ -89,6 +89,8 @@ TFRFrameBase* TFRFungiFindDetailScreen::NewFrame() { return TFRFrameBase::Create
 
 void TFRFungiFindDetailScreen::NewFind() {
     TExtClientDataSet* finds = Finds();
+    // A find still being entered is saved through its own checks, never by a new append.
+    if (IsEditing(finds)) return;
     Lock(true);
     try {
         finds->Append();
@@ -374,7 +376,10 @@ void TframeFungiFindDetails::LoadSettings() {
     TExtClientDataSet* finds = Finds();
     if (!IsEditing(finds)) return;
     // The find is still being entered: the way back from the map must not open other screens.
-    Lock(true);
+    // The species frame is not updated here: it does not know yet that this find is its
+    // current sub-screen, and would show its description page over the find.
+    if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(false);
+    if (FRFungiScreen && FRFungiScreen->FungiFrame()) FRFungiScreen->FungiFrame()->SetBrowseControlsEnabled(false);
     const QList<QPoint> marks = FindMapMarks ? FindMapMarks() : QList<QPoint>();
     if (marks.size() == 1) {
         finds->FieldByName(QStringLiteral("PositionX"))->SetAsInteger(marks.first().x());
@@ -414,6 +419,8 @@ void TframeFungiFindDetails::Unlock() {
 void TframeFungiFindDetails::btnSaveClick() {
     TExtClientDataSet* finds = Finds();
     if (!IsEditing(finds)) return;
+    // What is typed in an edit that still has the focus counts for the checks.
+    finds->UpdateRecord();
     const QDate date = QDate::fromString(editDate->text().trimmed(), kDateFormat);
     if (!date.isValid()) {
         UIServices::ShowError(QStringLiteral("Ogiltigt datum"), kErrorCaption);

@@ -1,6 +1,5 @@
 #include "content/unitFrameInternets.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -22,6 +21,7 @@
 #include "core/unitDMServices.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
+#include "platform/ShellServices.h"
 
 // ---- Launcher ----------------------------------------------------------------------------
 
@@ -48,7 +48,13 @@ QString CanonicalFolder(const QString& folder) {
 void SetOpenUrlHook(TOpenUrlHook hook) { g_openUrl = std::move(hook); }
 void SetStartProgramHook(TStartProgramHook hook) { g_startProgram = std::move(hook); }
 
-bool OpenUrl(const QUrl& url) { return g_openUrl ? g_openUrl(url) : QDesktopServices::openUrl(url); }
+ShellServices::TOpenResult Open(const QUrl& url) {
+    using ShellServices::TOpenResult;
+    if (g_openUrl) return g_openUrl(url) ? TOpenResult::Opened : TOpenResult::Failed;
+    return ShellServices::Open(url);
+}
+
+bool OpenUrl(const QUrl& url) { return Open(url) == ShellServices::TOpenResult::Opened; }
 
 bool StartProgram(const QString& program, const QStringList& arguments, const QString& workingFolder) {
     if (g_startProgram) return g_startProgram(program, arguments, workingFolder);
@@ -283,7 +289,22 @@ void TframeInternets::ToolPanelClick(TFRToolPanel* panel) {
         break;
     case iaLink: {
         const std::optional<QUrl> url = InternetShell::LinkTarget(rowData);
-        if (!url || !InternetShell::OpenUrl(*url))
+        const ShellServices::TOpenResult result = url ? InternetShell::Open(*url) : ShellServices::TOpenResult::Failed;
+        // A link that is fine but has nothing on this computer to open it is not called invalid.
+        if (result == ShellServices::TOpenResult::NoHandler) {
+            if (url->isLocalFile())
+                throw Exception(QStringLiteral("Filen \"%1\" kunde inte öppnas, eftersom det inte finns något program "
+                                               "för den inställt på datorn.")
+                                    .arg(rowData));
+            if (url->scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0)
+                throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns något "
+                                               "e-postprogram inställt på datorn.")
+                                    .arg(rowData));
+            throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns någon "
+                                           "webbläsare inställd på datorn.")
+                                .arg(rowData));
+        }
+        if (result != ShellServices::TOpenResult::Opened)
             throw Exception(
                 QStringLiteral("Länken \"%1\" kunde inte öppnas. Den är kanske inte giltig längre!").arg(rowData));
         break;
@@ -291,7 +312,13 @@ void TframeInternets::ToolPanelClick(TFRToolPanel* panel) {
     case iaMail: {
         const QString address = rowData.trimmed();
         const QUrl url(QStringLiteral("mailto:") + address, QUrl::StrictMode);
-        if (address.isEmpty() || !url.isValid() || !InternetShell::OpenUrl(url))
+        const ShellServices::TOpenResult result = address.isEmpty() || !url.isValid()
+                                                      ? ShellServices::TOpenResult::Failed
+                                                      : InternetShell::Open(url);
+        if (result == ShellServices::TOpenResult::NoHandler)
+            throw Exception(QStringLiteral(
+                "Mailhanteraren kunde inte öppnas, eftersom det inte finns något e-postprogram inställt på datorn."));
+        if (result != ShellServices::TOpenResult::Opened)
             throw Exception(QStringLiteral("Mailhanteraren kunde inte öppnas!"));
         break;
     }

@@ -4,7 +4,7 @@
 // opens the next level; "Tillbaka" goes up one level. The tree is read-only here.
 //
 // Links, mail and programs go through InternetShell, a small launcher whose two calls tests
-// replace: addresses are opened with QDesktopServices::openUrl and programs started with
+// replace: addresses are opened through the shell services and programs started with
 // QProcess::startDetached with their arguments, never through a shell.
 #include <QList>
 #include <QStringList>
@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "core/FRScreens.h"
+#include "platform/ShellServices.h"
 
 class QLabel;
 class QScrollArea;
@@ -34,6 +35,9 @@ using TStartProgramHook =
 void SetOpenUrlHook(TOpenUrlHook hook);
 void SetStartProgramHook(TStartProgramHook hook);
 bool OpenUrl(const QUrl& url);
+// The same with the desktop's answer; without a hook of its own it goes through the shell
+// services (and their test hook).
+ShellServices::TOpenResult Open(const QUrl& url);
 bool StartProgram(const QString& program, const QStringList& arguments, const QString& workingFolder);
 
 // What a link may open: an http, https, ftp or mailto address (a bare "www." address is

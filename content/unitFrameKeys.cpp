@@ -323,7 +323,9 @@ void TframeKeys::SetupComponents() {
         dbgridMain->setSelectionMode(QAbstractItemView::SingleSelection);
         dbgridMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
         dbgridMain->verticalHeader()->hide();
-        dbgridMain->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        // The Swedish name takes the room it needs and the Latin name the rest, so neither is cut.
+        dbgridMain->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        dbgridMain->horizontalHeader()->setStretchLastSection(true);
         dbgridMain->setWordWrap(false);
         m_gridModel = new DataSetModel(this);
         if (TDM* dm = KeyDataModule()) m_gridModel->SetDataSource(dm->dsFungi);
@@ -484,6 +486,11 @@ void TframeKeys::UpdateFrame() {
     if (KeySpeciesSelection()) page = count == 0 ? tabsNoMatch : Presentation == 1 ? tabsTable : tabsBigPic;
     ShowPage(page);
     if (page == tabsBigPic && RebuildBigPics) FillBigPics();
+    // The current species stays marked in the table, also in a frame made again by the history.
+    if (page == tabsTable) {
+        const int row = m_gridModel->CurrentRow();
+        if (row >= 0 && !dbgridMain->selectionModel()->isRowSelected(row, QModelIndex())) dbgridMain->selectRow(row);
+    }
 }
 
 void TframeKeys::ShowPage(QWidget* page) {

@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "content/unitContactScreen.h"
+#include "content/unitFungiScreen.h"
 #include "content/unitMapScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FREdits.h"
@@ -415,6 +417,8 @@ QWidget* TframePlaces::SetupVisitPage() {
     searchPeople = new TFRSearchPanel(people);
     searchPeople->setObjectName(QStringLiteral("searchPeople"));
     searchPeople->PresentSelection = true;
+    // A typed name is stored as it stands in the participant's field, which holds 40.
+    searchPeople->Edit->setMaxLength(40);
     searchPeople->setToolTip(QStringLiteral("Skriv ett namn eller sök bland Dina kontakter"));
     auto* pb = new QHBoxLayout;
     btnPeopleNew = PushButton(QStringLiteral("Ny"), "btnPeopleNew", people);
@@ -521,7 +525,8 @@ void TframePlaces::LoadSettings() {
     }
     m_screen->SetSortOrder(quint8(order == 2 ? 2 : 1));
     m_showingVisit = false;
-    // A place marked on the map takes its one mark; the flag is never left behind.
+    // A place marked on the map takes its one mark; once taken the mark is no longer pending, so
+    // its flag leaves the map.
     if (m_screen->ReturningFromMark && FRMapScreen && FRMapScreen->MapObjs().size() == 1 && EditingPlace()) {
         const TFRMapObj& mark = FRMapScreen->MapObjs().front();
         TExtClientDataSet* places = Places();
@@ -532,6 +537,7 @@ void TframePlaces::LoadSettings() {
         UpdateScreen();
         dbeditPlaceName->setFocus();
     }
+    if (m_screen->ReturningFromMark && FRMapScreen) FRMapScreen->MapObjs().clear();
     m_screen->ReturningFromMark = false;
 }
 
@@ -583,8 +589,10 @@ bool TframePlaces::MayEditVisit() const {
 
 QString TframePlaces::PlaceListHeading() const {
     const bool selected = !Places()->Sel().isEmpty();
-    return (selected ? QStringLiteral("%1 svampställen, urval aktivt") : QStringLiteral("%1 svampställen, urval ej aktivt"))
-        .arg(Places()->Active() ? Places()->RecordCount() : 0);
+    const int count = Places()->Active() ? Places()->RecordCount() : 0;
+    // One place is "1 svampställe".
+    const QString places = count == 1 ? QStringLiteral("svampställe") : QStringLiteral("svampställen");
+    return (selected ? QStringLiteral("%1 %2, urval aktivt") : QStringLiteral("%1 %2, urval ej aktivt")).arg(count).arg(places);
 }
 
 QString TframePlaces::VisitHeading() const {
@@ -1151,7 +1159,12 @@ void TframePlaces::listPeopleDoubleClick(int row) {
     TFRMainScreen* contacts = MainForm() ? MainForm()->Screen(ssContact) : nullptr;
     if (!contacts) return;
     if (m_screen->RecordHistory && History()) History()->Add(CreateHistoryItem());
-    contacts->Activate(QString());
+    // Shown by the contact screen's own operation: its frame would otherwise go back to the
+    // first member of the group it remembers.
+    if (auto* screen = qobject_cast<TFRContactScreen*>(contacts))
+        screen->ShowContact(key);
+    else
+        contacts->Activate(QString());
 }
 
 void TframePlaces::listFindsDoubleClick(int row) {
@@ -1165,10 +1178,12 @@ void TframePlaces::listFindsDoubleClick(int row) {
     if (fungi->InternalDataSet()->FindRecordIndex(QStringLiteral("UKey"), key) < 0) return;
     TFRMainScreen* species = MainForm() ? MainForm()->Screen(ssFungi) : nullptr;
     if (m_screen->RecordHistory && History()) History()->Add(CreateHistoryItem());
-    if (!LocateUKey(fungi, key)) {
-        if (TDMServices* services = TDMServices::Of(DM())) services->BuildQuickSelection(true);
+    // A species outside the selection widens it by that one species; the user's quick or
+    // key selection stays.
+    if (auto* fungiScreen = qobject_cast<TFRFungiScreen*>(species))
+        static_cast<void>(fungiScreen->ShowFungiInSelection(key));
+    else
         static_cast<void>(LocateUKey(fungi, key));
-    }
     if (TFRIniFile* settings = Settings()) settings->WriteString(QStringLiteral("Fungi/LastVisited"), key);
     if (species) species->Activate(QString());
 }

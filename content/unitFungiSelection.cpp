@@ -189,7 +189,7 @@ void TformFungiSelection::SetupForm() {
 
 TQuickSelectionHandler& TformFungiSelection::State() {
     TDMServices* services = TDMServices::Of(m_dm);
-    if (!services) throw Exception(QStringLiteral("The data module has no services"));
+    if (!services) throw Exception(QStringLiteral("Datamodulens tjänster saknas"));
     return services->QuickSelection();
 }
 

@@ -682,7 +682,7 @@ void TformInputFungi::SaveClick() {
     TExtClientDataSet* fungi = Fungi();
     TDM* dm = m_screen->DataModule();
     TDMServices* services = TDMServices::Of(dm);
-    if (!services) throw Exception(QStringLiteral("The data module has no services"));
+    if (!services) throw Exception(QStringLiteral("Datamodulens tjänster saknas"));
     // What the focused control holds goes to the record first.
     fungi->UpdateRecord();
     TField* signature = fungi->FieldByName(QStringLiteral("Signature"));

@@ -254,7 +254,10 @@ void RegisterMapScreen() {
         FRMapScreen->OnFindMarksPending = [] {
             if (!FRFungiScreen || !FRFungiScreen->FindDetailScreen) return;
             FRFungiScreen->FindDetailScreen->MarkPending = true;
+            // Back to the find itself, still in edit: the species screen alone would reopen
+            // its list of finds and leave the find hidden in the middle of its input.
             FRFungiScreen->Activate(QString());
+            FRFungiScreen->FindDetailScreen->Activate(QString());
         };
         FRMapScreen->StartMarking(1, 1);
     };

@@ -315,7 +315,7 @@ void TformRepairWizard::btnHelpClick() {
             "Kontrollen går igenom hela databasen i sju steg och reparerar det den hittar. Rapportens "
             "resultat har en rad per steg:\n\n"
             "Kontakter: hur många kontakter databasen har.\n"
-            "Brutna master-detail relationer: poster som hör till en post som inte längre finns (till "
+            "Brutna master-detail relationer: detaljposter vars huvudpost inte längre finns (till "
             "exempel bilder till en art som har tagits bort). De raderas.\n"
             "Referenser till kontakter som inte kunde hittas: poster som pekar på en borttagen kontakt. De "
             "pekar därefter på kontakten \"%1\".\n"

@@ -7,10 +7,12 @@
 #include "controls/FRGuard.h"
 #include "platform/Exception.h"
 #include "platform/Resources.h"
+#include "platform/UIServices.h"
 
 namespace {
 
 const int kMarkerWidth = 16;
+const QString kInfoCaption = QStringLiteral("Mykotekshallen - Information");
 
 QToolButton* MakeButton(QWidget* parent, const QString& glyph) {
     auto* b = new QToolButton(parent);
@@ -88,7 +90,7 @@ TFRDBColorbar::TFRDBColorbar(QWidget* parent) : QWidget(parent) {
     m_focus->OnLeave = [this] { Leave(); };
 
     m_link.OnDataChange = [this] { DataChange(); };
-    m_link.OnUpdateData = [this] { m_link.SetAsString(ColorsText()); };
+    m_link.OnUpdateData = [this] { WriteField(); };
     m_link.OnEditingChange = [this] { EditingChange(); };
     resize(320, 14);
     LayoutButtons();
@@ -130,10 +132,35 @@ void TFRDBColorbar::SetDataField(const QString& field) {
 
 // ---- The field ----
 
-QString TFRDBColorbar::ColorsText() const {
+const char* const TFRDBColorbar::NoRoomForPointText = "Fältet rymmer inte fler färgpunkter.";
+const char* const TFRDBColorbar::NoRoomForColorText =
+    "Den valda färgen får inte plats i fältet. Ta bort en färgpunkt först.";
+const char* const TFRDBColorbar::TooLongText = "Färgpunkterna får inte plats i fältet %1 (högst %2 tecken).";
+
+QString TFRDBColorbar::ColorsText(const QList<TColor>& colors) {
     QStringList pieces;
-    for (int i = 0; i < m_colors.Count(); ++i) pieces << QString::number(m_colors.Items(i)->Color);
+    for (TColor c : colors) pieces << QString::number(c);
     return pieces.join(QLatin1Char('|'));
+}
+
+QString TFRDBColorbar::ColorsText() const { return ColorsText(PointColors()); }
+
+QList<TColor> TFRDBColorbar::PointColors() const {
+    QList<TColor> colors;
+    for (int i = 0; i < m_colors.Count(); ++i) colors << m_colors.Items(i)->Color;
+    return colors;
+}
+
+bool TFRDBColorbar::Fits(const QList<TColor>& colors) const {
+    const int size = m_link.Active() && m_link.DataType() == TFieldType::ftString ? m_link.Size() : 0;
+    return size <= 0 || ColorsText(colors).size() <= size;
+}
+
+void TFRDBColorbar::WriteField() {
+    // A cut list would end in another colour: refused, so the post stops and the bar stays.
+    if (!Fits(PointColors()))
+        throw Exception(QString::fromUtf8(TooLongText).arg(m_link.FieldName()).arg(m_link.Size()));
+    m_link.SetAsString(ColorsText());
 }
 
 bool TFRDBColorbar::ParseColors(const QString& text, QList<TColor>& colors) {
@@ -255,9 +282,12 @@ void TFRDBColorbar::MinusClick() {
 void TFRDBColorbar::PlusClick() {
     if (m_colors.Count() >= MaxPoints) return;
     if (!m_link.Edit() || m_colors.Count() >= MaxPoints) return;
-    QList<TColor> colors;
-    for (int i = 0; i < m_colors.Count(); ++i) colors << m_colors.Items(i)->Color;
+    QList<TColor> colors = PointColors();
     colors << 0xFFFFFF;
+    if (!Fits(colors)) {
+        UIServices::ShowInformation(QString::fromUtf8(NoRoomForPointText), kInfoCaption);
+        return;
+    }
     SetPoints(colors);
     m_link.SetModified();
 }
@@ -272,8 +302,14 @@ void TFRDBColorbar::MarkerClick(int index) {
     // The query may have run a dialog long enough for the record to be read again.
     point = m_colors.Items(index);
     if (point && color != point->Color) {
-        point->Color = color;
-        m_link.SetModified();
+        QList<TColor> colors = PointColors();
+        colors[index] = color;
+        if (!Fits(colors)) {
+            UIServices::ShowInformation(QString::fromUtf8(NoRoomForColorText), kInfoCaption);
+        } else {
+            point->Color = color;
+            m_link.SetModified();
+        }
     }
     update();
 }

@@ -94,6 +94,13 @@ public:
     const TCBColors& Colors() const { return m_colors; }
     // The points as the field writes them.
     QString ColorsText() const;
+    static QString ColorsText(const QList<TColor>& colors);
+    // Whether the colours' text fits the bound field's width (any text fits a field without one).
+    bool Fits(const QList<TColor>& colors) const;
+    // The refusals of a point that would not fit the field, and of a write that would cut it.
+    static const char* const NoRoomForPointText;
+    static const char* const NoRoomForColorText;
+    static const char* const TooLongText;
     // The colours of a field text; false when a piece is not a whole number.
     static bool ParseColors(const QString& text, QList<TColor>& colors);
     // Reads the field again; faulty data raises "Faulty data in Colorbar-field.
@@ -109,7 +116,8 @@ public:
     QToolButton* PlusButton() const { return m_plus; }
 
     // What the buttons do: remove the last point, add a white one at the end, ask for a
-    // point's colour. Each acts only when the table can be edited.
+    // point's colour. Each acts only when the table can be edited. A point or a colour whose
+    // text would not fit the field is refused with a message: the field is never cut.
     void MinusClick();
     void PlusClick();
     void MarkerClick(int index);
@@ -129,6 +137,8 @@ private:
     void Expand();
     void Collapse();
     void SetPoints(const QList<TColor>& colors);
+    QList<TColor> PointColors() const;
+    void WriteField();
     void LayoutButtons();
     QString FaultyDataMessage() const;
 

@@ -121,8 +121,9 @@ void TFREdit::Match() {
     if (!text.isEmpty()) {
         for (int i = 0; i < m_items.size(); ++i) {
             const QString& item = m_items.at(i);
+            // Two conditions with one outcome, on purpose.
             if (item == text)
-                match = i;  // a later exact item wins over an earlier one
+                match = i;  // a later exact item wins over an earlier one NOLINT(bugprone-branch-clone)
             else if (match < 0 && item.startsWith(text, Qt::CaseInsensitive))
                 match = i;
         }
@@ -252,6 +253,8 @@ void TFREdit::focusOutEvent(QFocusEvent* event) {
             const QString completed = m_matchIndex >= 0 ? m_items.at(m_matchIndex) : QString();
             if (completed != text()) SetChosenText(completed, m_matchIndex);
         }
+        // A text completed or chosen from the list is not left marked in an edit the user has left.
+        deselect();
         Leaving();
     });
 }

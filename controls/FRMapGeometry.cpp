@@ -83,7 +83,8 @@ void TMapViewGeometry::Recompute() {
     }
     const double s = m_sheet.MetresPerPixel;
     auto span = [s](qint32 centre, int size, qint32& low, qint32& high) {
-        low = Round(double(centre) - double(size / 2) * s);
+        // Half the view in whole pixels: the pixel arithmetic of the map keeps integer halves.
+        low = Round(double(centre) - double(size / 2) * s);  // NOLINT(bugprone-integer-division)
         high = Round(double(size - 1) * s + double(low));
     };
     span(m_cx, m_width, m_left, m_right);

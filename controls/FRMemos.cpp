@@ -1,8 +1,12 @@
 #include "controls/FRMemos.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMimeData>
+#include <QTextCursor>
+#include <limits>
 
 #include "controls/FRGuard.h"
 
@@ -77,6 +81,14 @@ void TFRDBMemo::keyPressEvent(QKeyEvent* event) {
     // A typed change needs the table in edit state first: entering it reads the record again.
     bool refused = false;
     if (!isReadOnly() && changes && !Guarded([&] { refused = !m_link.Edit(); })) refused = true;
+    // The field holds no more than its width: a character that would not fit is not taken.
+    const bool inserts = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                         (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+                          !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    if (!refused && !isReadOnly() && inserts && Room() < 1) {
+        QApplication::beep();
+        refused = true;
+    }
     if (refused) {
         event->accept();
         return;
@@ -84,10 +96,32 @@ void TFRDBMemo::keyPressEvent(QKeyEvent* event) {
     Guarded([&] { QPlainTextEdit::keyPressEvent(event); });
 }
 
+int TFRDBMemo::Room() const {
+    const int size = m_link.Active() && m_link.DataType() == TFieldType::ftString ? m_link.Size() : 0;
+    if (size <= 0) return std::numeric_limits<int>::max();
+    const QTextCursor cursor = textCursor();
+    return size - (int(toPlainText().size()) - (cursor.selectionEnd() - cursor.selectionStart()));
+}
+
 void TFRDBMemo::insertFromMimeData(const QMimeData* source) {
     bool editing = false;
     Guarded([&] { editing = m_link.Edit(); });
-    if (editing) QPlainTextEdit::insertFromMimeData(source);
+    if (!editing) return;
+    const int room = Room();
+    if (!source || !source->hasText() || room == std::numeric_limits<int>::max()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    // Only what fits the field goes in, and the user hears that the rest did not.
+    QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (text.size() > std::max(room, 0)) {
+        text.truncate(std::max(room, 0));
+        QApplication::beep();
+    }
+    textCursor().insertText(text);
+    ensureCursorVisible();
 }
 
 void TFRDBMemo::Leaving() { m_link.UpdateRecord(); }

@@ -25,7 +25,8 @@ private:
     bool m_focused = false;
 };
 
-// The memo bound to a text field; it writes the field only when the user changed the text.
+// The memo bound to a text field; it writes the field only when the user changed the text,
+// and takes no more characters than the field holds.
 class TFRDBMemo : public TFRMemo {
     Q_OBJECT
 public:
@@ -45,6 +46,8 @@ protected:
 private:
     void DataChange();
     void Changed();
+    // The characters the field has room for beside the text (the selection would be replaced).
+    int Room() const;
     TFieldLink m_link;
     bool m_reading = false;
 };

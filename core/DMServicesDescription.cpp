@@ -32,7 +32,7 @@ void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
     TExtClientDataSet* fungi = m_dm->cdsFungi;
     if (!fungi->Active() ||
         (fungi->State() != TDataSetState::dsEdit && fungi->State() != TDataSetState::dsInsert))
-        throw Exception(QStringLiteral("No species is being edited"));
+        throw Exception(QStringLiteral("Ingen art redigeras"));
     if (!StoredRecords(fungi)) throw Exception(QString::fromUtf8(kReadOnly));
     const QString key = GetUKey(fungi);
 

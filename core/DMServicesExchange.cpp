@@ -76,7 +76,7 @@ QStringList TDMServices::EFFiles(TExtClientDataSet* table) {
     QStringList files;
     if (!table || !table->Active() || table->IsEmpty()) return files;
     const QString key = GetUKey(table);
-    if (!IsValidPathName(key)) throw Exception(QStringLiteral("Invalid record key \"%1\"").arg(key));
+    if (!IsValidPathName(key)) throw Exception(QStringLiteral("Ogiltig postnyckel \"%1\"").arg(key));
     auto flag = [table](const char* field) {
         const TField* f = table->FindField(QLatin1String(field));
         return f && f->AsBoolean();

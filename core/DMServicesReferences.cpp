@@ -252,10 +252,9 @@ void TDMServices::OnBeforeDelete(TExtClientDataSet* table) {
 }
 
 void TDMServices::OnAfterDelete(TExtClientDataSet* table) {
-    const auto pending = m_pendingDelete.constFind(table);
-    if (pending == m_pendingDelete.constEnd()) return;
-    const TRecord record = *pending;
-    m_pendingDelete.erase(pending);
+    if (!m_pendingDelete.contains(table)) return;
+    // Taken out, not referred to: the entry is gone before the record is used.
+    const TRecord record = m_pendingDelete.take(table);
     const QString name = table->objectName();
 
     TBatch batch;

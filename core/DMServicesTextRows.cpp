@@ -31,7 +31,7 @@ void TDMServices::SaveTextRows(const QStringList& lines, TExtClientDataSet* data
     // A row never holds more than its field does.
     int width = rowWidth;
     if (textField->Size() > 0 && (width <= 0 || width > textField->Size())) width = textField->Size();
-    if (width <= 0) throw Exception(QStringLiteral("Invalid row width (%1)").arg(rowWidth));
+    if (width <= 0) throw Exception(QStringLiteral("Ogiltig radbredd (%1) för textraderna").arg(rowWidth));
     const bool hasBroken = dataSet->FindField(QStringLiteral("Broken")) != nullptr;
 
     struct TPiece {
@@ -50,7 +50,7 @@ void TDMServices::SaveTextRows(const QStringList& lines, TExtClientDataSet* data
 
     const bool linked = dataSet->MasterSource() != nullptr;
     const QString parent = ParentKey(dataSet);
-    if (linked && parent.isEmpty()) throw Exception(QStringLiteral("No master record for the text rows"));
+    if (linked && parent.isEmpty()) throw Exception(QStringLiteral("Textraderna saknar huvudpost"));
 
     // The rows that the new text replaces, found among all stored rows of the parent.
     QStringList oldKeys;

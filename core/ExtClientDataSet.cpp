@@ -231,7 +231,7 @@ QString TExtClientDataSet::NewUKey() const {
     for (quint32 attempt = 1; taken(key); ++attempt) {
         if (attempt >= kRandomTries + kRange) {
             if (openedHere) self->ReleaseInternal();
-            throw Exception(QStringLiteral("No free UKey"));
+            throw Exception(QStringLiteral("Det finns ingen ledig postnyckel"));
         }
         value = attempt < kRandomTries ? DrawUKeyRandom() : (value + 1) % kRange;
         key = prefix + LettersFromNumber(4, value);
@@ -446,7 +446,7 @@ QString TExtClientDataSet::GetDataFileName(const QObject* component) {
     const QString name = component ? component->objectName() : QString();
     const QString base = name.mid(3);
     // The name becomes part of a path.
-    if (!IsValidPathName(base)) throw Exception(QStringLiteral("Invalid table name \"%1\"").arg(name));
+    if (!IsValidPathName(base)) throw Exception(QStringLiteral("Ogiltigt tabellnamn \"%1\"").arg(name));
     return base + QStringLiteral(".dat");
 }
 

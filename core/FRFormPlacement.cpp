@@ -44,6 +44,14 @@ QMargins frameOf(const QWidget* form) {
                     form->frameGeometry().bottom() - form->geometry().bottom());
 }
 
+// The frame a window will get, where the window system has not told it yet (a window not
+// shown): room for a title bar and borders, so that the title bar stays on the screen.
+QMargins expectedFrameOf(const QWidget* form) {
+    const QMargins frame = frameOf(form);
+    if (!frame.isNull() || !form->isWindow() || form->windowFlags().testFlag(Qt::FramelessWindowHint)) return frame;
+    return QMargins(8, 40, 8, 8);
+}
+
 bool fitsAScreen(const QRect& outer) {
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.isEmpty()) return true;
@@ -98,11 +106,7 @@ bool LoadFormPlacement(TFRIniFile& store, QWidget* form) {
     store.CloseSection();
     if (width <= 0 || height <= 0) return false;
 
-    const QMargins frame(form->geometry().left() - form->frameGeometry().left(),
-                         form->geometry().top() - form->frameGeometry().top(),
-                         form->frameGeometry().right() - form->geometry().right(),
-                         form->frameGeometry().bottom() - form->geometry().bottom());
-    const QRect rect = keptOnScreen(QRect(left, top, width, height), frame);
+    const QRect rect = keptOnScreen(QRect(left, top, width, height), expectedFrameOf(form));
     // The normal geometry is set while the window is in normal state; a minimized
     // window comes back normal.
     const Qt::WindowStates others = form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);

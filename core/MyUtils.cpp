@@ -24,7 +24,7 @@ const char* const kEndFile = "EOFFILE";
 
 void writeAll(QIODevice& stream, const QByteArray& bytes, const char* routine) {
     if (stream.write(bytes) != bytes.size())
-        throw Exception(QStringLiteral("Error in %1. Write failed!").arg(QLatin1String(routine)));
+        throw Exception(QStringLiteral("Fel i %1. Skrivningen misslyckades!").arg(QLatin1String(routine)));
 }
 
 // Reads up to Count bytes; fewer only when the stream ends.
@@ -238,7 +238,7 @@ void StreamWriteInteger(QIODevice& stream, qint32 value) {
 
 qint32 StreamReadInteger(QIODevice& stream) {
     const QByteArray bytes = readUpTo(stream, 4);
-    if (bytes.size() != 4) throw Exception(QStringLiteral("Error in StreamReadInteger. Unexpected end of stream!"));
+    if (bytes.size() != 4) throw Exception(QStringLiteral("Fel i StreamReadInteger. Oväntat slut på strömmen!"));
     const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
     return qint32(quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24);
 }
@@ -247,7 +247,7 @@ void StreamSaveString(QIODevice& stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     // A longer record could not be read back.
     if (bytes.size() > kMaxStringLength)
-        throw Exception(QStringLiteral("Error in StreamSaveString. Invalid stringlength (%1)").arg(bytes.size()));
+        throw Exception(QStringLiteral("Fel i StreamSaveString. Ogiltig stränglängd (%1)").arg(bytes.size()));
     StreamWriteInteger(stream, qint32(bytes.size()));
     writeAll(stream, bytes, "StreamSaveString");
 }
@@ -264,10 +264,10 @@ void StreamSaveFile(QIODevice& stream, const QString& fileName) {
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir()) throw Exception(QStringLiteral("Error in StreamSaveFile. File not found!"));
     if (info.size() > std::numeric_limits<qint32>::max())
-        throw Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" is too large!").arg(fileName));
+        throw Exception(QStringLiteral("Fel i StreamSaveFile. Filen \"%1\" är för stor!").arg(fileName));
     QFile file(fileName);
     const auto unreadable = [&] {
-        return Exception(QStringLiteral("Error in StreamSaveFile. File \"%1\" could not be read!").arg(fileName));
+        return Exception(QStringLiteral("Fel i StreamSaveFile. Filen \"%1\" kunde inte läsas!").arg(fileName));
     };
     if (!file.open(QIODevice::ReadOnly)) throw unreadable();
     const qint64 size = info.size();
@@ -341,7 +341,7 @@ QDateTime FileDateToDateTime(qint32 stamp) {
 // ---- Folder walker ----
 
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags) {
-    if (source.isEmpty()) throw Exception(QStringLiteral("Error in HandleFolders. Source is empty"));
+    if (source.isEmpty()) throw Exception(QStringLiteral("Fel i HandleFolders. Källmapp saknas"));
     const QString src = withSlash(source);
     const QString dst = withSlash(dest.isEmpty() ? QDir::currentPath() : dest);
     const bool copyOrMove = flags.testAnyFlags(HF_COPY | HF_MOVE);
@@ -357,7 +357,7 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
             "Error in HandleFolders. Must use exactly one flag of type HF_COUNT, HF_COPY, HF_DELETE or HF_MOVE"));
     // Copying into itself would never end, and a move would move the destination away.
     if (copyOrMove && dstResolved.startsWith(srcResolved))
-        throw Exception(QStringLiteral("Error in HandleFolders. Dest is inside Source"));
+        throw Exception(QStringLiteral("Fel i HandleFolders. Målmappen ligger i källmappen"));
 
     // A link given as the source would take a delete or a move out of the tree.
     if (flags.testAnyFlags(HF_DELETE | HF_MOVE) && QFileInfo(QDir::cleanPath(QFileInfo(source).absoluteFilePath())).isSymLink())

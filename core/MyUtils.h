@@ -20,7 +20,7 @@ class QIODevice;
 // ---- Stream records ----
 void StreamWriteInteger(QIODevice& stream, qint32 value);
 qint32 StreamReadInteger(QIODevice& stream);
-// Raises "Error in StreamSaveString. Invalid stringlength (%d)" for a text longer than
+// Raises "Fel i StreamSaveString. Ogiltig stränglängd (%d)" for a text longer than
 // 65,536 bytes.
 void StreamSaveString(QIODevice& stream, const QString& text);
 // Only lengths of 0..65,536 that the stream still holds are accepted.

@@ -9,9 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QSet>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 
@@ -298,7 +302,37 @@ TDM::TDM(const QString& programFolder, QObject* parent) : QObject(parent) {
     BindTableEvents();
 }
 
-TDM::~TDM() = default;
+TDM::~TDM() {
+    // Teardown posts nothing and tells nobody. The helpers bound to the tables (the services
+    // with their counts and cascades) go first, while every table still stands. Then each
+    // table goes before the tables it is a detail of: a detail still being edited would post
+    // its edit as its master went away; that edit is dropped, as closing a table saves nothing.
+    QSet<const QObject*> own;
+    for (const TTableInfo& info : Catalogue()) {
+        own.insert(this->*info.Table);
+        own.insert(this->*info.Source);
+    }
+    QList<QPointer<QObject>> helpers;
+    for (QObject* child : children())
+        if (!own.contains(child)) helpers.prepend(child);
+    for (const QPointer<QObject>& helper : helpers) delete helper.data();
+
+    const auto depth = [](const TTableInfo& info) {
+        int levels = 0;
+        for (const TTableInfo* t = &info; t && !t->Master.isEmpty() && levels <= Catalogue().size();
+             t = FindTableInfo(t->Master))
+            ++levels;
+        return levels;
+    };
+    QList<const TTableInfo*> order;
+    for (const TTableInfo& info : Catalogue()) order.append(&info);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const TTableInfo* a, const TTableInfo* b) { return depth(*a) > depth(*b); });
+    for (const TTableInfo* info : order) {
+        delete std::exchange(this->*info->Table, nullptr);
+        delete std::exchange(this->*info->Source, nullptr);
+    }
+}
 
 void TDM::CreateComponents() {
     for (const TTableInfo& info : Catalogue()) {

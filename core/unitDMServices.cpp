@@ -53,7 +53,7 @@ TQuickSelectionHandler& TDMServices::QuickSelection() {
 
 TExtClientDataSet* TDMServices::Table(const QString& name) const {
     TExtClientDataSet* table = m_dm->Table(name);
-    if (!table) throw Exception(QStringLiteral("Table %1 not found").arg(name));
+    if (!table) throw Exception(QStringLiteral("Tabellen %1 saknas").arg(name));
     return table;
 }
 

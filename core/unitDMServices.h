@@ -151,6 +151,14 @@ public:
     // Reads them back into the current record's files.
     void EFImport(TExtClientDataSet* table, QIODevice& stream);
 
+    // ---- Stored records ----
+    // Changes fields of a stored record whatever the table's selection shows (its visible
+    // copy follows when there is one), stamps it and saves the table.
+    static void SetStoredValues(TExtClientDataSet* table, const QString& key,
+                                const QList<QPair<QString, QVariant>>& values) {
+        UpdateStored(table, key, values, true);
+    }
+
 private:
     explicit TDMServices(TDM* dm);
     class TBatch;

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QToolTip>
@@ -146,14 +145,7 @@ void TframeUsers::SetupFrame() {
     {
         auto* l = new QVBoxLayout(tabsFirstUserInfo);
         l->setContentsMargins(0, 0, 0, 0);
-        // The text scrolls where a small screen leaves it less height than it needs, so the
-        // picture below keeps its room.
-        auto* scroll = new QScrollArea(tabsFirstUserInfo);
-        scroll->setObjectName(QStringLiteral("scrollFirstUserInfo"));
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidgetResizable(true);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        lblFirstUserInfo = new QLabel(scroll);
+        lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
         lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
         lblFirstUserInfo->setWordWrap(true);
         lblFirstUserInfo->setText(QStringLiteral(
@@ -164,8 +156,7 @@ void TframeUsers::SetupFrame() {
             "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
         lblFirstUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         lblFirstUserInfo->setMargin(6);
-        scroll->setWidget(lblFirstUserInfo);
-        l->addWidget(scroll, 1);
+        l->addWidget(lblFirstUserInfo);
     }
     tabsUserlist = new QWidget(pagesUsers);
     tabsUserlist->setObjectName(QStringLiteral("tabsUserlist"));
@@ -190,11 +181,22 @@ void TframeUsers::SetupFrame() {
         l->addLayout(buttons);
     }
     pagesUsers->addWidget(tabsFirstUserInfo);
-    pagesUsers->addWidget(tabsUserlist);
+    // The first user has no list to show, and its page would make the welcome text's room taller.
+    if (m_mode == TUsersMode::FirstUser)
+        tabsUserlist->hide();
+    else
+        pagesUsers->addWidget(tabsUserlist);
     pagesUsers->setCurrentWidget(m_mode == TUsersMode::FirstUser ? tabsFirstUserInfo : tabsUserlist);
-    // The list and the picture share the left column, so the user's data get the middle.
+    // The list and the picture share the left column, so the user's data get the middle. The
+    // first user's welcome text runs across the whole frame above them instead: in the left
+    // column it would need more height than a small screen leaves beside the picture.
     auto* left = new QVBoxLayout;
-    left->addWidget(pagesUsers, 1);
+    if (m_mode == TUsersMode::FirstUser) {
+        pagesUsers->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+        BodyLayout()->insertWidget(BodyLayout()->indexOf(body), pagesUsers);
+    } else {
+        left->addWidget(pagesUsers, 1);
+    }
     columns->addLayout(left, 1);
 
     // The user's data.
@@ -239,6 +241,8 @@ void TframeUsers::SetupFrame() {
     editRepeatPassword = new TFREdit(form);
     editRepeatPassword->setObjectName(QStringLiteral("editRepeatPassword"));
     editRepeatPassword->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {static_cast<QLineEdit*>(dbeditPassword), static_cast<QLineEdit*>(editRepeatPassword)})
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_passwordRefused = false; });
     grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
     grid->addWidget(editRepeatPassword, row++, 1);
 
@@ -347,6 +351,7 @@ bool TframeUsers::AdminChoiceVisible() const {
 void TframeUsers::ResetEditFlags() {
     m_picture.Reset();
     m_handOver = false;
+    m_passwordRefused = false;
 }
 
 // ---- Reading the record ----
@@ -356,6 +361,8 @@ void TframeUsers::ReadRecord() {
     const bool wasReading = m_reading;
     m_reading = true;
     multicFirstUser->SetItemIndex(m_handOver ? 0 : 1);
+    // The repeat holds what the password field can.
+    editRepeatPassword->setMaxLength(dbeditPassword->maxLength());
     // A picture put in or removed during this edit stays until the edit ends.
     if (!(Editing() && m_picture.Changed())) LoadPicture();
     m_reading = wasReading;
@@ -549,15 +556,22 @@ void TframeUsers::btnSaveClick() {
             }
         }
     }
-    // A mismatch empties the two edits only; what the table holds is left alone.
-    if (m_users->FieldByName(QStringLiteral("Password"))->AsString() != editRepeatPassword->text()) {
+    // A mismatch puts the password back as it is stored and empties the repeat: a save never
+    // changes the password unless it and its repeat match, so the next save is refused too
+    // until both are typed alike (an emptied password would have passed as a match).
+    TField* password = m_users->FieldByName(QStringLiteral("Password"));
+    if (m_passwordRefused || password->AsString() != editRepeatPassword->text()) {
+        m_passwordRefused = true;
         const bool wasReading = m_reading;
         m_reading = true;
-        dbeditPassword->clear();
-        dbeditPassword->Link().SetModified();  // the emptied edit is what the next save writes
+        const QVariant stored = m_users->State() == TDataSetState::dsInsert
+                                    ? QVariant()
+                                    : m_users->RecordValue(m_users->RecNo() - 1, password->Index());
+        password->SetValue(stored);
         editRepeatPassword->clear();
         m_reading = wasReading;
         dbeditPassword->setFocus();
+        dbeditPassword->selectAll();
         throw Exception(QStringLiteral("Lösenordet ej korrekt upprepat"));
     }
 

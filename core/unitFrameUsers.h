@@ -149,6 +149,7 @@ private:
     std::unique_ptr<TUsersLink> m_link;
     TRecordPicture m_picture;
     bool m_handOver = false;
+    bool m_passwordRefused = false;  // a mismatched repeat, until either edit is typed in again
     bool m_placeholder = false;     // the list ends with the entry of a new record
     bool m_reading = false;
 };

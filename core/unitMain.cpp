@@ -217,7 +217,7 @@ TformFRMain* MainForm() { return g_mainForm.data(); }
 void TformFRMain::RegisterScreenFactory(int screenID, TScreenFactory factory) {
     if (screenID < 0 || screenID >= ScreenSlotCount) return;
     if (factory)
-        ScreenFactories().insert(screenID, std::move(factory));
+        ScreenFactories().emplace(screenID, std::move(factory));
     else
         ScreenFactories().remove(screenID);
 }
@@ -496,6 +496,39 @@ void TformFRMain::BuildContactNameList() {
             ContactNames.AddUKey(RowText(*contacts, row, name), RowText(*contacts, row, ukey));
     }
     ContactNames.Sort();
+}
+
+void TformFRMain::SetContactName(const QString& contactUKey, const QString& name) {
+    if (contactUKey.isEmpty()) return;
+    RemoveContactName(contactUKey);
+    if (name.isEmpty()) return;
+    ContactNames.AddUKey(name, contactUKey);
+    ContactNames.Sort();
+}
+
+void TformFRMain::RemoveContactName(const QString& contactUKey) {
+    if (contactUKey.isEmpty()) return;
+    for (int i = ContactNames.Count() - 1; i >= 0; --i)
+        if (ContactNames.GetUKey(i) == contactUKey) ContactNames.Delete(i);
+}
+
+void TformFRMain::SetDataModule(TDM* dm) {
+    if (m_contactsDM && m_contactsDM != dm) m_contactsDM->cdsContacts->RemoveObservers(this);
+    m_dm = dm;
+    if (!dm || m_contactsDM == dm) return;
+    m_contactsDM = dm;
+    // Contacts are added, renamed and deleted by several screens (contacts, users, the first
+    // user, imports): the list follows the table itself, so a search finds a contact saved a
+    // minute ago and no longer offers one that is gone.
+    using E = TDataSetEvent;
+    TExtClientDataSet* contacts = dm->cdsContacts;
+    contacts->AddObserver(E::AfterPost, this, [this](TClientDataSet* table) {
+        const TField* name = table->FindField(QStringLiteral("UserName"));
+        SetContactName(GetUKey(table), name ? name->AsString() : QString());
+    });
+    contacts->AddObserver(E::BeforeDelete, this, [this](TClientDataSet* table) { m_deletingContact = GetUKey(table); });
+    contacts->AddObserver(E::AfterDelete, this,
+                          [this](TClientDataSet*) { RemoveContactName(std::exchange(m_deletingContact, QString())); });
 }
 
 void TformFRMain::BuildFungiGroupList() {

@@ -145,7 +145,8 @@ public:
     QString PlaceSelDistrict;
 
     // ---- Links to the rest of the program ----
-    void SetDataModule(TDM* dm) { m_dm = dm; }
+    // The name list of contacts follows the data module's contact table from here on.
+    void SetDataModule(TDM* dm);
     TDM* DataModule() const { return m_dm; }
     // Choosing in the place menus: the province (empty for "Alla län") with its item's tag,
     // the district (empty for "Alla kommuner").
@@ -166,6 +167,10 @@ public:
     // ---- Services ----
     void BuildSpeciesNameList();
     void BuildContactNameList();
+    // Keeps the contact-name list current: the contact's names are replaced by the one given
+    // (none when it is empty), or removed.
+    void SetContactName(const QString& contactUKey, const QString& name);
+    void RemoveContactName(const QString& contactUKey);
     void LoadPrevColors();
     void SortPrevColors();
     // Writes the colour memory back: six numbers per key "Settings/PrevColors%d".
@@ -279,6 +284,9 @@ private:
     void SetPrintTarget(TQSScript& script);
 
     TDM* m_dm = nullptr;
+    // The data module whose contact table the name list follows, and the contact being deleted.
+    QPointer<TDM> m_contactsDM;
+    QString m_deletingContact;
     std::unique_ptr<TQSHandler> m_scriptHandler;
     // The printer of the print dialog; its choice holds for the next print.
     std::unique_ptr<QPrinter> m_printer;

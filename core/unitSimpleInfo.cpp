@@ -12,6 +12,7 @@
 #include <QShowEvent>
 
 #include "platform/Clock.h"
+#include "platform/UIServices.h"
 
 QPointer<TformSimpleInfo> formSimpleInfo;
 
@@ -56,9 +57,38 @@ QPixmap infoPicture() {
 
 TformSimpleInfo::TformSimpleInfo(const QString& version, QWidget* parent) : QWidget(parent) {
     SetupForm(version);
+    m_boxWatcher = UIServices::AddMessageBoxWatcher([this](bool showing) { MessageBoxShowing(showing); });
 }
 
-TformSimpleInfo::~TformSimpleInfo() { RestoreCursor(); }
+TformSimpleInfo::~TformSimpleInfo() {
+    UIServices::RemoveMessageBoxWatcher(m_boxWatcher);
+    RestoreCursor();
+}
+
+void TformSimpleInfo::MessageBoxShowing(bool showing) {
+    if (showing) {
+        if (m_boxDepth++ > 0 || !isVisible()) return;
+        m_steppedAside = true;
+        m_hidingForBox = true;
+        QWidget::setVisible(false);
+        m_hidingForBox = false;
+        // The box is answered with the ordinary pointer, and a box over the main window
+        // must not share its being disabled while a timed text shows.
+        m_busyBeforeBox = m_busyCursor;
+        RestoreCursor();
+        m_mainEnabledForBox = m_mainWindow && !m_mainWindow->isEnabled();
+        if (m_mainEnabledForBox) m_mainWindow->setEnabled(true);
+        return;
+    }
+    if (m_boxDepth == 0 || --m_boxDepth > 0 || !m_steppedAside) return;
+    // The work goes on after the box: the window comes back as it was.
+    m_steppedAside = false;
+    if (m_mainEnabledForBox && m_mainWindow) m_mainWindow->setEnabled(false);
+    m_mainEnabledForBox = false;
+    QWidget::setVisible(true);
+    repaint();
+    if (m_busyBeforeBox) SetBusyCursor();
+}
 
 void TformSimpleInfo::SetupForm(const QString& version) {
     setObjectName(QStringLiteral("formSimpleInfo"));
@@ -101,8 +131,9 @@ void TformSimpleInfo::showEvent(QShowEvent* event) {
 
 void TformSimpleInfo::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // A window manager's minimising is no hide of ours.
-    if (!event->spontaneous()) FormHide();
+    // A window manager's minimising is no hide of ours, and standing aside for a box keeps
+    // the lines for the window's return.
+    if (!event->spontaneous() && !m_hidingForBox) FormHide();
 }
 
 void TformSimpleInfo::FormHide() {
@@ -150,6 +181,17 @@ void TformSimpleInfo::WaitForHeldText() {
 }
 
 void TformSimpleInfo::setVisible(bool visible) {
+    if (m_steppedAside) {
+        // Hidden or shown for good while a box stands in its place: the box no longer
+        // brings it back.
+        m_steppedAside = false;
+        m_mainEnabledForBox = false;
+        if (!visible) {
+            m_holding = false;
+            FormHide();
+            return;
+        }
+    }
     if (!visible && isVisible()) WaitForHeldText();
     if (!visible) m_holding = false;
     QWidget::setVisible(visible);

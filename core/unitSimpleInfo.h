@@ -36,6 +36,8 @@ public:
 
     // Hiding waits until the last timed text has stood its time.
     void setVisible(bool visible) override;
+    // Whether the window stands aside for a message box and comes back when it closes.
+    bool SteppedAside() const { return m_steppedAside; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,6 +54,9 @@ private:
     void RestoreCursor();
     // Waits, processing events, until the timed text shown last has stood its time.
     void WaitForHeldText();
+    // A message box shows (true) or has closed (false): the window, which stays above all
+    // others, would cover it, so it goes away for the box with its lines and comes back after.
+    void MessageBoxShowing(bool showing);
 
     QPointer<QWidget> m_mainWindow;
     QStringList m_lines;
@@ -59,6 +64,12 @@ private:
     // The timed text shown last stays until the tick count passes this.
     bool m_holding = false;
     quint64 m_holdUntil = 0;
+    int m_boxWatcher = 0;
+    int m_boxDepth = 0;
+    bool m_steppedAside = false;
+    bool m_hidingForBox = false;
+    bool m_busyBeforeBox = false;
+    bool m_mainEnabledForBox = false;
 };
 
 // The program's one status window while it exists; long work elsewhere shows its progress

@@ -6,8 +6,9 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,14 +21,22 @@ namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
 
-std::atomic<int> g_faultStep{-1};
-std::atomic<int> g_faultSkip{0};
+// The armed fault lives in the process environment, so that it reaches every copy of this
+// code in the process: the program's, and those of the zip library modules it loads (and
+// of a program the test starts). "step:skip"; absent when none is armed.
+constexpr const char* kFaultVariable = "MYKO_TEST_WRITE_FAULT";
 
 // Whether an armed fault hits this step now.
 bool faultAt(TWriteStep step) {
-    if (g_faultStep.load() != int(step)) return false;
-    if (g_faultSkip.fetch_sub(1) > 0) return false;
-    g_faultStep.store(-1);
+    const char* armed = ::getenv(kFaultVariable);
+    if (!armed) return false;
+    int armedStep = -1, skip = 0;
+    if (std::sscanf(armed, "%d:%d", &armedStep, &skip) != 2 || armedStep != int(step)) return false;
+    if (skip > 0) {
+        ::setenv(kFaultVariable, QByteArray::number(armedStep).append(':').append(QByteArray::number(skip - 1)).constData(), 1);
+        return false;
+    }
+    ::unsetenv(kFaultVariable);
     return true;
 }
 
@@ -56,6 +65,20 @@ QString realTarget(const QString& target) {
     return info.absoluteFilePath();
 }
 
+mode_t ModeOf(QFileDevice::Permissions p) {
+    mode_t m = 0;
+    if (p & QFileDevice::ReadOwner) m |= S_IRUSR;
+    if (p & QFileDevice::WriteOwner) m |= S_IWUSR;
+    if (p & QFileDevice::ExeOwner) m |= S_IXUSR;
+    if (p & QFileDevice::ReadGroup) m |= S_IRGRP;
+    if (p & QFileDevice::WriteGroup) m |= S_IWGRP;
+    if (p & QFileDevice::ExeGroup) m |= S_IXGRP;
+    if (p & QFileDevice::ReadOther) m |= S_IROTH;
+    if (p & QFileDevice::WriteOther) m |= S_IWOTH;
+    if (p & QFileDevice::ExeOther) m |= S_IXOTH;
+    return m;
+}
+
 void syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -67,10 +90,10 @@ void syncFolder(const QString& folder) {
 
 namespace AtomicFileFaults {
 void FailNext(TWriteStep step, int skip) {
-    g_faultSkip.store(skip);
-    g_faultStep.store(int(step));
+    ::setenv(kFaultVariable, QByteArray::number(int(step)).append(':').append(QByteArray::number(qMax(0, skip))).constData(), 1);
 }
-void Clear() { g_faultStep.store(-1); }
+void Clear() { ::unsetenv(kFaultVariable); }
+bool Armed() { return ::getenv(kFaultVariable) != nullptr; }
 }  // namespace AtomicFileFaults
 
 TAtomicFile::TAtomicFile(const QString& target, const QString& failureText)
@@ -90,12 +113,13 @@ void TAtomicFile::Open() {
     Cancel();
     m_written = 0;
     m_finished = false;
-    const QString real = realTarget(m_target);
+    const QString real = m_followLink ? realTarget(m_target) : QFileInfo(m_target).absoluteFilePath();
+    m_real = real;
     const QFileInfo info(real);
-    if (!QDir().mkpath(info.absolutePath())) fail(errno);
+    if (!m_folderReady && !QDir().mkpath(info.absolutePath())) fail(errno);
     if (faultAt(TWriteStep::Open)) fail(EACCES);
     // An existing file's permissions are kept; a new one gets the usual ones (the umask).
-    if (!m_setPermissions && info.exists()) {
+    if (!m_setPermissions && info.exists() && (m_followLink || !info.isSymLink())) {
         m_permissions = QFile::permissions(real);
         m_setPermissions = true;
     }
@@ -113,6 +137,20 @@ void TAtomicFile::Open() {
         }
     }
     if (m_fd < 0) fail(EEXIST);
+}
+
+void TAtomicFile::SetMode(unsigned mode) {
+    QFileDevice::Permissions p;
+    if (mode & S_IRUSR) p |= QFileDevice::ReadOwner;
+    if (mode & S_IWUSR) p |= QFileDevice::WriteOwner;
+    if (mode & S_IXUSR) p |= QFileDevice::ExeOwner;
+    if (mode & S_IRGRP) p |= QFileDevice::ReadGroup;
+    if (mode & S_IWGRP) p |= QFileDevice::WriteGroup;
+    if (mode & S_IXGRP) p |= QFileDevice::ExeGroup;
+    if (mode & S_IROTH) p |= QFileDevice::ReadOther;
+    if (mode & S_IWOTH) p |= QFileDevice::WriteOther;
+    if (mode & S_IXOTH) p |= QFileDevice::ExeOther;
+    SetPermissions(p);
 }
 
 void TAtomicFile::Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
@@ -134,7 +172,7 @@ void TAtomicFile::Finish() {
     if (m_fd < 0) fail(EBADF);
     if (m_finished) return;
     if (faultAt(TWriteStep::Flush)) fail(ENOSPC);
-    if (::fsync(m_fd) != 0 && errno != EINVAL) fail(errno);
+    if (m_syncToDisk && ::fsync(m_fd) != 0 && errno != EINVAL) fail(errno);
     struct stat st {};
     const bool sizeOk = ::fstat(m_fd, &st) == 0 && st.st_size == m_written;
     if (faultAt(TWriteStep::Commit) || !sizeOk) fail(ENOSPC);
@@ -142,7 +180,7 @@ void TAtomicFile::Finish() {
     // too, and those describe what the running user may do (root: always write).
     const QFileDevice::Permissions fileBits =
         m_permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
-    if (m_setPermissions && !QFile::setPermissions(m_temp, fileBits)) fail(errno);
+    if (m_setPermissions && ::fchmod(m_fd, ModeOf(fileBits)) != 0) fail(errno);
     if (m_modified.isValid()) {
         const qint64 ms = std::max<qint64>(0, m_modified.toMSecsSinceEpoch());
         struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(ms / 1000), long(ms % 1000) * 1000000L}};
@@ -158,13 +196,13 @@ void TAtomicFile::Finish() {
 
 void TAtomicFile::Rename() {
     if (!m_finished) Finish();
-    const QString real = realTarget(m_target);
+    const QString real = m_real;
     if (faultAt(TWriteStep::Rename)) fail(EACCES);
     if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(real).constData()) != 0) fail(errno);
     m_temp.clear();
     m_fd = -1;
     m_finished = false;
-    syncFolder(QFileInfo(real).absolutePath());
+    if (m_syncToDisk) syncFolder(QFileInfo(real).absolutePath());
 }
 
 void TAtomicFile::Cancel() {
@@ -173,6 +211,24 @@ void TAtomicFile::Cancel() {
     m_finished = false;
     if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
+}
+
+TAtomicFileDevice::TAtomicFileDevice(const QString& target, const QString& failureText) : m_file(target, failureText) {}
+
+void TAtomicFileDevice::Begin() {
+    m_failure.clear();
+    m_file.Open();
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+qint64 TAtomicFileDevice::writeData(const char* data, qint64 len) {
+    try {
+        m_file.Write(data, len);
+        return len;
+    } catch (const Exception& e) {
+        if (m_failure.isEmpty()) m_failure = e.Message();
+        return -1;
+    }
 }
 
 void WriteFileAtomically(const QString& target, const QByteArray& content, const QString& failureText) {

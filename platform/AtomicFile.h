@@ -11,19 +11,23 @@
 //     file.Write(bytes);
 //     file.Commit();              // or Finish() now and Rename() once the record is posted
 //
-// Tests make a step fail with AtomicFileFaults::FailNext.
+// Tests make a step fail with AtomicFileFaults::FailNext: the open, any write, or the last
+// flush after every write went through (what a full disk does to buffered writes).
 #include <QByteArray>
 #include <QDateTime>
 #include <QFileDevice>
+#include <QIODevice>
 #include <QString>
 
 enum class TWriteStep { Open, Write, Flush, Commit, Rename };
 
 namespace AtomicFileFaults {
 // The next time (after Skip passes) any atomic write reaches Step, that step fails as if
-// the disk were full. One fault is armed at a time; Clear disarms it.
+// the disk were full. One fault is armed at a time; Clear disarms it. The fault reaches the
+// library modules the process loads, and the programs it starts, too.
 void FailNext(TWriteStep step, int skip = 0);
 void Clear();
+bool Armed();
 }  // namespace AtomicFileFaults
 
 // The default failure text; "%1" is the target's name.
@@ -42,10 +46,21 @@ public:
     void Write(const char* data, qint64 size);
     // Applied to the new file before it is renamed.
     void SetModificationTime(const QDateTime& when) { m_modified = when; }
+    // The permission bits of a mode (0755 and the like).
+    void SetMode(unsigned mode);
     void SetPermissions(QFileDevice::Permissions permissions) {
         m_permissions = permissions;
         m_setPermissions = true;
     }
+    // A file that a crash may lose without loss of data (it can be made again from what is
+    // still there, as an unpacked entry from its archive) need not be forced to disk: every
+    // step is still checked. Default: forced.
+    void SetSyncToDisk(bool sync) { m_syncToDisk = sync; }
+    // By default a symbolic link at the target stays a link and the file it points to is
+    // replaced; without following, the link itself is replaced by the new file.
+    void SetFollowLink(bool follow) { m_followLink = follow; }
+    // The caller has made the target's folder: Open does not look for it.
+    void SetFolderReady(bool ready) { m_folderReady = ready; }
     // Flushes the content to disk, closes the temporary file and checks its size.
     void Finish();
     // Puts the finished file in place with one rename.
@@ -68,12 +83,36 @@ private:
     QString m_target;
     QString m_failureText;
     QString m_temp;
+    QString m_real;  // the file the rename replaces
     int m_fd = -1;
     qint64 m_written = 0;
     bool m_finished = false;
     QDateTime m_modified;
     QFileDevice::Permissions m_permissions;
     bool m_setPermissions = false;
+    bool m_syncToDisk = true;
+    bool m_followLink = true;
+    bool m_folderReady = false;
+};
+
+// A TAtomicFile as a write-only device, for code that writes to a QIODevice. A failed write
+// returns -1 and keeps the reason; the file is put in place only by File().Commit().
+class TAtomicFileDevice : public QIODevice {
+public:
+    explicit TAtomicFileDevice(const QString& target, const QString& failureText = QString::fromUtf8(AtomicFileFailedText));
+    // Opens the temporary file (raises as TAtomicFile::Open does) and the device.
+    void Begin();
+    TAtomicFile& File() { return m_file; }
+    // The text of the write that failed, empty when none did.
+    QString Failure() const { return m_failure; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override;
+
+private:
+    TAtomicFile m_file;
+    QString m_failure;
 };
 
 // Writes Content as the whole of Target.

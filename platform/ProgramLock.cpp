@@ -22,8 +22,10 @@ TProgramLock::~TProgramLock() { Unlock(); }
 QString TProgramLock::LockFileName() { return QStringLiteral("Mykotekshallen.lock"); }
 
 QString TProgramLock::RefusedMessage(const QString& programFolder) {
+    // The path stands on a line of its own, so that the box does not break it where a line
+    // of the sentence happens to end.
     return QStringLiteral(
-               "Mykotekshallen är redan startad från programmappen \"%1\" (ett program som körs håller "
+               "Mykotekshallen är redan startad från programmappen\n\"%1\"\n(ett program som körs håller "
                "låsfilen i databasmappen). Två program kan inte arbeta med samma databas samtidigt, så "
                "det här startas inte. Använd fönstret som redan är öppet, eller avsluta det och starta om.")
         .arg(QDir::toNativeSeparators(programFolder));
@@ -31,7 +33,7 @@ QString TProgramLock::RefusedMessage(const QString& programFolder) {
 
 QString TProgramLock::NotPossibleMessage(const QString& lockFile) {
     return QStringLiteral(
-               "Låsfilen \"%1\" kunde inte skapas, så Mykotekshallen kan inte skydda databasen mot att "
+               "Låsfilen\n\"%1\"\nkunde inte skapas, så Mykotekshallen kan inte skydda databasen mot att "
                "två program arbetar med den samtidigt. Programmet startas inte. Kontrollera att "
                "databasmappen finns och att du får skriva i den, och starta sedan om.")
         .arg(QDir::toNativeSeparators(lockFile));

@@ -77,6 +77,8 @@ TRecordValues::TRecordValues(const TRecordValues& other) noexcept : m_block(othe
     if (m_block) m_block->ref.fetch_add(1, std::memory_order_relaxed);
 }
 
+// Safe on itself: the other block is counted before this one is released.
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment)
 TRecordValues& TRecordValues::operator=(const TRecordValues& other) noexcept {
     if (other.m_block) other.m_block->ref.fetch_add(1, std::memory_order_relaxed);
     Block::Release(m_block);

@@ -72,6 +72,7 @@ const QHash<QString, QString>& Texts() {
              "bindestreck emellan. Till exempel skriver 3,5-7,9 ut sidorna 3, 5, 6, 7 och 9."},
             // Printer properties and page set-up.
             {"Printer Properties", "Skrivaregenskaper"},
+            {"Page", "Sida"},
             {"Page Setup", "Utskriftsformat"},
             {"Advanced", "Avancerat"},
             {"Job Options", "Jobbalternativ"},

@@ -62,6 +62,31 @@ TMsgResult EscapeAnswer(TMsgButtons buttons) {
     return TMsgResult::OK;
 }
 
+QList<QPair<int, TBoxWatcher>> g_boxWatchers;
+int g_nextWatcher = 0;
+
+// Tells the watchers of a box from its start to its end, however it ends.
+class TBoxWatch {
+public:
+    TBoxWatch() { Tell(true); }
+    ~TBoxWatch() { Tell(false); }
+    TBoxWatch(const TBoxWatch&) = delete;
+    TBoxWatch& operator=(const TBoxWatch&) = delete;
+
+private:
+    static void Tell(bool showing) {
+        // A copy: a watcher may remove itself.
+        const auto watchers = g_boxWatchers;
+        for (const auto& entry : watchers) {
+            try {
+                entry.second(showing);
+            } catch (...) {
+                // A watcher must not keep the box from showing or its caller from going on.
+            }
+        }
+    }
+};
+
 QWidget* DialogParent() {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
@@ -82,7 +107,22 @@ QString ButtonText(TMsgResult button) {
     return QString();
 }
 
+int AddMessageBoxWatcher(TBoxWatcher watcher) {
+    const int id = ++g_nextWatcher;
+    g_boxWatchers.append({id, std::move(watcher)});
+    return id;
+}
+
+void RemoveMessageBoxWatcher(int id) {
+    for (qsizetype i = 0; i < g_boxWatchers.size(); ++i)
+        if (g_boxWatchers.at(i).first == id) {
+            g_boxWatchers.removeAt(i);
+            return;
+        }
+}
+
 TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption, const QString& text) {
+    const TBoxWatch watch;
     TShownMessage shown;
     shown.Icon = icon;
     shown.Buttons = buttons;
@@ -123,6 +163,16 @@ TMsgResult MessageBox(TMsgIcon icon, TMsgButtons buttons, const QString& caption
             grid->addWidget(details, row - (buttonRow ? 1 : 0), 0, 1, columns);
             if (buttonRow) grid->addWidget(buttonRow, row, 0, 1, columns);
         }
+    }
+    // A short text makes a narrow box, and the window system then cuts its caption ("Myk…- Fel"):
+    // the box is at least as wide as the caption in a bold title font with the title bar's
+    // buttons beside it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont title = box.font();
+        title.setBold(true);
+        const int captionRoom = QFontMetrics(title).horizontalAdvance(shown.Caption) * 5 / 4 + 140;
+        grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     }
     QList<QPair<QAbstractButton*, TMsgResult>> made;
     for (TMsgResult b : ButtonsOf(buttons)) made.append({box.addButton(ButtonText(b), RoleOf(b)), b});

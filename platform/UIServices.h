@@ -70,6 +70,14 @@ bool HasMessageHook();
 const QList<TShownMessage>& MessageLog();
 void ClearMessageLog();
 
+// ---- Watching boxes ----
+// A watcher hears of every message box: with true just before it shows (or the answer hook
+// answers it) and with false once it is closed, so that a window kept above all others can
+// step aside and come back. Returns an id for RemoveMessageBoxWatcher.
+using TBoxWatcher = std::function<void(bool showing)>;
+int AddMessageBoxWatcher(TBoxWatcher watcher);
+void RemoveMessageBoxWatcher(int id);
+
 // ---- Modal dialogs ----
 // Runs the dialog modally and returns its result (QDialog::Accepted or Rejected).
 int ExecDialog(QDialog* dialog);

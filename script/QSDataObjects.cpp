@@ -45,10 +45,10 @@ void TQSVariable::WriteProperty(const QString& property, const TQuillValue& valu
 }
 
 void TQSVariable::Compile(TQuillCalc&) {
-    // A variable without an initial value starts empty.
+    // An empty initial value is reported here, with the variable and its property, and not
+    // later as an unknown name wherever the variable is read.
     if (Preset) InitialValue = *Preset;
-    else InitialValue = Value(QStringLiteral("InitialValue")).trimmed().isEmpty() ? TQuillValue()
-                                                                                  : EvaluateKey(QStringLiteral("InitialValue"));
+    else InitialValue = EvaluateKey(QStringLiteral("InitialValue"));
     CurrentValue = InitialValue;
 }
 

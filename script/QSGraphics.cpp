@@ -23,18 +23,23 @@ TQSBox EvaluateBox(const TQSScriptObject& object) {
 }
 
 // A box in the area around its statement: sizes of 0 take the rest of the area, the area is
-// asked for the room of its height, and preparation emits the statement.
+// asked for the room of its height, and preparation emits the statement. A container's box
+// (a rectangle's) is no wider or higher than the area around it, as its own area will be.
 struct PlacedBox {
     const TQSBindData& Area;
     TQSBox Box;
     bool Preparing;
 };
 
-PlacedBox Place(TQSExecData& exec, TQSScriptObject& object, TQSBox box) {
+PlacedBox Place(TQSExecData& exec, TQSScriptObject& object, TQSBox box, bool container = false) {
     TQSContainer* outer = object.Area();
     const TQSBindData& area = outer->BindData();
     box.Width = OrRest(box.Width, area.RestWidth(box.X));
     box.Height = OrRest(box.Height, area.RestHeight(box.Y));
+    if (container) {
+        box.Width = std::min(box.Width, area.ClientWidth());
+        box.Height = std::min(box.Height, area.ClientHeight());
+    }
     outer->RequestRoom(exec, box.Height);
     const bool preparing = exec.Emit(&object);
     return {area, box, preparing};
@@ -103,14 +108,13 @@ void TQSRectangle::Compile(TQuillCalc& calc) {
 
 void TQSRectangle::Execute(TQSExecData& exec) {
     Compile(Script()->Calc());
-    const auto [area, box, preparing] = Place(exec, *this, m_box);
+    const auto [area, box, preparing] = Place(exec, *this, m_box, true);
     if (!preparing && Drawable(box))
         if (TQSCanvas* canvas = exec.Canvas())
             exec.DrawRectangle(*canvas, area, box.X, box.Y, box.Width, box.Height, m_border, m_corner, m_borderColor,
                                m_backgroundColor);
     // Its statements lie in the box less the margin, in a run as in preparation.
-    BindData().SetArea(area.ClientX() + area.CurrentX() + box.X, area.ClientY() + area.CurrentY() + box.Y,
-                       std::max(box.Width, 0.0), std::max(box.Height, 0.0));
+    BindData().SetAreaWithin(area, area.CurrentX() + box.X, area.CurrentY() + box.Y, box.Width, box.Height);
     BindData().SetMargins(m_margin);
     if (preparing) ExecuteChildren(exec);
 }

@@ -13,7 +13,7 @@ const QHash<int, QString>& Table() {
         {10103, QStringLiteral("Önskat minnesutrymme inte tillgängligt")},
         {10104, QStringLiteral("Fel - lösenord stämmer INTE\nLösenord används ej")},
         {10105, QStringLiteral("Kopierar: ")},
-        // Beyond the classic table: the one limit of a password.
+        // The one limit of a password.
         {10106, QStringLiteral("Fel - lösenordet får vara högst 80 tecken")},
         {10140, QStringLiteral("Fel vid kopiering av SFX header")},
         {10141, QStringLiteral("Namnbyte stöds inte för en spanned zip fil")},

@@ -105,8 +105,8 @@ TZipWaitCursor::~TZipWaitCursor() {
 extern "C" int32_t ZipCallbackEntry(CallbackRec* rec) {
     // Nothing may unwind into the library.
     try {
-        if (!rec || !LiveComponents().contains(rec->Caller)) return -1;
-        return static_cast<TZipArchiver*>(rec->Caller)->HandleCallback(rec) ? -1 : 0;
+        if (!rec || !LiveComponents().contains(rec->Component)) return -1;
+        return static_cast<TZipArchiver*>(rec->Component)->HandleCallback(rec) ? -1 : 0;
     } catch (...) {
         return -1;
     }
@@ -361,7 +361,7 @@ int TZipArchiver::Add() {
 int TZipArchiver::AddFiles() {
     m_successCnt = 0;
     if (m_fSpecArgs.isEmpty()) {
-        ShowZipMessage(AD_NothingToZip);
+        ShowZipMessage(NothingToAdd);
         return m_errCode;
     }
     if (m_addOptions.testFlag(AddDiskSpanErase)) {
@@ -369,11 +369,11 @@ int TZipArchiver::AddFiles() {
         SpanOptions |= spWipeFiles;
     }
     if (m_zipFileName.isEmpty()) {
-        ShowZipMessage(GE_NoZipSpecified);
+        ShowZipMessage(NoZipFileGiven);
         return m_errCode;
     }
     if (m_unattended && m_addOptions.testFlag(AddEncrypt) && m_password.isEmpty()) {
-        ShowZipMessage(AD_UnattPassword);
+        ShowZipMessage(UnattendedEncryptWithoutPassword);
         return m_errCode;
     }
     // One limit for every password, so that what is written can also be read back.
@@ -383,17 +383,17 @@ int TZipArchiver::AddFiles() {
         if (lt >= 0 && line.size() - lt - 1 > ziplibs::MaxPasswordLength) tooLong = true;
     }
     if (tooLong) {
-        ShowZipMessage(GE_PasswordTooLong);
+        ShowZipMessage(PasswordTooLong);
         return m_errCode;
     }
     const bool isExe = m_zipFileName.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
     if (m_addOptions.testFlag(AddDiskSpan)) {
         if (m_addOptions.testFlag(AddFreshen) || m_addOptions.testFlag(AddUpdate)) {
-            ShowZipMessage(AD_NoFreshenUpdate);
+            ShowZipMessage(SpannedFreshenOrUpdate);
             return m_errCode;
         }
         if (isExe) {
-            ShowZipMessage(DS_NoExeSpan);
+            ShowZipMessage(ExeCannotSpan);
             return m_errCode;
         }
     }
@@ -407,7 +407,7 @@ int TZipArchiver::AddFiles() {
             if (!ReadSpan(spanTemp)) return m_errCode;
         } else {
             if (!spanTemp.open()) {
-                ShowZipMessage(DS_NoTempFile);
+                ShowZipMessage(TempFileNotCreated);
                 return m_errCode;
             }
             QFile old(m_zipFileName);
@@ -415,19 +415,20 @@ int TZipArchiver::AddFiles() {
                 while (!old.atEnd()) {
                     const QByteArray block = old.read(196608);
                     if (block.isEmpty() || spanTemp.write(block) != block.size()) {
-                        ShowZipMessage(DS_WriteError);
+                        ShowZipMessage(OutputWriteError);
                         return m_errCode;
                     }
                 }
             }
             spanTemp.close();
         }
+        if (m_verbose && OnMessage) OnMessage(this, 0, QStringLiteral("Temporary zipfile: ") + spanTemp.fileName());
     }
     if (m_zipBusy) return m_errCode;
     if (isExe && !QFileInfo::exists(m_zipFileName)) {
-        if (!SFXMaker) throw EZipArchiver(SF_NoSFXSupport);
+        if (!SFXMaker) throw EZipArchiver(SFXNotSupported);
         const int n = SFXMaker->NewSFXFile(this, m_zipFileName);
-        if (n != 0) throw EZipArchiver(AD_AutoSFXWrong, n);
+        if (n != 0) throw EZipArchiver(AutomaticSFXFailed, n);
     }
     bool loadedHere = false;
     if (!EnsureLib(*m_zipLib, loadedHere)) return m_errCode;
@@ -437,38 +438,38 @@ int TZipArchiver::AddFiles() {
     TRecTexts texts;
     ZipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
-    rec.Caller = this;
+    rec.WindowHandle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.Component = this;
     rec.Version = m_zipLib->Version;
     rec.Callback = ZipCallbackEntry;
-    rec.TraceEnabled = Flag(m_trace);
+    rec.Trace = Flag(m_trace);
     rec.Password = texts.AddOrNull(m_password.left(ziplibs::MaxPasswordLength));
     rec.StoreSuffixes = texts.AddOrNull(StoreSuffixList());
     rec.Encrypt = Flag(m_addOptions.testFlag(AddEncrypt));
-    rec.SystemFiles = Flag(m_addOptions.testFlag(AddHiddenFiles));
+    rec.IncludeHidden = Flag(m_addOptions.testFlag(AddHiddenFiles));
     rec.Volume = Flag(m_addOptions.testFlag(AddVolume));
-    rec.NoDirEntries = Flag(!m_addOptions.testFlag(AddSeparateDirs));
+    rec.NoFolderEntries = Flag(!m_addOptions.testFlag(AddSeparateDirs));
     rec.FromDate = Flag(m_addOptions.testFlag(AddFromDate));
     rec.Verbose = Flag(m_verbose || m_trace);
     rec.Quiet = Flag(true);
     rec.Level = m_addCompLevel;
-    rec.JunkDir = Flag(!m_addOptions.testFlag(AddDirNames));
+    rec.StripFolderNames = Flag(!m_addOptions.testFlag(AddDirNames));
     rec.Recurse = m_addOptions.testFlag(AddRecurseDirs) ? 0xFFFF : 0;
-    rec.Grow = Flag(!m_addOptions.testFlag(AddSafe));
+    rec.GrowInPlace = Flag(!m_addOptions.testFlag(AddSafe));
     rec.ForceDOS = Flag(m_addOptions.testFlag(AddForceDOS));
     rec.Move = Flag(m_addOptions.testFlag(AddMove));
     rec.Update = Flag(m_addOptions.testFlag(AddUpdate));
     rec.Freshen = Flag(m_addOptions.testFlag(AddFreshen) && !m_addOptions.testFlag(AddUpdate));
-    rec.LatestTime = Flag(m_addOptions.testFlag(AddZipTime));
+    rec.ArchiveTakesNewestTime = Flag(m_addOptions.testFlag(AddZipTime));
     const QDate from = m_addFrom.isValid() ? m_addFrom : QDate(1899, 12, 30);
     const QByteArray date = from.toString(QStringLiteral("MM dd yy")).toLatin1().leftJustified(8, ' ', true);
     std::memcpy(rec.Date, date.constData(), 8);
-    rec.ArgCount = int32_t(m_fSpecArgs.size());
+    rec.SpecCount = int32_t(m_fSpecArgs.size());
     rec.ZipFileName = texts.Add(span ? spanTemp.fileName() : m_zipFileName);
-    rec.TempPath = texts.AddOrNull(m_tempDir);
-    rec.ArchComment = texts.AddOrNull(m_zipComment);
-    rec.ArchiveFilesOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
-    rec.ResetArchiveBit = m_addOptions.testFlag(AddResetArchive) ? 1 : 0;
+    rec.TempDir = texts.AddOrNull(m_tempDir);
+    rec.ArchiveComment = texts.AddOrNull(m_zipComment);
+    rec.ArchiveOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
+    rec.ResetArchive = m_addOptions.testFlag(AddResetArchive) ? 1 : 0;
     std::vector<ZipFileSpecRec> specs(size_t(m_fSpecArgs.size()));
     const QString root = m_rootDir.isEmpty() ? QString() : QFileInfo(m_rootDir).absoluteFilePath();
     for (qsizetype i = 0; i < m_fSpecArgs.size(); ++i) {
@@ -503,11 +504,11 @@ int TZipArchiver::AddFiles() {
     rec.FileSpecs = specs.data();
     std::vector<const char*> excl;
     for (const QString& x : m_fSpecArgsExcl) excl.push_back(texts.Add(x));
-    rec.ExclCount = int32_t(excl.size());
-    rec.ExclSpecs = excl.empty() ? nullptr : excl.data();
-    rec.UseRecycleBin = Flag(m_howToDelete == DeleteOpts::htdAllowUndo);
+    rec.ExcludeCount = int32_t(excl.size());
+    rec.ExcludeSpecs = excl.empty() ? nullptr : excl.data();
+    rec.UseTrash = Flag(m_howToDelete == DeleteOpts::htdAllowUndo);
     rec.CodePage = m_codePage == CodePageOpts::cpOEM ? 2 : 0;
-    rec.CheckNo = ziplibs::ZipCheckNo;
+    rec.CheckValue = ziplibs::RecordCheckValue;
 
     m_eventErr.clear();
     m_totalSizeToProcess = 0;
@@ -515,7 +516,7 @@ int TZipArchiver::AddFiles() {
     try {
         m_successCnt = reinterpret_cast<ZipLibExecFn>(m_zipLib->Exec)(&rec);
     } catch (...) {
-        ShowZipMessage(GE_FatalZip);
+        ShowZipMessage(ZipLibFatalError);
     }
     m_callRunning = false;
     if (loadedHere) UnloadLib(*m_zipLib);
@@ -566,13 +567,13 @@ int TZipArchiver::ExtractFiles() {
     m_fullErrCode = 0;
     m_message.clear();
     if (m_zipFileName.isEmpty() || !QFileInfo::exists(m_zipFileName)) {
-        ShowZipMessage(GE_NoZipSpecified);
+        ShowZipMessage(NoZipFileGiven);
         return m_errCode;
     }
     if (m_zipContents.isEmpty()) {
         List();
         if (m_zipContents.isEmpty()) {
-            ShowZipMessage(DS_FileOpen);
+            ShowZipMessage(ZipFileNotOpened);
             return m_errCode;
         }
         m_errCode = 0;
@@ -589,7 +590,7 @@ int TZipArchiver::ExtractFiles() {
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
         m_passwordReqCount = 0;
         // A warning: the text is kept, the result stays that of the extraction.
-        ShowZipInfo(EX_UnAttPassword);
+        ShowZipInfo(UnattendedExtractMayMissFiles);
     }
     m_cancel = false;
     m_unzBusy = true;
@@ -602,30 +603,30 @@ int TZipArchiver::ExtractFiles() {
     TRecTexts texts;
     UnzipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.Handle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
-    rec.Caller = this;
+    rec.WindowHandle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.Component = this;
     rec.Version = m_unzLib->Version;
     rec.Callback = ZipCallbackEntry;
-    rec.TraceEnabled = Flag(m_trace);
+    rec.Trace = Flag(m_trace);
     rec.Password = texts.Add(m_password.left(ziplibs::MaxPasswordLength));
     rec.Test = Flag(m_extrOptions.testFlag(ExtrTest));
     rec.Quiet = Flag(true);
     rec.Verbose = Flag(m_verbose || m_trace);
     rec.Update = Flag(m_extrOptions.testFlag(ExtrUpdate));
     rec.Freshen = Flag(m_extrOptions.testFlag(ExtrFreshen) && !m_extrOptions.testFlag(ExtrUpdate));
-    rec.DirNames = Flag(m_extrOptions.testFlag(ExtrDirNames));
-    rec.OverWrite = Flag(m_extrOptions.testFlag(ExtrOverWrite));
+    rec.RecreateFolders = Flag(m_extrOptions.testFlag(ExtrDirNames));
+    rec.Overwrite = Flag(m_extrOptions.testFlag(ExtrOverWrite));
     rec.ZipFileName = texts.Add(source);
     std::vector<UnzipFileSpecRec> specs(size_t(qMax<qsizetype>(1, m_fSpecArgs.size())));
     std::memset(specs.data(), 0, specs.size() * sizeof(UnzipFileSpecRec));
     if (!m_fSpecArgs.isEmpty() && m_fSpecArgs.first() != QLatin1String("*.*")) {
         for (qsizetype i = 0; i < m_fSpecArgs.size(); ++i) specs[size_t(i)].FileSpec = texts.Add(m_fSpecArgs[i]);
-        rec.ArgCount = int32_t(m_fSpecArgs.size());
+        rec.SpecCount = int32_t(m_fSpecArgs.size());
     }
     rec.FileSpecs = specs.data();
     rec.PasswordReqCount = int32_t(m_passwordReqCount);
     rec.ExtrBaseDir = texts.AddOrNull(m_extrBaseDir);
-    rec.CheckNo = ziplibs::ZipCheckNo;
+    rec.CheckValue = ziplibs::RecordCheckValue;
 
     m_eventErr.clear();
     m_totalSizeToProcess = 0;
@@ -633,7 +634,7 @@ int TZipArchiver::ExtractFiles() {
     try {
         m_successCnt = reinterpret_cast<UnzLibExecFn>(m_unzLib->Exec)(&rec);
     } catch (...) {
-        ShowZipMessage(EX_FatalUnZip);
+        ShowZipMessage(UnzLibFatalError);
     }
     m_callRunning = false;
     m_passwordReqCount = savedReqCount;
@@ -656,7 +657,7 @@ TMZipData& TMZipDataList::Items(int index) {
 TMZipData& TMZipDataList::FindByName(const QString& name) {
     for (TMZipData& d : m_items)
         if (Name(d).compare(name, Qt::CaseInsensitive) == 0) return d;
-    throw EZipArchiver(DS_NoInStruct);
+    throw EZipArchiver(LocalHeaderNotListed);
 }
 
 void TMZipDataList::SetName(TMZipData& data, const QString& name) {
@@ -726,7 +727,7 @@ private:
         try {
             step();
         } catch (const Exception& e) {
-            throw EZipArchiver::WithDetail(DS_WriteError, QStringLiteral("\n") + e.Message());
+            throw EZipArchiver::WithDetail(OutputWriteError, QStringLiteral("\n") + e.Message());
         }
     }
 
@@ -739,7 +740,7 @@ std::unique_ptr<TVolumeDevice> OpenVolume(const QString& name, const QDateTime& 
     try {
         return std::make_unique<TVolumeDevice>(name, stamp);
     } catch (const Exception& e) {
-        throw EZipArchiver::WithDetail(DS_NoOutFile, QStringLiteral("\n") + e.Message());
+        throw EZipArchiver::WithDetail(OutputNotCreated, QStringLiteral("\n") + e.Message());
     }
 }
 
@@ -767,28 +768,28 @@ int SpanErrorId(zipcommon::TJoinError why) {
     using zipcommon::TJoinError;
     switch (why) {
         case TJoinError::None: return 0;
-        case TJoinError::EndRecord: return DS_EOCBadRead;
-        case TJoinError::FirstSignature: return DS_BadFirstSig;
-        case TJoinError::CentralRead: return DS_CEHBadRead;
-        case TJoinError::CentralSignature: return DS_CEHWrongSig;
-        case TJoinError::CentralName: return DS_CENameLen;
-        case TJoinError::CentralExtra: return DS_CEExtraLen;
-        case TJoinError::CentralComment: return DS_CECommentLen;
-        case TJoinError::LocalRead: return DS_LOHBadRead;
-        case TJoinError::LocalSignature: return DS_LOHWrongSig;
-        case TJoinError::LocalName: return DS_LONameLen;
-        case TJoinError::LocalExtra: return DS_LOExtraLen;
-        case TJoinError::Data: return DS_DataRead;
-        case TJoinError::Descriptor: return DS_DataDesc;
-        case TJoinError::Comment: return DS_ECommentLen;
-        case TJoinError::WriteLocal: return DS_LOHWriteError;
-        case TJoinError::WriteCentral: return DS_CEHWriteError;
-        case TJoinError::WriteEnd: return DS_EOCWriteError;
-        case TJoinError::Write: return DS_WriteError;
+        case TJoinError::EndRecord: return EndRecordReadError;
+        case TJoinError::FirstSignature: return SpanSignatureReadError;
+        case TJoinError::CentralRead: return CentralHeaderReadError;
+        case TJoinError::CentralSignature: return CentralHeaderBadSignature;
+        case TJoinError::CentralName: return CentralNameReadError;
+        case TJoinError::CentralExtra: return CentralExtraReadError;
+        case TJoinError::CentralComment: return FileCommentReadError;
+        case TJoinError::LocalRead: return LocalHeaderReadError;
+        case TJoinError::LocalSignature: return LocalHeaderBadSignature;
+        case TJoinError::LocalName: return LocalNameReadError;
+        case TJoinError::LocalExtra: return LocalExtraReadError;
+        case TJoinError::Data: return PackedDataReadError;
+        case TJoinError::Descriptor: return DataDescriptorError;
+        case TJoinError::Comment: return ArchiveCommentReadError;
+        case TJoinError::WriteLocal: return LocalHeaderWriteError;
+        case TJoinError::WriteCentral: return CentralHeaderWriteError;
+        case TJoinError::WriteEnd: return EndRecordWriteError;
+        case TJoinError::Write: return OutputWriteError;
         case TJoinError::NoVolume:
-        case TJoinError::Zip64: return DS_SpanUnknown;
+        case TJoinError::Zip64: return SpanUnknownError;
     }
-    return DS_SpanUnknown;
+    return SpanUnknownError;
 }
 
 // What stands behind message 11024 for a set that would need zip64 fields.
@@ -847,8 +848,8 @@ void TZipArchiver::NoteDrive() {
 
 void TZipArchiver::CheckDrive() const {
     if (m_drive.isEmpty())
-        throw EZipArchiver(DS_NotaDrive, QDir::toNativeSeparators(QFileInfo(m_zipFileName).absolutePath()));
-    if (!Drives().Exists(m_drive)) throw EZipArchiver(DS_DriveNoMount, DriveText());
+        throw EZipArchiver(NotAValidDrive, QDir::toNativeSeparators(QFileInfo(m_zipFileName).absolutePath()));
+    if (!Drives().Exists(m_drive)) throw EZipArchiver(DriveNotDefined, DriveText());
 }
 
 bool TZipArchiver::DiskReady(TDriveInfo* seen) {
@@ -862,25 +863,25 @@ bool TZipArchiver::DiskReady(TDriveInfo* seen) {
 
 void TZipArchiver::GetNewDisk(int disk, TDiskWanted wanted) {
     if (!m_driveRemovable) return;
-    if (m_unattended) throw EZipArchiver(DS_Unattended);
+    if (m_unattended) throw EZipArchiver(UnattendedSpanning);
     for (;;) {
         QString text;
         if (wanted == TDiskWanted::Last)
-            text = ZipMessage(DS_InsertDisk);
+            text = ZipMessage(InsertLastDisk);
         else if (wanted == TDiskWanted::Write && m_totalDisks <= disk)
-            text = FormatMessage(DS_InsertAVolume, QString::number(disk + 1));
+            text = FormatMessage(InsertVolume, QString::number(disk + 1));
         else
-            text = FormatMessage(DS_InsertVolume, QString::number(disk + 1), QString::number(m_totalDisks));
-        text += FormatMessage(DS_InDrive, DriveText());
+            text = FormatMessage(InsertVolumeOf, QString::number(disk + 1), QString::number(m_totalDisks));
+        text += FormatMessage(InDrive, DriveText());
         if (OnGetNextDisk) {
             bool abort = false;
             OnGetNextDisk(this, disk + 1, m_totalDisks, m_drive, abort);
-            if (abort) throw EZipArchiver(DS_Canceled);
+            if (abort) throw EZipArchiver(UserCancelled);
         } else {
             const UIServices::TMsgIcon icon =
                 wanted == TDiskWanted::Last ? UIServices::TMsgIcon::Error : UIServices::TMsgIcon::Information;
             if (UIServices::MessageBox(icon, UIServices::TMsgButtons::OKCancel, QString(), text) != UIServices::TMsgResult::OK)
-                throw EZipArchiver(DS_Canceled);
+                throw EZipArchiver(UserCancelled);
         }
         CheckDrive();
         if (DiskReady()) return;
@@ -912,7 +913,7 @@ public:
             while (!m_z.DiskInDrive(disk, name)) m_z.GetNewDisk(disk, TDiskWanted::Read);
         auto f = std::make_unique<QFile>(name);
         if (!f->open(QIODevice::ReadOnly))
-            throw EZipArchiver::WithDetail(DS_NoInFile, QStringLiteral(": ") + QDir::toNativeSeparators(name));
+            throw EZipArchiver::WithDetail(InputFileMissing, QStringLiteral(": ") + QDir::toNativeSeparators(name));
         m_file = std::move(f);
         m_disk = disk;
         m_z.m_diskNr = disk;
@@ -939,12 +940,12 @@ void TZipArchiver::EraseDisk(int disk) {
     const QString label = labels ? SpanLabel(disk) : QStringLiteral("ZipSet_") + QString::number(disk + 1);
     const bool formatted = SpanOptions.testFlag(spTryFormat) && Drives().Format(m_drive, label);
     if (!formatted) {
-        if (m_unattended) throw EZipArchiver(DS_Unattended);
+        if (m_unattended) throw EZipArchiver(UnattendedSpanning);
         if (!UIServices::AskYesNo(QStringLiteral("Erase ") + DriveText(), QStringLiteral("Confirm"), UIServices::TMsgIcon::Warning))
             throw TEraseDeclined();
         Drives().EraseAll(m_drive);
     }
-    if (labels && !Drives().SetLabel(m_drive, label)) throw EZipArchiver(DS_NoVolume);
+    if (labels && !Drives().SetLabel(m_drive, label)) throw EZipArchiver(VolumeLabelNotSet);
 }
 
 qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
@@ -977,7 +978,7 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
                            (sameName ? zdsSameFileName : 0) | (tooSmall ? zdsNotEnoughSpace : 0);
         int action = zdaOk;
         if (OnStatusDisk) OnStatusDisk(this, labelDisk, sameName ? volumeName : QString(), status, action);
-        if (action == zdaCancel) throw EZipArchiver(DS_Canceled);
+        if (action == zdaCancel) throw EZipArchiver(UserCancelled);
         if (action == zdaReject) {
             another();
             continue;
@@ -990,30 +991,30 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
         if (!OnStatusDisk) {
             auto confirm = [&](const QString& question) {
                 const UIServices::TMsgResult answer = UIServices::AskYesNoCancel(question, QStringLiteral("Confirm"));
-                if (answer == UIServices::TMsgResult::Cancel) throw EZipArchiver(DS_Canceled);
+                if (answer == UIServices::TMsgResult::Cancel) throw EZipArchiver(UserCancelled);
                 return answer == UIServices::TMsgResult::Yes;
             };
             // An earlier disk of this set is the graver case; once the user agrees to write
             // over it, its file needs no question of its own. A file of the volume's name is
             // replaced unasked when nobody can be asked, as on a fixed drive.
             if (previous) {
-                if (m_unattended) throw EZipArchiver(DS_Unattended);
-                if (!confirm(FormatMessage(DS_AskPrevFile, QString::number(labelDisk)))) {
+                if (m_unattended) throw EZipArchiver(UnattendedSpanning);
+                if (!confirm(FormatMessage(AskOverwritePreviousDisk, QString::number(labelDisk)))) {
                     another();
                     continue;
                 }
             } else if (sameName && !m_unattended &&
-                       !confirm(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
+                       !confirm(FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
                 another();
                 continue;
             }
         }
         if (tooSmall) {
             if (!OnStatusDisk) {
-                if (m_unattended) throw EZipArchiver(DS_Unattended);
+                if (m_unattended) throw EZipArchiver(UnattendedSpanning);
                 if (UIServices::MessageBox(UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::RetryCancel, QString(),
-                                           ZipMessage(DS_NoDiskSpace)) != UIServices::TMsgResult::Retry)
-                    throw EZipArchiver(DS_Canceled);
+                                           ZipMessage(NotEnoughDiskSpace)) != UIServices::TMsgResult::Retry)
+                    throw EZipArchiver(UserCancelled);
             }
             another();
             continue;
@@ -1036,11 +1037,11 @@ bool TZipArchiver::SplitFailed(zipcommon::TJoinError why, const QIODevice* volum
 bool TZipArchiver::WriteSpan(const QString& tempArchive) {
     const TZipWaitCursor wait;
     QFile in(tempArchive);
-    if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(DS_NoInFile);
+    if (!in.open(QIODevice::ReadOnly)) throw EZipArchiver(InputFileMissing);
     const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
-    if (!end.Found) throw EZipArchiver(DS_EOCBadRead);
+    if (!end.Found) throw EZipArchiver(EndRecordReadError);
     if (end.Zip64 || end.TotalEntries >= 0xFFFF)
-        return SpanFailed(DS_SpanUnknown, SpanDetail(zipcommon::TJoinError::Zip64));
+        return SpanFailed(SpanUnknownError, SpanDetail(zipcommon::TJoinError::Zip64));
     NoteDrive();
     TMZipDataList entries(int(end.TotalEntries));
     zipcommon::TSpanObserver observer;
@@ -1051,11 +1052,11 @@ bool TZipArchiver::WriteSpan(const QString& tempArchive) {
         d.RelOffLocal = quint32(offset);
         d.Size = Clamp32(size);
         TMZipDataList::SetName(d, name);
-        if (OnMessage) OnMessage(this, 0, ZipMessage(GE_CopyFile) + name);
+        if (OnMessage) OnMessage(this, 0, ZipMessage(CopyingFile) + name);
         if (OnProgress) OnProgress(this, ProgressType::NewFile, name, d.Size);
     };
     observer.Central = [&] {
-        if (OnMessage) OnMessage(this, 0, ZipMessage(DS_CopyCentral));
+        if (OnMessage) OnMessage(this, 0, ZipMessage(CopyingCentralDirectory));
     };
     const QDateTime stamp = QFileInfo(tempArchive).lastModified();
     try {
@@ -1065,7 +1066,7 @@ bool TZipArchiver::WriteSpan(const QString& tempArchive) {
         });
     } catch (const TEraseDeclined&) {
         m_errCode = -2;
-        m_message = ZipMessage(DS_Canceled);
+        m_message = ZipMessage(UserCancelled);
         if (OnMessage) OnMessage(this, 0, m_message);
         return false;
     }
@@ -1078,9 +1079,9 @@ bool TZipArchiver::GuardSpan(const std::function<bool()>& copy) {
         throw;
     } catch (const Exception& e) {
         // An event handler that failed, say.
-        return SpanFailed(DS_SpanUnknown, e.Message());
+        return SpanFailed(SpanUnknownError, e.Message());
     } catch (const std::exception& e) {
-        return SpanFailed(DS_SpanUnknown, QString::fromUtf8(e.what()));
+        return SpanFailed(SpanUnknownError, QString::fromUtf8(e.what()));
     }
 }
 
@@ -1089,21 +1090,21 @@ bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& 
     const TDriveInfo info = Drives().Info(m_drive);
     m_freeOnDisk = info.Ready ? info.Free : 0;
     const auto room = [&](int k) { return VolumeRoom(m_freeOnDisk, k); };
-    if (FreeRoom(m_freeOnDisk, 0) < MinFreeVolumeSize) return SpanFailed(DS_NoDiskSpace);
+    if (FreeRoom(m_freeOnDisk, 0) < MinFreeVolumeSize) return SpanFailed(NotEnoughDiskSpace);
     // A dry run tells how many volumes there will be, and so their names, and whether the
     // drive can hold them all.
     TCountingDevice counter;
     int count = 0;
     zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, room, [&](int) { return &counter; }, count);
     if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
-    if (counter.Total() > m_freeOnDisk - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1) return SpanFailed(DS_NoDiskSpace);
+    if (counter.Total() > m_freeOnDisk - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1) return SpanFailed(NotEnoughDiskSpace);
     m_totalDisks = count;
     for (int k = 0; k < count && !m_unattended; ++k) {
         const QString name = SpanVolumeName(k, count);
         if (QFileInfo::exists(name) &&
-            UIServices::AskYesNoCancel(FormatMessage(DS_AskDeleteFile, QDir::toNativeSeparators(name)),
+            UIServices::AskYesNoCancel(FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(name)),
                                        QStringLiteral("Confirm")) != UIServices::TMsgResult::Yes)
-            throw EZipArchiver(DS_Canceled);
+            throw EZipArchiver(UserCancelled);
     }
     // Every volume is finished beside its place and only then are all put in place, so a
     // failure leaves the files of an older set as they were.
@@ -1140,7 +1141,7 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
     const auto close = [&] {
         current->Commit();
         current.reset();
-        if (labels && !Drives().SetLabel(m_drive, SpanLabel(m_diskNr))) throw EZipArchiver(DS_NoVolume);
+        if (labels && !Drives().SetLabel(m_drive, SpanLabel(m_diskNr))) throw EZipArchiver(VolumeLabelNotSet);
     };
     // A disk not yet in is taken to offer what this one offers.
     const auto roomOf = [&](int k) { return k == m_diskNr ? room : VolumeRoom(m_freeOnDisk, 1); };
@@ -1148,7 +1149,7 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
         if (k > 0) {
             // Nobody can change the disk: the volume in hand is dropped, the disk keeps what
             // it held.
-            if (m_unattended) throw EZipArchiver(DS_Unattended);
+            if (m_unattended) throw EZipArchiver(UnattendedSpanning);
             close();
             GetNewDisk(k, TDiskWanted::Write);
         }
@@ -1167,7 +1168,7 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
     if (!labels && SpanOptions.testFlag(spCompatName)) {
         const QString last = nameOf(written - 1);
         QFile::remove(m_zipFileName);
-        if (!QFile::rename(last, m_zipFileName)) return SpanFailed(DS_WriteError);
+        if (!QFile::rename(last, m_zipFileName)) return SpanFailed(OutputWriteError);
     }
     if (!labels) m_zipFileName = SpanVolumeName(m_totalDisks - 1, m_totalDisks);
     return true;
@@ -1175,7 +1176,7 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
 
 bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
     const TZipWaitCursor wait;
-    if (!out.open()) return SpanFailed(DS_NoTempFile);
+    if (!out.open()) return SpanFailed(TempFileNotCreated);
     NoteDrive();
     // The end record lies on the last disk; on a removable drive it is asked for when the
     // disk in the drive doesn't hold it.
@@ -1209,7 +1210,7 @@ bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
     return GuardSpan([&] {
         const zipcommon::TJoinError r = zipcommon::JoinVolumes(info.End, std::ref(reader), out, observer);
         if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
-        if (!out.flush()) return SpanFailed(DS_WriteError);
+        if (!out.flush()) return SpanFailed(OutputWriteError);
         out.close();
         return true;
     });
@@ -1218,9 +1219,9 @@ bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
 // ---- Callback ----
 
 bool TZipArchiver::HandleCallback(CallbackRec* rec) {
-    const int action = rec->ActionCode;
-    const int first = rec->ErrorCode;
-    const int64_t second = rec->FileSize;
+    const int action = rec->Action;
+    const int first = rec->FirstValue;
+    const int64_t second = rec->SecondValue;
     try {
         const QString text = CallbackText(rec);
         switch (action) {
@@ -1241,7 +1242,7 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 if (first != 0) {
                     m_errCode = first & 255;
                     m_fullErrCode = first;
-                    if (m_errCode == ziplibs::ZenAbort && !m_eventErr.isEmpty())
+                    if (m_errCode == ziplibs::ZipErrAborted && !m_eventErr.isEmpty())
                         m_message = QStringLiteral("Exception in Event ") + m_eventErr;
                 }
                 if (OnMessage) OnMessage(this, first, m_message);
@@ -1261,9 +1262,9 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                     OnSetNewName(this, name, changed);
                     if (changed) {
                         WriteText(rec, name);
-                        rec->ErrorCode = 1;
+                        rec->FirstValue = 1;
                     } else {
-                        rec->ErrorCode = 0;
+                        rec->FirstValue = 0;
                     }
                 }
                 break;
@@ -1274,7 +1275,7 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 TPasswordButton button = TPasswordButton::mbOK;
                 int reply = 0;
                 if (OnPasswordError) {
-                    OnPasswordError(this, rec->IsOperationZip != 0, password, text, repeat, button);
+                    OnPasswordError(this, rec->FromZipLib != 0, password, text, repeat, button);
                     if (button != TPasswordButton::mbOK) password.clear();
                     if (button == TPasswordButton::mbCancelAll) reply = TPasswordDlg::mrNoToAll;
                     if (button == TPasswordButton::mbAbort) reply = TPasswordDlg::mrAbort;
@@ -1287,14 +1288,14 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 m_passwordReply = reply;
                 if (!password.isEmpty()) {
                     WriteText(rec, password.left(ziplibs::MaxPasswordLength));
-                    rec->ErrorCode = 1;
+                    rec->FirstValue = 1;
                 } else {
                     WriteText(rec, QString());
-                    rec->ErrorCode = 0;
+                    rec->FirstValue = 0;
                     repeat = 0;
                 }
-                rec->FileSize = qMin<quint32>(repeat, 15);
-                if (reply == TPasswordDlg::mrNoToAll) rec->ActionCode = 0;
+                rec->SecondValue = qMin<quint32>(repeat, 15);
+                if (reply == TPasswordDlg::mrNoToAll) rec->Action = 0;
                 if (reply == TPasswordDlg::mrAbort) m_cancel = true;
                 break;
             }
@@ -1302,16 +1303,16 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 if (OnCRC32Error) {
                     bool doExtract = true;
                     OnCRC32Error(this, text, quint32(first), Clamp32(second), doExtract);
-                    rec->ErrorCode = doExtract ? 1 : 0;
+                    rec->FirstValue = doExtract ? 1 : 0;
                 } else {
-                    rec->ErrorCode = 2;
+                    rec->FirstValue = 2;
                 }
                 break;
             case ziplibs::ActOverwrite:
                 if (OnExtractOverwrite) {
                     bool doOverwrite = (second & 0xFF) != 0;
                     OnExtractOverwrite(this, text, (first & 0x10000) != 0, doOverwrite, first & 0xFFFF);
-                    rec->FileSize = doOverwrite ? 1 : 0;
+                    rec->SecondValue = doOverwrite ? 1 : 0;
                 }
                 break;
             case ziplibs::ActSkipped:
@@ -1328,18 +1329,18 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                     bool changed = false;
                     OnFileComment(this, text, comment, changed);
                     WriteText(rec, changed && !comment.isEmpty() ? comment : QString());
-                    rec->ErrorCode = changed ? 1 : 0;
-                    rec->FileSize = qMin<qsizetype>(comment.toUtf8().size(), ZipCallbackTextSize - 1);
+                    rec->FirstValue = changed ? 1 : 0;
+                    rec->SecondValue = qMin<qsizetype>(comment.toUtf8().size(), ZipCallbackTextSize - 1);
                 }
                 break;
             case ziplibs::ActStream:
                 try {
                     if (second < 0 || second > (int64_t(1) << 31)) throw std::bad_alloc();
                     m_zipStream.resize(qsizetype(second));
-                    rec->FileSize = int64_t(reinterpret_cast<quintptr>(m_zipStream.data()));
+                    rec->SecondValue = int64_t(reinterpret_cast<quintptr>(m_zipStream.data()));
                 } catch (const std::bad_alloc&) {
-                    rec->ErrorCode = 1;
-                    rec->FileSize = 0;
+                    rec->FirstValue = 1;
+                    rec->SecondValue = 0;
                 }
                 break;
             default:
@@ -1380,27 +1381,27 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
 // ---- Passwords ----
 
 QString TZipArchiver::PasswordDialog(const QString& prompt, int buttons, int& modalResult) {
-    QString title = ResourceText(PW_Caption);
-    if (title.isEmpty()) title = ZipMsgFallback(PW_Caption);
+    QString title = ResourceText(PasswordCaption);
+    if (title.isEmpty()) title = ZipMsgFallback(PasswordCaption);
     TPasswordDlg dlg(nullptr, buttons);
     return dlg.ShowDlg(title, prompt, modalResult);
 }
 
 QString TZipArchiver::GetAddPassword() {
     if (m_unattended) {
-        ShowZipMessage(PW_UnatAddPWMiss);
+        ShowZipMessage(UnattendedAddWithoutPassword);
         m_passwordReply = 1;
         return QString();
     }
     int result = 0;
-    const QString first = PasswordDialog(ZipMessage(PW_MessageEnter), TPasswordDlg::pwbCancel, result);
+    const QString first = PasswordDialog(ZipMessage(PasswordPrompt), TPasswordDlg::pwbCancel, result);
     m_passwordReply = result == QDialog::Accepted ? 0 : 1;
     if (result != QDialog::Accepted || first.isEmpty()) return QString();
-    const QString second = PasswordDialog(ZipMessage(PW_MessageConfirm), TPasswordDlg::pwbCancel, result);
+    const QString second = PasswordDialog(ZipMessage(PasswordConfirmPrompt), TPasswordDlg::pwbCancel, result);
     m_passwordReply = result == QDialog::Accepted ? 0 : 1;
     if (result != QDialog::Accepted || second.isEmpty()) return QString();
     if (first != second) {
-        ShowZipMessage(GE_WrongPassword);
+        ShowZipMessage(PasswordsDiffer);
         return QString();
     }
     return first;
@@ -1408,12 +1409,12 @@ QString TZipArchiver::GetAddPassword() {
 
 QString TZipArchiver::GetExtrPassword(int& replyCode) {
     if (m_unattended) {
-        ShowZipMessage(PW_UnatExtPWMiss);
+        ShowZipMessage(UnattendedExtractWithoutPassword);
         replyCode = 1;
         return QString();
     }
     int result = 0;
-    const QString entry = PasswordDialog(ZipMessage(PW_MessageEnter), TPasswordDlg::pwbCancel | TPasswordDlg::pwbCancelAll, result);
+    const QString entry = PasswordDialog(ZipMessage(PasswordPrompt), TPasswordDlg::pwbCancel | TPasswordDlg::pwbCancelAll, result);
     replyCode = result == QDialog::Accepted ? 0 : result == QDialog::Rejected ? 1 : result;
     return result == QDialog::Accepted ? entry : QString();
 }
@@ -1444,8 +1445,8 @@ bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
     m_zipComment.clear();
     const QString fileName = file.fileName();
     if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) {
-        if (raiseError) throw EZipArchiver(DS_NoInFile);
-        ShowZipMessage(DS_FileOpen);
+        if (raiseError) throw EZipArchiver(InputFileMissing);
+        ShowZipMessage(ZipFileNotOpened);
         return false;
     }
     // The disk number the disk's label or the volume's name carries.
@@ -1470,17 +1471,17 @@ bool TZipArchiver::ReadEnd(QFile& file, bool raiseError, TEndInfo& out) {
     out.End = zipcommon::FindEndOfCentral(file);
     if (!out.End.Found) {
         if (raiseError) {
-            if (!firstDisk && diskFromName > 0) throw EZipArchiver(DS_NotLastInSet, diskFromName);
-            if (!firstDisk) throw EZipArchiver(DS_NoValidZip);
-            throw EZipArchiver(diskFromName == 1 ? DS_FirstInSet : DS_FirstFileOnHD);
+            if (!firstDisk && diskFromName > 0) throw EZipArchiver(NotLastDiskOfSet, diskFromName);
+            if (!firstDisk) throw EZipArchiver(NotAValidZip);
+            throw EZipArchiver(diskFromName == 1 ? FirstDiskOfSet : FirstFileOfSet);
         }
-        ShowZipMessage(DS_FileOpen);
+        ShowZipMessage(ZipFileNotOpened);
         return false;
     }
     if (out.End.ThisDisk > 0) m_isSpanned = true;
     m_fileSize = out.End.DataEnd;
     m_zipComment = zipcommon::DecodeName(out.End.Comment, 0, -1, 0, NameCodePage());
-    if (out.End.TrailingData) ShowZipInfo(LI_GarbageAtEOF);
+    if (out.End.TrailingData) ShowZipInfo(TrailingDataWarning);
     return true;
 }
 
@@ -1521,7 +1522,7 @@ void TZipArchiver::List() {
         m_centralDirOffset = end.CentralStart < 0 ? qint64(end.CentralOffset) : end.CentralStart;
         if (end.SfxOffset != 0) {
             m_structureWarning = true;
-            ShowZipInfo(LI_WrongZipStruct);
+            ShowZipInfo(DirectoryStructureWarning);
         }
         QList<zipcommon::TCentralEntry> central;
         if (end.CentralStart < 0) {
@@ -1533,12 +1534,12 @@ void TZipArchiver::List() {
         } else {
             switch (zipcommon::ReadCentralDirectory(file, end, central)) {
                 case zipcommon::TCentralError::None: break;
-                case zipcommon::TCentralError::Seek: throw EZipArchiver(LI_ReadZipError);
-                case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(DS_CEHBadRead);
-                case zipcommon::TCentralError::Signature: throw EZipArchiver(DS_CEHWrongSig);
-                case zipcommon::TCentralError::ShortName: throw EZipArchiver(DS_CENameLen);
-                case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(LI_ReadZipError);
-                case zipcommon::TCentralError::ShortComment: throw EZipArchiver(DS_CECommentLen);
+                case zipcommon::TCentralError::Seek: throw EZipArchiver(DirectorySeekError);
+                case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(CentralHeaderReadError);
+                case zipcommon::TCentralError::Signature: throw EZipArchiver(CentralHeaderBadSignature);
+                case zipcommon::TCentralError::ShortName: throw EZipArchiver(CentralNameReadError);
+                case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(DirectorySeekError);
+                case zipcommon::TCentralError::ShortComment: throw EZipArchiver(FileCommentReadError);
             }
         }
         quint64 smallest = ~quint64(0);
@@ -1589,12 +1590,12 @@ void TZipArchiver::List() {
         m_sfxOffset = 0;
     } catch (const std::bad_alloc&) {
         m_zipContents.clear();
-        ShowZipMessage(GE_NoMem);
+        ShowZipMessage(OutOfMemory);
         m_zipFileName.clear();
         m_sfxOffset = 0;
     } catch (const std::exception& e) {
         m_zipContents.clear();
-        ShowZipMessage(LI_ErrorUnknown, QString::fromUtf8(e.what()));
+        ShowZipMessage(DirectoryUnknownError, QString::fromUtf8(e.what()));
         m_zipFileName.clear();
         m_sfxOffset = 0;
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/ziplibs/ZipDrives.h"
+#include "platform/ziplibs/common/ZipCommon.h"
 #include "zip/ZipMsg.h"
 
 class QDateTime;
@@ -247,16 +248,8 @@ private:
 
 // The values of the settings header that a self-extracting archive carries in front of its
 // zip data, as prepared from the component's settings or read back from an executable.
-struct TSFXProperties {
-    quint16 Options = 256;
-    quint8 OverwriteMode = 2;
-    quint32 MessageType = 0;
-    QString Caption, DefaultDir, CommandLine, Message;
-    // The header, zero-padded to a multiple of 4, followed by its 8-byte trailer.
-    QByteArray HeaderBytes() const;
-    // Reads the header that ends right before `end` in `data`; false when there is none.
-    static bool FromBytes(const QByteArray& data, qsizetype end, TSFXProperties& out);
-};
+// The settings header of a self-extracting archive (shared with the extractor stub).
+using TSFXProperties = zipcommon::TSfxSettings;
 
 // The builder of self-extracting archives; the component only calls it. Results: 0 success,
 // -1 a file couldn't be created, -2 a write fell short, -3 a file couldn't be opened, -9 any

@@ -18,7 +18,8 @@ TPasswordDlg::TPasswordDlg(QWidget* parent, int buttons) : QDialog(parent ? pare
 
 void* TPasswordDlg::ApplicationWindowHandle() {
     QWidget* window = QApplication::activeWindow();
-    return window ? reinterpret_cast<void*>(window->winId()) : nullptr;
+    // The window system's handle is a number that stands for a pointer.
+    return window ? reinterpret_cast<void*>(window->winId()) : nullptr;  // NOLINT(performance-no-int-to-ptr)
 }
 
 void TPasswordDlg::SetupForm(int buttons) {
@@ -53,16 +54,16 @@ void TPasswordDlg::SetupForm(int buttons) {
         row->addWidget(b);
         return b;
     };
-    btnOK = make("btnOK", zipmsg::PW_Ok, [this] { done(QDialog::Accepted); });
+    btnOK = make("btnOK", zipmsg::PasswordOkButton, [this] { done(QDialog::Accepted); });
     btnOK->setDefault(true);
-    if (buttons & pwbCancel) btnCancel = make("btnCancel", zipmsg::PW_Cancel, [this] { done(QDialog::Rejected); });
+    if (buttons & pwbCancel) btnCancel = make("btnCancel", zipmsg::PasswordCancelButton, [this] { done(QDialog::Rejected); });
     // The texts of "Cancel all" and "Abort" are not among the resources.
     if (buttons & pwbCancelAll) {
-        btnCancelAll = make("btnCancelAll", zipmsg::PW_CancelAll, [this] { done(mrNoToAll); });
+        btnCancelAll = make("btnCancelAll", zipmsg::PasswordCancelAllButton, [this] { done(mrNoToAll); });
         btnCancelAll->setText(QStringLiteral("Avbryt &alla"));
     }
     if (buttons & pwbAbort) {
-        btnAbort = make("btnAbort", zipmsg::PW_Abort, [this] { done(mrAbort); });
+        btnAbort = make("btnAbort", zipmsg::PasswordAbortButton, [this] { done(mrAbort); });
         btnAbort->setText(QStringLiteral("A&vsluta"));
     }
     outer->addLayout(row);

@@ -4,26 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 
 namespace {
-
-constexpr quint32 kHeaderSig = 0x01005A44u;   // "DZ" 0 1
-constexpr quint32 kTrailerSig = 0x010A5A44u;  // "DZ" 10 1
-
-void Put16(QByteArray& b, quint16 v) {
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-void Put32(QByteArray& b, quint32 v) {
-    Put16(b, quint16(v & 0xFFFF));
-    Put16(b, quint16(v >> 16));
-}
-quint16 Get16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
-quint32 Get32(const char* p) { return quint32(Get16(p)) | (quint32(Get16(p + 2)) << 16); }
 
 // The builder works for one master at a time.
 class TBusy {
@@ -58,60 +44,30 @@ int MoveResultCode(zipcommon::TMoveResult r) {
 
 }  // namespace
 
-// ---- Settings header ----
-
-QByteArray TSFXProperties::HeaderBytes() const {
-    const QByteArray caption = Caption.toLatin1(), dir = DefaultDir.toLatin1(), cmd = CommandLine.toLatin1(),
-                     msg = Message.toLatin1();
-    const int textLen = int(caption.size() + dir.size() + cmd.size() + msg.size());
-    const quint16 size = quint16((18 + textLen + 3) / 4 * 4);
-    QByteArray b;
-    Put32(b, kHeaderSig);
-    Put16(b, size);
-    Put16(b, Options);
-    b.append(char(OverwriteMode));
-    b.append(char(caption.size()));
-    b.append(char(dir.size()));
-    b.append(char(cmd.size()));
-    b.append('\0');
-    b.append(char(msg.size()));
-    Put32(b, MessageType);
-    b += caption + dir + cmd + msg;
-    b.append(QByteArray(size - b.size(), '\0'));
-    Put32(b, kTrailerSig);
-    Put32(b, size);
-    return b;
-}
-
-bool TSFXProperties::FromBytes(const QByteArray& data, qsizetype end, TSFXProperties& out) {
-    if (end < 8 || end > data.size()) return false;
-    const char* t = data.constData() + end - 8;
-    if (Get32(t) != kTrailerSig) return false;
-    const quint32 size = Get32(t + 4);
-    if (size < 18 || size > quint32(end - 8)) return false;
-    const char* h = data.constData() + (end - 8 - qsizetype(size));
-    if (Get32(h) != kHeaderSig || Get16(h + 4) != size) return false;
-    const int lens[4] = {uchar(h[9]), uchar(h[10]), uchar(h[11]), uchar(h[13])};
-    if (18u + quint32(lens[0] + lens[1] + lens[2] + lens[3]) > size) return false;
-    TSFXProperties p;
-    p.Options = Get16(h + 6);
-    p.OverwriteMode = quint8(h[8]);
-    p.MessageType = Get32(h + 14);
-    const char* s = h + 18;
-    QString* texts[4] = {&p.Caption, &p.DefaultDir, &p.CommandLine, &p.Message};
-    for (int i = 0; i < 4; ++i) {
-        *texts[i] = QString::fromLatin1(s, lens[i]);
-        s += lens[i];
-    }
-    out = p;
-    return true;
-}
-
 // ---- Builder ----
 
-TZipSFXMaker::TZipSFXMaker(QObject* owner) : TZipSFXBase(owner) {}
+namespace {
 
-QIODevice* TZipSFXMaker::OutputDevice(QSaveFile& file) { return &file; }
+// Puts a written file in place when everything went well; else it is dropped and the
+// reason of a failed write is told. True when the file is in place.
+bool CommitOutput(TZipArchiver* master, TAtomicFileDevice& out, int result) {
+    if (result == 0) {
+        try {
+            out.File().Commit();
+            return true;
+        } catch (const Exception& e) {
+            master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+            return false;
+        }
+    }
+    if (!out.Failure().isEmpty()) master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + out.Failure());
+    out.File().Cancel();
+    return false;
+}
+
+}  // namespace
+
+TZipSFXMaker::TZipSFXMaker(QObject* owner) : TZipSFXBase(owner) {}
 
 void TZipSFXMaker::Begin(TZipArchiver* master) {
     if (!master) throw Exception(QStringLiteral("No TZipArchiver component assigned"));
@@ -160,13 +116,12 @@ QString TZipSFXMaker::FindStub(TZipArchiver* master) {
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }
-    if (master) master->ShowZipMessage(zipmsg::SF_StubNotFound);
+    if (master) master->ShowZipMessage(zipmsg::SFXStubNotFound);
     return QString();
 }
 
 void TZipSFXMaker::RemoveSource(TZipArchiver* master, const QString& path) {
-    if (master->HowToDelete() == DeleteOpts::htdAllowUndo && QFile::moveToTrash(path)) return;
-    QFile::remove(path);
+    zipcommon::RemoveFile(path, master->HowToDelete() == DeleteOpts::htdAllowUndo);
 }
 
 int TZipSFXMaker::ConvertToSFX(TZipArchiver* master) {
@@ -175,11 +130,11 @@ int TZipSFXMaker::ConvertToSFX(TZipArchiver* master) {
     TBusy busy(m_busy);
     const QString archive = master->ZipFileName();
     if (archive.isEmpty() || !QFileInfo(archive).isFile()) {
-        master->ShowZipMessage(zipmsg::GE_NoZipSpecified);
+        master->ShowZipMessage(zipmsg::NoZipFileGiven);
         return -3;
     }
     if (!archive.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
-        master->ShowZipMessage(zipmsg::SF_InputIsNoZip);
+        master->ShowZipMessage(zipmsg::SFXInputNotZip);
         return -9;
     }
     return Make(master, WithSuffix(archive, QStringLiteral(".exe")), false);
@@ -202,7 +157,7 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
     if (master->SFXDefaultDir.size() > 255) tooLong << QStringLiteral("SFXDefaultDir");
     if (master->SFXMessage.size() > 255) tooLong << QStringLiteral("SFXMessage");
     if (!tooLong.isEmpty()) {
-        master->ShowZipMessage(zipmsg::SF_StringTooLong, QLatin1Char('\n') + tooLong.join(QStringLiteral(", ")));
+        master->ShowZipMessage(zipmsg::SFXTextTooLong, QLatin1Char('\n') + tooLong.join(QStringLiteral(", ")));
         return -9;
     }
     const QString archive = master->ZipFileName();
@@ -219,11 +174,19 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
 
     const TZipWaitCursor wait;
     // The executable is written under a temporary name and takes its place only when
-    // complete, so an old executable or the archive is never lost to a failed conversion.
-    QSaveFile save(exeName);
-    if (!save.open(QIODevice::WriteOnly)) return -1;
-    QIODevice& out = *OutputDevice(save);
+    // complete and checked, so an old executable or the archive is never lost to a failed
+    // conversion. It is made executable.
+    TAtomicFileDevice out(exeName);
+    out.File().SetPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther);
     int result = 0;
+    try {
+        out.Begin();
+    } catch (const Exception& e) {
+        master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+        return -1;
+    }
     qint64 lead = 0;
     while (result == 0 && !stubFile.atEnd()) {
         const QByteArray block = stubFile.read(8192);
@@ -247,13 +210,10 @@ int TZipSFXMaker::Make(TZipArchiver* master, const QString& exeName, bool empty)
             if (out.write(rec) != rec.size()) result = -2;
         } else {
             result = MoveResultCode(zipcommon::MoveZipData(in, end, 0, out, lead));
-            if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
+            if (result == -9) master->ShowZipMessage(zipmsg::SFXDataCopyError, kNoZip64);
         }
     }
-    if (result != 0 || !save.commit()) {
-        save.cancelWriting();
-        return result != 0 ? result : -2;
-    }
+    if (!CommitOutput(master, out, result)) return result != 0 ? result : -2;
     in.close();
     if (!empty) {
         if (QFileInfo(archive) != QFileInfo(exeName)) RemoveSource(master, archive);
@@ -272,11 +232,11 @@ int TZipSFXMaker::ConvertToZip(TZipArchiver* master) {
 int TZipSFXMaker::BackToZip(TZipArchiver* master) {
     const QString exe = master->ZipFileName();
     if (exe.isEmpty() || !QFileInfo(exe).isFile()) {
-        master->ShowZipMessage(zipmsg::SF_NoExeSpecified);
+        master->ShowZipMessage(zipmsg::NoExeFileGiven);
         return -3;
     }
     if (!exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
-        master->ShowZipMessage(zipmsg::SF_InputIsNoExe);
+        master->ShowZipMessage(zipmsg::InputNotExe);
         return -9;
     }
     QFile in(exe);
@@ -295,14 +255,16 @@ int TZipSFXMaker::BackToZip(TZipArchiver* master) {
     const bool hasSettings = TSFXProperties::FromBytes(head, head.size(), props);
 
     const QString zipName = WithSuffix(exe, QStringLiteral(".zip"));
-    QSaveFile save(zipName);
-    if (!save.open(QIODevice::WriteOnly)) return -1;
-    const int result = MoveResultCode(zipcommon::MoveZipData(in, end, start, *OutputDevice(save), 0));
-    if (result == -9) master->ShowZipMessage(zipmsg::SF_CopyData, kNoZip64);
-    if (result != 0 || !save.commit()) {
-        save.cancelWriting();
-        return result != 0 ? result : -2;
+    TAtomicFileDevice out(zipName);
+    try {
+        out.Begin();
+    } catch (const Exception& e) {
+        master->ShowZipMessage(zipmsg::OutputWriteError, QLatin1Char('\n') + e.Message());
+        return -1;
     }
+    const int result = MoveResultCode(zipcommon::MoveZipData(in, end, start, out, 0));
+    if (result == -9) master->ShowZipMessage(zipmsg::SFXDataCopyError, kNoZip64);
+    if (!CommitOutput(master, out, result)) return result != 0 ? result : -2;
     in.close();
     if (hasSettings) {
         master->SFXCaption = props.Caption;

@@ -1,14 +1,14 @@
 #pragma once
 // The builder of self-extracting archives: an extractor stub file, the settings header and
-// the zip data with every offset moved by what stands in front of it. The stub is an outside
-// file found at run time; its contents are copied as they are.
+// the zip data with every offset moved by what stands in front of it. The stub is a file
+// found at run time (the program's own, "ZSTUBus.BIN" in the program folder); its contents
+// are copied as they are. Every file is written through the checked atomic writer, and a
+// source is removed only once its replacement is in place.
 #include <QPointer>
 #include <QString>
 
 #include "zip/ZipMstr.h"
 
-class QIODevice;
-class QSaveFile;
 
 class TZipSFXMaker : public TZipSFXBase {
 public:
@@ -31,10 +31,6 @@ public:
     void SetStubPath(const QString& path) { m_stubPath = path; }
     // The stub to use for the master, or an empty text after message 10802.
     QString FindStub(TZipArchiver* master);
-
-protected:
-    // Where an output file is written; a test can put a failing device in its place.
-    virtual QIODevice* OutputDevice(QSaveFile& file);
 
 private:
     int Make(TZipArchiver* master, const QString& exeName, bool empty);

@@ -2,7 +2,7 @@
 // The binary interface between the zip component and its two library modules (libziplib.so
 // and libunzlib.so): the command records, the callback record and the codes they exchange.
 //
-// The records keep the field order and meaning of the classic 32-bit layout; texts and
+// The records keep the field order and meaning of the component's 32-bit layout; texts and
 // addresses are pointer-sized here, so the offsets are those the compiler gives. Every text
 // is a NUL-terminated UTF-8 copy owned by the caller; nullptr means absent. A flag is -1 for
 // true and 0 for false (16-bit flags 0xFFFF / 0).
@@ -20,12 +20,12 @@ enum { ZipCallbackTextSize = 512 };
 
 struct CallbackRec {
     void* Reserved0;            // set by the module, not read
-    void* Caller;               // the component, as given in the command record
+    void* Component;            // the component, as given in the command record
     int32_t Version;            // set by the module, not read
-    int32_t IsOperationZip;     // nonzero when the request comes from the packing module
-    int32_t ActionCode;         // 0-14; action 8 may answer 0 here
-    int32_t ErrorCode;          // first value: error code, index or flags; answer status
-    int64_t FileSize;           // second value: size, count, CRC or address; answer value
+    int32_t FromZipLib;         // nonzero when the request comes from the packing module
+    int32_t Action;             // 0-14; action 8 may answer 0 here
+    int32_t FirstValue;         // error code, index or flags; the answer's status
+    int64_t SecondValue;        // size, count, CRC or address; the answer's value
     char Text[ZipCallbackTextSize];
 };
 
@@ -41,51 +41,51 @@ struct ZipFileSpecRec {
 };
 
 struct ZipCommandRec {
-    void* Handle;               // application window for the module's own dialogs; 0 unattended
-    void* Caller;
+    void* WindowHandle;         // application window for the module's own dialogs; 0 unattended
+    void* Component;
     int32_t Version;            // what GetZipLibVersion returned
     ZipCallbackFn Callback;
-    int32_t TraceEnabled;
+    int32_t Trace;
     const char* Password;       // at most 80 characters; nullptr when empty
     const char* StoreSuffixes;  // ".gif:.png:..." ; nullptr when empty
     int32_t Encrypt;
-    int32_t SystemFiles;        // take hidden (dot) files too
+    int32_t IncludeHidden;      // take hidden (dot) files too
     int32_t Volume;
     int32_t Reserved40;
-    int32_t NoDirEntries;       // no separate directory entries
+    int32_t NoFolderEntries;    // no separate folder entries
     int32_t FromDate;           // only files of Date or later
     int32_t Verbose;
     int32_t Quiet;
     int32_t Level;              // 0 stores, 1-9 deflate
     int32_t Reserved64;
     int32_t Reserved68;
-    int32_t JunkDir;            // strip folder names
+    int32_t StripFolderNames;
     uint16_t Recurse;
     uint16_t Reserved78;
-    int32_t Grow;               // grow the archive in place (else write a copy)
+    int32_t GrowInPlace;        // grow the archive in place (else write a copy)
     int32_t ForceDOS;           // 8.3 upper-case names
     int32_t Move;               // delete the stored sources afterwards
     int32_t Reserved92;
     int32_t Update;
     int32_t Freshen;
     int32_t Reserved104;
-    int32_t LatestTime;         // give the archive the time of its newest entry
+    int32_t ArchiveTakesNewestTime;  // the archive gets the time of its newest entry
     char Date[8];               // "mm dd yy", no terminator
-    int32_t ArgCount;           // number of FileSpecs
+    int32_t SpecCount;          // number of FileSpecs
     const char* ZipFileName;
-    const char* TempPath;
-    const char* ArchComment;
-    int16_t ArchiveFilesOnly;
-    int16_t ResetArchiveBit;
+    const char* TempDir;
+    const char* ArchiveComment;
+    int16_t ArchiveOnly;
+    int16_t ResetArchive;
     ZipFileSpecRec* FileSpecs;
     int32_t Reserved144;
-    int32_t ExclCount;
-    const char* const* ExclSpecs;
+    int32_t ExcludeCount;
+    const char* const* ExcludeSpecs;
     uint8_t StreamFields[32];
-    int32_t UseRecycleBin;      // deleted sources go to the trash
+    int32_t UseTrash;           // deleted sources go to the trash
     uint16_t CodePage;          // 2 = OEM names
     uint8_t Reserved194[18];
-    int32_t CheckNo;            // always ZipCheckNo
+    int32_t CheckValue;         // always RecordCheckValue
 };
 
 struct UnzipFileSpecRec {
@@ -94,11 +94,11 @@ struct UnzipFileSpecRec {
 };
 
 struct UnzipCommandRec {
-    void* Handle;
-    void* Caller;
+    void* WindowHandle;
+    void* Component;
     int32_t Version;
     ZipCallbackFn Callback;
-    int32_t TraceEnabled;
+    int32_t Trace;
     int32_t Reserved20;
     const char* Password;       // never nullptr: empty text when there is none
     int32_t Test;               // check only, write nothing
@@ -108,9 +108,9 @@ struct UnzipCommandRec {
     int32_t Verbose;
     int32_t Update;
     int32_t Freshen;
-    int32_t DirNames;           // recreate stored folders
-    int32_t OverWrite;
-    int32_t ArgCount;           // 0 = every entry
+    int32_t RecreateFolders;    // recreate stored folders
+    int32_t Overwrite;
+    int32_t SpecCount;          // 0 = every entry
     const char* ZipFileName;
     UnzipFileSpecRec* FileSpecs;
     int32_t Reserved76;
@@ -118,7 +118,7 @@ struct UnzipCommandRec {
     int32_t PasswordReqCount;
     const char* ExtrBaseDir;
     uint8_t Reserved112[32];
-    int32_t CheckNo;
+    int32_t CheckValue;
 };
 
 typedef int32_t (*ZipLibExecFn)(ZipCommandRec* rec);
@@ -129,7 +129,7 @@ typedef int32_t (*ZipLibVersionFn)();
 
 namespace ziplibs {
 
-inline constexpr int32_t ZipCheckNo = 7;
+inline constexpr int32_t RecordCheckValue = 7;
 inline constexpr int32_t LibVersion = 172;
 // The longest password anywhere: the component refuses longer ones, the modules cut.
 inline constexpr int MaxPasswordLength = 80;
@@ -155,21 +155,21 @@ enum TAction : int32_t {
 
 // Error codes the modules report (1-255, so that the low byte never reads as success).
 enum TZipError : int32_t {
-    ZenOK = 0,
-    ZenMisc = 1,        // general failure
-    ZenOpen = 2,        // a file or the archive cannot be opened
-    ZenRead = 3,
-    ZenWrite = 4,       // writing or committing failed
-    ZenFormat = 5,      // the archive is damaged
-    ZenCRC = 6,
-    ZenPassword = 7,    // no or wrong password
-    ZenMemory = 8,
-    ZenAbort = 9,       // cancelled
-    ZenUnsafe = 10,     // an entry name or type that may not be written
-    ZenNone = 11,       // nothing matched the file patterns
-    ZenSize = 12,       // an entry larger than declared or too large for the disk
-    ZenParameter = 13,  // a malformed command record
-    ZenExists = 14,     // skipped, the file exists
+    ZipErrNone = 0,
+    ZipErrGeneral = 1,        // general failure
+    ZipErrOpen = 2,        // a file or the archive cannot be opened
+    ZipErrRead = 3,
+    ZipErrWrite = 4,       // writing or committing failed
+    ZipErrDamaged = 5,      // the archive is damaged
+    ZipErrCRC = 6,
+    ZipErrPassword = 7,    // no or wrong password
+    ZipErrMemory = 8,
+    ZipErrAborted = 9,       // cancelled
+    ZipErrUnsafe = 10,     // an entry name or type that may not be written
+    ZipErrNothingMatched = 11,       // nothing matched the file patterns
+    ZipErrSize = 12,       // an entry larger than declared or too large for the disk
+    ZipErrBadCommand = 13,  // a malformed command record
+    ZipErrExists = 14,     // skipped, the file exists
 };
 
 // Skip reasons sent with ActSkipped (the ordinal; the record carries it plus one).

@@ -178,6 +178,32 @@ private Q_SLOTS:
         QVERIFY(!text.contains("VARNING"));
         QVERIFY(text.contains("Sida 1 av"));
         QVERIFY(text.contains("Förväxlingsarter"));
+        // Both deadly giftspindlingar that have been taken for chanterelles are on the sheet.
+        QVERIFY(text.contains("Toppig giftspindling"));
+        QVERIFY(text.contains("Orangebrun giftspindling"));
+    }
+
+    // A deadly species on wood: the sheet names its edible look-alikes, says that the wood does
+    // not tell them apart, and that the species is not to be tasted.
+    void factSheetOfADeadlySpeciesOnWood() {
+        ShowSpecies("Galerina marginata");
+        const QString text =
+            Print(fungiScreen()->FungiFrame()->btnPrint, "Faktablad", "print_faktablad_gifthatting").simplified();
+        QVERIFY2(text.contains("Gifthätting"), qPrintable(text));
+        QVERIFY(text.contains("VARNING! DÖDLIGT GIFTIG."));
+        QVERIFY(text.contains("Föränderlig tofsskivling"));
+        QVERIFY(text.contains("Veden skiljer dem inte åt."));
+        QVERIFY(text.contains("Smak: Okänd – arten ska inte smakas"));
+    }
+
+    // A fungus that lives on living trees is printed as a parasite of trees, not of other fungi.
+    void factSheetOfAParasiteOfTrees() {
+        ShowSpecies("Fomes fomentarius");
+        const QString text =
+            Print(fungiScreen()->FungiFrame()->btnPrint, "Faktablad", "print_faktablad_fnoskticka").simplified();
+        QVERIFY2(text.contains("Fnöskticka"), qPrintable(text));
+        QVERIFY2(text.contains("som parasit på levande träd eller svampar"), qPrintable(text));
+        QVERIFY(!text.contains("på andra svampar"));
     }
 
     void factSheetOfADeadlySpeciesWarns() {

@@ -2,6 +2,8 @@
 #include <QDirIterator>
 #include <QScopeGuard>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -578,6 +580,103 @@ private Q_SLOTS:
         QCOMPARE(folder.Files(), before);
         QCOMPARE(RunProgramBlock(folder.path()), 1);
     }
+    // The status window stays above all other windows: while a start-up box shows, it is out
+    // of the way, and when the start goes on after the box it is back. The damaged users
+    // table's box is shown for real once and saved as a picture.
+    void startupBoxesAreNotCovered_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("realBox");
+        QTest::addColumn<bool>("goesOn");
+        QTest::newRow("damaged users table") << "Users" << false << false;
+        QTest::newRow("damaged users table, the box itself") << "Users" << true << false;
+        QTest::newRow("damaged species table") << "Fungi" << false << true;
+    }
+    void startupBoxesAreNotCovered() {
+        QFETCH(QString, table);
+        QFETCH(bool, realBox);
+        QFETCH(bool, goesOn);
+        ProgramFolder folder;
+        answerBoxes();
+        UIServices::SetDialogHook([&](QDialog* d) {
+            auto* form = qobject_cast<TformCreateFirstUser*>(d);
+            TypeInto(form->frameUsers->dbeditUserName, "Greta");
+            QTest::mouseClick(form->frameUsers->btnSave, Qt::LeftButton);
+        });
+        {
+            TProgramBlock block(folder.path());
+            QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
+            QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+            QCOMPARE(block.Run(), 0);
+        }
+        QString file;
+        for (const QString& f : TableFiles())
+            if (QFileInfo(f).baseName() == table) file = folder.path(f);
+        QVERIFY(!file.isEmpty());
+        QVERIFY(testsupport::WriteBytes(file, QByteArray("SQLite format 3\0 but the rest is gone", 38)));
+
+        // Whether the status window stood visible at each box, and at each status text.
+        QList<bool> atBoxes;
+        QStringList boxes;
+        answerBoxes();
+        UIServices::SetMessageHook([&](const UIServices::TShownMessage& m) {
+            atBoxes << (formSimpleInfo && formSimpleInfo->isVisible());
+            boxes << m.Text;
+            return UIServices::TMsgResult::OK;
+        });
+        QTimer poll;
+        const QString shot = testsupport::ArtefactDir() + "/startup_damaged_users.png";
+        if (realBox) {
+            UIServices::SetMessageHook({});
+            QFile::remove(shot);
+            poll.setInterval(20);
+            connect(&poll, &QTimer::timeout, this, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box || !box->isVisible()) return;
+                atBoxes << (formSimpleInfo && formSimpleInfo->isVisible());
+                boxes << box->text();
+                // The screen as the user sees it: every visible window where it stands, those
+                // kept on top drawn last, over the others.
+                QImage screen(QGuiApplication::primaryScreen()->geometry().size(), QImage::Format_RGB32);
+                screen.fill(QColor(40, 60, 40));
+                QList<QWidget*> windows;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->isVisible()) windows << w;
+                std::stable_sort(windows.begin(), windows.end(), [](QWidget* a, QWidget* b) {
+                    return !(a->windowFlags() & Qt::WindowStaysOnTopHint) && (b->windowFlags() & Qt::WindowStaysOnTopHint);
+                });
+                {
+                    QPainter painter(&screen);
+                    for (QWidget* w : windows) painter.drawPixmap(w->geometry().topLeft(), w->grab());
+                }
+                if (!QFileInfo::exists(shot)) {
+                    screen.save(shot);
+                    box->grab().save(testsupport::ArtefactDir() + "/startup_damaged_users_box.png");
+                }
+                box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
+                if (box->isVisible()) box->done(0);
+            });
+            poll.start();
+        }
+        StatusRecorder status;
+        {
+            TProgramBlock block(folder.path());
+            const auto result = block.StartUp();
+            status.Stop();
+            QCOMPARE(result, goesOn ? TProgramBlock::TStartResult::LoggedIn : TProgramBlock::TStartResult::CannotStart);
+            if (goesOn) {
+                QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
+                QCOMPARE(block.Run(), 0);
+            }
+        }
+        poll.stop();
+        QVERIFY2(!boxes.isEmpty(), "no box was shown");
+        QCOMPARE(atBoxes, QList<bool>(boxes.size(), false));
+        QVERIFY2(boxes.first().contains(QDir::toNativeSeparators(file)), qPrintable(boxes.first()));
+        // After the box the start went on with the status window showing its texts.
+        if (goesOn) QCOMPARE(status.Seen, StartupTexts(true));
+        if (realBox) QVERIFY(QFileInfo::exists(shot));
+    }
+
     // A damaged users table is reported as damaged, not greeted as a new install, and the
     // program ends with a failure.
     void damagedUsersTableStopsTheStart() {

@@ -1,12 +1,15 @@
 // The species catalogue shipped with the program: the tables the build generates, the key
 // over them, the drawn main pictures, and the rule that a build never replaces a user's files.
 #include <QtTest>
+#include <QColor>
+#include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 
 #include "content/KeySelection.h"
@@ -174,6 +177,635 @@ QJsonObject GoodSpecies() {
         .object();
 }
 
+// ---- The shipped content as a whole: species, look-alikes, articles, recipes, internet
+// resources, info texts and print scripts, read for the checks that keep them consistent ----
+
+struct SpeciesEntry {
+    QString Key, Latin, State, Regions, Taste, Group;
+    QStringList Names;  // the Swedish name first, then the Swedish synonyms
+    int Food = 2;
+    bool Parboil = false;
+    bool BrownSporedGills = false;
+    QString Text;  // the free text, one paragraph per line
+    QString Name() const { return Names.isEmpty() ? Latin : Names.first(); }
+};
+
+struct TextEntry {
+    QString Where, Text;
+};
+
+struct RecipeEntry {
+    QString Name;
+    QStringList Ingredients, Preparation;
+};
+
+struct ArticleEntry {
+    QString Name, Folder, Html;
+};
+
+struct Content {
+    QList<SpeciesEntry> Species;
+    QSet<QString> Links;  // "key>key", both ways
+    QList<TextEntry> Mixups, Descriptions, Internet, InfoTexts, PrintTexts;
+    QList<ArticleEntry> Articles;
+    QList<RecipeEntry> Recipes;
+};
+
+QJsonDocument ReadJsonFile(const QString& path) { return QJsonDocument::fromJson(testsupport::ReadBytes(path)); }
+
+void ReadInternetItems(const QJsonArray& items, QList<TextEntry>& into) {
+    for (const QJsonValue& v : items) {
+        const QJsonObject o = v.toObject();
+        into << TextEntry{o.value("Header").toString(),
+                          QStringList{o.value("Header").toString(), o.value("Hint").toString(), o.value("Text").toString()}.join('\n')};
+        ReadInternetItems(o.value("Children").toArray(), into);
+    }
+}
+
+Content ShippedContent(const QList<Record>& fungi) {
+    Content c;
+    const QString source = testsupport::SourceDir() + "/data";
+    QSet<QString> brown;
+    const QJsonObject palette = ReadJsonFile(source + "/catalogue/colours.json").object();
+    for (const char* name : {"brun", "rostbrun", "ljusbrun"}) {
+        const QColor rgb(palette.value(QString::fromLatin1(name)).toString());
+        brown.insert(QString::number(rgb.red() | rgb.green() << 8 | rgb.blue() << 16));
+    }
+    QHash<QString, QStringList> synonyms;
+    for (const Record& r : ReadTable(Staging() + "/Db/SwedishNames.dat")) synonyms[Str(r, "MasterUKey")] << Str(r, "SwedishName");
+    QHash<QString, QMap<int, QString>> rows;
+    for (const Record& r : ReadTable(Staging() + "/Db/FungiTexts.dat"))
+        rows[Str(r, "MasterUKey")].insert(Int(r, "RowNo"), Str(r, "RowText"));
+    QHash<QString, QString> nameOf;
+    for (const Record& s : fungi) {
+        SpeciesEntry e;
+        e.Key = Str(s, "UKey");
+        e.Latin = Str(s, "LatinName");
+        e.State = Str(s, "FungiData");
+        e.Regions = Str(s, "Occurence");
+        e.Taste = Str(s, "Taste");
+        e.Group = Str(s, "FungiGroup");
+        if (!Str(s, "SwedishName").isEmpty()) e.Names << Str(s, "SwedishName");
+        e.Names << synonyms.value(e.Key);
+        e.Food = Int(s, "FoodValue1");
+        e.Parboil = Int(s, "CookingRequired") == 0;
+        const QStringList spores = Str(s, "SporeColor").split('|');
+        e.BrownSporedGills = Int(s, "HatFungi") == 0 && Int(s, "HatSubType") == 0 &&
+                             std::any_of(spores.begin(), spores.end(), [&](const QString& n) { return brown.contains(n); });
+        // Rows of one paragraph are joined; a blank row parts two paragraphs.
+        QStringList paragraphs{QString()};
+        for (const QString& row : rows.value(e.Key)) {
+            if (row.isEmpty()) paragraphs << QString();
+            else paragraphs.last() += (paragraphs.last().isEmpty() ? QString() : QStringLiteral(" ")) + row;
+        }
+        e.Text = paragraphs.join('\n');
+        nameOf.insert(e.Key, e.Name());
+        c.Species << e;
+    }
+    for (const Record& m : ReadTable(Staging() + "/Db/FungiMixups.dat")) {
+        c.Links.insert(Str(m, "MasterUKey") + '>' + Str(m, "MixupUKey"));
+        if (Str(m, "MasterUKey") < Str(m, "MixupUKey"))
+            c.Mixups << TextEntry{nameOf.value(Str(m, "MasterUKey")) + " / " + Str(m, "MixupName"), Str(m, "DifferenceText")};
+    }
+    for (const QJsonValue& v : ReadJsonFile(source + "/knowbase/index.json").array()) {
+        const QJsonObject o = v.toObject();
+        const QString name = o.value("name").toString();
+        if (o.contains("description")) c.Descriptions << TextEntry{name, o.value("description").toString()};
+        if (o.contains("folder")) {
+            const QString folder = o.value("folder").toString();
+            c.Articles << ArticleEntry{name, folder, QString::fromUtf8(testsupport::ReadBytes(source + "/knowbase/" + folder + "/main.htm"))};
+        }
+    }
+    for (const QJsonValue& category : ReadJsonFile(source + "/resources/recipes.json").object().value("Categories").toArray())
+        for (const QJsonValue& v : category.toObject().value("Recipes").toArray()) {
+            const QJsonObject o = v.toObject();
+            RecipeEntry r{o.value("Name").toString(), {}, {}};
+            for (const QJsonValue& line : o.value("Ingredients").toArray()) r.Ingredients << line.toString();
+            for (const QJsonValue& line : o.value("Preparation").toArray()) r.Preparation << line.toString();
+            c.Recipes << r;
+        }
+    ReadInternetItems(ReadJsonFile(source + "/resources/internet.json").object().value("Items").toArray(), c.Internet);
+    // The info texts, one entry per block; the labels that share a block name it.
+    QStringList labels, block;
+    auto endBlock = [&] {
+        if (!labels.isEmpty()) c.InfoTexts << TextEntry{labels.join(' '), block.join('\n')};
+        labels.clear();
+        block.clear();
+    };
+    for (const QString& line : QString::fromUtf8(testsupport::ReadBytes(source + "/Res/Texts.dat")).split('\n')) {
+        if (line.startsWith('[')) {
+            if (!block.isEmpty()) endBlock();
+            labels << line;
+        } else {
+            block << line;
+        }
+    }
+    endBlock();
+    // The fixed texts of the print scripts: their quoted strings.
+    static const QRegularExpression quoted("\"([^\"]*)\"");
+    QDirIterator scripts(source + "/printscripts", {"*.txt"}, QDir::Files, QDirIterator::Subdirectories);
+    while (scripts.hasNext()) {
+        const QString file = scripts.next();
+        for (const QString& line : QString::fromUtf8(testsupport::ReadBytes(file)).split('\n'))
+            for (auto it = quoted.globalMatch(line); it.hasNext();)
+                c.PrintTexts << TextEntry{QFileInfo(file).fileName(), it.next().captured(1)};
+    }
+    return c;
+}
+
+// The text of a piece of HTML: every tag becomes a blank.
+QString PlainText(const QString& html) {
+    static const QRegularExpression tag("<[^>]*>");
+    return QString(html).replace(tag, QStringLiteral(" "));
+}
+
+// The paragraphs, list items and headings of an article, as plain text.
+QStringList ArticleBlocks(const QString& html) {
+    static const QRegularExpression block("<(p|li|h[1-6])\\b[^>]*>(.*?)</\\1>", QRegularExpression::DotMatchesEverythingOption);
+    QStringList blocks;
+    for (auto it = block.globalMatch(html); it.hasNext();) blocks << PlainText(it.next().captured(2));
+    return blocks;
+}
+
+// Every text of the content that the user reads, named for messages.
+QList<TextEntry> ReadableTexts(const Content& c) {
+    QList<TextEntry> texts;
+    for (const SpeciesEntry& s : c.Species)
+        if (!s.Text.isEmpty()) texts << TextEntry{s.Name(), s.Text};
+    for (const TextEntry& t : c.Mixups) texts << TextEntry{"look-alikes " + t.Where, t.Text};
+    for (const ArticleEntry& a : c.Articles) texts << TextEntry{"article " + a.Name, ArticleBlocks(a.Html).join('\n')};
+    for (const TextEntry& t : c.Descriptions) texts << TextEntry{"description of " + t.Where, t.Text};
+    for (const RecipeEntry& r : c.Recipes)
+        texts << TextEntry{"recipe " + r.Name, (QStringList{r.Name} + r.Ingredients + r.Preparation).join('\n')};
+    for (const TextEntry& t : c.Internet) texts << TextEntry{"internet resource " + t.Where, t.Text};
+    for (const TextEntry& t : c.InfoTexts) texts << TextEntry{"info text " + t.Where, t.Text};
+    return texts;
+}
+
+struct Word {
+    QString Text;  // in lower case
+    qsizetype Start = 0, End = 0;
+};
+
+QList<Word> Words(const QString& text) {
+    static const QRegularExpression word("\\p{L}+(?:-\\p{L}+)*", QRegularExpression::UseUnicodePropertiesOption);
+    QList<Word> words;
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words << Word{m.captured().toLower(), m.capturedStart(), m.capturedEnd()};
+    }
+    return words;
+}
+
+// Two words of one phrase: nothing but blanks between them.
+bool Adjacent(const QString& text, const Word& a, const Word& b) {
+    if (b.Start <= a.End) return false;
+    for (qsizetype i = a.End; i < b.Start; ++i)
+        if (text[i] != ' ') return false;
+    return true;
+}
+
+// The endings a word of a Swedish name takes in running text: "lömska flugsvampen",
+// "toppmurklor", "kantareller".
+const QStringList kEndings = {"", "a", "e", "t", "n", "en", "et", "s", "ns", "ens", "ar", "arna", "er", "erna", "or", "orna"};
+
+bool WordFits(const QString& word, const QString& nameWord) {
+    if (word.startsWith(nameWord) && kEndings.contains(word.mid(nameWord.size()))) return true;
+    return nameWord.endsWith('a') && (word == nameWord.chopped(1) + "or" || word == nameWord.chopped(1) + "orna");
+}
+
+// The forms a word may stand for, by its endings: "flugsvampen" may be "flugsvamp".
+QStringList Stems(const QString& word) {
+    QStringList stems;
+    for (const QString& ending : kEndings)
+        if (word.endsWith(ending)) stems << word.chopped(ending.size());
+    for (const char* plural : {"or", "orna"})
+        if (word.endsWith(QLatin1String(plural))) stems << word.chopped(qsizetype(strlen(plural))) + 'a';
+    return stems;
+}
+
+// Words that name a genus or a group of species as well as one species. As the synonym of
+// one species they would make every general use a mention of it, so mentions leave them out;
+// as a word of running text they name no species in particular.
+const QStringList kGenericWords = {"skivling",     "spindling",     "flugsvamp",    "sopp",         "kremla",
+                                   "riska",        "murkla",        "ticka",        "kantarell",    "champinjon",
+                                   "musseron",     "hätta",         "röksvamp",     "bläcksvamp",   "taggsvamp",
+                                   "trumpetsvamp", "fjällskivling", "slöjskivling", "trattskivling", "trådskivling",
+                                   "tofsskivling", "kamskivling",   "vaxskivling"};
+// The last parts of Swedish species names: a word that ends in one, in the singular, names a
+// species.
+const QStringList kNameHeads = {"spindling", "skivling",   "flugsvamp",  "sopp",       "kremla",       "riska",
+                                "murkla",    "ticka",      "kantarell",  "champinjon", "musseron",     "hätta",
+                                "hätting",   "röksvamp",   "bläcksvamp", "taggsvamp",  "trumpetsvamp", "rottryffel"};
+// Everyday words that happen to end like a name.
+const QStringList kNotNames = {"friska", "historiska", "naturhistoriska", "sticka"};
+
+class NameIndex {
+public:
+    // With mentions, the synonyms that are generic words are left out.
+    NameIndex(const Content& c, bool mentions) {
+        for (int i = 0; i < c.Species.size(); ++i)
+            for (int n = 0; n < c.Species[i].Names.size(); ++n) {
+                const QString name = c.Species[i].Names[n].toLower();
+                if (mentions && n > 0 && kGenericWords.contains(name)) continue;
+                m_forms << Form{name.split(' ', Qt::SkipEmptyParts), i};
+                m_byFirst[m_forms.last().Words.first()] << int(m_forms.size() - 1);
+                m_byLast[m_forms.last().Words.last()] << int(m_forms.size() - 1);
+            }
+    }
+
+    QSet<int> Mentions(const QString& text) const {
+        const QList<int> named = MentionsInOrder(text);
+        return QSet<int>(named.begin(), named.end());
+    }
+
+    // The species a text names, by any of their names, in the order they first appear. Where
+    // names overlap the longest wins: "lömsk flugsvamp", not the synonym "flugsvamp" of another
+    // species.
+    QList<int> MentionsInOrder(const QString& text) const {
+        const QList<Word> words = Words(text);
+        struct Span {
+            qsizetype First, Count;
+            int Species;
+        };
+        QList<Span> spans;
+        for (qsizetype i = 0; i < words.size(); ++i)
+            for (const QString& stem : Stems(words[i].Text))
+                for (int f : m_byFirst.value(stem)) {
+                    const Form& form = m_forms[f];
+                    if (Fits(text, words, i, form)) spans << Span{i, form.Words.size(), form.Species};
+                }
+        std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.Count > b.Count; });
+        QList<bool> taken(words.size(), false);
+        QMap<qsizetype, int> byPosition;
+        for (const Span& s : spans) {
+            if (std::any_of(taken.begin() + s.First, taken.begin() + s.First + s.Count, [](bool t) { return t; })) continue;
+            std::fill(taken.begin() + s.First, taken.begin() + s.First + s.Count, true);
+            byPosition.insert(s.First, s.Species);
+        }
+        QList<int> species;
+        for (int s : byPosition)
+            if (!species.contains(s)) species << s;
+        return species;
+    }
+
+    // The words of a text that look like the name of one species, in the singular, but are no
+    // name or synonym of the catalogue: "orange giftspindling".
+    QStringList UnknownNames(const QString& text) const {
+        const QList<Word> words = Words(text);
+        QStringList unknown;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const QString base = NameBase(words[i].Text);
+            if (base.isEmpty() || kGenericWords.contains(base) || kNotNames.contains(words[i].Text)) continue;
+            bool known = false;
+            for (const QString& stem : Stems(words[i].Text))
+                for (int f : m_byLast.value(stem)) {
+                    const qsizetype first = i - m_forms[f].Words.size() + 1;
+                    known = known || (first >= 0 && Fits(text, words, first, m_forms[f]));
+                }
+            if (!known)
+                unknown << (i > 0 && Adjacent(text, words[i - 1], words[i]) ? words[i - 1].Text + ' ' : QString()) + words[i].Text;
+        }
+        return unknown;
+    }
+
+private:
+    struct Form {
+        QStringList Words;
+        int Species;
+    };
+
+    static bool Fits(const QString& text, const QList<Word>& words, qsizetype first, const Form& form) {
+        if (first + form.Words.size() > words.size()) return false;
+        for (qsizetype j = 0; j < form.Words.size(); ++j) {
+            if (!WordFits(words[first + j].Text, form.Words[j])) return false;
+            if (j > 0 && !Adjacent(text, words[first + j - 1], words[first + j])) return false;
+        }
+        return true;
+    }
+
+    // The singular form of a word that ends in the last part of a species name, else empty.
+    static QString NameBase(const QString& word) {
+        for (const char* ending : {"", "n", "en", "s", "ns", "ens"}) {
+            if (!word.endsWith(QLatin1String(ending))) continue;
+            const QString base = word.chopped(qsizetype(strlen(ending)));
+            for (const QString& head : kNameHeads)
+                if (base.endsWith(head)) return base;
+        }
+        return {};
+    }
+
+    QList<Form> m_forms;
+    QHash<QString, QList<int>> m_byFirst, m_byLast;
+};
+
+bool Edible(const SpeciesEntry& s) { return s.State != "UNCP" && s.Food >= 3; }
+bool Poisonous(const SpeciesEntry& s) { return s.State != "UNCP" && s.Food <= 1; }
+
+// A poisonous species named in the text of an edible one, or confused with it in a passage of
+// an article, is linked to it as a look-alike. A passage of an article is about the species it
+// names first ("Toppig giftspindling ... har förväxlats med kantareller").
+QStringList PoisonNamedWithoutLink(const Content& c) {
+    const NameIndex names(c, true);
+    QStringList faults;
+    auto need = [&](int edible, int poison, const QString& where) {
+        const SpeciesEntry &e = c.Species[edible], &p = c.Species[poison];
+        if (!c.Links.contains(e.Key + '>' + p.Key))
+            faults << QString("%1 names %2, and %3 has no look-alike link to it").arg(where, p.Name(), e.Name());
+    };
+    for (int i = 0; i < c.Species.size(); ++i) {
+        if (!Edible(c.Species[i])) continue;
+        for (int m : names.Mentions(c.Species[i].Text))
+            if (Poisonous(c.Species[m])) need(i, m, "the text of " + c.Species[i].Name());
+    }
+    static const QRegularExpression confusion("förväx|tagits för|tas för|i tron att", QRegularExpression::CaseInsensitiveOption);
+    for (const ArticleEntry& a : c.Articles)
+        for (const QString& block : ArticleBlocks(a.Html)) {
+            if (!block.contains(confusion)) continue;
+            const QList<int> named = names.MentionsInOrder(block);
+            for (int other : named.mid(1)) {
+                const int subject = named.first();
+                if (Edible(c.Species[subject]) && Poisonous(c.Species[other])) need(subject, other, "the article " + a.Name);
+                if (Poisonous(c.Species[subject]) && Edible(c.Species[other])) need(other, subject, "the article " + a.Name);
+            }
+        }
+    return faults;
+}
+
+// Every Swedish species name in the texts is a name or synonym of the catalogue.
+QStringList NamesOutsideTheCatalogue(const Content& c) {
+    const NameIndex names(c, false);
+    QStringList faults;
+    for (const TextEntry& t : ReadableTexts(c))
+        for (const QString& name : names.UnknownNames(t.Text)) faults << QString("%1: \"%2\" is no species of the catalogue").arg(t.Where, name);
+    return faults;
+}
+
+const char* const kDeadlyArticleFolder = "dodligtgiftiga";
+
+QStringList DeadlySpeciesMissingFromTheArticle(const Content& c) {
+    const NameIndex names(c, true);
+    for (const ArticleEntry& a : c.Articles) {
+        if (a.Folder != QLatin1String(kDeadlyArticleFolder)) continue;
+        const QSet<int> named = names.Mentions(PlainText(a.Html));
+        QStringList faults;
+        for (int i = 0; i < c.Species.size(); ++i)
+            if (c.Species[i].State != "UNCP" && c.Species[i].Food == 0 && !named.contains(i))
+                faults << QString("the article %1 does not name %2").arg(a.Name, c.Species[i].Name());
+        return faults;
+    }
+    return {"no article on the deadly species"};
+}
+
+// A recipe cooks only species worth eating, and tells to parboil those that need it.
+QStringList RecipesWithUnsafeSpecies(const Content& c) {
+    const NameIndex names(c, true);
+    static const QStringList foodValues = {"Dödligt giftig", "Giftig", "Oätlig", "Mindre god", "God", "Mycket god"};
+    QStringList faults;
+    for (const RecipeEntry& r : c.Recipes) {
+        const QString all = (r.Ingredients + r.Preparation).join('\n');
+        for (int i : names.Mentions(r.Ingredients.join('\n'))) {
+            const SpeciesEntry& s = c.Species[i];
+            if (s.Food < 3) faults << QString("the recipe %1 uses %2, rated %3").arg(r.Name, s.Name(), foodValues.value(s.Food));
+            if (s.Parboil && !all.contains(QStringLiteral("förväll"), Qt::CaseInsensitive))
+                faults << QString("the recipe %1 uses %2 and does not say to parboil it").arg(r.Name, s.Name());
+        }
+    }
+    return faults;
+}
+
+// A text that tells the user to call gives 112 for acute cases and Giftinformationscentralen's
+// number for advice.
+QStringList CallsWithoutBothNumbers(const Content& c) {
+    static const QRegularExpression call("\\bring(a|er)?\\b[^.!?]*?(112|giftinformation|1177)",
+                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    QStringList faults;
+    for (const TextEntry& t : ReadableTexts(c))
+        if (t.Text.contains(call) && !(t.Text.contains("112") && t.Text.contains("010-456 67 00")))
+            faults << t.Where + " tells to call without giving both 112 and 010-456 67 00";
+    return faults;
+}
+
+// What a text says of how common a species is agrees with its regions: a rare species is
+// nowhere coded common, one common in all the country is coded common everywhere.
+QStringList FrequencyAgainstRegions(const Content& c) {
+    static const QRegularExpression sentenceEnd("(?<=[.!?])\\s+");
+    static const QRegularExpression rare("^(arten är |den är )?sällsynt|\\bär sällsynt\\b",
+                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression everywhere("\\bvanlig\\b.*\\bi hela landet\\b",
+                                               QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    QStringList faults;
+    for (const SpeciesEntry& s : c.Species) {
+        if (s.State != "CPLD" || s.Regions.size() != 8) continue;
+        const QChar most = *std::max_element(s.Regions.begin(), s.Regions.end());
+        const QChar least = *std::min_element(s.Regions.begin(), s.Regions.end());
+        for (const QString& sentence : s.Text.split(sentenceEnd)) {
+            if (sentence.contains(rare) && most > '1')
+                faults << QString("%1 is called rare but its regions are %2: \"%3\"").arg(s.Name(), s.Regions, sentence);
+            if (sentence.contains(everywhere) && least < '2')
+                faults << QString("%1 is called common in all the country but its regions are %2: \"%3\"").arg(s.Name(), s.Regions, sentence);
+        }
+    }
+    return faults;
+}
+
+// A species that must never be tasted has no taste to answer: every deadly one, every
+// flugsvamp and every gilled species with brown spores.
+QStringList TastedThoughItMustNotBe(const Content& c) {
+    QStringList faults;
+    for (const SpeciesEntry& s : c.Species) {
+        if (s.State != "CPLD") continue;
+        const bool never = s.Food == 0 || s.Group == "Flugsvampar" || s.BrownSporedGills;
+        if (never && s.Taste != "Okänd") faults << QString("%1 must not be tasted, but its taste is \"%2\"").arg(s.Name(), s.Taste);
+    }
+    return faults;
+}
+
+// One word for each thing: "Du" as in the program's other texts, "förvällning", "säckformig".
+// The first line of an info text is the caption of its control, which keeps its own word.
+QStringList TermsNotOurs(const Content& c) {
+    static const QRegularExpression pronoun("\\b(du|dig|din|dina|ditt)\\b", QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression other("säckformad|avkokning", QRegularExpression::CaseInsensitiveOption);
+    QList<TextEntry> texts = ReadableTexts(c);
+    for (TextEntry& t : texts)
+        if (t.Where.startsWith("info text ")) t.Text = t.Text.section('\n', 1);
+    texts << c.PrintTexts;
+    QStringList faults;
+    for (const TextEntry& t : texts)
+        for (const QRegularExpression* re : {&pronoun, &other})
+            for (auto it = re->globalMatch(t.Text); it.hasNext();) faults << QString("%1: \"%2\"").arg(t.Where, it.next().captured());
+    return faults;
+}
+
+QStringList RunContentCheck(const QString& check, const Content& c) {
+    if (check == "poison named without a look-alike link") return PoisonNamedWithoutLink(c);
+    if (check == "names outside the catalogue") return NamesOutsideTheCatalogue(c);
+    if (check == "deadly species missing from the article") return DeadlySpeciesMissingFromTheArticle(c);
+    if (check == "recipes with unsafe species") return RecipesWithUnsafeSpecies(c);
+    if (check == "calls without both numbers") return CallsWithoutBothNumbers(c);
+    if (check == "frequency against regions") return FrequencyAgainstRegions(c);
+    if (check == "tasted though it must not be") return TastedThoughItMustNotBe(c);
+    if (check == "terms not ours") return TermsNotOurs(c);
+    return {"unknown check " + check};
+}
+
+const QStringList kContentChecks = {"poison named without a look-alike link", "names outside the catalogue",
+                                    "deadly species missing from the article", "recipes with unsafe species",
+                                    "calls without both numbers", "frequency against regions",
+                                    "tasted though it must not be", "terms not ours"};
+
+// ---- The old faults of the content, as they were shipped, for the checks to catch ----
+
+// The deadly-species article as it was: five deadly species left out, treated stenmurkla
+// implied to be safe, "du" and "säckformad".
+const char* const kOldDeadlyArticle = R"html(<html><head><meta charset="utf-8"><title>Sveriges dödligt giftiga svampar</title></head>
+<body>
+<h1>Sveriges dödligt giftiga svampar</h1>
+<p class="varning" style="background:#fde8e8; border:1px solid #c00000; padding:6px;"><b>Viktigt:</b> Ät aldrig en svamp enbart på det här programmets ord. Varken nyckeln, bilderna eller artiklarna kan ersätta en säker artbestämning av någon som kan svampen, gärna en svampkonsulent. Är du det minsta osäker – låt bli.</p>
+<p>Några få av Sveriges svampar kan döda en vuxen människa, och ett enda exemplar kan räcka. Gemensamt för de farligaste är att de första symtomen kommer sent, ofta när giftet redan har skadat levern eller njurarna. Ingen tillagning, torkning eller frysning gör dem ofarliga.</p>
+<h2>Svampar med amatoxiner</h2>
+<p>Amatoxinerna skadar levern. Symtomen – kraftiga kräkningar, diarré och magsmärtor – kommer vanligen 6 till 24 timmar efter måltiden. Efter något dygn kan den sjuke må bättre en tid medan leverskadan fortsätter.</p>
+<ul>
+<li><b>Vit flugsvamp</b> (<i>Amanita virosa</i>) – helt vit, med ring och en säckformad strumpa vid basen. Vanlig i barrskog och blandskog över hela landet. Kan förväxlas med vita champinjoner och unga röksvampar.</li>
+<li><b>Lömsk flugsvamp</b> (<i>Amanita phalloides</i>) – gröngul till olivgrön hatt, vita skivor, ring och strumpa. Växer främst i lövskog i södra Sverige.</li>
+<li><b>Gifthätting</b> (<i>Galerina marginata</i>) – liten brun svamp på ved och stubbar, med ring på foten. Kan förväxlas med den ätliga föränderliga tofsskivlingen.</li>
+<li><b>Små fjällskivlingar</b> (<i>Lepiota</i>) – flera små arter med fjällig hatt innehåller samma gift.</li>
+</ul>
+<h2>Svampar med orellanin</h2>
+<p>Orellanin skadar njurarna. Det som gör giftet så farligt är att symtomen kan dröja från några dagar upp till ett par veckor, så att ingen tänker på svampmåltiden. Tidiga tecken är stark törst, trötthet, huvudvärk och smärta i ländryggen.</p>
+<ul>
+<li><b>Toppig giftspindling</b> (<i>Cortinarius rubellus</i>) – orangebrun till rödbrun, med spetsig hatt och gulaktiga band på foten. Växer i fuktig barrskog, ofta bland mossa, och har förväxlats med kantareller och trattkantareller.</li>
+<li><b>Orangebrun giftspindling</b> (<i>Cortinarius orellanus</i>) – liknande färg, främst i lövskog i södra Sverige.</li>
+</ul>
+<h2>Stenmurkla</h2>
+<p><b>Stenmurkla</b> (<i>Gyromitra esculenta</i>) innehåller gyromitrin, som kan ge svåra skador på lever och nervsystem. Rå eller otillräckligt behandlad stenmurkla kan vara dödlig, och redan ångorna vid kokningen är skadliga att andas in.</p>
+<h2>Så skyddar du dig</h2>
+<ul>
+<li>Plocka bara svampar du känner igen till hundra procent, och lär dig deras giftiga förväxlingsarter.</li>
+<li>Plocka hela svampen med basen, så att strumpa och knöl syns.</li>
+<li>Blanda aldrig okända svampar med matsvampar i korgen.</li>
+<li>Visa fyndet för en svampkonsulent när du är osäker.</li>
+</ul>
+<p>Läs också <i>Vid misstänkt svampförgiftning</i> i samma grupp.</p>
+</body></html>)html";
+
+SpeciesEntry* FindSpecies(Content& c, const QString& latin) {
+    for (SpeciesEntry& s : c.Species)
+        if (s.Latin == latin) return &s;
+    return nullptr;
+}
+
+// Puts one old fault back into a copy of the shipped content; false when its place is gone.
+bool PutBackOldFault(Content& c, const QString& fault) {
+    auto unlink = [&](const QString& a, const QString& b) {
+        const SpeciesEntry *x = FindSpecies(c, a), *y = FindSpecies(c, b);
+        if (!x || !y) return false;
+        return c.Links.remove(x->Key + '>' + y->Key) && c.Links.remove(y->Key + '>' + x->Key);
+    };
+    auto article = [&](const QString& folder) -> ArticleEntry* {
+        for (ArticleEntry& a : c.Articles)
+            if (a.Folder == folder) return &a;
+        return nullptr;
+    };
+    if (fault == "Kantarell's text naming an unlinked Toppig giftspindling") {
+        SpeciesEntry* s = FindSpecies(c, "Cantharellus cibarius");
+        if (!s) return false;
+        s->Text = "Den vanligaste förväxlingen är narrkantarellen, som har äkta, tunna skivor. Toppig giftspindling och "
+                  "orange giftspindling har också skivor och rostbrunt sporpulver.";
+        return unlink("Cantharellus cibarius", "Cortinarius rubellus");
+    }
+    if (fault == "the article's confusion of Toppig giftspindling with Kantarell, unlinked") {
+        ArticleEntry* a = article(kDeadlyArticleFolder);
+        if (!a) return false;
+        a->Html = QString::fromUtf8(kOldDeadlyArticle);
+        return unlink("Cantharellus cibarius", "Cortinarius rubellus");
+    }
+    if (fault == "the look-alike text of Orange giftspindling") {
+        c.Mixups << TextEntry{"look-alikes Kantarell / Orangebrun giftspindling",
+                              "Kantarellen har åsar som löper ned på foten och ljust sporpulver. Orange giftspindling har äkta, "
+                              "glesa och rostbruna skivor, rostbrunt sporpulver och växer i ek- och bokskog."};
+        return true;
+    }
+    if (fault == "the look-alike text of Stor rödskivling") {
+        c.Mixups << TextEntry{"look-alikes Bolmörtsskivling / Vårmusseron",
+                              "Vårmusseronen växer i maj och juni och har vita skivor och vitt sporpulver. Stor rödskivling växer "
+                              "på hösten och får laxrosa skivor och rosa sporpulver."};
+        return true;
+    }
+    if (fault == "the catalogue's old name of Cortinarius orellanus") {
+        SpeciesEntry* s = FindSpecies(c, "Cortinarius orellanus");
+        if (!s) return false;
+        s->Names = QStringList{"Orange giftspindling"};
+        return true;
+    }
+    if (fault == "the old deadly-species article") {
+        ArticleEntry* a = article(kDeadlyArticleFolder);
+        if (!a) return false;
+        a->Html = QString::fromUtf8(kOldDeadlyArticle);
+        return true;
+    }
+    if (fault == "a recipe of stenmurkla") {
+        c.Recipes << RecipeEntry{"Stenmurkelstuvning", {"2 l stenmurklor", "2 msk smör"}, {"# Förvällning", "Förväll murklorna två gånger."}};
+        return true;
+    }
+    if (fault == "Inlagd rödriska without its parboiling") {
+        for (RecipeEntry& r : c.Recipes)
+            if (r.Name == "Inlagd rödriska") {
+                r.Preparation.removeIf([](const QString& line) { return line.contains("förväll", Qt::CaseInsensitive); });
+                return true;
+            }
+        return false;
+    }
+    if (fault == "the old warning of Lömsk flugsvamp") {
+        SpeciesEntry* s = FindSpecies(c, "Amanita phalloides");
+        if (!s) return false;
+        s->Text = "Giftet, amatoxin, förstör levern. De första symtomen, kräkningar och diarré, kommer först 6 till 24 timmar "
+                  "efter måltiden och kan gå över innan leverskadan visar sig. Redan en hatt kan döda en vuxen. Sök vård "
+                  "omedelbart vid misstanke och ring Giftinformationscentralen.";
+        return true;
+    }
+    if (fault == "the old description of the poisoning article") {
+        for (TextEntry& t : c.Descriptions)
+            if (t.Where == "Vid misstänkt svampförgiftning") {
+                t.Text = "Vad du gör om någon kan ha ätit en giftig svamp: ring 112 eller Giftinformationscentralen.";
+                return true;
+            }
+        return false;
+    }
+    if (fault == "the old regions of Mandelriska") {
+        SpeciesEntry* s = FindSpecies(c, "Lactarius volemus");
+        if (!s) return false;
+        s->Regions = "22221001";
+        s->Text = "Orangebrun, sammetslen hatt, krämfärgade skivor och riklig vit mjölksaft som fläckar brunt. Luktar sill. "
+                  "Sällsynt i södra Sverige.";
+        return true;
+    }
+    if (fault == "the old text of Vit flugsvamp") {
+        SpeciesEntry* s = FindSpecies(c, "Amanita virosa");
+        if (!s) return false;
+        s->Text = "Innehåller samma levergift som lömsk flugsvamp och är lika farlig. Arten är vanlig i barr- och blandskog i "
+                  "hela landet, särskilt i mellersta och norra Sverige.";
+        return true;
+    }
+    if (fault == "the old taste of Rynkad tofsskivling") {
+        SpeciesEntry* s = FindSpecies(c, "Cortinarius caperatus");
+        if (!s) return false;
+        s->Taste = "Mild";
+        return true;
+    }
+    if (fault == "the old info text on the food value") {
+        for (TextEntry& t : c.InfoTexts)
+            if (t.Where == "[multicFoodValue1]") {
+                t.Text = "Matvärde\n\nHur arten räknas som matsvamp när den tillagas på vanligt sätt.\n\nVar försiktig i "
+                         "bedömningen: är källorna oense, välj det lägre värdet. En art som är giftig rå men ätlig efter "
+                         "avkokning anges här med värdet efter avkokning.\n\nÄt aldrig en svamp enbart efter en beskrivning.";
+                return true;
+            }
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 class TestCatalogue : public QObject {
@@ -191,6 +823,10 @@ private Q_SLOTS:
     void textsWarnAndMarkPoison();
     void speciesInfoTextsWarn_data();
     void speciesInfoTextsWarn();
+    void contentIsConsistent_data();
+    void contentIsConsistent();
+    void contentChecksCatchTheOldFaults_data();
+    void contentChecksCatchTheOldFaults();
     void keysAreStable_data();
     void keysAreStable();
     void everyCompleteSpeciesIdentifiesItself();
@@ -207,6 +843,7 @@ private:
     QList<Record> m_fungi;
     QHash<QString, Record> m_byKey;
     QHash<QString, Record> m_byLatin;
+    Content m_content;
 };
 
 void TestCatalogue::initTestCase() {
@@ -216,6 +853,7 @@ void TestCatalogue::initTestCase() {
         m_byKey.insert(Str(r, "UKey"), r);
         m_byLatin.insert(Str(r, "LatinName"), r);
     }
+    m_content = ShippedContent(m_fungi);
 }
 
 void TestCatalogue::tablesHaveTheDesignedFields_data() {
@@ -439,6 +1077,66 @@ void TestCatalogue::speciesInfoTextsWarn() {
     SetInfoText(label, lines);
     SetProgramFolder(QString());
     QVERIFY(lines.join(' ').contains("Ät aldrig en svamp enbart på grund av vad det här programmet säger"));
+}
+
+void TestCatalogue::contentIsConsistent_data() {
+    QTest::addColumn<QString>("check");
+    for (const QString& check : kContentChecks) QTest::newRow(qPrintable(check)) << check;
+}
+
+// The species, look-alikes, articles, recipes, resources, info texts and print scripts agree
+// with each other.
+void TestCatalogue::contentIsConsistent() {
+    QFETCH(QString, check);
+    QVERIFY(m_content.Species.size() == m_fungi.size() && !m_content.Articles.isEmpty() && !m_content.Recipes.isEmpty() &&
+            !m_content.Internet.isEmpty() && !m_content.InfoTexts.isEmpty() && !m_content.PrintTexts.isEmpty());
+    const QStringList faults = RunContentCheck(check, m_content);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+}
+
+void TestCatalogue::contentChecksCatchTheOldFaults_data() {
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("expected");
+    auto row = [](const char* check, const char* fault, const QStringList& expected) {
+        QTest::newRow(qPrintable(QString::fromUtf8(check) + ": " + QString::fromUtf8(fault)))
+            << QString::fromUtf8(check) << QString::fromUtf8(fault) << expected;
+    };
+    row("poison named without a look-alike link", "Kantarell's text naming an unlinked Toppig giftspindling",
+        {"the text of Kantarell names Toppig giftspindling, and Kantarell has no look-alike link to it"});
+    row("poison named without a look-alike link", "the article's confusion of Toppig giftspindling with Kantarell, unlinked",
+        {"the article Sveriges dödligt giftiga svampar names Toppig giftspindling, and Kantarell has no look-alike link to it"});
+    row("names outside the catalogue", "the look-alike text of Orange giftspindling", {"\"orange giftspindling\" is no species"});
+    row("names outside the catalogue", "the look-alike text of Stor rödskivling", {"\"stor rödskivling\" is no species"});
+    row("names outside the catalogue", "the catalogue's old name of Cortinarius orellanus",
+        {"article Sveriges dödligt giftiga svampar: \"orangebrun giftspindling\" is no species"});
+    row("deadly species missing from the article", "the old deadly-species article",
+        {"does not name Panterflugsvamp", "does not name Pluggskivling", "does not name Riddarmusseron",
+         "does not name Tegelröd trådskivling", "does not name Giftig trattskivling"});
+    row("recipes with unsafe species", "a recipe of stenmurkla", {"the recipe Stenmurkelstuvning uses Stenmurkla, rated Dödligt giftig"});
+    row("recipes with unsafe species", "Inlagd rödriska without its parboiling",
+        {"the recipe Inlagd rödriska uses Rödriska and does not say to parboil it"});
+    row("calls without both numbers", "the old warning of Lömsk flugsvamp", {"Lömsk flugsvamp tells to call"});
+    row("calls without both numbers", "the old description of the poisoning article",
+        {"description of Vid misstänkt svampförgiftning tells to call"});
+    row("frequency against regions", "the old regions of Mandelriska", {"Mandelriska is called rare but its regions are 22221001"});
+    row("frequency against regions", "the old text of Vit flugsvamp", {"Vit flugsvamp is called common in all the country"});
+    row("tasted though it must not be", "the old taste of Rynkad tofsskivling", {"Rynkad tofsskivling must not be tasted"});
+    row("terms not ours", "the old deadly-species article", {"\"säckformad\"", "\"du\""});
+    row("terms not ours", "the old info text on the food value", {"\"avkokning\""});
+}
+
+// Each check fails on the fault it guards against, put back into a copy of the content.
+void TestCatalogue::contentChecksCatchTheOldFaults() {
+    QFETCH(QString, check);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, expected);
+    Content content = m_content;
+    QVERIFY2(PutBackOldFault(content, fault), "the fixture no longer finds its place in the content");
+    const QStringList faults = RunContentCheck(check, content);
+    for (const QString& e : expected)
+        QVERIFY2(std::any_of(faults.begin(), faults.end(), [&](const QString& f) { return f.contains(e); }),
+                 qPrintable(e + "\n  not among:\n" + faults.join('\n')));
 }
 
 void TestCatalogue::keysAreStable_data() {

@@ -47,7 +47,7 @@ struct ContactsFixture : UserFixture {
         QVERIFY(LocateUKey(Users(), user));
         SelectCurrentUser();
         ShellServices::ClearOpenLog();
-        ShellServices::SetOpenHook([](const QUrl&) { return true; });
+        ShellServices::SetOpenHook([](const QUrl&) { return ShellServices::TOpenResult::Opened; });
         window = std::make_unique<TestMainWindow>();
         window->show();
         screen = static_cast<TFRContactScreen*>(CreateContactScreen(window.get()));
@@ -144,6 +144,7 @@ private Q_SLOTS:
     void newContact_rowsInGroupAndMyContacts_data();
     void newContact_rowsInGroupAndMyContacts();
     void newContact_needsName();
+    void newContact_nameTakesTheFieldsWidth();
     void editContact_renamesGroupRows();
     void protectedContacts_notEditable();
     void brokenLink_raises();
@@ -347,6 +348,22 @@ void TestContacts::newContact_needsName() {
     QVERIFY(ScreenHost()->NavigationEnabled());
     QCOMPARE(UserFixture::FileRecordCount(f.ContactsFile()), 0);
     QVERIFY(f.Members().isEmpty());
+}
+
+// A name typed past the field's 30 characters stops at 30 in the edit: what is saved is
+// what the user sees.
+void TestContacts::newContact_nameTakesTheFieldsWidth() {
+    ContactsFixture f;
+    f.Show();
+    f.Frame()->sbtnNewContactClick();
+    const QString typed = "Karl-Gustaf Svampsson Lindqvist";  // 31 characters
+    QCOMPARE(typed.size(), 31);
+    TypeInto(f.Frame()->dbeditUserName, typed);
+    QCOMPARE(f.Frame()->dbeditUserName->text(), typed.left(30));
+    f.Frame()->btnSaveClick();
+    QCOMPARE(f.Contacts()->State(), TDataSetState::dsBrowse);
+    QCOMPARE(f.Contacts()->FieldByName("UserName")->AsString(), typed.left(30));
+    QCOMPARE(f.Members(), QStringList({typed.left(30)}));
 }
 
 void TestContacts::editContact_renamesGroupRows() {

@@ -1,6 +1,8 @@
 // The species frame: the description column by the species' kind, the pages by completion
 // state, the private notes, settings, the header, history and screenshots of real species.
 #include <QtTest>
+#include <QHeaderView>
+#include <QTableView>
 
 #include <QListWidget>
 #include <QPushButton>
@@ -116,6 +118,12 @@ void TestFrameFungi::column() {
     }
     // A label and its field share one line.
     QCOMPARE(f.Frame()->RowLabel("Matvärde:")->y(), f.Frame()->RowField("FoodValue1")->y());
+    // The closed spore panel's hint is whole on its line.
+    QLabel* hint = f.Frame()->lblSporeHint;
+    QVERIFY(Shown(hint));
+    QVERIFY2(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->contentsRect().width(),
+             qPrintable(QString::number(hint->fontMetrics().horizontalAdvance(hint->text()))));
+    QVERIFY(hint->geometry().right() < hint->parentWidget()->width());
     QCOMPARE(Shown(f.Frame()->RowField("FoodValue2")), species.contains({"CookingRequired", 0}));
     if (changes.contains({"CompletedBy", ""}))
         QCOMPARE(qobject_cast<QLabel*>(f.Frame()->RowField("CompletedBy"))->text(), QString("Mykotekshallen"));
@@ -464,7 +472,8 @@ void TestFrameFungi::screenshots() {
     // The shipped catalogue in a program folder of the test's own.
     QTemporaryDir dir;
     const QString program = testsupport::ProgramDir();
-    if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
+    QVERIFY2(QFile::exists(program + "/Data/Db/Fungi.dat"),
+             "the build has not laid the catalogue into the program folder");
     for (const QString sub :
          {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
@@ -481,6 +490,14 @@ void TestFrameFungi::screenshots() {
     env.DM = dm.get();
     env.Settings = &settings;
     SetUserEnvironment(env);
+    // The table with a larger system font, as on a desktop set up so: the names still fit.
+    const QFont usual = QApplication::font();
+    if (mode == 2) {
+        QFont larger = usual;
+        larger.setPointSizeF(usual.pointSizeF() * 1.5);
+        QApplication::setFont(larger);
+    }
+    const auto restoreFont = qScopeGuard([&usual] { QApplication::setFont(usual); });
     {
         TestMainWindow window;
         window.show();
@@ -508,9 +525,20 @@ void TestFrameFungi::screenshots() {
             window.resize(size);
             QCoreApplication::processEvents();
             screen->UpdateFrame();
-            QCoreApplication::processEvents();
+            // The table's columns are sized once the loop has run.
+            QTest::qWait(20);
             QVERIFY(window.grab().save(
                 QString("%1/fungi_%2_%3x%4.png").arg(testsupport::ArtefactDir(), name).arg(size.width()).arg(size.height())));
+        }
+        if (mode == 2) {
+            // Every name whole: the name columns are as wide as their longest entries.
+            QTableView* grid = frame->gridFungi;
+            for (int column : {0, 1})
+                for (int row = 0; row < grid->model()->rowCount(); ++row) {
+                    const QModelIndex index = grid->model()->index(row, column);
+                    QVERIFY2(grid->horizontalHeader()->sectionSize(column) >= grid->sizeHintForIndex(index).width(),
+                             qPrintable(index.data().toString()));
+                }
         }
         if (name != "empty" && mode == 1 && latin != "<UNCP>") {
             QCOMPARE(frame->ShownPageName(), QString("tabsFullData"));

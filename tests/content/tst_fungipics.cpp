@@ -530,7 +530,7 @@ void TestFungiPics::sourceLinkOpensOnlyWebAddresses() {
     QFETCH(bool, opened);
     PicsFixture f;
     f.AddPicture({{"PicIndex", 1}, {"PicType", "EXTERN"}, {"PicSource", "Svampföreningen"}, {"PicSourceURL", link}});
-    ShellServices::SetOpenHook([](const QUrl&) { return true; });
+    ShellServices::SetOpenHook([](const QUrl&) { return ShellServices::TOpenResult::Opened; });
     ShellServices::ClearOpenLog();
     TframeFungiPics* grid = f.ShowGrid();
     grid->sbtnInfo->click();

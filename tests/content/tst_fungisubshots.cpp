@@ -24,7 +24,8 @@ private Q_SLOTS:
 void TestFungiSubShots::screenshots() {
     QTemporaryDir dir;
     const QString program = testsupport::ProgramDir();
-    if (!QFile::exists(program + "/Data/Db/Fungi.dat")) QSKIP("The program folder has no catalogue");
+    QVERIFY2(QFile::exists(program + "/Data/Db/Fungi.dat"),
+             "the build has not laid the catalogue into the program folder");
     for (const QString sub :
          {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
@@ -55,7 +56,7 @@ void TestFungiSubShots::screenshots() {
         QString key;
         for (auto it = counts.cbegin(); it != counts.cend(); ++it)
             if (key.isEmpty() || it.value() > counts.value(key)) key = it.key();
-        if (key.isEmpty()) QSKIP("The catalogue has no look-alikes");
+        QVERIFY2(!key.isEmpty(), "the catalogue has no look-alikes");
         settings.WriteString("Fungi/LastVisited", key);
         screen->Activate(QString());
         QVERIFY(LocateUKey(dm->cdsFungi, key));

@@ -23,6 +23,7 @@
 #include "core/unitMain.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
+#include "platform/ShellServices.h"
 #include "support/TestSupport.h"
 #include "support/VisualTestSupport.h"
 
@@ -154,6 +155,8 @@ private Q_SLOTS:
     void actions_data();
     void actions();
     void failingActionShowsItsMessage();
+    void desktopWithoutAProgram_data();
+    void desktopWithoutAProgram();
     void panelTextAndPictures();
     void shippedResources();
     void inTheMainWindow();
@@ -353,6 +356,59 @@ void TestInternet::failingActionShowsItsMessage() {
                                  "giltig längre!",
                                  "Mailhanteraren kunde inte öppnas!"}));
     QCOMPARE(shell.Urls.size(), 2);
+}
+
+void TestInternet::desktopWithoutAProgram_data() {
+    // "%o" stands for a folder with a document.
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("message");
+    const int none = int(ShellServices::TOpenResult::NoHandler);
+    const int failed = int(ShellServices::TOpenResult::Failed);
+    QTest::newRow("web address, no browser")
+        << int(iaLink) << "https://www.artportalen.se/" << none
+        << "Länken \"https://www.artportalen.se/\" kunde inte öppnas, eftersom det inte finns någon webbläsare "
+           "inställd på datorn.";
+    QTest::newRow("document, no program for it")
+        << int(iaLink) << "%o/notes.txt" << none
+        << "Filen \"%o/notes.txt\" kunde inte öppnas, eftersom det inte finns något program för den inställt på "
+           "datorn.";
+    QTest::newRow("mail link, no mail program")
+        << int(iaLink) << "mailto:info@svampar.se" << none
+        << "Länken \"mailto:info@svampar.se\" kunde inte öppnas, eftersom det inte finns något e-postprogram "
+           "inställt på datorn.";
+    QTest::newRow("mail, no mail program")
+        << int(iaMail) << "info@svampar.se" << none
+        << "Mailhanteraren kunde inte öppnas, eftersom det inte finns något e-postprogram inställt på datorn.";
+    QTest::newRow("web address, other failure")
+        << int(iaLink) << "https://www.artportalen.se/" << failed
+        << "Länken \"https://www.artportalen.se/\" kunde inte öppnas. Den är kanske inte giltig längre!";
+    QTest::newRow("mail, other failure") << int(iaMail) << "info@svampar.se" << failed
+                                         << "Mailhanteraren kunde inte öppnas!";
+}
+
+void TestInternet::desktopWithoutAProgram() {
+    QFETCH(int, action);
+    QFETCH(QString, data);
+    QFETCH(int, answer);
+    QFETCH(QString, message);
+    QTemporaryDir outside;
+    const QString folder = QDir(outside.path()).canonicalPath();
+    QVERIFY(MakeFile(folder + "/notes.txt", false));
+    data.replace("%o", folder);
+    message.replace("%o", folder);
+    Fixture f;
+    f.Add({}, 0, "Resurs", action, data);
+    f.Open();
+    // The desktop's own answer, through the shell services.
+    ShellServices::ClearOpenLog();
+    ShellServices::SetOpenHook([answer](const QUrl&) { return ShellServices::TOpenResult(answer); });
+    const QString raised = ExceptionText([&] { f.Frame()->ToolPanelClick(f.Panel("Resurs")); });
+    ShellServices::SetOpenHook({});
+    QCOMPARE(raised, message);
+    QCOMPARE(ShellServices::OpenLog().size(), 1);
+    ShellServices::ClearOpenLog();
 }
 
 void TestInternet::panelTextAndPictures() {

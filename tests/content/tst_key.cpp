@@ -200,6 +200,7 @@ private Q_SLOTS:
     void settingsAreReadSafely_data();
     void settingsAreReadSafely();
     void emptyAllKeepsTheSelection();
+    void tableMarksTheChosenSpeciesAfterBack();
     void sortingOrdersTheResults();
     void colourQuestionsUseTheColourDialog();
     void screenshots();
@@ -415,6 +416,32 @@ void TestKey::emptyAllKeepsTheSelection() {
     f.Frame()->MakeSelection();
     QCOMPARE(f.Frame()->CompleteCount(), 6);
     QCOMPARE(f.Frame()->lblSelCountTable->text(), QString("   6 (av 6) matchande arter hittade"));
+}
+
+void TestKey::tableMarksTheChosenSpeciesAfterBack() {
+    KeyFixture f;
+    f.Key()->Navigate();
+    f.Choose(kqHatFungi, 0);
+    f.Frame()->SetPresentation(1);
+    f.Frame()->MakeSelection();
+    const int row = f.RowOf("Karljohan");
+    QVERIFY(row > 0);
+    QTableView* grid = f.Frame()->dbgridMain;
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 1)).center());
+    QCOMPARE(GetUKey(f.dm->cdsFungi), f.keys["Karljohan"]);
+    f.Frame()->OpenSpecies(row);
+    QCOMPARE(f.main->CurrentScreen(), f.SpeciesScreen());
+
+    // A new frame: the chosen species is the marked row of the table.
+    f.main->History()->Back();
+    QCOMPARE(f.main->CurrentScreen(), f.Key());
+    QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsTable);
+    grid = f.Frame()->dbgridMain;
+    QVERIFY(grid != nullptr);
+    QVERIFY(grid->selectionModel()->isRowSelected(row, QModelIndex()));
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+    for (QSize size : {QSize(800, 600), QSize(1280, 1024)})
+        f.Shot(QString("key_table_back_%1x%2").arg(size.width()).arg(size.height()), size);
 }
 
 void TestKey::sortingOrdersTheResults() {

@@ -214,6 +214,23 @@ void TestKeySelection::questionsNotInForceAddNothing() {
     QVERIFY(KeyTagActive(13, AnswerList({{kqVisibleMeatJuice, "10"}})));
     QVERIFY(!KeyTagActive(11, AnswerList({})));
     QVERIFY(!KeyTagActive(12, AnswerList({})));
+
+    // Gill answers left from before the underside was changed to pores add nothing: only the
+    // pore questions select (both kinds write the same fields).
+    Answers pores{{kqHatFungi, "10"},       {kqHatSubType, "0100"},     {kqHatSubGrowth, "1000"},
+                  {kqHatSubDensity, "100"}, {kqHatSubGrowth2, "0010"}, {kqHatSubDensity2, "001"}};
+    QVERIFY(!KeyTagActive(14, AnswerList(pores)));
+    const QStringList poresInForce = KeyAnswersInForce(AnswerList(pores));
+    QCOMPARE(poresInForce[kqHatSubGrowth], QString());
+    QCOMPARE(poresInForce[kqHatSubDensity], QString());
+    QCOMPARE(BuildKeySelection(poresInForce, 0).Lines,
+             QStringList({Open, Complete, "Num(HatFungi = 0)", "AND Num(HatSubType = 1)", "AND Pos(HatSubGrowth,3 > 0)",
+                          "AND Num(HatSubDensity = 2)", Close}));
+    // And the other way round: pore answers add nothing under gills.
+    pores[kqHatSubType] = "1000";
+    QCOMPARE(BuildKeySelection(KeyAnswersInForce(AnswerList(pores)), 0).Lines,
+             QStringList({Open, Complete, "Num(HatFungi = 0)", "AND Num(HatSubType = 0)", "AND Pos(HatSubGrowth,1 > 0)",
+                          "AND Num(HatSubDensity = 0)", Close}));
 }
 
 void TestKeySelection::mildnessSelectsInsideTheChain_data() {

@@ -717,6 +717,8 @@ void TestMaps::markPlaceOnSampleSheet() {
     QCOMPARE(placesTable->FieldByName("SizeY")->AsInteger(), mark.HalfH);
     QCOMPARE(placesTable->FieldByName("SizeX")->AsInteger(), mark.HalfV);
     QVERIFY(!f.places->ReturningFromMark);
+    // The mark is taken: its flag is no longer drawn on any sheet.
+    QVERIFY(f.screen->MapObjs().empty());
     // The place is still in edit, so navigation stays locked until its own save.
     QVERIFY(!ScreenHost()->NavigationEnabled());
     pf = f.places->PlacesFrame();
@@ -733,6 +735,13 @@ void TestMaps::markPlaceOnSampleSheet() {
     QCOMPARE(f.Frame()->CurrentMapUKey(), key);
     QCOMPARE(f.screen->HighlightPlace, GetUKey(placesTable));
     QCOMPARE(f.Frame()->panelMap->CenterX(), mark.X);
+    QVERIFY(f.screen->MapObjs().empty());
+    for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+        f.main->resize(size);
+        QApplication::processEvents();
+        const QString suffix = QStringLiteral("_%1x%2.png").arg(size.width()).arg(size.height());
+        QVERIFY(f.main->grab().save(testsupport::ArtefactDir() + "/maps_saved_place" + suffix));
+    }
 
     // The overview with several sheets.
     f.Frame()->ShowOverview();

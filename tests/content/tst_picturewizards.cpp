@@ -230,6 +230,8 @@ private Q_SLOTS:
     void cdImportAborted_data();
     void cdImportAborted();
     void linkDownload();
+    void linkDownload_speciesOutsideTheSelection_data();
+    void linkDownload_speciesOutsideTheSelection();
     void linkDownloadAborted_data();
     void linkDownloadAborted();
 };
@@ -516,6 +518,55 @@ void TestPictureWizards::linkDownload() {
     // The next run takes up what failed.
     TformLPWizard next(f.dm.get(), f.connection);
     QCOMPARE(next.Download().PendingCount(), 4);
+}
+
+void TestPictureWizards::linkDownload_speciesOutsideTheSelection_data() {
+    QTest::addColumn<bool>("mainPictureWritable");
+    QTest::newRow("the hidden species gets its main picture") << true;
+    QTest::newRow("a main picture that cannot be made leaves the picture pending") << false;
+}
+
+// A species the selection hides gets its main picture from its marked link as any other, and
+// the selection stays; where the main picture cannot be made, the link stays pending for the
+// next run instead of being skipped for good.
+void TestPictureWizards::linkDownload_speciesOutsideTheSelection() {
+    QFETCH(bool, mainPictureWritable);
+    LinkFixture f;
+    f.AnswerBoxes(UIServices::TMsgResult::OK);
+    const QString link = f.Link(f.flugsvamp, "/svamp1.jpg", true);
+    const QStringList selection{"Str(SwedishName = \"Kantarell\")"};
+    f.Select(selection);
+    QCOMPARE(f.VisibleKeys(), QStringList{f.kantarell});
+    if (!mainPictureWritable) {
+        // A file where the folder of main pictures should be.
+        QDir(GetMainPicFolder()).removeRecursively();
+        QVERIFY(testsupport::WriteBytes(QDir::cleanPath(GetMainPicFolder()), "ingen mapp"));
+    }
+
+    TformLPWizard wizard(f.dm.get(), f.connection);
+    QCOMPARE(wizard.Download().PendingCount(), 1);
+    wizard.btnStart->click();
+    QCOMPARE(wizard.Download().Done, 1);
+    QCOMPARE(wizard.Download().Failures, mainPictureWritable ? 0 : 1);
+    QCOMPARE(f.Fungi()->Sel(), selection);
+    QCOMPARE(f.VisibleKeys(), QStringList{f.kantarell});
+    if (mainPictureWritable) {
+        QVERIFY(f.Downloaded(link));
+        QCOMPARE(QImage(GetMainPicFile(f.flugsvamp)).size(), QSize(211, 211));
+        QVERIFY(f.Stored(f.dm->cdsFungi, f.flugsvamp, "HasPic").toBool());
+        QVERIFY(f.Stored(f.Pics(), link, "IsMainPic").toBool());
+        // Stored in the file, not only in memory.
+        TClientDataSet file;
+        file.LoadFromFile(f.Fungi()->Filename());
+        QVERIFY(file.Locate("UKey", f.flugsvamp));
+        QVERIFY(file.FieldByName("HasPic")->AsBoolean());
+    } else {
+        QVERIFY(!f.Downloaded(link));
+        QVERIFY(!f.Stored(f.dm->cdsFungi, f.flugsvamp, "HasPic").toBool());
+        QVERIFY(!f.Stored(f.Pics(), link, "IsMainPic").toBool());
+        TformLPWizard next(f.dm.get(), f.connection);
+        QCOMPARE(next.Download().PendingCount(), 1);
+    }
 }
 
 void TestPictureWizards::linkDownloadAborted_data() { WaysToStop(); }

@@ -11,7 +11,10 @@
 #include <csignal>
 #include <memory>
 
+#include "content/unitContactScreen.h"
+#include "content/unitFrameContacts.h"
 #include "content/unitFramePlaces.h"
+#include "content/unitFungiScreen.h"
 #include "content/unitPlaceScreen.h"
 #include "controls/FREdits.h"
 #include "controls/FRLocks.h"
@@ -36,20 +39,6 @@ namespace {
 const char* kChildFolder = "MYKO_PLACES_CHILD_FOLDER";
 const char* kChildStep = "MYKO_PLACES_CHILD_STEP";
 
-// The species and contact screens stand in for the real ones: they count their activations.
-class StandInScreen : public TFRMainScreen {
-public:
-    using TFRMainScreen::TFRMainScreen;
-    void CreateFrame() override {
-        if (!Frame()) SetFrame(TFRFrameBase::Create<TFRFrameBase>());
-    }
-    void Activate(const QString& params) override {
-        ++Activations;
-        TFRMainScreen::Activate(params);
-    }
-    int Activations = 0;
-};
-
 // The places screen in the main window over a data module in its own program folder, with
 // Anna logged in. Cecilia is a contact who is not a user.
 struct PlaceFixture {
@@ -62,7 +51,8 @@ struct PlaceFixture {
     TFRPlaceScreen* screen = nullptr;
     QString anna, annaContact, bertil, bertilContact, cecilia;
 
-    explicit PlaceFixture(const QString& useFolder = QString(), bool standIns = false) {
+    // Neighbours: the real species and contact screens are made too.
+    explicit PlaceFixture(const QString& useFolder = QString(), bool neighbours = false) {
         folder = useFolder.isEmpty() ? tmp.path() : useFolder;
         ui.AnswerBoxes(TMsgResult::OK);  // the test folder has no district file
         SetProgramFolder(folder);
@@ -94,11 +84,9 @@ struct PlaceFixture {
         main->show();
         TformFRMain::ClearScreenFactories();
         RegisterPlaceScreen();
-        if (standIns) {
-            for (int id : {int(ssFungi), int(ssContact)})
-                TformFRMain::RegisterScreenFactory(id, [](TformFRMain* owner) -> TFRMainScreen* {
-                    return TFRScreen::Create<StandInScreen>(owner);
-                });
+        if (neighbours) {
+            RegisterFungiScreen();
+            RegisterContactScreen();
         }
         main->CreateScreens();
         screen = qobject_cast<TFRPlaceScreen*>(main->Screen(ssPlace));
@@ -261,6 +249,7 @@ private Q_SLOTS:
     void deletedSpeciesAndContact_showStoredNames();
     void sortOrder_storedAndApplied();
     void doubleClick_opensContactAndSpecies();
+    void provinceLeftUnmarkedAfterSave();
     void screenshots();
 };
 
@@ -306,7 +295,7 @@ void TestPlaces::heading_followsPlaceSelection() {
     // Another province clears the district; the empty entry clears both.
     f.screen->ChooseProvince("Uppsala län");
     QCOMPARE(f.screen->SelDistrict(), QString());
-    QCOMPARE(f.Frame()->lblPlaceList->text(), QString("1 svampställen, urval aktivt"));
+    QCOMPARE(f.Frame()->lblPlaceList->text(), QString("1 svampställe, urval aktivt"));
     f.screen->ChooseProvince(QString());
     QCOMPARE(f.Frame()->lblPlaceList->text(), QString("5 svampställen, urval ej aktivt"));
 }
@@ -712,17 +701,18 @@ void TestPlaces::doubleClick_opensContactAndSpecies() {
     f.dm->cdsFungi->SetSel({"Str(SwedishName = \"Flugsvamp\")"});
     f.dm->cdsFungi->LoadData();
     QCOMPARE(f.dm->cdsFungi->RecordCount(), 1);
-    auto* species = static_cast<StandInScreen*>(f.main->Screen(ssFungi));
-    auto* contacts = static_cast<StandInScreen*>(f.main->Screen(ssContact));
+    auto* contacts = qobject_cast<TFRContactScreen*>(f.main->Screen(ssContact));
+    QVERIFY(contacts && f.main->Screen(ssFungi));
     TframePlaces* fr = f.Frame();
     fr->SetShowingVisit(true);
     const int history = History()->Count();
 
     const int free = f.Lines(fr->listPeople).indexOf("Kalle");
     fr->listPeopleDoubleClick(free);
-    QCOMPARE(contacts->Activations, 0);
+    QCOMPARE(f.main->CurrentScreen(), f.screen);
     fr->listPeopleDoubleClick(f.Lines(fr->listPeople).indexOf("Cecilia Ek (kontakt)"));
-    QCOMPARE(contacts->Activations, 1);
+    QCOMPARE(f.main->CurrentScreen(), contacts);
+    QVERIFY(contacts->ContactsFrame()->ShowingAll());
     QCOMPARE(GetUKey(f.dm->cdsContacts), f.cecilia);
     QCOMPARE(History()->Count(), history + 1);
     QCOMPARE(History()->GetItem(history)->Title, QString("Till Svampställen"));
@@ -731,10 +721,41 @@ void TestPlaces::doubleClick_opensContactAndSpecies() {
     f.screen->Activate(QString());
     f.Frame()->RestoreHistory(History()->GetItem(history));
     f.Frame()->listFindsDoubleClick(0);
-    QCOMPARE(species->Activations, 1);
+    QCOMPARE(f.main->CurrentScreen(), f.main->Screen(ssFungi));
     QCOMPARE(GetUKey(f.dm->cdsFungi), kantarell);
-    QVERIFY(f.dm->cdsFungi->Sel().isEmpty());
+    // The selection is widened by the one species, not dropped.
+    QCOMPARE(f.dm->cdsFungi->Sel(), QStringList({"Str(UKey = \"" + kantarell + "\")", "OR",
+                                                 "Str(SwedishName = \"Flugsvamp\")"}));
+    QCOMPARE(f.dm->cdsFungi->RecordCount(), 2);
     QCOMPARE(f.settings->ReadString("Fungi/LastVisited"), kantarell);
+}
+
+void TestPlaces::provinceLeftUnmarkedAfterSave() {
+    // A province completed from its list as the edit is left shows as plain text once saved.
+    PlaceFixture f;
+    f.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.main.get()));
+    TframePlaces* fr = f.Frame();
+    f.screen->NewPlace();
+    fr->dbeditProvince->SetItems({"Dalarnas län", "Skåne län", "Uppsala län"});
+    fr->dbeditPlaceName->setFocus();
+    QTest::keyClicks(fr->dbeditPlaceName, "Storskogen");
+    fr->dbeditProvince->setFocus();
+    QTest::keyClicks(fr->dbeditProvince, "skå");
+    fr->dbeditPlaceName->setFocus();
+    QCOMPARE(fr->dbeditProvince->text(), QString("Skåne län"));
+    QVERIFY(!fr->dbeditProvince->hasSelectedText());
+    fr->btnSave->click();
+    QVERIFY(!fr->EditingPlace());
+    QCOMPARE(f.FileColumn(f.Places(), "Province"), QStringList({"Skåne län"}));
+    QVERIFY(!fr->dbeditProvince->hasSelectedText());
+    QVERIFY(!fr->dbeditDistrict->hasSelectedText());
+    for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+        f.main->resize(size);
+        QApplication::processEvents();
+        QVERIFY(f.main->grab().save(
+            testsupport::ArtefactDir() + QString("/places_saved_%1x%2.png").arg(size.width()).arg(size.height())));
+    }
 }
 
 void TestPlaces::screenshots() {

@@ -5,6 +5,7 @@
 
 #include "FakeFieldTable.h"
 #include "controls/FRColorbar.h"
+#include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
@@ -314,6 +315,65 @@ private Q_SLOTS:
         f.Leave();
         QCoreApplication::processEvents();
         QCOMPARE(f.bar->size(), normal);
+    }
+
+    // ---- On the species table's own field ----
+
+    // Points are added up to what the field holds; the one that would not fit is refused with
+    // a message, and the table never gets a list cut short (a cut white turned into 16777,
+    // a dark brown). The colour of a point is refused the same way.
+    void realFieldWidth_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("plus");
+        QTest::addColumn<int>("marker");  // the point given white by its marker, or -1
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("message");
+        const auto whites = [](int n) { return QStringList(n, "16777215").join('|'); };
+        const QString zeros19 = QStringList(19, "0").join('|');
+        QTest::newRow("1 point") << "" << 1 << -1 << whites(1) << "";
+        QTest::newRow("5 points") << "" << 5 << -1 << whites(5) << "";
+        QTest::newRow("6 points: the sixth is refused") << "" << 6 << -1 << whites(5)
+                                                        << TFRDBColorbar::NoRoomForPointText;
+        QTest::newRow("20 points of short numbers") << zeros19 << 1 << -1 << zeros19 + "|16777215" << "";
+        QTest::newRow("a colour that would not fit") << whites(5) + "|0" << 0 << 5 << whites(5) + "|0"
+                                                     << TFRDBColorbar::NoRoomForColorText;
+        QTest::newRow("a colour that fits") << whites(4) + "|0" << 0 << 4 << whites(5) << "";
+    }
+    void realFieldWidth() {
+        QFETCH(QString, start);
+        QFETCH(int, plus);
+        QFETCH(int, marker);
+        QFETCH(QString, stored);
+        QFETCH(QString, message);
+        const TDM::TTableInfo* info = TDM::FindTableInfo("cdsFungi");
+        QVERIFY(info);
+        TFieldDefs defs;
+        for (const TFieldDef& def : info->Fields)
+            if (def.Name == "BodyColor") defs.append(def);
+        QCOMPARE(defs.size(), 1);
+        QCOMPARE(defs.first().Size, 50);
+        TClientDataSet table(nullptr, "cdsFungi");
+        table.SetFieldDefs(defs);
+        table.CreateDataSet();
+        table.Append();
+        table.FieldByName("BodyColor")->SetAsString(start);
+        table.Post();
+        TDataSource source(nullptr, "dsFungi");
+        source.SetDataSet(&table);
+        TFRDBColorbar bar;
+        bar.SetDataSource(&source);
+        bar.SetDataField("BodyColor");
+        bar.OnColorBarQuery = [](TFRDBColorbar*, TColor& c) { c = 0xFFFFFF; };
+        table.Edit();
+        for (int i = 0; i < plus; ++i) bar.PlusClick();
+        if (marker >= 0) bar.MarkerClick(marker);
+        QCOMPARE(testsupport::ExceptionText([&] { table.Post(); }), testsupport::NoException);
+        QCOMPARE(table.FieldByName("BodyColor")->AsString(), stored);
+        QCOMPARE(ErrorTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty()) QCOMPARE(UIServices::MessageLog().first().Caption, QString("Mykotekshallen - Information"));
+        QList<TColor> colors;
+        QVERIFY(TFRDBColorbar::ParseColors(stored, colors));
+        QCOMPARE(ColorsOf(bar), colors);
     }
 
     void markerClick_data() {

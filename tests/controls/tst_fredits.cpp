@@ -122,6 +122,8 @@ private Q_SLOTS:
         f.Leave();
         QCOMPARE(f.edit->text(), left);
         QVERIFY(!f.edit->DroppedDown());
+        // Nothing stays marked in the edit that was left.
+        QVERIFY(!f.edit->hasSelectedText());
     }
 
     void list_isAChildOfTheParentUnderTheEdit() {
@@ -304,6 +306,7 @@ private Q_SLOTS:
         QCOMPARE(f.edit->text(), QString("abd"));
         QVERIFY(f.next->hasFocus());
         QVERIFY(!f.edit->DroppedDown());
+        QVERIFY(!f.edit->hasSelectedText());
     }
 
     void sorted_keepsTheItemsInOrder() {

@@ -68,7 +68,7 @@ Sheet OneTileSheet(int w, int h, const QByteArray& tile) {
 }
 
 // Literal LZW codes only (no table entry is ever used), so the expected picture follows from
-// the Part-independent layout alone: the reader's widths grow as its table fills.
+// the layout alone: the reader's widths grow as its table fills.
 struct LiteralStream {
     rikwriter::detail::BitWriter Out;
     uint32_t ReaderSize = 257;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QClipboard>
 #include <QPushButton>
 
 #include "FakeFieldTable.h"
@@ -15,6 +16,7 @@
 #include "controls/FRTitlePicture.h"
 #include "controls/FRToolPanel.h"
 #include "controls/FlatPageControl.h"
+#include "platform/ClientDataSet.h"
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
 
@@ -341,6 +343,55 @@ private Q_SLOTS:
         // Another record shows at once.
         table.Scroll({{"Notes", QString("Annan")}});
         QCOMPARE(memo.Text(), QString("Annan"));
+    }
+
+    // What is typed or pasted into a memo stops at its field's width, so the saved text is
+    // the one on the screen.
+    void dbMemo_takesNoMoreThanItsField_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("typing stops at the width") << "Gran" << " och tall, björk och ek" << "" << "Gran och tall, björk";
+        QTest::newRow("a line break counts") << QString(19, 'a') << "\nb" << "" << QString(19, 'a') + "\n";
+        QTest::newRow("a paste is cut to the room") << "Gran" << "" << " vid bäcken och stigen" << "Gran vid bäcken och ";
+        QTest::newRow("within the width") << "Gran" << " och tall" << "" << "Gran och tall";
+    }
+    void dbMemo_takesNoMoreThanItsField() {
+        QFETCH(QString, start);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, stored);
+        TClientDataSet table(nullptr, "cdsNotes");
+        table.SetFieldDefs({{"NoteText", TFieldType::ftString, 20}});
+        table.CreateDataSet();
+        table.Append();
+        table.FieldByName("NoteText")->SetAsString(start);
+        table.Post();
+        TDataSource source(nullptr, "dsNotes");
+        source.SetDataSet(&table);
+        TFRDBMemo memo;
+        memo.SetDataSource(&source);
+        memo.SetDataField("NoteText");
+        memo.show();
+        table.Edit();
+        memo.moveCursor(QTextCursor::End);
+        for (QChar c : typed) {
+            if (c == '\n') {
+                QTest::keyClick(&memo, Qt::Key_Return);
+                continue;
+            }
+            // The character as the event's text, which also covers Swedish letters.
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(&memo, &press);
+        }
+        if (!pasted.isEmpty()) {
+            QApplication::clipboard()->setText(pasted);
+            memo.paste();
+        }
+        QCOMPARE(memo.Text(), stored);
+        table.Post();
+        QCOMPARE(table.FieldByName("NoteText")->AsString(), stored);
     }
 
     // ---- Locks ----

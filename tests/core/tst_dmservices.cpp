@@ -829,6 +829,64 @@ private Q_SLOTS:
         QCOMPARE(TDMServices::ReferenceFieldsOf("cdsUsers")->Fields.first().Field, QString("ContactUKey"));
     }
 
+    // ---- Teardown ----
+
+    // A detail record still being edited when the data module goes away is dropped, as a
+    // closed table saves nothing: it is not posted as its master table goes, and no count of
+    // the services runs on tables that are already gone.
+    void teardownPostsNoOpenEdit_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("inserting");
+        QTest::newRow("find being inserted") << "cdsFungiFinds" << true;
+        QTest::newRow("find being edited") << "cdsFungiFinds" << false;
+        QTest::newRow("participant being inserted") << "cdsPlacePeople" << true;
+        QTest::newRow("participant being edited") << "cdsPlacePeople" << false;
+        QTest::newRow("picture being edited") << "cdsFungiPics" << false;
+        QTest::newRow("group member being inserted") << "cdsContactGroupRows" << true;
+    }
+    void teardownPostsNoOpenEdit() {
+        QFETCH(QString, table);
+        QFETCH(bool, inserting);
+        const QString me = Contact("Jag");
+        const QString other = Contact("Anna");
+        Species("Karljohan");
+        Insert(dm()->cdsPlaces, {{"PlaceName", "Ängen"}});
+        Insert(dm()->cdsPlaceVisits, {{"VisitDate", QDate(2023, 9, 1)}});
+        Insert(dm()->cdsContactGroups, {{"GroupName", "Föreningen"}});
+        // The field that names a contact, and the row the detail table has already.
+        const QHash<QString, QPair<QString, QString>> refField = {
+            {"cdsFungiFinds", {"CreatedBy", me}},
+            {"cdsPlacePeople", {"Individual", " UKEY=" + me}},
+            {"cdsFungiPics", {"Photographer", " UKEY=" + me}},
+            {"cdsContactGroupRows", {"ContactUKey", me}},
+        };
+        TExtClientDataSet* detail = dm()->Table(table);
+        const auto [field, value] = refField.value(table);
+        const QString existing = Insert(detail, {{field, value}});
+        const int uses = RefCount(me);
+        const QString file = detail->Filename();
+        const QHash<QString, QVariantMap> before = FileRecords(file);
+        const QByteArray contactsBefore = testsupport::ReadBytes(DbFile("Contacts.dat"));
+
+        if (inserting) {
+            detail->Append();
+            detail->FieldByName(field)->SetAsString(value);
+        } else {
+            QVERIFY(LocateUKey(detail, existing));
+            detail->Edit();
+            const QString otherValue = value.startsWith(" UKEY=") ? " UKEY=" + other : other;
+            detail->FieldByName(field)->SetAsString(otherValue);
+        }
+        QVERIFY(detail->Modified());
+        m_dm.reset();
+
+        QCOMPARE(FileRecords(file), before);
+        QCOMPARE(testsupport::ReadBytes(m_dir->path() + "/Data/Db/Contacts.dat"), contactsBefore);
+        Reopen();
+        QCOMPARE(RefCount(me), uses);
+        QCOMPARE(RefCount(other), 0);
+    }
+
     // ---- Record exchange ----
 
     void exchangeHeaders() {

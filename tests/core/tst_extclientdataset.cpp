@@ -623,7 +623,7 @@ private Q_SLOTS:
         component.setObjectName(name);
         if (file.isEmpty())
             QCOMPARE(ExceptionText([&] { TExtClientDataSet::GetDataFileName(&component); }),
-                     QStringLiteral("Invalid table name \"%1\"").arg(name));
+                     QStringLiteral("Ogiltigt tabellnamn \"%1\"").arg(name));
         else
             QCOMPARE(TExtClientDataSet::GetDataFileName(&component), file);
     }

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <QApplication>
 #include <QWidget>
 #include "support/TestSupport.h"
 
@@ -111,6 +112,33 @@ private Q_SLOTS:
                                                                        .arg(form.normalGeometry().height())));
     }
 
+    // A placement made on a larger screen, restored before the window is shown (its frame not
+    // yet known) on the 800 x 600 screen: the whole window, title bar and frame, is on it.
+    void placementFromALargerScreenKeepsTheFrameOnScreen_data() {
+        QTest::addColumn<QByteArray>("section");
+        QTest::newRow("larger than the screen") << QByteArray("Left=100\nTop=80\nWidth=1200\nHeight=900\nWindowState=0\n");
+        QTest::newRow("client at the corner") << QByteArray("Left=0\nTop=0\nWidth=640\nHeight=480\nWindowState=0\n");
+        QTest::newRow("beyond the bottom right") << QByteArray("Left=1500\nTop=1100\nWidth=500\nHeight=400\nWindowState=0\n");
+    }
+    void placementFromALargerScreenKeepsTheFrameOnScreen() {
+        QFETCH(QByteArray, section);
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(avail.size(), QSize(800, 600));
+        auto store = storeOn("larger.ini", "[formFRMain]\n" + section + "\n");
+        QWidget form;
+        form.setObjectName("formFRMain");
+        QVERIFY(LoadFormPlacement(*store, &form));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.frameGeometry() != form.geometry());
+        QVERIFY2(avail.contains(form.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(form.frameGeometry().x())
+                                .arg(form.frameGeometry().y())
+                                .arg(form.frameGeometry().width())
+                                .arg(form.frameGeometry().height())));
+    }
+
     // A squeezed or partly hidden window does not overwrite the user's own placement.
     void placementOffTheScreenIsNotSaved() {
         auto store = storeOn("offscreen.ini", "[formFRMain]\nLeft=30\nTop=20\nWidth=700\nHeight=480\nWindowState=0\n\n");
@@ -142,5 +170,19 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestFormPlacement)
+// On an 800 x 600 screen (the offscreen platform's own is 800 x 800), with window frames.
+int main(int argc, char** argv) {
+    const QString config = QDir::tempPath() + QStringLiteral("/myko_tst_formplacement_screen.json");
+    {
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
+        file.write(R"({"windowFrameMargins": true, "screens": [{"name": "Skärm", "x": 0, "y": 0, "width": 800, )"
+                   R"("height": 600, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+    QApplication app(argc, argv);
+    TestFormPlacement test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_formplacement.moc"

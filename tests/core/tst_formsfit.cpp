@@ -114,6 +114,12 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QApplication::processEvents();
         Shoot(&form, QStringLiteral("first_user_%1x%2").arg(screen.width()).arg(screen.height()));
+        // The welcome text is shown whole, not cut at the foot of a small box.
+        QLabel* info = form.frameUsers->lblFirstUserInfo;
+        QVERIFY(info->isVisible());
+        const int shown = info->visibleRegion().boundingRect().height();
+        QVERIFY2(shown >= info->heightForWidth(info->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(shown).arg(info->heightForWidth(info->width()))));
         const QStringList misfits = Misfits(&form);
         QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join('\n')));
         QCOMPARE(form.focusWidget(), form.frameUsers->dbeditUserName);

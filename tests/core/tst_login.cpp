@@ -150,12 +150,19 @@ void TestLogin::firstUserDialog_refusesMissingNameAndUnrepeatedPassword() {
         QCOMPARE(f.Users()->State(), TDataSetState::dsInsert);
         QCOMPARE(UserFixture::FileRecordCount(f.UsersFile()), 0);
 
-        // Both emptied: the user is saved without a password.
+        // Saving again without typing is refused again: the emptied edits are no repeat.
+        QVERIFY_THROWS_EXCEPTION(Exception, frame->btnSaveClick());
+        QCOMPARE(f.Users()->State(), TDataSetState::dsInsert);
+        QCOMPARE(UserFixture::FileRecordCount(f.UsersFile()), 0);
+
+        // Typed alike, the user is saved with that password.
+        TypeInto(frame->dbeditPassword, "abc");
+        TypeInto(frame->editRepeatPassword, "abc");
         frame->btnSaveClick();
     });
     QVERIFY(LoginUser());
     QCOMPARE(f.Users()->RecordCount(), 1);
-    QVERIFY(f.Users()->FieldByName("Password")->AsString().isEmpty());
+    QCOMPARE(f.Users()->FieldByName("Password")->AsString(), QString("abc"));
     QCOMPARE(f.Users()->FieldByName("UserData")->AsString(), QString("TOLP"));
 }
 

@@ -151,7 +151,7 @@ private Q_SLOTS:
         QTest::newRow("huge") << le32(0x7fffffff) << QString()
                               << "Error in StreamLoadString. Invalid stringlength (2147483647)";
         QTest::newRow("length cut short") << QByteArray::fromHex("0100") << QString()
-                                          << "Error in StreamReadInteger. Unexpected end of stream!";
+                                          << "Fel i StreamReadInteger. Oväntat slut på strömmen!";
     }
     void stringRecordsRead() {
         QFETCH(QByteArray, bytes);
@@ -176,7 +176,7 @@ private Q_SLOTS:
         // A record that could not be read back is not written at all.
         const qint64 before = buffer.size();
         QCOMPARE(failureOf([&] { StreamSaveString(buffer, QString(65537, 'x')); }),
-                 QStringLiteral("Error in StreamSaveString. Invalid stringlength (65537)"));
+                 QStringLiteral("Fel i StreamSaveString. Ogiltig stränglängd (65537)"));
         QCOMPARE(buffer.size(), before);
         StreamSaveString(buffer, QString(65536, 'y'));
         buffer.seek(before);
@@ -554,10 +554,10 @@ private Q_SLOTS:
         QTest::newRow("copy onto itself") << "src" << "src/" << f(HF_COPY | HF_FILES) << equals;
         QTest::newRow("move onto itself") << "src/" << "src/sub/.." << f(HF_MOVE | HF_FILES) << equals;
         QTest::newRow("copy into itself") << "src" << "src/sub/new" << f(HF_COPY | HF_FILES)
-                                          << "Error in HandleFolders. Dest is inside Source";
+                                          << "Fel i HandleFolders. Målmappen ligger i källmappen";
         QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << f(HF_COPY | HF_FILES)
-                                                         << "Error in HandleFolders. Dest is inside Source";
-        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Error in HandleFolders. Source is empty";
+                                                         << "Fel i HandleFolders. Målmappen ligger i källmappen";
+        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Fel i HandleFolders. Källmapp saknas";
         QTest::newRow("count on itself") << "src" << "src" << f(HF_COUNT | HF_FILES) << "";
         QTest::newRow("delete on itself") << "src" << "src" << f(HF_DELETE) << "";
     }

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "core/unitSimpleInfo.h"
 #include "platform/Clock.h"
+#include "platform/UIServices.h"
 
 class TestSimpleInfo : public QObject {
     Q_OBJECT
@@ -174,6 +175,49 @@ private Q_SLOTS:
     }
 
     // The window without a main window given still works.
+    // A message box would stand under the window, which stays above all others: the window
+    // goes away while the box shows and comes back with its lines when the work goes on.
+    void stepsAsideForAMessageBox_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("mainDisabled");
+        QTest::newRow("timed text") << "200,Initierar databas-gränssnitt..." << true;
+        QTest::newRow("plain text") << "Packar artikeln..." << false;
+    }
+    void stepsAsideForAMessageBox() {
+        QFETCH(QString, text);
+        QFETCH(bool, mainDisabled);
+        m_info->AddInfo(text);
+        const QStringList lines = m_info->Lines();
+        QCOMPARE(m_main->isEnabled(), !mainDisabled);
+        struct Seen {
+            bool infoVisible = true;
+            bool mainEnabled = false;
+            bool busyCursor = true;
+        } seen;
+        UIServices::SetMessageHook([&](const UIServices::TShownMessage&) {
+            seen = {m_info->isVisible(), m_main->isEnabled(), QApplication::overrideCursor() != nullptr};
+            return UIServices::TMsgResult::OK;
+        });
+        UIServices::ShowError(QStringLiteral("Filen är skadad."));
+        UIServices::SetMessageHook({});
+        QVERIFY(!seen.infoVisible);
+        QVERIFY(seen.mainEnabled);
+        QVERIFY(!seen.busyCursor);
+        // Back as it was.
+        QVERIFY(m_info->isVisible());
+        QCOMPARE(m_info->Lines(), lines);
+        QCOMPARE(m_main->isEnabled(), !mainDisabled);
+        QVERIFY(QApplication::overrideCursor());
+        m_info->hide();
+        QVERIFY(m_main->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+        // Hidden, the window stays hidden after a box.
+        UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return UIServices::TMsgResult::OK; });
+        UIServices::ShowError(QStringLiteral("Ännu ett fel."));
+        UIServices::SetMessageHook({});
+        QVERIFY(m_info->isHidden());
+    }
+
     void withoutMainWindow() {
         TformSimpleInfo info(QStringLiteral("2.3"));
         info.AddInfo("100,Ett");

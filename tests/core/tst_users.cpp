@@ -84,7 +84,8 @@ private Q_SLOTS:
     void mirror_copiesOnlySharedFields_andIsUpdated();
     void reselect_keepsLoggedInUser();
     void editing_fillsRepeatWithStoredPassword();
-    void passwordMismatch_clearsOnlyTheEdits();
+    void passwordMismatch_keepsTheStoredPassword_data();
+    void passwordMismatch_keepsTheStoredPassword();
     void missingName_leavesRecordInEdit();
     void tooLongName_refusedWithMessage();
     void duplicateName_refused_data();
@@ -300,24 +301,44 @@ void TestUsers::editing_fillsRepeatWithStoredPassword() {
     QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Country").toString(), QString("Norge"));
 }
 
-void TestUsers::passwordMismatch_clearsOnlyTheEdits() {
+void TestUsers::passwordMismatch_keepsTheStoredPassword_data() {
+    QTest::addColumn<bool>("withPassword");
+    QTest::newRow("a user with a password") << true;
+    QTest::newRow("a user without one") << false;
+}
+
+// However often the user saves after a mismatched repeat, the stored password stays as it
+// was until the password and its repeat are typed alike.
+void TestUsers::passwordMismatch_keepsTheStoredPassword() {
+    QFETCH(bool, withPassword);
     ScreenFixture f;
     TframeUsers* frame = f.Frame();
     f.Choose(f.bertil);
+    const QString stored = withPassword ? "svamp" : "";
+    if (!withPassword) {
+        frame->btnEditUserClick();
+        TypeInto(frame->dbeditPassword, "");
+        TypeInto(frame->editRepeatPassword, "");
+        frame->btnSaveClick();
+    }
+    QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), stored);
     frame->btnEditUserClick();
     TypeInto(frame->dbeditPassword, "nytt");
     TypeInto(frame->editRepeatPassword, "nyt");
-    QCOMPARE(f.Message([&] { frame->btnSaveClick(); }), QString("Lösenordet ej korrekt upprepat"));
-    QVERIFY(frame->dbeditPassword->text().isEmpty());
-    QVERIFY(frame->editRepeatPassword->text().isEmpty());
-    QCOMPARE(f.Users()->State(), TDataSetState::dsEdit);
-    QVERIFY(!ScreenHost()->NavigationEnabled());
-    QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), QString("svamp"));
+    for (int save = 0; save < 3; ++save) {
+        QCOMPARE(f.Message([&] { frame->btnSaveClick(); }), QString("Lösenordet ej korrekt upprepat"));
+        // The password edit shows what a save would keep; the repeat is to be typed again.
+        QCOMPARE(frame->dbeditPassword->text(), stored);
+        QVERIFY(frame->editRepeatPassword->text().isEmpty());
+        QCOMPARE(f.Users()->State(), TDataSetState::dsEdit);
+        QVERIFY(!ScreenHost()->NavigationEnabled());
+        QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), stored);
+    }
 
     // Giving up keeps the stored password, in memory and in the file.
     frame->btnCancelClick();
-    QCOMPARE(f.Users()->FieldByName("Password")->AsString(), QString("svamp"));
-    QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), QString("svamp"));
+    QCOMPARE(f.Users()->FieldByName("Password")->AsString(), stored);
+    QCOMPARE(f.FileValue(f.UsersFile(), f.bertil, "Password").toString(), stored);
     QVERIFY(ScreenHost()->NavigationEnabled());
 
     // Typed again correctly, the new one is stored.

@@ -3,6 +3,10 @@
 
 #include <csignal>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/ProgramLock.h"
 #include "support/TestSupport.h"
 
@@ -123,21 +127,50 @@ private Q_SLOTS:
 
     void messagesNameTheFolderAndFile() {
         const QString refused = TProgramLock::RefusedMessage("/hem/greta/Mykotekshallen/");
-        QVERIFY(refused.startsWith("Mykotekshallen är redan startad från programmappen \"/hem/greta/Mykotekshallen/\""));
+        // The path on a line of its own, so that a box does not break it.
+        QVERIFY(refused.startsWith("Mykotekshallen är redan startad från programmappen\n\"/hem/greta/Mykotekshallen/\"\n"));
         QVERIFY(refused.contains("låsfilen"));
         const QString notPossible = TProgramLock::NotPossibleMessage("/hem/greta/Data/Db/Mykotekshallen.lock");
-        QVERIFY(notPossible.contains("\"/hem/greta/Data/Db/Mykotekshallen.lock\" kunde inte skapas"));
+        QVERIFY(notPossible.contains("\n\"/hem/greta/Data/Db/Mykotekshallen.lock\"\nkunde inte skapas"));
         QVERIFY(notPossible.contains("startas inte"));
     }
 
-    void unwritableFolderIsNotARefusal() {
-        if (::geteuid() == 0) QSKIP("root writes everywhere");
-        const QString parent = m_dir.path() + "/readonly";
-        QVERIFY(QDir().mkpath(parent));
+    // Needs a user whom file permissions bind. Run as root (as CI runs), the check runs in a
+    // child process that has given root up for the user nobody.
+    void unwritableFolderIsNotARefusal_asNonRootUser() {
+        if (::geteuid() != 0) {
+            QCOMPARE(lockInReadOnlyFolder(m_dir.path()), TProgramLock::TResult::NotPossible);
+            return;
+        }
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const uid_t nobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                ::setresuid(nobody, nobody, nobody) != 0 || ::geteuid() != nobody)
+                ::_exit(2);
+            QTemporaryDir own(QStringLiteral("/tmp/myko-lock-XXXXXX"));
+            if (!own.isValid()) ::_exit(3);
+            const bool refused = lockInReadOnlyFolder(own.path()) == TProgramLock::TResult::NotPossible;
+            own.remove();
+            ::_exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        // 2: root could not be given up; 3: nobody has no temporary folder; 1: the lock was taken.
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+private:
+    static TProgramLock::TResult lockInReadOnlyFolder(const QString& folder) {
+        const QString parent = folder + "/readonly";
+        if (!QDir().mkpath(parent)) return TProgramLock::TResult::Locked;
         QFile::setPermissions(parent, QFile::ReadOwner | QFile::ExeOwner);
         TProgramLock lock(parent + "/Data/Db/");
-        QCOMPARE(lock.TryLock(), TProgramLock::TResult::NotPossible);
+        const TProgramLock::TResult result = lock.TryLock();
         QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return result;
     }
 };
 

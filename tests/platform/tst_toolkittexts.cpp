@@ -10,6 +10,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "platform/ToolkitTexts.h"
@@ -70,6 +72,38 @@ private Q_SLOTS:
                                     "Output file:", "Options >>", "Options <<", "Copies:", "Print range", "Print all",
                                     "Collate", "Reverse", "Color", "Grayscale", "Pages from", "to"})
             QVERIFY2(!shown.contains(QString::fromLatin1(english)), english);
+        dialog.reject();
+    }
+
+    // The printer's properties, opened from the print dialog: its tabs are Swedish too.
+    void printerPropertiesAreSwedish() {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        QPrintDialog dialog(&printer);
+        dialog.show();
+        QCoreApplication::processEvents();
+        QPushButton* properties = nullptr;
+        for (QPushButton* b : dialog.findChildren<QPushButton*>())
+            if (b->text().remove('&') == QStringLiteral("Egenskaper")) properties = b;
+        QVERIFY(properties);
+        QVERIFY(properties->isEnabled());
+        QStringList tabs;
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* shown = QApplication::activeModalWidget();
+            if (!shown || shown == &dialog) return;
+            opened = true;
+            for (const QTabWidget* t : shown->findChildren<QTabWidget*>())
+                for (int i = 0; i < t->count(); ++i)
+                    if (t->isTabVisible(i)) tabs << t->tabText(i).remove('&');
+            shown->grab().save(testsupport::ArtefactDir() + "/printerproperties.png");
+            shown->close();
+        });
+        properties->click();
+        QVERIFY(opened);
+        QVERIFY2(tabs.contains(QStringLiteral("Sida")), qPrintable(tabs.join(',')));
+        for (const char* english : {"Page", "Advanced", "Job Options"})
+            QVERIFY2(!tabs.contains(QString::fromLatin1(english)), english);
         dialog.reject();
     }
 

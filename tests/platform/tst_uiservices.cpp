@@ -11,6 +11,7 @@
 
 #include "platform/Application.h"
 #include "platform/Exception.h"
+#include "platform/ProgramLock.h"
 #include "platform/UIServices.h"
 
 using namespace UIServices;
@@ -145,6 +146,36 @@ private Q_SLOTS:
         QCOMPARE(detail, paragraphs.mid(1).join("\n\n"));
         QVERIFY2(size.height() > 0 && size.height() < 560, qPrintable(QString::number(size.height())));
         QVERIFY(focused);
+    }
+
+    // A short text in a box whose caption is longer: the box leaves the title bar room for the
+    // whole caption beside its buttons.
+    void shortTextLeavesRoomForTheCaption() {
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QTest::qWait(20);
+            width = box->width();
+            box->grab().save(testsupport::ArtefactDir() + "/messagebox_short_text.png");
+            box->defaultButton()->click();
+        });
+        const QString caption = QStringLiteral("Mykotekshallen - Fel");
+        MessageBox(TMsgIcon::Error, TMsgButtons::OK, caption, QStringLiteral("Ogiltigt datum"));
+        QFont title = QApplication::font();
+        title.setBold(true);
+        QVERIFY2(width >= QFontMetrics(title).horizontalAdvance(caption) + 120, qPrintable(QString::number(width)));
+
+        // The refusal of a second copy, its folder on a line of its own (looked at).
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QTest::qWait(20);
+            box->grab().save(testsupport::ArtefactDir() + "/messagebox_lock.png");
+            box->defaultButton()->click();
+        });
+        MessageBox(TMsgIcon::Error, TMsgButtons::OK, caption,
+                   TProgramLock::RefusedMessage(QStringLiteral("/home/greta/Program/Svampar/Mykotekshallen/")));
     }
 
     void realBoxHasSwedishButtons() {

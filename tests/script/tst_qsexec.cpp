@@ -325,6 +325,28 @@ private Q_SLOTS:
         QCOMPARE(calc.EvaluateInteger("pagecount"), 0);
     }
 
+    void emptyInitialValueIsReportedAtTheVariable_data() {
+        QTest::addColumn<QString>("initial");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks") << "   ";
+    }
+    void emptyInitialValueIsReportedAtTheVariable() {
+        // Not later, as an unknown name where the variable is read.
+        QFETCH(QString, initial);
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        TQSVariable* v = AddVariable(script, "summa", initial);
+        Add(script->Root()->ScriptObjects(), "TQSFormula", {{"Expression", "summa = summa + 1"}});
+        try {
+            script->ExecData().Compile();
+            QFAIL("compiled");
+        } catch (const QSException& e) {
+            QCOMPARE(e.Message(), QStringLiteral("Empty expression"));
+            QCOMPARE(e.Object(), v);
+            QCOMPARE(e.PropertyPath(), QStringLiteral("TQSVariable.InitialValue"));
+        }
+    }
+
     void variableByName() {
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);

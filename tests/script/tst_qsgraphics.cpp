@@ -180,6 +180,41 @@ private Q_SLOTS:
                                       }));
     }
 
+    void rectangleKeepsWithinItsArea() {
+        // 300 x 400 mm on the 170 x 247 mm body of A4: the box and its statements' area are the body.
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        AddFont(script);
+        auto* box = Add<TQSContainer>(Body(script), "TQSRectangle", {{"Width", "300"}, {"Height", "400"}});
+        AddText(box, "\"" + QString(100, u'a') + "\"");
+        const QStringList calls = RunPage(script, 1);
+        QCOMPARE(script->ExecData().PageCount(), 1);
+        QCOMPARE(calls[2], QStringLiteral("rect 472,591,4488,6425"));
+        QCOMPARE(Texts(calls), QStringList({QString(85, u'a'), QString(15, u'a')}));
+        QVERIFY(calls.contains("text 472,591 \"" + QString(85, u'a') + "\" clip 472,591,4488,6425"));
+    }
+
+    void statementThatFillsTheBodyStaysOnItsPage_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pages");
+        // A top margin of 17 mm leaves a body of 245 mm: 49 rows of 5 mm.
+        QTest::newRow("exactly full") << 49 << 1;
+        QTest::newRow("one row more") << 50 << 2;
+    }
+    void statementThatFillsTheBodyStaysOnItsPage() {
+        QFETCH(int, rows);
+        QFETCH(int, pages);
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        AddFont(script);
+        Layout(script)->SetValue("TopMargin", "17");
+        AddVariable(script, "i", "0");
+        AddText(AddFor(Body(script), "i", "1", QString::number(rows)), "inttostr(i)");
+        script->ExecData().Compile();
+        QCOMPARE(script->ExecData().PageCount(), pages);
+        QCOMPARE(Texts(RunPage(script, 1)).size(), 49);
+    }
+
     void emptyBoxesDrawNothing_data() {
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("key");

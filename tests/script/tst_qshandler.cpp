@@ -131,7 +131,9 @@ private Q_SLOTS:
 
     void variables() {
         const QString path = WriteScript(m_dir, "vars.qsf", [](TQSScript& s) {
-            s.Root()->Section(1)->CreateChild(Rec("TQSVariable"))->SetName("Total");
+            TQSScriptObject* total = s.Root()->Section(1)->CreateChild(Rec("TQSVariable"));
+            total->SetName("Total");
+            total->SetValue("InitialValue", "0");
             for (int i = 0; i < 4; ++i) s.Root()->ScriptObjects()->CreateChild(Rec("TQSPageBreak"));
         });
         TQSHandler handler;

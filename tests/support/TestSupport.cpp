@@ -12,7 +12,9 @@ static QString envOr(const char* name, const QString& fallback) {
     return v.isEmpty() ? fallback : QString::fromLocal8Bit(v);
 }
 QString ArtefactDir() {
-    const QString dir = envOr("MYKO_BUILD_DIR", QDir::currentPath()) + "/artefacts";
+    // Never the current folder: a test started by hand in the source tree would leave its
+    // pictures there to be committed.
+    const QString dir = envOr("MYKO_BUILD_DIR", QDir::tempPath() + "/mykotekshallen-tests") + "/artefacts";
     QDir().mkpath(dir);
     return dir;
 }

@@ -8,7 +8,8 @@
 #include <optional>
 
 namespace testsupport {
-// The folder that screenshots and other artefacts of the tests are written to.
+// The folder that screenshots and other artefacts of the tests are written to: artefacts/ in
+// the build folder (MYKO_BUILD_DIR, which CTest sets), else below the system's temporary folder.
 QString ArtefactDir();
 // The source tree (for fixtures shipped under data/ or tests/).
 QString SourceDir();

@@ -1,10 +1,11 @@
 // Self-extracting archives: a stub, the settings header and the zip data with moved offsets,
 // made from an archive and turned back, checked with unzip and Python's zipfile.
-#include <QSaveFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "ZipTestSupport.h"
+#include "platform/AtomicFile.h"
 #include "zip/ZipSFXMaker.h"
 
 using namespace ziptest;
@@ -17,39 +18,6 @@ quint32 U32(const QByteArray& b, qsizetype at) {
     return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
            quint32(uchar(b[at + 3])) << 24;
 }
-
-// A builder whose output stops accepting bytes after a given count.
-class TFailingMaker : public TZipSFXMaker {
-public:
-    explicit TFailingMaker(qint64 limit) : m_limit(limit) {}
-
-protected:
-    QIODevice* OutputDevice(QSaveFile& file) override {
-        m_dev = std::make_unique<TLimited>(file, m_limit);
-        m_dev->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        return m_dev.get();
-    }
-
-private:
-    class TLimited : public QIODevice {
-    public:
-        TLimited(QIODevice& to, qint64 limit) : m_to(to), m_left(limit) {}
-
-    protected:
-        qint64 readData(char*, qint64) override { return -1; }
-        qint64 writeData(const char* data, qint64 len) override {
-            if (len > m_left) return -1;
-            m_left -= len;
-            return m_to.write(data, len);
-        }
-
-    private:
-        QIODevice& m_to;
-        qint64 m_left;
-    };
-    qint64 m_limit;
-    std::unique_ptr<TLimited> m_dev;
-};
 
 struct TSetup {
     QTemporaryDir Tmp;
@@ -195,7 +163,12 @@ private Q_SLOTS:
             s.Zip->SFXCommandLine = QString(300, 'c');
             s.Zip->SFXMessage = QString(256, 'm');
         }
-        if (field == "nostub") s.Zip->SFXPath = s.Tmp.path() + "/saknas/ZIPSTUB.BIN";
+        if (field == "nostub") {
+            // Neither there nor in a folder of the search (the program folder has the stub).
+            s.Zip->SFXPath = s.Tmp.path() + "/saknas/ZIPSTUB.BIN";
+            s.Zip->SetDLLDirectory(s.Tmp.path() + "/saknas");
+            s.Maker.SetLanguage(QStringLiteral("xx"));
+        }
         if (field == "name") {
             QVERIFY(QFile::rename(s.Archive, s.Tmp.path() + "/a.arkiv"));
             s.Archive = s.Tmp.path() + "/a.arkiv";
@@ -276,35 +249,47 @@ private Q_SLOTS:
         QVERIFY2(!t.Out.contains("extra bytes"), t.Out.constData());
     }
 
+    // A full disk: a write in the middle, or the last flush after every write went through
+    // (what Qt's QSaveFile reported as success). The old file stays, the source is not
+    // removed, nothing half-written is left, and the reason is told.
     void failedConversionKeepsTheOldFile_data() {
         QTest::addColumn<bool>("toSfx");
-        QTest::addColumn<qint64>("limit");
-        QTest::newRow("to executable, in the stub") << true << qint64(100);
-        QTest::newRow("to executable, in the data") << true << qint64(4096 + 300);
-        QTest::newRow("back to zip, in the directory") << false << qint64(-200);
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("skip");
+        QTest::newRow("to executable, a write in the stub") << true << int(TWriteStep::Write) << 0;
+        QTest::newRow("to executable, a write in the data") << true << int(TWriteStep::Write) << 2;
+        QTest::newRow("to executable, the last flush") << true << int(TWriteStep::Flush) << 0;
+        QTest::newRow("to executable, the rename") << true << int(TWriteStep::Rename) << 0;
+        QTest::newRow("back to zip, a write") << false << int(TWriteStep::Write) << 1;
+        QTest::newRow("back to zip, the last flush") << false << int(TWriteStep::Flush) << 0;
     }
     void failedConversionKeepsTheOldFile() {
         QFETCH(bool, toSfx);
-        QFETCH(qint64, limit);
+        QFETCH(int, step);
+        QFETCH(int, skip);
         TSetup s;
         QVERIFY(s.Make());
         const QString exe = s.Tmp.path() + "/a.exe";
+        auto clear = qScopeGuard([] { AtomicFileFaults::Clear(); });
         if (toSfx) {
             testsupport::WriteBytes(exe, "gammal körbar fil");
-            TFailingMaker failing(limit);
-            QVERIFY(failing.ConvertToSFX(s.Zip.get()) < 0);
+            AtomicFileFaults::FailNext(TWriteStep(step), skip);
+            QVERIFY(s.Maker.ConvertToSFX(s.Zip.get()) < 0);
             QCOMPARE(testsupport::ReadBytes(exe), QByteArray("gammal körbar fil"));
             QCOMPARE(testsupport::ReadBytes(s.Archive), s.Original);
             QCOMPARE(s.Zip->ZipFileName(), s.Archive);
         } else {
             QCOMPARE(s.Maker.ConvertToSFX(s.Zip.get()), 0);
             const QByteArray made = testsupport::ReadBytes(exe);
-            TFailingMaker failing(s.Original.size() + limit);
-            QCOMPARE(failing.ConvertToZip(s.Zip.get()), -2);
+            AtomicFileFaults::FailNext(TWriteStep(step), skip);
+            QVERIFY(s.Maker.ConvertToZip(s.Zip.get()) < 0);
             QCOMPARE(testsupport::ReadBytes(exe), made);
             QVERIFY(!QFileInfo::exists(s.Archive));
             QCOMPARE(s.Zip->ZipFileName(), exe);
         }
+        QCOMPARE(s.Zip->ErrCode(), 11010);
+        QVERIFY2(s.Zip->Message().contains(QStringLiteral("kunde inte sparas")), qPrintable(s.Zip->Message()));
+        QVERIFY(!AtomicFileFaults::Armed());
         // No half-written file is left beside them.
         const QStringList expected = toSfx ? QStringList{"a.exe", "a.zip"} : QStringList{"a.exe"};
         QCOMPARE(QDir(s.Tmp.path()).entryList(QDir::Files | QDir::Hidden), expected);

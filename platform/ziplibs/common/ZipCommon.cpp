@@ -2,10 +2,17 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QIODevice>
 #include <QStringList>
 #include <algorithm>
 #include <array>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zipcommon {
 
@@ -79,20 +86,26 @@ bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, 
     e.CentralSize = U32(rec + 12);
     e.CentralOffset = U32(rec + 16);
     qint64 centralEnd = pos;
-    const bool wants64 = e.EntriesThisDisk == 0xFFFF || e.TotalEntries == 0xFFFF ||
-                         e.CentralSize == 0xFFFFFFFFu || e.CentralOffset == 0xFFFFFFFFu;
-    if (wants64 && pos >= 20) {
+    // A zip64 end record stands in front of its locator, which stands right before the end
+    // record. Writers put them there whenever one entry needs zip64, also when no field of
+    // the end record is saturated, so the locator is always looked for.
+    if (pos >= 20 + 56) {
         const QByteArray loc = ReadAt(file, pos - 20, 20);
         if (loc.size() == 20 && loc.startsWith(QByteArray("PK\x06\x07", 4))) {
-            // The zip64 end record normally stands right before its locator; its recorded
-            // offset ignores a prefix, so the place before the locator is tried first.
+            // The recorded offset ignores a prefix such as a self-extractor stub, so the
+            // place right before the locator (a record without extensible data) is tried
+            // first; a record counts only when it ends where the locator begins.
+            const qint64 locator = pos - 20;
             const quint64 recorded = U64(loc.constData() + 8);
             QList<qint64> places;
-            if (pos >= 76) places << pos - 76;
-            if (recorded < quint64(size)) places << qint64(recorded);
+            places << locator - 56;
+            if (recorded < quint64(locator) && qint64(recorded) != locator - 56) places << qint64(recorded);
             for (qint64 at : places) {
                 const QByteArray z = ReadAt(file, at, 56);
                 if (z.size() != 56 || !z.startsWith(QByteArray("PK\x06\x06", 4))) continue;
+                const quint64 recordSize = U64(z.constData() + 4);
+                if (recordSize < 44 || recordSize > quint64(locator) || quint64(at) + 12 + recordSize != quint64(locator))
+                    continue;
                 e.Zip64 = true;
                 e.ThisDisk = quint16(qMin<quint32>(U32(z.constData() + 16), 0xFFFF));
                 e.CentralDisk = quint16(qMin<quint32>(U32(z.constData() + 20), 0xFFFF));
@@ -742,6 +755,128 @@ QString SafeRelativePath(const QString& name) {
         parts << part;
     }
     return parts.join(QLatin1Char('/'));
+}
+
+QString SafeEntryPath(const TCentralEntry& entry, const QString& decodedName) {
+    const bool unixHost = entry.HostSystem == 3;
+    if (unixHost && S_ISLNK((entry.ExternalAttributes >> 16) & 0xFFFF)) return {};
+    return SafeRelativePath(decodedName);
+}
+
+bool IsAE2Entry(const TCentralEntry& entry) {
+    if (entry.Method != 99) return false;
+    const QByteArray& x = entry.Extra;
+    for (qsizetype at = 0; at + 4 <= x.size();) {
+        const quint16 tag = U16(x.constData() + at);
+        const quint16 len = U16(x.constData() + at + 2);
+        if (at + 4 + len > x.size()) break;
+        // Vendor version (1 = AE-1, 2 = AE-2), "AE", strength, the real method.
+        if (tag == 0x9901 && len >= 7 && x.mid(at + 6, 2) == "AE") return U16(x.constData() + at + 4) == 2;
+        at += 4 + len;
+    }
+    return false;
+}
+
+namespace {
+
+// Whether `moved` lies in the "files" folder of a trash: the user's own, or one at the top
+// of a mounted file system (".Trash-<uid>" or ".Trash/<uid>").
+bool InTrashFolder(const QString& moved, const QString& dataHome) {
+    if (!QDir::isAbsolutePath(moved)) return false;
+    const QFileInfo info(moved);
+    if (!info.exists() && !info.isSymLink()) return false;
+    const QString files = QDir::cleanPath(info.absolutePath());
+    if (QFileInfo(files).fileName() != QLatin1String("files")) return false;
+    const QString trash = QDir::cleanPath(QFileInfo(files).absolutePath());
+    if (trash == QDir::cleanPath(dataHome + QStringLiteral("/Trash"))) return true;
+    const QString uid = QString::number(::getuid());
+    const QString name = QFileInfo(trash).fileName();
+    return name == QStringLiteral(".Trash-") + uid ||
+           (name == uid && QFileInfo(QFileInfo(trash).absolutePath()).fileName() == QLatin1String(".Trash"));
+}
+
+}  // namespace
+
+bool RemoveFile(const QString& path, bool toTrash) {
+    if (toTrash) {
+        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (!dataHome.isEmpty() && QDir::isAbsolutePath(dataHome) && QFileInfo(dataHome).isDir()) {
+            QString moved;
+            if (QFile::moveToTrash(path, &moved)) {
+                if (InTrashFolder(moved, dataHome) && !QFileInfo::exists(path)) return true;
+                // It went somewhere that is no trash: take it away again, with its note.
+                if (!moved.isEmpty() && !QFileInfo::exists(path)) {
+                    const QFileInfo m(QFileInfo(moved).absoluteFilePath());
+                    QFile::remove(QDir(m.absolutePath() + QStringLiteral("/../info")).filePath(m.fileName() + QStringLiteral(".trashinfo")));
+                    return QFile::remove(m.absoluteFilePath());
+                }
+            }
+        }
+    }
+    if (QFile::remove(path)) return true;
+    return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
+}
+
+namespace {
+constexpr quint32 kSfxHeaderSig = 0x01005A44u;   // "DZ" 0 1
+constexpr quint32 kSfxTrailerSig = 0x010A5A44u;  // "DZ" 10 1
+void PutLE16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+void PutLE32(QByteArray& b, quint32 v) {
+    PutLE16(b, quint16(v & 0xFFFF));
+    PutLE16(b, quint16(v >> 16));
+}
+}  // namespace
+
+// ---- Settings header ----
+
+QByteArray TSfxSettings::HeaderBytes() const {
+    const QByteArray caption = Caption.toLatin1(), dir = DefaultDir.toLatin1(), cmd = CommandLine.toLatin1(),
+                     msg = Message.toLatin1();
+    const int textLen = int(caption.size() + dir.size() + cmd.size() + msg.size());
+    const quint16 size = quint16((18 + textLen + 3) / 4 * 4);
+    QByteArray b;
+    PutLE32(b, kSfxHeaderSig);
+    PutLE16(b, size);
+    PutLE16(b, Options);
+    b.append(char(OverwriteMode));
+    b.append(char(caption.size()));
+    b.append(char(dir.size()));
+    b.append(char(cmd.size()));
+    b.append('\0');
+    b.append(char(msg.size()));
+    PutLE32(b, MessageType);
+    b += caption + dir + cmd + msg;
+    b.append(QByteArray(size - b.size(), '\0'));
+    PutLE32(b, kSfxTrailerSig);
+    PutLE32(b, size);
+    return b;
+}
+
+bool TSfxSettings::FromBytes(const QByteArray& data, qsizetype end, TSfxSettings& out) {
+    if (end < 8 || end > data.size()) return false;
+    const char* t = data.constData() + end - 8;
+    if (U32(t) != kSfxTrailerSig) return false;
+    const quint32 size = U32(t + 4);
+    if (size < 18 || size > quint32(end - 8)) return false;
+    const char* h = data.constData() + (end - 8 - qsizetype(size));
+    if (U32(h) != kSfxHeaderSig || U16(h + 4) != size) return false;
+    const int lens[4] = {uchar(h[9]), uchar(h[10]), uchar(h[11]), uchar(h[13])};
+    if (18u + quint32(lens[0] + lens[1] + lens[2] + lens[3]) > size) return false;
+    TSfxSettings p;
+    p.Options = U16(h + 6);
+    p.OverwriteMode = quint8(h[8]);
+    p.MessageType = U32(h + 14);
+    const char* s = h + 18;
+    QString* texts[4] = {&p.Caption, &p.DefaultDir, &p.CommandLine, &p.Message};
+    for (int i = 0; i < 4; ++i) {
+        *texts[i] = QString::fromLatin1(s, lens[i]);
+        s += lens[i];
+    }
+    out = p;
+    return true;
 }
 
 bool HasWildcards(const QString& text) {

@@ -38,7 +38,8 @@ struct TEndOfCentral {
 // "PK\5\6" inside a comment or compressed data does not mislead it. The last volume of a
 // spanned set whose central directory begins on an earlier disk can't be checked that
 // way: such a record counts when its comment ends the file and no checked record holds
-// it in its comment. Zip64 records are followed when the end record points to them. Never
+// it in its comment. A zip64 end record is used whenever its locator stands right before
+// the end record, saturated fields or not. Never
 // reads outside the file.
 TEndOfCentral FindEndOfCentral(QIODevice& file);
 
@@ -162,6 +163,35 @@ QString FromCP1252(const QByteArray& raw);
 // name must not be written (a ".." component, a leading separator, a drive prefix, a
 // control character, nothing left).
 QString SafeRelativePath(const QString& name);
+// Where an entry of the archive may be unpacked below a base folder: SafeRelativePath of
+// its decoded name, or an empty text for an entry that must not be written (an unsafe name,
+// or a symbolic link, which could lead a later entry out of the folder). The one refusal
+// that the unpacking module and the self-extractor share.
+QString SafeEntryPath(const TCentralEntry& entry, const QString& decodedName);
+// Whether the entry is AES-encrypted in the AE-2 form, whose CRC field is 0 by design.
+bool IsAE2Entry(const TCentralEntry& entry);
+
+// ---- Self-extracting archives ----
+// The settings header that stands between the extractor stub and the zip data, read by the
+// builder when it turns an executable back into a zip and by the stub when it runs.
+struct TSfxSettings {
+    quint16 Options = 256;      // 1 ask about the command, 2 ask about the files, 4 hide the
+                                // overwrite choice, 8 run without questions, 16 no success note
+    quint8 OverwriteMode = 2;   // 0 always, 1 never, 2 ask
+    quint32 MessageType = 0;    // 65 OK/Cancel, 36 Yes/No, 0 a plain note
+    QString Caption, DefaultDir, CommandLine, Message;
+    // The header, zero-padded to a multiple of 4, followed by its 8-byte trailer.
+    QByteArray HeaderBytes() const;
+    // Reads the header that ends right before `end` in `data`; false when there is none.
+    static bool FromBytes(const QByteArray& data, qsizetype end, TSfxSettings& out);
+};
+
+// ---- Removing a file ----
+// Removes a file, to the desktop's trash when `toTrash` asks for it and the trash can take
+// it: only when the user's data folder exists (else the toolkit's trash would land in the
+// current folder), and only counted when the file really arrived in a trash folder; in
+// every other case the file is removed for good. True when the file is gone from its place.
+bool RemoveFile(const QString& path, bool toTrash);
 
 // ---- Wildcards ----
 // Windows-style matching, without regard to case: "*" any run, "?" one character; "*.*"

@@ -19,12 +19,12 @@ public:
     const CallbackRec& Send(int32_t action, int32_t first = 0, int64_t second = 0,
                             const QString& text = QString()) {
         std::memset(&m_rec, 0, sizeof m_rec);
-        m_rec.Caller = m_caller;
+        m_rec.Component = m_caller;
         m_rec.Version = ziplibs::LibVersion;
-        m_rec.IsOperationZip = m_isZip ? 1 : 0;
-        m_rec.ActionCode = action;
-        m_rec.ErrorCode = first;
-        m_rec.FileSize = second;
+        m_rec.FromZipLib = m_isZip ? 1 : 0;
+        m_rec.Action = action;
+        m_rec.FirstValue = first;
+        m_rec.SecondValue = second;
         QByteArray bytes = text.toUtf8();
         if (bytes.size() > ZipCallbackTextSize - 1) bytes.truncate(ZipCallbackTextSize - 1);
         std::memcpy(m_rec.Text, bytes.constData(), size_t(bytes.size()));

@@ -6,18 +6,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringList>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <zip.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+#include "platform/Exception.h"
 #include "platform/ziplibs/ZipLibApi.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 #include "platform/ziplibs/common/ZipReporter.h"
@@ -116,7 +118,7 @@ QString DosComponent(const QString& part) {
         base = part.left(dot);
         ext = part.mid(dot + 1);
     }
-    auto clean = [](QString s, int width) {
+    auto clean = [](const QString& s, int width) {
         QString out;
         for (QChar c : s) {
             if (c == QLatin1Char(' ') || c == QLatin1Char('.')) continue;
@@ -132,18 +134,18 @@ QString DosComponent(const QString& part) {
 
 class TZipJob {
 public:
-    explicit TZipJob(ZipCommandRec* rec) : m_rec(rec), m_report(rec->Callback, rec->Caller, true) {}
+    explicit TZipJob(ZipCommandRec* rec) : m_rec(rec), m_report(rec->Callback, rec->Component, true) {}
 
     int32_t Run() {
         ReadSwitches();
         if (m_archive.isEmpty()) {
-            m_report.Message(ZenParameter, QStringLiteral("Inget arkiv angivet."));
+            m_report.Message(ZipErrBadCommand, QStringLiteral("Inget arkiv angivet."));
             return 0;
         }
         Gather();
         if (m_report.Aborted()) return Abort();
         if (m_files.empty() && m_skippedErrors == 0 && !m_freshen && !m_update) {
-            m_report.Message(ZenNone, QStringLiteral("Inga filer hittades att packa."));
+            m_report.Message(ZipErrNothingMatched, QStringLiteral("Inga filer hittades att packa."));
             return 0;
         }
         return Write();
@@ -155,16 +157,16 @@ private:
         m_archivePath = QDir::cleanPath(QFileInfo(m_archive).absoluteFilePath());
         m_password = RecText(m_rec->Password).left(MaxPasswordLength);
         m_level = qBound(0, m_rec->Level, 9);
-        m_hidden = m_rec->SystemFiles != 0;
-        m_junkDir = m_rec->JunkDir != 0;
+        m_hidden = m_rec->IncludeHidden != 0;
+        m_junkDir = m_rec->StripFolderNames != 0;
         m_forceDOS = m_rec->ForceDOS != 0;
         m_move = m_rec->Move != 0;
         m_update = m_rec->Update != 0;
         m_freshen = !m_update && m_rec->Freshen != 0;
-        m_dirEntries = m_rec->NoDirEntries == 0;
-        m_verbose = m_rec->Verbose != 0 || m_rec->TraceEnabled != 0;
-        m_trash = m_rec->UseRecycleBin != 0;
-        m_latestTime = m_rec->LatestTime != 0;
+        m_dirEntries = m_rec->NoFolderEntries == 0;
+        m_verbose = m_rec->Verbose != 0 || m_rec->Trace != 0;
+        m_trash = m_rec->UseTrash != 0;
+        m_latestTime = m_rec->ArchiveTakesNewestTime != 0;
         for (const QString& s : RecText(m_rec->StoreSuffixes).toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts))
             m_storeSuffixes << (s.startsWith(QLatin1Char('.')) ? s : QLatin1Char('.') + s);
         if (m_rec->FromDate != 0) {
@@ -175,8 +177,8 @@ private:
             const int yy = d.mid(6, 2).trimmed().toInt(&okY);
             if (okM && okD && okY) m_fromDate = QDate(yy < 80 ? 2000 + yy : 1900 + yy, mm, dd);
         }
-        for (int i = 0; i < m_rec->ExclCount && m_rec->ExclSpecs; ++i) {
-            QString x = RecText(m_rec->ExclSpecs[i]);
+        for (int i = 0; i < m_rec->ExcludeCount && m_rec->ExcludeSpecs; ++i) {
+            QString x = RecText(m_rec->ExcludeSpecs[i]);
             x.replace(QLatin1Char('\\'), QLatin1Char('/'));
             if (!x.isEmpty()) m_excl << x;
         }
@@ -233,13 +235,13 @@ private:
             // Asked once per batch; the answer serves every file without a password of its own.
             m_askedPassword = true;
             const CallbackRec& answer = m_report.Send(ActPassword, 1, 1, stored);
-            if (answer.ErrorCode == 1) m_password = QString::fromUtf8(answer.Text).left(MaxPasswordLength);
+            if (answer.FirstValue == 1) m_password = QString::fromUtf8(answer.Text).left(MaxPasswordLength);
         }
         if (f.Encrypt && f.Password.isEmpty()) f.Password = m_password;
         if (f.Encrypt && f.Password.isEmpty()) {
             // Never store a file unencrypted that was meant to be encrypted.
             ++m_skippedErrors;
-            m_report.Message(ZenPassword, QStringLiteral("Inget lösenord för kryptering, filen packades inte: %1").arg(stored));
+            m_report.Message(ZipErrPassword, QStringLiteral("Inget lösenord för kryptering, filen packades inte: %1").arg(stored));
             return;
         }
         m_files.push_back(f);
@@ -264,7 +266,7 @@ private:
     }
 
     void Gather() {
-        for (int i = 0; i < m_rec->ArgCount && m_rec->FileSpecs; ++i) {
+        for (int i = 0; i < m_rec->SpecCount && m_rec->FileSpecs; ++i) {
             const ZipFileSpecRec& spec = m_rec->FileSpecs[i];
             QString text = RecText(spec.FileSpec).trimmed();
             text.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -289,7 +291,7 @@ private:
     }
 
     int32_t Abort() {
-        m_report.Message(ZenAbort, QStringLiteral("Packningen avbröts."));
+        m_report.Message(ZipErrAborted, QStringLiteral("Packningen avbröts."));
         return 0;
     }
 
@@ -301,58 +303,82 @@ private:
     int32_t Write() {
         m_workPath = m_archive;
         m_prefix.clear();
-        m_work.reset();
+        m_workDir.reset();
         QFile in(m_archive);
         if (in.open(QIODevice::ReadOnly)) {
             const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(in);
             const qint64 start = end.Found ? zipcommon::ZipDataStart(in, end) : 0;
             if (start > 0) {
-                const QString tempDir = RecText(m_rec->TempPath);
-                m_work = std::make_unique<QTemporaryFile>(
-                    QDir(tempDir.isEmpty() ? QDir::tempPath() : tempDir).filePath(QStringLiteral("mykozip_XXXXXX.zip")));
-                if (!m_work->open()) {
-                    m_report.Message(ZenWrite, QStringLiteral("En tillfällig fil kunde inte skapas."));
+                const QString tempDir = RecText(m_rec->TempDir);
+                m_workDir = std::make_unique<QTemporaryDir>(
+                    QDir(tempDir.isEmpty() ? QDir::tempPath() : tempDir).filePath(QStringLiteral("mykozip_XXXXXX")));
+                if (!m_workDir->isValid()) {
+                    m_report.Message(ZipErrWrite, QStringLiteral("En tillfällig fil kunde inte skapas."));
                     return 0;
                 }
-                const zipcommon::TMoveResult r = zipcommon::MoveZipData(in, end, start, *m_work, 0);
+                const QString workPath = m_workDir->filePath(QStringLiteral("arkiv.zip"));
+                TAtomicFileDevice work(workPath);
+                zipcommon::TMoveResult r = zipcommon::MoveReadError;
+                try {
+                    work.Begin();
+                    r = zipcommon::MoveZipData(in, end, start, work, 0);
+                    if (r == zipcommon::MoveOk) work.File().Commit();
+                } catch (const Exception& e) {
+                    m_report.Message(ZipErrWrite, e.Message());
+                    return 0;
+                }
                 if (r != zipcommon::MoveOk) {
-                    m_report.Message(r == zipcommon::MoveNeedsZip64 || r == zipcommon::MoveNoZip ? ZenFormat : ZenWrite,
-                                     QStringLiteral("Arkivet kunde inte öppnas: %1").arg(m_archive));
+                    if (!work.Failure().isEmpty())
+                        m_report.Message(ZipErrWrite, work.Failure());
+                    else
+                        m_report.Message(r == zipcommon::MoveNeedsZip64 || r == zipcommon::MoveNoZip ? ZipErrDamaged : ZipErrWrite,
+                                         QStringLiteral("Arkivet kunde inte öppnas: %1").arg(m_archive));
                     return 0;
                 }
                 if (!in.seek(0) || (m_prefix = in.read(start)).size() != start) {
-                    m_report.Message(ZenRead, QStringLiteral("Arkivet kunde inte läsas: %1").arg(m_archive));
+                    m_report.Message(ZipErrRead, QStringLiteral("Arkivet kunde inte läsas: %1").arg(m_archive));
                     return 0;
                 }
-                m_work->close();
-                m_workPath = m_work->fileName();
+                m_workPath = workPath;
             }
             in.close();
         }
         const int32_t added = WriteArchive();
-        m_work.reset();
+        m_workDir.reset();
         return added;
     }
 
-    // Puts the set-aside data back in front of the written archive.
+    // Puts the set-aside data back in front of the written archive: one checked write, so
+    // the archive stays as it was unless the whole new one arrived.
     bool RestorePrefix() {
-        if (!m_work) return true;
+        if (!m_workDir) return true;
         QFile work(m_workPath);
-        QSaveFile save(m_archive);
-        bool ok = work.open(QIODevice::ReadOnly) && save.open(QIODevice::WriteOnly) &&
-                  save.write(m_prefix) == m_prefix.size();
+        TAtomicFileDevice save(m_archive, QStringLiteral("Arkivet kunde inte skrivas: %1"));
         zipcommon::TMoveResult r = zipcommon::MoveReadError;
-        if (ok) {
-            const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(work);
-            r = zipcommon::MoveZipData(work, end, 0, save, m_prefix.size());
-            ok = r == zipcommon::MoveOk && save.commit();
+        try {
+            if (!work.open(QIODevice::ReadOnly)) {
+                m_report.Message(ZipErrRead, QStringLiteral("Arkivet kunde inte läsas: %1").arg(m_workPath));
+                return false;
+            }
+            save.Begin();
+            if (save.write(m_prefix) == m_prefix.size()) {
+                const zipcommon::TEndOfCentral end = zipcommon::FindEndOfCentral(work);
+                r = zipcommon::MoveZipData(work, end, 0, save, m_prefix.size());
+            }
+            if (r == zipcommon::MoveOk) {
+                save.File().Commit();
+                return true;
+            }
+        } catch (const Exception& e) {
+            m_report.Message(ZipErrWrite, e.Message());
+            return false;
         }
-        if (!ok) {
-            save.cancelWriting();
-            m_report.Message(r == zipcommon::MoveNeedsZip64 ? ZenFormat : ZenWrite,
+        if (!save.Failure().isEmpty())
+            m_report.Message(ZipErrWrite, save.Failure());
+        else
+            m_report.Message(r == zipcommon::MoveNeedsZip64 ? ZipErrDamaged : ZipErrWrite,
                              QStringLiteral("Arkivet kunde inte skrivas: %1").arg(m_archive));
-        }
-        return ok;
+        return false;
     }
 
     int32_t WriteArchive() {
@@ -364,7 +390,7 @@ private:
             if (!za) {
                 zip_error_t ze;
                 zip_error_init_with_code(&ze, err);
-                m_report.Message(err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS ? ZenFormat : ZenOpen,
+                m_report.Message(err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS ? ZipErrDamaged : ZipErrOpen,
                                  QStringLiteral("Arkivet kunde inte öppnas: %1 (%2)")
                                      .arg(m_archive, QString::fromUtf8(zip_error_strerror(&ze))));
                 zip_error_fini(&ze);
@@ -374,10 +400,10 @@ private:
             if (m_freshen) return 0;  // nothing to freshen
             za = zip_open(QFile::encodeName(m_workPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
             if (!za) {
-                m_report.Message(ZenOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
+                m_report.Message(ZipErrOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
                 return 0;
             }
-            const QByteArray comment = RecText(m_rec->ArchComment).toUtf8();
+            const QByteArray comment = RecText(m_rec->ArchiveComment).toUtf8();
             if (!comment.isEmpty()) zip_set_archive_comment(za, comment.constData(), zip_uint16_t(qMin<qsizetype>(comment.size(), 0xFFFF)));
         }
 
@@ -419,7 +445,7 @@ private:
             QString name = f->Name;
             // The caller may rename the entry.
             const CallbackRec& nn = m_report.Send(ActNewName, 0, 0, name);
-            if (nn.ErrorCode == 1) {
+            if (nn.FirstValue == 1) {
                 QString changed = QString::fromUtf8(nn.Text);
                 changed.replace(QLatin1Char('\\'), QLatin1Char('/'));
                 if (!zipcommon::SafeRelativePath(changed).isEmpty()) name = zipcommon::SafeRelativePath(changed);
@@ -447,14 +473,15 @@ private:
             if (!src) {
                 delete state;
                 zip_discard(za);
-                m_report.Message(ZenMemory, QStringLiteral("Minnet räckte inte."));
+                m_report.Message(ZipErrMemory, QStringLiteral("Minnet räckte inte."));
                 return 0;
             }
-            const zip_int64_t idx =
-                zip_file_add(za, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+            const QByteArray stored = name.toUtf8();
+            const bool replaces = zip_name_locate(za, stored.constData(), 0) >= 0;
+            const zip_int64_t idx = zip_file_add(za, stored.constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
             if (idx < 0) {
                 zip_source_free(src);
-                m_report.Message(ZenMisc, QStringLiteral("Filen kunde inte läggas till: %1 (%2)").arg(name, LibzipError(za)));
+                m_report.Message(ZipErrGeneral, QStringLiteral("Filen kunde inte läggas till: %1 (%2)").arg(name, LibzipError(za)));
                 continue;
             }
             const bool store = m_level == 0 || std::any_of(m_storeSuffixes.begin(), m_storeSuffixes.end(), [&](const QString& s) {
@@ -464,15 +491,20 @@ private:
                                      store ? 0 : zip_uint32_t(m_level));
             zip_file_set_external_attributes(za, zip_uint64_t(idx), 0, ZIP_OPSYS_UNIX,
                                              (zip_uint32_t(S_IFREG | (f->Mode & 0777))) << 16);
-            if (f->Encrypt &&
-                zip_file_set_encryption(za, zip_uint64_t(idx), ZIP_EM_TRAD_PKWARE, f->Password.toUtf8().constData()) < 0) {
+            if (zip_file_set_encryption(za, zip_uint64_t(idx), f->Encrypt ? ZIP_EM_TRAD_PKWARE : ZIP_EM_NONE,
+                                        f->Encrypt ? f->Password.toUtf8().constData() : nullptr) < 0) {
                 zip_delete(za, zip_uint64_t(idx));
                 ++m_skippedErrors;
-                m_report.Message(ZenPassword, QStringLiteral("Filen kunde inte krypteras: %1").arg(name));
+                m_report.Message(ZipErrPassword, QStringLiteral("Filen kunde inte krypteras: %1").arg(name));
                 continue;
             }
+            // A replaced entry keeps nothing of the old one: libzip would carry over its
+            // extra fields (an old time stamp among them) and, without the explicit setting
+            // above, its encryption. (After the other settings: libzip drops a setting equal
+            // to the old entry's once the entry's fields have been changed.)
+            if (replaces) zip_file_extra_field_delete(za, zip_uint64_t(idx), ZIP_EXTRA_FIELD_ALL, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
             const CallbackRec& fc = m_report.Send(ActFileComment, 0, 0, name);
-            if (fc.ErrorCode == 1) {
+            if (fc.FirstValue == 1) {
                 const QByteArray comment = QString::fromUtf8(fc.Text).toUtf8();
                 zip_file_set_comment(za, zip_uint64_t(idx), comment.constData(), zip_uint16_t(comment.size()), ZIP_FL_ENC_UTF_8);
             }
@@ -490,7 +522,7 @@ private:
             const bool cancelled = m_report.Aborted();
             zip_discard(za);
             if (cancelled) return Abort();
-            m_report.Message(readFailed ? ZenRead : ZenWrite,
+            m_report.Message(readFailed ? ZipErrRead : ZipErrWrite,
                              QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
             return 0;
         }
@@ -500,9 +532,8 @@ private:
         // Sources are moved only once the archive is committed, and only those stored.
         if (m_move)
             for (const QString& path : m_stored) {
-                if (m_trash && QFile::moveToTrash(path)) continue;
-                if (!QFile::remove(path))
-                    m_report.Message(ZenWrite, QStringLiteral("Filen kunde inte tas bort: %1").arg(path));
+                if (!zipcommon::RemoveFile(path, m_trash))
+                    m_report.Message(ZipErrWrite, QStringLiteral("Filen kunde inte tas bort: %1").arg(path));
             }
         return added;
     }
@@ -521,8 +552,8 @@ private:
         }
         zip_discard(za);
         if (newest <= 0) return;
-        QFile f(m_archive);
-        if (f.open(QIODevice::ReadWrite)) f.setFileTime(QDateTime::fromSecsSinceEpoch(newest), QFileDevice::FileModificationTime);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(newest), 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(m_archive).constData(), times, 0);
     }
 
     ZipCommandRec* m_rec;
@@ -530,7 +561,7 @@ private:
     QString m_archive, m_archivePath, m_password;
     QString m_workPath;                       // what libzip works on: the archive or a stub-less copy
     QByteArray m_prefix;                      // the data set aside in front of the archive
-    std::unique_ptr<QTemporaryFile> m_work;
+    std::unique_ptr<QTemporaryDir> m_workDir;  // holds the stub-less copy while it is worked on
     int m_level = 9;
     bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
          m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
@@ -549,14 +580,14 @@ private:
 extern "C" Q_DECL_EXPORT int32_t GetZipLibVersion() { return LibVersion; }
 
 extern "C" Q_DECL_EXPORT int32_t ZipLibExec(ZipCommandRec* rec) {
-    if (!rec || rec->CheckNo != ZipCheckNo || !rec->Callback) return 0;
+    if (!rec || rec->CheckValue != RecordCheckValue || !rec->Callback) return 0;
     try {
         TZipJob job(rec);
         return job.Run();
     } catch (...) {
         // Nothing may unwind into the caller.
-        zipcommon::TReporter report(rec->Callback, rec->Caller, true);
-        report.Message(ZenMisc, QStringLiteral("Oväntat fel i packningen."));
+        zipcommon::TReporter report(rec->Callback, rec->Component, true);
+        report.Message(ZipErrGeneral, QStringLiteral("Oväntat fel i packningen."));
         return 0;
     }
 }

@@ -34,19 +34,19 @@ int32_t g_result = 0;
     for (const TStep& s : g_script) {
         CallbackRec rec;
         std::memset(&rec, 0, sizeof rec);
-        rec.Caller = caller;
-        rec.IsOperationZip = isZip ? 1 : 0;
-        rec.ActionCode = s.Action;
-        rec.ErrorCode = s.First;
-        rec.FileSize = s.Second;
+        rec.Component = caller;
+        rec.FromZipLib = isZip ? 1 : 0;
+        rec.Action = s.Action;
+        rec.FirstValue = s.First;
+        rec.SecondValue = s.Second;
         std::memcpy(rec.Text, s.Text.constData(), size_t(qMin<qsizetype>(s.Text.size(), ZipCallbackTextSize - 1)));
         const int32_t r = cb(&rec);
         rec.Text[ZipCallbackTextSize - 1] = 0;
         answers << QStringLiteral("%1|%2|%3|%4|%5")
                        .arg(r)
-                       .arg(rec.ActionCode)
-                       .arg(rec.ErrorCode)
-                       .arg(rec.FileSize)
+                       .arg(rec.Action)
+                       .arg(rec.FirstValue)
+                       .arg(rec.SecondValue)
                        .arg(QString::fromUtf8(rec.Text));
     }
     g_answers = answers.join(QLatin1Char('\n')).toUtf8();
@@ -59,25 +59,25 @@ extern "C" Q_DECL_EXPORT int32_t GetUnzLibVersion() { return FAKE_VERSION; }
 #ifndef FAKE_NO_EXEC
 extern "C" Q_DECL_EXPORT int32_t ZipLibExec(ZipCommandRec* r) {
     QStringList d;
-    d << QStringLiteral("Handle=%1").arg(r->Handle ? 1 : 0) << QStringLiteral("Version=%1").arg(r->Version)
-      << QStringLiteral("Trace=%1").arg(r->TraceEnabled) << QStringLiteral("Password=%1").arg(T(r->Password))
+    d << QStringLiteral("Handle=%1").arg(r->WindowHandle ? 1 : 0) << QStringLiteral("Version=%1").arg(r->Version)
+      << QStringLiteral("Trace=%1").arg(r->Trace) << QStringLiteral("Password=%1").arg(T(r->Password))
       << QStringLiteral("Suffixes=%1").arg(T(r->StoreSuffixes)) << QStringLiteral("Encrypt=%1").arg(r->Encrypt)
-      << QStringLiteral("System=%1").arg(r->SystemFiles) << QStringLiteral("Volume=%1").arg(r->Volume)
-      << QStringLiteral("NoDirEntries=%1").arg(r->NoDirEntries) << QStringLiteral("FromDate=%1").arg(r->FromDate)
+      << QStringLiteral("System=%1").arg(r->IncludeHidden) << QStringLiteral("Volume=%1").arg(r->Volume)
+      << QStringLiteral("NoDirEntries=%1").arg(r->NoFolderEntries) << QStringLiteral("FromDate=%1").arg(r->FromDate)
       << QStringLiteral("Verbose=%1").arg(r->Verbose) << QStringLiteral("Quiet=%1").arg(r->Quiet)
-      << QStringLiteral("Level=%1").arg(r->Level) << QStringLiteral("JunkDir=%1").arg(r->JunkDir)
-      << QStringLiteral("Recurse=%1").arg(r->Recurse) << QStringLiteral("Grow=%1").arg(r->Grow)
+      << QStringLiteral("Level=%1").arg(r->Level) << QStringLiteral("JunkDir=%1").arg(r->StripFolderNames)
+      << QStringLiteral("Recurse=%1").arg(r->Recurse) << QStringLiteral("Grow=%1").arg(r->GrowInPlace)
       << QStringLiteral("ForceDOS=%1").arg(r->ForceDOS) << QStringLiteral("Move=%1").arg(r->Move)
       << QStringLiteral("Update=%1").arg(r->Update) << QStringLiteral("Freshen=%1").arg(r->Freshen)
-      << QStringLiteral("LatestTime=%1").arg(r->LatestTime)
+      << QStringLiteral("LatestTime=%1").arg(r->ArchiveTakesNewestTime)
       << QStringLiteral("Date=%1").arg(QString::fromLatin1(r->Date, 8))
-      << QStringLiteral("ArgCount=%1").arg(r->ArgCount) << QStringLiteral("ZipFileName=%1").arg(T(r->ZipFileName))
-      << QStringLiteral("TempPath=%1").arg(T(r->TempPath)) << QStringLiteral("ArchComment=%1").arg(T(r->ArchComment))
-      << QStringLiteral("ArchiveFilesOnly=%1").arg(r->ArchiveFilesOnly)
-      << QStringLiteral("ResetArchiveBit=%1").arg(r->ResetArchiveBit)
-      << QStringLiteral("ExclCount=%1").arg(r->ExclCount) << QStringLiteral("UseRecycleBin=%1").arg(r->UseRecycleBin)
-      << QStringLiteral("CodePage=%1").arg(r->CodePage) << QStringLiteral("CheckNo=%1").arg(r->CheckNo);
-    for (int i = 0; i < r->ArgCount; ++i) {
+      << QStringLiteral("ArgCount=%1").arg(r->SpecCount) << QStringLiteral("ZipFileName=%1").arg(T(r->ZipFileName))
+      << QStringLiteral("TempPath=%1").arg(T(r->TempDir)) << QStringLiteral("ArchComment=%1").arg(T(r->ArchiveComment))
+      << QStringLiteral("ArchiveFilesOnly=%1").arg(r->ArchiveOnly)
+      << QStringLiteral("ResetArchiveBit=%1").arg(r->ResetArchive)
+      << QStringLiteral("ExclCount=%1").arg(r->ExcludeCount) << QStringLiteral("UseRecycleBin=%1").arg(r->UseTrash)
+      << QStringLiteral("CodePage=%1").arg(r->CodePage) << QStringLiteral("CheckNo=%1").arg(r->CheckValue);
+    for (int i = 0; i < r->SpecCount; ++i) {
         const ZipFileSpecRec& s = r->FileSpecs[i];
         d << QStringLiteral("Spec%1=%2|%3|%4|%5|%6")
                  .arg(i)
@@ -86,25 +86,25 @@ extern "C" Q_DECL_EXPORT int32_t ZipLibExec(ZipCommandRec* r) {
                  .arg(s.Recurse)
                  .arg(T(s.RootDir));
     }
-    for (int i = 0; i < r->ExclCount; ++i) d << QStringLiteral("Excl%1=%2").arg(i).arg(T(r->ExclSpecs[i]));
+    for (int i = 0; i < r->ExcludeCount; ++i) d << QStringLiteral("Excl%1=%2").arg(i).arg(T(r->ExcludeSpecs[i]));
     g_dump = d.join(QLatin1Char('\n')).toUtf8();
-    Play(r->Callback, r->Caller, true);
+    Play(r->Callback, r->Component, true);
     return g_result;
 }
 extern "C" Q_DECL_EXPORT int32_t UnzLibExec(UnzipCommandRec* r) {
     QStringList d;
-    d << QStringLiteral("Handle=%1").arg(r->Handle ? 1 : 0) << QStringLiteral("Version=%1").arg(r->Version)
-      << QStringLiteral("Trace=%1").arg(r->TraceEnabled) << QStringLiteral("Password=%1").arg(T(r->Password))
+    d << QStringLiteral("Handle=%1").arg(r->WindowHandle ? 1 : 0) << QStringLiteral("Version=%1").arg(r->Version)
+      << QStringLiteral("Trace=%1").arg(r->Trace) << QStringLiteral("Password=%1").arg(T(r->Password))
       << QStringLiteral("Test=%1").arg(r->Test) << QStringLiteral("Quiet=%1").arg(r->Quiet)
       << QStringLiteral("Verbose=%1").arg(r->Verbose) << QStringLiteral("Update=%1").arg(r->Update)
-      << QStringLiteral("Freshen=%1").arg(r->Freshen) << QStringLiteral("DirNames=%1").arg(r->DirNames)
-      << QStringLiteral("OverWrite=%1").arg(r->OverWrite) << QStringLiteral("ArgCount=%1").arg(r->ArgCount)
+      << QStringLiteral("Freshen=%1").arg(r->Freshen) << QStringLiteral("DirNames=%1").arg(r->RecreateFolders)
+      << QStringLiteral("OverWrite=%1").arg(r->Overwrite) << QStringLiteral("ArgCount=%1").arg(r->SpecCount)
       << QStringLiteral("ZipFileName=%1").arg(T(r->ZipFileName))
       << QStringLiteral("PasswordReqCount=%1").arg(r->PasswordReqCount)
-      << QStringLiteral("ExtrBaseDir=%1").arg(T(r->ExtrBaseDir)) << QStringLiteral("CheckNo=%1").arg(r->CheckNo);
-    for (int i = 0; i < r->ArgCount; ++i) d << QStringLiteral("Spec%1=%2").arg(i).arg(T(r->FileSpecs[i].FileSpec));
+      << QStringLiteral("ExtrBaseDir=%1").arg(T(r->ExtrBaseDir)) << QStringLiteral("CheckNo=%1").arg(r->CheckValue);
+    for (int i = 0; i < r->SpecCount; ++i) d << QStringLiteral("Spec%1=%2").arg(i).arg(T(r->FileSpecs[i].FileSpec));
     g_dump = d.join(QLatin1Char('\n')).toUtf8();
-    Play(r->Callback, r->Caller, false);
+    Play(r->Callback, r->Component, false);
     return g_result;
 }
 #endif
