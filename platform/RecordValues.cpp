@@ -29,7 +29,6 @@ struct TRecordValues::Block {
 
     static int NullWords(int count) { return (count + 31) / 32; }
     // The texts are kept one byte a character when every character is Latin-1.
-    // Texts of one byte a character, kept so.
     static Block* MakeNarrow(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char* text,
                              std::size_t textLength) {
         const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +

@@ -93,6 +93,33 @@ private Q_SLOTS:
         QTest::newRow("beyond Latin-1 cut away") << QByteArray("åäö€") << 3;
         QTest::newRow("beyond Latin-1 kept by the cut") << QByteArray("åä€ö") << 3;
         QTest::newRow("broken after Latin-1, cut") << QByteArray("Öl\xff\xfe") << 3;
+        // Long plain runs, read eight bytes at a time, with other bytes in and after them.
+        QTest::newRow("Latin-1 after a long plain run") << QByteArray("Kantarellen är god") << 0;
+        QTest::newRow("Latin-1 lead as the eighth byte") << QByteArray("abcdefg\xc3\xa4hijklmnopq") << 0;
+        QTest::newRow("broken after a long plain run") << QByteArray("Boletus edulis\xff\xfe svamp") << 0;
+        QTest::newRow("beyond Latin-1 after a long plain run") << QByteArray("Flugsvampar kostar 5 €") << 0;
+        QTest::newRow("long plain run cut") << QByteArray("Boletus edulis och mer text") << 17;
+        QTest::newRow("byte order mark after a long plain run") << QByteArray("Boletus edulis\xef\xbb\xbf") << 0;
+    }
+
+    // One builder makes record after record, as a file is read: each record holds its own
+    // texts, whatever the records before it held.
+    void builderMakesRecordAfterRecord() {
+        const QList<QByteArray> texts{QByteArray("Trattkantarell i mossan vid bäcken"), QByteArray("kort"),
+                                      QByteArray("Pris 5 € per liter"), QByteArray("åter smal"), QByteArray(""),
+                                      QByteArray("Boletus edulis\xff")};
+        TRecordValues::Builder builder;
+        QList<TRecordValues> records;
+        for (const QByteArray& text : texts) {
+            builder.Start(2);
+            builder.SetUtf8(0, text.constData(), int(text.size()));
+            builder.SetText(1, QString::fromUtf8(text).left(3));
+            records.append(builder.Finish());
+        }
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(records[i].Text(0), QString::fromUtf8(texts[i]));
+            QCOMPARE(records[i].Text(1), QString::fromUtf8(texts[i]).left(3));
+        }
     }
     void textsFromUtf8() {
         QFETCH(QByteArray, bytes);
