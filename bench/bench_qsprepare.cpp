@@ -76,6 +76,7 @@ BENCHMARK(BM_PrepareList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchsupport::RatioReporter reporter;
     if (!benchsupport::Run(argc, argv, reporter)) return 1;

@@ -45,6 +45,7 @@ BENCHMARK(BM_WrapOneLine)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchsupport::RatioReporter reporter;
     if (!benchsupport::Run(argc, argv, reporter)) return 1;

@@ -499,21 +499,24 @@ void TframeKeys::ShowPage(QWidget* page) {
 
 void TframeKeys::FillBigPics() {
     TExtClientDataSet* fungi = Fungi();
-    listboxBigPics->hide();
+    // Nothing is drawn while the list is refilled. The records are read where they stand:
+    // walking the table's cursor over them would make every detail table follow it.
+    listboxBigPics->setUpdatesEnabled(false);
     listboxBigPics->clear();
     if (fungi && fungi->Active()) {
         const int keep = fungi->RecNo();
-        TField* ukey = fungi->FieldByName(QStringLiteral("UKey"));
-        TField* hasPic = fungi->FieldByName(QStringLiteral("HasPic"));
+        const int ukey = fungi->FieldByName(QStringLiteral("UKey"))->Index();
+        const int hasPic = fungi->FieldByName(QStringLiteral("HasPic"))->Index();
         QStringList items;
-        for (fungi->First(); !fungi->Eof(); fungi->Next())
-            items << (hasPic->AsBoolean() ? ukey->AsString() : NoPic) + QLatin1Char('|') + KeyFullName(fungi);
-        if (keep > 0) fungi->SetRecNo(keep);
+        items.reserve(fungi->RecordCount());
+        for (int row = 0; row < fungi->RecordCount(); ++row)
+            items << (fungi->RecordValue(row, hasPic).toBool() ? fungi->RecordValue(row, ukey).toString() : NoPic) +
+                         QLatin1Char('|') + KeyFullName(fungi, row);
         listboxBigPics->addItems(items);
         if (keep > 0) listboxBigPics->setCurrentRow(keep - 1);
     }
     RebuildBigPics = false;
-    listboxBigPics->show();
+    listboxBigPics->setUpdatesEnabled(true);
 }
 
 QPixmap TframeKeys::MainPicture(const QString& ukey, const QSize& size) {

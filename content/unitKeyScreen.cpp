@@ -54,6 +54,16 @@ QString KeyFullName(TExtClientDataSet* fungi) {
     return swedish.isEmpty() ? latin : QStringLiteral("%1 (%2)").arg(swedish, latin);
 }
 
+QString KeyFullName(const TExtClientDataSet* fungi, int row) {
+    const auto text = [&](const char* name) {
+        const TField* field = fungi->FindField(QLatin1String(name));
+        return field ? fungi->RecordValue(row, field->Index()).toString() : QString();
+    };
+    const QString swedish = text("SwedishName");
+    const QString latin = text("LatinName");
+    return swedish.isEmpty() ? latin : QStringLiteral("%1 (%2)").arg(swedish, latin);
+}
+
 int CountCompleteSpecies(TExtClientDataSet* fungi) {
     TClientDataSet* stored = fungi->InternalDataSet();
     const bool wasOpen = stored->Active();

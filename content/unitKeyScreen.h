@@ -33,6 +33,8 @@ TDM* KeyDataModule();
 
 // The display name of the current species: "Swedish (Latin)", or the Latin name alone.
 QString KeyFullName(TExtClientDataSet* fungi);
+// The same of the species at a 0-based position of the table's view, without moving to it.
+QString KeyFullName(const TExtClientDataSet* fungi, int row);
 // The number of complete descriptions among all stored species.
 int CountCompleteSpecies(TExtClientDataSet* fungi);
 

@@ -29,6 +29,7 @@ public:
     }
     TFieldType FieldType(int index) const override { return m_dataSet->Fields(index)->DataType(); }
     QVariant FieldValue(int index) const override { return m_dataSet->RecordValue(m_row, index); }
+    const TRecordValues* StoredValues() const override { return m_dataSet->RecordValuesAt(m_row); }
 
 private:
     static quintptr NextLayoutId() {
@@ -76,6 +77,9 @@ struct TExtClientDataSet::Impl {
     QStringList sel;
     QString filename;
     bool loading = false;
+    // While LoadData closes the visible table, the internal one is left open, so that its
+    // records serve again when the file still holds exactly them.
+    bool keepInternalOnClose = false;
 
     // Bookkeeping between the before and after hooks of one post or delete.
     QString drawnKey;  // the key this table drew for the record being inserted
@@ -256,7 +260,21 @@ void TExtClientDataSet::LoadData() {
         }
     } finish{this};
 
-    Close();
+    {
+        d->keepInternalOnClose = true;
+        struct Restore {
+            Impl* d;
+            ~Restore() { d->keepInternalOnClose = false; }
+        } restore{d.get()};
+        Close();
+    }
+    // Back to the file, as closing does, unless the file is still of the generation the
+    // records in memory came from, when reading it again would give the very same records.
+    // A file that cannot be read is read afresh, which reports what is wrong with it.
+    // Unsaved changes keep the records in memory, as closing does.
+    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges() &&
+        !d->internal->MatchesBoundFile())
+        d->internal->Close();
     OpenInternal();
     TClientDataSet* internal = d->internal.get();
     SetFieldDefs(internal->FieldDefs());
@@ -423,7 +441,8 @@ void TExtClientDataSet::DoAfterScroll() {
 
 void TExtClientDataSet::DoBeforeClose() {
     // Back to the file on the next use; unsaved changes keep the records in memory.
-    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges()) d->internal->Close();
+    if (!d->keepInternalOnClose && d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges())
+        d->internal->Close();
     TClientDataSet::DoBeforeClose();
 }
 

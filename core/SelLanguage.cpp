@@ -342,6 +342,48 @@ QString FieldText(const TSelRecord& record, int index, TFieldType type) {
     return FieldValueText(v, type);
 }
 
+using TextBuffer = QVarLengthArray<char16_t, 256>;
+
+QStringView Widen(QStringView text, TextBuffer&) { return text; }
+QStringView Widen(QLatin1String text, TextBuffer& buffer) {
+    buffer.resize(text.size());
+    for (qsizetype k = 0; k < text.size(); ++k) buffer[k] = char16_t(uchar(text.data()[k]));
+    return QStringView(buffer.data(), text.size());
+}
+
+// Gives f the field's text as the QString of FieldText would show it: a null view for an
+// empty field, the characters otherwise. A text field of a record that keeps its stored
+// values is read in place.
+template <typename F>
+bool WithFieldText(const TSelRecord& record, int index, TFieldType type, F&& f) {
+    if (type == TFieldType::ftString)
+        if (const TRecordValues* values = record.StoredValues()) {
+            if (values->IsNull(index)) return f(QStringView());
+            TextBuffer buffer;
+            return values->VisitText(index, [&](auto text) { return f(Widen(text, buffer)); });
+        }
+    const QString text = FieldText(record, index, type);
+    return f(QStringView(text));
+}
+
+// A number field's value as FieldValue gives it: an empty field is 0.
+qint64 FieldInteger(const TSelRecord& record, int index) {
+    if (const TRecordValues* values = record.StoredValues())
+        return values->IsNull(index) ? 0 : qint64(int(values->Number(index)));
+    const QVariant v = record.FieldValue(index);
+    return v.isNull() ? qint64(0) : v.toLongLong();
+}
+double FieldFloat(const TSelRecord& record, int index) {
+    if (const TRecordValues* values = record.StoredValues()) return values->IsNull(index) ? 0.0 : values->Float(index);
+    const QVariant v = record.FieldValue(index);
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+bool FieldBoolean(const TSelRecord& record, int index) {
+    if (const TRecordValues* values = record.StoredValues()) return !values->IsNull(index) && values->Number(index) != 0;
+    const QVariant v = record.FieldValue(index);
+    return !v.isNull() && v.toBool();
+}
+
 struct Frame {
     bool result = false;
     bool started = false;
@@ -462,45 +504,47 @@ struct TSelExpression::Impl {
         i = t.end;
 
         switch (t.kind) {
-        case Keyword::Str: {
-            const QString text = FieldText(record, field, type);
-            switch (t.op) {
-            case Op::Contains: return text.contains(t.value);
-            case Op::StartsWith: return text.startsWith(t.value);
-            case Op::EndsWith: return text.endsWith(t.value);
-            case Op::Eq: return text == t.value;
-            case Op::Ne: return text != t.value;
-            default: return Compare(t.op, QString::compare(text, t.value), 0);
-            }
-        }
+        case Keyword::Str:
+            return WithFieldText(record, field, type, [&t](QStringView text) {
+                const QStringView value(t.value);
+                switch (t.op) {
+                case Op::Contains: return text.contains(value);
+                case Op::StartsWith: return text.startsWith(value);
+                case Op::EndsWith: return text.endsWith(value);
+                case Op::Eq: return text == value;
+                case Op::Ne: return text != value;
+                default: return Compare(t.op, text.compare(value), 0);
+                }
+            });
         case Keyword::Num: {
-            const QVariant v = record.FieldValue(field);
             switch (type) {
             case TFieldType::ftInteger:
                 if (!t.intOk) throw Exception(NotInteger(t.value));
-                return Compare(t.op, v.isNull() ? qint64(0) : v.toLongLong(), t.intValue);
+                return Compare(t.op, FieldInteger(record, field), t.intValue);
             case TFieldType::ftFloat:
                 if (!t.floatOk) throw Exception(NotFloat(t.value));
-                return Compare(t.op, v.isNull() ? 0.0 : v.toDouble(), t.floatValue);
+                return Compare(t.op, FieldFloat(record, field), t.floatValue);
             case TFieldType::ftBoolean:
                 if (!t.intOk) throw Exception(NotInteger(t.value));
-                return Compare(t.op, qint64(!v.isNull() && v.toBool() ? 1 : 0), t.intValue);
+                return Compare(t.op, qint64(FieldBoolean(record, field) ? 1 : 0), t.intValue);
             default: throw Exception(QStringLiteral("No numeric format"));
             }
         }
         case Keyword::Pos: {
             if (!t.intOk) throw Exception(NotInteger(t.value));
-            const QString text = FieldText(record, field, type);
-            if (t.index < 1 || t.index > text.size()) return false;
-            const qint64 digit = qint64(text[qsizetype(t.index - 1)].unicode()) - u'0';
-            return Compare(t.op, digit, t.intValue);
+            return WithFieldText(record, field, type, [&t](QStringView text) {
+                if (t.index < 1 || t.index > text.size()) return false;
+                const qint64 digit = qint64(text[qsizetype(t.index - 1)].unicode()) - u'0';
+                return Compare(t.op, digit, t.intValue);
+            });
         }
         case Keyword::Color: {
             if (!t.wantedOk) throw Exception(t.wantedError);
-            const QString text = FieldText(record, field, type);
             QVarLengthArray<Rgb, 16> colours;
             QString error;
-            if (!ParseColours(text, colours, error)) throw Exception(error);
+            const bool parsed =
+                WithFieldText(record, field, type, [&](QStringView text) { return ParseColours(text, colours, error); });
+            if (!parsed) throw Exception(error);
             if (colours.isEmpty()) return false;
             const int count = int(colours.size());
             for (const Rgb& w : t.wanted) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/ClientDataSet.h"
+#include "platform/RecordValues.h"
 
 // One record as the selection language sees it.
 class TSelRecord {
@@ -23,6 +24,10 @@ public:
     // made anew for each load (or whose table's fields may change) gives a fresh id each
     // time; 0, the default, means "look the fields up for every record".
     virtual quintptr LayoutId() const { return 0; }
+    // The record's stored values in their compact form, when it keeps them so (one per
+    // field, of FieldType's types): texts and numbers are then read in place, with the same
+    // results as through FieldValue. nullptr, the default, means "read through FieldValue".
+    virtual const TRecordValues* StoredValues() const { return nullptr; }
 };
 
 // A selection prepared once and matched against many records.

@@ -113,6 +113,21 @@ bool LoadTableFile(TClientDataSet& table, const QString& componentName) {
     }
 }
 
+// The records of a table's file, for the lists built from every stored record: the data
+// module's internal table when it holds exactly what the file holds now (as it does after
+// start-up), which spares reading the file again; else the file read into own. nullptr when
+// neither can be read.
+const TClientDataSet* StoredRecords(TDM* dm, const QString& componentName, TClientDataSet& own) {
+    const QString file = TableFileOf(componentName);
+    if (TExtClientDataSet* table = dm ? dm->Table(componentName) : nullptr) {
+        const TClientDataSet* internal = table->InternalDataSet();
+        const auto path = [](const QString& name) { return QDir::cleanPath(QFileInfo(name).absoluteFilePath()); };
+        if (internal->Active() && path(internal->FileName()) == path(file) && internal->MatchesBoundFile())
+            return internal;
+    }
+    return LoadTableFile(own, componentName) ? &own : nullptr;
+}
+
 int FieldIndex(const TClientDataSet& table, const char* name) {
     TField* f = table.FindField(QLatin1String(name));
     return f ? f->Index() : -1;
@@ -465,36 +480,37 @@ void TformFRMain::BuildSpeciesNameList() {
     FungiNames.Clear();
     CompleteFungiCount = 0;
     {
-        TClientDataSet fungi;
-        if (LoadTableFile(fungi, QStringLiteral("cdsFungi"))) {
-            const int ukey = FieldIndex(fungi, "UKey"), data = FieldIndex(fungi, "FungiData"),
-                      swedish = FieldIndex(fungi, "SwedishName"), latin = FieldIndex(fungi, "LatinName");
-            for (int row = 0; row < fungi.RecordCount(); ++row) {
-                const QString key = RowText(fungi, row, ukey);
-                if (RowText(fungi, row, data) == QLatin1String("CPLD")) ++CompleteFungiCount;
-                const QString swedishName = RowText(fungi, row, swedish);
+        TClientDataSet own;
+        if (const TClientDataSet* fungi = StoredRecords(m_dm, QStringLiteral("cdsFungi"), own)) {
+            const int ukey = FieldIndex(*fungi, "UKey"), data = FieldIndex(*fungi, "FungiData"),
+                      swedish = FieldIndex(*fungi, "SwedishName"), latin = FieldIndex(*fungi, "LatinName");
+            for (int row = 0; row < fungi->RecordCount(); ++row) {
+                const QString key = RowText(*fungi, row, ukey);
+                if (RowText(*fungi, row, data) == QLatin1String("CPLD")) ++CompleteFungiCount;
+                const QString swedishName = RowText(*fungi, row, swedish);
                 if (!swedishName.isEmpty()) FungiNames.AddUKey(swedishName, key);
-                FungiNames.AddUKey(RowText(fungi, row, latin), key);
+                FungiNames.AddUKey(RowText(*fungi, row, latin), key);
             }
         }
     }
     for (const auto& [table, field] : {std::pair{"cdsSwedishNames", "SwedishName"}, std::pair{"cdsLatinNames", "LatinName"}}) {
-        TClientDataSet names;
-        if (!LoadTableFile(names, QLatin1String(table))) continue;
-        const int master = FieldIndex(names, "MasterUKey"), name = FieldIndex(names, field);
-        for (int row = 0; row < names.RecordCount(); ++row)
-            FungiNames.AddUKey(RowText(names, row, name), RowText(names, row, master));
+        TClientDataSet own;
+        const TClientDataSet* names = StoredRecords(m_dm, QLatin1String(table), own);
+        if (!names) continue;
+        const int master = FieldIndex(*names, "MasterUKey"), name = FieldIndex(*names, field);
+        for (int row = 0; row < names->RecordCount(); ++row)
+            FungiNames.AddUKey(RowText(*names, row, name), RowText(*names, row, master));
     }
     FungiNames.Sort();
 }
 
 void TformFRMain::BuildContactNameList() {
     ContactNames.Clear();
-    TClientDataSet contacts;
-    if (LoadTableFile(contacts, QStringLiteral("cdsContacts"))) {
-        const int ukey = FieldIndex(contacts, "UKey"), name = FieldIndex(contacts, "Username");
-        for (int row = 0; row < contacts.RecordCount(); ++row)
-            ContactNames.AddUKey(RowText(contacts, row, name), RowText(contacts, row, ukey));
+    TClientDataSet own;
+    if (const TClientDataSet* contacts = StoredRecords(m_dm, QStringLiteral("cdsContacts"), own)) {
+        const int ukey = FieldIndex(*contacts, "UKey"), name = FieldIndex(*contacts, "Username");
+        for (int row = 0; row < contacts->RecordCount(); ++row)
+            ContactNames.AddUKey(RowText(*contacts, row, name), RowText(*contacts, row, ukey));
     }
     ContactNames.Sort();
 }

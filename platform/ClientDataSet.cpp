@@ -808,6 +808,15 @@ TClientDataSet::TUnsavedChanges TClientDataSet::UnsavedChanges() const {
     return changes;
 }
 
+bool TClientDataSet::MatchesBoundFile() const {
+    if (!d->active || !d->store || HasUnsavedChanges()) return false;
+    const auto& s = *d->store;
+    // Opening reads the file of the table's name, which may no longer be the bound one.
+    if (!s.bound || (!d->fileName.isEmpty() && AbsolutePath(d->fileName) != s.boundFile)) return false;
+    qint64 generation = 0;
+    return TableFile::ReadGeneration(s.boundFile, &generation) && generation == s.generation;
+}
+
 bool TClientDataSet::ReadOnly() const { return d->readOnly; }
 void TClientDataSet::SetReadOnly(bool readOnly) { d->readOnly = readOnly; }
 bool TClientDataSet::LogChanges() const { return d->logChanges; }
@@ -942,6 +951,11 @@ QVariant TClientDataSet::RecordValue(int row, int field) const {
     if (!d->active || row < 0 || row >= int(d->view.size()) || field < 0 || field >= d->activeDefs.size())
         return QVariant();
     return d->view[row]->v.Value(field, d->activeDefs.at(field).DataType);
+}
+
+const TRecordValues* TClientDataSet::RecordValuesAt(int row) const {
+    if (!d->active || row < 0 || row >= int(d->view.size())) return nullptr;
+    return &d->view[row]->v;
 }
 
 TDataSetState TClientDataSet::State() const { return d->state; }

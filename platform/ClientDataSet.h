@@ -24,6 +24,7 @@
 
 class TClientDataSet;
 class TDataSource;
+class TRecordValues;
 
 // One field of a dataset: reads and writes the value of the dataset's current record
 // (its edit buffer while editing or inserting).
@@ -109,6 +110,11 @@ public:
         std::vector<std::pair<qint64, QVector<QVariant>>> Inserted, Changed;
     };
     TUnsavedChanges UnsavedChanges() const;
+    // True when the records in memory are exactly those of the bound file as it is now:
+    // nothing unsaved, and the file still of the generation they were read from or last
+    // saved to, so that reading it again would give the same records. Reads the file's
+    // generation only; false when the table is closed, unbound or the file unreadable.
+    bool MatchesBoundFile() const;
 
     // A table that refuses writes: append, edit and delete raise.
     bool ReadOnly() const;
@@ -146,6 +152,10 @@ public:
     int FindRecordIndex(const QString& fieldName, const QVariant& value) const;
     // A stored value of the view's record at a 0-based position (for grids).
     QVariant RecordValue(int row, int field) const;
+    // The stored values of the view's record at a 0-based position, for readers that take
+    // many values of one record without making QVariants; nullptr outside the view. Valid
+    // until the record or the view changes.
+    const TRecordValues* RecordValuesAt(int row) const;
 
     // ---- Editing ----
     TDataSetState State() const;

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QStringConverter>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,20 @@ struct TRecordValues::Block {
 
     static int NullWords(int count) { return (count + 31) / 32; }
     // The texts are kept one byte a character when every character is Latin-1.
+    static Block* MakeNarrow(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char* text,
+                             std::size_t textLength) {
+        const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +
+                                 sizeof(std::uint32_t) * std::size_t(NullWords(count)) + textLength;
+        void* memory = std::malloc(size);
+        if (!memory) throw std::bad_alloc();
+        auto* b = new (memory) Block{{1}, unsigned(count), 1u};
+        if (count > 0) {
+            std::memcpy(b->Slots(), slots, sizeof(std::uint64_t) * std::size_t(count));
+            std::memcpy(b->Nulls(), nulls, sizeof(std::uint32_t) * std::size_t(NullWords(count)));
+        }
+        if (textLength > 0) std::memcpy(b->Text(), text, textLength);
+        return b;
+    }
     static Block* Make(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char16_t* text,
                        std::size_t textLength, bool narrow) {
         static_assert(sizeof(Block) == 8 && alignof(Block) <= 8);
@@ -208,8 +223,15 @@ void TRecordValues::Builder::Start(int count) {
     m_count = count;
     m_slots.assign(std::size_t(count), 0);
     m_nulls.assign(std::size_t(Block::NullWords(count)), ~std::uint32_t(0));
+    m_narrowSize = 0;
     m_text.clear();
     m_wide = false;
+}
+
+// Room for that many more bytes after the texts so far.
+char* TRecordValues::Builder::NarrowRoom(std::size_t bytes) {
+    if (m_narrowText.size() < m_narrowSize + bytes) m_narrowText.resize(std::max(2 * m_narrowText.size(), m_narrowSize + bytes));
+    return m_narrowText.data() + m_narrowSize;
 }
 
 namespace {
@@ -232,48 +254,122 @@ void TRecordValues::Builder::SetFloat(int field, double value) {
     m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
 }
 
+// The texts so far become two bytes a character; places and lengths stay as they are.
+void TRecordValues::Builder::Widen() {
+    m_text.resize(m_narrowSize);
+    for (std::size_t i = 0; i < m_narrowSize; ++i) m_text[i] = char16_t(static_cast<unsigned char>(m_narrowText[i]));
+    m_narrowSize = 0;
+    m_wide = true;
+}
+
+void TRecordValues::Builder::AddWide(int field, const char16_t* text, std::size_t length) {
+    const std::size_t offset = m_text.size();
+    m_text.insert(m_text.end(), text, text + length);
+    m_slots[std::size_t(field)] = std::uint64_t(offset) | (std::uint64_t(length) << 32);
+    m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
+}
+
 void TRecordValues::Builder::SetText(int field, QStringView text, int width) {
     qsizetype length = text.size();
     if (width > 0 && length > width) length = width;
-    const std::size_t offset = m_text.size();
-    m_text.insert(m_text.end(), text.utf16(), text.utf16() + length);
-    if (!m_wide) m_wide = AnyBeyondLatin1(m_text.data() + offset, std::size_t(length));
+    const char16_t* chars = text.utf16();
+    if (!m_wide && AnyBeyondLatin1(chars, std::size_t(length))) Widen();
+    if (m_wide) {
+        AddWide(field, chars, std::size_t(length));
+        return;
+    }
+    const std::size_t offset = m_narrowSize;
+    char* out = NarrowRoom(std::size_t(length));
+    for (qsizetype i = 0; i < length; ++i) out[i] = char(chars[i]);
+    m_narrowSize += std::size_t(length);
     m_slots[std::size_t(field)] = std::uint64_t(offset) | (std::uint64_t(length) << 32);
     m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
 }
 
 void TRecordValues::Builder::SetUtf8(int field, const char* text, int bytes, int width) {
-    const std::size_t offset = m_text.size();
-    // Plain ASCII widens byte by byte; anything else goes through the decoder, which turns
-    // broken sequences into replacement characters and drops a leading byte order mark, as
-    // QString::fromUtf8 does.
+    // Plain ASCII and the two-byte forms of Latin-1 are read here; from anything else on the
+    // decoder reads the rest, which turns broken sequences into replacement characters and
+    // drops a leading byte order mark, as QString::fromUtf8 does. A text read so is the one
+    // the decoder gives for the whole: what comes before is complete sequences.
+    const auto* in = reinterpret_cast<const unsigned char*>(text);
+    std::size_t decoded = 0;  // characters read here
     int i = 0;
-    m_text.resize(offset + std::size_t(bytes));
-    char16_t* out = m_text.data() + offset;
-    for (; i < bytes; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) break;
-        out[i] = c;
+    const std::size_t narrowOffset = m_narrowSize;
+    if (!m_wide) {
+        char* out = NarrowRoom(std::size_t(bytes));
+        while (i < bytes) {
+            // Eight bytes at a time while they are plain ASCII.
+            if (i + 8 <= bytes) {
+                std::uint64_t word;
+                std::memcpy(&word, in + i, 8);
+                if ((word & 0x8080808080808080ULL) == 0) {
+                    std::memcpy(out + decoded, in + i, 8);
+                    decoded += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+            const unsigned char c = in[i];
+            if (c < 0x80) {
+                out[decoded++] = char(c);
+                ++i;
+            } else if ((c == 0xC2 || c == 0xC3) && i + 1 < bytes && (in[i + 1] & 0xC0) == 0x80) {
+                out[decoded++] = char(((c & 0x1F) << 6) | (in[i + 1] & 0x3F));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+        if (i == bytes) {
+            std::size_t length = decoded;
+            if (width > 0 && length > std::size_t(width)) length = std::size_t(width);
+            m_narrowSize = narrowOffset + length;
+            m_slots[std::size_t(field)] = std::uint64_t(narrowOffset) | (std::uint64_t(length) << 32);
+            m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
+            return;
+        }
+    } else {
+        // Plain ASCII only: its characters are its bytes.
+        while (i < bytes && in[i] < 0x80) ++i;
+        decoded = std::size_t(i);
     }
-    std::size_t length = std::size_t(i);
+    // The rest through the decoder, after what was read here.
+    std::vector<char16_t> chars(decoded);
+    if (m_wide) {
+        for (std::size_t k = 0; k < decoded; ++k) chars[k] = char16_t(in[k]);
+    } else {
+        for (std::size_t k = 0; k < decoded; ++k) chars[k] = char16_t(static_cast<unsigned char>(m_narrowText[narrowOffset + k]));
+        m_narrowSize = narrowOffset;
+    }
     if (i < bytes) {
         // A mark after the first character is an ordinary character.
         QStringDecoder decoder(QStringDecoder::Utf8, i > 0 ? QStringDecoder::Flag::Stateless |
                                                                  QStringDecoder::Flag::ConvertInitialBom
                                                            : QStringDecoder::Flag::Stateless);
         const qsizetype room = decoder.requiredSpace(bytes - i);
-        m_text.resize(offset + std::size_t(i) + std::size_t(room));
-        auto* start = reinterpret_cast<QChar*>(m_text.data() + offset + i);
+        chars.resize(decoded + std::size_t(room));
+        auto* start = reinterpret_cast<QChar*>(chars.data() + decoded);
         QChar* end = decoder.appendToBuffer(start, QByteArrayView(text + i, bytes - i));
-        length += std::size_t(end - start);
+        chars.resize(decoded + std::size_t(end - start));
     }
+    std::size_t length = chars.size();
     if (width > 0 && length > std::size_t(width)) length = std::size_t(width);
-    m_text.resize(offset + length);
-    if (!m_wide && length > std::size_t(i)) m_wide = AnyBeyondLatin1(m_text.data() + offset + i, length - std::size_t(i));
+    if (!m_wide && AnyBeyondLatin1(chars.data(), length)) Widen();
+    if (m_wide) {
+        AddWide(field, chars.data(), length);
+        return;
+    }
+    const std::size_t offset = m_narrowSize;
+    char* out = NarrowRoom(length);
+    for (std::size_t k = 0; k < length; ++k) out[k] = char(chars[k]);
+    m_narrowSize += length;
     m_slots[std::size_t(field)] = std::uint64_t(offset) | (std::uint64_t(length) << 32);
     m_nulls[std::size_t(field / 32)] &= ~(std::uint32_t(1) << (field % 32));
 }
 
 TRecordValues TRecordValues::Builder::Finish() {
-    return TRecordValues(Block::Make(m_count, m_slots.data(), m_nulls.data(), m_text.data(), m_text.size(), !m_wide));
+    if (!m_wide)
+        return TRecordValues(
+            Block::MakeNarrow(m_count, m_slots.data(), m_nulls.data(), m_narrowText.data(), m_narrowSize));
+    return TRecordValues(Block::Make(m_count, m_slots.data(), m_nulls.data(), m_text.data(), m_text.size(), false));
 }

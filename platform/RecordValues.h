@@ -67,10 +67,18 @@ public:
         TRecordValues Finish();
 
     private:
+        // The texts stay one byte a character until one beyond Latin-1 comes.
+        void Widen();
+        void AddWide(int field, const char16_t* text, std::size_t length);
         int m_count = 0;
-        bool m_wide = false;  // a text character beyond Latin-1
+        bool m_wide = false;  // a text character beyond Latin-1: the texts are in m_text
         std::vector<std::uint64_t> m_slots;
         std::vector<std::uint32_t> m_nulls;
+        // While every character is Latin-1: the texts are the first m_narrowSize bytes; the
+        // buffer keeps its size from record to record.
+        std::vector<char> m_narrowText;
+        std::size_t m_narrowSize = 0;
+        char* NarrowRoom(std::size_t bytes);
         std::vector<char16_t> m_text;
     };
 

@@ -476,6 +476,20 @@ void Read(const QString& fileName, TFieldDefs& defs,
     ReadFile(fileName, defs, onRecord, generation, false);
 }
 
+bool ReadGeneration(const QString& fileName, qint64* generation) {
+    try {
+        CheckPlainFile(fileName);
+        Db db;
+        OpenForReading(db, fileName);
+        int rc;
+        const int version = ScalarInt(db, "PRAGMA user_version", &rc);
+        if (rc != SQLITE_OK || version != kFormatVersion) return false;
+        return ReadGeneration(db, generation);
+    } catch (...) {
+        return false;
+    }
+}
+
 void Check(const QString& fileName) {
     TFieldDefs defs;
     ReadFile(fileName, defs, [](qint64, TRecordValues&&) {}, nullptr, true);

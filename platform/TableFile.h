@@ -34,6 +34,13 @@ void Read(const QString& fileName, TFieldDefs& defs,
           const std::function<void(qint64 id, TRecordValues&& values)>& onRecord,
           qint64* generation = nullptr);
 
+// The file's generation as it is now, read without its records: every save gives a file a
+// new generation, so a holder of the records of one generation can tell whether the file
+// still holds exactly those. False when the file cannot be read as one of our table files.
+// Never raises; reading never modifies the file but for rolling back a commit a killed
+// process left, as Read does.
+bool ReadGeneration(const QString& fileName, qint64* generation);
+
 // Checks that the file is one of our table files and not damaged: as Read, and besides
 // every page of the file, used or free, is checked.
 // Raises like Read does.

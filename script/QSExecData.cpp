@@ -114,6 +114,7 @@ void TQSExecData::Compile() {
     if (m_compiled) return;
     // A clean start: nothing of an earlier, failed attempt stays.
     ResetRun();
+    m_measurer->Forget();
     PrinterData.PrintTime = QuillDayCount(Clock::Now());
     try {
         TQSBaseContainer* root = m_script.Root();

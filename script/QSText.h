@@ -15,6 +15,9 @@ public:
     // The width of one character alone: a guess of where a line ends, which measured widths
     // then settle. By default the character is measured.
     virtual double CharWidthMm(const TQSFontSpec& font, QChar c) const;
+    // A preparation begins: a measurer that keeps the widths it measured may let go of those of
+    // earlier ones. The widths it gives are the same either way.
+    virtual void Forget() const {}
 };
 
 // A fixed pitch whatever the font: deterministic widths for page counts.

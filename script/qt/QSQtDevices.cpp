@@ -1,5 +1,7 @@
 #include "script/qt/QSQtDevices.h"
 
+#include <algorithm>
+
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
@@ -76,30 +78,55 @@ void TQSPainterCanvas::DrawPicture(const QRect& box, const QByteArray& picture, 
 
 // ---- Measurer ----
 
-const QFontMetricsF& TQSFontMetricsMeasurer::Metrics(const TQSFontSpec& font) const {
-    if (!m_spec || !(*m_spec == font)) {
-        m_metrics.emplace(QSQtFont(font, kReferenceDpi));
-        m_spec = font;
-        m_charWidths.clear();
+namespace {
+// Beyond these the oldest font, or every kept width, goes: memory stays bounded whatever runs.
+constexpr size_t kKeptFonts = 16;
+constexpr qsizetype kKeptWidths = 200000;
+}  // namespace
+
+TQSFontMetricsMeasurer::TMeasuredFont& TQSFontMetricsMeasurer::Font(const TQSFontSpec& font) const {
+    if (!m_fonts.empty() && m_fonts.front()->Spec == font) return *m_fonts.front();
+    auto it = std::find_if(m_fonts.begin(), m_fonts.end(), [&](const auto& f) { return f->Spec == font; });
+    if (it == m_fonts.end()) {
+        if (m_fonts.size() >= kKeptFonts) {
+            m_keptWidths -= m_fonts.back()->Widths.size();
+            m_fonts.pop_back();
+        }
+        m_fonts.insert(m_fonts.begin(),
+                       std::make_unique<TMeasuredFont>(TMeasuredFont{font, QFontMetricsF(QSQtFont(font, kReferenceDpi)), {}, {}}));
+    } else {
+        std::rotate(m_fonts.begin(), it, it + 1);
     }
-    return *m_metrics;
+    return *m_fonts.front();
 }
 
 double TQSFontMetricsMeasurer::WidthMm(const TQSFontSpec& font, const QString& text) const {
-    return Metrics(font).horizontalAdvance(text) / kReferenceDpi * 25.4;
-}
-
-double TQSFontMetricsMeasurer::CharWidthMm(const TQSFontSpec& font, QChar c) const {
-    const QFontMetricsF& metrics = Metrics(font);
-    const auto it = m_charWidths.constFind(c.unicode());
-    if (it != m_charWidths.constEnd()) return *it;
-    const double width = metrics.horizontalAdvance(c) / kReferenceDpi * 25.4;
-    m_charWidths.insert(c.unicode(), width);
+    TMeasuredFont& f = Font(font);
+    const auto it = f.Widths.constFind(text);
+    if (it != f.Widths.constEnd()) return *it;
+    const double width = f.Metrics.horizontalAdvance(text) / kReferenceDpi * 25.4;
+    if (m_keptWidths >= kKeptWidths) Forget();
+    f.Widths.insert(text, width);
+    ++m_keptWidths;
     return width;
 }
 
+double TQSFontMetricsMeasurer::CharWidthMm(const TQSFontSpec& font, QChar c) const {
+    TMeasuredFont& f = Font(font);
+    const auto it = f.CharWidths.constFind(c.unicode());
+    if (it != f.CharWidths.constEnd()) return *it;
+    const double width = f.Metrics.horizontalAdvance(c) / kReferenceDpi * 25.4;
+    f.CharWidths.insert(c.unicode(), width);
+    return width;
+}
+
+void TQSFontMetricsMeasurer::Forget() const {
+    for (const auto& f : m_fonts) f->Widths.clear();
+    m_keptWidths = 0;
+}
+
 double TQSFontMetricsMeasurer::HeightMm(const TQSFontSpec& font) const {
-    return Metrics(font).height() / kReferenceDpi * 25.4;
+    return Font(font).Metrics.height() / kReferenceDpi * 25.4;
 }
 
 // ---- Paged devices ----

@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "script/QSCanvas.h"
 #include "script/QSPrinter.h"
@@ -41,21 +42,29 @@ private:
 };
 
 // Measures on a fixed high-resolution reference, so every printer and the preview break
-// lines alike.
+// lines alike. The widths of the texts measured since the last preparation began are kept: the
+// print run measures what its preparation measured, line by line.
 class TQSFontMetricsMeasurer : public TQSTextMeasurer {
 public:
     static constexpr int kReferenceDpi = 1200;
     double WidthMm(const TQSFontSpec& font, const QString& text) const override;
     double HeightMm(const TQSFontSpec& font) const override;
-    // Kept per character of the last font: text is shaped whole only to settle a line's end.
+    // Kept per character and font: text is shaped whole only to settle a line's end.
     double CharWidthMm(const TQSFontSpec& font, QChar c) const override;
+    void Forget() const override;
 
 private:
-    // Making font metrics costs far more than measuring with them: the last font's are kept.
-    const QFontMetricsF& Metrics(const TQSFontSpec& font) const;
-    mutable std::optional<TQSFontSpec> m_spec;
-    mutable std::optional<QFontMetricsF> m_metrics;
-    mutable QHash<char16_t, double> m_charWidths;
+    struct TMeasuredFont {
+        TQSFontSpec Spec;
+        QFontMetricsF Metrics;
+        QHash<char16_t, double> CharWidths;
+        QHash<QString, double> Widths;
+    };
+    // Making font metrics costs far more than measuring with them: those of the fonts in use
+    // are kept (a script has a few; texts in turn use different ones).
+    TMeasuredFont& Font(const TQSFontSpec& font) const;
+    mutable std::vector<std::unique_ptr<TMeasuredFont>> m_fonts;  // the one used last first
+    mutable qsizetype m_keptWidths = 0;
 };
 
 // Pages painted on a paint device that a subclass opens.

@@ -464,6 +464,16 @@ void TestKey::sortingOrdersTheResults() {
     QCOMPARE(item->Values("SortOrder"), QString("2"));
     QCOMPARE(item->Values("Presentation"), QString("2"));
     QCOMPARE(item->Screen.data(), static_cast<TFRScreen*>(f.Key()));
+
+    // Refilling the list leaves the table on its species, which the list marks.
+    QVERIFY(LocateUKey(f.dm->cdsFungi, f.keys["Kantarell"]));
+    f.Frame()->popupSort->actions().at(0)->trigger();  // "Svenskt namn"
+    QCOMPARE(GetUKey(f.dm->cdsFungi), f.keys["Kantarell"]);
+    const int recNo = f.dm->cdsFungi->RecNo();
+    QCOMPARE(recNo, 2);
+    QCOMPARE(list->currentRow(), recNo - 1);
+    QCOMPARE(list->item(recNo - 1)->text().section(u'|', 1), QString("Kantarell (Cantharellus cibarius)"));
+    QCOMPARE(list->count(), 4);
 }
 
 void TestKey::colourQuestionsUseTheColourDialog() {

@@ -518,6 +518,76 @@ private Q_SLOTS:
         table->Cancel();
     }
 
+    // Loading again shows what the file holds now, whoever changed it in between: the same
+    // records, or the same failure, as a table that reads the file for the first time.
+    void loadDataShowsTheFileAsItIsNow_data() {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"nothing", "own post", "own delete", "other table posts", "other table deletes",
+                                   "other table appends", "rewritten whole", "older copy put back", "removed",
+                                   "damaged", "selection changed"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+    void loadDataShowsTheFileAsItIsNow() {
+        QFETCH(QString, change);
+        WriteTable(m_path, {"K1=Ett", "K2=Två", "K3=Tre"});
+        const QString copy = m_dir->filePath(QStringLiteral("Copy.dat"));
+        QVERIFY(QFile::copy(m_path, copy));
+        auto table = LoadedTable(m_path);
+        table->Sel() << QStringLiteral("Str(Name <> \"Tre\")");
+        table->LoadData();
+        QCOMPARE(Records(table.get()), QStringList({"K1=Ett", "K2=Två"}));
+        auto other = LoadedTable(m_path);
+        auto edit = [](TClientDataSet* t, const char* key, const char* name) {
+            QVERIFY(LocateUKey(t, QLatin1String(key)));
+            t->Edit();
+            t->FieldByName("Name")->SetAsString(QString::fromUtf8(name));
+            t->Post();
+        };
+        if (change == "own post") edit(table.get(), "K1", "Ett!");
+        if (change == "own delete") {
+            QVERIFY(LocateUKey(table.get(), QStringLiteral("K2")));
+            table->Delete();
+        }
+        if (change == "other table posts") edit(other.get(), "K2", "Två!");
+        if (change == "other table deletes") {
+            QVERIFY(LocateUKey(other.get(), QStringLiteral("K1")));
+            other->Delete();
+        }
+        if (change == "other table appends") {
+            other->Append();
+            other->FieldByName("Name")->SetAsString(QStringLiteral("Fyra"));
+            other->Post();
+        }
+        if (change == "rewritten whole") WriteTable(m_path, {"K7=Sju", "K1=Ett igen"});
+        if (change == "older copy put back") {
+            edit(table.get(), "K1", "Ett!");
+            QVERIFY(QFile::remove(m_path));
+            QVERIFY(QFile::copy(copy, m_path));
+        }
+        if (change == "removed") QVERIFY(QFile::remove(m_path));
+        if (change == "damaged") {
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        }
+        if (change == "selection changed") table->Sel() = QStringList{QStringLiteral("Str(Name <> \"Ett\")")};
+
+        const QString error = ExceptionText([&] { table->LoadData(); });
+        auto fresh = std::make_unique<TExtClientDataSet>(nullptr, QStringLiteral("cdsTest"));
+        fresh->SetFilename(m_path);
+        fresh->SetSel(table->Sel());
+        QCOMPARE(error, ExceptionText([&] { fresh->LoadData(); }));
+        if (error != testsupport::NoException) return;
+        QCOMPARE(Records(table.get()), Records(fresh.get()));
+        QCOMPARE(Records(table->InternalDataSet()), Records(fresh->InternalDataSet()));
+        // Posting after the load writes into the file as it is now.
+        table->First();
+        table->Edit();
+        table->FieldByName("Count")->SetAsInteger(9);
+        table->Post();
+        QCOMPARE(FileRecords(m_path), Records(fresh->InternalDataSet()));
+    }
+
     void memSaveClosesTheInternalTableAfterUse() {
         WriteTable(m_path, {"K1=Ett"});
         auto table = LoadedTable(m_path);

@@ -502,6 +502,81 @@ private Q_SLOTS:
         w.SetDataModule(nullptr);
     }
 
+    // Beside a data module the lists are what the table files give, however the files and the
+    // data module's tables came apart since it opened them.
+    void nameListsBesideTheDataModuleAreThoseOfTheFiles_data() {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"nothing", "files written by other tables", "unsaved in the data module",
+                                   "posted in the data module", "selection in the data module"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+    void nameListsBesideTheDataModuleAreThoseOfTheFiles() {
+        QFETCH(QString, change);
+        ProgramFolder folder;
+        folder.withDistricts();
+        const QString db = GetDatabaseFolder();
+        WriteTable(db + "Fungi.dat", {"UKey", "LatinName", "SwedishName", "FungiData"},
+                   {{"020A", "Boletus edulis", "Stensopp", "CPLD"},
+                    {"020B", "Cantharellus cibarius", "Kantarell", "UNCP"},
+                    {"020C", "Amanita virosa", "", "CPLD"}});
+        WriteTable(db + "SwedishNames.dat", {"MasterUKey", "UKey", "SwedishName"}, {{"020A", "02BA", "Karljohan"}});
+        WriteTable(db + "LatinNames.dat", {"MasterUKey", "UKey", "LatinName"}, {{"020C", "02AA", "Amanita verna"}});
+        WriteTable(db + "Contacts.dat", {"UKey", "UserName"}, {{"060B", "Östen Ek"}, {"060A", "Anna Andersson"}});
+        TDM dm(GetProgramFolder());
+        TformFRMain w;
+        w.SetDataModule(&dm);
+        const auto add = [](TClientDataSet* t, const QStringList& fields, const QStringList& values) {
+            t->Append();
+            for (int i = 0; i < fields.size(); ++i) t->FieldByName(fields[i])->SetAsString(values[i]);
+            t->Post();
+        };
+        const QStringList species{"UKey", "LatinName", "SwedishName", "FungiData"};
+        if (change == "files written by other tables") {
+            for (const char* file : {"Fungi.dat", "SwedishNames.dat", "Contacts.dat"}) {
+                TClientDataSet other;
+                other.LoadFromFile(db + file);
+                if (QLatin1String(file) == QLatin1String("Fungi.dat"))
+                    add(&other, species, {"020D", "Morchella esculenta", "Toppmurkla", "CPLD"});
+                else if (QLatin1String(file) == QLatin1String("Contacts.dat"))
+                    add(&other, {"UKey", "UserName"}, {"060C", "Bo Lind"});
+                else
+                    add(&other, {"MasterUKey", "UKey", "SwedishName"}, {"020B", "02BB", "Gul kantarell"});
+                other.SaveToFile();
+            }
+        }
+        if (change == "unsaved in the data module") {
+            dm.cdsFungi->SetAutoSave(false);
+            dm.cdsContacts->SetAutoSave(false);
+            add(dm.cdsFungi, {"LatinName", "SwedishName", "FungiData"}, {"Morchella esculenta", "Toppmurkla", "CPLD"});
+            add(dm.cdsContacts, {"UserName"}, {"Bo Lind"});
+        }
+        if (change == "posted in the data module") {
+            add(dm.cdsFungi, {"LatinName", "SwedishName", "FungiData"}, {"Morchella esculenta", "Toppmurkla", "CPLD"});
+            add(dm.cdsContacts, {"UserName"}, {"Bo Lind"});
+        }
+        if (change == "selection in the data module") {
+            dm.cdsFungi->SetSel({"Str(FungiData = \"CPLD\")"});
+            dm.cdsFungi->LoadData();
+        }
+        w.BuildSpeciesNameList();
+        w.BuildContactNameList();
+        const auto entries = [](const TUKeyStringlist& list) {
+            QStringList out;
+            for (int i = 0; i < list.Count(); ++i) out.append(list.Strings(i) + u'=' + list.GetUKey(i));
+            return out;
+        };
+        const QStringList species1 = entries(w.FungiNames), contacts1 = entries(w.ContactNames);
+        const int complete = w.CompleteFungiCount;
+        // The same lists read from the files alone.
+        w.SetDataModule(nullptr);
+        w.BuildSpeciesNameList();
+        w.BuildContactNameList();
+        QCOMPARE(species1, entries(w.FungiNames));
+        QCOMPARE(contacts1, entries(w.ContactNames));
+        QCOMPARE(complete, w.CompleteFungiCount);
+        QCOMPARE(species1.size(), change == "files written by other tables" ? 10 : change == "posted in the data module" ? 9 : 7);
+    }
+
     void nameListsWithoutTableFilesAreEmpty() {
         ProgramFolder folder;
         folder.withDistricts();

@@ -38,17 +38,20 @@ const Layout kLayout{
 const QVariant kNull;
 
 // Colours: 255 is red, 65280 green, 16711680 blue.
-QList<FakeRecord> Fixture() {
+QList<QVariantList> FixtureValues() {
     return {
-        FakeRecord(&kLayout, {"Karljohan", "A", "CPLD", 5, 2.5, true, QDate(2023, 8, 15),
-                              QDateTime(QDate(2023, 8, 15), QTime(10, 30)), "255", "000000123000",
-                              "100100000000000"}),
-        FakeRecord(&kLayout, {"Kantarell", "B", "", 0, -1.25, false, kNull, kNull, "255|65280", "000001111100",
-                              "010000100000000"}),
-        FakeRecord(&kLayout, {"flugsvamp", "C", "CPLD", 12, 0.1, kNull, QDate(2024, 1, 2), kNull, "", "", ""}),
-        FakeRecord(&kLayout, {"Say \"hi\"", "A", "CPLD", 1, 3.0, true, kNull, kNull, "16711680", "111111111111",
-                              "000000000000001"}),
+        {"Karljohan", "A", "CPLD", 5, 2.5, true, QDate(2023, 8, 15), QDateTime(QDate(2023, 8, 15), QTime(10, 30)), "255",
+         "000000123000", "100100000000000"},
+        {"Kantarell", "B", "", 0, -1.25, false, kNull, kNull, "255|65280", "000001111100", "010000100000000"},
+        {"flugsvamp", "C", "CPLD", 12, 0.1, kNull, QDate(2024, 1, 2), kNull, "", "", ""},
+        {"Say \"hi\"", "A", "CPLD", 1, 3.0, true, kNull, kNull, "16711680", "111111111111", "000000000000001"},
     };
+}
+
+QList<FakeRecord> Fixture() {
+    QList<FakeRecord> records;
+    for (const QVariantList& values : FixtureValues()) records.append(FakeRecord(&kLayout, values));
+    return records;
 }
 
 // One letter per fixture record: T matches, F does not, E raises the expected message.
@@ -65,6 +68,44 @@ QString Outcomes(const TSelExpression& sel, const QList<FakeRecord>& records, co
     return got;
 }
 
+// A record that keeps its values in the compact stored form, as a table's records do; read
+// either in place or only through FieldValue, from the very same values.
+class StoredRecord : public TSelRecord {
+public:
+    StoredRecord(const Layout* layout, const QVariantList& values, bool inPlace) : m_layout(layout), m_inPlace(inPlace) {
+        TFieldDefs defs;
+        for (int i = 0; i < layout->names.size(); ++i) defs.append({layout->names[i], layout->types[i], 0});
+        m_values = TRecordValues::FromVariants(QVector<QVariant>(values.begin(), values.end()), defs);
+    }
+    int FieldIndex(const QString& name) const override {
+        for (int i = 0; i < m_layout->names.size(); ++i)
+            if (m_layout->names[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+        return -1;
+    }
+    TFieldType FieldType(int index) const override { return m_layout->types[index]; }
+    QVariant FieldValue(int index) const override { return m_values.Value(index, m_layout->types[index]); }
+    const TRecordValues* StoredValues() const override { return m_inPlace ? &m_values : nullptr; }
+
+private:
+    const Layout* m_layout;
+    TRecordValues m_values;
+    bool m_inPlace;
+};
+
+const Layout kStoredLayout{{"Name", "Note", "Count", "Weight", "HasPic", "Found", "Color", "Season"},
+                           {FT::ftString, FT::ftString, FT::ftInteger, FT::ftFloat, FT::ftBoolean, FT::ftDate,
+                            FT::ftString, FT::ftString}};
+
+// Texts of one byte a character, texts beyond Latin-1, an empty text and empty fields.
+QList<QVariantList> StoredFixture() {
+    return {
+        {QString::fromUtf8("Åkerfräken"), "mild", 5, 2.5, true, QDate(2023, 8, 15), "255|65280", "000001111100"},
+        {QString::fromUtf8("Ωmega svamp"), QString::fromUtf8("Ω"), -3, 0.0, false, kNull, "16711680", "12"},
+        {QString(""), kNull, kNull, kNull, kNull, kNull, QString(""), QString("")},
+        {kNull, QString::fromUtf8("ÅÄÖ"), 0, -1.5, true, QDate(1999, 12, 31), kNull, kNull},
+    };
+}
+
 }  // namespace
 
 // Declared apart from the definitions: moc does not read the raw strings of the case tables.
@@ -79,6 +120,8 @@ private Q_SLOTS:
     void damagedColourField_data();
     void damagedColourField();
     void quotedValuesRoundTrip();
+    void storedValuesReadInPlace_data();
+    void storedValuesReadInPlace();
 };
 
 void TestSelLanguage::initTestCase() {
@@ -244,6 +287,16 @@ void TestSelLanguage::match() {
     for (FakeRecord& r : records) r.SetLayoutId(1);
     QCOMPARE(Outcomes(expression, records, error), expected);
     QCOMPARE(Outcomes(expression, records, error), expected);
+    // And read in place from the same values in their stored form, as a table's records are.
+    QString stored;
+    for (const QVariantList& values : FixtureValues()) {
+        try {
+            stored += expression.Match(StoredRecord(&kLayout, values, true)) ? u'T' : u'F';
+        } catch (const Exception& e) {
+            stored += e.Message() == error ? u'E' : u'?';
+        }
+    }
+    QCOMPARE(stored, expected);
 }
 
 void TestSelLanguage::emptySelectionMatchesEverything() {
@@ -297,6 +350,65 @@ void TestSelLanguage::quotedValuesRoundTrip() {
         const Layout layout{{"Name"}, {FT::ftString}};
         QVERIFY(expression.Match(FakeRecord(&layout, {value})));
         QVERIFY(!expression.Match(FakeRecord(&layout, {value + "x"})));
+    }
+}
+
+void TestSelLanguage::storedValuesReadInPlace_data() {
+    QTest::addColumn<QString>("sel");
+    QTest::addColumn<QString>("expected");  // one letter per fixture record, as in match
+    QTest::addColumn<QString>("error");  // the messages of the records that raise, "|" between them
+    auto row = [](const char* name, const QString& sel, const char* expected, const QString& error = QString()) {
+        QTest::newRow(name) << sel << QString::fromLatin1(expected) << error;
+    };
+    row("equal, Latin-1", QString::fromUtf8(R"(Str(Name = "Åkerfräken"))"), "TFFF");
+    row("equal, beyond Latin-1", QString::fromUtf8(R"(Str(Name = "Ωmega svamp"))"), "FTFF");
+    row("equal to nothing", R"(Str(Name = ""))", "FFTT");
+    row("not equal to nothing", R"(Str(Note <> ""))", "TTFT");
+    row("contains", R"(Str(Name * "r"))", "TFFF");
+    row("contains nothing", R"(Str(Note * ""))", "TTTT");
+    row("contains beyond Latin-1", QString::fromUtf8(R"(Str(Name * "ga s"))"), "FTFF");
+    row("begins with", QString::fromUtf8(R"(Str(Name *| "Åk"))"), "TFFF");
+    row("begins with nothing", R"(Str(Name *| ""))", "TTTT");
+    row("ends with", R"(Str(Name |* "svamp"))", "FTFF");
+    row("ends with nothing", R"(Str(Note |* ""))", "TTTT");
+    row("ordered, greater", R"(Str(Name > "B"))", "TTFF");
+    row("ordered, less or equal", QString::fromUtf8(R"(Str(Note <= "Ω"))"), "TTTT");
+    row("ordered, less", R"(Str(Note < "n"))", "TFTF");
+    row("text of an integer field", R"(Str(Count = "-3"))", "FTFF");
+    row("text of a date field", R"(Str(Found *| "2023"))", "TFFF");
+    row("integer", "Num(Count >= 0)", "TFTT");
+    row("empty integer is 0", "Num(Count = 0)", "FFTT");
+    row("float", "Num(Weight < 0.5)", "FTTT");
+    row("Boolean", "Num(HasPic = 1)", "TFFT");
+    row("digit of a flag string", "Pos(Season,7 > 0)", "TFFF");
+    row("digit beyond the text", "Pos(Season,3 = 0)", "TFFF");
+    row("digit of a short text", "Pos(Season,2 = 2)", "FTFF");
+    row("digit of an integer field", "Pos(Count,1 = 5)", "TFFF");
+    row("digit of a text beyond Latin-1", QString::fromUtf8("Pos(Name,1 > 0)"), "TTFF");
+    row("colour near", R"(Color(Color,20,OR,"65290"))", "TFFF");
+    row("colour on the segment", R"(Color(Color,20,OR,"32896"))", "TFFF");
+    row("colour, AND of all", R"(Color(Color,5,AND,"16711680"))", "FTFF");
+    row("damaged colour text", R"(Color(Name,5,OR,"255"))", "EEFF",
+        QString::fromUtf8("'Åkerfräken' is not a valid integer value|'Ωmega svamp' is not a valid integer value"));
+    row("number on a text field", "Num(Name = 1)", "EEEE", "No numeric format");
+}
+
+void TestSelLanguage::storedValuesReadInPlace() {
+    QFETCH(QString, sel);
+    QFETCH(QString, expected);
+    QFETCH(QString, error);
+    const TSelExpression expression(sel.split(u'\n'));
+    for (const bool inPlace : {false, true}) {
+        QString got;
+        for (const QVariantList& values : StoredFixture()) {
+            const StoredRecord record(&kStoredLayout, values, inPlace);
+            try {
+                got += expression.Match(record) ? u'T' : u'F';
+            } catch (const Exception& e) {
+                got += error.split(u'|').contains(e.Message()) ? u'E' : u'?';
+            }
+        }
+        QCOMPARE(got, expected);
     }
 }
 

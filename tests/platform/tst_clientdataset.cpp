@@ -662,6 +662,50 @@ private Q_SLOTS:
         QCOMPARE(back.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("först"));
     }
 
+    // Whether the records in memory are still exactly those of the bound file.
+    void matchesBoundFileFollowsEverySave() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("t.dat"));
+        TClientDataSet ds;
+        QVERIFY(!ds.MatchesBoundFile());  // closed
+        ds.SetFieldDefs(TestDefs());
+        ds.CreateDataSet();
+        AddRow(ds, QStringLiteral("K1"), QStringLiteral("ett"), 1);
+        QVERIFY(!ds.MatchesBoundFile());  // bound to no file yet
+        ds.SaveToFile(file);
+        ds.SetFileName(file);
+        QVERIFY(ds.MatchesBoundFile());
+        AddRow(ds, QStringLiteral("K2"), QStringLiteral("två"), 2);
+        QVERIFY(!ds.MatchesBoundFile());  // unsaved
+        ds.SaveToFile();
+        QVERIFY(ds.MatchesBoundFile());
+
+        TClientDataSet other;
+        other.LoadFromFile(file);
+        QVERIFY(other.MatchesBoundFile());
+        QVERIFY(other.Locate(QStringLiteral("UKey"), QStringLiteral("K1")));
+        other.Edit();
+        other.FieldByName(QStringLiteral("Name"))->SetAsString(QStringLiteral("ändrad"));
+        other.Post();
+        QVERIFY(ds.MatchesBoundFile());  // not saved yet
+        other.SaveToFile();
+        QVERIFY(!ds.MatchesBoundFile());
+        QVERIFY(other.MatchesBoundFile());
+
+        // A full copy under the name, another name, a file that is gone.
+        other.SaveToFile(dir.filePath(QStringLiteral("u.dat")));
+        QVERIFY(other.MatchesBoundFile());
+        ds.Close();
+        ds.LoadFromFile(file);
+        QVERIFY(ds.MatchesBoundFile());
+        ds.SetFileName(dir.filePath(QStringLiteral("u.dat")));
+        QVERIFY(!ds.MatchesBoundFile());
+        ds.SetFileName(file);
+        QVERIFY(QFile::remove(file));
+        QVERIFY(!ds.MatchesBoundFile());
+        QVERIFY(!other.MatchesBoundFile());
+    }
+
     // Records taken from another table share its values until either side changes them.
     void sharedRecordsPartOnChange() {
         TClientDataSet source;

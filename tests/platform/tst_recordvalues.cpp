@@ -84,25 +84,77 @@ private Q_SLOTS:
         QTest::newRow("cut ASCII") << QByteArray("Boletus edulis") << 7;
         QTest::newRow("cut Swedish") << QByteArray("Åkerfräken") << 4;
         QTest::newRow("shorter than the width") << QByteArray("Ört") << 10;
+        QTest::newRow("highest Latin-1") << QByteArray("\xc3\xbf and \xc2\x80") << 0;
+        QTest::newRow("overlong form") << QByteArray("a\xc0\x80" "b\xc1\xbf") << 0;
+        QTest::newRow("lead without its second byte") << QByteArray("\xc2" "A\xc3") << 0;
+        QTest::newRow("stray second byte") << QByteArray("\x80" "abc") << 0;
+        QTest::newRow("byte order mark after Latin-1") << QByteArray("\xc3\xa4\xef\xbb\xbf" "x") << 0;
+        QTest::newRow("beyond Latin-1 after Latin-1") << QByteArray("Åsa €") << 0;
+        QTest::newRow("beyond Latin-1 cut away") << QByteArray("åäö€") << 3;
+        QTest::newRow("beyond Latin-1 kept by the cut") << QByteArray("åä€ö") << 3;
+        QTest::newRow("broken after Latin-1, cut") << QByteArray("Öl\xff\xfe") << 3;
+        // Long plain runs, read eight bytes at a time, with other bytes in and after them.
+        QTest::newRow("Latin-1 after a long plain run") << QByteArray("Kantarellen är god") << 0;
+        QTest::newRow("Latin-1 lead as the eighth byte") << QByteArray("abcdefg\xc3\xa4hijklmnopq") << 0;
+        QTest::newRow("broken after a long plain run") << QByteArray("Boletus edulis\xff\xfe svamp") << 0;
+        QTest::newRow("beyond Latin-1 after a long plain run") << QByteArray("Flugsvampar kostar 5 €") << 0;
+        QTest::newRow("long plain run cut") << QByteArray("Boletus edulis och mer text") << 17;
+        QTest::newRow("byte order mark after a long plain run") << QByteArray("Boletus edulis\xef\xbb\xbf") << 0;
+    }
+
+    // One builder makes record after record, as a file is read: each record holds its own
+    // texts, whatever the records before it held.
+    void builderMakesRecordAfterRecord() {
+        const QList<QByteArray> texts{QByteArray("Trattkantarell i mossan vid bäcken"), QByteArray("kort"),
+                                      QByteArray("Pris 5 € per liter"), QByteArray("åter smal"), QByteArray(""),
+                                      QByteArray("Boletus edulis\xff")};
+        TRecordValues::Builder builder;
+        QList<TRecordValues> records;
+        for (const QByteArray& text : texts) {
+            builder.Start(2);
+            builder.SetUtf8(0, text.constData(), int(text.size()));
+            builder.SetText(1, QString::fromUtf8(text).left(3));
+            records.append(builder.Finish());
+        }
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(records[i].Text(0), QString::fromUtf8(texts[i]));
+            QCOMPARE(records[i].Text(1), QString::fromUtf8(texts[i]).left(3));
+        }
     }
     void textsFromUtf8() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, width);
         QString expected = QString::fromUtf8(bytes);
         if (width > 0) expected = expected.left(width);
-        TRecordValues::Builder builder;
-        builder.Start(3);
-        builder.SetUtf8(0, "före", 5);
-        builder.SetUtf8(1, bytes.constData(), int(bytes.size()), width);
-        builder.SetNumber(2, 7);
-        const TRecordValues record = builder.Finish();
-        QVERIFY(!record.IsNull(1));
-        QCOMPARE(record.Text(1), expected);
-        QVERIFY(record.TextEquals(1, expected));
-        QCOMPARE(record.Value(1, TFieldType::ftString), QVariant(expected));
-        // The neighbours keep their values.
-        QCOMPARE(record.Text(0), QStringLiteral("före"));
-        QCOMPARE(record.Number(2), 7);
+        // After a text of one byte a character, and after one beyond Latin-1, with one after.
+        for (const QString& before : {QStringLiteral("före"), QStringLiteral("€ före")}) {
+            const QByteArray first = before.toUtf8();
+            TRecordValues::Builder builder;
+            builder.Start(4);
+            builder.SetUtf8(0, first.constData(), int(first.size()));
+            builder.SetUtf8(1, bytes.constData(), int(bytes.size()), width);
+            builder.SetNumber(2, 7);
+            builder.SetText(3, QStringLiteral("efter ä"));
+            const TRecordValues record = builder.Finish();
+            QVERIFY(!record.IsNull(1));
+            QCOMPARE(record.Text(1), expected);
+            QVERIFY(record.TextEquals(1, expected));
+            QCOMPARE(record.Value(1, TFieldType::ftString), QVariant(expected));
+            // The neighbours keep their values.
+            QCOMPARE(record.Text(0), before);
+            QCOMPARE(record.Number(2), 7);
+            QCOMPARE(record.Text(3), QStringLiteral("efter ä"));
+            // The same texts set as texts give the same record.
+            TRecordValues::Builder again;
+            again.Start(4);
+            again.SetText(0, before);
+            again.SetText(1, expected);
+            again.SetNumber(2, 7);
+            again.SetText(3, QStringLiteral("efter ä"));
+            const TRecordValues same = again.Finish();
+            for (int field : {0, 1, 3}) QCOMPARE(TRecordValues::Compare(record, same, field, TFieldType::ftString), 0);
+            QCOMPARE(same.Text(1), expected);
+        }
     }
 
     // Records order their texts as the field order orders the same texts, whichever form

@@ -27,6 +27,44 @@ private Q_SLOTS:
         QVERIFY(measurer.WidthMm(small, line) <= w10 / 2);
     }
 
+    // What the measurer keeps gives exactly what measuring afresh gives: fonts used in turn,
+    // more fonts than it keeps, the same text in several fonts, and after Forget.
+    void keptWidthsAreFreshWidths() {
+        QList<TQSFontSpec> fonts;
+        for (int size = 6; size <= 26; size += 2) fonts.append(TQSFontSpec{QStringLiteral("Liberation Sans"), size});
+        fonts.append(TQSFontSpec{QStringLiteral("Liberation Sans"), 10, true});
+        fonts.append(TQSFontSpec{QStringLiteral("Liberation Sans"), 10, false, true});
+        fonts.append(TQSFontSpec{QStringLiteral("DejaVu Sans"), 10});
+        fonts.append(TQSFontSpec{QStringLiteral("DejaVu Sans"), 12, true});
+        fonts.append(TQSFontSpec{QStringLiteral("Liberation Serif"), 10});
+        fonts.append(TQSFontSpec{QStringLiteral("Liberation Mono"), 9});
+        fonts.append(TQSFontSpec{QString(), 10});
+        QVERIFY(fonts.size() > 16);
+        const QStringList texts{QStringLiteral("Kontakt 0001 Åström"), QStringLiteral("kontakt1@exempel.se"),
+                                QStringLiteral("Svampstigen 1, 123 45 Älvsjö"), QString(), QStringLiteral(" "),
+                                QStringLiteral("AV To WA")};
+        const TQSFontMetricsMeasurer kept;
+        for (int pass = 0; pass < 3; ++pass) {
+            for (const QString& text : texts)
+                for (const TQSFontSpec& font : fonts) {
+                    const TQSFontMetricsMeasurer fresh;
+                    QCOMPARE(kept.WidthMm(font, text), fresh.WidthMm(font, text));
+                    QCOMPARE(kept.HeightMm(font), fresh.HeightMm(font));
+                    if (!text.isEmpty()) QCOMPARE(kept.CharWidthMm(font, text[0]), fresh.CharWidthMm(font, text[0]));
+                }
+            if (pass == 1) kept.Forget();
+        }
+        // Lines cut with kept widths are those cut afresh.
+        for (const TQSFontSpec& font : fonts) {
+            QString keptRest = texts[2] + u' ' + texts[0], freshRest = keptRest;
+            while (!keptRest.isEmpty()) {
+                const TQSFontMetricsMeasurer fresh;
+                QCOMPARE(WrapLine(kept, font, keptRest, 25), WrapLine(fresh, font, freshRest, 25));
+                QCOMPARE(keptRest, freshRest);
+            }
+        }
+    }
+
     void painterCanvas() {
         QImage image(200, 100, QImage::Format_RGB32);
         image.fill(Qt::white);
