@@ -1,7 +1,7 @@
 // Packing and unpacking a folder through the zip component against Debian's zip -9 and unzip
 // on the same files, measured in turn in the same run. Both sides run as a whole process:
-// the component through this program's own driver mode ("--driver pack|unpack"), so each
-// pays one start. The component's time inside this process is printed beside it. Goals:
+// the component through its small command-line driver (zipdriver), so each pays one start.
+// The component's time inside this process is printed beside it. Goals:
 // the article folder packs in at most the time of zip -9, 100,000 small files pack in at
 // most 1.2 times it and unpack in at most the time of unzip, large files unpack in at most
 // the time of unzip.
@@ -137,31 +137,11 @@ TZipArchiver& Zip() {
     return *z;
 }
 
-// The component as a command-line program: pack FOLDER into ARCHIVE, or unpack ARCHIVE
-// into FOLDER, as the main window's zip service does.
-int Driver(int argc, char** argv) {
-    if (argc != 5) return 2;
-    QCoreApplication app(argc, argv);
-    const QString what = QString::fromLocal8Bit(argv[2]), archive = QString::fromLocal8Bit(argv[3]),
-                  folder = QString::fromLocal8Bit(argv[4]);
-    TZipArchiver z;
-    z.SetUnattended(true);
-    z.SetDLLDirectory(ProgramFolder());
-    z.SetZipFileName(archive);
-    if (what == QLatin1String("pack")) {
-        z.SetRootDir(folder);
-        z.SetAddOptions(AddDirNames);
-        z.SetFSpecArgs({">*.*"});
-        return z.Add() == 0 ? 0 : 1;
-    }
-    z.SetExtrBaseDir(folder);
-    z.SetExtrOptions(ExtrDirNames | ExtrOverWrite);
-    return z.Extract() == 0 ? 0 : 1;
-}
-
+// The component as a whole process: the small driver beside this program (zipdriver.cpp),
+// which links only the component and what it needs.
 bool Self(const QStringList& args) {
     QProcess p;
-    p.start(QCoreApplication::applicationFilePath(), QStringList{"--driver"} + args);
+    p.start(QCoreApplication::applicationDirPath() + "/zipdriver", args);
     return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -265,7 +245,6 @@ BENCHMARK(BM_UnpackSmall)->Unit(benchmark::kMillisecond)->Iterations(2);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--driver") return Driver(argc, argv);
     int result = 0;
     {
         QCoreApplication app(argc, argv);
@@ -279,7 +258,7 @@ int main(int argc, char** argv) {
             std::printf("%-22s %12.3f %12.3f %12.3f  %-7s %6.2f %6s\n", name.c_str(), f.Mine, f.Inside, f.Theirs, f.Peer,
                         f.Mine / f.Theirs, goal);
         }
-        std::printf("Both sides are whole processes (the component through this program's --driver).\n");
+        std::printf("Both sides are whole processes (the component through bench/zipdriver).\n");
         benchmark::Shutdown();
         g_folders.clear();
     }

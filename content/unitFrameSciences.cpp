@@ -17,8 +17,6 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "content/unitArticleView.h"
 #include "content/unitScienceScreen.h"
@@ -36,6 +34,7 @@
 #include "core/unitMain.h"
 #include "core/unitSimpleInfo.h"
 #include "core/unitUserScreen.h"
+#include "platform/AtomicFile.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
@@ -537,20 +536,7 @@ void TframeSciences::btnSaveClick() {
     const QString temp = GetTempKnowBaseFile(key);
     if (QFileInfo::exists(temp)) {
         // Written beside the stored file and renamed over it, so a failure keeps the old one.
-        const QString target = GetKnowBaseFile(key);
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        const QString part = target + QStringLiteral(".part");
-        QFile::remove(part);
-        std::error_code failed;
-        if (QFile::copy(temp, part))
-            std::filesystem::rename(std::filesystem::path(part.toStdString()),
-                                    std::filesystem::path(target.toStdString()), failed);
-        else
-            failed = std::make_error_code(std::errc::io_error);
-        if (failed) {
-            QFile::remove(part);
-            throw Exception(QStringLiteral("Filen \"%1\" kunde inte sparas").arg(QDir::toNativeSeparators(target)));
-        }
+        CopyFileAtomically(temp, GetKnowBaseFile(key), QStringLiteral("Filen \"%1\" kunde inte sparas"));
         QFile::remove(temp);
     }
     if (TFRScreenHost* host = ScreenHost()) host->SetNavigationEnabled(true);

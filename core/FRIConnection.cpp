@@ -1,5 +1,6 @@
 #include "core/FRIConnection.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 
 #include <QDir>
@@ -11,10 +12,7 @@
 #include <QNetworkRequest>
 #include <QScopeGuard>
 #include <QStringDecoder>
-#include <QTemporaryFile>
 #include <QUrl>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -49,8 +47,6 @@ QString NetworkCause(QNetworkReply::NetworkError error) {
     default: return QStringLiteral("Nätverksfel nummer %1.").arg(static_cast<int>(error));
     }
 }
-
-std::filesystem::path FsPath(const QString& name) { return std::filesystem::path(name.toStdU16String()); }
 
 } // namespace
 
@@ -218,25 +214,47 @@ void TFRIConnection::DownloadToFile(const QString& address, const QString& fileN
     });
 
     const QFileInfo info(fileName);
-    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     // The body waits beside the target; it replaces the old file only when it is whole.
-    QTemporaryFile temporary(info.absolutePath() + QLatin1Char('/') + info.fileName() + QStringLiteral(".XXXXXX.tmp"));
-    if (!temporary.open())
-        throw Exception(FailureMessage(QStringLiteral("Filen \"%1\" kunde inte skapas.").arg(shown)));
-    Fetch(address, [&temporary](const QByteArray& piece) { return temporary.write(piece) == piece.size(); });
-    if (!temporary.flush() || temporary.error() != QFileDevice::NoError)
-        throw Exception(FailureMessage(QStringLiteral("Filen \"%1\" kunde inte skrivas.").arg(shown)));
-    temporary.close();
+    TAtomicFile file(info.absoluteFilePath(), QStringLiteral("Filen \"%1\" kunde inte skapas."));
+    file.SetPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    try {
+        file.Open();
+    } catch (const Exception& e) {
+        throw Exception(FailureMessage(e.Message()));
+    }
+    file.SetFailureText(QStringLiteral("Filen \"%1\" kunde inte skrivas."));
+    // A failed write ends the transfer and is what the caller hears of.
+    QString writeFailure;
+    try {
+        Fetch(address, [&file, &writeFailure](const QByteArray& piece) {
+            try {
+                file.Write(piece);
+                return true;
+            } catch (const Exception& e) {
+                writeFailure = e.Message();
+                return false;
+            }
+        });
+    } catch (const Exception& e) {
+        if (writeFailure.isEmpty()) throw;
+        throw Exception(FailureMessage(writeFailure));
+    }
+    try {
+        file.Finish();
+    } catch (const Exception& e) {
+        throw Exception(FailureMessage(e.Message()));
+    }
     if (check) {
-        const QString refused = check(temporary.fileName());
+        const QString refused = check(file.TemporaryName());
         if (!refused.isEmpty()) throw Exception(FailureMessage(refused));
     }
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                             QFileDevice::ReadOther);
-    std::error_code error;
-    std::filesystem::rename(FsPath(temporary.fileName()), FsPath(info.absoluteFilePath()), error);
-    if (error) throw Exception(FailureMessage(QStringLiteral("Filen \"%1\" kunde inte ersättas.").arg(shown)));
-    temporary.setAutoRemove(false);
+    file.SetFailureText(QStringLiteral("Filen \"%1\" kunde inte ersättas."));
+    try {
+        file.Rename();
+    } catch (const Exception& e) {
+        throw Exception(FailureMessage(e.Message()));
+    }
 }
 
 QString TFRIConnection::GetText(const QString& address) {

@@ -72,7 +72,13 @@ public:
     // Drops the temporary file; the target stays as it was.
     void Cancel();
 
+    // The text of the next failure ("%1" is the target's name), for a caller whose steps
+    // are reported in words of their own.
+    void SetFailureText(const QString& text) { m_failureText = text; }
+
     QString Target() const { return m_target; }
+    // The temporary file while it is open or finished and not yet renamed; empty otherwise.
+    QString TemporaryName() const { return m_temp; }
     qint64 Written() const { return m_written; }
     bool IsOpen() const { return m_fd >= 0; }
     bool IsFinished() const { return m_finished; }

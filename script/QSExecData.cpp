@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/Exception.h"
 #include "script/QSHandler.h"
 #include "script/QSObjects.h"
 #include "script/QSScript.h"
@@ -145,9 +147,15 @@ void TQSExecData::WriteListing() const {
         for (const auto& [object, state] : snapshot.States)
             lines.append(object->ClassName() + u'_' + object->Name() + u'=' + object->StateText(state));
     }
-    QFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("debug.txt")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        file.write((lines.join(u'\n') + u'\n').toUtf8());
+    try {
+        TAtomicFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("debug.txt")));
+        file.SetSyncToDisk(false);
+        file.Open();
+        file.Write((lines.join(u'\n') + u'\n').toUtf8());
+        file.Commit();
+    } catch (const Exception&) {
+        // The old listing stays as it was; the run goes on.
+    }
 }
 
 void TQSExecData::ChooseLayout(int page) {

@@ -10,7 +10,7 @@
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QSet>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <dlfcn.h>
 
@@ -36,6 +36,35 @@ QSet<const void*>& LiveComponents() {
 }
 
 int32_t Flag(bool on) { return on ? -1 : 0; }
+
+// A scratch archive of one operation in the temporary folder: a name no file has yet, whose
+// file is written through the checked writer and removed when the operation ends.
+class TScratchArchive {
+public:
+    explicit TScratchArchive(const QString& folder) {
+        const QDir dir(folder.isEmpty() ? QDir::tempPath() : folder);
+        do {
+            QString suffix;
+            for (int i = 0; i < 8; ++i)
+                suffix += QLatin1Char("abcdefghijklmnopqrstuvwxyz0123456789"[QRandomGenerator::global()->bounded(36)]);
+            m_name = dir.absoluteFilePath(QStringLiteral("mykospan_%1.zip").arg(suffix));
+        } while (QFileInfo(m_name).exists() || QFileInfo(m_name).isSymLink());
+    }
+    ~TScratchArchive() { QFile::remove(m_name); }
+    TScratchArchive(const TScratchArchive&) = delete;
+    TScratchArchive& operator=(const TScratchArchive&) = delete;
+    QString FileName() const { return m_name; }
+
+private:
+    QString m_name;
+};
+
+// The writer of a scratch archive: a link put at its name meanwhile is replaced, not followed,
+// and it need not reach the disk before the operation reads it.
+void PrepareScratch(TAtomicFile& file) {
+    file.SetFollowLink(false);
+    file.SetSyncToDisk(false);
+}
 
 // Joins a folder and a file name with exactly one separator at the seam.
 QString PathConcat(const QString& path, const QString& tail) {
@@ -399,30 +428,37 @@ int TZipArchiver::AddFiles() {
     }
     // A set of volumes: the library writes one whole temporary archive, split afterwards.
     const bool span = m_addOptions.testFlag(AddDiskSpan);
-    QTemporaryFile spanTemp(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    TScratchArchive spanTemp(m_tempDir);
     if (span) {
         // What the archive already holds goes into the temporary one first, so the new set
         // keeps it: a set is joined, a single archive copied.
         if (QFileInfo::exists(m_zipFileName) && m_isSpanned) {
-            if (!ReadSpan(spanTemp)) return m_errCode;
+            if (!ReadSpan(spanTemp.FileName())) return m_errCode;
         } else {
-            if (!spanTemp.open()) {
+            TAtomicFile copy(spanTemp.FileName());
+            PrepareScratch(copy);
+            try {
+                copy.Open();
+            } catch (const Exception&) {
                 ShowZipMessage(TempFileNotCreated);
                 return m_errCode;
             }
-            QFile old(m_zipFileName);
-            if (old.open(QIODevice::ReadOnly)) {
-                while (!old.atEnd()) {
-                    const QByteArray block = old.read(196608);
-                    if (block.isEmpty() || spanTemp.write(block) != block.size()) {
-                        ShowZipMessage(OutputWriteError);
-                        return m_errCode;
+            try {
+                QFile old(m_zipFileName);
+                if (old.open(QIODevice::ReadOnly)) {
+                    while (!old.atEnd()) {
+                        const QByteArray block = old.read(196608);
+                        if (block.isEmpty()) throw Exception(old.errorString());
+                        copy.Write(block);
                     }
                 }
+                copy.Commit();
+            } catch (const Exception& e) {
+                ShowZipMessage(OutputWriteError, QStringLiteral("\n") + e.Message());
+                return m_errCode;
             }
-            spanTemp.close();
         }
-        if (m_verbose && OnMessage) OnMessage(this, 0, QStringLiteral("Temporary zipfile: ") + spanTemp.fileName());
+        if (m_verbose && OnMessage) OnMessage(this, 0, QStringLiteral("Temporary zipfile: ") + spanTemp.FileName());
     }
     if (m_zipBusy) return m_errCode;
     if (isExe && !QFileInfo::exists(m_zipFileName)) {
@@ -465,7 +501,7 @@ int TZipArchiver::AddFiles() {
     const QByteArray date = from.toString(QStringLiteral("MM dd yy")).toLatin1().leftJustified(8, ' ', true);
     std::memcpy(rec.Date, date.constData(), 8);
     rec.SpecCount = int32_t(m_fSpecArgs.size());
-    rec.ZipFileName = texts.Add(span ? spanTemp.fileName() : m_zipFileName);
+    rec.ZipFileName = texts.Add(span ? spanTemp.FileName() : m_zipFileName);
     rec.TempDir = texts.AddOrNull(m_tempDir);
     rec.ArchiveComment = texts.AddOrNull(m_zipComment);
     rec.ArchiveOnly = m_addOptions.testFlag(AddArchiveOnly) ? 1 : 0;
@@ -525,7 +561,7 @@ int TZipArchiver::AddFiles() {
     if (span && m_successCnt > 0) {
         bool written = false;
         try {
-            written = WriteSpan(spanTemp.fileName());
+            written = WriteSpan(spanTemp.FileName());
         } catch (const EZipArchiver& e) {
             ShowExceptionError(e);
         }
@@ -580,11 +616,11 @@ int TZipArchiver::ExtractFiles() {
     }
     if (m_unzBusy) return m_errCode;
     // A set of volumes is joined into one temporary archive, removed on every path.
-    QTemporaryFile joined(QDir(m_tempDir.isEmpty() ? QDir::tempPath() : m_tempDir).filePath(QStringLiteral("mykospan_XXXXXX.zip")));
+    TScratchArchive joined(m_tempDir);
     QString source = m_zipFileName;
     if (m_isSpanned) {
-        if (!ReadSpan(joined)) return m_errCode;
-        source = joined.fileName();
+        if (!ReadSpan(joined.FileName())) return m_errCode;
+        source = joined.FileName();
     }
     const quint32 savedReqCount = m_passwordReqCount;
     if (m_unattended && m_password.isEmpty() && !OnPasswordError) {
@@ -1174,9 +1210,15 @@ bool TZipArchiver::WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentr
     return true;
 }
 
-bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
+bool TZipArchiver::ReadSpan(const QString& target) {
     const TZipWaitCursor wait;
-    if (!out.open()) return SpanFailed(TempFileNotCreated);
+    TAtomicFileDevice out(target);
+    PrepareScratch(out.File());
+    try {
+        out.Begin();
+    } catch (const Exception&) {
+        return SpanFailed(TempFileNotCreated);
+    }
     NoteDrive();
     // The end record lies on the last disk; on a removable drive it is asked for when the
     // disk in the drive doesn't hold it.
@@ -1209,9 +1251,15 @@ bool TZipArchiver::ReadSpan(QTemporaryFile& out) {
     TDiskReader reader(*this);
     return GuardSpan([&] {
         const zipcommon::TJoinError r = zipcommon::JoinVolumes(info.End, std::ref(reader), out, observer);
-        if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
-        if (!out.flush()) return SpanFailed(OutputWriteError);
-        out.close();
+        if (r != zipcommon::TJoinError::None) {
+            if (!out.Failure().isEmpty()) return SpanFailed(OutputWriteError, QStringLiteral("\n") + out.Failure());
+            return SpanFailed(SpanErrorId(r), SpanDetail(r));
+        }
+        try {
+            out.File().Commit();
+        } catch (const Exception& e) {
+            return SpanFailed(OutputWriteError, QStringLiteral("\n") + e.Message());
+        }
         return true;
     });
 }

@@ -23,7 +23,6 @@ class QDateTime;
 class QFile;
 class QIODevice;
 class QLibrary;
-class QTemporaryFile;
 struct CallbackRec;
 class TZipArchiver;
 namespace zipcommon {
@@ -437,8 +436,8 @@ private:
     QString GetExtrPassword(int& replyCode);
     QString PasswordDialog(const QString& prompt, int buttons, int& modalResult);
     void DoMessage(int errCode, const QString& text);
-    // Joins the volumes of the set into out, the archive the unzip library reads.
-    bool ReadSpan(QTemporaryFile& out);
+    // Joins the volumes of the set into one archive at target, the one the unzip library reads.
+    bool ReadSpan(const QString& target);
     // Copies the library's temporary archive out as the volumes of a set; on a fixed drive
     // ZipFileName then names the last volume.
     bool WriteSpan(const QString& tempArchive);

@@ -17,6 +17,7 @@
 #include "core/UserTestSupport.h"
 #include "core/FRHistory.h"
 #include "core/unitSimpleInfo.h"
+#include "platform/AtomicFile.h"
 #include "zip/ZipMstr.h"
 
 namespace {
@@ -269,6 +270,28 @@ private Q_SLOTS:
         QCOMPARE(kb.table()->RecordCount(), before);
         QVERIFY(!kb.frame()->NodeOfKey(newKey));
         QVERIFY(!QFileInfo::exists(GetTempKnowBaseFile(newKey)));
+    }
+
+    // A full disk while a fetched article replaces the stored one: the stored file stays as it
+    // was, nothing is left beside it, the fetched data is still there, and the message names
+    // the file and the cause.
+    void fullDiskKeepsStoredArticle() {
+        KnowBase kb;
+        const QString key = kb.SavedArticle("Sopp", kb.ArticleFolder("gammal", {{"main.htm", "gammal"}}));
+        const QString target = GetKnowBaseFile(key);
+        const QByteArray stored = testsupport::ReadBytes(target);
+        kb.frame()->sbtnEditClick();
+        kb.Fetch(kb.ArticleFolder("ny", {{"main.htm", "ny text"}}));
+        const QByteArray fetched = testsupport::ReadBytes(GetTempKnowBaseFile(key));
+        QVERIFY(!fetched.isEmpty() && fetched != stored);
+        AtomicFileFaults::FailNext(TWriteStep::Flush);
+        auto clear = qScopeGuard([] { AtomicFileFaults::Clear(); });
+        QCOMPARE(testsupport::ExceptionText([&] { kb.frame()->btnSaveClick(); }),
+                 QString::fromUtf8("Filen \"%1\" kunde inte sparas (disken är full)").arg(QDir::toNativeSeparators(target)));
+        QVERIFY(!AtomicFileFaults::Armed());
+        QCOMPARE(testsupport::ReadBytes(target), stored);
+        QCOMPARE(QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files), QStringList{QFileInfo(target).fileName()});
+        QCOMPARE(testsupport::ReadBytes(GetTempKnowBaseFile(key)), fetched);
     }
 
     void fetchChecksFolder_data() {

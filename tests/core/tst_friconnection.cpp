@@ -11,6 +11,7 @@
 
 #include "core/FRIConnection.h"
 #include "core/unitInetProgress.h"
+#include "platform/AtomicFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -244,6 +245,39 @@ private Q_SLOTS:
         QCOMPARE(testsupport::ReadBytes(target), old);
         QCOMPARE(Files(), QStringList{"Pic2.jpg"});
         QCOMPARE(log.open, 0);
+        QCOMPARE(log.busy, 0);
+        QVERIFY(!connection.Connected());
+    }
+
+    // A full disk or a refused folder at any step of writing the download: the old file stays
+    // byte for byte, nothing is left beside it, and the message names the file and the cause.
+    void writeFailureLeavesOldFile_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("temporary file") << int(TWriteStep::Open) << "kunde inte skapas. (åtkomst nekad)";
+        QTest::newRow("write") << int(TWriteStep::Write) << "kunde inte skrivas. (disken är full)";
+        QTest::newRow("last flush") << int(TWriteStep::Flush) << "kunde inte skrivas. (disken är full)";
+        QTest::newRow("rename") << int(TWriteStep::Rename) << "kunde inte ersättas. (åtkomst nekad)";
+    }
+    void writeFailureLeavesOldFile() {
+        QFETCH(int, step);
+        QFETCH(QString, cause);
+        TLocalServer server;
+        QVERIFY(server.Listening());
+        const QString target = Target("Pic4.jpg");
+        QVERIFY(testsupport::WriteBytes(target, "gammal bild"));
+        TFRIConnection connection;
+        TProgressLog log;
+        connection.SetUI(LoggingUI(log));
+        AtomicFileFaults::FailNext(TWriteStep(step));
+        auto clear = qScopeGuard([] { AtomicFileFaults::Clear(); });
+        const QString message = testsupport::ExceptionText([&] { connection.DownloadToFile(server.Url("/pic"), target, PictureCheck); });
+        QVERIFY(!AtomicFileFaults::Armed());
+        QVERIFY2(message.startsWith(FailurePrefix), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("Filen \"%1\" %2").arg(QDir::toNativeSeparators(target), cause)),
+                 qPrintable(message));
+        QCOMPARE(testsupport::ReadBytes(target), QByteArray("gammal bild"));
+        QCOMPARE(Files(), QStringList{"Pic4.jpg"});
         QCOMPARE(log.busy, 0);
         QVERIFY(!connection.Connected());
     }

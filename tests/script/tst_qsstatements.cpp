@@ -1,6 +1,8 @@
 #include <QtTest>
 #include "support/TestSupport.h"
 
+#include "platform/AtomicFile.h"
+
 #include "ScriptTestSupport.h"
 
 using namespace scripttest;
@@ -168,6 +170,45 @@ private Q_SLOTS:
         script->Reset();
         exec.Compile();
         QCOMPARE(exec.PageCount(), 1);
+    }
+
+    // The debug listing in the temporary folder: written whole, and a failing write (a full
+    // disk) keeps the old listing and does not stop the run.
+    void debugListing() {
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        const QString tmp = m_dir.filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(tmp));
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        auto restore = qScopeGuard([&] {
+            AtomicFileFaults::Clear();
+            if (savedTmp.isNull()) qunsetenv("TMPDIR");
+            else qputenv("TMPDIR", savedTmp);
+        });
+        const QString listing = QDir(tmp).filePath(QStringLiteral("debug.txt"));
+        TQSHandler handler;
+        TQSScript* script = NewScript(handler, m_dir);
+        AddFont(script);
+        AddText(Body(script), "\"Kantarell\"");
+        handler.SetMode(hmDebug);
+        script->ExecData().Compile();
+        QFile written(listing);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains("Page 1:"));
+        written.close();
+
+        QVERIFY(QFile::remove(listing));
+        QFile old(listing);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("gammal lista\n");
+        old.close();
+        AtomicFileFaults::FailNext(TWriteStep::Flush);
+        script->Reset();
+        script->ExecData().Compile();
+        QCOMPARE(script->ExecData().PageCount(), 1);
+        QVERIFY(!AtomicFileFaults::Armed());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("gammal lista\n"));
+        QCOMPARE(QDir(tmp).entryList(QDir::Files), QStringList{QStringLiteral("debug.txt")});
     }
 
     void formulas_data() {

@@ -302,6 +302,54 @@ private Q_SLOTS:
         QCOMPARE(z->GetCount(), 5);
     }
 
+    // A full disk while the temporary archive of a set is written (the volumes joined before
+    // an extraction, an archive copied before it is spanned): the operation fails with the
+    // cause, nothing is unpacked or changed, and no temporary archive is left.
+    void fullDiskAtTheTemporaryArchive_data() {
+        QTest::addColumn<bool>("extract");
+        QTest::addColumn<int>("step");
+        QTest::newRow("joining to extract, a write") << true << int(TWriteStep::Write);
+        QTest::newRow("joining to extract, the last flush") << true << int(TWriteStep::Flush);
+        QTest::newRow("copying to span, a write") << false << int(TWriteStep::Write);
+        QTest::newRow("copying to span, the last flush") << false << int(TWriteStep::Flush);
+    }
+    void fullDiskAtTheTemporaryArchive() {
+        QFETCH(bool, extract);
+        QFETCH(int, step);
+        TSet set;
+        QVERIFY(set.Make());
+        auto z = MakeArchiver();
+        z->SpanOptions = spCompatName;
+        z->SetTempDir(set.TempDir);
+        QString archive = set.Archive;
+        if (!extract) {
+            archive = set.Tmp.path() + "/plain/p.zip";
+            QVERIFY(QDir().mkpath(set.Tmp.path() + "/plain"));
+            QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-r", archive, "dir"}, set.Src).Exit, 0);
+            testsupport::WriteBytes(set.Src + "/ny.txt", "ny");
+        }
+        const QByteArray before = testsupport::ReadBytes(archive);
+        z->SetZipFileName(archive);
+        QCOMPARE(z->GetCount(), 4);
+        AtomicFileFaults::FailNext(TWriteStep(step));
+        if (extract) {
+            z->SetExtrBaseDir(set.Tmp.path() + "/ut");
+            z->SetExtrOptions(ExtrDirNames);
+            QCOMPARE(z->Extract(), int(zipmsg::OutputWriteError));
+            QCOMPARE(Entries(set.Tmp.path() + "/ut"), QStringList());
+        } else {
+            z->SetAddOptions(AddDiskSpan);
+            z->MaxVolumeSize = 65536;
+            z->SetFSpecArgs({set.Src + "/ny.txt"});
+            QCOMPARE(z->Add(), int(zipmsg::OutputWriteError));
+            QCOMPARE(Entries(set.Tmp.path() + "/plain"), QStringList{"p.zip"});
+        }
+        QVERIFY(!AtomicFileFaults::Armed());
+        QVERIFY2(z->Message().contains(QString::fromUtf8("disken är full")), qPrintable(z->Message()));
+        QCOMPARE(testsupport::ReadBytes(archive), before);
+        QCOMPARE(Entries(set.TempDir), QStringList());
+    }
+
     // MinFreeVolumeSize asks for free space on the drive, not for volumes as large.
     void volumesBelowMinFreeVolumeSize() {
         QTemporaryDir tmp;

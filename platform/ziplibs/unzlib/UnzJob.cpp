@@ -319,6 +319,16 @@ private:
         return 0644;
     }
 
+    qint64 EntryTime(const TEntry& e) {
+        const quint32 stamp = (quint32(e.Central.Date) << 16) | e.Central.Time;
+        if (!m_haveLastTime || stamp != m_lastDosStamp) {
+            m_lastUnixTime = zipcommon::DosToUnixTime(e.Central.Date, e.Central.Time);
+            m_lastDosStamp = stamp;
+            m_haveLastTime = true;
+        }
+        return m_lastUnixTime;
+    }
+
     int32_t ExtractOne(const TEntry& e) {
         const QString target = m_base + QLatin1Char('/') + e.Relative;
         if (e.IsDir) {
@@ -326,7 +336,7 @@ private:
                 Skip(e.Name, ZipErrWrite, SkipUnknown, QStringLiteral("Mappen kunde inte skapas: %1").arg(target));
             return 0;
         }
-        const qint64 entryTime = zipcommon::DosToUnixTime(e.Central.Date, e.Central.Time);
+        const qint64 entryTime = EntryTime(e);
         if (!m_test) {
             if (!EnsureFolders(e.Relative, false)) {
                 Skip(e.Name, ZipErrUnsafe, SkipUnsafeName, QStringLiteral("Mappen kunde inte skapas: %1").arg(target));
@@ -384,7 +394,7 @@ private:
             out->SetFolderReady(true);
             out->SetSyncToDisk(false);
             out->SetMode(SafeMode(e));
-            out->SetModificationTime(QDateTime::fromSecsSinceEpoch(entryTime));
+            out->SetModificationTime(QDateTime::fromSecsSinceEpoch(entryTime, Qt::UTC));
             try {
                 out->Open();
             } catch (const Exception& x) {
@@ -497,6 +507,11 @@ private:
     qint64 m_totalSize = 0;
     zip_t* m_za = nullptr;
     std::vector<char> m_buffer;      // one for the whole run
+    // The last DOS time turned into a Unix time: the entries of an archive mostly share a
+    // few, and each local-time conversion asks the system for its time zone file again.
+    quint32 m_lastDosStamp = 0;
+    qint64 m_lastUnixTime = 0;
+    bool m_haveLastTime = false;
     QSet<QString> m_folders;         // folders below the base known to be real folders
     bool m_baseReady = false;
 };
