@@ -381,12 +381,7 @@ void TframeContacts::LocateMyContactsGroup() {
 
 void TframeContacts::LoadSettings() {
     TFRIniFile* settings = UsersSettings();
-    m_showingAll = false;
-    try {
-        if (settings) m_showingAll = settings->ReadBool(QStringLiteral("Contacts/ShowingAll"));
-    } catch (const Exception&) {
-        m_showingAll = false;
-    }
+    m_showingAll = settings && settings->ReadBool(QStringLiteral("Contacts/ShowingAll"), false);
     if (!m_showingAll) {
         bool found = false;
         try {

@@ -347,14 +347,7 @@ void TframeFoods::CategoryClick(QToolButton* button) {
 }
 
 void TframeFoods::LoadSettings() {
-    int index = 1;
-    if (m_settings) {
-        try {
-            index = m_settings->ReadInteger(QStringLiteral("Food/GroupIndex"));
-        } catch (const Exception&) {
-            index = 1;
-        }
-    }
+    const int index = m_settings ? m_settings->ReadInteger(QStringLiteral("Food/GroupIndex"), 1) : 1;
     // A stale number (a category removed since) falls back into the categories there are.
     SelectCategory(index);
 }
@@ -687,11 +680,7 @@ void TframeFoods::btnPicFromFileClick() {
     // Never written before: the dialog opens in the user-picture folder, else its own.
     for (const char* key : {"Settings/FoodPicFolder", "Settings/UserPicFolder"}) {
         if (!m_settings || !folder.isEmpty()) break;
-        try {
-            folder = m_settings->ReadString(QString::fromLatin1(key));
-        } catch (const Exception&) {
-            folder.clear();
-        }
+        folder = m_settings->ReadString(QString::fromLatin1(key), QString());
     }
     const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
     if (file.isEmpty()) return;

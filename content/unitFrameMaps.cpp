@@ -398,11 +398,7 @@ void TframeMaps::ImportMap() {
     TFRIniFile* settings = Settings();
     QString folder;
     // The folder has no default: a first import opens the dialog in its own folder.
-    try {
-        if (settings) folder = settings->ReadString(QStringLiteral("Settings/MapFolder"));
-    } catch (const Exception&) {
-        folder.clear();
-    }
+    if (settings) folder = settings->ReadString(QStringLiteral("Settings/MapFolder"), QString());
     const QString file =
         UIServices::GetOpenFileName(this, QStringLiteral("Importera ny karta"), folder,
                                     QStringLiteral("Lantmäteriets kartfiler (*.rik *.RIK);;Alla filer (*)"));

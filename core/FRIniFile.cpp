@@ -352,6 +352,24 @@ bool TFRIniFile::ReadBool(const QString& key) {
     return value != 0;
 }
 
+QString TFRIniFile::ReadString(const QString& key, const QString& fallback) {
+    try {
+        return ReadString(key);
+    } catch (const Exception&) {
+        return fallback;
+    }
+}
+
+int TFRIniFile::ReadInteger(const QString& key, int fallback) {
+    int value = 0;
+    return TryReadNumber(*this, key, value) ? value : fallback;
+}
+
+bool TFRIniFile::ReadBool(const QString& key, bool fallback) {
+    int value = 0;
+    return TryReadNumber(*this, key, value) ? value != 0 : fallback;
+}
+
 void TFRIniFile::WriteString(const QString& key, const QString& value) {
     const qsizetype slash = key.indexOf(QLatin1Char('/'));
     if (slash < 0) {

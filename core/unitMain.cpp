@@ -530,13 +530,8 @@ void TformFRMain::LoadPrevColors() {
     TFRIniFile* store = IniFile();
     if (!store) return;
     for (int i = 0; i < kPrevColorKeys && PrevColors.size() < kMaxPrevColors; ++i) {
-        QString value;
-        // A key that was never written has no default: it is simply skipped.
-        try {
-            value = store->ReadString(QStringLiteral("Settings/PrevColors%1").arg(i));
-        } catch (const Exception&) {
-            continue;
-        }
+        // A key that was never written has no default: read as empty, it adds no colour.
+        const QString value = store->ReadString(QStringLiteral("Settings/PrevColors%1").arg(i), QString());
         QList<int> colors;
         bool good = true;
         for (const QString& part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -734,13 +729,8 @@ void TformFRMain::FormShow() {
     step([] { Resources::SetScreenCursor(5, Resources::LoadCursor(QStringLiteral("Flag"))); });
     step([this] {
         if (TFRIniFile* store = IniFile()) {
-            try {
-                PlaceSelProvince = store->ReadString(QStringLiteral("Place/SelProvince"));
-                PlaceSelDistrict = store->ReadString(QStringLiteral("Place/SelDistrict"));
-            } catch (const Exception&) {
-                PlaceSelProvince.clear();
-                PlaceSelDistrict.clear();
-            }
+            PlaceSelProvince = store->ReadString(QStringLiteral("Place/SelProvince"), QString());
+            PlaceSelDistrict = store->ReadString(QStringLiteral("Place/SelDistrict"), QString());
         }
         BuildPlaceMenus();
         if (OnApplyPlaceSelection) OnApplyPlaceSelection(PlaceSelProvince, PlaceSelDistrict);
@@ -750,11 +740,7 @@ void TformFRMain::FormShow() {
     step([this] {
         int id = 0;
         if (TFRIniFile* store = IniFile()) {
-            try {
-                id = store->ReadInteger(QStringLiteral("Settings/LastVisitedScreen"));
-            } catch (const Exception&) {
-                id = 0;
-            }
+            id = store->ReadInteger(QStringLiteral("Settings/LastVisitedScreen"), 0);
         }
         if (TFRMainScreen* screen = Screen(id))
             screen->Activate(QString());
