@@ -847,23 +847,6 @@ void TformFRMain::BringToFront() {
 
 namespace {
 
-void CollectArticleFiles(const QString& folder, const QString& prefix, QStringList& files, qint64& total) {
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-    for (const QFileInfo& fi : entries) {
-        const QString name = fi.fileName();
-        // Dot names are a system's housekeeping, not article content; links may lead anywhere.
-        if (name.startsWith(QLatin1Char('.')) || fi.isSymLink()) continue;
-        if (fi.isDir()) {
-            CollectArticleFiles(fi.absoluteFilePath(), prefix + name + QLatin1Char('/'), files, total);
-        } else if (fi.isFile()) {
-            files << prefix + name;
-            total += fi.size();
-        }
-    }
-}
-
 // Whether an archive name stays below the folder it is unpacked into.
 bool IsSafeEntryName(const QString& entryName) {
     QString name = entryName;
@@ -883,14 +866,6 @@ bool IsLinkEntry(const ZipDirEntry& e) {
 }
 
 }  // namespace
-
-QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize) {
-    QStringList files;
-    qint64 total = 0;
-    if (QFileInfo(folder).isDir()) CollectArticleFiles(folder, QString(), files, total);
-    if (totalSize) *totalSize = total;
-    return files;
-}
 
 void TformFRMain::RaiseZipError(const QString& message) const {
     throw Exception(QStringLiteral("Fel vid Zip-komprimering. Meddelande: %1").arg(message));

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "core/MyUtils.h"
 #include "core/unitMain.h"
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
