@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -16,13 +15,13 @@
 #include "content/unitContactScreen.h"
 #include "content/unitMoveContact.h"
 #include "controls/FREdits.h"
-#include "controls/FRLabel.h"
 #include "controls/FRLocks.h"
 #include "controls/FRMultiChoice.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
 #include "core/MyVisualUtils.h"
+#include "core/PersonForm.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
@@ -55,12 +54,6 @@ QToolButton* MakeButton(const QString& text, const char* name, const QString& hi
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
-}
-
-QLabel* FieldLabel(const QString& text, QWidget* parent) {
-    auto* label = new TFRLabel(text, parent);
-    label->setMinimumWidth(label->sizeHint().width());
-    return label;
 }
 
 // Every row of the group-row table, whatever group is current, while it lives.
@@ -233,39 +226,20 @@ void TframeContacts::SetupFrame() {
     auto* grid = new QGridLayout(panelContact);
     grid->setContentsMargins(0, 0, 0, 0);
     int row = 0;
-    auto addEdit = [&](TFRDBEdit*& edit, const char* name, const QString& label, const QString& field, int width,
-                       TFRDBLock** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
-        edit = new TFRDBEdit(panelContact);
-        edit->setObjectName(QLatin1String(name));
-        edit->SetDataField(field);
-        edit->setMaxLength(width);
-        grid->addWidget(FieldLabel(label, panelContact), row, 0);
-        grid->addWidget(edit, row, 1);
-        if (lock) {
-            *lock = new TFRDBLock(panelContact);
-            (*lock)->setObjectName(QLatin1String(lockName));
-            (*lock)->SetDataField(lockField);
-            (*lock)->setToolTip(QStringLiteral("Lås uppgiften så att den inte lämnas ut till andra"));
-            grid->addWidget(*lock, row, 2);
-        }
-        ++row;
-    };
-    addEdit(dbeditUserName, "dbeditUserName", QStringLiteral("Namn:"), QStringLiteral("UserName"), 30);
-    addEdit(dbeditAddress, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"), 30,
-            &dblockAddress, "dblockAddress", QStringLiteral("AddressLocked"));
-    addEdit(dbeditPostalAddress, "dbeditPostalAddress", QStringLiteral("Postadress:"), QStringLiteral("PostalAddress"),
-            30);
-    addEdit(dbeditCountry, "dbeditCountry", QStringLiteral("Land:"), QStringLiteral("Country"), 30);
-    addEdit(dbeditEMail, "dbeditEMail", QStringLiteral("E-post:"), QStringLiteral("EMail"), 80);
-    addEdit(dbeditTelephonePrivate, "dbeditTelephonePrivate", QStringLiteral("Telefon, privat:"),
-            QStringLiteral("TelephonePrivate"), 20, &dblockTelephonePrivate, "dblockTelephonePrivate",
-            QStringLiteral("PrivateTelLocked"));
-    addEdit(dbeditTelephoneMobile, "dbeditTelephoneMobile", QStringLiteral("Telefon, mobil:"),
-            QStringLiteral("TelephoneMobile"), 20, &dblockTelephoneMobile, "dblockTelephoneMobile",
-            QStringLiteral("MobileTelLocked"));
-    addEdit(dbeditBirthYear, "dbeditBirthYear", QStringLiteral("Födelseår:"), QStringLiteral("BirthYear"), 4,
-            &dblockBirthYear, "dblockBirthYear", QStringLiteral("BirthYearLocked"));
-    dbeditBirthYear->setValidator(new QIntValidator(0, 9999, dbeditBirthYear));
+    TPersonEdits person;
+    row = AddPersonEdits(panelContact, grid, row, person);
+    dbeditUserName = person.UserName;
+    dbeditAddress = person.Address;
+    dbeditPostalAddress = person.PostalAddress;
+    dbeditCountry = person.Country;
+    dbeditEMail = person.EMail;
+    dbeditTelephonePrivate = person.TelephonePrivate;
+    dbeditTelephoneMobile = person.TelephoneMobile;
+    dbeditBirthYear = person.BirthYear;
+    dblockAddress = person.AddressLock;
+    dblockTelephonePrivate = person.TelephonePrivateLock;
+    dblockTelephoneMobile = person.TelephoneMobileLock;
+    dblockBirthYear = person.BirthYearLock;
     multicFungiKnowledge = new TFRDBMultiChoice(panelContact);
     multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
     multicFungiKnowledge->SetItems(
@@ -273,7 +247,7 @@ void TframeContacts::SetupFrame() {
     multicFungiKnowledge->SetColCount(4);
     multicFungiKnowledge->SetColWidth(60);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
-    grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), panelContact), row, 0);
+    grid->addWidget(PersonFieldLabel(QStringLiteral("Svampkunskap:"), panelContact), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2, Qt::AlignLeft);
 
     // The picture, below the contact's data, its buttons beside it.
