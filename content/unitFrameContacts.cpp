@@ -42,10 +42,6 @@ const QString kCaptionError = QStringLiteral("Mykotekshallen - Fel");
 const QString kCaptionInfo = QStringLiteral("Mykotekshallen - Information");
 const QString kCaptionDelete = QStringLiteral("Mykotekshallen - Bekräfta radering");
 
-QString Str(TClientDataSet* table, const char* field) {
-    return table->FieldByName(QLatin1String(field))->AsString();
-}
-
 QToolButton* MakeButton(const QString& text, const char* name, const QString& hint, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
@@ -331,7 +327,7 @@ bool TframeContacts::IsProtectedContact() const {
     if (!m_contacts->Active() || m_contacts->IsEmpty()) return true;
     const QString key = CurrentContactKey();
     return key == QLatin1String(FixedContactKeyA) || key == QLatin1String(FixedContactKeyB) ||
-           !Str(m_contacts, "UserUKey").isEmpty();
+           !m_contacts->FieldText(QStringLiteral("UserUKey")).isEmpty();
 }
 
 QString TframeContacts::CurrentGroupKey() const {
@@ -368,7 +364,8 @@ void TframeContacts::LoadSettings() {
             found = false;
         }
         if (!found) LocateMyContactsGroup();
-        if (!m_rows->IsEmpty()) static_cast<void>(LocateUKey(m_contacts, Str(m_rows, "ContactUKey")));
+        if (!m_rows->IsEmpty())
+            static_cast<void>(LocateUKey(m_contacts, m_rows->FieldText(QStringLiteral("ContactUKey"))));
     }
     RefreshGroups();
 }
@@ -393,8 +390,9 @@ TFRHistoryItem* TframeContacts::CreateHistoryItem() {
     item->Screen = Screen.data();
     item->DataSet = m_groupTable;
     item->UKey = CurrentGroupKey();
+    const bool hasContact = m_contacts->Active() && !m_contacts->IsEmpty();
     item->Title = QStringLiteral("Till Kontakter - %1")
-                      .arg(m_contacts->Active() && !m_contacts->IsEmpty() ? Str(m_contacts, "UserName") : QString());
+                      .arg(hasContact ? m_contacts->FieldText(QStringLiteral("UserName")) : QString());
     item->SetBoolValues(QStringLiteral("ShowingAllContacts"), m_showingAll);
     item->SetValues(QStringLiteral("RowUKey"), m_rows->Active() && !m_rows->IsEmpty() ? GetUKey(m_rows) : QString());
     item->SetValues(QStringLiteral("ContactUKey"), CurrentContactKey());
@@ -407,7 +405,7 @@ void TframeContacts::RestoreHistory(TFRHistoryItem* item) {
         static_cast<void>(LocateUKey(m_contacts, item->Values(QStringLiteral("ContactUKey"))));
     } else if (LocateUKey(m_groupTable, item->UKey)) {
         if (LocateUKey(m_rows, item->Values(QStringLiteral("RowUKey"))))
-            static_cast<void>(LocateUKey(m_contacts, Str(m_rows, "ContactUKey")));
+            static_cast<void>(LocateUKey(m_contacts, m_rows->FieldText(QStringLiteral("ContactUKey"))));
     }
     RefreshGroups();
 }
@@ -598,7 +596,7 @@ void TframeContacts::sbtnDeleteGroupClick() {
         QStringLiteral("Du är på väg att radera kontaktgruppen %1. Skall raderingen genomföras?\n\n"
                        "OBS! Kontakterna i gruppen kommer inte att raderas, de ligger kvar i övriga grupper där de "
                        "fanns tidigare.")
-            .arg(Str(m_groupTable, "GroupName"));
+            .arg(m_groupTable->FieldText(QStringLiteral("GroupName")));
     if (!UIServices::AskYesNo(text, kCaptionDelete, UIServices::TMsgIcon::Warning)) return;
     m_groupTable->Delete();
     RefreshGroups();
@@ -606,7 +604,7 @@ void TframeContacts::sbtnDeleteGroupClick() {
 
 void TframeContacts::SaveGroup() {
     m_groupTable->UpdateRecord();
-    const QString name = Str(m_groupTable, "GroupName").trimmed();
+    const QString name = m_groupTable->FieldText(QStringLiteral("GroupName")).trimmed();
     if (name.isEmpty()) {
         dbeditGroupName->setFocus();
         throw Exception(kNameMissing);
@@ -678,7 +676,7 @@ void TframeContacts::sbtnDeleteContactClick() {
     }
     const QString text =
         QStringLiteral("Du är på väg att radera kontakten \"%1\" från alla grupper. Skall raderingen genomföras?")
-            .arg(Str(m_contacts, "UserName"));
+            .arg(m_contacts->FieldText(QStringLiteral("UserName")));
     if (!UIServices::AskYesNo(text, kCaptionDelete, UIServices::TMsgIcon::Warning)) return;
     const QString key = CurrentContactKey();
     const QString rowKey = m_rows->Active() && !m_rows->IsEmpty() ? GetUKey(m_rows) : QString();
@@ -689,7 +687,7 @@ void TframeContacts::sbtnDeleteContactClick() {
         TAllGroupRows all(m_rows);
         m_rows->First();
         while (!m_rows->Eof()) {
-            if (Str(m_rows, "ContactUKey") == key)
+            if (m_rows->FieldText(QStringLiteral("ContactUKey")) == key)
                 m_rows->Delete();
             else
                 m_rows->Next();
@@ -713,7 +711,7 @@ void TframeContacts::sbtnPrintClick() {
 
 void TframeContacts::sbtnMailContactClick() {
     if (Editing() || m_members.Count() == 0) return;
-    MailToAddresses({Str(m_contacts, "EMail")});
+    MailToAddresses({m_contacts->FieldText(QStringLiteral("EMail"))});
 }
 
 void TframeContacts::AddGroupRow(const QString& groupKey, const QString& contactKey, const QString& name) {
@@ -726,7 +724,7 @@ void TframeContacts::AddGroupRow(const QString& groupKey, const QString& contact
 
 void TframeContacts::SaveContact() {
     m_contacts->UpdateRecord();
-    if (Str(m_contacts, "UserName").trimmed().isEmpty()) {
+    if (m_contacts->FieldText(QStringLiteral("UserName")).trimmed().isEmpty()) {
         dbeditUserName->setFocus();
         throw Exception(kNameMissing);
     }
@@ -754,7 +752,7 @@ void TframeContacts::SaveContact() {
             const TDisabledControls quiet(m_rows);
             TAllGroupRows all(m_rows);
             for (m_rows->First(); !m_rows->Eof(); m_rows->Next()) {
-                if (Str(m_rows, "ContactUKey") != key) continue;
+                if (m_rows->FieldText(QStringLiteral("ContactUKey")) != key) continue;
                 TEditScope edit(m_rows);
                 m_rows->FieldByName(QStringLiteral("ContactName"))->SetAsString(name.left(110));
                 edit.Post();

@@ -72,7 +72,7 @@ public:
 
 QString FieldText(TClientDataSet* table, const char* name) {
     if (!table || !table->Active() || table->IsEmpty()) return QString();
-    return table->FieldByName(QLatin1String(name))->AsString();
+    return table->FieldText(QLatin1String(name));
 }
 
 }  // namespace
