@@ -357,7 +357,7 @@ void TformFRMain::SetupZip() {
     zipMain->SetTrace(false);
     zipMain->SetMinZipLibVers(172);
     zipMain->SetMinUnzLibVers(172);
-    zipMain->SetAddStoreSuffixes(AddStoreExts::fromInt(int(AddStoreDefault)));
+    zipMain->SetAddStoreSuffixes(Zip::AddStoreExts::fromInt(int(Zip::AddStoreDefault)));
     zipMain->OnMessage = [this](QObject* sender, int errCode, const QString& message) {
         zipMainMessage(sender, errCode, message);
     };
@@ -899,7 +899,7 @@ void TformFRMain::ZipFolder(const QString& folder, const QString& zipFileName) {
     m_zipError.clear();
     zipMain->SetZipFileName(zipFileName);
     zipMain->SetRootDir(root);
-    zipMain->SetAddOptions(AddDirNames);
+    zipMain->SetAddOptions(Zip::AddDirNames);
     zipMain->SetPassword(QString());
     zipMain->SetFSpecArgs(specs);
     const int result = zipMain->Add();
@@ -930,7 +930,7 @@ void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
     const QString base = FolderWithSlash(folder);
     QDir().mkpath(base);
     zipMain->SetExtrBaseDir(base);
-    zipMain->SetExtrOptions(ExtrDirNames);
+    zipMain->SetExtrOptions(Zip::ExtrDirNames);
     zipMain->SetFSpecArgs({});
     const int result = zipMain->Extract();
     if (result != 0 || !m_zipError.isEmpty()) {
