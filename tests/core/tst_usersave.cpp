@@ -40,7 +40,7 @@ class TestUserSave : public QObject {
         return LocateUKey(users(), key) ? users()->FieldByName(field)->AsString() : QStringLiteral("<ingen>");
     }
     // A field as the table's file has it.
-    static QString fileValue(TClientDataSet* table, const QString& key, const char* field) {
+    static QString fileValue(TExtClientDataSet* table, const QString& key, const char* field) {
         TClientDataSet t;
         t.LoadFromFile(table->Filename());
         const QString value = t.Locate("UKey", key) ? t.FieldByName(field)->AsString() : QStringLiteral("<ingen>");
