@@ -170,7 +170,7 @@ void PackInTurn(benchmark::State& state, TFolder* folder, const std::string& nam
         TZipArchiver& z = Zip();
         z.SetZipFileName(out);
         z.SetRootDir(folder->Dir);
-        z.SetAddOptions(AddDirNames);
+        z.SetAddOptions(Zip::AddDirNames);
         z.SetFSpecArgs({">*.*"});
         const auto t2 = Clock::now();
         if (z.Add() != 0) state.SkipWithError("Add misslyckades");
@@ -209,7 +209,7 @@ void UnpackInTurn(benchmark::State& state, TFolder* folder, const std::string& n
         TZipArchiver& z = Zip();
         z.SetZipFileName(ref);
         z.SetExtrBaseDir(a);
-        z.SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+        z.SetExtrOptions(Zip::ExtrDirNames | Zip::ExtrOverWrite);
         const auto t2 = Clock::now();
         if (z.Extract() != 0) state.SkipWithError("Extract misslyckades");
         const auto t3 = Clock::now();

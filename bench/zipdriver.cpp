@@ -30,12 +30,12 @@ int main(int argc, char** argv) {
     int result = 0;
     if (what == QLatin1String("pack")) {
         z.SetRootDir(folder);
-        z.SetAddOptions(AddDirNames);
+        z.SetAddOptions(Zip::AddDirNames);
         z.SetFSpecArgs({QStringLiteral(">*.*")});
         result = z.Add();
     } else {
         z.SetExtrBaseDir(folder);
-        z.SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+        z.SetExtrOptions(Zip::ExtrDirNames | Zip::ExtrOverWrite);
         result = z.Extract();
     }
     if (result != 0) std::fprintf(stderr, "%s\n", qPrintable(z.Message()));

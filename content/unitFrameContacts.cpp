@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -16,13 +15,13 @@
 #include "content/unitContactScreen.h"
 #include "content/unitMoveContact.h"
 #include "controls/FREdits.h"
-#include "controls/FRLabel.h"
 #include "controls/FRLocks.h"
 #include "controls/FRMultiChoice.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRHistory.h"
 #include "core/FRIniFile.h"
 #include "core/MyVisualUtils.h"
+#include "core/PersonForm.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
@@ -43,10 +42,6 @@ const QString kCaptionError = QStringLiteral("Mykotekshallen - Fel");
 const QString kCaptionInfo = QStringLiteral("Mykotekshallen - Information");
 const QString kCaptionDelete = QStringLiteral("Mykotekshallen - Bekräfta radering");
 
-QString Str(TClientDataSet* table, const char* field) {
-    return table->FieldByName(QLatin1String(field))->AsString();
-}
-
 QToolButton* MakeButton(const QString& text, const char* name, const QString& hint, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
@@ -55,12 +50,6 @@ QToolButton* MakeButton(const QString& text, const char* name, const QString& hi
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
-}
-
-QLabel* FieldLabel(const QString& text, QWidget* parent) {
-    auto* label = new TFRLabel(text, parent);
-    label->setMinimumWidth(label->sizeHint().width());
-    return label;
 }
 
 // Every row of the group-row table, whatever group is current, while it lives.
@@ -233,39 +222,20 @@ void TframeContacts::SetupFrame() {
     auto* grid = new QGridLayout(panelContact);
     grid->setContentsMargins(0, 0, 0, 0);
     int row = 0;
-    auto addEdit = [&](TFRDBEdit*& edit, const char* name, const QString& label, const QString& field, int width,
-                       TFRDBLock** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
-        edit = new TFRDBEdit(panelContact);
-        edit->setObjectName(QLatin1String(name));
-        edit->SetDataField(field);
-        edit->setMaxLength(width);
-        grid->addWidget(FieldLabel(label, panelContact), row, 0);
-        grid->addWidget(edit, row, 1);
-        if (lock) {
-            *lock = new TFRDBLock(panelContact);
-            (*lock)->setObjectName(QLatin1String(lockName));
-            (*lock)->SetDataField(lockField);
-            (*lock)->setToolTip(QStringLiteral("Lås uppgiften så att den inte lämnas ut till andra"));
-            grid->addWidget(*lock, row, 2);
-        }
-        ++row;
-    };
-    addEdit(dbeditUserName, "dbeditUserName", QStringLiteral("Namn:"), QStringLiteral("UserName"), 30);
-    addEdit(dbeditAddress, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"), 30,
-            &dblockAddress, "dblockAddress", QStringLiteral("AddressLocked"));
-    addEdit(dbeditPostalAddress, "dbeditPostalAddress", QStringLiteral("Postadress:"), QStringLiteral("PostalAddress"),
-            30);
-    addEdit(dbeditCountry, "dbeditCountry", QStringLiteral("Land:"), QStringLiteral("Country"), 30);
-    addEdit(dbeditEMail, "dbeditEMail", QStringLiteral("E-post:"), QStringLiteral("EMail"), 80);
-    addEdit(dbeditTelephonePrivate, "dbeditTelephonePrivate", QStringLiteral("Telefon, privat:"),
-            QStringLiteral("TelephonePrivate"), 20, &dblockTelephonePrivate, "dblockTelephonePrivate",
-            QStringLiteral("PrivateTelLocked"));
-    addEdit(dbeditTelephoneMobile, "dbeditTelephoneMobile", QStringLiteral("Telefon, mobil:"),
-            QStringLiteral("TelephoneMobile"), 20, &dblockTelephoneMobile, "dblockTelephoneMobile",
-            QStringLiteral("MobileTelLocked"));
-    addEdit(dbeditBirthYear, "dbeditBirthYear", QStringLiteral("Födelseår:"), QStringLiteral("BirthYear"), 4,
-            &dblockBirthYear, "dblockBirthYear", QStringLiteral("BirthYearLocked"));
-    dbeditBirthYear->setValidator(new QIntValidator(0, 9999, dbeditBirthYear));
+    TPersonEdits person;
+    row = AddPersonEdits(panelContact, grid, row, person);
+    dbeditUserName = person.UserName;
+    dbeditAddress = person.Address;
+    dbeditPostalAddress = person.PostalAddress;
+    dbeditCountry = person.Country;
+    dbeditEMail = person.EMail;
+    dbeditTelephonePrivate = person.TelephonePrivate;
+    dbeditTelephoneMobile = person.TelephoneMobile;
+    dbeditBirthYear = person.BirthYear;
+    dblockAddress = person.AddressLock;
+    dblockTelephonePrivate = person.TelephonePrivateLock;
+    dblockTelephoneMobile = person.TelephoneMobileLock;
+    dblockBirthYear = person.BirthYearLock;
     multicFungiKnowledge = new TFRDBMultiChoice(panelContact);
     multicFungiKnowledge->setObjectName(QStringLiteral("multicFungiKnowledge"));
     multicFungiKnowledge->SetItems(
@@ -273,7 +243,7 @@ void TframeContacts::SetupFrame() {
     multicFungiKnowledge->SetColCount(4);
     multicFungiKnowledge->SetColWidth(60);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
-    grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), panelContact), row, 0);
+    grid->addWidget(PersonFieldLabel(QStringLiteral("Svampkunskap:"), panelContact), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2, Qt::AlignLeft);
 
     // The picture, below the contact's data, its buttons beside it.
@@ -357,7 +327,7 @@ bool TframeContacts::IsProtectedContact() const {
     if (!m_contacts->Active() || m_contacts->IsEmpty()) return true;
     const QString key = CurrentContactKey();
     return key == QLatin1String(FixedContactKeyA) || key == QLatin1String(FixedContactKeyB) ||
-           !Str(m_contacts, "UserUKey").isEmpty();
+           !m_contacts->FieldText(QStringLiteral("UserUKey")).isEmpty();
 }
 
 QString TframeContacts::CurrentGroupKey() const {
@@ -381,12 +351,7 @@ void TframeContacts::LocateMyContactsGroup() {
 
 void TframeContacts::LoadSettings() {
     TFRIniFile* settings = UsersSettings();
-    m_showingAll = false;
-    try {
-        if (settings) m_showingAll = settings->ReadBool(QStringLiteral("Contacts/ShowingAll"));
-    } catch (const Exception&) {
-        m_showingAll = false;
-    }
+    m_showingAll = settings && settings->ReadBool(QStringLiteral("Contacts/ShowingAll"), false);
     if (!m_showingAll) {
         bool found = false;
         try {
@@ -399,7 +364,8 @@ void TframeContacts::LoadSettings() {
             found = false;
         }
         if (!found) LocateMyContactsGroup();
-        if (!m_rows->IsEmpty()) static_cast<void>(LocateUKey(m_contacts, Str(m_rows, "ContactUKey")));
+        if (!m_rows->IsEmpty())
+            static_cast<void>(LocateUKey(m_contacts, m_rows->FieldText(QStringLiteral("ContactUKey"))));
     }
     RefreshGroups();
 }
@@ -424,8 +390,9 @@ TFRHistoryItem* TframeContacts::CreateHistoryItem() {
     item->Screen = Screen.data();
     item->DataSet = m_groupTable;
     item->UKey = CurrentGroupKey();
+    const bool hasContact = m_contacts->Active() && !m_contacts->IsEmpty();
     item->Title = QStringLiteral("Till Kontakter - %1")
-                      .arg(m_contacts->Active() && !m_contacts->IsEmpty() ? Str(m_contacts, "UserName") : QString());
+                      .arg(hasContact ? m_contacts->FieldText(QStringLiteral("UserName")) : QString());
     item->SetBoolValues(QStringLiteral("ShowingAllContacts"), m_showingAll);
     item->SetValues(QStringLiteral("RowUKey"), m_rows->Active() && !m_rows->IsEmpty() ? GetUKey(m_rows) : QString());
     item->SetValues(QStringLiteral("ContactUKey"), CurrentContactKey());
@@ -438,7 +405,7 @@ void TframeContacts::RestoreHistory(TFRHistoryItem* item) {
         static_cast<void>(LocateUKey(m_contacts, item->Values(QStringLiteral("ContactUKey"))));
     } else if (LocateUKey(m_groupTable, item->UKey)) {
         if (LocateUKey(m_rows, item->Values(QStringLiteral("RowUKey"))))
-            static_cast<void>(LocateUKey(m_contacts, Str(m_rows, "ContactUKey")));
+            static_cast<void>(LocateUKey(m_contacts, m_rows->FieldText(QStringLiteral("ContactUKey"))));
     }
     RefreshGroups();
 }
@@ -630,7 +597,7 @@ void TframeContacts::sbtnDeleteGroupClick() {
         QStringLiteral("Du är på väg att radera kontaktgruppen %1. Skall raderingen genomföras?\n\n"
                        "OBS! Kontakterna i gruppen kommer inte att raderas, de ligger kvar i övriga grupper där de "
                        "fanns tidigare.")
-            .arg(Str(m_groupTable, "GroupName"));
+            .arg(m_groupTable->FieldText(QStringLiteral("GroupName")));
     if (!UIServices::AskYesNo(text, kCaptionDelete, UIServices::TMsgIcon::Warning)) return;
     m_groupTable->Delete();
     RefreshGroups();
@@ -638,7 +605,7 @@ void TframeContacts::sbtnDeleteGroupClick() {
 
 void TframeContacts::SaveGroup() {
     m_groupTable->UpdateRecord();
-    const QString name = Str(m_groupTable, "GroupName").trimmed();
+    const QString name = m_groupTable->FieldText(QStringLiteral("GroupName")).trimmed();
     if (name.isEmpty()) {
         dbeditGroupName->setFocus();
         throw Exception(kNameMissing);
@@ -710,7 +677,7 @@ void TframeContacts::sbtnDeleteContactClick() {
     }
     const QString text =
         QStringLiteral("Du är på väg att radera kontakten \"%1\" från alla grupper. Skall raderingen genomföras?")
-            .arg(Str(m_contacts, "UserName"));
+            .arg(m_contacts->FieldText(QStringLiteral("UserName")));
     if (!UIServices::AskYesNo(text, kCaptionDelete, UIServices::TMsgIcon::Warning)) return;
     const QString key = CurrentContactKey();
     const QString rowKey = m_rows->Active() && !m_rows->IsEmpty() ? GetUKey(m_rows) : QString();
@@ -721,7 +688,7 @@ void TframeContacts::sbtnDeleteContactClick() {
         TAllGroupRows all(m_rows);
         m_rows->First();
         while (!m_rows->Eof()) {
-            if (Str(m_rows, "ContactUKey") == key)
+            if (m_rows->FieldText(QStringLiteral("ContactUKey")) == key)
                 m_rows->Delete();
             else
                 m_rows->Next();
@@ -745,7 +712,7 @@ void TframeContacts::sbtnPrintClick() {
 
 void TframeContacts::sbtnMailContactClick() {
     if (Editing() || m_members.Count() == 0) return;
-    MailToAddresses({Str(m_contacts, "EMail")});
+    MailToAddresses({m_contacts->FieldText(QStringLiteral("EMail"))});
 }
 
 void TframeContacts::AddGroupRow(const QString& groupKey, const QString& contactKey, const QString& name) {
@@ -758,7 +725,7 @@ void TframeContacts::AddGroupRow(const QString& groupKey, const QString& contact
 
 void TframeContacts::SaveContact() {
     m_contacts->UpdateRecord();
-    if (Str(m_contacts, "UserName").trimmed().isEmpty()) {
+    if (m_contacts->FieldText(QStringLiteral("UserName")).trimmed().isEmpty()) {
         dbeditUserName->setFocus();
         throw Exception(kNameMissing);
     }
@@ -786,7 +753,7 @@ void TframeContacts::SaveContact() {
             const TDisabledControls quiet(m_rows);
             TAllGroupRows all(m_rows);
             for (m_rows->First(); !m_rows->Eof(); m_rows->Next()) {
-                if (Str(m_rows, "ContactUKey") != key) continue;
+                if (m_rows->FieldText(QStringLiteral("ContactUKey")) != key) continue;
                 TEditScope edit(m_rows);
                 m_rows->FieldByName(QStringLiteral("ContactName"))->SetAsString(name.left(110));
                 edit.Post();

@@ -347,14 +347,7 @@ void TframeFoods::CategoryClick(QToolButton* button) {
 }
 
 void TframeFoods::LoadSettings() {
-    int index = 1;
-    if (m_settings) {
-        try {
-            index = m_settings->ReadInteger(QStringLiteral("Food/GroupIndex"));
-        } catch (const Exception&) {
-            index = 1;
-        }
-    }
+    const int index = m_settings ? m_settings->ReadInteger(QStringLiteral("Food/GroupIndex"), 1) : 1;
     // A stale number (a category removed since) falls back into the categories there are.
     SelectCategory(index);
 }
@@ -462,8 +455,10 @@ void TframeFoods::ShowRecipe() {
                                     foods->FieldByName(QStringLiteral("CookingTime"))->AsInteger()));
     lblAuthor->setText(QStringLiteral("Recept av: %1")
                            .arg(services->GetContactName(foods->FieldByName(QStringLiteral("CreatedBy"))->AsString())));
-    memoIngredients->setHtml(services->LoadTextRows(m_dm->cdsFoodTexts, ftIngredients).join(QLatin1Char('\n')));
-    memoPreparation->setHtml(services->LoadTextRows(m_dm->cdsFoodTexts, ftPreparation).join(QLatin1Char('\n')));
+    memoIngredients->setHtml(
+        services->LoadTextRows(m_dm->cdsFoodTexts, int(TFoodTextFlag::Ingredients)).join(QLatin1Char('\n')));
+    memoPreparation->setHtml(
+        services->LoadTextRows(m_dm->cdsFoodTexts, int(TFoodTextFlag::Preparation)).join(QLatin1Char('\n')));
     m_picture = QImage();
     if (foods->FieldByName(QStringLiteral("HasPic"))->AsBoolean())
         m_picture = LoadImage(KeyFileOrEmpty(&GetFoodPicFile, GetUKey(foods)));
@@ -516,8 +511,10 @@ void TframeFoods::BeginEdit() {
         memoPreparation->clear();
         m_picture = QImage();
     } else {
-        memoIngredients->setHtml(services->LoadTextRows(m_dm->cdsFoodTexts, ftIngredients).join(QLatin1Char('\n')));
-        memoPreparation->setHtml(services->LoadTextRows(m_dm->cdsFoodTexts, ftPreparation).join(QLatin1Char('\n')));
+        memoIngredients->setHtml(
+            services->LoadTextRows(m_dm->cdsFoodTexts, int(TFoodTextFlag::Ingredients)).join(QLatin1Char('\n')));
+        memoPreparation->setHtml(
+            services->LoadTextRows(m_dm->cdsFoodTexts, int(TFoodTextFlag::Preparation)).join(QLatin1Char('\n')));
         m_picture = foods->FieldByName(QStringLiteral("HasPic"))->AsBoolean()
                         ? LoadImage(KeyFileOrEmpty(&GetFoodPicFile, GetUKey(foods)))
                         : QImage();
@@ -635,8 +632,8 @@ void TframeFoods::btnSaveClick() {
     picture.Commit();
     thumbnail.Commit();
     TDMServices* services = TDMServices::Install(m_dm);
-    services->SaveTextRows(ingredients, m_dm->cdsFoodTexts, FoodTextRowWidth, ftIngredients);
-    services->SaveTextRows(preparation, m_dm->cdsFoodTexts, FoodTextRowWidth, ftPreparation);
+    services->SaveTextRows(ingredients, m_dm->cdsFoodTexts, FoodTextRowWidth, int(TFoodTextFlag::Ingredients));
+    services->SaveTextRows(preparation, m_dm->cdsFoodTexts, FoodTextRowWidth, int(TFoodTextFlag::Preparation));
 }
 
 void TframeFoods::btnCancelClick() {
@@ -687,11 +684,7 @@ void TframeFoods::btnPicFromFileClick() {
     // Never written before: the dialog opens in the user-picture folder, else its own.
     for (const char* key : {"Settings/FoodPicFolder", "Settings/UserPicFolder"}) {
         if (!m_settings || !folder.isEmpty()) break;
-        try {
-            folder = m_settings->ReadString(QString::fromLatin1(key));
-        } catch (const Exception&) {
-            folder.clear();
-        }
+        folder = m_settings->ReadString(QString::fromLatin1(key), QString());
     }
     const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
     if (file.isEmpty()) return;
@@ -719,8 +712,10 @@ void TframeFoods::btnRemovePicClick() {
 
 QString TframeFoods::ScriptExternal(const QString& name) const {
     int flag = -1;
-    if (name.compare(QLatin1String("matingredienser"), Qt::CaseInsensitive) == 0) flag = ftIngredients;
-    if (name.compare(QLatin1String("mattillagning"), Qt::CaseInsensitive) == 0) flag = ftPreparation;
+    if (name.compare(QLatin1String("matingredienser"), Qt::CaseInsensitive) == 0)
+        flag = int(TFoodTextFlag::Ingredients);
+    if (name.compare(QLatin1String("mattillagning"), Qt::CaseInsensitive) == 0)
+        flag = int(TFoodTextFlag::Preparation);
     if (flag < 0 || Foods()->RecordCount() == 0) return QString();
     TDMServices* services = TDMServices::Install(m_dm);
     return FoodPlainText(services->LoadTextRows(m_dm->cdsFoodTexts, flag).join(QLatin1Char('\n')));

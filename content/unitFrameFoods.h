@@ -23,7 +23,7 @@ class TExtClientDataSet;
 class TFRIniFile;
 
 // The row flags of a recipe's two texts.
-enum TFoodTextFlag { ftIngredients = 0, ftPreparation = 1 };
+enum class TFoodTextFlag { Ingredients = 0, Preparation = 1 };
 // The width of a recipe's text rows.
 inline constexpr int FoodTextRowWidth = 120;
 

@@ -694,18 +694,9 @@ void TframeFungi::LoadSettings() {
     QString last;
     int sub = 4;
     if (settings) {
-        try {
-            order = settings->ReadInteger(QStringLiteral("Fungi/SortOrder"));
-        } catch (const Exception&) {
-        }
-        try {
-            last = settings->ReadString(QStringLiteral("Fungi/LastVisited"));
-        } catch (const Exception&) {
-        }
-        try {
-            sub = settings->ReadInteger(QStringLiteral("Fungi/SubScreenIndex"));
-        } catch (const Exception&) {
-        }
+        order = settings->ReadInteger(QStringLiteral("Fungi/SortOrder"), order);
+        last = settings->ReadString(QStringLiteral("Fungi/LastVisited"), last);
+        sub = settings->ReadInteger(QStringLiteral("Fungi/SubScreenIndex"), sub);
     }
     m_screen->SetSortOrder(order);
     if (m_fungi->Active()) {
@@ -971,12 +962,7 @@ void TframeFungi::UpdateFrame() {
     const bool browse = BrowseEnabled();
     TFRIniFile* settings = UsersSettings();
     auto setting = [settings](const char* key) {
-        if (!settings) return false;
-        try {
-            return settings->ReadBool(QString::fromLatin1(key));
-        } catch (const Exception&) {
-            return false;
-        }
+        return settings && settings->ReadBool(QString::fromLatin1(key), false);
     };
     const bool hasRecord = m_fungi->Active() && !m_fungi->IsEmpty();
     btnFactError->setVisible(setting("Settings/FactError"));

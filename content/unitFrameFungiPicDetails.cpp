@@ -59,8 +59,7 @@ bool IsEditing(const TClientDataSet* table) {
 
 QString Text(const char* field) {
     TExtClientDataSet* pics = Pics();
-    return pics->Active() && (!pics->IsEmpty() || IsEditing(pics)) ? pics->FieldByName(QLatin1String(field))->AsString()
-                                                                    : QString();
+    return pics->Active() && (!pics->IsEmpty() || IsEditing(pics)) ? pics->FieldText(QLatin1String(field)) : QString();
 }
 
 void Lock(bool locked) {

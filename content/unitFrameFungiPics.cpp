@@ -274,11 +274,7 @@ void TframeFungiPics::NewFromFileClick() {
     TFRIniFile* settings = UsersSettings();
     QString folder;
     // Never written before: the dialog opens in its own default folder.
-    try {
-        if (settings) folder = settings->ReadString(QLatin1String(PicFromFileDirKey));
-    } catch (const Exception&) {
-        folder.clear();
-    }
+    if (settings) folder = settings->ReadString(QLatin1String(PicFromFileDirKey), QString());
     const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder,
                                                      QStringLiteral("Jpeg-filer (*.jpg);;Alla filer (*.*)"));
     if (file.isEmpty()) return;

@@ -163,13 +163,7 @@ void TframeInternets::InitFrame() {
 
 void TframeInternets::LoadSettings() {
     CurrentMasterUKey.clear();
-    if (m_settings) {
-        try {
-            CurrentMasterUKey = m_settings->ReadString(QStringLiteral("Internet/MasterUKey"));
-        } catch (const Exception&) {
-            CurrentMasterUKey.clear();
-        }
-    }
+    if (m_settings) CurrentMasterUKey = m_settings->ReadString(QStringLiteral("Internet/MasterUKey"), QString());
     // The level shows in the order it was entered with.
     Items()->SetIndexName(IndexForLevel(CurrentMasterUKey));
     pagesMain->setCurrentWidget(tabsMain);

@@ -392,8 +392,8 @@ void TframeKeys::LoadSettings() {
     if (auto* screen = qobject_cast<TFRKeyScreen*>(Screen.data())) RestoreAnswers(screen->Answers);
     int presentation = 1, tolerance = 0;
     if (TFRIniFile* store = IniFile()) {
-        try { presentation = store->ReadInteger(QStringLiteral("Key/Presentation")); } catch (const Exception&) {}
-        try { tolerance = store->ReadInteger(QStringLiteral("Key/ColorTolerance")); } catch (const Exception&) {}
+        presentation = store->ReadInteger(QStringLiteral("Key/Presentation"), presentation);
+        tolerance = store->ReadInteger(QStringLiteral("Key/ColorTolerance"), tolerance);
     }
     Presentation = presentation == 2 ? 2 : 1;
     sbtnShowTable->setChecked(Presentation == 1);
@@ -478,8 +478,7 @@ void TframeKeys::UpdateFrame() {
     lblSelCountTable->setText(counts);
     lblSelCountBigPic->setText(counts);
     if (KeySpeciesSortOrder() == 0 && IniFile()) {
-        int order = 1;
-        try { order = IniFile()->ReadInteger(QStringLiteral("Fungi/SortOrder")); } catch (const Exception&) {}
+        const int order = IniFile()->ReadInteger(QStringLiteral("Fungi/SortOrder"), 1);
         if (order >= 1 && order <= 3) SetKeySpeciesSortOrder(order);
     }
     QWidget* page = tabsInfo;

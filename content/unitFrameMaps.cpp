@@ -81,9 +81,6 @@ QLabel* ValueLabel(const char* name, QWidget* parent) {
 
 TFRIniFile* Settings() { return UsersSettings(); }
 
-QString Str(TClientDataSet* table, const char* field) { return table->FieldByName(QLatin1String(field))->AsString(); }
-int Int(TClientDataSet* table, const char* field) { return table->FieldByName(QLatin1String(field))->AsInteger(); }
-
 QString OpenFailedText(const QString& mapName) {
     return QStringLiteral("Fel vid öppning av kartfil \"%1\". Kontrollera att filen finns i sökvägen!").arg(mapName);
 }
@@ -406,11 +403,7 @@ void TframeMaps::ImportMap() {
     TFRIniFile* settings = Settings();
     QString folder;
     // The folder has no default: a first import opens the dialog in its own folder.
-    try {
-        if (settings) folder = settings->ReadString(QStringLiteral("Settings/MapFolder"));
-    } catch (const Exception&) {
-        folder.clear();
-    }
+    if (settings) folder = settings->ReadString(QStringLiteral("Settings/MapFolder"), QString());
     const QString file =
         UIServices::GetOpenFileName(this, QStringLiteral("Importera ny karta"), folder,
                                     QStringLiteral("Lantmäteriets kartfiler (*.rik *.RIK);;Alla filer (*)"));
@@ -493,7 +486,7 @@ void TframeMaps::SaveMap() {
     TExtClientDataSet* maps = Maps();
     if (!Editing()) return;
     maps->UpdateRecord();
-    if (Str(maps, "MapName").trimmed().isEmpty()) {
+    if (maps->FieldText(QStringLiteral("MapName")).trimmed().isEmpty()) {
         dbeditMapName->setFocus();
         throw Exception(kNameMissing);
     }
@@ -515,7 +508,7 @@ void TframeMaps::DeleteMap() {
     if (maps->IsEmpty() || Editing()) return;
     const QString text = QStringLiteral("Du är på väg att radera den importerade kartan \"%1\". Skall raderingen "
                                         "genomföras?\n\nOBS! Kartfilen kommer inte att raderas, endast Mykotekshallen")
-                             .arg(Str(maps, "MapName"));
+                             .arg(maps->FieldText(QStringLiteral("MapName")));
     if (!UIServices::AskYesNo(text, kWarningCaption, UIServices::TMsgIcon::Warning)) return;
     maps->Delete();
     RebuildList();
@@ -557,12 +550,16 @@ void TframeMaps::PaintOverview() {
     TExtClientDataSet* maps = Maps();
     const QColor red(0xFF, 0x00, 0x00);
     const QColor navy(0x00, 0x00, 0x80);
+    // The current sheet's rectangle.
+    auto currentRect = [maps] {
+        return OverviewPixelRect(maps->FieldInteger(QStringLiteral("CoordULX")),
+                                 maps->FieldInteger(QStringLiteral("CoordULY")),
+                                 maps->FieldInteger(QStringLiteral("CoordLRX")),
+                                 maps->FieldInteger(QStringLiteral("CoordLRY")));
+    };
     if (maps->Active() && !(maps->IsEmpty() && !Editing())) {
         if (Editing()) {
-            PaintOverviewRect(layer, m_base,
-                              OverviewPixelRect(Int(maps, "CoordULX"), Int(maps, "CoordULY"), Int(maps, "CoordLRX"),
-                                                Int(maps, "CoordLRY")),
-                              red, true);
+            PaintOverviewRect(layer, m_base, currentRect(), red, true);
         } else {
             auto col = [maps](const char* n) { return maps->FieldByName(QLatin1String(n))->Index(); };
             const int ulx = col("CoordULX"), uly = col("CoordULY"), lrx = col("CoordLRX"), lry = col("CoordLRY");
@@ -576,10 +573,7 @@ void TframeMaps::PaintOverview() {
             }
             // The current sheet last, so it stays visible above the others.
             if (current >= 1)
-                PaintOverviewRect(layer, m_base,
-                                  OverviewPixelRect(Int(maps, "CoordULX"), Int(maps, "CoordULY"),
-                                                    Int(maps, "CoordLRX"), Int(maps, "CoordLRY")),
-                                  red, true);
+                PaintOverviewRect(layer, m_base, currentRect(), red, true);
         }
     }
     imageLayer->SetImage(layer);
@@ -611,12 +605,12 @@ void TframeMaps::SelectNearestMap(QPoint pixel) {
 void TframeMaps::ShowMapAt(const QString& mapUKey, qint32 x, qint32 y) {
     TExtClientDataSet* maps = Maps();
     if (!LocateUKey(maps, mapUKey)) return;
-    const QString file = MapFileOf(Str(maps, "Filename"));
+    const QString file = MapFileOf(maps->FieldText(QStringLiteral("Filename")));
     TRIKMap& map = panelMap->RIKMap();
     // A sheet that failed before is opened again, whatever name the panel still holds.
     if (file != map.FileName() || !map.Active()) {
-        m_mapName = Str(maps, "MapName");
-        m_mapScale = Int(maps, "Scale");
+        m_mapName = maps->FieldText(QStringLiteral("MapName"));
+        m_mapScale = maps->FieldInteger(QStringLiteral("Scale"));
         m_mapUKey = mapUKey;
         map.SetActive(false);
         map.SetFileName(file);
@@ -637,8 +631,8 @@ void TframeMaps::ShowMapAt(const QString& mapUKey, qint32 x, qint32 y) {
         }
     } else {
         m_mapUKey = mapUKey;
-        m_mapName = Str(maps, "MapName");
-        m_mapScale = Int(maps, "Scale");
+        m_mapName = maps->FieldText(QStringLiteral("MapName"));
+        m_mapScale = maps->FieldInteger(QStringLiteral("Scale"));
         panelMap->SetCenter(x, y);
     }
     SetPage(true);
@@ -928,9 +922,9 @@ QString TframeMaps::StatusText(int panel) const { return panel >= 0 && panel < 3
 void TframeMaps::ShowDetails() {
     TExtClientDataSet* maps = Maps();
     const bool any = maps->Active() && (!maps->IsEmpty() || Editing());
-    auto num = [&](const char* f) { return any ? QString::number(Int(maps, f)) : QString(); };
-    lblFilename->setText(any ? QDir::toNativeSeparators(MapFileOf(Str(maps, "Filename"))) : QString());
-    lblScale->setText(any ? QStringLiteral("1:%1").arg(Int(maps, "Scale")) : QString());
+    auto num = [&](const char* f) { return any ? QString::number(maps->FieldInteger(QLatin1String(f))) : QString(); };
+    lblFilename->setText(any ? QDir::toNativeSeparators(MapFileOf(maps->FieldText(QStringLiteral("Filename")))) : QString());
+    lblScale->setText(any ? QStringLiteral("1:%1").arg(maps->FieldInteger(QStringLiteral("Scale"))) : QString());
     lblWest->setText(num("CoordULX"));
     lblNorth->setText(num("CoordULY"));
     lblEast->setText(num("CoordLRX"));

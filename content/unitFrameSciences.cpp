@@ -71,7 +71,7 @@ public:
 
 QString FieldText(TClientDataSet* table, const char* name) {
     if (!table || !table->Active() || table->IsEmpty()) return QString();
-    return table->FieldByName(QLatin1String(name))->AsString();
+    return table->FieldText(QLatin1String(name));
 }
 
 }  // namespace
@@ -491,11 +491,8 @@ void TframeSciences::btnGetDataClick() {
     if (!screen || !DataSet) return;
     QString start;
     TFRIniFile* settings = IniFile();
-    try {
-        if (settings) start = settings->ReadString(QStringLiteral("Settings/ArticleFolder"));
-    } catch (const Exception&) {
-        start.clear();  // never written yet: the dialog's own folder
-    }
+    // Never written yet: the dialog's own folder.
+    if (settings) start = settings->ReadString(QStringLiteral("Settings/ArticleFolder"), QString());
     const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj artikelns huvudsida"), start,
                                                      QStringLiteral("HTML-filer (*.htm *.html);;Alla filer (*)"));
     if (file.isEmpty()) return;

@@ -235,7 +235,7 @@ void TformRepairWizard::SetupComponents() {
 }
 
 void TformRepairWizard::UpdatePage() {
-    const int page = m_state == stInfo ? 0 : m_state == stAborted ? 2 : 1;
+    const int page = m_state == TState::Info ? 0 : m_state == TState::Aborted ? 2 : 1;
     fpcMain->ShowPage(page);
     // The page control moved the page's holder into the page panel, where it fills the panel.
     for (QObject* child : panelPage->children()) {
@@ -244,13 +244,13 @@ void TformRepairWizard::UpdatePage() {
     }
 
     switch (m_state) {
-    case stInfo:
+    case TState::Info:
         panelP2_2->hide();
         btnCancel->setEnabled(true);
         btnNext->setText(QStringLiteral("Starta"));
         btnNext->setEnabled(true);
         break;
-    case stRunning:
+    case TState::Running:
         lblP2->setText(QStringLiteral("Kontrollen utförs..."));
         panelP2_2->show();
         // The check stops at its next row when asked to.
@@ -258,7 +258,7 @@ void TformRepairWizard::UpdatePage() {
         btnNext->setText(QStringLiteral("Starta"));
         btnNext->setEnabled(false);
         break;
-    case stDone:
+    case TState::Done:
         lblP2->setText(m_failed ? QStringLiteral("Kontrollen avbröts av ett fel!")
                                 : QStringLiteral("Kontrollen är slutförd!"));
         panelP2_2->hide();
@@ -266,7 +266,7 @@ void TformRepairWizard::UpdatePage() {
         btnNext->setText(QStringLiteral("Avsluta"));
         btnNext->setEnabled(true);
         break;
-    case stAborted:
+    case TState::Aborted:
         panelP2_2->hide();
         btnCancel->setEnabled(false);
         btnNext->setText(QStringLiteral("Avsluta"));
@@ -288,13 +288,13 @@ void TformRepairWizard::AddReportLine(const QString& text) {
 
 void TformRepairWizard::btnNextClick() {
     switch (m_state) {
-    case stInfo:
-        m_state = stRunning;
+    case TState::Info:
+        m_state = TState::Running;
         UpdatePage();
         RunCheck();
         break;
-    case stDone:
-    case stAborted:
+    case TState::Done:
+    case TState::Aborted:
         if (!m_running) accept();
         break;
     default:
@@ -329,7 +329,7 @@ void TformRepairWizard::btnHelpClick() {
 }
 
 void TformRepairWizard::timerClockTick() {
-    if (m_state == stRunning)
+    if (m_state == TState::Running)
         panelTime->setText(QStringLiteral("   ") + MsToTimeStr(Clock::TickCount() - m_startTick));
 }
 
@@ -354,9 +354,9 @@ void TformRepairWizard::RunCheck() {
         outcome = check.Run();
     }
     if (outcome == TRepairCheck::TOutcome::Stopped) {
-        m_state = stAborted;
+        m_state = TState::Aborted;
     } else {
-        m_state = stDone;
+        m_state = TState::Done;
         m_failed = outcome == TRepairCheck::TOutcome::Failed;
     }
     // Contacts may have been added (a user's new mirror, the stand-in for removed ones).
@@ -365,14 +365,14 @@ void TformRepairWizard::RunCheck() {
 }
 
 void TformRepairWizard::AbortRun() {
-    m_state = stAborted;
+    m_state = TState::Aborted;
     if (m_check) m_check->RequestStop();
     UpdatePage();
 }
 
 void TformRepairWizard::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (m_state == stInfo) UpdatePage();
+    if (m_state == TState::Info) UpdatePage();
 }
 
 void TformRepairWizard::closeEvent(QCloseEvent* event) {

@@ -21,12 +21,12 @@ QPixmap RepairGlyph(int size);
 class TformRepairWizard : public QDialog {
     Q_OBJECT
 public:
-    enum TState { stInfo = 0, stRunning = 1, stDone = 2, stAborted = 3 };
+    enum class TState { Info = 0, Running = 1, Done = 2, Aborted = 3 };
 
     explicit TformRepairWizard(TDM* dm, QWidget* parent = nullptr);
     ~TformRepairWizard() override;
 
-    int State() const { return m_state; }
+    TState State() const { return m_state; }
     // Shows the page, texts and buttons of the present state.
     void UpdatePage();
     // A line of the report: "*" at its start replaces the last line. The window is repainted
@@ -77,7 +77,7 @@ private:
     void AbortRun();
 
     TDM* m_dm;
-    int m_state = stInfo;
+    TState m_state = TState::Info;
     bool m_running = false;
     bool m_failed = false;
     quint64 m_startTick = 0;

@@ -10,7 +10,7 @@
 #include "controls/FRFieldLink.h"
 #include "controls/FRGraphics.h"
 
-class TFRDBSeason : public QWidget {
+class TFRDBSeason : public QWidget, public TDataAwareControl {
     Q_OBJECT
 public:
     static constexpr int MonthCount = 12;
@@ -19,12 +19,6 @@ public:
 
     explicit TFRDBSeason(QWidget* parent = nullptr);
     ~TFRDBSeason() override;
-
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
 
     TColor BackgroundColor() const { return m_backgroundColor; }
     void SetBackgroundColor(TColor color);
@@ -84,7 +78,6 @@ private:
     QRect BarRect(int month) const;
     void SetIdle();
 
-    TFieldLink m_link;
     std::array<int, MonthCount> m_levels;
     bool m_hasData = false;
     TDragState m_dragState = TDragState::Idle;

@@ -44,7 +44,7 @@ struct TSwedenRegion {
     QSize Size;
 };
 
-class TFRDBSwedenMap : public QWidget {
+class TFRDBSwedenMap : public QWidget, public TDataAwareControl {
     Q_OBJECT
 public:
     static constexpr int RegionCount = 8;
@@ -56,12 +56,6 @@ public:
 
     explicit TFRDBSwedenMap(QWidget* parent = nullptr);
     ~TFRDBSwedenMap() override;
-
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
 
     const TIntensityColors& IntensityColors() const { return m_colors; }
     void SetIntensityColors(const TIntensityColors& colors);
@@ -104,7 +98,6 @@ private:
     void UpdateData();
     void Click(int region, bool all);
 
-    TFieldLink m_link;
     std::array<int, RegionCount> m_levels;
     bool m_hasData = false;
     TIntensityColors m_colors;

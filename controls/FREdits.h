@@ -100,17 +100,11 @@ private:
 };
 
 // The edit bound to a field: it shows the field's text and writes it back when changed.
-class TFRDBEdit : public TFREdit {
+class TFRDBEdit : public TFREdit, public TDataAwareControl {
     Q_OBJECT
 public:
     explicit TFRDBEdit(QWidget* parent = nullptr);
     ~TFRDBEdit() override;
-
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -121,6 +115,5 @@ protected:
 private:
     void DataChange();
     void UpdateData();
-    TFieldLink m_link;
     bool m_reading = false;
 };

@@ -127,3 +127,19 @@ private:
     bool m_modified = false;
     bool m_editing = false;
 };
+
+// What every data-aware control shows of its field link: the data source, the field and the
+// link itself. A control derives from it beside its widget class and wires m_link's events.
+class TDataAwareControl {
+public:
+    TDataSource* DataSource() const { return m_link.DataSource(); }
+    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
+    QString DataField() const { return m_link.FieldName(); }
+    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
+    TFieldLink& Link() { return m_link; }
+
+protected:
+    TDataAwareControl() = default;
+    ~TDataAwareControl() = default;
+    TFieldLink m_link;
+};

@@ -42,16 +42,11 @@ private:
     bool m_locked = false;
 };
 
-class TFRDBLock : public TFRLockButton {
+class TFRDBLock : public TFRLockButton, public TDataAwareControl {
     Q_OBJECT
 public:
     explicit TFRDBLock(QWidget* parent = nullptr);
     ~TFRDBLock() override;
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
     bool Locked() const { return m_value; }
 
 protected:
@@ -59,6 +54,5 @@ protected:
 
 private:
     void DataChange();
-    TFieldLink m_link;
     bool m_value = false;
 };

@@ -27,16 +27,11 @@ private:
 
 // The memo bound to a text field; it writes the field only when the user changed the text,
 // and takes no more characters than the field holds.
-class TFRDBMemo : public TFRMemo {
+class TFRDBMemo : public TFRMemo, public TDataAwareControl {
     Q_OBJECT
 public:
     explicit TFRDBMemo(QWidget* parent = nullptr);
     ~TFRDBMemo() override;
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -48,6 +43,5 @@ private:
     void Changed();
     // The characters the field has room for beside the text (the selection would be replaced).
     int Room() const;
-    TFieldLink m_link;
     bool m_reading = false;
 };

@@ -128,17 +128,11 @@ private:
 // The grid bound to a field. The field is read whenever the record changes, exactly as it is
 // stored; a change is accepted only while the table is being edited, and the field is
 // written (with its text setter) when the table asks for it.
-class TFRDBMultiChoice : public TFRMultiChoice {
+class TFRDBMultiChoice : public TFRMultiChoice, public TDataAwareControl {
     Q_OBJECT
 public:
     explicit TFRDBMultiChoice(QWidget* parent = nullptr);
     ~TFRDBMultiChoice() override;
-
-    TDataSource* DataSource() const { return m_link.DataSource(); }
-    void SetDataSource(TDataSource* source) { m_link.SetDataSource(source); }
-    QString DataField() const { return m_link.FieldName(); }
-    void SetDataField(const QString& field) { m_link.SetFieldName(field); }
-    TFieldLink& Link() { return m_link; }
 
     void SetSelected(int index, bool value) override;
 
@@ -152,6 +146,5 @@ protected:
 
 private:
     void DataChange();
-    TFieldLink m_link;
     bool m_reading = false;
 };

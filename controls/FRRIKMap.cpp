@@ -10,6 +10,7 @@
 
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
+#include "platform/Windows1252.h"
 
 namespace {
 
@@ -19,20 +20,7 @@ int ClampedRange(qint64 value) {
 
 }  // namespace
 
-QString RIKTitleText(const QByteArray& title) {
-    // Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unused codes stay as they are.
-    static const char16_t k80[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text;
-    text.reserve(title.size());
-    for (char c : title) {
-        const auto b = uint8_t(c);
-        text.append(QChar(b >= 0x80 && b < 0xA0 ? k80[b - 0x80] : char16_t(b)));
-    }
-    return text;
-}
+QString RIKTitleText(const QByteArray& title) { return Windows1252::Decode(title); }
 
 void RIKTileToImage(const TRIKTile& tile, const std::array<uint8_t, 768>& palette, QImage& image) {
     if (image.width() != tile.Width || image.height() != tile.Height || image.format() != QImage::Format_RGB888)

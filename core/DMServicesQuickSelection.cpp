@@ -34,16 +34,10 @@ void TDMServices::LoadQuickSelection(TQuickSelectionHandler& handler) {
     } guard{settings};
     if (!settings->SelectSection(QStringLiteral("QuickSelection"))) return;
     auto readBool = [settings](const char* key, bool& target) {
-        try {
-            target = settings->ReadBool(QLatin1String(key));
-        } catch (const Exception&) {
-        }
+        target = settings->ReadBool(QLatin1String(key), target);
     };
     auto readText = [settings](const char* key, QString& target) {
-        try {
-            target = settings->ReadString(QLatin1String(key));
-        } catch (const Exception&) {
-        }
+        target = settings->ReadString(QLatin1String(key), target);
     };
     readBool("Complete", handler.Complete);
     readBool("CompleteLocked", handler.CompleteLocked);

@@ -105,6 +105,11 @@ QString GetUKey(TClientDataSet* dataSet);
 void EditUKey(TClientDataSet* dataSet, const QString& ukey, bool disableControls);
 QString GetMasterUKey(TClientDataSet* dataSet);
 QString GetCreatedBy(TClientDataSet* dataSet);
+// Whether a key has the table's key form: 18 letters and digits, beginning with the table's
+// DatasetId. Only such keys become part of a file path.
+bool IsValidRecordKey(const QString& key, const QString& datasetId);
+// Raises "Ogiltig postnyckel "%s"" when the key does not have the table's key form.
+void CheckRecordKey(const QString& key, const QString& datasetId);
 
 // The random part of new keys comes from a generator seeded once from the clock. A test may
 // put its own source in (its value is taken modulo 26^4); an empty function restores the

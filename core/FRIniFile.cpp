@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/Windows1252.h"
 
 namespace {
 
@@ -95,21 +96,6 @@ void removeDuplicateSections(QStringList& lines) {
     lines = std::move(kept);
 }
 
-// Windows-1252, in which older versions and other tools wrote their settings: Latin-1 but
-// for the printable characters in 0x80..0x9F (the five codes it leaves unused stay as they are).
-QString fromWindows1252(const QByteArray& bytes) {
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto c = uchar(bytes[i]);
-        text[i] = c >= 0x80 && c < 0xA0 ? QChar(high[c - 0x80]) : QChar(c);
-    }
-    return text;
-}
-
 // A line without the byte-order marks at its start. Marks are dropped where the file is read
 // and where it is written, so a mark can never turn a line into a header line (or stop one
 // being one) between two reads of the same file.
@@ -130,7 +116,7 @@ bool readLines(const QString& fileName, QStringList& lines) {
     if (file.error() != QFileDevice::NoError) return false;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder(bytes);
-    if (decoder.hasError()) text = fromWindows1252(bytes);
+    if (decoder.hasError()) text = Windows1252::Decode(bytes);  // as older versions and other tools wrote it
     if (text.contains(QChar(0))) return false;
     if (text.isEmpty()) return true;
     qsizetype start = 0;
@@ -388,6 +374,24 @@ bool TFRIniFile::ReadBool(const QString& key) {
     int value = 0;
     if (!TryReadNumber(*this, key, value)) raise(TFRIniError::ReadBool);
     return value != 0;
+}
+
+QString TFRIniFile::ReadString(const QString& key, const QString& fallback) {
+    try {
+        return ReadString(key);
+    } catch (const Exception&) {
+        return fallback;
+    }
+}
+
+int TFRIniFile::ReadInteger(const QString& key, int fallback) {
+    int value = 0;
+    return TryReadNumber(*this, key, value) ? value : fallback;
+}
+
+bool TFRIniFile::ReadBool(const QString& key, bool fallback) {
+    int value = 0;
+    return TryReadNumber(*this, key, value) ? value != 0 : fallback;
 }
 
 void TFRIniFile::WriteString(const QString& key, const QString& value) {

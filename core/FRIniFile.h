@@ -72,6 +72,11 @@ public:
     QString ReadString(const QString& key);
     int ReadInteger(const QString& key);
     bool ReadBool(const QString& key);
+    // The same reads for a value the caller can do without: any failure of the read (no
+    // section, no key, no number) gives the fallback instead of raising.
+    QString ReadString(const QString& key, const QString& fallback);
+    int ReadInteger(const QString& key, int fallback);
+    bool ReadBool(const QString& key, bool fallback);
     void WriteString(const QString& key, const QString& value);
     void WriteInteger(const QString& key, int value);
     void WriteBool(const QString& key, bool value);

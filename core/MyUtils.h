@@ -1,40 +1,16 @@
 #pragma once
-// Free routines shared by the whole program: binary stream records, the folder walker and
-// small text, key and version helpers. The keyboard, text-wrapping and picture helpers are
-// in MyVisualUtils.
-//
-// Stream records (integers are 4 bytes, little-endian):
-//   integer  4 bytes
-//   string   integer length N (0..65536), then N bytes of UTF-8 text
-//   file     string "BOFFILE", integer size, integer date-time stamp (DOS date and time
-//            words, local time), the content, string "EOFFILE"
+// Free routines shared by the whole program: the folder walker and small text, key and
+// version helpers, and the binary stream records (platform/StreamRecords.h, which the script
+// engine uses as well). The keyboard, text-wrapping and picture helpers are in MyVisualUtils.
 #include <QDateTime>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
 
 #include "platform/Exception.h"
+#include "platform/StreamRecords.h"
 
 class QIODevice;
-
-// ---- Stream records ----
-void StreamWriteInteger(QIODevice& stream, qint32 value);
-qint32 StreamReadInteger(QIODevice& stream);
-// Raises "Fel i StreamSaveString. Ogiltig stränglängd (%d)" for a text longer than
-// 65,536 bytes.
-void StreamSaveString(QIODevice& stream, const QString& text);
-// Only lengths of 0..65,536 that the stream still holds are accepted.
-QString StreamLoadString(QIODevice& stream);
-void StreamSaveFile(QIODevice& stream, const QString& fileName);
-// Writes the file through a temporary file; the target is replaced only once the whole
-// record, "EOFFILE" included, has been read.
-void StreamLoadFile(QIODevice& stream, const QString& fileName);
-
-// The packed file-date form: DOS date word (high) and time word (low), local time,
-// 2-second resolution. Dates outside 1980..2107 are clamped; an invalid stamp gives an
-// invalid QDateTime.
-qint32 DateTimeToFileDate(const QDateTime& when);
-QDateTime FileDateToDateTime(qint32 stamp);
 
 // ---- Folder walker ----
 enum class THandleFolderFlag {
@@ -73,6 +49,12 @@ struct TFolderTotals {
 // copy could not be verified. A move across file systems copies each file (every step
 // checked) and removes the source only after its copy is whole.
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags);
+
+// ---- Article folders ----
+// The files that packing a folder takes: every file below it, with the names relative to it
+// ("/" separated), skipping every name that begins with "." and never following a symbolic
+// link. Their sizes add up into totalSize when it is given.
+QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize = nullptr);
 
 // ---- Names from outside ----
 // The file or folder below Folder that a relative name ("/" or "\" between its parts) names,

@@ -108,3 +108,14 @@ QString GetMasterUKey(TClientDataSet* dataSet) {
 QString GetCreatedBy(TClientDataSet* dataSet) {
     return OptionalFieldText(dataSet, QStringLiteral("CreatedBy"));
 }
+
+bool IsValidRecordKey(const QString& key, const QString& datasetId) {
+    if (key.size() != 18 || datasetId.isEmpty() || !key.startsWith(datasetId)) return false;
+    for (QChar c : key)
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))) return false;
+    return true;
+}
+
+void CheckRecordKey(const QString& key, const QString& datasetId) {
+    if (!IsValidRecordKey(key, datasetId)) throw Exception(QStringLiteral("Ogiltig postnyckel \"%1\"").arg(key));
+}

@@ -75,11 +75,7 @@ TPendingFile TRecordPicture::PrepareFile(const QString& file, bool hasPic) const
 QImage TRecordPicture::PickFromFile(QWidget* parent, TFRIniFile* settings) {
     QString folder;
     // Never written before: the dialog opens in its own default folder.
-    try {
-        if (settings) folder = settings->ReadString(kFolderKey);
-    } catch (const Exception&) {
-        folder.clear();
-    }
+    if (settings) folder = settings->ReadString(kFolderKey, QString());
     const QString file = UIServices::GetOpenFileName(parent, QStringLiteral("Välj bild"), folder, kPictureFilter);
     if (file.isEmpty()) return QImage();
     try {

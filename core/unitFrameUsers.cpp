@@ -3,12 +3,10 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QToolTip>
@@ -18,11 +16,12 @@
 #include "core/FRIniFile.h"
 #include "core/MyUtils.h"
 #include "core/PendingFile.h"
+#include "core/PersonForm.h"
+#include "core/UserAccounts.h"
 #include "core/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "core/unitMain.h"
 #include "core/unitUserScreen.h"
-#include "controls/FRLabel.h"
 #include "platform/ClientDataSet.h"
 #include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
@@ -35,13 +34,6 @@ const QString kNewUserEntry = QStringLiteral("Ny användare...");
 // The users table's DatasetId, which every user key begins with.
 QString UsersDatasetId() {
     return UsersDM()->cdsUsers->DatasetId();
-}
-
-QLabel* FieldLabel(const QString& text, QWidget* parent) {
-    auto* label = new TFRLabel(text, parent);
-    // A label is never squeezed below its text; the edits give way instead.
-    label->setMinimumWidth(label->sizeHint().width());
-    return label;
 }
 
 }  // namespace
@@ -204,37 +196,28 @@ void TframeUsers::SetupFrame() {
     form->setObjectName(QStringLiteral("panelUserData"));
     auto* grid = new QGridLayout(form);
     int row = 0;
-    auto addEdit = [&](TFRDBEdit*& edit, const char* name, const QString& label, const QString& field,
-                       TFRDBLock** lock = nullptr, const char* lockName = nullptr, const QString& lockField = {}) {
+    TPersonEdits person;
+    row = AddPersonEdits(form, grid, row, person);
+    dbeditUserName = person.UserName;
+    dbeditAddress = person.Address;
+    dbeditPostalAddress = person.PostalAddress;
+    dbeditCountry = person.Country;
+    dbeditEMail = person.EMail;
+    dbeditTelephonePrivate = person.TelephonePrivate;
+    dbeditTelephoneMobile = person.TelephoneMobile;
+    dbeditBirthYear = person.BirthYear;
+    dblockAddress = person.AddressLock;
+    dblockTelephonePrivate = person.TelephonePrivateLock;
+    dblockTelephoneMobile = person.TelephoneMobileLock;
+    dblockBirthYear = person.BirthYearLock;
+    auto addEdit = [&](TFRDBEdit*& edit, const char* name, const QString& label, const QString& field) {
         edit = new TFRDBEdit(form);
         edit->setObjectName(QLatin1String(name));
         edit->SetDataField(field);
-        grid->addWidget(FieldLabel(label, form), row, 0);
+        grid->addWidget(PersonFieldLabel(label, form), row, 0);
         grid->addWidget(edit, row, 1);
-        if (lock) {
-            *lock = new TFRDBLock(form);
-            (*lock)->setObjectName(QLatin1String(lockName));
-            (*lock)->SetDataField(lockField);
-            (*lock)->setToolTip(QStringLiteral("Lås uppgiften så att den inte lämnas ut till andra"));
-            grid->addWidget(*lock, row, 2);
-        }
         ++row;
     };
-    addEdit(dbeditUserName, "dbeditUserName", QStringLiteral("Namn:"), QStringLiteral("UserName"));
-    addEdit(dbeditAddress, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"), &dblockAddress,
-            "dblockAddress", QStringLiteral("AddressLocked"));
-    addEdit(dbeditPostalAddress, "dbeditPostalAddress", QStringLiteral("Postadress:"), QStringLiteral("PostalAddress"));
-    addEdit(dbeditCountry, "dbeditCountry", QStringLiteral("Land:"), QStringLiteral("Country"));
-    addEdit(dbeditEMail, "dbeditEMail", QStringLiteral("E-post:"), QStringLiteral("EMail"));
-    addEdit(dbeditTelephonePrivate, "dbeditTelephonePrivate", QStringLiteral("Telefon, privat:"),
-            QStringLiteral("TelephonePrivate"), &dblockTelephonePrivate, "dblockTelephonePrivate",
-            QStringLiteral("PrivateTelLocked"));
-    addEdit(dbeditTelephoneMobile, "dbeditTelephoneMobile", QStringLiteral("Telefon, mobil:"),
-            QStringLiteral("TelephoneMobile"), &dblockTelephoneMobile, "dblockTelephoneMobile",
-            QStringLiteral("MobileTelLocked"));
-    addEdit(dbeditBirthYear, "dbeditBirthYear", QStringLiteral("Födelseår:"), QStringLiteral("BirthYear"),
-            &dblockBirthYear, "dblockBirthYear", QStringLiteral("BirthYearLocked"));
-    dbeditBirthYear->setValidator(new QIntValidator(0, 9999, dbeditBirthYear));
     addEdit(dbeditPassword, "dbeditPassword", QStringLiteral("Lösenord:"), QStringLiteral("Password"));
     dbeditPassword->setEchoMode(QLineEdit::Password);
 
@@ -243,7 +226,7 @@ void TframeUsers::SetupFrame() {
     editRepeatPassword->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {static_cast<QLineEdit*>(dbeditPassword), static_cast<QLineEdit*>(editRepeatPassword)})
         connect(edit, &QLineEdit::textEdited, this, [this] { m_passwordRefused = false; });
-    grid->addWidget(FieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
+    grid->addWidget(PersonFieldLabel(QStringLiteral("Upprepa lösenord:"), form), row, 0);
     grid->addWidget(editRepeatPassword, row++, 1);
 
     multicFungiKnowledge = new TFRDBMultiChoice(form);
@@ -254,10 +237,10 @@ void TframeUsers::SetupFrame() {
     multicFungiKnowledge->SetColCount(2);
     multicFungiKnowledge->SetColWidth(multicFungiKnowledge->fontMetrics().horizontalAdvance(QStringLiteral("Nybörjare")) + 32);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
-    grid->addWidget(FieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
+    grid->addWidget(PersonFieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
 
-    lblFirstUser = FieldLabel(QStringLiteral("Administratör:"), form);
+    lblFirstUser = PersonFieldLabel(QStringLiteral("Administratör:"), form);
     lblFirstUser->setObjectName(QStringLiteral("lblFirstUser"));
     multicFirstUser = new TUserChoice({QStringLiteral("Ja"), QStringLiteral("Nej")}, form);
     multicFirstUser->setObjectName(QStringLiteral("multicFirstUser"));
@@ -534,104 +517,44 @@ void TframeUsers::multicFirstUserChange(int index) {
 
 void TframeUsers::btnSaveClick() {
     if (!Editing()) return;
-    m_users->UpdateRecord();
 
-    if (m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed().isEmpty()) {
-        dbeditUserName->setFocus();
-        throw Exception(QStringLiteral("Användarnamn måste anges"));
-    }
-    // Two users of the same name could not be told apart in the login list.
-    {
-        const QString name = m_users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed();
-        const QString ownKey = m_users->FieldByName(QStringLiteral("UKey"))->AsString();
-        const int nameField = m_users->FieldByName(QStringLiteral("UserName"))->Index();
-        const int keyField = m_users->FieldByName(QStringLiteral("UKey"))->Index();
-        for (int i = 0; i < m_users->RecordCount(); ++i) {
-            if (m_users->RecordValue(i, keyField).toString() == ownKey) continue;
-            if (m_users->RecordValue(i, nameField).toString().trimmed().compare(name, Qt::CaseInsensitive) == 0) {
-                dbeditUserName->setFocus();
-                throw Exception(QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat "
-                                               "namn, så att användarna kan skiljas åt.")
-                                    .arg(m_users->RecordValue(i, nameField).toString().trimmed()));
-            }
-        }
-    }
-    // A mismatch puts the password back as it is stored and empties the repeat: a save never
-    // changes the password unless it and its repeat match, so the next save is refused too
-    // until both are typed alike (an emptied password would have passed as a match).
-    TField* password = m_users->FieldByName(QStringLiteral("Password"));
-    if (m_passwordRefused || password->AsString() != editRepeatPassword->text()) {
-        m_passwordRefused = true;
-        const bool wasReading = m_reading;
-        m_reading = true;
-        const QVariant stored = m_users->State() == TDataSetState::dsInsert
-                                    ? QVariant()
-                                    : m_users->RecordValue(m_users->RecNo() - 1, password->Index());
-        password->SetValue(stored);
-        editRepeatPassword->clear();
-        m_reading = wasReading;
-        dbeditPassword->setFocus();
-        dbeditPassword->selectAll();
-        throw Exception(QStringLiteral("Lösenordet ej korrekt upprepat"));
-    }
-
-    const QString userKey = GetUKey(m_users);
-    CheckRecordKey(userKey, UsersDatasetId());
-
-    // The role: the first user is the administrator; otherwise the choice decides where it
-    // is shown, and a user whose choice is not shown keeps their role.
-    TField* role = m_users->FieldByName(QStringLiteral("UserData"));
-    bool handOver = false;
+    TUserSaveRequest request;
+    request.Users = m_users;
+    request.Contacts = UsersDM()->cdsContacts;
+    request.RepeatedPassword = editRepeatPassword->text();
+    request.PasswordRefused = m_passwordRefused;
     if (m_mode == TUsersMode::FirstUser) {
-        role->SetAsString(QLatin1String(AdministratorMark));
+        request.Role = TUserSaveRequest::TRole::Administrator;
     } else if (AdminChoiceVisible()) {
-        handOver = m_handOver && multicFirstUser->ItemIndex() == 0;
-        role->SetAsString(handOver ? QLatin1String(AdministratorMark) : QString());
+        request.Role = TUserSaveRequest::TRole::Choice;
+        request.AdministratorChosen = m_handOver && multicFirstUser->ItemIndex() == 0;
     }
+    request.LoggedInUserKey = LoggedInUserKey();
+    request.PreparePicture = [this](const QString& file, bool hasPic) { return m_picture.PrepareFile(file, hasPic); };
 
-    // The picture waits beside its file until the record is stored.
-    TPendingFile picture = m_picture.PrepareFile(
-        GetContactPicFile(userKey), m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
-
-    TField* contactKey = m_users->FieldByName(QStringLiteral("ContactUKey"));
-    const QString oldContact = contactKey->AsString();
-    TClientDataSet* contacts = UsersDM()->cdsContacts;
-    const bool contactExisted = contacts && !oldContact.isEmpty() && LocateUKey(contacts, oldContact);
-    const QString contact = CopyUserToContact(oldContact);
-    contactKey->SetAsString(contact);
-    {
-        // A contact made for a user that was never stored would stand for no one, and a
-        // contact of a user cannot be deleted on the contacts screen: a failing post takes
-        // it away again.
-        auto dropContact = qScopeGuard([&] {
-            try {
-                contactKey->SetAsString(oldContact);
-                if (contacts && !contactExisted && LocateUKey(contacts, contact)) contacts->Delete();
-            } catch (...) {
-            }
-        });
-        m_users->Post();
-        dropContact.dismiss();
-    }
-    // The files follow the stored record: the user's picture, then the contact's copy of it.
-    picture.Commit();
-    MirrorUserPicture(userKey, contact, m_users->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
-    RemovePlaceholder();
-
-    QString failure;
-    if (handOver) {
-        try {
-            HandOverAdministrator(userKey);
-        } catch (const Exception& e) {
-            failure = e.Message();
+    TUserSaveResult saved;
+    try {
+        saved = SaveUserRecord(request);
+    } catch (const TUserSaveRefused& refused) {
+        if (refused.Entry() == TUserSaveRefused::TEntry::UserName) {
+            dbeditUserName->setFocus();
+        } else {
+            // Refused until both edits are typed alike (an emptied password would pass as a match).
+            m_passwordRefused = true;
+            editRepeatPassword->clear();
+            dbeditPassword->setFocus();
+            dbeditPassword->selectAll();
         }
+        throw;
     }
+    RemovePlaceholder();
     ResetEditFlags();
     editRepeatPassword->clear();
 
+    QString failure = saved.Failure;
     if (m_mode == TUsersMode::UserManagement) {
         // The record is stored: whatever the re-selection says, the frame leaves its edit.
-        static_cast<void>(LocateUKey(m_users, userKey));
+        static_cast<void>(LocateUKey(m_users, saved.UserKey));
         try {
             SelectCurrentUser(LoggedInUserKey());
         } catch (const Exception& e) {
@@ -644,32 +567,6 @@ void TframeUsers::btnSaveClick() {
         OnUserSaved();
     }
     if (!failure.isEmpty()) throw Exception(failure);
-}
-
-void TframeUsers::HandOverAdministrator(const QString& newAdminKey) {
-    const QString oldKey = LoggedInUserKey();
-    if (oldKey.isEmpty() || oldKey == newAdminKey) return;
-    const QString failed = QStringLiteral("Byte av administratör misslyckades");
-    const TDisabledControls quiet(m_users);
-    // Back on the new administrator, who is stored, however the hand-over ends.
-    const auto back = qScopeGuard([this, newAdminKey] { static_cast<void>(LocateUKey(m_users, newAdminKey)); });
-
-    auto setRole = [this](const QString& key, const QString& value) {
-        if (!LocateUKey(m_users, key)) throw Exception(QStringLiteral("Record with matching UKey not found"));
-        TEditScope edit(m_users);
-        m_users->FieldByName(QStringLiteral("UserData"))->SetAsString(value);
-        edit.Post();
-    };
-    try {
-        setRole(oldKey, QString());
-    } catch (const Exception&) {
-        // The new administrator gives the role back, so the old one stays the only one.
-        try {
-            setRole(newAdminKey, QString());
-        } catch (const Exception&) {
-        }
-        throw Exception(failed);
-    }
 }
 
 // ---- Updating ----

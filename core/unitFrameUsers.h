@@ -142,7 +142,6 @@ private:
     bool Editing() const;
     void ResetEditFlags();
     void RemovePlaceholder();
-    void HandOverAdministrator(const QString& newAdminKey);
 
     TClientDataSet* m_users;
     TUsersMode m_mode;

@@ -379,7 +379,7 @@ void TformFRMain::SetupZip() {
     zipMain->SetTrace(false);
     zipMain->SetMinZipLibVers(172);
     zipMain->SetMinUnzLibVers(172);
-    zipMain->SetAddStoreSuffixes(AddStoreExts::fromInt(int(AddStoreDefault)));
+    zipMain->SetAddStoreSuffixes(Zip::AddStoreExts::fromInt(int(Zip::AddStoreDefault)));
     zipMain->OnMessage = [this](QObject* sender, int errCode, const QString& message) {
         zipMainMessage(sender, errCode, message);
     };
@@ -563,13 +563,8 @@ void TformFRMain::LoadPrevColors() {
     TFRIniFile* store = IniFile();
     if (!store) return;
     for (int i = 0; i < kPrevColorKeys && PrevColors.size() < kMaxPrevColors; ++i) {
-        QString value;
-        // A key that was never written has no default: it is simply skipped.
-        try {
-            value = store->ReadString(QStringLiteral("Settings/PrevColors%1").arg(i));
-        } catch (const Exception&) {
-            continue;
-        }
+        // A key that was never written has no default: read as empty, it adds no colour.
+        const QString value = store->ReadString(QStringLiteral("Settings/PrevColors%1").arg(i), QString());
         QList<int> colors;
         bool good = true;
         for (const QString& part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -767,13 +762,8 @@ void TformFRMain::FormShow() {
     step([] { Resources::SetScreenCursor(5, Resources::LoadCursor(QStringLiteral("Flag"))); });
     step([this] {
         if (TFRIniFile* store = IniFile()) {
-            try {
-                PlaceSelProvince = store->ReadString(QStringLiteral("Place/SelProvince"));
-                PlaceSelDistrict = store->ReadString(QStringLiteral("Place/SelDistrict"));
-            } catch (const Exception&) {
-                PlaceSelProvince.clear();
-                PlaceSelDistrict.clear();
-            }
+            PlaceSelProvince = store->ReadString(QStringLiteral("Place/SelProvince"), QString());
+            PlaceSelDistrict = store->ReadString(QStringLiteral("Place/SelDistrict"), QString());
         }
         BuildPlaceMenus();
         if (OnApplyPlaceSelection) OnApplyPlaceSelection(PlaceSelProvince, PlaceSelDistrict);
@@ -783,11 +773,7 @@ void TformFRMain::FormShow() {
     step([this] {
         int id = 0;
         if (TFRIniFile* store = IniFile()) {
-            try {
-                id = store->ReadInteger(QStringLiteral("Settings/LastVisitedScreen"));
-            } catch (const Exception&) {
-                id = 0;
-            }
+            id = store->ReadInteger(QStringLiteral("Settings/LastVisitedScreen"), 0);
         }
         if (TFRMainScreen* screen = Screen(id))
             screen->Activate(QString());
@@ -894,23 +880,6 @@ void TformFRMain::BringToFront() {
 
 namespace {
 
-void CollectArticleFiles(const QString& folder, const QString& prefix, QStringList& files, qint64& total) {
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-    for (const QFileInfo& fi : entries) {
-        const QString name = fi.fileName();
-        // Dot names are a system's housekeeping, not article content; links may lead anywhere.
-        if (name.startsWith(QLatin1Char('.')) || fi.isSymLink()) continue;
-        if (fi.isDir()) {
-            CollectArticleFiles(fi.absoluteFilePath(), prefix + name + QLatin1Char('/'), files, total);
-        } else if (fi.isFile()) {
-            files << prefix + name;
-            total += fi.size();
-        }
-    }
-}
-
 // Whether an archive name stays below the folder it is unpacked into.
 bool IsSafeEntryName(const QString& entryName) {
     QString name = entryName;
@@ -929,17 +898,6 @@ bool IsLinkEntry(const ZipDirEntry& e) {
     return e.HostVersionNo == 3 && ((e.ExtFileAttrib >> 16) & TypeMask) == LinkType;
 }
 
-}  // namespace
-
-QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize) {
-    QStringList files;
-    qint64 total = 0;
-    if (QFileInfo(folder).isDir()) CollectArticleFiles(folder, QString(), files, total);
-    if (totalSize) *totalSize = total;
-    return files;
-}
-
-namespace {
 // An extraction's failures are no compression's.
 [[noreturn]] void RaiseUnzipError(const QString& message) {
     throw Exception(QStringLiteral("Fel vid uppackning av zip-arkiv. Meddelande: %1").arg(message));
@@ -978,7 +936,7 @@ void TformFRMain::ZipFolder(const QString& folder, const QString& zipFileName) {
     m_zipError.clear();
     zipMain->SetZipFileName(zipFileName);
     zipMain->SetRootDir(root);
-    zipMain->SetAddOptions(AddDirNames);
+    zipMain->SetAddOptions(Zip::AddDirNames);
     zipMain->SetPassword(QString());
     zipMain->SetFSpecArgs(specs);
     const int result = zipMain->Add();
@@ -1026,7 +984,7 @@ void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
     const QString base = FolderWithSlash(folder);
     QDir().mkpath(base);
     zipMain->SetExtrBaseDir(base);
-    zipMain->SetExtrOptions(ExtrDirNames);
+    zipMain->SetExtrOptions(Zip::ExtrDirNames);
     zipMain->SetFSpecArgs({});
     const int result = zipMain->Extract();
     if (result != 0 || !m_zipError.isEmpty()) {

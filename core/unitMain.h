@@ -73,10 +73,7 @@ enum TScreenSlot {
 };
 
 // ---- Article folders ----
-// The files that packing a folder takes: every file below it, with the names relative to it
-// ("/" separated), skipping every name that begins with "." and never following a symbolic
-// link. Their sizes add up into totalSize when it is given.
-QStringList ArticleFolderFiles(const QString& folder, qint64* totalSize = nullptr);
+// The files that packing a folder takes are ArticleFolderFiles (core/MyUtils.h).
 // The most an article archive may unpack to, in bytes.
 inline constexpr qint64 MaxUnpackedArticleSize = qint64(512) * 1024 * 1024;
 

@@ -213,18 +213,18 @@ void TformFRMain::RunScript(int scriptIndex) {
         });
         SetScriptVariables(ScriptParam(script, QStringLiteral("Label")), script);
         if (!exec.Compiled()) exec.Compile();
-        exec.GotoPage(esPrint, 1);
+        exec.GotoPage(TQSExecState::Print, 1);
         int from = 1, to = exec.PageCount();
         if (!ChoosePrintPages(exec.PageCount(), from, to)) return;
         SetPrintTarget(script);
         exec.PrinterData.BeginDoc(QStringLiteral("Mykotekshallen - %1").arg(ScriptTitle(script)));
         printing = true;
         for (int page = from; page <= to; ++page) {
-            exec.GotoPage(esPrint, page);
-            exec.ExecutePage(esPrint, rkBreakpoints);
+            exec.GotoPage(TQSExecState::Print, page);
+            exec.ExecutePage(TQSExecState::Print, TQSRunKind::Breakpoints);
             if (page < to) exec.PrinterData.NewPage();
         }
-        exec.GotoPage(esPrint, 1);
+        exec.GotoPage(TQSExecState::Print, 1);
         printing = false;
         exec.PrinterData.EndDoc();
     } catch (const Exception& e) {

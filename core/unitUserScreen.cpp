@@ -25,18 +25,8 @@ TUserEnvironment g_environment;
 QString g_loggedInKey;
 
 const QString kSelectFailed = QStringLiteral("Val av inloggad användare misslyckades (SetCurrentUser)");
-const QString kInvalidKey = QStringLiteral("Ogiltig postnyckel \"%1\"");
 
 TDM* DM() { return UsersDM(); }
-
-// The fields a user shares with their contact. The password and the role stay with the user.
-bool IsMirroredField(const QString& name) {
-    static const QStringList never = {QStringLiteral("UKey"), QStringLiteral("Password"),
-                                      QStringLiteral("UserData"), QStringLiteral("ContactUKey")};
-    for (const QString& n : never)
-        if (name.compare(n, Qt::CaseInsensitive) == 0) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -56,22 +46,6 @@ TDM* UsersDM() {
 TFRIniFile* UsersSettings() { return g_environment.Settings ? g_environment.Settings : IniFile(); }
 
 // ---- Keys and files ----
-
-bool IsValidRecordKey(const QString& key, const QString& datasetId) {
-    if (key.size() != 18 || datasetId.isEmpty() || !key.startsWith(datasetId)) return false;
-    for (QChar c : key)
-        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))) return false;
-    return true;
-}
-
-void CheckRecordKey(const QString& key, const QString& datasetId) {
-    if (!IsValidRecordKey(key, datasetId)) throw Exception(kInvalidKey.arg(key));
-}
-
-QString GetUserSettingsFile(const QString& userKey) {
-    CheckRecordKey(userKey, DM()->cdsUsers->DatasetId());
-    return KeyFilePath(GetProgramFolder(), TKeyFile::UserSettings, userKey);
-}
 
 void OpenUserSettings(TFRIniFile* settings) {
     if (!settings) return;
@@ -136,42 +110,7 @@ QString GetCurrentUserContactUKey() {
 
 QString CopyUserToContact(const QString& contactUKey) {
     TDM* dm = DM();
-    TExtClientDataSet* users = dm->cdsUsers;
-    TExtClientDataSet* contacts = dm->cdsContacts;
-    const QString userKey = GetUKey(users);
-    CheckRecordKey(userKey, users->DatasetId());
-
-    QString key;
-    {
-        TEditScope edit(contacts, !contactUKey.isEmpty() && LocateUKey(contacts, contactUKey) ? TEditScope::Edit
-                                                                                             : TEditScope::Append);
-        for (int i = 0; i < users->FieldCount(); ++i) {
-            const TField* from = users->Fields(i);
-            if (!IsMirroredField(from->FieldName())) continue;
-            TField* to = contacts->FindField(from->FieldName());
-            if (!to) continue;
-            if (from->IsNull())
-                to->Clear();
-            else
-                to->SetValue(from->Value());
-        }
-        contacts->FieldByName(QStringLiteral("UserUKey"))->SetAsString(userKey);
-        key = contacts->FieldByName(QStringLiteral("UKey"))->AsString();
-        CheckRecordKey(key, contacts->DatasetId());
-        edit.Post();
-    }
-
-    return key;
-}
-
-void MirrorUserPicture(const QString& userKey, const QString& contactKey, bool hasPic) {
-    const QString contactPic = GetContactPicFile(contactKey);
-    if (hasPic) {
-        const QString userPic = GetContactPicFile(userKey);
-        if (QFileInfo::exists(userPic)) CopyFileAtomically(userPic, contactPic);
-    } else {
-        QFile::remove(contactPic);
-    }
+    return MirrorUserToContact(dm->cdsUsers, dm->cdsContacts, contactUKey);
 }
 
 // ---- Login ----

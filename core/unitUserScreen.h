@@ -9,14 +9,13 @@
 #include <QString>
 #include <functional>
 
+#include "core/ExtClientDataSet.h"
 #include "core/FRScreens.h"
+#include "core/UserAccounts.h"
 
 class TDM;
 class TFRIniFile;
 class TframeUsers;
-
-// The role marker of the administrator in UserData.
-inline constexpr const char* AdministratorMark = "TOLP";
 
 // What the users' units work on: the data module, the settings store and the program
 // block's status window. Whatever is left unset is taken from the main window (its data
@@ -53,20 +52,14 @@ QString GetCurrentUserContactUKey();
 // Mirrors the users table's current record (also while it is being edited) into the contact
 // with the given key, or into a new contact when none has it, and returns the contact's key.
 // Only the fields both tables have are copied, never the password or the role; the
-// contact's UserUKey becomes the user's key. The picture file follows with
-// MirrorUserPicture once the user's record is stored.
+// contact's UserUKey becomes the user's key (MirrorUserToContact on the data module's users
+// and contacts). The picture file follows with MirrorUserPicture once the user's record is
+// stored.
 QString CopyUserToContact(const QString& contactUKey);
-// The contact's picture file becomes a copy of the user's (or goes when the user has none).
-void MirrorUserPicture(const QString& userKey, const QString& contactKey, bool hasPic);
 
 // ---- Keys and files ----
-// Whether a key has the table's key form: 18 letters and digits, beginning with the table's
-// DatasetId. Only such keys become part of a file path.
-bool IsValidRecordKey(const QString& key, const QString& datasetId);
-// Raises "Ogiltig postnyckel "%s"" when the key does not have the table's key form.
-void CheckRecordKey(const QString& key, const QString& datasetId);
-// The settings file of a user: "Data/Users/<key>.ini" under the program folder.
-QString GetUserSettingsFile(const QString& userKey);
+// The key checks (IsValidRecordKey, CheckRecordKey) are the table class's, the settings file
+// of a user (GetUserSettingsFile) is core/UserAccounts.h's.
 // Points the settings store at the logged-in user's settings file and opens it.
 void OpenUserSettings(TFRIniFile* settings);
 

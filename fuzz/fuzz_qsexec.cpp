@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         exec.Compile();
         for (int page = 1; page <= exec.PageCount(); ++page) {
-            exec.GotoPage(4, page);
-            exec.ExecutePage(4, rkRun);
+            exec.GotoPage(TQSExecState::Print, page);
+            exec.ExecutePage(TQSExecState::Print, TQSRunKind::Run);
         }
     } catch (const Exception&) {
     }

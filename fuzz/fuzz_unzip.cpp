@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zip->SetZipFileName(archive);
     zip->SetPassword(QStringLiteral("pw"));
     zip->SetExtrBaseDir(base);
-    zip->SetExtrOptions(ExtrDirNames | ExtrOverWrite);
+    zip->SetExtrOptions(Zip::ExtrDirNames | Zip::ExtrOverWrite);
     zip->Extract();
     if (zip->IsBusy()) abort();
 

@@ -835,6 +835,10 @@ TField* TClientDataSet::FieldByName(const QString& name) const {
     return f;
 }
 
+QString TClientDataSet::FieldText(const QString& name) const { return FieldByName(name)->AsString(); }
+
+int TClientDataSet::FieldInteger(const QString& name) const { return FieldByName(name)->AsInteger(); }
+
 TField* TClientDataSet::FindField(const QString& name) const {
     if (!d->active) return nullptr;
     const int i = d->FieldIndexOf(name);

@@ -131,6 +131,10 @@ public:
     // FindField returns nullptr.
     TField* FieldByName(const QString& name) const;
     TField* FindField(const QString& name) const;
+    // The current record's value of a field as text or as a number (FieldByName(name)'s, so a
+    // missing field raises in the same way).
+    QString FieldText(const QString& name) const;
+    int FieldInteger(const QString& name) const;
 
     // ---- Cursor ----
     void First();

@@ -57,7 +57,7 @@ TQSExecData::OpenScope::OpenScope(TQSExecData& exec, TQSContainer* container) : 
 TQSExecData::OpenScope::~OpenScope() { m_exec.m_open.pop_back(); }
 
 bool TQSExecData::Emit(TQSScriptObject* object) {
-    if (m_state != esPreparing) return false;
+    if (m_state != TQSExecState::Preparing) return false;
     if (qint64(m_instructions.size()) >= kMaxInstructions)
         throw QSException(object, QStringLiteral("Too many instructions (more than %1)").arg(kMaxInstructions));
     m_instructions.push_back(object);
@@ -106,8 +106,8 @@ void TQSExecData::ResetRun() {
     m_pageCount = -1;
     m_currentPage = 0;
     m_compiled = false;
-    m_runKind = rkRun;
-    m_state = esIdle;
+    m_runKind = TQSRunKind::Run;
+    m_state = TQSExecState::Idle;
     m_layout = nullptr;
     PrinterData.SetupPrinter();
 }
@@ -122,9 +122,9 @@ void TQSExecData::Compile() {
         TQSBaseContainer* root = m_script.Root();
         TQuillCalc& calc = m_script.Calc();
         LeaveTables();
-        m_state = esCompiling;
+        m_state = TQSExecState::Compiling;
         root->Compile(calc);
-        m_state = esPreparing;
+        m_state = TQSExecState::Preparing;
         root->GetScriptSettings()->Execute(*this);
         for (int section : {1, 2, 3}) root->Section(section)->Execute(*this);
         NewPage(1);
@@ -218,12 +218,12 @@ void TQSExecData::RestoreSnapshot(const TQSSnapshot& snapshot) {
     }
 }
 
-void TQSExecData::GotoPage(int mode, int page) {
+void TQSExecData::GotoPage(TQSExecState mode, int page) {
     if (page < 1 || page > m_pageCount) throw Exception(QStringLiteral("Page index out of range"));
     const auto it = std::find_if(m_snapshots.begin(), m_snapshots.end(), [page](const TQSSnapshot& s) { return s.Page == page; });
     if (it == m_snapshots.end()) throw Exception(QStringLiteral("Snapshot for page %1 not found").arg(page));
     ChooseLayout(page);
-    if (mode == esPreview) {
+    if (mode == TQSExecState::Preview) {
         m_previewPage = page;
         Fire(qePreviewPage, nullptr, page);
     } else {
@@ -249,49 +249,50 @@ void TQSExecData::Step() {
     }
 }
 
-void TQSExecData::ExecutePage(int mode, int runKind) {
+void TQSExecData::ExecutePage(TQSExecState mode, TQSRunKind runKind) {
     if (!m_compiled) {
         Compile();
         GotoPage(mode, 1);
     }
     m_state = mode;
     m_runKind = runKind;
-    if (runKind != rkPaused) Fire(qeStateChanged, nullptr);
+    if (runKind != TQSRunKind::Paused) Fire(qeStateChanged, nullptr);
     const bool debug = m_script.Mode() == hmDebug;
     try {
         do {
             Step();
             if (m_pc >= int(m_instructions.size())) {
-                m_runKind = rkFinished;
+                m_runKind = TQSRunKind::Finished;
                 Fire(qeStateChanged, nullptr);
             }
-            if (m_runKind == rkBreakpoints && debug && Breakpoints.contains(CurrentObject())) m_runKind = rkPaused;
-            if (m_runKind == rkPaused) Fire(qeStateChanged, CurrentObject());
-        } while (m_pc <= m_pageEnd && m_runKind != rkPaused && m_runKind != rkFinished);
+            if (m_runKind == TQSRunKind::Breakpoints && debug && Breakpoints.contains(CurrentObject()))
+                m_runKind = TQSRunKind::Paused;
+            if (m_runKind == TQSRunKind::Paused) Fire(qeStateChanged, CurrentObject());
+        } while (m_pc <= m_pageEnd && m_runKind != TQSRunKind::Paused && m_runKind != TQSRunKind::Finished);
     } catch (...) {
         ReturnTables();
         throw;
     }
     // A paused run goes on from where it stands; a finished page gives the tables back.
-    if (m_runKind != rkPaused || m_pc > m_pageEnd) ReturnTables();
-    if (m_runKind == rkPaused && m_pc > m_pageEnd) {
+    if (m_runKind != TQSRunKind::Paused || m_pc > m_pageEnd) ReturnTables();
+    if (m_runKind == TQSRunKind::Paused && m_pc > m_pageEnd) {
         if (OnPageEnd) OnPageEnd(QStringLiteral("You have reached the end of the page. Press OK to start next page."));
-        if (m_previewPage + 1 <= m_pageCount) GotoPage(esPreview, m_previewPage + 1);
+        if (m_previewPage + 1 <= m_pageCount) GotoPage(TQSExecState::Preview, m_previewPage + 1);
     }
 }
 
 TQSContainer* TQSExecData::CurrentArea() const {
     const TQSScriptObject* object = m_evaluating;
-    if (!object && (m_state == esPreview || m_state == esPrint)) object = CurrentObject();
+    if (!object && (m_state == TQSExecState::Preview || m_state == TQSExecState::Print)) object = CurrentObject();
     TQSContainer* area = object ? object->Area() : nullptr;
     return area ? area : m_script.Root()->ScriptObjects();
 }
 
 TQSRunValues TQSExecData::RunValues() const {
     TQSRunValues values;
-    values.Page = m_state == esPreparing ? m_currentPage
-                  : m_state == esPreview ? m_previewPage
-                  : m_state == esPrint   ? m_printPage
+    values.Page = m_state == TQSExecState::Preparing ? m_currentPage
+                  : m_state == TQSExecState::Preview ? m_previewPage
+                  : m_state == TQSExecState::Print   ? m_printPage
                                          : 0;
     values.PageCount = std::max(m_pageCount, 0);
     values.PrintTime = PrinterData.PrintTime;
@@ -316,29 +317,29 @@ int PreviewPixels(int printerPixels, const TQSHandler* handler, bool vertical, i
 }  // namespace
 
 int TQSExecData::DeviceX(double mm) const {
-    if (m_state == esPrint) return MmToPixelX(mm - PrinterData.OffsetX);
+    if (m_state == TQSExecState::Print) return MmToPixelX(mm - PrinterData.OffsetX);
     const int p = MmToPixelX(mm);
-    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    if (m_state != TQSExecState::Preview || PrinterData.DPIX == 0) return p;
     return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 
 int TQSExecData::DeviceY(double mm) const {
-    if (m_state == esPrint) return MmToPixelY(mm - PrinterData.OffsetY);
+    if (m_state == TQSExecState::Print) return MmToPixelY(mm - PrinterData.OffsetY);
     const int p = MmToPixelY(mm);
-    if (m_state != esPreview || PrinterData.DPIY == 0) return p;
+    if (m_state != TQSExecState::Preview || PrinterData.DPIY == 0) return p;
     return PreviewPixels(p, m_script.Handler(), true, PrinterData.DPIY);
 }
 
 // Pen widths and corners scale in a preview by the horizontal resolutions, both ways.
 int TQSExecData::DeviceLength(double mm) const {
     const int p = MmToPixelX(mm);
-    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    if (m_state != TQSExecState::Preview || PrinterData.DPIX == 0) return p;
     return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 
 int TQSExecData::DeviceLengthY(double mm) const {
     const int p = MmToPixelY(mm);
-    if (m_state != esPreview || PrinterData.DPIX == 0) return p;
+    if (m_state != TQSExecState::Preview || PrinterData.DPIX == 0) return p;
     return PreviewPixels(p, m_script.Handler(), false, PrinterData.DPIX);
 }
 

@@ -58,8 +58,8 @@ struct TQSSnapshot {
     static constexpr int kOpenEnd = 100000000;
 };
 
-enum TQSExecState : int { esIdle = 0, esCompiling = 1, esPreparing = 2, esPreview = 3, esPrint = 4 };
-enum TQSRunKind : int { rkRun = 0, rkBreakpoints = 1, rkPaused = 2, rkFinished = 4 };
+enum class TQSExecState : int { Idle = 0, Compiling = 1, Preparing = 2, Preview = 3, Print = 4 };
+enum class TQSRunKind : int { Run = 0, Breakpoints = 1, Paused = 2, Finished = 4 };
 
 class TQSExecData {
 public:
@@ -68,8 +68,8 @@ public:
     TQSExecData(const TQSExecData&) = delete;
     TQSExecData& operator=(const TQSExecData&) = delete;
 
-    int State() const { return m_state; }
-    int RunKind() const { return m_runKind; }
+    TQSExecState State() const { return m_state; }
+    TQSRunKind RunKind() const { return m_runKind; }
     bool Compiled() const { return m_compiled; }
     int PageCount() const { return m_pageCount; }
     int CurrentPage() const { return m_currentPage; }
@@ -91,8 +91,8 @@ public:
     void Compile();
     // Positions the run (3 preview, 4 print) at the start of a produced page; a page outside
     // 1 to PageCount raises "Page index out of range" and changes nothing.
-    void GotoPage(int mode, int page);
-    void ExecutePage(int mode, int runKind);
+    void GotoPage(TQSExecState mode, int page);
+    void ExecutePage(TQSExecState mode, TQSRunKind runKind);
     void Step();
     // Starts a page during preparation.
     void NewPage(int page);
@@ -153,7 +153,7 @@ public:
     TQSCanvas* PrintCanvas = nullptr;
     TQSCanvas* PreviewCanvas = nullptr;
     TQSCanvas* Canvas() const {
-        if (m_state == esPreview) return PreviewCanvas;
+        if (m_state == TQSExecState::Preview) return PreviewCanvas;
         return PrintCanvas ? PrintCanvas : PrinterData.Target() ? PrinterData.Target()->Canvas() : nullptr;
     }
 
@@ -190,8 +190,8 @@ private:
     void WriteListing() const;
 
     TQSScript& m_script;
-    int m_state = esIdle;
-    int m_runKind = rkRun;
+    TQSExecState m_state = TQSExecState::Idle;
+    TQSRunKind m_runKind = TQSRunKind::Run;
     bool m_compiled = false;
     int m_pageCount = -1;
     int m_currentPage = 0, m_printPage = 0, m_previewPage = 0;

@@ -498,7 +498,7 @@ TQSContainer::~TQSContainer() {
 }
 
 void TQSContainer::Compile(TQuillCalc& calc) {
-    if (Script() && Script()->ExecData().State() != esCompiling) return;
+    if (Script() && Script()->ExecData().State() != TQSExecState::Compiling) return;
     for (const auto& child : m_children) child->Compile(calc);
 }
 
@@ -517,7 +517,7 @@ void TQSContainer::ExecuteChildren(TQSExecData& exec) {
 void TQSContainer::RequestRoom(TQSExecData&, double) {}
 
 void TQSBaseScriptContainer::RequestRoom(TQSExecData& exec, double height) {
-    if (exec.State() != esPreparing) return;
+    if (exec.State() != TQSExecState::Preparing) return;
     const TQSBindData& area = BindData();
     if (area.CurrentY() > 0 && area.CurrentY() + height > area.ClientHeight()) exec.NewPage(exec.CurrentPage() + 1);
 }

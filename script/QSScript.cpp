@@ -3,8 +3,8 @@
 #include <QBuffer>
 #include <QFile>
 
-#include "core/MyUtils.h"
 #include "platform/Clock.h"
+#include "platform/StreamRecords.h"
 #include "script/QSAnsi.h"
 #include "script/QSHandler.h"
 

@@ -23,9 +23,9 @@
 #include <filesystem>
 #include <zip.h>
 
+#include "core/ExtClientDataSet.h"
+#include "core/MyUtils.h"
 #include "core/unitDM.h"
-#include "core/unitMain.h"
-#include "core/unitUserScreen.h"
 #include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 #include "tools/GenSupport.h"

@@ -25,6 +25,8 @@
 #include "platform/ziplibs/common/ZipCommon.h"
 #include "zip/ZipPasswordDlg.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace zipmsg;
 
 namespace {

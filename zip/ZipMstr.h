@@ -38,6 +38,9 @@ struct TCentralEntry;
 extern "C" int32_t ZipCallbackEntry(CallbackRec* rec);
 
 // ---- Option sets (bit n is member n) ----
+// The option bits stay out of the global scope, as Qt::AlignLeft does: Zip::AddDirNames.
+namespace Zip {
+
 enum TAddOpt : quint32 {
     AddDirNames = 1u << 0,
     AddRecurseDirs = 1u << 1,
@@ -116,6 +119,8 @@ enum TSFXOpt : quint32 {
 Q_DECLARE_FLAGS(SFXOpts, TSFXOpt)
 Q_DECLARE_OPERATORS_FOR_FLAGS(SFXOpts)
 
+}  // namespace Zip
+
 enum class CodePageOpts { cpAuto, cpNone, cpOEM };
 enum class DeleteOpts { htdFinal, htdAllowUndo };
 enum class OvrOpts { OvrConfirm, OvrAlways, OvrNever };
@@ -191,6 +196,7 @@ using TStatusDiskEvent = std::function<void(QObject* sender, int previousDisk, c
 // What OnStatusDisk is told of a disk put in for a new volume (bits of its status) and
 // what it answers. PreviousDisk is the number (from 1) that the disk's label gives, 0 for
 // none; PreviousFile the volume's name when a file of that name is on the disk.
+namespace Zip {
 enum TZipDiskStatus : int {
     zdsEmpty = 1,
     zdsHasFiles = 2,
@@ -204,6 +210,7 @@ enum TZipDiskAction : int {
     zdaReject = 2,  // ask for another disk
     zdaCancel = 3,  // stop the write
 };
+}  // namespace Zip
 
 // The hourglass while the component works, where there is a screen to show it on.
 class TZipWaitCursor {
@@ -282,14 +289,14 @@ public:
     void SetTrace(bool on) { m_trace = on; }
     int AddCompLevel() const { return m_addCompLevel; }
     void SetAddCompLevel(int level) { m_addCompLevel = level; }
-    AddOpts AddOptions() const { return m_addOptions; }
-    void SetAddOptions(AddOpts opts) { m_addOptions = opts; }
+    Zip::AddOpts AddOptions() const { return m_addOptions; }
+    void SetAddOptions(Zip::AddOpts opts) { m_addOptions = opts; }
     QDate AddFrom() const { return m_addFrom; }
     void SetAddFrom(const QDate& date) { m_addFrom = date; }
     QString ExtrBaseDir() const { return m_extrBaseDir; }
     void SetExtrBaseDir(const QString& dir) { m_extrBaseDir = dir; }
-    ExtrOpts ExtrOptions() const { return m_extrOptions; }
-    void SetExtrOptions(ExtrOpts opts) { m_extrOptions = opts; }
+    Zip::ExtrOpts ExtrOptions() const { return m_extrOptions; }
+    void SetExtrOptions(Zip::ExtrOpts opts) { m_extrOptions = opts; }
     QStringList& FSpecArgs() { return m_fSpecArgs; }
     void SetFSpecArgs(const QStringList& lines) { m_fSpecArgs = lines; }
     bool Unattended() const { return m_unattended; }
@@ -314,8 +321,8 @@ public:
     void SetHowToDelete(DeleteOpts how) { m_howToDelete = how; }
     QString VersionInfo() const { return QStringLiteral("1.72"); }
     void SetVersionInfo(const QString&) {}
-    AddStoreExts AddStoreSuffixes() const { return m_addStoreSuffixes; }
-    void SetAddStoreSuffixes(AddStoreExts exts) { m_addStoreSuffixes = exts; }
+    Zip::AddStoreExts AddStoreSuffixes() const { return m_addStoreSuffixes; }
+    void SetAddStoreSuffixes(Zip::AddStoreExts exts) { m_addStoreSuffixes = exts; }
     QString ExtAddStoreSuffixes() const { return m_extAddStoreSuffixes; }
     // Normalised to ".a:.b:" in lower case; adds or removes assEXT.
     void SetExtAddStoreSuffixes(const QString& text);
@@ -343,7 +350,7 @@ public:
     TTickEvent OnTick;
 
     // Spanning.
-    SpanOpts SpanOptions;
+    Zip::SpanOpts SpanOptions;
     bool ConfirmErase = true;
     int KeepFreeOnDisk1 = 0;
     quint32 KeepFreeOnAllDisks = 0;
@@ -356,7 +363,7 @@ public:
     QString SFXCaption = QStringLiteral("Self-extracting Archive");
     QString SFXCommandLine, SFXDefaultDir, SFXMessage, SFXPath;
     QIcon SFXIcon;
-    SFXOpts SFXOptions = SFXCheckSize;
+    Zip::SFXOpts SFXOptions = Zip::SFXCheckSize;
     OvrOpts SFXOverWriteMode = OvrOpts::OvrConfirm;
 
     // ---- Public state ----
@@ -486,10 +493,10 @@ private:
     bool m_verbose = false;
     bool m_trace = false;
     int m_addCompLevel = 9;
-    AddOpts m_addOptions;
+    Zip::AddOpts m_addOptions;
     QDate m_addFrom;
     QString m_extrBaseDir;
-    ExtrOpts m_extrOptions;
+    Zip::ExtrOpts m_extrOptions;
     QStringList m_fSpecArgs;
     bool m_unattended = false;
     QString m_zipFileName;
@@ -500,7 +507,7 @@ private:
     QString m_tempDir;
     CodePageOpts m_codePage = CodePageOpts::cpAuto;
     DeleteOpts m_howToDelete = DeleteOpts::htdAllowUndo;
-    AddStoreExts m_addStoreSuffixes = AddStoreExts::fromInt(int(AddStoreDefault));
+    Zip::AddStoreExts m_addStoreSuffixes = Zip::AddStoreExts::fromInt(int(Zip::AddStoreDefault));
     QString m_extAddStoreSuffixes;
     quint32 m_passwordReqCount = 1;
     QStringList m_fSpecArgsExcl;

@@ -9,6 +9,8 @@
 #include "platform/Exception.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 
+using namespace Zip;  // the component's option bits
+
 namespace {
 
 // The builder works for one master at a time.

@@ -268,7 +268,7 @@ void TestFoods::richTextRoundTrip() {
     const QString key = GetUKey(f.dm->cdsFoods);
     QVERIFY(f.TextRows(key) > 2);
     TDMServices* services = TDMServices::Of(f.dm.get());
-    for (const QString& row : services->LoadTextRows(f.dm->cdsFoodTexts, ftIngredients)) QVERIFY(!row.isEmpty());
+    for (const QString& row : services->LoadTextRows(f.dm->cdsFoodTexts, int(TFoodTextFlag::Ingredients))) QVERIFY(!row.isEmpty());
 
     // Read back into a fresh frame: text, letters and the header survive.
     f.Frame()->btnBackToListClick();

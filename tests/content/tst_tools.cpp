@@ -197,7 +197,7 @@ void TestTools::wizard_runsToTheReport() {
         auto* wizard = qobject_cast<TformRepairWizard*>(dialog);
         QVERIFY(wizard);
         seen = wizard;
-        QCOMPARE(wizard->State(), int(TformRepairWizard::stInfo));
+        QCOMPARE(wizard->State(), TformRepairWizard::TState::Info);
         QCOMPARE(wizard->fpcMain->ShownPage(), wizard->tabsInfo);
         QCOMPARE(wizard->btnNext->text(), QString("Starta"));
         QVERIFY(wizard->btnNext->isEnabled() && wizard->btnCancel->isEnabled());
@@ -206,7 +206,7 @@ void TestTools::wizard_runsToTheReport() {
         SaveShot(wizard, "repairwizard_info.png");
 
         wizard->btnNextClick();
-        QCOMPARE(wizard->State(), int(TformRepairWizard::stDone));
+        QCOMPARE(wizard->State(), TformRepairWizard::TState::Done);
         QCOMPARE(wizard->fpcMain->ShownPage(), wizard->tabsRepairing);
         QCOMPARE(wizard->lblP2->text(), QString("Kontrollen är slutförd!"));
         QCOMPARE(wizard->btnNext->text(), QString("Avsluta"));
@@ -249,7 +249,7 @@ void TestTools::wizard_stoppedWhileRunning() {
         QVERIFY(wizard);
         // Arrives with the first report line, while the check runs.
         QTimer::singleShot(0, wizard, [wizard, how] {
-            QCOMPARE(wizard->State(), int(TformRepairWizard::stRunning));
+            QCOMPARE(wizard->State(), TformRepairWizard::TState::Running);
             QVERIFY(wizard->panelP2_2->isVisible() && wizard->btnCancel->isEnabled() && !wizard->btnNext->isEnabled());
             if (how == "close")
                 wizard->close();
@@ -259,11 +259,11 @@ void TestTools::wizard_stoppedWhileRunning() {
                 QTest::keyClick(wizard, Qt::Key_Escape);
             // The window stays and shows that it stops.
             QVERIFY(wizard->isVisible());
-            QCOMPARE(wizard->State(), int(TformRepairWizard::stAborted));
+            QCOMPARE(wizard->State(), TformRepairWizard::TState::Aborted);
             QVERIFY(!wizard->btnNext->isEnabled());
         });
         wizard->btnNextClick();
-        QCOMPARE(wizard->State(), int(TformRepairWizard::stAborted));
+        QCOMPARE(wizard->State(), TformRepairWizard::TState::Aborted);
         QCOMPARE(wizard->fpcMain->ShownPage(), wizard->tabsRepairAborted);
         QCOMPARE(wizard->btnNext->text(), QString("Avsluta"));
         QVERIFY(wizard->btnNext->isEnabled() && !wizard->btnCancel->isEnabled());

@@ -128,6 +128,19 @@ private Q_SLOTS:
         if (failure.isEmpty()) QCOMPARE(got, value);
         // A path read leaves no section active.
         QCOMPARE(store->ActiveSection(), QString());
+
+        // The read with a fallback never raises: the same value, or the fallback where the
+        // plain read fails.
+        QString fallen;
+        QCOMPARE(failureOf([&] {
+                     if (kind == "string") fallen = store->ReadString(key, QStringLiteral("reserv"));
+                     else if (kind == "int") fallen = QString::number(store->ReadInteger(key, -77));
+                     else fallen = store->ReadBool(key, true) ? "true" : "false";
+                 }),
+                 QString());
+        const QString fallback = kind == "string" ? QStringLiteral("reserv") : kind == "int" ? "-77" : "true";
+        QCOMPARE(fallen, failure.isEmpty() ? value : fallback);
+        QCOMPARE(store->ActiveSection(), QString());
     }
 
     void writes_data() {

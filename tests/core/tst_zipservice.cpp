@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "core/MyUtils.h"
 #include "core/unitMain.h"
 #include "platform/UIServices.h"
 #include "support/FileAccess.h"
@@ -97,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(!z->Verbose() && !z->Trace());
         QCOMPARE(z->MinZipLibVers(), 172);
         QCOMPARE(z->MinUnzLibVers(), 172);
-        QCOMPARE(int(z->AddStoreSuffixes().toInt()), int(AddStoreDefault));
+        QCOMPARE(int(z->AddStoreSuffixes().toInt()), int(Zip::AddStoreDefault));
     }
 
     // Subfolders keep their names, dot names and linked folders stay out, and unpacking into

@@ -72,8 +72,8 @@ inline void RunPageOn(TQSScript* script, int page, TQSCanvas& canvas) {
     TQSExecData& exec = script->ExecData();
     exec.PrintCanvas = &canvas;
     exec.Compile();
-    exec.GotoPage(4, page);
-    exec.ExecutePage(4, rkRun);
+    exec.GotoPage(TQSExecState::Print, page);
+    exec.ExecutePage(TQSExecState::Print, TQSRunKind::Run);
     exec.PrintCanvas = nullptr;
 }
 

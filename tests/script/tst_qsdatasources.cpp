@@ -257,7 +257,7 @@ private Q_SLOTS:
         const TQSSnapshot& page2 = exec.Snapshots()[1];
         QCOMPARE(page2.States.size(), size_t(1));
         QCOMPARE(ds->StateText(page2.States[0].second), state);
-        exec.GotoPage(4, 2);
+        exec.GotoPage(TQSExecState::Print, 2);
         QCOMPARE(f.species.table.Bof(), bof);
         QCOMPARE(f.species.table.Eof(), eof);
     }

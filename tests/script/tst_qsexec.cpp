@@ -89,10 +89,10 @@ private Q_SLOTS:
         exec.PrinterData.DPIX = exec.PrinterData.DPIY = 600;
         exec.PrinterData.OffsetX = exec.PixelToMmX(100);
         exec.Compile();
-        exec.GotoPage(4, 1);
+        exec.GotoPage(TQSExecState::Print, 1);
         QCOMPARE(exec.DeviceX(10), 136);
         QCOMPARE(exec.DeviceY(25), 591);
-        exec.GotoPage(3, 1);
+        exec.GotoPage(TQSExecState::Preview, 1);
         QCOMPARE(exec.DeviceX(20), 76);
         QCOMPARE(exec.DeviceY(25), 95);
         handler.SetPreviewZoom(200);
@@ -106,7 +106,7 @@ private Q_SLOTS:
         TQSExecData& exec = script->ExecData();
         exec.PrinterData.SetTarget(std::make_unique<TQSRecordingTarget>(600));
         exec.Compile();
-        exec.GotoPage(4, 1);
+        exec.GotoPage(TQSExecState::Print, 1);
         TQSRecordingCanvas canvas;
         const TQSBindData& body = script->Root()->ScriptObjects()->BindData();
         exec.DrawText(canvas, body, 0, 0, "Kantarell");
@@ -201,30 +201,30 @@ private Q_SLOTS:
         AddStatement(body, "TQSComment");
         TQSExecData& exec = script->ExecData();
         // Running before compiling compiles first.
-        exec.ExecutePage(3, rkRun);
+        exec.ExecutePage(TQSExecState::Preview, TQSRunKind::Run);
         QVERIFY(exec.Compiled());
         QCOMPARE(exec.PreviewPage(), 1);
         QCOMPARE(exec.PC(), exec.Snapshots()[1].FirstPC);
-        QCOMPARE(exec.RunKind(), int(rkRun));
+        QCOMPARE(exec.RunKind(), TQSRunKind::Run);
         QVERIFY(events.contains(qePreviewPage));
 
         QStringList messages;
         exec.OnPageEnd = [&](const QString& m) { messages.append(m); };
         exec.Breakpoints.append(second);
-        exec.GotoPage(3, 2);
-        exec.ExecutePage(3, rkBreakpoints);
-        QCOMPARE(exec.RunKind(), int(rkPaused));
+        exec.GotoPage(TQSExecState::Preview, 2);
+        exec.ExecutePage(TQSExecState::Preview, TQSRunKind::Breakpoints);
+        QCOMPARE(exec.RunKind(), TQSRunKind::Paused);
         QCOMPARE(exec.CurrentObject(), second);
-        exec.ExecutePage(3, rkPaused);
-        exec.ExecutePage(3, rkPaused);
-        QCOMPARE(exec.RunKind(), int(rkFinished));
+        exec.ExecutePage(TQSExecState::Preview, TQSRunKind::Paused);
+        exec.ExecutePage(TQSExecState::Preview, TQSRunKind::Paused);
+        QCOMPARE(exec.RunKind(), TQSRunKind::Finished);
         QVERIFY(messages.isEmpty());
 
         // Breakpoints stop only a debugging run.
         handler.SetMode(hmApplication);
-        exec.GotoPage(3, 2);
-        exec.ExecutePage(3, rkBreakpoints);
-        QCOMPARE(exec.RunKind(), int(rkFinished));
+        exec.GotoPage(TQSExecState::Preview, 2);
+        exec.ExecutePage(TQSExecState::Preview, TQSRunKind::Breakpoints);
+        QCOMPARE(exec.RunKind(), TQSRunKind::Finished);
     }
 
     void gotoPageOutOfRange_data() {
@@ -239,11 +239,11 @@ private Q_SLOTS:
         AddStatement(script->Root()->ScriptObjects(), "TQSPageBreak");
         TQSExecData& exec = script->ExecData();
         exec.Compile();
-        exec.GotoPage(3, 2);
+        exec.GotoPage(TQSExecState::Preview, 2);
         const int pc = exec.PC();
-        QCOMPARE(testsupport::ExceptionText([&] { exec.GotoPage(4, page); }), QStringLiteral("Page index out of range"));
+        QCOMPARE(testsupport::ExceptionText([&] { exec.GotoPage(TQSExecState::Print, page); }), QStringLiteral("Page index out of range"));
         QCOMPARE(exec.PC(), pc);
-        QCOMPARE(exec.State(), 3);
+        QCOMPARE(exec.State(), TQSExecState::Preview);
         QCOMPARE(exec.PreviewPage(), 2);
     }
 
@@ -299,7 +299,7 @@ private Q_SLOTS:
         exec.Compile();
         v->CurrentValue = QStringLiteral("ändrad");
         font->WriteProperty("size", qint32(30));
-        exec.GotoPage(4, 2);
+        exec.GotoPage(TQSExecState::Print, 2);
         QCOMPARE(v->CurrentValue, TQuillValue(qint32(42)));
         QCOMPARE(font->Working.Size, 12);
         QCOMPARE(exec.PrintPage(), 2);
@@ -318,7 +318,7 @@ private Q_SLOTS:
         QCOMPARE(calc.EvaluateFloat("clientwidth"), 170.0);
         QCOMPARE(calc.EvaluateFloat("clientheight"), 247.0);
         QCOMPARE(calc.EvaluateFloat("printtime"), calc.EvaluateFloat("now"));
-        exec.GotoPage(4, 2);
+        exec.GotoPage(TQSExecState::Print, 2);
         QCOMPARE(calc.EvaluateInteger("page"), 2);
         script->Reset();
         QCOMPARE(calc.EvaluateInteger("page"), 0);

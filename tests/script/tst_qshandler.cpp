@@ -139,7 +139,7 @@ private Q_SLOTS:
         TQSHandler handler;
         TQSScript* script = handler.AddScript(path);
         script->ExecData().Compile();
-        script->ExecData().GotoPage(4, 2);
+        script->ExecData().GotoPage(TQSExecState::Print, 2);
         script->Root()->ScriptObjects()->BindData().SetCurrentY(12.5);
         TQuillCalc& calc = handler.Calc();
         QCOMPARE(calc.EvaluateString("inttostr(Page) + \"/\" + inttostr(PageCount) + \" \" + inttostr(pagecount)"),

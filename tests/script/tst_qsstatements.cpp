@@ -83,8 +83,8 @@ private Q_SLOTS:
         QCOMPARE(SavedInteger(exec.Snapshots()[2], i), 2);
         QCOMPARE(SavedInteger(exec.Snapshots()[3], i), 3);
         // The counter of each turn counts on in a run, in the same step as the statement before it.
-        exec.GotoPage(4, 3);
-        exec.ExecutePage(4, rkRun);
+        exec.GotoPage(TQSExecState::Print, 3);
+        exec.ExecutePage(TQSExecState::Print, TQSRunKind::Run);
         QCOMPARE(i->CurrentValue, TQuillValue(qint32(3)));
     }
 

@@ -11,6 +11,8 @@
 #include "platform/ziplibs/sfxstub/SfxStubDialog.h"
 #include "zip/ZipSFXMaker.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 namespace {

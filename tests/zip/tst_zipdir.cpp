@@ -6,6 +6,8 @@
 #include "ZipTestSupport.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 namespace {

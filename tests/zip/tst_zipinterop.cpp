@@ -16,6 +16,8 @@
 #include "platform/AtomicFile.h"
 #include "zip/ZipSFXMaker.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include "ZipTestSupport.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 using TFields = QMap<QString, QString>;

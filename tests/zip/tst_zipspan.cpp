@@ -11,6 +11,8 @@
 #include "platform/UIServices.h"
 #include "platform/ziplibs/common/ZipCommon.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 namespace {

@@ -8,6 +8,8 @@
 #include "ZipTestSupport.h"
 #include "platform/UIServices.h"
 
+using namespace Zip;  // the component's option bits
+
 using namespace ziptest;
 
 namespace {
