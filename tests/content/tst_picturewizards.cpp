@@ -189,7 +189,9 @@ struct LinkFixture : PictureFixture {
     TFRIConnection connection;
 
     LinkFixture() {
-        connection.SetTimeout(300);  // the stalled reply ends quickly
+        // Long enough for a slow machine (a sanitized build under load); the test of a stalled
+        // reply sets a shorter one.
+        connection.SetTimeout(10000);
     }
     QString Link(const QString& species, const QString& path, bool mainSource = false, int index = 1) {
         return AddDetail(Pics(), species,
@@ -465,6 +467,7 @@ void TestPictureWizards::linkDownload() {
     QCOMPARE(f.PicCount(f.stensopp), 4);
     QVERIFY(LocateUKey(f.Fungi(), f.flugsvamp));
 
+    f.connection.SetTimeout(2000);  // the stalled reply ends soon, the others have time
     TformLPWizard wizard(f.dm.get(), f.connection);
     QCOMPARE(wizard.Download().PendingCount(), 6);
     QCOMPARE(wizard.gaugeTotal->maximum(), 6);
