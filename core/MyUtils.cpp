@@ -61,19 +61,6 @@ QFileInfoList listFolder(const QString& folder) {
     return entries;
 }
 
-// The usual causes of a failed rename or removal in Swedish; others in the system's words.
-QString systemReason(int error) {
-    switch (error) {
-    case ENOSPC: return QStringLiteral("disken är full");
-    case EACCES:
-    case EPERM: return QStringLiteral("åtkomst nekad");
-    case EROFS: return QStringLiteral("skrivskyddat filsystem");
-    case ENOENT: return QStringLiteral("filen finns inte");
-    case EISDIR: return QStringLiteral("en mapp står där");
-    case EIO: return QStringLiteral("läs- eller skrivfel på disken");
-    default: return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
 
 struct Walk {
     TFolderTotals& totals;
@@ -141,12 +128,12 @@ struct Walk {
         if (target.exists()) fail(from, to, QStringLiteral("det finns redan en fil eller mapp med det namnet"));
         const QByteArray source = QFile::encodeName(from);
         if (::rename(source.constData(), QFile::encodeName(to).constData()) == 0) return;
-        if (errno != EXDEV) fail(from, to, systemReason(errno));
+        if (errno != EXDEV) fail(from, to, SystemReason(errno));
         copy(from, to);
         if (::unlink(source.constData()) != 0) {
             const int error = errno;
             QFile::remove(to);
-            fail(from, to, systemReason(error));
+            fail(from, to, SystemReason(error));
         }
     }
 
@@ -202,6 +189,20 @@ QString buildDate() {
 }
 
 }  // namespace
+
+// The usual causes of a failed rename or removal in Swedish; others in the system's words.
+QString SystemReason(int error) {
+    switch (error) {
+    case ENOSPC: return QStringLiteral("disken är full");
+    case EACCES:
+    case EPERM: return QStringLiteral("åtkomst nekad");
+    case EROFS: return QStringLiteral("skrivskyddat filsystem");
+    case ENOENT: return QStringLiteral("filen finns inte");
+    case EISDIR: return QStringLiteral("en mapp står där");
+    case EIO: return QStringLiteral("läs- eller skrivfel på disken");
+    default: return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
 
 // ---- Folder walker ----
 

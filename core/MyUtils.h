@@ -48,6 +48,9 @@ struct TFolderTotals {
 // Every failure raises: a folder that cannot be listed, created or removed, a file whose
 // copy could not be verified. A move across file systems copies each file (every step
 // checked) and removes the source only after its copy is whole.
+// The usual causes of a failed file operation in Swedish; others in the system's words.
+QString SystemReason(int error);
+
 void HandleFolders(const QString& source, const QString& dest, TFolderTotals& totals, THandleFolderFlags flags);
 
 // ---- Article folders ----

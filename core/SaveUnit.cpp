@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/ExtClientDataSet.h"
+#include "core/MyUtils.h"
 #include "core/ProgramFolders.h"
 #include "core/unitDM.h"
 #include "platform/AtomicFile.h"
@@ -44,18 +45,6 @@ const char* const kNotAllWritten =
     "startar nästa gång.";
 
 QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
-
-QString SystemReason(int error) {
-    switch (error) {
-    case ENOSPC: return QStringLiteral("disken är full");
-    case EACCES:
-    case EPERM: return QStringLiteral("åtkomst nekad");
-    case EROFS: return QStringLiteral("skrivskyddat filsystem");
-    case ENOENT: return QStringLiteral("filen finns inte");
-    case EIO: return QStringLiteral("läs- eller skrivfel på disken");
-    default: return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
 
 void SyncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
