@@ -97,11 +97,15 @@ QStringList Captions(const QMenu* menu) {
     return list;
 }
 
-// Writes a small table file with string fields.
+// Writes a small table file: a table of the data module gets its designed fields (another field
+// list would be taken for damage), any other file string fields.
 void WriteTable(const QString& file, const QStringList& fields, const QList<QStringList>& rows) {
     TClientDataSet table;
     TFieldDefs defs;
-    for (const QString& f : fields) defs.append({f, TFieldType::ftString, 50});
+    if (const TDM::TTableInfo* info = TDM::FindTableInfo(QStringLiteral("cds") + QFileInfo(file).baseName()))
+        defs = info->Fields;
+    else
+        for (const QString& f : fields) defs.append({f, TFieldType::ftString, 50});
     table.SetFieldDefs(defs);
     table.CreateDataSet();
     for (const QStringList& row : rows) {
