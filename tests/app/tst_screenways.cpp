@@ -52,12 +52,13 @@ void CopyTree(const QString& from, const QString& to) {
 }
 
 // A program folder as the build lays it out: resources, scripts, stock pictures, the species
-// catalogue with its pictures and the maps table that lists the sample sheet.
+// catalogue with its pictures, the sample sheet and the maps table that lists it (by a path
+// relative to the program folder).
 struct ShippedFolder {
     QTemporaryDir dir;
     ShippedFolder() {
         const QString build = qEnvironmentVariable("MYKO_BUILD_DIR");
-        for (const char* sub : {"Data/Res", "Data/Scripts", "Data/Pics"})
+        for (const char* sub : {"Data/Res", "Data/Scripts", "Data/Pics", "Data/Samples"})
             CopyTree(testsupport::ProgramDir() + "/" + sub, path(sub));
         CopyTree(build + "/catalogue/Db", path("Data/Db"));
         for (const char* pics : {"MainPics", "FungiPics", "FungiPicThumbs"})
