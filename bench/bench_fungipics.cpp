@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "content/FungiPicImages.h"
+#include "content/species/pictures/FungiPicImages.h"
 
 namespace {
 

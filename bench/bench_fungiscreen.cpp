@@ -16,13 +16,13 @@
 #include <memory>
 #include <string>
 
-#include "content/unitFrameFungi.h"
-#include "content/unitFungiScreen.h"
+#include "content/species/unitFrameFungi.h"
+#include "content/species/unitFungiScreen.h"
 #include "core/FRIniFile.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
-#include "core/unitUserScreen.h"
-#include "tests/core/ScreenTestHost.h"
+#include "shell/unitUserScreen.h"
+#include "tests/shell/ScreenTestHost.h"
 #include "BenchCatalogue.h"
 
 namespace {

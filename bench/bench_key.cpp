@@ -14,16 +14,16 @@
 #include <memory>
 #include <string>
 
-#include "content/KeySelection.h"
-#include "content/unitFrameKeys.h"
-#include "content/unitKeyScreen.h"
+#include "content/key/KeySelection.h"
+#include "content/key/unitFrameKeys.h"
+#include "content/key/unitKeyScreen.h"
 #include "controls/FRKeyPanel.h"
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
 #include "core/ProgramFolders.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
-#include "core/unitMain.h"
+#include "shell/unitMain.h"
 #include "platform/UIServices.h"
 #include "BenchCatalogue.h"
 

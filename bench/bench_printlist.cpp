@@ -30,7 +30,7 @@
 #include "core/ProgramFolders.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
-#include "core/unitMain.h"
+#include "shell/unitMain.h"
 #include "platform/UIServices.h"
 #include "script/QSHandler.h"
 #include "BenchSupport.h"

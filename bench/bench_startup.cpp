@@ -25,8 +25,8 @@
 
 #include "content/unitContentScreens.h"
 #include "core/unitDM.h"
-#include "core/unitMain.h"
-#include "core/unitStartup.h"
+#include "shell/unitMain.h"
+#include "shell/unitStartup.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/UIServices.h"

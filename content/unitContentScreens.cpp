@@ -1,14 +1,14 @@
 #include "content/unitContentScreens.h"
 
-#include "content/unitContactScreen.h"
-#include "content/unitFoodScreen.h"
-#include "content/unitFungiScreen.h"
-#include "content/unitInternetScreen.h"
-#include "content/unitKeyScreen.h"
-#include "content/unitMapScreen.h"
-#include "content/unitPlaceScreen.h"
-#include "content/unitScienceScreen.h"
-#include "content/unitToolScreen.h"
+#include "content/contacts/unitContactScreen.h"
+#include "content/recipes/unitFoodScreen.h"
+#include "content/species/unitFungiScreen.h"
+#include "content/internet/unitInternetScreen.h"
+#include "content/key/unitKeyScreen.h"
+#include "content/maps/unitMapScreen.h"
+#include "content/places/unitPlaceScreen.h"
+#include "content/knowledge/unitScienceScreen.h"
+#include "content/tools/unitToolScreen.h"
 
 // One line per function area; each area's screen unit offers its own Register function.
 void RegisterContentScreens() {

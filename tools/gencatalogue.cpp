@@ -45,7 +45,7 @@
 #include <optional>
 
 #include "core/ExtClientDataSet.h"
-#include "core/MyVisualUtils.h"
+#include "shell/MyVisualUtils.h"
 #include "core/unitDM.h"
 #include "platform/ClientDataSet.h"
 #include "tools/GenSupport.h"

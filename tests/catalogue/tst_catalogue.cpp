@@ -12,10 +12,10 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include "content/KeySelection.h"
+#include "content/key/KeySelection.h"
 #include "core/ExtClientDataSet.h"
 #include "core/unitDM.h"
-#include "core/unitMain.h"
+#include "shell/unitMain.h"
 #include "platform/ClientDataSet.h"
 #include "support/TestSupport.h"
 

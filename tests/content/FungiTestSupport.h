@@ -6,10 +6,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "content/unitFrameFungi.h"
-#include "content/unitFungiScreen.h"
-#include "core/ScreenTestHost.h"
-#include "core/UserTestSupport.h"
+#include "content/species/unitFrameFungi.h"
+#include "content/species/unitFungiScreen.h"
+#include "shell/ScreenTestHost.h"
+#include "shell/UserTestSupport.h"
 #include "support/TestSupport.h"
 
 using FieldValues = QList<QPair<QString, QVariant>>;

@@ -18,7 +18,7 @@
 #include "core/ProgramFolders.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
-#include "core/unitUserScreen.h"
+#include "shell/unitUserScreen.h"
 #include "support/TestSupport.h"
 
 namespace repairtest {

@@ -10,7 +10,7 @@
 #include <QTcpSocket>
 
 #include "core/FRIConnection.h"
-#include "core/unitInetProgress.h"
+#include "shell/unitInetProgress.h"
 #include "platform/AtomicFile.h"
 #include "support/TestSupport.h"
 

@@ -2,16 +2,14 @@ cmake_minimum_required(VERSION 3.25)
 # Fails when a data-layer source includes a widget or GUI header: a header of Qt Gui, Qt
 # Widgets or Qt Print Support, or a header of one of the program's visual units.
 #   cmake -DSOURCES_FILE=<file listing the data-layer sources> -DVISUAL_FILE=<file listing
-#         the visual sources> -DGUI_DIRS=<Qt Gui/Widgets/PrintSupport include folders> -P ...
+#         the visual sources> -DSOURCE_DIR=<source root> -DGUI_DIRS=<Qt Gui/Widgets/PrintSupport include folders> -P ...
 file(STRINGS "${SOURCES_FILE}" sources)
 set(visual_headers)
 if(VISUAL_FILE AND EXISTS "${VISUAL_FILE}")
   file(STRINGS "${VISUAL_FILE}" visual)
   foreach(v ${visual})
-    get_filename_component(name ${v} NAME)
-    get_filename_component(dir ${v} DIRECTORY)
-    get_filename_component(folder ${dir} NAME)
-    list(APPEND visual_headers "${folder}/${name}")
+    file(RELATIVE_PATH rel "${SOURCE_DIR}" "${v}")
+    list(APPEND visual_headers "${rel}")
   endforeach()
 endif()
 string(REPLACE "|" ";" gui_dirs "${GUI_DIRS}")

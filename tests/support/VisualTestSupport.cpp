@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "core/unitFirstUser.h"
+#include "shell/unitFirstUser.h"
 
 namespace testsupport {
 UIServicesGuard::UIServicesGuard() {
