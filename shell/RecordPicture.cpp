@@ -12,6 +12,7 @@
 #include "core/FRIniFile.h"
 #include "shell/MyVisualUtils.h"
 #include "core/ProgramFolders.h"
+#include "platform/ClientDataSet.h"
 #include "platform/Exception.h"
 #include "platform/UIServices.h"
 
@@ -97,4 +98,28 @@ bool TRecordPicture::ClipboardHasPicture() {
 
 QImage TRecordPicture::FromClipboard() {
     return ClipboardHasPicture() ? QGuiApplication::clipboard()->image() : QImage();
+}
+
+namespace {
+bool TakeInto(TRecordPicture& picture, const QImage& source, QLabel* label, TField* hasPic) {
+    if (source.isNull()) return false;
+    picture.Take(source);
+    picture.ShowIn(label);
+    hasPic->SetAsBoolean(true);
+    return true;
+}
+}  // namespace
+
+bool TRecordPicture::TakeFromFile(QWidget* parent, TFRIniFile* settings, QLabel* label, TField* hasPic) {
+    return TakeInto(*this, PickFromFile(parent, settings), label, hasPic);
+}
+
+bool TRecordPicture::TakeFromClipboard(QLabel* label, TField* hasPic) {
+    return TakeInto(*this, FromClipboard(), label, hasPic);
+}
+
+void TRecordPicture::RemoveFrom(QLabel* label, TField* hasPic) {
+    hasPic->SetAsBoolean(false);
+    Remove();
+    ShowIn(label);
 }

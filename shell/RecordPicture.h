@@ -14,6 +14,7 @@
 
 class QLabel;
 class QWidget;
+class TField;
 class TFRIniFile;
 
 class TRecordPicture {
@@ -51,6 +52,14 @@ public:
     static bool ClipboardHasPicture();
     // The clipboard's picture, null where it holds none.
     static QImage FromClipboard();
+
+    // The picture buttons of a person's form: the new picture, or none, is shown in the label
+    // and the record's picture field says whether there is one. Taking from a file or the
+    // clipboard is true when a picture was put in, false when the user cancelled or the
+    // clipboard held none.
+    bool TakeFromFile(QWidget* parent, TFRIniFile* settings, QLabel* label, TField* hasPic);
+    bool TakeFromClipboard(QLabel* label, TField* hasPic);
+    void RemoveFrom(QLabel* label, TField* hasPic);
 
 private:
     QImage m_picture;

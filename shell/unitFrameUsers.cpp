@@ -365,30 +365,19 @@ void TframeUsers::LoadPicture() {
     m_picture.ShowIn(imgUserPic);
 }
 
-void TframeUsers::TakeNewPicture(const QImage& source) {
-    m_picture.Take(source);
-    m_picture.ShowIn(imgUserPic);
-    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
-    UpdateButtons();
-}
+TField* TframeUsers::HasPicField() const { return m_users->FieldByName(QStringLiteral("HasPic")); }
 
 void TframeUsers::btnPicFromFileClick() {
-    if (!Editing()) return;
-    const QImage source = TRecordPicture::PickFromFile(this, UsersSettings());
-    if (!source.isNull()) TakeNewPicture(source);
+    if (Editing() && m_picture.TakeFromFile(this, UsersSettings(), imgUserPic, HasPicField())) UpdateButtons();
 }
 
 void TframeUsers::btnPicFromClipboardClick() {
-    if (!Editing()) return;
-    const QImage source = TRecordPicture::FromClipboard();
-    if (!source.isNull()) TakeNewPicture(source);
+    if (Editing() && m_picture.TakeFromClipboard(imgUserPic, HasPicField())) UpdateButtons();
 }
 
 void TframeUsers::btnRemovePicClick() {
     if (!Editing()) return;
-    m_users->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
-    m_picture.Remove();
-    m_picture.ShowIn(imgUserPic);
+    m_picture.RemoveFrom(imgUserPic, HasPicField());
     UpdateButtons();
 }
 

@@ -137,7 +137,7 @@ private:
     // Shows the current record in the controls.
     void ReadRecord();
     void LoadPicture();
-    void TakeNewPicture(const QImage& source);
+    TField* HasPicField() const;
     void ClipboardTick();
     bool Editing() const;
     void ResetEditFlags();

@@ -538,30 +538,19 @@ void TframeContacts::LoadPicture() {
     m_picture.ShowIn(imgContactPic);
 }
 
-void TframeContacts::TakeNewPicture(const QImage& source) {
-    m_picture.Take(source);
-    m_picture.ShowIn(imgContactPic);
-    m_contacts->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(true);
-    UpdateButtons();
-}
+TField* TframeContacts::HasPicField() const { return m_contacts->FieldByName(QStringLiteral("HasPic")); }
 
 void TframeContacts::btnPicFromFileClick() {
-    if (!EditingContact()) return;
-    const QImage source = TRecordPicture::PickFromFile(this, UsersSettings());
-    if (!source.isNull()) TakeNewPicture(source);
+    if (EditingContact() && m_picture.TakeFromFile(this, UsersSettings(), imgContactPic, HasPicField())) UpdateButtons();
 }
 
 void TframeContacts::btnPicFromClipboardClick() {
-    if (!EditingContact()) return;
-    const QImage source = TRecordPicture::FromClipboard();
-    if (!source.isNull()) TakeNewPicture(source);
+    if (EditingContact() && m_picture.TakeFromClipboard(imgContactPic, HasPicField())) UpdateButtons();
 }
 
 void TframeContacts::btnRemovePicClick() {
     if (!EditingContact()) return;
-    m_contacts->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
-    m_picture.Remove();
-    m_picture.ShowIn(imgContactPic);
+    m_picture.RemoveFrom(imgContactPic, HasPicField());
     UpdateButtons();
 }
 

@@ -125,7 +125,7 @@ private:
     QString CurrentContactKey() const;
     void LocateMyContactsGroup();
     void LoadPicture();
-    void TakeNewPicture(const QImage& source);
+    TField* HasPicField() const;
     void UpdateClipboardButton();
     void SaveContact();
     void SaveGroup();
