@@ -17,11 +17,7 @@ QByteArray readBytes(const QString& path) { return testsupport::ReadBytes(path);
 
 void writeBytes(const QString& path, const QByteArray& bytes) { QVERIFY(testsupport::WriteBytes(path, bytes)); }
 
-// The message of the failure, empty when the action succeeds.
-QString failureOf(const std::function<void()>& action) {
-    const QString text = testsupport::ExceptionText(action);
-    return text == testsupport::NoException ? QString() : text;
-}
+QString failureOf(const std::function<void()>& action) { return testsupport::FailureText(action); }
 
 }  // namespace
 
@@ -33,12 +29,7 @@ class TestFRIniFile : public QObject {
 
     // A store opened on a file holding the given text, with the program's defaults.
     std::unique_ptr<TFRIniFile> storeOn(const QString& name, const QByteArray& content) {
-        writeBytes(path(name), content);
-        auto store = std::make_unique<TFRIniFile>(nullptr, QStringLiteral("inifileMain"));
-        store->SetDefaults(TFRIniFile::ProgramDefaults());
-        store->SetFilename(path(name));
-        store->Open();
-        return store;
+        return testsupport::IniStoreOn(path(name), content);
     }
 
 private Q_SLOTS:

@@ -22,11 +22,7 @@ void setModified(const QString& path, const QDateTime& when) {
     QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
 }
 
-// The message of the failure, empty when the action succeeds.
-QString failureOf(const std::function<void()>& action) {
-    const QString text = testsupport::ExceptionText(action);
-    return text == testsupport::NoException ? QString() : text;
-}
+QString failureOf(const std::function<void()>& action) { return testsupport::FailureText(action); }
 
 QByteArray le32(qint32 v) {
     QByteArray b(4, 0);

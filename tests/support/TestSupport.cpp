@@ -2,7 +2,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
+#include "core/FRIniFile.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
 
@@ -37,6 +39,20 @@ QString ExceptionText(const std::function<void()>& action) {
     }
     return NoException;
 }
+QString FailureText(const std::function<void()>& action) {
+    const QString text = ExceptionText(action);
+    return text == NoException ? QString() : text;
+}
+
+std::unique_ptr<TFRIniFile> IniStoreOn(const QString& path, const QByteArray& content) {
+    if (!WriteBytes(path, content)) QTest::qFail("the settings file could not be written", __FILE__, __LINE__);
+    auto store = std::make_unique<TFRIniFile>(nullptr, QStringLiteral("inifileMain"));
+    store->SetDefaults(TFRIniFile::ProgramDefaults());
+    store->SetFilename(path);
+    store->Open();
+    return store;
+}
+
 ClockGuard::ClockGuard(std::optional<QDateTime> now, bool skipWaits) {
     Clock::SetFixedNow(now);
     Clock::SetSkipWaits(skipWaits);

@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 #include <QDateTime>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class TFRIniFile;
 
 namespace testsupport {
 // The folder that screenshots and other artefacts of the tests are written to: artefacts/ in
@@ -22,6 +25,11 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 // The message of the Exception that the action raises, or NoException when it raises none.
 inline const QString NoException = QStringLiteral("<no exception>");
 QString ExceptionText(const std::function<void()>& action);
+// The message of the Exception that the action raises, empty when it raises none.
+QString FailureText(const std::function<void()>& action);
+// A settings store opened on a file that is first written with the given text, with the
+// program's defaults.
+std::unique_ptr<TFRIniFile> IniStoreOn(const QString& path, const QByteArray& content);
 
 // Fixes the clock (and optionally skips its waits) for as long as it lives; the real clock
 // comes back when it goes, also when a test fails half-way.
