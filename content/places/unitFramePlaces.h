@@ -1,6 +1,7 @@
 #pragma once
 // The places frame: the place list with the place editor and its visits on one page, one
-// visit with its participants and finds on the other.
+// visit with its participants and finds on the other. The members of the visits are defined
+// in PlaceVisits.cpp.
 #include <QDate>
 #include <QPointer>
 #include <QStringList>

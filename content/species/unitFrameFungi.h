@@ -162,6 +162,8 @@ private:
     struct TRow;
     void SetupFrame();
     void SourceOfBoundControls();
+    // The description column: its rows built once, laid out for each species (defined with
+    // its row builders, Stack and FillTextLines in FungiDescriptionColumn.cpp).
     void SetupColumn();
     void LayoutColumn();
     void ShowPage(const QString& name);
