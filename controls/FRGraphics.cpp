@@ -71,9 +71,3 @@ QFont ArialFont(int pointSize, bool bold) {
     return font;
 }
 
-int Round(double value) {
-    const double r = std::nearbyint(value);
-    if (!std::isfinite(r) || r < double(INT_MIN) || r > double(INT_MAX))
-        throw Exception(QStringLiteral("Ogiltigt flyttal vid avrundning"));
-    return int(r);
-}

@@ -10,6 +10,8 @@
 #include <QPalette>
 #include <QString>
 
+#include "core/MyUtils.h"  // Round
+
 class QWidget;
 
 using TColor = qint64;
@@ -51,6 +53,3 @@ QFont ArialFont(int pointSize = 8, bool bold = false);
 // Points at 96 dots per inch as pixels, rounded.
 int PointsToPixels(int pointSize);
 
-// Round: to the nearest integer, a tie to the even one. A value that is not a number or
-// lies outside the integer range raises "Ogiltigt flyttal vid avrundning".
-int Round(double value);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -393,4 +395,11 @@ bool IsIntegerStr(const QString& text) {
 QString RemoveSpaces(const QString& text) {
     QString result = text;
     return result.remove(QLatin1Char(' '));
+}
+
+int Round(double value) {
+    const double r = std::nearbyint(value);
+    if (!std::isfinite(r) || r < double(INT_MIN) || r > double(INT_MAX))
+        throw Exception(QStringLiteral("Ogiltigt flyttal vid avrundning"));
+    return int(r);
 }

@@ -85,3 +85,7 @@ QString EncodeUrlChars(const QString& text);
 void SwapIntegers(int& a, int& b);
 bool IsIntegerStr(const QString& text);
 QString RemoveSpaces(const QString& text);
+
+// Round: to the nearest integer, a tie to the even one. A value that is not a number or
+// lies outside the integer range raises "Ogiltigt flyttal vid avrundning".
+int Round(double value);

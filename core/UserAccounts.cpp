@@ -13,6 +13,35 @@
 #include "platform/DataSetScopes.h"
 
 namespace {
+QString g_loggedInKey;
+}  // namespace
+
+QString LoggedInUserKey() { return g_loggedInKey; }
+
+void SetLoggedInUserKey(const QString& key) { g_loggedInKey = key; }
+
+void SelectCurrentUser(TDM* dm, const QString& userKey) {
+    const QString failed = QStringLiteral("Val av inloggad användare misslyckades (SetCurrentUser)");
+    try {
+        if (!dm) throw Exception(failed);
+        TExtClientDataSet* users = dm->cdsUsers;
+        TExtClientDataSet* current = dm->cdsCurrentUser;
+        const QString key = userKey.isEmpty() ? GetUKey(users) : userKey;
+        if (!IsValidRecordKey(key, users->DatasetId())) throw Exception(failed);
+        current->SetFilename(users->Filename());
+        // The file may have changed since the last load: read it afresh.
+        current->CloseInternal();
+        current->LoadData();
+        if (!LocateUKey(current, key)) throw Exception(failed);
+        g_loggedInKey = key;
+    } catch (const Exception&) {
+        throw Exception(failed);
+    } catch (const std::exception&) {
+        throw Exception(failed);
+    }
+}
+
+namespace {
 
 // The fields a user shares with their contact. The password and the role stay with the user.
 bool IsMirroredField(const QString& name) {

@@ -10,9 +10,19 @@
 #include "platform/Exception.h"
 
 class TClientDataSet;
+class TDM;
 
 // The role marker of the administrator in UserData.
 inline constexpr const char* AdministratorMark = "TOLP";
+
+// The key of the logged-in user, remembered at login; empty before.
+QString LoggedInUserKey();
+void SetLoggedInUserKey(const QString& key);
+// Loads the data module's current-user table from the users' file and moves it to the user
+// with the given key, or, with no key, to the users table's current record; that user is the
+// logged-in one from then on. Any failure (no data module among them) raises "Val av
+// inloggad användare misslyckades (SetCurrentUser)".
+void SelectCurrentUser(TDM* dm, const QString& userKey);
 
 // The settings file of a user: "Data/Users/<key>.ini" under the program folder; raises
 // "Ogiltig postnyckel "%s"" for a key that is not a user key.

@@ -1,6 +1,6 @@
 #pragma once
 // The visual half of the shared routines: the keyboard state, text wrapping by pixel width
-// and picture fitting.
+// and fitting dialogs to the screen (picture fitting is platform/PictureFit.h).
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -8,7 +8,6 @@
 class QWidget;
 
 class QFontMetrics;
-class QImage;
 class QPainter;
 
 bool IsCtrlDown();
@@ -19,9 +18,6 @@ bool IsTabDown();
 // Takes from Text the first line that fits MaxWidth pixels and puts it in Line.
 void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QString& line);
 void GetWrappedLine(QPainter& canvas, int maxWidth, QString& text, QString& line);
-// Target := Source drawn stretched into Width x Height pixels; with KeepAspect the side
-// that would distort is reduced.
-void DrawPictureFit(const QImage& source, QImage& target, int width, bool keepAspect, int height);
 
 // Sizes a dialog to its preferred size (Preferred, else its size hint), never below what its
 // layout needs nor beyond the available screen area (room left for the window frame), and

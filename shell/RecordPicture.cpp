@@ -1,4 +1,5 @@
 #include "shell/RecordPicture.h"
+#include "platform/PictureFit.h"
 
 #include <QBuffer>
 #include <QClipboard>

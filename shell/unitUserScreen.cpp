@@ -22,9 +22,7 @@ QPointer<TFRUserScreen> FRUserScreen;
 namespace {
 
 TUserEnvironment g_environment;
-QString g_loggedInKey;
 
-const QString kSelectFailed = QStringLiteral("Val av inloggad användare misslyckades (SetCurrentUser)");
 
 TDM* DM() { return UsersDM(); }
 
@@ -32,7 +30,7 @@ TDM* DM() { return UsersDM(); }
 
 void SetUserEnvironment(const TUserEnvironment& environment) {
     g_environment = environment;
-    g_loggedInKey.clear();
+    SetLoggedInUserKey(QString());
 }
 
 const TUserEnvironment& UserEnvironment() { return g_environment; }
@@ -56,31 +54,19 @@ void OpenUserSettings(TFRIniFile* settings) {
 // ---- The logged-in user ----
 
 void SelectCurrentUser(const QString& userKey) {
+    TDM* dm = nullptr;
     try {
-        TDM* dm = DM();
-        TExtClientDataSet* users = dm->cdsUsers;
-        TExtClientDataSet* current = dm->cdsCurrentUser;
-        const QString key = userKey.isEmpty() ? GetUKey(users) : userKey;
-        if (!IsValidRecordKey(key, users->DatasetId())) throw Exception(kSelectFailed);
-        current->SetFilename(users->Filename());
-        // The file may have changed since the last load: read it afresh.
-        current->CloseInternal();
-        current->LoadData();
-        if (!LocateUKey(current, key)) throw Exception(kSelectFailed);
-        g_loggedInKey = key;
+        dm = DM();
     } catch (const Exception&) {
-        throw Exception(kSelectFailed);
-    } catch (const std::exception&) {
-        throw Exception(kSelectFailed);
+        // No data module: the selection below fails with its own message.
     }
+    SelectCurrentUser(dm, userKey);
 }
-
-QString LoggedInUserKey() { return g_loggedInKey; }
 
 namespace {
 // The current-user table on the logged-in user's record, or nullptr before a login.
 TExtClientDataSet* LoggedInRecord() {
-    if (g_loggedInKey.isEmpty()) return nullptr;
+    if (LoggedInUserKey().isEmpty()) return nullptr;
     TDM* dm = nullptr;
     try {
         dm = UsersDM();
@@ -90,7 +76,7 @@ TExtClientDataSet* LoggedInRecord() {
     TExtClientDataSet* current = dm->cdsCurrentUser;
     if (!current->Active() || current->State() != TDataSetState::dsBrowse) return nullptr;
     // Whoever moved the table's cursor, the answer is the logged-in user's.
-    return LocateUKey(current, g_loggedInKey) ? current : nullptr;
+    return LocateUKey(current, LoggedInUserKey()) ? current : nullptr;
 }
 }  // namespace
 

@@ -42,8 +42,6 @@ bool LoginUser();
 // key, or, with no key, to the users table's current record; that user is the logged-in one
 // from then on. Any failure raises "Val av inloggad användare misslyckades (SetCurrentUser)".
 void SelectCurrentUser(const QString& userKey = QString());
-// The key of the logged-in user, remembered at login; empty before.
-QString LoggedInUserKey();
 // Whether the logged-in user is the administrator.
 bool IsLoggedInAdministrator();
 // The logged-in user's contact key, written into CreatedBy and like fields.

@@ -1,8 +1,5 @@
 #include "content/recipes/unitFoodScreen.h"
 
-#include <QBuffer>
-#include <cmath>
-
 #include "content/recipes/unitFrameFoods.h"
 #include "core/ExtClientDataSet.h"
 #include "core/ProgramFolders.h"
@@ -60,26 +57,6 @@ void TFRFoodScreen::EditRecipe() {
     foods->Edit();
     if (frame) frame->BeginEdit();
     UpdateFrame();
-}
-
-QImage TFRFoodScreen::FoodThumbnail(const QImage& picture) {
-    if (picture.isNull()) return {};
-    const int w = picture.width(), h = picture.height();
-    QSize size = w >= h ? QSize(90, int(std::nearbyint(double(h) * 90 / w)))
-                        : QSize(int(std::nearbyint(double(w) * 90 / h)), 90);
-    size = size.expandedTo(QSize(1, 1));
-    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-TPendingFile TFRFoodScreen::MakeFoodThumbnail(const QImage& picture, const QString& key) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!FoodThumbnail(picture).save(&buffer, "BMP"))
-        throw Exception(QStringLiteral("Miniatyrbilden kunde inte skapas"));
-    TPendingFile file;
-    file.Write(GetFoodPicThumbFile(key), bytes);
-    return file;
 }
 
 TFRMainScreen* CreateFoodScreen(QObject* owner, TDM* dm, TFRIniFile* settings) {

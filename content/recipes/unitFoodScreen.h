@@ -26,11 +26,6 @@ public:
     void NewRecipe();
     // Locks navigation and edits the current recipe (only its author may).
     void EditRecipe();
-    // The thumbnail of a picture: its longer side 90 pixels, the other in proportion.
-    static QImage FoodThumbnail(const QImage& picture);
-    // The recipe's thumbnail bitmap, written beside its file and put in place by Commit
-    // once the recipe is posted.
-    static TPendingFile MakeFoodThumbnail(const QImage& picture, const QString& key);
 
     TframeFoods* FoodFrame() const;
 

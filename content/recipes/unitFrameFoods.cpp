@@ -21,6 +21,7 @@
 #include <functional>
 #include <utility>
 
+#include "content/recipes/FoodPictures.h"
 #include "content/recipes/unitFoodScreen.h"
 #include "controls/FRGuard.h"
 #include "core/ExtClientDataSet.h"
@@ -604,7 +605,7 @@ void TframeFoods::btnSaveClick() {
             buffer.open(QIODevice::WriteOnly);
             if (!m_picture.save(&buffer, "JPG", 90)) throw Exception(QStringLiteral("Bilden kunde inte sparas"));
             picture.Write(GetFoodPicFile(key), bytes);
-            thumbnail = TFRFoodScreen::MakeFoodThumbnail(m_picture, key);
+            thumbnail = MakeFoodThumbnail(m_picture, key);
         } else {
             foods->FieldByName(QStringLiteral("HasPic"))->SetAsBoolean(false);
             picture.Remove(GetFoodPicFile(key));

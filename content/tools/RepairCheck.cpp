@@ -9,8 +9,7 @@
 #include <utility>
 
 #include "content/species/pictures/FungiPicOperations.h"
-#include "content/recipes/unitFoodScreen.h"
-#include "controls/FRGraphics.h"
+#include "content/recipes/FoodPictures.h"
 #include "core/DatasetNames.h"
 #include "core/ExtClientDataSet.h"
 #include "core/MyUtils.h"
@@ -18,7 +17,7 @@
 #include "core/SaveUnit.h"
 #include "core/unitDM.h"
 #include "core/unitDMServices.h"
-#include "shell/unitUserScreen.h"
+#include "core/UserAccounts.h"
 #include "platform/DataSetScopes.h"
 #include "platform/Exception.h"
 
@@ -217,7 +216,7 @@ TRepairCheck::TOutcome TRepairCheck::Run() {
     auto reselect = qScopeGuard([this] {
         if (!m_currentUserRepaired) return;
         try {
-            SelectCurrentUser(LoggedInUserKey());
+            SelectCurrentUser(m_dm, LoggedInUserKey());
         } catch (const Exception&) {
         }
     });
@@ -475,7 +474,7 @@ void TRepairCheck::RepairUserContact(TExtClientDataSet* users) {
     const QString userKey = GetUKey(users);
     QString contactKey;
     try {
-        contactKey = CopyUserToContact(key);
+        contactKey = MirrorUserToContact(m_dm->cdsUsers, m_dm->cdsContacts, key);
     } catch (const Exception&) {
         return;
     }
@@ -668,7 +667,7 @@ void TRepairCheck::CheckMissingFiles() {
                 // The recipe's picture is there: its thumbnail is made again.
                 try {
                     TPendingFile thumbnail =
-                        TFRFoodScreen::MakeFoodThumbnail(QImage(FileOf(TKeyFile::FoodPic, key)), key);
+                        MakeFoodThumbnail(QImage(FileOf(TKeyFile::FoodPic, key)), key);
                     thumbnail.Commit();
                     return;
                 } catch (const Exception&) {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "shell/MyVisualUtils.h"
+#include "platform/PictureFit.h"
 
 class TestMyVisualUtils : public QObject {
     Q_OBJECT

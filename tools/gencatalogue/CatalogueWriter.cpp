@@ -1,4 +1,5 @@
 #include "tools/gencatalogue/CatalogueWriter.h"
+#include "platform/PictureFit.h"
 // Writing the catalogue's tables and pictures.
 
 #include <QDate>
@@ -10,7 +11,6 @@
 #include <QStringList>
 
 #include "core/ExtClientDataSet.h"
-#include "shell/MyVisualUtils.h"
 #include "tools/GenSupport.h"
 #include "tools/gencatalogue/CatalogueIllustrator.h"
 #include "tools/gencatalogue/CatalogueReader.h"

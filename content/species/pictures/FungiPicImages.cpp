@@ -1,7 +1,7 @@
 #include "content/species/pictures/FungiPicImages.h"
 
-#include "controls/FRGraphics.h"
-#include "shell/MyVisualUtils.h"
+#include "core/MyUtils.h"
+#include "platform/PictureFit.h"
 #include "core/ProgramFolders.h"
 #include "platform/Exception.h"
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "shell/ScreenTestHost.h"
+#include "content/recipes/FoodPictures.h"
 #include "content/recipes/unitFoodScreen.h"
 #include "content/recipes/unitFrameFoods.h"
 #include "core/ExtClientDataSet.h"
@@ -482,7 +483,7 @@ void TestFoods::thumbnailSize() {
     QFETCH(QSize, thumbnail);
     QImage image(picture, QImage::Format_RGB32);
     image.fill(Qt::green);
-    QCOMPARE(TFRFoodScreen::FoodThumbnail(image).size(), thumbnail);
+    QCOMPARE(FoodThumbnail(image).size(), thumbnail);
 }
 
 void TestFoods::shippedRecipes() {
