@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() != 3)
         return Fail("usage: gendistricts <source.txt> <Districts.dat>");
-    const QString source = args.at(1);
+    const QString& source = args.at(1);
     const QString target = QFileInfo(args.at(2)).absoluteFilePath();
 
     QFile in(source);

@@ -82,7 +82,7 @@ void Generate(const QString& source, const QString& staging) {
     table.CreateDataSet();
     table.SetLogChanges(false);
     QSet<QString> keys;
-    for (const QJsonValue& v : doc.array()) {
+    for (const auto& v : doc.array()) {
         const QJsonObject o = v.toObject();
         const QString key = o.value("key").toString();
         const int type = o.value("type").toInt(-1);

@@ -132,7 +132,7 @@ void WriteRecipes(const QJsonArray& categories, const QString& db) {
             types.Set("InsertHeader", category.value("InsertHeader").toString());
             types.Set("EditHeader", category.value("EditHeader").toString());
             types.Post();
-            for (const QJsonValue& value : category.value("Recipes").toArray()) {
+            for (const auto& value : category.value("Recipes").toArray()) {
                 const QJsonObject recipe = value.toObject();
                 const int rnr = recipe.value("Nr").toInt(-1);
                 if (rnr < 0 || recipeNumbers.contains(rnr)) Raise("a recipe has a missing or repeated Nr");

@@ -214,7 +214,7 @@ struct Content {
 QJsonDocument ReadJsonFile(const QString& path) { return QJsonDocument::fromJson(testsupport::ReadBytes(path)); }
 
 void ReadInternetItems(const QJsonArray& items, QList<TextEntry>& into) {
-    for (const QJsonValue& v : items) {
+    for (const auto& v : items) {
         const QJsonObject o = v.toObject();
         into << TextEntry{o.value("Header").toString(),
                           QStringList{o.value("Header").toString(), o.value("Hint").toString(), o.value("Text").toString()}.join('\n')};
@@ -267,7 +267,7 @@ Content ShippedContent(const QList<Record>& fungi) {
         if (Str(m, "MasterUKey") < Str(m, "MixupUKey"))
             c.Mixups << TextEntry{nameOf.value(Str(m, "MasterUKey")) + " / " + Str(m, "MixupName"), Str(m, "DifferenceText")};
     }
-    for (const QJsonValue& v : ReadJsonFile(source + "/knowbase/index.json").array()) {
+    for (const auto& v : ReadJsonFile(source + "/knowbase/index.json").array()) {
         const QJsonObject o = v.toObject();
         const QString name = o.value("name").toString();
         if (o.contains("description")) c.Descriptions << TextEntry{name, o.value("description").toString()};
@@ -276,12 +276,12 @@ Content ShippedContent(const QList<Record>& fungi) {
             c.Articles << ArticleEntry{name, folder, QString::fromUtf8(testsupport::ReadBytes(source + "/knowbase/" + folder + "/main.htm"))};
         }
     }
-    for (const QJsonValue& category : ReadJsonFile(source + "/resources/recipes.json").object().value("Categories").toArray())
-        for (const QJsonValue& v : category.toObject().value("Recipes").toArray()) {
+    for (const auto& category : ReadJsonFile(source + "/resources/recipes.json").object().value("Categories").toArray())
+        for (const auto& v : category.toObject().value("Recipes").toArray()) {
             const QJsonObject o = v.toObject();
             RecipeEntry r{o.value("Name").toString(), {}, {}};
-            for (const QJsonValue& line : o.value("Ingredients").toArray()) r.Ingredients << line.toString();
-            for (const QJsonValue& line : o.value("Preparation").toArray()) r.Preparation << line.toString();
+            for (const auto& line : o.value("Ingredients").toArray()) r.Ingredients << line.toString();
+            for (const auto& line : o.value("Preparation").toArray()) r.Preparation << line.toString();
             c.Recipes << r;
         }
     ReadInternetItems(ReadJsonFile(source + "/resources/internet.json").object().value("Items").toArray(), c.Internet);

@@ -342,7 +342,7 @@ int RunVisitChild(const QString& folder, quint32 seed) {
         const int newFinds = 1 + int(random.bounded(4));
         for (int i = 0; i < newFinds; ++i) {
             f->btnFindNewClick();
-            const QString name = kSpecies.at(int(random.bounded(quint32(kSpecies.size()))));
+            const QString& name = kSpecies.at(int(random.bounded(quint32(kSpecies.size()))));
             f->searchFungi->Edit->setText(name);
             f->FindChosen(species.value(name));
             workFinds->FieldByName("BodyCount")->SetAsInteger(int(random.bounded(10)));

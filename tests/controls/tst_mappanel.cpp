@@ -54,9 +54,9 @@ QString TileList(const std::vector<TMapTilePlace>& tiles) {
 std::array<uint8_t, 768> TestPalette() {
     std::array<uint8_t, 768> p{};
     for (int i = 0; i < 256; ++i) {
-        p[size_t(3 * i)] = uint8_t(i);
-        p[size_t(3 * i + 1)] = uint8_t(255 - i);
-        p[size_t(3 * i + 2)] = uint8_t(i * 7);
+        p[size_t(3) * size_t(i)] = uint8_t(i);
+        p[size_t(3) * size_t(i) + 1] = uint8_t(255 - i);
+        p[size_t(3) * size_t(i) + 2] = uint8_t(i * 7);
     }
     return p;
 }

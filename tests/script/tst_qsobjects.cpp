@@ -203,7 +203,7 @@ private Q_SLOTS:
     void displayTexts() {
         TQSScript script;
         TQSContainer* body = script.Root()->ScriptObjects();
-        auto make = [&](const char* cls, QList<QPair<QString, QString>> values) {
+        auto make = [&](const char* cls, const QList<QPair<QString, QString>>& values) {
             TQSScriptObject* o = body->CreateChild(Rec(cls));
             for (const auto& [k, v] : values) o->SetValue(k, v);
             return o->DisplayText();

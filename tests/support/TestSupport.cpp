@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <utility>
 
 #include "core/FRIniFile.h"
 #include "platform/Clock.h"
@@ -54,7 +55,7 @@ std::unique_ptr<TFRIniFile> IniStoreOn(const QString& path, const QByteArray& co
 }
 
 ClockGuard::ClockGuard(std::optional<QDateTime> now, bool skipWaits) {
-    Clock::SetFixedNow(now);
+    Clock::SetFixedNow(std::move(now));
     Clock::SetSkipWaits(skipWaits);
 }
 ClockGuard::~ClockGuard() {

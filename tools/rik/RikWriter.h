@@ -235,6 +235,7 @@ inline Sheet SampleSheet(int block, int tiles, const std::vector<std::vector<uin
     s.TileColumns = s.TileRows = tiles;
     for (int i = 0; i < 768; ++i) s.Palette[size_t(i)] = uint8_t(i * 53);
     std::vector<QByteArray> coded;
+    coded.reserve(pictures.size());
     for (const std::vector<uint8_t>& px : pictures)
         coded.push_back(lzw ? EncodeLZW(px.data(), block, block, {4096, 0}) : EncodeRLE(px.data(), block, block));
     for (int i = 0; i < tiles * tiles; ++i) s.Tiles.push_back(coded[size_t(i * stride) % coded.size()]);

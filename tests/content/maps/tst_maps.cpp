@@ -60,9 +60,9 @@ rikwriter::Sheet SmallSheet(int scale, float s, const QByteArray& title = "PROV"
     sheet.BlockWidth = sheet.BlockHeight = 50;
     sheet.TileColumns = sheet.TileRows = 8;
     for (int i = 0; i < 256; ++i) {
-        sheet.Palette[size_t(3 * i)] = uint8_t(200);
-        sheet.Palette[size_t(3 * i + 1)] = uint8_t(230 - i / 4);
-        sheet.Palette[size_t(3 * i + 2)] = uint8_t(180);
+        sheet.Palette[size_t(3) * size_t(i)] = uint8_t(200);
+        sheet.Palette[size_t(3) * size_t(i) + 1] = uint8_t(230 - i / 4);
+        sheet.Palette[size_t(3) * size_t(i) + 2] = uint8_t(180);
     }
     std::vector<uint8_t> px(2500);
     for (int i = 0; i < 64; ++i) {

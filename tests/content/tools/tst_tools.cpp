@@ -63,7 +63,7 @@ struct Fixture {
     TframeTools* Frame() const { return screen->ToolsFrame(); }
     TDM* DM() const { return db.dm.get(); }
     // The dialogs the tiles open are handed to the action instead of being run.
-    void OnDialog(std::function<void(QDialog*)> action) {
+    void OnDialog(const std::function<void(QDialog*)>& action) {
         ui.Dialogs([this, action](QDialog* dialog) {
             dialogs << dialog;
             if (action) action(dialog);
