@@ -13,6 +13,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <memory>
@@ -44,7 +47,7 @@ struct TSourceFile {
 struct TFileSource {
     const TSourceFile* File = nullptr;
     zipcommon::TReporter* Reporter = nullptr;
-    QFile Handle;
+    int Handle = -1;  // read straight, without a buffer of its own: libzip asks for large blocks
     zip_error_t Error{};
     bool Opened = false;
     bool* ReadFailed = nullptr;
@@ -54,8 +57,8 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
     auto* s = static_cast<TFileSource*>(state);
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
-            s->Handle.setFileName(s->File->Path);
-            if (!s->Handle.open(QIODevice::ReadOnly)) {
+            s->Handle = ::open(QFile::encodeName(s->File->Path).constData(), O_RDONLY | O_CLOEXEC);
+            if (s->Handle < 0) {
                 zip_error_set(&s->Error, ZIP_ER_OPEN, 0);
                 if (s->ReadFailed) *s->ReadFailed = true;
                 return -1;
@@ -72,7 +75,9 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
                 zip_error_set(&s->Error, ZIP_ER_CANCELLED, 0);
                 return -1;
             }
-            const qint64 n = s->Handle.read(static_cast<char*>(data), qint64(qMin<zip_uint64_t>(len, 1 << 30)));
+            ssize_t n;
+            do n = ::read(s->Handle, data, size_t(qMin<zip_uint64_t>(len, 1 << 30)));
+            while (n < 0 && errno == EINTR);
             if (n < 0) {
                 zip_error_set(&s->Error, ZIP_ER_READ, 0);
                 if (s->ReadFailed) *s->ReadFailed = true;
@@ -86,7 +91,8 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             return n;
         }
         case ZIP_SOURCE_CLOSE:
-            s->Handle.close();
+            if (s->Handle >= 0) ::close(s->Handle);
+            s->Handle = -1;
             return 0;
         case ZIP_SOURCE_STAT: {
             auto* st = static_cast<zip_stat_t*>(data);
@@ -99,6 +105,7 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
         case ZIP_SOURCE_ERROR:
             return zip_error_to_data(&s->Error, data, len);
         case ZIP_SOURCE_FREE:
+            if (s->Handle >= 0) ::close(s->Handle);
             delete s;
             return 0;
         case ZIP_SOURCE_SUPPORTS:
@@ -210,11 +217,14 @@ private:
         return name;
     }
 
+    // One look at the file (lstat) gives all that is kept of it: only a regular file, never
+    // a link, is packed.
     void Consider(const QFileInfo& fi, const QString& root, const ZipFileSpecRec& spec) {
-        if (!fi.isFile() || fi.isSymLink()) return;
         if (!m_hidden && fi.fileName().startsWith(QLatin1Char('.'))) return;
-        if (m_fromDate.isValid() && fi.lastModified().date() < m_fromDate) return;
         const QString path = QDir::cleanPath(fi.absoluteFilePath());
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        if (m_fromDate.isValid() && QDateTime::fromSecsSinceEpoch(qint64(st.st_mtim.tv_sec)).date() < m_fromDate) return;
         if (path == m_archivePath) return;  // the archive never packs itself
         const QString stored = StoredName(path, root);
         if (stored.isEmpty() || Excluded(stored) || m_seen.contains(stored)) return;
@@ -222,13 +232,9 @@ private:
         TSourceFile f;
         f.Path = path;
         f.Name = stored;
-        f.Size = fi.size();
-        f.MTime = fi.lastModified().toSecsSinceEpoch();
-        f.Mode = ((fi.permissions() & QFile::ReadOwner) ? 0400 : 0) | ((fi.permissions() & QFile::WriteOwner) ? 0200 : 0) |
-                 ((fi.permissions() & QFile::ExeOwner) ? 0100 : 0) | ((fi.permissions() & QFile::ReadGroup) ? 040 : 0) |
-                 ((fi.permissions() & QFile::WriteGroup) ? 020 : 0) | ((fi.permissions() & QFile::ExeGroup) ? 010 : 0) |
-                 ((fi.permissions() & QFile::ReadOther) ? 04 : 0) | ((fi.permissions() & QFile::WriteOther) ? 02 : 0) |
-                 ((fi.permissions() & QFile::ExeOther) ? 01 : 0);
+        f.Size = qint64(st.st_size);
+        f.MTime = qint64(st.st_mtim.tv_sec);
+        f.Mode = uint(st.st_mode & 0777);
         f.Encrypt = spec.Encrypt != 0;
         f.Password = spec.Password ? RecText(spec.Password).left(MaxPasswordLength) : m_password;
         if (f.Encrypt && f.Password.isEmpty() && !m_askedPassword) {
