@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <zip.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -437,8 +438,11 @@ private:
     // One look at the file (lstat) gives all that is kept of it: only a regular file, never
     // a link, is packed.
     void Consider(const QFileInfo& fi, const QString& root, const ZipFileSpecRec& spec) {
-        if (!m_hidden && fi.fileName().startsWith(QLatin1Char('.'))) return;
-        const QString path = QDir::cleanPath(fi.absoluteFilePath());
+        Consider(QDir::cleanPath(fi.absoluteFilePath()), fi.fileName(), root, spec);
+    }
+    // path is absolute and clean.
+    void Consider(const QString& path, const QString& fileName, const QString& root, const ZipFileSpecRec& spec) {
+        if (!m_hidden && fileName.startsWith(QLatin1Char('.'))) return;
         struct stat st;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
         if (m_fromDate.isValid() && QDateTime::fromSecsSinceEpoch(qint64(st.st_mtim.tv_sec)).date() < m_fromDate) return;
@@ -471,21 +475,42 @@ private:
         m_totalSize += f.Size;
     }
 
-    void Walk(const QString& dir, const QString& pattern, bool recurse, const QString& root,
+    // A folder's files in name order, then (when recursing) its folders in name order; links
+    // are never followed. One pass over the folder: its entries' types come with the names
+    // where the file system gives them, else from one lstat.
+    void Walk(const QString& folder, const QString& pattern, bool recurse, const QString& root,
               const ZipFileSpecRec& spec, int depth) {
         if (depth > 256 || m_report.Aborted()) return;
-        QDir d(dir);
-        QDir::Filters filters = QDir::Files | QDir::NoSymLinks;
-        if (m_hidden) filters |= QDir::Hidden | QDir::System;
-        for (const QFileInfo& fi : d.entryInfoList(filters, QDir::Name))
-            if (zipcommon::WildcardMatch(pattern, fi.fileName())) Consider(fi, root, spec);
-        if (!recurse) return;
-        QDir::Filters dirFilters = QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
-        if (m_hidden) dirFilters |= QDir::Hidden;
-        for (const QFileInfo& sub : d.entryInfoList(dirFilters, QDir::Name)) {
-            if (sub.isSymLink()) continue;
-            Walk(sub.absoluteFilePath(), pattern, recurse, root, spec, depth + 1);
+        const QString dir = QDir::cleanPath(QDir(folder).absolutePath());
+        const QString prefix = dir == QLatin1String("/") ? dir : dir + QLatin1Char('/');
+        DIR* d = ::opendir(QFile::encodeName(dir).constData());
+        if (!d) return;
+        QStringList files, folders;
+        while (const dirent* e = ::readdir(d)) {
+            const char* raw = e->d_name;
+            if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+            if (!m_hidden && raw[0] == '.') continue;
+            unsigned char type = e->d_type;
+            const QString name = QFile::decodeName(raw);
+            if (type == DT_UNKNOWN) {
+                struct stat st;
+                if (::lstat(QFile::encodeName(prefix + name).constData(), &st) != 0) continue;
+                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+            }
+            if (type == DT_LNK) continue;
+            if (type == DT_DIR)
+                folders << name;
+            else
+                files << name;
         }
+        ::closedir(d);
+        const auto byName = [](const QString& a, const QString& b) { return a.compare(b) < 0; };
+        std::sort(files.begin(), files.end(), byName);
+        for (const QString& name : files)
+            if (zipcommon::WildcardMatch(pattern, name)) Consider(prefix + name, name, root, spec);
+        if (!recurse) return;
+        std::sort(folders.begin(), folders.end(), byName);
+        for (const QString& name : folders) Walk(prefix + name, pattern, recurse, root, spec, depth + 1);
     }
 
     void Gather() {
