@@ -250,6 +250,7 @@ private:
             return Fail(ZIP_ER_TMPOPEN, why);
         }
         m_gather.clear();
+        m_gather.reserve(kGather + 64 * 1024);
         m_gatherStart = m_writePos = m_fileEnd = 0;
         return 0;
     }
@@ -266,7 +267,7 @@ private:
         }
         m_fileEnd = qMax(m_fileEnd, m_gatherStart + m_gather.size());
         m_gatherStart += m_gather.size();
-        m_gather.clear();
+        m_gather.resize(0);  // keeps its room
         return true;
     }
 
