@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,7 +19,6 @@
 #include <cerrno>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -118,222 +116,6 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             zip_error_set(&s->Error, ZIP_ER_OPNOTSUPP, 0);
             return -1;
     }
-}
-
-// The archive as libzip reads and writes it. The new archive is written to a temporary file
-// beside it and renamed over it only when libzip commits, as libzip's own file source does;
-// but the writes are gathered in memory, so that libzip's going back to complete an entry's
-// local header costs no system call, and the temporary name needs no cryptographic random
-// numbers (whose set-up costs more than packing a small folder).
-class TArchiveSource {
-public:
-    explicit TArchiveSource(const QString& path) : m_path(QFile::encodeName(path)) { zip_error_init(&m_error); }
-    ~TArchiveSource() {
-        Rollback();
-        if (m_readFd >= 0) ::close(m_readFd);
-        zip_error_fini(&m_error);
-    }
-    TArchiveSource(const TArchiveSource&) = delete;
-    TArchiveSource& operator=(const TArchiveSource&) = delete;
-
-    static zip_int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-        return static_cast<TArchiveSource*>(state)->Handle(data, len, cmd);
-    }
-
-private:
-    static constexpr qsizetype kGather = 1 << 20;
-
-    zip_int64_t Fail(int zipError, int systemError) {
-        zip_error_set(&m_error, zipError, systemError);
-        return -1;
-    }
-
-    zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-        switch (cmd) {
-            case ZIP_SOURCE_STAT: {
-                struct stat st;
-                if (::stat(m_path.constData(), &st) != 0) return Fail(ZIP_ER_READ, errno);
-                auto* zs = static_cast<zip_stat_t*>(data);
-                zip_stat_init(zs);
-                zs->size = zip_uint64_t(st.st_size);
-                zs->mtime = st.st_mtime;
-                zs->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
-                return sizeof(*zs);
-            }
-            case ZIP_SOURCE_OPEN: {
-                if (m_readFd < 0) m_readFd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
-                if (m_readFd < 0) return Fail(ZIP_ER_OPEN, errno);
-                struct stat st;
-                if (::fstat(m_readFd, &st) != 0) return Fail(ZIP_ER_READ, errno);
-                m_readSize = qint64(st.st_size);
-                m_readPos = 0;
-                return 0;
-            }
-            case ZIP_SOURCE_READ: {
-                if (m_readPos >= m_readSize) return 0;
-                const size_t want = size_t(qMin<zip_uint64_t>(len, zip_uint64_t(m_readSize - m_readPos)));
-                ssize_t n;
-                do n = ::pread(m_readFd, data, want, off_t(m_readPos));
-                while (n < 0 && errno == EINTR);
-                if (n < 0) return Fail(ZIP_ER_READ, errno);
-                m_readPos += n;
-                return n;
-            }
-            case ZIP_SOURCE_CLOSE:
-                if (m_readFd >= 0) ::close(m_readFd);
-                m_readFd = -1;
-                return 0;
-            case ZIP_SOURCE_SEEK: {
-                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_readPos), zip_uint64_t(m_readSize), data, len, &m_error);
-                if (at < 0) return -1;
-                m_readPos = at;
-                return 0;
-            }
-            case ZIP_SOURCE_TELL:
-                return m_readPos;
-            case ZIP_SOURCE_BEGIN_WRITE:
-                return BeginWrite();
-            case ZIP_SOURCE_WRITE:
-                return Write(static_cast<const char*>(data), qint64(len));
-            case ZIP_SOURCE_SEEK_WRITE: {
-                const qint64 end = qMax(m_fileEnd, m_gatherStart + m_gather.size());
-                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_writePos), zip_uint64_t(end), data, len, &m_error);
-                if (at < 0) return -1;
-                m_writePos = at;
-                return 0;
-            }
-            case ZIP_SOURCE_TELL_WRITE:
-                return m_writePos;
-            case ZIP_SOURCE_COMMIT_WRITE:
-                return Commit();
-            case ZIP_SOURCE_ROLLBACK_WRITE:
-                Rollback();
-                return 0;
-            case ZIP_SOURCE_REMOVE:
-                if (::unlink(m_path.constData()) != 0 && errno != ENOENT) return Fail(ZIP_ER_REMOVE, errno);
-                return 0;
-            case ZIP_SOURCE_ERROR:
-                return zip_error_to_data(&m_error, data, len);
-            case ZIP_SOURCE_FREE:
-                delete this;
-                return 0;
-            case ZIP_SOURCE_SUPPORTS:
-                return zip_source_make_command_bitmap(
-                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
-                    ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
-                    ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
-            default:
-                return Fail(ZIP_ER_OPNOTSUPP, 0);
-        }
-    }
-
-    // The temporary file takes the mode of the archive it replaces; a new one the usual
-    // mode (0666 less the umask).
-    zip_int64_t BeginWrite() {
-        Rollback();
-        struct stat st;
-        const bool exists = ::stat(m_path.constData(), &st) == 0;
-        for (int attempt = 0; attempt < 100 && m_writeFd < 0; ++attempt) {
-            QByteArray name = m_path + '.';
-            for (int i = 0; i < 6; ++i)
-                name += "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(62)];
-            m_writeFd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_writeFd >= 0)
-                m_temp = name;
-            else if (errno != EEXIST)
-                return Fail(ZIP_ER_TMPOPEN, errno);
-        }
-        if (m_writeFd < 0) return Fail(ZIP_ER_TMPOPEN, EEXIST);
-        if (exists && ::fchmod(m_writeFd, st.st_mode & 07777) != 0) {
-            const int why = errno;
-            Rollback();
-            return Fail(ZIP_ER_TMPOPEN, why);
-        }
-        m_gather.clear();
-        m_gather.reserve(kGather + 64 * 1024);
-        m_gatherStart = m_writePos = m_fileEnd = 0;
-        return 0;
-    }
-
-    bool Flush() {
-        for (qsizetype done = 0; done < m_gather.size();) {
-            const ssize_t n = ::pwrite(m_writeFd, m_gather.constData() + done, size_t(m_gather.size() - done), off_t(m_gatherStart + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                zip_error_set(&m_error, ZIP_ER_WRITE, n < 0 ? errno : ENOSPC);
-                return false;
-            }
-            done += n;
-        }
-        m_fileEnd = qMax(m_fileEnd, m_gatherStart + m_gather.size());
-        m_gatherStart += m_gather.size();
-        m_gather.resize(0);  // keeps its room
-        return true;
-    }
-
-    // Writes land in the gathered block when they continue it or fall inside it; anywhere
-    // else the block is written out first and a new one begins where the write does.
-    zip_int64_t Write(const char* data, qint64 len) {
-        if (m_writeFd < 0) return Fail(ZIP_ER_INTERNAL, 0);
-        const qint64 gatherEnd = m_gatherStart + m_gather.size();
-        if (m_writePos < m_gatherStart || m_writePos > gatherEnd) {
-            if (!Flush()) return -1;
-            m_gatherStart = m_writePos;
-        }
-        const qsizetype at = qsizetype(m_writePos - m_gatherStart);
-        if (at + len > m_gather.size()) m_gather.resize(at + len);
-        std::memcpy(m_gather.data() + at, data, size_t(len));
-        m_writePos += len;
-        if (m_gather.size() >= kGather && !Flush()) return -1;
-        return len;
-    }
-
-    zip_int64_t Commit() {
-        if (m_writeFd < 0) return Fail(ZIP_ER_INTERNAL, 0);
-        if (!Flush()) return -1;
-        if (::close(m_writeFd) != 0) {
-            m_writeFd = -1;
-            const int why = errno;
-            Rollback();
-            return Fail(ZIP_ER_WRITE, why);
-        }
-        m_writeFd = -1;
-        if (::rename(m_temp.constData(), m_path.constData()) != 0) {
-            const int why = errno;
-            Rollback();
-            return Fail(ZIP_ER_RENAME, why);
-        }
-        m_temp.clear();
-        return 0;
-    }
-
-    void Rollback() {
-        if (m_writeFd >= 0) ::close(m_writeFd);
-        m_writeFd = -1;
-        if (!m_temp.isEmpty()) ::unlink(m_temp.constData());
-        m_temp.clear();
-        m_gather.clear();
-    }
-
-    QByteArray m_path, m_temp;
-    zip_error_t m_error;
-    int m_readFd = -1, m_writeFd = -1;
-    qint64 m_readPos = 0, m_readSize = 0;
-    QByteArray m_gather;       // written data not yet in the file, from m_gatherStart on
-    qint64 m_gatherStart = 0, m_writePos = 0, m_fileEnd = 0;
-};
-
-// Opens the archive at path through a TArchiveSource; nullptr with error set on failure.
-zip_t* OpenArchive(const QString& path, int flags, zip_error_t* error) {
-    auto* state = new TArchiveSource(path);
-    zip_source_t* src = zip_source_function_create(TArchiveSource::Callback, state, error);
-    if (!src) {
-        delete state;
-        return nullptr;
-    }
-    zip_t* za = zip_open_from_source(src, flags, error);
-    if (!za) zip_source_free(src);
-    return za;
 }
 
 // An 8.3 upper-case form of one name component.
@@ -635,24 +417,19 @@ private:
         int err = 0;
         zip_t* za = nullptr;
         if (archiveInfo.exists() && archiveInfo.size() > 0) {
-            zip_error_t ze;
-            zip_error_init(&ze);
-            za = OpenArchive(m_workPath, 0, &ze);
+            za = zip_open(QFile::encodeName(m_workPath).constData(), 0, &err);
             if (!za) {
-                err = zip_error_code_zip(&ze);
+                zip_error_t ze;
+                zip_error_init_with_code(&ze, err);
                 m_report.Message(err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS ? ZipErrDamaged : ZipErrOpen,
                                  QStringLiteral("Arkivet kunde inte öppnas: %1 (%2)")
                                      .arg(m_archive, QString::fromUtf8(zip_error_strerror(&ze))));
                 zip_error_fini(&ze);
                 return 0;
             }
-            zip_error_fini(&ze);
         } else {
             if (m_freshen) return 0;  // nothing to freshen
-            zip_error_t ze;
-            zip_error_init(&ze);
-            za = OpenArchive(m_workPath, ZIP_CREATE | ZIP_TRUNCATE, &ze);
-            zip_error_fini(&ze);
+            za = zip_open(QFile::encodeName(m_workPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
             if (!za) {
                 m_report.Message(ZipErrOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
                 return 0;
