@@ -19,6 +19,7 @@
 #include <cerrno>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -117,6 +118,157 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             return -1;
     }
 }
+
+// The archive of a small Add as libzip reads and writes it: the existing archive is read from
+// its file, the new one is built in memory and written at libzip's commit through TAtomicFile,
+// in one checked write. libzip goes back to complete each entry's local header, which costs
+// no system call here; and no temporary file of libzip's own is made, whose name libzip draws
+// from cryptographic random numbers that take longer to set up than packing a small folder.
+class TMemoryArchiveSource {
+public:
+    TMemoryArchiveSource(const QString& path, qsizetype expected)
+        : m_path(path), m_native(QFile::encodeName(path)), m_expected(expected) {
+        zip_error_init(&m_error);
+    }
+    ~TMemoryArchiveSource() {
+        if (m_readFd >= 0) ::close(m_readFd);
+        zip_error_fini(&m_error);
+    }
+    TMemoryArchiveSource(const TMemoryArchiveSource&) = delete;
+    TMemoryArchiveSource& operator=(const TMemoryArchiveSource&) = delete;
+
+    static zip_int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        return static_cast<TMemoryArchiveSource*>(state)->Handle(data, len, cmd);
+    }
+    // Why the commit failed, in the writer's words; empty when it did not.
+    QString Failure() const { return m_failure; }
+
+private:
+    zip_int64_t Fail(int zipError, int systemError) {
+        zip_error_set(&m_error, zipError, systemError);
+        return -1;
+    }
+
+    zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        switch (cmd) {
+            case ZIP_SOURCE_STAT: {
+                struct stat st;
+                if (::stat(m_native.constData(), &st) != 0) return Fail(ZIP_ER_READ, errno);
+                auto* zs = static_cast<zip_stat_t*>(data);
+                zip_stat_init(zs);
+                zs->size = zip_uint64_t(st.st_size);
+                zs->mtime = st.st_mtime;
+                zs->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+                return sizeof(*zs);
+            }
+            case ZIP_SOURCE_OPEN: {
+                if (m_readFd < 0) m_readFd = ::open(m_native.constData(), O_RDONLY | O_CLOEXEC);
+                if (m_readFd < 0) return Fail(ZIP_ER_OPEN, errno);
+                struct stat st;
+                if (::fstat(m_readFd, &st) != 0) return Fail(ZIP_ER_READ, errno);
+                m_readSize = qint64(st.st_size);
+                m_readPos = 0;
+                return 0;
+            }
+            case ZIP_SOURCE_READ: {
+                if (m_readPos >= m_readSize) return 0;
+                const size_t want = size_t(qMin<zip_uint64_t>(len, zip_uint64_t(m_readSize - m_readPos)));
+                ssize_t n;
+                do n = ::pread(m_readFd, data, want, off_t(m_readPos));
+                while (n < 0 && errno == EINTR);
+                if (n < 0) return Fail(ZIP_ER_READ, errno);
+                m_readPos += n;
+                return n;
+            }
+            case ZIP_SOURCE_CLOSE:
+                if (m_readFd >= 0) ::close(m_readFd);
+                m_readFd = -1;
+                return 0;
+            case ZIP_SOURCE_SEEK: {
+                const zip_int64_t at =
+                    zip_source_seek_compute_offset(zip_uint64_t(m_readPos), zip_uint64_t(m_readSize), data, len, &m_error);
+                if (at < 0) return -1;
+                m_readPos = at;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL:
+                return m_readPos;
+            case ZIP_SOURCE_BEGIN_WRITE:
+                m_out.clear();
+                m_out.reserve(m_expected);
+                m_writePos = 0;
+                m_failure.clear();
+                return 0;
+            case ZIP_SOURCE_WRITE: {
+                const qsizetype at = qsizetype(m_writePos), n = qsizetype(len);
+                if (at + n > m_out.size()) m_out.resize(at + n);
+                std::memcpy(m_out.data() + at, data, size_t(n));
+                m_writePos += n;
+                return n;
+            }
+            case ZIP_SOURCE_SEEK_WRITE: {
+                const zip_int64_t at =
+                    zip_source_seek_compute_offset(zip_uint64_t(m_writePos), zip_uint64_t(m_out.size()), data, len, &m_error);
+                if (at < 0) return -1;
+                m_writePos = at;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL_WRITE:
+                return m_writePos;
+            case ZIP_SOURCE_COMMIT_WRITE:
+                return Commit();
+            case ZIP_SOURCE_ROLLBACK_WRITE:
+                m_out.clear();
+                return 0;
+            case ZIP_SOURCE_REMOVE:
+                if (::unlink(m_native.constData()) != 0 && errno != ENOENT) return Fail(ZIP_ER_REMOVE, errno);
+                return 0;
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&m_error, data, len);
+            case ZIP_SOURCE_FREE:
+                delete this;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                    ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+                    ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
+            default:
+                return Fail(ZIP_ER_OPNOTSUPP, 0);
+        }
+    }
+
+    // As libzip's own file source does, a link at the archive's place is replaced, not
+    // followed. A new archive can be made again from its files and is not forced to disk;
+    // one that replaces an archive is.
+    zip_int64_t Commit() {
+        const bool replaces = QFileInfo::exists(m_path);
+        try {
+            TAtomicFile file(m_path, QStringLiteral("Arkivet kunde inte skrivas: %1"));
+            file.SetFollowLink(false);
+            file.SetSyncToDisk(replaces);
+            file.Open();
+            file.Write(m_out);
+            file.Commit();
+        } catch (const Exception& e) {
+            m_failure = e.Message();
+            m_out.clear();
+            return Fail(ZIP_ER_WRITE, 0);
+        }
+        m_out.clear();
+        return 0;
+    }
+
+    QString m_path;
+    QByteArray m_native;
+    qsizetype m_expected;
+    zip_error_t m_error;
+    QString m_failure;
+    int m_readFd = -1;
+    qint64 m_readPos = 0, m_readSize = 0;
+    QByteArray m_out;  // the new archive
+    qint64 m_writePos = 0;
+};
 
 // An 8.3 upper-case form of one name component.
 QString DosComponent(const QString& part) {
@@ -412,12 +564,40 @@ private:
         return false;
     }
 
+    // An archive up to this size (estimated from the old archive and the files, with room for
+    // each entry's headers) is built in memory and written through TAtomicFile; a larger one
+    // is written by libzip's own file source.
+    static constexpr qint64 kInMemory = 64 * 1024 * 1024;
+
+    // Opens the archive with libzip; source gets the in-memory source where one is used.
+    zip_t* OpenArchive(qint64 existingSize, int flags, int& err, TMemoryArchiveSource*& source) {
+        source = nullptr;
+        const qint64 expected = existingSize + m_totalSize + 512 * qint64(m_files.size()) + 64 * 1024;
+        if (expected > kInMemory) return zip_open(QFile::encodeName(m_workPath).constData(), flags, &err);
+        zip_error_t ze;
+        zip_error_init(&ze);
+        auto* state = new TMemoryArchiveSource(m_workPath, qsizetype(expected));
+        zip_t* za = nullptr;
+        zip_source_t* src = zip_source_function_create(TMemoryArchiveSource::Callback, state, &ze);
+        if (!src) {
+            delete state;
+        } else {
+            za = zip_open_from_source(src, flags, &ze);
+            if (!za) zip_source_free(src);
+        }
+        err = za ? 0 : zip_error_code_zip(&ze);
+        zip_error_fini(&ze);
+        if (za) source = state;
+        return za;
+    }
+
     int32_t WriteArchive() {
         const QFileInfo archiveInfo(m_workPath);
         int err = 0;
         zip_t* za = nullptr;
+        TMemoryArchiveSource* memory = nullptr;
         if (archiveInfo.exists() && archiveInfo.size() > 0) {
-            za = zip_open(QFile::encodeName(m_workPath).constData(), 0, &err);
+            za = OpenArchive(archiveInfo.size(), 0, err, memory);
             if (!za) {
                 zip_error_t ze;
                 zip_error_init_with_code(&ze, err);
@@ -429,7 +609,7 @@ private:
             }
         } else {
             if (m_freshen) return 0;  // nothing to freshen
-            za = zip_open(QFile::encodeName(m_workPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+            za = OpenArchive(0, ZIP_CREATE | ZIP_TRUNCATE, err, memory);
             if (!za) {
                 m_report.Message(ZipErrOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
                 return 0;
@@ -550,11 +730,16 @@ private:
         }
         if (zip_close(za) != 0) {
             const QString why = LibzipError(za);
+            // The writer's words name the file it wrote: used when that is the archive itself.
+            const QString failure = memory && m_workPath == m_archive ? memory->Failure() : QString();
             const bool cancelled = m_report.Aborted();
             zip_discard(za);
             if (cancelled) return Abort();
-            m_report.Message(readFailed ? ZipErrRead : ZipErrWrite,
-                             QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
+            if (!failure.isEmpty())
+                m_report.Message(ZipErrWrite, failure);
+            else
+                m_report.Message(readFailed ? ZipErrRead : ZipErrWrite,
+                                 QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
             return 0;
         }
         if (!RestorePrefix()) return 0;
