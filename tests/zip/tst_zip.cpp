@@ -658,6 +658,36 @@ open(sys.argv[1], 'wb').write(bytes(d))
         if (existing) QCOMPARE(testsupport::ReadBytes(archive), before);
     }
 
+    // An archive above the size built in memory is written by libzip's own file source: the
+    // same checks hold for it.
+    void largeArchiveThroughTheFileSource() {
+        ZIPTEST_REQUIRE_TOOL("unzip");
+        QTemporaryDir tmp;
+        const QString src = tmp.path() + "/src";
+        testsupport::WriteBytes(src + "/liten.txt", "liten");
+        {
+            QFile big(src + "/nollor.bin");
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.resize(qint64(80) * 1024 * 1024));
+        }
+        const QString archive = tmp.path() + "/s.zip";
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetRootDir(src);
+        z->SetAddCompLevel(1);
+        z->SetFSpecArgs({"liten.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(::chmod(QFile::encodeName(archive).constData(), 0640), 0);
+        z->SetFSpecArgs({"nollor.bin"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->GetCount(), 2);
+        QCOMPARE(Run(QStringLiteral("unzip"), {"-tq", archive}).Exit, 0);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(archive).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0640);
+        QCOMPARE(Tree(tmp.path()), (QStringList{"s.zip", "src", "src/liten.txt", "src/nollor.bin"}));
+    }
+
     // An archive written anew keeps the permissions of the one it replaces.
     void rewrittenArchiveKeepsItsMode() {
         QTemporaryDir tmp;
