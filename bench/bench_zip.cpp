@@ -15,8 +15,18 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,24 +63,92 @@ QByteArray Html(qsizetype size, int seed) {
     return b;
 }
 
+// Every file of the run lies in one folder, "bench_zip-<pid>-XXXXXX" in $TMPDIR. It is removed
+// when the run ends: normally, on a failed write of the test files, and when the run is
+// stopped by a signal (the handler starts "rm -rf", which is safe in a signal handler, and
+// then dies of the signal as it would have). A run that could do nothing (killed with
+// SIGKILL) leaves its folder behind; the next run removes such folders whose process is gone.
+std::unique_ptr<QTemporaryDir> g_root;
+char g_rootPath[4096] = "";
+
+void RemoveRoot() {
+    g_root.reset();
+    g_rootPath[0] = '\0';
+}
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "bench_zip: %s\n", what);
+    RemoveRoot();
+    std::exit(1);
+}
+
+extern "C" void OnStopSignal(int sig) {
+    if (g_rootPath[0] != '\0') {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            char rm[] = "rm", rf[] = "-rf";
+            char* argv[] = {rm, rf, g_rootPath, nullptr};
+            ::execv("/bin/rm", argv);
+            ::_exit(127);
+        }
+        if (child > 0)
+            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+// Folders of earlier runs whose process no longer exists.
+void RemoveStaleRoots() {
+    const QByteArray tmp = QFile::encodeName(QDir::tempPath());
+    DIR* d = ::opendir(tmp.constData());
+    if (!d) return;
+    const QByteArray prefix = "bench_zip-";
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (!name.startsWith(prefix)) continue;
+        const QList<QByteArray> parts = name.mid(prefix.size()).split('-');
+        bool ok = false;
+        const long pid = parts.size() == 2 && parts[1].size() == 6 ? parts[0].toLong(&ok) : 0;
+        if (!ok || pid <= 0 || pid == long(::getpid())) continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        const QString path = QDir::tempPath() + "/" + QFile::decodeName(name);
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+        QDir(path).removeRecursively();
+    }
+    ::closedir(d);
+}
+
+void MakeRoot() {
+    RemoveStaleRoots();
+    g_root = std::make_unique<QTemporaryDir>(QDir::tempPath() + QString("/bench_zip-%1-XXXXXX").arg(::getpid()));
+    const QByteArray path = QFile::encodeName(g_root->path());
+    if (!g_root->isValid() || size_t(path.size()) >= sizeof g_rootPath) Fail("no temporary folder");
+    std::memcpy(g_rootPath, path.constData(), size_t(path.size()) + 1);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, OnStopSignal);
+}
+
 void Write(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) std::abort();
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) Fail("a test file could not be written");
 }
 
 struct TFolder {
-    QTemporaryDir Tmp;
-    QString Dir;
+    QString Base;  // the case's own folder below the run's
+    QString Dir;   // what is packed
 };
 
-// Every folder the run makes; emptied at its end, so nothing is left in $TMPDIR.
 std::vector<std::unique_ptr<TFolder>> g_folders;
 
 TFolder* NewFolder(const QString& name) {
     g_folders.push_back(std::make_unique<TFolder>());
     TFolder* t = g_folders.back().get();
-    t->Dir = t->Tmp.path() + "/" + name;
+    t->Base = g_root->path() + "/" + name + "-fall";
+    t->Dir = t->Base + "/" + name;
+    if (!QDir().mkpath(t->Dir)) Fail("no folder for a case");
     return t;
 }
 
@@ -110,7 +188,7 @@ TFolder* Small() {
                 const int size = 10 + int((x >> 16) % 191);
                 QFile file(dir + QString("/f%1.txt").arg(i));
                 const QByteArray b = Html(size, d * 1000 + i);
-                if (!file.open(QIODevice::WriteOnly) || file.write(b) != b.size()) std::abort();
+                if (!file.open(QIODevice::WriteOnly) || file.write(b) != b.size()) Fail("a test file could not be written");
             }
         }
         return t;
@@ -159,7 +237,7 @@ void PackInTurn(benchmark::State& state, TFolder* folder, const std::string& nam
         state.SkipWithError("zip saknas");
         return;
     }
-    const QString out = folder->Tmp.path() + "/ut.zip", ref = folder->Tmp.path() + "/ref.zip";
+    const QString out = folder->Base + "/ut.zip", ref = folder->Base + "/ref.zip";
     Clock::duration mine{}, inside{}, theirs{};
     for (auto _ : state) {
         QFile::remove(out);
@@ -193,12 +271,12 @@ void UnpackInTurn(benchmark::State& state, TFolder* folder, const std::string& n
         state.SkipWithError("zip eller unzip saknas");
         return;
     }
-    const QString ref = folder->Tmp.path() + "/ref-in.zip";
+    const QString ref = folder->Base + "/ref-in.zip";
     if (!QFileInfo::exists(ref) && !Tool("zip", {"-9", "-q", "-r", "-D", ref, "."}, folder->Dir)) {
         state.SkipWithError("zip misslyckades");
         return;
     }
-    const QString a = folder->Tmp.path() + "/a", b = folder->Tmp.path() + "/b";
+    const QString a = folder->Base + "/a", b = folder->Base + "/b";
     Clock::duration mine{}, inside{}, theirs{};
     for (auto _ : state) {
         QDir(a).removeRecursively();
@@ -248,6 +326,7 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         QCoreApplication app(argc, argv);
+        MakeRoot();
         benchmark::Initialize(&argc, argv);
         benchmark::RunSpecifiedBenchmarks();
         std::printf("\n%-22s %12s %12s %12s  %-7s %6s %6s\n", "case", "component s", "(in process)", "peer s", "peer",
@@ -261,6 +340,7 @@ int main(int argc, char** argv) {
         std::printf("Both sides are whole processes (the component through bench/zipdriver).\n");
         benchmark::Shutdown();
         g_folders.clear();
+        RemoveRoot();
     }
     return result;
 }

@@ -7,7 +7,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLibrary>
 #include <QSet>
 #include <QRandomGenerator>
@@ -20,10 +19,9 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
-#include "platform/UIServices.h"
 #include "platform/ziplibs/ZipLibApi.h"
 #include "platform/ziplibs/common/ZipCommon.h"
-#include "zip/ZipPasswordDlg.h"
+#include "zip/ZipPrompts.h"
 
 using namespace Zip;  // the component's option bits
 
@@ -125,13 +123,9 @@ private:
 
 }  // namespace
 
-TZipWaitCursor::TZipWaitCursor() : m_gui(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-    if (m_gui) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
+TZipWaitCursor::TZipWaitCursor() { Zip::Prompts().SetBusy(true); }
 
-TZipWaitCursor::~TZipWaitCursor() {
-    if (m_gui) QGuiApplication::restoreOverrideCursor();
-}
+TZipWaitCursor::~TZipWaitCursor() { Zip::Prompts().SetBusy(false); }
 
 extern "C" int32_t ZipCallbackEntry(CallbackRec* rec) {
     // Nothing may unwind into the library.
@@ -254,7 +248,7 @@ void TZipArchiver::ShowZipMessage(int id, const QString& detail) {
     const QString text = ZipMessage(id) + detail;
     m_message = text;
     m_errCode = id;
-    if (!m_unattended) UIServices::ShowError(text);
+    if (!m_unattended) Zip::Prompts().ShowError(text);
     if (OnMessage) OnMessage(this, 0, text);
 }
 
@@ -262,12 +256,12 @@ void TZipArchiver::ShowZipInfo(int id, const QString& detail) {
     // Information leaves ErrCode alone, so it cannot turn success into failure.
     const QString text = ZipMessage(id) + detail;
     m_message = text;
-    if (!m_unattended) UIServices::ShowInformation(text);
+    if (!m_unattended) Zip::Prompts().ShowInformation(text);
     if (OnMessage) OnMessage(this, 0, text);
 }
 
 void TZipArchiver::ShowExceptionError(const EZipArchiver& e) {
-    if (e.DisplayMsg() && !m_unattended) UIServices::ShowError(e.Message());
+    if (e.DisplayMsg() && !m_unattended) Zip::Prompts().ShowError(e.Message());
     m_errCode = e.ResId();
     m_message = e.Message();
     if (OnMessage) OnMessage(this, e.ResId(), e.Message());
@@ -476,7 +470,7 @@ int TZipArchiver::AddFiles() {
     TRecTexts texts;
     ZipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.WindowHandle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.WindowHandle = m_unattended ? nullptr : Zip::Prompts().WindowHandle();
     rec.Component = this;
     rec.Version = m_zipLib->Version;
     rec.Callback = ZipCallbackEntry;
@@ -641,7 +635,7 @@ int TZipArchiver::ExtractFiles() {
     TRecTexts texts;
     UnzipCommandRec rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.WindowHandle = m_unattended ? nullptr : TPasswordDlg::ApplicationWindowHandle();
+    rec.WindowHandle = m_unattended ? nullptr : Zip::Prompts().WindowHandle();
     rec.Component = this;
     rec.Version = m_unzLib->Version;
     rec.Callback = ZipCallbackEntry;
@@ -916,9 +910,8 @@ void TZipArchiver::GetNewDisk(int disk, TDiskWanted wanted) {
             OnGetNextDisk(this, disk + 1, m_totalDisks, m_drive, abort);
             if (abort) throw EZipArchiver(UserCancelled);
         } else {
-            const UIServices::TMsgIcon icon =
-                wanted == TDiskWanted::Last ? UIServices::TMsgIcon::Error : UIServices::TMsgIcon::Information;
-            if (UIServices::MessageBox(icon, UIServices::TMsgButtons::OKCancel, QString(), text) != UIServices::TMsgResult::OK)
+            const Zip::TPromptIcon icon = wanted == TDiskWanted::Last ? Zip::TPromptIcon::Error : Zip::TPromptIcon::Information;
+            if (Zip::Prompts().Message(icon, Zip::TPromptButtons::OKCancel, QString(), text) != Zip::TPromptAnswer::OK)
                 throw EZipArchiver(UserCancelled);
         }
         CheckDrive();
@@ -979,7 +972,8 @@ void TZipArchiver::EraseDisk(int disk) {
     const bool formatted = SpanOptions.testFlag(spTryFormat) && Drives().Format(m_drive, label);
     if (!formatted) {
         if (m_unattended) throw EZipArchiver(UnattendedSpanning);
-        if (!UIServices::AskYesNo(QStringLiteral("Erase ") + DriveText(), QStringLiteral("Confirm"), UIServices::TMsgIcon::Warning))
+        if (Zip::Prompts().Message(Zip::TPromptIcon::Warning, Zip::TPromptButtons::YesNo, QStringLiteral("Confirm"),
+                                   QStringLiteral("Erase ") + DriveText()) != Zip::TPromptAnswer::Yes)
             throw TEraseDeclined();
         Drives().EraseAll(m_drive);
     }
@@ -1028,9 +1022,10 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
         }
         if (!OnStatusDisk) {
             auto confirm = [&](const QString& question) {
-                const UIServices::TMsgResult answer = UIServices::AskYesNoCancel(question, QStringLiteral("Confirm"));
-                if (answer == UIServices::TMsgResult::Cancel) throw EZipArchiver(UserCancelled);
-                return answer == UIServices::TMsgResult::Yes;
+                const Zip::TPromptAnswer answer = Zip::Prompts().Message(
+                    Zip::TPromptIcon::Question, Zip::TPromptButtons::YesNoCancel, QStringLiteral("Confirm"), question);
+                if (answer == Zip::TPromptAnswer::Cancel) throw EZipArchiver(UserCancelled);
+                return answer == Zip::TPromptAnswer::Yes;
             };
             // An earlier disk of this set is the graver case; once the user agrees to write
             // over it, its file needs no question of its own. A file of the volume's name is
@@ -1050,8 +1045,8 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
         if (tooSmall) {
             if (!OnStatusDisk) {
                 if (m_unattended) throw EZipArchiver(UnattendedSpanning);
-                if (UIServices::MessageBox(UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::RetryCancel, QString(),
-                                           ZipMessage(NotEnoughDiskSpace)) != UIServices::TMsgResult::Retry)
+                if (Zip::Prompts().Message(Zip::TPromptIcon::Warning, Zip::TPromptButtons::RetryCancel, QString(),
+                                           ZipMessage(NotEnoughDiskSpace)) != Zip::TPromptAnswer::Retry)
                     throw EZipArchiver(UserCancelled);
             }
             another();
@@ -1140,8 +1135,8 @@ bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& 
     for (int k = 0; k < count && !m_unattended; ++k) {
         const QString name = SpanVolumeName(k, count);
         if (QFileInfo::exists(name) &&
-            UIServices::AskYesNoCancel(FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(name)),
-                                       QStringLiteral("Confirm")) != UIServices::TMsgResult::Yes)
+            Zip::Prompts().Message(Zip::TPromptIcon::Question, Zip::TPromptButtons::YesNoCancel, QStringLiteral("Confirm"),
+                                   FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(name))) != Zip::TPromptAnswer::Yes)
             throw EZipArchiver(UserCancelled);
     }
     // Every volume is finished beside its place and only then are all put in place, so a
@@ -1327,8 +1322,8 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 if (OnPasswordError) {
                     OnPasswordError(this, rec->FromZipLib != 0, password, text, repeat, button);
                     if (button != TPasswordButton::mbOK) password.clear();
-                    if (button == TPasswordButton::mbCancelAll) reply = TPasswordDlg::mrNoToAll;
-                    if (button == TPasswordButton::mbAbort) reply = TPasswordDlg::mrAbort;
+                    if (button == TPasswordButton::mbCancelAll) reply = Zip::PasswordNoToAll;
+                    if (button == TPasswordButton::mbAbort) reply = Zip::PasswordAbort;
                 } else if (forAdd) {
                     password = GetAddPassword();
                     reply = m_passwordReply;
@@ -1345,8 +1340,8 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                     repeat = 0;
                 }
                 rec->SecondValue = qMin<quint32>(repeat, 15);
-                if (reply == TPasswordDlg::mrNoToAll) rec->Action = 0;
-                if (reply == TPasswordDlg::mrAbort) m_cancel = true;
+                if (reply == Zip::PasswordNoToAll) rec->Action = 0;
+                if (reply == Zip::PasswordAbort) m_cancel = true;
                 break;
             }
             case ziplibs::ActCRCError:
@@ -1433,8 +1428,7 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
 QString TZipArchiver::PasswordDialog(const QString& prompt, int buttons, int& modalResult) {
     QString title = ResourceText(PasswordCaption);
     if (title.isEmpty()) title = ZipMsgFallback(PasswordCaption);
-    TPasswordDlg dlg(nullptr, buttons);
-    return dlg.ShowDlg(title, prompt, modalResult);
+    return Zip::Prompts().Password(title, prompt, buttons, modalResult);
 }
 
 QString TZipArchiver::GetAddPassword() {
@@ -1444,12 +1438,12 @@ QString TZipArchiver::GetAddPassword() {
         return QString();
     }
     int result = 0;
-    const QString first = PasswordDialog(ZipMessage(PasswordPrompt), TPasswordDlg::pwbCancel, result);
-    m_passwordReply = result == QDialog::Accepted ? 0 : 1;
-    if (result != QDialog::Accepted || first.isEmpty()) return QString();
-    const QString second = PasswordDialog(ZipMessage(PasswordConfirmPrompt), TPasswordDlg::pwbCancel, result);
-    m_passwordReply = result == QDialog::Accepted ? 0 : 1;
-    if (result != QDialog::Accepted || second.isEmpty()) return QString();
+    const QString first = PasswordDialog(ZipMessage(PasswordPrompt), Zip::PasswordCancelButton, result);
+    m_passwordReply = result == Zip::PasswordAccepted ? 0 : 1;
+    if (result != Zip::PasswordAccepted || first.isEmpty()) return QString();
+    const QString second = PasswordDialog(ZipMessage(PasswordConfirmPrompt), Zip::PasswordCancelButton, result);
+    m_passwordReply = result == Zip::PasswordAccepted ? 0 : 1;
+    if (result != Zip::PasswordAccepted || second.isEmpty()) return QString();
     if (first != second) {
         ShowZipMessage(PasswordsDiffer);
         return QString();
@@ -1464,9 +1458,9 @@ QString TZipArchiver::GetExtrPassword(int& replyCode) {
         return QString();
     }
     int result = 0;
-    const QString entry = PasswordDialog(ZipMessage(PasswordPrompt), TPasswordDlg::pwbCancel | TPasswordDlg::pwbCancelAll, result);
-    replyCode = result == QDialog::Accepted ? 0 : result == QDialog::Rejected ? 1 : result;
-    return result == QDialog::Accepted ? entry : QString();
+    const QString entry = PasswordDialog(ZipMessage(PasswordPrompt), Zip::PasswordCancelButton | Zip::PasswordCancelAllButton, result);
+    replyCode = result == Zip::PasswordAccepted ? 0 : result == Zip::PasswordRejected ? 1 : result;
+    return result == Zip::PasswordAccepted ? entry : QString();
 }
 
 // ---- Directory ----

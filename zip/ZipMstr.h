@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QDate>
 #include <QFlags>
-#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -219,9 +218,6 @@ public:
     ~TZipWaitCursor();
     TZipWaitCursor(const TZipWaitCursor&) = delete;
     TZipWaitCursor& operator=(const TZipWaitCursor&) = delete;
-
-private:
-    bool m_gui;
 };
 
 // The bookkeeping of one entry of a span copy: where its local header lies in the set and
@@ -362,7 +358,9 @@ public:
     TZipSFXBase* SFXMaker = nullptr;
     QString SFXCaption = QStringLiteral("Self-extracting Archive");
     QString SFXCommandLine, SFXDefaultDir, SFXMessage, SFXPath;
-    QIcon SFXIcon;
+    // The stub's icon in its saved form (the bytes of an icon file); empty: the stub's own.
+    // Kept as bytes so that the component needs no window system.
+    QByteArray SFXIcon;
     Zip::SFXOpts SFXOptions = Zip::SFXCheckSize;
     OvrOpts SFXOverWriteMode = OvrOpts::OvrConfirm;
 

@@ -1,11 +1,15 @@
 // Packing and unpacking through the real library modules, checked against Debian's zip,
 // unzip, zipinfo and Python's zipfile.
 #include <QPointer>
+#include <QScopeGuard>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include "ZipTestSupport.h"
@@ -611,6 +615,97 @@ open(sys.argv[1], 'wb').write(bytes(d))
         QCOMPARE(Tree(tmp.path()), (QStringList{"c.zip", "src", "src/liten.txt", "src/stor.bin"}));
         if (byException) QCOMPARE(z->Message(), QStringLiteral("Exception in Event  #2 \"boom\""));
         QVERIFY(!z->IsBusy());
+    }
+
+    // A write of the new archive that fails (here at a file size limit, as on a full disk)
+    // leaves the archive as it was, or none where there was none, and no temporary file.
+    void failedArchiveWriteLeavesNothing_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("new archive") << false;
+        QTest::newRow("existing archive") << true;
+    }
+    void failedArchiveWriteLeavesNothing() {
+        QFETCH(bool, existing);
+        QTemporaryDir tmp;
+        const QString src = tmp.path() + "/src";
+        testsupport::WriteBytes(src + "/liten.txt", "liten");
+        testsupport::WriteBytes(src + "/stor.bin", Pattern(300 * 1024, 5));
+        const QString archive = tmp.path() + "/c.zip";
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetRootDir(src);
+        if (existing) {
+            z->SetFSpecArgs({"liten.txt"});
+            QCOMPARE(z->Add(), 0);
+        }
+        const QByteArray before = existing ? testsupport::ReadBytes(archive) : QByteArray();
+        struct rlimit old {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 64 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            ::signal(SIGXFSZ, oldSignal);
+        });
+        z->SetFSpecArgs({"stor.bin"});
+        QVERIFY(z->Add() != 0);
+        QVERIFY2(z->Message().contains(QStringLiteral("kunde inte skrivas")), qPrintable(z->Message()));
+        QStringList expected{"src", "src/liten.txt", "src/stor.bin"};
+        if (existing) expected.prepend("c.zip");
+        QCOMPARE(Tree(tmp.path()), expected);
+        if (existing) QCOMPARE(testsupport::ReadBytes(archive), before);
+    }
+
+    // An archive above the size built in memory is written by libzip's own file source: the
+    // same checks hold for it.
+    void largeArchiveThroughTheFileSource() {
+        ZIPTEST_REQUIRE_TOOL("unzip");
+        QTemporaryDir tmp;
+        const QString src = tmp.path() + "/src";
+        testsupport::WriteBytes(src + "/liten.txt", "liten");
+        {
+            QFile big(src + "/nollor.bin");
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.resize(qint64(80) * 1024 * 1024));
+        }
+        const QString archive = tmp.path() + "/s.zip";
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetRootDir(src);
+        z->SetAddCompLevel(1);
+        z->SetFSpecArgs({"liten.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(::chmod(QFile::encodeName(archive).constData(), 0640), 0);
+        z->SetFSpecArgs({"nollor.bin"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->GetCount(), 2);
+        QCOMPARE(Run(QStringLiteral("unzip"), {"-tq", archive}).Exit, 0);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(archive).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0640);
+        QCOMPARE(Tree(tmp.path()), (QStringList{"s.zip", "src", "src/liten.txt", "src/nollor.bin"}));
+    }
+
+    // An archive written anew keeps the permissions of the one it replaces.
+    void rewrittenArchiveKeepsItsMode() {
+        QTemporaryDir tmp;
+        testsupport::WriteBytes(tmp.path() + "/src/a.txt", "a");
+        testsupport::WriteBytes(tmp.path() + "/src/b.txt", "b");
+        const QString archive = tmp.path() + "/m.zip";
+        auto z = MakeArchiver();
+        z->SetZipFileName(archive);
+        z->SetRootDir(tmp.path() + "/src");
+        z->SetFSpecArgs({"a.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(::chmod(QFile::encodeName(archive).constData(), 0640), 0);
+        z->SetFSpecArgs({"b.txt"});
+        QCOMPARE(z->Add(), 0);
+        QCOMPARE(z->GetCount(), 2);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(archive).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0640);
     }
 
     void busyComponentRefusesSecondCall() {

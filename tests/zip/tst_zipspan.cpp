@@ -406,8 +406,9 @@ private Q_SLOTS:
         z->SetAddOptions(AddDiskSpan);
         z->MaxVolumeSize = 65536;
         z->SetFSpecArgs({src + "/f0.bin", src + "/f1.bin", src + "/f2.bin", src + "/f3.bin"});
-        // The third volume fails on its first write.
-        if (fault) AtomicFileFaults::FailNext(TWriteStep::Write, 2);
+        // The third volume fails on its first write (after the library module's one write of
+        // the whole temporary archive and the first two volumes').
+        if (fault) AtomicFileFaults::FailNext(TWriteStep::Write, 3);
         QTEST(z->Add(), "code");
         QVERIFY(!questions.isEmpty());
         QCOMPARE(questions.first(), QStringLiteral("Confirm: Det finns redan en fil med namnet %1\nVill du ersätta den filen")

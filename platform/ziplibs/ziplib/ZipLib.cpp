@@ -11,10 +11,15 @@
 #include <QTemporaryDir>
 #include <zip.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -44,7 +49,7 @@ struct TSourceFile {
 struct TFileSource {
     const TSourceFile* File = nullptr;
     zipcommon::TReporter* Reporter = nullptr;
-    QFile Handle;
+    int Handle = -1;  // read straight, without a buffer of its own: libzip asks for large blocks
     zip_error_t Error{};
     bool Opened = false;
     bool* ReadFailed = nullptr;
@@ -54,8 +59,8 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
     auto* s = static_cast<TFileSource*>(state);
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
-            s->Handle.setFileName(s->File->Path);
-            if (!s->Handle.open(QIODevice::ReadOnly)) {
+            s->Handle = ::open(QFile::encodeName(s->File->Path).constData(), O_RDONLY | O_CLOEXEC);
+            if (s->Handle < 0) {
                 zip_error_set(&s->Error, ZIP_ER_OPEN, 0);
                 if (s->ReadFailed) *s->ReadFailed = true;
                 return -1;
@@ -72,7 +77,9 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
                 zip_error_set(&s->Error, ZIP_ER_CANCELLED, 0);
                 return -1;
             }
-            const qint64 n = s->Handle.read(static_cast<char*>(data), qint64(qMin<zip_uint64_t>(len, 1 << 30)));
+            ssize_t n;
+            do n = ::read(s->Handle, data, size_t(qMin<zip_uint64_t>(len, 1 << 30)));
+            while (n < 0 && errno == EINTR);
             if (n < 0) {
                 zip_error_set(&s->Error, ZIP_ER_READ, 0);
                 if (s->ReadFailed) *s->ReadFailed = true;
@@ -86,7 +93,8 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             return n;
         }
         case ZIP_SOURCE_CLOSE:
-            s->Handle.close();
+            if (s->Handle >= 0) ::close(s->Handle);
+            s->Handle = -1;
             return 0;
         case ZIP_SOURCE_STAT: {
             auto* st = static_cast<zip_stat_t*>(data);
@@ -99,6 +107,7 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
         case ZIP_SOURCE_ERROR:
             return zip_error_to_data(&s->Error, data, len);
         case ZIP_SOURCE_FREE:
+            if (s->Handle >= 0) ::close(s->Handle);
             delete s;
             return 0;
         case ZIP_SOURCE_SUPPORTS:
@@ -109,6 +118,157 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             return -1;
     }
 }
+
+// The archive of a small Add as libzip reads and writes it: the existing archive is read from
+// its file, the new one is built in memory and written at libzip's commit through TAtomicFile,
+// in one checked write. libzip goes back to complete each entry's local header, which costs
+// no system call here; and no temporary file of libzip's own is made, whose name libzip draws
+// from cryptographic random numbers that take longer to set up than packing a small folder.
+class TMemoryArchiveSource {
+public:
+    TMemoryArchiveSource(const QString& path, qsizetype expected)
+        : m_path(path), m_native(QFile::encodeName(path)), m_expected(expected) {
+        zip_error_init(&m_error);
+    }
+    ~TMemoryArchiveSource() {
+        if (m_readFd >= 0) ::close(m_readFd);
+        zip_error_fini(&m_error);
+    }
+    TMemoryArchiveSource(const TMemoryArchiveSource&) = delete;
+    TMemoryArchiveSource& operator=(const TMemoryArchiveSource&) = delete;
+
+    static zip_int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        return static_cast<TMemoryArchiveSource*>(state)->Handle(data, len, cmd);
+    }
+    // Why the commit failed, in the writer's words; empty when it did not.
+    QString Failure() const { return m_failure; }
+
+private:
+    zip_int64_t Fail(int zipError, int systemError) {
+        zip_error_set(&m_error, zipError, systemError);
+        return -1;
+    }
+
+    zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        switch (cmd) {
+            case ZIP_SOURCE_STAT: {
+                struct stat st;
+                if (::stat(m_native.constData(), &st) != 0) return Fail(ZIP_ER_READ, errno);
+                auto* zs = static_cast<zip_stat_t*>(data);
+                zip_stat_init(zs);
+                zs->size = zip_uint64_t(st.st_size);
+                zs->mtime = st.st_mtime;
+                zs->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+                return sizeof(*zs);
+            }
+            case ZIP_SOURCE_OPEN: {
+                if (m_readFd < 0) m_readFd = ::open(m_native.constData(), O_RDONLY | O_CLOEXEC);
+                if (m_readFd < 0) return Fail(ZIP_ER_OPEN, errno);
+                struct stat st;
+                if (::fstat(m_readFd, &st) != 0) return Fail(ZIP_ER_READ, errno);
+                m_readSize = qint64(st.st_size);
+                m_readPos = 0;
+                return 0;
+            }
+            case ZIP_SOURCE_READ: {
+                if (m_readPos >= m_readSize) return 0;
+                const size_t want = size_t(qMin<zip_uint64_t>(len, zip_uint64_t(m_readSize - m_readPos)));
+                ssize_t n;
+                do n = ::pread(m_readFd, data, want, off_t(m_readPos));
+                while (n < 0 && errno == EINTR);
+                if (n < 0) return Fail(ZIP_ER_READ, errno);
+                m_readPos += n;
+                return n;
+            }
+            case ZIP_SOURCE_CLOSE:
+                if (m_readFd >= 0) ::close(m_readFd);
+                m_readFd = -1;
+                return 0;
+            case ZIP_SOURCE_SEEK: {
+                const zip_int64_t at =
+                    zip_source_seek_compute_offset(zip_uint64_t(m_readPos), zip_uint64_t(m_readSize), data, len, &m_error);
+                if (at < 0) return -1;
+                m_readPos = at;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL:
+                return m_readPos;
+            case ZIP_SOURCE_BEGIN_WRITE:
+                m_out.clear();
+                m_out.reserve(m_expected);
+                m_writePos = 0;
+                m_failure.clear();
+                return 0;
+            case ZIP_SOURCE_WRITE: {
+                const qsizetype at = qsizetype(m_writePos), n = qsizetype(len);
+                if (at + n > m_out.size()) m_out.resize(at + n);
+                std::memcpy(m_out.data() + at, data, size_t(n));
+                m_writePos += n;
+                return n;
+            }
+            case ZIP_SOURCE_SEEK_WRITE: {
+                const zip_int64_t at =
+                    zip_source_seek_compute_offset(zip_uint64_t(m_writePos), zip_uint64_t(m_out.size()), data, len, &m_error);
+                if (at < 0) return -1;
+                m_writePos = at;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL_WRITE:
+                return m_writePos;
+            case ZIP_SOURCE_COMMIT_WRITE:
+                return Commit();
+            case ZIP_SOURCE_ROLLBACK_WRITE:
+                m_out.clear();
+                return 0;
+            case ZIP_SOURCE_REMOVE:
+                if (::unlink(m_native.constData()) != 0 && errno != ENOENT) return Fail(ZIP_ER_REMOVE, errno);
+                return 0;
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&m_error, data, len);
+            case ZIP_SOURCE_FREE:
+                delete this;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                    ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+                    ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
+            default:
+                return Fail(ZIP_ER_OPNOTSUPP, 0);
+        }
+    }
+
+    // As libzip's own file source does, a link at the archive's place is replaced, not
+    // followed. A new archive can be made again from its files and is not forced to disk;
+    // one that replaces an archive is.
+    zip_int64_t Commit() {
+        const bool replaces = QFileInfo::exists(m_path);
+        try {
+            TAtomicFile file(m_path, QStringLiteral("Arkivet kunde inte skrivas: %1"));
+            file.SetFollowLink(false);
+            file.SetSyncToDisk(replaces);
+            file.Open();
+            file.Write(m_out);
+            file.Commit();
+        } catch (const Exception& e) {
+            m_failure = e.Message();
+            m_out.clear();
+            return Fail(ZIP_ER_WRITE, 0);
+        }
+        m_out.clear();
+        return 0;
+    }
+
+    QString m_path;
+    QByteArray m_native;
+    qsizetype m_expected;
+    zip_error_t m_error;
+    QString m_failure;
+    int m_readFd = -1;
+    qint64 m_readPos = 0, m_readSize = 0;
+    QByteArray m_out;  // the new archive
+    qint64 m_writePos = 0;
+};
 
 // An 8.3 upper-case form of one name component.
 QString DosComponent(const QString& part) {
@@ -210,11 +370,17 @@ private:
         return name;
     }
 
+    // One look at the file (lstat) gives all that is kept of it: only a regular file, never
+    // a link, is packed.
     void Consider(const QFileInfo& fi, const QString& root, const ZipFileSpecRec& spec) {
-        if (!fi.isFile() || fi.isSymLink()) return;
-        if (!m_hidden && fi.fileName().startsWith(QLatin1Char('.'))) return;
-        if (m_fromDate.isValid() && fi.lastModified().date() < m_fromDate) return;
-        const QString path = QDir::cleanPath(fi.absoluteFilePath());
+        Consider(QDir::cleanPath(fi.absoluteFilePath()), fi.fileName(), root, spec);
+    }
+    // path is absolute and clean.
+    void Consider(const QString& path, const QString& fileName, const QString& root, const ZipFileSpecRec& spec) {
+        if (!m_hidden && fileName.startsWith(QLatin1Char('.'))) return;
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        if (m_fromDate.isValid() && QDateTime::fromSecsSinceEpoch(qint64(st.st_mtim.tv_sec)).date() < m_fromDate) return;
         if (path == m_archivePath) return;  // the archive never packs itself
         const QString stored = StoredName(path, root);
         if (stored.isEmpty() || Excluded(stored) || m_seen.contains(stored)) return;
@@ -222,13 +388,9 @@ private:
         TSourceFile f;
         f.Path = path;
         f.Name = stored;
-        f.Size = fi.size();
-        f.MTime = fi.lastModified().toSecsSinceEpoch();
-        f.Mode = ((fi.permissions() & QFile::ReadOwner) ? 0400 : 0) | ((fi.permissions() & QFile::WriteOwner) ? 0200 : 0) |
-                 ((fi.permissions() & QFile::ExeOwner) ? 0100 : 0) | ((fi.permissions() & QFile::ReadGroup) ? 040 : 0) |
-                 ((fi.permissions() & QFile::WriteGroup) ? 020 : 0) | ((fi.permissions() & QFile::ExeGroup) ? 010 : 0) |
-                 ((fi.permissions() & QFile::ReadOther) ? 04 : 0) | ((fi.permissions() & QFile::WriteOther) ? 02 : 0) |
-                 ((fi.permissions() & QFile::ExeOther) ? 01 : 0);
+        f.Size = qint64(st.st_size);
+        f.MTime = qint64(st.st_mtim.tv_sec);
+        f.Mode = uint(st.st_mode & 0777);
         f.Encrypt = spec.Encrypt != 0;
         f.Password = spec.Password ? RecText(spec.Password).left(MaxPasswordLength) : m_password;
         if (f.Encrypt && f.Password.isEmpty() && !m_askedPassword) {
@@ -248,21 +410,42 @@ private:
         m_totalSize += f.Size;
     }
 
-    void Walk(const QString& dir, const QString& pattern, bool recurse, const QString& root,
+    // A folder's files in name order, then (when recursing) its folders in name order; links
+    // are never followed. One pass over the folder: its entries' types come with the names
+    // where the file system gives them, else from one lstat.
+    void Walk(const QString& folder, const QString& pattern, bool recurse, const QString& root,
               const ZipFileSpecRec& spec, int depth) {
         if (depth > 256 || m_report.Aborted()) return;
-        QDir d(dir);
-        QDir::Filters filters = QDir::Files | QDir::NoSymLinks;
-        if (m_hidden) filters |= QDir::Hidden | QDir::System;
-        for (const QFileInfo& fi : d.entryInfoList(filters, QDir::Name))
-            if (zipcommon::WildcardMatch(pattern, fi.fileName())) Consider(fi, root, spec);
-        if (!recurse) return;
-        QDir::Filters dirFilters = QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
-        if (m_hidden) dirFilters |= QDir::Hidden;
-        for (const QFileInfo& sub : d.entryInfoList(dirFilters, QDir::Name)) {
-            if (sub.isSymLink()) continue;
-            Walk(sub.absoluteFilePath(), pattern, recurse, root, spec, depth + 1);
+        const QString dir = QDir::cleanPath(QDir(folder).absolutePath());
+        const QString prefix = dir == QLatin1String("/") ? dir : dir + QLatin1Char('/');
+        DIR* d = ::opendir(QFile::encodeName(dir).constData());
+        if (!d) return;
+        QStringList files, folders;
+        while (const dirent* e = ::readdir(d)) {
+            const char* raw = e->d_name;
+            if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+            if (!m_hidden && raw[0] == '.') continue;
+            unsigned char type = e->d_type;
+            const QString name = QFile::decodeName(raw);
+            if (type == DT_UNKNOWN) {
+                struct stat st;
+                if (::lstat(QFile::encodeName(prefix + name).constData(), &st) != 0) continue;
+                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+            }
+            if (type == DT_LNK) continue;
+            if (type == DT_DIR)
+                folders << name;
+            else
+                files << name;
         }
+        ::closedir(d);
+        const auto byName = [](const QString& a, const QString& b) { return a.compare(b) < 0; };
+        std::sort(files.begin(), files.end(), byName);
+        for (const QString& name : files)
+            if (zipcommon::WildcardMatch(pattern, name)) Consider(prefix + name, name, root, spec);
+        if (!recurse) return;
+        std::sort(folders.begin(), folders.end(), byName);
+        for (const QString& name : folders) Walk(prefix + name, pattern, recurse, root, spec, depth + 1);
     }
 
     void Gather() {
@@ -381,12 +564,40 @@ private:
         return false;
     }
 
+    // An archive up to this size (estimated from the old archive and the files, with room for
+    // each entry's headers) is built in memory and written through TAtomicFile; a larger one
+    // is written by libzip's own file source.
+    static constexpr qint64 kInMemory = 64 * 1024 * 1024;
+
+    // Opens the archive with libzip; source gets the in-memory source where one is used.
+    zip_t* OpenArchive(qint64 existingSize, int flags, int& err, TMemoryArchiveSource*& source) {
+        source = nullptr;
+        const qint64 expected = existingSize + m_totalSize + 512 * qint64(m_files.size()) + 64 * 1024;
+        if (expected > kInMemory) return zip_open(QFile::encodeName(m_workPath).constData(), flags, &err);
+        zip_error_t ze;
+        zip_error_init(&ze);
+        auto* state = new TMemoryArchiveSource(m_workPath, qsizetype(expected));
+        zip_t* za = nullptr;
+        zip_source_t* src = zip_source_function_create(TMemoryArchiveSource::Callback, state, &ze);
+        if (!src) {
+            delete state;
+        } else {
+            za = zip_open_from_source(src, flags, &ze);
+            if (!za) zip_source_free(src);
+        }
+        err = za ? 0 : zip_error_code_zip(&ze);
+        zip_error_fini(&ze);
+        if (za) source = state;
+        return za;
+    }
+
     int32_t WriteArchive() {
         const QFileInfo archiveInfo(m_workPath);
         int err = 0;
         zip_t* za = nullptr;
+        TMemoryArchiveSource* memory = nullptr;
         if (archiveInfo.exists() && archiveInfo.size() > 0) {
-            za = zip_open(QFile::encodeName(m_workPath).constData(), 0, &err);
+            za = OpenArchive(archiveInfo.size(), 0, err, memory);
             if (!za) {
                 zip_error_t ze;
                 zip_error_init_with_code(&ze, err);
@@ -398,7 +609,7 @@ private:
             }
         } else {
             if (m_freshen) return 0;  // nothing to freshen
-            za = zip_open(QFile::encodeName(m_workPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+            za = OpenArchive(0, ZIP_CREATE | ZIP_TRUNCATE, err, memory);
             if (!za) {
                 m_report.Message(ZipErrOpen, QStringLiteral("Arkivet kunde inte skapas: %1").arg(m_archive));
                 return 0;
@@ -519,11 +730,16 @@ private:
         }
         if (zip_close(za) != 0) {
             const QString why = LibzipError(za);
+            // The writer's words name the file it wrote: used when that is the archive itself.
+            const QString failure = memory && m_workPath == m_archive ? memory->Failure() : QString();
             const bool cancelled = m_report.Aborted();
             zip_discard(za);
             if (cancelled) return Abort();
-            m_report.Message(readFailed ? ZipErrRead : ZipErrWrite,
-                             QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
+            if (!failure.isEmpty())
+                m_report.Message(ZipErrWrite, failure);
+            else
+                m_report.Message(readFailed ? ZipErrRead : ZipErrWrite,
+                                 QStringLiteral("Arkivet kunde inte skrivas: %1 (%2)").arg(m_archive, why));
             return 0;
         }
         if (!RestorePrefix()) return 0;
