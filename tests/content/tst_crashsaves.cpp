@@ -50,6 +50,7 @@
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
 #include "support/VisualTestSupport.h"
+#include "shell/UserTestSupport.h"
 
 namespace {
 
@@ -231,13 +232,7 @@ struct ChildEnvironment {
             std::fprintf(stderr, "start-up: %s\n", qPrintable(dm->StartupErrors().join('\n')));
             std::_Exit(4);
         }
-        TDMServices::Install(dm.get());
-        settings = std::make_unique<TFRIniFile>();
-        settings->SetDefaults(TFRIniFile::ProgramDefaults());
-        TUserEnvironment env;
-        env.DM = dm.get();
-        env.Settings = settings.get();
-        SetUserEnvironment(env);
+        settings = UseDataModule(dm.get());
         TExtClientDataSet* users = dm->cdsUsers;
         TExtClientDataSet* contacts = dm->cdsContacts;
         if (users->IsEmpty()) {

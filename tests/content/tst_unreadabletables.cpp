@@ -21,6 +21,7 @@
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
 #include "support/VisualTestSupport.h"
+#include "shell/UserTestSupport.h"
 
 namespace {
 
@@ -44,13 +45,7 @@ struct DamagedFixture {
         testsupport::WriteBytes(folder + "Data/Db/" + file, bytes);
         SetProgramFolder(folder);
         dm = std::make_unique<TDM>(folder);
-        TDMServices::Install(dm.get());
-        settings = std::make_unique<TFRIniFile>();
-        settings->SetDefaults(TFRIniFile::ProgramDefaults());
-        TUserEnvironment env;
-        env.DM = dm.get();
-        env.Settings = settings.get();
-        SetUserEnvironment(env);
+        settings = UseDataModule(dm.get());
         TExtClientDataSet* contacts = dm->cdsContacts;
         if (!contacts->ReadOnly()) {
             contacts->Append();

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "core/ExtClientDataSet.h"
 #include "core/FRIniFile.h"
@@ -15,6 +17,20 @@
 #include "shell/unitUserScreen.h"
 #include "platform/UIServices.h"
 #include "support/VisualTestSupport.h"
+
+// Installs the data module's services, makes a settings store with the program's defaults and
+// sets the users' environment on both; the store is the caller's to keep.
+inline std::unique_ptr<TFRIniFile> UseDataModule(TDM* dm, std::function<void()> hideStatus = {}) {
+    TDMServices::Install(dm);
+    auto settings = std::make_unique<TFRIniFile>();
+    settings->SetDefaults(TFRIniFile::ProgramDefaults());
+    TUserEnvironment env;
+    env.DM = dm;
+    env.Settings = settings.get();
+    env.HideStatusWindow = std::move(hideStatus);
+    SetUserEnvironment(env);
+    return settings;
+}
 
 struct UserFixture {
     // Every hook a test sets goes when the fixture does.
@@ -27,14 +43,7 @@ struct UserFixture {
     UserFixture() {
         SetProgramFolder(dir.path());
         dm = std::make_unique<TDM>(dir.path());
-        TDMServices::Install(dm.get());
-        settings = std::make_unique<TFRIniFile>();
-        settings->SetDefaults(TFRIniFile::ProgramDefaults());
-        TUserEnvironment env;
-        env.DM = dm.get();
-        env.Settings = settings.get();
-        env.HideStatusWindow = [this] { ++statusHidden; };
-        SetUserEnvironment(env);
+        settings = UseDataModule(dm.get(), [this] { ++statusHidden; });
     }
     ~UserFixture() {
         SetUserEnvironment({});

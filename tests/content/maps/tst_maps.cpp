@@ -37,6 +37,7 @@
 #include "support/TestSupport.h"
 #include "support/VisualTestSupport.h"
 #include "tools/rik/RikWriter.h"
+#include "shell/UserTestSupport.h"
 
 using UIServices::TMsgResult;
 
@@ -104,13 +105,7 @@ struct MapFixture {
         ui.AnswerBoxes(TMsgResult::OK);
         SetProgramFolder(tmp.path());
         dm = std::make_unique<TDM>(tmp.path());
-        TDMServices::Install(dm.get());
-        settings = std::make_unique<TFRIniFile>();
-        settings->SetDefaults(TFRIniFile::ProgramDefaults());
-        TUserEnvironment env;
-        env.DM = dm.get();
-        env.Settings = settings.get();
-        SetUserEnvironment(env);
+        settings = UseDataModule(dm.get());
         TExtClientDataSet* contacts = dm->cdsContacts;
         contacts->Append();
         contacts->FieldByName("UserName")->SetAsString("Anna Andersson");

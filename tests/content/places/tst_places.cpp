@@ -34,6 +34,7 @@
 #include "platform/UIServices.h"
 #include "support/TestSupport.h"
 #include "support/VisualTestSupport.h"
+#include "shell/UserTestSupport.h"
 
 using UIServices::TMsgResult;
 
@@ -60,13 +61,7 @@ struct PlaceFixture {
         ui.AnswerBoxes(TMsgResult::OK);  // the test folder has no district file
         SetProgramFolder(folder);
         dm = std::make_unique<TDM>(folder);
-        TDMServices::Install(dm.get());
-        settings = std::make_unique<TFRIniFile>();
-        settings->SetDefaults(TFRIniFile::ProgramDefaults());
-        TUserEnvironment env;
-        env.DM = dm.get();
-        env.Settings = settings.get();
-        SetUserEnvironment(env);
+        settings = UseDataModule(dm.get());
         if (dm->cdsUsers->IsEmpty()) {
             annaContact = AddContact("Anna Andersson");
             bertilContact = AddContact("Bertil Berg");
