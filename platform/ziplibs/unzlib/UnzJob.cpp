@@ -14,10 +14,13 @@
 #include <QStringList>
 #include <zip.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -121,6 +124,131 @@ bool AuthenticationCodeMatches(zip_t* za, zip_uint64_t index, const zipcommon::T
     return ok;
 }
 
+// The archive as libzip reads it: the part of the file from the zip data's start to the end
+// of its end record, read through a buffer of its own with pread. (libzip's file source seeks
+// its stream before each entry: three system calls per entry for nothing on a large archive.)
+class TWindowSource {
+public:
+    TWindowSource(const QString& path, qint64 start, qint64 length)
+        : m_path(QFile::encodeName(path)), m_start(start), m_length(length) {
+        zip_error_init(&m_error);
+    }
+    ~TWindowSource() {
+        if (m_fd >= 0) ::close(m_fd);
+        zip_error_fini(&m_error);
+    }
+    TWindowSource(const TWindowSource&) = delete;
+    TWindowSource& operator=(const TWindowSource&) = delete;
+
+    static zip_int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        return static_cast<TWindowSource*>(state)->Handle(data, len, cmd);
+    }
+
+private:
+    static constexpr qint64 kBlock = 256 * 1024;
+
+    zip_int64_t Fail(int zipError, int systemError) {
+        zip_error_set(&m_error, zipError, systemError);
+        return -1;
+    }
+
+    // Reads at the window's offset at; 0 at its end.
+    qint64 ReadAt(char* to, qint64 at, qint64 n) {
+        n = qMin(n, m_length - at);
+        if (n <= 0) return 0;
+        ssize_t got;
+        do got = ::pread(m_fd, to, size_t(n), off_t(m_start + at));
+        while (got < 0 && errno == EINTR);
+        return got;
+    }
+
+    zip_int64_t Read(char* to, qint64 len) {
+        qint64 done = 0;
+        while (done < len && m_pos < m_length) {
+            if (m_pos >= m_bufferAt && m_pos < m_bufferAt + m_bufferLength) {
+                const qint64 n = qMin(len - done, m_bufferAt + m_bufferLength - m_pos);
+                std::memcpy(to + done, m_buffer.data() + (m_pos - m_bufferAt), size_t(n));
+                done += n;
+                m_pos += n;
+                continue;
+            }
+            const bool direct = len - done >= kBlock;
+            if (!direct && m_buffer.empty()) m_buffer.resize(size_t(kBlock));
+            const qint64 got = direct ? ReadAt(to + done, m_pos, len - done) : ReadAt(m_buffer.data(), m_pos, kBlock);
+            if (got < 0) return Fail(ZIP_ER_READ, errno);
+            if (got == 0) break;
+            if (direct) {
+                done += got;
+                m_pos += got;
+            } else {
+                m_bufferAt = m_pos;
+                m_bufferLength = got;
+            }
+        }
+        return done;
+    }
+
+    zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+        switch (cmd) {
+            case ZIP_SOURCE_OPEN:
+                if (m_fd < 0) m_fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
+                if (m_fd < 0) return Fail(ZIP_ER_OPEN, errno);
+                m_pos = 0;
+                return 0;
+            case ZIP_SOURCE_READ:
+                return Read(static_cast<char*>(data), qint64(qMin<zip_uint64_t>(len, zip_uint64_t(1) << 40)));
+            case ZIP_SOURCE_CLOSE:
+                if (m_fd >= 0) ::close(m_fd);
+                m_fd = -1;
+                m_bufferLength = 0;
+                return 0;
+            case ZIP_SOURCE_SEEK: {
+                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_pos), zip_uint64_t(m_length), data, len, &m_error);
+                if (at < 0) return -1;
+                m_pos = at;
+                return 0;
+            }
+            case ZIP_SOURCE_TELL:
+                return m_pos;
+            case ZIP_SOURCE_STAT: {
+                // Asked for again with every entry opened: the file is looked at once.
+                if (!m_statDone) {
+                    struct stat st;
+                    if (::stat(m_path.constData(), &st) != 0) return Fail(ZIP_ER_READ, errno);
+                    m_mtime = st.st_mtime;
+                    m_statDone = true;
+                }
+                auto* zs = static_cast<zip_stat_t*>(data);
+                zip_stat_init(zs);
+                zs->size = zip_uint64_t(m_length);
+                zs->mtime = m_mtime;
+                zs->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+                return sizeof(*zs);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&m_error, data, len);
+            case ZIP_SOURCE_FREE:
+                delete this;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, -1);
+            default:
+                return Fail(ZIP_ER_OPNOTSUPP, 0);
+        }
+    }
+
+    QByteArray m_path;
+    qint64 m_start, m_length;
+    zip_error_t m_error;
+    int m_fd = -1;
+    qint64 m_pos = 0;
+    std::vector<char> m_buffer;
+    qint64 m_bufferAt = 0, m_bufferLength = 0;  // what the buffer holds, in window offsets
+    bool m_statDone = false;
+    time_t m_mtime = 0;
+};
+
 class TUnzipJob {
 public:
     explicit TUnzipJob(UnzipCommandRec* rec) : m_rec(rec), m_report(rec->Callback, rec->Component, false) {}
@@ -170,9 +298,9 @@ private:
         // its comment, so trailing bytes do not confuse the reading.
         zip_error_t err;
         zip_error_init(&err);
-        zip_source_t* src = zip_source_file_create(QFile::encodeName(m_archive).constData(),
-                                                   zip_uint64_t(m_end.SfxOffset),
-                                                   zip_int64_t(m_end.DataEnd - m_end.SfxOffset), &err);
+        auto* window = new TWindowSource(m_archive, m_end.SfxOffset, m_end.DataEnd - m_end.SfxOffset);
+        zip_source_t* src = zip_source_function_create(TWindowSource::Callback, window, &err);
+        if (!src) delete window;
         if (src) {
             m_za = zip_open_from_source(src, ZIP_RDONLY, &err);
             if (!m_za) zip_source_free(src);
