@@ -63,7 +63,7 @@ public:
         if (v.isUndefined()) return {};
         if (!v.isArray()) Bad(QString("%1 must be a list of texts").arg(name));
         QStringList list;
-        for (const QJsonValue& item : v.toArray()) {
+        for (const auto& item : v.toArray()) {
             if (!item.isString() || item.toString().trimmed().isEmpty())
                 Bad(QString("%1 holds an entry that is not a text").arg(name));
             const QString text = item.toString();
@@ -249,7 +249,7 @@ Species ReadSpecies(const QJsonObject& object, const QString& file, const QStrin
     if (!spores.isUndefined()) {
         const QJsonArray a = spores.toArray();
         if (a.size() != 4) r.Bad("Spores must be [width min, width max, length min, length max] in µm");
-        for (const QJsonValue& v : a)
+        for (const auto& v : a)
             if (!v.isDouble() || v.toInt(-1) < 1 || v.toInt(-1) > 1000) r.Bad("Spores: sizes 1 to 1000 µm");
         s.SporeWidth = Range{a[0].toInt(), a[1].toInt(), true};
         s.SporeHeight = Range{a[2].toInt(), a[3].toInt(), true};
@@ -284,7 +284,7 @@ Catalogue ReadCatalogue(const QString& folder) {
     QSet<QString> groupNames;
     const QJsonDocument groupsDoc = ReadJson(groupsPath);
     if (!groupsDoc.isArray()) Raise(groupsPath + ": expected a list of groups");
-    for (const QJsonValue& v : groupsDoc.array()) {
+    for (const auto& v : groupsDoc.array()) {
         const QString where = QString("%1: %2").arg(groupsPath, v.toObject().value("Name").toString());
         Reader r(v.toObject(), where);
         Group g{r.Text("Name", 25, true), r.Text("Suffices", 80, false), r.Text("SignTemplate", 10, false)};
@@ -307,7 +307,7 @@ Catalogue ReadCatalogue(const QString& folder) {
         if (!groupNames.contains(group)) Raise(QString("%1: Group \"%2\" is not in groups.json").arg(path, group));
         for (const QString& key : object.keys())
             if (key != "Group" && key != "Species") Raise(QString("%1: unknown entry \"%2\"").arg(path, key));
-        for (const QJsonValue& v : object.value("Species").toArray())
+        for (const auto& v : object.value("Species").toArray())
             c.Species_ << ReadSpecies(v.toObject(), name, group, palette);
     }
     if (c.Species_.isEmpty()) Raise(folder + " holds no species");
@@ -328,7 +328,7 @@ Catalogue ReadCatalogue(const QString& folder) {
     QSet<QString> pairs;
     const QJsonDocument mixupsDoc = ReadJson(mixupsPath);
     if (!mixupsDoc.isArray()) Raise(mixupsPath + ": expected a list of look-alike pairs");
-    for (const QJsonValue& v : mixupsDoc.array()) {
+    for (const auto& v : mixupsDoc.array()) {
         const QJsonObject o = v.toObject();
         const QString where = QString("%1: %2 / %3").arg(mixupsPath, o.value("A").toString(), o.value("B").toString());
         Reader r(o, where);
