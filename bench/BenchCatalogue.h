@@ -21,8 +21,8 @@
 namespace benchcatalogue {
 
 // The species tables of the catalogue, details first as the catalogue installs them.
-inline const char* const kSpeciesTables[] = {"SwedishNames", "LatinNames", "FungiTexts", "FungiMixups", "FungiPics",
-                                             "Fungi"};
+inline const char* const kSpeciesTables[] = {"SwedishNames", "LatinNames", "FungiTexts",
+                                             "FungiMixups",  "FungiPics",  "Fungi"};
 
 // Far more than the catalogue's species numbers span, so copies never meet.
 constexpr quint64 kKeyStride = 1'000'000;

@@ -34,14 +34,22 @@ struct Column {
 // The species fields that are filled, roughly in the table's order.
 inline const std::vector<Column>& SpeciesColumns() {
     static const std::vector<Column> columns{
-        {"UKey", TFieldType::ftString},         {"LatinName", TFieldType::ftString},
-        {"SwedishName", TFieldType::ftString},  {"FungiGroup", TFieldType::ftString},
-        {"FungiData", TFieldType::ftString},    {"Difficulty", TFieldType::ftInteger},
-        {"FoodValue1", TFieldType::ftInteger},  {"FoodValue2", TFieldType::ftInteger},
-        {"BodySizeMinimum", TFieldType::ftInteger}, {"BodySizeMaximum", TFieldType::ftInteger},
-        {"MeatColor", TFieldType::ftString},    {"Habitat", TFieldType::ftString},
-        {"Season", TFieldType::ftString},       {"Occurence", TFieldType::ftString},
-        {"HasPic", TFieldType::ftBoolean},      {"PicCount", TFieldType::ftInteger},
+        {"UKey", TFieldType::ftString},
+        {"LatinName", TFieldType::ftString},
+        {"SwedishName", TFieldType::ftString},
+        {"FungiGroup", TFieldType::ftString},
+        {"FungiData", TFieldType::ftString},
+        {"Difficulty", TFieldType::ftInteger},
+        {"FoodValue1", TFieldType::ftInteger},
+        {"FoodValue2", TFieldType::ftInteger},
+        {"BodySizeMinimum", TFieldType::ftInteger},
+        {"BodySizeMaximum", TFieldType::ftInteger},
+        {"MeatColor", TFieldType::ftString},
+        {"Habitat", TFieldType::ftString},
+        {"Season", TFieldType::ftString},
+        {"Occurence", TFieldType::ftString},
+        {"HasPic", TFieldType::ftBoolean},
+        {"PicCount", TFieldType::ftInteger},
         {"Timestamp", TFieldType::ftString},
     };
     return columns;
@@ -50,8 +58,8 @@ inline const std::vector<Column>& SpeciesColumns() {
 // One value per column of SpeciesColumns() for each record.
 inline const std::vector<QVariantList>& SpeciesRows() {
     static const std::vector<QVariantList> rows = [] {
-        static const char* const groups[] = {"Soppar", "Skivlingar", "Kremlor", "Riskor", "Taggsvampar",
-                                             "Fingersvampar", "Tickor", "Buksvampar"};
+        static const char* const groups[] = {"Soppar",      "Skivlingar",    "Kremlor", "Riskor",
+                                             "Taggsvampar", "Fingersvampar", "Tickor",  "Buksvampar"};
         std::mt19937 rng(20240601);
         auto pick = [&](int n) { return int(rng() % unsigned(n)); };
         auto digits = [&](int count, int zeroPercent, int top) {
@@ -150,7 +158,8 @@ inline void Generate(const QString& folder, const QString& table, int count,
     for (int r = 0; r < count; ++r) {
         t.Append();
         t.FieldByName(QStringLiteral("UKey"))->SetAsString(Key(info->DatasetId.toLatin1().constData(), r));
-        if (TField* stamp = t.FindField(QStringLiteral("Timestamp"))) stamp->SetAsString(QStringLiteral("AAAABCDEFGHIJKL"));
+        if (TField* stamp = t.FindField(QStringLiteral("Timestamp")))
+            stamp->SetAsString(QStringLiteral("AAAABCDEFGHIJKL"));
         fill(t, r);
         t.Post();
     }
@@ -159,8 +168,8 @@ inline void Generate(const QString& folder, const QString& table, int count,
 }
 
 inline QString Words(QRandomGenerator& rng, int length) {
-    static const char* words[] = {"svamp", "hatt", "fot", "skivor", "porer", "ring", "gul", "brun", "vit",
-                                  "barrskog", "lövskog", "ätlig", "giftig", "lukt", "smak", "mild", "kant"};
+    static const char* words[] = {"svamp",    "hatt",    "fot",   "skivor", "porer", "ring", "gul",  "brun", "vit",
+                                  "barrskog", "lövskog", "ätlig", "giftig", "lukt",  "smak", "mild", "kant"};
     QString text;
     while (text.size() < length) {
         if (!text.isEmpty()) text += QLatin1Char(' ');

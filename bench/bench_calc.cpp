@@ -41,10 +41,10 @@ QString Direct(const Find& f) {
     weight.replace(u'.', u',');
     const QDate date = QDate(1899, 12, 30).addDays(qint64(f.found));
     const QString when = QString::number(date.day()) + u' ' + QString::fromUtf16(kMonths[date.month() - 1]).toUpper() +
-                         u' ' + QString::number(date.year());
+        u' ' + QString::number(date.year());
     return name + QStringLiteral(" (") + f.latinName + QStringLiteral("), ") + weight + QStringLiteral(" kg, hittad ") +
-           when + QStringLiteral(", sida ") + QString::number(f.page) + QStringLiteral(" av ") +
-           QString::number(f.pageCount);
+        when + QStringLiteral(", sida ") + QString::number(f.page) + QStringLiteral(" av ") +
+        QString::number(f.pageCount);
 }
 
 struct Handler {

@@ -44,7 +44,8 @@ void WriteOldSpeciesFile(const QString& programFolder, const QString& target) {
     old.SetLogChanges(false);
     for (current.First(); !current.Eof(); current.Next()) {
         old.Append();
-        for (int i = 0; i < old.FieldCount(); ++i) old.Fields(i)->SetValue(current.FieldByName(oldDefs[i].Name)->Value());
+        for (int i = 0; i < old.FieldCount(); ++i)
+            old.Fields(i)->SetValue(current.FieldByName(oldDefs[i].Name)->Value());
         old.Post();
     }
     old.SaveToFile(target);
@@ -182,9 +183,10 @@ int main(int argc, char** argv) {
     const double cold = ms("BM_OpenAllTablesCold");
     const double migrate = ms("BM_OpenAllTablesMigratingSpecies");
     if (open > 0) {
-        std::printf("\nOpening all tables: %.1f ms warm (goal 150 ms: %.2f x), %.1f ms cold; "
-                    "%.2f x reading every table file into a bare table (%.1f ms)\n",
-                    open, open / 150.0, cold, files > 0 ? open / files : 0.0, files);
+        std::printf(
+            "\nOpening all tables: %.1f ms warm (goal 150 ms: %.2f x), %.1f ms cold; "
+            "%.2f x reading every table file into a bare table (%.1f ms)\n",
+            open, open / 150.0, cold, files > 0 ? open / files : 0.0, files);
         std::printf("Cold: the files dropped from this system's page cache (posix_fadvise); %s\n",
                     InVirtualMachine() ? "this is a virtual machine, whose host may still cache them, so the "
                                          "cold figure can be warmer than after a real reboot"
@@ -194,17 +196,19 @@ int main(int argc, char** argv) {
         if (child.waitForFinished(120000)) {
             const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
             if (figures.size() == 3)
-                std::printf("Peak memory while opening: %.1f MB resident (%.1f MB before the open); "
-                            "the open tables keep %.1f MB of heap\n",
-                            figures[1].toDouble() / 1024, figures[0].toDouble() / 1024, figures[2].toDouble() / 1e6);
+                std::printf(
+                    "Peak memory while opening: %.1f MB resident (%.1f MB before the open); "
+                    "the open tables keep %.1f MB of heap\n",
+                    figures[1].toDouble() / 1024, figures[0].toDouble() / 1024, figures[2].toDouble() / 1e6);
         }
     }
     if (ms("BM_BuildPlacesPerFungi") > 0)
         std::printf("Places per species (12,000 finds): %.2f ms\n", ms("BM_BuildPlacesPerFungi"));
     if (open > 0 && migrate > 0)
-        std::printf("Migrating the species table (%d records) after a field was added: %.1f ms more "
-                    "(start-up %.2f x the plain one)\n",
-                    kSpecies, migrate - open, migrate / open);
+        std::printf(
+            "Migrating the species table (%d records) after a field was added: %.1f ms more "
+            "(start-up %.2f x the plain one)\n",
+            kSpecies, migrate - open, migrate / open);
     benchmark::Shutdown();
     return 0;
 }

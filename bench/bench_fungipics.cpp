@@ -64,8 +64,8 @@ TPictureFile& Picture() {
 }
 
 // The reduced sizes both sides decode at: twice the final size, as ours does.
-const QSize kThumbnailDecode = QSize(kWidth, kHeight).scaled(2 * fungipics::ThumbnailSize, 2 * fungipics::ThumbnailSize,
-                                                               Qt::KeepAspectRatio);
+const QSize kThumbnailDecode =
+    QSize(kWidth, kHeight).scaled(2 * fungipics::ThumbnailSize, 2 * fungipics::ThumbnailSize, Qt::KeepAspectRatio);
 // The whole picture at the scale that gives the centred square twice the main picture's side.
 const QSize kMainDecode(kWidth * 2 * fungipics::MainPictureSize / kHeight, 2 * fungipics::MainPictureSize);
 
@@ -149,24 +149,27 @@ QString Size(const QSize& size) { return QStringLiteral("%1x%2").arg(size.width(
 
 // The start of the program alone: a 1 x 1 picture made and thrown away.
 void BM_ConvertEmptyStart(benchmark::State& state) {
-    ConvertCase(state, {QStringLiteral("-size"), QStringLiteral("1x1"), QStringLiteral("xc:white"), QStringLiteral("null:")});
+    ConvertCase(state,
+                {QStringLiteral("-size"), QStringLiteral("1x1"), QStringLiteral("xc:white"), QStringLiteral("null:")});
 }
 
 void BM_ConvertThumbnail(benchmark::State& state) {
     const QString size = QString::number(fungipics::ThumbnailSize);
-    ConvertCase(state, {QStringLiteral("-define"), QStringLiteral("jpeg:size=") + Size(kThumbnailDecode), Picture().File,
-                        QStringLiteral("-thumbnail"), size + QLatin1Char('x') + size,
-                        Picture().Tmp.filePath(QStringLiteral("convert.bmp"))});
+    ConvertCase(state,
+                {QStringLiteral("-define"), QStringLiteral("jpeg:size=") + Size(kThumbnailDecode), Picture().File,
+                 QStringLiteral("-thumbnail"), size + QLatin1Char('x') + size,
+                 Picture().Tmp.filePath(QStringLiteral("convert.bmp"))});
 }
 
 void BM_ConvertMainPicture(benchmark::State& state) {
     const QString side = QString::number(fungipics::MainPictureSize);
-    ConvertCase(state, {QStringLiteral("-define"), QStringLiteral("jpeg:size=") + Size(kMainDecode), Picture().File,
-                        QStringLiteral("-gravity"), QStringLiteral("center"), QStringLiteral("-crop"),
-                        QStringLiteral("%1x%1+0+0").arg(std::min(kMainDecode.width(), kMainDecode.height())),
-                        QStringLiteral("+repage"), QStringLiteral("-resize"), side + QLatin1Char('x') + side + QLatin1Char('!'),
-                        QStringLiteral("-quality"), QString::number(fungipics::JpegQuality),
-                        Picture().Tmp.filePath(QStringLiteral("convert.jpg"))});
+    ConvertCase(state,
+                {QStringLiteral("-define"), QStringLiteral("jpeg:size=") + Size(kMainDecode), Picture().File,
+                 QStringLiteral("-gravity"), QStringLiteral("center"), QStringLiteral("-crop"),
+                 QStringLiteral("%1x%1+0+0").arg(std::min(kMainDecode.width(), kMainDecode.height())),
+                 QStringLiteral("+repage"), QStringLiteral("-resize"),
+                 side + QLatin1Char('x') + side + QLatin1Char('!'), QStringLiteral("-quality"),
+                 QString::number(fungipics::JpegQuality), Picture().Tmp.filePath(QStringLiteral("convert.jpg"))});
 }
 
 BENCHMARK(BM_Thumbnail)->Unit(benchmark::kMillisecond)->MinTime(1.0);

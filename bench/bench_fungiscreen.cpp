@@ -162,7 +162,8 @@ void BM_Widen50(benchmark::State& state) {
         }
         ++runs;
     }
-    if (f.dm->cdsFungi->Sel().size() != 1 + 2 * kWidenings) state.SkipWithError("the selection did not grow by two lines");
+    if (f.dm->cdsFungi->Sel().size() != 1 + 2 * kWidenings)
+        state.SkipWithError("the selection did not grow by two lines");
     state.counters["per_widening_ms"] = total / (runs * kWidenings);
     state.counters["first_ms"] = first / runs;
     state.counters["fiftieth_ms"] = last / runs;
@@ -274,11 +275,11 @@ int main(int argc, char** argv) {
         const auto all = t.find("BM_QuickSelectionCleared" + arg);
         if (quick == t.end() || all == t.end()) continue;
         const auto& c = reporter.counters;
-        std::printf("quick selection, %.0f species: %.2f ms (%.0f matches); cleared (all species) %.2f ms; "
-                    "ratio %.2f; %.2fx the 25 ms goal\n",
-                    c.at("BM_QuickSelection" + arg).at("species"), quick->second,
-                    c.at("BM_QuickSelection" + arg).at("matches"), all->second, quick->second / all->second,
-                    quick->second / 25.0);
+        std::printf(
+            "quick selection, %.0f species: %.2f ms (%.0f matches); cleared (all species) %.2f ms; "
+            "ratio %.2f; %.2fx the 25 ms goal\n",
+            c.at("BM_QuickSelection" + arg).at("species"), quick->second, c.at("BM_QuickSelection" + arg).at("matches"),
+            all->second, quick->second / all->second, quick->second / 25.0);
     }
     benchmark::Shutdown();
     // The screens go before the tables they show.

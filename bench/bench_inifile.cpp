@@ -30,7 +30,7 @@ QString MakeFile(int megabytes, bool distinct) {
     const qsizetype size = qsizetype(megabytes) * 1024 * 1024;
     for (int i = 0; bytes.size() < size; ++i) {
         bytes += "[Section" + QByteArray::number(distinct ? i : i % 5) + "]\nKey=" + QByteArray::number(i) +
-                 "\nOther=value\n\n";
+            "\nOther=value\n\n";
     }
     QFile f(name);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);

@@ -55,11 +55,11 @@ struct World {
         frame = FRKeyScreen->KeysFrame();
         // A white-fleshed cap fungus with gills, found on the ground in spruce forest in
         // August: about one in twenty of the catalogue's species.
-        const QMap<int, QString> answers{
-            {kqHatFungi, "10"},         {kqHabitat, "000100000000000"}, {kqGrowthMethod, "100000"},
-            {kqSeason, "000000010000"}, {kqOccurence, "00010000"},      {kqGroupedGrowth, "01"},
-            {kqMeatColor, "16777215"},  {kqHatSize, "60"},              {kqHatSubType, "1000"},
-            {kqSmell, "10"}};
+        const QMap<int, QString> answers{{kqHatFungi, "10"},         {kqHabitat, "000100000000000"},
+                                         {kqGrowthMethod, "100000"}, {kqSeason, "000000010000"},
+                                         {kqOccurence, "00010000"},  {kqGroupedGrowth, "01"},
+                                         {kqMeatColor, "16777215"},  {kqHatSize, "60"},
+                                         {kqHatSubType, "1000"},     {kqSmell, "10"}};
         for (auto it = answers.begin(); it != answers.end(); ++it) frame->Panel(it.key())->SetValue(it.value());
         frame->UpdateFrame();
     }
@@ -115,9 +115,17 @@ void BM_MakeSelection(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ReloadAllComplete)->Arg(10)->ArgName("copies")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MakeSelection)->Args({10, 1})->Args({10, 2})->ArgNames({"copies", "presentation"})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeSelection)
+    ->Args({10, 1})
+    ->Args({10, 2})
+    ->ArgNames({"copies", "presentation"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReloadAllComplete)->Arg(100)->ArgName("copies")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MakeSelection)->Args({100, 1})->Args({100, 2})->ArgNames({"copies", "presentation"})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeSelection)
+    ->Args({100, 1})
+    ->Args({100, 2})
+    ->ArgNames({"copies", "presentation"})
+    ->Unit(benchmark::kMillisecond);
 
 class Reporter : public benchmark::ConsoleReporter {
 public:

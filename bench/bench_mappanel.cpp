@@ -146,11 +146,10 @@ int main(int argc, char** argv) {
     const auto& t = reporter.times;
     if (t.count("BM_CopyViewBaseline")) {
         const double copy = t.at("BM_CopyViewBaseline");
-        std::printf("\n%d x %d view, %d tiles of %d x %d pixels; plain 32-bit copy of the view %.3f ms\n", kViewW, kViewH,
-                    kViewTiles, kBlock, kBlock, copy);
+        std::printf("\n%d x %d view, %d tiles of %d x %d pixels; plain 32-bit copy of the view %.3f ms\n", kViewW,
+                    kViewH, kViewTiles, kBlock, kBlock, copy);
         for (const char* name : {"BM_RebuildColdRLE", "BM_RebuildColdLZW", "BM_RebuildWarm", "BM_Repaint"})
-            if (t.count(name))
-                std::printf("%-20s %8.2f ms  %7.1fx the copy\n", name, t.at(name), t.at(name) / copy);
+            if (t.count(name)) std::printf("%-20s %8.2f ms  %7.1fx the copy\n", name, t.at(name), t.at(name) / copy);
     }
     benchmark::Shutdown();
     return 0;

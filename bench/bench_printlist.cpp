@@ -46,7 +46,8 @@ struct ContactListPrint {
         const QString folder = dir.path() + QStringLiteral("/");
         QDir().mkpath(folder + QStringLiteral("Data/Res"));
         QDir().mkpath(folder + QStringLiteral("Data/Scripts"));
-        QFile::copy(QStringLiteral(MYKO_PROGRAM_DIR "/Data/Res/Districts.dat"), folder + QStringLiteral("Data/Res/Districts.dat"));
+        QFile::copy(QStringLiteral(MYKO_PROGRAM_DIR "/Data/Res/Districts.dat"),
+                    folder + QStringLiteral("Data/Res/Districts.dat"));
         QFile::copy(QStringLiteral(MYKO_PROGRAM_DIR "/Data/Scripts/Kontaktlista.qsf"),
                     folder + QStringLiteral("Data/Scripts/Kontaktlista.qsf"));
         SetProgramFolder(dir.path());
@@ -57,7 +58,8 @@ struct ContactListPrint {
         contacts->SetAutoSave(false);
         for (int i = 1; i <= pages * kContactsPerPage; ++i) {
             contacts->Append();
-            contacts->FieldByName(QStringLiteral("UserName"))->SetAsString(QStringLiteral("Kontakt %1 Åström").arg(i, 4, 10, QChar(u'0')));
+            contacts->FieldByName(QStringLiteral("UserName"))
+                ->SetAsString(QStringLiteral("Kontakt %1 Åström").arg(i, 4, 10, QChar(u'0')));
             contacts->FieldByName(QStringLiteral("EMail"))->SetAsString(QStringLiteral("kontakt%1@exempel.se").arg(i));
             contacts->FieldByName(QStringLiteral("Address"))->SetAsString(QStringLiteral("Svampstigen %1").arg(i));
             contacts->FieldByName(QStringLiteral("PostalAddress"))->SetAsString(QStringLiteral("123 45 Älvsjö"));
@@ -146,7 +148,8 @@ void BM_PrintContactList(benchmark::State& state) {
     const QPen rule(QColor(180, 180, 180), 0.1 * px), frame(QColor(180, 180, 180), 0.2 * px);
     const QColor grey(90, 90, 90), green(34, 85, 34);
     const QString heading = QStringLiteral("Kontaktlista – alla kontakter");
-    const QString printed = QStringLiteral("Utskrivet ") + QLocale(QLocale::Swedish).toString(QDate::currentDate(), QStringLiteral("d MMMM yyyy"));
+    const QString printed = QStringLiteral("Utskrivet ") +
+        QLocale(QLocale::Swedish).toString(QDate::currentDate(), QStringLiteral("d MMMM yyyy"));
 
     // The pages first, as the script knows its page count before it draws.
     const double entry = 2 * textRow + airRow;
@@ -195,9 +198,9 @@ void BM_PrintContactList(benchmark::State& state) {
             painter.setFont(text);
             painter.drawText(QPointF(left + 83 * px, y + textRow * 0.8), contacts->RecordValue(i, email).toString());
             y += textRow;
-            painter.drawText(QPointF(left, y + textRow * 0.8), contacts->RecordValue(i, address).toString() +
-                                                                    QStringLiteral(", ") +
-                                                                    contacts->RecordValue(i, postal).toString());
+            painter.drawText(QPointF(left, y + textRow * 0.8),
+                             contacts->RecordValue(i, address).toString() + QStringLiteral(", ") +
+                                 contacts->RecordValue(i, postal).toString());
             painter.drawText(QPointF(left + 83 * px, y + textRow * 0.8),
                              QStringLiteral("mobil ") + contacts->RecordValue(i, mobile).toString());
             y += textRow;
@@ -237,15 +240,17 @@ int main(int argc, char** argv) {
     const double small = Median(g_samples["script/10"]), large = Median(g_samples["script/100"]);
     const double floor = Median(g_samples["floor/100"]);
     if (small > 0 && large > 0) {
-        std::printf("\n100 pages of contacts prepared and printed to PDF in %.0f ms (median of %zu runs; goal under "
-                    "a second)\n",
-                    large, g_samples["script/100"].size());
+        std::printf(
+            "\n100 pages of contacts prepared and printed to PDF in %.0f ms (median of %zu runs; goal under "
+            "a second)\n",
+            large, g_samples["script/100"].size());
         std::printf("per page: %.2f ms at 10 pages, %.2f ms at 100; ratio %.2f\n", small / 10, large / 100,
                     (large / 100) / (small / 10));
         if (floor > 0)
-            std::printf("the same list drawn straight onto a QPdfWriter: %.0f ms (median of %zu runs); "
-                        "script / floor %.2f (goal 2.5 at most)\n",
-                        floor, g_samples["floor/100"].size(), large / floor);
+            std::printf(
+                "the same list drawn straight onto a QPdfWriter: %.0f ms (median of %zu runs); "
+                "script / floor %.2f (goal 2.5 at most)\n",
+                floor, g_samples["floor/100"].size(), large / floor);
     }
     benchmark::Shutdown();
     return 0;

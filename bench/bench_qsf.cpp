@@ -22,7 +22,9 @@ QByteArray Le32(qint32 v) {
     return b;
 }
 QByteArray Str(const QByteArray& s) { return Le32(qint32(s.size())) + s; }
-QByteArray Block(const QByteArray& data) { return Str("BOFFILE") + Le32(qint32(data.size())) + Le32(0) + data + Str("EOFFILE"); }
+QByteArray Block(const QByteArray& data) {
+    return Str("BOFFILE") + Le32(qint32(data.size())) + Le32(0) + data + Str("EOFFILE");
+}
 
 QByteArray ScriptFile(int objects) {
     QStringList lines{"[TQSVariables]"};
@@ -31,12 +33,14 @@ QByteArray ScriptFile(int objects) {
         if (i % 2) lines << QStringLiteral("Name=v%1").arg(i);
         lines << QStringLiteral("InitialValue=%1").arg(i) << "[End]";
     }
-    lines << "[End]" << "[TQSBaseScriptContainer]";
+    lines << "[End]"
+          << "[TQSBaseScriptContainer]";
     for (int i = 0; i < objects / 2; ++i)
-        lines << "[TQSText]" << QStringLiteral("Text=\"Rad %1\"").arg(i) << "PositionY=4.5" << "[End]";
+        lines << "[TQSText]" << QStringLiteral("Text=\"Rad %1\"").arg(i) << "PositionY=4.5"
+              << "[End]";
     lines << "[End]";
     return Str("***** ZADUZORURER scriptfile, DO NOT ALTER MANUALLY! *****") +
-           Block(StringToAnsi(lines.join("\r\n") + "\r\n")) + Block({});
+        Block(StringToAnsi(lines.join("\r\n") + "\r\n")) + Block({});
 }
 
 void BM_ReadScript(benchmark::State& state) {

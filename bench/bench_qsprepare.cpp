@@ -41,18 +41,27 @@ struct ListScript {
         script = handler.AddScript(path);
         TQSBaseContainer* root = script->Root();
         Add(root->Section(1), "TQSVariable", {{"InitialValue", "0"}})->SetName(QStringLiteral("i"));
-        Add(root->Section(1), "TQSVariable", {{"InitialValue", "\"Kantarell;Karljohan;Trattkantarell;Fårticka;Blodriska\""}})
+        Add(root->Section(1), "TQSVariable",
+            {{"InitialValue", "\"Kantarell;Karljohan;Trattkantarell;Fårticka;Blodriska\""}})
             ->SetName(QStringLiteral("namn"));
-        Add(root->Section(2), "TQSFont", {{"FontName", "Liberation Sans"}, {"FontSize", "10"}})->SetName(QStringLiteral("f"));
+        Add(root->Section(2), "TQSFont", {{"FontName", "Liberation Sans"}, {"FontSize", "10"}})
+            ->SetName(QStringLiteral("f"));
         auto* loop = static_cast<TQSContainer*>(
-            Add(root->ScriptObjects(), "TQSForLoop", {{"Variable", "i"}, {"StartValue", "1"}, {"EndValue", QString::number(rows)}}));
+            Add(root->ScriptObjects(), "TQSForLoop",
+                {{"Variable", "i"}, {"StartValue", "1"}, {"EndValue", QString::number(rows)}}));
         Add(loop, "TQSText", {{"FontName", "\"f\""}, {"Text", "inttostr(i) + \".\""}, {"Width", "15"}});
-        Add(loop, "TQSText", {{"FontName", "\"f\""}, {"Text", "splitsection(namn, \";\", i mod 5)"}, {"PositionX", "15"}, {"Width", "50"}});
-        Add(loop, "TQSText", {{"FontName", "\"f\""},
-                              {"Text", "\"Hatten är äggula till orange, skivlika åsar löper ned på foten, och köttet "
-                                       "doftar svagt av aprikos; växer i mossig barrskog från juli till oktober.\""},
-                              {"PositionX", "70"},
-                              {"Linefeed", "1"}});
+        Add(loop, "TQSText",
+            {{"FontName", "\"f\""},
+             {"Text", "splitsection(namn, \";\", i mod 5)"},
+             {"PositionX", "15"},
+             {"Width", "50"}});
+        Add(loop, "TQSText",
+            {{"FontName", "\"f\""},
+             {"Text",
+              "\"Hatten är äggula till orange, skivlika åsar löper ned på foten, och köttet "
+              "doftar svagt av aprikos; växer i mossig barrskog från juli till oktober.\""},
+             {"PositionX", "70"},
+             {"Linefeed", "1"}});
     }
     QTemporaryDir dir;
     TQSHandler handler;

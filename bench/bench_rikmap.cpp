@@ -39,8 +39,8 @@ std::vector<uint8_t> TilePicture(int seed) {
         for (int x = 0; x < kBlock; ++x) {
             const double fx = (x + ox) / 60.0, fy = (y + oy) / 45.0;
             const double h = std::sin(fx) * std::cos(fy * 1.3) + 0.5 * std::sin(fx * 2.1 + fy);
-            uint8_t v = h < -0.6 ? 1 : (h < 0.3 ? 2 : 3);                 // water, forest, open land
-            if (std::fabs(std::fmod(h * 10 + 20, 2.0)) < 0.12) v = 4;     // contour
+            uint8_t v = h < -0.6 ? 1 : (h < 0.3 ? 2 : 3);  // water, forest, open land
+            if (std::fabs(std::fmod(h * 10 + 20, 2.0)) < 0.12) v = 4;  // contour
             if ((x + 2 * y + seed) % 113 < 2 || (3 * x - y + 500) % 171 < 3) v = 5;  // roads
             px[size_t(y) * kBlock + x] = v;
         }
@@ -172,10 +172,11 @@ int main(int argc, char** argv) {
         std::printf("\nsheet of %d x %d pixels, %d x %d distinct tiles of %d x %d (%.0f Mpx)\n", kTiles * kBlock,
                     kTiles * kBlock, kTiles, kTiles, kBlock, kBlock, mpx);
         std::printf("%-22s %8.1f ms  %7.0f Mpx/s  (the floor)\n", "copy of the 24-bit sheet", copy, mpx / copy * 1000);
-        for (const char* name : {"BM_DecodeSheetRLE", "BM_DecodeSheetLZW", "BM_ComponentSheetRLE", "BM_ComponentSheetLZW"})
+        for (const char* name :
+             {"BM_DecodeSheetRLE", "BM_DecodeSheetLZW", "BM_ComponentSheetRLE", "BM_ComponentSheetLZW"})
             if (t.count(name))
-                std::printf("%-22s %8.1f ms  %7.0f Mpx/s  %6.1fx the floor\n", name, t.at(name), mpx / t.at(name) * 1000,
-                            t.at(name) / copy);
+                std::printf("%-22s %8.1f ms  %7.0f Mpx/s  %6.1fx the floor\n", name, t.at(name),
+                            mpx / t.at(name) * 1000, t.at(name) / copy);
         const double viewMpx = kViewTiles * double(kBlock) * kBlock / 1e6;
         for (const char* name : {"BM_View1920x1080RLE", "BM_View1920x1080LZW"})
             if (t.count(name))

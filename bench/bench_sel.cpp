@@ -117,8 +117,8 @@ struct Database {
             const TFieldType type = defs[i].DataType;
             create += (i ? ", " : "") + defs[i].Name.toStdString();
             create += type == TFieldType::ftInteger || type == TFieldType::ftBoolean ? " INTEGER"
-                      : type == TFieldType::ftFloat                                 ? " REAL"
-                                                                                    : " TEXT";
+                : type == TFieldType::ftFloat                                        ? " REAL"
+                                                                                     : " TEXT";
             insert += i ? ", ?" : "?";
         }
         create += ")";
@@ -135,14 +135,18 @@ struct Database {
                     continue;
                 }
                 switch (defs[i].DataType) {
-                case TFieldType::ftInteger:
-                case TFieldType::ftBoolean: sqlite3_bind_int64(stmt, i + 1, v.toLongLong()); break;
-                case TFieldType::ftFloat: sqlite3_bind_double(stmt, i + 1, v.toDouble()); break;
-                default: {
-                    const QByteArray utf8 = v.toString().toUtf8();
-                    sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-                    break;
-                }
+                    case TFieldType::ftInteger:
+                    case TFieldType::ftBoolean:
+                        sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+                        break;
+                    case TFieldType::ftFloat:
+                        sqlite3_bind_double(stmt, i + 1, v.toDouble());
+                        break;
+                    default: {
+                        const QByteArray utf8 = v.toString().toUtf8();
+                        sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+                        break;
+                    }
                 }
             }
             sqlite3_step(stmt);
@@ -237,10 +241,11 @@ int main(int argc, char** argv) {
     const auto& t = reporter.times;
     if (t.count("BM_SqliteWhere") && t.count("BM_SelMatch")) {
         const double sql = t.at("BM_SqliteWhere");
-        std::printf("\n%d species records with the species table's %d fields, in memory on both sides: the\n"
-                    "selection reads the table store's stored values in place, SQLite decodes its in-memory pages; "
-                    "%d selection lines\n",
-                    kRecords, int(Stored().FieldCount()), int(kSelection.size()));
+        std::printf(
+            "\n%d species records with the species table's %d fields, in memory on both sides: the\n"
+            "selection reads the table store's stored values in place, SQLite decodes its in-memory pages; "
+            "%d selection lines\n",
+            kRecords, int(Stored().FieldCount()), int(kSelection.size()));
         std::printf("selection (fields kept per load): %8.3f ms\n", t.at("BM_SelMatch"));
         if (t.count("BM_SelMatchFieldLookupPerRecord"))
             std::printf("selection (fields looked up):     %8.3f ms  (%.2fx SQLite)\n",

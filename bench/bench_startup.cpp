@@ -127,7 +127,7 @@ int Child(int argc, char** argv, const QString& folder, bool skipWaits) {
 }
 
 struct TStart {
-    double Ms = -1;         // from the start to the line, -1 when it did not come
+    double Ms = -1;  // from the start to the line, -1 when it did not come
     double ProcessorMs = 0;  // as the child gives it
 };
 
@@ -158,10 +158,10 @@ double Median(std::vector<double> v) {
 
 int StatusTextsMs() {
     int sum = 0;
-    for (const char* text : {TProgramBlock::InitDatabaseText, TProgramBlock::InitUserInterfaceText,
-                             TProgramBlock::SpeciesListText, TProgramBlock::ContactListText,
-                             TProgramBlock::PlacesPerFungiText, TProgramBlock::UserSettingsText,
-                             TProgramBlock::SpeciesSelectionText})
+    for (const char* text :
+         {TProgramBlock::InitDatabaseText, TProgramBlock::InitUserInterfaceText, TProgramBlock::SpeciesListText,
+          TProgramBlock::ContactListText, TProgramBlock::PlacesPerFungiText, TProgramBlock::UserSettingsText,
+          TProgramBlock::SpeciesSelectionText})
         sum += QString::fromUtf8(text).section(QLatin1Char(','), 0, 0).toInt();
     return sum;
 }
@@ -170,7 +170,8 @@ int StatusTextsMs() {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
-        return Child(argc, argv, QString::fromLocal8Bit(argv[2]), argc >= 4 && std::strcmp(argv[3], "--skip-waits") == 0);
+        return Child(argc, argv, QString::fromLocal8Bit(argv[2]),
+                     argc >= 4 && std::strcmp(argv[3], "--skip-waits") == 0);
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
@@ -200,10 +201,11 @@ int main(int argc, char** argv) {
     }
     const double t = Median(total), w = Median(work), m = Median(bare);
     const double tc = Median(totalCpu), wc = Median(workCpu), mc = Median(bareCpu);
-    std::printf("Start from exec to the main window's first paint (%d species, %d pictures, %d text rows, %d finds, "
-                "%d places), medians of %d starts; time from exec, and processor time:\n",
-                benchtables::kSpecies, benchtables::kPictures, benchtables::kTextRows, benchtables::kFinds,
-                benchtables::kPlaces, kRuns);
+    std::printf(
+        "Start from exec to the main window's first paint (%d species, %d pictures, %d text rows, %d finds, "
+        "%d places), medians of %d starts; time from exec, and processor time:\n",
+        benchtables::kSpecies, benchtables::kPictures, benchtables::kTextRows, benchtables::kFinds,
+        benchtables::kPlaces, kRuns);
     std::printf("  as the user meets it:           %6.0f ms  %6.0f ms (the status texts wait at least %d ms)\n", t, tc,
                 StatusTextsMs());
     std::printf("  the work, waits skipped:        %6.0f ms  %6.0f ms\n", w, wc);

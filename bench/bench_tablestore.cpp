@@ -81,20 +81,24 @@ int ReadWithCApi(const QString& fileName, TReadKind kind, std::vector<TRecordBlo
         size_t textBytes = 0;
         for (int col = 0; col <= n; ++col) {
             switch (sqlite3_column_type(st, col)) {
-            case SQLITE_INTEGER: slots[size_t(col)] = std::uint64_t(sqlite3_column_int64(st, col)); break;
-            case SQLITE_FLOAT: {
-                const double v = sqlite3_column_double(st, col);
-                std::memcpy(&slots[size_t(col)], &v, sizeof v);
-                break;
-            }
-            case SQLITE_TEXT: {
-                benchmark::DoNotOptimize(sqlite3_column_text(st, col));
-                const int bytes = sqlite3_column_bytes(st, col);
-                slots[size_t(col)] = std::uint64_t(textBytes) | (std::uint64_t(bytes) << 32);
-                textBytes += size_t(bytes);
-                break;
-            }
-            default: slots[size_t(col)] = 0; break;
+                case SQLITE_INTEGER:
+                    slots[size_t(col)] = std::uint64_t(sqlite3_column_int64(st, col));
+                    break;
+                case SQLITE_FLOAT: {
+                    const double v = sqlite3_column_double(st, col);
+                    std::memcpy(&slots[size_t(col)], &v, sizeof v);
+                    break;
+                }
+                case SQLITE_TEXT: {
+                    benchmark::DoNotOptimize(sqlite3_column_text(st, col));
+                    const int bytes = sqlite3_column_bytes(st, col);
+                    slots[size_t(col)] = std::uint64_t(textBytes) | (std::uint64_t(bytes) << 32);
+                    textBytes += size_t(bytes);
+                    break;
+                }
+                default:
+                    slots[size_t(col)] = 0;
+                    break;
             }
         }
         if (kind == TReadKind::Floor) {
@@ -162,7 +166,7 @@ double BytesPerSpeciesOnFile() {
 // ---- Post and save ----
 
 TFieldDefs Defs() {
-    return {{"UKey", TFieldType::ftString, 20},       {"LatinName", TFieldType::ftString, 40},
+    return {{"UKey", TFieldType::ftString, 20},        {"LatinName", TFieldType::ftString, 40},
             {"SwedishName", TFieldType::ftString, 40}, {"PicCount", TFieldType::ftInteger, 0},
             {"HasPic", TFieldType::ftBoolean, 0},      {"FindDate", TFieldType::ftDate, 0},
             {"NoteText", TFieldType::ftString, 255},   {"MeterPerPixelX", TFieldType::ftFloat, 0},

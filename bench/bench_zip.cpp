@@ -56,7 +56,7 @@ QByteArray Html(qsizetype size, int seed) {
     int i = seed;
     while (b.size() < size) {
         b += "<p class=\"art\">Kantarell nr " + QByteArray::number(i) +
-             " växer i mossig barrskog från juli till oktober; hatten är " + QByteArray::number(i % 97) + " mm.</p>\n";
+            " växer i mossig barrskog från juli till oktober; hatten är " + QByteArray::number(i % 97) + " mm.</p>\n";
         ++i;
     }
     b.truncate(size);
@@ -92,8 +92,7 @@ extern "C" void OnStopSignal(int sig) {
             ::_exit(127);
         }
         if (child > 0)
-            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {}
     }
     ::signal(sig, SIG_DFL);
     ::raise(sig);
@@ -115,7 +114,8 @@ void RemoveStaleRoots() {
         if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
         const QString path = QDir::tempPath() + "/" + QFile::decodeName(name);
         struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue;
         QDir(path).removeRecursively();
     }
     ::closedir(d);
@@ -138,7 +138,7 @@ void Write(const QString& path, const QByteArray& bytes) {
 
 struct TFolder {
     QString Base;  // the case's own folder below the run's
-    QString Dir;   // what is packed
+    QString Dir;  // what is packed
 };
 
 std::vector<std::unique_ptr<TFolder>> g_folders;
@@ -188,7 +188,8 @@ TFolder* Small() {
                 const int size = 10 + int((x >> 16) % 191);
                 QFile file(dir + QString("/f%1.txt").arg(i));
                 const QByteArray b = Html(size, d * 1000 + i);
-                if (!file.open(QIODevice::WriteOnly) || file.write(b) != b.size()) Fail("a test file could not be written");
+                if (!file.open(QIODevice::WriteOnly) || file.write(b) != b.size())
+                    Fail("a test file could not be written");
             }
         }
         return t;
@@ -334,8 +335,8 @@ int main(int argc, char** argv) {
         for (const auto& [name, f] : g_figures) {
             char goal[16] = "";
             if (f.Goal > 0) std::snprintf(goal, sizeof goal, "<= %.2f", f.Goal);
-            std::printf("%-22s %12.3f %12.3f %12.3f  %-7s %6.2f %6s\n", name.c_str(), f.Mine, f.Inside, f.Theirs, f.Peer,
-                        f.Mine / f.Theirs, goal);
+            std::printf("%-22s %12.3f %12.3f %12.3f  %-7s %6.2f %6s\n", name.c_str(), f.Mine, f.Inside, f.Theirs,
+                        f.Peer, f.Mine / f.Theirs, goal);
         }
         std::printf("Both sides are whole processes (the component through bench/zipdriver).\n");
         benchmark::Shutdown();

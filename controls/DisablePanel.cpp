@@ -17,8 +17,8 @@ bool TDisablePanel::IsEditLike(const QWidget* widget) {
     // An edit's own drop-down list is no control of the form.
     if (qobject_cast<const TFRDropDownList*>(widget)) return false;
     return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
-           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QAbstractItemView*>(widget) ||
-           qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
+        qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QAbstractItemView*>(widget) ||
+        qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
 }
 
 void TDisablePanel::SetEnabled(bool enabled) {

@@ -105,8 +105,7 @@ TFRDBColorbar::~TFRDBColorbar() {
 }
 
 void TFRDBColorbar::SetFractionSize(int size) {
-    if (size < 1 || size > 16)
-        throw Exception(QStringLiteral("Invalid FractionSize. Value must be between 1 and 16."));
+    if (size < 1 || size > 16) throw Exception(QStringLiteral("Invalid FractionSize. Value must be between 1 and 16."));
     m_fractionSize = size;
     update();
 }
@@ -173,7 +172,7 @@ bool TFRDBColorbar::ParseColors(const QString& text, QList<TColor>& colors) {
         for (int i = 0; shape && i < piece.size(); ++i) {
             const QChar c = piece.at(i);
             shape = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                    (i == 0 && piece.size() > 1 && (c == QLatin1Char('-') || c == QLatin1Char('+')));
+                (i == 0 && piece.size() > 1 && (c == QLatin1Char('-') || c == QLatin1Char('+')));
         }
         bool ok = false;
         const int value = shape ? piece.toInt(&ok, 10) : 0;
@@ -319,8 +318,7 @@ void TFRDBColorbar::MarkerClick(int index) {
 QSize TFRDBColorbar::NormalSize() const { return m_expanded ? m_normal : size(); }
 
 QSize TFRDBColorbar::sizeHint() const {
-    return m_expanded ? QSize(m_normal.width() + 2 * m_normal.height(), m_normal.height() + m_sliderHeight)
-                      : size();
+    return m_expanded ? QSize(m_normal.width() + 2 * m_normal.height(), m_normal.height() + m_sliderHeight) : size();
 }
 
 QRect TFRDBColorbar::BarRect() const {

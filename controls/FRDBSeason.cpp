@@ -25,16 +25,46 @@ TFRDBSeason::~TFRDBSeason() {
     m_link.OnUpdateData = nullptr;
 }
 
-void TFRDBSeason::SetBackgroundColor(TColor color) { m_backgroundColor = color; update(); }
-void TFRDBSeason::SetFrameColor(TColor color) { m_frameColor = color; update(); }
-void TFRDBSeason::SetHighColor(TColor color) { m_highColor = color; update(); }
-void TFRDBSeason::SetLowColor(TColor color) { m_lowColor = color; update(); }
-void TFRDBSeason::SetCaptionHeight(int height) { m_captionHeight = height; update(); }
-void TFRDBSeason::SetGraphMargin(int margin) { m_graphMargin = margin; update(); }
-void TFRDBSeason::SetMonthLetters(const QString& letters) { m_monthLetters = letters; update(); }
-void TFRDBSeason::SetCaption(const QString& caption) { m_caption = caption; update(); }
-void TFRDBSeason::SetCaptionFont(const QFont& font) { m_captionFont = font; update(); }
-void TFRDBSeason::SetLetterFont(const QFont& font) { m_letterFont = font; update(); }
+void TFRDBSeason::SetBackgroundColor(TColor color) {
+    m_backgroundColor = color;
+    update();
+}
+void TFRDBSeason::SetFrameColor(TColor color) {
+    m_frameColor = color;
+    update();
+}
+void TFRDBSeason::SetHighColor(TColor color) {
+    m_highColor = color;
+    update();
+}
+void TFRDBSeason::SetLowColor(TColor color) {
+    m_lowColor = color;
+    update();
+}
+void TFRDBSeason::SetCaptionHeight(int height) {
+    m_captionHeight = height;
+    update();
+}
+void TFRDBSeason::SetGraphMargin(int margin) {
+    m_graphMargin = margin;
+    update();
+}
+void TFRDBSeason::SetMonthLetters(const QString& letters) {
+    m_monthLetters = letters;
+    update();
+}
+void TFRDBSeason::SetCaption(const QString& caption) {
+    m_caption = caption;
+    update();
+}
+void TFRDBSeason::SetCaptionFont(const QFont& font) {
+    m_captionFont = font;
+    update();
+}
+void TFRDBSeason::SetLetterFont(const QFont& font) {
+    m_letterFont = font;
+    update();
+}
 
 // ---- The field ----
 

@@ -35,9 +35,7 @@ struct TRegionShape {
     QImage Bitmap;
     std::vector<bool> Mask;
     QList<QPoint> FillStarts;
-    bool Contains(QPoint p) const {
-        return Bitmap.rect().contains(p) && Mask[size_t(p.y()) * Bitmap.width() + p.x()];
-    }
+    bool Contains(QPoint p) const { return Bitmap.rect().contains(p) && Mask[size_t(p.y()) * Bitmap.width() + p.x()]; }
 };
 
 const TRegionShape& Shape(int index) {
@@ -160,15 +158,42 @@ TFRDBSwedenMap::~TFRDBSwedenMap() {
     m_link.OnUpdateData = nullptr;
 }
 
-void TFRDBSwedenMap::SetIntensityColors(const TIntensityColors& colors) { m_colors = colors; update(); }
-void TFRDBSwedenMap::SetBackgroundColor(TColor color) { m_backgroundColor = color; update(); }
-void TFRDBSwedenMap::SetFrameColor(TColor color) { m_frameColor = color; update(); }
-void TFRDBSwedenMap::SetLineColor(TColor color) { m_lineColor = color; update(); }
-void TFRDBSwedenMap::SetCaptionHeight(int height) { m_captionHeight = height; update(); }
-void TFRDBSwedenMap::SetColorListMargin(int margin) { m_colorListMargin = margin; update(); }
-void TFRDBSwedenMap::SetMapMargin(int margin) { m_mapMargin = margin; update(); }
-void TFRDBSwedenMap::SetCaption(const QString& caption) { m_caption = caption; update(); }
-void TFRDBSwedenMap::SetCaptionFont(const QFont& font) { m_captionFont = font; update(); }
+void TFRDBSwedenMap::SetIntensityColors(const TIntensityColors& colors) {
+    m_colors = colors;
+    update();
+}
+void TFRDBSwedenMap::SetBackgroundColor(TColor color) {
+    m_backgroundColor = color;
+    update();
+}
+void TFRDBSwedenMap::SetFrameColor(TColor color) {
+    m_frameColor = color;
+    update();
+}
+void TFRDBSwedenMap::SetLineColor(TColor color) {
+    m_lineColor = color;
+    update();
+}
+void TFRDBSwedenMap::SetCaptionHeight(int height) {
+    m_captionHeight = height;
+    update();
+}
+void TFRDBSwedenMap::SetColorListMargin(int margin) {
+    m_colorListMargin = margin;
+    update();
+}
+void TFRDBSwedenMap::SetMapMargin(int margin) {
+    m_mapMargin = margin;
+    update();
+}
+void TFRDBSwedenMap::SetCaption(const QString& caption) {
+    m_caption = caption;
+    update();
+}
+void TFRDBSwedenMap::SetCaptionFont(const QFont& font) {
+    m_captionFont = font;
+    update();
+}
 
 void TFRDBSwedenMap::DataChange() {
     m_levels.fill(-1);
@@ -293,8 +318,8 @@ void TFRDBSwedenMap::paintEvent(QPaintEvent*) {
             p.setBrush(ColorFromNumber(m_colors.Items(i).IntensityColor));
             p.drawRect(x0, y, 12, 12);
             p.setPen(Qt::black);
-            const QString text = QFontMetrics(listFont).elidedText(m_colors.Items(i).Caption, Qt::ElideRight,
-                                                                   std::max(0, textWidth));
+            const QString text =
+                QFontMetrics(listFont).elidedText(m_colors.Items(i).Caption, Qt::ElideRight, std::max(0, textWidth));
             p.drawText(QRect(textLeft, y - 2, std::max(0, textWidth), rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                        text);
         }

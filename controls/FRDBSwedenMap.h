@@ -39,8 +39,8 @@ private:
 struct TSwedenRegion {
     QString Name;
     QString Resource;  // the bitmap's resource name, "P%0.2dI00"
-    QPoint Offset;     // within the map area
-    QPoint Seed;       // within the bitmap
+    QPoint Offset;  // within the map area
+    QPoint Seed;  // within the bitmap
     QSize Size;
 };
 

@@ -20,17 +20,28 @@ bool IsSystemColor(TColor color) { return (color & clSystemColor) != 0 && color 
 
 QPalette::ColorRole SystemColorRole(TColor color) {
     switch (color) {
-    case clWindow: return QPalette::Base;
-    case clWindowText: return QPalette::Text;
-    case clBtnFace: return QPalette::Button;
-    case clBtnShadow: return QPalette::Dark; // the desktop's button shadow, #a0a0a0 on the usual scheme
-    case clGrayText: return QPalette::PlaceholderText;
-    case clBtnText: return QPalette::ButtonText;
-    case clHighlight: return QPalette::Highlight;
-    case clHighlightText: return QPalette::HighlightedText;
-    case clInfoBk: return QPalette::ToolTipBase;
-    case clInfoText: return QPalette::ToolTipText;
-    default: return QPalette::NoRole;
+        case clWindow:
+            return QPalette::Base;
+        case clWindowText:
+            return QPalette::Text;
+        case clBtnFace:
+            return QPalette::Button;
+        case clBtnShadow:
+            return QPalette::Dark;  // the desktop's button shadow, #a0a0a0 on the usual scheme
+        case clGrayText:
+            return QPalette::PlaceholderText;
+        case clBtnText:
+            return QPalette::ButtonText;
+        case clHighlight:
+            return QPalette::Highlight;
+        case clHighlightText:
+            return QPalette::HighlightedText;
+        case clInfoBk:
+            return QPalette::ToolTipBase;
+        case clInfoText:
+            return QPalette::ToolTipText;
+        default:
+            return QPalette::NoRole;
     }
 }
 
@@ -70,4 +81,3 @@ QFont ArialFont(int pointSize, bool bold) {
     font.setBold(bold);
     return font;
 }
-

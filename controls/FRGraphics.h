@@ -52,4 +52,3 @@ QString ArialFamily();
 QFont ArialFont(int pointSize = 8, bool bold = false);
 // Points at 96 dots per inch as pixels, rounded.
 int PointsToPixels(int pointSize);
-

@@ -20,11 +20,17 @@ bool Guarded(Body&& body) noexcept {
         body();
         return true;
     } catch (const Exception& e) {
-        try { ShowControlException(e.Message()); } catch (...) {}
+        try {
+            ShowControlException(e.Message());
+        } catch (...) {}
     } catch (const std::exception& e) {
-        try { ShowControlException(QString::fromUtf8(e.what())); } catch (...) {}
+        try {
+            ShowControlException(QString::fromUtf8(e.what()));
+        } catch (...) {}
     } catch (...) {
-        try { ShowControlException(QStringLiteral("Ett okänt fel inträffade.")); } catch (...) {}
+        try {
+            ShowControlException(QStringLiteral("Ett okänt fel inträffade."));
+        } catch (...) {}
     }
     return false;
 }

@@ -40,11 +40,16 @@ void TFRInfoPanel::SetFrameColor(TColor color) {
 
 QString TFRInfoPanel::IconName(TInfoPanelIcon icon) {
     switch (icon) {
-    case TInfoPanelIcon::icInfo: return QStringLiteral("ICONINFO");
-    case TInfoPanelIcon::icWarning: return QStringLiteral("ICONWARNING");
-    case TInfoPanelIcon::icQuestion: return QStringLiteral("ICONQUESTION");
-    case TInfoPanelIcon::icError: return QStringLiteral("ICONERROR");
-    case TInfoPanelIcon::icNoIcon: break;
+        case TInfoPanelIcon::icInfo:
+            return QStringLiteral("ICONINFO");
+        case TInfoPanelIcon::icWarning:
+            return QStringLiteral("ICONWARNING");
+        case TInfoPanelIcon::icQuestion:
+            return QStringLiteral("ICONQUESTION");
+        case TInfoPanelIcon::icError:
+            return QStringLiteral("ICONERROR");
+        case TInfoPanelIcon::icNoIcon:
+            break;
     }
     return QString();
 }

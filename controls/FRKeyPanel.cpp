@@ -151,81 +151,93 @@ void TFRKeyPanel::SetColorAnswer(TColor color) {
 
 bool TFRKeyPanel::IsAnswered() const {
     switch (m_kind) {
-    case TKeyPanelKind::pkOptions: return m_choice->SelectedCount() > 0;
-    case TKeyPanelKind::pkColor: return m_colorAnswer >= 0;
-    case TKeyPanelKind::pkEdit: return !m_edit->text().isEmpty();
-    case TKeyPanelKind::pkHeader: return false;
+        case TKeyPanelKind::pkOptions:
+            return m_choice->SelectedCount() > 0;
+        case TKeyPanelKind::pkColor:
+            return m_colorAnswer >= 0;
+        case TKeyPanelKind::pkEdit:
+            return !m_edit->text().isEmpty();
+        case TKeyPanelKind::pkHeader:
+            return false;
     }
     return false;
 }
 
 void TFRKeyPanel::Clear() {
     switch (m_kind) {
-    case TKeyPanelKind::pkOptions:
-        m_choice->ClearSelection();
-        m_choice->SetItemIndex(m_choice->Count() > 0 ? 0 : -1);
-        break;
-    case TKeyPanelKind::pkColor:
-        if (m_colorAnswer >= 0) {
-            m_colorAnswer = -1;
-            RefreshLook();
-            FireChange();
-        }
-        break;
-    case TKeyPanelKind::pkEdit:
-        m_edit->clear();
-        break;
-    case TKeyPanelKind::pkHeader:
-        break;
+        case TKeyPanelKind::pkOptions:
+            m_choice->ClearSelection();
+            m_choice->SetItemIndex(m_choice->Count() > 0 ? 0 : -1);
+            break;
+        case TKeyPanelKind::pkColor:
+            if (m_colorAnswer >= 0) {
+                m_colorAnswer = -1;
+                RefreshLook();
+                FireChange();
+            }
+            break;
+        case TKeyPanelKind::pkEdit:
+            m_edit->clear();
+            break;
+        case TKeyPanelKind::pkHeader:
+            break;
     }
     RefreshLook();
 }
 
 QString TFRKeyPanel::GetValue() const {
     switch (m_kind) {
-    case TKeyPanelKind::pkOptions: {
-        QString value;
-        for (int i = 0; i < m_choice->Count(); ++i) value += m_choice->Selected(i) ? QLatin1Char('1') : QLatin1Char('0');
-        return value;
-    }
-    case TKeyPanelKind::pkColor: return QString::number(m_colorAnswer);
-    case TKeyPanelKind::pkEdit: return m_edit->text();
-    case TKeyPanelKind::pkHeader: return QStringLiteral("*");
+        case TKeyPanelKind::pkOptions: {
+            QString value;
+            for (int i = 0; i < m_choice->Count(); ++i)
+                value += m_choice->Selected(i) ? QLatin1Char('1') : QLatin1Char('0');
+            return value;
+        }
+        case TKeyPanelKind::pkColor:
+            return QString::number(m_colorAnswer);
+        case TKeyPanelKind::pkEdit:
+            return m_edit->text();
+        case TKeyPanelKind::pkHeader:
+            return QStringLiteral("*");
     }
     return {};
 }
 
 void TFRKeyPanel::SetValue(const QString& value) {
     switch (m_kind) {
-    case TKeyPanelKind::pkOptions:
-        // Deselect first, so that a single choice never drops the option about to be chosen.
-        for (int i = 0; i < m_choice->Count(); ++i)
-            if (!(i < value.size() && value[i] != QLatin1Char('0'))) m_choice->SetSelected(i, false);
-        for (int i = 0; i < m_choice->Count(); ++i)
-            if (i < value.size() && value[i] != QLatin1Char('0')) m_choice->SetSelected(i, true);
-        break;
-    case TKeyPanelKind::pkColor: {
-        bool ok = false;
-        const qlonglong number = value.trimmed().toLongLong(&ok);
-        if (!ok) throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(value));
-        SetColorAnswer(number);
-        break;
-    }
-    case TKeyPanelKind::pkEdit:
-        m_edit->setText(value);
-        break;
-    case TKeyPanelKind::pkHeader:
-        break;
+        case TKeyPanelKind::pkOptions:
+            // Deselect first, so that a single choice never drops the option about to be chosen.
+            for (int i = 0; i < m_choice->Count(); ++i)
+                if (!(i < value.size() && value[i] != QLatin1Char('0'))) m_choice->SetSelected(i, false);
+            for (int i = 0; i < m_choice->Count(); ++i)
+                if (i < value.size() && value[i] != QLatin1Char('0')) m_choice->SetSelected(i, true);
+            break;
+        case TKeyPanelKind::pkColor: {
+            bool ok = false;
+            const qlonglong number = value.trimmed().toLongLong(&ok);
+            if (!ok) throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(value));
+            SetColorAnswer(number);
+            break;
+        }
+        case TKeyPanelKind::pkEdit:
+            m_edit->setText(value);
+            break;
+        case TKeyPanelKind::pkHeader:
+            break;
     }
     RefreshLook();
 }
 
 QWidget* TFRKeyPanel::AnswerControl() const {
     switch (m_kind) {
-    case TKeyPanelKind::pkOptions: return m_choice;
-    case TKeyPanelKind::pkColor: return m_colorButton;
-    case TKeyPanelKind::pkEdit: return m_edit;
-    case TKeyPanelKind::pkHeader: return nullptr;
+        case TKeyPanelKind::pkOptions:
+            return m_choice;
+        case TKeyPanelKind::pkColor:
+            return m_colorButton;
+        case TKeyPanelKind::pkEdit:
+            return m_edit;
+        case TKeyPanelKind::pkHeader:
+            return nullptr;
     }
     return nullptr;
 }
@@ -281,10 +293,17 @@ void TFRKeyPanel::RefreshHeight() {
     int h = CollapsedHeight;
     if (m_active && m_expanded) {
         switch (m_kind) {
-        case TKeyPanelKind::pkColor: h = 161; break;
-        case TKeyPanelKind::pkOptions: h = m_choice->y() + m_choice->height() + 10; break;
-        case TKeyPanelKind::pkEdit: h = 56; break;
-        case TKeyPanelKind::pkHeader: break;
+            case TKeyPanelKind::pkColor:
+                h = 161;
+                break;
+            case TKeyPanelKind::pkOptions:
+                h = m_choice->y() + m_choice->height() + 10;
+                break;
+            case TKeyPanelKind::pkEdit:
+                h = 56;
+                break;
+            case TKeyPanelKind::pkHeader:
+                break;
         }
     }
     if (height() == h && minimumHeight() == h && maximumHeight() == h) return;

@@ -20,7 +20,8 @@ void TFRLockButton::ShowGlyph(const QString& name) {
 }
 
 void TFRLockButton::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = event->button() == Qt::LeftButton && isEnabled() && isDown() && rect().contains(event->position().toPoint());
+    const bool click =
+        event->button() == Qt::LeftButton && isEnabled() && isDown() && rect().contains(event->position().toPoint());
     QToolButton::mouseReleaseEvent(event);
     if (click) Guarded([this] { Click(); });
 }

@@ -50,7 +50,7 @@ void TMapViewGeometry::SetSheet(const TMapSheet& sheet) {
     m_sheet = sheet;
     // A sheet the reader would refuse shows nothing rather than dividing by zero.
     m_active = sheet.MetresPerPixel > 0 && sheet.TileWidthM > 0 && sheet.TileHeightM > 0 && sheet.BlockWidth > 0 &&
-               sheet.BlockHeight > 0 && sheet.TileColumns > 0 && sheet.TileRows > 0;
+        sheet.BlockHeight > 0 && sheet.TileColumns > 0 && sheet.TileRows > 0;
     Recompute();
 }
 
@@ -147,13 +147,9 @@ qint64 TMapViewGeometry::HorizontalPosition() const { return qint64(m_cx) - m_sh
 
 qint64 TMapViewGeometry::VerticalPosition() const { return qint64(m_sheet.YMax) - m_cy; }
 
-qint32 TMapViewGeometry::PageStepX() const {
-    return Round(std::max(1, m_width - 16) * m_sheet.MetresPerPixel);
-}
+qint32 TMapViewGeometry::PageStepX() const { return Round(std::max(1, m_width - 16) * m_sheet.MetresPerPixel); }
 
-qint32 TMapViewGeometry::PageStepY() const {
-    return Round(std::max(1, m_height - 16) * m_sheet.MetresPerPixel);
-}
+qint32 TMapViewGeometry::PageStepY() const { return Round(std::max(1, m_height - 16) * m_sheet.MetresPerPixel); }
 
 bool TMapViewGeometry::DragTarget(int pressX, int pressY, int releaseX, int releaseY, TMapPoint& target) const {
     const qint64 dx = qint64(pressX) - releaseX, dy = qint64(releaseY) - pressY;

@@ -38,7 +38,7 @@ QPoint EventPixel(const QMouseEvent* event) {
 // Left <= x < Right and Top <= y < Bottom; an empty or inverted rectangle holds nothing.
 bool TagContains(const QRect& r, int x, int y) {
     return qint64(r.left()) <= x && x < qint64(r.left()) + r.width() && qint64(r.top()) <= y &&
-           y < qint64(r.top()) + r.height();
+        y < qint64(r.top()) + r.height();
 }
 
 class WaitCursor {
@@ -231,8 +231,7 @@ void TFRMapPanel::ShowPosition(int x, int y) {
     } catch (...) {
         try {
             m_map.SetActive(false);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 }
 
@@ -290,8 +289,9 @@ void TFRMapPanel::Scrolled(QScrollBar* bar, int action) {
         const bool add = action == QAbstractSlider::SliderPageStepAdd;
         // The vertical bar counts southwards from the north edge: page up goes north.
         if (vertical)
-            SetCenter(cx, int(std::clamp<qint64>(qint64(cy) + (add ? -1 : 1) * qint64(m_geometry.PageStepY()),
-                                                  std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+            SetCenter(cx,
+                      int(std::clamp<qint64>(qint64(cy) + (add ? -1 : 1) * qint64(m_geometry.PageStepY()),
+                                             std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
         else
             SetCenter(int(std::clamp<qint64>(qint64(cx) + (add ? 1 : -1) * qint64(m_geometry.PageStepX()),
                                              std::numeric_limits<int>::min(), std::numeric_limits<int>::max())),
@@ -392,7 +392,8 @@ void TFRMapPanel::SurfaceMouseRelease(QMouseEvent* event) {
     }
     const QPoint p = EventPixel(event);
     // The owner hears of the release in the view it pressed in; the view moves afterwards.
-    if (OnMouseUp) Guarded([&] { OnMouseUp(this, event->button(), event->modifiers(), PixelToMapX(p.x()), PixelToMapY(p.y())); });
+    if (OnMouseUp)
+        Guarded([&] { OnMouseUp(this, event->button(), event->modifiers(), PixelToMapX(p.x()), PixelToMapY(p.y())); });
     if (!m_dragging) return;
     m_dragging = false;
     SyncSize();
@@ -403,7 +404,9 @@ void TFRMapPanel::SurfaceMouseRelease(QMouseEvent* event) {
 void TFRMapPanel::SurfaceMouseMove(QMouseEvent* event) {
     if (!m_map.Active()) return;
     const QPoint p = EventPixel(event);
-    if (OnMouseMove) Guarded([&] { OnMouseMove(this, event->buttons(), event->modifiers(), PixelToMapX(p.x()), PixelToMapY(p.y())); });
+    if (OnMouseMove)
+        Guarded(
+            [&] { OnMouseMove(this, event->buttons(), event->modifiers(), PixelToMapX(p.x()), PixelToMapY(p.y())); });
     TFRMapObjects& tags = m_map.MapObjects();
     if (tags.Count() == 0 || !OnTagInfo) return;
     for (int i = 0; i < tags.Count(); ++i)

@@ -27,8 +27,7 @@ class QScrollBar;
 class TFRMapPanel;
 
 using TFRPaintLayerEvent = std::function<void(TFRMapPanel* sender, QPainter& canvas)>;
-using TFRTagInfoEvent =
-    std::function<void(TFRMapPanel* sender, int x, int y, const QString& tag, const QString& data)>;
+using TFRTagInfoEvent = std::function<void(TFRMapPanel* sender, int x, int y, const QString& tag, const QString& data)>;
 // Mouse events in map metres.
 using TFRMapMouseEvent =
     std::function<void(TFRMapPanel* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;

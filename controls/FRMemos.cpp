@@ -68,10 +68,10 @@ void TFRDBMemo::Changed() {
 
 void TFRDBMemo::keyPressEvent(QKeyEvent* event) {
     const bool changes = event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
-                         event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
-                         event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-                         (!event->text().isEmpty() && event->text().at(0).isPrint() &&
-                          !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+        event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter ||
+        (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
     // Escape gives up the change: the field is shown again.
     if (event->key() == Qt::Key_Escape && m_link.Modified()) {
         Guarded([this] { m_link.Reset(); });
@@ -83,8 +83,8 @@ void TFRDBMemo::keyPressEvent(QKeyEvent* event) {
     if (!isReadOnly() && changes && !Guarded([&] { refused = !m_link.Edit(); })) refused = true;
     // The field holds no more than its width: a character that would not fit is not taken.
     const bool inserts = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-                         (!event->text().isEmpty() && event->text().at(0).isPrint() &&
-                          !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+        (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
     if (!refused && !isReadOnly() && inserts && Room() < 1) {
         QApplication::beep();
         refused = true;

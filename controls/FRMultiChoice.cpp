@@ -250,18 +250,28 @@ void TFRMultiChoice::MoveCurrent(int delta) {
 void TFRMultiChoice::keyPressEvent(QKeyEvent* event) {
     const bool vertical = m_itemOrder == TItemOrder::ioVertical;
     switch (event->key()) {
-    case Qt::Key_Space:
-        Guarded([&] {
-            KeyChanging();
-            if (m_itemIndex >= 0 && m_itemIndex < Count()) SetSelected(m_itemIndex, !Selected(m_itemIndex));
-            Repaint();
-        });
-        break;
-    case Qt::Key_Left: Guarded([&] { MoveCurrent(vertical ? -Rows() : -1); }); break;
-    case Qt::Key_Right: Guarded([&] { MoveCurrent(vertical ? Rows() : 1); }); break;
-    case Qt::Key_Up: Guarded([&] { MoveCurrent(vertical ? -1 : -m_colCount); }); break;
-    case Qt::Key_Down: Guarded([&] { MoveCurrent(vertical ? 1 : m_colCount); }); break;
-    default: QWidget::keyPressEvent(event); return;
+        case Qt::Key_Space:
+            Guarded([&] {
+                KeyChanging();
+                if (m_itemIndex >= 0 && m_itemIndex < Count()) SetSelected(m_itemIndex, !Selected(m_itemIndex));
+                Repaint();
+            });
+            break;
+        case Qt::Key_Left:
+            Guarded([&] { MoveCurrent(vertical ? -Rows() : -1); });
+            break;
+        case Qt::Key_Right:
+            Guarded([&] { MoveCurrent(vertical ? Rows() : 1); });
+            break;
+        case Qt::Key_Up:
+            Guarded([&] { MoveCurrent(vertical ? -1 : -m_colCount); });
+            break;
+        case Qt::Key_Down:
+            Guarded([&] { MoveCurrent(vertical ? 1 : m_colCount); });
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
     }
     event->accept();
 }

@@ -21,16 +21,13 @@ public:
     qint64 Left() const { return m_size - m_pos; }
 
     void Read(void* to, qint64 n) {
-        if (n < 0 || n > Left())
-            throw Exception(QStringLiteral("Kartfilen tar slut i förtid."));
+        if (n < 0 || n > Left()) throw Exception(QStringLiteral("Kartfilen tar slut i förtid."));
         if (n == 0) return;
-        if (m_in.read(static_cast<char*>(to), n) != n)
-            throw Exception(QStringLiteral("Kartfilen kunde inte läsas."));
+        if (m_in.read(static_cast<char*>(to), n) != n) throw Exception(QStringLiteral("Kartfilen kunde inte läsas."));
         m_pos += n;
     }
     QByteArray Bytes(qint64 n) {
-        if (n < 0 || n > Left())
-            throw Exception(QStringLiteral("Kartfilen tar slut i förtid."));
+        if (n < 0 || n > Left()) throw Exception(QStringLiteral("Kartfilen tar slut i förtid."));
         QByteArray bytes(qsizetype(n), Qt::Uninitialized);
         Read(bytes.data(), n);
         return bytes;
@@ -160,7 +157,8 @@ TRIKHeader ReadRIKHeaderFields(QIODevice& in, qint64 fileSize, const std::functi
     const QByteArray table = r.Bytes(count * 4);
     const auto* t = reinterpret_cast<const uint8_t*>(table.constData());
     for (qint64 i = 0; i < count; ++i, t += 4)
-        h.TileOffsets[size_t(i)] = qint32(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
+        h.TileOffsets[size_t(i)] =
+            qint32(uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24);
     h.TableEnd = r.Pos();
 
     // The coding is read from the first tile that has bytes; a file whose tiles are all empty
@@ -215,8 +213,8 @@ void TRIKTileDecoder::MarkFailed(int blockWidth, int blockHeight, TRIKTile& tile
     tile.Failed = true;
 }
 
-void TRIKTileDecoder::Decode(TRIKCoding coding, const uint8_t* data, qsizetype size, int blockWidth,
-                             int blockHeight, int codedRowLength, TRIKTile& tile) {
+void TRIKTileDecoder::Decode(TRIKCoding coding, const uint8_t* data, qsizetype size, int blockWidth, int blockHeight,
+                             int codedRowLength, TRIKTile& tile) {
     if (size <= 0) {
         StartTile(blockWidth, blockHeight, false, tile);
         std::fill(tile.Reached.begin(), tile.Reached.end(), uint8_t(0));
@@ -230,15 +228,13 @@ void TRIKTileDecoder::Decode(TRIKCoding coding, const uint8_t* data, qsizetype s
         try {
             DecodeLZW(data, size, blockWidth, blockHeight, codedRowLength, adjustment, tile);
             return;
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     }
     // The last attempt's pixels stay; the square marks the tile as unreadable.
     tile.Failed = true;
 }
 
-void TRIKTileDecoder::DecodeRLE(const uint8_t* data, qsizetype size, int blockWidth, int blockHeight,
-                                TRIKTile& tile) {
+void TRIKTileDecoder::DecodeRLE(const uint8_t* data, qsizetype size, int blockWidth, int blockHeight, TRIKTile& tile) {
     StartTile(blockWidth, blockHeight, false, tile);
     uint8_t* index = tile.Index.data();
     qsizetype i = 0;
@@ -399,4 +395,3 @@ void TRIKTileDecoder::DecodeLZW(const uint8_t* data, qsizetype size, int blockWi
     }
     toTile();
 }
-

@@ -23,7 +23,7 @@ struct TRIKHeader {
     qint32 YMin = 0;
     qint32 XMin = 0;
     qint32 YMax = 0;
-    qint32 XMax = 0;      // XMin + TileColumns * TileWidthM
+    qint32 XMax = 0;  // XMin + TileColumns * TileWidthM
     qint32 FileXMax = 0;  // the east edge as the file gives it (only the scroll range uses it)
     qint32 ScaleDenominator = 0;
     float ScaleValue = 0;
@@ -63,8 +63,7 @@ constexpr qint64 RIKShortShiftXMax = 302005;
 // coding. fileSize bounds every read. onEdges, when set, gets the horizontal and vertical
 // scroll extents (file XMax - XMin, YMax - YMin) as soon as the edges are known. Raises an
 // Exception with the bare message (the caller adds the "Invalid mapfile" prefix).
-TRIKHeader ReadRIKHeaderFields(QIODevice& in, qint64 fileSize,
-                               const std::function<void(qint64, qint64)>& onEdges = {});
+TRIKHeader ReadRIKHeaderFields(QIODevice& in, qint64 fileSize, const std::function<void(qint64, qint64)>& onEdges = {});
 
 // The byte range of tile index in a file of fileSize bytes. False when the range is not a
 // sane one: it starts before the end of the offset table, ends before it starts or beyond the
@@ -80,10 +79,10 @@ TRIKCoding DetectRIKCoding(const uint8_t* data, qsizetype size, int blockWidth);
 struct TRIKTile {
     int Width = 0;
     int Height = 0;
-    std::vector<uint8_t> Index;    // palette index of each pixel
+    std::vector<uint8_t> Index;  // palette index of each pixel
     std::vector<uint8_t> Reached;  // 1 where the tile's data set the pixel
-    bool RedFill = false;          // pixels not reached are red (LZW) instead of white
-    bool Failed = false;           // every attempt failed: the tile carries the red square
+    bool RedFill = false;  // pixels not reached are red (LZW) instead of white
+    bool Failed = false;  // every attempt failed: the tile carries the red square
 };
 
 // Decodes tiles, keeping its work buffers from tile to tile.

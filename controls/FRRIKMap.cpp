@@ -14,9 +14,7 @@
 
 namespace {
 
-int ClampedRange(qint64 value) {
-    return int(std::clamp<qint64>(value, 0, std::numeric_limits<int>::max()));
-}
+int ClampedRange(qint64 value) { return int(std::clamp<qint64>(value, 0, std::numeric_limits<int>::max())); }
 
 }  // namespace
 
@@ -157,12 +155,12 @@ bool TRIKMap::DecodeTile(int index) {
     const int bw = m_header.BlockWidth, bh = m_header.BlockHeight;
     bool cut = false;
     if (ReadTileBytes(index, m_tileBytes)) {
-        m_decoder.Decode(m_header.Coding, reinterpret_cast<const uint8_t*>(m_tileBytes.constData()),
-                         m_tileBytes.size(), bw, bh, m_header.CodedRowLength, m_tile);
+        m_decoder.Decode(m_header.Coding, reinterpret_cast<const uint8_t*>(m_tileBytes.constData()), m_tileBytes.size(),
+                         bw, bh, m_header.CodedRowLength, m_tile);
         // Data that ends before the tile is full: the rest is drawn white, and told. (A tile
         // without any data is an empty part of the sheet.)
         cut = !m_tile.Failed && !m_tileBytes.isEmpty() &&
-              std::find(m_tile.Reached.cbegin(), m_tile.Reached.cend(), uint8_t(0)) != m_tile.Reached.cend();
+            std::find(m_tile.Reached.cbegin(), m_tile.Reached.cend(), uint8_t(0)) != m_tile.Reached.cend();
     } else {
         TRIKTileDecoder::MarkFailed(bw, bh, m_tile);
     }

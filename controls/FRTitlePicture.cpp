@@ -117,7 +117,8 @@ void TFRTitlePicture::mousePressEvent(QMouseEvent* event) {
 
 void TFRTitlePicture::mouseReleaseEvent(QMouseEvent* event) {
     Guarded([&] {
-        const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        const bool click =
+            m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
         m_pressed = false;
         if (click && OnClick) OnClick(this);
     });

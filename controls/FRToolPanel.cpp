@@ -63,9 +63,10 @@ void TFRToolPanel::paintEvent(QPaintEvent*) {
         }
         if (!m_glyph.isNull()) {
             const QSize size = m_glyph.width() > 46 || m_glyph.height() > 46
-                                   ? m_glyph.size().scaled(46, 46, Qt::KeepAspectRatio)
-                                   : m_glyph.size();
-            const QPoint at = square.center() - QPoint(size.width() / 2, size.height() / 2) + (down ? QPoint(1, 1) : QPoint());
+                ? m_glyph.size().scaled(46, 46, Qt::KeepAspectRatio)
+                : m_glyph.size();
+            const QPoint at =
+                square.center() - QPoint(size.width() / 2, size.height() / 2) + (down ? QPoint(1, 1) : QPoint());
             p.drawPixmap(QRect(at, size), m_glyph);
         }
 

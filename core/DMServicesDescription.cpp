@@ -18,9 +18,9 @@ const char* const kReadOnly = "Tabellen är skrivskyddad och kan inte ändras";
 // The rows of one detail table of the species that the description replaces.
 struct TDetailRows {
     TExtClientDataSet* Table = nullptr;
-    QString Field;       // the field each line goes to
+    QString Field;  // the field each line goes to
     QStringList Lines;
-    int Flag = -1;       // the RowFlag of the rows replaced; -1: every row
+    int Flag = -1;  // the RowFlag of the rows replaced; -1: every row
     QStringList OldKeys;  // the rows replaced
 };
 
@@ -28,8 +28,7 @@ struct TDetailRows {
 
 void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
     TExtClientDataSet* fungi = m_dm->cdsFungi;
-    if (!fungi->Active() ||
-        (fungi->State() != TDataSetState::dsEdit && fungi->State() != TDataSetState::dsInsert))
+    if (!fungi->Active() || (fungi->State() != TDataSetState::dsEdit && fungi->State() != TDataSetState::dsInsert))
         throw Exception(QStringLiteral("Ingen art redigeras"));
     if (!StoredRecords(fungi)) throw Exception(QString::fromUtf8(kReadOnly));
     const QString key = GetUKey(fungi);
@@ -99,8 +98,7 @@ void TDMServices::SaveFungiDescription(const TFungiDescription& description) {
                     for (int field = 0; field < typed.size() && field < fungi->FieldCount(); ++field)
                         fungi->Fields(field)->SetValue(typed[field]);
                 }
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         throw;
     }

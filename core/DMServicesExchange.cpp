@@ -84,7 +84,8 @@ QStringList TDMServices::EFFiles(TExtClientDataSet* table) {
     if (table == m_dm->cdsFungiPics) {
         // A web picture that was never downloaded has no files.
         const bool link = table->FieldByName(QStringLiteral("PicType"))->AsString() == QLatin1String("LINK");
-        if (!link || flag("PicDownloaded")) files << FileOf(TKeyFile::FungiPic, key) << FileOf(TKeyFile::FungiPicThumb, key);
+        if (!link || flag("PicDownloaded"))
+            files << FileOf(TKeyFile::FungiPic, key) << FileOf(TKeyFile::FungiPicThumb, key);
     } else if (table == m_dm->cdsContacts) {
         if (flag("HasPic")) files << FileOf(TKeyFile::ContactPic, key);
     } else if (table == m_dm->cdsFoods) {

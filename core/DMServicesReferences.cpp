@@ -32,7 +32,7 @@ struct TDMServices::TCascadeRule {
     };
     QString Table;
     QStringList Details{};  // deleted by MasterUKey before the record, in this order
-    QList<TFile> Files{};   // deleted once the record is gone
+    QList<TFile> Files{};  // deleted once the record is gone
 };
 
 const QList<TDMServices::TCascadeRule>& TDMServices::CascadeRules() {
@@ -52,7 +52,9 @@ const QList<TDMServices::TCascadeRule>& TDMServices::CascadeRules() {
          .Details = {"cdsFoodTexts"},
          .Files = {{.Path = K::FoodPic, .Condition = hasPic}, {.Path = K::FoodPicThumb, .Condition = hasPic}}},
         {.Table = "cdsContacts", .Files = {{.Path = K::ContactPic, .Condition = hasPic}}},
-        {.Table = "cdsInternet", .Details = {"cdsInternetTexts"}, .Files = {{.Path = K::InternetPic, .Condition = hasPic}}},
+        {.Table = "cdsInternet",
+         .Details = {"cdsInternetTexts"},
+         .Files = {{.Path = K::InternetPic, .Condition = hasPic}}},
         // Users' pictures lie beside the contacts' pictures, named by the user's key.
         {.Table = "cdsUsers", .Files = {{.Path = K::ContactPic, .Condition = hasPic}}},
     };
@@ -101,7 +103,6 @@ QString TDMServices::ReferencedKey(const TRefField& field, const QString& value)
     return value.startsWith(RefPrefix) ? value.mid(RefPrefix.size()) : QString();
 }
 
-
 // ---- Reference counting while records are posted ----
 
 void TDMServices::OnBeforeEdit(TExtClientDataSet* table) {
@@ -126,7 +127,8 @@ void TDMServices::OnBeforePost(TExtClientDataSet* table) {
         const QString ukey = GetUKey(table);
         QStringList old;
         const auto memory = m_editMemory.constFind(table);
-        if (memory != m_editMemory.constEnd() && memory->first == ukey && memory->second.size() == refs->Fields.size()) {
+        if (memory != m_editMemory.constEnd() && memory->first == ukey &&
+            memory->second.size() == refs->Fields.size()) {
             old = memory->second;
         } else {
             // An edit that began before the services were bound: the stored record is

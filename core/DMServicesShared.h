@@ -174,8 +174,7 @@ private:
                 }
             }
             table->SetAutoSave(entry.AutoSave);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 
     void EnableAll() {

@@ -83,7 +83,7 @@ struct TExtClientDataSet::Impl {
 
     // Bookkeeping between the before and after hooks of one post or delete.
     QString drawnKey;  // the key this table drew for the record being inserted
-    QString editKey;   // the key the record had when its edit began
+    QString editKey;  // the key the record had when its edit began
     bool postWasInsert = false;
     bool postKeyIsDrawn = false;
     QString postKey;
@@ -183,8 +183,7 @@ public:
         if (std::uncaught_exceptions() > m_uncaught) {
             try {
                 m_table->ReleaseInternal();
-            } catch (...) {
-            }
+            } catch (...) {}
         } else if (m_when == Always) {
             m_table->ReleaseInternal();
         }
@@ -226,7 +225,7 @@ QString TExtClientDataSet::NewUKey(const std::function<bool(const QString&)>& al
     const bool checkVisible = Active() && FindField(kUKey) != nullptr;
     auto taken = [&](const QString& key) {
         return (checkInternal && internal->FindRecordIndex(kUKey, key) >= 0) ||
-               (checkVisible && FindRecordIndex(kUKey, key) >= 0) || (alsoTaken && alsoTaken(key));
+            (checkVisible && FindRecordIndex(kUKey, key) >= 0) || (alsoTaken && alsoTaken(key));
     };
 
     constexpr quint32 kRange = 456'976;
@@ -272,8 +271,7 @@ void TExtClientDataSet::LoadData() {
     // records in memory came from, when reading it again would give the very same records.
     // A file that cannot be read is read afresh, which reports what is wrong with it.
     // Unsaved changes keep the records in memory, as closing does.
-    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges() &&
-        !d->internal->MatchesBoundFile())
+    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges() && !d->internal->MatchesBoundFile())
         d->internal->Close();
     OpenInternal();
     TClientDataSet* internal = d->internal.get();
@@ -302,8 +300,7 @@ void TExtClientDataSet::LoadData() {
         // the first failure is the one reported.
         try {
             AppendSharedRecords(*internal, rows);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     AppendSharedRecords(*internal, rows);

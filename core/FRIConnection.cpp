@@ -22,41 +22,53 @@ bool IsWebScheme(const QUrl& url) {
 }
 
 QString MiB(qint64 bytes) {
-    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
+    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1)
+        .replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 // The reason for a failed request, in words the user can act on.
 QString NetworkCause(QNetworkReply::NetworkError error) {
     switch (error) {
-    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("Servern tog inte emot anslutningen.");
-    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("Servern stängde anslutningen i förtid.");
-    case QNetworkReply::HostNotFoundError: return QStringLiteral("Servern hittades inte.");
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: return QStringLiteral("Servern svarade inte i tid.");
-    case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("Den säkra anslutningen kunde inte upprättas.");
-    case QNetworkReply::TooManyRedirectsError: return QStringLiteral("Servern hänvisade vidare för många gånger.");
-    case QNetworkReply::InsecureRedirectError:
-    case QNetworkReply::ProtocolUnknownError: return QStringLiteral("Servern hänvisade vidare till en otillåten adress.");
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError: return QStringLiteral("Nätverket är inte tillgängligt.");
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionClosedError:
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::ProxyAuthenticationRequiredError: return QStringLiteral("Proxyservern kunde inte användas.");
-    default: return QStringLiteral("Nätverksfel nummer %1.").arg(static_cast<int>(error));
+        case QNetworkReply::ConnectionRefusedError:
+            return QStringLiteral("Servern tog inte emot anslutningen.");
+        case QNetworkReply::RemoteHostClosedError:
+            return QStringLiteral("Servern stängde anslutningen i förtid.");
+        case QNetworkReply::HostNotFoundError:
+            return QStringLiteral("Servern hittades inte.");
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::OperationCanceledError:
+            return QStringLiteral("Servern svarade inte i tid.");
+        case QNetworkReply::SslHandshakeFailedError:
+            return QStringLiteral("Den säkra anslutningen kunde inte upprättas.");
+        case QNetworkReply::TooManyRedirectsError:
+            return QStringLiteral("Servern hänvisade vidare för många gånger.");
+        case QNetworkReply::InsecureRedirectError:
+        case QNetworkReply::ProtocolUnknownError:
+            return QStringLiteral("Servern hänvisade vidare till en otillåten adress.");
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::NetworkSessionFailedError:
+            return QStringLiteral("Nätverket är inte tillgängligt.");
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+        case QNetworkReply::ProxyAuthenticationRequiredError:
+            return QStringLiteral("Proxyservern kunde inte användas.");
+        default:
+            return QStringLiteral("Nätverksfel nummer %1.").arg(static_cast<int>(error));
     }
 }
 
-} // namespace
+}  // namespace
 
 TFRIConnection::TFRIConnection(QObject* parent) : QObject(parent), m_http(std::make_unique<QNetworkAccessManager>()) {}
 
 TFRIConnection::~TFRIConnection() = default;
 
 QString TFRIConnection::FailureMessage(const QString& cause) {
-    return QStringLiteral("Nedladdning från HTTP-server misslyckades. Kontrollera Din Internet-anslutning. "
-                          "Meddelande: \"%1\"")
+    return QStringLiteral(
+               "Nedladdning från HTTP-server misslyckades. Kontrollera Din Internet-anslutning. "
+               "Meddelande: \"%1\"")
         .arg(cause);
 }
 
@@ -144,11 +156,11 @@ void TFRIConnection::Fetch(const QString& address, const std::function<bool(cons
 
     connect(r, &QNetworkReply::redirected, r, [r, abortWith](const QUrl& target) {
         const QUrl to = r->url().resolved(target);
-        const bool downgrade = r->url().scheme().toLower() == QLatin1String("https") &&
-                               to.scheme().toLower() != QLatin1String("https");
+        const bool downgrade =
+            r->url().scheme().toLower() == QLatin1String("https") && to.scheme().toLower() != QLatin1String("https");
         if (!IsWebScheme(to) || downgrade) {
-            abortWith(QStringLiteral("Servern hänvisade vidare till en otillåten adress (%1).")
-                          .arg(to.toDisplayString()));
+            abortWith(
+                QStringLiteral("Servern hänvisade vidare till en otillåten adress (%1).").arg(to.toDisplayString()));
             return;
         }
         Q_EMIT r->redirectAllowed();
@@ -201,8 +213,7 @@ void TFRIConnection::Fetch(const QString& address, const std::function<bool(cons
         else
             cause = NetworkCause(r->error());
     }
-    if (cause.isEmpty() && (status < 200 || status >= 300))
-        cause = QStringLiteral("Servern svarade %1.").arg(status);
+    if (cause.isEmpty() && (status < 200 || status >= 300)) cause = QStringLiteral("Servern svarade %1.").arg(status);
     if (!cause.isEmpty()) throw Exception(FailureMessage(cause));
     m_lastContentType = r->header(QNetworkRequest::ContentTypeHeader).toString();
 }

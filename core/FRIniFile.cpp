@@ -183,12 +183,14 @@ QStringList TFRIniFile::ProgramDefaults() {
         {"Contacts", "ShowingAll=0"},
         {"Key", "Presentation=1|ColorTolerance=0"},
         {"Place", "SortOrder=1|SelProvince=|SelDistrict="},
-        {"Maps", "Autozoom=1|Dragging=0|PlaceSelection=NONE|PlaceColor=255|PlaceSize=15|"
-                 "FindSelection=NONE|FindColor=255|FindSize=15"},
+        {"Maps",
+         "Autozoom=1|Dragging=0|PlaceSelection=NONE|PlaceColor=255|PlaceSize=15|"
+         "FindSelection=NONE|FindColor=255|FindSize=15"},
         {"Internet", "MasterUKey=|MixupReportHost="},
-        {"QuickSelection", "Complete=1|CompleteLocked=1|SwedishName=0|SwedishNameLocked=0|Edible=0|"
-                           "HasPicture=0|CountryPart=00000000|Season=000000000000|"
-                           "Habitat=000000000000000|FungiGroup="},
+        {"QuickSelection",
+         "Complete=1|CompleteLocked=1|SwedishName=0|SwedishNameLocked=0|Edible=0|"
+         "HasPicture=0|CountryPart=00000000|Season=000000000000|"
+         "Habitat=000000000000000|FungiGroup="},
         {"FungiFindPresets", "PositionLocked=1|RouteNoteLocked=0|NoteTextLocked=0"},
         {"FungiPicDetails", "RealSize=0"},
         {"Food", "GroupIndex=1"},
@@ -267,7 +269,8 @@ void TFRIniFile::Flush() {
     if (replacesUnreadable) {
         const QFileInfo old(fileName);
         QString backup = m_unreadableBackup;
-        if (backup.isEmpty() || QFileInfo::exists(backup) || QFileInfo(backup).isSymLink()) backup = freeBackupName(fileName);
+        if (backup.isEmpty() || QFileInfo::exists(backup) || QFileInfo(backup).isSymLink())
+            backup = freeBackupName(fileName);
         if ((old.exists() || old.isSymLink()) && !QFile::rename(fileName, backup)) throw Exception(failed);
     }
     file.Rename();
@@ -283,8 +286,7 @@ bool TFRIniFile::SelectSection(const QString& name) {
     CloseSection();
     const QString wanted = name.trimmed();
     const qsizetype inDefaults = findSection(m_defaults, wanted);
-    if (inDefaults >= 0)
-        m_sectionDefaults = m_defaults.mid(inDefaults, blockEnd(m_defaults, inDefaults) - inDefaults);
+    if (inDefaults >= 0) m_sectionDefaults = m_defaults.mid(inDefaults, blockEnd(m_defaults, inDefaults) - inDefaults);
 
     const qsizetype inFile = findSection(m_lines, wanted);
     bool found = true;

@@ -17,13 +17,13 @@
 
 // The store's failure texts, in their fixed order.
 enum class TFRIniError {
-    FilenameRequired,   // "Filnamn måste anges"
-    FormIsNil,          // "Fönsterpekare är NIL"
-    NoActiveSection,    // "Ingen aktiv sektion i INI-fil"
-    SectionNotFound,    // "Sektion "%s" kunde ej hittas"
-    ReadInteger,        // "Läsning av heltalsvärde misslyckades"
-    ReadString,         // "Läsning av sträng misslyckades"
-    ReadBool,           // "Läsning av booleskt värde misslyckades"
+    FilenameRequired,  // "Filnamn måste anges"
+    FormIsNil,  // "Fönsterpekare är NIL"
+    NoActiveSection,  // "Ingen aktiv sektion i INI-fil"
+    SectionNotFound,  // "Sektion "%s" kunde ej hittas"
+    ReadInteger,  // "Läsning av heltalsvärde misslyckades"
+    ReadString,  // "Läsning av sträng misslyckades"
+    ReadBool,  // "Läsning av booleskt värde misslyckades"
     SaveFormPlacement,  // "Sparning av fönsterposition misslyckades"
 };
 // The text of a failure; "%s" (section name) is left in place for SectionNotFound.
@@ -93,11 +93,11 @@ private:
     QString m_filename;
     QStringList m_defaults;
     QStringList m_lines;
-    QStringList m_section;          // active section, header line first; empty when none
+    QStringList m_section;  // active section, header line first; empty when none
     QStringList m_sectionDefaults;  // the same section of the defaults
-    bool m_sectionInFile = false;   // the active section was taken out of the file
+    bool m_sectionInFile = false;  // the active section was taken out of the file
     bool m_sectionWritten = false;
     bool m_open = false;
-    QString m_unreadableFile;       // kept as a backup before it is first overwritten
-    QString m_unreadableBackup;     // the name it is kept under, told when it could not be read
+    QString m_unreadableFile;  // kept as a backup before it is first overwritten
+    QString m_unreadableBackup;  // the name it is kept under, told when it could not be read
 };

@@ -57,12 +57,12 @@ QFileInfoList listFolder(const QString& folder) {
     QFileInfoList entries;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) raiseUnreadableFolder(folder);
-        entries.append(QFileInfo(folder + QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()))));
+        entries.append(
+            QFileInfo(folder + QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()))));
     }
     if (ec) raiseUnreadableFolder(folder);
     return entries;
 }
-
 
 struct Walk {
     TFolderTotals& totals;
@@ -90,8 +90,7 @@ struct Walk {
 
     static void removeFolder(const QString& path) {
         if (!QDir().rmdir(path))
-            throw Exception(
-                QStringLiteral("Mappen \"%1\" kunde inte tas bort.").arg(QDir::toNativeSeparators(path)));
+            throw Exception(QStringLiteral("Mappen \"%1\" kunde inte tas bort.").arg(QDir::toNativeSeparators(path)));
     }
 
     // Whether the walk left this entry of a walked folder where it is on purpose. A
@@ -107,15 +106,15 @@ struct Walk {
     bool removeHandled(const QString& path) const {
         if (QDir().rmdir(path)) return true;
         const QFileInfoList left = listFolder(path + QLatin1Char('/'));
-        if (left.isEmpty() || !std::all_of(left.cbegin(), left.cend(), [&](const QFileInfo& e) { return passedOver(e); }))
+        if (left.isEmpty() ||
+            !std::all_of(left.cbegin(), left.cend(), [&](const QFileInfo& e) { return passedOver(e); }))
             removeFolder(path);
         return false;
     }
 
     static void makeFolder(const QString& path) {
         if (!QDir().mkpath(path))
-            throw Exception(
-                QStringLiteral("Mappen \"%1\" kunde inte skapas.").arg(QDir::toNativeSeparators(path)));
+            throw Exception(QStringLiteral("Mappen \"%1\" kunde inte skapas.").arg(QDir::toNativeSeparators(path)));
     }
 
     // Copies a file: every step checked, the old destination file whole on failure. The
@@ -195,14 +194,21 @@ QString buildDate() {
 // The usual causes of a failed rename or removal in Swedish; others in the system's words.
 QString SystemReason(int error) {
     switch (error) {
-    case ENOSPC: return QStringLiteral("disken är full");
-    case EACCES:
-    case EPERM: return QStringLiteral("åtkomst nekad");
-    case EROFS: return QStringLiteral("skrivskyddat filsystem");
-    case ENOENT: return QStringLiteral("filen finns inte");
-    case EISDIR: return QStringLiteral("en mapp står där");
-    case EIO: return QStringLiteral("läs- eller skrivfel på disken");
-    default: return QString::fromLocal8Bit(std::strerror(error));
+        case ENOSPC:
+            return QStringLiteral("disken är full");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("åtkomst nekad");
+        case EROFS:
+            return QStringLiteral("skrivskyddat filsystem");
+        case ENOENT:
+            return QStringLiteral("filen finns inte");
+        case EISDIR:
+            return QStringLiteral("en mapp står där");
+        case EIO:
+            return QStringLiteral("läs- eller skrivfel på disken");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
     }
 }
 
@@ -229,7 +235,8 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
                             .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(dest)));
 
     // A link given as the source would take a delete or a move out of the tree.
-    if (flags.testAnyFlags(HF_DELETE | HF_MOVE) && QFileInfo(QDir::cleanPath(QFileInfo(source).absoluteFilePath())).isSymLink())
+    if (flags.testAnyFlags(HF_DELETE | HF_MOVE) &&
+        QFileInfo(QDir::cleanPath(QFileInfo(source).absoluteFilePath())).isSymLink())
         throw Exception(QStringLiteral("Mappen \"%1\" är en symbolisk länk och hanteras inte.")
                             .arg(QDir::toNativeSeparators(source)));
     if (!QFileInfo(src).isDir()) return;
@@ -242,9 +249,8 @@ void HandleFolders(const QString& source, const QString& dest, TFolderTotals& to
 namespace {
 
 void CollectArticleFiles(const QString& folder, const QString& prefix, QStringList& files, qint64& total) {
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                   QDir::Name);
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& fi : entries) {
         const QString name = fi.fileName();
         // Dot names are a system's housekeeping, not article content; links may lead anywhere.
@@ -293,8 +299,8 @@ QString ResolvePathNoCase(const QString& folder, const QString& relativeName, TP
         if (exact.exists() && !exact.isSymLink() && exact.isFile() == wantFile) {
             found = parts[i];
         } else {
-            const QStringList entries = QDir(path).entryList(
-                (wantFile ? QDir::Files : QDir::Dirs) | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+            const QStringList entries = QDir(path).entryList((wantFile ? QDir::Files : QDir::Dirs) | QDir::Hidden |
+                                                             QDir::NoDotAndDotDot | QDir::NoSymLinks);
             for (const QString& entry : entries)
                 if (entry.compare(parts[i], Qt::CaseInsensitive) == 0) {
                     found = entry;
@@ -323,18 +329,18 @@ QString GetVersionInfoItem(const QString& fileName, int index) {
     }
     const QString name = QStringLiteral("Mykotekshallen");
     switch (index) {
-    case 3:  // FileDescription
-    case 4:  // OriginalFileName
-    case 6:  // InternalName
-    case 8:  // ProductName
-        return name;
-    case 5:  // FileVersion
-    case 7:  // ProductVersion
-        return QStringLiteral(MYKO_VERSION);
-    case 9:  // Versionsdatum
-        return buildDate();
-    default:  // Comments, CompanyName, LegalCopyright
-        return QString();
+        case 3:  // FileDescription
+        case 4:  // OriginalFileName
+        case 6:  // InternalName
+        case 8:  // ProductName
+            return name;
+        case 5:  // FileVersion
+        case 7:  // ProductVersion
+            return QStringLiteral(MYKO_VERSION);
+        case 9:  // Versionsdatum
+            return buildDate();
+        default:  // Comments, CompanyName, LegalCopyright
+            return QString();
     }
 }
 

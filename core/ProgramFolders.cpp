@@ -17,10 +17,18 @@ bool IsValidPart(const QString& part) {
     for (const QChar c : part) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
         switch (c.unicode()) {
-        case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-            return false;
-        default:
-            break;
+            case '/':
+            case '\\':
+            case ':':
+            case '*':
+            case '?':
+            case '"':
+            case '<':
+            case '>':
+            case '|':
+                return false;
+            default:
+                break;
         }
     }
     return true;
@@ -34,16 +42,26 @@ struct TKeyFileShape {
 
 TKeyFileShape ShapeOf(TKeyFile kind) {
     switch (kind) {
-    case TKeyFile::KnowBase: return {"Data/KnowBase/", "", ".dat"};
-    case TKeyFile::TempKnowBase: return {"Temp/KnowBase/", "", ".dat"};
-    case TKeyFile::FoodPic: return {"Data/Pics/FoodPics/", "FP", ".jpg"};
-    case TKeyFile::FoodPicThumb: return {"Data/Pics/FoodPics/", "FPTN", ".bmp"};
-    case TKeyFile::ContactPic: return {"Data/Pics/ContactPics/", "US", ".jpg"};
-    case TKeyFile::MainPic: return {"Data/Pics/MainPics/", "MP", ".jpg"};
-    case TKeyFile::InternetPic: return {"Data/Pics/InternetPics/", "IP", ".bmp"};
-    case TKeyFile::FungiPic: return {"Data/Pics/FungiPics/", "Pic", ".jpg"};
-    case TKeyFile::FungiPicThumb: return {"Data/Pics/FungiPicThumbs/", "Tn", ".bmp"};
-    case TKeyFile::UserSettings: return {"Data/Users/", "", ".ini"};
+        case TKeyFile::KnowBase:
+            return {"Data/KnowBase/", "", ".dat"};
+        case TKeyFile::TempKnowBase:
+            return {"Temp/KnowBase/", "", ".dat"};
+        case TKeyFile::FoodPic:
+            return {"Data/Pics/FoodPics/", "FP", ".jpg"};
+        case TKeyFile::FoodPicThumb:
+            return {"Data/Pics/FoodPics/", "FPTN", ".bmp"};
+        case TKeyFile::ContactPic:
+            return {"Data/Pics/ContactPics/", "US", ".jpg"};
+        case TKeyFile::MainPic:
+            return {"Data/Pics/MainPics/", "MP", ".jpg"};
+        case TKeyFile::InternetPic:
+            return {"Data/Pics/InternetPics/", "IP", ".bmp"};
+        case TKeyFile::FungiPic:
+            return {"Data/Pics/FungiPics/", "Pic", ".jpg"};
+        case TKeyFile::FungiPicThumb:
+            return {"Data/Pics/FungiPicThumbs/", "Tn", ".bmp"};
+        case TKeyFile::UserSettings:
+            return {"Data/Users/", "", ".ini"};
     }
     return {"", "", ""};
 }
@@ -68,7 +86,9 @@ void SetProgramFolder(const QString& folder) {
     g_programFolder = folder.isEmpty() ? QString() : FolderWithSlash(QDir(folder).absolutePath());
 }
 
-QString DatabaseFolderOf(const QString& programFolder) { return FolderWithSlash(programFolder) + QStringLiteral("Data/Db/"); }
+QString DatabaseFolderOf(const QString& programFolder) {
+    return FolderWithSlash(programFolder) + QStringLiteral("Data/Db/");
+}
 QString GetDatabaseFolder() { return DatabaseFolderOf(GetProgramFolder()); }
 
 // ---- Names in paths ----
@@ -91,7 +111,7 @@ QString KeyFilePath(const QString& programFolder, TKeyFile kind, const QString& 
     CheckPathName(key);
     const TKeyFileShape shape = ShapeOf(kind);
     return FolderWithSlash(programFolder) + QLatin1String(shape.Folder) + QLatin1String(shape.Prefix) + key +
-           QLatin1String(shape.Extension);
+        QLatin1String(shape.Extension);
 }
 
 QString KeyFileFolder(const QString& programFolder, TKeyFile kind) {

@@ -31,16 +31,16 @@ void CheckPathName(const QString& name, TPathName kind = TPathName::Plain, bool 
 
 // ---- Files named by a record key or name ----
 enum class TKeyFile {
-    KnowBase,       // Data/KnowBase/<name>.dat
-    TempKnowBase,   // Temp/KnowBase/<name>.dat
-    FoodPic,        // Data/Pics/FoodPics/FP<key>.jpg
-    FoodPicThumb,   // Data/Pics/FoodPics/FPTN<key>.bmp
-    ContactPic,     // Data/Pics/ContactPics/US<key>.jpg (users' pictures too)
-    MainPic,        // Data/Pics/MainPics/MP<key>.jpg
-    InternetPic,    // Data/Pics/InternetPics/IP<key>.bmp
-    FungiPic,       // Data/Pics/FungiPics/Pic<key>.jpg
+    KnowBase,  // Data/KnowBase/<name>.dat
+    TempKnowBase,  // Temp/KnowBase/<name>.dat
+    FoodPic,  // Data/Pics/FoodPics/FP<key>.jpg
+    FoodPicThumb,  // Data/Pics/FoodPics/FPTN<key>.bmp
+    ContactPic,  // Data/Pics/ContactPics/US<key>.jpg (users' pictures too)
+    MainPic,  // Data/Pics/MainPics/MP<key>.jpg
+    InternetPic,  // Data/Pics/InternetPics/IP<key>.bmp
+    FungiPic,  // Data/Pics/FungiPics/Pic<key>.jpg
     FungiPicThumb,  // Data/Pics/FungiPicThumbs/Tn<key>.bmp
-    UserSettings,   // Data/Users/<key>.ini
+    UserSettings,  // Data/Users/<key>.ini
 };
 // The file below programFolder; the key is checked with CheckPathName first.
 QString KeyFilePath(const QString& programFolder, TKeyFile kind, const QString& key);
@@ -48,24 +48,24 @@ QString KeyFilePath(const QString& programFolder, TKeyFile kind, const QString& 
 QString KeyFileFolder(const QString& programFolder, TKeyFile kind);
 
 // ---- Path builders below the program folder ----
-QString GetKnowBaseFile(const QString& name);      // Data/KnowBase/<name>.dat
-QString GetFoodPicFile(const QString& key);        // Data/Pics/FoodPics/FP<key>.jpg
-QString GetFoodPicThumbFile(const QString& key);   // Data/Pics/FoodPics/FPTN<key>.bmp
-QString GetPicsPath(const QString& name);          // Data/Pics/<name> (a sub path may be given)
-QString GetContactPicFile(const QString& key);     // Data/Pics/ContactPics/US<key>.jpg
-QString GetMainPicFile(const QString& key);        // Data/Pics/MainPics/MP<key>.jpg
-QString GetInternetPicFile(const QString& key);    // Data/Pics/InternetPics/IP<key>.bmp
-QString GetFungiPicFile(const QString& key);       // Data/Pics/FungiPics/Pic<key>.jpg
+QString GetKnowBaseFile(const QString& name);  // Data/KnowBase/<name>.dat
+QString GetFoodPicFile(const QString& key);  // Data/Pics/FoodPics/FP<key>.jpg
+QString GetFoodPicThumbFile(const QString& key);  // Data/Pics/FoodPics/FPTN<key>.bmp
+QString GetPicsPath(const QString& name);  // Data/Pics/<name> (a sub path may be given)
+QString GetContactPicFile(const QString& key);  // Data/Pics/ContactPics/US<key>.jpg
+QString GetMainPicFile(const QString& key);  // Data/Pics/MainPics/MP<key>.jpg
+QString GetInternetPicFile(const QString& key);  // Data/Pics/InternetPics/IP<key>.bmp
+QString GetFungiPicFile(const QString& key);  // Data/Pics/FungiPics/Pic<key>.jpg
 QString GetFungiPicThumbFile(const QString& key);  // Data/Pics/FungiPicThumbs/Tn<key>.bmp
 QString GetTempKnowBaseFile(const QString& name);  // Temp/KnowBase/<name>.dat
-QString GetContactPicFolder();                     // Data/Pics/ContactPics/
-QString GetFungiPicFolder();                       // Data/Pics/FungiPics/
-QString GetFoodPicFolder();                        // Data/Pics/FoodPics/
-QString GetFungiPicThumbFolder();                  // Data/Pics/FungiPicThumbs/
-QString GetInternetPicFolder();                    // Data/Pics/InternetPics/
-QString GetMainPicFolder();                        // Data/Pics/MainPics/
-QString GetTempKnowBaseFolder();                   // Temp/KnowBase/
-QString GetScriptFolder();                         // Data/Scripts/
-QString GetResFile(const QString& name);           // Data/Res/<name> (a sub path may be given)
+QString GetContactPicFolder();  // Data/Pics/ContactPics/
+QString GetFungiPicFolder();  // Data/Pics/FungiPics/
+QString GetFoodPicFolder();  // Data/Pics/FoodPics/
+QString GetFungiPicThumbFolder();  // Data/Pics/FungiPicThumbs/
+QString GetInternetPicFolder();  // Data/Pics/InternetPics/
+QString GetMainPicFolder();  // Data/Pics/MainPics/
+QString GetTempKnowBaseFolder();  // Temp/KnowBase/
+QString GetScriptFolder();  // Data/Scripts/
+QString GetResFile(const QString& name);  // Data/Res/<name> (a sub path may be given)
 // The stock picture shown when a record has none: Data/Pics/_NoPicFound.bmp.
 QString GetNoPicFoundFile();

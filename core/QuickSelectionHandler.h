@@ -13,7 +13,7 @@ struct TQuickSelectionHandler {
     bool Edible = false;
     bool HasPicture = false;
     QString CountryPart = QStringLiteral("00000000");  // one "0"/"1" per region
-    QString Season = QStringLiteral("000000000000");   // one per month
+    QString Season = QStringLiteral("000000000000");  // one per month
     QString Habitat = QStringLiteral("000000000000000");  // one per habitat
     QString FungiGroup;  // empty for all groups
 

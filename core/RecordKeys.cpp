@@ -50,18 +50,13 @@ QString MakeTimeCode(int width) {
     if (!date.isValid() || date.year() < 2000)
         throw Exception(QStringLiteral("Check the date of your Operating System. Year < 2000"));
     const quint64 count = static_cast<quint64>(date.year() - 2000) * kMsPerYear +
-                          static_cast<quint64>(date.month()) * kMsPerMonth +
-                          static_cast<quint64>(date.day()) * kMsPerDay +
-                          static_cast<quint64>(time.hour()) * 3'600'000ULL +
-                          static_cast<quint64>(time.minute()) * 60'000ULL +
-                          static_cast<quint64>(time.second()) * 1'000ULL +
-                          static_cast<quint64>(time.msec());
+        static_cast<quint64>(date.month()) * kMsPerMonth + static_cast<quint64>(date.day()) * kMsPerDay +
+        static_cast<quint64>(time.hour()) * 3'600'000ULL + static_cast<quint64>(time.minute()) * 60'000ULL +
+        static_cast<quint64>(time.second()) * 1'000ULL + static_cast<quint64>(time.msec());
     return LettersFromNumber(width, count);
 }
 
-void SetUKeyRandomSource(std::function<quint32()> source) {
-    RandomSourceOverride() = std::move(source);
-}
+void SetUKeyRandomSource(std::function<quint32()> source) { RandomSourceOverride() = std::move(source); }
 
 quint32 DrawUKeyRandom() {
     constexpr quint32 kRange = 456'976;  // 26^4
@@ -101,13 +96,9 @@ static QString OptionalFieldText(TClientDataSet* dataSet, const QString& name) {
     return field ? field->AsString() : QString();
 }
 
-QString GetMasterUKey(TClientDataSet* dataSet) {
-    return OptionalFieldText(dataSet, QStringLiteral("MasterUkey"));
-}
+QString GetMasterUKey(TClientDataSet* dataSet) { return OptionalFieldText(dataSet, QStringLiteral("MasterUkey")); }
 
-QString GetCreatedBy(TClientDataSet* dataSet) {
-    return OptionalFieldText(dataSet, QStringLiteral("CreatedBy"));
-}
+QString GetCreatedBy(TClientDataSet* dataSet) { return OptionalFieldText(dataSet, QStringLiteral("CreatedBy")); }
 
 bool IsValidRecordKey(const QString& key, const QString& datasetId) {
     if (key.size() != 18 || datasetId.isEmpty() || !key.startsWith(datasetId)) return false;

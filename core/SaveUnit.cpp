@@ -247,7 +247,7 @@ struct TSaveUnit::Impl {
     QList<QPointer<TExtClientDataSet>> tables;  // those whose saves wait, in order
     QSet<const TExtClientDataSet*> dirtyAtStart;
     QList<TJournalOp> ops;
-    bool done = false;       // Commit has run
+    bool done = false;  // Commit has run
     bool committed = false;  // and the save stands
 
     void Rollback() {
@@ -273,8 +273,7 @@ struct TSaveUnit::Impl {
                     // A record being edited stays in edit; the stored records come back from the file.
                     table->CloseInternal();
                 }
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         for (const TJournalOp& op : ops)
             if (op.Kind == TOpKind::Place) QFile::remove(op.Staged);
@@ -318,8 +317,8 @@ bool TSaveUnit::Defer(TExtClientDataSet* table) {
 QString TSaveUnit::StagedName(const QString& target) {
     QString suffix;
     for (int i = 0; i < 6; ++i)
-        suffix += QLatin1Char("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                  [QRandomGenerator::global()->bounded(62)]);
+        suffix += QLatin1Char(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(62)]);
     return target + QLatin1Char('.') + suffix + QStringLiteral(".new");
 }
 
@@ -491,8 +490,9 @@ TSaveUnit::TRecovery TSaveUnit::Recover(const QString& programFolder) {
         if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
         TJournal journal;
         if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-            result.Errors << QStringLiteral("Journalfilen \"%1\" från en sparning som avbröts kunde inte läsas. Den "
-                                            "har lämnats kvar och förs in när programmet startar nästa gång.")
+            result.Errors << QStringLiteral(
+                                 "Journalfilen \"%1\" från en sparning som avbröts kunde inte läsas. Den "
+                                 "har lämnats kvar och förs in när programmet startar nästa gång.")
                                  .arg(Native(path));
             continue;
         }
@@ -500,8 +500,9 @@ TSaveUnit::TRecovery TSaveUnit::Recover(const QString& programFolder) {
             QString aside = path + QStringLiteral(".damaged");
             for (int n = 2; QFileInfo::exists(aside); ++n) aside = path + QStringLiteral(".damaged%1").arg(n);
             const bool moved = QFile::rename(path, aside);
-            result.Errors << QStringLiteral("Journalfilen \"%1\" från en sparning som avbröts är skadad och har inte "
-                                            "förts in. %2")
+            result.Errors << QStringLiteral(
+                                 "Journalfilen \"%1\" från en sparning som avbröts är skadad och har inte "
+                                 "förts in. %2")
                                  .arg(Native(path),
                                       moved ? QStringLiteral("Den finns kvar som \"%1\".").arg(Native(aside))
                                             : QStringLiteral("Den har lämnats kvar."));
@@ -540,8 +541,9 @@ TSaveUnit::TRecovery TSaveUnit::Recover(const QString& programFolder) {
             }
         }
         if (failure.isEmpty()) continue;
-        result.Errors << QStringLiteral("En sparning som avbröts kunde inte föras in i tabellfilen \"%1\": %2 Den "
-                                        "förs in när programmet startar nästa gång.")
+        result.Errors << QStringLiteral(
+                             "En sparning som avbröts kunde inte föras in i tabellfilen \"%1\": %2 Den "
+                             "förs in när programmet startar nästa gång.")
                              .arg(Native(file), failure);
         // Every journal with a part for this file stays, with that part.
         for (TFound& j : journals)
@@ -558,8 +560,9 @@ TSaveUnit::TRecovery TSaveUnit::Recover(const QString& programFolder) {
                 if (QFileInfo::exists(op.Target) && !QFile::remove(op.Target)) {
                     j.Keep = true;
                     j.Rest.Ops.append(op);
-                    result.Errors << QStringLiteral("Filen \"%1\" skulle tas bort av en sparning som avbröts men "
-                                                    "kunde inte tas bort.")
+                    result.Errors << QStringLiteral(
+                                         "Filen \"%1\" skulle tas bort av en sparning som avbröts men "
+                                         "kunde inte tas bort.")
                                          .arg(Native(op.Target));
                 }
                 continue;
@@ -573,8 +576,9 @@ TSaveUnit::TRecovery TSaveUnit::Recover(const QString& programFolder) {
             }
             j.Keep = true;
             j.Rest.Ops.append(op);
-            result.Errors << QStringLiteral("Filen \"%1\" från en sparning som avbröts kunde inte läggas på plats "
-                                            "(%2). Den läggs på plats när programmet startar nästa gång.")
+            result.Errors << QStringLiteral(
+                                 "Filen \"%1\" från en sparning som avbröts kunde inte läggas på plats "
+                                 "(%2). Den läggs på plats när programmet startar nästa gång.")
                                  .arg(Native(op.Target), why);
         }
     }

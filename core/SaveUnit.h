@@ -74,10 +74,10 @@ public:
     // one is moved aside).
     struct TRecovery {
         QStringList Errors;
-        int Journals = 0;       // journals found
+        int Journals = 0;  // journals found
         int TablesWritten = 0;  // table files that took a part
-        int FilesPlaced = 0;    // waiting files put in place
-        int Swept = 0;          // left-over temporary files removed
+        int FilesPlaced = 0;  // waiting files put in place
+        int Swept = 0;  // left-over temporary files removed
     };
     static TRecovery Recover(const QString& programFolder);
 

@@ -23,7 +23,7 @@ enum class Op : quint8 { Invalid, Eq, Ne, Gt, Lt, Ge, Le, Contains, StartsWith, 
 struct Token {
     TokKind kind = TokKind::End;
     Keyword keyword = Keyword::None;
-    int pos = 1;   // 1-based position of the token's first character
+    int pos = 1;  // 1-based position of the token's first character
     QString text;  // words and numbers upper-cased, texts as written without their quotes
 };
 
@@ -55,7 +55,10 @@ inline bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 inline bool IsOperatorChar(char16_t c) { return c == u'*' || c == u'<' || c == u'=' || c == u'>' || c == u'|'; }
 
 Keyword KeywordOf(const QString& word) {
-    static const struct { const char* text; Keyword keyword; } table[] = {
+    static const struct {
+        const char* text;
+        Keyword keyword;
+    } table[] = {
         {"AND", Keyword::And}, {"OR", Keyword::Or},   {"NOT", Keyword::Not},     {"STR", Keyword::Str},
         {"NUM", Keyword::Num}, {"POS", Keyword::Pos}, {"COLOR", Keyword::Color},
     };
@@ -226,15 +229,24 @@ Op OperatorOf(const Token& t, bool textOperators) {
     if (t.kind != TokKind::Operator) return Op::Invalid;
     const QString& s = t.text;
     Op op = Op::Invalid;
-    if (s == u"=") op = Op::Eq;
-    else if (s == u"<>") op = Op::Ne;
-    else if (s == u">") op = Op::Gt;
-    else if (s == u"<") op = Op::Lt;
-    else if (s == u">=") op = Op::Ge;
-    else if (s == u"<=") op = Op::Le;
-    else if (s == u"*") op = Op::Contains;
-    else if (s == u"*|") op = Op::StartsWith;
-    else if (s == u"|*") op = Op::EndsWith;
+    if (s == u"=")
+        op = Op::Eq;
+    else if (s == u"<>")
+        op = Op::Ne;
+    else if (s == u">")
+        op = Op::Gt;
+    else if (s == u"<")
+        op = Op::Lt;
+    else if (s == u">=")
+        op = Op::Ge;
+    else if (s == u"<=")
+        op = Op::Le;
+    else if (s == u"*")
+        op = Op::Contains;
+    else if (s == u"*|")
+        op = Op::StartsWith;
+    else if (s == u"|*")
+        op = Op::EndsWith;
     if (!textOperators && (op == Op::Contains || op == Op::StartsWith || op == Op::EndsWith)) return Op::Invalid;
     return op;
 }
@@ -243,13 +255,20 @@ Op OperatorOf(const Token& t, bool textOperators) {
 template <typename T>
 bool Compare(Op op, const T& a, const T& b) {
     switch (op) {
-    case Op::Eq: return a == b;
-    case Op::Ne: return a != b;
-    case Op::Gt: return a > b;
-    case Op::Lt: return a < b;
-    case Op::Ge: return a >= b;
-    case Op::Le: return a <= b;
-    default: return false;
+        case Op::Eq:
+            return a == b;
+        case Op::Ne:
+            return a != b;
+        case Op::Gt:
+            return a > b;
+        case Op::Lt:
+            return a < b;
+        case Op::Ge:
+            return a >= b;
+        case Op::Le:
+            return a <= b;
+        default:
+            return false;
     }
 }
 
@@ -324,7 +343,7 @@ struct Term {
     qint64 intValue = 0;
     bool floatOk = false;
     double floatValue = 0;
-    qint64 index = 0;      // POS
+    qint64 index = 0;  // POS
     qint64 tolerance = 0;  // COLOR
     bool modeAnd = false;  // COLOR
     bool wantedOk = true;
@@ -379,7 +398,8 @@ double FieldFloat(const TSelRecord& record, int index) {
     return v.isNull() ? 0.0 : v.toDouble();
 }
 bool FieldBoolean(const TSelRecord& record, int index) {
-    if (const TRecordValues* values = record.StoredValues()) return !values->IsNull(index) && values->Number(index) != 0;
+    if (const TRecordValues* values = record.StoredValues())
+        return !values->IsNull(index) && values->Number(index) != 0;
     const QVariant v = record.FieldValue(index);
     return !v.isNull() && v.toBool();
 }
@@ -397,7 +417,7 @@ struct TSelExpression::Impl {
     QString text;
     std::vector<Token> tokens;
     mutable std::vector<std::unique_ptr<Term>> terms;  // by the token index of the command
-    mutable std::vector<int> skipEnds;                 // by token index, -1 until known
+    mutable std::vector<int> skipEnds;  // by token index, -1 until known
 
     Term& TermAt(int command) const {
         auto& slot = terms[size_t(command)];
@@ -430,40 +450,43 @@ struct TSelExpression::Impl {
             t->field = Read(tokens, i).text;
             fieldRead = true;
             switch (t->kind) {
-            case Keyword::Str:
-                readOperator(true);
-                t->value = Read(tokens, i).text;
-                break;
-            case Keyword::Num:
-                readOperator(false);
-                readNumber();
-                break;
-            case Keyword::Pos: {
-                expectComma();
-                const Token& index = Read(tokens, i);
-                if (!ParseWhole(index.text, t->index))
-                    throw Exception(QStringLiteral("Invalid position in POS-statement (position %1)").arg(index.pos));
-                readOperator(false);
-                readNumber();
-                break;
-            }
-            case Keyword::Color: {
-                expectComma();
-                const Token& tolerance = Read(tokens, i);
-                if (!ParseWhole(tolerance.text, t->tolerance))
-                    throw Exception(
-                        QStringLiteral("Invalid tolerance in COLOR-statement (position %1)").arg(tolerance.pos));
-                expectComma();
-                const Token& mode = Read(tokens, i);
-                if (!IsWord(mode, Keyword::And) && !IsWord(mode, Keyword::Or))
-                    throw Exception(QStringLiteral("Invalid operator in COLOR-statement (position %1)").arg(mode.pos));
-                t->modeAnd = mode.keyword == Keyword::And;
-                expectComma();
-                t->value = Read(tokens, i).text;
-                t->wantedOk = ParseColours(t->value, t->wanted, t->wantedError);
-                break;
-            }
-            default: break;
+                case Keyword::Str:
+                    readOperator(true);
+                    t->value = Read(tokens, i).text;
+                    break;
+                case Keyword::Num:
+                    readOperator(false);
+                    readNumber();
+                    break;
+                case Keyword::Pos: {
+                    expectComma();
+                    const Token& index = Read(tokens, i);
+                    if (!ParseWhole(index.text, t->index))
+                        throw Exception(
+                            QStringLiteral("Invalid position in POS-statement (position %1)").arg(index.pos));
+                    readOperator(false);
+                    readNumber();
+                    break;
+                }
+                case Keyword::Color: {
+                    expectComma();
+                    const Token& tolerance = Read(tokens, i);
+                    if (!ParseWhole(tolerance.text, t->tolerance))
+                        throw Exception(
+                            QStringLiteral("Invalid tolerance in COLOR-statement (position %1)").arg(tolerance.pos));
+                    expectComma();
+                    const Token& mode = Read(tokens, i);
+                    if (!IsWord(mode, Keyword::And) && !IsWord(mode, Keyword::Or))
+                        throw Exception(
+                            QStringLiteral("Invalid operator in COLOR-statement (position %1)").arg(mode.pos));
+                    t->modeAnd = mode.keyword == Keyword::And;
+                    expectComma();
+                    t->value = Read(tokens, i).text;
+                    t->wantedOk = ParseColours(t->value, t->wanted, t->wantedError);
+                    break;
+                }
+                default:
+                    break;
             }
             const Token& close = Read(tokens, i);
             if (close.kind != TokKind::RParen) throw Expected(")", close.pos);
@@ -504,59 +527,67 @@ struct TSelExpression::Impl {
         i = t.end;
 
         switch (t.kind) {
-        case Keyword::Str:
-            return WithFieldText(record, field, type, [&t](QStringView text) {
-                const QStringView value(t.value);
-                switch (t.op) {
-                case Op::Contains: return text.contains(value);
-                case Op::StartsWith: return text.startsWith(value);
-                case Op::EndsWith: return text.endsWith(value);
-                case Op::Eq: return text == value;
-                case Op::Ne: return text != value;
-                default: return Compare(t.op, text.compare(value), 0);
-                }
-            });
-        case Keyword::Num: {
-            switch (type) {
-            case TFieldType::ftInteger:
-                if (!t.intOk) throw Exception(NotInteger(t.value));
-                return Compare(t.op, FieldInteger(record, field), t.intValue);
-            case TFieldType::ftFloat:
-                if (!t.floatOk) throw Exception(NotFloat(t.value));
-                return Compare(t.op, FieldFloat(record, field), t.floatValue);
-            case TFieldType::ftBoolean:
-                if (!t.intOk) throw Exception(NotInteger(t.value));
-                return Compare(t.op, qint64(FieldBoolean(record, field) ? 1 : 0), t.intValue);
-            default: throw Exception(QStringLiteral("No numeric format"));
-            }
-        }
-        case Keyword::Pos: {
-            if (!t.intOk) throw Exception(NotInteger(t.value));
-            return WithFieldText(record, field, type, [&t](QStringView text) {
-                if (t.index < 1 || t.index > text.size()) return false;
-                const qint64 digit = qint64(text[qsizetype(t.index - 1)].unicode()) - u'0';
-                return Compare(t.op, digit, t.intValue);
-            });
-        }
-        case Keyword::Color: {
-            if (!t.wantedOk) throw Exception(t.wantedError);
-            QVarLengthArray<Rgb, 16> colours;
-            QString error;
-            const bool parsed =
-                WithFieldText(record, field, type, [&](QStringView text) { return ParseColours(text, colours, error); });
-            if (!parsed) throw Exception(error);
-            if (colours.isEmpty()) return false;
-            const int count = int(colours.size());
-            for (const Rgb& w : t.wanted) {
-                for (int c = 0; c < count; ++c) {
-                    const bool match = PairMatches(colours.constData(), count, c, w, t.tolerance);
-                    if (!t.modeAnd && match) return true;
-                    if (t.modeAnd && !match) return false;
+            case Keyword::Str:
+                return WithFieldText(record, field, type, [&t](QStringView text) {
+                    const QStringView value(t.value);
+                    switch (t.op) {
+                        case Op::Contains:
+                            return text.contains(value);
+                        case Op::StartsWith:
+                            return text.startsWith(value);
+                        case Op::EndsWith:
+                            return text.endsWith(value);
+                        case Op::Eq:
+                            return text == value;
+                        case Op::Ne:
+                            return text != value;
+                        default:
+                            return Compare(t.op, text.compare(value), 0);
+                    }
+                });
+            case Keyword::Num: {
+                switch (type) {
+                    case TFieldType::ftInteger:
+                        if (!t.intOk) throw Exception(NotInteger(t.value));
+                        return Compare(t.op, FieldInteger(record, field), t.intValue);
+                    case TFieldType::ftFloat:
+                        if (!t.floatOk) throw Exception(NotFloat(t.value));
+                        return Compare(t.op, FieldFloat(record, field), t.floatValue);
+                    case TFieldType::ftBoolean:
+                        if (!t.intOk) throw Exception(NotInteger(t.value));
+                        return Compare(t.op, qint64(FieldBoolean(record, field) ? 1 : 0), t.intValue);
+                    default:
+                        throw Exception(QStringLiteral("No numeric format"));
                 }
             }
-            return t.modeAnd;
-        }
-        default: return false;
+            case Keyword::Pos: {
+                if (!t.intOk) throw Exception(NotInteger(t.value));
+                return WithFieldText(record, field, type, [&t](QStringView text) {
+                    if (t.index < 1 || t.index > text.size()) return false;
+                    const qint64 digit = qint64(text[qsizetype(t.index - 1)].unicode()) - u'0';
+                    return Compare(t.op, digit, t.intValue);
+                });
+            }
+            case Keyword::Color: {
+                if (!t.wantedOk) throw Exception(t.wantedError);
+                QVarLengthArray<Rgb, 16> colours;
+                QString error;
+                const bool parsed = WithFieldText(record, field, type,
+                                                  [&](QStringView text) { return ParseColours(text, colours, error); });
+                if (!parsed) throw Exception(error);
+                if (colours.isEmpty()) return false;
+                const int count = int(colours.size());
+                for (const Rgb& w : t.wanted) {
+                    for (int c = 0; c < count; ++c) {
+                        const bool match = PairMatches(colours.constData(), count, c, w, t.tolerance);
+                        if (!t.modeAnd && match) return true;
+                        if (t.modeAnd && !match) return false;
+                    }
+                }
+                return t.modeAnd;
+            }
+            default:
+                return false;
         }
     }
 

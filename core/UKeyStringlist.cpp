@@ -54,9 +54,7 @@ bool TUKeyStringlist::Find(const QString& name, int& index) const {
     return lo < m_names.size() && CompareStrings(m_names[lo].Name, name) == 0;
 }
 
-int TUKeyStringlist::CompareStrings(const QString& a, const QString& b) {
-    return SwedishCollator().compare(a, b);
-}
+int TUKeyStringlist::CompareStrings(const QString& a, const QString& b) { return SwedishCollator().compare(a, b); }
 
 void TUKeyStringlist::Sort() {
     // One sort key per name: the collation is computed once rather than at every comparison.

@@ -45,8 +45,8 @@ namespace {
 
 // The fields a user shares with their contact. The password and the role stay with the user.
 bool IsMirroredField(const QString& name) {
-    static const QStringList never = {QStringLiteral("UKey"), QStringLiteral("Password"),
-                                      QStringLiteral("UserData"), QStringLiteral("ContactUKey")};
+    static const QStringList never = {QStringLiteral("UKey"), QStringLiteral("Password"), QStringLiteral("UserData"),
+                                      QStringLiteral("ContactUKey")};
     for (const QString& n : never)
         if (name.compare(n, Qt::CaseInsensitive) == 0) return false;
     return true;
@@ -87,8 +87,8 @@ QString MirrorUserToContact(TClientDataSet* users, TClientDataSet* contacts, con
     const QString userKey = GetUKey(users);
     CheckRecordKey(userKey, UsersDatasetId());
 
-    TEditScope edit(contacts, !contactUKey.isEmpty() && LocateUKey(contacts, contactUKey) ? TEditScope::Edit
-                                                                                         : TEditScope::Append);
+    TEditScope edit(
+        contacts, !contactUKey.isEmpty() && LocateUKey(contacts, contactUKey) ? TEditScope::Edit : TEditScope::Append);
     for (int i = 0; i < users->FieldCount(); ++i) {
         const TField* from = users->Fields(i);
         if (!IsMirroredField(from->FieldName())) continue;
@@ -135,8 +135,7 @@ void HandOverAdministrator(TClientDataSet* users, const QString& oldAdminKey, co
         // The new administrator gives the role back, so the old one stays the only one.
         try {
             setRole(newAdminKey, QString());
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         throw Exception(failed);
     }
 }
@@ -146,7 +145,8 @@ TUserSaveResult SaveUserRecord(const TUserSaveRequest& request) {
     users->UpdateRecord();
 
     const QString name = users->FieldByName(QStringLiteral("UserName"))->AsString().trimmed();
-    if (name.isEmpty()) throw TUserSaveRefused(TUserSaveRefused::TEntry::UserName, QStringLiteral("Användarnamn måste anges"));
+    if (name.isEmpty())
+        throw TUserSaveRefused(TUserSaveRefused::TEntry::UserName, QStringLiteral("Användarnamn måste anges"));
     CheckNameIsFree(users, name);
 
     // A mismatch puts the password back as it is stored: a save never changes the password
@@ -154,8 +154,8 @@ TUserSaveResult SaveUserRecord(const TUserSaveRequest& request) {
     TField* password = users->FieldByName(QStringLiteral("Password"));
     if (request.PasswordRefused || password->AsString() != request.RepeatedPassword) {
         const QVariant stored = users->State() == TDataSetState::dsInsert
-                                    ? QVariant()
-                                    : users->RecordValue(users->RecNo() - 1, password->Index());
+            ? QVariant()
+            : users->RecordValue(users->RecNo() - 1, password->Index());
         password->SetValue(stored);
         throw TUserSaveRefused(TUserSaveRefused::TEntry::Password, QStringLiteral("Lösenordet ej korrekt upprepat"));
     }
@@ -194,8 +194,7 @@ TUserSaveResult SaveUserRecord(const TUserSaveRequest& request) {
             try {
                 contactKey->SetAsString(oldContact);
                 if (!contactExisted && LocateUKey(contacts, contact)) contacts->Delete();
-            } catch (...) {
-            }
+            } catch (...) {}
         });
         users->Post();
         dropContact.dismiss();

@@ -54,9 +54,9 @@ private:
 
 // What saving a user's record needs besides the record.
 struct TUserSaveRequest {
-    TClientDataSet* Users = nullptr;     // in edit or insert on the user
+    TClientDataSet* Users = nullptr;  // in edit or insert on the user
     TClientDataSet* Contacts = nullptr;  // the contact mirror; none when nullptr
-    QString RepeatedPassword;            // what the repeat edit holds
+    QString RepeatedPassword;  // what the repeat edit holds
     // An earlier mismatch that neither edit was typed in since: refused again, because the
     // stored password put back would otherwise pass as a match.
     bool PasswordRefused = false;
@@ -65,7 +65,7 @@ struct TUserSaveRequest {
     enum class TRole { Administrator, Choice, Keep };
     TRole Role = TRole::Keep;
     bool AdministratorChosen = false;  // TRole::Choice: the hand-over to this user
-    QString LoggedInUserKey;            // who gives the role away on a hand-over
+    QString LoggedInUserKey;  // who gives the role away on a hand-over
     // The user's picture file as it is to follow the record (written or removed once the
     // record is stored); none when empty.
     std::function<TPendingFile(const QString& file, bool hasPic)> PreparePicture;

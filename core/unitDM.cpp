@@ -36,168 +36,525 @@ QList<TI> BuildCatalogue() {
     // Detail tables follow their master's UKey through MasterUKey.
     const QString ukey = QStringLiteral("UKey");
     QList<TI> c;
-    c.append(TI{&TDM::cdsFungi, &TDM::dsFungi, "cdsFungi", "dsFungi", "020", true, {}, {}, {}, {}, false,
-                {TX{"swedish", "SwedishName;LatinName", {}}, TX{"latin", "LatinName;SwedishName", {}},
-                 TX{"group", "FungiGroup;SwedishName;LatinName", {}}},
-                {S("UKey", 20), S("LatinName", 40), S("SwedishName", 40), S("FungiData", 5),
-                 S("ExportFileUKey", 20), S("CompletedBy", 20), B("HasPic"), I("PicCount"), S("Signature", 10),
-                 // As wide as the group names of FungiGroups, so that every group name fits.
-                 S("FungiGroup", 40), I("Difficulty"), I("FoodValue1"), I("CookingRequired"), I("FoodValue2"),
-                 I("HatFungi"), I("HatSubType"), S("HatSubColor", 50), S("HatSubGrowth", 6), I("HatSubDensity"),
-                 I("ScaledHat"), I("DottedHat"), I("LinedHat"), I("GroupedGrowth"), I("FootRing"),
-                 S("GrowthMethod", 6), S("Habitat", 30), S("BodyColor", 50), I("BodySizeMinimum"),
-                 I("BodySizeMaximum"), I("BodyHeightMinimum"), I("BodyHeightMaximum"), S("FootColor", 50),
-                 I("FootSizeMinimum"), I("FootSizeMaximum"), S("MeatColor", 50), I("VisibleMeatJuice"),
-                 S("MeatJuiceColor", 50), S("SporeColor", 50), I("SporeWidthMin"), I("SporeWidthMax"),
-                 I("SporeHeightMin"), I("SporeHeightMax"), S("SporeProps", 25), S("SporeNote", 50),
-                 S("Occurence", 15), S("Season", 15), S("Smell", 50), S("Taste", 50), S("CreatedBy", 20),
-                 S("Timestamp", 20)},
+    c.append(
+        TI{&TDM::cdsFungi,
+           &TDM::dsFungi,
+           "cdsFungi",
+           "dsFungi",
+           "020",
+           true,
+           {},
+           {},
+           {},
+           {},
+           false,
+           {TX{"swedish", "SwedishName;LatinName", {}}, TX{"latin", "LatinName;SwedishName", {}},
+            TX{"group", "FungiGroup;SwedishName;LatinName", {}}},
+           {S("UKey", 20), S("LatinName", 40), S("SwedishName", 40), S("FungiData", 5), S("ExportFileUKey", 20),
+            S("CompletedBy", 20), B("HasPic"), I("PicCount"), S("Signature", 10),
+            // As wide as the group names of FungiGroups, so that every group name fits.
+            S("FungiGroup", 40), I("Difficulty"), I("FoodValue1"), I("CookingRequired"), I("FoodValue2"), I("HatFungi"),
+            I("HatSubType"), S("HatSubColor", 50), S("HatSubGrowth", 6), I("HatSubDensity"), I("ScaledHat"),
+            I("DottedHat"), I("LinedHat"), I("GroupedGrowth"), I("FootRing"), S("GrowthMethod", 6), S("Habitat", 30),
+            S("BodyColor", 50), I("BodySizeMinimum"), I("BodySizeMaximum"), I("BodyHeightMinimum"),
+            I("BodyHeightMaximum"), S("FootColor", 50), I("FootSizeMinimum"), I("FootSizeMaximum"), S("MeatColor", 50),
+            I("VisibleMeatJuice"), S("MeatJuiceColor", 50), S("SporeColor", 50), I("SporeWidthMin"), I("SporeWidthMax"),
+            I("SporeHeightMin"), I("SporeHeightMax"), S("SporeProps", 25), S("SporeNote", 50), S("Occurence", 15),
+            S("Season", 15), S("Smell", 50), S("Taste", 50), S("CreatedBy", 20), S("Timestamp", 20)},
+           {}});
+    c.append(TI{&TDM::cdsSwedishNames,
+                &TDM::dsSwedishNames,
+                "cdsSwedishNames",
+                "dsSwedishNames",
+                "02B",
+                true,
+                "cdsFungi",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;SwedishName", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("SwedishName", 50)},
                 {}});
-    c.append(TI{&TDM::cdsSwedishNames, &TDM::dsSwedishNames, "cdsSwedishNames", "dsSwedishNames", "02B", true,
-                "cdsFungi", ukey, "main", {}, true, {TX{"main", "MasterUKey;SwedishName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("SwedishName", 50)}, {}});
-    c.append(TI{&TDM::cdsLatinNames, &TDM::dsLatinNames, "cdsLatinNames", "dsLatinNames", "02A", true, "cdsFungi",
-                ukey, "main", {}, true, {TX{"main", "MasterUKey;LatinName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("LatinName", 50)}, {}});
-    c.append(TI{&TDM::cdsFungiPics, &TDM::dsFungiPics, "cdsFungiPics", "dsFungiPics", "02D", true, "cdsFungi", ukey,
-                "main", {}, false, {TX{"main", "MasterUKey;PicIndex", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), I("PicIndex"), S("ExportFileUKey", 20), B("IsMainPic"),
-                 S("PicType", 10), S("PicSource", 80), S("PicSourceURL", 255), B("PicLocked"), B("PicDownloaded"),
-                 S("Photographer", 40), S("PicURL", 255), D("PicDate"), S("NoteText", 255), B("NoteTextLocked"),
-                 B("MainPicSource"), I("MainPicX1"), I("MainPicY1"), I("MainPicX2"), I("MainPicY2"),
-                 S("CreatedBy", 20), S("Timestamp", 20)},
+    c.append(TI{&TDM::cdsLatinNames,
+                &TDM::dsLatinNames,
+                "cdsLatinNames",
+                "dsLatinNames",
+                "02A",
+                true,
+                "cdsFungi",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;LatinName", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("LatinName", 50)},
+                {}});
+    c.append(TI{&TDM::cdsFungiPics,
+                &TDM::dsFungiPics,
+                "cdsFungiPics",
+                "dsFungiPics",
+                "02D",
+                true,
+                "cdsFungi",
+                ukey,
+                "main",
+                {},
+                false,
+                {TX{"main", "MasterUKey;PicIndex", {}}},
+                {S("MasterUKey", 20), S("UKey", 20),      I("PicIndex"),         S("ExportFileUKey", 20),
+                 B("IsMainPic"),      S("PicType", 10),   S("PicSource", 80),    S("PicSourceURL", 255),
+                 B("PicLocked"),      B("PicDownloaded"), S("Photographer", 40), S("PicURL", 255),
+                 D("PicDate"),        S("NoteText", 255), B("NoteTextLocked"),   B("MainPicSource"),
+                 I("MainPicX1"),      I("MainPicY1"),     I("MainPicX2"),        I("MainPicY2"),
+                 S("CreatedBy", 20),  S("Timestamp", 20)},
                 {"NoteText=NoteTextLocked"}});
-    c.append(TI{&TDM::cdsFungiFinds, &TDM::dsFungiFinds, "cdsFungiFinds", "dsFungiFinds", "02C", true, "cdsFungi",
-                ukey, "main", {}, false,
-                {TX{"main", "MasterUKey;FindDate", "FindDate"}, TX{"position", "MasterUKey;PositionY", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("ExportFileUKey", 20), D("FindDate"), I("BodyCount"),
-                 I("BodyAge"), I("PositionX"), I("PositionY"), B("PositionLocked"), S("Province", 30),
-                 S("District", 30), S("RouteNote", 255), B("RouteNoteLocked"), S("NoteText", 255),
-                 B("NoteTextLocked"), S("CreatedBy", 20), S("Timestamp", 20)},
-                {"PositionX=PositionLocked", "PositionY=PositionLocked", "RouteNote=RouteNoteLocked",
-                 "NoteText=NoteTextLocked"}});
-    c.append(TI{&TDM::cdsFungiMixups, &TDM::dsFungiMixups, "cdsFungiMixups", "dsFungiMixups", "02E", true,
-                "cdsFungi", ukey, "main", {}, false, {TX{"main", "MasterUKey;MixupName", {}}},
+    c.append(TI{
+        &TDM::cdsFungiFinds,
+        &TDM::dsFungiFinds,
+        "cdsFungiFinds",
+        "dsFungiFinds",
+        "02C",
+        true,
+        "cdsFungi",
+        ukey,
+        "main",
+        {},
+        false,
+        {TX{"main", "MasterUKey;FindDate", "FindDate"}, TX{"position", "MasterUKey;PositionY", {}}},
+        {S("MasterUKey", 20), S("UKey", 20), S("ExportFileUKey", 20), D("FindDate"), I("BodyCount"), I("BodyAge"),
+         I("PositionX"), I("PositionY"), B("PositionLocked"), S("Province", 30), S("District", 30), S("RouteNote", 255),
+         B("RouteNoteLocked"), S("NoteText", 255), B("NoteTextLocked"), S("CreatedBy", 20), S("Timestamp", 20)},
+        {"PositionX=PositionLocked", "PositionY=PositionLocked", "RouteNote=RouteNoteLocked",
+         "NoteText=NoteTextLocked"}});
+    c.append(TI{&TDM::cdsFungiMixups,
+                &TDM::dsFungiMixups,
+                "cdsFungiMixups",
+                "dsFungiMixups",
+                "02E",
+                true,
+                "cdsFungi",
+                ukey,
+                "main",
+                {},
+                false,
+                {TX{"main", "MasterUKey;MixupName", {}}},
                 {S("MasterUKey", 20), S("UKey", 20), S("MixupUKey", 20), S("MixupName", 40), S("MixupEdible", 40),
                  S("DifferenceText", 255), S("CreatedBy", 20), S("Timestamp", 20)},
                 {}});
-    c.append(TI{&TDM::cdsFungiGroups, &TDM::dsFungiGroups, "cdsFungiGroups", "dsFungiGroups", "050", true, {}, {},
-                {}, "FungiGroup", true, {},
-                {S("UKey", 20), S("FungiGroup", 40), S("Suffices", 80), S("SignTemplate", 10)}, {}});
-    c.append(TI{&TDM::cdsUsers, &TDM::dsUsers, "cdsUsers", "dsUsers", "010", true, {}, {}, {}, "UserName", false, {},
-                {S("UKey", 20), S("UserData", 5), S("UserName", 30), S("Password", 15), B("HasPic"),
-                 B("ImageLocked"), I("FungiKnowledge"), I("BirthYear"), B("BirthYearLocked"), I("Gender"),
-                 S("Address", 30), S("PostalAddress", 30), S("Country", 30), B("AddressLocked"), S("EMail", 80),
-                 S("TelephoneMobile", 20), B("MobileTelLocked"), S("TelephonePrivate", 20),
-                 B("PrivateTelLocked"), S("ContactUKey", 20)},
-                {}});
-    c.append(TI{&TDM::cdsCurrentUser, &TDM::dsCurrentUser, "cdsCurrentUser", "dsCurrentUser", "010", false, {}, {},
-                {}, "UserName", false, {},
-                {S("UKey", 20), S("UserData", 5), S("UserName", 30), S("Password", 15), B("HasImage"),
-                 B("ImageLocked"), I("FungiKnowledge"), I("BirthYear"), B("BirthYearLocked"), I("Gender"),
-                 S("Address", 30), S("PostalAddress", 30), S("Country", 30), B("AddressLocked"), S("EMail", 80),
-                 B("EMailLocked"), S("TelephoneMobile", 20), B("MobileTelLocked"), S("TelephonePrivate", 20),
-                 B("PrivateTelLocked"), S("ContactUKey", 20)},
-                {}});
-    c.append(TI{&TDM::cdsContacts, &TDM::dsContacts, "cdsContacts", "dsContacts", "060", true, {}, {}, {}, {}, false,
+    c.append(TI{&TDM::cdsFungiGroups,
+                &TDM::dsFungiGroups,
+                "cdsFungiGroups",
+                "dsFungiGroups",
+                "050",
+                true,
                 {},
-                {S("UKey", 20), S("UserName", 30), B("HasPic"), I("FungiKnowledge"), I("BirthYear"),
-                 B("BirthYearLocked"), I("Gender"), S("Address", 30), S("PostalAddress", 30), S("Country", 30),
-                 B("AddressLocked"), S("EMail", 80), S("TelephoneMobile", 20), B("MobileTelLocked"),
-                 S("TelephonePrivate", 20), B("PrivateTelLocked"), B("Imported"), I("RefCount"),
-                 S("UserUKey", 20), S("CreatedBy", 20), S("Timestamp", 20)},
-                {"BirthYear=BirthYearLocked", "Address=AddressLocked", "PostalAddress=AddressLocked",
-                 "Country=AddressLocked", "TelephoneMobile=MobileTelLocked", "TelephonePrivate=PrivateTelLocked",
-                 "UserUKey=exclude_always"}});
-    c.append(TI{&TDM::cdsFungiTexts, &TDM::dsFungiTexts, "cdsFungiTexts", "dsFungiTexts", "02F", true, "cdsFungi",
-                ukey, {}, "MasterUKey;RowNo", false, {TX{"main", "MasterUKey;RowNo", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 80)}, {}});
-    c.append(TI{&TDM::cdsContactGroups, &TDM::dsContactGroups, "cdsContactGroups", "dsContactGroups", "070", true,
-                {}, {}, {}, "GroupName", true, {},
-                {S("UKey", 20), S("GroupName", 30), S("CreatedBy", 20), S("Timestamp", 20)}, {}});
-    c.append(TI{&TDM::cdsContactGroupRows, &TDM::dsContactGroupRows, "cdsContactGroupRows", "dsContactGroupRows",
-                "07A", true, "cdsContactGroups", ukey, {}, "MasterUKey", true, {},
-                {S("MasterUKey", 20), S("UKey", 20), S("ContactUKey", 30), S("ContactName", 110)}, {}});
-    c.append(TI{&TDM::cdsSSImportHeader, &TDM::dsSSImportHeader, "cdsSSImportHeader", "dsSSImportHeader", "99A",
-                true, {}, {}, "main", {}, true, {TX{"main", "Release", {}}},
-                {S("UKey", 20), S("Release", 20), I("PicCount"), I("HdSpace"), S("CDIdentPaths", 100),
-                 S("CDPath", 80)},
+                {},
+                {},
+                "FungiGroup",
+                true,
+                {},
+                {S("UKey", 20), S("FungiGroup", 40), S("Suffices", 80), S("SignTemplate", 10)},
                 {}});
-    c.append(TI{&TDM::cdsSSImport, &TDM::dsSSImport, "cdsSSImport", "dsSSImport", "99B", true, {}, {}, "main", {},
-                true, {TX{"main", "Art", {}}},
+    c.append(TI{&TDM::cdsUsers,
+                &TDM::dsUsers,
+                "cdsUsers",
+                "dsUsers",
+                "010",
+                true,
+                {},
+                {},
+                {},
+                "UserName",
+                false,
+                {},
+                {S("UKey", 20),         S("UserData", 5),
+                 S("UserName", 30),     S("Password", 15),
+                 B("HasPic"),           B("ImageLocked"),
+                 I("FungiKnowledge"),   I("BirthYear"),
+                 B("BirthYearLocked"),  I("Gender"),
+                 S("Address", 30),      S("PostalAddress", 30),
+                 S("Country", 30),      B("AddressLocked"),
+                 S("EMail", 80),        S("TelephoneMobile", 20),
+                 B("MobileTelLocked"),  S("TelephonePrivate", 20),
+                 B("PrivateTelLocked"), S("ContactUKey", 20)},
+                {}});
+    c.append(TI{&TDM::cdsCurrentUser,
+                &TDM::dsCurrentUser,
+                "cdsCurrentUser",
+                "dsCurrentUser",
+                "010",
+                false,
+                {},
+                {},
+                {},
+                "UserName",
+                false,
+                {},
+                {S("UKey", 20),
+                 S("UserData", 5),
+                 S("UserName", 30),
+                 S("Password", 15),
+                 B("HasImage"),
+                 B("ImageLocked"),
+                 I("FungiKnowledge"),
+                 I("BirthYear"),
+                 B("BirthYearLocked"),
+                 I("Gender"),
+                 S("Address", 30),
+                 S("PostalAddress", 30),
+                 S("Country", 30),
+                 B("AddressLocked"),
+                 S("EMail", 80),
+                 B("EMailLocked"),
+                 S("TelephoneMobile", 20),
+                 B("MobileTelLocked"),
+                 S("TelephonePrivate", 20),
+                 B("PrivateTelLocked"),
+                 S("ContactUKey", 20)},
+                {}});
+    c.append(TI{
+        &TDM::cdsContacts,
+        &TDM::dsContacts,
+        "cdsContacts",
+        "dsContacts",
+        "060",
+        true,
+        {},
+        {},
+        {},
+        {},
+        false,
+        {},
+        {S("UKey", 20),
+         S("UserName", 30),
+         B("HasPic"),
+         I("FungiKnowledge"),
+         I("BirthYear"),
+         B("BirthYearLocked"),
+         I("Gender"),
+         S("Address", 30),
+         S("PostalAddress", 30),
+         S("Country", 30),
+         B("AddressLocked"),
+         S("EMail", 80),
+         S("TelephoneMobile", 20),
+         B("MobileTelLocked"),
+         S("TelephonePrivate", 20),
+         B("PrivateTelLocked"),
+         B("Imported"),
+         I("RefCount"),
+         S("UserUKey", 20),
+         S("CreatedBy", 20),
+         S("Timestamp", 20)},
+        {"BirthYear=BirthYearLocked", "Address=AddressLocked", "PostalAddress=AddressLocked", "Country=AddressLocked",
+         "TelephoneMobile=MobileTelLocked", "TelephonePrivate=PrivateTelLocked", "UserUKey=exclude_always"}});
+    c.append(TI{&TDM::cdsFungiTexts,
+                &TDM::dsFungiTexts,
+                "cdsFungiTexts",
+                "dsFungiTexts",
+                "02F",
+                true,
+                "cdsFungi",
+                ukey,
+                {},
+                "MasterUKey;RowNo",
+                false,
+                {TX{"main", "MasterUKey;RowNo", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 80)},
+                {}});
+    c.append(TI{&TDM::cdsContactGroups,
+                &TDM::dsContactGroups,
+                "cdsContactGroups",
+                "dsContactGroups",
+                "070",
+                true,
+                {},
+                {},
+                {},
+                "GroupName",
+                true,
+                {},
+                {S("UKey", 20), S("GroupName", 30), S("CreatedBy", 20), S("Timestamp", 20)},
+                {}});
+    c.append(TI{&TDM::cdsContactGroupRows,
+                &TDM::dsContactGroupRows,
+                "cdsContactGroupRows",
+                "dsContactGroupRows",
+                "07A",
+                true,
+                "cdsContactGroups",
+                ukey,
+                {},
+                "MasterUKey",
+                true,
+                {},
+                {S("MasterUKey", 20), S("UKey", 20), S("ContactUKey", 30), S("ContactName", 110)},
+                {}});
+    c.append(TI{&TDM::cdsSSImportHeader,
+                &TDM::dsSSImportHeader,
+                "cdsSSImportHeader",
+                "dsSSImportHeader",
+                "99A",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                true,
+                {TX{"main", "Release", {}}},
+                {S("UKey", 20), S("Release", 20), I("PicCount"), I("HdSpace"), S("CDIdentPaths", 100), S("CDPath", 80)},
+                {}});
+    c.append(TI{&TDM::cdsSSImport,
+                &TDM::dsSSImport,
+                "cdsSSImport",
+                "dsSSImport",
+                "99B",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                true,
+                {TX{"main", "Art", {}}},
                 {S("UKey", 20), S("Art", 50), S("Svnamn", 50), S("Lokal", 50), S("Datum", 20), S("Filnamn", 50),
                  S("CD", 10), S("Arr", 100), S("Substrat", 100), S("Anteckning", 255), I("nr"), I("nyttnamn")},
                 {}});
-    c.append(TI{&TDM::cdsFoodTypes, &TDM::dsFoodTypes, "cdsFoodTypes", "dsFoodTypes", "100", true, {}, {}, "main", {},
-                true, {TX{"main", "CatIndex", {}}},
+    c.append(TI{&TDM::cdsFoodTypes,
+                &TDM::dsFoodTypes,
+                "cdsFoodTypes",
+                "dsFoodTypes",
+                "100",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                true,
+                {TX{"main", "CatIndex", {}}},
                 {S("UKey", 20), I("CatIndex"), S("CategoryName", 40), S("InsertHeader", 40), S("EditHeader", 40)},
                 {}});
-    c.append(TI{&TDM::cdsFoods, &TDM::dsFoods, "cdsFoods", "dsFoods", "10A", true, "cdsFoodTypes", ukey, "main", {},
-                true, {TX{"main", "MasterUKey;FoodName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("FoodName", 80), I("Difficulty"), B("HasPic"),
-                 I("PrepTime"), I("CookingTime"), I("ServeCount"), S("CreatedBy", 20), S("Timestamp", 20)},
+    c.append(TI{&TDM::cdsFoods,
+                &TDM::dsFoods,
+                "cdsFoods",
+                "dsFoods",
+                "10A",
+                true,
+                "cdsFoodTypes",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;FoodName", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("FoodName", 80), I("Difficulty"), B("HasPic"), I("PrepTime"),
+                 I("CookingTime"), I("ServeCount"), S("CreatedBy", 20), S("Timestamp", 20)},
                 {}});
-    c.append(TI{&TDM::cdsFoodTexts, &TDM::dsFoodTexts, "cdsFoodTexts", "dsFoodTexts", "10C", true, "cdsFoods", ukey,
-                "main", {}, true, {TX{"main", "MasterUKey;RowFlag;RowNo", {}}},
+    c.append(TI{&TDM::cdsFoodTexts,
+                &TDM::dsFoodTexts,
+                "cdsFoodTexts",
+                "dsFoodTexts",
+                "10C",
+                true,
+                "cdsFoods",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;RowFlag;RowNo", {}}},
                 {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 120), B("Broken")},
                 {}});
     // A working table: the link field is named, but no master is set.
-    c.append(TI{&TDM::cdsFoodFungi, &TDM::dsFoodFungi, "cdsFoodFungi", "dsFoodFungi", "10D", false, {}, ukey, {}, {},
-                true, {}, {S("MasterUKey", 20), S("UKey", 20), S("FungiUKey", 20)}, {}});
-    c.append(TI{&TDM::cdsMaps, &TDM::dsMaps, "cdsMaps", "dsMaps", "110", true, {}, {}, "main", {}, false,
+    c.append(TI{&TDM::cdsFoodFungi,
+                &TDM::dsFoodFungi,
+                "cdsFoodFungi",
+                "dsFoodFungi",
+                "10D",
+                false,
+                {},
+                ukey,
+                {},
+                {},
+                true,
+                {},
+                {S("MasterUKey", 20), S("UKey", 20), S("FungiUKey", 20)},
+                {}});
+    c.append(TI{&TDM::cdsMaps,
+                &TDM::dsMaps,
+                "cdsMaps",
+                "dsMaps",
+                "110",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                false,
                 {TX{"main", "MapName", {}}},
                 {S("UKey", 20), S("MapName", 40), S("Filename", 255), I("Scale"), I("MapArea"), I("CoordULX"),
                  I("CoordULY"), I("CoordLRX"), I("CoordLRY"), F("MeterPerPixelX"), F("MeterPerPixelY")},
                 {}});
-    c.append(TI{&TDM::cdsMapNamePresets, &TDM::dsMapNamePresets, "cdsMapNamePresets", "dsMapNamePresets", "120",
-                true, {}, {}, "main", {}, false, {TX{"main", "PresetName", {}}},
-                {S("UKey", 20), S("NormalFilename", 40), S("MatchStrings", 40), S("PresetName", 40)}, {}});
-    c.append(TI{&TDM::cdsInternet, &TDM::dsInternet, "cdsInternet", "dsInternet", "130", true, {}, {}, "main", {},
+    c.append(TI{&TDM::cdsMapNamePresets,
+                &TDM::dsMapNamePresets,
+                "cdsMapNamePresets",
+                "dsMapNamePresets",
+                "120",
+                true,
+                {},
+                {},
+                "main",
+                {},
                 false,
-                {TX{"main", "MasterUKey;ItemIndex;Header", {}},
-                 TX{"main_inv", "MasterUKey;ItemIndex;Header", "Header"}},
-                {S("MasterUKey", 20), S("UKey", 20), I("ItemIndex"), S("Header", 50), B("HasPic"), S("Hint", 255),
-                 I("Action"), B("SortDesc"), S("RowData", 255)},
+                {TX{"main", "PresetName", {}}},
+                {S("UKey", 20), S("NormalFilename", 40), S("MatchStrings", 40), S("PresetName", 40)},
                 {}});
-    c.append(TI{&TDM::cdsInternetTexts, &TDM::dsInternetTexts, "cdsInternetTexts", "dsInternetTexts", "13A", true,
-                "cdsInternet", ukey, "main", {}, true, {TX{"main", "MasterUKey;RowFlag;RowNo", {}}},
+    c.append(
+        TI{&TDM::cdsInternet,
+           &TDM::dsInternet,
+           "cdsInternet",
+           "dsInternet",
+           "130",
+           true,
+           {},
+           {},
+           "main",
+           {},
+           false,
+           {TX{"main", "MasterUKey;ItemIndex;Header", {}}, TX{"main_inv", "MasterUKey;ItemIndex;Header", "Header"}},
+           {S("MasterUKey", 20), S("UKey", 20), I("ItemIndex"), S("Header", 50), B("HasPic"), S("Hint", 255),
+            I("Action"), B("SortDesc"), S("RowData", 255)},
+           {}});
+    c.append(TI{&TDM::cdsInternetTexts,
+                &TDM::dsInternetTexts,
+                "cdsInternetTexts",
+                "dsInternetTexts",
+                "13A",
+                true,
+                "cdsInternet",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;RowFlag;RowNo", {}}},
                 {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 120), B("Broken")},
                 {}});
-    c.append(TI{&TDM::cdsPlaces, &TDM::dsPlaces, "cdsPlaces", "dsPlaces", "140", true, {}, {}, "name", {}, false,
+    c.append(TI{&TDM::cdsPlaces,
+                &TDM::dsPlaces,
+                "cdsPlaces",
+                "dsPlaces",
+                "140",
+                true,
+                {},
+                {},
+                "name",
+                {},
+                false,
                 {TX{"name", "PlaceName", {}}, TX{"place", "Province;District", {}}},
                 {S("UKey", 20), S("PlaceName", 40), I("PositionX"), I("PositionY"), I("SizeX"), I("SizeY"),
-                 B("PositionLocked"), S("Province", 30), S("District", 30), S("RouteNote", 255),
-                 B("RouteNoteLocked"), S("NoteText", 255), B("NoteTextLocked"), S("CreatedBy", 20),
-                 S("Timestamp", 20)},
-                {"PositionX=PositionLocked", "PositionY=PositionLocked", "SizeX=PositionLocked",
-                 "SizeY=PositionLocked", "RouteNote=RouteNoteLocked", "NoteText=NoteTextLocked"}});
-    c.append(TI{&TDM::cdsPlaceVisits, &TDM::dsPlaceVisits, "cdsPlaceVisits", "dsPlaceVisits", "14A", true,
-                "cdsPlaces", ukey, "main", {}, false, {TX{"main", "MasterUKey;VisitDate", "VisitDate"}},
+                 B("PositionLocked"), S("Province", 30), S("District", 30), S("RouteNote", 255), B("RouteNoteLocked"),
+                 S("NoteText", 255), B("NoteTextLocked"), S("CreatedBy", 20), S("Timestamp", 20)},
+                {"PositionX=PositionLocked", "PositionY=PositionLocked", "SizeX=PositionLocked", "SizeY=PositionLocked",
+                 "RouteNote=RouteNoteLocked", "NoteText=NoteTextLocked"}});
+    c.append(TI{&TDM::cdsPlaceVisits,
+                &TDM::dsPlaceVisits,
+                "cdsPlaceVisits",
+                "dsPlaceVisits",
+                "14A",
+                true,
+                "cdsPlaces",
+                ukey,
+                "main",
+                {},
+                false,
+                {TX{"main", "MasterUKey;VisitDate", "VisitDate"}},
                 {S("MasterUKey", 20), S("UKey", 20), D("VisitDate"), S("Weather", 80), S("NoteText", 255),
                  S("CreatedBy", 20), S("Timestamp", 20)},
                 {}});
-    c.append(TI{&TDM::cdsPlacePeople, &TDM::dsPlacePeople, "cdsPlacePeople", "dsPlacePeople", "14B", true,
-                "cdsPlaceVisits", ukey, "main", {}, false, {TX{"main", "MasterUKey;Individual", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("Individual", 40)}, {}});
-    c.append(TI{&TDM::cdsPlaceFinds, &TDM::dsPlaceFinds, "cdsPlaceFinds", "dsPlaceFinds", "14C", true,
-                "cdsPlaceVisits", ukey, "main", {}, false, {TX{"main", "MasterUKey;FungiName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("FungiUKey", 20), S("FungiName", 40), I("BodyCount"),
-                 I("BodyAge")},
+    c.append(TI{&TDM::cdsPlacePeople,
+                &TDM::dsPlacePeople,
+                "cdsPlacePeople",
+                "dsPlacePeople",
+                "14B",
+                true,
+                "cdsPlaceVisits",
+                ukey,
+                "main",
+                {},
+                false,
+                {TX{"main", "MasterUKey;Individual", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("Individual", 40)},
                 {}});
-    c.append(TI{&TDM::cdsKnowbase, &TDM::dsKnowBase, "cdsKnowbase", "dsKnowBase", "150", true, {}, {}, "main", {},
-                false, {TX{"main", "MasterUKey;ItemType;ItemName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("ItemName", 40), I("ItemType"), S("Source", 40),
-                 S("Author", 40), S("Description", 255), S("CreatedBy", 20), S("Timestamp", 20)},
+    c.append(
+        TI{&TDM::cdsPlaceFinds,
+           &TDM::dsPlaceFinds,
+           "cdsPlaceFinds",
+           "dsPlaceFinds",
+           "14C",
+           true,
+           "cdsPlaceVisits",
+           ukey,
+           "main",
+           {},
+           false,
+           {TX{"main", "MasterUKey;FungiName", {}}},
+           {S("MasterUKey", 20), S("UKey", 20), S("FungiUKey", 20), S("FungiName", 40), I("BodyCount"), I("BodyAge")},
+           {}});
+    c.append(TI{&TDM::cdsKnowbase,
+                &TDM::dsKnowBase,
+                "cdsKnowbase",
+                "dsKnowBase",
+                "150",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                false,
+                {TX{"main", "MasterUKey;ItemType;ItemName", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("ItemName", 40), I("ItemType"), S("Source", 40), S("Author", 40),
+                 S("Description", 255), S("CreatedBy", 20), S("Timestamp", 20)},
                 {}});
-    c.append(TI{&TDM::cdsFungiSubPlaces, &TDM::dsFungiSubPlaces, "cdsFungiSubPlaces", "dsFungiSubPlaces", "02G",
-                false, "cdsFungi", ukey, "main", {}, true, {TX{"main", "MasterUKey;PlaceName", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), S("PlaceUKey", 20), S("PlaceName", 40)}, {}});
-    c.append(TI{&TDM::cdsFungiPrivateTexts, &TDM::dsFungiPrivateTexts, "cdsFungiPrivateTexts", "dsFungiPrivateTexts",
-                "02F", true, "cdsFungi", ukey, {}, "MasterUKey;RowNo", false, {TX{"main", "MasterUKey;RowNo", {}}},
-                {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 80)}, {}});
-    c.append(TI{&TDM::cdsInstalledUpdates, &TDM::dsInstalledUpdates, "cdsInstalledUpdates", "dsInstalledUpdates",
-                "200", true, {}, {}, "main", {}, true, {TX{"main", "UKey;DownloadName", {}}},
-                {S("UKey", 20), S("DownloadName", 30), I("FileStatus"), DT("FileDate")}, {}});
+    c.append(TI{&TDM::cdsFungiSubPlaces,
+                &TDM::dsFungiSubPlaces,
+                "cdsFungiSubPlaces",
+                "dsFungiSubPlaces",
+                "02G",
+                false,
+                "cdsFungi",
+                ukey,
+                "main",
+                {},
+                true,
+                {TX{"main", "MasterUKey;PlaceName", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), S("PlaceUKey", 20), S("PlaceName", 40)},
+                {}});
+    c.append(TI{&TDM::cdsFungiPrivateTexts,
+                &TDM::dsFungiPrivateTexts,
+                "cdsFungiPrivateTexts",
+                "dsFungiPrivateTexts",
+                "02F",
+                true,
+                "cdsFungi",
+                ukey,
+                {},
+                "MasterUKey;RowNo",
+                false,
+                {TX{"main", "MasterUKey;RowNo", {}}},
+                {S("MasterUKey", 20), S("UKey", 20), I("RowFlag"), I("RowNo"), S("RowText", 80)},
+                {}});
+    c.append(TI{&TDM::cdsInstalledUpdates,
+                &TDM::dsInstalledUpdates,
+                "cdsInstalledUpdates",
+                "dsInstalledUpdates",
+                "200",
+                true,
+                {},
+                {},
+                "main",
+                {},
+                true,
+                {TX{"main", "UKey;DownloadName", {}}},
+                {S("UKey", 20), S("DownloadName", 30), I("FileStatus"), DT("FileDate")},
+                {}});
     return c;
 }
 
@@ -222,41 +579,42 @@ QVariant ParseText(const QString& raw, TFieldType type) {
     const QLocale c = QLocale::c();
     bool ok = false;
     switch (type) {
-    case TFieldType::ftInteger: {
-        const qlonglong n = c.toLongLong(text, &ok);
-        if (ok && n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
-            return QVariant(int(n));
-        return {};
-    }
-    case TFieldType::ftFloat: {
-        const double v = c.toDouble(text, &ok);
-        return ok ? QVariant(v) : QVariant();
-    }
-    case TFieldType::ftBoolean:
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
-            return QVariant(true);
-        if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
-            return QVariant(false);
-        return {};
-    case TFieldType::ftDate: {
-        QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (!d.isValid()) {
-            // A date-time fits a date only when it carries no time of day.
-            const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-            if (dt.isValid() && dt.time() == QTime(0, 0)) d = dt.date();
+        case TFieldType::ftInteger: {
+            const qlonglong n = c.toLongLong(text, &ok);
+            if (ok && n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
+                return QVariant(int(n));
+            return {};
         }
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case TFieldType::ftDateTime: {
-        QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        if (!dt.isValid()) {
-            const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-            if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
+        case TFieldType::ftFloat: {
+            const double v = c.toDouble(text, &ok);
+            return ok ? QVariant(v) : QVariant();
         }
-        return dt.isValid() ? QVariant(dt) : QVariant();
-    }
-    case TFieldType::ftString:
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftBoolean:
+            if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
+                return QVariant(true);
+            if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
+                return QVariant(false);
+            return {};
+        case TFieldType::ftDate: {
+            QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+            if (!d.isValid()) {
+                // A date-time fits a date only when it carries no time of day.
+                const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+                if (dt.isValid() && dt.time() == QTime(0, 0)) d = dt.date();
+            }
+            return d.isValid() ? QVariant(d) : QVariant();
+        }
+        case TFieldType::ftDateTime: {
+            QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            if (!dt.isValid()) {
+                const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+                if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
+            }
+            return dt.isValid() ? QVariant(dt) : QVariant();
+        }
+        case TFieldType::ftString:
+        case TFieldType::ftUnknown:
+            break;
     }
     return {};
 }
@@ -309,13 +667,20 @@ QHash<QString, QList<TFieldDefs>>& AddedLayouts() {
 
 QString TypeText(TFieldType type) {
     switch (type) {
-    case TFieldType::ftString: return QStringLiteral("text");
-    case TFieldType::ftInteger: return QStringLiteral("heltal");
-    case TFieldType::ftBoolean: return QStringLiteral("ja/nej");
-    case TFieldType::ftDate: return QStringLiteral("datum");
-    case TFieldType::ftDateTime: return QStringLiteral("datum och tid");
-    case TFieldType::ftFloat: return QStringLiteral("decimaltal");
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return QStringLiteral("text");
+        case TFieldType::ftInteger:
+            return QStringLiteral("heltal");
+        case TFieldType::ftBoolean:
+            return QStringLiteral("ja/nej");
+        case TFieldType::ftDate:
+            return QStringLiteral("datum");
+        case TFieldType::ftDateTime:
+            return QStringLiteral("datum och tid");
+        case TFieldType::ftFloat:
+            return QStringLiteral("decimaltal");
+        case TFieldType::ftUnknown:
+            break;
     }
     return QStringLiteral("okänd typ");
 }
@@ -421,8 +786,10 @@ void TDM::CreateComponents() {
         table->LockRelations() = info.LockRelations;
         table->SetFieldDefs(info.Fields);
         for (const TIndexInfo& index : info.Indexes) table->AddIndex(index.Name, index.Fields, index.DescFields);
-        if (!info.OrderIndex.isEmpty()) table->SetIndexName(info.OrderIndex);
-        else if (!info.OrderFields.isEmpty()) table->SetIndexFieldNames(info.OrderFields);
+        if (!info.OrderIndex.isEmpty())
+            table->SetIndexName(info.OrderIndex);
+        else if (!info.OrderFields.isEmpty())
+            table->SetIndexFieldNames(info.OrderFields);
         source->SetDataSet(table);
         source->SetAutoEdit(info.AutoEdit);
     }
@@ -462,8 +829,8 @@ void TDM::BindTableEvents() {
 void TDM::StartUp() {
     m_workingFile = m_programFolder + QStringLiteral("Temp/re.tmp");
     if (!QDir().mkpath(m_databaseFolder))
-        m_startupErrors.append(QStringLiteral("Databasmappen \"%1\" kunde inte skapas.")
-                                   .arg(QDir::toNativeSeparators(m_databaseFolder)));
+        m_startupErrors.append(
+            QStringLiteral("Databasmappen \"%1\" kunde inte skapas.").arg(QDir::toNativeSeparators(m_databaseFolder)));
     // A save that was cut off between its files is made whole before any table is read.
     m_startupErrors.append(TSaveUnit::Recover(m_programFolder).Errors);
     for (const TTableInfo& info : Catalogue()) {
@@ -474,8 +841,10 @@ void TDM::StartUp() {
     for (const TTableInfo& info : Catalogue()) {
         if (!info.AutoSave) continue;  // working tables are filled by their own users
         TStartupResult result = OpenTable(info);
-        if (result.Outcome == TStartupOutcome::Failed) m_startupErrors.append(result.Message);
-        else if (result.Outcome == TStartupOutcome::Migrated) m_startupNotes.append(result.Message);
+        if (result.Outcome == TStartupOutcome::Failed)
+            m_startupErrors.append(result.Message);
+        else if (result.Outcome == TStartupOutcome::Migrated)
+            m_startupNotes.append(result.Message);
         m_results.insert(info.TableName, result);
     }
 
@@ -509,9 +878,10 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
             // Only a layout the table really had is migrated: a field name or type changed by
             // damage would otherwise pass for a change of design, and its values be dropped.
             if (!EarlierLayouts(info.TableName).contains(found))
-                throw Exception(QStringLiteral("Tabellfilen \"%1\" är skadad: dess fältlista är ingen som tabellen har haft "
-                                               "(%2). Filen kan också vara skriven av en nyare version av programmet.")
-                                    .arg(QDir::toNativeSeparators(path), FirstDifference(found, info.Fields)));
+                throw Exception(
+                    QStringLiteral("Tabellfilen \"%1\" är skadad: dess fältlista är ingen som tabellen har haft "
+                                   "(%2). Filen kan också vara skriven av en nyare version av programmet.")
+                        .arg(QDir::toNativeSeparators(path), FirstDifference(found, info.Fields)));
             step = Step::Migrating;
             return MigrateTable(info, table);
         }
@@ -526,27 +896,33 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
         cause = QString::fromLocal8Bit(e.what());
     }
     RefuseTable(info, table);
-    table->LoadFailure = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas när programmet startade. Filen har "
-                                        "lämnats orörd; det som finns i den visas inte och kan inte ändras under den "
-                                        "här körningen.")
+    table->LoadFailure = QStringLiteral(
+                             "Tabellfilen \"%1\" kunde inte läsas när programmet startade. Filen har "
+                             "lämnats orörd; det som finns i den visas inte och kan inte ändras under den "
+                             "här körningen.")
                              .arg(QDir::toNativeSeparators(path));
     TStartupResult result;
     result.Outcome = TStartupOutcome::Failed;
-    result.FailedStep = step == Step::Creating    ? TStartupResult::TStep::Creating
-                        : step == Step::Migrating ? TStartupResult::TStep::Migrating
-                                                  : TStartupResult::TStep::Reading;
+    result.FailedStep = step == Step::Creating ? TStartupResult::TStep::Creating
+        : step == Step::Migrating              ? TStartupResult::TStep::Migrating
+                                               : TStartupResult::TStep::Reading;
     result.Cause = cause;
     QString what;
     switch (step) {
-    case Step::Reading: what = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd."); break;
-    case Step::Creating: what = QStringLiteral("Tabellfilen \"%1\" saknas och kunde inte skapas."); break;
-    case Step::Migrating:
-        what = QStringLiteral("Tabellfilen \"%1\" kunde inte föras över till tabellens nya fältlista och har "
-                              "lämnats orörd.");
-        break;
+        case Step::Reading:
+            what = QStringLiteral("Tabellfilen \"%1\" kunde inte läsas och har lämnats orörd.");
+            break;
+        case Step::Creating:
+            what = QStringLiteral("Tabellfilen \"%1\" saknas och kunde inte skapas.");
+            break;
+        case Step::Migrating:
+            what = QStringLiteral(
+                "Tabellfilen \"%1\" kunde inte föras över till tabellens nya fältlista och har "
+                "lämnats orörd.");
+            break;
     }
     result.Message = what.arg(QDir::toNativeSeparators(path)) +
-                     QStringLiteral(" Tabellen är tom och kan inte ändras under den här körningen. Orsak: %1").arg(cause);
+        QStringLiteral(" Tabellen är tom och kan inte ändras under den här körningen. Orsak: %1").arg(cause);
     return result;
 }
 
@@ -639,8 +1015,7 @@ TDM::TStartupResult TDM::MigrateTable(const TTableInfo& info, TExtClientDataSet*
         auto putBack = qScopeGuard([&] {
             try {
                 table->CloseInternal();
-            } catch (...) {
-            }
+            } catch (...) {}
             std::rename(QFile::encodeName(backupPath).constData(), QFile::encodeName(path).constData());
         });
         table->LoadData();
@@ -689,8 +1064,7 @@ void TDM::RefuseTable(const TTableInfo& info, TExtClientDataSet* table) {
         table->Close();
         table->SetFieldDefs(info.Fields);
         table->CreateDataSet();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     table->SetReadOnly(true);
     table->InternalDataSet()->SetReadOnly(true);
 }

@@ -25,13 +25,13 @@ public:
     struct TTableInfo {
         TExtClientDataSet* TDM::*Table;
         TDataSource* TDM::*Source;
-        QString TableName;   // "cdsFungi"
+        QString TableName;  // "cdsFungi"
         QString SourceName;  // "dsFungi"
         QString DatasetId;
         bool AutoSave;
-        QString Master;       // the master table's name, empty when none
-        QString MasterFields; // the master's field the link field follows
-        QString OrderIndex;   // the index that orders the visible table, or empty
+        QString Master;  // the master table's name, empty when none
+        QString MasterFields;  // the master's field the link field follows
+        QString OrderIndex;  // the index that orders the visible table, or empty
         QString OrderFields;  // or the field list that orders it, or empty
         bool AutoEdit;
         QList<TIndexInfo> Indexes;
@@ -42,23 +42,23 @@ public:
     // What start-up did with a table.
     enum class TStartupOutcome {
         NotHandled,  // a working table without a file of its own
-        Loaded,      // the file matched the design and was loaded as it is
-        Created,     // there was no file; an empty one with the designed fields was made
-        Migrated,    // the file had another field list and was rewritten in the new one
-        Failed,      // the file could not be read or migrated; the table is empty and read-only
+        Loaded,  // the file matched the design and was loaded as it is
+        Created,  // there was no file; an empty one with the designed fields was made
+        Migrated,  // the file had another field list and was rewritten in the new one
+        Failed,  // the file could not be read or migrated; the table is empty and read-only
     };
     struct TStartupResult {
         TStartupOutcome Outcome = TStartupOutcome::NotHandled;
-        int Records = 0;         // records in the table after start-up
-        int ValuesLeftEmpty = 0; // migration: old values the new field could not take
-        int ValuesDropped = 0;   // migration: old values of fields the new layout no longer has
-        int TextsCut = 0;        // migration: texts cut to a narrower field
-        int RecordsLost = 0;     // migration: old records that could not be copied
-        QString Backup;          // migration: the old file kept beside the new one, when anything was lost
+        int Records = 0;  // records in the table after start-up
+        int ValuesLeftEmpty = 0;  // migration: old values the new field could not take
+        int ValuesDropped = 0;  // migration: old values of fields the new layout no longer has
+        int TextsCut = 0;  // migration: texts cut to a narrower field
+        int RecordsLost = 0;  // migration: old records that could not be copied
+        QString Backup;  // migration: the old file kept beside the new one, when anything was lost
         // A failure: what start-up was doing with the file, and why it failed.
         enum class TStep { Reading, Creating, Migrating } FailedStep = TStep::Reading;
         QString Cause;
-        QString Message;         // what the user is told, empty when nothing to tell
+        QString Message;  // what the user is told, empty when nothing to tell
     };
 
     // The program folder ends with "/"; one is added when missing.

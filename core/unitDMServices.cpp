@@ -27,9 +27,7 @@ using namespace dmservices;
 
 // ---- Construction ----
 
-TDMServices::TDMServices(TDM* dm) : QObject(dm), m_dm(dm) {
-    setObjectName(QStringLiteral("DMServices"));
-}
+TDMServices::TDMServices(TDM* dm) : QObject(dm), m_dm(dm) { setObjectName(QStringLiteral("DMServices")); }
 
 QString TDMServices::FileOf(TKeyFile kind, const QString& key) const {
     return KeyFilePath(m_dm->ProgramFolder(), kind, key);
@@ -83,7 +81,8 @@ void TDMServices::BindHooks() {
 
     // The exchange's "added" and "deleting" events have nothing to do here.
     const auto nothing = [](TExtClientDataSet*) {};
-    for (TExtClientDataSet* table : {m_dm->cdsFungi, m_dm->cdsFungiPics, m_dm->cdsContactGroupRows, m_dm->cdsPlacePeople})
+    for (TExtClientDataSet* table :
+         {m_dm->cdsFungi, m_dm->cdsFungiPics, m_dm->cdsContactGroupRows, m_dm->cdsPlacePeople})
         if (!table->OnEFAdded) table->OnEFAdded = nothing;
     for (TExtClientDataSet* table : {m_dm->cdsFungiPics, m_dm->cdsContactGroupRows, m_dm->cdsPlacePeople})
         if (!table->OnEFDeleting) table->OnEFDeleting = nothing;
@@ -130,7 +129,6 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
     }
     if (table->AutoSave()) table->SaveInternal();
 }
-
 
 // ---- Places ----
 

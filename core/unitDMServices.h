@@ -50,7 +50,7 @@ struct TDMServiceHooks {
 // A field of a table that names a contact.
 struct TRefField {
     enum TKind {
-        Key,        // holds a contact's key
+        Key,  // holds a contact's key
         Reference,  // holds " UKEY=" and a contact's key, or a free name that is no use
     };
     QString Field;
@@ -201,8 +201,8 @@ private:
 
     // Stored records, read and written past the visible table's cursor and events.
     static TRecord StoredRecord(TExtClientDataSet* table, const QString& key);
-    static void UpdateStored(TExtClientDataSet* table, const QString& key, const QList<QPair<QString, QVariant>>& values,
-                             bool stamp);
+    static void UpdateStored(TExtClientDataSet* table, const QString& key,
+                             const QList<QPair<QString, QVariant>>& values, bool stamp);
 
     TDM* m_dm;
     TQuickSelectionHandler m_ownQuickSelection;

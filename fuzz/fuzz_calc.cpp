@@ -39,11 +39,16 @@ TQuillCalc& Calc() {
             // "h" leaves the result empty.
         };
         c->OnVariable = [](TQuillCalc&, const QString& name, TQuillValue& result) {
-            if (name == "x") result = qint32(-2147483647 - 1);
-            else if (name == "y") result = 2.5;
-            else if (name == "s") result = QStringLiteral("Kantarell");
-            else if (name == "b") result = true;
-            else if (name == "parent.y") result = 12.75;
+            if (name == "x")
+                result = qint32(-2147483647 - 1);
+            else if (name == "y")
+                result = 2.5;
+            else if (name == "s")
+                result = QStringLiteral("Kantarell");
+            else if (name == "b")
+                result = true;
+            else if (name == "parent.y")
+                result = 12.75;
         };
         return c;
     }();
@@ -72,18 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (calc.Evaluate(text) != value) std::abort();
     try {
         switch (QuillKind(value)) {
-        case TQuillKind::Boolean:
-            if (calc.EvaluateBoolean(text) != std::get<bool>(value)) std::abort();
-            break;
-        case TQuillKind::String:
-            if (calc.EvaluateString(text) != std::get<QString>(value)) std::abort();
-            break;
-        case TQuillKind::Integer:
-            if (calc.EvaluateInteger(text) != std::get<qint32>(value)) std::abort();
-            break;
-        default:
-            calc.EvaluateFloat(text);
-            break;
+            case TQuillKind::Boolean:
+                if (calc.EvaluateBoolean(text) != std::get<bool>(value)) std::abort();
+                break;
+            case TQuillKind::String:
+                if (calc.EvaluateString(text) != std::get<QString>(value)) std::abort();
+                break;
+            case TQuillKind::Integer:
+                if (calc.EvaluateInteger(text) != std::get<qint32>(value)) std::abort();
+                break;
+            default:
+                calc.EvaluateFloat(text);
+                break;
         }
     } catch (const EExpressionError&) {
         std::abort();

@@ -24,8 +24,7 @@ QList<Probe> probe(TFRIniFile& store, const QStringList& keys) {
         try {
             p.value = store.ReadString(key);
             p.ok = true;
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         result.append(p);
     }
     return result;
@@ -49,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     store.SetFilename(file);
     try {
         store.Open();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     if (!store.IsOpen()) abort();
 
     // Keys from the file itself and a few of the program's own.
@@ -67,14 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const QString& key : keys) {
         try {
             store.ReadInteger(key);
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         try {
             store.ReadBool(key);
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     }
-    store.WriteString(QStringLiteral("Fuzz/Value"), QString::fromUtf8(reinterpret_cast<const char*>(data), qMin<qsizetype>(size, 64)));
+    store.WriteString(QStringLiteral("Fuzz/Value"),
+                      QString::fromUtf8(reinterpret_cast<const char*>(data), qMin<qsizetype>(size, 64)));
     keys.append(QStringLiteral("Fuzz/Value"));
     const QList<Probe> before = probe(store, keys);
     store.Flush();

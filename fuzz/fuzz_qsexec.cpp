@@ -39,9 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     handler.SetMode(hmApplication);
     // External functions read their declared arguments and answer 1.
     handler.OnExternalFunction = [](TQSHandler& sender, const QString& name, TQuillValue& result) {
-        const int count = sender.GetCurrentScript()->FindExternalFunction(name)->Value(QStringLiteral("ParamCount")).toInt();
+        const int count =
+            sender.GetCurrentScript()->FindExternalFunction(name)->Value(QStringLiteral("ParamCount")).toInt();
         for (int i = 0; i < count; ++i)
-            sender.Calc().GetParam(TQuillKind::Any, count == 1 ? qpOnly : i == 0 ? qpFirst : i == count - 1 ? qpLast : qpMiddle);
+            sender.Calc().GetParam(TQuillKind::Any,
+                                   count == 1           ? qpOnly
+                                       : i == 0         ? qpFirst
+                                       : i == count - 1 ? qpLast
+                                                        : qpMiddle);
         result = qint32(1);
     };
     // The handler serves names from the scripts it holds.
@@ -67,7 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             exec.GotoPage(TQSExecState::Print, page);
             exec.ExecutePage(TQSExecState::Print, TQSRunKind::Run);
         }
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

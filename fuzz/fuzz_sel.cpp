@@ -11,9 +11,9 @@
 namespace {
 
 const QStringList kNames{"Name", "FungiGroup", "Count", "Weight", "HasPic", "Found", "Color", "Season"};
-const QList<TFieldType> kTypes{TFieldType::ftString,  TFieldType::ftString, TFieldType::ftInteger,
-                               TFieldType::ftFloat,   TFieldType::ftBoolean, TFieldType::ftDate,
-                               TFieldType::ftString,  TFieldType::ftString};
+const QList<TFieldType> kTypes{TFieldType::ftString, TFieldType::ftString,  TFieldType::ftInteger,
+                               TFieldType::ftFloat,  TFieldType::ftBoolean, TFieldType::ftDate,
+                               TFieldType::ftString, TFieldType::ftString};
 
 class Record : public TSelRecord {
 public:

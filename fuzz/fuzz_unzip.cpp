@@ -58,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString base = root + QStringLiteral("/bas");
     {
         QFile f(archive);
-        if (!f.open(QIODevice::WriteOnly) ||
-            f.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+        if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
             abort();
     }
     QDir().mkpath(base);

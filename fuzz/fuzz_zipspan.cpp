@@ -14,7 +14,8 @@
 namespace {
 // The volumes as a set: disk k is the k-th device, nothing beyond.
 std::function<QIODevice*(int)> SetOf(const std::vector<QIODevice*>& devices) {
-    return [devices](int k) -> QIODevice* { return k >= 0 && size_t(k) < devices.size() ? devices[size_t(k)] : nullptr; };
+    return
+        [devices](int k) -> QIODevice* { return k >= 0 && size_t(k) < devices.size() ? devices[size_t(k)] : nullptr; };
 }
 }  // namespace
 
@@ -44,13 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::unique_ptr<QByteArray>> parts;
     std::vector<std::unique_ptr<QBuffer>> devices;
     int count = 0;
-    const zipcommon::TJoinError cut = zipcommon::SplitArchive(check, end, [&](int) { return room; }, [&](int) -> QIODevice* {
-        if (parts.size() >= 2000) return nullptr;
-        parts.push_back(std::make_unique<QByteArray>());
-        devices.push_back(std::make_unique<QBuffer>(parts.back().get()));
-        devices.back()->open(QIODevice::WriteOnly);
-        return devices.back().get();
-    }, count);
+    const zipcommon::TJoinError cut = zipcommon::SplitArchive(
+        check, end, [&](int) { return room; },
+        [&](int) -> QIODevice* {
+            if (parts.size() >= 2000) return nullptr;
+            parts.push_back(std::make_unique<QByteArray>());
+            devices.push_back(std::make_unique<QBuffer>(parts.back().get()));
+            devices.back()->open(QIODevice::WriteOnly);
+            return devices.back().get();
+        },
+        count);
     if (cut != zipcommon::TJoinError::None) return 0;
     std::vector<QIODevice*> volumes;
     for (auto& d : devices) {

@@ -17,9 +17,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
 TApplication::~TApplication() = default;
 
-QString TApplication::Title() {
-    return g_title.isEmpty() ? QCoreApplication::applicationName() : g_title;
-}
+QString TApplication::Title() { return g_title.isEmpty() ? QCoreApplication::applicationName() : g_title; }
 
 void TApplication::SetTitle(const QString& title) { g_title = title; }
 
@@ -37,11 +35,17 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const Exception& e) {
-        try { ShowException(e.Message()); } catch (...) {}
+        try {
+            ShowException(e.Message());
+        } catch (...) {}
     } catch (const std::exception& e) {
-        try { ShowException(QString::fromUtf8(e.what())); } catch (...) {}
+        try {
+            ShowException(QString::fromUtf8(e.what()));
+        } catch (...) {}
     } catch (...) {
-        try { ShowException(QStringLiteral("Ett okänt fel inträffade.")); } catch (...) {}
+        try {
+            ShowException(QStringLiteral("Ett okänt fel inträffade."));
+        } catch (...) {}
     }
     return false;
 }

@@ -33,7 +33,8 @@ bool faultAt(TWriteStep step) {
     int armedStep = -1, skip = 0;
     if (std::sscanf(armed, "%d:%d", &armedStep, &skip) != 2 || armedStep != int(step)) return false;
     if (skip > 0) {
-        ::setenv(kFaultVariable, QByteArray::number(armedStep).append(':').append(QByteArray::number(skip - 1)).constData(), 1);
+        ::setenv(kFaultVariable,
+                 QByteArray::number(armedStep).append(':').append(QByteArray::number(skip - 1)).constData(), 1);
         return false;
     }
     ::unsetenv(kFaultVariable);
@@ -43,15 +44,21 @@ bool faultAt(TWriteStep step) {
 // A short Swedish reason for the usual causes; other errors get none.
 QString reason(int error) {
     switch (error) {
-    case ENOSPC: return QStringLiteral("disken är full");
+        case ENOSPC:
+            return QStringLiteral("disken är full");
 #ifdef EDQUOT
-    case EDQUOT: return QStringLiteral("diskutrymmet är slut");
+        case EDQUOT:
+            return QStringLiteral("diskutrymmet är slut");
 #endif
-    case EACCES:
-    case EPERM: return QStringLiteral("åtkomst nekad");
-    case EROFS: return QStringLiteral("skrivskyddat filsystem");
-    case EIO: return QStringLiteral("skrivfel på disken");
-    default: return QString();
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("åtkomst nekad");
+        case EROFS:
+            return QStringLiteral("skrivskyddat filsystem");
+        case EIO:
+            return QStringLiteral("skrivfel på disken");
+        default:
+            return QString();
     }
 }
 
@@ -90,7 +97,8 @@ void syncFolder(const QString& folder) {
 
 namespace AtomicFileFaults {
 void FailNext(TWriteStep step, int skip) {
-    ::setenv(kFaultVariable, QByteArray::number(int(step)).append(':').append(QByteArray::number(qMax(0, skip))).constData(), 1);
+    ::setenv(kFaultVariable,
+             QByteArray::number(int(step)).append(':').append(QByteArray::number(qMax(0, skip))).constData(), 1);
 }
 void Clear() { ::unsetenv(kFaultVariable); }
 bool Armed() { return ::getenv(kFaultVariable) != nullptr; }
@@ -126,8 +134,9 @@ void TAtomicFile::Open() {
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         QString suffix;
         for (int i = 0; i < 6; ++i)
-            suffix += QLatin1Char("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                      [QRandomGenerator::global()->bounded(62)]);
+            suffix += QLatin1Char(
+                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(
+                    62)]);
         const QString name = real + QLatin1Char('.') + suffix + QStringLiteral(".tmp");
         m_fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0) {

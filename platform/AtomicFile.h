@@ -105,7 +105,8 @@ private:
 // returns -1 and keeps the reason; the file is put in place only by File().Commit().
 class TAtomicFileDevice : public QIODevice {
 public:
-    explicit TAtomicFileDevice(const QString& target, const QString& failureText = QString::fromUtf8(AtomicFileFailedText));
+    explicit TAtomicFileDevice(const QString& target,
+                               const QString& failureText = QString::fromUtf8(AtomicFileFailedText));
     // Opens the temporary file (raises as TAtomicFile::Open does) and the device.
     void Begin();
     TAtomicFile& File() { return m_file; }

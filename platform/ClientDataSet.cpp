@@ -265,11 +265,21 @@ struct TClientDataSet::Impl {
         for (TDataSource* s : list) {
             if (!sources.contains(s)) continue;
             switch (note) {
-            case Note::Record: s->NotifyRecordChanged(field); break;
-            case Note::Active: s->NotifyActiveChanged(); break;
-            case Note::DataSet: s->NotifyDataSetChanged(); break;
-            case Note::Editing: s->NotifyEditingChanged(); break;
-            case Note::UpdateData: s->NotifyUpdateData(); break;
+                case Note::Record:
+                    s->NotifyRecordChanged(field);
+                    break;
+                case Note::Active:
+                    s->NotifyActiveChanged();
+                    break;
+                case Note::DataSet:
+                    s->NotifyDataSetChanged();
+                    break;
+                case Note::Editing:
+                    s->NotifyEditingChanged();
+                    break;
+                case Note::UpdateData:
+                    s->NotifyUpdateData();
+                    break;
             }
         }
     }
@@ -292,11 +302,13 @@ struct TClientDataSet::Impl {
         return r->v.KeyText(linkIdx, type) == masterKey;
     }
     int PosOf(const Rec* r) const {
-        auto it = std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
+        auto it =
+            std::lower_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
         return it != view.end() && *it == r ? int(it - view.begin()) : -1;
     }
     int InsertPos(const Rec* r) const {
-        auto it = std::upper_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
+        auto it =
+            std::upper_bound(view.begin(), view.end(), r, [this](const Rec* a, const Rec* b) { return Less(a, b); });
         return int(it - view.begin());
     }
 
@@ -477,7 +489,8 @@ struct TClientDataSet::Impl {
     // ---- activation ----
     void BuildFields() {
         fieldIndex.clear();
-        while (fields.size() < size_t(activeDefs.size())) fields.push_back(std::make_unique<TField>(q, int(fields.size())));
+        while (fields.size() < size_t(activeDefs.size()))
+            fields.push_back(std::make_unique<TField>(q, int(fields.size())));
         for (int i = 0; i < activeDefs.size(); ++i) fieldIndex.insert(activeDefs.at(i).Name.toLower(), i);
     }
 
@@ -670,7 +683,8 @@ void TClientDataSet::CreateDataSet() {
     QSet<QString> names;
     for (const TFieldDef& def : d->fieldDefs) {
         if (def.Name.isEmpty()) throw Exception(QStringLiteral("Field name missing"));
-        if (names.contains(def.Name.toLower())) throw Exception(QStringLiteral("Duplicate field name '%1'").arg(def.Name));
+        if (names.contains(def.Name.toLower()))
+            throw Exception(QStringLiteral("Duplicate field name '%1'").arg(def.Name));
         if (def.DataType == TFieldType::ftUnknown)
             throw Exception(QStringLiteral("Field '%1' is of an unknown type").arg(def.Name));
         names.insert(def.Name.toLower());
@@ -825,7 +839,8 @@ void TClientDataSet::SetLogChanges(bool on) { d->logChanges = on; }
 int TClientDataSet::FieldCount() const { return d->FieldCount(); }
 
 TField* TClientDataSet::Fields(int index) const {
-    if (index < 0 || index >= d->FieldCount()) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
+    if (index < 0 || index >= d->FieldCount())
+        throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
     return d->fields[index].get();
 }
 
@@ -1083,8 +1098,9 @@ void TClientDataSet::Delete() {
                            s.deleted.insert(r->id);
                        }
                        s.dirty = true;
-                       auto it = std::lower_bound(s.recs.begin(), s.recs.end(), r->id,
-                                                  [](const std::unique_ptr<Rec>& x, qint64 key) { return x->id < key; });
+                       auto it =
+                           std::lower_bound(s.recs.begin(), s.recs.end(), r->id,
+                                            [](const std::unique_ptr<Rec>& x, qint64 key) { return x->id < key; });
                        if (it != s.recs.end() && it->get() == r) s.recs.erase(it);
                    },
                    [](Impl*, bool) {});
@@ -1152,7 +1168,8 @@ void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std
     std::vector<TRecordValues> shared;
     shared.reserve(rows.size());
     for (int row : rows) {
-        if (row < 0 || row >= int(from.size())) throw Exception(QStringLiteral("List index out of bounds (%1)").arg(row));
+        if (row < 0 || row >= int(from.size()))
+            throw Exception(QStringLiteral("List index out of bounds (%1)").arg(row));
         shared.push_back(from[size_t(row)]->v);
     }
     AddStored(*d->store, std::move(shared));
@@ -1260,39 +1277,17 @@ void TClientDataSet::CloneCursor(TClientDataSet* source) {
     d->Attach(source->d->store);
 }
 
-void TClientDataSet::DoBeforeInsert() {
-    d->RunEvent(TDataSetEvent::BeforeInsert, BeforeInsert);
-}
-void TClientDataSet::DoAfterInsert() {
-    d->RunEvent(TDataSetEvent::AfterInsert, AfterInsert);
-}
-void TClientDataSet::DoBeforeEdit() {
-    d->RunEvent(TDataSetEvent::BeforeEdit, BeforeEdit);
-}
-void TClientDataSet::DoBeforePost() {
-    d->RunEvent(TDataSetEvent::BeforePost, BeforePost);
-}
-void TClientDataSet::DoAfterPost() {
-    d->RunEvent(TDataSetEvent::AfterPost, AfterPost);
-}
-void TClientDataSet::DoAfterCancel() {
-    d->RunEvent(TDataSetEvent::AfterCancel, AfterCancel);
-}
-void TClientDataSet::DoBeforeDelete() {
-    d->RunEvent(TDataSetEvent::BeforeDelete, BeforeDelete);
-}
-void TClientDataSet::DoAfterDelete() {
-    d->RunEvent(TDataSetEvent::AfterDelete, AfterDelete);
-}
-void TClientDataSet::DoAfterScroll() {
-    d->RunEvent(TDataSetEvent::AfterScroll, AfterScroll);
-}
-void TClientDataSet::DoAfterOpen() {
-    d->RunEvent(TDataSetEvent::AfterOpen, AfterOpen);
-}
-void TClientDataSet::DoBeforeClose() {
-    d->RunEvent(TDataSetEvent::BeforeClose, BeforeClose);
-}
+void TClientDataSet::DoBeforeInsert() { d->RunEvent(TDataSetEvent::BeforeInsert, BeforeInsert); }
+void TClientDataSet::DoAfterInsert() { d->RunEvent(TDataSetEvent::AfterInsert, AfterInsert); }
+void TClientDataSet::DoBeforeEdit() { d->RunEvent(TDataSetEvent::BeforeEdit, BeforeEdit); }
+void TClientDataSet::DoBeforePost() { d->RunEvent(TDataSetEvent::BeforePost, BeforePost); }
+void TClientDataSet::DoAfterPost() { d->RunEvent(TDataSetEvent::AfterPost, AfterPost); }
+void TClientDataSet::DoAfterCancel() { d->RunEvent(TDataSetEvent::AfterCancel, AfterCancel); }
+void TClientDataSet::DoBeforeDelete() { d->RunEvent(TDataSetEvent::BeforeDelete, BeforeDelete); }
+void TClientDataSet::DoAfterDelete() { d->RunEvent(TDataSetEvent::AfterDelete, AfterDelete); }
+void TClientDataSet::DoAfterScroll() { d->RunEvent(TDataSetEvent::AfterScroll, AfterScroll); }
+void TClientDataSet::DoAfterOpen() { d->RunEvent(TDataSetEvent::AfterOpen, AfterOpen); }
+void TClientDataSet::DoBeforeClose() { d->RunEvent(TDataSetEvent::BeforeClose, BeforeClose); }
 
 void TClientDataSet::AddObserver(TDataSetEvent event, QObject* context, TDataSetNotifyEvent observer) {
     if (!context || !observer) return;

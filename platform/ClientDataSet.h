@@ -145,7 +145,7 @@ public:
     bool Bof() const;
     bool IsEmpty() const;
     int RecordCount() const;  // records in the current view
-    int RecNo() const;        // 1-based position in the view, 0 when empty
+    int RecNo() const;  // 1-based position in the view, 0 when empty
     void SetRecNo(int recNo);
     // Moves to the first record (in view order) whose field equals the value exactly;
     // "UKey" is found through a hash index. Returns whether a record was found; the cursor
@@ -218,8 +218,8 @@ public:
     // ---- Events (each receives the table) ----
     // They belong to the table's one owner (a screen or a frame); services that must always
     // run use observers instead.
-    TDataSetNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
-        BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose;
+    TDataSetNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel, BeforeDelete,
+        AfterDelete, AfterScroll, AfterOpen, BeforeClose;
 
     // ---- Internal observers ----
     // An observer runs before the event property, in the order observers were added, so that

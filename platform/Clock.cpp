@@ -9,10 +9,14 @@ std::optional<QDateTime> g_fixed;
 bool g_skipWaits = false;
 std::optional<quint64> g_fakeTicks;
 QElapsedTimer& ticker() {
-    static QElapsedTimer t = [] { QElapsedTimer e; e.start(); return e; }();
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
     return t;
 }
-}
+}  // namespace
 
 namespace Clock {
 QDateTime Now() { return g_fixed ? *g_fixed : QDateTime::currentDateTime(); }
@@ -40,4 +44,4 @@ void Wait(int milliseconds) {
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::AllEvents);
 }
-}
+}  // namespace Clock

@@ -21,4 +21,4 @@ bool SkipWaits();
 // system's tick count.
 void SetFakeTicks(bool on);
 void AdvanceTicks(quint64 milliseconds);
-}
+}  // namespace Clock

@@ -29,7 +29,9 @@ void DataSetModel::SetColumns(const QStringList& fieldNames, const QStringList& 
     Reset();
 }
 
-int DataSetModel::FieldIndex(int column) const { return column >= 0 && column < m_columns.size() ? m_columns.at(column) : -1; }
+int DataSetModel::FieldIndex(int column) const {
+    return column >= 0 && column < m_columns.size() ? m_columns.at(column) : -1;
+}
 
 int DataSetModel::CurrentRow() const { return m_currentRow; }
 
@@ -83,8 +85,8 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     if (!ds || !ds->Active() || field < 0 || field >= ds->FieldCount() || index.row() >= m_rows) return QVariant();
     // The current row shows the values being edited.
     const bool editing = ds->State() == TDataSetState::dsEdit;
-    const QVariant value = editing && index.row() == ds->RecNo() - 1 ? ds->Fields(field)->Value()
-                                                                       : ds->RecordValue(index.row(), field);
+    const QVariant value =
+        editing && index.row() == ds->RecNo() - 1 ? ds->Fields(field)->Value() : ds->RecordValue(index.row(), field);
     if (role == Qt::EditRole) return value;
     return FieldValueText(value, ds->Fields(field)->DataType());
 }

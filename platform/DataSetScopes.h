@@ -36,8 +36,7 @@ public:
     ~TDisabledControls() {
         try {
             m_dataSet->EnableControls();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     TDisabledControls(const TDisabledControls&) = delete;
     TDisabledControls& operator=(const TDisabledControls&) = delete;

@@ -10,10 +10,18 @@ enum class TFieldType { ftUnknown, ftString, ftInteger, ftBoolean, ftDate, ftDat
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 // The events a dataset runs, named as its event properties.
 enum class TDataSetEvent {
-    BeforeInsert, AfterInsert, BeforeEdit, BeforePost, AfterPost, AfterCancel,
-    BeforeDelete, AfterDelete, AfterScroll, AfterOpen, BeforeClose
+    BeforeInsert,
+    AfterInsert,
+    BeforeEdit,
+    BeforePost,
+    AfterPost,
+    AfterCancel,
+    BeforeDelete,
+    AfterDelete,
+    AfterScroll,
+    AfterOpen,
+    BeforeClose
 };
-
 
 struct TFieldDef {
     QString Name;

@@ -18,12 +18,26 @@ quint32 Weight(QChar c) {
         return u;
     }
     switch (u) {
-    case u'å': case u'Å': return 0x20000 + 2 * 26;
-    case u'ä': case u'Ä': case u'æ': case u'Æ': return 0x20000 + 2 * 27;
-    case u'ö': case u'Ö': case u'ø': case u'Ø': return 0x20000 + 2 * 28;
-    case u'ü': case u'Ü': return 0x20000 + 2 * ('y' - 'a');
-    case u'ß': return 0x20000 + 2 * ('s' - 'a') + 1;
-    default: break;
+        case u'å':
+        case u'Å':
+            return 0x20000 + 2 * 26;
+        case u'ä':
+        case u'Ä':
+        case u'æ':
+        case u'Æ':
+            return 0x20000 + 2 * 27;
+        case u'ö':
+        case u'Ö':
+        case u'ø':
+        case u'Ø':
+            return 0x20000 + 2 * 28;
+        case u'ü':
+        case u'Ü':
+            return 0x20000 + 2 * ('y' - 'a');
+        case u'ß':
+            return 0x20000 + 2 * ('s' - 'a') + 1;
+        default:
+            break;
     }
     if (c.isLetter()) {
         const QString dec = c.decomposition();
@@ -76,13 +90,20 @@ int CompareFieldValues(const QVariant& a, const QVariant& b, TFieldType type) {
     const bool nb = b.isNull();
     if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
     switch (type) {
-    case TFieldType::ftString: return CompareFieldText(a.toString(), b.toString());
-    case TFieldType::ftInteger: return Cmp(a.toInt(), b.toInt());
-    case TFieldType::ftBoolean: return Cmp(int(a.toBool()), int(b.toBool()));
-    case TFieldType::ftFloat: return Cmp(a.toDouble(), b.toDouble());
-    case TFieldType::ftDate: return Cmp(a.toDate(), b.toDate());
-    case TFieldType::ftDateTime: return Cmp(a.toDateTime(), b.toDateTime());
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return CompareFieldText(a.toString(), b.toString());
+        case TFieldType::ftInteger:
+            return Cmp(a.toInt(), b.toInt());
+        case TFieldType::ftBoolean:
+            return Cmp(int(a.toBool()), int(b.toBool()));
+        case TFieldType::ftFloat:
+            return Cmp(a.toDouble(), b.toDouble());
+        case TFieldType::ftDate:
+            return Cmp(a.toDate(), b.toDate());
+        case TFieldType::ftDateTime:
+            return Cmp(a.toDateTime(), b.toDateTime());
+        case TFieldType::ftUnknown:
+            break;
     }
     return 0;
 }
@@ -92,13 +113,20 @@ bool FieldValuesEqual(const QVariant& a, const QVariant& b, TFieldType type) {
     const bool nb = b.isNull();
     if (na || nb) return na == nb;
     switch (type) {
-    case TFieldType::ftString: return a.toString() == b.toString();
-    case TFieldType::ftInteger: return a.toInt() == b.toInt();
-    case TFieldType::ftBoolean: return a.toBool() == b.toBool();
-    case TFieldType::ftFloat: return a.toDouble() == b.toDouble();
-    case TFieldType::ftDate: return a.toDate() == b.toDate();
-    case TFieldType::ftDateTime: return a.toDateTime() == b.toDateTime();
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return a.toString() == b.toString();
+        case TFieldType::ftInteger:
+            return a.toInt() == b.toInt();
+        case TFieldType::ftBoolean:
+            return a.toBool() == b.toBool();
+        case TFieldType::ftFloat:
+            return a.toDouble() == b.toDouble();
+        case TFieldType::ftDate:
+            return a.toDate() == b.toDate();
+        case TFieldType::ftDateTime:
+            return a.toDateTime() == b.toDateTime();
+        case TFieldType::ftUnknown:
+            break;
     }
     return a == b;
 }

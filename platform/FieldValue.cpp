@@ -8,13 +8,20 @@
 #include "platform/TableFile.h"
 QString FieldTypeName(TFieldType type) {
     switch (type) {
-    case TFieldType::ftString: return QStringLiteral("String");
-    case TFieldType::ftInteger: return QStringLiteral("Integer");
-    case TFieldType::ftBoolean: return QStringLiteral("Boolean");
-    case TFieldType::ftDate: return QStringLiteral("Date");
-    case TFieldType::ftDateTime: return QStringLiteral("DateTime");
-    case TFieldType::ftFloat: return QStringLiteral("Float");
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return QStringLiteral("String");
+        case TFieldType::ftInteger:
+            return QStringLiteral("Integer");
+        case TFieldType::ftBoolean:
+            return QStringLiteral("Boolean");
+        case TFieldType::ftDate:
+            return QStringLiteral("Date");
+        case TFieldType::ftDateTime:
+            return QStringLiteral("DateTime");
+        case TFieldType::ftFloat:
+            return QStringLiteral("Float");
+        case TFieldType::ftUnknown:
+            break;
     }
     return QStringLiteral("Unknown");
 }
@@ -22,14 +29,21 @@ QString FieldTypeName(TFieldType type) {
 QString FieldValueText(const QVariant& value, TFieldType type) {
     if (value.isNull() || !value.isValid()) return QString();
     switch (type) {
-    case TFieldType::ftString: return value.toString();
-    case TFieldType::ftInteger: return QString::number(value.toInt());
-    // 'g' with QLocale::FloatingPointShortest gives the shortest text that reads back exactly.
-    case TFieldType::ftFloat: return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    case TFieldType::ftBoolean: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case TFieldType::ftDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case TFieldType::ftDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return value.toString();
+        case TFieldType::ftInteger:
+            return QString::number(value.toInt());
+        // 'g' with QLocale::FloatingPointShortest gives the shortest text that reads back exactly.
+        case TFieldType::ftFloat:
+            return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        case TFieldType::ftBoolean:
+            return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case TFieldType::ftDate:
+            return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        case TFieldType::ftDateTime:
+            return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        case TFieldType::ftUnknown:
+            break;
     }
     return value.toString();
 }
@@ -40,34 +54,41 @@ namespace {
 
 QString RawText(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::QDate: return FieldValueText(value, TFieldType::ftDate);
-    case QMetaType::QDateTime: return FieldValueText(value, TFieldType::ftDateTime);
-    case QMetaType::Bool: return FieldValueText(value, TFieldType::ftBoolean);
-    case QMetaType::Double:
-    case QMetaType::Float: return FieldValueText(value, TFieldType::ftFloat);
-    default: return value.toString();
+        case QMetaType::QDate:
+            return FieldValueText(value, TFieldType::ftDate);
+        case QMetaType::QDateTime:
+            return FieldValueText(value, TFieldType::ftDateTime);
+        case QMetaType::Bool:
+            return FieldValueText(value, TFieldType::ftBoolean);
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return FieldValueText(value, TFieldType::ftFloat);
+        default:
+            return value.toString();
     }
 }
 
 bool IsNumber(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::Double:
-    case QMetaType::Float: return true;
-    default: return false;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return true;
+        default:
+            return false;
     }
 }
 
 bool IsText(const QVariant& value) {
     return value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray ||
-           value.typeId() == QMetaType::QChar;
+        value.typeId() == QMetaType::QChar;
 }
 
 [[noreturn]] void FailConvert(const QVariant& value, const char* what) {
@@ -95,105 +116,106 @@ QVariant ConvertFieldValue(const QVariant& value, TFieldType type, int size) {
     const bool text = IsText(value);
     const QString trimmed = text ? value.toString().trimmed() : QString();
     switch (type) {
-    case TFieldType::ftString: {
-        QString s = text ? value.toString() : RawText(value);
-        if (size > 0 && s.size() > size) s.truncate(size);
-        if (s.isEmpty()) return QVariant();
-        return s;
-    }
-    case TFieldType::ftInteger: {
-        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
-        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
-            const double r = std::nearbyint(value.toDouble());
-            if (!std::isfinite(r) || r < double(std::numeric_limits<int>::min()) ||
-                r > double(std::numeric_limits<int>::max()))
-                FailConvert(value, "integer value");
-            return QVariant(int(r));
+        case TFieldType::ftString: {
+            QString s = text ? value.toString() : RawText(value);
+            if (size > 0 && s.size() > size) s.truncate(size);
+            if (s.isEmpty()) return QVariant();
+            return s;
         }
-        if (IsNumber(value)) {
-            bool ok = false;
-            const qlonglong n = value.toLongLong(&ok);
-            if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-                FailConvert(value, "integer value");
-            return QVariant(int(n));
+        case TFieldType::ftInteger: {
+            if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
+            if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
+                const double r = std::nearbyint(value.toDouble());
+                if (!std::isfinite(r) || r < double(std::numeric_limits<int>::min()) ||
+                    r > double(std::numeric_limits<int>::max()))
+                    FailConvert(value, "integer value");
+                return QVariant(int(r));
+            }
+            if (IsNumber(value)) {
+                bool ok = false;
+                const qlonglong n = value.toLongLong(&ok);
+                if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+                    FailConvert(value, "integer value");
+                return QVariant(int(n));
+            }
+            if (text) {
+                if (trimmed.isEmpty()) return QVariant();
+                bool ok = false;
+                const int n = trimmed.toInt(&ok, 10);
+                if (!ok) FailConvert(value, "integer value");
+                return QVariant(n);
+            }
+            FailConvert(value, "integer value");
         }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            bool ok = false;
-            const int n = trimmed.toInt(&ok, 10);
-            if (!ok) FailConvert(value, "integer value");
-            return QVariant(n);
+        case TFieldType::ftFloat: {
+            double f = 0;
+            if (value.typeId() == QMetaType::Bool) {
+                f = value.toBool() ? 1 : 0;
+            } else if (IsNumber(value)) {
+                f = value.toDouble();
+            } else if (text) {
+                if (trimmed.isEmpty()) return QVariant();
+                bool ok = false;
+                f = QLocale::c().toDouble(trimmed, &ok);
+                if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.')))
+                    f = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
+                if (!ok) FailConvert(value, "floating point value");
+            } else {
+                FailConvert(value, "floating point value");
+            }
+            if (std::isnan(f)) FailConvert(value, "floating point value");
+            return QVariant(f);
         }
-        FailConvert(value, "integer value");
-    }
-    case TFieldType::ftFloat: {
-        double f = 0;
-        if (value.typeId() == QMetaType::Bool) {
-            f = value.toBool() ? 1 : 0;
-        } else if (IsNumber(value)) {
-            f = value.toDouble();
-        } else if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            bool ok = false;
-            f = QLocale::c().toDouble(trimmed, &ok);
-            if (!ok && trimmed.count(QLatin1Char(',')) == 1 && !trimmed.contains(QLatin1Char('.')))
-                f = QLocale::c().toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-            if (!ok) FailConvert(value, "floating point value");
-        } else {
-            FailConvert(value, "floating point value");
+        case TFieldType::ftBoolean: {
+            if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool());
+            if (IsNumber(value)) return QVariant(value.toDouble() != 0);
+            if (text) {
+                if (trimmed.isEmpty()) return QVariant();
+                const QString t = trimmed.toLower();
+                if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") ||
+                    t == QLatin1String("y") || t == QLatin1String("1"))
+                    return QVariant(true);
+                if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") ||
+                    t == QLatin1String("n") || t == QLatin1String("0"))
+                    return QVariant(false);
+            }
+            FailConvert(value, "boolean value");
         }
-        if (std::isnan(f)) FailConvert(value, "floating point value");
-        return QVariant(f);
-    }
-    case TFieldType::ftBoolean: {
-        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool());
-        if (IsNumber(value)) return QVariant(value.toDouble() != 0);
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            const QString t = trimmed.toLower();
-            if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") ||
-                t == QLatin1String("y") || t == QLatin1String("1"))
-                return QVariant(true);
-            if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") ||
-                t == QLatin1String("n") || t == QLatin1String("0"))
-                return QVariant(false);
+        case TFieldType::ftDate: {
+            if (value.typeId() == QMetaType::QDate) {
+                const QDate d = value.toDate();
+                return d.isValid() ? QVariant(d) : QVariant();
+            }
+            if (value.typeId() == QMetaType::QDateTime) {
+                const QDateTime dt = value.toDateTime();
+                return dt.isValid() ? QVariant(dt.date()) : QVariant();
+            }
+            if (text) {
+                if (trimmed.isEmpty()) return QVariant();
+                QDate d = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
+                if (!d.isValid()) d = ParseDateTime(trimmed).date();
+                if (d.isValid()) return QVariant(d);
+            }
+            FailConvert(value, "date");
         }
-        FailConvert(value, "boolean value");
-    }
-    case TFieldType::ftDate: {
-        if (value.typeId() == QMetaType::QDate) {
-            const QDate d = value.toDate();
-            return d.isValid() ? QVariant(d) : QVariant();
+        case TFieldType::ftDateTime: {
+            if (value.typeId() == QMetaType::QDateTime) {
+                const QDateTime dt = value.toDateTime();
+                return dt.isValid() ? QVariant(dt.toLocalTime()) : QVariant();
+            }
+            if (value.typeId() == QMetaType::QDate) {
+                const QDate d = value.toDate();
+                return d.isValid() ? QVariant(d.startOfDay()) : QVariant();
+            }
+            if (text) {
+                if (trimmed.isEmpty()) return QVariant();
+                const QDateTime dt = ParseDateTime(trimmed);
+                if (dt.isValid()) return QVariant(dt);
+            }
+            FailConvert(value, "date and time");
         }
-        if (value.typeId() == QMetaType::QDateTime) {
-            const QDateTime dt = value.toDateTime();
-            return dt.isValid() ? QVariant(dt.date()) : QVariant();
-        }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            QDate d = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
-            if (!d.isValid()) d = ParseDateTime(trimmed).date();
-            if (d.isValid()) return QVariant(d);
-        }
-        FailConvert(value, "date");
-    }
-    case TFieldType::ftDateTime: {
-        if (value.typeId() == QMetaType::QDateTime) {
-            const QDateTime dt = value.toDateTime();
-            return dt.isValid() ? QVariant(dt.toLocalTime()) : QVariant();
-        }
-        if (value.typeId() == QMetaType::QDate) {
-            const QDate d = value.toDate();
-            return d.isValid() ? QVariant(d.startOfDay()) : QVariant();
-        }
-        if (text) {
-            if (trimmed.isEmpty()) return QVariant();
-            const QDateTime dt = ParseDateTime(trimmed);
-            if (dt.isValid()) return QVariant(dt);
-        }
-        FailConvert(value, "date and time");
-    }
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftUnknown:
+            break;
     }
     return value;
 }

@@ -53,15 +53,14 @@ TProgramLock::TResult TProgramLock::TryLock() {
             ::close(fd);
             return error == EWOULDBLOCK ? TResult::HeldByOther : TResult::NotPossible;
         }
-        struct stat opened {}, current {};
+        struct stat opened {
+        }, current{};
         if (::fstat(fd, &opened) == 0 && ::stat(name.constData(), &current) == 0 && opened.st_dev == current.st_dev &&
             opened.st_ino == current.st_ino) {
             // Who holds it, for a person who looks; the lock itself does not depend on it.
             const QByteArray info = QByteArray::number(qint64(::getpid())) + '\n' +
-                                    QSysInfo::machineHostName().toUtf8() + '\n' +
-                                    QCoreApplication::applicationName().toUtf8() + '\n';
-            if (::ftruncate(fd, 0) == 0 && ::write(fd, info.constData(), size_t(info.size())) < 0) {
-            }
+                QSysInfo::machineHostName().toUtf8() + '\n' + QCoreApplication::applicationName().toUtf8() + '\n';
+            if (::ftruncate(fd, 0) == 0 && ::write(fd, info.constData(), size_t(info.size())) < 0) {}
             m_fd = fd;
             return TResult::Locked;
         }

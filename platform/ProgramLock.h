@@ -10,9 +10,9 @@
 class TProgramLock {
 public:
     enum class TResult {
-        Locked,        // this copy now holds the lock
-        HeldByOther,   // another running copy holds it
-        NotPossible,   // the lock file cannot be made or opened (read-only folder and the like)
+        Locked,  // this copy now holds the lock
+        HeldByOther,  // another running copy holds it
+        NotPossible,  // the lock file cannot be made or opened (read-only folder and the like)
     };
 
     // databaseFolder: the folder the tables live in (created when missing).

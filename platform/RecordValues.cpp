@@ -32,7 +32,7 @@ struct TRecordValues::Block {
     static Block* MakeNarrow(int count, const std::uint64_t* slots, const std::uint32_t* nulls, const char* text,
                              std::size_t textLength) {
         const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +
-                                 sizeof(std::uint32_t) * std::size_t(NullWords(count)) + textLength;
+            sizeof(std::uint32_t) * std::size_t(NullWords(count)) + textLength;
         void* memory = std::malloc(size);
         if (!memory) throw std::bad_alloc();
         auto* b = new (memory) Block{{1}, unsigned(count), 1u};
@@ -47,8 +47,7 @@ struct TRecordValues::Block {
                        std::size_t textLength, bool narrow) {
         static_assert(sizeof(Block) == 8 && alignof(Block) <= 8);
         const std::size_t size = sizeof(Block) + sizeof(std::uint64_t) * std::size_t(count) +
-                                 sizeof(std::uint32_t) * std::size_t(NullWords(count)) +
-                                 (narrow ? 1 : sizeof(char16_t)) * textLength;
+            sizeof(std::uint32_t) * std::size_t(NullWords(count)) + (narrow ? 1 : sizeof(char16_t)) * textLength;
         void* memory = std::malloc(size);
         if (!memory) throw std::bad_alloc();
         auto* b = new (memory) Block{{1}, unsigned(count), narrow ? 1u : 0u};
@@ -137,13 +136,20 @@ double TRecordValues::Float(int field) const {
 QVariant TRecordValues::Value(int field, TFieldType type) const {
     if (IsNull(field)) return QVariant();
     switch (type) {
-    case TFieldType::ftString: return QVariant(Text(field));
-    case TFieldType::ftInteger: return QVariant(int(Number(field)));
-    case TFieldType::ftBoolean: return QVariant(Number(field) != 0);
-    case TFieldType::ftFloat: return QVariant(Float(field));
-    case TFieldType::ftDate: return QVariant(QDate::fromJulianDay(Number(field)));
-    case TFieldType::ftDateTime: return QVariant(QDateTime::fromMSecsSinceEpoch(Number(field), Qt::LocalTime));
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return QVariant(Text(field));
+        case TFieldType::ftInteger:
+            return QVariant(int(Number(field)));
+        case TFieldType::ftBoolean:
+            return QVariant(Number(field) != 0);
+        case TFieldType::ftFloat:
+            return QVariant(Float(field));
+        case TFieldType::ftDate:
+            return QVariant(QDate::fromJulianDay(Number(field)));
+        case TFieldType::ftDateTime:
+            return QVariant(QDateTime::fromMSecsSinceEpoch(Number(field), Qt::LocalTime));
+        case TFieldType::ftUnknown:
+            break;
     }
     return QVariant();
 }
@@ -156,26 +162,33 @@ TRecordValues TRecordValues::FromVariants(const QVector<QVariant>& values, const
         const QVariant& v = values.at(i);
         if (v.isNull() || !v.isValid()) continue;
         switch (defs.at(i).DataType) {
-        case TFieldType::ftString:
-            if (v.typeId() == QMetaType::QString)
-                b.SetText(i, *static_cast<const QString*>(v.constData()));
-            else
-                b.SetText(i, v.toString());
-            break;
-        case TFieldType::ftInteger: b.SetNumber(i, v.toInt()); break;
-        case TFieldType::ftBoolean: b.SetNumber(i, v.toBool() ? 1 : 0); break;
-        case TFieldType::ftFloat: b.SetFloat(i, v.toDouble()); break;
-        case TFieldType::ftDate: {
-            const QDate d = v.toDate();
-            if (d.isValid()) b.SetNumber(i, d.toJulianDay());
-            break;
-        }
-        case TFieldType::ftDateTime: {
-            const QDateTime dt = v.toDateTime();
-            if (dt.isValid()) b.SetNumber(i, dt.toMSecsSinceEpoch());
-            break;
-        }
-        case TFieldType::ftUnknown: break;
+            case TFieldType::ftString:
+                if (v.typeId() == QMetaType::QString)
+                    b.SetText(i, *static_cast<const QString*>(v.constData()));
+                else
+                    b.SetText(i, v.toString());
+                break;
+            case TFieldType::ftInteger:
+                b.SetNumber(i, v.toInt());
+                break;
+            case TFieldType::ftBoolean:
+                b.SetNumber(i, v.toBool() ? 1 : 0);
+                break;
+            case TFieldType::ftFloat:
+                b.SetFloat(i, v.toDouble());
+                break;
+            case TFieldType::ftDate: {
+                const QDate d = v.toDate();
+                if (d.isValid()) b.SetNumber(i, d.toJulianDay());
+                break;
+            }
+            case TFieldType::ftDateTime: {
+                const QDateTime dt = v.toDateTime();
+                if (dt.isValid()) b.SetNumber(i, dt.toMSecsSinceEpoch());
+                break;
+            }
+            case TFieldType::ftUnknown:
+                break;
         }
     }
     return b.Finish();
@@ -200,14 +213,18 @@ int TRecordValues::Compare(const TRecordValues& a, const TRecordValues& b, int f
     const bool nb = b.IsNull(field);
     if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
     switch (type) {
-    case TFieldType::ftString:
-        return a.VisitText(field, [&](auto x) { return b.VisitText(field, [&](auto y) { return CompareFieldText(x, y); }); });
-    case TFieldType::ftInteger:
-    case TFieldType::ftBoolean:
-    case TFieldType::ftDate:
-    case TFieldType::ftDateTime: return Cmp(a.Number(field), b.Number(field));
-    case TFieldType::ftFloat: return Cmp(a.Float(field), b.Float(field));
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return a.VisitText(
+                field, [&](auto x) { return b.VisitText(field, [&](auto y) { return CompareFieldText(x, y); }); });
+        case TFieldType::ftInteger:
+        case TFieldType::ftBoolean:
+        case TFieldType::ftDate:
+        case TFieldType::ftDateTime:
+            return Cmp(a.Number(field), b.Number(field));
+        case TFieldType::ftFloat:
+            return Cmp(a.Float(field), b.Float(field));
+        case TFieldType::ftUnknown:
+            break;
     }
     return 0;
 }
@@ -230,7 +247,8 @@ void TRecordValues::Builder::Start(int count) {
 
 // Room for that many more bytes after the texts so far.
 char* TRecordValues::Builder::NarrowRoom(std::size_t bytes) {
-    if (m_narrowText.size() < m_narrowSize + bytes) m_narrowText.resize(std::max(2 * m_narrowText.size(), m_narrowSize + bytes));
+    if (m_narrowText.size() < m_narrowSize + bytes)
+        m_narrowText.resize(std::max(2 * m_narrowText.size(), m_narrowSize + bytes));
     return m_narrowText.data() + m_narrowSize;
 }
 
@@ -338,14 +356,15 @@ void TRecordValues::Builder::SetUtf8(int field, const char* text, int bytes, int
     if (m_wide) {
         for (std::size_t k = 0; k < decoded; ++k) chars[k] = char16_t(in[k]);
     } else {
-        for (std::size_t k = 0; k < decoded; ++k) chars[k] = char16_t(static_cast<unsigned char>(m_narrowText[narrowOffset + k]));
+        for (std::size_t k = 0; k < decoded; ++k)
+            chars[k] = char16_t(static_cast<unsigned char>(m_narrowText[narrowOffset + k]));
         m_narrowSize = narrowOffset;
     }
     if (i < bytes) {
         // A mark after the first character is an ordinary character.
-        QStringDecoder decoder(QStringDecoder::Utf8, i > 0 ? QStringDecoder::Flag::Stateless |
-                                                                 QStringDecoder::Flag::ConvertInitialBom
-                                                           : QStringDecoder::Flag::Stateless);
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               i > 0 ? QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom
+                                     : QStringDecoder::Flag::Stateless);
         const qsizetype room = decoder.requiredSpace(bytes - i);
         chars.resize(decoded + std::size_t(room));
         auto* start = reinterpret_cast<QChar*>(chars.data() + decoded);

@@ -52,12 +52,11 @@ struct RegionDef {
 };
 
 QPolygonF Mainland() {
-    return Poly({{54, 1},   {60, 6},   {66, 14},  {70, 22},  {74, 28},  {76, 32},  {72, 38},  {66, 44},
-                 {62, 50},  {58, 56},  {55, 62},  {52, 70},  {50, 78},  {54, 86},  {58, 94},  {58, 100},
-                 {54, 104}, {47, 109}, {43, 117}, {41, 125}, {38, 133}, {37, 141}, {36, 146}, {35, 150},
-                 {34, 158}, {31, 166}, {24, 168}, {16, 168}, {10, 164}, {8, 156},  {6, 148},  {4, 140},
-                 {2, 130},  {1, 118},  {0, 106},  {4, 96},   {9, 90},   {11, 80},  {14, 64},  {19, 54},
-                 {24, 46},  {32, 30},  {40, 18},  {47, 8}});
+    return Poly({{54, 1},   {60, 6},   {66, 14},  {70, 22},  {74, 28},  {76, 32},  {72, 38},  {66, 44},  {62, 50},
+                 {58, 56},  {55, 62},  {52, 70},  {50, 78},  {54, 86},  {58, 94},  {58, 100}, {54, 104}, {47, 109},
+                 {43, 117}, {41, 125}, {38, 133}, {37, 141}, {36, 146}, {35, 150}, {34, 158}, {31, 166}, {24, 168},
+                 {16, 168}, {10, 164}, {8, 156},  {6, 148},  {4, 140},  {2, 130},  {1, 118},  {0, 106},  {4, 96},
+                 {9, 90},   {11, 80},  {14, 64},  {19, 54},  {24, 46},  {32, 30},  {40, 18},  {47, 8}});
 }
 
 QPainterPath Islands() {
@@ -224,8 +223,7 @@ QImage DrawSign(bool plus) {
     p.setPen(Qt::NoPen);
     p.setBrush(plus ? QColor(0, 110, 0) : QColor(170, 0, 0));
     p.drawRect(1, 4, 8, 2);
-    if (plus)
-        p.drawRect(4, 1, 2, 8);
+    if (plus) p.drawRect(4, 1, 2, 8);
     return img;
 }
 
@@ -258,8 +256,7 @@ const QMap<QString, Painter>& Painters() {
     static const QMap<QString, Painter> painters = [] {
         QMap<QString, Painter> m;
         m.insert("MAPFLAG", DrawMapFlag);
-        for (int i = 0; i < 8; ++i)
-            m.insert(QString::asprintf("P%02dI00", i), [i] { return DrawRegion(i); });
+        for (int i = 0; i < 8; ++i) m.insert(QString::asprintf("P%02dI00", i), [i] { return DrawRegion(i); });
         m.insert("ICONINFO", DrawInfoIcon);
         m.insert("ICONWARNING", DrawWarningIcon);
         m.insert("ICONQUESTION", DrawQuestionIcon);
@@ -302,11 +299,9 @@ QImage BitmapImage(const QString& name) {
     const QString key = name.toUpper();
     auto& cache = Cache();
     auto it = cache.constFind(key);
-    if (it != cache.constEnd())
-        return *it;
+    if (it != cache.constEnd()) return *it;
     auto painter = Painters().constFind(key);
-    if (painter == Painters().constEnd())
-        throw NotFound(name);
+    if (painter == Painters().constEnd()) throw NotFound(name);
     QImage img = (*painter)();
     cache.insert(key, img);
     return img;
@@ -315,8 +310,7 @@ QImage BitmapImage(const QString& name) {
 QPixmap Bitmap(const QString& name) { return QPixmap::fromImage(BitmapImage(name)); }
 
 QCursor LoadCursor(const QString& name) {
-    if (name.compare("Flag", Qt::CaseInsensitive) != 0)
-        throw NotFound(name);
+    if (name.compare("Flag", Qt::CaseInsensitive) != 0) throw NotFound(name);
     // The flag's foot is the hot spot, so a click marks where the pole stands.
     QImage img = Transparent(32, 32);
     QPainter p(&img);

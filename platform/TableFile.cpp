@@ -45,18 +45,36 @@ QString SqliteText(sqlite3* db) {
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
     QString reason;
     switch (sqlite3_errcode(db) & 0xFF) {
-    case SQLITE_READONLY: reason = QStringLiteral("filen eller mappen är skrivskyddad"); break;
-    case SQLITE_FULL: reason = QStringLiteral("disken är full"); break;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: reason = QStringLiteral("filen är skadad eller ingen databas"); break;
-    case SQLITE_CANTOPEN: reason = QStringLiteral("filen kan inte öppnas"); break;
-    case SQLITE_IOERR: reason = QStringLiteral("läs- eller skrivfel på disken"); break;
-    case SQLITE_PERM:
-    case SQLITE_AUTH: reason = QStringLiteral("åtkomst nekad"); break;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: reason = QStringLiteral("filen är låst av ett annat program"); break;
-    case SQLITE_NOMEM: reason = QStringLiteral("minnet räcker inte"); break;
-    default: reason = QStringLiteral("databasfel"); break;
+        case SQLITE_READONLY:
+            reason = QStringLiteral("filen eller mappen är skrivskyddad");
+            break;
+        case SQLITE_FULL:
+            reason = QStringLiteral("disken är full");
+            break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            reason = QStringLiteral("filen är skadad eller ingen databas");
+            break;
+        case SQLITE_CANTOPEN:
+            reason = QStringLiteral("filen kan inte öppnas");
+            break;
+        case SQLITE_IOERR:
+            reason = QStringLiteral("läs- eller skrivfel på disken");
+            break;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            reason = QStringLiteral("åtkomst nekad");
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            reason = QStringLiteral("filen är låst av ett annat program");
+            break;
+        case SQLITE_NOMEM:
+            reason = QStringLiteral("minnet räcker inte");
+            break;
+        default:
+            reason = QStringLiteral("databasfel");
+            break;
     }
     return QStringLiteral("%1 (SQLite: %2)").arg(reason, detail);
 }
@@ -167,7 +185,8 @@ void SweepLitter(const QString& fileName) {
     const QStringList temps = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : temps) {
         // Exactly the pattern of the temporary copies: prefix, six characters, ".tmp".
-        if (name.size() == prefix.size() + 10 && name.startsWith(prefix) && !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
+        if (name.size() == prefix.size() + 10 && name.startsWith(prefix) &&
+            !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
             folder.remove(name);
     }
     const QFileInfo journal(target.absoluteFilePath() + QStringLiteral("-journal"));
@@ -206,11 +225,14 @@ void OpenForReading(Db& db, const QString& fileName) {
 
 QString TypeColumn(TFieldType type) {
     switch (type) {
-    case TFieldType::ftInteger:
-    case TFieldType::ftBoolean: return QStringLiteral("INTEGER");
-    // No affinity: a REAL column would store whole numbers as integers and lose -0.0.
-    case TFieldType::ftFloat: return QString();
-    default: return QStringLiteral("TEXT");
+        case TFieldType::ftInteger:
+        case TFieldType::ftBoolean:
+            return QStringLiteral("INTEGER");
+        // No affinity: a REAL column would store whole numbers as integers and lose -0.0.
+        case TFieldType::ftFloat:
+            return QString();
+        default:
+            return QStringLiteral("TEXT");
     }
 }
 
@@ -303,45 +325,46 @@ bool DecodeInto(TRecordValues::Builder& out, int field, sqlite3_stmt* st, int co
     const int kind = sqlite3_column_type(st, col);
     if (kind == SQLITE_NULL) return true;
     switch (def.DataType) {
-    case TFieldType::ftString: {
-        if (kind == SQLITE_BLOB) return false;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        out.SetUtf8(field, text, sqlite3_column_bytes(st, col), def.Size);
-        return true;
-    }
-    case TFieldType::ftInteger: {
-        if (kind != SQLITE_INTEGER) return false;
-        const qint64 v = sqlite3_column_int64(st, col);
-        if (v < INT32_MIN || v > INT32_MAX) return false;
-        out.SetNumber(field, v);
-        return true;
-    }
-    case TFieldType::ftBoolean: {
-        if (kind != SQLITE_INTEGER) return false;
-        const qint64 v = sqlite3_column_int64(st, col);
-        if (v != 0 && v != 1) return false;
-        out.SetNumber(field, v);
-        return true;
-    }
-    case TFieldType::ftFloat:
-        if (kind != SQLITE_FLOAT && kind != SQLITE_INTEGER) return false;
-        out.SetFloat(field, sqlite3_column_double(st, col));
-        return true;
-    case TFieldType::ftDate: {
-        if (kind != SQLITE_TEXT) return false;
-        const QDate d = QDate::fromString(ColumnText(st, col), Qt::ISODate);
-        if (!d.isValid()) return false;
-        out.SetNumber(field, d.toJulianDay());
-        return true;
-    }
-    case TFieldType::ftDateTime: {
-        if (kind != SQLITE_TEXT) return false;
-        const QDateTime dt = QDateTime::fromString(ColumnText(st, col), Qt::ISODateWithMs);
-        if (!dt.isValid()) return false;
-        out.SetNumber(field, dt.toMSecsSinceEpoch());
-        return true;
-    }
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString: {
+            if (kind == SQLITE_BLOB) return false;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+            out.SetUtf8(field, text, sqlite3_column_bytes(st, col), def.Size);
+            return true;
+        }
+        case TFieldType::ftInteger: {
+            if (kind != SQLITE_INTEGER) return false;
+            const qint64 v = sqlite3_column_int64(st, col);
+            if (v < INT32_MIN || v > INT32_MAX) return false;
+            out.SetNumber(field, v);
+            return true;
+        }
+        case TFieldType::ftBoolean: {
+            if (kind != SQLITE_INTEGER) return false;
+            const qint64 v = sqlite3_column_int64(st, col);
+            if (v != 0 && v != 1) return false;
+            out.SetNumber(field, v);
+            return true;
+        }
+        case TFieldType::ftFloat:
+            if (kind != SQLITE_FLOAT && kind != SQLITE_INTEGER) return false;
+            out.SetFloat(field, sqlite3_column_double(st, col));
+            return true;
+        case TFieldType::ftDate: {
+            if (kind != SQLITE_TEXT) return false;
+            const QDate d = QDate::fromString(ColumnText(st, col), Qt::ISODate);
+            if (!d.isValid()) return false;
+            out.SetNumber(field, d.toJulianDay());
+            return true;
+        }
+        case TFieldType::ftDateTime: {
+            if (kind != SQLITE_TEXT) return false;
+            const QDateTime dt = QDateTime::fromString(ColumnText(st, col), Qt::ISODateWithMs);
+            if (!dt.isValid()) return false;
+            out.SetNumber(field, dt.toMSecsSinceEpoch());
+            return true;
+        }
+        case TFieldType::ftUnknown:
+            break;
     }
     return false;
 }
@@ -356,14 +379,21 @@ int BindText(sqlite3_stmt* st, int param, QStringView text) {
 int BindValue(sqlite3_stmt* st, int param, const TRecordValues& values, int field, TFieldType type) {
     if (values.IsNull(field)) return sqlite3_bind_null(st, param);
     switch (type) {
-    case TFieldType::ftString: return BindText(st, param, values.Text(field));
-    case TFieldType::ftInteger: return sqlite3_bind_int(st, param, int(values.Number(field)));
-    case TFieldType::ftBoolean: return sqlite3_bind_int(st, param, values.Number(field) != 0 ? 1 : 0);
-    case TFieldType::ftFloat: return sqlite3_bind_double(st, param, values.Float(field));
-    case TFieldType::ftDate: return BindText(st, param, DateText(QDate::fromJulianDay(values.Number(field))));
-    case TFieldType::ftDateTime:
-        return BindText(st, param, DateTimeText(QDateTime::fromMSecsSinceEpoch(values.Number(field), Qt::LocalTime)));
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            return BindText(st, param, values.Text(field));
+        case TFieldType::ftInteger:
+            return sqlite3_bind_int(st, param, int(values.Number(field)));
+        case TFieldType::ftBoolean:
+            return sqlite3_bind_int(st, param, values.Number(field) != 0 ? 1 : 0);
+        case TFieldType::ftFloat:
+            return sqlite3_bind_double(st, param, values.Float(field));
+        case TFieldType::ftDate:
+            return BindText(st, param, DateText(QDate::fromJulianDay(values.Number(field))));
+        case TFieldType::ftDateTime:
+            return BindText(st, param,
+                            DateTimeText(QDateTime::fromMSecsSinceEpoch(values.Number(field), Qt::LocalTime)));
+        case TFieldType::ftUnknown:
+            break;
     }
     return sqlite3_bind_null(st, param);
 }
@@ -428,8 +458,7 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
     int rc;
     const int version = ScalarInt(db, "PRAGMA user_version", &rc);
     if (rc != SQLITE_OK) FailDamaged(fileName, SqliteText(db.get()));
-    if (version != kFormatVersion)
-        FailOpen(fileName, QStringLiteral("okänd filversion %1").arg(version));
+    if (version != kFormatVersion) FailOpen(fileName, QStringLiteral("okänd filversion %1").arg(version));
     if (checkEveryPage) QuickCheck(db, fileName);
     qint64 fileGeneration = 0;
     if (!ReadGeneration(db, &fileGeneration)) FailDamaged(fileName, QStringLiteral("filinformationen saknas"));
@@ -454,8 +483,9 @@ void ReadFile(const QString& fileName, TFieldDefs& defs,
             builder.Start(n);
             for (int i = 0; i < n; ++i) {
                 if (!DecodeInto(builder, i, st.get(), i + 1, fileDefs.at(i)))
-                    FailDamaged(fileName,
-                                QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
+                    FailDamaged(
+                        fileName,
+                        QStringLiteral("felaktigt värde i fältet \"%1\" i post %2").arg(fileDefs.at(i).Name).arg(id));
             }
             onRecord(id, builder.Finish());
         }
@@ -492,7 +522,8 @@ bool ReadGeneration(const QString& fileName, qint64* generation) {
 
 void Check(const QString& fileName) {
     TFieldDefs defs;
-    ReadFile(fileName, defs, [](qint64, TRecordValues&&) {}, nullptr, true);
+    ReadFile(
+        fileName, defs, [](qint64, TRecordValues&&) {}, nullptr, true);
 }
 
 qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vector<Row>& rows) {
@@ -517,7 +548,7 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     // The new file keeps the old one's permissions (a temporary file is private to its owner).
     temp.setPermissions(target.exists() ? QFile::permissions(fileName)
                                         : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                              QFileDevice::ReadOther);
+                                QFileDevice::ReadOther);
 
     {
         Db db;
@@ -536,12 +567,11 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
                           .constData()));
         check(db.Exec("BEGIN"));
         check(db.Exec("CREATE TABLE fileinfo(id INTEGER PRIMARY KEY CHECK (id = 1), generation INTEGER NOT NULL)"));
-        check(db.Exec(QStringLiteral("INSERT INTO fileinfo(id, generation) VALUES(1, %1)")
-                          .arg(generation)
-                          .toUtf8()
-                          .constData()));
-        check(db.Exec("CREATE TABLE fielddefs(pos INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
-                      "size INTEGER NOT NULL)"));
+        check(db.Exec(
+            QStringLiteral("INSERT INTO fileinfo(id, generation) VALUES(1, %1)").arg(generation).toUtf8().constData()));
+        check(
+            db.Exec("CREATE TABLE fielddefs(pos INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
+                    "size INTEGER NOT NULL)"));
         QString create = QStringLiteral("CREATE TABLE records(rid INTEGER PRIMARY KEY");
         for (int i = 0; i < defs.size(); ++i)
             create += QStringLiteral(", f%1 %2").arg(i + 1).arg(TypeColumn(defs.at(i).DataType)).trimmed();
@@ -575,7 +605,8 @@ qint64 WriteFull(const QString& fileName, const TFieldDefs& defs, const std::vec
     const QByteArray tempPath = QFile::encodeName(tempName);
     SyncPath(tempPath, false);
     if (::rename(tempPath.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        FailSave(fileName, QStringLiteral("filen kunde inte läggas på plats (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
+        FailSave(fileName,
+                 QStringLiteral("filen kunde inte läggas på plats (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
     temp.setAutoRemove(false);
     SyncPath(QFile::encodeName(target.absolutePath()), true);
     return generation;
@@ -659,7 +690,8 @@ bool Writer::Commit(const QString& fileName, const TFieldDefs& defs, qint64* gen
                     const std::vector<qint64>& deleted, const std::vector<Row>& inserted,
                     const std::vector<Row>& changed) {
     struct stat info;
-    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0) FailSave(fileName, QStringLiteral("filen finns inte"));
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        FailSave(fileName, QStringLiteral("filen finns inte"));
     if (!S_ISREG(info.st_mode)) FailSave(fileName, QStringLiteral("det är ingen vanlig fil"));
     // Another file under the name (a full copy put in place) is opened afresh.
     if (!d->db.get() || d->fileName != fileName || d->device != info.st_dev || d->inode != info.st_ino)

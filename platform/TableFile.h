@@ -31,8 +31,7 @@ struct Row {
 // Damage is found in the file's header (SQLite's and ours), its field definitions and record
 // columns, and in every record and page as it is read.
 void Read(const QString& fileName, TFieldDefs& defs,
-          const std::function<void(qint64 id, TRecordValues&& values)>& onRecord,
-          qint64* generation = nullptr);
+          const std::function<void(qint64 id, TRecordValues&& values)>& onRecord, qint64* generation = nullptr);
 
 // The file's generation as it is now, read without its records: every save gives a file a
 // new generation, so a holder of the records of one generation can tell whether the file

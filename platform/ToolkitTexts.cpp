@@ -27,8 +27,7 @@ const QHash<QString, QString>& Texts() {
             {"Type:", "Typ:"},
             {"Output &file:", "Utskrifts&fil:"},
             {"Preview", "Förhandsgranskning"},
-            {"%1 is a directory.\nPlease choose a different file name.",
-             "%1 är en mapp.\nVälj ett annat filnamn."},
+            {"%1 is a directory.\nPlease choose a different file name.", "%1 är en mapp.\nVälj ett annat filnamn."},
             {"%1 already exists.\nDo you want to overwrite it?", "%1 finns redan.\nVill du skriva över den?"},
             {"File %1 is not writable.\nPlease choose a different file name.",
              "Det går inte att skriva till filen %1.\nVälj ett annat filnamn."},
@@ -228,9 +227,9 @@ const QHash<QString, QString>& Texts() {
 bool OurContext(const char* context) {
     if (!context) return false;
     const QLatin1String name(context);
-    for (const char* prefix : {"QPrint", "QAbstractPrint", "QUnixPrint", "QPageSetup", "QCupsJob", "QPlatformTheme",
-                               "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider", "QFileIconProvider",
-                               "QColorDialog"})
+    for (const char* prefix :
+         {"QPrint", "QAbstractPrint", "QUnixPrint", "QPageSetup", "QCupsJob", "QPlatformTheme", "QFileDialog",
+          "QFileSystemModel", "QAbstractFileIconProvider", "QFileIconProvider", "QColorDialog"})
         if (name.startsWith(QLatin1String(prefix))) return true;
     return false;
 }

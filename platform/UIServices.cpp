@@ -24,32 +24,46 @@ QList<TChooserRequest> g_chooserLog;
 
 QMessageBox::Icon QtIcon(TMsgIcon icon) {
     switch (icon) {
-    case TMsgIcon::Information: return QMessageBox::Information;
-    case TMsgIcon::Warning: return QMessageBox::Warning;
-    case TMsgIcon::Error: return QMessageBox::Critical;
-    case TMsgIcon::Question: return QMessageBox::Question;
+        case TMsgIcon::Information:
+            return QMessageBox::Information;
+        case TMsgIcon::Warning:
+            return QMessageBox::Warning;
+        case TMsgIcon::Error:
+            return QMessageBox::Critical;
+        case TMsgIcon::Question:
+            return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
 
 QList<TMsgResult> ButtonsOf(TMsgButtons buttons) {
     switch (buttons) {
-    case TMsgButtons::OK: return {TMsgResult::OK};
-    case TMsgButtons::YesNo: return {TMsgResult::Yes, TMsgResult::No};
-    case TMsgButtons::YesNoCancel: return {TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel};
-    case TMsgButtons::OKCancel: return {TMsgResult::OK, TMsgResult::Cancel};
-    case TMsgButtons::RetryCancel: return {TMsgResult::Retry, TMsgResult::Cancel};
+        case TMsgButtons::OK:
+            return {TMsgResult::OK};
+        case TMsgButtons::YesNo:
+            return {TMsgResult::Yes, TMsgResult::No};
+        case TMsgButtons::YesNoCancel:
+            return {TMsgResult::Yes, TMsgResult::No, TMsgResult::Cancel};
+        case TMsgButtons::OKCancel:
+            return {TMsgResult::OK, TMsgResult::Cancel};
+        case TMsgButtons::RetryCancel:
+            return {TMsgResult::Retry, TMsgResult::Cancel};
     }
     return {TMsgResult::OK};
 }
 
 QMessageBox::ButtonRole RoleOf(TMsgResult button) {
     switch (button) {
-    case TMsgResult::OK: return QMessageBox::AcceptRole;
-    case TMsgResult::Yes: return QMessageBox::YesRole;
-    case TMsgResult::No: return QMessageBox::NoRole;
-    case TMsgResult::Cancel: return QMessageBox::RejectRole;
-    case TMsgResult::Retry: return QMessageBox::AcceptRole;
+        case TMsgResult::OK:
+            return QMessageBox::AcceptRole;
+        case TMsgResult::Yes:
+            return QMessageBox::YesRole;
+        case TMsgResult::No:
+            return QMessageBox::NoRole;
+        case TMsgResult::Cancel:
+            return QMessageBox::RejectRole;
+        case TMsgResult::Retry:
+            return QMessageBox::AcceptRole;
     }
     return QMessageBox::AcceptRole;
 }
@@ -98,11 +112,16 @@ QString DefaultCaption() { return TApplication::Title(); }
 
 QString ButtonText(TMsgResult button) {
     switch (button) {
-    case TMsgResult::OK: return QStringLiteral("OK");
-    case TMsgResult::Yes: return QStringLiteral("Ja");
-    case TMsgResult::No: return QStringLiteral("Nej");
-    case TMsgResult::Cancel: return QStringLiteral("Avbryt");
-    case TMsgResult::Retry: return QStringLiteral("Försök igen");
+        case TMsgResult::OK:
+            return QStringLiteral("OK");
+        case TMsgResult::Yes:
+            return QStringLiteral("Ja");
+        case TMsgResult::No:
+            return QStringLiteral("Nej");
+        case TMsgResult::Cancel:
+            return QStringLiteral("Avbryt");
+        case TMsgResult::Retry:
+            return QStringLiteral("Försök igen");
     }
     return QString();
 }
@@ -246,8 +265,7 @@ bool Answered(const TChooserRequest& request, TChooserAnswer& answer) {
     g_chooserLog.append(request);
     return true;
 }
-TChooserRequest Request(TChooserKind kind, const QString& caption, const QString& folder,
-                        const QString& filter) {
+TChooserRequest Request(TChooserKind kind, const QString& caption, const QString& folder, const QString& filter) {
     TChooserRequest r;
     r.Kind = kind;
     r.Caption = caption;
@@ -264,8 +282,7 @@ QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& 
     return QFileDialog::getOpenFileName(parent ? parent : DialogParent(), caption, folder, filter);
 }
 
-QStringList GetOpenFileNames(QWidget* parent, const QString& caption, const QString& folder,
-                             const QString& filter) {
+QStringList GetOpenFileNames(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) {
     TChooserAnswer a;
     if (Answered(Request(TChooserKind::OpenFiles, caption, folder, filter), a))
         return a.Accepted ? a.Files : QStringList();

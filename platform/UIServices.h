@@ -51,8 +51,7 @@ void ShowError(const QString& text, const QString& caption = QString());
 // Yes/No question; true for "Ja". The icon is the question mark unless given (deletions
 // are confirmed with the warning icon).
 bool AskYesNo(const QString& text, const QString& caption = QString(), TMsgIcon icon = TMsgIcon::Question);
-TMsgResult AskYesNoCancel(const QString& text, const QString& caption = QString(),
-                          TMsgIcon icon = TMsgIcon::Question);
+TMsgResult AskYesNoCancel(const QString& text, const QString& caption = QString(), TMsgIcon icon = TMsgIcon::Question);
 // OK/Cancel question; true for "OK".
 bool AskOKCancel(const QString& text, const QString& caption = QString(), TMsgIcon icon = TMsgIcon::Question);
 
@@ -92,9 +91,9 @@ enum class TChooserKind { OpenFile, OpenFiles, SaveFile, Folder, Color };
 struct TChooserRequest {
     TChooserKind Kind = TChooserKind::OpenFile;
     QString Caption;
-    QString Folder;   // start folder (or start file for saving)
-    QString Filter;   // "Bilder (*.jpg *.bmp);;Alla filer (*)"
-    QColor Color;     // start colour
+    QString Folder;  // start folder (or start file for saving)
+    QString Filter;  // "Bilder (*.jpg *.bmp);;Alla filer (*)"
+    QColor Color;  // start colour
 };
 struct TChooserAnswer {
     bool Accepted = false;
@@ -110,8 +109,7 @@ void ClearChooserLog();
 
 // Each returns an empty result when the user cancels.
 QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter);
-QStringList GetOpenFileNames(QWidget* parent, const QString& caption, const QString& folder,
-                             const QString& filter);
+QStringList GetOpenFileNames(QWidget* parent, const QString& caption, const QString& folder, const QString& filter);
 QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& start, const QString& filter);
 QString GetExistingFolder(QWidget* parent, const QString& caption, const QString& folder);
 // Returns false when cancelled; color holds the start colour and receives the choice.

@@ -14,7 +14,11 @@ void TQSRecordingCanvas::SetFont(const TQSFontSpec& font, qint32 color) {
     if (font.Italic) style += u'i';
     if (font.Underline) style += u'u';
     if (font.Strikeout) style += u's';
-    Calls.append(QStringLiteral("font %1 %2 %3 %4").arg(font.Name).arg(font.Size).arg(style.isEmpty() ? QStringLiteral("-") : style).arg(color));
+    Calls.append(QStringLiteral("font %1 %2 %3 %4")
+                     .arg(font.Name)
+                     .arg(font.Size)
+                     .arg(style.isEmpty() ? QStringLiteral("-") : style)
+                     .arg(color));
 }
 
 void TQSRecordingCanvas::SetPen(bool visible, qint32 color, int width) {
@@ -38,5 +42,8 @@ void TQSRecordingCanvas::DrawLine(int x1, int y1, int x2, int y2) {
 }
 
 void TQSRecordingCanvas::DrawPicture(const QRect& box, const QByteArray& picture, bool transparent) {
-    Calls.append(QStringLiteral("picture %1 %2 bytes%3").arg(Box(box)).arg(picture.size()).arg(transparent ? QStringLiteral(" transparent") : QString()));
+    Calls.append(QStringLiteral("picture %1 %2 bytes%3")
+                     .arg(Box(box))
+                     .arg(picture.size())
+                     .arg(transparent ? QStringLiteral(" transparent") : QString()));
 }

@@ -47,8 +47,10 @@ void TQSVariable::WriteProperty(const QString& property, const TQuillValue& valu
 void TQSVariable::Compile(TQuillCalc&) {
     // An empty initial value is reported here, with the variable and its property, and not
     // later as an unknown name wherever the variable is read.
-    if (Preset) InitialValue = *Preset;
-    else InitialValue = EvaluateKey(QStringLiteral("InitialValue"));
+    if (Preset)
+        InitialValue = *Preset;
+    else
+        InitialValue = EvaluateKey(QStringLiteral("InitialValue"));
     CurrentValue = InitialValue;
 }
 
@@ -67,11 +69,20 @@ void TQSVariable::RestoreState(const TQSObjectState& state) { CurrentValue = sta
 QString TQSVariable::StateText(const TQSObjectState& state) const {
     QString text;
     switch (QuillKind(state.Value)) {
-    case TQuillKind::Boolean: text = std::get<bool>(state.Value) ? QStringLiteral("True") : QStringLiteral("False"); break;
-    case TQuillKind::String: text = std::get<QString>(state.Value); break;
-    case TQuillKind::Integer: text = QString::number(std::get<qint32>(state.Value)); break;
-    case TQuillKind::Float: text = QLocale::c().toString(std::get<double>(state.Value), 'g', 17); break;
-    default: break;
+        case TQuillKind::Boolean:
+            text = std::get<bool>(state.Value) ? QStringLiteral("True") : QStringLiteral("False");
+            break;
+        case TQuillKind::String:
+            text = std::get<QString>(state.Value);
+            break;
+        case TQuillKind::Integer:
+            text = QString::number(std::get<qint32>(state.Value));
+            break;
+        case TQuillKind::Float:
+            text = QLocale::c().toString(std::get<double>(state.Value), 'g', 17);
+            break;
+        default:
+            break;
     }
     return QStringLiteral("%1|%2").arg(int(QuillKind(state.Value))).arg(text);
 }
@@ -102,14 +113,22 @@ void TQSFont::Execute(TQSExecData& exec) {
 }
 
 void TQSFont::ReadProperty(TQuillCalc& calc, const QString& property, TQuillValue& result) {
-    if (property == QLatin1String("name")) result = Working.Name;
-    else if (property == QLatin1String("size")) result = qint32(Working.Size);
-    else if (property == QLatin1String("color")) result = WorkingColor;
-    else if (property == QLatin1String("bold")) result = Working.Bold;
-    else if (property == QLatin1String("italic")) result = Working.Italic;
-    else if (property == QLatin1String("underline")) result = Working.Underline;
-    else if (property == QLatin1String("strikeout")) result = Working.Strikeout;
-    else if (property == QLatin1String("height")) result = Script()->ExecData().TextHeightMm(Working);
+    if (property == QLatin1String("name"))
+        result = Working.Name;
+    else if (property == QLatin1String("size"))
+        result = qint32(Working.Size);
+    else if (property == QLatin1String("color"))
+        result = WorkingColor;
+    else if (property == QLatin1String("bold"))
+        result = Working.Bold;
+    else if (property == QLatin1String("italic"))
+        result = Working.Italic;
+    else if (property == QLatin1String("underline"))
+        result = Working.Underline;
+    else if (property == QLatin1String("strikeout"))
+        result = Working.Strikeout;
+    else if (property == QLatin1String("height"))
+        result = Script()->ExecData().TextHeightMm(Working);
     else if (property == QLatin1String("width")) {
         const QString text = std::get<QString>(calc.GetParam(TQuillKind::String, qpOnly));
         result = Script()->ExecData().TextWidthMm(Working, text);
@@ -162,8 +181,9 @@ void TQSFont::RestoreState(const TQSObjectState& state) {
 
 QString TQSFont::StateText(const TQSObjectState& state) const {
     const TQSFontSpec& f = state.Font;
-    return QStringList{f.Name,       QString::number(f.Size), QString::number(state.Color), Bit(f.Bold),
-                       Bit(f.Italic), Bit(f.Strikeout),       Bit(f.Underline)}
+    return QStringList{f.Name,          QString::number(f.Size), QString::number(state.Color),
+                       Bit(f.Bold),     Bit(f.Italic),           Bit(f.Strikeout),
+                       Bit(f.Underline)}
         .join(u'|');
 }
 
@@ -181,12 +201,18 @@ QDateTime FromDayCount(double days) {
 TQuillValue FieldValue(const TField& field) {
     const QVariant value = field.Value();
     switch (field.DataType()) {
-    case TFieldType::ftInteger: return qint32(value.toInt());
-    case TFieldType::ftBoolean: return value.toBool();
-    case TFieldType::ftFloat: return value.toDouble();
-    case TFieldType::ftDate: return value.isNull() ? 0.0 : QuillDayCount(QDateTime(value.toDate(), QTime(0, 0)));
-    case TFieldType::ftDateTime: return value.isNull() ? 0.0 : QuillDayCount(value.toDateTime());
-    default: return value.toString();
+        case TFieldType::ftInteger:
+            return qint32(value.toInt());
+        case TFieldType::ftBoolean:
+            return value.toBool();
+        case TFieldType::ftFloat:
+            return value.toDouble();
+        case TFieldType::ftDate:
+            return value.isNull() ? 0.0 : QuillDayCount(QDateTime(value.toDate(), QTime(0, 0)));
+        case TFieldType::ftDateTime:
+            return value.isNull() ? 0.0 : QuillDayCount(value.toDateTime());
+        default:
+            return value.toString();
     }
 }
 
@@ -194,17 +220,20 @@ TQuillValue FieldValue(const TField& field) {
 QVariant SearchValue(const TQuillValue& value, TFieldType type) {
     const bool dated = type == TFieldType::ftDate || type == TFieldType::ftDateTime;
     switch (QuillKind(value)) {
-    case TQuillKind::Boolean: return std::get<bool>(value);
-    case TQuillKind::String: return std::get<QString>(value);
-    case TQuillKind::Integer:
-        if (dated) return FromDayCount(std::get<qint32>(value));
-        return std::get<qint32>(value);
-    case TQuillKind::Float: {
-        const double v = std::get<double>(value);
-        if (dated && std::isfinite(v) && std::abs(v) < 3e6) return FromDayCount(v);
-        return v;
-    }
-    default: return QVariant();
+        case TQuillKind::Boolean:
+            return std::get<bool>(value);
+        case TQuillKind::String:
+            return std::get<QString>(value);
+        case TQuillKind::Integer:
+            if (dated) return FromDayCount(std::get<qint32>(value));
+            return std::get<qint32>(value);
+        case TQuillKind::Float: {
+            const double v = std::get<double>(value);
+            if (dated && std::isfinite(v) && std::abs(v) < 3e6) return FromDayCount(v);
+            return v;
+        }
+        default:
+            return QVariant();
     }
 }
 
@@ -331,14 +360,18 @@ void TQSDatasource::RestoreState(const TQSObjectState& state) {
     TClientDataSet* table = DataSet();
     if (!table) return;
     MoveTo(state.RecNo);
-    if (state.Marker == 1) table->First();
-    else if (state.Marker == 2) table->Last();
+    if (state.Marker == 1)
+        table->First();
+    else if (state.Marker == 2)
+        table->Last();
 }
 
 QString TQSDatasource::StateText(const TQSObjectState& state) const {
-    return QStringLiteral("%1|%2").arg(state.RecNo).arg(state.Marker == 2   ? QStringLiteral("EOF")
-                                                       : state.Marker == 1 ? QStringLiteral("BOF")
-                                                                           : QStringLiteral("###"));
+    return QStringLiteral("%1|%2")
+        .arg(state.RecNo)
+        .arg(state.Marker == 2       ? QStringLiteral("EOF")
+                 : state.Marker == 1 ? QStringLiteral("BOF")
+                                     : QStringLiteral("###"));
 }
 
 TClientDataSet* TQSDataModuleDatasource::DataSet() const {

@@ -16,7 +16,7 @@
 TQSExecData::TQSExecData(TQSScript& script)
     : m_script(script),
       m_measurer(script.Handler() && script.Handler()->Measurer ? script.Handler()->Measurer
-                                                                 : std::make_shared<TQSFixedPitchMeasurer>()) {
+                                                                : std::make_shared<TQSFixedPitchMeasurer>()) {
     PrinterData.Script = &script;
 }
 
@@ -62,7 +62,8 @@ bool TQSExecData::Emit(TQSScriptObject* object) {
         throw QSException(object, QStringLiteral("Too many instructions (more than %1)").arg(kMaxInstructions));
     m_instructions.push_back(object);
     if (m_script.Mode() == hmDebug)
-        m_listing.append(QStringLiteral("%1  %2").arg(int(m_instructions.size()), 4, 10, QChar(u'0')).arg(object->ClassName()));
+        m_listing.append(
+            QStringLiteral("%1  %2").arg(int(m_instructions.size()), 4, 10, QChar(u'0')).arg(object->ClassName()));
     return true;
 }
 
@@ -88,8 +89,7 @@ void TQSExecData::ReturnTables() {
         // outcome stands.
         try {
             datasource->RestoreState(state);
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         datasource->ReleaseControls();
     }
 }
@@ -175,8 +175,7 @@ void TQSExecData::ChooseLayout(int page) {
 }
 
 void TQSExecData::NewPage(int page) {
-    if (page > kMaxPages)
-        throw QSException(nullptr, QStringLiteral("Too many pages (more than %1)").arg(kMaxPages));
+    if (page > kMaxPages) throw QSException(nullptr, QStringLiteral("Too many pages (more than %1)").arg(kMaxPages));
     // The layout is checked before anything of the page is recorded.
     ChooseLayout(page);
     m_currentPage = page;
@@ -220,7 +219,8 @@ void TQSExecData::RestoreSnapshot(const TQSSnapshot& snapshot) {
 
 void TQSExecData::GotoPage(TQSExecState mode, int page) {
     if (page < 1 || page > m_pageCount) throw Exception(QStringLiteral("Page index out of range"));
-    const auto it = std::find_if(m_snapshots.begin(), m_snapshots.end(), [page](const TQSSnapshot& s) { return s.Page == page; });
+    const auto it =
+        std::find_if(m_snapshots.begin(), m_snapshots.end(), [page](const TQSSnapshot& s) { return s.Page == page; });
     if (it == m_snapshots.end()) throw Exception(QStringLiteral("Snapshot for page %1 not found").arg(page));
     ChooseLayout(page);
     if (mode == TQSExecState::Preview) {
@@ -291,9 +291,9 @@ TQSContainer* TQSExecData::CurrentArea() const {
 TQSRunValues TQSExecData::RunValues() const {
     TQSRunValues values;
     values.Page = m_state == TQSExecState::Preparing ? m_currentPage
-                  : m_state == TQSExecState::Preview ? m_previewPage
-                  : m_state == TQSExecState::Print   ? m_printPage
-                                         : 0;
+        : m_state == TQSExecState::Preview           ? m_previewPage
+        : m_state == TQSExecState::Print             ? m_printPage
+                                                     : 0;
     values.PageCount = std::max(m_pageCount, 0);
     values.PrintTime = PrinterData.PrintTime;
     if (const TQSContainer* owner = CurrentArea()) {
@@ -347,7 +347,8 @@ void TQSExecData::DrawText(TQSCanvas& canvas, const TQSBindData& area, double x,
     const QRect clip(QPoint(DeviceX(area.ClientX()), DeviceY(area.ClientY())),
                      QPoint(DeviceX(area.X + area.Width - area.MarginRight) - 1,
                             DeviceY(area.Y + area.Height - area.MarginBottom) - 1));
-    canvas.DrawText(DeviceX(area.ClientX() + area.CurrentX() + x), DeviceY(area.ClientY() + area.CurrentY() + y), line, clip);
+    canvas.DrawText(DeviceX(area.ClientX() + area.CurrentX() + x), DeviceY(area.ClientY() + area.CurrentY() + y), line,
+                    clip);
 }
 
 void TQSExecData::DrawRectangle(TQSCanvas& canvas, const TQSBindData& area, double x, double y, double width,
@@ -357,8 +358,10 @@ void TQSExecData::DrawRectangle(TQSCanvas& canvas, const TQSBindData& area, doub
     canvas.SetBrush(backgroundColor);
     const double left = area.ClientX() + area.CurrentX() + x, top = area.ClientY() + area.CurrentY() + y;
     const QRect box(QPoint(DeviceX(left), DeviceY(top)), QPoint(DeviceX(left + width) - 1, DeviceY(top + height) - 1));
-    if (cornerRadius == 0) canvas.DrawRectangle(box, 0, 0);
-    else canvas.DrawRectangle(box, DeviceLength(cornerRadius), DeviceLengthY(cornerRadius));
+    if (cornerRadius == 0)
+        canvas.DrawRectangle(box, 0, 0);
+    else
+        canvas.DrawRectangle(box, DeviceLength(cornerRadius), DeviceLengthY(cornerRadius));
 }
 
 void TQSExecData::DrawLine(TQSCanvas& canvas, const TQSBindData& area, double x1, double y1, double x2, double y2,

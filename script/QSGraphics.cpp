@@ -86,8 +86,10 @@ void TQSText::Execute(TQSExecData& exec) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (canvas) {
             double x = m_x;
-            if (alignment == 1) x = m_x + width / 2 - exec.TextWidthMm(font, lines[i]) / 2;
-            else if (alignment == 2) x = m_x + width - exec.TextWidthMm(font, lines[i]);
+            if (alignment == 1)
+                x = m_x + width / 2 - exec.TextWidthMm(font, lines[i]) / 2;
+            else if (alignment == 2)
+                x = m_x + width - exec.TextWidthMm(font, lines[i]);
             exec.DrawText(*canvas, bind, x, m_y, lines[i]);
         }
         if (i + 1 < lines.size() || linefeed) bind.SetCurrentY(bind.CurrentY() + lineHeight);
@@ -168,9 +170,10 @@ void TQSPicture::Execute(TQSExecData& exec) {
     if (picture.isEmpty()) return;
     const QSize pixels = QSPictureSize(picture);
     if (!pixels.isValid())
-        throw QSException(this, m_fileName.isEmpty() || Value(QStringLiteral("PicType")).toInt() == 1
-                                    ? QStringLiteral("The embedded picture could not be loaded")
-                                    : QStringLiteral("Picture file \"%1\" could not be loaded").arg(m_fileName));
+        throw QSException(this,
+                          m_fileName.isEmpty() || Value(QStringLiteral("PicType")).toInt() == 1
+                              ? QStringLiteral("The embedded picture could not be loaded")
+                              : QStringLiteral("Picture file \"%1\" could not be loaded").arg(m_fileName));
     TQSCanvas* canvas = exec.Canvas();
     if (!canvas || !Drawable(box) || pixels.isEmpty()) return;
 
@@ -180,13 +183,17 @@ void TQSPicture::Execute(TQSExecData& exec) {
         if (ratio >= box.Width / box.Height) {
             drawn.Height = box.Width / ratio;
             const int align = Value(QStringLiteral("VertiAlignment")).toInt();
-            if (align == 1) drawn.Y += (box.Height - drawn.Height) / 2;
-            else if (align == 2) drawn.Y += box.Height - drawn.Height;
+            if (align == 1)
+                drawn.Y += (box.Height - drawn.Height) / 2;
+            else if (align == 2)
+                drawn.Y += box.Height - drawn.Height;
         } else {
             drawn.Width = box.Height * ratio;
             const int align = Value(QStringLiteral("HorizAlignment")).toInt();
-            if (align == 1) drawn.X += (box.Width - drawn.Width) / 2;
-            else if (align == 2) drawn.X += box.Width - drawn.Width;
+            if (align == 1)
+                drawn.X += (box.Width - drawn.Width) / 2;
+            else if (align == 2)
+                drawn.X += box.Width - drawn.Width;
         }
     }
     exec.DrawPicture(*canvas, area, drawn.X, drawn.Y, drawn.Width, drawn.Height, picture,

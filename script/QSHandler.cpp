@@ -1,6 +1,5 @@
 #include "script/QSHandler.h"
 
-
 #include "platform/Clock.h"
 
 namespace {
@@ -82,7 +81,8 @@ bool TQSHandler::HandleExternal(const QString& name, TQuillValue& result) {
             throw Exception(QStringLiteral("External function \"%1\" has no implementation").arg(name));
         OnExternalFunction(*this, name, result);
         if (result.index() == 0)
-            throw EExpressionError(QStringLiteral("Custom function not implemented (\"%1\")").arg(name), m_calc.Position());
+            throw EExpressionError(QStringLiteral("Custom function not implemented (\"%1\")").arg(name),
+                                   m_calc.Position());
         return true;
     }
     // Debug mode: the declared arguments are read and dropped; the debug value answers.

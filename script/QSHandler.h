@@ -15,13 +15,11 @@
 #include "script/QSScript.h"
 #include "script/QuillCalc.h"
 
-
 using TQSHandlerEvent =
     std::function<void(int eventType, TQSScript* script, TQSScriptObject* object, const QVariant& data)>;
 // Serves an external function of a script: the handler reads the arguments with the
 // calculator's GetParam and sets the result.
 using TQSExternalFunctionEvent = std::function<void(TQSHandler& sender, const QString& name, TQuillValue& result)>;
-
 
 class TQSHandler : public QObject {
     Q_OBJECT

@@ -26,7 +26,8 @@ void Add(TQSRegisteredObject record) {
     auto& records = Storage();
     for (const TQSRegisteredObject& r : records)
         if (r.ID == record.ID)
-            throw Exception(QStringLiteral("ERROR! Duplicate object IDs when registering script objects (ID: %1)").arg(record.ID));
+            throw Exception(
+                QStringLiteral("ERROR! Duplicate object IDs when registering script objects (ID: %1)").arg(record.ID));
     for (const TQSRegisteredObject& r : records)
         if (r.ClassName == record.ClassName)
             throw Exception(QStringLiteral("Objectclass \"%1\" already registered").arg(record.ClassName));
@@ -55,8 +56,12 @@ TQSRegisteredObject Record(const char* className, const char* parentName, const 
     return r;
 }
 
-TQSKey Text(const char* name, const char* def = "") { return {QLatin1String(name), TQSKeyKind::Text, QString::fromUtf8(def)}; }
-TQSKey Int(const char* name, const char* def = "0") { return {QLatin1String(name), TQSKeyKind::Integer, QLatin1String(def)}; }
+TQSKey Text(const char* name, const char* def = "") {
+    return {QLatin1String(name), TQSKeyKind::Text, QString::fromUtf8(def)};
+}
+TQSKey Int(const char* name, const char* def = "0") {
+    return {QLatin1String(name), TQSKeyKind::Integer, QLatin1String(def)};
+}
 TQSKey Float(const char* name, const char* def) { return {QLatin1String(name), TQSKeyKind::Float, QLatin1String(def)}; }
 TQSKey List(const char* name) { return {QLatin1String(name), TQSKeyKind::List, QString()}; }
 
@@ -65,16 +70,16 @@ void Build() {
     using F = TQSFreeContainer;
     const QList<TQSKey> box{Text("PositionX", "0"), Text("PositionY", "0"), Text("Width", "0"), Text("Height", "0")};
     Add(Record<TQSDummy, TQSContainer>("TQSDummy", "TQSContainer", "(empty)", 16, "", 4));
-    Add(Record<TQSScriptSettings, B>("TQSScriptSettings", "TQSBaseContainer", "Scriptsettings", 14, "", 10,
-                                     {Text("ScriptName", "New script"), Int("PaperSize", "1"),
-                                      Float("PrintSizeX", "210"), Float("PrintSizeY", "297"),
-                                      Int("Orientation", "0"), List("Params")}));
+    Add(Record<TQSScriptSettings, B>(
+        "TQSScriptSettings", "TQSBaseContainer", "Scriptsettings", 14, "", 10,
+        {Text("ScriptName", "New script"), Int("PaperSize", "1"), Float("PrintSizeX", "210"),
+         Float("PrintSizeY", "297"), Int("Orientation", "0"), List("Params")}));
     Add(Record<TQSFonts, B>("TQSFonts", "TQSBaseContainer", "Fonts", 3, "", 10));
-    Add(Record<TQSFont, TQSFonts>("TQSFont", "TQSFonts", "Font", 4, "Basic", 17,
-                                  {Text("Name"), Text("FontName", "Liberation Sans"), Int("FontSize", "10"),
-                                   Int("FontBold"), Int("FontItalic"), Int("FontUnderline"), Int("FontStrikeout"),
-                                   Text("FontColor", "0")},
-                                  "font"));
+    Add(Record<TQSFont, TQSFonts>(
+        "TQSFont", "TQSFonts", "Font", 4, "Basic", 17,
+        {Text("Name"), Text("FontName", "Liberation Sans"), Int("FontSize", "10"), Int("FontBold"), Int("FontItalic"),
+         Int("FontUnderline"), Int("FontStrikeout"), Text("FontColor", "0")},
+        "font"));
     Add(Record<TQSVariables, B>("TQSVariables", "TQSBaseContainer", "Variables", 1, "", 10));
     Add(Record<TQSVariable, TQSVariables>("TQSVariable", "TQSVariables", "Variable", 2, "Basic", 17,
                                           {Text("Name"), Text("InitialValue")}, "variable"));
@@ -86,11 +91,10 @@ void Build() {
         "TQSCDSDatasource", "TQSDatasources", "ClientDS", 29, "Datasources", 17,
         {Text("Name"), Text("Datamodule"), Text("Datasource"), Text("DebugFilename")}, "datasource"));
     Add(Record<TQSPagelayouts, B>("TQSPagelayouts", "TQSBaseContainer", "Pagelayouts", 7, "", 10));
-    Add(Record<TQSPagelayout, TQSPagelayouts>("TQSPagelayout", "TQSPagelayouts", "Pagelayout", 8, "Basic", 17,
-                                              {Text("PageSpan", "*"), Text("TopMargin", "15"),
-                                               Text("BottomMargin", "10"), Text("LeftMargin", "20"),
-                                               Text("RightMargin", "20"), Text("HeaderSize", "10"),
-                                               Text("FootSize", "15")}));
+    Add(Record<TQSPagelayout, TQSPagelayouts>(
+        "TQSPagelayout", "TQSPagelayouts", "Pagelayout", 8, "Basic", 17,
+        {Text("PageSpan", "*"), Text("TopMargin", "15"), Text("BottomMargin", "10"), Text("LeftMargin", "20"),
+         Text("RightMargin", "20"), Text("HeaderSize", "10"), Text("FootSize", "15")}));
     Add(Record<TQSPageHeader, TQSPagelayout>("TQSPageHeader", "TQSPagelayout", "Page header", 17, "", 10));
     Add(Record<TQSPageFoot, TQSPagelayout>("TQSPageFoot", "TQSPagelayout", "Page foot", 18, "", 10));
     Add(Record<TQSSubroutines, B>("TQSSubroutines", "TQSBaseContainer", "Subroutines", 9, "", 10));
@@ -107,27 +111,28 @@ void Build() {
                            {Text("Expression", "<expression>"), Text("DebugResult")}));
     Add(Record<TQSCaseField, TQSCase>("TQSCaseField", "TQSCase", "CASE-row", 13, "Control", 1,
                                       {Text("CaseResult", "<result>"), Int("ElseCase")}));
-    Add(Record<TQSForLoop, F>("TQSForLoop", "TQSFreeContainer", "FOR-loop", 21, "Control", 0,
-                              {Text("Variable"), Text("StartValue"), Text("EndValue"), Int("Descending"),
-                               Text("DebugEndValue")}));
+    Add(Record<TQSForLoop, F>(
+        "TQSForLoop", "TQSFreeContainer", "FOR-loop", 21, "Control", 0,
+        {Text("Variable"), Text("StartValue"), Text("EndValue"), Int("Descending"), Text("DebugEndValue")}));
     Add(Record<TQSPageBreak, F>("TQSPageBreak", "TQSFreeContainer", "Page break", 30, "Control", 0));
     Add(Record<TQSText, F>("TQSText", "TQSFreeContainer", "Textrow", 22, "Text", 0,
                            {Text("FontName"), Text("Text"), Text("PositionX", "0"), Text("PositionY", "0"),
                             Text("Width", "0"), Int("Alignment"), Int("Linefeed")}));
-    Add(Record<TQSRectangle, F>("TQSRectangle", "TQSFreeContainer", "Rectangle", 24, "Graphic", 0,
-                                box + QList<TQSKey>{Text("Margin", "0"), Text("BorderWidth", "0.5"),
-                                                    Text("CornerRadius", "0"), Text("BorderColor", "0"),
-                                                    Text("BackgroundColor", "16777215")}));
+    Add(Record<TQSRectangle, F>(
+        "TQSRectangle", "TQSFreeContainer", "Rectangle", 24, "Graphic", 0,
+        box +
+            QList<TQSKey>{Text("Margin", "0"), Text("BorderWidth", "0.5"), Text("CornerRadius", "0"),
+                          Text("BorderColor", "0"), Text("BackgroundColor", "16777215")}));
     Add(Record<TQSLine, F>("TQSLine", "TQSFreeContainer", "Line", 25, "Graphic", 0,
                            {Text("StartX", "0"), Text("StartY", "0"), Text("EndX", "0"), Text("EndY", "0"),
                             Text("LineWidth", "0.5"), Text("LineColor", "0")}));
     Add(Record<TQSPicture, F>("TQSPicture", "TQSFreeContainer", "Picture", 26, "Graphic", 0,
-                              box + QList<TQSKey>{Text("Stretch", "False"), Int("HorizAlignment"),
-                                                  Int("VertiAlignment"), Text("Filename", "\"\""), Int("PicType"),
-                                                  Int("Transparent")}));
-    Add(Record<TQSColorBar, F>("TQSColorBar", "TQSFreeContainer", "ColorBar", 28, "Graphic", 0,
-                               box + QList<TQSKey>{Text("ColorInfo", "\"\""), Text("BorderWidth", "0.5"),
-                                                   Text("BorderColor", "0")}));
+                              box +
+                                  QList<TQSKey>{Text("Stretch", "False"), Int("HorizAlignment"), Int("VertiAlignment"),
+                                                Text("Filename", "\"\""), Int("PicType"), Int("Transparent")}));
+    Add(Record<TQSColorBar, F>(
+        "TQSColorBar", "TQSFreeContainer", "ColorBar", 28, "Graphic", 0,
+        box + QList<TQSKey>{Text("ColorInfo", "\"\""), Text("BorderWidth", "0.5"), Text("BorderColor", "0")}));
     Add(Record<TQSComment, F>("TQSComment", "TQSFreeContainer", "Comment", 27, "Basic", 0, {Text("Text")}));
 }
 
@@ -257,7 +262,8 @@ void TQSBindData::SetCurrentY(double y) {
 
 // Creates objects of a record in a script: values from the keys' defaults.
 struct TQSFactory {
-    static std::unique_ptr<TQSScriptObject> Make(const TQSRegisteredObject& record, TQSContainer* owner, TQSScript* script) {
+    static std::unique_ptr<TQSScriptObject> Make(const TQSRegisteredObject& record, TQSContainer* owner,
+                                                 TQSScript* script) {
         std::unique_ptr<TQSScriptObject> object = record.Create();
         object->m_record = &record;
         object->m_owner = owner;
@@ -291,8 +297,9 @@ void TQSScriptObject::SetName(const QString& name) {
     if (m_script) {
         const TQSScriptObject* other = m_script->FindNamedObject(name);
         if (other && other != this)
-            throw QSException(this, QStringLiteral("There is already an object (%1) by the name \"%2\"")
-                                        .arg(other->NameKind(), name));
+            throw QSException(
+                this,
+                QStringLiteral("There is already an object (%1) by the name \"%2\"").arg(other->NameKind(), name));
         if (IsNamed()) {
             m_script->ReleaseName(this, m_name);
             m_script->TakeName(this, name);
@@ -366,11 +373,16 @@ TQuillValue TQSScriptObject::EvaluateText(const QString& text, const QString& ke
     TQuillCalc& calc = m_script->Calc();
     try {
         switch (kind) {
-        case TQuillKind::Boolean: return calc.EvaluateBoolean(text);
-        case TQuillKind::String: return calc.EvaluateString(text);
-        case TQuillKind::Integer: return calc.EvaluateInteger(text);
-        case TQuillKind::Float: return calc.EvaluateFloat(text);
-        default: return calc.Evaluate(text);
+            case TQuillKind::Boolean:
+                return calc.EvaluateBoolean(text);
+            case TQuillKind::String:
+                return calc.EvaluateString(text);
+            case TQuillKind::Integer:
+                return calc.EvaluateInteger(text);
+            case TQuillKind::Float:
+                return calc.EvaluateFloat(text);
+            default:
+                return calc.Evaluate(text);
         }
     } catch (const EExpressionError& e) {
         // A position past the end of the text means its end.
@@ -411,25 +423,26 @@ void TQSScriptObject::SaveProperties(QStringList& lines) const {
     for (int i = 0; i < m_record->Keys.size(); ++i) {
         const TQSKey& key = m_record->Keys[i];
         switch (key.Kind) {
-        case TQSKeyKind::Text:
-            lines.append(key.Name + u'=' + EncodeText(Value(key.Name)));
-            break;
-        case TQSKeyKind::Integer: {
-            qint32 v = 0;
-            ParsePlainInteger(m_values[i], &v);
-            lines.append(key.Name + u'=' + QString::number(v));
-            break;
-        }
-        case TQSKeyKind::Float: {
-            double v = 0;
-            ParsePlainFloat(m_values[i], &v);
-            lines.append(key.Name + u'=' + FloatText(v));
-            break;
-        }
-        case TQSKeyKind::List:
-            for (int n = 0; n < m_lists[i].size(); ++n)
-                lines.append(key.Name + QString::number(n).rightJustified(3, u'0') + u'=' + EncodeText(m_lists[i][n]));
-            break;
+            case TQSKeyKind::Text:
+                lines.append(key.Name + u'=' + EncodeText(Value(key.Name)));
+                break;
+            case TQSKeyKind::Integer: {
+                qint32 v = 0;
+                ParsePlainInteger(m_values[i], &v);
+                lines.append(key.Name + u'=' + QString::number(v));
+                break;
+            }
+            case TQSKeyKind::Float: {
+                double v = 0;
+                ParsePlainFloat(m_values[i], &v);
+                lines.append(key.Name + u'=' + FloatText(v));
+                break;
+            }
+            case TQSKeyKind::List:
+                for (int n = 0; n < m_lists[i].size(); ++n)
+                    lines.append(key.Name + QString::number(n).rightJustified(3, u'0') + u'=' +
+                                 EncodeText(m_lists[i][n]));
+                break;
         }
     }
 }
@@ -460,24 +473,24 @@ void TQSScriptObject::LoadKey(const TQSKey& key, const QHash<QString, QString>& 
     const auto it = block.constFind(key.Name);
     if (it == block.constEnd()) return;
     switch (key.Kind) {
-    case TQSKeyKind::Integer: {
-        qint32 v;
-        if (!ParsePlainInteger(*it, &v)) throw Exception(kInvalidValue.arg(key.Name));
-        m_values[index] = QString::number(v);
-        break;
-    }
-    case TQSKeyKind::Float: {
-        double v;
-        if (!ParsePlainFloat(*it, &v)) throw Exception(kInvalidValue.arg(key.Name));
-        m_values[index] = FloatText(v);
-        break;
-    }
-    default:
-        if (IsNamed() && key.Name == QLatin1String("Name"))
-            SetName(DecodeText(*it));
-        else
-            m_values[index] = DecodeText(*it);
-        break;
+        case TQSKeyKind::Integer: {
+            qint32 v;
+            if (!ParsePlainInteger(*it, &v)) throw Exception(kInvalidValue.arg(key.Name));
+            m_values[index] = QString::number(v);
+            break;
+        }
+        case TQSKeyKind::Float: {
+            double v;
+            if (!ParsePlainFloat(*it, &v)) throw Exception(kInvalidValue.arg(key.Name));
+            m_values[index] = FloatText(v);
+            break;
+        }
+        default:
+            if (IsNamed() && key.Name == QLatin1String("Name"))
+                SetName(DecodeText(*it));
+            else
+                m_values[index] = DecodeText(*it);
+            break;
     }
 }
 
@@ -558,9 +571,9 @@ TQSScriptObject* TQSContainer::CreateChild(const TQSRegisteredObject& record, co
         after = nullptr;
         m_children.clear();
     }
-    auto replaced = record.IsUnique() ? std::find_if(m_children.begin(), m_children.end(),
-                                                     [&](const auto& c) { return &c->Record() == &record; })
-                                      : m_children.end();
+    auto replaced = record.IsUnique()
+        ? std::find_if(m_children.begin(), m_children.end(), [&](const auto& c) { return &c->Record() == &record; })
+        : m_children.end();
     if (replaced != m_children.end()) {
         std::unique_ptr<TQSScriptObject> old = std::move(*replaced);
         *replaced = std::move(object);
@@ -639,7 +652,7 @@ std::unique_ptr<TQSBaseContainer> TQSBaseContainer::Create(TQSScript* script) {
 
 TQSContainer* TQSBaseContainer::Section(int index) const {
     return index >= 0 && index < int(Children().size()) ? dynamic_cast<TQSContainer*>(Children()[size_t(index)].get())
-                                                         : nullptr;
+                                                        : nullptr;
 }
 
 TQSScriptSettings* TQSBaseContainer::GetScriptSettings() const {
@@ -824,7 +837,8 @@ void TQSBaseContainer::SetPageAreas(const TQSPagelayout& layout) {
     const double width = settings->PrintSizeX(), height = settings->PrintSizeY();
     BindData().SetArea(0, 0, width, height);
     const TQSBand body = layout.BodyBand(width, height);
-    if (TQSBaseScriptContainer* section = ScriptObjects()) section->BindData().SetArea(body.Left, body.Top, body.Width, body.Height);
+    if (TQSBaseScriptContainer* section = ScriptObjects())
+        section->BindData().SetArea(body.Left, body.Top, body.Width, body.Height);
 }
 
 bool TQSPagelayout::CoversPage(int page) const {

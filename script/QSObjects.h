@@ -215,8 +215,8 @@ private:
     TQSContainer* m_owner = nullptr;
     TQSScript* m_script = nullptr;
     QString m_name;
-    QList<QString> m_values;      // per key of the record
-    QList<QStringList> m_lists;   // per key of the record (list keys only)
+    QList<QString> m_values;  // per key of the record
+    QList<QStringList> m_lists;  // per key of the record (list keys only)
 };
 
 class TQSContainer : public TQSScriptObject {
@@ -401,7 +401,6 @@ public:
     TQSPagelayouts* Pagelayouts() const;
     TQSBaseScriptContainer* ScriptObjects() const;
 };
-
 
 // Variables, fonts and datasources: registered with the page snapshots while they live.
 class TQSDataObject : public TQSScriptObject {

@@ -11,17 +11,18 @@
 TQSPrintTarget::~TQSPrintTarget() = default;
 
 void ApplyPaperSettings(TQSDeviceMode& mode, int paperSize, double sizeXMm, double sizeYMm, int orientation) {
-    if (paperSize == 0) mode.PaperCode = TQSDeviceMode::kA3;
-    else if (paperSize == 1) mode.PaperCode = TQSDeviceMode::kA4;
-    else if (paperSize == 2) mode.PaperCode = TQSDeviceMode::kA5;
+    if (paperSize == 0)
+        mode.PaperCode = TQSDeviceMode::kA3;
+    else if (paperSize == 1)
+        mode.PaperCode = TQSDeviceMode::kA4;
+    else if (paperSize == 2)
+        mode.PaperCode = TQSDeviceMode::kA5;
     mode.PaperWidth = int(std::nearbyint(sizeXMm * 10));
     mode.PaperLength = int(std::nearbyint(sizeYMm * 10));
     mode.Orientation = orientation == 1 ? TQSDeviceMode::kLandscape : TQSDeviceMode::kPortrait;
 }
 
-QSizeF TQSRecordingTarget::PrintableSizeMm() const {
-    return QSizeF(Mode.PaperWidth / 10.0, Mode.PaperLength / 10.0);
-}
+QSizeF TQSRecordingTarget::PrintableSizeMm() const { return QSizeF(Mode.PaperWidth / 10.0, Mode.PaperLength / 10.0); }
 
 void TQSRecordingTarget::BeginDoc(const QString& title) {
     Job.append(QStringLiteral("begin %1").arg(title));
@@ -58,7 +59,8 @@ void TQSPRNData::SetupPrinter() {
 void TQSPRNData::SetupPrinter(const TQSScriptSettings& settings) {
     if (!m_target) return;
     TQSDeviceMode mode = m_target->DeviceMode();
-    ApplyPaperSettings(mode, settings.PaperSize(), settings.PrintSizeX(), settings.PrintSizeY(), settings.Orientation());
+    ApplyPaperSettings(mode, settings.PaperSize(), settings.PrintSizeX(), settings.PrintSizeY(),
+                       settings.Orientation());
     m_target->SetDeviceMode(mode);
     ReadDevice();
     if ((DPIX <= 0 || DPIY <= 0) && FallbackTarget) {

@@ -78,7 +78,7 @@ public:
     double OffsetX = 0, OffsetY = 0;  // mm
     int DPIX = 600, DPIY = 600;
     double PrintableWidth = 0, PrintableHeight = 0;  // mm
-    double PrintTime = 0;                            // day count
+    double PrintTime = 0;  // day count
 
     // The script whose paper settings apply.
     TQSScript* Script = nullptr;

@@ -177,7 +177,9 @@ TQSScriptObject* TQSScript::FindNamedObject(const QString& name) const {
     return m_names.byName.value(name.toLower(), nullptr);
 }
 
-void TQSScript::TakeName(TQSScriptObject* object, const QString& name) { m_names.byName.insert(name.toLower(), object); }
+void TQSScript::TakeName(TQSScriptObject* object, const QString& name) {
+    m_names.byName.insert(name.toLower(), object);
+}
 
 void TQSScript::ReleaseName(TQSScriptObject* object, const QString& name) {
     const QString lower = name.toLower();
@@ -212,7 +214,8 @@ TQSScriptObject* TQSScript::FindExternalFunction(const QString& name) const {
 }
 
 void TQSScript::Fire(int eventType, TQSScriptObject* object) const {
-    if (m_handler && m_handler->OnEvent) m_handler->OnEvent(eventType, const_cast<TQSScript*>(this), object, QVariant());
+    if (m_handler && m_handler->OnEvent)
+        m_handler->OnEvent(eventType, const_cast<TQSScript*>(this), object, QVariant());
 }
 
 void TQSScript::Reset() {

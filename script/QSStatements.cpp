@@ -15,9 +15,12 @@ bool Debugging(const TQSScriptObject& object) { return object.Script() && object
 // Two values are the same when both are numbers of equal value, or of one kind and equal.
 bool SameValue(const TQuillValue& a, const TQuillValue& b) {
     auto number = [](const TQuillValue& v, double* out) {
-        if (QuillKind(v) == TQuillKind::Integer) *out = std::get<qint32>(v);
-        else if (QuillKind(v) == TQuillKind::Float) *out = std::get<double>(v);
-        else return false;
+        if (QuillKind(v) == TQuillKind::Integer)
+            *out = std::get<qint32>(v);
+        else if (QuillKind(v) == TQuillKind::Float)
+            *out = std::get<double>(v);
+        else
+            return false;
         return true;
     };
     double x = 0, y = 0;
@@ -107,7 +110,8 @@ qint64 TQSForLoop::LoopValue(const TQSVariable& variable) const {
 
 void TQSForLoop::Compile(TQuillCalc& calc) {
     TQSFreeContainer::Compile(calc);
-    if (!Variable()) throw QSException(this, QStringLiteral("For-loop variable not found"), -1, QStringLiteral("Variable"));
+    if (!Variable())
+        throw QSException(this, QStringLiteral("For-loop variable not found"), -1, QStringLiteral("Variable"));
     Start = EvaluateIntegerKey(QStringLiteral("StartValue"));
     End = EvaluateIntegerKey(QStringLiteral("EndValue"));
     UsesDebugEnd = Debugging(*this) && !Value(QStringLiteral("DebugEndValue")).trimmed().isEmpty();

@@ -55,8 +55,10 @@ qsizetype FirstPositionOver(const TQSTextMeasurer& measurer, const TQSFontSpec& 
     }
     while (hi - lo > 1) {
         const qsizetype mid = lo + (hi - lo) / 2;
-        if (fits(mid)) lo = mid;
-        else hi = mid;
+        if (fits(mid))
+            lo = mid;
+        else
+            hi = mid;
     }
     return lo + 1;
 }

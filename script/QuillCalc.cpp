@@ -73,7 +73,6 @@ inline TQuillValue IntegerOrFloat(qint64 v) {
 
 QString TwoDigits(int v) { return QString::number(v).rightJustified(2, u'0'); }
 
-
 // A run of one letter (either case) starting at i.
 qsizetype RunLength(const QString& format, qsizetype i) {
     const QChar first = format[i].toLower();
@@ -105,7 +104,8 @@ QString FormatDate(const QString& given, const QDate& date) {
         if (c == u'å') {
             if (year) continue;
             year = true;
-            out += n <= 3 ? TwoDigits(std::abs(date.year()) % 100) : QString::number(date.year()).rightJustified(4, u'0');
+            out +=
+                n <= 3 ? TwoDigits(std::abs(date.year()) % 100) : QString::number(date.year()).rightJustified(4, u'0');
         } else if (c == u'm') {
             if (month) continue;
             month = true;
@@ -228,10 +228,27 @@ QString GeneralFloat(double v, QChar separator) {
 
 enum class TQuillCalc::Op : quint8 {
     None,  // not an operator
-    Eq, Ne, Lt, Gt, Le, Ge,
-    Plus, Minus, Or, Xor,
-    Mul, Slash, Div, Mod, And, Shl, Shr,
-    Percent, LParen, RParen, Comma,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
+    Plus,
+    Minus,
+    Or,
+    Xor,
+    Mul,
+    Slash,
+    Div,
+    Mod,
+    And,
+    Shl,
+    Shr,
+    Percent,
+    LParen,
+    RParen,
+    Comma,
 };
 
 // What ended a level-0 parse.
@@ -531,21 +548,21 @@ TQuillValue TQuillCalc::GetParam(TQuillKind kind, int flags) {
     End end = End::Text;
     TQuillValue value = ParseLevel(0, &end);
     switch (kind) {
-    case TQuillKind::Boolean:
-        if (QuillKind(value) != TQuillKind::Boolean) Raise(kExpectsBoolean);
-        break;
-    case TQuillKind::String:
-        if (QuillKind(value) != TQuillKind::String) Raise(kExpectsString);
-        break;
-    case TQuillKind::Integer:
-        if (QuillKind(value) != TQuillKind::Integer) Raise(kExpectsInteger);
-        break;
-    case TQuillKind::Float:
-        if (!IsNumber(QuillKind(value))) Raise(kExpectsFloat);
-        value = AsDouble(value);
-        break;
-    default:
-        break;
+        case TQuillKind::Boolean:
+            if (QuillKind(value) != TQuillKind::Boolean) Raise(kExpectsBoolean);
+            break;
+        case TQuillKind::String:
+            if (QuillKind(value) != TQuillKind::String) Raise(kExpectsString);
+            break;
+        case TQuillKind::Integer:
+            if (QuillKind(value) != TQuillKind::Integer) Raise(kExpectsInteger);
+            break;
+        case TQuillKind::Float:
+            if (!IsNumber(QuillKind(value))) Raise(kExpectsFloat);
+            value = AsDouble(value);
+            break;
+        default:
+            break;
     }
     // The closing ")" of an only argument has been read by the parse; it must have been ")".
     if (flags & (qpOnly | qpLast)) {
@@ -579,23 +596,33 @@ TQuillCalc::Op TQuillCalc::PeekOperator(qsizetype* tokenEnd) const {
     const QChar c = m_text[i];
     *tokenEnd = i + 1;
     switch (c.unicode()) {
-    case u'<':
-        if (i + 1 < n && m_text[i + 1] == u'=') return *tokenEnd = i + 2, Op::Le;
-        if (i + 1 < n && m_text[i + 1] == u'>') return *tokenEnd = i + 2, Op::Ne;
-        return Op::Lt;
-    case u'>':
-        if (i + 1 < n && m_text[i + 1] == u'=') return *tokenEnd = i + 2, Op::Ge;
-        return Op::Gt;
-    case u'=': return Op::Eq;
-    case u'+': return Op::Plus;
-    case u'-': return Op::Minus;
-    case u'*': return Op::Mul;
-    case u'/': return Op::Slash;
-    case u'%': return Op::Percent;
-    case u'(': return Op::LParen;
-    case u')': return Op::RParen;
-    case u',': return Op::Comma;
-    default: break;
+        case u'<':
+            if (i + 1 < n && m_text[i + 1] == u'=') return *tokenEnd = i + 2, Op::Le;
+            if (i + 1 < n && m_text[i + 1] == u'>') return *tokenEnd = i + 2, Op::Ne;
+            return Op::Lt;
+        case u'>':
+            if (i + 1 < n && m_text[i + 1] == u'=') return *tokenEnd = i + 2, Op::Ge;
+            return Op::Gt;
+        case u'=':
+            return Op::Eq;
+        case u'+':
+            return Op::Plus;
+        case u'-':
+            return Op::Minus;
+        case u'*':
+            return Op::Mul;
+        case u'/':
+            return Op::Slash;
+        case u'%':
+            return Op::Percent;
+        case u'(':
+            return Op::LParen;
+        case u')':
+            return Op::RParen;
+        case u',':
+            return Op::Comma;
+        default:
+            break;
     }
     if (!IsLetter(c)) return Op::None;
     qsizetype j = i + 1;
@@ -738,7 +765,8 @@ TQuillValue TQuillCalc::ReadNumber() {
     for (qsizetype i = 0; i < text.size(); ++i) ascii[size_t(i)] = char(text[i].unicode());
     double v = 0;
     const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-    if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size() || !std::isfinite(v)) Raise(kInvalidFloat);
+    if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size() || !std::isfinite(v))
+        Raise(kInvalidFloat);
     return v;
 }
 
@@ -767,14 +795,14 @@ TQuillValue TQuillCalc::Resolve(qsizetype start, qsizetype length) {
 void TQuillCalc::CheckApplicable(Op op, const TQuillValue& left) const {
     if (op == Op::Percent) Raise(kNotApplicable);
     switch (QuillKind(left)) {
-    case TQuillKind::String:
-        if (op != Op::Plus && op > Op::Ge) Raise(kNotApplicable);
-        break;
-    case TQuillKind::Boolean:
-        if (op != Op::And && op != Op::Or && op != Op::Xor && op > Op::Ge) Raise(kNotApplicable);
-        break;
-    default:
-        break;
+        case TQuillKind::String:
+            if (op != Op::Plus && op > Op::Ge) Raise(kNotApplicable);
+            break;
+        case TQuillKind::Boolean:
+            if (op != Op::And && op != Op::Or && op != Op::Xor && op > Op::Ge) Raise(kNotApplicable);
+            break;
+        default:
+            break;
     }
 }
 
@@ -782,12 +810,18 @@ TQuillValue TQuillCalc::Apply(Op op, const TQuillValue& left, const TQuillValue&
     const TQuillKind lk = QuillKind(left), rk = QuillKind(right);
     auto compare = [op](const auto& a, const auto& b) -> TQuillValue {
         switch (op) {
-        case Op::Eq: return a == b;
-        case Op::Ne: return a != b;
-        case Op::Lt: return a < b;
-        case Op::Gt: return a > b;
-        case Op::Le: return a <= b;
-        default: return a >= b;
+            case Op::Eq:
+                return a == b;
+            case Op::Ne:
+                return a != b;
+            case Op::Lt:
+                return a < b;
+            case Op::Gt:
+                return a > b;
+            case Op::Le:
+                return a <= b;
+            default:
+                return a >= b;
         }
     };
     const bool comparison = op <= Op::Ge;
@@ -818,23 +852,23 @@ TQuillValue TQuillCalc::Apply(Op op, const TQuillValue& left, const TQuillValue&
         return v;
     };
     switch (op) {
-    case Op::Plus:
-    case Op::Minus:
-    case Op::Mul:
-        if (integers) {
-            const qint64 a = std::get<qint32>(left), b = std::get<qint32>(right);
-            return IntegerOrFloat(op == Op::Plus ? a + b : op == Op::Minus ? a - b : a * b);
-        } else {
-            const double a = AsDouble(left), b = AsDouble(right);
-            return finite(op == Op::Plus ? a + b : op == Op::Minus ? a - b : a * b);
+        case Op::Plus:
+        case Op::Minus:
+        case Op::Mul:
+            if (integers) {
+                const qint64 a = std::get<qint32>(left), b = std::get<qint32>(right);
+                return IntegerOrFloat(op == Op::Plus ? a + b : op == Op::Minus ? a - b : a * b);
+            } else {
+                const double a = AsDouble(left), b = AsDouble(right);
+                return finite(op == Op::Plus ? a + b : op == Op::Minus ? a - b : a * b);
+            }
+        case Op::Slash: {
+            const double b = AsDouble(right);
+            if (b == 0) Raise(kDivisionByZero);
+            return finite(AsDouble(left) / b);
         }
-    case Op::Slash: {
-        const double b = AsDouble(right);
-        if (b == 0) Raise(kDivisionByZero);
-        return finite(AsDouble(left) / b);
-    }
-    default:
-        break;
+        default:
+            break;
     }
     // The integer operators take a Float rounded half to even.
     auto integer = [this](const TQuillValue& v) -> qint64 {
@@ -845,17 +879,23 @@ TQuillValue TQuillCalc::Apply(Op op, const TQuillValue& left, const TQuillValue&
     };
     const qint64 a = integer(left), b = integer(right);
     switch (op) {
-    case Op::Div:
-        if (b == 0) Raise(kDivisionByZero);
-        return IntegerOrFloat(a / b);
-    case Op::Mod:
-        if (b == 0) Raise(kDivisionByZero);
-        return qint32(a % b);
-    case Op::And: return qint32(a & b);
-    case Op::Or: return qint32(a | b);
-    case Op::Xor: return qint32(a ^ b);
-    case Op::Shl: return qint32(quint32(a) << (b & 31));
-    case Op::Shr: return qint32(quint32(a) >> (b & 31));
-    default: Raise(kNotApplicable);
+        case Op::Div:
+            if (b == 0) Raise(kDivisionByZero);
+            return IntegerOrFloat(a / b);
+        case Op::Mod:
+            if (b == 0) Raise(kDivisionByZero);
+            return qint32(a % b);
+        case Op::And:
+            return qint32(a & b);
+        case Op::Or:
+            return qint32(a | b);
+        case Op::Xor:
+            return qint32(a ^ b);
+        case Op::Shl:
+            return qint32(quint32(a) << (b & 31));
+        case Op::Shr:
+            return qint32(quint32(a) >> (b & 31));
+        default:
+            Raise(kNotApplicable);
     }
 }

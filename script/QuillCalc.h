@@ -44,7 +44,8 @@ private:
 };
 
 class TQuillCalc;
-using TQuillOnFunctionEvent = std::function<void(TQuillCalc& sender, const QString& aFunction, TQuillValue& funcResult)>;
+using TQuillOnFunctionEvent =
+    std::function<void(TQuillCalc& sender, const QString& aFunction, TQuillValue& funcResult)>;
 using TQuillOnVariableEvent = std::function<void(TQuillCalc& sender, const QString& aVariable, TQuillValue& varResult)>;
 
 class TQuillCalc : public QObject {
@@ -116,6 +117,6 @@ private:
 
     QString m_text;
     qsizetype m_pos = 0;  // 0-based index of the next character to read
-    int m_depth = 0;      // open "(" less ")" so far
-    int m_frames = 0;     // expression parses in progress, over all nested evaluations
+    int m_depth = 0;  // open "(" less ")" so far
+    int m_frames = 0;  // expression parses in progress, over all nested evaluations
 };

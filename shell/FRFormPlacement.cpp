@@ -109,7 +109,8 @@ bool LoadFormPlacement(TFRIniFile& store, QWidget* form) {
     const QRect rect = keptOnScreen(QRect(left, top, width, height), expectedFrameOf(form));
     // The normal geometry is set while the window is in normal state; a minimized
     // window comes back normal.
-    const Qt::WindowStates others = form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
+    const Qt::WindowStates others =
+        form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
     form->setWindowState(others);
     form->setGeometry(rect);
     if (state == 2) form->setWindowState(others | Qt::WindowMaximized);

@@ -97,14 +97,16 @@ void TFRScreenHost::UpdateHistoryButtons() {
     if (QAbstractButton* back = BackButton()) {
         const bool on = free && h && h->CanBack();
         back->setEnabled(on);
-        back->setToolTip(on ? h->GetItem(h->Current() - 1)->Title
-                            : free ? QString() : QString::fromUtf8(NavigationLockedText));
+        back->setToolTip(on         ? h->GetItem(h->Current() - 1)->Title
+                             : free ? QString()
+                                    : QString::fromUtf8(NavigationLockedText));
     }
     if (QAbstractButton* forward = ForwardButton()) {
         const bool on = free && h && h->CanForward();
         forward->setEnabled(on);
-        forward->setToolTip(on ? h->GetItem(h->Current() + 1)->Title
-                               : free ? QString() : QString::fromUtf8(NavigationLockedText));
+        forward->setToolTip(on         ? h->GetItem(h->Current() + 1)->Title
+                                : free ? QString()
+                                       : QString::fromUtf8(NavigationLockedText));
     }
 }
 

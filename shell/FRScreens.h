@@ -38,8 +38,8 @@ class TDestructionFrames;
 namespace ScreenParams {
 inline constexpr const char* StartInvisible = "STARTINVISIBLE";  // leave a new frame invisible
 inline constexpr const char* NoLoadSettings = "NOLOADSETTINGS";  // a new frame does not load settings
-inline constexpr const char* NoUpdate = "NOUPDATE";              // do not update the frame
-inline constexpr const char* AfterExport = "AFTEREXPORT";        // tell the frame an export has run
+inline constexpr const char* NoUpdate = "NOUPDATE";  // do not update the frame
+inline constexpr const char* AfterExport = "AFTEREXPORT";  // tell the frame an export has run
 }  // namespace ScreenParams
 
 // The program-wide frame-keeping mode: 0 releases a frame when its screen is left, 2 would
@@ -65,12 +65,12 @@ public:
     TFRScreenHost& operator=(const TFRScreenHost&) = delete;
 
     // ---- Implemented by the main window ----
-    virtual QWidget* ScreenHolder() const = 0;            // panelScreenHolder: the content area
-    virtual QWidget* MenuMainPanel() const = 0;           // panelMenuMain: the main-menu buttons
-    virtual QWidget* MenuLowerPanel() const = 0;          // panelMenuLower: quit and the other lower buttons
-    virtual QAbstractButton* BackButton() const = 0;      // sbtnBack
-    virtual QAbstractButton* ForwardButton() const = 0;   // sbtnForward
-    virtual QAbstractButton* QuitButton() const = 0;      // sbtnQuit
+    virtual QWidget* ScreenHolder() const = 0;  // panelScreenHolder: the content area
+    virtual QWidget* MenuMainPanel() const = 0;  // panelMenuMain: the main-menu buttons
+    virtual QWidget* MenuLowerPanel() const = 0;  // panelMenuLower: quit and the other lower buttons
+    virtual QAbstractButton* BackButton() const = 0;  // sbtnBack
+    virtual QAbstractButton* ForwardButton() const = 0;  // sbtnForward
+    virtual QAbstractButton* QuitButton() const = 0;  // sbtnQuit
 
     // ---- Carried here ----
     // The active main screen, or nullptr.

@@ -21,19 +21,19 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && !key->isAutoRepeat())
-                down = event->type() == QEvent::KeyPress;
-            break;
-        }
-        case QEvent::ApplicationDeactivate:
-            // The release may go to another program.
-            down = false;
-            break;
-        default:
-            break;
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease: {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && !key->isAutoRepeat())
+                    down = event->type() == QEvent::KeyPress;
+                break;
+            }
+            case QEvent::ApplicationDeactivate:
+                // The release may go to another program.
+                down = false;
+                break;
+            default:
+                break;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -101,16 +101,16 @@ void GetWrappedLine(const QFontMetrics& metrics, int maxWidth, QString& text, QS
         return;
     }
     switch (kind) {
-    case Break::Blank:
-        line = text.left(at);
-        text = text.mid(at + 1);
-        return;
-    case Break::Dash:
-        line = text.left(at + 1);
-        text = text.mid(at + 1);
-        return;
-    case Break::None:
-        break;
+        case Break::Blank:
+            line = text.left(at);
+            text = text.mid(at + 1);
+            return;
+        case Break::Dash:
+            line = text.left(at + 1);
+            text = text.mid(at + 1);
+            return;
+        case Break::None:
+            break;
     }
     // No break within the width: cut after the last character that fits, at least one,
     // never inside a surrogate pair.

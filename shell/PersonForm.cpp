@@ -33,8 +33,8 @@ int AddPersonEdits(QWidget* parent, QGridLayout* grid, int row, TPersonEdits& ed
         ++row;
     };
     addEdit(edits.UserName, "dbeditUserName", QStringLiteral("Namn:"), QStringLiteral("UserName"));
-    addEdit(edits.Address, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"), &edits.AddressLock,
-            "dblockAddress", QStringLiteral("AddressLocked"));
+    addEdit(edits.Address, "dbeditAddress", QStringLiteral("Gatuadress:"), QStringLiteral("Address"),
+            &edits.AddressLock, "dblockAddress", QStringLiteral("AddressLocked"));
     addEdit(edits.PostalAddress, "dbeditPostalAddress", QStringLiteral("Postadress:"), QStringLiteral("PostalAddress"));
     addEdit(edits.Country, "dbeditCountry", QStringLiteral("Land:"), QStringLiteral("Country"));
     addEdit(edits.EMail, "dbeditEMail", QStringLiteral("E-post:"), QStringLiteral("EMail"));

@@ -53,8 +53,8 @@ void TRecordPicture::ShowIn(QLabel* label) const {
         label->setText(QStringLiteral("Ingen bild"));
     } else {
         label->setText(QString());
-        label->setPixmap(QPixmap::fromImage(
-            m_picture.scaled(label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        label->setPixmap(
+            QPixmap::fromImage(m_picture.scaled(label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
 }
 

@@ -64,5 +64,5 @@ public:
 private:
     QImage m_picture;
     bool m_replaced = false;  // a new picture was put in during this edit
-    bool m_removed = false;   // the picture was taken away during this edit
+    bool m_removed = false;  // the picture was taken away during this edit
 };

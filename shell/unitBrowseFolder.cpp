@@ -73,8 +73,8 @@ void TformBrowseFolder::SetupForm() {
 
 bool TformBrowseFolder::IsNetworkOrRemovable(const QByteArray& fileSystemType, const QString& rootPath) {
     const QByteArray type = fileSystemType.toLower();
-    static const QList<QByteArray> network = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs",
-                                             "davfs", "fuse.davfs2", "afs", "ncpfs", "fuse.gvfsd-fuse"};
+    static const QList<QByteArray> network = {"nfs",   "nfs4",  "cifs",        "smb3", "smbfs", "fuse.sshfs",
+                                              "sshfs", "davfs", "fuse.davfs2", "afs",  "ncpfs", "fuse.gvfsd-fuse"};
     if (network.contains(type)) return true;
     // Removable media are mounted below these folders by the desktop or by hand.
     for (const char* place : {"/media/", "/run/media/", "/mnt/"})
@@ -122,7 +122,8 @@ void TformBrowseFolder::ShowRoot(int root) {
     }
     for (const QString& volume : volumes) {
         const QString name = QStorageInfo(volume).displayName();
-        AddFolder(nullptr, volume, name.isEmpty() || name == volume ? volume : QStringLiteral("%1 (%2)").arg(name, volume));
+        AddFolder(nullptr, volume,
+                  name.isEmpty() || name == volume ? volume : QStringLiteral("%1 (%2)").arg(name, volume));
     }
     shelltreeviewMain->setCurrentItem(shelltreeviewMain->topLevelItem(0));
 }

@@ -21,9 +21,7 @@ const int kMarkerMargin = 2;
 // A frame around the marked cell; clicks go through it to the cell.
 class TShapeMarker : public QWidget {
 public:
-    explicit TShapeMarker(QWidget* parent) : QWidget(parent) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
+    explicit TShapeMarker(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -75,9 +73,7 @@ void TColorCell::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // ---- The dialog ----
 
-TformColorChoice::TformColorChoice(TformFRMain* main, QWidget* parent) : QDialog(parent), m_main(main) {
-    SetupForm();
-}
+TformColorChoice::TformColorChoice(TformFRMain* main, QWidget* parent) : QDialog(parent), m_main(main) { SetupForm(); }
 
 TformColorChoice::~TformColorChoice() {
     if (m_main) {
@@ -183,7 +179,8 @@ void TformColorChoice::SelectColor(TColor color) {
     const QList<int>& memory = Memory();
     const int index = int(memory.indexOf(int(m_color)));
     if (index >= 0 && index < CellCount) {
-        shapeMarker->setGeometry(CellRect(index).adjusted(-kMarkerMargin, -kMarkerMargin, kMarkerMargin, kMarkerMargin));
+        shapeMarker->setGeometry(
+            CellRect(index).adjusted(-kMarkerMargin, -kMarkerMargin, kMarkerMargin, kMarkerMargin));
         shapeMarker->raise();
         shapeMarker->show();
     } else {

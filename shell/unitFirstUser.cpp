@@ -19,10 +19,8 @@ TformCreateFirstUser::~TformCreateFirstUser() {
     TDM* dm = nullptr;
     try {
         dm = UsersDM();
-    } catch (const Exception&) {
-    }
-    if (dm && dm->cdsUsers->State() == TDataSetState::dsInsert && m_appended &&
-                                        m_createdKey.isEmpty())
+    } catch (const Exception&) {}
+    if (dm && dm->cdsUsers->State() == TDataSetState::dsInsert && m_appended && m_createdKey.isEmpty())
         dm->cdsUsers->Cancel();
 }
 

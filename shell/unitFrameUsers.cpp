@@ -32,9 +32,7 @@ namespace {
 const QString kNewUserEntry = QStringLiteral("Ny användare...");
 
 // The users table's DatasetId, which every user key begins with.
-QString UsersDatasetId() {
-    return UsersDM()->cdsUsers->DatasetId();
-}
+QString UsersDatasetId() { return UsersDM()->cdsUsers->DatasetId(); }
 
 }  // namespace
 
@@ -140,12 +138,12 @@ void TframeUsers::SetupFrame() {
         lblFirstUserInfo = new QLabel(tabsFirstUserInfo);
         lblFirstUserInfo->setObjectName(QStringLiteral("lblFirstUserInfo"));
         lblFirstUserInfo->setWordWrap(true);
-        lblFirstUserInfo->setText(QStringLiteral(
-            "Välkommen till Mykotekshallen!\n\n"
-            "Innan programmet kan användas måste den första användaren registreras. "
-            "Den första användaren blir programmets administratör och kan sedan lägga till "
-            "och ta bort andra användare.\n\n"
-            "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
+        lblFirstUserInfo->setText(
+            QStringLiteral("Välkommen till Mykotekshallen!\n\n"
+                           "Innan programmet kan användas måste den första användaren registreras. "
+                           "Den första användaren blir programmets administratör och kan sedan lägga till "
+                           "och ta bort andra användare.\n\n"
+                           "Fyll i Dina uppgifter och tryck på \"Spara uppgifterna\". Ett lösenord är frivilligt."));
         lblFirstUserInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         lblFirstUserInfo->setMargin(6);
         l->addWidget(lblFirstUserInfo);
@@ -235,7 +233,8 @@ void TframeUsers::SetupFrame() {
         {QStringLiteral("Nybörjare"), QStringLiteral("Medel"), QStringLiteral("Van"), QStringLiteral("Expert")});
     // Two columns, each wide enough for the longest word and its mark.
     multicFungiKnowledge->SetColCount(2);
-    multicFungiKnowledge->SetColWidth(multicFungiKnowledge->fontMetrics().horizontalAdvance(QStringLiteral("Nybörjare")) + 32);
+    multicFungiKnowledge->SetColWidth(
+        multicFungiKnowledge->fontMetrics().horizontalAdvance(QStringLiteral("Nybörjare")) + 32);
     multicFungiKnowledge->SetDataField(QStringLiteral("FungiKnowledge"));
     grid->addWidget(PersonFieldLabel(QStringLiteral("Svampkunskap:"), form), row, 0);
     grid->addWidget(multicFungiKnowledge, row++, 1, 1, 2);
@@ -321,7 +320,7 @@ void TframeUsers::SetupFrame() {
 
 bool TframeUsers::Editing() const {
     return m_users && m_users->Active() &&
-           (m_users->State() == TDataSetState::dsEdit || m_users->State() == TDataSetState::dsInsert);
+        (m_users->State() == TDataSetState::dsEdit || m_users->State() == TDataSetState::dsInsert);
 }
 
 bool TframeUsers::AdminChoiceVisible() const {

@@ -96,8 +96,8 @@ public:
     QWidget* tabsUserlist = nullptr;
     QLabel* lblUserList = nullptr;
     QListWidget* listboxUsers = nullptr;
-    QPushButton* btnNewUser = nullptr;     // "Ny..."
-    QPushButton* btnEditUser = nullptr;    // "Ändra..."
+    QPushButton* btnNewUser = nullptr;  // "Ny..."
+    QPushButton* btnEditUser = nullptr;  // "Ändra..."
     QPushButton* btnDeleteUser = nullptr;  // "Radera..."
 
     TFRDBEdit* dbeditUserName = nullptr;
@@ -118,14 +118,14 @@ public:
     TFRDBLock* dblockImage = nullptr;
 
     QLabel* imgUserPic = nullptr;
-    QPushButton* btnPicFromFile = nullptr;       // "Från fil..."
+    QPushButton* btnPicFromFile = nullptr;  // "Från fil..."
     QPushButton* btnPicFromClipboard = nullptr;  // "Från Urklipp"
-    QPushButton* btnRemovePic = nullptr;         // "Ta bort bild"
+    QPushButton* btnRemovePic = nullptr;  // "Ta bort bild"
 
     QLabel* lblFirstUser = nullptr;  // "Administratör:"
     TUserChoice* multicFirstUser = nullptr;
 
-    QPushButton* btnSave = nullptr;    // "Spara uppgifterna"
+    QPushButton* btnSave = nullptr;  // "Spara uppgifterna"
     QPushButton* btnCancel = nullptr;  // "Avbryt"
 
     QTimer* timerClipboard = nullptr;
@@ -149,6 +149,6 @@ private:
     TRecordPicture m_picture;
     bool m_handOver = false;
     bool m_passwordRefused = false;  // a mismatched repeat, until either edit is typed in again
-    bool m_placeholder = false;     // the list ends with the entry of a new record
+    bool m_placeholder = false;  // the list ends with the entry of a new record
     bool m_reading = false;
 };

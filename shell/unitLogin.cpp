@@ -17,9 +17,7 @@
 #include "platform/UIServices.h"
 
 namespace {
-TExtClientDataSet* Users() {
-    return UsersDM()->cdsUsers;
-}
+TExtClientDataSet* Users() { return UsersDM()->cdsUsers; }
 }  // namespace
 
 TformLoginUser::TformLoginUser(QWidget* parent) : QDialog(parent) { SetupForm(); }
@@ -115,8 +113,7 @@ void TformLoginUser::FormShow() {
 
 void TformLoginUser::UpdatePasswordPrompt() {
     TExtClientDataSet* users = Users();
-    const bool hasPassword =
-        !users->IsEmpty() && !users->FieldByName(QStringLiteral("Password"))->AsString().isEmpty();
+    const bool hasPassword = !users->IsEmpty() && !users->FieldByName(QStringLiteral("Password"))->AsString().isEmpty();
     lblPassword->setText(hasPassword ? QStringLiteral("Lösenord:") : QStringLiteral("Användaren saknar lösenord"));
     editPassword->setVisible(hasPassword);
     editPassword->clear();

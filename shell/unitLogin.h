@@ -26,9 +26,9 @@ public:
     QListWidget* listboxUsers = nullptr;
     QLabel* lblPassword = nullptr;
     QLineEdit* editPassword = nullptr;
-    QPushButton* btnLogin = nullptr;   // "Logga in"
+    QPushButton* btnLogin = nullptr;  // "Logga in"
     QPushButton* btnCancel = nullptr;  // "Avbryt"
-    QPushButton* btnHelp = nullptr;    // "Hjälp"
+    QPushButton* btnHelp = nullptr;  // "Hjälp"
 
 protected:
     void showEvent(QShowEvent* event) override;

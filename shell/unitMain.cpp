@@ -91,7 +91,6 @@ constexpr int kPrevColorKeys = 20;
 constexpr int kPrevColorsPerKey = 6;
 constexpr int kMaxPrevColors = kPrevColorKeys * kPrevColorsPerKey;
 
-
 // The path of a table's file in the database folder ("cdsFungi" lies in "Fungi.dat").
 QString TableFileOf(const QString& componentName) { return GetDatabaseFolder() + componentName.mid(3) + ".dat"; }
 
@@ -186,25 +185,23 @@ QString GetProgramVersion() {
     return version.isEmpty() ? QStringLiteral(MYKO_VERSION) : version;
 }
 
-
-
 void CheckEditNumber(int mode, QLineEdit* edit, const QString& message) {
     const QString text = edit ? edit->text().trimmed() : QString();
     bool ok = false;
     switch (mode) {
-    case 0:
-        ok = !text.isEmpty();
-        break;
-    case 1:
-    case 2: {
-        bool isInt = false;
-        const int value = text.toInt(&isInt, 10);
-        ok = isInt && (mode == 1 ? value > 0 : value >= 0);
-        break;
-    }
-    default:
-        ok = false;
-        break;
+        case 0:
+            ok = !text.isEmpty();
+            break;
+        case 1:
+        case 2: {
+            bool isInt = false;
+            const int value = text.toInt(&isInt, 10);
+            ok = isInt && (mode == 1 ? value > 0 : value >= 0);
+            break;
+        }
+        default:
+            ok = false;
+            break;
     }
     if (ok) return;
     if (edit) edit->setFocus();
@@ -390,7 +387,7 @@ void TformFRMain::LoadDistricts() {
         if (QFileInfo(file).isFile()) {
             cdsDistricts->LoadFromFile(file);
             loaded = cdsDistricts->Active() && cdsDistricts->FindField(QStringLiteral("Province")) &&
-                     cdsDistricts->FindField(QStringLiteral("District"));
+                cdsDistricts->FindField(QStringLiteral("District"));
             if (!loaded)
                 failure = QString::fromUtf8(kDistrictsUnreadable)
                               .arg(QStringLiteral("fälten \"Province\" och \"District\" saknas."));
@@ -407,12 +404,11 @@ void TformFRMain::LoadDistricts() {
         // An empty table, so the place menus still offer "Alla län" and "Välj ett län".
         try {
             cdsDistricts->Close();
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         delete cdsDistricts;
         cdsDistricts = new TExtClientDataSet(this, QStringLiteral("cdsDistricts"));
-        cdsDistricts->SetFieldDefs(
-            {{QStringLiteral("Province"), TFieldType::ftString, 40}, {QStringLiteral("District"), TFieldType::ftString, 40}});
+        cdsDistricts->SetFieldDefs({{QStringLiteral("Province"), TFieldType::ftString, 40},
+                                    {QStringLiteral("District"), TFieldType::ftString, 40}});
         cdsDistricts->CreateDataSet();
         TApplication::ShowException(failure);
     }
@@ -470,7 +466,8 @@ void TformFRMain::BuildSpeciesNameList() {
             }
         }
     }
-    for (const auto& [table, field] : {std::pair{"cdsSwedishNames", "SwedishName"}, std::pair{"cdsLatinNames", "LatinName"}}) {
+    for (const auto& [table, field] :
+         {std::pair{"cdsSwedishNames", "SwedishName"}, std::pair{"cdsLatinNames", "LatinName"}}) {
         TClientDataSet own;
         const TClientDataSet* names = StoredRecords(m_dm, QLatin1String(table), own);
         if (!names) continue;

@@ -68,7 +68,16 @@ TformFRMain* MainForm();
 
 // The main screens by their fixed numbers.
 enum TScreenSlot {
-    ssFungi = 0, ssMap, ssPlace, ssFood, ssKey, ssScience, ssContact, ssInternet, ssUser, ssTool,
+    ssFungi = 0,
+    ssMap,
+    ssPlace,
+    ssFood,
+    ssKey,
+    ssScience,
+    ssContact,
+    ssInternet,
+    ssUser,
+    ssTool,
     ScreenSlotCount
 };
 

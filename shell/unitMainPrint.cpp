@@ -28,7 +28,8 @@ namespace {
 QString ScriptParam(const TQSScript& script, const QString& name) {
     for (const QString& line : script.Root()->GetScriptSettings()->ListValue(QStringLiteral("Params"))) {
         const qsizetype eq = line.indexOf(u'=');
-        if (eq > 0 && line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0) return line.mid(eq + 1).trimmed();
+        if (eq > 0 && line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1).trimmed();
     }
     return QString();
 }
@@ -70,7 +71,8 @@ void TformFRMain::LoadScripts() {
 
     QStringList failed;
     // Every script file: one that cannot be read is told, not passed over.
-    const QFileInfoList files = QDir(GetScriptFolder()).entryInfoList({QStringLiteral("*.qsf")}, QDir::Files, QDir::Name);
+    const QFileInfoList files =
+        QDir(GetScriptFolder()).entryInfoList({QStringLiteral("*.qsf")}, QDir::Files, QDir::Name);
     for (const QFileInfo& file : files) {
         try {
             TQSScript* script = handler->AddScript(file.filePath());
@@ -83,8 +85,9 @@ void TformFRMain::LoadScripts() {
     }
     m_scriptHandler = std::move(handler);
     if (!failed.isEmpty())
-        UIServices::ShowError(QStringLiteral("Följande utskriftsmallar kunde inte läsas in och kan inte användas:\n\n%1")
-                                  .arg(failed.join(u'\n')));
+        UIServices::ShowError(
+            QStringLiteral("Följande utskriftsmallar kunde inte läsas in och kan inte användas:\n\n%1")
+                .arg(failed.join(u'\n')));
 }
 
 void TformFRMain::ShowScriptMenu(QWidget* control, const QString& group) {
@@ -96,8 +99,10 @@ void TformFRMain::ShowScriptMenu(QWidget* control, const QString& group) {
         item->setData(i);
         connect(item, &QAction::triggered, this, [this, i] { Guarded([&] { RunScript(i); }); });
     }
-    if (popupPrint->isEmpty()) popupPrint->hide();
-    else if (control) popupPrint->popup(control->mapToGlobal(QPoint(0, control->height())));
+    if (popupPrint->isEmpty())
+        popupPrint->hide();
+    else if (control)
+        popupPrint->popup(control->mapToGlobal(QPoint(0, control->height())));
 }
 
 void TformFRMain::SetScriptAnswer(const QString& name, QObject* frame, std::function<QVariant()> answer) {

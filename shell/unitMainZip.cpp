@@ -28,8 +28,8 @@ void TformFRMain::SetupZip() {
     zipMain->OnMessage = [this](QObject* sender, int errCode, const QString& message) {
         zipMainMessage(sender, errCode, message);
     };
-    zipMain->OnPasswordError = [this](QObject* sender, bool isZipAction, QString& newPassword,
-                                      const QString& forFile, quint32& repeatCount, TPasswordButton& action) {
+    zipMain->OnPasswordError = [this](QObject* sender, bool isZipAction, QString& newPassword, const QString& forFile,
+                                      quint32& repeatCount, TPasswordButton& action) {
         zipMainPasswordError(sender, isZipAction, newPassword, forFile, repeatCount, action);
     };
 }
@@ -134,8 +134,7 @@ void TformFRMain::UnzipTo(const QString& zipFileName, const QString& folder) {
         if (!IsSafeEntryName(e.FileName) || IsLinkEntry(e))
             RaiseUnzipError(QStringLiteral("Arkivet innehåller ett otillåtet namn: \"%1\"").arg(e.FileName));
         total += qint64(qMin<quint64>(e.UncompressedSize, quint64(MaxUnpackedArticleSize) + 1));
-        if (total > MaxUnpackedArticleSize)
-            RaiseUnzipError(QStringLiteral("Arkivet är för stort för att packas upp."));
+        if (total > MaxUnpackedArticleSize) RaiseUnzipError(QStringLiteral("Arkivet är för stort för att packas upp."));
     }
     const QString base = FolderWithSlash(folder);
     QDir().mkpath(base);

@@ -17,8 +17,8 @@ public:
 
     TFRInfoPanel* panelInfo = nullptr;
     QPushButton* btnSaveUnlocked = nullptr;  // "Spara och LÅS INTE"
-    QPushButton* btnSaveLocked = nullptr;    // "Spara och LÅS"
-    QPushButton* btnCancel = nullptr;        // "Avbryt"
+    QPushButton* btnSaveLocked = nullptr;  // "Spara och LÅS"
+    QPushButton* btnCancel = nullptr;  // "Avbryt"
 
 private:
     void SetupForm();

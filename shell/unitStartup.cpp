@@ -84,12 +84,10 @@ void LoadUserSettings() {
         OpenUserSettings(IniFile());
     } catch (const Exception& e) {
         if (IniFile() && IniFile()->IsOpen()) unreadableSettings = e.Message();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     try {
         services->LoadQuickSelection(main->QuickSelection);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 
     TFRMainScreen* fungiScreen = main->Screen(ssFungi);
     QString failure;
@@ -114,8 +112,7 @@ void LoadUserSettings() {
             // Every species shows instead.
             try {
                 services->BuildQuickSelection(true);
-            } catch (const std::exception&) {
-            }
+            } catch (const std::exception&) {}
         }
         // Saving is on whether the selection could be applied or not: edits of species must
         // reach the file either way.
@@ -194,9 +191,10 @@ void TProgramBlock::CreateDataModule() {
     if (UsersTableFailed()) {
         const TDM::TStartupResult users = m_dm->StartupResult(QStringLiteral("cdsUsers"));
         using TStep = TDM::TStartupResult::TStep;
-        errors.prepend(users.FailedStep == TStep::Creating    ? QString::fromUtf8(kNoUsersTableCreated).arg(users.Cause)
-                       : users.FailedStep == TStep::Migrating ? QString::fromUtf8(kNoUsersTableMigrated).arg(users.Cause)
-                                                              : QString::fromUtf8(kNoUsersTable));
+        errors.prepend(users.FailedStep == TStep::Creating ? QString::fromUtf8(kNoUsersTableCreated).arg(users.Cause)
+                           : users.FailedStep == TStep::Migrating
+                           ? QString::fromUtf8(kNoUsersTableMigrated).arg(users.Cause)
+                           : QString::fromUtf8(kNoUsersTable));
     }
     if (!errors.isEmpty()) TApplication::ShowException(errors.join(QStringLiteral("\n\n")));
     const QStringList notes = m_dm->StartupNotes();
@@ -227,19 +225,19 @@ TProgramBlock::TStartResult TProgramBlock::StartUp() {
     // A second copy on the same folder ends here, before it has touched anything.
     m_lock = std::make_unique<TProgramLock>(GetDatabaseFolder());
     switch (m_lock->TryLock()) {
-    case TProgramLock::TResult::Locked:
-        break;
-    case TProgramLock::TResult::HeldByOther:
-        m_lock.reset();
-        UIServices::ShowError(TProgramLock::RefusedMessage(GetProgramFolder()));
-        return TStartResult::AlreadyRunning;
-    case TProgramLock::TResult::NotPossible: {
-        // Without the lock nothing keeps a second copy off the same data.
-        const QString lockFile = m_lock->FileName();
-        m_lock.reset();
-        UIServices::ShowError(TProgramLock::NotPossibleMessage(lockFile));
-        return TStartResult::CannotStart;
-    }
+        case TProgramLock::TResult::Locked:
+            break;
+        case TProgramLock::TResult::HeldByOther:
+            m_lock.reset();
+            UIServices::ShowError(TProgramLock::RefusedMessage(GetProgramFolder()));
+            return TStartResult::AlreadyRunning;
+        case TProgramLock::TResult::NotPossible: {
+            // Without the lock nothing keeps a second copy off the same data.
+            const QString lockFile = m_lock->FileName();
+            m_lock.reset();
+            UIServices::ShowError(TProgramLock::NotPossibleMessage(lockFile));
+            return TStartResult::CannotStart;
+        }
     }
     // Said once, here, rather than as a failed save after the user has typed a record.
     if (const QString problem = UnwritableDatabase(GetDatabaseFolder()); !problem.isEmpty()) {
@@ -292,13 +290,13 @@ int RunProgramBlock(const QString& programFolder) {
     try {
         TProgramBlock block(programFolder);
         switch (block.StartUp()) {
-        case TProgramBlock::TStartResult::LoggedIn:
-            return block.Run();
-        case TProgramBlock::TStartResult::LoginFailed:
-            return 0;
-        case TProgramBlock::TStartResult::AlreadyRunning:
-        case TProgramBlock::TStartResult::CannotStart:
-            return 1;
+            case TProgramBlock::TStartResult::LoggedIn:
+                return block.Run();
+            case TProgramBlock::TStartResult::LoginFailed:
+                return 0;
+            case TProgramBlock::TStartResult::AlreadyRunning:
+            case TProgramBlock::TStartResult::CannotStart:
+                return 1;
         }
     } catch (const std::exception& e) {
         TApplication::ShowException(textOf(e));

@@ -28,10 +28,10 @@ class TProgramBlock {
 public:
     // How start-up ended.
     enum class TStartResult {
-        LoggedIn,       // a user is logged in: the message loop is due
-        LoginFailed,    // the first-user or login dialog was cancelled: the program ends
-        AlreadyRunning, // another copy holds the program folder: refused, nothing touched
-        CannotStart,    // no lock, a database that cannot be written or no users table: said, and ended
+        LoggedIn,  // a user is logged in: the message loop is due
+        LoginFailed,  // the first-user or login dialog was cancelled: the program ends
+        AlreadyRunning,  // another copy holds the program folder: refused, nothing touched
+        CannotStart,  // no lock, a database that cannot be written or no users table: said, and ended
     };
 
     // programFolder: the program folder to run on; empty for the executable's folder.
@@ -53,13 +53,13 @@ public:
     TDM* DM() const { return m_dm.get(); }
 
     // The status texts of start-up, in their order.
-    static const char* const InitDatabaseText;     // "200,Initierar databas-gränssnitt..."
-    static const char* const InitUserInterfaceText;// "200,Initierar användar-gränssnitt..."
-    static const char* const SpeciesListText;      // "200,Sammanställer artlista..."
-    static const char* const ContactListText;      // "200,Sammanställer kontaktlista..."
-    static const char* const PlacesPerFungiText;   // "200,Sammanställer svampställen per art..."
-    static const char* const UserSettingsText;     // "500,Läser in användarinställningar..."
-    static const char* const SpeciesSelectionText; // "100,Verkställer urval av arter..."
+    static const char* const InitDatabaseText;  // "200,Initierar databas-gränssnitt..."
+    static const char* const InitUserInterfaceText;  // "200,Initierar användar-gränssnitt..."
+    static const char* const SpeciesListText;  // "200,Sammanställer artlista..."
+    static const char* const ContactListText;  // "200,Sammanställer kontaktlista..."
+    static const char* const PlacesPerFungiText;  // "200,Sammanställer svampställen per art..."
+    static const char* const UserSettingsText;  // "500,Läser in användarinställningar..."
+    static const char* const SpeciesSelectionText;  // "100,Verkställer urval av arter..."
 
 private:
     bool UsersTableFailed() const;

@@ -23,7 +23,6 @@ namespace {
 
 TUserEnvironment g_environment;
 
-
 TDM* DM() { return UsersDM(); }
 
 }  // namespace
@@ -144,7 +143,8 @@ TFRUserScreen::~TFRUserScreen() = default;
 
 void TFRUserScreen::Initialize() {
     MenuButton()->setText(QStringLiteral("Användarhantering"));
-    MenuButton()->setToolTip(QStringLiteral("Ändra Dina personliga uppgifter, hantera användare (endast administratör)"));
+    MenuButton()->setToolTip(
+        QStringLiteral("Ändra Dina personliga uppgifter, hantera användare (endast administratör)"));
     TFRMainScreen::Initialize();
 }
 

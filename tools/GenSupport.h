@@ -64,7 +64,8 @@ public:
         std::error_code ec;
         std::filesystem::rename(QFile::encodeName(m_temp).toStdString(),
                                 QFile::encodeName(m_folder + "/" + m_name).toStdString(), ec);
-        if (ec) Raise(QString("cannot write %1: %2").arg(m_folder + "/" + m_name, QString::fromStdString(ec.message())));
+        if (ec)
+            Raise(QString("cannot write %1: %2").arg(m_folder + "/" + m_name, QString::fromStdString(ec.message())));
     }
     void Discard() {
         if (!m_temp.isEmpty()) QFile::remove(m_temp);
@@ -82,7 +83,8 @@ inline bool LinkIntoPlace(const QString& temp, const QString& to) {
     std::error_code ec;
     std::filesystem::create_hard_link(QFile::encodeName(temp).toStdString(), QFile::encodeName(to).toStdString(), ec);
     QFile::remove(temp);
-    if (ec && !QFileInfo::exists(to)) Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
+    if (ec && !QFileInfo::exists(to))
+        Raise(QString("cannot write %1: %2").arg(to, QString::fromStdString(ec.message())));
     return !ec;
 }
 
@@ -94,8 +96,8 @@ inline bool InstallFile(const QString& from, const QString& to) {
     const QString temp = to + ".new";
     QFile::remove(temp);
     if (!QFile::copy(from, temp)) Raise(QString("cannot write %1").arg(temp));
-    QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ReadOther);
+    QFile::setPermissions(
+        temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return LinkIntoPlace(temp, to);
 }
 
@@ -106,8 +108,9 @@ using Step = std::function<void(const QString& from, const QString& to)>;
 inline int Run(const QStringList& args, const char* tool, const char* sourceFolder, const Step& generate,
                const Step& install) {
     if (args.size() != 4 || (args[1] != "generate" && args[1] != "install")) {
-        std::fprintf(stderr, "usage: %s generate <%s> <staging folder>\n"
-                             "       %s install <staging folder> <program folder>\n",
+        std::fprintf(stderr,
+                     "usage: %s generate <%s> <staging folder>\n"
+                     "       %s install <staging folder> <program folder>\n",
                      tool, sourceFolder, tool);
         return 2;
     }

@@ -37,18 +37,15 @@ int Fail(const QString& message) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3)
-        return Fail("usage: gendistricts <source.txt> <Districts.dat>");
+    if (args.size() != 3) return Fail("usage: gendistricts <source.txt> <Districts.dat>");
     const QString& source = args.at(1);
     const QString target = QFileInfo(args.at(2)).absoluteFilePath();
 
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return Fail(QString("cannot read %1").arg(source));
+    if (!in.open(QIODevice::ReadOnly)) return Fail(QString("cannot read %1").arg(source));
     const QByteArray bytes = in.readAll();
     const QString text = QString::fromUtf8(bytes);
-    if (text.toUtf8() != bytes)
-        return Fail(QString("%1 is not valid UTF-8").arg(source));
+    if (text.toUtf8() != bytes) return Fail(QString("%1 is not valid UTF-8").arg(source));
 
     QList<Row> rows;
     QSet<QString> closedProvinces;
@@ -56,10 +53,8 @@ int main(int argc, char** argv) {
     const QStringList lines = text.split('\n');
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines.at(i);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.trimmed().isEmpty() || line.startsWith('#'))
-            continue;
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.trimmed().isEmpty() || line.startsWith('#')) continue;
         const QStringList parts = line.split('\t');
         const QString where = QString("%1:%2").arg(source).arg(i + 1);
         if (parts.size() != 2 || parts.at(0).trimmed().isEmpty() || parts.at(1).trimmed().isEmpty())
@@ -71,13 +66,11 @@ int main(int argc, char** argv) {
                 return Fail(where + ": the lines of " + row.Province + " are not together");
         }
         const QString key = row.Province + '\t' + row.District;
-        if (seen.contains(key))
-            return Fail(where + ": " + row.District + " is listed twice");
+        if (seen.contains(key)) return Fail(where + ": " + row.District + " is listed twice");
         seen.insert(key);
         rows.append(row);
     }
-    if (rows.isEmpty())
-        return Fail(source + " lists no municipality");
+    if (rows.isEmpty()) return Fail(source + " lists no municipality");
 
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QString temp = target + ".new";
@@ -107,7 +100,7 @@ int main(int argc, char** argv) {
         return Fail(QString("cannot write %1: %2").arg(target, QString::fromStdString(ec.message())));
     }
     // A shipped file: readable by everyone who runs the program.
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                      QFileDevice::ReadOther);
+    QFile::setPermissions(
+        target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return 0;
 }

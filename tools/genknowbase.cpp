@@ -86,13 +86,15 @@ void Generate(const QString& source, const QString& staging) {
         const QJsonObject o = v.toObject();
         const QString key = o.value("key").toString();
         const int type = o.value("type").toInt(-1);
-        if (!IsValidRecordKey(key, "150") || keys.contains(key)) Raise(QString("index.json: bad or repeated key %1").arg(key));
+        if (!IsValidRecordKey(key, "150") || keys.contains(key))
+            Raise(QString("index.json: bad or repeated key %1").arg(key));
         if (type != 0 && type != 1) Raise(QString("index.json: %1 has no type 0 or 1").arg(key));
         keys.insert(key);
         table.Append();
         auto set = [&](const char* field, const QString& value) {
             TField* f = table.FieldByName(QString::fromLatin1(field));
-            if (value.size() > f->Size()) Raise(QString("index.json: %1.%2 is longer than %3").arg(key, field).arg(f->Size()));
+            if (value.size() > f->Size())
+                Raise(QString("index.json: %1.%2 is longer than %3").arg(key, field).arg(f->Size()));
             f->SetAsString(value);
         };
         set("UKey", key);
@@ -114,7 +116,8 @@ void Generate(const QString& source, const QString& staging) {
     table.SaveToFile(target + ".new");
     table.Close();
     std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(target + ".new").toStdString(), QFile::encodeName(target).toStdString(), ec);
+    std::filesystem::rename(QFile::encodeName(target + ".new").toStdString(), QFile::encodeName(target).toStdString(),
+                            ec);
     if (ec) Raise(QString("cannot write %1").arg(target));
 }
 
@@ -130,7 +133,8 @@ void Install(const QString& staging, const QString& program) {
             if (t.FieldByName("ItemType")->AsInteger() == 1) articles.insert(t.FieldByName("UKey")->AsString());
         t.Close();
     } catch (const Exception& e) {
-        std::fprintf(stderr, "genknowbase: articles left out, the table is not readable: %s\n", qPrintable(e.Message()));
+        std::fprintf(stderr, "genknowbase: articles left out, the table is not readable: %s\n",
+                     qPrintable(e.Message()));
         return;
     }
     for (const QString& name : QDir(staging + "/KnowBase").entryList({"*.dat"}, QDir::Files)) {

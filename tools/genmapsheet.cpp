@@ -47,10 +47,10 @@ constexpr double kYMin = kYMax - kPixels * kMetresPerPixel;
 const QRgb kColours[] = {
     qRgb(170, 211, 236),  // 0 water
     qRgb(238, 236, 214),  // 1 land
-    qRgb(52, 104, 160),   // 2 coastline
+    qRgb(52, 104, 160),  // 2 coastline
     qRgb(150, 160, 175),  // 3 grid
-    qRgb(40, 40, 40),     // 4 town names and dots
-    qRgb(40, 90, 150),    // 5 water names
+    qRgb(40, 40, 40),  // 4 town names and dots
+    qRgb(40, 90, 150),  // 5 water names
     qRgb(200, 230, 245),  // 6 shallow water along the coast
 };
 
@@ -101,8 +101,8 @@ int ListSheet(const QString& sheetFile, const QString& tableFile) {
         table.FieldByName("CoordULY")->SetAsInteger(qint32(kYMax));
         table.FieldByName("CoordLRX")->SetAsInteger(xMax);
         table.FieldByName("CoordLRY")->SetAsInteger(qint32(kYMin));
-        table.FieldByName("MapArea")
-            ->SetAsInteger(((xMax - qint32(kXMin)) / 1000) * ((qint32(kYMax) - qint32(kYMin)) / 1000));
+        table.FieldByName("MapArea")->SetAsInteger(((xMax - qint32(kXMin)) / 1000) *
+                                                   ((qint32(kYMax) - qint32(kYMin)) / 1000));
         table.FieldByName("MeterPerPixelX")->SetAsFloat(kMetresPerPixel);
         table.FieldByName("MeterPerPixelY")->SetAsFloat(kMetresPerPixel);
         table.Post();

@@ -43,8 +43,7 @@ struct Block {
 
 std::vector<Block> ReadBlocks(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        Fail(QString("%1 cannot be read").arg(path));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) Fail(QString("%1 cannot be read").arg(path));
     QTextStream in(&file);
     std::vector<Block> blocks;
     int expected = 0;
@@ -52,8 +51,7 @@ std::vector<Block> ReadBlocks(const QString& path) {
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         ++lineNo;
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
+        if (line.isEmpty() || line.startsWith('#')) continue;
         const QStringList words = line.split(' ', Qt::SkipEmptyParts);
         bool ok = false;
         if (expected > 0) {
@@ -71,8 +69,7 @@ std::vector<Block> ReadBlocks(const QString& path) {
             Fail(QString("%1:%2: a block line \"<kind> <points>\" expected").arg(path).arg(lineNo));
         blocks.push_back({words.mid(0, words.size() - 1).join(' '), {}});
     }
-    if (expected > 0)
-        Fail(QString("%1: the last block ends early").arg(path));
+    if (expected > 0) Fail(QString("%1: the last block ends early").arg(path));
     return blocks;
 }
 
@@ -104,8 +101,7 @@ QPainterPath WestOf(const QPolygonF& line) {
 
 const QPolygonF& Find(const std::vector<Block>& blocks, const QString& kind) {
     for (const Block& b : blocks)
-        if (b.kind == kind)
-            return b.points;
+        if (b.kind == kind) return b.points;
     Fail(QString("the block \"%1\" is missing").arg(kind));
 }
 
@@ -120,10 +116,10 @@ struct Row {
     double centreColumn;  // the column of RT90 easting 1 500 000
 };
 constexpr Row Rows[] = {
-    {7680000, 0.3, 11000, 33.0},   // north of Treriksröset
+    {7680000, 0.3, 11000, 33.0},  // north of Treriksröset
     {6900000, 53.0, 10500, 42.0},  // Härjedalen and Hälsingland against Jämtland and Medelpad
-    {6720000, 64.0, 8800, 37.5},   // Gästrikland and Dalarna
-    {6520000, 99.0, 6900, 37.5},   // Götaland against Svealand
+    {6720000, 64.0, 8800, 37.5},  // Gästrikland and Dalarna
+    {6520000, 99.0, 6900, 37.5},  // Götaland against Svealand
     {6260000, 148.0, 7400, 35.0},  // Skåne against Halland and Småland
     {6120000, 170.0, 7400, 35.0},  // south of Smygehuk
 };
@@ -138,8 +134,7 @@ template <size_t N>
 QPointF MapPoint(QPointF rt90, const Row (&rows)[N]) {
     const double y = rt90.y();
     size_t i = 0;
-    while (i + 2 < N && y < rows[i + 1].northing)
-        ++i;
+    while (i + 2 < N && y < rows[i + 1].northing) ++i;
     const Row& a = rows[i];
     const Row& b = rows[i + 1];
     const double t = (y - a.northing) / (b.northing - a.northing);  // beyond the ends: extended
@@ -206,8 +201,7 @@ QPainterPath ToMap(const QPainterPath& path, double scale, bool islands = false)
     for (const QPolygonF& poly : path.toSubpathPolygons()) {
         QPolygonF mapped;
         mapped.reserve(poly.size());
-        for (const QPointF& p : poly)
-            mapped << (islands ? IslandPoint(p) : Bend(MapPoint(p))) * scale;
+        for (const QPointF& p : poly) mapped << (islands ? IslandPoint(p) : Bend(MapPoint(p))) * scale;
         out.addPolygon(mapped);
         out.closeSubpath();
     }
@@ -221,8 +215,8 @@ struct RegionPlace {
 };
 constexpr int RegionCount = 8;
 const RegionPlace Places[RegionCount] = {
-    {{6, 145}, {12, 10}, {29, 24}}, {{0, 93}, {13, 29}, {30, 57}}, {{20, 98}, {13, 22}, {34, 59}},
-    {{9, 47}, {12, 26}, {35, 53}},  {{28, 51}, {9, 26}, {31, 53}}, {{25, 1}, {17, 26}, {37, 52}},
+    {{6, 145}, {12, 10}, {29, 24}}, {{0, 93}, {13, 29}, {30, 57}},   {{20, 98}, {13, 22}, {34, 59}},
+    {{9, 47}, {12, 26}, {35, 53}},  {{28, 51}, {9, 26}, {31, 53}},   {{25, 1}, {17, 26}, {37, 52}},
     {{42, 1}, {16, 34}, {34, 65}},  {{35, 133}, {11, 27}, {20, 34}},
 };
 
@@ -240,14 +234,9 @@ std::vector<QPainterPath> Regions(const QPainterPath& land, const std::vector<Bl
     const QPainterPath svea = mainland.intersected(svealand).subtracted(gotaland);
     const QPainterPath norr = mainland.subtracted(svealand);
     return {
-        mainland.intersected(skane),
-        gota.intersected(westGotaland),
-        gota.subtracted(westGotaland),
-        svea.intersected(westSvealand),
-        svea.subtracted(westSvealand),
-        norr.intersected(westNorrland),
-        norr.subtracted(westNorrland),
-        land.intersected(islands),
+        mainland.intersected(skane),    gota.intersected(westGotaland), gota.subtracted(westGotaland),
+        svea.intersected(westSvealand), svea.subtracted(westSvealand),  norr.intersected(westNorrland),
+        norr.subtracted(westNorrland),  land.intersected(islands),
     };
 }
 
@@ -264,9 +253,7 @@ QImage Coverage(const QPainterPath& path, QSize size, QPointF shift) {
     return img;
 }
 
-bool Covered(const QImage& img, int x, int y) {
-    return img.rect().contains(x, y) && qAlpha(img.pixel(x, y)) != 0;
-}
+bool Covered(const QImage& img, int x, int y) { return img.rect().contains(x, y) && qAlpha(img.pixel(x, y)) != 0; }
 
 // The middle of a region's pixels.
 QPointF Middle(const QPainterPath& mapRegion) {
@@ -290,12 +277,10 @@ QImage RegionBitmap(const QPainterPath& mapRegion, const RegionPlace& place) {
     img.fill(Qt::black);
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
-            if (!Covered(cover, x, y))
-                continue;
+            if (!Covered(cover, x, y)) continue;
             const bool inner = Covered(cover, x - 1, y) && Covered(cover, x + 1, y) && Covered(cover, x, y - 1) &&
-                               Covered(cover, x, y + 1);
-            if (!inner)
-                img.setPixel(x, y, OutlineColor);
+                Covered(cover, x, y + 1);
+            if (!inner) img.setPixel(x, y, OutlineColor);
         }
     return img;
 }
@@ -313,11 +298,9 @@ void Report(int index, const QPainterPath& mapRegion, const RegionPlace& place) 
     const QImage inside = Coverage(mapRegion, place.size, place.offset);
     int n = 0, in = 0;
     for (int y = 0; y < all.height(); ++y)
-        for (int x = 0; x < all.width(); ++x)
-            n += Covered(all, x, y);
+        for (int x = 0; x < all.width(); ++x) n += Covered(all, x, y);
     for (int y = 0; y < inside.height(); ++y)
-        for (int x = 0; x < inside.width(); ++x)
-            in += Covered(inside, x, y);
+        for (int x = 0; x < inside.width(); ++x) in += Covered(inside, x, y);
     std::printf("region %d: map %.1f,%.1f - %.1f,%.1f, place %d,%d - %d,%d, %d of %d pixels inside\n", index,
                 box.left(), box.top(), box.right(), box.bottom(), place.offset.x(), place.offset.y(),
                 place.offset.x() + place.size.width(), place.offset.y() + place.size.height(), in, n);
@@ -365,8 +348,7 @@ QImage Overview(const QPainterPath& sweden, const std::vector<Block>& borders) {
     toPixels.translate(-West, -North);
     QPainterPath neighbours;
     for (const Block& b : borders)
-        if (b.kind == "land")
-            neighbours.addPolygon(b.points), neighbours.closeSubpath();
+        if (b.kind == "land") neighbours.addPolygon(b.points), neighbours.closeSubpath();
     p.setPen(QPen(QColor(150, 150, 150), 0.8));
     p.setBrush(QColor(204, 204, 204));
     p.drawPath(toPixels.map(neighbours));
@@ -386,14 +368,12 @@ int main(int argc, char** argv) {
     const std::vector<Block> outline = ReadBlocks(args[1]);
     const std::vector<Block> borders = ReadBlocks(args[2]);
     const QDir out(args[3]);
-    if (!QDir().mkpath(out.path()))
-        Fail(QString("%1 cannot be made").arg(out.path()));
+    if (!QDir().mkpath(out.path())) Fail(QString("%1 cannot be made").arg(out.path()));
 
     QPainterPath land;
     land.setFillRule(Qt::OddEvenFill);  // holes are rings inside their land
     for (const Block& b : outline) {
-        if (b.kind != "ring" && b.kind != "hole")
-            Fail(QString("%1: unknown block \"%2\"").arg(args[1], b.kind));
+        if (b.kind != "ring" && b.kind != "hole") Fail(QString("%1: unknown block \"%2\"").arg(args[1], b.kind));
         land.addPolygon(b.points);
         land.closeSubpath();
     }
@@ -407,13 +387,12 @@ int main(int argc, char** argv) {
     std::vector<QPainterPath> mapRegions;
     for (int i = 0; i < RegionCount; ++i) {
         mapRegions.push_back(ToMap(regions[i], 1, i == 7));
-        if (args.size() == 5)
-            Report(i, mapRegions[i], Places[i]);
+        if (args.size() == 5) Report(i, mapRegions[i], Places[i]);
         const QImage img = RegionBitmap(mapRegions[i], Places[i]);
-        if (args.size() == 5)
-            continue;
+        if (args.size() == 5) continue;
         const QPoint seed = Places[i].seed;
-        if (img.pixel(seed) != qRgb(0, 0, 0) || !Covered(Coverage(mapRegions[i], Places[i].size, Places[i].offset), seed.x(), seed.y()))
+        if (img.pixel(seed) != qRgb(0, 0, 0) ||
+            !Covered(Coverage(mapRegions[i], Places[i].size, Places[i].offset), seed.x(), seed.y()))
             Fail(QString("the seed of region %1 does not lie inside it").arg(i));
         Save(img, out.filePath(QString::asprintf("P%02dI00.png", i)));
     }
@@ -423,7 +402,8 @@ int main(int argc, char** argv) {
         sheet.fill(Qt::white);
         QPainter p(&sheet);
         p.scale(4, 4);
-        const QColor fills[RegionCount] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow, Qt::darkGreen, Qt::darkRed};
+        const QColor fills[RegionCount] = {Qt::red,     Qt::green,  Qt::blue,      Qt::cyan,
+                                           Qt::magenta, Qt::yellow, Qt::darkGreen, Qt::darkRed};
         for (int i = 0; i < RegionCount; ++i) {
             QColor c = fills[i];
             c.setAlpha(110);

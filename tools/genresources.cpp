@@ -46,7 +46,7 @@ using gensupport::TableWriter;
 
 QString Key(const char* datasetId, int nr, int row) {
     return QString::fromLatin1(datasetId) + LettersFromNumber(11, kResourceTime + quint64(nr)) +
-           LettersFromNumber(4, quint64(row));
+        LettersFromNumber(4, quint64(row));
 }
 
 // The actions by the names of the item editor's list.
@@ -169,7 +169,8 @@ void WriteLevel(Writer& w, const QJsonArray& items, const QString& masterKey) {
     for (int i = 0; i < items.size(); ++i) {
         const QJsonObject o = items[i].toObject();
         const int nr = o.value("Nr").toInt(-1);
-        if (nr < 0 || w.Numbers.contains(nr)) Raise(QString("item \"%1\": missing or repeated Nr").arg(o.value("Header").toString()));
+        if (nr < 0 || w.Numbers.contains(nr))
+            Raise(QString("item \"%1\": missing or repeated Nr").arg(o.value("Header").toString()));
         w.Numbers.insert(nr);
         const QString header = o.value("Header").toString();
         if (header.isEmpty()) Raise(QString("item %1 has no header").arg(nr));
@@ -278,11 +279,10 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
         w.Texts.Discard();
         throw;
     }
-    const QList<std::pair<QString, QImage>> pictures = {
-        {"_IPActionSubMenu.bmp", DrawActionPicture(true)},
-        {"_IPActionUndefined.bmp", DrawActionPicture(false)},
-        {"_NoFoodPic.bmp", DrawNoFoodPicture(200, 150)},
-        {"_NoFoodPic_sml.bmp", DrawNoFoodPicture(90, 90)}};
+    const QList<std::pair<QString, QImage>> pictures = {{"_IPActionSubMenu.bmp", DrawActionPicture(true)},
+                                                        {"_IPActionUndefined.bmp", DrawActionPicture(false)},
+                                                        {"_NoFoodPic.bmp", DrawNoFoodPicture(200, 150)},
+                                                        {"_NoFoodPic_sml.bmp", DrawNoFoodPicture(90, 90)}};
     for (const auto& [file, image] : pictures) {
         const QString name = pics + "/" + file;
         if (!image.save(name + ".new", "BMP")) Raise("cannot write " + name);

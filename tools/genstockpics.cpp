@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QList<QPair<QString, QImage>> pictures = {
-        {QStringLiteral("_WebPic_sml.bmp"), WebPicSmall()},      {QStringLiteral("_WebPic_lrg.bmp"), WebPicLarge()},
+        {QStringLiteral("_WebPic_sml.bmp"), WebPicSmall()},       {QStringLiteral("_WebPic_lrg.bmp"), WebPicLarge()},
         {QStringLiteral("_BrokenPic_sml.bmp"), BrokenPicSmall()}, {QStringLiteral("_PicMissing.bmp"), PicMissing()},
         {QStringLiteral("_NoMainPic.bmp"), NoMainPic()},
     };

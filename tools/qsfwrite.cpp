@@ -40,7 +40,9 @@ QByteArray Le32(qint32 v) {
 
 QByteArray Str(const QByteArray& s) { return Le32(qint32(s.size())) + s; }
 
-QByteArray Block(const QByteArray& data) { return Str("BOFFILE") + Le32(qint32(data.size())) + Le32(0) + data + Str("EOFFILE"); }
+QByteArray Block(const QByteArray& data) {
+    return Str("BOFFILE") + Le32(qint32(data.size())) + Le32(0) + data + Str("EOFFILE");
+}
 
 int Fail(const QString& message) {
     std::fprintf(stderr, "qsfwrite: %s\n", qPrintable(message));
@@ -136,7 +138,8 @@ std::unique_ptr<Node> Parse(const std::vector<Line>& lines) {
             }
         }
     }
-    if (open.size() > 1) throw Fault{open.back()->Where + QStringLiteral(": [%1] is never closed").arg(open.back()->Record->ClassName)};
+    if (open.size() > 1)
+        throw Fault{open.back()->Where + QStringLiteral(": [%1] is never closed").arg(open.back()->Record->ClassName)};
     return root;
 }
 

@@ -43,7 +43,9 @@ const QHash<int, QString>& Table() {
         {10401, QStringLiteral("Fel - inga filer valda för radering")},
         {10501, QStringLiteral("Fatalt fel i UnzLib.DLL: abort exception")},
         {10502, QStringLiteral("Varning - Obemannad uppackning: Alla filer packades kanske inte upp")},
-        {10503, QStringLiteral("Fel - din UnzLib.dll kan inte använda minnet direkt, vänligen uppgradera till version >= 1.60")},
+        {10503,
+         QStringLiteral(
+             "Fel - din UnzLib.dll kan inte använda minnet direkt, vänligen uppgradera till version >= 1.60")},
         {10601, QStringLiteral("ZIP DLL laddad")},
         {10602, QStringLiteral("ZipLibExec funktion finns inte i ZIPLIB.DLL!")},
         {10603, QStringLiteral("GetZipLibVersion funktion finns inte i ZIPLIB.DLL!")},
@@ -81,7 +83,9 @@ const QHash<int, QString>& Table() {
         {11021, QStringLiteral("Fel vid läsning av packad data")},
         {11022, QStringLiteral("Fel vid läsning av fil kommentar")},
         {11023, QStringLiteral("Fel vid läsning av arkiv kommentar")},
-        {11024, QStringLiteral("Okänt fel i någon av funktionerna ReadSpan(), WriteSpan(), Rename() eller CopyZippedFiles()\n")},
+        {11024,
+         QStringLiteral(
+             "Okänt fel i någon av funktionerna ReadSpan(), WriteSpan(), Rename() eller CopyZippedFiles()\n")},
         {11025, QStringLiteral("Obemannad disk spanning stöds ej")},
         {11026, QStringLiteral("En lokal header hittas inte i en intern struktur")},
         {11027, QStringLiteral("Tillfällig fil kunde inte skapas")},
@@ -97,7 +101,9 @@ const QHash<int, QString>& Table() {
         {11037, QStringLiteral("Det här är den första disketten i en samling,\nsätt in den sista i samlingen")},
         {11038, QStringLiteral("Det här är den %d disketten i en samling,\nsätt in den sista i samlingen")},
         {11039, QStringLiteral("Det finns redan en fil med namnet %s\nVill du ersätta den filen")},
-        {11040, QStringLiteral("OBS: Det här är tidigare diskett nummer %d!!!\nÄr du säker på att du vill skriva över innehållet")},
+        {11040,
+         QStringLiteral(
+             "OBS: Det här är tidigare diskett nummer %d!!!\nÄr du säker på att du vill skriva över innehållet")},
         {11041, QStringLiteral("Fel - Själv uppackande arkiv(.exe) kan inte delas upp")},
         {11042, QStringLiteral("Fel vid kopiering av ett filnamn med en CEH struktur")},
         {11043, QStringLiteral("Sök fel vid ignorering av EOC struktur")},
@@ -141,7 +147,7 @@ QString ZipMsgFallback(int id) {
             return QStringLiteral("Span not supported");
         default:
             return QStringLiteral("ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: ") +
-                   QString::number(id);
+                QString::number(id);
     }
 }
 
@@ -163,8 +169,7 @@ QString FormatMessage(int id, const QString& arg1, const QString& arg2) {
 
 }  // namespace zipmsg
 
-EZipArchiver::EZipArchiver(int id, bool display)
-    : Exception(zipmsg::ZipMessage(id)), m_display(display), m_id(id) {}
+EZipArchiver::EZipArchiver(int id, bool display) : Exception(zipmsg::ZipMessage(id)), m_display(display), m_id(id) {}
 EZipArchiver::EZipArchiver(int id, int arg, bool display)
     : Exception(zipmsg::FormatMessage(id, QString::number(arg))), m_display(display), m_id(id) {}
 EZipArchiver::EZipArchiver(int id, const QString& arg, bool display)

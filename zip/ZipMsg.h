@@ -28,7 +28,7 @@ enum : int {
     PasswordPrompt = 10155,
     PasswordConfirmPrompt = 10156,
     PasswordCancelAllButton = 10157,  // no text
-    PasswordAbortButton = 10158,      // no text
+    PasswordAbortButton = 10158,  // no text
     CopySourceIsTarget = 10180,
     CopyAskReplace = 10181,
     CopyFailed = 10182,

@@ -39,7 +39,6 @@ QSet<const void*>& LiveComponents() {
 
 int32_t Flag(bool on) { return on ? -1 : 0; }
 
-
 // The writer of a scratch archive: a link put at its name meanwhile is replaced, not followed,
 // and it need not reach the disk before the operation reads it.
 void PrepareScratch(TAtomicFile& file) {
@@ -90,11 +89,9 @@ void WriteText(CallbackRec* rec, const QString& text, int maxBytes) {
 quint32 Clamp32(int64_t v) { return v < 0 ? 0 : v > 0xFFFFFFFFll ? 0xFFFFFFFFu : quint32(v); }
 }  // namespace zipmaster
 
-
 TZipWaitCursor::TZipWaitCursor() { Zip::Prompts().SetBusy(true); }
 
 TZipWaitCursor::~TZipWaitCursor() { Zip::Prompts().SetBusy(false); }
-
 
 TZipArchiver::TZipArchiver(QObject* owner)
     : QObject(owner), m_zipLib(std::make_unique<TLib>()), m_unzLib(std::make_unique<TLib>()) {
@@ -171,8 +168,8 @@ void TZipArchiver::SetExtAddStoreSuffixes(const QString& text) {
 }
 
 QString TZipArchiver::StoreSuffixList() const {
-    static const char* const suffixes[] = {"gif", "png", "z",   "zip", "zoo", "arc",  "lzh", "arj", "taz",
-                                           "tgz", "lha", "rar", "ace", "cab", "gz",   "gzip", "jar", "exe"};
+    static const char* const suffixes[] = {"gif", "png", "z",   "zip", "zoo", "arc", "lzh",  "arj", "taz",
+                                           "tgz", "lha", "rar", "ace", "cab", "gz",  "gzip", "jar", "exe"};
     QString list;
     for (int i = 0; i < 18; ++i)
         if (m_addStoreSuffixes.testFlag(TAddStoreExt(1u << i)))
@@ -527,4 +524,3 @@ int TZipArchiver::ExtractFiles() {
     m_unzBusy = false;
     return m_errCode;
 }
-

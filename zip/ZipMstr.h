@@ -161,36 +161,35 @@ struct ZipDirEntry {
     quint16 IntFileAttrib = 0;
     quint32 ExtFileAttrib = 0;
     quint64 RelOffLocalHdr = 0;
-    QString FileName;        // "\" separated
+    QString FileName;  // "\" separated
     QString FileComment;
     bool Encrypted = false;
     QByteArray ExtraData;
 };
 
 using TNotifyEvent = std::function<void(QObject* sender)>;
-using TProgressEvent = std::function<void(QObject* sender, ProgressType progrType, const QString& fileName,
-                                          quint32 fileSize)>;
+using TProgressEvent =
+    std::function<void(QObject* sender, ProgressType progrType, const QString& fileName, quint32 fileSize)>;
 using TMessageEvent = std::function<void(QObject* sender, int errCode, const QString& message)>;
 using TSetNewNameEvent = std::function<void(QObject* sender, QString& oldFileName, bool& isChanged)>;
 using TNewNameEvent = std::function<void(QObject* sender, int seqNo, const ZipDirEntry& zipEntry)>;
 using TCRC32ErrorEvent = std::function<void(QObject* sender, const QString& forFile, quint32 foundCRC,
                                             quint32 expectedCRC, bool& doExtract)>;
 using TPasswordErrorEvent = std::function<void(QObject* sender, bool isZipAction, QString& newPassword,
-                                               const QString& forFile, quint32& repeatCount,
-                                               TPasswordButton& action)>;
-using TExtractOverwriteEvent = std::function<void(QObject* sender, const QString& forFile, bool isOlder,
-                                                  bool& doOverwrite, int dirIndex)>;
-using TExtractSkippedEvent = std::function<void(QObject* sender, const QString& forFile, UnZipSkipTypes skipType,
-                                                int extError)>;
+                                               const QString& forFile, quint32& repeatCount, TPasswordButton& action)>;
+using TExtractOverwriteEvent =
+    std::function<void(QObject* sender, const QString& forFile, bool isOlder, bool& doOverwrite, int dirIndex)>;
+using TExtractSkippedEvent =
+    std::function<void(QObject* sender, const QString& forFile, UnZipSkipTypes skipType, int extError)>;
 using TCopyZipOverwriteEvent = std::function<void(QObject* sender, const QString& forFile, bool& doOverwrite)>;
-using TFileCommentEvent = std::function<void(QObject* sender, const QString& forFile, QString& fileComment,
-                                             bool& isChanged)>;
+using TFileCommentEvent =
+    std::function<void(QObject* sender, const QString& forFile, QString& fileComment, bool& isChanged)>;
 using TAfterCallbackEvent = std::function<void(QObject* sender, bool& abort)>;
 using TTickEvent = std::function<void(QObject* sender)>;
-using TGetNextDiskEvent = std::function<void(QObject* sender, int diskSeqNo, int diskTotal, const QString& drive,
-                                             bool& abortAction)>;
-using TStatusDiskEvent = std::function<void(QObject* sender, int previousDisk, const QString& previousFile,
-                                            int status, int& action)>;
+using TGetNextDiskEvent =
+    std::function<void(QObject* sender, int diskSeqNo, int diskTotal, const QString& drive, bool& abortAction)>;
+using TStatusDiskEvent =
+    std::function<void(QObject* sender, int previousDisk, const QString& previousFile, int status, int& action)>;
 
 // What OnStatusDisk is told of a disk put in for a new volume (bits of its status) and
 // what it answers. PreviousDisk is the number (from 1) that the disk's label gives, 0 for
@@ -199,13 +198,13 @@ namespace Zip {
 enum TZipDiskStatus : int {
     zdsEmpty = 1,
     zdsHasFiles = 2,
-    zdsPreviousDisk = 4,     // labelled as an earlier disk of the set being written
+    zdsPreviousDisk = 4,  // labelled as an earlier disk of the set being written
     zdsSameFileName = 8,
     zdsNotEnoughSpace = 16,  // less room than MinFreeVolumeSize
 };
 enum TZipDiskAction : int {
-    zdaOk = 0,      // write the volume on this disk
-    zdaErase = 1,   // erase it first (with spWipeFiles)
+    zdaOk = 0,  // write the volume on this disk
+    zdaErase = 1,  // erase it first (with spWipeFiles)
     zdaReject = 2,  // ask for another disk
     zdaCancel = 3,  // stop the write
 };
@@ -448,8 +447,8 @@ private:
     bool WriteSpan(const QString& tempArchive);
     bool WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& end, const zipcommon::TSpanObserver& observer,
                            const QDateTime& stamp);
-    bool WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentral& end,
-                               const zipcommon::TSpanObserver& observer, const QDateTime& stamp);
+    bool WriteRemovableVolumes(QFile& in, const zipcommon::TEndOfCentral& end, const zipcommon::TSpanObserver& observer,
+                               const QDateTime& stamp);
     // Reports why a span copy stopped; false.
     bool SpanFailed(int why, const QString& detail = QString());
     // Reports why splitting into volumes stopped, with what the volume being written told.
@@ -529,10 +528,10 @@ private:
     qint64 m_totalSizeToProcess = 0;
 
     TZipDrives* m_drives = nullptr;
-    QString m_drive;             // where ZipFileName lies
+    QString m_drive;  // where ZipFileName lies
     bool m_driveRemovable = false;
-    int m_diskNr = 0;            // the disk in use, from 0
-    int m_totalDisks = 0;        // 0 while unknown
+    int m_diskNr = 0;  // the disk in use, from 0
+    int m_totalDisks = 0;  // 0 while unknown
     qint64 m_freeOnDisk = 0;
     QString m_volumeLabel;
 

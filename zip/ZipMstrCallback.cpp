@@ -73,7 +73,8 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
                 break;
             }
             case ziplibs::ActTotalFiles:
-                if (OnProgress) OnProgress(this, ProgressType::TotalFiles2Process, ProgressText(first), Clamp32(second));
+                if (OnProgress)
+                    OnProgress(this, ProgressType::TotalFiles2Process, ProgressText(first), Clamp32(second));
                 break;
             case ziplibs::ActTotalSize:
                 m_totalSizeToProcess = second;
@@ -172,12 +173,13 @@ bool TZipArchiver::HandleCallback(CallbackRec* rec) {
         }
     } catch (const Exception& e) {
         if (m_eventErr.isEmpty())
-            m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"") + e.Message() + QLatin1Char('"');
+            m_eventErr =
+                QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"") + e.Message() + QLatin1Char('"');
         m_cancel = true;
     } catch (const std::exception& e) {
         if (m_eventErr.isEmpty())
             m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"") +
-                         QString::fromUtf8(e.what()) + QLatin1Char('"');
+                QString::fromUtf8(e.what()) + QLatin1Char('"');
         m_cancel = true;
     } catch (...) {
         if (m_eventErr.isEmpty()) m_eventErr = QStringLiteral(" #") + QString::number(action) + QStringLiteral(" \"\"");
@@ -237,7 +239,8 @@ QString TZipArchiver::GetExtrPassword(int& replyCode) {
         return QString();
     }
     int result = 0;
-    const QString entry = PasswordDialog(ZipMessage(PasswordPrompt), Zip::PasswordCancelButton | Zip::PasswordCancelAllButton, result);
+    const QString entry =
+        PasswordDialog(ZipMessage(PasswordPrompt), Zip::PasswordCancelButton | Zip::PasswordCancelAllButton, result);
     replyCode = result == Zip::PasswordAccepted ? 0 : result == Zip::PasswordRejected ? 1 : result;
     return result == Zip::PasswordAccepted ? entry : QString();
 }

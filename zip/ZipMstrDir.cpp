@@ -33,9 +33,9 @@ using namespace zipmaster;
 // ---- Directory ----
 
 zipcommon::TNameCodePage TZipArchiver::NameCodePage() const {
-    return m_codePage == CodePageOpts::cpOEM    ? zipcommon::TNameCodePage::OEM
-           : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
-                                                : zipcommon::TNameCodePage::Auto;
+    return m_codePage == CodePageOpts::cpOEM ? zipcommon::TNameCodePage::OEM
+        : m_codePage == CodePageOpts::cpNone ? zipcommon::TNameCodePage::None
+                                             : zipcommon::TNameCodePage::Auto;
 }
 
 QString TZipArchiver::ConvertOEM(const QByteArray& text, int direction, int hostSystem, int versionMadeBy) const {
@@ -144,13 +144,20 @@ void TZipArchiver::List() {
             if (r != zipcommon::TJoinError::None) throw EZipArchiver(SpanErrorId(r));
         } else {
             switch (zipcommon::ReadCentralDirectory(file, end, central)) {
-                case zipcommon::TCentralError::None: break;
-                case zipcommon::TCentralError::Seek: throw EZipArchiver(DirectorySeekError);
-                case zipcommon::TCentralError::ShortHeader: throw EZipArchiver(CentralHeaderReadError);
-                case zipcommon::TCentralError::Signature: throw EZipArchiver(CentralHeaderBadSignature);
-                case zipcommon::TCentralError::ShortName: throw EZipArchiver(CentralNameReadError);
-                case zipcommon::TCentralError::ShortExtra: throw EZipArchiver(DirectorySeekError);
-                case zipcommon::TCentralError::ShortComment: throw EZipArchiver(FileCommentReadError);
+                case zipcommon::TCentralError::None:
+                    break;
+                case zipcommon::TCentralError::Seek:
+                    throw EZipArchiver(DirectorySeekError);
+                case zipcommon::TCentralError::ShortHeader:
+                    throw EZipArchiver(CentralHeaderReadError);
+                case zipcommon::TCentralError::Signature:
+                    throw EZipArchiver(CentralHeaderBadSignature);
+                case zipcommon::TCentralError::ShortName:
+                    throw EZipArchiver(CentralNameReadError);
+                case zipcommon::TCentralError::ShortExtra:
+                    throw EZipArchiver(DirectorySeekError);
+                case zipcommon::TCentralError::ShortComment:
+                    throw EZipArchiver(FileCommentReadError);
             }
         }
         quint64 smallest = ~quint64(0);

@@ -47,13 +47,17 @@ bool TZipArchiver::LoadLib(TLib& lib) {
         path = PathConcat(m_dllDirectory, lib.FileName());
         if (!QFileInfo::exists(path)) {
             const QString underProgram = PathConcat(appDir, path);
-            path = m_dllDirectory.startsWith(QLatin1Char('.')) && QFileInfo::exists(underProgram) ? underProgram : QString();
+            path = m_dllDirectory.startsWith(QLatin1Char('.')) && QFileInfo::exists(underProgram) ? underProgram
+                                                                                                  : QString();
         }
     }
     // Without a folder the program's own folder comes first, then the system's search.
-    if (path.isEmpty() && QFileInfo::exists(PathConcat(appDir, lib.FileName()))) path = PathConcat(appDir, lib.FileName());
-    if (path.isEmpty()) path = lib.FileName();
-    else path = QFileInfo(path).absoluteFilePath();
+    if (path.isEmpty() && QFileInfo::exists(PathConcat(appDir, lib.FileName())))
+        path = PathConcat(appDir, lib.FileName());
+    if (path.isEmpty())
+        path = lib.FileName();
+    else
+        path = QFileInfo(path).absoluteFilePath();
     lib.Library.setFileName(path);
     lib.Library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     if (!lib.Library.load()) {
@@ -67,7 +71,8 @@ bool TZipArchiver::LoadLib(TLib& lib) {
         // The module's real file, as the system loaded it.
         Dl_info info;
         void* any = lib.Exec ? lib.Exec : reinterpret_cast<void*>(lib.VersionFn);
-        if (any && dladdr(any, &info) && info.dli_fname) lib.Path = QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+        if (any && dladdr(any, &info) && info.dli_fname)
+            lib.Path = QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
         if (m_trace) ShowZipInfo(lib.MsgBase() + 1, QStringLiteral(" ") + lib.Path);
         if (!lib.Exec) ShowZipMessage(lib.MsgBase() + 2);
         if (!lib.VersionFn) ShowZipMessage(lib.MsgBase() + 3);
@@ -115,7 +120,8 @@ bool TZipArchiver::EnsureLib(TLib& lib, bool& loadedHere) {
         return false;
     }
     if (m_verbose || m_trace)
-        DoMessage(0, (lib.IsZip ? QStringLiteral("Loaded ZipLib ver: ") : QStringLiteral("Loaded UnzLib ver: ")) +
-                         QString::number(lib.Version) + QStringLiteral(" from ") + lib.Path);
+        DoMessage(0,
+                  (lib.IsZip ? QStringLiteral("Loaded ZipLib ver: ") : QStringLiteral("Loaded UnzLib ver: ")) +
+                      QString::number(lib.Version) + QStringLiteral(" from ") + lib.Path);
     return true;
 }

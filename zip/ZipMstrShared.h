@@ -50,7 +50,8 @@ public:
             while (!m_z.DiskInDrive(disk, name)) m_z.GetNewDisk(disk, TDiskWanted::Read);
         auto f = std::make_unique<QFile>(name);
         if (!f->open(QIODevice::ReadOnly))
-            throw EZipArchiver::WithDetail(zipmsg::InputFileMissing, QStringLiteral(": ") + QDir::toNativeSeparators(name));
+            throw EZipArchiver::WithDetail(zipmsg::InputFileMissing,
+                                           QStringLiteral(": ") + QDir::toNativeSeparators(name));
         m_file = std::move(f);
         m_disk = disk;
         m_z.m_diskNr = disk;

@@ -34,27 +34,47 @@ namespace zipmaster {
 int SpanErrorId(zipcommon::TJoinError why) {
     using zipcommon::TJoinError;
     switch (why) {
-        case TJoinError::None: return 0;
-        case TJoinError::EndRecord: return EndRecordReadError;
-        case TJoinError::FirstSignature: return SpanSignatureReadError;
-        case TJoinError::CentralRead: return CentralHeaderReadError;
-        case TJoinError::CentralSignature: return CentralHeaderBadSignature;
-        case TJoinError::CentralName: return CentralNameReadError;
-        case TJoinError::CentralExtra: return CentralExtraReadError;
-        case TJoinError::CentralComment: return FileCommentReadError;
-        case TJoinError::LocalRead: return LocalHeaderReadError;
-        case TJoinError::LocalSignature: return LocalHeaderBadSignature;
-        case TJoinError::LocalName: return LocalNameReadError;
-        case TJoinError::LocalExtra: return LocalExtraReadError;
-        case TJoinError::Data: return PackedDataReadError;
-        case TJoinError::Descriptor: return DataDescriptorError;
-        case TJoinError::Comment: return ArchiveCommentReadError;
-        case TJoinError::WriteLocal: return LocalHeaderWriteError;
-        case TJoinError::WriteCentral: return CentralHeaderWriteError;
-        case TJoinError::WriteEnd: return EndRecordWriteError;
-        case TJoinError::Write: return OutputWriteError;
+        case TJoinError::None:
+            return 0;
+        case TJoinError::EndRecord:
+            return EndRecordReadError;
+        case TJoinError::FirstSignature:
+            return SpanSignatureReadError;
+        case TJoinError::CentralRead:
+            return CentralHeaderReadError;
+        case TJoinError::CentralSignature:
+            return CentralHeaderBadSignature;
+        case TJoinError::CentralName:
+            return CentralNameReadError;
+        case TJoinError::CentralExtra:
+            return CentralExtraReadError;
+        case TJoinError::CentralComment:
+            return FileCommentReadError;
+        case TJoinError::LocalRead:
+            return LocalHeaderReadError;
+        case TJoinError::LocalSignature:
+            return LocalHeaderBadSignature;
+        case TJoinError::LocalName:
+            return LocalNameReadError;
+        case TJoinError::LocalExtra:
+            return LocalExtraReadError;
+        case TJoinError::Data:
+            return PackedDataReadError;
+        case TJoinError::Descriptor:
+            return DataDescriptorError;
+        case TJoinError::Comment:
+            return ArchiveCommentReadError;
+        case TJoinError::WriteLocal:
+            return LocalHeaderWriteError;
+        case TJoinError::WriteCentral:
+            return CentralHeaderWriteError;
+        case TJoinError::WriteEnd:
+            return EndRecordWriteError;
+        case TJoinError::Write:
+            return OutputWriteError;
         case TJoinError::NoVolume:
-        case TJoinError::Zip64: return SpanUnknownError;
+        case TJoinError::Zip64:
+            return SpanUnknownError;
     }
     return SpanUnknownError;
 }
@@ -180,12 +200,11 @@ private:
 // Stops a span write the user declined to erase a disk for.
 struct TEraseDeclined {};
 
-
 // What stands behind message 11024 for a set that would need zip64 fields.
 QString SpanDetail(zipcommon::TJoinError why) {
     return why == zipcommon::TJoinError::Zip64
-               ? QStringLiteral("Arkivet är för stort för en volymuppsättning (zip64 stöds inte för volymer).")
-               : QString();
+        ? QStringLiteral("Arkivet är för stort för en volymuppsättning (zip64 stöds inte för volymer).")
+        : QString();
 }
 
 }  // namespace
@@ -267,7 +286,8 @@ void TZipArchiver::GetNewDisk(int disk, TDiskWanted wanted) {
             OnGetNextDisk(this, disk + 1, m_totalDisks, m_drive, abort);
             if (abort) throw EZipArchiver(UserCancelled);
         } else {
-            const Zip::TPromptIcon icon = wanted == TDiskWanted::Last ? Zip::TPromptIcon::Error : Zip::TPromptIcon::Information;
+            const Zip::TPromptIcon icon =
+                wanted == TDiskWanted::Last ? Zip::TPromptIcon::Error : Zip::TPromptIcon::Information;
             if (Zip::Prompts().Message(icon, Zip::TPromptButtons::OKCancel, QString(), text) != Zip::TPromptAnswer::OK)
                 throw EZipArchiver(UserCancelled);
         }
@@ -287,7 +307,6 @@ bool TZipArchiver::DiskInDrive(int disk, QString& volumeName) {
     volumeName = SpanVolumeName(disk, m_currentDisk + 1);
     return QFileInfo::exists(volumeName);
 }
-
 
 qint64 TZipArchiver::FreeRoom(qint64 free, int disk) const {
     return free - qint64(KeepFreeOnAllDisks) - (disk == 0 ? qint64(KeepFreeOnDisk1) : 0);
@@ -328,18 +347,17 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
             continue;
         }
         const int labelDisk = DiskOfLabel(info.Label);
-        const bool hasFiles =
-            info.Unformatted ||
+        const bool hasFiles = info.Unformatted ||
             !QDir(m_drive).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
         // Unlabelled compatible names end as the archive's own name on the last disk.
         const bool sameName = QFileInfo::exists(volumeName) ||
-                              (!labels && SpanOptions.testFlag(spCompatName) && QFileInfo::exists(finalName));
+            (!labels && SpanOptions.testFlag(spCompatName) && QFileInfo::exists(finalName));
         const bool previous = labels && labelDisk >= 1 && labelDisk <= disk;
         const qint64 room = info.Unformatted ? 0 : VolumeRoom(info.Free, disk);
         // What the disk offers counts, not what MaxVolumeSize lets a volume take.
         const bool tooSmall = info.Unformatted || FreeRoom(info.Free, disk) < MinFreeVolumeSize;
         const int status = (hasFiles ? zdsHasFiles : zdsEmpty) | (previous ? zdsPreviousDisk : 0) |
-                           (sameName ? zdsSameFileName : 0) | (tooSmall ? zdsNotEnoughSpace : 0);
+            (sameName ? zdsSameFileName : 0) | (tooSmall ? zdsNotEnoughSpace : 0);
         int action = zdaOk;
         if (OnStatusDisk) OnStatusDisk(this, labelDisk, sameName ? volumeName : QString(), status, action);
         if (action == zdaCancel) throw EZipArchiver(UserCancelled);
@@ -369,7 +387,9 @@ qint64 TZipArchiver::PrepareDisk(int disk, const QString& volumeName) {
                     continue;
                 }
             } else if (sameName && !m_unattended &&
-                       !confirm(FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
+                       !confirm(FormatMessage(
+                           AskReplaceVolumeFile,
+                           QDir::toNativeSeparators(QFileInfo::exists(volumeName) ? volumeName : finalName)))) {
                 another();
                 continue;
             }
@@ -460,32 +480,39 @@ bool TZipArchiver::WriteFixedVolumes(QFile& in, const zipcommon::TEndOfCentral& 
     // drive can hold them all.
     TCountingDevice counter;
     int count = 0;
-    zipcommon::TJoinError r = zipcommon::SplitArchive(in, end, room, [&](int) { return &counter; }, count);
+    zipcommon::TJoinError r = zipcommon::SplitArchive(
+        in, end, room, [&](int) { return &counter; }, count);
     if (r != zipcommon::TJoinError::None) return SpanFailed(SpanErrorId(r), SpanDetail(r));
-    if (counter.Total() > m_freeOnDisk - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1) return SpanFailed(NotEnoughDiskSpace);
+    if (counter.Total() > m_freeOnDisk - qint64(KeepFreeOnAllDisks) - KeepFreeOnDisk1)
+        return SpanFailed(NotEnoughDiskSpace);
     m_totalDisks = count;
     for (int k = 0; k < count && !m_unattended; ++k) {
         const QString name = SpanVolumeName(k, count);
         if (QFileInfo::exists(name) &&
-            Zip::Prompts().Message(Zip::TPromptIcon::Question, Zip::TPromptButtons::YesNoCancel, QStringLiteral("Confirm"),
-                                   FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(name))) != Zip::TPromptAnswer::Yes)
+            Zip::Prompts().Message(
+                Zip::TPromptIcon::Question, Zip::TPromptButtons::YesNoCancel, QStringLiteral("Confirm"),
+                FormatMessage(AskReplaceVolumeFile, QDir::toNativeSeparators(name))) != Zip::TPromptAnswer::Yes)
             throw EZipArchiver(UserCancelled);
     }
     // Every volume is finished beside its place and only then are all put in place, so a
     // failure leaves the files of an older set as they were.
     std::vector<std::unique_ptr<TVolumeDevice>> volumes;
     int written = 0;
-    r = zipcommon::SplitArchive(in, end, room, [&](int k) -> QIODevice* {
-        if (!volumes.empty()) volumes.back()->Finish();
-        volumes.push_back(OpenVolume(SpanVolumeName(k, count), stamp));
-        return volumes.back().get();
-    }, written, observer);
+    r = zipcommon::SplitArchive(
+        in, end, room,
+        [&](int k) -> QIODevice* {
+            if (!volumes.empty()) volumes.back()->Finish();
+            volumes.push_back(OpenVolume(SpanVolumeName(k, count), stamp));
+            return volumes.back().get();
+        },
+        written, observer);
     if (r == zipcommon::TJoinError::None && written != count) r = zipcommon::TJoinError::Write;
     if (r != zipcommon::TJoinError::None) return SplitFailed(r, volumes.empty() ? nullptr : volumes.back().get());
     for (auto& v : volumes) v->Rename();
     // Higher-numbered volumes of an older set would be read as part of this one.
     for (int k = count;; ++k) {
-        const QString stale = SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
+        const QString stale =
+            SpanOptions.testFlag(spCompatName) ? SpanVolumeName(k - 1, k + 1) : SpanVolumeName(k, k + 1);
         if (!QFileInfo::exists(stale) || stale == m_zipFileName) break;
         QFile::remove(stale);
     }

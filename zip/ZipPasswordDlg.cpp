@@ -56,7 +56,8 @@ void TPasswordDlg::SetupForm(int buttons) {
     };
     btnOK = make("btnOK", zipmsg::PasswordOkButton, [this] { done(QDialog::Accepted); });
     btnOK->setDefault(true);
-    if (buttons & pwbCancel) btnCancel = make("btnCancel", zipmsg::PasswordCancelButton, [this] { done(QDialog::Rejected); });
+    if (buttons & pwbCancel)
+        btnCancel = make("btnCancel", zipmsg::PasswordCancelButton, [this] { done(QDialog::Rejected); });
     // The texts of "Cancel all" and "Abort" are not among the resources.
     if (buttons & pwbCancelAll) {
         btnCancelAll = make("btnCancelAll", zipmsg::PasswordCancelAllButton, [this] { done(mrNoToAll); });

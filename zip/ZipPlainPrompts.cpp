@@ -13,9 +13,12 @@ public:
     TPromptAnswer Message(TPromptIcon, TPromptButtons buttons, const QString&, const QString& text) override {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         switch (buttons) {
-            case TPromptButtons::OK: return TPromptAnswer::OK;
-            case TPromptButtons::YesNo: return TPromptAnswer::No;
-            default: return TPromptAnswer::Cancel;
+            case TPromptButtons::OK:
+                return TPromptAnswer::OK;
+            case TPromptButtons::YesNo:
+                return TPromptAnswer::No;
+            default:
+                return TPromptAnswer::Cancel;
         }
     }
     QString Password(const QString&, const QString&, int, int& result) override {

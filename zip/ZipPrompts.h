@@ -21,7 +21,8 @@ class TZipPrompts {
 public:
     virtual ~TZipPrompts() = default;
     // A message box; an empty caption stands for the program's own.
-    virtual TPromptAnswer Message(TPromptIcon icon, TPromptButtons buttons, const QString& caption, const QString& text) = 0;
+    virtual TPromptAnswer Message(TPromptIcon icon, TPromptButtons buttons, const QString& caption,
+                                  const QString& text) = 0;
     // The entry after OK, else an empty text; result gets one of the Password results.
     virtual QString Password(const QString& caption, const QString& prompt, int buttons, int& result) = 0;
     // The handle of the active window, nullptr when there is none.
@@ -29,7 +30,9 @@ public:
     virtual void SetBusy(bool busy) = 0;
 
     void ShowError(const QString& text) { Message(TPromptIcon::Error, TPromptButtons::OK, QString(), text); }
-    void ShowInformation(const QString& text) { Message(TPromptIcon::Information, TPromptButtons::OK, QString(), text); }
+    void ShowInformation(const QString& text) {
+        Message(TPromptIcon::Information, TPromptButtons::OK, QString(), text);
+    }
 };
 
 // The prompts of the component as linked into this program.

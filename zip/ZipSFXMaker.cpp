@@ -35,11 +35,16 @@ const QString kNoZip64 = QStringLiteral("\nArkivet är för stort (zip64) för e
 
 int MoveResultCode(zipcommon::TMoveResult r) {
     switch (r) {
-        case zipcommon::MoveOk: return 0;
-        case zipcommon::MoveShortWrite: return -2;
-        case zipcommon::MoveReadError: return -3;
-        case zipcommon::MoveNoZip: return -102;
-        case zipcommon::MoveNeedsZip64: return -9;
+        case zipcommon::MoveOk:
+            return 0;
+        case zipcommon::MoveShortWrite:
+            return -2;
+        case zipcommon::MoveReadError:
+            return -3;
+        case zipcommon::MoveNoZip:
+            return -102;
+        case zipcommon::MoveNeedsZip64:
+            return -9;
     }
     return -9;
 }
@@ -83,9 +88,9 @@ TSFXProperties TZipSFXMaker::Prepare(const TZipArchiver* master) const {
     p.Options = quint16(256 | (o.testFlag(SFXAskCmdLine) ? 1 : 0) | (o.testFlag(SFXAskFiles) ? 2 : 0) |
                         (o.testFlag(SFXAutoRun) ? 8 : 0) | (o.testFlag(SFXHideOverWriteBox) ? 4 : 0) |
                         (o.testFlag(SFXNoSuccessMsg) ? 16 : 0));
-    p.OverwriteMode = master->SFXOverWriteMode == OvrOpts::OvrAlways  ? 0
-                      : master->SFXOverWriteMode == OvrOpts::OvrNever ? 1
-                                                                      : 2;
+    p.OverwriteMode = master->SFXOverWriteMode == OvrOpts::OvrAlways ? 0
+        : master->SFXOverWriteMode == OvrOpts::OvrNever              ? 1
+                                                                     : 2;
     p.Message = master->SFXMessage;
     if (p.Message.startsWith(QChar(1))) {
         p.MessageType = 65;
@@ -272,9 +277,9 @@ int TZipSFXMaker::BackToZip(TZipArchiver* master) {
         master->SFXCaption = props.Caption;
         master->SFXCommandLine = props.CommandLine;
         master->SFXDefaultDir = props.DefaultDir;
-        master->SFXMessage = props.MessageType == 65   ? QChar(1) + props.Message
-                             : props.MessageType == 36 ? QChar(2) + props.Message
-                                                       : props.Message;
+        master->SFXMessage = props.MessageType == 65 ? QChar(1) + props.Message
+            : props.MessageType == 36                ? QChar(2) + props.Message
+                                                     : props.Message;
         SFXOpts o = master->SFXOptions & SFXCheckSize;
         if (props.Options & 1) o |= SFXAskCmdLine;
         if (props.Options & 2) o |= SFXAskFiles;
@@ -282,9 +287,9 @@ int TZipSFXMaker::BackToZip(TZipArchiver* master) {
         if (props.Options & 4) o |= SFXHideOverWriteBox;
         if (props.Options & 16) o |= SFXNoSuccessMsg;
         master->SFXOptions = o;
-        master->SFXOverWriteMode = props.OverwriteMode == 0   ? OvrOpts::OvrAlways
-                                   : props.OverwriteMode == 1 ? OvrOpts::OvrNever
-                                                              : OvrOpts::OvrConfirm;
+        master->SFXOverWriteMode = props.OverwriteMode == 0 ? OvrOpts::OvrAlways
+            : props.OverwriteMode == 1                      ? OvrOpts::OvrNever
+                                                            : OvrOpts::OvrConfirm;
     }
     if (QFileInfo(exe) != QFileInfo(zipName)) RemoveSource(master, exe);
     master->SetZipFileName(zipName);

@@ -9,7 +9,6 @@
 
 #include "zip/ZipMstr.h"
 
-
 class TZipSFXMaker : public TZipSFXBase {
 public:
     explicit TZipSFXMaker(QObject* owner = nullptr);

@@ -20,39 +20,54 @@ static_assert(int(PasswordAccepted) == int(QDialog::Accepted) && int(PasswordRej
 
 UIServices::TMsgIcon BoxIcon(TPromptIcon icon) {
     switch (icon) {
-        case TPromptIcon::Information: return UIServices::TMsgIcon::Information;
-        case TPromptIcon::Warning: return UIServices::TMsgIcon::Warning;
-        case TPromptIcon::Error: return UIServices::TMsgIcon::Error;
-        case TPromptIcon::Question: break;
+        case TPromptIcon::Information:
+            return UIServices::TMsgIcon::Information;
+        case TPromptIcon::Warning:
+            return UIServices::TMsgIcon::Warning;
+        case TPromptIcon::Error:
+            return UIServices::TMsgIcon::Error;
+        case TPromptIcon::Question:
+            break;
     }
     return UIServices::TMsgIcon::Question;
 }
 
 UIServices::TMsgButtons BoxButtons(TPromptButtons buttons) {
     switch (buttons) {
-        case TPromptButtons::OK: return UIServices::TMsgButtons::OK;
-        case TPromptButtons::YesNo: return UIServices::TMsgButtons::YesNo;
-        case TPromptButtons::YesNoCancel: return UIServices::TMsgButtons::YesNoCancel;
-        case TPromptButtons::OKCancel: return UIServices::TMsgButtons::OKCancel;
-        case TPromptButtons::RetryCancel: break;
+        case TPromptButtons::OK:
+            return UIServices::TMsgButtons::OK;
+        case TPromptButtons::YesNo:
+            return UIServices::TMsgButtons::YesNo;
+        case TPromptButtons::YesNoCancel:
+            return UIServices::TMsgButtons::YesNoCancel;
+        case TPromptButtons::OKCancel:
+            return UIServices::TMsgButtons::OKCancel;
+        case TPromptButtons::RetryCancel:
+            break;
     }
     return UIServices::TMsgButtons::RetryCancel;
 }
 
 TPromptAnswer Answer(UIServices::TMsgResult result) {
     switch (result) {
-        case UIServices::TMsgResult::OK: return TPromptAnswer::OK;
-        case UIServices::TMsgResult::Yes: return TPromptAnswer::Yes;
-        case UIServices::TMsgResult::No: return TPromptAnswer::No;
-        case UIServices::TMsgResult::Cancel: return TPromptAnswer::Cancel;
-        case UIServices::TMsgResult::Retry: break;
+        case UIServices::TMsgResult::OK:
+            return TPromptAnswer::OK;
+        case UIServices::TMsgResult::Yes:
+            return TPromptAnswer::Yes;
+        case UIServices::TMsgResult::No:
+            return TPromptAnswer::No;
+        case UIServices::TMsgResult::Cancel:
+            return TPromptAnswer::Cancel;
+        case UIServices::TMsgResult::Retry:
+            break;
     }
     return TPromptAnswer::Retry;
 }
 
 class TWidgetPrompts final : public TZipPrompts {
 public:
-    TPromptAnswer Message(TPromptIcon icon, TPromptButtons buttons, const QString& caption, const QString& text) override {
+    TPromptAnswer Message(TPromptIcon icon, TPromptButtons buttons, const QString& caption,
+                          const QString& text) override {
         return Answer(UIServices::MessageBox(BoxIcon(icon), BoxButtons(buttons), caption, text));
     }
     QString Password(const QString& caption, const QString& prompt, int buttons, int& result) override {

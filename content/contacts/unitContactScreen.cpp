@@ -63,10 +63,9 @@ bool MailToAddresses(const QStringList& addresses) {
     QString refused;
     const QString url = MailToUrl(addresses, &refused);
     if (!refused.isEmpty()) {
-        UIServices::ShowError(
-            QStringLiteral("E-postadressen \"%1\" innehåller otillåtna tecken och kan inte användas.")
-                .arg(refused.simplified()),
-            QStringLiteral("Mykotekshallen - Fel"));
+        UIServices::ShowError(QStringLiteral("E-postadressen \"%1\" innehåller otillåtna tecken och kan inte användas.")
+                                  .arg(refused.simplified()),
+                              QStringLiteral("Mykotekshallen - Fel"));
         return false;
     }
     if (url.isEmpty()) return false;
@@ -107,9 +106,7 @@ TframeContacts* TFRContactScreen::ContactsFrame() const { return qobject_cast<Tf
 
 QString TFRContactScreen::GetRefText(const QString& ref) { return Services()->GetRefText(ref); }
 
-QString TFRContactScreen::GetContactName(const QString& contactUKey) {
-    return Services()->GetContactName(contactUKey);
-}
+QString TFRContactScreen::GetContactName(const QString& contactUKey) { return Services()->GetContactName(contactUKey); }
 
 QString TFRContactScreen::GetContactDisplayName() {
     TExtClientDataSet* contacts = ContactsDM()->cdsContacts;

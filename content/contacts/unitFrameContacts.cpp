@@ -61,8 +61,7 @@ public:
     ~TAllGroupRows() {
         try {
             m_rows->SetMasterSource(m_source);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     TAllGroupRows(const TAllGroupRows&) = delete;
     TAllGroupRows& operator=(const TAllGroupRows&) = delete;
@@ -134,8 +133,7 @@ void TframeContacts::DoneFrame() {
     try {
         if (EditingContact()) m_contacts->Cancel();
         if (EditingGroup()) m_groupTable->Cancel();
-    } catch (...) {
-    }
+    } catch (...) {}
     m_link.reset();
 }
 
@@ -162,7 +160,8 @@ void TframeContacts::SetupFrame() {
     ll->addWidget(lblGroups);
     ll->addWidget(comboGroups);
     auto* groupButtons = new QGridLayout;
-    sbtnNewGroup = MakeButton(QStringLiteral("Ny grupp..."), "sbtnNewGroup", QStringLiteral("Skapa en ny kontaktgrupp"), left);
+    sbtnNewGroup =
+        MakeButton(QStringLiteral("Ny grupp..."), "sbtnNewGroup", QStringLiteral("Skapa en ny kontaktgrupp"), left);
     sbtnRenameGroup = MakeButton(QStringLiteral("Byt namn..."), "sbtnRenameGroup",
                                  QStringLiteral("Byt namn på kontaktgruppen"), left);
     sbtnDeleteGroup = MakeButton(QStringLiteral("Radera grupp..."), "sbtnDeleteGroup",
@@ -198,8 +197,8 @@ void TframeContacts::SetupFrame() {
     auto* contactButtons = new QGridLayout;
     sbtnNewContact = MakeButton(QStringLiteral("Ny kontakt..."), "sbtnNewContact",
                                 QStringLiteral("Lägg till en ny kontakt i gruppen"), left);
-    sbtnEditContact = MakeButton(QStringLiteral("Ändra..."), "sbtnEditContact",
-                                 QStringLiteral("Ändra kontaktens uppgifter"), left);
+    sbtnEditContact =
+        MakeButton(QStringLiteral("Ändra..."), "sbtnEditContact", QStringLiteral("Ändra kontaktens uppgifter"), left);
     sbtnDeleteContact = MakeButton(QStringLiteral("Radera..."), "sbtnDeleteContact",
                                    QStringLiteral("Radera kontakten ur alla grupper"), left);
     sbtnMoveContact = MakeButton(QStringLiteral("Grupper..."), "sbtnMoveContact",
@@ -315,19 +314,19 @@ void TframeContacts::SetupFrame() {
 
 bool TframeContacts::EditingContact() const {
     return m_contacts->Active() &&
-           (m_contacts->State() == TDataSetState::dsEdit || m_contacts->State() == TDataSetState::dsInsert);
+        (m_contacts->State() == TDataSetState::dsEdit || m_contacts->State() == TDataSetState::dsInsert);
 }
 
 bool TframeContacts::EditingGroup() const {
     return m_groupTable->Active() &&
-           (m_groupTable->State() == TDataSetState::dsEdit || m_groupTable->State() == TDataSetState::dsInsert);
+        (m_groupTable->State() == TDataSetState::dsEdit || m_groupTable->State() == TDataSetState::dsInsert);
 }
 
 bool TframeContacts::IsProtectedContact() const {
     if (!m_contacts->Active() || m_contacts->IsEmpty()) return true;
     const QString key = CurrentContactKey();
     return key == QLatin1String(FixedContactKeyA) || key == QLatin1String(FixedContactKeyB) ||
-           !m_contacts->FieldText(QStringLiteral("UserUKey")).isEmpty();
+        !m_contacts->FieldText(QStringLiteral("UserUKey")).isEmpty();
 }
 
 QString TframeContacts::CurrentGroupKey() const {
@@ -472,7 +471,8 @@ void TframeContacts::FillMembers() {
         const int keyField = m_rows->FieldByName(QStringLiteral("ContactUKey"))->Index();
         const int nameField = m_rows->FieldByName(QStringLiteral("ContactName"))->Index();
         for (int i = 0; i < m_rows->RecordCount(); ++i)
-            m_members.AddUKey(m_rows->RecordValue(i, nameField).toString(), m_rows->RecordValue(i, keyField).toString());
+            m_members.AddUKey(m_rows->RecordValue(i, nameField).toString(),
+                              m_rows->RecordValue(i, keyField).toString());
     }
     for (int i = 0; i < m_members.Count(); ++i) listboxGroupMembers->addItem(m_members.Strings(i));
     if (inserting) {
@@ -483,8 +483,8 @@ void TframeContacts::FillMembers() {
         if (!m_showingAll) {
             // The group's current row stands, unless another row names the current contact.
             const int current = m_rows->RecNo() - 1;
-            if (index < 0 || (current >= 0 && current < m_members.Count() &&
-                              m_members.GetUKey(current) == CurrentContactKey()))
+            if (index < 0 ||
+                (current >= 0 && current < m_members.Count() && m_members.GetUKey(current) == CurrentContactKey()))
                 index = current >= 0 && current < m_members.Count() ? current : 0;
             m_rows->SetRecNo(index + 1);
             if (m_members.GetUKey(index) != CurrentContactKey())
@@ -531,7 +531,8 @@ void TframeContacts::LoadPicture() {
     QString file;
     if (m_contacts->Active() && !m_contacts->IsEmpty() && m_contacts->State() != TDataSetState::dsInsert) {
         const QString key = CurrentContactKey();
-        if (m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean() && IsValidRecordKey(key, m_contacts->DatasetId()))
+        if (m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean() &&
+            IsValidRecordKey(key, m_contacts->DatasetId()))
             file = GetContactPicFile(key);
     }
     m_picture.Load(file);
@@ -541,7 +542,8 @@ void TframeContacts::LoadPicture() {
 TField* TframeContacts::HasPicField() const { return m_contacts->FieldByName(QStringLiteral("HasPic")); }
 
 void TframeContacts::btnPicFromFileClick() {
-    if (EditingContact() && m_picture.TakeFromFile(this, UsersSettings(), imgContactPic, HasPicField())) UpdateButtons();
+    if (EditingContact() && m_picture.TakeFromFile(this, UsersSettings(), imgContactPic, HasPicField()))
+        UpdateButtons();
 }
 
 void TframeContacts::btnPicFromClipboardClick() {
@@ -570,7 +572,8 @@ void TframeContacts::sbtnNewGroupClick() {
 }
 
 void TframeContacts::sbtnRenameGroupClick() {
-    if (Editing() || m_showingAll || CurrentGroupKey().isEmpty() || CurrentGroupKey() == QLatin1String(MyContactsGroupKey))
+    if (Editing() || m_showingAll || CurrentGroupKey().isEmpty() ||
+        CurrentGroupKey() == QLatin1String(MyContactsGroupKey))
         return;
     m_groupTable->Edit();
     lblGroupName->setText(QStringLiteral("Gruppnamn:"));
@@ -580,12 +583,14 @@ void TframeContacts::sbtnRenameGroupClick() {
 }
 
 void TframeContacts::sbtnDeleteGroupClick() {
-    if (Editing() || m_showingAll || CurrentGroupKey().isEmpty() || CurrentGroupKey() == QLatin1String(MyContactsGroupKey))
+    if (Editing() || m_showingAll || CurrentGroupKey().isEmpty() ||
+        CurrentGroupKey() == QLatin1String(MyContactsGroupKey))
         return;
     const QString text =
-        QStringLiteral("Du är på väg att radera kontaktgruppen %1. Skall raderingen genomföras?\n\n"
-                       "OBS! Kontakterna i gruppen kommer inte att raderas, de ligger kvar i övriga grupper där de "
-                       "fanns tidigare.")
+        QStringLiteral(
+            "Du är på väg att radera kontaktgruppen %1. Skall raderingen genomföras?\n\n"
+            "OBS! Kontakterna i gruppen kommer inte att raderas, de ligger kvar i övriga grupper där de "
+            "fanns tidigare.")
             .arg(m_groupTable->FieldText(QStringLiteral("GroupName")));
     if (!UIServices::AskYesNo(text, kCaptionDelete, UIServices::TMsgIcon::Warning)) return;
     m_groupTable->Delete();
@@ -603,7 +608,7 @@ void TframeContacts::SaveGroup() {
     const QString own = m_groupTable->State() == TDataSetState::dsInsert ? QString() : GetUKey(m_groupTable);
     bool taken = (name.compare(QLatin1String(MyContactsGroupName), Qt::CaseInsensitive) == 0 &&
                   own != QLatin1String(MyContactsGroupKey)) ||
-                 name.compare(kAllContacts, Qt::CaseInsensitive) == 0;
+        name.compare(kAllContacts, Qt::CaseInsensitive) == 0;
     for (int i = 0; i < m_groups.Count() - 1 && !taken; ++i)
         taken = m_groups.GetUKey(i) != own && m_groups.Strings(i).trimmed().compare(name, Qt::CaseInsensitive) == 0;
     if (taken) {
@@ -622,7 +627,8 @@ void TframeContacts::sbtnMailGroupClick() {
     QStringList addresses;
     if (m_showingAll) {
         const int mailField = m_contacts->FieldByName(QStringLiteral("EMail"))->Index();
-        for (int i = 0; i < m_contacts->RecordCount(); ++i) addresses.append(m_contacts->RecordValue(i, mailField).toString());
+        for (int i = 0; i < m_contacts->RecordCount(); ++i)
+            addresses.append(m_contacts->RecordValue(i, mailField).toString());
     } else {
         TExtClientDataSet* contacts = m_contacts;
         const int mailField = contacts->FieldByName(QStringLiteral("EMail"))->Index();
@@ -723,8 +729,8 @@ void TframeContacts::SaveContact() {
     try {
         CheckRecordKey(key, m_contacts->DatasetId());
         // The picture waits beside its file until the record is stored.
-        TPendingFile picture =
-            m_picture.PrepareFile(GetContactPicFile(key), m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
+        TPendingFile picture = m_picture.PrepareFile(GetContactPicFile(key),
+                                                     m_contacts->FieldByName(QStringLiteral("HasPic"))->AsBoolean());
         m_contacts->Post();
         picture.Commit();
         const QString name = TFRContactScreen::GetContactDisplayName();
@@ -788,8 +794,8 @@ void TframeContacts::UpdateButtons() {
     const bool contactEdit = EditingContact();
     const bool groupEdit = EditingGroup();
     const bool browse = m_contacts->Active() && m_groupTable->Active() && !contactEdit && !groupEdit;
-    const bool ownGroup = !m_showingAll && !CurrentGroupKey().isEmpty() &&
-                          CurrentGroupKey() != QLatin1String(MyContactsGroupKey);
+    const bool ownGroup =
+        !m_showingAll && !CurrentGroupKey().isEmpty() && CurrentGroupKey() != QLatin1String(MyContactsGroupKey);
     const bool members = m_members.Count() > 0;
 
     comboGroups->setEnabled(browse);
@@ -809,7 +815,7 @@ void TframeContacts::UpdateButtons() {
     panelGroupEdit->setVisible(groupEdit);
     if (groupEdit)
         lblGroupName->setText(m_groupTable->State() == TDataSetState::dsInsert ? QStringLiteral("Namn på ny grupp:")
-                                                                                : QStringLiteral("Gruppnamn:"));
+                                                                               : QStringLiteral("Gruppnamn:"));
     for (TFRDBLock* lock : panelContact->findChildren<TFRDBLock*>()) lock->setEnabled(contactEdit);
     multicFungiKnowledge->setEnabled(contactEdit);
     btnPicFromFile->setVisible(contactEdit);

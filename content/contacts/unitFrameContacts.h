@@ -107,9 +107,9 @@ public:
     TFRDBLock* dblockTelephoneMobile = nullptr;
     TFRDBLock* dblockBirthYear = nullptr;
     QLabel* imgContactPic = nullptr;
-    QPushButton* btnPicFromFile = nullptr;       // "Från fil..."
+    QPushButton* btnPicFromFile = nullptr;  // "Från fil..."
     QPushButton* btnPicFromClipboard = nullptr;  // "Från Urklipp..."
-    QPushButton* btnRemovePic = nullptr;         // "Ta bort bild"
+    QPushButton* btnRemovePic = nullptr;  // "Ta bort bild"
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;
 

@@ -32,9 +32,9 @@ TStartProgramHook g_startProgram;
 
 // Files the desktop would run rather than show, whatever their permission bits say.
 bool IsRunnableSuffix(const QString& suffix) {
-    static const QStringList runnable = {"exe", "com",  "bat", "cmd",     "msi", "scr",      "pif", "vbs",
-                                         "vbe", "js",   "jse", "wsf",     "wsh", "ps1",      "hta", "cpl",
-                                         "lnk", "jar",  "sh",  "desktop", "run", "appimage", "bin", "reg"};
+    static const QStringList runnable = {"exe", "com", "bat", "cmd",     "msi", "scr",      "pif", "vbs",
+                                         "vbe", "js",  "jse", "wsf",     "wsh", "ps1",      "hta", "cpl",
+                                         "lnk", "jar", "sh",  "desktop", "run", "appimage", "bin", "reg"};
     return runnable.contains(suffix.toLower());
 }
 
@@ -227,7 +227,8 @@ void TframeInternets::FillPanel(TFRToolPanel* panel) {
         }
     } else {
         const bool subMenu = items->FieldByName(QStringLiteral("Action"))->AsInteger() == iaSubMenu;
-        picture = GetPicsPath(subMenu ? QStringLiteral("_IPActionSubMenu.bmp") : QStringLiteral("_IPActionUndefined.bmp"));
+        picture =
+            GetPicsPath(subMenu ? QStringLiteral("_IPActionSubMenu.bmp") : QStringLiteral("_IPActionUndefined.bmp"));
     }
     QPixmap glyph;
     if (!picture.isEmpty()) glyph.load(picture);
@@ -278,55 +279,56 @@ void TframeInternets::ToolPanelClick(TFRToolPanel* panel) {
     if (key.isEmpty() || !LocateUKey(items, key)) return;
     const QString rowData = items->FieldByName(QStringLiteral("RowData"))->AsString();
     switch (items->FieldByName(QStringLiteral("Action"))->AsInteger()) {
-    case iaSubMenu:
-        SetLevel(key);
-        break;
-    case iaLink: {
-        const std::optional<QUrl> url = InternetShell::LinkTarget(rowData);
-        const ShellServices::TOpenResult result = url ? InternetShell::Open(*url) : ShellServices::TOpenResult::Failed;
-        // A link that is fine but has nothing on this computer to open it is not called invalid.
-        if (result == ShellServices::TOpenResult::NoHandler) {
-            if (url->isLocalFile())
-                throw Exception(QStringLiteral("Filen \"%1\" kunde inte öppnas, eftersom det inte finns något program "
-                                               "för den inställt på datorn.")
+        case iaSubMenu:
+            SetLevel(key);
+            break;
+        case iaLink: {
+            const std::optional<QUrl> url = InternetShell::LinkTarget(rowData);
+            const ShellServices::TOpenResult result =
+                url ? InternetShell::Open(*url) : ShellServices::TOpenResult::Failed;
+            // A link that is fine but has nothing on this computer to open it is not called invalid.
+            if (result == ShellServices::TOpenResult::NoHandler) {
+                if (url->isLocalFile())
+                    throw Exception(
+                        QStringLiteral("Filen \"%1\" kunde inte öppnas, eftersom det inte finns något program "
+                                       "för den inställt på datorn.")
+                            .arg(rowData));
+                if (url->scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0)
+                    throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns något "
+                                                   "e-postprogram inställt på datorn.")
+                                        .arg(rowData));
+                throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns någon "
+                                               "webbläsare inställd på datorn.")
                                     .arg(rowData));
-            if (url->scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0)
-                throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns något "
-                                               "e-postprogram inställt på datorn.")
-                                    .arg(rowData));
-            throw Exception(QStringLiteral("Länken \"%1\" kunde inte öppnas, eftersom det inte finns någon "
-                                           "webbläsare inställd på datorn.")
-                                .arg(rowData));
+            }
+            if (result != ShellServices::TOpenResult::Opened)
+                throw Exception(
+                    QStringLiteral("Länken \"%1\" kunde inte öppnas. Den är kanske inte giltig längre!").arg(rowData));
+            break;
         }
-        if (result != ShellServices::TOpenResult::Opened)
-            throw Exception(
-                QStringLiteral("Länken \"%1\" kunde inte öppnas. Den är kanske inte giltig längre!").arg(rowData));
-        break;
-    }
-    case iaMail: {
-        const QString address = rowData.trimmed();
-        const QUrl url(QStringLiteral("mailto:") + address, QUrl::StrictMode);
-        const ShellServices::TOpenResult result = address.isEmpty() || !url.isValid()
-                                                      ? ShellServices::TOpenResult::Failed
-                                                      : InternetShell::Open(url);
-        if (result == ShellServices::TOpenResult::NoHandler)
-            throw Exception(QStringLiteral(
-                "Mailhanteraren kunde inte öppnas, eftersom det inte finns något e-postprogram inställt på datorn."));
-        if (result != ShellServices::TOpenResult::Opened)
-            throw Exception(QStringLiteral("Mailhanteraren kunde inte öppnas!"));
-        break;
-    }
-    case iaRunExe: {
-        const auto line = InternetShell::ProgramTarget(rowData, GetProgramFolder());
-        if (!line || !InternetShell::StartProgram(line->Program, line->Arguments, QFileInfo(line->Program).path()))
-            throw Exception(QStringLiteral(
-                                "Körning av EXE-fil \"%1\" misslyckades. Mykotekshallen kan behöva installeras om!")
-                                .arg(rowData));
-        break;
-    }
-    default:
-        // "Kör event" and unknown actions do nothing.
-        break;
+        case iaMail: {
+            const QString address = rowData.trimmed();
+            const QUrl url(QStringLiteral("mailto:") + address, QUrl::StrictMode);
+            const ShellServices::TOpenResult result =
+                address.isEmpty() || !url.isValid() ? ShellServices::TOpenResult::Failed : InternetShell::Open(url);
+            if (result == ShellServices::TOpenResult::NoHandler)
+                throw Exception(QStringLiteral(
+                    "Mailhanteraren kunde inte öppnas, eftersom det inte finns något e-postprogram inställt på datorn."));
+            if (result != ShellServices::TOpenResult::Opened)
+                throw Exception(QStringLiteral("Mailhanteraren kunde inte öppnas!"));
+            break;
+        }
+        case iaRunExe: {
+            const auto line = InternetShell::ProgramTarget(rowData, GetProgramFolder());
+            if (!line || !InternetShell::StartProgram(line->Program, line->Arguments, QFileInfo(line->Program).path()))
+                throw Exception(
+                    QStringLiteral("Körning av EXE-fil \"%1\" misslyckades. Mykotekshallen kan behöva installeras om!")
+                        .arg(rowData));
+            break;
+        }
+        default:
+            // "Kör event" and unknown actions do nothing.
+            break;
     }
 }
 

@@ -18,7 +18,8 @@ TFRInternetScreen::~TFRInternetScreen() = default;
 
 void TFRInternetScreen::Initialize() {
     MenuButton()->setText(QStringLiteral("Internet-resurser"));
-    MenuButton()->setToolTip(QStringLiteral("Här hittar du svamplänkar, kontroll av programuppdatering och mycket mera"));
+    MenuButton()->setToolTip(
+        QStringLiteral("Här hittar du svamplänkar, kontroll av programuppdatering och mycket mera"));
     TFRMainScreen::Initialize();
 }
 
@@ -34,9 +35,8 @@ TFRMainScreen* CreateInternetScreen(QObject* owner, TDM* dm, TFRIniFile* setting
 }
 
 void RegisterInternetScreen() {
-    TformFRMain::RegisterScreenFactory(ssInternet, [](TformFRMain* owner) {
-        return CreateInternetScreen(owner, owner->DataModule(), IniFile());
-    });
+    TformFRMain::RegisterScreenFactory(
+        ssInternet, [](TformFRMain* owner) { return CreateInternetScreen(owner, owner->DataModule(), IniFile()); });
 }
 
 #include "moc_unitInternetScreen.cpp"

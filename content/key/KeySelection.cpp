@@ -37,8 +37,8 @@ QList<TKeyQuestion> MakeQuestions() {
         Header("keypHeader1", "        Allmänt"),
         Choice("keypHatFungi", 0, false, "Är arten en hattsvamp?", YesNo),
         Choice("keypHabitat", 0, true, "I vilken lokal hittades svampen?",
-               {"Barrskog", "Lövskog", "Gräs", "Gran", "Tall", "Lärk", "Bok", "Björk", "Ek", "Asp", "Al",
-                "Hassel", "Poppel", "Sand", "Annat"}),
+               {"Barrskog", "Lövskog", "Gräs", "Gran", "Tall", "Lärk", "Bok", "Björk", "Ek", "Asp", "Al", "Hassel",
+                "Poppel", "Sand", "Annat"}),
         Choice("keypGrowthMethod", 0, false, "På vilket substrat växer svampen?",
                {"Markväxande", "Vedbunden", "Rotbunden", "Stubb-bunden", "Lövbunden", "Parasiterande"}),
         Choice("keypSeason", 0, true, "När på året hittades svampen?",
@@ -71,9 +71,9 @@ QList<TKeyQuestion> MakeQuestions() {
         Colour("keypMeatJuiceColor", 13, "Vilken färg har köttsaften?"),
         Header("keypHeader5", "        Sporer"),
         Choice("keypSporeProps", 0, true, "Vilket utseende har svampens sporer?",
-               {"Hyalina", "Släta", "Ellipsoida", "Rundade", "Cylindriska", "Klotrunda", "Mandelformade",
-                "Spolformade", "Njurformade", "Vårtiga", "Taggiga", "Krökta", "Korvlika", "Nätmönstrade",
-                "Sönderfallande", "1-septerade", "3-septerade", "5-septerade"}),
+               {"Hyalina", "Släta", "Ellipsoida", "Rundade", "Cylindriska", "Klotrunda", "Mandelformade", "Spolformade",
+                "Njurformade", "Vårtiga", "Taggiga", "Krökta", "Korvlika", "Nätmönstrade", "Sönderfallande",
+                "1-septerade", "3-septerade", "5-septerade"}),
         Input("keypSporeSize", 0, "Hur stora är sporerna?", "Bredd, höjd (µm):"),
         Colour("keypSporeColor", 0, "Vilken färg har sporpulvret?"),
         Colour("keypHatColor", 11, "Vilken färg har hatten?"),
@@ -90,19 +90,19 @@ bool Chosen(const QString& answer, int option) { return option < answer.size() &
 
 bool Answered(const TKeyQuestion& question, const QString& answer) {
     switch (question.Kind) {
-    case K::Options:
-        for (int i = 0; i < question.Options.size(); ++i)
-            if (Chosen(answer, i)) return true;
-        return false;
-    case K::Color: {
-        bool ok = false;
-        const qlonglong colour = answer.trimmed().toLongLong(&ok);
-        return ok && colour >= 0;
-    }
-    case K::Edit:
-        return !answer.isEmpty();
-    case K::Header:
-        return false;
+        case K::Options:
+            for (int i = 0; i < question.Options.size(); ++i)
+                if (Chosen(answer, i)) return true;
+            return false;
+        case K::Color: {
+            bool ok = false;
+            const qlonglong colour = answer.trimmed().toLongLong(&ok);
+            return ok && colour >= 0;
+        }
+        case K::Edit:
+            return !answer.isEmpty();
+        case K::Header:
+            return false;
     }
     return false;
 }
@@ -150,7 +150,7 @@ bool ParsePair(const QString& text, int limit, TSizePair& pair) {
     const int comma = compact.indexOf(QLatin1Char(','));
     if (comma < 0) return false;
     return KeyParseInteger(compact.left(comma), pair.Width) && KeyParseInteger(compact.mid(comma + 1), pair.Height) &&
-           pair.Width >= 1 && pair.Width <= limit && pair.Height >= 1 && pair.Height <= limit;
+        pair.Width >= 1 && pair.Width <= limit && pair.Height >= 1 && pair.Height <= limit;
 }
 
 }  // namespace
@@ -163,12 +163,18 @@ const QList<TKeyQuestion>& KeyQuestions() {
 bool KeyTagActive(int tag, const QStringList& answers) {
     const QString hat = At(answers, kqHatFungi);
     switch (tag) {
-    case 11: return Chosen(hat, 0);
-    case 12: return Chosen(hat, 1);
-    case 13: return Chosen(At(answers, kqVisibleMeatJuice), 0);
-    case 14: return Chosen(hat, 0) && Chosen(At(answers, kqHatSubType), 0);
-    case 15: return Chosen(hat, 0) && Chosen(At(answers, kqHatSubType), 1);
-    default: return true;
+        case 11:
+            return Chosen(hat, 0);
+        case 12:
+            return Chosen(hat, 1);
+        case 13:
+            return Chosen(At(answers, kqVisibleMeatJuice), 0);
+        case 14:
+            return Chosen(hat, 0) && Chosen(At(answers, kqHatSubType), 0);
+        case 15:
+            return Chosen(hat, 0) && Chosen(At(answers, kqHatSubType), 1);
+        default:
+            return true;
     }
 }
 
@@ -224,7 +230,8 @@ TKeySelectionResult BuildKeySelection(const QStringList& answers, int colorToler
         if (answered(q)) b.Add(QStringLiteral("Num(%1 = %2)").arg(QLatin1String(field)).arg(FirstChosen(answer(q))));
     };
     auto flag = [&](int q, const char* field) {
-        if (answered(q)) b.Add(QStringLiteral("Pos(%1,%2 > 0)").arg(QLatin1String(field)).arg(FirstChosen(answer(q)) + 1));
+        if (answered(q))
+            b.Add(QStringLiteral("Pos(%1,%2 > 0)").arg(QLatin1String(field)).arg(FirstChosen(answer(q)) + 1));
     };
     auto range = [&](const char* minField, const char* maxField, int value) {
         b.Add(QStringLiteral("Num(%1 <= %2)").arg(QLatin1String(minField)).arg(value));
@@ -299,8 +306,9 @@ TKeySelectionResult BuildKeySelection(const QStringList& answers, int colorToler
     if (answered(kqBodySize)) {
         TSizePair size;
         if (!ParsePair(answer(kqBodySize), 1000, size)) {
-            fail(kqBodySize, "Ogiltig eller orimlig bredd/höjd på fruktkropp. Skriv bredden och höjden uttryckt i "
-                             "hela millimeter med ett kommatecken mellan.");
+            fail(kqBodySize,
+                 "Ogiltig eller orimlig bredd/höjd på fruktkropp. Skriv bredden och höjden uttryckt i "
+                 "hela millimeter med ett kommatecken mellan.");
             return result;
         }
         range("BodySizeMinimum", "BodySizeMaximum", size.Width);
@@ -313,8 +321,9 @@ TKeySelectionResult BuildKeySelection(const QStringList& answers, int colorToler
     if (answered(kqSporeSize)) {
         TSizePair size;
         if (!ParsePair(answer(kqSporeSize), 1000, size)) {
-            fail(kqSporeSize, "Ogiltig eller orimlig bredd/höjd på sporerna. Skriv bredden och höjden uttryckt i "
-                              "hela mikrometer med ett kommatecken mellan.");
+            fail(kqSporeSize,
+                 "Ogiltig eller orimlig bredd/höjd på sporerna. Skriv bredden och höjden uttryckt i "
+                 "hela mikrometer med ett kommatecken mellan.");
             return result;
         }
         if (size.Width > size.Height) std::swap(size.Width, size.Height);
@@ -331,7 +340,8 @@ TKeySelectionResult BuildKeySelection(const QStringList& answers, int colorToler
     // With nothing answered the completeness test stands alone, never before a dangling AND.
     const bool any = !b.Lines().isEmpty();
     result.Lines << QStringLiteral("(")
-                 << (any ? QStringLiteral("Str(FungiData = \"CPLD\") AND") : QStringLiteral("Str(FungiData = \"CPLD\")"))
+                 << (any ? QStringLiteral("Str(FungiData = \"CPLD\") AND")
+                         : QStringLiteral("Str(FungiData = \"CPLD\")"))
                  << b.Lines() << QStringLiteral(")");
     return result;
 }

@@ -13,23 +13,53 @@ enum class TKeyQuestionKind { Options, Color, Edit, Header };
 
 // The questions in their fixed order (the order the answers are kept and visited in).
 enum TKeyQuestionId {
-    kqHeader1, kqHatFungi, kqHabitat, kqGrowthMethod, kqSeason, kqOccurence, kqGroupedGrowth,
-    kqMeatColor, kqHeader2, kqHatSize, kqHatSubType, kqLinedHat, kqScaledHat, kqDottedHat,
-    kqHatSubGrowth, kqHatSubDensity, kqHatSubColor, kqHatSubGrowth2, kqHatSubDensity2, kqHeader3,
-    kqFootRing, kqFootSize, kqHeader6, kqBodySize, kqBodyColor, kqHeader4, kqSmell, kqTaste,
-    kqVisibleMeatJuice, kqMeatJuiceColor, kqHeader5, kqSporeProps, kqSporeSize, kqSporeColor,
-    kqHatColor, kqFootColor,
+    kqHeader1,
+    kqHatFungi,
+    kqHabitat,
+    kqGrowthMethod,
+    kqSeason,
+    kqOccurence,
+    kqGroupedGrowth,
+    kqMeatColor,
+    kqHeader2,
+    kqHatSize,
+    kqHatSubType,
+    kqLinedHat,
+    kqScaledHat,
+    kqDottedHat,
+    kqHatSubGrowth,
+    kqHatSubDensity,
+    kqHatSubColor,
+    kqHatSubGrowth2,
+    kqHatSubDensity2,
+    kqHeader3,
+    kqFootRing,
+    kqFootSize,
+    kqHeader6,
+    kqBodySize,
+    kqBodyColor,
+    kqHeader4,
+    kqSmell,
+    kqTaste,
+    kqVisibleMeatJuice,
+    kqMeatJuiceColor,
+    kqHeader5,
+    kqSporeProps,
+    kqSporeSize,
+    kqSporeColor,
+    kqHatColor,
+    kqFootColor,
     KeyQuestionCount
 };
 
 struct TKeyQuestion {
-    const char* Name;       // component name, "keypHatFungi"
-    int Tag;                // 0, or the activation rule 11..15
+    const char* Name;  // component name, "keypHatFungi"
+    int Tag;  // 0, or the activation rule 11..15
     TKeyQuestionKind Kind;
-    bool Many;              // options: any number may be chosen
+    bool Many;  // options: any number may be chosen
     QString Question;
     QStringList Options;
-    QString InputCaption;   // edits only
+    QString InputCaption;  // edits only
 };
 
 // The 36 questions, indexed by TKeyQuestionId.
@@ -45,9 +75,9 @@ QStringList KeyAnswersInForce(const QStringList& answers);
 int KeyToleranceNumber(int colorTolerance);
 
 struct TKeySelectionResult {
-    QStringList Lines;      // the whole selection when Error is empty
-    int ErrorQuestion = -1; // the question whose size was refused
-    QString Error;          // its message
+    QStringList Lines;  // the whole selection when Error is empty
+    int ErrorQuestion = -1;  // the question whose size was refused
+    QString Error;  // its message
     bool Ok() const { return Error.isEmpty(); }
 };
 

@@ -118,9 +118,7 @@ private:
 
 }  // namespace
 
-TframeKeys::TframeKeys(QWidget* parent) : TFRFrameBase(parent), m_pictures(PictureCacheSize) {
-    SetupComponents();
-}
+TframeKeys::TframeKeys(QWidget* parent) : TFRFrameBase(parent), m_pictures(PictureCacheSize) { SetupComponents(); }
 
 TframeKeys::~TframeKeys() {
     for (TFRKeyPanel* panel : Panels) {
@@ -161,8 +159,8 @@ void TframeKeys::SetupComponents() {
     QFont bold = sbtnMakeSelection->font();
     bold.setBold(true);
     sbtnMakeSelection->setFont(bold);
-    for (QToolButton* b : {sbtnEmptyAll, sbtnMakeSelection, sbtnShowTable, sbtnShowBigPics, sbtnSorting,
-                           sbtnColorTolerance})
+    for (QToolButton* b :
+         {sbtnEmptyAll, sbtnMakeSelection, sbtnShowTable, sbtnShowBigPics, sbtnSorting, sbtnColorTolerance})
         tools->addWidget(b);
     tools->addStretch(1);
     tools->addWidget(sbtnHelpMain);
@@ -178,8 +176,9 @@ void TframeKeys::SetupComponents() {
     }
     popupColorTolerance = new QMenu(this);
     popupColorTolerance->setObjectName(QStringLiteral("popupColorTolerance"));
-    const QStringList levels{QStringLiteral("Nivå 1 (minst noggrann)"), QStringLiteral("Nivå 2"), QStringLiteral("Nivå 3"),
-                             QStringLiteral("Nivå 4"), QStringLiteral("Nivå 5 (mest noggrann)")};
+    const QStringList levels{QStringLiteral("Nivå 1 (minst noggrann)"), QStringLiteral("Nivå 2"),
+                             QStringLiteral("Nivå 3"), QStringLiteral("Nivå 4"),
+                             QStringLiteral("Nivå 5 (mest noggrann)")};
     for (int i = 0; i < levels.size(); ++i) {
         QAction* a = popupColorTolerance->addAction(levels[i]);
         a->setCheckable(true);
@@ -254,8 +253,8 @@ void TframeKeys::SetupComponents() {
         // The numbered regions of Sweden that the question's choices name.
         const QImage regions = SwedenRegionNumbersPicture();
         if (!regions.isNull())
-            imgRegions->setPixmap(QPixmap::fromImage(
-                regions.scaled(imgRegions->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            imgRegions->setPixmap(
+                QPixmap::fromImage(regions.scaled(imgRegions->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     imgRegions->setVisible(!imgRegions->pixmap().isNull());
 
@@ -357,12 +356,10 @@ void TframeKeys::SetupComponents() {
         listboxBigPics->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         listboxBigPics->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         listboxBigPics->setResizeMode(QListView::Adjust);
-        connect(listboxBigPics, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-            Guarded([this, item] { ChooseSpecies(listboxBigPics->row(item)); });
-        });
-        connect(listboxBigPics, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-            Guarded([this, item] { OpenSpecies(listboxBigPics->row(item)); });
-        });
+        connect(listboxBigPics, &QListWidget::itemClicked, this,
+                [this](QListWidgetItem* item) { Guarded([this, item] { ChooseSpecies(listboxBigPics->row(item)); }); });
+        connect(listboxBigPics, &QListWidget::itemDoubleClicked, this,
+                [this](QListWidgetItem* item) { Guarded([this, item] { OpenSpecies(listboxBigPics->row(item)); }); });
         l->addWidget(listboxBigPics, 1);
         l->addWidget(warning(tabsBigPic));
     }
@@ -426,7 +423,9 @@ void TframeKeys::RestoreAnswers(const QStringList& answers) {
     m_quiet = true;
     for (int i = 0; i < Panels.size() && i < answers.size(); ++i) {
         // A value the panel cannot take leaves that question unanswered.
-        try { Panels[i]->SetValue(answers[i]); } catch (const Exception&) {}
+        try {
+            Panels[i]->SetValue(answers[i]);
+        } catch (const Exception&) {}
     }
     m_quiet = false;
     Activation();
@@ -436,7 +435,8 @@ TFRHistoryItem* TframeKeys::CreateHistoryItem() {
     auto* item = new TFRHistoryItem;
     item->Screen = Screen.data();
     item->DataSet = Fungi();
-    if (TExtClientDataSet* fungi = Fungi(); fungi && fungi->Active() && fungi->RecordCount() > 0) item->UKey = GetUKey(fungi);
+    if (TExtClientDataSet* fungi = Fungi(); fungi && fungi->Active() && fungi->RecordCount() > 0)
+        item->UKey = GetUKey(fungi);
     item->Title = QStringLiteral("Till SvampNyckel");
     item->SetValues(QStringLiteral("Presentation"), QString::number(Presentation));
     item->SetValues(QStringLiteral("SortOrder"), QString::number(KeySpeciesSortOrder()));
@@ -510,7 +510,7 @@ void TframeKeys::FillBigPics() {
         items.reserve(fungi->RecordCount());
         for (int row = 0; row < fungi->RecordCount(); ++row)
             items << (fungi->RecordValue(row, hasPic).toBool() ? fungi->RecordValue(row, ukey).toString() : NoPic) +
-                         QLatin1Char('|') + KeyFullName(fungi, row);
+                    QLatin1Char('|') + KeyFullName(fungi, row);
         listboxBigPics->addItems(items);
         if (keep > 0) listboxBigPics->setCurrentRow(keep - 1);
     }
@@ -519,8 +519,8 @@ void TframeKeys::FillBigPics() {
 }
 
 QPixmap TframeKeys::MainPicture(const QString& ukey, const QSize& size) {
-    const QString cacheKey = ukey + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') +
-                             QString::number(size.height());
+    const QString cacheKey =
+        ukey + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') + QString::number(size.height());
     if (QPixmap* cached = m_pictures.object(cacheKey)) return *cached;
     QPixmap picture;
     if (IsValidPathName(ukey)) {
@@ -574,8 +574,7 @@ void TframeKeys::MakeSelection() {
                                   QStringLiteral("Mykotekshallen - Fel"));
             fungi->SetSel({});
             fungi->LoadData();
-        } catch (...) {
-        }
+        } catch (...) {}
         SetKeySpeciesSelection(false);
     }
     m_completeCount = CountCompleteSpecies(fungi);

@@ -50,8 +50,8 @@ public:
     QStringList StoreAnswers() const;
     void RestoreAnswers(const QStringList& answers);
 
-    int Presentation = 1;     // 1 table, 2 big pictures
-    int ColorTolerance = 0;   // 0..4
+    int Presentation = 1;  // 1 table, 2 big pictures
+    int ColorTolerance = 0;  // 0..4
     bool RebuildBigPics = true;
 
     // The questions in question order (not the order on screen).

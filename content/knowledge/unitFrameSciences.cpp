@@ -47,7 +47,8 @@ const QString kCaption = QStringLiteral("   Svampvetenskap");
 QIcon NodeIcon(int itemType) {
     QStyle* style = QApplication::style();
     QIcon icon = style->standardIcon(itemType == 0 ? QStyle::SP_DirClosedIcon : QStyle::SP_FileIcon);
-    const QIcon selected = style->standardIcon(itemType == 0 ? QStyle::SP_DirOpenIcon : QStyle::SP_FileDialogDetailedView);
+    const QIcon selected =
+        style->standardIcon(itemType == 0 ? QStyle::SP_DirOpenIcon : QStyle::SP_FileDialogDetailedView);
     for (int size : {16, 24, 32}) icon.addPixmap(selected.pixmap(size), QIcon::Selected);
     return icon;
 }
@@ -143,9 +144,11 @@ void TframeSciences::SetupFrame() {
     popupNew = new QMenu(this);
     popupNew->setObjectName(QStringLiteral("popupNew"));
     const QStringList entries{QStringLiteral("Ny artikel"), QStringLiteral("Ny artikelgrupp"),
-                              QStringLiteral("Ny underliggande artikel"), QStringLiteral("Ny underliggande artikelgrupp")};
+                              QStringLiteral("Ny underliggande artikel"),
+                              QStringLiteral("Ny underliggande artikelgrupp")};
     for (int i = 0; i < entries.size(); ++i)
-        connect(popupNew->addAction(entries[i]), &QAction::triggered, this, [this, i] { Guarded([&] { NewItemClick(i); }); });
+        connect(popupNew->addAction(entries[i]), &QAction::triggered, this,
+                [this, i] { Guarded([&] { NewItemClick(i); }); });
     connect(popupNew, &QMenu::aboutToShow, this, [this] {
         const auto* node = static_cast<TScienceNode*>(treeviewMain->currentItem());
         const bool group = node && node->ItemType() == 0;
@@ -166,7 +169,8 @@ void TframeSciences::SetupFrame() {
     treeviewMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
     treeviewMain->setMinimumWidth(200);
     treeviewMain->setIconSize(QSize(16, 16));
-    connect(treeviewMain, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { Guarded([&] { treeviewMainClick(node); }); });
+    connect(treeviewMain, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { Guarded([&] { treeviewMainClick(node); }); });
     connect(treeviewMain, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { Guarded([&] { treeviewMainClick(node); }); });
     connect(treeviewMain, &QTreeWidget::itemDoubleClicked, this, [this] { Guarded([&] { treeviewMainDblClick(); }); });
@@ -296,7 +300,8 @@ bool TframeSciences::eventFilter(QObject* watched, QEvent* e) {
 void TframeSciences::PlaceDataColumn() {
     const int w = panelData->width();
     const int left = 8, field = 100, fieldWidth = std::max(120, w - field - 8);
-    for (QLabel* l : {lblName, lblDescription, lblSource, lblAuthor, lblCreatedBy}) l->setGeometry(left, l->y(), 90, 20);
+    for (QLabel* l : {lblName, lblDescription, lblSource, lblAuthor, lblCreatedBy})
+        l->setGeometry(left, l->y(), 90, 20);
     for (QWidget* c : std::initializer_list<QWidget*>{dbeditItemName, dbeditSource, dbeditAuthor, editCreatedBy})
         c->setGeometry(field, c->y(), fieldWidth, 20);
     dbmemoDescription->setGeometry(field, dbmemoDescription->y(), fieldWidth, 65);
@@ -322,8 +327,8 @@ void TframeSciences::UpdateFrame() {
         if (const auto* node = static_cast<TScienceNode*>(treeviewMain->currentItem()))
             if (node->UKey() != GetUKey(table)) static_cast<void>(LocateUKey(table, node->UKey()));
     }
-    const bool articleNow = active && (!table->IsEmpty() || !browsing) &&
-                            table->FieldByName(QStringLiteral("ItemType"))->AsInteger() == 1;
+    const bool articleNow =
+        active && (!table->IsEmpty() || !browsing) && table->FieldByName(QStringLiteral("ItemType"))->AsInteger() == 1;
 
     // 2. One view at a time.
     panelList->setVisible(!ShowingArticle);
@@ -331,8 +336,7 @@ void TframeSciences::UpdateFrame() {
     if (!ShowingArticle) {
         sbtnNew->setEnabled(browsing);
         treeviewMain->setEnabled(browsing);
-        sbtnEdit->setEnabled(browsing && hasRecords &&
-                             GetCreatedBy(table) == GetCurrentUserContactUKey());
+        sbtnEdit->setEnabled(browsing && hasRecords && GetCreatedBy(table) == GetCurrentUserContactUKey());
         sbtnDelete->setEnabled(browsing && hasRecords);
         sbtnOpen->setEnabled(hasRecords && browsing && articleNow);
 
@@ -374,7 +378,8 @@ void TframeSciences::UpdateFrame() {
         stack(btnCancel, !browsing, 35);
         PlaceDataColumn();
         const bool fetched = screen && screen->DataFetched;
-        btnGetData->setText(inserting ? QStringLiteral("Hämta artikeldata...") : QStringLiteral("Uppdatera artikeldata..."));
+        btnGetData->setText(inserting ? QStringLiteral("Hämta artikeldata...")
+                                      : QStringLiteral("Uppdatera artikeldata..."));
         panelFetchedData->setText(fetched ? QStringLiteral("OK") : QStringLiteral("Ej hämtat"));
         QPalette palette = panelFetchedData->palette();
         palette.setColor(QPalette::Window, ColorFromNumber(fetched ? 32768 : 255));
@@ -450,14 +455,15 @@ void TframeSciences::sbtnDeleteClick() {
     QTreeWidgetItem* node = treeviewMain->currentItem();
     if (!node || !DataSet || DataSet->IsEmpty()) return;
     if (node->childCount() > 0)
-        throw Exception(
-            QStringLiteral("Artikelgruppen kan inte raderas eftersom den fortfarande innehåller underliggande artiklar!"));
+        throw Exception(QStringLiteral(
+            "Artikelgruppen kan inte raderas eftersom den fortfarande innehåller underliggande artiklar!"));
     const QString name = DataSet->FieldByName(QStringLiteral("ItemName"))->AsString();
     const bool article = DataSet->FieldByName(QStringLiteral("ItemType"))->AsInteger() == 1;
-    const QString question =
-        article ? QStringLiteral("Du är på väg att radera artikeln \"%1\". Skall raderingen genomföras?").arg(name)
-                : QStringLiteral("Du är på väg att radera artikelgruppen \"%1\". Skall raderingen genomföras?").arg(name);
-    if (!UIServices::AskYesNo(question, QStringLiteral("Mykotekshallen - Bekräfta radering"), UIServices::TMsgIcon::Warning))
+    const QString question = article
+        ? QStringLiteral("Du är på väg att radera artikeln \"%1\". Skall raderingen genomföras?").arg(name)
+        : QStringLiteral("Du är på väg att radera artikelgruppen \"%1\". Skall raderingen genomföras?").arg(name);
+    if (!UIServices::AskYesNo(question, QStringLiteral("Mykotekshallen - Bekräfta radering"),
+                              UIServices::TMsgIcon::Warning))
         return;
     DataSet->Delete();
     delete node;
@@ -554,7 +560,8 @@ void TframeSciences::btnCancelClick() {
     }
     DataSet->Cancel();
     // The caption followed the typing; it goes back with the record.
-    if (EditNode && !DataSet->IsEmpty()) EditNode->setText(0, DataSet->FieldByName(QStringLiteral("ItemName"))->AsString());
+    if (EditNode && !DataSet->IsEmpty())
+        EditNode->setText(0, DataSet->FieldByName(QStringLiteral("ItemName"))->AsString());
     // Cancelled data must never be saved by a later edit.
     QFile::remove(GetTempKnowBaseFile(key));
     EditNode = nullptr;

@@ -99,8 +99,9 @@ void PaintOverviewRect(QImage& layer, const QImage& base, const QRect& r, const 
                 layer.setPixelColor(x, y, colour);
             } else if (filled) {
                 const QColor b = base.pixelColor(x, y);
-                layer.setPixelColor(x, y, QColor(Blend(b.red(), colour.red()), Blend(b.green(), colour.green()),
-                                                 Blend(b.blue(), colour.blue())));
+                layer.setPixelColor(x, y,
+                                    QColor(Blend(b.red(), colour.red()), Blend(b.green(), colour.green()),
+                                           Blend(b.blue(), colour.blue())));
             }
         }
     }
@@ -175,8 +176,8 @@ void TframeMaps::InitFrame() {
     sbtnPrevMap->setToolTip(QStringLiteral("Visa närmast grövre karta vid vyns mitt"));
     sbtnSelection = ToolButton(QStringLiteral("Urval"), "sbtnSelection", this);
     sbtnSelection->setToolTip(QStringLiteral("Välj vilka fyndplatser och svampställen som visas"));
-    for (QToolButton* b : {sbtnNewMap, sbtnEditMap, sbtnDeleteMap, sbtnAutoZoom, sbtnBack, sbtnDragging, sbtnPrevMap,
-                           sbtnSelection})
+    for (QToolButton* b :
+         {sbtnNewMap, sbtnEditMap, sbtnDeleteMap, sbtnAutoZoom, sbtnBack, sbtnDragging, sbtnPrevMap, sbtnSelection})
         tools->addWidget(b);
     panelMarks = new QWidget(this);
     panelMarks->setObjectName(QStringLiteral("panelMarks"));
@@ -506,8 +507,9 @@ void TframeMaps::CancelMap() {
 void TframeMaps::DeleteMap() {
     TExtClientDataSet* maps = Maps();
     if (maps->IsEmpty() || Editing()) return;
-    const QString text = QStringLiteral("Du är på väg att radera den importerade kartan \"%1\". Skall raderingen "
-                                        "genomföras?\n\nOBS! Kartfilen kommer inte att raderas, endast Mykotekshallen")
+    const QString text = QStringLiteral(
+                             "Du är på väg att radera den importerade kartan \"%1\". Skall raderingen "
+                             "genomföras?\n\nOBS! Kartfilen kommer inte att raderas, endast Mykotekshallen")
                              .arg(maps->FieldText(QStringLiteral("MapName")));
     if (!UIServices::AskYesNo(text, kWarningCaption, UIServices::TMsgIcon::Warning)) return;
     maps->Delete();
@@ -552,10 +554,9 @@ void TframeMaps::PaintOverview() {
     const QColor navy(0x00, 0x00, 0x80);
     // The current sheet's rectangle.
     auto currentRect = [maps] {
-        return OverviewPixelRect(maps->FieldInteger(QStringLiteral("CoordULX")),
-                                 maps->FieldInteger(QStringLiteral("CoordULY")),
-                                 maps->FieldInteger(QStringLiteral("CoordLRX")),
-                                 maps->FieldInteger(QStringLiteral("CoordLRY")));
+        return OverviewPixelRect(
+            maps->FieldInteger(QStringLiteral("CoordULX")), maps->FieldInteger(QStringLiteral("CoordULY")),
+            maps->FieldInteger(QStringLiteral("CoordLRX")), maps->FieldInteger(QStringLiteral("CoordLRY")));
     };
     if (maps->Active() && !(maps->IsEmpty() && !Editing())) {
         if (Editing()) {
@@ -567,13 +568,13 @@ void TframeMaps::PaintOverview() {
             for (int recNo : m_order) {
                 if (recNo < 1 || recNo > maps->RecordCount()) continue;
                 const int row = recNo - 1;
-                const QRect r = OverviewPixelRect(maps->RecordValue(row, ulx).toInt(), maps->RecordValue(row, uly).toInt(),
-                                                  maps->RecordValue(row, lrx).toInt(), maps->RecordValue(row, lry).toInt());
+                const QRect r =
+                    OverviewPixelRect(maps->RecordValue(row, ulx).toInt(), maps->RecordValue(row, uly).toInt(),
+                                      maps->RecordValue(row, lrx).toInt(), maps->RecordValue(row, lry).toInt());
                 if (recNo != current) PaintOverviewRect(layer, m_base, r, navy, false);
             }
             // The current sheet last, so it stays visible above the others.
-            if (current >= 1)
-                PaintOverviewRect(layer, m_base, currentRect(), red, true);
+            if (current >= 1) PaintOverviewRect(layer, m_base, currentRect(), red, true);
         }
     }
     imageLayer->SetImage(layer);
@@ -668,7 +669,8 @@ void TframeMaps::ChooseMapAt(qint32 x, qint32 y, bool in) {
         found.append({s, maps->RecordValue(row, ukey).toString()});
     }
     // By scale as numbers; equal scales keep table order.
-    std::stable_sort(found.begin(), found.end(), [](const TCandidate& a, const TCandidate& b) { return a.Scale < b.Scale; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const TCandidate& a, const TCandidate& b) { return a.Scale < b.Scale; });
     if (found.isEmpty()) {
         if (!m_showingDetail)
             UIServices::ShowInformation(kNoMapAtPoint, kInfoCaption);
@@ -707,7 +709,8 @@ void TframeMaps::PanOrMarkClicked(QToolButton* button) {
     // The two exclude each other: pressing one raises the other.
     if (button->isChecked()) (button == sbtnMark ? sbtnDragging : sbtnMark)->setChecked(false);
     panelMap->SetDraggingEnabled(sbtnDragging->isChecked());
-    if (TFRIniFile* settings = Settings()) settings->WriteBool(QStringLiteral("Maps/Dragging"), sbtnDragging->isChecked());
+    if (TFRIniFile* settings = Settings())
+        settings->WriteBool(QStringLiteral("Maps/Dragging"), sbtnDragging->isChecked());
     UpdateCursor();
 }
 
@@ -917,20 +920,24 @@ void TframeMaps::SetStatus(int panel, const QString& text) {
     if (panel >= 0 && panel < 3) m_status[panel]->setText(text);
 }
 
-QString TframeMaps::StatusText(int panel) const { return panel >= 0 && panel < 3 ? m_status[panel]->text() : QString(); }
+QString TframeMaps::StatusText(int panel) const {
+    return panel >= 0 && panel < 3 ? m_status[panel]->text() : QString();
+}
 
 void TframeMaps::ShowDetails() {
     TExtClientDataSet* maps = Maps();
     const bool any = maps->Active() && (!maps->IsEmpty() || Editing());
     auto num = [&](const char* f) { return any ? QString::number(maps->FieldInteger(QLatin1String(f))) : QString(); };
-    lblFilename->setText(any ? QDir::toNativeSeparators(MapFileOf(maps->FieldText(QStringLiteral("Filename")))) : QString());
+    lblFilename->setText(any ? QDir::toNativeSeparators(MapFileOf(maps->FieldText(QStringLiteral("Filename"))))
+                             : QString());
     lblScale->setText(any ? QStringLiteral("1:%1").arg(maps->FieldInteger(QStringLiteral("Scale"))) : QString());
     lblWest->setText(num("CoordULX"));
     lblNorth->setText(num("CoordULY"));
     lblEast->setText(num("CoordLRX"));
     lblSouth->setText(num("CoordLRY"));
     auto res = [&](const char* f) {
-        return any ? QString::number(maps->FieldByName(QLatin1String(f))->AsFloat(), 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','))
+        return any ? QString::number(maps->FieldByName(QLatin1String(f))->AsFloat(), 'f', 2)
+                         .replace(QLatin1Char('.'), QLatin1Char(','))
                    : QString();
     };
     lblResX->setText(res("MeterPerPixelX"));
@@ -940,7 +947,8 @@ void TframeMaps::ShowDetails() {
 void TframeMaps::UpdateFrame() {
     static const char* captions[] = {"   Karthantering", "   Karthantering - Markering av nya fyndplatser",
                                      "   Karthantering - Markering av nytt svampställe"};
-    panelFrameHeader->setText(QString::fromUtf8(captions[m_markingMode >= 0 && m_markingMode <= 2 ? m_markingMode : 0]));
+    panelFrameHeader->setText(
+        QString::fromUtf8(captions[m_markingMode >= 0 && m_markingMode <= 2 ? m_markingMode : 0]));
     lblMarkingInfo->setText(m_markingMode == 1
                                 ? QStringLiteral("Tryck ned markeringsknappen och dubbelklicka på kartan där fynden "
                                                  "gjordes. Spara markeringarna när Du är klar.")

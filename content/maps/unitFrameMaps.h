@@ -156,14 +156,14 @@ private:
     QString m_mapUKey;
     QString m_mapName;
     int m_mapScale = 0;
-    QPoint m_lastClick;       // map metres
-    QPoint m_lastPixel;       // surface pixels
+    QPoint m_lastClick;  // map metres
+    QPoint m_lastPixel;  // surface pixels
     QString m_currentTag;
     bool m_drawingEllipse = false;
     QPoint m_ellipseCentre;
     QPoint m_ellipseHalf;
     QImage m_base;
     QImage m_flag;
-    QList<int> m_order;       // record numbers (1-based) in drawing order
+    QList<int> m_order;  // record numbers (1-based) in drawing order
     QLabel* m_status[3] = {nullptr, nullptr, nullptr};
 };

@@ -16,10 +16,9 @@ class TDM;
 class TFRIniFile;
 class TframeMaps;
 
-
 // What the detail map draws over the sheet, kept in the user's settings.
 struct TFRMapSelection {
-    QString FindSelection = QStringLiteral("NONE");   // "NONE", "ALL" or a species key
+    QString FindSelection = QStringLiteral("NONE");  // "NONE", "ALL" or a species key
     QString PlaceSelection = QStringLiteral("NONE");  // "NONE" or "ALL"
     int FindColor = 255;
     int PlaceColor = 255;

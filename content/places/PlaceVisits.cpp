@@ -83,7 +83,8 @@ const QString kVisitNotSaved =
 // The key of a new working row: unused in the stored table and among the working rows not
 // yet stored, which may have been drawn within the same millisecond.
 QString NewWorkKey(const TExtClientDataSet* stored, const TClientDataSet* work) {
-    return stored->NewUKey([work](const QString& key) { return work->FindRecordIndex(QStringLiteral("UKey"), key) >= 0; });
+    return stored->NewUKey(
+        [work](const QString& key) { return work->FindRecordIndex(QStringLiteral("UKey"), key) >= 0; });
 }
 
 }  // namespace
@@ -280,8 +281,10 @@ void TframePlaces::FillVisitList() {
         const int key = visits->FieldByName(QStringLiteral("UKey"))->Index();
         const int date = visits->FieldByName(QStringLiteral("VisitDate"))->Index();
         for (int row = 0; row < visits->RecordCount(); ++row)
-            listVisits->addItem(VisitLine(visits->RecordValue(row, key).toString(), visits->RecordValue(row, date).toDate()));
-        if (visits->State() == TDataSetState::dsBrowse && visits->RecNo() > 0) listVisits->setCurrentRow(visits->RecNo() - 1);
+            listVisits->addItem(
+                VisitLine(visits->RecordValue(row, key).toString(), visits->RecordValue(row, date).toDate()));
+        if (visits->State() == TDataSetState::dsBrowse && visits->RecNo() > 0)
+            listVisits->setCurrentRow(visits->RecNo() - 1);
     }
     lblVisits->setText(QStringLiteral("%1 svamputflykter").arg(listVisits->count()));
     m_filling = false;
@@ -309,8 +312,8 @@ void TframePlaces::FillFindsList() {
         const int count = finds->FieldByName(QStringLiteral("BodyCount"))->Index();
         const int age = finds->FieldByName(QStringLiteral("BodyAge"))->Index();
         for (int row = 0; row < finds->RecordCount(); ++row)
-            listFinds->addItem(FindLine(finds->RecordValue(row, name).toString(), finds->RecordValue(row, count).toInt(),
-                                        finds->RecordValue(row, age).toInt()));
+            listFinds->addItem(FindLine(finds->RecordValue(row, name).toString(),
+                                        finds->RecordValue(row, count).toInt(), finds->RecordValue(row, age).toInt()));
         if (!EditingVisit() && finds->RecNo() > 0) listFinds->setCurrentRow(finds->RecNo() - 1);
     }
     m_filling = false;
@@ -465,7 +468,8 @@ void TframePlaces::sbtnVisitDeleteClick() {
     if (visits->IsEmpty() || EditingVisit() || EditingPlace()) return;
     const QString date = visits->FieldByName(QStringLiteral("VisitDate"))->AsDate().toString(kDateFormat);
     if (!UIServices::AskYesNo(
-            QStringLiteral("Du är på väg att radera den markerade svamputflykten daterad %1. Skall raderingen genomföras?")
+            QStringLiteral(
+                "Du är på väg att radera den markerade svamputflykten daterad %1. Skall raderingen genomföras?")
                 .arg(date),
             kDeleteCaption, UIServices::TMsgIcon::Warning))
         return;

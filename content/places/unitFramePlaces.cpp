@@ -59,12 +59,13 @@ public:
         const int line = option.fontMetrics.height();
         painter->setFont(heavy);
         const QFontMetrics heavyMetrics(heavy);
-        painter->drawText(QRect(inner.left(), inner.top(), inner.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                          heavyMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, inner.width()));
+        painter->drawText(
+            QRect(inner.left(), inner.top(), inner.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+            heavyMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, inner.width()));
         painter->setFont(option.font);
-        painter->drawText(QRect(inner.left(), inner.top() + line, inner.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                          option.fontMetrics.elidedText(index.data(kSecondLineRole).toString(), Qt::ElideRight,
-                                                        inner.width()));
+        painter->drawText(
+            QRect(inner.left(), inner.top() + line, inner.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+            option.fontMetrics.elidedText(index.data(kSecondLineRole).toString(), Qt::ElideRight, inner.width()));
         painter->restore();
     }
 };
@@ -403,7 +404,9 @@ QString TframePlaces::PlaceListHeading() const {
     const int count = Places()->Active() ? Places()->RecordCount() : 0;
     // One place is "1 svampställe".
     const QString places = count == 1 ? QStringLiteral("svampställe") : QStringLiteral("svampställen");
-    return (selected ? QStringLiteral("%1 %2, urval aktivt") : QStringLiteral("%1 %2, urval ej aktivt")).arg(count).arg(places);
+    return (selected ? QStringLiteral("%1 %2, urval aktivt") : QStringLiteral("%1 %2, urval ej aktivt"))
+        .arg(count)
+        .arg(places);
 }
 
 void TframePlaces::FillPlaceList() {
@@ -558,13 +561,13 @@ void TframePlaces::sbtnPlaceDeleteClick() {
     if (!places->Active() || places->IsEmpty() || EditingPlace() || EditingVisit()) return;
     const QString name = Text(places, "PlaceName");
     const int visits = Visits()->RecordCount();
-    const QString text =
-        visits == 0
-            ? QStringLiteral("Du är på väg att radera svampstället \"%1\". Skall raderingen genomföras?").arg(name)
-            : QStringLiteral("Du är på väg att radera svampstället \"%1\" och %2 svamputflykter som hör till det. "
-                             "Skall raderingen genomföras?")
-                  .arg(name)
-                  .arg(visits);
+    const QString text = visits == 0
+        ? QStringLiteral("Du är på väg att radera svampstället \"%1\". Skall raderingen genomföras?").arg(name)
+        : QStringLiteral(
+              "Du är på väg att radera svampstället \"%1\" och %2 svamputflykter som hör till det. "
+              "Skall raderingen genomföras?")
+              .arg(name)
+              .arg(visits);
     if (!UIServices::AskYesNo(text, kDeleteCaption, UIServices::TMsgIcon::Warning)) return;
     places->Delete();
     m_showingVisit = false;

@@ -64,9 +64,8 @@ TFRMainScreen* CreateFoodScreen(QObject* owner, TDM* dm, TFRIniFile* settings) {
 }
 
 void RegisterFoodScreen() {
-    TformFRMain::RegisterScreenFactory(ssFood, [](TformFRMain* owner) {
-        return CreateFoodScreen(owner, owner->DataModule(), IniFile());
-    });
+    TformFRMain::RegisterScreenFactory(
+        ssFood, [](TformFRMain* owner) { return CreateFoodScreen(owner, owner->DataModule(), IniFile()); });
 }
 
 #include "moc_unitFoodScreen.cpp"

@@ -102,8 +102,9 @@ void TFoodListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     int y = frame.top() + 2;
     painter->setFont(nameFont);
     const int nameHeight = QFontMetrics(nameFont).height();
-    painter->drawText(QRect(x, y, r.right() - x - 4, nameHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(nameFont).elidedText(index.data(NameRole).toString(), Qt::ElideRight, r.right() - x - 4));
+    painter->drawText(
+        QRect(x, y, r.right() - x - 4, nameHeight), Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(nameFont).elidedText(index.data(NameRole).toString(), Qt::ElideRight, r.right() - x - 4));
     y += nameHeight;
     painter->setFont(lineFont);
     const int lineHeight = QFontMetrics(lineFont).height();
@@ -164,7 +165,8 @@ void TframeFoods::InitFrame() {
     listFoods = new QListWidget(tabsBrowse);
     listFoods->setItemDelegate(new TFoodListDelegate(listFoods));
     listFoods->setUniformItemSizes(true);
-    connect(listFoods, &QListWidget::currentRowChanged, this, [this](int row) { Guarded([&] { listFoodsChanged(row); }); });
+    connect(listFoods, &QListWidget::currentRowChanged, this,
+            [this](int row) { Guarded([&] { listFoodsChanged(row); }); });
     connect(listFoods, &QListWidget::itemDoubleClicked, this, [this] { Guarded([this] { btnShowClick(); }); });
     lblNoFoods = new QLabel(QStringLiteral("Det finns inga recept i den här kategorin."), tabsBrowse);
     right->addWidget(listFoods, 1);
@@ -254,7 +256,8 @@ void TframeFoods::InitFrame() {
     auto* texts = new QHBoxLayout;
     memoIngredients = new QTextEdit(tabsRecipe);
     memoPreparation = new QTextEdit(tabsRecipe);
-    for (auto [memo, caption] : {std::pair{memoIngredients, "Ingredienser"}, std::pair{memoPreparation, "Tillagning"}}) {
+    for (auto [memo, caption] :
+         {std::pair{memoIngredients, "Ingredienser"}, std::pair{memoPreparation, "Tillagning"}}) {
         auto* column = new QVBoxLayout;
         auto* label = new QLabel(QString::fromUtf8(caption), tabsRecipe);
         QFont bold = label->font();
@@ -294,9 +297,8 @@ void TframeFoods::InitFrame() {
     });
 
     timerClipboard.setInterval(500);
-    connect(&timerClipboard, &QTimer::timeout, this, [this] {
-        btnPicFromClipboard->setEnabled(Editing() && TRecordPicture::ClipboardHasPicture());
-    });
+    connect(&timerClipboard, &QTimer::timeout, this,
+            [this] { btnPicFromClipboard->setEnabled(Editing() && TRecordPicture::ClipboardHasPicture()); });
     timerClipboard.start();
 
     BuildCategoryButtons();
@@ -476,20 +478,22 @@ void TframeFoods::ShowPicture() {
         imgFood->setText(QStringLiteral("Ingen bild"));
     } else {
         imgFood->setText(QString());
-        imgFood->setPixmap(QPixmap::fromImage(shown.scaled(imgFood->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        imgFood->setPixmap(
+            QPixmap::fromImage(shown.scaled(imgFood->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
 }
 
 void TframeFoods::SetEditorsVisible(bool editing) {
     panelEditors->setVisible(editing);
     for (QLabel* l : {lblFoodName, lblServings, lblTimes, lblAuthor}) l->setVisible(!editing);
-    for (QWidget* w : {static_cast<QWidget*>(btnPicFromFile), static_cast<QWidget*>(btnPicFromClipboard),
-                       static_cast<QWidget*>(btnRemovePic), static_cast<QWidget*>(btnHeader),
-                       static_cast<QWidget*>(btnPlain), static_cast<QWidget*>(btnSave), static_cast<QWidget*>(btnCancel)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(btnPicFromFile), static_cast<QWidget*>(btnPicFromClipboard),
+          static_cast<QWidget*>(btnRemovePic), static_cast<QWidget*>(btnHeader), static_cast<QWidget*>(btnPlain),
+          static_cast<QWidget*>(btnSave), static_cast<QWidget*>(btnCancel)})
         w->setVisible(editing);
-    for (QWidget* w : {static_cast<QWidget*>(btnBackToList), static_cast<QWidget*>(btnPrior),
-                       static_cast<QWidget*>(btnNext), static_cast<QWidget*>(btnEditRecipe),
-                       static_cast<QWidget*>(btnPrint)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(btnBackToList), static_cast<QWidget*>(btnPrior), static_cast<QWidget*>(btnNext),
+          static_cast<QWidget*>(btnEditRecipe), static_cast<QWidget*>(btnPrint)})
         w->setVisible(!editing);
     const TformFRMain* main = MainForm();
     btnPrint->setEnabled(!editing && Foods()->RecordCount() > 0 && main && main->ScriptCount() > 0);
@@ -497,7 +501,8 @@ void TframeFoods::SetEditorsVisible(bool editing) {
     btnRemovePic->setEnabled(editing && !m_picture.isNull());
     for (QTextEdit* memo : {memoIngredients, memoPreparation}) {
         memo->setReadOnly(!editing);
-        memo->setStyleSheet(editing ? QStringLiteral("QTextEdit { background-color: %1; }").arg(kEditColour) : QString());
+        memo->setStyleSheet(editing ? QStringLiteral("QTextEdit { background-color: %1; }").arg(kEditColour)
+                                    : QString());
     }
 }
 
@@ -519,8 +524,8 @@ void TframeFoods::BeginEdit() {
         memoPreparation->setHtml(
             services->LoadTextRows(m_dm->cdsFoodTexts, int(TFoodTextFlag::Preparation)).join(QLatin1Char('\n')));
         m_picture = foods->FieldByName(QStringLiteral("HasPic"))->AsBoolean()
-                        ? LoadImage(KeyFileOrEmpty(&GetFoodPicFile, GetUKey(foods)))
-                        : QImage();
+            ? LoadImage(KeyFileOrEmpty(&GetFoodPicFile, GetUKey(foods)))
+            : QImage();
     }
     m_pictureChanged = false;
     ShowPicture();
@@ -542,10 +547,10 @@ void TframeFoods::btnDeleteClick() {
     TExtClientDataSet* foods = Foods();
     if (Editing() || foods->RecordCount() == 0 || !IsAuthor()) return;
     const QString name = foods->FieldByName(QStringLiteral("FoodName"))->AsString();
-    if (UIServices::MessageBox(UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::YesNo,
-                               QStringLiteral("Mykotekshallen - Varning"),
-                               QStringLiteral("Du är på väg att radera receptet \"%1\". Skall raderingen genomföras?")
-                                   .arg(name)) != UIServices::TMsgResult::Yes)
+    if (UIServices::MessageBox(
+            UIServices::TMsgIcon::Warning, UIServices::TMsgButtons::YesNo, QStringLiteral("Mykotekshallen - Varning"),
+            QStringLiteral("Du är på väg att radera receptet \"%1\". Skall raderingen genomföras?").arg(name)) !=
+        UIServices::TMsgResult::Yes)
         return;
     foods->Delete();
     if (foods->RecordCount() == 0) ShowingInfo = false;
@@ -613,11 +618,11 @@ void TframeFoods::btnSaveClick() {
         }
     }
     const QStringList ingredients = memoIngredients->toPlainText().trimmed().isEmpty()
-                                        ? QStringList()
-                                        : memoIngredients->toHtml().split(QLatin1Char('\n'));
+        ? QStringList()
+        : memoIngredients->toHtml().split(QLatin1Char('\n'));
     const QStringList preparation = memoPreparation->toPlainText().trimmed().isEmpty()
-                                        ? QStringList()
-                                        : memoPreparation->toHtml().split(QLatin1Char('\n'));
+        ? QStringList()
+        : memoPreparation->toHtml().split(QLatin1Char('\n'));
     foods->Post();
     // The recipe is stored from here on: whatever fails next, the frame leaves editing.
     auto leaveEditing = qScopeGuard([this] {
@@ -692,7 +697,8 @@ void TframeFoods::btnPicFromFileClick() {
     const QString file = UIServices::GetOpenFileName(this, QStringLiteral("Välj bild"), folder, kPictureFilter);
     if (file.isEmpty()) return;
     try {
-        if (m_settings) m_settings->WriteString(QStringLiteral("Settings/FoodPicFolder"), QFileInfo(file).absolutePath());
+        if (m_settings)
+            m_settings->WriteString(QStringLiteral("Settings/FoodPicFolder"), QFileInfo(file).absolutePath());
     } catch (const Exception&) {
         // Only remembered for the next time.
     }
@@ -717,8 +723,7 @@ QString TframeFoods::ScriptExternal(const QString& name) const {
     int flag = -1;
     if (name.compare(QLatin1String("matingredienser"), Qt::CaseInsensitive) == 0)
         flag = int(TFoodTextFlag::Ingredients);
-    if (name.compare(QLatin1String("mattillagning"), Qt::CaseInsensitive) == 0)
-        flag = int(TFoodTextFlag::Preparation);
+    if (name.compare(QLatin1String("mattillagning"), Qt::CaseInsensitive) == 0) flag = int(TFoodTextFlag::Preparation);
     if (flag < 0 || Foods()->RecordCount() == 0) return QString();
     TDMServices* services = TDMServices::Install(m_dm);
     return FoodPlainText(services->LoadTextRows(m_dm->cdsFoodTexts, flag).join(QLatin1Char('\n')));

@@ -102,9 +102,9 @@ public:
     QButtonGroup* groupCategories = nullptr;
     QListWidget* listFoods = nullptr;
     QLabel* lblNoFoods = nullptr;
-    QPushButton* btnNew = nullptr;     // "Nytt recept..."
-    QPushButton* btnShow = nullptr;    // "Visa receptet"
-    QPushButton* btnEdit = nullptr;    // "Ändra..."
+    QPushButton* btnNew = nullptr;  // "Nytt recept..."
+    QPushButton* btnShow = nullptr;  // "Visa receptet"
+    QPushButton* btnEdit = nullptr;  // "Ändra..."
     QPushButton* btnDelete = nullptr;  // "Radera..."
 
     QLabel* lblFoodName = nullptr;
@@ -123,13 +123,13 @@ public:
     QTextEdit* memoIngredients = nullptr;
     QTextEdit* memoPreparation = nullptr;
     QToolButton* btnHeader = nullptr;  // "Rubrik"
-    QToolButton* btnPlain = nullptr;   // "Normal"
+    QToolButton* btnPlain = nullptr;  // "Normal"
     QPushButton* btnPrior = nullptr;
     QPushButton* btnNext = nullptr;
     QPushButton* btnBackToList = nullptr;
     QPushButton* btnEditRecipe = nullptr;
     QPushButton* btnPrint = nullptr;  // "Skriv ut..." (the "FoodsMain" scripts)
-    QPushButton* btnSave = nullptr;   // "Spara"
+    QPushButton* btnSave = nullptr;  // "Spara"
     QPushButton* btnCancel = nullptr;  // "Avbryt"
     QTimer timerClipboard;
 

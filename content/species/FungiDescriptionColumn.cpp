@@ -147,7 +147,8 @@ void TframeFungi::SetupColumn() {
     AddLabel(QStringLiteral("Prickig hatt:"));
     AddChoice(QStringLiteral("DottedHat"), FungiOftenItems(), 4, 45, false);
     // Size rows: label, minimum, "mm  -", maximum, "mm".
-    auto sizeRow = [this](const QString& key, const QString& caption, const QString& minField, const QString& maxField) {
+    auto sizeRow = [this](const QString& key, const QString& caption, const QString& minField,
+                          const QString& maxField) {
         m_labels.insert(key, AddLabel(caption));
         AddText(minField, kFieldX, 30)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* dash = new QLabel(QStringLiteral("mm  -"), panelColumn);
@@ -208,8 +209,8 @@ void TframeFungi::SetupColumn() {
     sporeTitle->setFont(bold);
     sporeTitle->setGeometry(20, 2, 44, 14);
     // The hint has the rest of the closed panel's one line, in the title's size, so it is never cut.
-    lblSporeHint = new QLabel(QStringLiteral("Klicka på pilen för att se sporernas storlek, form och färg."),
-                              panelSpores);
+    lblSporeHint =
+        new QLabel(QStringLiteral("Klicka på pilen för att se sporernas storlek, form och färg."), panelSpores);
     QFont hint(QStringLiteral("Arial"));
     hint.setPixelSize(11);
     lblSporeHint->setFont(hint);
@@ -372,19 +373,24 @@ void TframeFungi::LayoutColumn() {
     QLabel* growthLabel = m_labels.value(QStringLiteral("#growth"));
     QLabel* densityLabel = m_labels.value(QStringLiteral("#density"));
     switch (underside) {
-    case 0:
-        growthLabel->setText(QStringLiteral("Skivor, växtsätt:"));
-        densityLabel->setText(QStringLiteral("Skivor, täthet:"));
-        colorLabel->setText(QStringLiteral("Skivor, färg:"));
-        break;
-    case 1:
-        growthLabel->setText(QStringLiteral("Rör, växtsätt:"));
-        densityLabel->setText(QStringLiteral("Rör, storlek:"));
-        colorLabel->setText(QStringLiteral("Rör, färg:"));
-        break;
-    case 2: colorLabel->setText(QStringLiteral("Taggar, färg:")); break;
-    case 3: colorLabel->setText(QStringLiteral("Åsar, färg:")); break;
-    default: break;
+        case 0:
+            growthLabel->setText(QStringLiteral("Skivor, växtsätt:"));
+            densityLabel->setText(QStringLiteral("Skivor, täthet:"));
+            colorLabel->setText(QStringLiteral("Skivor, färg:"));
+            break;
+        case 1:
+            growthLabel->setText(QStringLiteral("Rör, växtsätt:"));
+            densityLabel->setText(QStringLiteral("Rör, storlek:"));
+            colorLabel->setText(QStringLiteral("Rör, färg:"));
+            break;
+        case 2:
+            colorLabel->setText(QStringLiteral("Taggar, färg:"));
+            break;
+        case 3:
+            colorLabel->setText(QStringLiteral("Åsar, färg:"));
+            break;
+        default:
+            break;
     }
     Stack(label(QStringLiteral("Hattundersida:")), cap, 0);
     Stack(field(QStringLiteral("HatSubType")), cap, 35);
@@ -416,12 +422,12 @@ void TframeFungi::LayoutColumn() {
         Stack(field(maxField), show, 0);
         Stack(field(key + QStringLiteral("/unit")), show, 15);
     };
-    m_labels.value(QStringLiteral("#size"))->setText(cap ? QStringLiteral("Hatt, storlek:")
-                                                         : QStringLiteral("Fruktkr. bredd:"));
+    m_labels.value(QStringLiteral("#size"))
+        ->setText(cap ? QStringLiteral("Hatt, storlek:") : QStringLiteral("Fruktkr. bredd:"));
     sizeRow(QStringLiteral("#size"), true, QStringLiteral("BodySizeMinimum"), QStringLiteral("BodySizeMaximum"));
     sizeRow(QStringLiteral("#height"), !cap, QStringLiteral("BodyHeightMinimum"), QStringLiteral("BodyHeightMaximum"));
-    m_labels.value(QStringLiteral("#bodycolor"))->setText(cap ? QStringLiteral("Hatt, färg:")
-                                                              : QStringLiteral("Fruktkropp, färg:"));
+    m_labels.value(QStringLiteral("#bodycolor"))
+        ->setText(cap ? QStringLiteral("Hatt, färg:") : QStringLiteral("Fruktkropp, färg:"));
     Stack(m_labels.value(QStringLiteral("#bodycolor")), true, 0);
     Stack(field(QStringLiteral("BodyColor")), true, 25);
     sizeRow(QStringLiteral("#foot"), cap, QStringLiteral("FootSizeMinimum"), QStringLiteral("FootSizeMaximum"));
@@ -493,10 +499,10 @@ void TframeFungi::LayoutColumn() {
     memoPrivate->setFixedSize(width, 80);
     m_labels.value(QStringLiteral("Övrigt:"))->setFixedWidth(width);
     m_labels.value(QStringLiteral("Egna noteringar:"))->setFixedWidth(width);
-    for (QWidget* w : {static_cast<QWidget*>(m_labels.value(QStringLiteral("Övrigt:"))),
-                       static_cast<QWidget*>(memoTexts),
-                       static_cast<QWidget*>(m_labels.value(QStringLiteral("Egna noteringar:"))),
-                       static_cast<QWidget*>(memoPrivate)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_labels.value(QStringLiteral("Övrigt:"))), static_cast<QWidget*>(memoTexts),
+          static_cast<QWidget*>(m_labels.value(QStringLiteral("Egna noteringar:"))),
+          static_cast<QWidget*>(memoPrivate)})
         w->move(kLabelX, w->y());
     const int stackEnd = m_stackPos;
     Stack(m_labels.value(QStringLiteral("Övrigt:")), true, 16);

@@ -14,9 +14,9 @@ const QStringList& FungiOftenItems() {
 }
 
 const QStringList& FungiFoodItems() {
-    static const QStringList items = {QStringLiteral("Dödligt giftig"), QStringLiteral("Giftig"),
-                                      QStringLiteral("Oätlig"),         QStringLiteral("Mindre god"),
-                                      QStringLiteral("God"),            QStringLiteral("Mycket god")};
+    static const QStringList items = {
+        QStringLiteral("Dödligt giftig"), QStringLiteral("Giftig"), QStringLiteral("Oätlig"),
+        QStringLiteral("Mindre god"),     QStringLiteral("God"),    QStringLiteral("Mycket god")};
     return items;
 }
 
@@ -49,11 +49,11 @@ const QStringList& FungiPoreDensityItems() {
 }
 
 const QStringList& FungiHabitatItems() {
-    static const QStringList items = {
-        QStringLiteral("Barrskog"), QStringLiteral("Lövskog"), QStringLiteral("Gräs"),   QStringLiteral("Gran"),
-        QStringLiteral("Tall"),     QStringLiteral("Lärk"),    QStringLiteral("Bok"),    QStringLiteral("Björk"),
-        QStringLiteral("Ek"),       QStringLiteral("Asp"),     QStringLiteral("Al"),     QStringLiteral("Hassel"),
-        QStringLiteral("Poppel"),   QStringLiteral("Sand"),    QStringLiteral("Annat")};
+    static const QStringList items = {QStringLiteral("Barrskog"), QStringLiteral("Lövskog"), QStringLiteral("Gräs"),
+                                      QStringLiteral("Gran"),     QStringLiteral("Tall"),    QStringLiteral("Lärk"),
+                                      QStringLiteral("Bok"),      QStringLiteral("Björk"),   QStringLiteral("Ek"),
+                                      QStringLiteral("Asp"),      QStringLiteral("Al"),      QStringLiteral("Hassel"),
+                                      QStringLiteral("Poppel"),   QStringLiteral("Sand"),    QStringLiteral("Annat")};
     return items;
 }
 
@@ -66,12 +66,12 @@ const QStringList& FungiGrowthMethodItems() {
 
 const QStringList& FungiSporePropItems() {
     static const QStringList items = {
-        QStringLiteral("Hyalina"),     QStringLiteral("Släta"),       QStringLiteral("Ellipsoida"),
-        QStringLiteral("Rundade"),     QStringLiteral("Cylindriska"), QStringLiteral("Klotrunda"),
-        QStringLiteral("Mandelformade"), QStringLiteral("Spolformade"), QStringLiteral("Njurformade"),
-        QStringLiteral("Vårtiga"),     QStringLiteral("Taggiga"),     QStringLiteral("Krökta"),
-        QStringLiteral("Korvlika"),    QStringLiteral("Nätmönstrade"), QStringLiteral("Sönderfallande"),
-        QStringLiteral("1-septerade"), QStringLiteral("3-septerade"), QStringLiteral("5-septerade")};
+        QStringLiteral("Hyalina"),       QStringLiteral("Släta"),        QStringLiteral("Ellipsoida"),
+        QStringLiteral("Rundade"),       QStringLiteral("Cylindriska"),  QStringLiteral("Klotrunda"),
+        QStringLiteral("Mandelformade"), QStringLiteral("Spolformade"),  QStringLiteral("Njurformade"),
+        QStringLiteral("Vårtiga"),       QStringLiteral("Taggiga"),      QStringLiteral("Krökta"),
+        QStringLiteral("Korvlika"),      QStringLiteral("Nätmönstrade"), QStringLiteral("Sönderfallande"),
+        QStringLiteral("1-septerade"),   QStringLiteral("3-septerade"),  QStringLiteral("5-septerade")};
     return items;
 }
 

@@ -160,7 +160,8 @@ void TframeFungi::SetupFrame() {
     auto* tools = new QHBoxLayout(panelTools);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(1);
-    const QStringList browseTexts = {QStringLiteral("<<"), QStringLiteral("<"), QStringLiteral(">"), QStringLiteral(">>")};
+    const QStringList browseTexts = {QStringLiteral("<<"), QStringLiteral("<"), QStringLiteral(">"),
+                                     QStringLiteral(">>")};
     const QStringList browseHints = {QStringLiteral("Första arten"), QStringLiteral("Föregående art"),
                                      QStringLiteral("Nästa art"), QStringLiteral("Sista arten")};
     for (int i = 0; i < 4; ++i) {
@@ -200,11 +201,12 @@ void TframeFungi::SetupFrame() {
     btnComplete->setToolTip(QStringLiteral("Komplettera artens beskrivning"));
     connect(btnComplete, &QPushButton::clicked, this, [this] { Guarded([this] { CompleteClick(); }); });
     tools->addWidget(btnComplete);
-    btnCompleteHelp = ToolButton(QStringLiteral("?"), QStringLiteral("Om att komplettera artbeskrivningar"), panelTools);
+    btnCompleteHelp =
+        ToolButton(QStringLiteral("?"), QStringLiteral("Om att komplettera artbeskrivningar"), panelTools);
     btnCompleteHelp->setEnabled(false);
     tools->addWidget(btnCompleteHelp);
-    btnFactError = ToolButton(QStringLiteral("Rapportera fel"), QStringLiteral("Rapportera ett fel i beskrivningen"),
-                              panelTools);
+    btnFactError =
+        ToolButton(QStringLiteral("Rapportera fel"), QStringLiteral("Rapportera ett fel i beskrivningen"), panelTools);
     tools->addWidget(btnFactError);
     btnPrint = ToolButton(QStringLiteral("Skriv ut"), QStringLiteral("Skriv ut artens faktablad"), panelTools);
     btnPrint->setEnabled(false);
@@ -441,20 +443,27 @@ void TframeFungi::SaveSettings() {
 void TframeFungi::ShowSubScreen(int index) {
     TFRFungiSubScreen* sub = nullptr;
     switch (index) {
-    case 1: sub = m_screen->FindScreen; break;
-    case 2: sub = m_screen->MixupScreen; break;
-    case 3: sub = m_screen->FPlaceScreen; break;
-    case 4: sub = m_screen->PicScreen; break;
-    default: break;
+        case 1:
+            sub = m_screen->FindScreen;
+            break;
+        case 2:
+            sub = m_screen->MixupScreen;
+            break;
+        case 3:
+            sub = m_screen->FPlaceScreen;
+            break;
+        case 4:
+            sub = m_screen->PicScreen;
+            break;
+        default:
+            break;
     }
     SubScreenIndex = index;
     for (int i = 0; i < SubButtons.size(); ++i) SubButtons[i]->setChecked(i + 1 == index);
     if (sub) sub->Activate(QString());
 }
 
-void TframeFungi::CloseSubScreen() {
-    HideCurrentSubScreen();
-}
+void TframeFungi::CloseSubScreen() { HideCurrentSubScreen(); }
 
 void TframeFungi::HideCurrentSubScreen() {
     if (TFRFungiSubScreen* sub = m_current) {
@@ -503,23 +512,24 @@ void TframeFungi::SetBrowseControlsEnabled(bool enabled) {
 void TframeFungi::BrowseClick(int tag) {
     if (EditingNotes || !m_fungi->Active()) return;
     switch (tag) {
-    case 1:
-        if (m_fungi->Bof()) return;
-        m_fungi->First();
-        break;
-    case 2:
-        if (m_fungi->Bof()) return;
-        m_fungi->Prior();
-        break;
-    case 3:
-        if (m_fungi->Eof()) return;
-        m_fungi->Next();
-        break;
-    case 4:
-        if (m_fungi->Eof()) return;
-        m_fungi->Last();
-        break;
-    default: return;
+        case 1:
+            if (m_fungi->Bof()) return;
+            m_fungi->First();
+            break;
+        case 2:
+            if (m_fungi->Bof()) return;
+            m_fungi->Prior();
+            break;
+        case 3:
+            if (m_fungi->Eof()) return;
+            m_fungi->Next();
+            break;
+        case 4:
+            if (m_fungi->Eof()) return;
+            m_fungi->Last();
+            break;
+        default:
+            return;
     }
     UpdateScreen();
 }
@@ -594,7 +604,8 @@ void TframeFungi::SetNotesButtons(bool visible) {
 void TframeFungi::NotesChanged() {
     if (Loading || EditingNotes) return;
     SetNotesButtons(true);
-    if (QScrollBar* bar = scrollDescription->verticalScrollBar(); bar && bar->maximum() > 0) bar->setValue(bar->maximum());
+    if (QScrollBar* bar = scrollDescription->verticalScrollBar(); bar && bar->maximum() > 0)
+        bar->setValue(bar->maximum());
     EditingNotes = true;
     // Browsing would throw the typed notes away: it waits for "Spara" or "Avbryt".
     m_screen->SetBrowseEnabled(false);
@@ -618,8 +629,7 @@ void TframeFungi::SaveNotesClick() {
                 if (notes->State() != TDataSetState::dsBrowse) notes->Cancel();
                 notes->CloseInternal();
                 notes->LoadData();
-            } catch (...) {
-            }
+            } catch (...) {}
             notes->SetAutoSave(autoSave);
         });
         while (!notes->IsEmpty()) {
@@ -697,11 +707,11 @@ void TframeFungi::UpdateFrame() {
     btnComplete->setVisible(complete);
     btnCompleteHelp->setVisible(complete);
 
-    panelFrameHeader->setText(QStringLiteral("   Artbeskrivning %1 av %2 (%3)")
-                                  .arg(hasRecord ? m_fungi->RecNo() : 0)
-                                  .arg(m_fungi->Active() ? m_fungi->RecordCount() : 0)
-                                  .arg(m_fungi->Sel().isEmpty() ? QStringLiteral("urval ej aktivt")
-                                                                : QStringLiteral("urval aktivt")));
+    panelFrameHeader->setText(
+        QStringLiteral("   Artbeskrivning %1 av %2 (%3)")
+            .arg(hasRecord ? m_fungi->RecNo() : 0)
+            .arg(m_fungi->Active() ? m_fungi->RecordCount() : 0)
+            .arg(m_fungi->Sel().isEmpty() ? QStringLiteral("urval ej aktivt") : QStringLiteral("urval aktivt")));
 
     if (m_current && m_current == m_screen->PicScreen && m_current->SubMode() == 1) m_current->SetSubMode(0);
 

@@ -106,12 +106,12 @@ public:
     // ---- Components ----
     QWidget* panelTools = nullptr;
     QList<QToolButton*> BrowseButtons;  // tags 1..4
-    QList<QToolButton*> SortButtons;    // tags 1..3
-    QList<QToolButton*> ModeButtons;    // tags 1..2
-    QList<QToolButton*> SubButtons;     // tags 1..4
+    QList<QToolButton*> SortButtons;  // tags 1..3
+    QList<QToolButton*> ModeButtons;  // tags 1..2
+    QList<QToolButton*> SubButtons;  // tags 1..4
     TFRSearchPanel* searchFungi = nullptr;
-    QPushButton* btnSelection = nullptr;      // "Urval"
-    QPushButton* btnComplete = nullptr;       // "Komplettera"
+    QPushButton* btnSelection = nullptr;  // "Urval"
+    QPushButton* btnComplete = nullptr;  // "Komplettera"
     QToolButton* btnCompleteHelp = nullptr;
     QToolButton* btnPrint = nullptr;
     QToolButton* btnFactError = nullptr;
@@ -132,7 +132,7 @@ public:
     // No-data page.
     QLabel* lblNoData = nullptr;
     QPushButton* btnClearSelection = nullptr;  // "Upphäv urval"
-    QPushButton* btnSelectionWindow = nullptr; // "Urvalsfönster"
+    QPushButton* btnSelectionWindow = nullptr;  // "Urvalsfönster"
     // Table page.
     QTableView* gridFungi = nullptr;
     // Description column.
@@ -145,10 +145,10 @@ public:
     QLabel* lblSporeColor = nullptr;
     TFRDBColorbar* cbarSporeColor = nullptr;
     QLabel* lblSporeHint = nullptr;
-    TFRMemo* memoTexts = nullptr;         // "Övrigt:"
-    TFRMemo* memoPrivate = nullptr;       // "Egna noteringar:"
-    QPushButton* btnSaveNotes = nullptr;   // "Spara"
-    QPushButton* btnCancelNotes = nullptr; // "Avbryt"
+    TFRMemo* memoTexts = nullptr;  // "Övrigt:"
+    TFRMemo* memoPrivate = nullptr;  // "Egna noteringar:"
+    QPushButton* btnSaveNotes = nullptr;  // "Spara"
+    QPushButton* btnCancelNotes = nullptr;  // "Avbryt"
     // Right column.
     TFRTitlePicture* picMain = nullptr;
     TFRDBSeason* dbseasonFungi = nullptr;

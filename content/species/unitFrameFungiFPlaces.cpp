@@ -20,13 +20,14 @@ TframeFungiFPlaces::TframeFungiFPlaces(QWidget* parent) : TframeFungiList(parent
             heavy.setBold(true);
             painter->setFont(heavy);
             const QFontMetrics metrics(heavy);
-            painter->drawText(rect.left() + 8, rect.top() + 4 + metrics.ascent(),
-                              metrics.elidedText(Text(row, QStringLiteral("PlaceName")), Qt::ElideRight,
-                                                 rect.width() - 12));
+            painter->drawText(
+                rect.left() + 8, rect.top() + 4 + metrics.ascent(),
+                metrics.elidedText(Text(row, QStringLiteral("PlaceName")), Qt::ElideRight, rect.width() - 12));
         },
         [this](int, int) { return fontMetrics().height() + 10; });
-    sbtnUpdate = AddButton(QStringLiteral("Uppdatera svampställen"), "sbtnUpdate",
-                           QStringLiteral("Uppdatera databasen för att reflektera nyligen lagrade svampställeutflykter"));
+    sbtnUpdate =
+        AddButton(QStringLiteral("Uppdatera svampställen"), "sbtnUpdate",
+                  QStringLiteral("Uppdatera databasen för att reflektera nyligen lagrade svampställeutflykter"));
     Buttons()->addStretch(1);
     connect(sbtnUpdate, &QToolButton::clicked, this, [this] { btnUpdateClick(); });
 }

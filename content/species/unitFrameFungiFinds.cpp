@@ -103,7 +103,8 @@ void TFRFungiFindDetailScreen::NewFind() {
         finds->FieldByName(QStringLiteral("CreatedBy"))->SetAsString(GetCurrentUserContactUKey());
         if (TFRIniFile* settings = UsersSettings())
             for (int i = 0; i < 3; ++i)
-                finds->FieldByName(QLatin1String(kLockFields[i]))->SetAsBoolean(settings->ReadBool(QLatin1String(kLockKeys[i])));
+                finds->FieldByName(QLatin1String(kLockFields[i]))
+                    ->SetAsBoolean(settings->ReadBool(QLatin1String(kLockKeys[i])));
     } catch (...) {
         if (finds->State() == TDataSetState::dsInsert) finds->Cancel();
         Lock(false);
@@ -155,8 +156,8 @@ TframeFungiFinds::TframeFungiFinds(QWidget* parent) : TframeFungiList(parent) {
                 QStringLiteral("Antal: ") + FindCountClass(Value(row, QStringLiteral("BodyCount")).toInt());
             painter->drawText(x, baseline, amount);
             x += normal.horizontalAdvance(amount) + 16;
-            const QString where = Text(row, QStringLiteral("District")) + QStringLiteral(", ") +
-                                  Text(row, QStringLiteral("Province"));
+            const QString where =
+                Text(row, QStringLiteral("District")) + QStringLiteral(", ") + Text(row, QStringLiteral("Province"));
             painter->drawText(x, baseline, normal.elidedText(where, Qt::ElideRight, std::max(0, rect.right() - x - 4)));
         },
         [this](int, int) { return fontMetrics().height() + 10; });
@@ -332,8 +333,8 @@ void TframeFungiFindDetails::btnMapClick() {
 }
 
 QString TframeFungiFindDetails::HeaderText() const {
-    return DetailHeaderText(Finds(), QStringLiteral("inmatning av ny fyndplats"), QStringLiteral("editering av fyndplats"),
-                            QStringLiteral("fyndplats %1 av %2"));
+    return DetailHeaderText(Finds(), QStringLiteral("inmatning av ny fyndplats"),
+                            QStringLiteral("editering av fyndplats"), QStringLiteral("fyndplats %1 av %2"));
 }
 
 void TframeFungiFindDetails::FillDistrictItems() {
@@ -431,7 +432,8 @@ void TframeFungiFindDetails::btnSaveClick() {
     }
     if (TFRIniFile* settings = UsersSettings())
         for (int i = 0; i < 3; ++i)
-            settings->WriteBool(QLatin1String(kLockKeys[i]), finds->FieldByName(QLatin1String(kLockFields[i]))->AsBoolean());
+            settings->WriteBool(QLatin1String(kLockKeys[i]),
+                                finds->FieldByName(QLatin1String(kLockFields[i]))->AsBoolean());
     if (finds->FieldByName(QStringLiteral("Province"))->AsString().trimmed().isEmpty()) {
         dbeditProvince->setFocus();
         UIServices::ShowError(QStringLiteral("Du måste ange vilket län fyndet gjordes i"), kErrorCaption);

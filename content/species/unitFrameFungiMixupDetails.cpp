@@ -49,8 +49,8 @@ QUrl MixupReportUrl(const QString& host, const QString& fungi1, const QString& d
     while (base.endsWith(QLatin1Char('/'))) base.chop(1);
     if (!base.contains(QLatin1String("://"))) base.prepend(QLatin1String("http://"));
     const QByteArray text = base.toUtf8() + "/data/reportmixup.asp?fungi1=" + Encoded(fungi1) +
-                            "&difference1=" + Encoded(difference1) + "&fungi2=" + Encoded(fungi2) +
-                            "&difference2=" + Encoded(difference2) + "&user=" + Encoded(user);
+        "&difference1=" + Encoded(difference1) + "&fungi2=" + Encoded(fungi2) + "&difference2=" + Encoded(difference2) +
+        "&user=" + Encoded(user);
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }
 
@@ -159,12 +159,14 @@ void TframeFungiMixupDetails::UpdateFrame() {
     TExtClientDataSet* mixups = Mixups();
     if (!mixups || !FRFungiScreen) return;
     const bool inserting = mixups->State() == TDataSetState::dsInsert;
-    SetFittedHeader(panelFrameHeader, QStringLiteral("   ") + FRFungiScreen->GetFungiFullName(QStringLiteral("*")) +
-                              QStringLiteral(" - ") +
-                              (inserting ? QStringLiteral("inmatning av ny förväxlingssvamp")
-                                         : QStringLiteral("editering av ny förväxlingssvamp")));
+    SetFittedHeader(panelFrameHeader,
+                    QStringLiteral("   ") + FRFungiScreen->GetFungiFullName(QStringLiteral("*")) +
+                        QStringLiteral(" - ") +
+                        (inserting ? QStringLiteral("inmatning av ny förväxlingssvamp")
+                                   : QStringLiteral("editering av ny förväxlingssvamp")));
     searchMixup->setEnabled(inserting);
-    const QString key = mixups->Active() && !mixups->IsEmpty() ? mixups->FieldByName(kMixupUKey)->AsString() : QString();
+    const QString key =
+        mixups->Active() && !mixups->IsEmpty() ? mixups->FieldByName(kMixupUKey)->AsString() : QString();
     if (!key.isEmpty()) searchMixup->Edit->setText(FRFungiScreen->GetFungiName(key));
 }
 
@@ -184,27 +186,29 @@ void TframeFungiMixupDetails::btnSaveClick() {
     const QString difference = dbmemoDifference->toPlainText();
     const QString mirror = chkMirror->isChecked() ? memoMirror->toPlainText() : QString();
     if (difference.trimmed().isEmpty() || (chkMirror->isChecked() && mirror.trimmed().isEmpty()))
-        throw Exception(QStringLiteral("Du måste ange någon skillnad. Om det inte finns några synliga skillnader, "
-                                       "skriv \"Mikroskopiska skillnader\"."));
+        throw Exception(
+            QStringLiteral("Du måste ange någon skillnad. Om det inte finns några synliga skillnader, "
+                           "skriv \"Mikroskopiska skillnader\"."));
     TDM* dm = FRFungiScreen->DataModule();
     const QString user = dm->cdsCurrentUser->Active() && !dm->cdsCurrentUser->IsEmpty()
-                             ? dm->cdsCurrentUser->FieldByName(QStringLiteral("UserName"))->AsString()
-                             : QString();
+        ? dm->cdsCurrentUser->FieldByName(QStringLiteral("UserName"))->AsString()
+        : QString();
     const QString host = UsersSettings() ? UsersSettings()->ReadString(QLatin1String(MixupReportHostKey)) : QString();
     if (host.trimmed().isEmpty()) {
         UIServices::ShowWarning(QStringLiteral("Ingen adress för rapporter till Mykotekshallen-teamet är inställd, så "
                                                "förslaget kunde inte skickas."),
                                 QStringLiteral("Mykotekshallen - Information"));
     } else {
-        const QUrl url = MixupReportUrl(host, FRFungiScreen->GetFungiName(QStringLiteral("*")), difference, other,
-                                        mirror, user);
+        const QUrl url =
+            MixupReportUrl(host, FRFungiScreen->GetFungiName(QStringLiteral("*")), difference, other, mirror, user);
         try {
             if (Sender())
                 Sender()(url);
             else
                 MixupReportGet(url);
             UIServices::ShowInformation(
-                QStringLiteral("Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"),
+                QStringLiteral(
+                    "Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"),
                 QStringLiteral("Mykotekshallen - Information"));
         } catch (const std::exception& e) {
             const QString message = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message()

@@ -38,7 +38,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 public:
-
     void MirrorClick();
     // Validates and sends the proposal; the record is cancelled afterwards either way.
     void btnSaveClick();

@@ -40,11 +40,12 @@ TframeFungiMixups::TframeFungiMixups(QWidget* parent) : TframeFungiList(parent) 
         },
         [this](int row, int) {
             const QFontMetrics metrics = fontMetrics();
-            return EntryHeight(metrics.height(),
-                               int(WrapText(metrics, TextWidth(), Text(row, kDifference)).size()));
+            return EntryHeight(metrics.height(), int(WrapText(metrics, TextWidth(), Text(row, kDifference)).size()));
         });
-    sbtnNew = AddButton(QStringLiteral("Ny..."), "sbtnNew", QStringLiteral("Föreslå en ny förväxlingsart för denna svampart"));
-    sbtnShow = AddButton(QStringLiteral("Visa"), "sbtnShow", QStringLiteral("Visa den markerade förväxlingssvampens beskrivning"));
+    sbtnNew = AddButton(QStringLiteral("Ny..."), "sbtnNew",
+                        QStringLiteral("Föreslå en ny förväxlingsart för denna svampart"));
+    sbtnShow = AddButton(QStringLiteral("Visa"), "sbtnShow",
+                         QStringLiteral("Visa den markerade förväxlingssvampens beskrivning"));
     Buttons()->addStretch(1);
     connect(sbtnNew, &QToolButton::clicked, this, [this] { btnNewClick(); });
     connect(sbtnShow, &QToolButton::clicked, this, [this] { ShowMixup(listEntries->currentRow()); });

@@ -96,8 +96,7 @@ TFRFungiMixupScreen::TFRFungiMixupScreen(QObject* owner)
     if (IsFrameCacheMode()) CreateFrame();
 }
 TFRFungiMixupDetailScreen::TFRFungiMixupDetailScreen(QObject* owner)
-    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiMixups, 1, QStringLiteral("Förväxlingssvamp"), 0,
-                              QString()) {
+    : TFRFungiDetailSubScreen(owner, ScreenDM()->cdsFungiMixups, 1, QStringLiteral("Förväxlingssvamp"), 0, QString()) {
     if (IsFrameCacheMode()) CreateFrame();
 }
 TFRFungiFPlaceScreen::TFRFungiFPlaceScreen(QObject* owner)
@@ -298,10 +297,20 @@ void RegisterFungiScreen() {
     // The key sorts and selects the species table through the species screen, which owns both.
     auto screen = [] { return MainForm() ? qobject_cast<TFRFungiScreen*>(MainForm()->Screen(ssFungi)) : nullptr; };
     TKeySpeciesHooks hooks;
-    hooks.SortOrder = [screen] { TFRFungiScreen* s = screen(); return s ? int(s->SortOrder()) : 0; };
-    hooks.SetSortOrder = [screen](int order) { if (TFRFungiScreen* s = screen()) s->SetSortOrder(order); };
-    hooks.KeySelection = [screen] { TFRFungiScreen* s = screen(); return s && s->KeySelectionFlag; };
-    hooks.SetKeySelection = [screen](bool on) { if (TFRFungiScreen* s = screen()) s->KeySelectionFlag = on; };
+    hooks.SortOrder = [screen] {
+        TFRFungiScreen* s = screen();
+        return s ? int(s->SortOrder()) : 0;
+    };
+    hooks.SetSortOrder = [screen](int order) {
+        if (TFRFungiScreen* s = screen()) s->SetSortOrder(order);
+    };
+    hooks.KeySelection = [screen] {
+        TFRFungiScreen* s = screen();
+        return s && s->KeySelectionFlag;
+    };
+    hooks.SetKeySelection = [screen](bool on) {
+        if (TFRFungiScreen* s = screen()) s->KeySelectionFlag = on;
+    };
     SetKeySpeciesHooks(hooks);
 }
 

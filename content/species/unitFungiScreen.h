@@ -36,8 +36,8 @@ class TFRFungiDetailSubScreen : public TFRFungiSubScreen {
 public:
     // button: the species frame's sub-screen button whose caption shows the record count
     // (0 for the detail sub-screens, which have none); caption: its format, with %1 the count.
-    TFRFungiDetailSubScreen(QObject* owner, TExtClientDataSet* table, quint8 subMode, const QString& title,
-                            int button, const QString& caption);
+    TFRFungiDetailSubScreen(QObject* owner, TExtClientDataSet* table, quint8 subMode, const QString& title, int button,
+                            const QString& caption);
     void CreateFrame() override;
     void ReleaseFrame() override;
     // Inherited, then the record count into the species frame's button.
@@ -58,13 +58,13 @@ private:
 // A sub-screen whose frame its function area's unit makes. The macro's argument names a class,
 // which cannot stand in parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define MYKO_FUNGI_SUBSCREEN_FRAMED(Name)                                                                       \
-    class Name : public TFRFungiDetailSubScreen {                                                               \
-    public:                                                                                                     \
-        explicit Name(QObject* owner);                                                                          \
-                                                                                                                \
-    protected:                                                                                                  \
-        TFRFrameBase* NewFrame() override;                                                                      \
+#define MYKO_FUNGI_SUBSCREEN_FRAMED(Name)         \
+    class Name : public TFRFungiDetailSubScreen { \
+    public:                                       \
+        explicit Name(QObject* owner);            \
+                                                  \
+    protected:                                    \
+        TFRFrameBase* NewFrame() override;        \
     };
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiFindScreen)
 MYKO_FUNGI_SUBSCREEN_FRAMED(TFRFungiMixupScreen)

@@ -28,8 +28,7 @@
 
 namespace {
 
-TFRMultiChoice* Choice(const char* name, const QStringList& items, int cols, int width, bool single,
-                       QWidget* parent) {
+TFRMultiChoice* Choice(const char* name, const QStringList& items, int cols, int width, bool single, QWidget* parent) {
     auto* choice = new TFRMultiChoice(parent);
     choice->setObjectName(QLatin1String(name));
     choice->SetMinSelected(0);
@@ -122,8 +121,8 @@ void TformFungiSelection::SetupForm() {
         // The numbered regions of Sweden that the choices name.
         const QImage regions = SwedenRegionNumbersPicture();
         if (!regions.isNull())
-            imageCountryParts->setPixmap(QPixmap::fromImage(
-                regions.scaled(QSize(96, 120), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            imageCountryParts->setPixmap(
+                QPixmap::fromImage(regions.scaled(QSize(96, 120), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         auto* line = new QHBoxLayout;
         line->addWidget(multicCountryPart, 0, Qt::AlignTop);
         line->addSpacing(12);

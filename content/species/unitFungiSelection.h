@@ -34,9 +34,9 @@ public:
 
     // The buttons.
     void ExecuteSelection();  // "Gör urval"
-    void CloseClick();        // "Stäng"
-    void ClearFields();       // "Töm samtliga fält"
-    void CancelSelection();   // "Upphäv nuvarande urval"
+    void CloseClick();  // "Stäng"
+    void ClearFields();  // "Töm samtliga fält"
+    void CancelSelection();  // "Upphäv nuvarande urval"
 
     QLabel* lblHeader = nullptr;
     TFRMultiChoice* multicComplete = nullptr;
@@ -50,10 +50,10 @@ public:
     TFRMultiChoice* multicSeason = nullptr;
     TFRMultiChoice* multicHabitat = nullptr;
     TFREdit* editFungiGroup = nullptr;
-    QPushButton* btnExecute = nullptr;         // "Gör urval"
-    QPushButton* btnClose = nullptr;           // "Stäng"
-    QPushButton* btnClearFields = nullptr;     // "Töm samtliga fält"
-    QPushButton* btnCancelSelection = nullptr; // "Upphäv nuvarande urval"
+    QPushButton* btnExecute = nullptr;  // "Gör urval"
+    QPushButton* btnClose = nullptr;  // "Stäng"
+    QPushButton* btnClearFields = nullptr;  // "Töm samtliga fält"
+    QPushButton* btnCancelSelection = nullptr;  // "Upphäv nuvarande urval"
 
 protected:
     // However the dialog closes, the controls go into the quick selection and it is written

@@ -163,7 +163,8 @@ void TformInputFungi::SetupForm() {
     page = NewPage("tabsFoodValue", QStringLiteral("Matvärde, smak och lukt"));
     multicFoodValue1 = NewChoice(page, "multicFoodValue1", "FoodValue1", FungiFoodItems(), 3, 90, false);
     AddRow(page, QStringLiteral("Matvärde:"), multicFoodValue1);
-    multicCookingRequired = NewChoice(page, "multicCookingRequired", "CookingRequired", FungiYesNoItems(), 2, 45, false);
+    multicCookingRequired =
+        NewChoice(page, "multicCookingRequired", "CookingRequired", FungiYesNoItems(), 2, 45, false);
     AddRow(page, QStringLiteral("Avkokning krävs:"), multicCookingRequired);
     multicFoodValue2 = NewChoice(page, "multicFoodValue2", "FoodValue2", FungiFoodItems(), 3, 90, false);
     AddRow(page, QStringLiteral("Matvärde före avkokning:"), multicFoodValue2);
@@ -196,7 +197,8 @@ void TformInputFungi::SetupForm() {
     AddRow(page, QStringLiteral("Hattundersida:"), multicHatSubType);
     multicHatSubGrowth = NewChoice(page, "multicHatSubGrowth", "HatSubGrowth", FungiGillGrowthItems(), 3, 90, true);
     AddRow(page, QStringLiteral("Skivor, växtsätt:"), multicHatSubGrowth);
-    multicHatSubDensity = NewChoice(page, "multicHatSubDensity", "HatSubDensity", FungiGillDensityItems(), 3, 60, false);
+    multicHatSubDensity =
+        NewChoice(page, "multicHatSubDensity", "HatSubDensity", FungiGillDensityItems(), 3, 60, false);
     AddRow(page, QStringLiteral("Skivor, täthet:"), multicHatSubDensity);
     multicPoreGrowth = NewChoice(page, "multicPoreGrowth", "HatSubGrowth", FungiPoreGrowthItems(), 3, 90, true);
     AddRow(page, QStringLiteral("Rör, växtsätt:"), multicPoreGrowth);
@@ -306,7 +308,8 @@ QWidget* TformInputFungi::NewPage(const char* name, const QString& title) {
     page->setObjectName(QLatin1String(name));
     auto* rows = new QVBoxLayout(page);
     rows->setContentsMargins(4, 4, 4, 4);
-    auto* heading = new QLabel(QStringLiteral("Steg %1 av %2: %3").arg(m_pages.size() + 1).arg(PageCount).arg(title), page);
+    auto* heading =
+        new QLabel(QStringLiteral("Steg %1 av %2: %3").arg(m_pages.size() + 1).arg(PageCount).arg(title), page);
     heading->setObjectName(QStringLiteral("lblTitle"));
     QFont bold = heading->font();
     bold.setBold(true);
@@ -366,10 +369,12 @@ void TformInputFungi::AddRow(QWidget* page, const QString& caption, QList<QWidge
             parts->addWidget(control);
         }
         // Only a control without a height of its own (map, season, text) takes the page's room.
-        stretches = stretches || (control->sizePolicy().verticalPolicy() == QSizePolicy::Expanding &&
-                                  control->maximumHeight() == QWIDGETSIZE_MAX);
-        widens = widens || (control->sizePolicy().horizontalPolicy() == QSizePolicy::Expanding &&
-                            control->maximumWidth() == QWIDGETSIZE_MAX);
+        stretches = stretches ||
+            (control->sizePolicy().verticalPolicy() == QSizePolicy::Expanding &&
+             control->maximumHeight() == QWIDGETSIZE_MAX);
+        widens = widens ||
+            (control->sizePolicy().horizontalPolicy() == QSizePolicy::Expanding &&
+             control->maximumWidth() == QWIDGETSIZE_MAX);
         TagControl(page, control);
         m_captions.insert(control, label);
         m_rowParts.insert(control, {label, holder});
@@ -467,9 +472,9 @@ void TformInputFungi::PrepareForm() {
         // A group given before the description is completed stays.
         dbeditFungiGroup->setReadOnly(!field("FungiGroup")->AsString().isEmpty());
         static const std::pair<const char*, int> starting[] = {
-            {"Difficulty", 2}, {"FoodValue1", 2},    {"CookingRequired", 1}, {"FoodValue2", 2}, {"HatFungi", 0},
-            {"GroupedGrowth", 3}, {"FootRing", 3}, {"HatSubType", 0},      {"HatSubDensity", 1}, {"ScaledHat", 3},
-            {"DottedHat", 3},  {"LinedHat", 3},     {"VisibleMeatJuice", 2}};
+            {"Difficulty", 2},    {"FoodValue1", 2}, {"CookingRequired", 1}, {"FoodValue2", 2},    {"HatFungi", 0},
+            {"GroupedGrowth", 3}, {"FootRing", 3},   {"HatSubType", 0},      {"HatSubDensity", 1}, {"ScaledHat", 3},
+            {"DottedHat", 3},     {"LinedHat", 3},   {"VisibleMeatJuice", 2}};
         for (const auto& [name, value] : starting) field(name)->SetAsInteger(value);
         field("Smell")->SetAsString(QStringLiteral("Mild"));
         field("Taste")->SetAsString(QStringLiteral("Mild"));
@@ -543,8 +548,9 @@ void TformInputFungi::UpdateDetails() {
     const bool withoutCap = ChoiceIndex(multicHatFungi) == 1;
     m_skipped.clear();
     if (withoutCap) m_skipped = {3, 4};
-    for (QWidget* row : {static_cast<QWidget*>(cbarBodyColor), static_cast<QWidget*>(dbeditBodyWidthMinimum),
-                         static_cast<QWidget*>(dbeditBodyHeightMinimum), static_cast<QWidget*>(multicBodyGroupedGrowth)})
+    for (QWidget* row :
+         {static_cast<QWidget*>(cbarBodyColor), static_cast<QWidget*>(dbeditBodyWidthMinimum),
+          static_cast<QWidget*>(dbeditBodyHeightMinimum), static_cast<QWidget*>(multicBodyGroupedGrowth)})
         SetRowShown(row, withoutCap);
 
     const int underside = ChoiceIndex(multicHatSubType);
@@ -639,8 +645,7 @@ void TformInputFungi::ShowInfoLines() {
 // ---- Synonyms ----
 
 bool TformInputFungi::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == memoSwedishNames && event->type() == QEvent::FocusOut)
-        Guarded([this] { LeaveSwedishNames(); });
+    if (watched == memoSwedishNames && event->type() == QEvent::FocusOut) Guarded([this] { LeaveSwedishNames(); });
     return QDialog::eventFilter(watched, event);
 }
 
@@ -657,7 +662,8 @@ void TformInputFungi::LeaveSwedishNames() {
     name->SetAsString(first);
     lines.removeFirst();
     memoSwedishNames->setPlainText(lines.join(u'\n'));
-    lblHeader->setText(QStringLiteral("%1 (%2)").arg(first, fungi->FieldByName(QStringLiteral("LatinName"))->AsString()));
+    lblHeader->setText(
+        QStringLiteral("%1 (%2)").arg(first, fungi->FieldByName(QStringLiteral("LatinName"))->AsString()));
 }
 
 // ---- Saving ----

@@ -50,7 +50,7 @@ public:
     bool Skipped(int page) const { return m_skipped.contains(page); }
     // Shows a page and focuses its first (or, with last, its last) control by Tag.
     void ShowPage(int page, bool last = false);
-    void NextClick();   // "&Nästa >"
+    void NextClick();  // "&Nästa >"
     void PriorClick();  // "< &Föregående"
     // Shows and hides the rows that depend on CookingRequired, HatFungi, HatSubType and
     // VisibleMeatJuice, and skips pages 3 and 4 for a species without cap.
@@ -69,7 +69,7 @@ public:
     QLabel* RowCaption(QWidget* control) const { return m_captions.value(control); }
 
     // ---- Saving ----
-    void SaveClick();    // "Spara och stäng"
+    void SaveClick();  // "Spara och stäng"
     void CancelClick();  // "Avbryt"
     // The lines of the synonym memos as they are stored: trimmed, without empty ones.
     static QStringList NameLines(const QString& text);
@@ -81,9 +81,9 @@ public:
     QLabel* lblHeader = nullptr;
     QStackedWidget* pagesInput = nullptr;
     TFRInfoPanel* panelInfo = nullptr;
-    QPushButton* btnPrior = nullptr;   // "< &Föregående"
-    QPushButton* btnNext = nullptr;    // "&Nästa >"
-    QPushButton* btnSave = nullptr;    // "Spara och stäng"
+    QPushButton* btnPrior = nullptr;  // "< &Föregående"
+    QPushButton* btnNext = nullptr;  // "&Nästa >"
+    QPushButton* btnSave = nullptr;  // "Spara och stäng"
     QPushButton* btnCancel = nullptr;  // "Avbryt"
     TformSaveCompleted* formSaveCompleted = nullptr;
     // Page 0.

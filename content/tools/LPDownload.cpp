@@ -152,8 +152,7 @@ void TLPDownload::DownloadOne(const QString& key) {
                 pics->FieldByName(kPicDownloaded)->SetAsBoolean(false);
                 edit.Post();
             }
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     };
     if (!LocateUKey(fungi, fungiKey)) {
         // A species the selection hides gets its main picture where it is stored.
@@ -178,8 +177,7 @@ void TLPDownload::DownloadOne(const QString& key) {
         ~TDetach() {
             try {
                 pics->SetMasterSource(nullptr);
-            } catch (...) {
-            }
+            } catch (...) {}
         }
     } detach{pics};
     if (!LocateUKey(pics, key)) return;

@@ -217,8 +217,7 @@ TRepairCheck::TOutcome TRepairCheck::Run() {
         if (!m_currentUserRepaired) return;
         try {
             SelectCurrentUser(m_dm, LoggedInUserKey());
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     });
     // Each step is one save: what it changed in its tables and files lands together, also
     // when a stop request ends it early; a step that fails changes nothing.
@@ -321,8 +320,8 @@ void TRepairCheck::Walk(TExtClientDataSet* table, TProgress& progress, const std
     progress.Done();
 }
 
-void TRepairCheck::WalkTable(TExtClientDataSet* table, TProgress& progress, const QString& skipped,
-                             bool keepPosition, const std::function<void()>& row) {
+void TRepairCheck::WalkTable(TExtClientDataSet* table, TProgress& progress, const QString& skipped, bool keepPosition,
+                             const std::function<void()>& row) {
     if (Unreadable(table)) {
         progress.Replace(skipped);
         return;
@@ -511,8 +510,7 @@ void TRepairCheck::CheckContactReferences() {
                     if (!key.isEmpty() && !m_refCounts.contains(key)) {
                         try {
                             table->Delete();
-                        } catch (const Exception&) {
-                        }
+                        } catch (const Exception&) {}
                     }
                 }
             });
@@ -603,8 +601,8 @@ void TRepairCheck::DeleteOrphanFiles() {
         progress.Done();
         CheckStop();
     }
-    m_summary.append(QStringLiteral("%1 herrelösa bild- eller datafiler hittades och raderades...")
-                         .arg(m_counters.OrphanFiles));
+    m_summary.append(
+        QStringLiteral("%1 herrelösa bild- eller datafiler hittades och raderades...").arg(m_counters.OrphanFiles));
 }
 
 // ---- Step 6: picture counts ----
@@ -666,12 +664,10 @@ void TRepairCheck::CheckMissingFiles() {
             if (step.Kind == TKeyFile::FoodPicThumb && QFileInfo::exists(FileOf(TKeyFile::FoodPic, key))) {
                 // The recipe's picture is there: its thumbnail is made again.
                 try {
-                    TPendingFile thumbnail =
-                        MakeFoodThumbnail(QImage(FileOf(TKeyFile::FoodPic, key)), key);
+                    TPendingFile thumbnail = MakeFoodThumbnail(QImage(FileOf(TKeyFile::FoodPic, key)), key);
                     thumbnail.Commit();
                     return;
-                } catch (const Exception&) {
-                }
+                } catch (const Exception&) {}
             }
             ++m_counters.MissingFiles;
             if (SetFieldAndPost(hasPic, false) && table == m_dm->cdsFungi) m_mainPicCleared.insert(key);
@@ -697,7 +693,7 @@ void TRepairCheck::CheckFungiPicFiles() {
         TField* downloaded = pics->FieldByName(QStringLiteral("PicDownloaded"));
         const bool link = kind == QLatin1String("LINK");
         const bool stored = kind == QLatin1String("APP") || kind == QLatin1String("PERSONAL") ||
-                            kind == QLatin1String("EXTERN") || (link && downloaded->AsBoolean());
+            kind == QLatin1String("EXTERN") || (link && downloaded->AsBoolean());
         if (!stored || key.isEmpty() || !IsValidPathName(key)) return;
         if (!QFileInfo::exists(FileOf(TKeyFile::FungiPic, key))) {
             ++m_counters.MissingFiles;
@@ -708,8 +704,7 @@ void TRepairCheck::CheckFungiPicFiles() {
             try {
                 pics->Delete();
                 m_speciesLostPictures.insert(species);
-            } catch (const Exception&) {
-            }
+            } catch (const Exception&) {}
             return;
         }
         if (!QFileInfo::exists(FileOf(TKeyFile::FungiPicThumb, key))) {

@@ -28,7 +28,7 @@ bool ApplyReportLine(QStringList& lines, const QString& text);
 class TRepairCheck {
 public:
     // The contact that takes the place of every reference to a contact that is gone.
-    static const QString PlaceholderContactKey;   // "060BBBBBBBBBBBBBBB"
+    static const QString PlaceholderContactKey;  // "060BBBBBBBBBBBBBBB"
     static const QString PlaceholderContactName;  // "Borttagen kontakt"
     // The built-in author of the shipped species, no contact of the database.
     static const QString BuiltInContactKey;  // "060AAAAAAAAAAAAAAA"
@@ -37,13 +37,13 @@ public:
 
     // The numbers of the summary, one per step.
     struct TCounters {
-        int Contacts = 0;            // contacts when the run began
-        int BrokenDetails = 0;       // detail rows without their master, deleted
-        int MissingContacts = 0;     // references to contacts that could not be found
+        int Contacts = 0;  // contacts when the run began
+        int BrokenDetails = 0;  // detail rows without their master, deleted
+        int MissingContacts = 0;  // references to contacts that could not be found
         int CorrectedRefCounts = 0;  // contacts whose RefCount was corrected
-        int OrphanFiles = 0;         // files no record owns, deleted
+        int OrphanFiles = 0;  // files no record owns, deleted
         int CorrectedPicCounts = 0;  // species whose PicCount was corrected
-        int MissingFiles = 0;        // records whose file was missing
+        int MissingFiles = 0;  // records whose file was missing
     };
 
     explicit TRepairCheck(TDM* dm);

@@ -142,7 +142,7 @@ void TSSImport::Run(const TSSRelease& release, const QString& folder, bool force
             if (Text(index, row, QStringLiteral("CD")) != release.Name) continue;
             auto field = [&](const char* name) { return Text(index, row, QLatin1String(name)); };
             records.append(TIndexRecord{field("UKey"), field("Art"), field("Lokal"), field("Datum"), field("Filnamn"),
-                            field("Arr"), field("Substrat"), field("Anteckning")});
+                                        field("Arr"), field("Substrat"), field("Anteckning")});
         }
 
     // Every species and every picture is within reach while the run lasts: the species
@@ -195,8 +195,8 @@ void TSSImport::Run(const TSSRelease& release, const QString& folder, bool force
     }
 }
 
-void TSSImport::ImportRecord(const TIndexRecord& record, int number, const TSSRelease& release,
-                             const QString& folder, bool forced) {
+void TSSImport::ImportRecord(const TIndexRecord& record, int number, const TSSRelease& release, const QString& folder,
+                             bool forced) {
     TExtClientDataSet* fungi = m_dm->cdsFungi;
     TExtClientDataSet* pics = m_dm->cdsFungiPics;
 
@@ -263,7 +263,8 @@ void TSSImport::ImportRecord(const TIndexRecord& record, int number, const TSSRe
         else
             pics->FieldByName(QStringLiteral("PicDate"))->Clear();
         pics->FieldByName(QStringLiteral("PicIndex"))->SetAsInteger(2000 + number);
-        pics->FieldByName(QStringLiteral("PicSource"))->SetAsString(QStringLiteral("Sveriges svampar, utgåva %1").arg(release.Name));
+        pics->FieldByName(QStringLiteral("PicSource"))
+            ->SetAsString(QStringLiteral("Sveriges svampar, utgåva %1").arg(release.Name));
         pics->FieldByName(QStringLiteral("PicSourceURL"))->SetAsString(SocietyUrl);
         pics->FieldByName(QStringLiteral("Photographer"))->SetAsString(QStringLiteral("-"));
         pics->FieldByName(QStringLiteral("NoteText"))->SetAsString(note);

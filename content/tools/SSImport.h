@@ -23,9 +23,9 @@ class TUKeyStringlist;
 struct TSSRelease {
     QString Name;
     int PicCount = 0;
-    int HdSpace = 0;       // MB needed on the disk
+    int HdSpace = 0;  // MB needed on the disk
     QString CDIdentPaths;  // below the drive: a file that identifies the CD
-    QString CDPath;        // below the drive: the picture folder
+    QString CDPath;  // below the drive: the picture folder
 };
 
 // The editions in the order of their table.

@@ -69,8 +69,7 @@ void TframeTools::InitFrame() {
          QStringLiteral("   Om Du har tillgång till dessa skivor kan Du importera bilderna på dem till "
                         "Mykotekshallen, grupperade under rätt art.")});
     toolpLinkPicDownload = MakeTile(
-        panelTools, QStringLiteral("toolpLinkPicDownload"),
-        style()->standardIcon(QStyle::SP_ArrowDown).pixmap(40, 40),
+        panelTools, QStringLiteral("toolpLinkPicDownload"), style()->standardIcon(QStyle::SP_ArrowDown).pixmap(40, 40),
         QStringLiteral("Nedladdning av samtliga länkade bilder från Internet"),
         {QStringLiteral("   Mykotekshallen innehåller en stor mängd bilder som består av länkar till svampbilder på "
                         "Internet. Med det här verktyget kan Du ladda ner samtliga bilder på en gång."),

@@ -42,13 +42,15 @@ TformLPWizard::TformLPWizard(TDM* dm, TFRIConnection& connection, QWidget* paren
     gaugeTotal->setRange(0, std::max(pending, 1));
     gaugeTotal->setValue(0);
     if (pending == 0) {
-        lblInfo->setText(QStringLiteral("     Samtliga länkade bilder är redan nerladdade. Klicka Avbryt för att stänga guiden."));
+        lblInfo->setText(
+            QStringLiteral("     Samtliga länkade bilder är redan nerladdade. Klicka Avbryt för att stänga guiden."));
         btnStart->setEnabled(false);
     } else {
-        lblInfo->setText(QStringLiteral("     Det finns %1 länkade svampbilder som ännu inte är nerladdade. Klicka Starta för att "
-                                        "ladda ner dem. Du kan när som helst avbryta nedladdningen med Avbryt och "
-                                        "återuppta den vid ett senare tillfälle.")
-                             .arg(pending));
+        lblInfo->setText(
+            QStringLiteral("     Det finns %1 länkade svampbilder som ännu inte är nerladdade. Klicka Starta för att "
+                           "ladda ner dem. Du kan när som helst avbryta nedladdningen med Avbryt och "
+                           "återuppta den vid ett senare tillfälle.")
+                .arg(pending));
     }
     pcMain->setCurrentIndex(pgInfo);
 
@@ -146,7 +148,9 @@ void TformLPWizard::SetupForm() {
 
 TformLPWizard::TPage TformLPWizard::Page() const { return static_cast<TPage>(pcMain->currentIndex()); }
 
-void TformLPWizard::ShowSize(qint64 bytes) { lblSize->setText(kIndent + Decimal(double(bytes) / 1024.0) + QStringLiteral(" kb")); }
+void TformLPWizard::ShowSize(qint64 bytes) {
+    lblSize->setText(kIndent + Decimal(double(bytes) / 1024.0) + QStringLiteral(" kb"));
+}
 
 void TformLPWizard::ShowProgress() {
     gaugeTotal->setValue(std::min(m_download.Done, gaugeTotal->maximum()));
@@ -158,7 +162,8 @@ void TformLPWizard::timerClockTimer() {
     const quint64 elapsed = Clock::TickCount() - m_start;
     lblElapsed->setText(kIndent + MsToTimeStr(elapsed));
     const double seconds = double(elapsed) / 1000.0;
-    if (seconds > 0) lblSpeed->setText(kIndent + Decimal(double(m_download.RunBytes) / 1024.0 / seconds) + QStringLiteral(" kb/s"));
+    if (seconds > 0)
+        lblSpeed->setText(kIndent + Decimal(double(m_download.RunBytes) / 1024.0 / seconds) + QStringLiteral(" kb/s"));
 }
 
 void TformLPWizard::btnStartClick() {
@@ -176,7 +181,8 @@ void TformLPWizard::btnStartClick() {
     }
     timerClockTimer();
     ShowProgress();
-    UIServices::ShowInformation(m_download.Aborted ? QStringLiteral("Nedladdningen har avbrutits!")
-                                                   : QStringLiteral("Nedladdningen av länkade svampbilder är slutförd!"));
+    UIServices::ShowInformation(m_download.Aborted
+                                    ? QStringLiteral("Nedladdningen har avbrutits!")
+                                    : QStringLiteral("Nedladdningen av länkade svampbilder är slutförd!"));
     CloseWhenAsked();
 }

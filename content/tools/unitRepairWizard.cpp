@@ -188,18 +188,18 @@ void TformRepairWizard::SetupComponents() {
         panelTime->setMinimumWidth(110);
         clock->addWidget(panelTime, 0, 1);
         clock->setColumnStretch(2, 1);
-        clock->addWidget(new QLabel(QStringLiteral("Klicka på \"Avbryt\" för att avbryta kontrollen."), panelP2_2), 1, 0,
-                         1, 3);
+        clock->addWidget(new QLabel(QStringLiteral("Klicka på \"Avbryt\" för att avbryta kontrollen."), panelP2_2), 1,
+                         0, 1, 3);
         rows->addWidget(panelP2_2);
     }
 
     // The page shown once the window was closed during the check.
-    tabsRepairAborted = AddTextPage(
-        QStringLiteral("tabsRepairAborted"),
-        QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. "
-                       "Kontrollen kan avbrytas utan någon risk för skador på databasen; det som redan har "
-                       "reparerats är sparat. Det steg som pågår visas hela tiden.\n\n"
-                       "Klicka på \"Avsluta\" för att stänga det här fönstret."));
+    tabsRepairAborted =
+        AddTextPage(QStringLiteral("tabsRepairAborted"),
+                    QStringLiteral("Kontrollen och reparationen av databasen tar en god stund och utförs i flera steg. "
+                                   "Kontrollen kan avbrytas utan någon risk för skador på databasen; det som redan har "
+                                   "reparerats är sparat. Det steg som pågår visas hela tiden.\n\n"
+                                   "Klicka på \"Avsluta\" för att stänga det här fönstret."));
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
@@ -244,35 +244,35 @@ void TformRepairWizard::UpdatePage() {
     }
 
     switch (m_state) {
-    case TState::Info:
-        panelP2_2->hide();
-        btnCancel->setEnabled(true);
-        btnNext->setText(QStringLiteral("Starta"));
-        btnNext->setEnabled(true);
-        break;
-    case TState::Running:
-        lblP2->setText(QStringLiteral("Kontrollen utförs..."));
-        panelP2_2->show();
-        // The check stops at its next row when asked to.
-        btnCancel->setEnabled(true);
-        btnNext->setText(QStringLiteral("Starta"));
-        btnNext->setEnabled(false);
-        break;
-    case TState::Done:
-        lblP2->setText(m_failed ? QStringLiteral("Kontrollen avbröts av ett fel!")
-                                : QStringLiteral("Kontrollen är slutförd!"));
-        panelP2_2->hide();
-        btnCancel->setEnabled(false);
-        btnNext->setText(QStringLiteral("Avsluta"));
-        btnNext->setEnabled(true);
-        break;
-    case TState::Aborted:
-        panelP2_2->hide();
-        btnCancel->setEnabled(false);
-        btnNext->setText(QStringLiteral("Avsluta"));
-        // Until the check has stopped at its next row.
-        btnNext->setEnabled(!m_running);
-        break;
+        case TState::Info:
+            panelP2_2->hide();
+            btnCancel->setEnabled(true);
+            btnNext->setText(QStringLiteral("Starta"));
+            btnNext->setEnabled(true);
+            break;
+        case TState::Running:
+            lblP2->setText(QStringLiteral("Kontrollen utförs..."));
+            panelP2_2->show();
+            // The check stops at its next row when asked to.
+            btnCancel->setEnabled(true);
+            btnNext->setText(QStringLiteral("Starta"));
+            btnNext->setEnabled(false);
+            break;
+        case TState::Done:
+            lblP2->setText(m_failed ? QStringLiteral("Kontrollen avbröts av ett fel!")
+                                    : QStringLiteral("Kontrollen är slutförd!"));
+            panelP2_2->hide();
+            btnCancel->setEnabled(false);
+            btnNext->setText(QStringLiteral("Avsluta"));
+            btnNext->setEnabled(true);
+            break;
+        case TState::Aborted:
+            panelP2_2->hide();
+            btnCancel->setEnabled(false);
+            btnNext->setText(QStringLiteral("Avsluta"));
+            // Until the check has stopped at its next row.
+            btnNext->setEnabled(!m_running);
+            break;
     }
     if (btnNext->isEnabled()) btnNext->setFocus();
 }
@@ -288,17 +288,17 @@ void TformRepairWizard::AddReportLine(const QString& text) {
 
 void TformRepairWizard::btnNextClick() {
     switch (m_state) {
-    case TState::Info:
-        m_state = TState::Running;
-        UpdatePage();
-        RunCheck();
-        break;
-    case TState::Done:
-    case TState::Aborted:
-        if (!m_running) accept();
-        break;
-    default:
-        break;
+        case TState::Info:
+            m_state = TState::Running;
+            UpdatePage();
+            RunCheck();
+            break;
+        case TState::Done:
+        case TState::Aborted:
+            if (!m_running) accept();
+            break;
+        default:
+            break;
     }
 }
 
@@ -360,7 +360,8 @@ void TformRepairWizard::RunCheck() {
         m_failed = outcome == TRepairCheck::TOutcome::Failed;
     }
     // Contacts may have been added (a user's new mirror, the stand-in for removed ones).
-    if (TformFRMain* main = MainForm(); main && main->DataModule() == m_dm) Guarded([main] { main->BuildContactNameList(); });
+    if (TformFRMain* main = MainForm(); main && main->DataModule() == m_dm)
+        Guarded([main] { main->BuildContactNameList(); });
     UpdatePage();
 }
 

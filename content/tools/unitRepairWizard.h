@@ -55,10 +55,10 @@ public:
     QPlainTextEdit* memoReport = nullptr;
     QWidget* panelP2_2 = nullptr;
     QLabel* panelTime = nullptr;
-    QPushButton* btnCancel = nullptr;    // "Avbryt"
+    QPushButton* btnCancel = nullptr;  // "Avbryt"
     QPushButton* btnPrevious = nullptr;  // "&Föregående", never enabled
-    QPushButton* btnNext = nullptr;      // "Starta", then "Avsluta"
-    QPushButton* btnHelp = nullptr;      // "Hjälp"
+    QPushButton* btnNext = nullptr;  // "Starta", then "Avsluta"
+    QPushButton* btnHelp = nullptr;  // "Hjälp"
     QTimer timerClock;
 
 protected:

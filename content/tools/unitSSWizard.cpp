@@ -87,7 +87,8 @@ void TformSSWizard::SetupForm() {
     drive->addLayout(pathRow);
     drive->addSpacing(16);
     lblForced = WrappedLabel(QStringLiteral("lblForced"), tabsDrive);
-    lblForced->setText(QStringLiteral("Skall bilder som redan har importerats från utgåvan kopieras och skrivas in på nytt?"));
+    lblForced->setText(
+        QStringLiteral("Skall bilder som redan har importerats från utgåvan kopieras och skrivas in på nytt?"));
     drive->addWidget(lblForced);
     auto* forced = new QWidget(tabsDrive);
     auto* forcedColumn = new QVBoxLayout(forced);
@@ -168,9 +169,10 @@ void TformSSWizard::LoadReleases() {
         list->insertWidget(i, radio);
         radioReleases << radio;
     }
-    lblReleaseInfo->setText(QStringLiteral("Det finns för närvarande %1 utgåvor av SMFs (Sveriges Mykologiska Förenings) "
-                                           "programvara Sveriges svampar.\nVilken utgåva vill Du importera från?")
-                                .arg(m_releases.size()));
+    lblReleaseInfo->setText(
+        QStringLiteral("Det finns för närvarande %1 utgåvor av SMFs (Sveriges Mykologiska Förenings) "
+                       "programvara Sveriges svampar.\nVilken utgåva vill Du importera från?")
+            .arg(m_releases.size()));
     m_chosen = -1;
     if (!radioReleases.isEmpty()) radioReleases.first()->setChecked(true);
 }
@@ -196,7 +198,8 @@ void TformSSWizard::btnNextClick() {
         const qint64 free = m_volumes->BytesFree(GetFungiPicFolder());
         if (free >= 0 && free < SSRequiredBytes(release)) {
             UIServices::ShowError(
-                QStringLiteral("Det finns inte tillräckligt med ledigt diskutrymme för att installera den valda utgåvan!"),
+                QStringLiteral(
+                    "Det finns inte tillräckligt med ledigt diskutrymme för att installera den valda utgåvan!"),
                 kErrorCaption);
             return;
         }

@@ -33,8 +33,8 @@ TframeTools* TFRToolScreen::ToolsFrame() const { return qobject_cast<TframeTools
 TFRMainScreen* CreateToolScreen(QObject* owner, TDM* dm) { return TFRScreen::Create<TFRToolScreen>(owner, dm); }
 
 void RegisterToolScreen() {
-    TformFRMain::RegisterScreenFactory(
-        ssTool, [](TformFRMain* owner) { return CreateToolScreen(owner, owner->DataModule()); });
+    TformFRMain::RegisterScreenFactory(ssTool,
+                                       [](TformFRMain* owner) { return CreateToolScreen(owner, owner->DataModule()); });
 }
 
 #include "moc_unitToolScreen.cpp"

@@ -9,7 +9,7 @@
 #include <QString>
 
 struct TDriveInfo {
-    bool Ready = false;        // a disk is in and its size could be read
+    bool Ready = false;  // a disk is in and its size could be read
     bool Unformatted = false;  // a disk is in but carries no file system
     QString Label;
     qint64 Free = 0;

@@ -19,59 +19,59 @@ typedef int32_t (*ZipCallbackFn)(CallbackRec* rec);
 enum { ZipCallbackTextSize = 512 };
 
 struct CallbackRec {
-    void* Reserved0;            // set by the module, not read
-    void* Component;            // the component, as given in the command record
-    int32_t Version;            // set by the module, not read
-    int32_t FromZipLib;         // nonzero when the request comes from the packing module
-    int32_t Action;             // 0-14; action 8 may answer 0 here
-    int32_t FirstValue;         // error code, index or flags; the answer's status
-    int64_t SecondValue;        // size, count, CRC or address; the answer's value
+    void* Reserved0;  // set by the module, not read
+    void* Component;  // the component, as given in the command record
+    int32_t Version;  // set by the module, not read
+    int32_t FromZipLib;  // nonzero when the request comes from the packing module
+    int32_t Action;  // 0-14; action 8 may answer 0 here
+    int32_t FirstValue;  // error code, index or flags; the answer's status
+    int64_t SecondValue;  // size, count, CRC or address; the answer's value
     char Text[ZipCallbackTextSize];
 };
 
 struct ZipFileSpecRec {
-    const char* FileSpec;       // without its marker and password tail
+    const char* FileSpec;  // without its marker and password tail
     uint8_t Reserved1[8];
-    const char* Password;       // this line's password or nullptr
-    int32_t Encrypt;            // 0xFFFF with a password tail, 0 with an empty tail
-    uint16_t Recurse;           // 0xFFFF recurse, 0 not
+    const char* Password;  // this line's password or nullptr
+    int32_t Encrypt;  // 0xFFFF with a password tail, 0 with an empty tail
+    uint16_t Recurse;  // 0xFFFF recurse, 0 not
     uint8_t Reserved2[14];
-    const char* RootDir;        // the folder the file pattern is taken against, or nullptr
+    const char* RootDir;  // the folder the file pattern is taken against, or nullptr
     uint8_t Reserved3[64];
 };
 
 struct ZipCommandRec {
-    void* WindowHandle;         // application window for the module's own dialogs; 0 unattended
+    void* WindowHandle;  // application window for the module's own dialogs; 0 unattended
     void* Component;
-    int32_t Version;            // what GetZipLibVersion returned
+    int32_t Version;  // what GetZipLibVersion returned
     ZipCallbackFn Callback;
     int32_t Trace;
-    const char* Password;       // at most 80 characters; nullptr when empty
+    const char* Password;  // at most 80 characters; nullptr when empty
     const char* StoreSuffixes;  // ".gif:.png:..." ; nullptr when empty
     int32_t Encrypt;
-    int32_t IncludeHidden;      // take hidden (dot) files too
+    int32_t IncludeHidden;  // take hidden (dot) files too
     int32_t Volume;
     int32_t Reserved40;
-    int32_t NoFolderEntries;    // no separate folder entries
-    int32_t FromDate;           // only files of Date or later
+    int32_t NoFolderEntries;  // no separate folder entries
+    int32_t FromDate;  // only files of Date or later
     int32_t Verbose;
     int32_t Quiet;
-    int32_t Level;              // 0 stores, 1-9 deflate
+    int32_t Level;  // 0 stores, 1-9 deflate
     int32_t Reserved64;
     int32_t Reserved68;
     int32_t StripFolderNames;
     uint16_t Recurse;
     uint16_t Reserved78;
-    int32_t GrowInPlace;        // grow the archive in place (else write a copy)
-    int32_t ForceDOS;           // 8.3 upper-case names
-    int32_t Move;               // delete the stored sources afterwards
+    int32_t GrowInPlace;  // grow the archive in place (else write a copy)
+    int32_t ForceDOS;  // 8.3 upper-case names
+    int32_t Move;  // delete the stored sources afterwards
     int32_t Reserved92;
     int32_t Update;
     int32_t Freshen;
     int32_t Reserved104;
     int32_t ArchiveTakesNewestTime;  // the archive gets the time of its newest entry
-    char Date[8];               // "mm dd yy", no terminator
-    int32_t SpecCount;          // number of FileSpecs
+    char Date[8];  // "mm dd yy", no terminator
+    int32_t SpecCount;  // number of FileSpecs
     const char* ZipFileName;
     const char* TempDir;
     const char* ArchiveComment;
@@ -82,10 +82,10 @@ struct ZipCommandRec {
     int32_t ExcludeCount;
     const char* const* ExcludeSpecs;
     uint8_t StreamFields[32];
-    int32_t UseTrash;           // deleted sources go to the trash
-    uint16_t CodePage;          // 2 = OEM names
+    int32_t UseTrash;  // deleted sources go to the trash
+    uint16_t CodePage;  // 2 = OEM names
     uint8_t Reserved194[18];
-    int32_t CheckValue;         // always RecordCheckValue
+    int32_t CheckValue;  // always RecordCheckValue
 };
 
 struct UnzipFileSpecRec {
@@ -100,17 +100,17 @@ struct UnzipCommandRec {
     ZipCallbackFn Callback;
     int32_t Trace;
     int32_t Reserved20;
-    const char* Password;       // never nullptr: empty text when there is none
-    int32_t Test;               // check only, write nothing
+    const char* Password;  // never nullptr: empty text when there is none
+    int32_t Test;  // check only, write nothing
     int32_t Reserved32;
     int32_t Reserved36;
     int32_t Quiet;
     int32_t Verbose;
     int32_t Update;
     int32_t Freshen;
-    int32_t RecreateFolders;    // recreate stored folders
+    int32_t RecreateFolders;  // recreate stored folders
     int32_t Overwrite;
-    int32_t SpecCount;          // 0 = every entry
+    int32_t SpecCount;  // 0 = every entry
     const char* ZipFileName;
     UnzipFileSpecRec* FileSpecs;
     int32_t Reserved76;
@@ -137,17 +137,17 @@ inline constexpr int MaxPasswordLength = 80;
 // Action codes of the callback record.
 enum TAction : int32_t {
     ActTick = 0,
-    ActNewFile = 1,         // name, size
-    ActProgress = 2,        // bytes done in the current file
+    ActNewFile = 1,  // name, size
+    ActProgress = 2,  // bytes done in the current file
     ActEndBatch = 3,
-    ActMessage = 4,         // error code (0 = information), text
-    ActTotalFiles = 5,      // count
-    ActTotalSize = 6,       // total size
+    ActMessage = 4,  // error code (0 = information), text
+    ActTotalFiles = 5,  // count
+    ActTotalSize = 6,  // total size
     ActNewName = 7,
-    ActPassword = 8,        // first bit 0 set: for adding; second: repeat count
-    ActCRCError = 9,        // first found CRC, second expected CRC
-    ActOverwrite = 10,      // first: bit 16 older, low 16 bits index; second: default answer
-    ActSkipped = 11,        // first: error code; second low byte: skip type + 1
+    ActPassword = 8,  // first bit 0 set: for adding; second: repeat count
+    ActCRCError = 9,  // first found CRC, second expected CRC
+    ActOverwrite = 10,  // first: bit 16 older, low 16 bits index; second: default answer
+    ActSkipped = 11,  // first: error code; second low byte: skip type + 1
     ActFileComment = 12,
     ActStream = 13,
     ActNone = 14,
@@ -156,20 +156,20 @@ enum TAction : int32_t {
 // Error codes the modules report (1-255, so that the low byte never reads as success).
 enum TZipError : int32_t {
     ZipErrNone = 0,
-    ZipErrGeneral = 1,        // general failure
-    ZipErrOpen = 2,        // a file or the archive cannot be opened
+    ZipErrGeneral = 1,  // general failure
+    ZipErrOpen = 2,  // a file or the archive cannot be opened
     ZipErrRead = 3,
-    ZipErrWrite = 4,       // writing or committing failed
-    ZipErrDamaged = 5,      // the archive is damaged
+    ZipErrWrite = 4,  // writing or committing failed
+    ZipErrDamaged = 5,  // the archive is damaged
     ZipErrCRC = 6,
-    ZipErrPassword = 7,    // no or wrong password
+    ZipErrPassword = 7,  // no or wrong password
     ZipErrMemory = 8,
-    ZipErrAborted = 9,       // cancelled
-    ZipErrUnsafe = 10,     // an entry name or type that may not be written
-    ZipErrNothingMatched = 11,       // nothing matched the file patterns
-    ZipErrSize = 12,       // an entry larger than declared or too large for the disk
+    ZipErrAborted = 9,  // cancelled
+    ZipErrUnsafe = 10,  // an entry name or type that may not be written
+    ZipErrNothingMatched = 11,  // nothing matched the file patterns
+    ZipErrSize = 12,  // an entry larger than declared or too large for the disk
     ZipErrBadCommand = 13,  // a malformed command record
-    ZipErrExists = 14,     // skipped, the file exists
+    ZipErrExists = 14,  // skipped, the file exists
 };
 
 // Skip reasons sent with ActSkipped (the ordinal; the record carries it plus one).

@@ -51,8 +51,10 @@ void TQSPainterCanvas::DrawText(int x, int y, const QString& text, const QRect& 
 }
 
 void TQSPainterCanvas::DrawRectangle(const QRect& box, int cornerWidth, int cornerHeight) {
-    if (cornerWidth == 0 && cornerHeight == 0) m_painter.drawRect(box);
-    else m_painter.drawRoundedRect(box, cornerWidth / 2.0, cornerHeight / 2.0);
+    if (cornerWidth == 0 && cornerHeight == 0)
+        m_painter.drawRect(box);
+    else
+        m_painter.drawRoundedRect(box, cornerWidth / 2.0, cornerHeight / 2.0);
 }
 
 void TQSPainterCanvas::DrawLine(int x1, int y1, int x2, int y2) { m_painter.drawLine(x1, y1, x2, y2); }
@@ -92,8 +94,9 @@ TQSFontMetricsMeasurer::TMeasuredFont& TQSFontMetricsMeasurer::Font(const TQSFon
             m_keptWidths -= m_fonts.back()->Widths.size();
             m_fonts.pop_back();
         }
-        m_fonts.insert(m_fonts.begin(),
-                       std::make_unique<TMeasuredFont>(TMeasuredFont{font, QFontMetricsF(QSQtFont(font, kReferenceDpi)), {}, {}}));
+        m_fonts.insert(
+            m_fonts.begin(),
+            std::make_unique<TMeasuredFont>(TMeasuredFont{font, QFontMetricsF(QSQtFont(font, kReferenceDpi)), {}, {}}));
     } else {
         std::rotate(m_fonts.begin(), it, it + 1);
     }
@@ -135,9 +138,12 @@ TQSPaintTarget::~TQSPaintTarget() = default;
 
 void TQSPaintTarget::ApplyMode(QPagedPaintDevice& device, const TQSDeviceMode& mode) {
     QPageSize size;
-    if (mode.PaperCode == TQSDeviceMode::kA3) size = QPageSize(QPageSize::A3);
-    else if (mode.PaperCode == TQSDeviceMode::kA5) size = QPageSize(QPageSize::A5);
-    else if (mode.PaperCode == TQSDeviceMode::kA4) size = QPageSize(QPageSize::A4);
+    if (mode.PaperCode == TQSDeviceMode::kA3)
+        size = QPageSize(QPageSize::A3);
+    else if (mode.PaperCode == TQSDeviceMode::kA5)
+        size = QPageSize(QPageSize::A5);
+    else if (mode.PaperCode == TQSDeviceMode::kA4)
+        size = QPageSize(QPageSize::A4);
     // The record's width and length hold the page in its orientation; the paper itself is
     // described upright.
     const bool landscape = mode.Orientation == TQSDeviceMode::kLandscape;
@@ -196,7 +202,9 @@ QPoint TQSPrinterTarget::PhysicalOffset() const {
     return corner;
 }
 
-QSizeF TQSPrinterTarget::PrintableSizeMm() const { return m_printer.pageLayout().paintRect(QPageLayout::Millimeter).size(); }
+QSizeF TQSPrinterTarget::PrintableSizeMm() const {
+    return m_printer.pageLayout().paintRect(QPageLayout::Millimeter).size();
+}
 
 TQSPdfTarget::TQSPdfTarget(const QString& fileName)
     : m_fileName(fileName), m_buffer(std::make_unique<QBuffer>()), m_writer(m_buffer.get()) {

@@ -74,7 +74,8 @@ QString PdfText(const QString& pdf) {
 // Each page of the PDF as artefacts/<name>-<n>.png; the number of pages.
 int PdfToPictures(const QString& pdf, const QString& name) {
     const QString prefix = testsupport::ArtefactDir() + "/" + name;
-    for (const QString& old : QDir(testsupport::ArtefactDir()).entryList({name + "-*.png"})) QFile::remove(testsupport::ArtefactDir() + "/" + old);
+    for (const QString& old : QDir(testsupport::ArtefactDir()).entryList({name + "-*.png"}))
+        QFile::remove(testsupport::ArtefactDir() + "/" + old);
     QProcess run;
     run.start("pdftoppm", {"-png", "-r", "80", pdf, prefix});
     if (!run.waitForFinished(60000) || run.exitCode() != 0) return 0;

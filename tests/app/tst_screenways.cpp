@@ -108,9 +108,7 @@ class TestScreenWays : public QObject {
     TFRPlaceScreen* placeScreen() const { return qobject_cast<TFRPlaceScreen*>(main()->Screen(ssPlace)); }
     TFRContactScreen* contactScreen() const { return qobject_cast<TFRContactScreen*>(main()->Screen(ssContact)); }
     TFRMapScreen* mapScreen() const { return qobject_cast<TFRMapScreen*>(main()->Screen(ssMap)); }
-    TframeFungiFinds* findsFrame() const {
-        return qobject_cast<TframeFungiFinds*>(fungiScreen()->FindScreen->Frame());
-    }
+    TframeFungiFinds* findsFrame() const { return qobject_cast<TframeFungiFinds*>(fungiScreen()->FindScreen->Frame()); }
     TframeFungiFindDetails* findFrame() const {
         return qobject_cast<TframeFungiFindDetails*>(fungiScreen()->FindDetailScreen->Frame());
     }
@@ -163,7 +161,8 @@ private Q_SLOTS:
         m_clock = std::make_unique<testsupport::ClockGuard>(std::nullopt, true);
         UIServices::SetMessageHook([this](const UIServices::TShownMessage& m) {
             m_messages << m.Text;
-            return m.Buttons == UIServices::TMsgButtons::YesNo ? UIServices::TMsgResult::Yes : UIServices::TMsgResult::OK;
+            return m.Buttons == UIServices::TMsgButtons::YesNo ? UIServices::TMsgResult::Yes
+                                                               : UIServices::TMsgResult::OK;
         });
         m_folder = std::make_unique<ShippedFolder>();
         UIServices::SetDialogHook([](QDialog* d) {
@@ -269,8 +268,9 @@ private Q_SLOTS:
             for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
                 main()->resize(size);
                 QCoreApplication::processEvents();
-                QVERIFY(main()->grab().save(testsupport::ArtefactDir() +
-                                            QString("/screenways_find_after_map_%1x%2.png").arg(size.width()).arg(size.height())));
+                QVERIFY(main()->grab().save(
+                    testsupport::ArtefactDir() +
+                    QString("/screenways_find_after_map_%1x%2.png").arg(size.width()).arg(size.height())));
             }
             main()->resize(1024, 768);
         }

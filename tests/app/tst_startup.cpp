@@ -78,9 +78,9 @@ QStringList TableFiles() {
 
 QStringList StartupTexts(bool withUserSettings) {
     QStringList texts;
-    for (const char* t : {TProgramBlock::InitDatabaseText, TProgramBlock::InitUserInterfaceText,
-                          TProgramBlock::SpeciesListText, TProgramBlock::ContactListText,
-                          TProgramBlock::PlacesPerFungiText})
+    for (const char* t :
+         {TProgramBlock::InitDatabaseText, TProgramBlock::InitUserInterfaceText, TProgramBlock::SpeciesListText,
+          TProgramBlock::ContactListText, TProgramBlock::PlacesPerFungiText})
         texts << QString::fromUtf8(t).section(',', 1);
     if (withUserSettings)
         for (const char* t : {TProgramBlock::UserSettingsText, TProgramBlock::SpeciesSelectionText})
@@ -478,9 +478,10 @@ private Q_SLOTS:
         TProgramBlock block(folder.path());
         QCOMPARE(block.StartUp(), TProgramBlock::TStartResult::LoggedIn);
         // Told once, with where the old file is kept.
-        QCOMPARE(boxTexts(), QStringList({QString::fromUtf8(FRIniUnreadableText)
-                                              .arg(QDir::toNativeSeparators(settingsFile),
-                                                   QDir::toNativeSeparators(settingsFile + ".bak"))}));
+        QCOMPARE(boxTexts(),
+                 QStringList({QString::fromUtf8(FRIniUnreadableText)
+                                  .arg(QDir::toNativeSeparators(settingsFile),
+                                       QDir::toNativeSeparators(settingsFile + ".bak"))}));
         QCOMPARE(IniFile()->ReadInteger("Settings/LastVisitedScreen"), 0);
         QCOMPARE(block.MainForm()->QuickSelection.Complete, true);
         QCOMPARE(block.DM()->cdsFungi->Sel().join('\n'), QString("(\nStr(FungiData = \"CPLD\")\n)"));
@@ -583,9 +584,9 @@ private Q_SLOTS:
             QTimer::singleShot(0, block.MainForm(), [&] { block.MainForm()->close(); });
             QCOMPARE(block.Run(), 0);
         }
-        const bool remounted =
-            folder.Mounted && ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs",
-                                      MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        const bool remounted = folder.Mounted &&
+            ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) ==
+                0;
         if (!remounted) {
             if (::geteuid() == 0) QSKIP("root writes everywhere and no read-only mount could be made");
             QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
@@ -674,7 +675,8 @@ private Q_SLOTS:
                 for (QWidget* w : QApplication::topLevelWidgets())
                     if (w->isVisible()) windows << w;
                 std::stable_sort(windows.begin(), windows.end(), [](QWidget* a, QWidget* b) {
-                    return !(a->windowFlags() & Qt::WindowStaysOnTopHint) && (b->windowFlags() & Qt::WindowStaysOnTopHint);
+                    return !(a->windowFlags() & Qt::WindowStaysOnTopHint) &&
+                        (b->windowFlags() & Qt::WindowStaysOnTopHint);
                 });
                 {
                     QPainter painter(&screen);

@@ -132,7 +132,8 @@ QStringList AnswerFromDescription(const Record& s, bool full) {
             a[kqFootSize] = Mid(s, "FootSizeMinimum", "FootSizeMaximum");
         }
     } else {
-        a[kqBodySize] = Mid(s, "BodySizeMinimum", "BodySizeMaximum") + "," + Mid(s, "BodyHeightMinimum", "BodyHeightMaximum");
+        a[kqBodySize] =
+            Mid(s, "BodySizeMinimum", "BodySizeMaximum") + "," + Mid(s, "BodyHeightMinimum", "BodyHeightMaximum");
     }
     a[kqSmell] = Str(s, "Smell") == "Mild" ? "10" : "01";
     a[kqTaste] = Str(s, "Taste") == "Mild" ? "10" : "01";
@@ -216,8 +217,10 @@ QJsonDocument ReadJsonFile(const QString& path) { return QJsonDocument::fromJson
 void ReadInternetItems(const QJsonArray& items, QList<TextEntry>& into) {
     for (const auto& v : items) {
         const QJsonObject o = v.toObject();
-        into << TextEntry{o.value("Header").toString(),
-                          QStringList{o.value("Header").toString(), o.value("Hint").toString(), o.value("Text").toString()}.join('\n')};
+        into << TextEntry{
+            o.value("Header").toString(),
+            QStringList{o.value("Header").toString(), o.value("Hint").toString(), o.value("Text").toString()}.join(
+                '\n')};
         ReadInternetItems(o.value("Children").toArray(), into);
     }
 }
@@ -232,7 +235,8 @@ Content ShippedContent(const QList<Record>& fungi) {
         brown.insert(QString::number(rgb.red() | rgb.green() << 8 | rgb.blue() << 16));
     }
     QHash<QString, QStringList> synonyms;
-    for (const Record& r : ReadTable(Staging() + "/Db/SwedishNames.dat")) synonyms[Str(r, "MasterUKey")] << Str(r, "SwedishName");
+    for (const Record& r : ReadTable(Staging() + "/Db/SwedishNames.dat"))
+        synonyms[Str(r, "MasterUKey")] << Str(r, "SwedishName");
     QHash<QString, QMap<int, QString>> rows;
     for (const Record& r : ReadTable(Staging() + "/Db/FungiTexts.dat"))
         rows[Str(r, "MasterUKey")].insert(Int(r, "RowNo"), Str(r, "RowText"));
@@ -251,12 +255,14 @@ Content ShippedContent(const QList<Record>& fungi) {
         e.Parboil = Int(s, "CookingRequired") == 0;
         const QStringList spores = Str(s, "SporeColor").split('|');
         e.BrownSporedGills = Int(s, "HatFungi") == 0 && Int(s, "HatSubType") == 0 &&
-                             std::any_of(spores.begin(), spores.end(), [&](const QString& n) { return brown.contains(n); });
+            std::any_of(spores.begin(), spores.end(), [&](const QString& n) { return brown.contains(n); });
         // Rows of one paragraph are joined; a blank row parts two paragraphs.
         QStringList paragraphs{QString()};
         for (const QString& row : rows.value(e.Key)) {
-            if (row.isEmpty()) paragraphs << QString();
-            else paragraphs.last() += (paragraphs.last().isEmpty() ? QString() : QStringLiteral(" ")) + row;
+            if (row.isEmpty())
+                paragraphs << QString();
+            else
+                paragraphs.last() += (paragraphs.last().isEmpty() ? QString() : QStringLiteral(" ")) + row;
         }
         e.Text = paragraphs.join('\n');
         nameOf.insert(e.Key, e.Name());
@@ -265,7 +271,8 @@ Content ShippedContent(const QList<Record>& fungi) {
     for (const Record& m : ReadTable(Staging() + "/Db/FungiMixups.dat")) {
         c.Links.insert(Str(m, "MasterUKey") + '>' + Str(m, "MixupUKey"));
         if (Str(m, "MasterUKey") < Str(m, "MixupUKey"))
-            c.Mixups << TextEntry{nameOf.value(Str(m, "MasterUKey")) + " / " + Str(m, "MixupName"), Str(m, "DifferenceText")};
+            c.Mixups << TextEntry{nameOf.value(Str(m, "MasterUKey")) + " / " + Str(m, "MixupName"),
+                                  Str(m, "DifferenceText")};
     }
     for (const auto& v : ReadJsonFile(source + "/knowbase/index.json").array()) {
         const QJsonObject o = v.toObject();
@@ -273,7 +280,8 @@ Content ShippedContent(const QList<Record>& fungi) {
         if (o.contains("description")) c.Descriptions << TextEntry{name, o.value("description").toString()};
         if (o.contains("folder")) {
             const QString folder = o.value("folder").toString();
-            c.Articles << ArticleEntry{name, folder, QString::fromUtf8(testsupport::ReadBytes(source + "/knowbase/" + folder + "/main.htm"))};
+            c.Articles << ArticleEntry{
+                name, folder, QString::fromUtf8(testsupport::ReadBytes(source + "/knowbase/" + folder + "/main.htm"))};
         }
     }
     for (const auto& category : ReadJsonFile(source + "/resources/recipes.json").object().value("Categories").toArray())
@@ -321,7 +329,8 @@ QString PlainText(const QString& html) {
 
 // The paragraphs, list items and headings of an article, as plain text.
 QStringList ArticleBlocks(const QString& html) {
-    static const QRegularExpression block("<(p|li|h[1-6])\\b[^>]*>(.*?)</\\1>", QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression block("<(p|li|h[1-6])\\b[^>]*>(.*?)</\\1>",
+                                          QRegularExpression::DotMatchesEverythingOption);
     QStringList blocks;
     for (auto it = block.globalMatch(html); it.hasNext();) blocks << PlainText(it.next().captured(2));
     return blocks;
@@ -367,7 +376,8 @@ bool Adjacent(const QString& text, const Word& a, const Word& b) {
 
 // The endings a word of a Swedish name takes in running text: "lömska flugsvampen",
 // "toppmurklor", "kantareller".
-const QStringList kEndings = {"", "a", "e", "t", "n", "en", "et", "s", "ns", "ens", "ar", "arna", "er", "erna", "or", "orna"};
+const QStringList kEndings = {"",   "a",   "e",  "t",    "n",  "en",   "et", "s",
+                              "ns", "ens", "ar", "arna", "er", "erna", "or", "orna"};
 
 bool WordFits(const QString& word, const QString& nameWord) {
     if (word.startsWith(nameWord) && kEndings.contains(word.mid(nameWord.size()))) return true;
@@ -387,16 +397,16 @@ QStringList Stems(const QString& word) {
 // Words that name a genus or a group of species as well as one species. As the synonym of
 // one species they would make every general use a mention of it, so mentions leave them out;
 // as a word of running text they name no species in particular.
-const QStringList kGenericWords = {"skivling",     "spindling",     "flugsvamp",    "sopp",         "kremla",
-                                   "riska",        "murkla",        "ticka",        "kantarell",    "champinjon",
-                                   "musseron",     "hätta",         "röksvamp",     "bläcksvamp",   "taggsvamp",
+const QStringList kGenericWords = {"skivling",     "spindling",     "flugsvamp",    "sopp",          "kremla",
+                                   "riska",        "murkla",        "ticka",        "kantarell",     "champinjon",
+                                   "musseron",     "hätta",         "röksvamp",     "bläcksvamp",    "taggsvamp",
                                    "trumpetsvamp", "fjällskivling", "slöjskivling", "trattskivling", "trådskivling",
                                    "tofsskivling", "kamskivling",   "vaxskivling"};
 // The last parts of Swedish species names: a word that ends in one, in the singular, names a
 // species.
-const QStringList kNameHeads = {"spindling", "skivling",   "flugsvamp",  "sopp",       "kremla",       "riska",
-                                "murkla",    "ticka",      "kantarell",  "champinjon", "musseron",     "hätta",
-                                "hätting",   "röksvamp",   "bläcksvamp", "taggsvamp",  "trumpetsvamp", "rottryffel"};
+const QStringList kNameHeads = {"spindling", "skivling", "flugsvamp",  "sopp",       "kremla",       "riska",
+                                "murkla",    "ticka",    "kantarell",  "champinjon", "musseron",     "hätta",
+                                "hätting",   "röksvamp", "bläcksvamp", "taggsvamp",  "trumpetsvamp", "rottryffel"};
 // Everyday words that happen to end like a name.
 const QStringList kNotNames = {"friska", "historiska", "naturhistoriska", "sticka"};
 
@@ -439,7 +449,8 @@ public:
         QList<bool> taken(words.size(), false);
         QMap<qsizetype, int> byPosition;
         for (const Span& s : spans) {
-            if (std::any_of(taken.begin() + s.First, taken.begin() + s.First + s.Count, [](bool t) { return t; })) continue;
+            if (std::any_of(taken.begin() + s.First, taken.begin() + s.First + s.Count, [](bool t) { return t; }))
+                continue;
             std::fill(taken.begin() + s.First, taken.begin() + s.First + s.Count, true);
             byPosition.insert(s.First, s.Species);
         }
@@ -464,7 +475,8 @@ public:
                     known = known || (first >= 0 && Fits(text, words, first, m_forms[f]));
                 }
             if (!known)
-                unknown << (i > 0 && Adjacent(text, words[i - 1], words[i]) ? words[i - 1].Text + ' ' : QString()) + words[i].Text;
+                unknown << (i > 0 && Adjacent(text, words[i - 1], words[i]) ? words[i - 1].Text + ' ' : QString()) +
+                        words[i].Text;
         }
         return unknown;
     }
@@ -518,15 +530,18 @@ QStringList PoisonNamedWithoutLink(const Content& c) {
         for (int m : names.Mentions(c.Species[i].Text))
             if (Poisonous(c.Species[m])) need(i, m, "the text of " + c.Species[i].Name());
     }
-    static const QRegularExpression confusion("förväx|tagits för|tas för|i tron att", QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression confusion("förväx|tagits för|tas för|i tron att",
+                                              QRegularExpression::CaseInsensitiveOption);
     for (const ArticleEntry& a : c.Articles)
         for (const QString& block : ArticleBlocks(a.Html)) {
             if (!block.contains(confusion)) continue;
             const QList<int> named = names.MentionsInOrder(block);
             for (int other : named.mid(1)) {
                 const int subject = named.first();
-                if (Edible(c.Species[subject]) && Poisonous(c.Species[other])) need(subject, other, "the article " + a.Name);
-                if (Poisonous(c.Species[subject]) && Edible(c.Species[other])) need(other, subject, "the article " + a.Name);
+                if (Edible(c.Species[subject]) && Poisonous(c.Species[other]))
+                    need(subject, other, "the article " + a.Name);
+                if (Poisonous(c.Species[subject]) && Edible(c.Species[other]))
+                    need(other, subject, "the article " + a.Name);
             }
         }
     return faults;
@@ -537,7 +552,8 @@ QStringList NamesOutsideTheCatalogue(const Content& c) {
     const NameIndex names(c, false);
     QStringList faults;
     for (const TextEntry& t : ReadableTexts(c))
-        for (const QString& name : names.UnknownNames(t.Text)) faults << QString("%1: \"%2\" is no species of the catalogue").arg(t.Where, name);
+        for (const QString& name : names.UnknownNames(t.Text))
+            faults << QString("%1: \"%2\" is no species of the catalogue").arg(t.Where, name);
     return faults;
 }
 
@@ -566,7 +582,8 @@ QStringList RecipesWithUnsafeSpecies(const Content& c) {
         const QString all = (r.Ingredients + r.Preparation).join('\n');
         for (int i : names.Mentions(r.Ingredients.join('\n'))) {
             const SpeciesEntry& s = c.Species[i];
-            if (s.Food < 3) faults << QString("the recipe %1 uses %2, rated %3").arg(r.Name, s.Name(), foodValues.value(s.Food));
+            if (s.Food < 3)
+                faults << QString("the recipe %1 uses %2, rated %3").arg(r.Name, s.Name(), foodValues.value(s.Food));
             if (s.Parboil && !all.contains(QStringLiteral("förväll"), Qt::CaseInsensitive))
                 faults << QString("the recipe %1 uses %2 and does not say to parboil it").arg(r.Name, s.Name());
         }
@@ -577,8 +594,9 @@ QStringList RecipesWithUnsafeSpecies(const Content& c) {
 // A text that tells the user to call gives 112 for acute cases and Giftinformationscentralen's
 // number for advice.
 QStringList CallsWithoutBothNumbers(const Content& c) {
-    static const QRegularExpression call("\\bring(a|er)?\\b[^.!?]*?(112|giftinformation|1177)",
-                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression call(
+        "\\bring(a|er)?\\b[^.!?]*?(112|giftinformation|1177)",
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     QStringList faults;
     for (const TextEntry& t : ReadableTexts(c))
         if (t.Text.contains(call) && !(t.Text.contains("112") && t.Text.contains("010-456 67 00")))
@@ -590,10 +608,12 @@ QStringList CallsWithoutBothNumbers(const Content& c) {
 // nowhere coded common, one common in all the country is coded common everywhere.
 QStringList FrequencyAgainstRegions(const Content& c) {
     static const QRegularExpression sentenceEnd("(?<=[.!?])\\s+");
-    static const QRegularExpression rare("^(arten är |den är )?sällsynt|\\bär sällsynt\\b",
-                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    static const QRegularExpression everywhere("\\bvanlig\\b.*\\bi hela landet\\b",
-                                               QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression rare(
+        "^(arten är |den är )?sällsynt|\\bär sällsynt\\b",
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression everywhere(
+        "\\bvanlig\\b.*\\bi hela landet\\b",
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     QStringList faults;
     for (const SpeciesEntry& s : c.Species) {
         if (s.State != "CPLD" || s.Regions.size() != 8) continue;
@@ -601,9 +621,11 @@ QStringList FrequencyAgainstRegions(const Content& c) {
         const QChar least = *std::min_element(s.Regions.begin(), s.Regions.end());
         for (const QString& sentence : s.Text.split(sentenceEnd)) {
             if (sentence.contains(rare) && most > '1')
-                faults << QString("%1 is called rare but its regions are %2: \"%3\"").arg(s.Name(), s.Regions, sentence);
+                faults
+                    << QString("%1 is called rare but its regions are %2: \"%3\"").arg(s.Name(), s.Regions, sentence);
             if (sentence.contains(everywhere) && least < '2')
-                faults << QString("%1 is called common in all the country but its regions are %2: \"%3\"").arg(s.Name(), s.Regions, sentence);
+                faults << QString("%1 is called common in all the country but its regions are %2: \"%3\"")
+                              .arg(s.Name(), s.Regions, sentence);
         }
     }
     return faults;
@@ -616,7 +638,8 @@ QStringList TastedThoughItMustNotBe(const Content& c) {
     for (const SpeciesEntry& s : c.Species) {
         if (s.State != "CPLD") continue;
         const bool never = s.Food == 0 || s.Group == "Flugsvampar" || s.BrownSporedGills;
-        if (never && s.Taste != "Okänd") faults << QString("%1 must not be tasted, but its taste is \"%2\"").arg(s.Name(), s.Taste);
+        if (never && s.Taste != "Okänd")
+            faults << QString("%1 must not be tasted, but its taste is \"%2\"").arg(s.Name(), s.Taste);
     }
     return faults;
 }
@@ -624,7 +647,8 @@ QStringList TastedThoughItMustNotBe(const Content& c) {
 // One word for each thing: "Du" as in the program's other texts, "förvällning", "säckformig".
 // The first line of an info text is the caption of its control, which keeps its own word.
 QStringList TermsNotOurs(const Content& c) {
-    static const QRegularExpression pronoun("\\b(du|dig|din|dina|ditt)\\b", QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression pronoun("\\b(du|dig|din|dina|ditt)\\b",
+                                            QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression other("säckformad|avkokning", QRegularExpression::CaseInsensitiveOption);
     QList<TextEntry> texts = ReadableTexts(c);
     for (TextEntry& t : texts)
@@ -633,7 +657,8 @@ QStringList TermsNotOurs(const Content& c) {
     QStringList faults;
     for (const TextEntry& t : texts)
         for (const QRegularExpression* re : {&pronoun, &other})
-            for (auto it = re->globalMatch(t.Text); it.hasNext();) faults << QString("%1: \"%2\"").arg(t.Where, it.next().captured());
+            for (auto it = re->globalMatch(t.Text); it.hasNext();)
+                faults << QString("%1: \"%2\"").arg(t.Where, it.next().captured());
     return faults;
 }
 
@@ -649,16 +674,21 @@ QStringList RunContentCheck(const QString& check, const Content& c) {
     return {"unknown check " + check};
 }
 
-const QStringList kContentChecks = {"poison named without a look-alike link", "names outside the catalogue",
-                                    "deadly species missing from the article", "recipes with unsafe species",
-                                    "calls without both numbers", "frequency against regions",
-                                    "tasted though it must not be", "terms not ours"};
+const QStringList kContentChecks = {"poison named without a look-alike link",
+                                    "names outside the catalogue",
+                                    "deadly species missing from the article",
+                                    "recipes with unsafe species",
+                                    "calls without both numbers",
+                                    "frequency against regions",
+                                    "tasted though it must not be",
+                                    "terms not ours"};
 
 // ---- The old faults of the content, as they were shipped, for the checks to catch ----
 
 // The deadly-species article as it was: five deadly species left out, treated stenmurkla
 // implied to be safe, "du" and "säckformad".
-const char* const kOldDeadlyArticle = R"html(<html><head><meta charset="utf-8"><title>Sveriges dödligt giftiga svampar</title></head>
+const char* const kOldDeadlyArticle =
+    R"html(<html><head><meta charset="utf-8"><title>Sveriges dödligt giftiga svampar</title></head>
 <body>
 <h1>Sveriges dödligt giftiga svampar</h1>
 <p class="varning" style="background:#fde8e8; border:1px solid #c00000; padding:6px;"><b>Viktigt:</b> Ät aldrig en svamp enbart på det här programmets ord. Varken nyckeln, bilderna eller artiklarna kan ersätta en säker artbestämning av någon som kan svampen, gärna en svampkonsulent. Är du det minsta osäker – låt bli.</p>
@@ -710,8 +740,9 @@ bool PutBackOldFault(Content& c, const QString& fault) {
     if (fault == "Kantarell's text naming an unlinked Toppig giftspindling") {
         SpeciesEntry* s = FindSpecies(c, "Cantharellus cibarius");
         if (!s) return false;
-        s->Text = "Den vanligaste förväxlingen är narrkantarellen, som har äkta, tunna skivor. Toppig giftspindling och "
-                  "orange giftspindling har också skivor och rostbrunt sporpulver.";
+        s->Text =
+            "Den vanligaste förväxlingen är narrkantarellen, som har äkta, tunna skivor. Toppig giftspindling och "
+            "orange giftspindling har också skivor och rostbrunt sporpulver.";
         return unlink("Cantharellus cibarius", "Cortinarius rubellus");
     }
     if (fault == "the article's confusion of Toppig giftspindling with Kantarell, unlinked") {
@@ -721,15 +752,17 @@ bool PutBackOldFault(Content& c, const QString& fault) {
         return unlink("Cantharellus cibarius", "Cortinarius rubellus");
     }
     if (fault == "the look-alike text of Orange giftspindling") {
-        c.Mixups << TextEntry{"look-alikes Kantarell / Orangebrun giftspindling",
-                              "Kantarellen har åsar som löper ned på foten och ljust sporpulver. Orange giftspindling har äkta, "
-                              "glesa och rostbruna skivor, rostbrunt sporpulver och växer i ek- och bokskog."};
+        c.Mixups << TextEntry{
+            "look-alikes Kantarell / Orangebrun giftspindling",
+            "Kantarellen har åsar som löper ned på foten och ljust sporpulver. Orange giftspindling har äkta, "
+            "glesa och rostbruna skivor, rostbrunt sporpulver och växer i ek- och bokskog."};
         return true;
     }
     if (fault == "the look-alike text of Stor rödskivling") {
-        c.Mixups << TextEntry{"look-alikes Bolmörtsskivling / Vårmusseron",
-                              "Vårmusseronen växer i maj och juni och har vita skivor och vitt sporpulver. Stor rödskivling växer "
-                              "på hösten och får laxrosa skivor och rosa sporpulver."};
+        c.Mixups << TextEntry{
+            "look-alikes Bolmörtsskivling / Vårmusseron",
+            "Vårmusseronen växer i maj och juni och har vita skivor och vitt sporpulver. Stor rödskivling växer "
+            "på hösten och får laxrosa skivor och rosa sporpulver."};
         return true;
     }
     if (fault == "the catalogue's old name of Cortinarius orellanus") {
@@ -745,13 +778,16 @@ bool PutBackOldFault(Content& c, const QString& fault) {
         return true;
     }
     if (fault == "a recipe of stenmurkla") {
-        c.Recipes << RecipeEntry{"Stenmurkelstuvning", {"2 l stenmurklor", "2 msk smör"}, {"# Förvällning", "Förväll murklorna två gånger."}};
+        c.Recipes << RecipeEntry{"Stenmurkelstuvning",
+                                 {"2 l stenmurklor", "2 msk smör"},
+                                 {"# Förvällning", "Förväll murklorna två gånger."}};
         return true;
     }
     if (fault == "Inlagd rödriska without its parboiling") {
         for (RecipeEntry& r : c.Recipes)
             if (r.Name == "Inlagd rödriska") {
-                r.Preparation.removeIf([](const QString& line) { return line.contains("förväll", Qt::CaseInsensitive); });
+                r.Preparation.removeIf(
+                    [](const QString& line) { return line.contains("förväll", Qt::CaseInsensitive); });
                 return true;
             }
         return false;
@@ -759,9 +795,10 @@ bool PutBackOldFault(Content& c, const QString& fault) {
     if (fault == "the old warning of Lömsk flugsvamp") {
         SpeciesEntry* s = FindSpecies(c, "Amanita phalloides");
         if (!s) return false;
-        s->Text = "Giftet, amatoxin, förstör levern. De första symtomen, kräkningar och diarré, kommer först 6 till 24 timmar "
-                  "efter måltiden och kan gå över innan leverskadan visar sig. Redan en hatt kan döda en vuxen. Sök vård "
-                  "omedelbart vid misstanke och ring Giftinformationscentralen.";
+        s->Text =
+            "Giftet, amatoxin, förstör levern. De första symtomen, kräkningar och diarré, kommer först 6 till 24 timmar "
+            "efter måltiden och kan gå över innan leverskadan visar sig. Redan en hatt kan döda en vuxen. Sök vård "
+            "omedelbart vid misstanke och ring Giftinformationscentralen.";
         return true;
     }
     if (fault == "the old description of the poisoning article") {
@@ -776,15 +813,17 @@ bool PutBackOldFault(Content& c, const QString& fault) {
         SpeciesEntry* s = FindSpecies(c, "Lactarius volemus");
         if (!s) return false;
         s->Regions = "22221001";
-        s->Text = "Orangebrun, sammetslen hatt, krämfärgade skivor och riklig vit mjölksaft som fläckar brunt. Luktar sill. "
-                  "Sällsynt i södra Sverige.";
+        s->Text =
+            "Orangebrun, sammetslen hatt, krämfärgade skivor och riklig vit mjölksaft som fläckar brunt. Luktar sill. "
+            "Sällsynt i södra Sverige.";
         return true;
     }
     if (fault == "the old text of Vit flugsvamp") {
         SpeciesEntry* s = FindSpecies(c, "Amanita virosa");
         if (!s) return false;
-        s->Text = "Innehåller samma levergift som lömsk flugsvamp och är lika farlig. Arten är vanlig i barr- och blandskog i "
-                  "hela landet, särskilt i mellersta och norra Sverige.";
+        s->Text =
+            "Innehåller samma levergift som lömsk flugsvamp och är lika farlig. Arten är vanlig i barr- och blandskog i "
+            "hela landet, särskilt i mellersta och norra Sverige.";
         return true;
     }
     if (fault == "the old taste of Rynkad tofsskivling") {
@@ -796,9 +835,10 @@ bool PutBackOldFault(Content& c, const QString& fault) {
     if (fault == "the old info text on the food value") {
         for (TextEntry& t : c.InfoTexts)
             if (t.Where == "[multicFoodValue1]") {
-                t.Text = "Matvärde\n\nHur arten räknas som matsvamp när den tillagas på vanligt sätt.\n\nVar försiktig i "
-                         "bedömningen: är källorna oense, välj det lägre värdet. En art som är giftig rå men ätlig efter "
-                         "avkokning anges här med värdet efter avkokning.\n\nÄt aldrig en svamp enbart efter en beskrivning.";
+                t.Text =
+                    "Matvärde\n\nHur arten räknas som matsvamp när den tillagas på vanligt sätt.\n\nVar försiktig i "
+                    "bedömningen: är källorna oense, välj det lägre värdet. En art som är giftig rå men ätlig efter "
+                    "avkokning anges här med värdet efter avkokning.\n\nÄt aldrig en svamp enbart efter en beskrivning.";
                 return true;
             }
         return false;
@@ -885,7 +925,8 @@ void TestCatalogue::everySpeciesIsWellFormed() {
         if (key.size() != 18 || !key.startsWith("020")) fault("key " + key);
         if (keys.contains(key)) fault("key used twice");
         if (latin.contains(name)) fault("Latin name used twice");
-        if (!Str(s, "SwedishName").isEmpty() && swedish.contains(Str(s, "SwedishName"))) fault("Swedish name used twice");
+        if (!Str(s, "SwedishName").isEmpty() && swedish.contains(Str(s, "SwedishName")))
+            fault("Swedish name used twice");
         keys.insert(key);
         latin.insert(name);
         swedish.insert(Str(s, "SwedishName"));
@@ -899,7 +940,8 @@ void TestCatalogue::everySpeciesIsWellFormed() {
 
         // A description in progress may leave an encoded field empty: no data yet.
         auto encoded = [&](const char* field, bool ok) {
-            if (!ok && !(state == "CPNG" && Str(s, field).isEmpty())) fault(QString("%1 \"%2\"").arg(field, Str(s, field)));
+            if (!ok && !(state == "CPNG" && Str(s, field).isEmpty()))
+                fault(QString("%1 \"%2\"").arg(field, Str(s, field)));
         };
         encoded("Season", IsDigits(Str(s, "Season"), 12));
         encoded("Occurence", IsDigits(Str(s, "Occurence"), 8));
@@ -920,14 +962,14 @@ void TestCatalogue::everySpeciesIsWellFormed() {
             fault("density");
         for (const char* f : {"BodyColor", "HatSubColor", "FootColor", "MeatColor", "MeatJuiceColor", "SporeColor"})
             if (!Str(s, f).isEmpty() && !IsColourList(Str(s, f))) fault(QString(f) + " " + Str(s, f));
-        for (const auto& [lo, hi] : {std::pair{"BodySizeMinimum", "BodySizeMaximum"},
-                                     std::pair{"BodyHeightMinimum", "BodyHeightMaximum"},
-                                     std::pair{"FootSizeMinimum", "FootSizeMaximum"},
-                                     std::pair{"SporeWidthMin", "SporeWidthMax"},
-                                     std::pair{"SporeHeightMin", "SporeHeightMax"}})
+        for (const auto& [lo, hi] :
+             {std::pair{"BodySizeMinimum", "BodySizeMaximum"}, std::pair{"BodyHeightMinimum", "BodyHeightMaximum"},
+              std::pair{"FootSizeMinimum", "FootSizeMaximum"}, std::pair{"SporeWidthMin", "SporeWidthMax"},
+              std::pair{"SporeHeightMin", "SporeHeightMax"}})
             if (Int(s, lo) > Int(s, hi)) fault(QString("%1 above %2").arg(lo, hi));
         // Parboiling only makes a species worth eating: it never is the value after it.
-        if (Int(s, "CookingRequired") == 0 && (Int(s, "FoodValue1") < 3 || Int(s, "FoodValue2") >= Int(s, "FoodValue1")))
+        if (Int(s, "CookingRequired") == 0 &&
+            (Int(s, "FoodValue1") < 3 || Int(s, "FoodValue2") >= Int(s, "FoodValue1")))
             fault("food value with parboiling");
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
@@ -973,16 +1015,16 @@ void TestCatalogue::completeSpeciesAnswerEveryKeyQuestion() {
 void TestCatalogue::mustHaveSpecies_data() {
     QTest::addColumn<QString>("latin");
     QTest::addColumn<bool>("edible");
-    for (const char* e : {"Cantharellus cibarius", "Craterellus tubaeformis", "Craterellus cornucopioides",
-                          "Boletus edulis", "Hydnum repandum", "Leccinum scabrum", "Leccinum versipelle",
-                          "Suillus luteus", "Suillus bovinus", "Lactarius deterrimus", "Macrolepiota procera",
-                          "Coprinus comatus", "Sparassis crispa", "Agaricus campestris", "Morchella esculenta",
-                          "Morchella elata"})
+    for (const char* e :
+         {"Cantharellus cibarius", "Craterellus tubaeformis", "Craterellus cornucopioides", "Boletus edulis",
+          "Hydnum repandum", "Leccinum scabrum", "Leccinum versipelle", "Suillus luteus", "Suillus bovinus",
+          "Lactarius deterrimus", "Macrolepiota procera", "Coprinus comatus", "Sparassis crispa", "Agaricus campestris",
+          "Morchella esculenta", "Morchella elata"})
         QTest::newRow(e) << QString::fromLatin1(e) << true;
-    for (const char* p : {"Amanita phalloides", "Amanita virosa", "Cortinarius rubellus", "Cortinarius orellanus",
-                          "Galerina marginata", "Gyromitra esculenta", "Amanita muscaria", "Amanita pantherina",
-                          "Paxillus involutus", "Tricholoma equestre", "Inocybe erubescens", "Entoloma sinuatum",
-                          "Hypholoma fasciculare", "Clitocybe rivulosa"})
+    for (const char* p :
+         {"Amanita phalloides", "Amanita virosa", "Cortinarius rubellus", "Cortinarius orellanus", "Galerina marginata",
+          "Gyromitra esculenta", "Amanita muscaria", "Amanita pantherina", "Paxillus involutus", "Tricholoma equestre",
+          "Inocybe erubescens", "Entoloma sinuatum", "Hypholoma fasciculare", "Clitocybe rivulosa"})
         QTest::newRow(p) << QString::fromLatin1(p) << false;
 }
 
@@ -1016,7 +1058,8 @@ void TestCatalogue::lookAlikesResolveBothWays() {
         const QString where = Str(m_byKey.value(from), "LatinName") + " / " + Str(m, "MixupName");
         if (!m_byKey.contains(from) || !m_byKey.contains(to)) faults << where + ": key does not resolve";
         const Record target = m_byKey.value(to);
-        const QString shown = Str(target, "SwedishName").isEmpty() ? Str(target, "LatinName") : Str(target, "SwedishName");
+        const QString shown =
+            Str(target, "SwedishName").isEmpty() ? Str(target, "LatinName") : Str(target, "SwedishName");
         if (Str(m, "MixupName") != shown) faults << where + ": name";
         if (Str(m, "DifferenceText").size() < 20) faults << where + ": no difference text";
         if (Str(m, "MixupEdible").isEmpty()) faults << where + ": edibility";
@@ -1025,7 +1068,8 @@ void TestCatalogue::lookAlikesResolveBothWays() {
         pairs.insert(from + '>' + to);
     }
     for (const Record& m : mixups)
-        if (!pairs.contains(Str(m, "MixupUKey") + '>' + Str(m, "MasterUKey"))) faults << Str(m, "MixupName") + ": one way only";
+        if (!pairs.contains(Str(m, "MixupUKey") + '>' + Str(m, "MasterUKey")))
+            faults << Str(m, "MixupName") + ": one way only";
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     // The classic pair.
     QVERIFY(pairs.contains(Str(m_byLatin.value("Cantharellus cibarius"), "UKey") + '>' +
@@ -1055,7 +1099,8 @@ void TestCatalogue::textsWarnAndMarkPoison() {
         if (Str(s, "FungiData") == "UNCP") continue;
         const QString text = rows.value(Str(s, "UKey")).join(' ');
         const QString name = Str(s, "LatinName");
-        if (!text.contains("Ät aldrig en svamp enbart på grund av vad det här programmet säger")) faults << name + ": no warning";
+        if (!text.contains("Ät aldrig en svamp enbart på grund av vad det här programmet säger"))
+            faults << name + ": no warning";
         if (Int(s, "FoodValue1") == 0 && !text.startsWith("DÖDLIGT GIFTIG!")) faults << name + ": deadly, not marked";
         if (Int(s, "FoodValue1") == 1 && !text.startsWith("GIFTIG!")) faults << name + ": poisonous, not marked";
         if (Int(s, "CookingRequired") == 0 && !text.contains("förvällning")) faults << name + ": parboiling not told";
@@ -1088,8 +1133,9 @@ void TestCatalogue::contentIsConsistent_data() {
 // with each other.
 void TestCatalogue::contentIsConsistent() {
     QFETCH(QString, check);
-    QVERIFY(m_content.Species.size() == m_fungi.size() && !m_content.Articles.isEmpty() && !m_content.Recipes.isEmpty() &&
-            !m_content.Internet.isEmpty() && !m_content.InfoTexts.isEmpty() && !m_content.PrintTexts.isEmpty());
+    QVERIFY(m_content.Species.size() == m_fungi.size() && !m_content.Articles.isEmpty() &&
+            !m_content.Recipes.isEmpty() && !m_content.Internet.isEmpty() && !m_content.InfoTexts.isEmpty() &&
+            !m_content.PrintTexts.isEmpty());
     const QStringList faults = RunContentCheck(check, m_content);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
@@ -1104,24 +1150,31 @@ void TestCatalogue::contentChecksCatchTheOldFaults_data() {
     };
     row("poison named without a look-alike link", "Kantarell's text naming an unlinked Toppig giftspindling",
         {"the text of Kantarell names Toppig giftspindling, and Kantarell has no look-alike link to it"});
-    row("poison named without a look-alike link", "the article's confusion of Toppig giftspindling with Kantarell, unlinked",
+    row("poison named without a look-alike link",
+        "the article's confusion of Toppig giftspindling with Kantarell, unlinked",
         {"the article Sveriges dödligt giftiga svampar names Toppig giftspindling, and Kantarell has no look-alike link to it"});
-    row("names outside the catalogue", "the look-alike text of Orange giftspindling", {"\"orange giftspindling\" is no species"});
-    row("names outside the catalogue", "the look-alike text of Stor rödskivling", {"\"stor rödskivling\" is no species"});
+    row("names outside the catalogue", "the look-alike text of Orange giftspindling",
+        {"\"orange giftspindling\" is no species"});
+    row("names outside the catalogue", "the look-alike text of Stor rödskivling",
+        {"\"stor rödskivling\" is no species"});
     row("names outside the catalogue", "the catalogue's old name of Cortinarius orellanus",
         {"article Sveriges dödligt giftiga svampar: \"orangebrun giftspindling\" is no species"});
     row("deadly species missing from the article", "the old deadly-species article",
         {"does not name Panterflugsvamp", "does not name Pluggskivling", "does not name Riddarmusseron",
          "does not name Tegelröd trådskivling", "does not name Giftig trattskivling"});
-    row("recipes with unsafe species", "a recipe of stenmurkla", {"the recipe Stenmurkelstuvning uses Stenmurkla, rated Dödligt giftig"});
+    row("recipes with unsafe species", "a recipe of stenmurkla",
+        {"the recipe Stenmurkelstuvning uses Stenmurkla, rated Dödligt giftig"});
     row("recipes with unsafe species", "Inlagd rödriska without its parboiling",
         {"the recipe Inlagd rödriska uses Rödriska and does not say to parboil it"});
     row("calls without both numbers", "the old warning of Lömsk flugsvamp", {"Lömsk flugsvamp tells to call"});
     row("calls without both numbers", "the old description of the poisoning article",
         {"description of Vid misstänkt svampförgiftning tells to call"});
-    row("frequency against regions", "the old regions of Mandelriska", {"Mandelriska is called rare but its regions are 22221001"});
-    row("frequency against regions", "the old text of Vit flugsvamp", {"Vit flugsvamp is called common in all the country"});
-    row("tasted though it must not be", "the old taste of Rynkad tofsskivling", {"Rynkad tofsskivling must not be tasted"});
+    row("frequency against regions", "the old regions of Mandelriska",
+        {"Mandelriska is called rare but its regions are 22221001"});
+    row("frequency against regions", "the old text of Vit flugsvamp",
+        {"Vit flugsvamp is called common in all the country"});
+    row("tasted though it must not be", "the old taste of Rynkad tofsskivling",
+        {"Rynkad tofsskivling must not be tasted"});
     row("terms not ours", "the old deadly-species article", {"\"säckformad\"", "\"du\""});
     row("terms not ours", "the old info text on the food value", {"\"avkokning\""});
 }
@@ -1143,8 +1196,10 @@ void TestCatalogue::keysAreStable_data() {
     QTest::addColumn<QString>("latin");
     QTest::addColumn<QString>("key");
     // A species' key never changes: finds, pictures and notes of users point at it.
-    QTest::newRow("kantarell") << "Cantharellus cibarius" << "020AAEEBMCFKEJAAAA";
-    QTest::newRow("trattkantarell") << "Craterellus tubaeformis" << "020AAEEBMCFKEKAAAA";
+    QTest::newRow("kantarell") << "Cantharellus cibarius"
+                               << "020AAEEBMCFKEJAAAA";
+    QTest::newRow("trattkantarell") << "Craterellus tubaeformis"
+                                    << "020AAEEBMCFKEKAAAA";
 }
 
 void TestCatalogue::keysAreStable() {
@@ -1185,7 +1240,8 @@ void TestCatalogue::everyCompleteSpeciesIdentifiesItself() {
 
 void TestCatalogue::illustrations() {
     QStringList faults;
-    const int pictures = int(std::count_if(m_fungi.begin(), m_fungi.end(), [](const Record& r) { return r.value("HasPic").toBool(); }));
+    const int pictures =
+        int(std::count_if(m_fungi.begin(), m_fungi.end(), [](const Record& r) { return r.value("HasPic").toBool(); }));
     QImage sheet(10 * 106, (pictures + 9) / 10 * 106, QImage::Format_RGB32);
     sheet.fill(Qt::white);
     QPainter painter(&sheet);
@@ -1295,7 +1351,8 @@ void TestCatalogue::installFillsAnEmptyProgramFolderOnce() {
     const QMap<QString, QByteArray> first = FolderBytes(program.path());
     for (const char* t :
          {"Fungi", "SwedishNames", "LatinNames", "FungiTexts", "FungiMixups", "FungiGroups", "FungiPics"})
-        QCOMPARE(first.value(QString("Data/Db/%1.dat").arg(t)), testsupport::ReadBytes(Staging() + "/Db/" + t + ".dat"));
+        QCOMPARE(first.value(QString("Data/Db/%1.dat").arg(t)),
+                 testsupport::ReadBytes(Staging() + "/Db/" + t + ".dat"));
     for (const char* folder : {"MainPics", "FungiPics", "FungiPicThumbs"}) {
         int pictures = 0;
         for (const QString& file : first.keys()) pictures += file.startsWith(QString("Data/Pics/%1/").arg(folder));
@@ -1331,25 +1388,47 @@ void TestCatalogue::dataModuleLoadsTheInstalledCatalogueAsItIs() {
         QCOMPARE(dm.StartupResult("cdsFungi").Records, int(m_fungi.size()));
     }
     const QMap<QString, QByteArray> after = FolderBytes(program.filePath("Data/Db"));
-    for (auto it = before.begin(); it != before.end(); ++it) QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 void TestCatalogue::generatorRefusesFaultySource_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");  // JSON
     QTest::addColumn<QString>("message");
-    QTest::newRow("name too wide") << "Swedish" << "\"Alldeles för långt svenskt namn på en svamp, över fyrtio\""
+    QTest::newRow("name too wide") << "Swedish"
+                                   << "\"Alldeles för långt svenskt namn på en svamp, över fyrtio\""
                                    << "longer than 40 characters";
-    QTest::newRow("season of 11 months") << "Season" << "\"00000001000\"" << "Season must be 12 digits";
-    QTest::newRow("regions of 9") << "Regions" << "\"100000000\"" << "Regions must be 8 digits";
-    QTest::newRow("size min above max") << "Size" << "[50, 20]" << "Size [50, 20] must have";
-    QTest::newRow("unknown colour") << "Color" << "[\"himmelsblå\"]" << "is not a colour of colours.json";
-    QTest::newRow("unknown habitat") << "Habitat" << "[\"Granskog\"]" << "\"Granskog\" is not one of";
-    QTest::newRow("misspelt field") << "Smel" << "\"Mild\"" << "unknown entry \"Smel\"";
-    QTest::newRow("number taken") << "Nr" << "1" << "Nr 1 is taken by another species";
-    QTest::newRow("Latin name taken") << "Latin" << "\"Cantharellus cibarius\"" << "the Latin name is used twice";
-    QTest::newRow("missing spores") << "Spores" << "null" << "Spores is missing";
-    QTest::newRow("unknown look-alike") << "*mixup" << "\"Amanita imaginaria\"" << "is not a species of the catalogue";
+    QTest::newRow("season of 11 months") << "Season"
+                                         << "\"00000001000\""
+                                         << "Season must be 12 digits";
+    QTest::newRow("regions of 9") << "Regions"
+                                  << "\"100000000\""
+                                  << "Regions must be 8 digits";
+    QTest::newRow("size min above max") << "Size"
+                                        << "[50, 20]"
+                                        << "Size [50, 20] must have";
+    QTest::newRow("unknown colour") << "Color"
+                                    << "[\"himmelsblå\"]"
+                                    << "is not a colour of colours.json";
+    QTest::newRow("unknown habitat") << "Habitat"
+                                     << "[\"Granskog\"]"
+                                     << "\"Granskog\" is not one of";
+    QTest::newRow("misspelt field") << "Smel"
+                                    << "\"Mild\""
+                                    << "unknown entry \"Smel\"";
+    QTest::newRow("number taken") << "Nr"
+                                  << "1"
+                                  << "Nr 1 is taken by another species";
+    QTest::newRow("Latin name taken") << "Latin"
+                                      << "\"Cantharellus cibarius\""
+                                      << "the Latin name is used twice";
+    QTest::newRow("missing spores") << "Spores"
+                                    << "null"
+                                    << "Spores is missing";
+    QTest::newRow("unknown look-alike") << "*mixup"
+                                        << "\"Amanita imaginaria\""
+                                        << "is not a species of the catalogue";
 }
 
 // A fault in the source stops the generator with a message that names the fault, and the
@@ -1370,11 +1449,14 @@ void TestCatalogue::generatorRefusesFaultySource() {
         QVERIFY(testsupport::WriteBytes(source + "/mixups.json", QJsonDocument(mixups).toJson()));
     } else {
         const QJsonValue v = QJsonDocument::fromJson("[" + value.toUtf8() + "]").array()[0];
-        if (v.isNull()) species.remove(field);
-        else species.insert(field, v);
+        if (v.isNull())
+            species.remove(field);
+        else
+            species.insert(field, v);
     }
-    QVERIFY(testsupport::WriteBytes(source + "/zz_prov.json",
-                                    QJsonDocument(QJsonObject{{"Group", "Övriga"}, {"Species", QJsonArray{species}}}).toJson()));
+    QVERIFY(testsupport::WriteBytes(
+        source + "/zz_prov.json",
+        QJsonDocument(QJsonObject{{"Group", "Övriga"}, {"Species", QJsonArray{species}}}).toJson()));
     CopyFolder(Staging() + "/Db", staging + "/Db");
     const QMap<QString, QByteArray> before = FolderBytes(staging);
 
@@ -1389,8 +1471,9 @@ void TestCatalogue::generatorAcceptsTheFaultFixture() {
     QTemporaryDir dir;
     const QString source = dir.filePath("source"), staging = dir.filePath("staging");
     CopyFolder(SourceFolder(), source);
-    QVERIFY(testsupport::WriteBytes(source + "/zz_prov.json",
-                                    QJsonDocument(QJsonObject{{"Group", "Övriga"}, {"Species", QJsonArray{GoodSpecies()}}}).toJson()));
+    QVERIFY(testsupport::WriteBytes(
+        source + "/zz_prov.json",
+        QJsonDocument(QJsonObject{{"Group", "Övriga"}, {"Species", QJsonArray{GoodSpecies()}}}).toJson()));
     const Run run = RunGenerator({"generate", source, staging});
     QVERIFY2(run.ExitCode == 0, qPrintable(run.Errors));
     const QList<Record> fungi = ReadTable(staging + "/Db/Fungi.dat");

@@ -16,11 +16,24 @@ using FieldValues = QList<QPair<QString, QVariant>>;
 
 // A complete cap fungus with gills; a test changes what it is about.
 inline FieldValues CapFungus(const QString& swedish, const QString& latin) {
-    return {{"SwedishName", swedish}, {"LatinName", latin}, {"FungiData", "CPLD"}, {"FungiGroup", "Skivlingar"},
-            {"CompletedBy", BuiltInCompleterKey}, {"HatFungi", 0}, {"HatSubType", 0}, {"FoodValue1", 4},
-            {"CookingRequired", 1}, {"FoodValue2", 4}, {"VisibleMeatJuice", 3}, {"HatSubGrowth", "10000"},
-            {"HatSubDensity", 0}, {"BodySizeMinimum", 30}, {"BodySizeMaximum", 80}, {"Taste", "Mild"},
-            {"Smell", "Svag"}, {"Signature", ""}};
+    return {{"SwedishName", swedish},
+            {"LatinName", latin},
+            {"FungiData", "CPLD"},
+            {"FungiGroup", "Skivlingar"},
+            {"CompletedBy", BuiltInCompleterKey},
+            {"HatFungi", 0},
+            {"HatSubType", 0},
+            {"FoodValue1", 4},
+            {"CookingRequired", 1},
+            {"FoodValue2", 4},
+            {"VisibleMeatJuice", 3},
+            {"HatSubGrowth", "10000"},
+            {"HatSubDensity", 0},
+            {"BodySizeMinimum", 30},
+            {"BodySizeMaximum", 80},
+            {"Taste", "Mild"},
+            {"Smell", "Svag"},
+            {"Signature", ""}};
 }
 
 inline void SetValues(FieldValues& values, const FieldValues& changes) {
@@ -47,9 +60,7 @@ struct FungiFixture : UserFixture {
         window->show();
         screen = static_cast<TFRFungiScreen*>(CreateFungiScreen(window.get()));
     }
-    ~FungiFixture() {
-        window.reset();
-    }
+    ~FungiFixture() { window.reset(); }
 
     TExtClientDataSet* Fungi() const { return dm->cdsFungi; }
     TframeFungi* Frame() const { return screen->FungiFrame(); }

@@ -105,8 +105,11 @@ inline TSample BuildSample(TDatabase& db) {
     TSample s;
     s.C1 = Add(dm->cdsContacts, {{"UserName", "Anna Andersson"}});
     s.C2 = Add(dm->cdsContacts, {{"UserName", "Bertil Berg"}});
-    s.U1 = Add(dm->cdsUsers, {{"UserName", "Anna"}, {"UserData", QString::fromLatin1(AdministratorMark)},
-                              {"HasPic", true}, {"ContactUKey", s.C1}});
+    s.U1 = Add(dm->cdsUsers,
+               {{"UserName", "Anna"},
+                {"UserData", QString::fromLatin1(AdministratorMark)},
+                {"HasPic", true},
+                {"ContactUKey", s.C1}});
     Change(dm->cdsContacts, s.C1, {{"UserUKey", s.U1}});
     s.U2 = Add(dm->cdsUsers, {{"UserName", "Cecilia"}, {"Password", "svamp"}, {"ContactUKey", kGoneUserContact}});
 
@@ -115,17 +118,27 @@ inline TSample BuildSample(TDatabase& db) {
     TExtClientDataSet* pics = dm->cdsFungiPics;
     // Detail rows are added under their master's current record, as the screens add them.
     pics->SetMasterSource(nullptr);
-    s.Orphan = Add(pics, {{"MasterUKey", kGoneSpecies}, {"PicType", "APP"}, {"IsMainPic", true},
-                          {"Photographer", kRef + s.C2}});
+    s.Orphan = Add(
+        pics, {{"MasterUKey", kGoneSpecies}, {"PicType", "APP"}, {"IsMainPic", true}, {"Photographer", kRef + s.C2}});
     pics->SetMasterSource(dm->dsFungi);
     static_cast<void>(LocateUKey(dm->cdsFungi, s.F1));
-    s.Link = Add(pics, {{"MasterUKey", s.F1}, {"PicIndex", 1}, {"PicType", "LINK"}, {"PicDownloaded", true},
-                        {"PicURL", "https://example.org/kantarell.jpg"}, {"Photographer", "Anna"}});
-    s.Personal = Add(pics, {{"MasterUKey", s.F1}, {"PicIndex", 2}, {"PicType", "PERSONAL"},
-                            {"Photographer", kRef + kGonePhotographer}});
+    s.Link = Add(pics,
+                 {{"MasterUKey", s.F1},
+                  {"PicIndex", 1},
+                  {"PicType", "LINK"},
+                  {"PicDownloaded", true},
+                  {"PicURL", "https://example.org/kantarell.jpg"},
+                  {"Photographer", "Anna"}});
+    s.Personal = Add(
+        pics,
+        {{"MasterUKey", s.F1}, {"PicIndex", 2}, {"PicType", "PERSONAL"}, {"Photographer", kRef + kGonePhotographer}});
     static_cast<void>(LocateUKey(dm->cdsFungi, s.F2));
-    s.NoThumb = Add(pics, {{"MasterUKey", s.F2}, {"PicIndex", 1}, {"PicType", "APP"}, {"IsMainPic", true},
-                           {"Photographer", kRef + s.C2}});
+    s.NoThumb = Add(pics,
+                    {{"MasterUKey", s.F2},
+                     {"PicIndex", 1},
+                     {"PicType", "APP"},
+                     {"IsMainPic", true},
+                     {"Photographer", kRef + s.C2}});
     static_cast<void>(LocateUKey(dm->cdsFungi, s.F1));
     s.FindA = Add(dm->cdsFungiFinds, {{"MasterUKey", s.F1}, {"BodyCount", 3}, {"CreatedBy", s.C1}});
     s.FindB = Add(dm->cdsFungiFinds, {{"MasterUKey", s.F1}, {"BodyCount", 5}, {"CreatedBy", kGoneFindAuthor}});

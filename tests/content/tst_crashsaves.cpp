@@ -58,8 +58,8 @@ const char* const kChildMode = "MYKO_CRASH_CHILD";
 const char* const kChildFolder = "MYKO_CRASH_FOLDER";
 const char* const kChildSeed = "MYKO_CRASH_SEED";
 
-const QStringList kSpecies = {"Kantarell", "Karljohan", "Trattkantarell", "Fårticka", "Blodriska",
-                              "Smörsopp", "Rödgul trumpetsvamp", "Svart trumpetsvamp", "Fjällig bläckhatt"};
+const QStringList kSpecies = {"Kantarell", "Karljohan",           "Trattkantarell",     "Fårticka",         "Blodriska",
+                              "Smörsopp",  "Rödgul trumpetsvamp", "Svart trumpetsvamp", "Fjällig bläckhatt"};
 const QStringList kNames = {"Kalle", "Lisa", "Mats", "Nils", "Olle", "Pia"};
 
 QString IntentFile(const QString& folder) { return folder + "/crash-intent.txt"; }
@@ -96,9 +96,11 @@ QStringList VisitStateOf(TClientDataSet* visits, TClientDataSet* people, TClient
                          TClientDataSet* contacts, const QString& anna, const QString& cecilia) {
     QStringList lines;
     for (int r = 0; r < visits->RecordCount(); ++r)
-        lines << QStringLiteral("V|%1|%2|%3").arg(Str(visits, r, "UKey"), Str(visits, r, "VisitDate"), Str(visits, r, "Weather"));
+        lines << QStringLiteral("V|%1|%2|%3")
+                     .arg(Str(visits, r, "UKey"), Str(visits, r, "VisitDate"), Str(visits, r, "Weather"));
     for (int r = 0; r < people->RecordCount(); ++r)
-        lines << QStringLiteral("P|%1|%2|%3").arg(Str(people, r, "MasterUKey"), Str(people, r, "UKey"), Str(people, r, "Individual"));
+        lines << QStringLiteral("P|%1|%2|%3")
+                     .arg(Str(people, r, "MasterUKey"), Str(people, r, "UKey"), Str(people, r, "Individual"));
     for (int r = 0; r < finds->RecordCount(); ++r)
         lines << QStringLiteral("F|%1|%2|%3|%4|%5|%6")
                      .arg(Str(finds, r, "MasterUKey"), Str(finds, r, "UKey"), Str(finds, r, "FungiUKey"),
@@ -138,7 +140,8 @@ QStringList PictureStateOf(TClientDataSet* pics, TClientDataSet* fungi) {
             lines << QStringLiteral("M|%1").arg(Str(pics, r, "UKey"));
     }
     for (int r = 0; r < fungi->RecordCount(); ++r)
-        lines << QStringLiteral("S|%1|%2|%3").arg(Str(fungi, r, "UKey"), Str(fungi, r, "PicCount"), Str(fungi, r, "HasPic"));
+        lines << QStringLiteral("S|%1|%2|%3")
+                     .arg(Str(fungi, r, "UKey"), Str(fungi, r, "PicCount"), Str(fungi, r, "HasPic"));
     lines.sort();
     return lines;
 }
@@ -165,7 +168,7 @@ QStringList PicturesWithoutFiles(const QStringList& state, const QString& folder
         bool whole = true;
         if (parts.first() == "P")
             whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPic, parts.at(2))) &&
-                    QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPicThumb, parts.at(2)));
+                QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::FungiPicThumb, parts.at(2)));
         if (parts.first() == "S" && parts.at(3) == "true")
             whole = QFileInfo::exists(KeyFilePath(folder + "/", TKeyFile::MainPic, parts.at(1)));
         if (!whole) missing << line;
@@ -270,8 +273,8 @@ int RunVisitChild(const QString& folder, quint32 seed) {
     for (const QString& name : kSpecies)
         if (!species.contains(name)) species.insert(name, ChildEnvironment::Add(dm.cdsFungi, {{"SwedishName", name}}));
     if (dm.cdsPlaces->IsEmpty())
-        ChildEnvironment::Add(dm.cdsPlaces, {{"PlaceName", "Storskogen"}, {"Province", "Skåne län"},
-                                             {"CreatedBy", env.annaContact}});
+        ChildEnvironment::Add(dm.cdsPlaces,
+                              {{"PlaceName", "Storskogen"}, {"Province", "Skåne län"}, {"CreatedBy", env.annaContact}});
 
     if (!QFileInfo::exists(folder + "/Data/Res/Districts.dat")) {
         QDir().mkpath(folder + "/Data/Res");
@@ -288,7 +291,8 @@ int RunVisitChild(const QString& folder, quint32 seed) {
     auto* screen = qobject_cast<TFRPlaceScreen*>(main->Screen(ssPlace));
     screen->Activate(QString());
     TframePlaces* f = screen->PlacesFrame();
-    for (auto it = species.cbegin(); it != species.cend(); ++it) f->searchFungi->SearchList.AddUKey(it.key(), it.value());
+    for (auto it = species.cbegin(); it != species.cend(); ++it)
+        f->searchFungi->SearchList.AddUKey(it.key(), it.value());
 
     // What the files hold when the child starts is the acknowledged state of this round.
     const QStringList start = VisitState(dm, env.annaContact, env.cecilia);
@@ -319,8 +323,10 @@ int RunVisitChild(const QString& folder, quint32 seed) {
             for (int i = 0; i < drop && work->RecordCount() > 0; ++i) {
                 QListWidget* list = work == workPeople ? f->listPeople : f->listFinds;
                 list->setCurrentRow(int(random.bounded(quint32(work->RecordCount()))));
-                if (work == workPeople) f->btnPeopleDeleteClick();
-                else f->btnFindDeleteClick();
+                if (work == workPeople)
+                    f->btnPeopleDeleteClick();
+                else
+                    f->btnFindDeleteClick();
             }
         }
         const int newPeople = int(random.bounded(3));
@@ -355,8 +361,8 @@ int RunVisitChild(const QString& folder, quint32 seed) {
                 continue;
             intent << line;
         }
-        intent << QStringLiteral("V|%1|%2|%3").arg(visitKey, f->editVisitDate->text(),
-                                                     visits->FieldByName("Weather")->AsString());
+        intent << QStringLiteral("V|%1|%2|%3")
+                      .arg(visitKey, f->editVisitDate->text(), visits->FieldByName("Weather")->AsString());
         int ceciliaUses = 0;
         for (int r = 0; r < workPeople->RecordCount(); ++r) {
             const QString who = Str(workPeople, r, "Individual");
@@ -384,7 +390,8 @@ int RunVisitChild(const QString& folder, quint32 seed) {
         if (f->EditingVisit()) return 6;
         intent.sort();
         CheckAcknowledged(folder, save + 1, intent, VisitStateOnFile(folder, env.annaContact, env.cecilia));
-        WriteLines(AckFile(folder), VisitState(dm, env.annaContact, env.cecilia) << QStringLiteral("#%1").arg(save + 1));
+        WriteLines(AckFile(folder),
+                   VisitState(dm, env.annaContact, env.cecilia) << QStringLiteral("#%1").arg(save + 1));
     }
 }
 
@@ -398,8 +405,11 @@ int RunPictureChild(const QString& folder, quint32 seed) {
             QFile::copy(testsupport::ProgramDir() + "/Data/Pics/" + name, folder + "/Data/Pics/" + name);
     QString species;
     if (dm.cdsFungi->IsEmpty())
-        species = ChildEnvironment::Add(dm.cdsFungi, {{"SwedishName", "Kantarell"}, {"LatinName", "Cantharellus cibarius"},
-                                                      {"HasPic", "False"}, {"PicCount", "0"}});
+        species = ChildEnvironment::Add(dm.cdsFungi,
+                                        {{"SwedishName", "Kantarell"},
+                                         {"LatinName", "Cantharellus cibarius"},
+                                         {"HasPic", "False"},
+                                         {"PicCount", "0"}});
     else
         species = GetUKey(dm.cdsFungi);
     // The contact of the user is the photographer and creator of the pictures.
@@ -474,11 +484,11 @@ class TestCrashSaves : public QObject {
 
     struct TTally {
         int Rounds = 0;
-        int Acknowledged = 0;   // saves acknowledged before the kills, summed over the rounds
-        int InFlightLanded = 0; // rounds whose save in flight was found whole after the kill
-        int Mismatches = 0;     // rounds whose files matched neither the ack nor the intent
-        int RowsLost = 0;       // acknowledged rows missing from the files
-        int LeftOvers = 0;      // temporary files found after the next start
+        int Acknowledged = 0;  // saves acknowledged before the kills, summed over the rounds
+        int InFlightLanded = 0;  // rounds whose save in flight was found whole after the kill
+        int Mismatches = 0;  // rounds whose files matched neither the ack nor the intent
+        int RowsLost = 0;  // acknowledged rows missing from the files
+        int LeftOvers = 0;  // temporary files found after the next start
         int PicturesWithoutFiles = 0;
         int PartialVisits = 0;
         QStringList Details;
@@ -509,7 +519,8 @@ class TestCrashSaves : public QObject {
             // Killed at a random moment once it saves.
             QElapsedTimer waiting;
             waiting.start();
-            while (!QFileInfo::exists(ReadyFile(folder)) && child.state() == QProcess::Running && waiting.elapsed() < 60000)
+            while (!QFileInfo::exists(ReadyFile(folder)) && child.state() == QProcess::Running &&
+                   waiting.elapsed() < 60000)
                 QThread::msleep(2);
             QThread::msleep(QRandomGenerator::global()->bounded(quint32(maxDelayMs)));
             if (child.state() == QProcess::Running) ::kill(pid_t(child.processId()), SIGKILL);
@@ -527,7 +538,8 @@ class TestCrashSaves : public QObject {
                 break;
             }
             if (child.exitStatus() != QProcess::CrashExit) {
-                tally.Details << QStringLiteral("round %1: the child ended by itself (%2)").arg(round).arg(child.exitCode());
+                tally.Details
+                    << QStringLiteral("round %1: the child ended by itself (%2)").arg(round).arg(child.exitCode());
                 ++tally.Mismatches;
                 break;
             }
@@ -572,18 +584,20 @@ class TestCrashSaves : public QObject {
                 const auto rowsOf = [&](const QStringList& lines) {
                     QStringList rows;
                     for (const QString& line : lines)
-                        if ((line.startsWith("P|") || line.startsWith("F|")) && line.section('|', 1, 1) == visit) rows << line;
+                        if ((line.startsWith("P|") || line.startsWith("F|")) && line.section('|', 1, 1) == visit)
+                            rows << line;
                     return rows;
                 };
                 const QStringList rows = rowsOf(state);
                 if (rows != rowsOf(ack) && rows != rowsOf(intent)) ++tally.PartialVisits;
             }
         }
-        qInfo("%s: %d rounds in %.1f s, %d saves acknowledged, %d with the save in flight found whole, %d mismatches, "
-              "%d acknowledged rows lost, %d visits with a partial set of rows, %d left-over files, %d pictures "
-              "without files",
-              qPrintable(mode), tally.Rounds, clock.elapsed() / 1000.0, tally.Acknowledged, tally.InFlightLanded,
-              tally.Mismatches, tally.RowsLost, tally.PartialVisits, tally.LeftOvers, tally.PicturesWithoutFiles);
+        qInfo(
+            "%s: %d rounds in %.1f s, %d saves acknowledged, %d with the save in flight found whole, %d mismatches, "
+            "%d acknowledged rows lost, %d visits with a partial set of rows, %d left-over files, %d pictures "
+            "without files",
+            qPrintable(mode), tally.Rounds, clock.elapsed() / 1000.0, tally.Acknowledged, tally.InFlightLanded,
+            tally.Mismatches, tally.RowsLost, tally.PartialVisits, tally.LeftOvers, tally.PicturesWithoutFiles);
         return tally;
     }
 

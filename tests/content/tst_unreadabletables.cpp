@@ -124,8 +124,9 @@ private Q_SLOTS:
         for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
             f.main->resize(size);
             QApplication::processEvents();
-            QVERIFY(f.main->grab().save(testsupport::ArtefactDir() +
-                                        QStringLiteral("/unreadable_%1_%2x%3.png").arg(shot).arg(size.width()).arg(size.height())));
+            QVERIFY(f.main->grab().save(
+                testsupport::ArtefactDir() +
+                QStringLiteral("/unreadable_%1_%2x%3.png").arg(shot).arg(size.width()).arg(size.height())));
         }
         // The file stays as it was.
         QCOMPARE(testsupport::ReadBytes(f.folder + "Data/Db/" + file), bytes);

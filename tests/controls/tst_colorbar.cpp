@@ -178,11 +178,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("writes");
-        QTest::newRow("plus adds white at the end") << "255|65280" << "+" << "255|65280|16777215" << 1;
-        QTest::newRow("minus twice") << "255|65280|16777215" << "--" << "255" << 1;
-        QTest::newRow("minus on the last point") << "255" << "-" << "" << 1;
-        QTest::newRow("minus on an empty field") << "" << "-" << "" << 0;
-        QTest::newRow("plus on an empty field") << "" << "+" << "16777215" << 1;
+        QTest::newRow("plus adds white at the end") << "255|65280"
+                                                    << "+"
+                                                    << "255|65280|16777215" << 1;
+        QTest::newRow("minus twice") << "255|65280|16777215"
+                                     << "--"
+                                     << "255" << 1;
+        QTest::newRow("minus on the last point") << "255"
+                                                 << "-"
+                                                 << "" << 1;
+        QTest::newRow("minus on an empty field") << ""
+                                                 << "-"
+                                                 << "" << 0;
+        QTest::newRow("plus on an empty field") << ""
+                                                << "+"
+                                                << "16777215" << 1;
     }
     void editing() {
         QFETCH(QString, text);
@@ -332,11 +342,12 @@ private Q_SLOTS:
         const QString zeros19 = QStringList(19, "0").join('|');
         QTest::newRow("1 point") << "" << 1 << -1 << whites(1) << "";
         QTest::newRow("5 points") << "" << 5 << -1 << whites(5) << "";
-        QTest::newRow("6 points: the sixth is refused") << "" << 6 << -1 << whites(5)
-                                                        << TFRDBColorbar::NoRoomForPointText;
-        QTest::newRow("20 points of short numbers") << zeros19 << 1 << -1 << zeros19 + "|16777215" << "";
-        QTest::newRow("a colour that would not fit") << whites(5) + "|0" << 0 << 5 << whites(5) + "|0"
-                                                     << TFRDBColorbar::NoRoomForColorText;
+        QTest::newRow("6 points: the sixth is refused")
+            << "" << 6 << -1 << whites(5) << TFRDBColorbar::NoRoomForPointText;
+        QTest::newRow("20 points of short numbers") << zeros19 << 1 << -1 << zeros19 + "|16777215"
+                                                    << "";
+        QTest::newRow("a colour that would not fit")
+            << whites(5) + "|0" << 0 << 5 << whites(5) + "|0" << TFRDBColorbar::NoRoomForColorText;
         QTest::newRow("a colour that fits") << whites(4) + "|0" << 0 << 4 << whites(5) << "";
     }
     void realFieldWidth() {
@@ -370,7 +381,8 @@ private Q_SLOTS:
         QCOMPARE(testsupport::ExceptionText([&] { table.Post(); }), testsupport::NoException);
         QCOMPARE(table.FieldByName("BodyColor")->AsString(), stored);
         QCOMPARE(ErrorTexts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (!message.isEmpty()) QCOMPARE(UIServices::MessageLog().first().Caption, QString("Mykotekshallen - Information"));
+        if (!message.isEmpty())
+            QCOMPARE(UIServices::MessageLog().first().Caption, QString("Mykotekshallen - Information"));
         QList<TColor> colors;
         QVERIFY(TFRDBColorbar::ParseColors(stored, colors));
         QCOMPARE(ColorsOf(bar), colors);
@@ -418,9 +430,9 @@ private Q_SLOTS:
         QFETCH(bool, accepted);
         TFRDBColorbar bar;
         QCOMPARE(bar.FractionSize(), 4);
-        QCOMPARE(testsupport::ExceptionText([&] { bar.SetFractionSize(size); }),
-                 accepted ? testsupport::NoException
-                          : QString("Invalid FractionSize. Value must be between 1 and 16."));
+        QCOMPARE(
+            testsupport::ExceptionText([&] { bar.SetFractionSize(size); }),
+            accepted ? testsupport::NoException : QString("Invalid FractionSize. Value must be between 1 and 16."));
         QCOMPARE(bar.FractionSize(), accepted ? size : 4);
     }
 

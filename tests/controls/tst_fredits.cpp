@@ -103,10 +103,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("autoComplete");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("left");
-        QTest::newRow("no match clears") << true << "x" << "";
-        QTest::newRow("first characters complete") << true << "ab" << "Abc";
-        QTest::newRow("case is taken from the item") << true << "ABD" << "abd";
-        QTest::newRow("without AutoComplete the text stays") << false << "x" << "x";
+        QTest::newRow("no match clears") << true << "x"
+                                         << "";
+        QTest::newRow("first characters complete") << true << "ab"
+                                                   << "Abc";
+        QTest::newRow("case is taken from the item") << true << "ABD"
+                                                     << "abd";
+        QTest::newRow("without AutoComplete the text stays") << false << "x"
+                                                             << "x";
     }
     void leaving_withAutoComplete() {
         QFETCH(bool, autoComplete);

@@ -85,8 +85,8 @@ private Q_SLOTS:
     void gallery_showsEveryControlInEveryState() {
         UIServices::SetMessageHook([](const UIServices::TShownMessage&) { return UIServices::TMsgResult::OK; });
         UIServices::ClearMessageLog();
-        const QStringList provinces = {"Blekinge", "Bohuslän", "Dalarna", "Dalsland", "Gotland", "Gästrikland",
-                                       "Halland", "Hälsingland", "Härjedalen", "Jämtland", "Lappland"};
+        const QStringList provinces = {"Blekinge", "Bohuslän",    "Dalarna",    "Dalsland", "Gotland", "Gästrikland",
+                                       "Halland",  "Hälsingland", "Härjedalen", "Jämtland", "Lappland"};
 
         TClientDataSet table(nullptr, "cdsGallery");
         table.SetFieldDefs({{"Province", TFieldType::ftString, 30},
@@ -196,8 +196,8 @@ private Q_SLOTS:
         auto* tiles = new QWidget;
         tiles->setFixedSize(3 * 141, 185);
         const QList<QPair<QColor, QString>> caps = {{QColor(210, 30, 20), "Röd flugsvamp"},
-                                                   {QColor(150, 95, 40), "Karljohan"},
-                                                   {QColor(240, 170, 20), "Kantarell"}};
+                                                    {QColor(150, 95, 40), "Karljohan"},
+                                                    {QColor(240, 170, 20), "Kantarell"}};
         QList<TFRTitlePicture*> tileList;
         for (int i = 0; i < 3; ++i) {
             auto* tile = new TFRTitlePicture(tiles);
@@ -216,14 +216,15 @@ private Q_SLOTS:
         auto* tool = new TFRToolPanel(tools);
         tool->SetGlyph(Mushroom(QColor(200, 40, 30), QSize(40, 40)));
         tool->SetHeaderCaption("Databaskontroll");
-        tool->SetText({"Kontrollerar och reparerar databasens tabeller.",
-                       "Pekaren står över knappen, som därför är markerad."});
+        tool->SetText(
+            {"Kontrollerar och reparerar databasens tabeller.", "Pekaren står över knappen, som därför är markerad."});
         auto* tool2 = new TFRToolPanel(tools);
         tool2->move(0, 92);
         tool2->SetGlyph(Resources::Bitmap("ICONINFO"));
         tool2->SetHeaderCaption("Bildimport från cd (avstängd)");
-        tool2->SetText({"Hämtar bilder från föreningens skivor. En lång rad bryts vid textens största bredd så att "
-                        "den aldrig går utanför rutan."});
+        tool2->SetText(
+            {"Hämtar bilder från föreningens skivor. En lång rad bryts vid textens största bredd så att "
+             "den aldrig går utanför rutan."});
         tool2->SetTextMaxWidth(450);
         tool2->setEnabled(false);
         grid->addWidget(Cell("TFRToolPanel", tools), 5, 0, 1, 3);
@@ -405,8 +406,8 @@ private Q_SLOTS:
         many->SetItemOrder(TItemOrder::ioVertical);
         for (int i : {0, 3, 5}) many->SetSelected(i, true);
         grid->addWidget(Cell("Flerval, kolumnvis", many), 1, 0);
-        auto* keyChoice = choice(new TFRMultiChoice, {"Hatten är slät", "Hatten är fjällig", "Hatten är klibbig"}, 0,
-                                 1, 1, 96);
+        auto* keyChoice =
+            choice(new TFRMultiChoice, {"Hatten är slät", "Hatten är fjällig", "Hatten är klibbig"}, 0, 1, 1, 96);
         keyChoice->SetSelectedColor(0xC4FFFF);
         keyChoice->SetFontColor(clWindowText);
         keyChoice->SetSelected(1, true);
@@ -432,7 +433,7 @@ private Q_SLOTS:
         auto* search = new TFRSearchPanel(searchArea);
         search->setGeometry(2, 2, 185, 22);
         for (const QString& name : QStringList{"Flugsvamp", "Röd flugsvamp", "Vit flugsvamp", "Panterflugsvamp",
-                                    "Grönvit flugsvamp", "Brun flugsvamp", "Kantarell"})
+                                               "Grönvit flugsvamp", "Brun flugsvamp", "Kantarell"})
             search->SearchList.AddUKey(name, name.left(3).toUpper());
         search->Edit->setText("*svamp");
         grid->addWidget(Cell("TFRSearchPanel med träfflista", searchArea), 2, 0);

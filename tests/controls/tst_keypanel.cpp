@@ -57,15 +57,24 @@ void TestKeyPanel::values_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("given");
     QTest::addColumn<bool>("answered");
-    QTest::newRow("second of four") << int(TKeyPanelKind::pkOptions) << "0100" << "0100" << true;
-    QTest::newRow("any non-zero character chooses") << int(TKeyPanelKind::pkOptions) << "x0x0" << "1010" << true;
-    QTest::newRow("no option") << int(TKeyPanelKind::pkOptions) << "0000" << "0000" << false;
-    QTest::newRow("colour") << int(TKeyPanelKind::pkColor) << "16711680" << "16711680" << true;
-    QTest::newRow("black is a colour") << int(TKeyPanelKind::pkColor) << "0" << "0" << true;
-    QTest::newRow("no colour") << int(TKeyPanelKind::pkColor) << "-1" << "-1" << false;
-    QTest::newRow("text with the separator pair") << int(TKeyPanelKind::pkEdit) << "12|\u00ff8" << "12|\u00ff8" << true;
-    QTest::newRow("empty text") << int(TKeyPanelKind::pkEdit) << "" << "" << false;
-    QTest::newRow("header") << int(TKeyPanelKind::pkHeader) << "anything" << "*" << false;
+    QTest::newRow("second of four") << int(TKeyPanelKind::pkOptions) << "0100"
+                                    << "0100" << true;
+    QTest::newRow("any non-zero character chooses") << int(TKeyPanelKind::pkOptions) << "x0x0"
+                                                    << "1010" << true;
+    QTest::newRow("no option") << int(TKeyPanelKind::pkOptions) << "0000"
+                               << "0000" << false;
+    QTest::newRow("colour") << int(TKeyPanelKind::pkColor) << "16711680"
+                            << "16711680" << true;
+    QTest::newRow("black is a colour") << int(TKeyPanelKind::pkColor) << "0"
+                                       << "0" << true;
+    QTest::newRow("no colour") << int(TKeyPanelKind::pkColor) << "-1"
+                               << "-1" << false;
+    QTest::newRow("text with the separator pair") << int(TKeyPanelKind::pkEdit) << "12|\u00ff8"
+                                                  << "12|\u00ff8" << true;
+    QTest::newRow("empty text") << int(TKeyPanelKind::pkEdit) << ""
+                                << "" << false;
+    QTest::newRow("header") << int(TKeyPanelKind::pkHeader) << "anything"
+                            << "*" << false;
 }
 
 void TestKeyPanel::values() {
@@ -104,7 +113,8 @@ void TestKeyPanel::heights() {
     for (int i = 0; i < options; ++i) items << QString::number(i + 1);
     Make(h.panel, TKeyPanelKind(kind), items);
     QCOMPARE(h.panel->height(), 23);
-    h.panel->AnswerControl() == h.panel->ColorButton() ? h.panel->ColorSwatch()->setFocus() : h.panel->AnswerControl()->setFocus();
+    h.panel->AnswerControl() == h.panel->ColorButton() ? h.panel->ColorSwatch()->setFocus()
+                                                       : h.panel->AnswerControl()->setFocus();
     QTRY_VERIFY(h.panel->Expanded());
     QCOMPARE(h.panel->height(), expanded);
     QCOMPARE(h.panel->QuestionLabel()->y(), 8);
@@ -119,9 +129,9 @@ void TestKeyPanel::heights() {
 }
 
 void TestKeyPanel::inactivePanelIsEmptyUntilReactivated() {
-    for (auto [kind, value] : {std::pair{TKeyPanelKind::pkOptions, QString("01")},
-                               std::pair{TKeyPanelKind::pkColor, QString("255")},
-                               std::pair{TKeyPanelKind::pkEdit, QString("40")}}) {
+    for (auto [kind, value] :
+         {std::pair{TKeyPanelKind::pkOptions, QString("01")}, std::pair{TKeyPanelKind::pkColor, QString("255")},
+          std::pair{TKeyPanelKind::pkEdit, QString("40")}}) {
         Host h;
         Make(h.panel, kind, {"Ja", "Nej"});
         h.panel->SetValue(value);

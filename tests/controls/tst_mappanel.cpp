@@ -65,7 +65,8 @@ std::array<uint8_t, 768> TestPalette() {
 std::vector<uint8_t> TilePixels(int tile, int w, int h) {
     std::vector<uint8_t> px(size_t(w) * h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) px[size_t(y) * w + x] = uint8_t(tile * 37 + x / 5 + 3 * (y / 5) + (x == y ? 128 : 0));
+        for (int x = 0; x < w; ++x)
+            px[size_t(y) * w + x] = uint8_t(tile * 37 + x / 5 + 3 * (y / 5) + (x == y ? 128 : 0));
     return px;
 }
 
@@ -177,15 +178,14 @@ void TestMapPanel::viewRectangle_data() {
     // right = Round(497.5 + left) and top = Round(247.5 + bottom) are ties, going to even.
     QTest::newRow("example") << 2.5 << 200 << 100 << 1500500 << 6500500
                              << QList<int>{1500250, 1500748, 6500375, 6500622};
-    QTest::newRow("ties, one down and one up") << 2.5 << 200 << 100 << 1500501 << 6500501
-                                               << QList<int>{1500251, 1500748, 6500376, 6500624};
+    QTest::newRow("ties, one down and one up")
+        << 2.5 << 200 << 100 << 1500501 << 6500501 << QList<int>{1500251, 1500748, 6500376, 6500624};
     QTest::newRow("odd size") << 2.5 << 201 << 101 << 1500500 << 6500500
                               << QList<int>{1500250, 1500750, 6500375, 6500625};
-    QTest::newRow("s = 2") << 2.0 << 200 << 100 << 1500500 << 6500500
-                           << QList<int>{1500300, 1500698, 6500400, 6500598};
+    QTest::newRow("s = 2") << 2.0 << 200 << 100 << 1500500 << 6500500 << QList<int>{1500300, 1500698, 6500400, 6500598};
     // The whole map fits across: the map's own centre stands for the centre on that axis.
-    QTest::newRow("narrow map, off centre") << 2.5 << 1000 << 100 << 1500000 << 6500500
-                                            << QList<int>{1499250, 1501748, 6500375, 6500622};
+    QTest::newRow("narrow map, off centre")
+        << 2.5 << 1000 << 100 << 1500000 << 6500500 << QList<int>{1499250, 1501748, 6500375, 6500622};
 }
 
 void TestMapPanel::viewRectangle() {
@@ -235,10 +235,10 @@ void TestMapPanel::conversions() {
     QFETCH(int, value);
     QFETCH(int, expected);
     const auto g = Geometry(ExampleSheet(1500000, s), 200, 100, 1500500, 6500500);
-    const int got = conversion == "PixelToMapX"   ? g.PixelToMapX(value)
-                    : conversion == "PixelToMapY" ? g.PixelToMapY(value)
-                    : conversion == "MapXToPixel" ? g.MapXToPixel(value)
-                                                  : g.MapYToPixel(value);
+    const int got = conversion == "PixelToMapX" ? g.PixelToMapX(value)
+        : conversion == "PixelToMapY"           ? g.PixelToMapY(value)
+        : conversion == "MapXToPixel"           ? g.MapXToPixel(value)
+                                                : g.MapYToPixel(value);
     QCOMPARE(got, expected);
 }
 
@@ -281,8 +281,7 @@ void TestMapPanel::visibleTiles_data() {
     QTest::newRow("top on a tile edge") << 1500000 << 100 << 101 << 1500250 << 6500750
                                         << "1,1@0,0 2,1@50,0 1,2@0,50 2,2@50,50 1,3@0,100 2,3@50,100";
     // East and south edges: nothing past the last column and row.
-    QTest::newRow("south-east corner") << 1500000 << 200 << 100 << 1501000 << 6500000
-                                       << "6,7@0,-1 7,7@50,-1";
+    QTest::newRow("south-east corner") << 1500000 << 200 << 100 << 1501000 << 6500000 << "6,7@0,-1 7,7@50,-1";
     // The whole map fits: drawn centred, at the place of its metres (the first row and a
     // half of the 64 tiles listed).
     QTest::newRow("narrow and low map") << 1500000 << 1000 << 600 << 1500000 << 6500000
@@ -718,7 +717,10 @@ void TestMapPanel::tags() {
     };
     QStringList calls;
     panel.OnTagInfo = [&](TFRMapPanel*, int x, int y, const QString& tag, const QString& data) {
-        calls << QStringLiteral("%1 %2 %3 %4").arg(x).arg(y).arg(tag.isEmpty() ? "<>" : tag, data.isEmpty() ? "<>" : data);
+        calls << QStringLiteral("%1 %2 %3 %4")
+                     .arg(x)
+                     .arg(y)
+                     .arg(tag.isEmpty() ? "<>" : tag, data.isEmpty() ? "<>" : data);
     };
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -820,8 +822,9 @@ void TestMapPanel::showPosition() {
     bad.truncate(40);
     testsupport::WriteBytes(f.dir.filePath("trasig.rik"), bad);
     panel.RIKMap().SetFileName(f.dir.filePath("trasig.rik"));
-    QVERIFY(testsupport::ExceptionText([&] { panel.ShowPosition(1500500, 6500500); })
-                .startsWith("Invalid mapfile. Message: "));
+    QVERIFY(testsupport::ExceptionText([&] {
+                panel.ShowPosition(1500500, 6500500);
+            }).startsWith("Invalid mapfile. Message: "));
     QVERIFY(!panel.RIKMap().Active());
 
     // A good file: activated and centred where asked, without clamping.
@@ -874,13 +877,14 @@ void TestMapPanel::sampleSheetScreenshots() {
     };
     // Kalmar, Färjestaden and a point on Öland's west coast; a place with its ellipse near
     // Kalmar; a pending area mark.
-    const QList<Find> finds{{1533822, 6281934, "Kantarell"}, {1541500, 6283500, "Karljohan"},
-                            {1547000, 6300000, "Trattkantarell"}};
+    const QList<Find> finds{
+        {1533822, 6281934, "Kantarell"}, {1541500, 6283500, "Karljohan"}, {1547000, 6300000, "Trattkantarell"}};
     struct Shot {
         QSize Size;
         bool Corner;  // centred on the sheet's north-west corner: white beyond the map
     };
-    for (const Shot shot : {Shot{QSize(800, 600), false}, Shot{QSize(1280, 1024), false}, Shot{QSize(800, 600), true}}) {
+    for (const Shot shot :
+         {Shot{QSize(800, 600), false}, Shot{QSize(1280, 1024), false}, Shot{QSize(800, 600), true}}) {
         const QSize size = shot.Size;
         QWidget window;
         window.resize(size);
@@ -943,7 +947,10 @@ void TestMapPanel::sampleSheetScreenshots() {
         QVERIFY(kx >= 0 && ky >= 0);
         MouseMove(panel->Surface(), QPoint(kx, ky));
         QCOMPARE(tagInfo, QStringLiteral("Fyndplats: Kantarell"));
-        const QString file = QStringLiteral("%1/mappanel_%2x%3.png").arg(testsupport::ArtefactDir()).arg(size.width()).arg(size.height());
+        const QString file = QStringLiteral("%1/mappanel_%2x%3.png")
+                                 .arg(testsupport::ArtefactDir())
+                                 .arg(size.width())
+                                 .arg(size.height());
         QVERIFY(window.grab().save(file));
     }
 }

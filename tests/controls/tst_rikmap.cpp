@@ -102,7 +102,9 @@ public:
     QStringList Calls;
     void RIKSetScrollRanges(int h, int v) override { Calls << QStringLiteral("ranges %1 %2").arg(h).arg(v); }
     void RIKDropViewCache() override { Calls << QStringLiteral("drop"); }
-    void RIKSetSurfaceVisible(bool visible) override { Calls << (visible ? QStringLiteral("show") : QStringLiteral("hide")); }
+    void RIKSetSurfaceVisible(bool visible) override {
+        Calls << (visible ? QStringLiteral("show") : QStringLiteral("hide"));
+    }
 };
 
 // The header read through a free-standing map, or the error it raises.
@@ -237,8 +239,8 @@ void TestRIKMap::longFormHeader() {
 
     const QImage all = DrawAll(map);
     QCOMPARE(all.pixel(10, 10), PaletteRgb(0));
-    QCOMPARE(all.pixel(7 * 50 + 5, 5), PaletteRgb(7));      // column 7 of the northern row
-    QCOMPARE(all.pixel(5, 7 * 50 + 5), PaletteRgb(56));     // row 7, column 0
+    QCOMPARE(all.pixel(7 * 50 + 5, 5), PaletteRgb(7));  // column 7 of the northern row
+    QCOMPARE(all.pixel(5, 7 * 50 + 5), PaletteRgb(56));  // row 7, column 0
     QVERIFY(map.TakeFailedTiles().isEmpty());
 }
 
@@ -390,8 +392,10 @@ void TestRIKMap::blockSizes() {
     QFETCH(int, height);
     QFETCH(bool, accepted);
     const auto px = Filled(width, height, 3);
-    const QString error = HeaderError(rikwriter::Write(OneTileSheet(width, height, rikwriter::EncodeRLE(px.data(), width, height))));
-    QCOMPARE(error, accepted ? testsupport::NoException : QStringLiteral("Invalid mapfile. Message: Invalid blocksize"));
+    const QString error =
+        HeaderError(rikwriter::Write(OneTileSheet(width, height, rikwriter::EncodeRLE(px.data(), width, height))));
+    QCOMPARE(error,
+             accepted ? testsupport::NoException : QStringLiteral("Invalid mapfile. Message: Invalid blocksize"));
 }
 
 void TestRIKMap::refusedHeaders_data() {
@@ -428,24 +432,38 @@ void TestRIKMap::refusedHeaders_data() {
     QTest::newRow("XMin infinite") << with([&](Sheet& s) { s.XMin = -inf; }) << edges;
     QTest::newRow("YMax beyond 32 bits") << with([](Sheet& s) { s.YMax = 3e9; }) << edges;
     QTest::newRow("XMax huge") << with([](Sheet& s) { s.XMax = 1e300; }) << edges;
-    QTest::newRow("short form shift beyond 32 bits")
-        << with([](Sheet& s) { s.ShortForm = true; s.YMin = 2147483000.0 - 1e10; s.YMax = 2147483000.0; }) << edges;
+    QTest::newRow("short form shift beyond 32 bits") << with([](Sheet& s) {
+        s.ShortForm = true;
+        s.YMin = 2147483000.0 - 1e10;
+        s.YMax = 2147483000.0;
+    }) << edges;
     QTest::newRow("YMax equals YMin") << with([](Sheet& s) { s.YMax = s.YMin; }) << edges;
     QTest::newRow("YMax below YMin") << with([](Sheet& s) { s.YMax = s.YMin - 1; }) << edges;
     QTest::newRow("scale 0") << with([](Sheet& s) { s.ScaleValue = 0; }) << scale;
     QTest::newRow("scale negative") << with([](Sheet& s) { s.ScaleValue = -2.5f; }) << scale;
-    QTest::newRow("scale NaN") << with([](Sheet& s) { s.ScaleValue = std::numeric_limits<float>::quiet_NaN(); }) << scale;
-    QTest::newRow("short form divisor 0")
-        << with([](Sheet& s) { s.ShortForm = true; s.YMin = 2497005; s.YMax = 1497000; s.ScaleDivisor = 0; }) << scale;
-    QTest::newRow("short form divisor negative")
-        << with([](Sheet& s) { s.ShortForm = true; s.YMin = 2497005; s.YMax = 1497000; s.ScaleDivisor = -2; }) << scale;
+    QTest::newRow("scale NaN") << with([](Sheet& s) { s.ScaleValue = std::numeric_limits<float>::quiet_NaN(); })
+                               << scale;
+    QTest::newRow("short form divisor 0") << with([](Sheet& s) {
+        s.ShortForm = true;
+        s.YMin = 2497005;
+        s.YMax = 1497000;
+        s.ScaleDivisor = 0;
+    }) << scale;
+    QTest::newRow("short form divisor negative") << with([](Sheet& s) {
+        s.ShortForm = true;
+        s.YMin = 2497005;
+        s.YMax = 1497000;
+        s.ScaleDivisor = -2;
+    }) << scale;
     QTest::newRow("tile below one metre") << with([](Sheet& s) { s.ScaleValue = 0.01f; }) << size;
     QTest::newRow("tile wider than 32 bits") << with([](Sheet& s) { s.ScaleValue = 1e30f; }) << size;
     QTest::newRow("no columns") << with([](Sheet& s) { s.TileColumns = 0; }) << count;
     QTest::newRow("negative rows") << with([](Sheet& s) { s.TileRows = -8; }) << count;
     QTest::newRow("east edge beyond 32 bits") << with([](Sheet& s) { s.TileColumns = 20000000; }) << edges;
-    QTest::newRow("offset table larger than the file")
-        << with([](Sheet& s) { s.TileColumns = 1000; s.TileRows = 2000000000; }) << table;
+    QTest::newRow("offset table larger than the file") << with([](Sheet& s) {
+        s.TileColumns = 1000;
+        s.TileRows = 2000000000;
+    }) << table;
 }
 
 void TestRIKMap::refusedHeaders() {
@@ -579,7 +597,8 @@ void TestRIKMap::lzwRoundTrip() {
         const int crl = width + 2 * (width / 250);
         bool same = false;
         try {
-            decoder.DecodeLZW(reinterpret_cast<const uint8_t*>(tile.constData()), tile.size(), width, height, crl, 0, plain);
+            decoder.DecodeLZW(reinterpret_cast<const uint8_t*>(tile.constData()), tile.size(), width, height, crl, 0,
+                              plain);
             same = plain.Index == px && Reached(plain);
         } catch (const Exception& e) {
             QCOMPARE(e.Message(), QStringLiteral("Hög kod!"));
@@ -710,7 +729,7 @@ void TestRIKMap::lzwHighCodeKeepsDecodedPart() {
     QCOMPARE(img.pixelColor(5, 120).rgb(), PaletteRgb(4));
     QCOMPARE(img.pixelColor(120, 120).rgb(), qRgb(255, 0, 0));  // the square over decoded pixels
     QCOMPARE(img.pixelColor(160, 120).rgb(), PaletteRgb(4));
-    QCOMPARE(img.pixelColor(5, 20).rgb(), qRgb(255, 0, 0));     // never reached
+    QCOMPARE(img.pixelColor(5, 20).rgb(), qRgb(255, 0, 0));  // never reached
 }
 
 void TestRIKMap::emptyTileIsWhite() {
@@ -728,7 +747,7 @@ void TestRIKMap::emptyTileIsWhite() {
 }
 
 void TestRIKMap::badTileRanges_data() {
-    QTest::addColumn<int>("tile");    // the tile whose offset is changed
+    QTest::addColumn<int>("tile");  // the tile whose offset is changed
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("failed");  // a tile that must fail
     enum { InsideTable, Zero, Negative, Backwards, PastEnd, TooLarge };
@@ -839,8 +858,9 @@ void TestRIKMap::activationFailure() {
     TRIKMap map(&owner);
     map.SetFileName(f.dir.filePath("saknas.rik"));
     const QString missing = testsupport::ExceptionText([&] { map.SetActive(true); });
-    QVERIFY2(missing.startsWith(QStringLiteral("Filen \"")) && missing.endsWith(QStringLiteral("\" kunde inte öppnas.")),
-             qPrintable(missing));
+    QVERIFY2(
+        missing.startsWith(QStringLiteral("Filen \"")) && missing.endsWith(QStringLiteral("\" kunde inte öppnas.")),
+        qPrintable(missing));
     QVERIFY(!map.Active());
     QVERIFY(owner.Calls.isEmpty());
 
@@ -906,7 +926,8 @@ void TestRIKMap::mutations() {
         s.BlockWidth = s.BlockHeight = 250;
         s.Tiles.clear();
         const auto px = MapLikePicture(250, 250);
-        for (int i = 0; i < 4; ++i) s.Tiles.push_back(rikwriter::EncodeLZW(px.data(), 250, 250, {uint32_t(i ? 300 : 0), 0}));
+        for (int i = 0; i < 4; ++i)
+            s.Tiles.push_back(rikwriter::EncodeLZW(px.data(), 250, 250, {uint32_t(i ? 300 : 0), 0}));
         files.push_back(rikwriter::Write(s));
     }
     QRandomGenerator rng(20261210);
@@ -963,9 +984,12 @@ void TestRIKMap::sampleSheet() {
     for (int y = 0; y < all.height(); y += 7)
         for (int x = 0; x < all.width(); x += 7) {
             const QColor c = all.pixelColor(x, y);
-            if (c == QColor(255, 0, 0)) ++red;
-            else if (c.blue() > c.red() + 40) ++water;
-            else if (c.green() >= c.blue()) ++land;
+            if (c == QColor(255, 0, 0))
+                ++red;
+            else if (c.blue() > c.red() + 40)
+                ++water;
+            else if (c.green() >= c.blue())
+                ++land;
         }
     QCOMPARE(red, 0);
     QVERIFY(land > 1000);

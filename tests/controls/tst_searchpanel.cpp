@@ -109,17 +109,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("offered");  // the hit form's rows, none when not shown
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("presented");
-        QTest::newRow("beginning, one hit taken at once") << "kan" << 0 << QStringList() << "K1" << "Kantarell";
+        QTest::newRow("beginning, one hit taken at once") << "kan" << 0 << QStringList() << "K1"
+                                                          << "Kantarell";
         QTest::newRow("ending in another case, two hits")
-            << "*KANTARELL" << 1 << QStringList({"Kantarell", "Trattkantarell"}) << "K2" << "Trattkantarell";
-        QTest::newRow("empty text finds every name") << "" << 3 << kNames << "K4" << "Röd flugsvamp";
-        QTest::newRow("a star alone finds every name, cancelled") << "*" << -1 << kNames << "" << "";
-        QTest::newRow("ending of one name") << "*SVAMP" << 0 << QStringList() << "K4" << "Röd flugsvamp";
-        QTest::newRow("ö folds to Ö") << "RÖD" << 0 << QStringList() << "K4" << "Röd flugsvamp";
-        QTest::newRow("longer than every name") << "Kantarellen" << 0 << QStringList() << "" << "";
-        QTest::newRow("nothing begins so") << "flug" << 0 << QStringList() << "" << "";
+            << "*KANTARELL" << 1 << QStringList({"Kantarell", "Trattkantarell"}) << "K2"
+            << "Trattkantarell";
+        QTest::newRow("empty text finds every name") << "" << 3 << kNames << "K4"
+                                                     << "Röd flugsvamp";
+        QTest::newRow("a star alone finds every name, cancelled") << "*" << -1 << kNames << ""
+                                                                  << "";
+        QTest::newRow("ending of one name") << "*SVAMP" << 0 << QStringList() << "K4"
+                                            << "Röd flugsvamp";
+        QTest::newRow("ö folds to Ö") << "RÖD" << 0 << QStringList() << "K4"
+                                      << "Röd flugsvamp";
+        QTest::newRow("longer than every name") << "Kantarellen" << 0 << QStringList() << ""
+                                                << "";
+        QTest::newRow("nothing begins so") << "flug" << 0 << QStringList() << ""
+                                           << "";
         QTest::newRow("two beginning with Ka") << "KA" << 0 << QStringList({"Kantarell", "Karljohan"}) << "K1"
-                                              << "Kantarell";
+                                               << "Kantarell";
     }
     void search() {
         QFETCH(QString, text);
@@ -174,16 +182,18 @@ private Q_SLOTS:
         Form f;
         const QRect room = f.window.screen()->availableGeometry();
         // The window's lower right corner at the screen's: the form would fall off below.
-        f.window.move(room.right() - f.window.frameGeometry().width(), room.bottom() - f.window.frameGeometry().height());
+        f.window.move(room.right() - f.window.frameGeometry().width(),
+                      room.bottom() - f.window.frameGeometry().height());
         f.panel->move(f.window.width() - f.panel->width(), f.window.height() - f.panel->height());
         f.answer = Cancel();
         f.Search("");
         QVERIFY(f.shown.Shown);
-        QVERIFY2(room.contains(f.shown.Geometry), qPrintable(QString("%1,%2 %3x%4")
-                                                                 .arg(f.shown.Geometry.x())
-                                                                 .arg(f.shown.Geometry.y())
-                                                                 .arg(f.shown.Geometry.width())
-                                                                 .arg(f.shown.Geometry.height())));
+        QVERIFY2(room.contains(f.shown.Geometry),
+                 qPrintable(QString("%1,%2 %3x%4")
+                                .arg(f.shown.Geometry.x())
+                                .arg(f.shown.Geometry.y())
+                                .arg(f.shown.Geometry.width())
+                                .arg(f.shown.Geometry.height())));
     }
 
     void hitForm_enterTakesTheCurrentRow() {

@@ -352,10 +352,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("typing stops at the width") << "Gran" << " och tall, björk och ek" << "" << "Gran och tall, björk";
-        QTest::newRow("a line break counts") << QString(19, 'a') << "\nb" << "" << QString(19, 'a') + "\n";
-        QTest::newRow("a paste is cut to the room") << "Gran" << "" << " vid bäcken och stigen" << "Gran vid bäcken och ";
-        QTest::newRow("within the width") << "Gran" << " och tall" << "" << "Gran och tall";
+        QTest::newRow("typing stops at the width") << "Gran"
+                                                   << " och tall, björk och ek"
+                                                   << ""
+                                                   << "Gran och tall, björk";
+        QTest::newRow("a line break counts") << QString(19, 'a') << "\nb"
+                                             << "" << QString(19, 'a') + "\n";
+        QTest::newRow("a paste is cut to the room") << "Gran"
+                                                    << ""
+                                                    << " vid bäcken och stigen"
+                                                    << "Gran vid bäcken och ";
+        QTest::newRow("within the width") << "Gran"
+                                          << " och tall"
+                                          << ""
+                                          << "Gran och tall";
     }
     void dbMemo_takesNoMoreThanItsField() {
         QFETCH(QString, start);

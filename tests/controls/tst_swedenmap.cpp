@@ -139,10 +139,14 @@ private Q_SLOTS:
     void readsAndWrites_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("eight digits") << "01234567" << "01234567";
-        QTest::newRow("7 characters") << "0123456" << "";
-        QTest::newRow("9 characters") << "012345678" << "";
-        QTest::newRow("a non-digit") << "01x34567" << "01034567";
+        QTest::newRow("eight digits") << "01234567"
+                                      << "01234567";
+        QTest::newRow("7 characters") << "0123456"
+                                      << "";
+        QTest::newRow("9 characters") << "012345678"
+                                      << "";
+        QTest::newRow("a non-digit") << "01x34567"
+                                     << "01034567";
     }
     void readsAndWrites() {
         QFETCH(QString, text);
@@ -177,8 +181,9 @@ private Q_SLOTS:
         const TIntensityColors palette = Colors(colours);
         const QImage img = f.map.grab().toImage();
         for (int i = 0; i < TFRDBSwedenMap::RegionCount; ++i) {
-            const QColor want = expected[i] == 'b' ? QColor(Qt::white)
-                                                   : ColorFromNumber(palette.Items(expected[i].digitValue()).IntensityColor);
+            const QColor want = expected[i] == 'b'
+                ? QColor(Qt::white)
+                : ColorFromNumber(palette.Items(expected[i].digitValue()).IntensityColor);
             QCOMPARE(f.map.RegionColor(i), want);
             // Every enclosed pixel of the region is painted, on both islands of Öland/Gotland too.
             const TSwedenRegion& r = TFRDBSwedenMap::Region(i);

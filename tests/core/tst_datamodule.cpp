@@ -68,15 +68,21 @@ QMap<QString, QPair<QByteArray, QDateTime>> Snapshot(const QString& folder) {
 // case, so that a field whose name only changed case gets the same values.
 QVariant Value(const TFieldDef& def, int r) {
     switch (def.DataType) {
-    case TFieldType::ftString:
-        if (def.Name == QLatin1String("MasterUKey")) return QStringLiteral("020MASTER%1").arg(r % 3);
-        return QStringLiteral("%1 %2").arg(def.Name.toLower()).arg(r).left(def.Size);
-    case TFieldType::ftInteger: return r * 10 + 1;
-    case TFieldType::ftBoolean: return r % 2 == 0;
-    case TFieldType::ftDate: return QDate(2020, 1, 1).addDays(r);
-    case TFieldType::ftDateTime: return QDateTime(QDate(2021, 2, 3), QTime(4, 5, 6)).addSecs(r);
-    case TFieldType::ftFloat: return 1.0 / (r + 3);
-    case TFieldType::ftUnknown: break;
+        case TFieldType::ftString:
+            if (def.Name == QLatin1String("MasterUKey")) return QStringLiteral("020MASTER%1").arg(r % 3);
+            return QStringLiteral("%1 %2").arg(def.Name.toLower()).arg(r).left(def.Size);
+        case TFieldType::ftInteger:
+            return r * 10 + 1;
+        case TFieldType::ftBoolean:
+            return r % 2 == 0;
+        case TFieldType::ftDate:
+            return QDate(2020, 1, 1).addDays(r);
+        case TFieldType::ftDateTime:
+            return QDateTime(QDate(2021, 2, 3), QTime(4, 5, 6)).addSecs(r);
+        case TFieldType::ftFloat:
+            return 1.0 / (r + 3);
+        case TFieldType::ftUnknown:
+            break;
     }
     return {};
 }
@@ -105,7 +111,7 @@ QString FileOf(const QString& table) { return table.mid(3) + QStringLiteral(".da
 bool RunSql(const QString& path, const char* sql) {
     sqlite3* db = nullptr;
     bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close_v2(db);
     return ok;
 }
@@ -113,7 +119,8 @@ bool RunSql(const QString& path, const char* sql) {
 QString LayoutFingerprint(const TFieldDefs& defs) {
     QByteArray text;
     for (const TFieldDef& def : defs)
-        text += def.Name.toUtf8() + '|' + QByteArray::number(int(def.DataType)) + '|' + QByteArray::number(def.Size) + '\n';
+        text +=
+            def.Name.toUtf8() + '|' + QByteArray::number(int(def.DataType)) + '|' + QByteArray::number(def.Size) + '\n';
     return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(12));
 }
 
@@ -269,8 +276,10 @@ private Q_SLOTS:
             QCOMPARE(table->MasterFields(), QStringLiteral("UKey"));
             QCOMPARE(table->LinkField(), QStringLiteral("MasterUKey"));
         }
-        if (order.startsWith(QLatin1String("fields:"))) QCOMPARE(table->IndexFieldNames(), order.mid(7));
-        else QCOMPARE(table->IndexName(), order);
+        if (order.startsWith(QLatin1String("fields:")))
+            QCOMPARE(table->IndexFieldNames(), order.mid(7));
+        else
+            QCOMPARE(table->IndexName(), order);
     }
 
     void catalogueDetails() {
@@ -352,19 +361,45 @@ private Q_SLOTS:
         QTest::addColumn<int>("cut");
         // kind: the change from the design that the old file has in the field. A migration
         // that loses anything (dropped, left empty, cut) keeps the old file as its backup.
-        QTest::newRow("field more") << "cdsFungi" << "more" << "Obsolete" << 0 << 6 << 0;
-        QTest::newRow("field fewer") << "cdsFungi" << "fewer" << "Taste" << 0 << 0 << 0;
-        QTest::newRow("renamed field") << "cdsFungi" << "renamed" << "Smell" << 0 << 7 << 0;
-        QTest::newRow("name in other case") << "cdsFungi" << "case" << "LatinName" << 0 << 0 << 0;
-        QTest::newRow("integer was text") << "cdsFungi" << "text" << "PicCount" << 1 << 0 << 0;
-        QTest::newRow("group widened") << "cdsFungi" << "width" << "FungiGroup" << 0 << 0 << 0;
-        QTest::newRow("text narrowed") << "cdsFungi" << "narrow" << "SporeNote" << 0 << 0 << 7;
-        QTest::newRow("detail: field fewer") << "cdsFungiPics" << "fewer" << "Photographer" << 0 << 0 << 0;
-        QTest::newRow("detail: Boolean was integer") << "cdsFungiPics" << "integer" << "IsMainPic" << 1 << 0 << 0;
-        QTest::newRow("float was text") << "cdsMaps" << "text" << "MeterPerPixelX" << 1 << 0 << 0;
-        QTest::newRow("integer was float") << "cdsMaps" << "float" << "Scale" << 3 << 0 << 0;
-        QTest::newRow("float became text") << "cdsFungi" << "fromfloat" << "HatSubColor" << 0 << 0 << 0;
-        QTest::newRow("date was date-time") << "cdsPlaceVisits" << "datetime" << "VisitDate" << 1 << 0 << 0;
+        QTest::newRow("field more") << "cdsFungi"
+                                    << "more"
+                                    << "Obsolete" << 0 << 6 << 0;
+        QTest::newRow("field fewer") << "cdsFungi"
+                                     << "fewer"
+                                     << "Taste" << 0 << 0 << 0;
+        QTest::newRow("renamed field") << "cdsFungi"
+                                       << "renamed"
+                                       << "Smell" << 0 << 7 << 0;
+        QTest::newRow("name in other case") << "cdsFungi"
+                                            << "case"
+                                            << "LatinName" << 0 << 0 << 0;
+        QTest::newRow("integer was text") << "cdsFungi"
+                                          << "text"
+                                          << "PicCount" << 1 << 0 << 0;
+        QTest::newRow("group widened") << "cdsFungi"
+                                       << "width"
+                                       << "FungiGroup" << 0 << 0 << 0;
+        QTest::newRow("text narrowed") << "cdsFungi"
+                                       << "narrow"
+                                       << "SporeNote" << 0 << 0 << 7;
+        QTest::newRow("detail: field fewer") << "cdsFungiPics"
+                                             << "fewer"
+                                             << "Photographer" << 0 << 0 << 0;
+        QTest::newRow("detail: Boolean was integer") << "cdsFungiPics"
+                                                     << "integer"
+                                                     << "IsMainPic" << 1 << 0 << 0;
+        QTest::newRow("float was text") << "cdsMaps"
+                                        << "text"
+                                        << "MeterPerPixelX" << 1 << 0 << 0;
+        QTest::newRow("integer was float") << "cdsMaps"
+                                           << "float"
+                                           << "Scale" << 3 << 0 << 0;
+        QTest::newRow("float became text") << "cdsFungi"
+                                           << "fromfloat"
+                                           << "HatSubColor" << 0 << 0 << 0;
+        QTest::newRow("date was date-time") << "cdsPlaceVisits"
+                                            << "datetime"
+                                            << "VisitDate" << 1 << 0 << 0;
     }
     void migration() {
         QFETCH(QString, table);
@@ -391,7 +426,8 @@ private Q_SLOTS:
         if (kind == "more") {
             oldDefs.insert(2, Def(field, TFieldType::ftString, 12));
             // An empty value of the dropped field is no loss.
-            for (int r = 0; r < count; ++r) oldRows[r].insert(2, r == 3 ? QVariant() : QVariant(QStringLiteral("gone")));
+            for (int r = 0; r < count; ++r)
+                oldRows[r].insert(2, r == 3 ? QVariant() : QVariant(QStringLiteral("gone")));
         } else if (kind == "fewer" || kind == "renamed") {
             if (kind == "fewer") {
                 oldDefs.removeAt(at);
@@ -429,7 +465,8 @@ private Q_SLOTS:
             oldDefs[at] = Def(field, TFieldType::ftFloat);
             setOld([](int r) { return 0.1 + 0.2 * r; });
             // The shortest text that reads back as the same number.
-            setExpected([](int r) { return QVariant(QString::number(0.1 + 0.2 * r, 'g', QLocale::FloatingPointShortest)); });
+            setExpected(
+                [](int r) { return QVariant(QString::number(0.1 + 0.2 * r, 'g', QLocale::FloatingPointShortest)); });
         } else if (kind == "datetime") {
             oldDefs[at] = Def(field, TFieldType::ftDateTime);
             setOld([&](int r) { return QDateTime(expected0[r][at].toDate(), r == 1 ? QTime(12, 0) : QTime(0, 0)); });
@@ -471,8 +508,10 @@ private Q_SLOTS:
             QCOMPARE(note.contains(QStringLiteral("1 värde kunde inte tas emot")), leftEmpty == 1);
             QCOMPARE(note.contains(QStringLiteral("%1 värden i fältet \"").arg(dropped)), dropped > 0);
             QCOMPARE(note.contains(QStringLiteral("%1 texter kortades").arg(cut)), cut > 0);
-            QCOMPARE(note.contains(QStringLiteral("finns kvar som \"%1\"").arg(QDir::toNativeSeparators(DbFile(table) + ".bak2"))),
-                     lost);
+            QCOMPARE(
+                note.contains(
+                    QStringLiteral("finns kvar som \"%1\"").arg(QDir::toNativeSeparators(DbFile(table) + ".bak2"))),
+                lost);
 
             TExtClientDataSet* t = dm.Table(table);
             QCOMPARE(t->InternalDataSet()->FieldDefs(), design);
@@ -494,11 +533,11 @@ private Q_SLOTS:
         QCOMPARE(content.Records.size(), count);
         for (int r = 0; r < count; ++r)
             for (int i = 0; i < design.size(); ++i)
-                QVERIFY2(content.Records[r][i] == expected[r][i],
-                         qPrintable(QStringLiteral("record %1 field %2: %3 instead of %4")
-                                        .arg(r)
-                                        .arg(design[i].Name, content.Records[r][i].toString(),
-                                             expected[r][i].toString())));
+                QVERIFY2(
+                    content.Records[r][i] == expected[r][i],
+                    qPrintable(QStringLiteral("record %1 field %2: %3 instead of %4")
+                                   .arg(r)
+                                   .arg(design[i].Name, content.Records[r][i].toString(), expected[r][i].toString())));
         QCOMPARE(FileBytes(DbFile(table) + ".bak"), earlierBackup);
         if (lost)
             QCOMPARE(FileBytes(DbFile(table) + ".bak2"), oldBytes);
@@ -569,8 +608,7 @@ private Q_SLOTS:
             dm.cdsFungiGroups->SetAutoSave(false);
             try {
                 dm.cdsFungiGroups->SetAutoSave(true);
-            } catch (const Exception&) {
-            }
+            } catch (const Exception&) {}
 
             QCOMPARE(dm.StartupResult("cdsFungi").Outcome, TDM::TStartupOutcome::Loaded);
             QCOMPARE(dm.StartupResult("cdsUsers").Outcome, TDM::TStartupOutcome::Loaded);
@@ -625,8 +663,9 @@ private Q_SLOTS:
         // A type name that is still a type: Integer read as String.
         QTest::newRow("places: a type") << "cdsPlaces" << QByteArray() << QByteArray("type")
                                         << "fält 3 är \"PositionX\" (text, 0 tecken) i filen";
-        QTest::newRow("species: a width") << "cdsFungi" << QByteArray() << QByteArray("width")
-                                          << "fält 2 är \"LatinName\" (text, 56 tecken) i filen men \"LatinName\" (text, 40";
+        QTest::newRow("species: a width")
+            << "cdsFungi" << QByteArray() << QByteArray("width")
+            << "fält 2 är \"LatinName\" (text, 56 tecken) i filen men \"LatinName\" (text, 40";
     }
     void damagedFieldList() {
         QFETCH(QString, table);

@@ -102,9 +102,7 @@ class TestDMServices : public QObject {
         s = TDMServices::Install(m_dm.get());
     }
     int RefCount(const QString& contact) { return Stored(dm()->cdsContacts, contact, "RefCount").toInt(); }
-    QString Contact(const QString& name) {
-        return Insert(dm()->cdsContacts, {{"UserName", name}});
-    }
+    QString Contact(const QString& name) { return Insert(dm()->cdsContacts, {{"UserName", name}}); }
     QString Species(const QString& name, const Values& more = {}) {
         Values values{{"SwedishName", name}, {"LatinName", name + QStringLiteral(" latinus")}};
         values.append(more);
@@ -139,57 +137,81 @@ private Q_SLOTS:
 
         QTest::newRow("nothing chosen") << QStringList{"0", "0", "0", "0"} << noRegion << noSeason << noHabitat
                                         << QString() << QStringList{};
-        QTest::newRow("every option")
-            << QStringList{"1", "1", "1", "1"} << "10100001" << "000001110000" << "000010000000001"
-            << "Sopp \"x\""
-            << QStringList{"(",
-                           "Str(FungiData = \"CPLD\")",
-                           "AND Str(SwedishName <> \"\")",
-                           "AND Num(FoodValue1 >= 3)",
-                           "AND Num(PicCount > 0)",
-                           "AND (",
-                           "Pos(Occurence,1 > 0)",
-                           "OR Pos(Occurence,3 > 0)",
-                           "OR Pos(Occurence,8 > 0)",
-                           ")",
-                           "AND (",
-                           "Pos(Season,6 > 0)",
-                           "OR Pos(Season,7 > 0)",
-                           "OR Pos(Season,8 > 0)",
-                           ")",
-                           "AND (",
-                           "Pos(Habitat,1 > 0)",
-                           "OR Pos(Habitat,5 > 0)",
-                           "OR Pos(Habitat,15 > 0)",
-                           ")",
-                           "AND Str(FungiGroup = \"Sopp \"\"x\"\"\")",
-                           ")"};
+        QTest::newRow("every option") << QStringList{"1", "1", "1", "1"} << "10100001"
+                                      << "000001110000"
+                                      << "000010000000001"
+                                      << "Sopp \"x\""
+                                      << QStringList{"(",
+                                                     "Str(FungiData = \"CPLD\")",
+                                                     "AND Str(SwedishName <> \"\")",
+                                                     "AND Num(FoodValue1 >= 3)",
+                                                     "AND Num(PicCount > 0)",
+                                                     "AND (",
+                                                     "Pos(Occurence,1 > 0)",
+                                                     "OR Pos(Occurence,3 > 0)",
+                                                     "OR Pos(Occurence,8 > 0)",
+                                                     ")",
+                                                     "AND (",
+                                                     "Pos(Season,6 > 0)",
+                                                     "OR Pos(Season,7 > 0)",
+                                                     "OR Pos(Season,8 > 0)",
+                                                     ")",
+                                                     "AND (",
+                                                     "Pos(Habitat,1 > 0)",
+                                                     "OR Pos(Habitat,5 > 0)",
+                                                     "OR Pos(Habitat,15 > 0)",
+                                                     ")",
+                                                     "AND Str(FungiGroup = \"Sopp \"\"x\"\"\")",
+                                                     ")"};
         QTest::newRow("a group first stands alone")
             << QStringList{"0", "0", "0", "0"} << "01000000" << noSeason << noHabitat << QString()
             << QStringList{"(", "(", "Pos(Occurence,2 > 0)", ")", ")"};
         QTest::newRow("term after a group")
             << QStringList{"0", "0", "0", "0"} << noRegion << "100000000001" << noHabitat << "Kremlor"
-            << QStringList{"(", "(", "Pos(Season,1 > 0)", "OR Pos(Season,12 > 0)", ")",
-                           "AND Str(FungiGroup = \"Kremlor\")", ")"};
+            << QStringList{
+                   "(", "(", "Pos(Season,1 > 0)", "OR Pos(Season,12 > 0)", ")", "AND Str(FungiGroup = \"Kremlor\")",
+                   ")"};
         QTest::newRow("coniferous forest widens to its trees")
             << QStringList{"0", "0", "0", "0"} << noRegion << noSeason << "100000000000000" << QString()
-            << QStringList{"(", "(", "Pos(Habitat,1 > 0)", "OR Pos(Habitat,4 > 0)", "OR Pos(Habitat,5 > 0)",
-                           "OR Pos(Habitat,6 > 0)", ")", ")"};
+            << QStringList{"(",
+                           "(",
+                           "Pos(Habitat,1 > 0)",
+                           "OR Pos(Habitat,4 > 0)",
+                           "OR Pos(Habitat,5 > 0)",
+                           "OR Pos(Habitat,6 > 0)",
+                           ")",
+                           ")"};
         QTest::newRow("deciduous forest widens to its trees")
             << QStringList{"0", "0", "0", "0"} << noRegion << noSeason << "010000000000000" << QString()
-            << QStringList{"(", "(", "Pos(Habitat,2 > 0)", "OR Pos(Habitat,7 > 0)", "OR Pos(Habitat,8 > 0)",
-                           "OR Pos(Habitat,9 > 0)", "OR Pos(Habitat,10 > 0)", "OR Pos(Habitat,11 > 0)",
-                           "OR Pos(Habitat,12 > 0)", "OR Pos(Habitat,13 > 0)", ")", ")"};
+            << QStringList{"(",
+                           "(",
+                           "Pos(Habitat,2 > 0)",
+                           "OR Pos(Habitat,7 > 0)",
+                           "OR Pos(Habitat,8 > 0)",
+                           "OR Pos(Habitat,9 > 0)",
+                           "OR Pos(Habitat,10 > 0)",
+                           "OR Pos(Habitat,11 > 0)",
+                           "OR Pos(Habitat,12 > 0)",
+                           "OR Pos(Habitat,13 > 0)",
+                           ")",
+                           ")"};
         QTest::newRow("a tree adds its forest")
             << QStringList{"0", "0", "0", "0"} << noRegion << noSeason << "000010001000000" << QString()
-            << QStringList{"(", "(", "Pos(Habitat,1 > 0)", "OR Pos(Habitat,2 > 0)", "OR Pos(Habitat,5 > 0)",
-                           "OR Pos(Habitat,9 > 0)", ")", ")"};
+            << QStringList{"(",
+                           "(",
+                           "Pos(Habitat,1 > 0)",
+                           "OR Pos(Habitat,2 > 0)",
+                           "OR Pos(Habitat,5 > 0)",
+                           "OR Pos(Habitat,9 > 0)",
+                           ")",
+                           ")"};
         QTest::newRow("strings of another length hold no data")
-            << QStringList{"0", "0", "1", "0"} << "0100" << "000000000000001" << "1" << QString()
-            << QStringList{"(", "Num(FoodValue1 >= 3)", ")"};
-        QTest::newRow("wrong lengths alone select all")
-            << QStringList{"0", "0", "0", "0"} << "111111111" << "1" << "11111111111111" << QString()
-            << QStringList{};
+            << QStringList{"0", "0", "1", "0"} << "0100"
+            << "000000000000001"
+            << "1" << QString() << QStringList{"(", "Num(FoodValue1 >= 3)", ")"};
+        QTest::newRow("wrong lengths alone select all") << QStringList{"0", "0", "0", "0"} << "111111111"
+                                                        << "1"
+                                                        << "11111111111111" << QString() << QStringList{};
     }
     void quickSelectionLines() {
         QFETCH(QStringList, flags);
@@ -237,8 +259,14 @@ private Q_SLOTS:
         QCOMPARE(dm()->cdsFungi->FieldByName("SwedishName")->AsString(), QString("Citronskivling"));
 
         // Every option at once is one valid expression.
-        Species("Stensopp", {{"FungiData", "CPLD"}, {"FoodValue1", 5}, {"PicCount", 2}, {"Occurence", "00100000"},
-                             {"Season", "000000010000"}, {"Habitat", "000010000000000"}, {"FungiGroup", "Sopp \"x\""}});
+        Species("Stensopp",
+                {{"FungiData", "CPLD"},
+                 {"FoodValue1", 5},
+                 {"PicCount", 2},
+                 {"Occurence", "00100000"},
+                 {"Season", "000000010000"},
+                 {"Habitat", "000010000000000"},
+                 {"FungiGroup", "Sopp \"x\""}});
         h.Complete = h.SwedishName = h.Edible = h.HasPicture = true;
         h.CountryPart = "10100001";
         h.Season = "000001110000";
@@ -494,8 +522,8 @@ private Q_SLOTS:
         QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
         QCOMPARE(dm()->cdsFungiPics->RecordCount(), 1);
 
-        const char* details[] = {"LatinNames.dat", "SwedishNames.dat", "FungiPics.dat", "FungiFinds.dat",
-                                 "FungiMixups.dat", "FungiTexts.dat", "FungiPrivateTexts.dat"};
+        const char* details[] = {"LatinNames.dat",  "SwedishNames.dat", "FungiPics.dat",        "FungiFinds.dat",
+                                 "FungiMixups.dat", "FungiTexts.dat",   "FungiPrivateTexts.dat"};
         QHash<QString, quint32> before;
         for (const char* file : details) before.insert(file, Writes(DbFile(file)));
         const quint32 fungiWrites = Writes(DbFile("Fungi.dat"));
@@ -508,9 +536,9 @@ private Q_SLOTS:
         for (const char* file : details) QCOMPARE(Writes(DbFile(file)), before.value(file) + 1);
         QCOMPARE(Writes(DbFile("Fungi.dat")), fungiWrites + 1);  // no picture posted the species
         QCOMPARE(picHooks, 0);
-        for (TExtClientDataSet* table : {dm()->cdsLatinNames, dm()->cdsSwedishNames, dm()->cdsFungiPics,
-                                         dm()->cdsFungiFinds, dm()->cdsFungiMixups, dm()->cdsFungiTexts,
-                                         dm()->cdsFungiPrivateTexts})
+        for (TExtClientDataSet* table :
+             {dm()->cdsLatinNames, dm()->cdsSwedishNames, dm()->cdsFungiPics, dm()->cdsFungiFinds, dm()->cdsFungiMixups,
+              dm()->cdsFungiTexts, dm()->cdsFungiPrivateTexts})
             QCOMPARE(StoredCount(table, fungi), 0);
         for (const QString& key : {pic1, pic2}) {
             QVERIFY(!QFileInfo::exists(s->FileOf(TKeyFile::FungiPic, key)));
@@ -558,14 +586,15 @@ private Q_SLOTS:
         QCOMPARE(RefCount(me), 3);
         // The names go first; the picture then fails.
         QObject failing;
-        dm()->cdsFungiPics->InternalDataSet()->AddObserver(
-            TDataSetEvent::BeforeDelete, &failing, [](TClientDataSet*) { throw Exception("Bilden kunde inte tas bort"); });
+        dm()->cdsFungiPics->InternalDataSet()->AddObserver(TDataSetEvent::BeforeDelete, &failing, [](TClientDataSet*) {
+            throw Exception("Bilden kunde inte tas bort");
+        });
         QVERIFY(LocateUKey(dm()->cdsFungi, fungi));
         QVERIFY_THROWS_EXCEPTION(Exception, dm()->cdsFungi->Delete());
 
         QCOMPARE(GetUKey(dm()->cdsFungi), fungi);
-        for (TExtClientDataSet* table : {dm()->cdsLatinNames, dm()->cdsSwedishNames, dm()->cdsFungiPics,
-                                         dm()->cdsFungiFinds}) {
+        for (TExtClientDataSet* table :
+             {dm()->cdsLatinNames, dm()->cdsSwedishNames, dm()->cdsFungiPics, dm()->cdsFungiFinds}) {
             QCOMPARE(StoredCount(table, fungi), 1);
             QCOMPARE(table->RecordCount(), 1);  // the views follow the species again
             QVERIFY(table->AutoSave());

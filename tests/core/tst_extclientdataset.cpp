@@ -193,7 +193,7 @@ private Q_SLOTS:
         QStringList rows;
         for (saved.First(); !saved.Eof(); saved.Next())
             rows << saved.FieldByName("UKey")->AsString() + u'=' + saved.FieldByName("MasterUKey")->AsString() + u'/' +
-                        saved.FieldByName("Name")->AsString();
+                    saved.FieldByName("Name")->AsString();
         const QStringList expected = insert ? QStringList({"D1=M1/Ett", "D2=M1/Två", key + "=M2/Flyttad"})
                                             : QStringList({"D1=M2/Flyttad", "D2=M1/Två"});
         QCOMPARE(rows, expected);
@@ -461,33 +461,37 @@ private Q_SLOTS:
         const QDateTime before2000(QDate(1999, 12, 31), QTime(23, 59, 59, 999));
         std::function<void()> action;
         switch (which) {
-        case 0: action = [&] { table.LoadData(); }; break;
-        case 1:
-            table.SetFieldDefs(Defs());
-            table.CreateDataSet();
-            table.Append();
-            action = [&] { table.Post(); };
-            break;
-        case 2: action = [&] { table.CopyRecord(); }; break;
-        case 3:
-            table.SetFilename(m_path);
-            table.OpenInternal();
-            action = [&] { table.CopyRecord(); };
-            break;
-        case 4:
-            table.SetFilename(m_path);
-            table.LoadData();
-            Clock::SetFixedNow(before2000);
-            action = [&] { table.Append(); };
-            break;
-        case 5:
-            table.SetFilename(m_path);
-            table.LoadData();
-            Clock::SetFixedNow(before2000);
-            table.Edit();
-            table.FieldByName("Name")->SetAsString(QStringLiteral("Ändrad"));
-            action = [&] { table.Post(); };
-            break;
+            case 0:
+                action = [&] { table.LoadData(); };
+                break;
+            case 1:
+                table.SetFieldDefs(Defs());
+                table.CreateDataSet();
+                table.Append();
+                action = [&] { table.Post(); };
+                break;
+            case 2:
+                action = [&] { table.CopyRecord(); };
+                break;
+            case 3:
+                table.SetFilename(m_path);
+                table.OpenInternal();
+                action = [&] { table.CopyRecord(); };
+                break;
+            case 4:
+                table.SetFilename(m_path);
+                table.LoadData();
+                Clock::SetFixedNow(before2000);
+                action = [&] { table.Append(); };
+                break;
+            case 5:
+                table.SetFilename(m_path);
+                table.LoadData();
+                Clock::SetFixedNow(before2000);
+                table.Edit();
+                table.FieldByName("Name")->SetAsString(QStringLiteral("Ändrad"));
+                action = [&] { table.Post(); };
+                break;
         }
         QCOMPARE(ExceptionText(action), text);
         if (which == 4) {
@@ -522,9 +526,9 @@ private Q_SLOTS:
     // records, or the same failure, as a table that reads the file for the first time.
     void loadDataShowsTheFileAsItIsNow_data() {
         QTest::addColumn<QString>("change");
-        for (const char* change : {"nothing", "own post", "own delete", "other table posts", "other table deletes",
-                                   "other table appends", "rewritten whole", "older copy put back", "removed",
-                                   "damaged", "selection changed"})
+        for (const char* change :
+             {"nothing", "own post", "own delete", "other table posts", "other table deletes", "other table appends",
+              "rewritten whole", "older copy put back", "removed", "damaged", "selection changed"})
             QTest::newRow(change) << QString::fromLatin1(change);
     }
     void loadDataShowsTheFileAsItIsNow() {
@@ -610,11 +614,16 @@ private Q_SLOTS:
     void dataFileName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("file");
-        QTest::newRow("species") << "cdsFungi" << "Fungi.dat";
-        QTest::newRow("users") << "cdsCurrentUser" << "CurrentUser.dat";
-        QTest::newRow("too short") << "cds" << "";
-        QTest::newRow("path in name") << "cds../Fungi" << "";
-        QTest::newRow("folder in name") << "cdsDb/Fungi" << "";
+        QTest::newRow("species") << "cdsFungi"
+                                 << "Fungi.dat";
+        QTest::newRow("users") << "cdsCurrentUser"
+                               << "CurrentUser.dat";
+        QTest::newRow("too short") << "cds"
+                                   << "";
+        QTest::newRow("path in name") << "cds../Fungi"
+                                      << "";
+        QTest::newRow("folder in name") << "cdsDb/Fungi"
+                                        << "";
     }
     void dataFileName() {
         QFETCH(QString, name);

@@ -131,7 +131,8 @@ TFRIConnectionUI LoggingUI(TProgressLog& log, bool clickCancel = false) {
         if (clickCancel) {
             // The user's click, as soon as the transfer's loop runs.
             QPushButton* button = view->window.btnCancel;
-            QMetaObject::invokeMethod(button, [button] { button->click(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                button, [button] { button->click(); }, Qt::QueuedConnection);
         }
         return view;
     };
@@ -156,7 +157,9 @@ class TestFRIConnection : public QObject {
 
     QTemporaryDir m_dir;
     // Each test row works in a folder of its own.
-    QString Folder() const { return m_dir.filePath(QString(QTest::currentTestFunction()) + "-" + QTest::currentDataTag()); }
+    QString Folder() const {
+        return m_dir.filePath(QString(QTest::currentTestFunction()) + "-" + QTest::currentDataTag());
+    }
     QString Target(const QString& name) const {
         QDir().mkpath(Folder());
         return Folder() + "/" + name;
@@ -238,7 +241,8 @@ private Q_SLOTS:
         connection.SetUI(LoggingUI(log));
         connection.SetTimeout(timeout);
         connection.SetMaxBytes(1000);
-        const QString message = testsupport::ExceptionText([&] { connection.DownloadToFile(url, target, PictureCheck); });
+        const QString message =
+            testsupport::ExceptionText([&] { connection.DownloadToFile(url, target, PictureCheck); });
 
         QVERIFY2(message.startsWith(FailurePrefix), qPrintable(message));
         QVERIFY2(message.contains(cause), qPrintable(message));
@@ -271,7 +275,8 @@ private Q_SLOTS:
         connection.SetUI(LoggingUI(log));
         AtomicFileFaults::FailNext(TWriteStep(step));
         auto clear = qScopeGuard([] { AtomicFileFaults::Clear(); });
-        const QString message = testsupport::ExceptionText([&] { connection.DownloadToFile(server.Url("/pic"), target, PictureCheck); });
+        const QString message =
+            testsupport::ExceptionText([&] { connection.DownloadToFile(server.Url("/pic"), target, PictureCheck); });
         QVERIFY(!AtomicFileFaults::Armed());
         QVERIFY2(message.startsWith(FailurePrefix), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("Filen \"%1\" %2").arg(QDir::toNativeSeparators(target), cause)),

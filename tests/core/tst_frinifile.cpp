@@ -75,31 +75,78 @@ private Q_SLOTS:
         const QString noString = QStringLiteral("Läsning av sträng misslyckades");
         const QString noInt = QStringLiteral("Läsning av heltalsvärde misslyckades");
         const QString noBool = QStringLiteral("Läsning av booleskt värde misslyckades");
-        QTest::newRow("default from empty file") << QByteArray() << "string" << "Maps/PlaceColor" << "255" << "";
-        QTest::newRow("file beats default") << QByteArray("[Maps]\nPlaceColor=123\n\n") << "int" << "Maps/PlaceColor"
-                                            << "123" << "";
-        QTest::newRow("other key of section falls back")
-            << QByteArray("[Maps]\nPlaceColor=123\n") << "int" << "Maps/FindSize" << "15" << "";
-        QTest::newRow("names without regard to case")
-            << QByteArray("[mAPS]\nplacecolor=7\n") << "int" << "MAPS/PLACECOLOR" << "7" << "";
-        QTest::newRow("key trimmed, value as written")
-            << QByteArray("[A]\n  Name  = två ord \n") << "string" << "A/Name" << " två ord " << "";
-        QTest::newRow("first equals sign splits") << QByteArray("[A]\nUrl=a=b\n") << "string" << "A/Url" << "a=b" << "";
-        QTest::newRow("CRLF file") << QByteArray("[A]\r\nK=v\r\n\r\n") << "string" << "A/K" << "v" << "";
-        QTest::newRow("stray carriage returns") << QByteArray("[A]\nK=v\r\r\n") << "string" << "A/K" << "v" << "";
-        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[A]\nK=å\n") << "string" << "A/K" << "å" << "";
-        QTest::newRow("bool non-zero") << QByteArray("[A]\nB=-3\n") << "bool" << "A/B" << "true" << "";
-        QTest::newRow("bool zero") << QByteArray("[A]\nB=0\n") << "bool" << "A/B" << "false" << "";
-        QTest::newRow("key nowhere") << QByteArray("[Maps]\n") << "string" << "Maps/Nothing" << "" << noString;
-        QTest::newRow("key nowhere as integer") << QByteArray() << "int" << "Maps/Nothing" << "" << noInt;
-        QTest::newRow("not a number") << QByteArray("[A]\nN=12x\n") << "int" << "A/N" << "" << noInt;
-        QTest::newRow("empty is no number") << QByteArray() << "int" << "Fungi/LastVisited" << "" << noInt;
-        QTest::newRow("not a bool") << QByteArray("[A]\nB=yes\n") << "bool" << "A/B" << "" << noBool;
-        QTest::newRow("section nowhere") << QByteArray() << "string" << "Nowhere/Key" << ""
+        QTest::newRow("default from empty file") << QByteArray() << "string"
+                                                 << "Maps/PlaceColor"
+                                                 << "255"
+                                                 << "";
+        QTest::newRow("file beats default") << QByteArray("[Maps]\nPlaceColor=123\n\n") << "int"
+                                            << "Maps/PlaceColor"
+                                            << "123"
+                                            << "";
+        QTest::newRow("other key of section falls back") << QByteArray("[Maps]\nPlaceColor=123\n") << "int"
+                                                         << "Maps/FindSize"
+                                                         << "15"
+                                                         << "";
+        QTest::newRow("names without regard to case") << QByteArray("[mAPS]\nplacecolor=7\n") << "int"
+                                                      << "MAPS/PLACECOLOR"
+                                                      << "7"
+                                                      << "";
+        QTest::newRow("key trimmed, value as written") << QByteArray("[A]\n  Name  = två ord \n") << "string"
+                                                       << "A/Name"
+                                                       << " två ord "
+                                                       << "";
+        QTest::newRow("first equals sign splits") << QByteArray("[A]\nUrl=a=b\n") << "string"
+                                                  << "A/Url"
+                                                  << "a=b"
+                                                  << "";
+        QTest::newRow("CRLF file") << QByteArray("[A]\r\nK=v\r\n\r\n") << "string"
+                                   << "A/K"
+                                   << "v"
+                                   << "";
+        QTest::newRow("stray carriage returns") << QByteArray("[A]\nK=v\r\r\n") << "string"
+                                                << "A/K"
+                                                << "v"
+                                                << "";
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[A]\nK=å\n") << "string"
+                                   << "A/K"
+                                   << "å"
+                                   << "";
+        QTest::newRow("bool non-zero") << QByteArray("[A]\nB=-3\n") << "bool"
+                                       << "A/B"
+                                       << "true"
+                                       << "";
+        QTest::newRow("bool zero") << QByteArray("[A]\nB=0\n") << "bool"
+                                   << "A/B"
+                                   << "false"
+                                   << "";
+        QTest::newRow("key nowhere") << QByteArray("[Maps]\n") << "string"
+                                     << "Maps/Nothing"
+                                     << "" << noString;
+        QTest::newRow("key nowhere as integer") << QByteArray() << "int"
+                                                << "Maps/Nothing"
+                                                << "" << noInt;
+        QTest::newRow("not a number") << QByteArray("[A]\nN=12x\n") << "int"
+                                      << "A/N"
+                                      << "" << noInt;
+        QTest::newRow("empty is no number") << QByteArray() << "int"
+                                            << "Fungi/LastVisited"
+                                            << "" << noInt;
+        QTest::newRow("not a bool") << QByteArray("[A]\nB=yes\n") << "bool"
+                                    << "A/B"
+                                    << "" << noBool;
+        QTest::newRow("section nowhere") << QByteArray() << "string"
+                                         << "Nowhere/Key"
+                                         << ""
                                          << "Sektion \"Nowhere\" kunde ej hittas";
-        QTest::newRow("section nowhere as integer") << QByteArray() << "int" << "Nowhere/Key" << "" << noInt;
-        QTest::newRow("section nowhere as bool") << QByteArray() << "bool" << "Nowhere/Key" << "" << noBool;
-        QTest::newRow("bare key without section") << QByteArray() << "string" << "PlaceColor" << ""
+        QTest::newRow("section nowhere as integer") << QByteArray() << "int"
+                                                    << "Nowhere/Key"
+                                                    << "" << noInt;
+        QTest::newRow("section nowhere as bool") << QByteArray() << "bool"
+                                                 << "Nowhere/Key"
+                                                 << "" << noBool;
+        QTest::newRow("bare key without section") << QByteArray() << "string"
+                                                  << "PlaceColor"
+                                                  << ""
                                                   << "Ingen aktiv sektion i INI-fil";
     }
     void reads() {
@@ -111,9 +158,12 @@ private Q_SLOTS:
         auto store = storeOn("reads.ini", content);
         QString got;
         const QString error = failureOf([&] {
-            if (kind == "string") got = store->ReadString(key);
-            else if (kind == "int") got = QString::number(store->ReadInteger(key));
-            else got = store->ReadBool(key) ? "true" : "false";
+            if (kind == "string")
+                got = store->ReadString(key);
+            else if (kind == "int")
+                got = QString::number(store->ReadInteger(key));
+            else
+                got = store->ReadBool(key) ? "true" : "false";
         });
         QCOMPARE(error, failure);
         if (failure.isEmpty()) QCOMPARE(got, value);
@@ -124,9 +174,12 @@ private Q_SLOTS:
         // plain read fails.
         QString fallen;
         QCOMPARE(failureOf([&] {
-                     if (kind == "string") fallen = store->ReadString(key, QStringLiteral("reserv"));
-                     else if (kind == "int") fallen = QString::number(store->ReadInteger(key, -77));
-                     else fallen = store->ReadBool(key, true) ? "true" : "false";
+                     if (kind == "string")
+                         fallen = store->ReadString(key, QStringLiteral("reserv"));
+                     else if (kind == "int")
+                         fallen = QString::number(store->ReadInteger(key, -77));
+                     else
+                         fallen = store->ReadBool(key, true) ? "true" : "false";
                  }),
                  QString());
         const QString fallback = kind == "string" ? QStringLiteral("reserv") : kind == "int" ? "-77" : "true";
@@ -140,25 +193,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("flushed");
         QTest::newRow("section from defaults goes to the end")
-            << QByteArray("[Settings]\nLastVisitedScreen=2\n\n") << "Fungi/SortOrder" << "3"
-            << QByteArray("[Settings]\nLastVisitedScreen=2\n\n[Fungi]\nLastVisited=\nSortOrder=3\nSubScreenIndex=4\n\n");
+            << QByteArray("[Settings]\nLastVisitedScreen=2\n\n") << "Fungi/SortOrder"
+            << "3"
+            << QByteArray(
+                   "[Settings]\nLastVisitedScreen=2\n\n[Fungi]\nLastVisited=\nSortOrder=3\nSubScreenIndex=4\n\n");
         QTest::newRow("replaces the line, section moves to the end")
-            << QByteArray("[A]\nx=1\ny=2\n\n[B]\nz=3\n\n") << "a/X" << "9"
-            << QByteArray("[B]\nz=3\n\n[A]\nX=9\ny=2\n\n");
-        QTest::newRow("new key before the closing empty line")
-            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n") << "A/z" << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
-        QTest::newRow("block without closing empty line gets one")
-            << QByteArray("[A]\nx=1\n[B]\ny=2\n") << "A/z" << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
-        QTest::newRow("section nowhere is created")
-            << QByteArray("[A]\nx=1\n\n") << "New/k" << "v" << QByteArray("[A]\nx=1\n\n[New]\nk=v\n\n");
-        QTest::newRow("key trimmed") << QByteArray() << "N/  key  " << " v " << QByteArray("[N]\nkey= v \n\n");
+            << QByteArray("[A]\nx=1\ny=2\n\n[B]\nz=3\n\n") << "a/X"
+            << "9" << QByteArray("[B]\nz=3\n\n[A]\nX=9\ny=2\n\n");
+        QTest::newRow("new key before the closing empty line") << QByteArray("[A]\nx=1\n\n[B]\ny=2\n") << "A/z"
+                                                               << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
+        QTest::newRow("block without closing empty line gets one") << QByteArray("[A]\nx=1\n[B]\ny=2\n") << "A/z"
+                                                                   << "3" << QByteArray("[B]\ny=2\n[A]\nx=1\nz=3\n\n");
+        QTest::newRow("section nowhere is created") << QByteArray("[A]\nx=1\n\n") << "New/k"
+                                                    << "v" << QByteArray("[A]\nx=1\n\n[New]\nk=v\n\n");
+        QTest::newRow("key trimmed") << QByteArray() << "N/  key  "
+                                     << " v " << QByteArray("[N]\nkey= v \n\n");
         QTest::newRow("line break cannot start a section")
-            << QByteArray() << "N/k" << "a\r\n[Evil]\nx=1" << QByteArray("[N]\nk=a [Evil] x=1\n\n");
+            << QByteArray() << "N/k"
+            << "a\r\n[Evil]\nx=1" << QByteArray("[N]\nk=a [Evil] x=1\n\n");
         QTest::newRow("NUL would make the file unreadable")
             << QByteArray() << "N/k" << QString("a") + QChar(0) + "b" << QByteArray("[N]\nk=a b\n\n");
-        QTest::newRow("lines before the first section stay")
-            << QByteArray("; kommentar\n[A]\nx=1\n") << "A/x" << "2" << QByteArray("; kommentar\n[A]\nx=2\n\n");
-        QTest::newRow("UTF-8 value") << QByteArray() << "N/k" << "Blödsopp åäö" << QByteArray("[N]\nk=Blödsopp åäö\n\n");
+        QTest::newRow("lines before the first section stay") << QByteArray("; kommentar\n[A]\nx=1\n") << "A/x"
+                                                             << "2" << QByteArray("; kommentar\n[A]\nx=2\n\n");
+        QTest::newRow("UTF-8 value") << QByteArray() << "N/k"
+                                     << "Blödsopp åäö" << QByteArray("[N]\nk=Blödsopp åäö\n\n");
     }
     void writes() {
         QFETCH(QByteArray, content);
@@ -185,8 +243,8 @@ private Q_SLOTS:
         QCOMPARE(failureOf([&] { store->ReadString("PlaceColor"); }), QStringLiteral("Ingen aktiv sektion i INI-fil"));
         QCOMPARE(failureOf([&] { store->WriteString("PlaceColor", "1"); }),
                  QStringLiteral("Ingen aktiv sektion i INI-fil"));
-        QCOMPARE(store->SelectSection("Key"), true);        // only in the defaults
-        QCOMPARE(store->SelectSection("Nowhere"), false);   // nowhere: an empty block
+        QCOMPARE(store->SelectSection("Key"), true);  // only in the defaults
+        QCOMPARE(store->SelectSection("Nowhere"), false);  // nowhere: an empty block
         store->Flush();
         QCOMPARE(readBytes(path("bare.ini")),
                  QByteArray("[Other]\nk=v\n\n[Maps]\nPlaceColor=1\nPlaceSize=20\nDragging=1\n\n"));
@@ -244,11 +302,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("province");
         QTest::newRow("two byte-order marks")
-            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[Place]\nSelProvince=Sk\xC3\xA5ne\n\n[Place]\nSelProvince=Lappland\n")
+            << QByteArray(
+                   "\xEF\xBB\xBF\xEF\xBB\xBF[Place]\nSelProvince=Sk\xC3\xA5ne\n\n[Place]\nSelProvince=Lappland\n")
             << QStringLiteral("Skåne");
         QTest::newRow("mark before a later header")
-            << QByteArray("[Fungi]\nSortOrder=2\n\xEF\xBB\xBF[Place]\nSelProvince=Uppland\n") << QStringLiteral("Uppland");
-        QTest::newRow("Windows-1252") << QByteArray("[Place]\r\nSelProvince=\xD6land \x96 S\xF6" "dra\r\nSelDistrict=\xC5s\r\n")
+            << QByteArray("[Fungi]\nSortOrder=2\n\xEF\xBB\xBF[Place]\nSelProvince=Uppland\n")
+            << QStringLiteral("Uppland");
+        QTest::newRow("Windows-1252") << QByteArray(
+                                             "[Place]\r\nSelProvince=\xD6land \x96 S\xF6"
+                                             "dra\r\nSelDistrict=\xC5s\r\n")
                                       << QStringLiteral("Öland – Södra");
         QTest::newRow("CR line ends") << QByteArray("[Fungi]\rSortOrder=2\r\r[Place]\rSelProvince=G\xC3\xA4strikland\r")
                                       << QStringLiteral("Gästrikland");
@@ -275,7 +337,8 @@ private Q_SLOTS:
 
     void manyDuplicateSectionsKeepTheFirstOfEach() {
         QByteArray content;
-        for (int i = 0; i < 20000; ++i) content += QByteArray("[S") + QByteArray::number(i % 7) + "]\nK=" + QByteArray::number(i) + "\n\n";
+        for (int i = 0; i < 20000; ++i)
+            content += QByteArray("[S") + QByteArray::number(i % 7) + "]\nK=" + QByteArray::number(i) + "\n\n";
         auto store = storeOn("manydup.ini", content);
         for (int s = 0; s < 7; ++s) QCOMPARE(store->ReadInteger(QStringLiteral("S%1/K").arg(s)), s);
         store->Flush();
@@ -293,8 +356,9 @@ private Q_SLOTS:
         QCOMPARE(store.ReadInteger("Maps/PlaceColor"), 255);
         store.WriteInteger("Settings/LastVisitedScreen", 4);
         store.Flush();
-        QCOMPARE(readBytes(file), QByteArray("[Settings]\nLastVisitedScreen=4\nDatabaseIndex=0\nFactError=0\n"
-                                             "CompleteButton=0\n\n"));
+        QCOMPARE(readBytes(file),
+                 QByteArray("[Settings]\nLastVisitedScreen=4\nDatabaseIndex=0\nFactError=0\n"
+                            "CompleteButton=0\n\n"));
     }
 
     void openAndFilenameFailures() {
@@ -412,8 +476,7 @@ private Q_SLOTS:
             store.WriteString("Settings/LastVisitedScreen", "9");
             try {
                 store.Flush();
-            } catch (...) {
-            }
+            } catch (...) {}
             _exit(0);
         }
         int status = 0;
@@ -429,7 +492,6 @@ private Q_SLOTS:
         store.Flush();
         QCOMPARE(readBytes(file), QByteArray("[Settings]\nLastVisitedScreen=5\n\n"));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestFRIniFile)

@@ -24,14 +24,21 @@ private Q_SLOTS:
     void datasetDisplayName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("display");
-        QTest::newRow("upper case") << "CDSFUNGI" << "Artbeskrivningar";
-        QTest::newRow("maps") << "cdsMaps" << "Kartor";
-        QTest::newRow("knowledge base") << "cdsKnowbase" << "Svampvetenskap";
+        QTest::newRow("upper case") << "CDSFUNGI"
+                                    << "Artbeskrivningar";
+        QTest::newRow("maps") << "cdsMaps"
+                              << "Kartor";
+        QTest::newRow("knowledge base") << "cdsKnowbase"
+                                        << "Svampvetenskap";
         QTest::newRow("mixed case") << "cdsfungimixups" << QString::fromUtf8("Förväxlingssvampar");
-        QTest::newRow("last pair") << "cdsFoodTexts" << "Receptrader";
-        QTest::newRow("not a table") << "cdsNothing" << "";
-        QTest::newRow("not displayed") << "cdsCurrentUser" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("last pair") << "cdsFoodTexts"
+                                   << "Receptrader";
+        QTest::newRow("not a table") << "cdsNothing"
+                                     << "";
+        QTest::newRow("not displayed") << "cdsCurrentUser"
+                                       << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void datasetDisplayName() {
         QFETCH(QString, name);
@@ -43,8 +50,9 @@ private Q_SLOTS:
 
     void infoTextFromASharedBlock() {
         ProgramFolder folder;
-        QVERIFY(testsupport::WriteBytes(folder.path("Data/Res/Texts.dat"),
-                                        "[first]\r\nett\r\n[Second]\n[third]\nrad 1\n\nrad 3 med åäö\n[fourth]\nsista\n"));
+        QVERIFY(
+            testsupport::WriteBytes(folder.path("Data/Res/Texts.dat"),
+                                    "[first]\r\nett\r\n[Second]\n[third]\nrad 1\n\nrad 3 med åäö\n[fourth]\nsista\n"));
         QStringList lines{"old"};
         SetInfoText("SECOND", lines);
         QCOMPARE(lines, QStringList({"rad 1", "", QString::fromUtf8("rad 3 med åäö")}));
@@ -73,7 +81,6 @@ private Q_SLOTS:
         }
         SetProgramFolder(QString());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestInfoTexts)

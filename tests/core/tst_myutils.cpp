@@ -142,12 +142,12 @@ private Q_SLOTS:
                                        << "Error in StreamLoadString. Invalid stringlength (65537)";
         QTest::newRow("negative") << le32(-1) + "abc" << QString()
                                   << "Error in StreamLoadString. Invalid stringlength (-1)";
-        QTest::newRow("longer than the stream") << le32(10) + "abc" << QString()
-                                                << "Error in StreamLoadString. Invalid stringlength (10)";
+        QTest::newRow("longer than the stream")
+            << le32(10) + "abc" << QString() << "Error in StreamLoadString. Invalid stringlength (10)";
         QTest::newRow("huge") << le32(0x7fffffff) << QString()
                               << "Error in StreamLoadString. Invalid stringlength (2147483647)";
-        QTest::newRow("length cut short") << QByteArray::fromHex("0100") << QString()
-                                          << "Fel i StreamReadInteger. Oväntat slut på strömmen!";
+        QTest::newRow("length cut short")
+            << QByteArray::fromHex("0100") << QString() << "Fel i StreamReadInteger. Oväntat slut på strömmen!";
     }
     void stringRecordsRead() {
         QFETCH(QByteArray, bytes);
@@ -187,8 +187,8 @@ private Q_SLOTS:
         QTest::newRow("two-second steps") << summer << 0x52CF528Fu << QDateTime(QDate(2021, 6, 15), QTime(10, 20, 30));
         QTest::newRow("first day") << QDateTime(QDate(1980, 1, 1), QTime(0, 0)) << 0x00210000u
                                    << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
-        QTest::newRow("before 1980 clamps") << QDateTime(QDate(1970, 5, 5), QTime(5, 5)) << 0x00210000u
-                                            << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+        QTest::newRow("before 1980 clamps")
+            << QDateTime(QDate(1970, 5, 5), QTime(5, 5)) << 0x00210000u << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
         QTest::newRow("last second") << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 59)) << 0xFF9FBF7Du
                                      << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58));
     }
@@ -201,8 +201,8 @@ private Q_SLOTS:
     }
 
     void invalidPackedDateGivesNoDate() {
-        QVERIFY(!FileDateToDateTime(0).isValid());             // month 0
-        QVERIFY(!FileDateToDateTime(0x0021C000).isValid());    // hour 24
+        QVERIFY(!FileDateToDateTime(0).isValid());  // month 0
+        QVERIFY(!FileDateToDateTime(0x0021C000).isValid());  // hour 24
     }
 
     void fileRecordRoundTripKeepsContentAndStamp() {
@@ -315,8 +315,9 @@ private Q_SLOTS:
         totals.List = &list;
         HandleFolders(root + "/src", QString(), totals, HF_COUNT | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
         list.sort();
-        QCOMPARE(list, QStringList({root + "/src/.hidden", root + "/src/a.txt", root + "/src/sub/b.txt",
-                                    root + "/src/sub/deep/c.txt"}));
+        QCOMPARE(list,
+                 QStringList({root + "/src/.hidden", root + "/src/a.txt", root + "/src/sub/b.txt",
+                              root + "/src/sub/deep/c.txt"}));
         QCOMPARE(totals.Files, 4);
         QCOMPARE(totals.Folders, 3);  // sub, sub/deep, empty; the linked folder is not one
         QCOMPARE(totals.Bytes, 14);
@@ -349,8 +350,9 @@ private Q_SLOTS:
         const QString root = makeTree("deletefolders");
         TFolderTotals totals;
         HandleFolders(root + "/src", QString(), totals, HF_DELETE | HF_FOLDERS);
-        QCOMPARE(filesUnder(root + "/src"), QStringList({".hidden", "a.txt", "linkdir", "sub", "sub/b.txt", "sub/deep",
-                                                         "sub/deep/c.txt", "sub/linkfile"}));
+        QCOMPARE(filesUnder(root + "/src"),
+                 QStringList({".hidden", "a.txt", "linkdir", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt",
+                              "sub/linkfile"}));
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
     }
 
@@ -391,17 +393,19 @@ private Q_SLOTS:
         const QString root = makeTree("copyfail");
         QDir().mkpath(root + "/dst/a.txt");  // a folder where the file should go
         TFolderTotals totals;
-        const QString error = failureOf(
-            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_FILES); });
-        QCOMPARE(error, QStringLiteral("Filen \"%1\" kunde inte kopieras till \"%2\"")
-                            .arg(root + "/src/a.txt", root + "/dst/a.txt"));
+        const QString error =
+            failureOf([&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_FILES); });
+        QCOMPARE(error,
+                 QStringLiteral("Filen \"%1\" kunde inte kopieras till \"%2\"")
+                     .arg(root + "/src/a.txt", root + "/dst/a.txt"));
         // A link standing where a file would be moved is never written through.
         QDir().mkpath(root + "/dst2");
         QFile::link(root + "/outside/o.txt", root + "/dst2/b.txt");
-        const QString moveError = failureOf(
-            [&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE | HF_FILES); });
-        QCOMPARE(moveError, QStringLiteral("Filen \"%1\" kunde inte flyttas till \"%2\" (en symbolisk länk står där).")
-                                .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
+        const QString moveError =
+            failureOf([&] { HandleFolders(root + "/src/sub", root + "/dst2", totals, HF_MOVE | HF_FILES); });
+        QCOMPARE(moveError,
+                 QStringLiteral("Filen \"%1\" kunde inte flyttas till \"%2\" (en symbolisk länk står där).")
+                     .arg(root + "/src/sub/b.txt", root + "/dst2/b.txt"));
         QCOMPARE(readBytes(root + "/outside/o.txt"), QByteArray("outside"));
     }
 
@@ -412,11 +416,12 @@ private Q_SLOTS:
         TFolderTotals totals;
         // The second file copied fails in the middle of its write.
         AtomicFileFaults::FailNext(TWriteStep::Write, 1);
-        const QString error = failureOf(
-            [&] { HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_RECURSIVE | HF_FOLDERS | HF_FILES); });
+        const QString error = failureOf([&] {
+            HandleFolders(root + "/src", root + "/dst", totals, HF_COPY | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
+        });
         AtomicFileFaults::Clear();
-        QVERIFY2(error.startsWith(QStringLiteral("Filen \"%1/src/").arg(root)) && error.contains("kunde inte kopieras till") &&
-                     error.endsWith("(disken är full)"),
+        QVERIFY2(error.startsWith(QStringLiteral("Filen \"%1/src/").arg(root)) &&
+                     error.contains("kunde inte kopieras till") && error.endsWith("(disken är full)"),
                  qPrintable(error));
         QCOMPARE(contentsUnder(root + "/src"), sourcesBefore);
         // What arrived is whole; the file that failed is its old self; no temporary file.
@@ -431,7 +436,8 @@ private Q_SLOTS:
     // A move to another file system copies; each source goes only after its copy is whole.
     void moveAcrossFileSystemsVerifiesEachCopy() {
         QTemporaryDir other(QStringLiteral("/dev/shm/myko-move-XXXXXX"));
-        struct stat here {}, there {};
+        struct stat here {
+        }, there{};
         if (!other.isValid() || ::stat(QFile::encodeName(m_dir.path()).constData(), &here) != 0 ||
             ::stat(QFile::encodeName(other.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
             QSKIP("no second file system (/dev/shm) to move to");
@@ -446,7 +452,8 @@ private Q_SLOTS:
             AtomicFileFaults::Clear();
             QCOMPARE(error.isEmpty(), failing < 0);
             if (failing >= 0)
-                QVERIFY2(error.contains("kunde inte flyttas till") && error.endsWith("(disken är full)"), qPrintable(error));
+                QVERIFY2(error.contains("kunde inte flyttas till") && error.endsWith("(disken är full)"),
+                         qPrintable(error));
             // Every file is whole in exactly one place.
             const auto left = contentsUnder(root + "/src");
             const auto arrived = contentsUnder(dst);
@@ -469,11 +476,12 @@ private Q_SLOTS:
         const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(target.path()).constData(), MNT_DETACH); });
         const QString root = path("fullmove");
         QDir(root).removeRecursively();
-        for (int i = 0; i < 6; ++i) writeBytes(root + QStringLiteral("/src/f%1.bin").arg(i), QByteArray(30000, char('a' + i)));
+        for (int i = 0; i < 6; ++i)
+            writeBytes(root + QStringLiteral("/src/f%1.bin").arg(i), QByteArray(30000, char('a' + i)));
         const auto before = contentsUnder(root + "/src");
         TFolderTotals totals;
-        const QString error = failureOf(
-            [&] { HandleFolders(root + "/src", target.path(), totals, HF_MOVE | HF_FILES); });
+        const QString error =
+            failureOf([&] { HandleFolders(root + "/src", target.path(), totals, HF_MOVE | HF_FILES); });
         QVERIFY2(error.contains("kunde inte flyttas till") && error.endsWith("(disken är full)"), qPrintable(error));
         const auto left = contentsUnder(root + "/src");
         const auto arrived = contentsUnder(target.path());
@@ -495,7 +503,8 @@ private Q_SLOTS:
         writeBytes(root + "/src/locked/secret.txt", "secret");
         QVERIFY(QFile::setPermissions(root + "/src/locked", QFileDevice::Permissions()));
         const QString unreadable = QStringLiteral("Mappen \"%1\" kunde inte läsas.").arg(root + "/src/locked/");
-        for (const THandleFolderFlags op : {THandleFolderFlags(HF_COUNT), THandleFolderFlags(HF_COPY), THandleFolderFlags(HF_DELETE)}) {
+        for (const THandleFolderFlags op :
+             {THandleFolderFlags(HF_COUNT), THandleFolderFlags(HF_COPY), THandleFolderFlags(HF_DELETE)}) {
             const QString error = failureWithoutRoot([&] {
                 TFolderTotals totals;
                 HandleFolders(root + "/src", root + "/dst", totals, op | HF_RECURSIVE | HF_FOLDERS | HF_FILES);
@@ -542,21 +551,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dest");
         QTest::addColumn<int>("flags");
         QTest::addColumn<QString>("failure");
-        const QString oneFlag = QStringLiteral("En mapp kan bara räknas, kopieras, raderas eller flyttas, en sak i taget.");
+        const QString oneFlag =
+            QStringLiteral("En mapp kan bara räknas, kopieras, raderas eller flyttas, en sak i taget.");
         const auto f = [](THandleFolderFlags flags) { return flags.toInt(); };
         // %1 is the source as given, %2 the destination.
         const QString equals = QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas till sig själv.");
         const QString inside = QStringLiteral("Mappen \"%1\" kan inte kopieras eller flyttas in i sig själv (\"%2\").");
-        QTest::newRow("copy and move") << "src" << "dst" << f(HF_COPY | HF_MOVE | HF_FILES) << oneFlag;
-        QTest::newRow("delete and count") << "src" << "" << f(HF_DELETE | HF_COUNT) << oneFlag;
-        QTest::newRow("no operation") << "src" << "dst" << f(HF_FILES | HF_FOLDERS) << oneFlag;
-        QTest::newRow("copy onto itself") << "src" << "src/" << f(HF_COPY | HF_FILES) << equals;
-        QTest::newRow("move onto itself") << "src/" << "src/sub/.." << f(HF_MOVE | HF_FILES) << equals;
-        QTest::newRow("copy into itself") << "src" << "src/sub/new" << f(HF_COPY | HF_FILES) << inside;
-        QTest::newRow("copy through a link into itself") << "src" << "linkback/new" << f(HF_COPY | HF_FILES) << inside;
-        QTest::newRow("no source") << "" << "dst" << f(HF_COUNT) << "Ingen mapp angavs att hantera.";
-        QTest::newRow("count on itself") << "src" << "src" << f(HF_COUNT | HF_FILES) << "";
-        QTest::newRow("delete on itself") << "src" << "src" << f(HF_DELETE) << "";
+        QTest::newRow("copy and move") << "src"
+                                       << "dst" << f(HF_COPY | HF_MOVE | HF_FILES) << oneFlag;
+        QTest::newRow("delete and count") << "src"
+                                          << "" << f(HF_DELETE | HF_COUNT) << oneFlag;
+        QTest::newRow("no operation") << "src"
+                                      << "dst" << f(HF_FILES | HF_FOLDERS) << oneFlag;
+        QTest::newRow("copy onto itself") << "src"
+                                          << "src/" << f(HF_COPY | HF_FILES) << equals;
+        QTest::newRow("move onto itself") << "src/"
+                                          << "src/sub/.." << f(HF_MOVE | HF_FILES) << equals;
+        QTest::newRow("copy into itself") << "src"
+                                          << "src/sub/new" << f(HF_COPY | HF_FILES) << inside;
+        QTest::newRow("copy through a link into itself") << "src"
+                                                         << "linkback/new" << f(HF_COPY | HF_FILES) << inside;
+        QTest::newRow("no source") << ""
+                                   << "dst" << f(HF_COUNT) << "Ingen mapp angavs att hantera.";
+        QTest::newRow("count on itself") << "src"
+                                         << "src" << f(HF_COUNT | HF_FILES) << "";
+        QTest::newRow("delete on itself") << "src"
+                                          << "src" << f(HF_DELETE) << "";
     }
     void refusedCalls() {
         QFETCH(QString, source);
@@ -568,8 +588,11 @@ private Q_SLOTS:
         const QStringList before = filesUnder(root);
         const auto abs = [&](const QString& p) { return p.isEmpty() ? p : root + "/" + p; };
         TFolderTotals totals;
-        failure = failure.contains("%2") ? failure.arg(abs(source), abs(dest)) : failure.contains("%1") ? failure.arg(abs(source)) : failure;
-        QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, THandleFolderFlags::fromInt(flags)); }), failure);
+        failure = failure.contains("%2") ? failure.arg(abs(source), abs(dest))
+            : failure.contains("%1")     ? failure.arg(abs(source))
+                                         : failure;
+        QCOMPARE(failureOf([&] { HandleFolders(abs(source), abs(dest), totals, THandleFolderFlags::fromInt(flags)); }),
+                 failure);
         if (!failure.isEmpty()) QCOMPARE(filesUnder(root), before);
     }
 
@@ -620,16 +643,26 @@ private Q_SLOTS:
     void urlEncoding_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("encoded");
-        QTest::newRow("blank") << " " << "%20";
-        QTest::newRow("full stop") << "." << "%2E";
-        QTest::newRow("comma") << "," << "%2C";
-        QTest::newRow("at-sign") << "@" << "%40";
-        QTest::newRow("unreserved kept") << "Abc-xyz_09~" << "Abc-xyz_09~";
-        QTest::newRow("query cannot be changed") << "a&user=x#y?z" << "a%26user%3Dx%23y%3Fz";
-        QTest::newRow("plus and percent") << "+%" << "%2B%25";
-        QTest::newRow("Swedish letters as UTF-8") << "Blödsopp å" << "Bl%C3%B6dsopp%20%C3%A5";
-        QTest::newRow("line break") << "a\r\nb" << "a%0D%0Ab";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("blank") << " "
+                               << "%20";
+        QTest::newRow("full stop") << "."
+                                   << "%2E";
+        QTest::newRow("comma") << ","
+                               << "%2C";
+        QTest::newRow("at-sign") << "@"
+                                 << "%40";
+        QTest::newRow("unreserved kept") << "Abc-xyz_09~"
+                                         << "Abc-xyz_09~";
+        QTest::newRow("query cannot be changed") << "a&user=x#y?z"
+                                                 << "a%26user%3Dx%23y%3Fz";
+        QTest::newRow("plus and percent") << "+%"
+                                          << "%2B%25";
+        QTest::newRow("Swedish letters as UTF-8") << "Blödsopp å"
+                                                  << "Bl%C3%B6dsopp%20%C3%A5";
+        QTest::newRow("line break") << "a\r\nb"
+                                    << "a%0D%0Ab";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void urlEncoding() {
         QFETCH(QString, text);
@@ -656,28 +689,56 @@ private Q_SLOTS:
         QTest::addColumn<QString>("helper");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("output");
-        QTest::newRow("slash added") << "trailing" << "Data/Db" << "Data/Db/";
-        QTest::newRow("slash kept") << "trailing" << "Data/Db/" << "Data/Db/";
-        QTest::newRow("backslash kept") << "trailing" << "Data\\Db\\" << "Data\\Db\\";
-        QTest::newRow("empty path") << "trailing" << "" << "/";
-        QTest::newRow("replace first only") << "replace" << "a-b-c" << "a+b-c";
-        QTest::newRow("replace absent") << "replace" << "abc" << "abc";
-        QTest::newRow("blanks everywhere") << "spaces" << " 1, 2 -3 " << "1,2-3";
-        QTest::newRow("integer") << "integer" << "-42" << "true";
-        QTest::newRow("integer with blanks") << "integer" << " 7 " << "true";
-        QTest::newRow("too large") << "integer" << "2147483648" << "false";
-        QTest::newRow("not integer") << "integer" << "4x" << "false";
-        QTest::newRow("empty not integer") << "integer" << "" << "false";
+        QTest::newRow("slash added") << "trailing"
+                                     << "Data/Db"
+                                     << "Data/Db/";
+        QTest::newRow("slash kept") << "trailing"
+                                    << "Data/Db/"
+                                    << "Data/Db/";
+        QTest::newRow("backslash kept") << "trailing"
+                                        << "Data\\Db\\"
+                                        << "Data\\Db\\";
+        QTest::newRow("empty path") << "trailing"
+                                    << ""
+                                    << "/";
+        QTest::newRow("replace first only") << "replace"
+                                            << "a-b-c"
+                                            << "a+b-c";
+        QTest::newRow("replace absent") << "replace"
+                                        << "abc"
+                                        << "abc";
+        QTest::newRow("blanks everywhere") << "spaces"
+                                           << " 1, 2 -3 "
+                                           << "1,2-3";
+        QTest::newRow("integer") << "integer"
+                                 << "-42"
+                                 << "true";
+        QTest::newRow("integer with blanks") << "integer"
+                                             << " 7 "
+                                             << "true";
+        QTest::newRow("too large") << "integer"
+                                   << "2147483648"
+                                   << "false";
+        QTest::newRow("not integer") << "integer"
+                                     << "4x"
+                                     << "false";
+        QTest::newRow("empty not integer") << "integer"
+                                           << ""
+                                           << "false";
     }
     void textHelpers() {
         QFETCH(QString, helper);
         QFETCH(QString, input);
         QFETCH(QString, output);
         QString got;
-        if (helper == "trailing") got = AddTrailingBackslash(input);
-        else if (helper == "replace") got = ReplaceFirst(input, "-", "+");
-        else if (helper == "spaces") got = RemoveSpaces(input);
-        else got = IsIntegerStr(input) ? "true" : "false";
+        if (helper == "trailing")
+            got = AddTrailingBackslash(input);
+        else if (helper == "replace")
+            got = ReplaceFirst(input, "-", "+");
+        else if (helper == "spaces")
+            got = RemoveSpaces(input);
+        else
+            got = IsIntegerStr(input) ? "true" : "false";
         QCOMPARE(got, output);
     }
 
@@ -686,12 +747,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("rest");
-        QTest::newRow("first separator") << "," << "a,b,c" << "a" << "b,c";
-        QTest::newRow("longer separator") << "||" << "a||b" << "a" << "b";
-        QTest::newRow("none") << "," << "abc" << "abc" << "";
-        QTest::newRow("leading") << "," << ",b" << "" << "b";
-        QTest::newRow("empty text") << "," << "" << "" << "";
-        QTest::newRow("empty separator") << "" << "abc" << "abc" << "";
+        QTest::newRow("first separator") << ","
+                                         << "a,b,c"
+                                         << "a"
+                                         << "b,c";
+        QTest::newRow("longer separator") << "||"
+                                          << "a||b"
+                                          << "a"
+                                          << "b";
+        QTest::newRow("none") << ","
+                              << "abc"
+                              << "abc"
+                              << "";
+        QTest::newRow("leading") << ","
+                                 << ",b"
+                                 << ""
+                                 << "b";
+        QTest::newRow("empty text") << ","
+                                    << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("empty separator") << ""
+                                         << "abc"
+                                         << "abc"
+                                         << "";
     }
     void tokens() {
         QFETCH(QString, separator);

@@ -87,8 +87,9 @@ private Q_SLOTS:
         QVERIFY(testsupport::WriteBytes(path("blocked"), "fil"));
         TPendingFile pending;
         const QString target = path("blocked/US3.jpg");
-        QCOMPARE(testsupport::ExceptionText([&] { pending.Write(target, "bild", "Bilden kunde inte sparas i \"%1\""); }),
-                 QStringLiteral("Bilden kunde inte sparas i \"%1\"").arg(QDir::toNativeSeparators(target)));
+        QCOMPARE(
+            testsupport::ExceptionText([&] { pending.Write(target, "bild", "Bilden kunde inte sparas i \"%1\""); }),
+            QStringLiteral("Bilden kunde inte sparas i \"%1\"").arg(QDir::toNativeSeparators(target)));
         QVERIFY(!pending.Pending());
         pending.Commit();  // nothing waits: nothing happens
         QCOMPARE(testsupport::ReadBytes(path("blocked")), QByteArray("fil"));

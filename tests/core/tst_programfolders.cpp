@@ -84,9 +84,15 @@ private Q_SLOTS:
         ProgramFolder folder;
         try {
             switch (builder) {
-            case 0: GetFungiPicFile(name); break;
-            case 1: GetKnowBaseFile(name); break;
-            default: GetResFile(name); break;
+                case 0:
+                    GetFungiPicFile(name);
+                    break;
+                case 1:
+                    GetKnowBaseFile(name);
+                    break;
+                default:
+                    GetResFile(name);
+                    break;
             }
             QFAIL("no exception");
         } catch (const Exception& e) {

@@ -47,10 +47,9 @@ private Q_SLOTS:
         QTest::newRow("longer than width is not cut") << qint64(1) << quint64(26) << "BA";
         QTest::newRow("last one-letter value") << qint64(1) << quint64(25) << "Z";
         QTest::newRow("negative width") << qint64(-3) << quint64(27) << "BB";
-        QTest::newRow("largest 64-bit value") << qint64(0) << std::numeric_limits<quint64>::max()
-                                              << "HLHXCZMXSYUMQP";
-        QTest::newRow("largest 64-bit value padded") << qint64(16) << std::numeric_limits<quint64>::max()
-                                                     << "AAHLHXCZMXSYUMQP";
+        QTest::newRow("largest 64-bit value") << qint64(0) << std::numeric_limits<quint64>::max() << "HLHXCZMXSYUMQP";
+        QTest::newRow("largest 64-bit value padded")
+            << qint64(16) << std::numeric_limits<quint64>::max() << "AAHLHXCZMXSYUMQP";
     }
     void lettersFromNumber() {
         QFETCH(qint64, width);
@@ -64,17 +63,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("code");
         // Month and day count from 1: the first moment is one 31-day month plus one day.
-        QTest::newRow("first moment of 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0, 0)) << 15
-                                              << "AAAAAAAAIYSFKVO";
-        QTest::newRow("one millisecond later") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0, 1)) << 15
-                                               << "AAAAAAAAIYSFKVP";
-        QTest::newRow("end of 2024, stamp") << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999)) << 15
-                                            << "AAAAAADWKBGACCD";
-        QTest::newRow("end of 2024, key part") << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999)) << 11
-                                               << "AADWKBGACCD";
+        QTest::newRow("first moment of 2000")
+            << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0, 0)) << 15 << "AAAAAAAAIYSFKVO";
+        QTest::newRow("one millisecond later")
+            << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0, 1)) << 15 << "AAAAAAAAIYSFKVP";
+        QTest::newRow("end of 2024, stamp")
+            << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999)) << 15 << "AAAAAADWKBGACCD";
+        QTest::newRow("end of 2024, key part")
+            << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999)) << 11 << "AADWKBGACCD";
         // Far beyond 32 bits of milliseconds.
-        QTest::newRow("2099") << QDateTime(QDate(2099, 6, 15), QTime(12, 30, 15, 500)) << 15
-                              << "AAAAAAPIISKXASA";
+        QTest::newRow("2099") << QDateTime(QDate(2099, 6, 15), QTime(12, 30, 15, 500)) << 15 << "AAAAAAPIISKXASA";
     }
     void timeCode() {
         QFETCH(QDateTime, when);

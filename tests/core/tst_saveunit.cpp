@@ -127,7 +127,8 @@ private Q_SLOTS:
             TDM dm(Program());
             AddPlace(dm, "Storskogen");
             TSaveUnit::StepHook = [&](int step) {
-                const QString to = QStringLiteral("%1/%2/").arg(snapshots).arg(step < 0 ? QStringLiteral("end") : QString::number(step));
+                const QString to = QStringLiteral("%1/%2/").arg(snapshots).arg(step < 0 ? QStringLiteral("end")
+                                                                                        : QString::number(step));
                 CopyTree(Program(), to);
                 taken << to;
             };
@@ -154,7 +155,8 @@ private Q_SLOTS:
                 QCOMPARE(dm.cdsPlaceVisits->InternalDataSet()->RecordCount(), before ? 0 : 1);
                 QCOMPARE(Column(dm.cdsPlaceFinds->Filename(), "FungiName"),
                          before ? QStringList() : QStringList({"Kantarell", "Karljohan", "Trattkantarell"}));
-                QCOMPARE(Bytes(program + "Data/Pics/MainPics/MPX.jpg"), before ? QByteArray() : QByteArray("huvudbild"));
+                QCOMPARE(Bytes(program + "Data/Pics/MainPics/MPX.jpg"),
+                         before ? QByteArray() : QByteArray("huvudbild"));
                 QVERIFY2(Journals(program).isEmpty(), qPrintable(program));
                 // Nothing waits beside the pictures any more.
                 QCOMPARE(QDir(program + "Data/Pics/MainPics").entryList(QDir::Files),
@@ -200,8 +202,7 @@ private Q_SLOTS:
             TSaveUnit unit(&dm);
             AddVisit(dm, "Sol", {"Kantarell"});
             throw Exception("avbrutet");
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         QCOMPARE(dm.cdsPlaceVisits->RecordCount(), 0);
         QVERIFY(!dm.cdsPlaceVisits->InternalDataSet()->HasUnsavedChanges());
         QVERIFY(Column(dm.cdsPlaceFinds->Filename(), "FungiName").isEmpty());
@@ -288,7 +289,8 @@ private Q_SLOTS:
 
     // The program's own left-overs go at start; other files stay.
     void leftOverTemporaryFilesGoAtStart() {
-        const QStringList left = {"Data/Pics/FungiPics/PicA.jpg.x1Y2z3.tmp", "Data/Pics/FungiPicThumbs/TnA.bmp.AbCdEf.tmp",
+        const QStringList left = {"Data/Pics/FungiPics/PicA.jpg.x1Y2z3.tmp",
+                                  "Data/Pics/FungiPicThumbs/TnA.bmp.AbCdEf.tmp",
                                   "Data/Pics/MainPics/MPA.jpg.q9W8e7.new", "Data/Db/Save0001.journal.r5T6y7.tmp",
                                   "Data/Users/010A.ini.Zz00Zz.tmp"};
         const QStringList kept = {"Data/Pics/FungiPics/PicA.jpg", "Data/Pics/FungiPics/notes.tmp",

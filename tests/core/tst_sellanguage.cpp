@@ -40,8 +40,8 @@ const QVariant kNull;
 // Colours: 255 is red, 65280 green, 16711680 blue.
 QList<QVariantList> FixtureValues() {
     return {
-        {"Karljohan", "A", "CPLD", 5, 2.5, true, QDate(2023, 8, 15), QDateTime(QDate(2023, 8, 15), QTime(10, 30)), "255",
-         "000000123000", "100100000000000"},
+        {"Karljohan", "A", "CPLD", 5, 2.5, true, QDate(2023, 8, 15), QDateTime(QDate(2023, 8, 15), QTime(10, 30)),
+         "255", "000000123000", "100100000000000"},
         {"Kantarell", "B", "", 0, -1.25, false, kNull, kNull, "255|65280", "000001111100", "010000100000000"},
         {"flugsvamp", "C", "CPLD", 12, 0.1, kNull, QDate(2024, 1, 2), kNull, "", "", ""},
         {"Say \"hi\"", "A", "CPLD", 1, 3.0, true, kNull, kNull, "16711680", "111111111111", "000000000000001"},
@@ -72,7 +72,8 @@ QString Outcomes(const TSelExpression& sel, const QList<FakeRecord>& records, co
 // either in place or only through FieldValue, from the very same values.
 class StoredRecord : public TSelRecord {
 public:
-    StoredRecord(const Layout* layout, const QVariantList& values, bool inPlace) : m_layout(layout), m_inPlace(inPlace) {
+    StoredRecord(const Layout* layout, const QVariantList& values, bool inPlace)
+        : m_layout(layout), m_inPlace(inPlace) {
         TFieldDefs defs;
         for (int i = 0; i < layout->names.size(); ++i) defs.append({layout->names[i], layout->types[i], 0});
         m_values = TRecordValues::FromVariants(QVector<QVariant>(values.begin(), values.end()), defs);
@@ -92,9 +93,9 @@ private:
     bool m_inPlace;
 };
 
-const Layout kStoredLayout{{"Name", "Note", "Count", "Weight", "HasPic", "Found", "Color", "Season"},
-                           {FT::ftString, FT::ftString, FT::ftInteger, FT::ftFloat, FT::ftBoolean, FT::ftDate,
-                            FT::ftString, FT::ftString}};
+const Layout kStoredLayout{
+    {"Name", "Note", "Count", "Weight", "HasPic", "Found", "Color", "Season"},
+    {FT::ftString, FT::ftString, FT::ftInteger, FT::ftFloat, FT::ftBoolean, FT::ftDate, FT::ftString, FT::ftString}};
 
 // Texts of one byte a character, texts beyond Latin-1, an empty text and empty fields.
 QList<QVariantList> StoredFixture() {
@@ -138,8 +139,8 @@ void TestSelLanguage::match_data() {
     };
 
     // Strictly left to right; a false result before AND ends the group or the expression.
-    row("A OR B AND C is (A OR B) AND C",
-        R"(Str(FungiGroup = "A") OR Str(FungiGroup = "B") AND Num(Count > 3))", "TFFF");
+    row("A OR B AND C is (A OR B) AND C", R"(Str(FungiGroup = "A") OR Str(FungiGroup = "B") AND Num(Count > 3))",
+        "TFFF");
     row("false A in A AND B OR C ends the expression",
         R"(Str(FungiGroup = "C") AND Num(Count > 100) OR Str(FungiData = "CPLD"))", "FFTF");
     row("NOT before a group", R"(NOT (Str(FungiGroup = "A") OR Str(FungiGroup = "B")))", "FFTF");
@@ -149,16 +150,14 @@ void TestSelLanguage::match_data() {
     row("skip inside a nested group",
         R"(Str(FungiData = "CPLD") AND ((Str(FungiGroup = "C") AND Num(Count > 100)) OR Str(Name = "Karljohan")))",
         "TFFF");
-    row("quick selection shape",
-        "(\nStr(FungiData = \"CPLD\")\nAND (\nPos(Season,7 > 0)\nOR Pos(Season,1 > 0)\n)\n)", "TFFT");
+    row("quick selection shape", "(\nStr(FungiData = \"CPLD\")\nAND (\nPos(Season,7 > 0)\nOR Pos(Season,1 > 0)\n)\n)",
+        "TFFT");
     row("skipped faults raise nothing", R"(Str(FungiGroup = "X") AND Bogus(1) AND Str(Name = "abc)", "FFFF");
-    row("fault raised only where reached", R"(Str(FungiGroup = "B") AND Num(Name = 1))", "FEFF",
-        "No numeric format");
+    row("fault raised only where reached", R"(Str(FungiGroup = "B") AND Num(Name = 1))", "FEFF", "No numeric format");
     row("fault in a group skipped for some records",
         R"((Str(FungiGroup = "A") AND Str(Nope = "1")) OR Str(FungiGroup = "B"))", "ETFE",
         R"(Field does not exist in Sel-property (field "NOPE"))");
-    row("OR reads its term even after true", R"(Str(FungiGroup = "A") OR Num(Name = 1))", "EEEE",
-        "No numeric format");
+    row("OR reads its term even after true", R"(Str(FungiGroup = "A") OR Num(Name = 1))", "EEEE", "No numeric format");
 
     // STR: ordinal, case-sensitive; other field types as their text form.
     row("str =", R"(Str(Name = "Karljohan"))", "TFFF");
@@ -240,8 +239,7 @@ void TestSelLanguage::match_data() {
     row("text operator on num", "Num(Count * 5)", "EEEE", R"(Invalid operator in Sel-property ("*"))");
     row("text operator on pos", "Pos(Season,1 *| 0)", "EEEE", R"(Invalid operator in Sel-property ("*|"))");
     row("text where the operator belongs", R"(Str(Name "x"))", "EEEE", R"(Invalid operator in Sel-property ("x"))");
-    row(") expected", R"(Str(Name = "x" OR Str(Name = "y")))", "EEEE",
-        "\")\" expected in Sel-property (position 16)");
+    row(") expected", R"(Str(Name = "x" OR Str(Name = "y")))", "EEEE", "\")\" expected in Sel-property (position 16)");
     row("num on a string", "Num(Name = 1)", "EEEE", "No numeric format");
     row("num on a date", "Num(Found = 1)", "EEEE", "No numeric format");
     row(", expected in pos", "Pos(Season 7 > 0)", "EEEE", R"("," expected in Sel-property (position 12))");
@@ -261,8 +259,7 @@ void TestSelLanguage::match_data() {
     row("blanks only", "   ", "EEEE", R"(Unknown command in Sel-Property (""))");
     row("AND at the end", R"(Str(Name <> "x") AND)", "EEEE", R"(Unknown command in Sel-Property (""))");
     row("tab is no blank", "Str(Name =\t\"x\")", "EEEE", "\")\" expected in Sel-property (position 11)");
-    row("tab after a term", "Str(Name <> \"x\")\tOR Num(Count = 1)", "EEEE",
-        R"(Unknown command in Sel-Property (""))");
+    row("tab after a term", "Str(Name <> \"x\")\tOR Num(Count = 1)", "EEEE", R"(Unknown command in Sel-Property (""))");
     row("position on a later line", "(\nStr(Name <> \"x\")\nAND Pos(Season 7 > 0)\n)", "EEEE",
         R"("," expected in Sel-property (position 37))");
     row("position after non-ASCII letters", R"(Str(Name = "ßß" x)", "EEEE",
@@ -324,8 +321,10 @@ void TestSelLanguage::keptFieldIndexesFollowTheLayout() {
 void TestSelLanguage::damagedColourField_data() {
     QTest::addColumn<QString>("colours");
     QTest::addColumn<QString>("error");
-    QTest::newRow("letter") << "255|x" << "'x' is not a valid integer value";
-    QTest::newRow("empty piece") << "255|" << "'' is not a valid integer value";
+    QTest::newRow("letter") << "255|x"
+                            << "'x' is not a valid integer value";
+    QTest::newRow("empty piece") << "255|"
+                                 << "'' is not a valid integer value";
 }
 void TestSelLanguage::damagedColourField() {
     QFETCH(QString, colours);

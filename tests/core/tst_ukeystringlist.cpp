@@ -22,14 +22,15 @@ private Q_SLOTS:
 
     void swedishOrderIgnoringCase() {
         TUKeyStringlist list;
-        const QStringList given{"Ölandsspindling", "ängsvaxskivling", "Zonsopp", "åkerskivling", "aprikosskål",
-                                "Eldticka", "Älgmusseron"};
+        const QStringList given{"Ölandsspindling", "ängsvaxskivling", "Zonsopp",    "åkerskivling",
+                                "aprikosskål",     "Eldticka",        "Älgmusseron"};
         for (int i = 0; i < given.size(); ++i) list.AddUKey(given[i], QString::number(i));
         list.Sort();
         QStringList sorted;
         for (int i = 0; i < list.Count(); ++i) sorted << list.Strings(i);
-        QCOMPARE(sorted, (QStringList{"aprikosskål", "Eldticka", "Zonsopp", "åkerskivling", "Älgmusseron",
-                                      "ängsvaxskivling", "Ölandsspindling"}));
+        QCOMPARE(sorted,
+                 (QStringList{"aprikosskål", "Eldticka", "Zonsopp", "åkerskivling", "Älgmusseron", "ängsvaxskivling",
+                              "Ölandsspindling"}));
         int at = -1;
         QVERIFY(list.Find("ZONSOPP", at));
         QCOMPARE(list.Strings(at), QString("Zonsopp"));
@@ -69,8 +70,8 @@ private Q_SLOTS:
         list.AddUKey("A", "K1");
         list.AddUKey("C", "K3");
         list.AddUKey("E", "K2");
-        list.Sort();                               // A B C D E
-        list.Delete(1);                            // B (K2, added second)
+        list.Sort();  // A B C D E
+        list.Delete(1);  // B (K2, added second)
         QCOMPARE(list.Count(), 4);
         QCOMPARE(list.UKeys(), (QStringList{"K4", "K1", "K3", "K2"}));
         const QStringList keys{list.GetUKey(0), list.GetUKey(1), list.GetUKey(2), list.GetUKey(3)};

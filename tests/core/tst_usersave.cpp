@@ -70,16 +70,27 @@ private Q_SLOTS:
         QTest::addColumn<int>("entry");
         QTest::addColumn<QString>("message");
         const int name = int(TUserSaveRefused::TEntry::UserName), pw = int(TUserSaveRefused::TEntry::Password);
-        const QString taken = QStringLiteral("Det finns redan en användare som heter \"Åsa Öberg\". Välj ett annat "
-                                             "namn, så att användarna kan skiljas åt.");
-        QTest::newRow("no name") << "" << "" << "" << false << name << "Användarnamn måste anges";
-        QTest::newRow("only blanks") << "   " << "" << "" << false << name << "Användarnamn måste anges";
-        QTest::newRow("name taken, other case and blanks") << " åsa öberg " << "" << "" << false << name << taken;
-        QTest::newRow("repeat differs") << "Nils" << "svamp" << "Svamp" << false << pw
-                                        << "Lösenordet ej korrekt upprepat";
-        QTest::newRow("repeat missing") << "Nils" << "svamp" << "" << false << pw << "Lösenordet ej korrekt upprepat";
-        QTest::newRow("earlier mismatch not typed over")
-            << "Nils" << "" << "" << true << pw << "Lösenordet ej korrekt upprepat";
+        const QString taken = QStringLiteral(
+            "Det finns redan en användare som heter \"Åsa Öberg\". Välj ett annat "
+            "namn, så att användarna kan skiljas åt.");
+        QTest::newRow("no name") << ""
+                                 << ""
+                                 << "" << false << name << "Användarnamn måste anges";
+        QTest::newRow("only blanks") << "   "
+                                     << ""
+                                     << "" << false << name << "Användarnamn måste anges";
+        QTest::newRow("name taken, other case and blanks") << " åsa öberg "
+                                                           << ""
+                                                           << "" << false << name << taken;
+        QTest::newRow("repeat differs") << "Nils"
+                                        << "svamp"
+                                        << "Svamp" << false << pw << "Lösenordet ej korrekt upprepat";
+        QTest::newRow("repeat missing") << "Nils"
+                                        << "svamp"
+                                        << "" << false << pw << "Lösenordet ej korrekt upprepat";
+        QTest::newRow("earlier mismatch not typed over") << "Nils"
+                                                         << ""
+                                                         << "" << true << pw << "Lösenordet ej korrekt upprepat";
     }
     void refusals() {
         QFETCH(QString, name);

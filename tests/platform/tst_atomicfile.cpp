@@ -13,7 +13,9 @@ QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QString failureText(const QString& file) { return QString::fromUtf8(AtomicFileFailedText).arg(QDir::toNativeSeparators(file)); }
+QString failureText(const QString& file) {
+    return QString::fromUtf8(AtomicFileFailedText).arg(QDir::toNativeSeparators(file));
+}
 
 // A small tmpfs for as long as it lives, when the machine allows one (root, mount works).
 struct SmallTmpfs {
@@ -62,8 +64,8 @@ private Q_SLOTS:
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         WriteFileAtomically(file, "andra");
         QCOMPARE(testsupport::ReadBytes(file), QByteArray("andra"));
-        QCOMPARE(QFile::permissions(file), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                                               QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(file),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
         QCOMPARE(entries(path("new/folder")), QStringList{"a.txt"});
     }
 

@@ -13,10 +13,11 @@ using testsupport::NoException;
 namespace {
 
 TFieldDefs TestDefs() {
-    return {{QStringLiteral("UKey"), TFieldType::ftString, 20},   {QStringLiteral("MasterUKey"), TFieldType::ftString, 20},
-            {QStringLiteral("Name"), TFieldType::ftString, 10},   {QStringLiteral("Num"), TFieldType::ftInteger, 0},
-            {QStringLiteral("Flag"), TFieldType::ftBoolean, 0},   {QStringLiteral("Day"), TFieldType::ftDate, 0},
-            {QStringLiteral("Stamp"), TFieldType::ftDateTime, 0}, {QStringLiteral("Amount"), TFieldType::ftFloat, 0}};
+    return {
+        {QStringLiteral("UKey"), TFieldType::ftString, 20},   {QStringLiteral("MasterUKey"), TFieldType::ftString, 20},
+        {QStringLiteral("Name"), TFieldType::ftString, 10},   {QStringLiteral("Num"), TFieldType::ftInteger, 0},
+        {QStringLiteral("Flag"), TFieldType::ftBoolean, 0},   {QStringLiteral("Day"), TFieldType::ftDate, 0},
+        {QStringLiteral("Stamp"), TFieldType::ftDateTime, 0}, {QStringLiteral("Amount"), TFieldType::ftFloat, 0}};
 }
 
 void AddRow(TClientDataSet& ds, const QString& key, const QString& name, int num, const QString& master = QString()) {
@@ -98,7 +99,8 @@ private Q_SLOTS:
         QCOMPARE(ds.FieldByName(QStringLiteral("masterukey")), ds.Fields(1));
         QCOMPARE(ds.FindField(QStringLiteral("NAME")), ds.Fields(2));
         QVERIFY(ds.FindField(QStringLiteral("Missing")) == nullptr);
-        QCOMPARE(ExceptionText([&] { ds.FieldByName(QStringLiteral("Missing")); }), QStringLiteral("Field 'Missing' not found"));
+        QCOMPARE(ExceptionText([&] { ds.FieldByName(QStringLiteral("Missing")); }),
+                 QStringLiteral("Field 'Missing' not found"));
         QVERIFY(ExceptionText([&] { ds.Fields(8); }) != NoException);
         QVERIFY(ds.FieldDefs() == TestDefs());
     }
@@ -108,29 +110,41 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("input");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error");
-        QTest::newRow("string cut to width") << "Name" << QVariant(QStringLiteral("Kantarellerna")) << "Kantarelle" << "";
-        QTest::newRow("string from integer") << "Name" << QVariant(42) << "42" << "";
-        QTest::newRow("empty string is empty") << "Name" << QVariant(QString()) << "" << "";
-        QTest::newRow("integer from text") << "Num" << QVariant(QStringLiteral(" -17 ")) << "-17" << "";
-        QTest::newRow("integer from float rounds half to even") << "Num" << QVariant(2.5) << "2" << "";
+        QTest::newRow("string cut to width") << "Name" << QVariant(QStringLiteral("Kantarellerna")) << "Kantarelle"
+                                             << "";
+        QTest::newRow("string from integer") << "Name" << QVariant(42) << "42"
+                                             << "";
+        QTest::newRow("empty string is empty") << "Name" << QVariant(QString()) << ""
+                                               << "";
+        QTest::newRow("integer from text") << "Num" << QVariant(QStringLiteral(" -17 ")) << "-17"
+                                           << "";
+        QTest::newRow("integer from float rounds half to even") << "Num" << QVariant(2.5) << "2"
+                                                                << "";
         QTest::newRow("integer refuses text") << "Num" << QVariant(QStringLiteral("abc")) << ""
                                               << "'abc' is not a valid integer value";
         QTest::newRow("integer refuses overflow") << "Num" << QVariant(QStringLiteral("3000000000")) << ""
                                                   << "'3000000000' is not a valid integer value";
-        QTest::newRow("float shortest exact text") << "Amount" << QVariant(0.1) << "0.1" << "";
-        QTest::newRow("float from text with comma") << "Amount" << QVariant(QStringLiteral("2,5")) << "2.5" << "";
+        QTest::newRow("float shortest exact text") << "Amount" << QVariant(0.1) << "0.1"
+                                                   << "";
+        QTest::newRow("float from text with comma") << "Amount" << QVariant(QStringLiteral("2,5")) << "2.5"
+                                                    << "";
         QTest::newRow("float refuses text") << "Amount" << QVariant(QStringLiteral("x1")) << ""
                                             << "'x1' is not a valid floating point value";
-        QTest::newRow("boolean from text") << "Flag" << QVariant(QStringLiteral("true")) << "True" << "";
-        QTest::newRow("boolean false") << "Flag" << QVariant(false) << "False" << "";
+        QTest::newRow("boolean from text") << "Flag" << QVariant(QStringLiteral("true")) << "True"
+                                           << "";
+        QTest::newRow("boolean false") << "Flag" << QVariant(false) << "False"
+                                       << "";
         QTest::newRow("boolean refuses text") << "Flag" << QVariant(QStringLiteral("kanske")) << ""
                                               << "'kanske' is not a valid boolean value";
-        QTest::newRow("date from text") << "Day" << QVariant(QStringLiteral("2021-09-05")) << "2021-09-05" << "";
+        QTest::newRow("date from text") << "Day" << QVariant(QStringLiteral("2021-09-05")) << "2021-09-05"
+                                        << "";
         QTest::newRow("date refuses month 13") << "Day" << QVariant(QStringLiteral("2021-13-05")) << ""
                                                << "'2021-13-05' is not a valid date";
-        QTest::newRow("date-time from text") << "Stamp" << QVariant(QStringLiteral("2021-09-05 14:30:00"))
-                                             << "2021-09-05 14:30:00" << "";
-        QTest::newRow("date-time from date") << "Stamp" << QVariant(QDate(2021, 9, 5)) << "2021-09-05 00:00:00" << "";
+        QTest::newRow("date-time from text")
+            << "Stamp" << QVariant(QStringLiteral("2021-09-05 14:30:00")) << "2021-09-05 14:30:00"
+            << "";
+        QTest::newRow("date-time from date") << "Stamp" << QVariant(QDate(2021, 9, 5)) << "2021-09-05 00:00:00"
+                                             << "";
     }
     void typedValuesAndTextForms() {
         QFETCH(QString, field);
@@ -290,9 +304,7 @@ private Q_SLOTS:
         ds.Cancel();
         {
             const TDisabledControls outer(&ds);
-            {
-                const TDisabledControls inner(&ds);
-            }
+            { const TDisabledControls inner(&ds); }
             QVERIFY(ds.ControlsDisabled());
         }
         QVERIFY(!ds.ControlsDisabled());
@@ -416,7 +428,8 @@ private Q_SLOTS:
         QVERIFY(ds.Locate(QStringLiteral("UKey"), QStringLiteral("NEW")));
         ds.Delete();
         QCOMPARE(ds.FindRecordIndex(QStringLiteral("UKey"), QStringLiteral("NEW")), -1);
-        QCOMPARE(ExceptionText([&] { static_cast<void>(ds.Locate(QStringLiteral("Nope"), 1)); }), QStringLiteral("Field 'Nope' not found"));
+        QCOMPARE(ExceptionText([&] { static_cast<void>(ds.Locate(QStringLiteral("Nope"), 1)); }),
+                 QStringLiteral("Field 'Nope' not found"));
     }
 
     // Keys with any characters are found through the key index and the master link, whether
@@ -476,9 +489,12 @@ private Q_SLOTS:
             const char* name;
             int num;
             QDate day;
-        } rows[] = {{"1", "M2", "Öl", 1, QDate(2020, 5, 1)},      {"2", "M1", "ask", 2, QDate(2021, 5, 1)},
-                    {"3", "M1", "Ägg", 3, QDate(2019, 5, 1)},     {"4", "M2", "Zebra", 4, QDate(2022, 5, 1)},
-                    {"5", "M1", "Ål", 5, QDate()},               {"6", "M2", "ask", 0, QDate(2020, 5, 1)}};
+        } rows[] = {{"1", "M2", "Öl", 1, QDate(2020, 5, 1)},
+                    {"2", "M1", "ask", 2, QDate(2021, 5, 1)},
+                    {"3", "M1", "Ägg", 3, QDate(2019, 5, 1)},
+                    {"4", "M2", "Zebra", 4, QDate(2022, 5, 1)},
+                    {"5", "M1", "Ål", 5, QDate()},
+                    {"6", "M2", "ask", 0, QDate(2020, 5, 1)}};
         for (const auto& r : rows) {
             ds.Append();
             ds.FieldByName(QStringLiteral("UKey"))->SetAsString(QLatin1String(r.key));
@@ -505,8 +521,10 @@ private Q_SLOTS:
         QCOMPARE(ds.RecNo(), 6);
         ds.SetIndexFieldNames(QString());
         QCOMPARE(Column(ds, QStringLiteral("UKey")), QStringList({"1", "2", "3", "4", "5", "6"}));
-        QCOMPARE(ExceptionText([&] { ds.SetIndexName(QStringLiteral("nope")); }), QStringLiteral("Index 'nope' not found"));
-        QCOMPARE(ExceptionText([&] { ds.SetIndexFieldNames(QStringLiteral("Nope")); }), QStringLiteral("Field 'Nope' not found"));
+        QCOMPARE(ExceptionText([&] { ds.SetIndexName(QStringLiteral("nope")); }),
+                 QStringLiteral("Index 'nope' not found"));
+        QCOMPARE(ExceptionText([&] { ds.SetIndexFieldNames(QStringLiteral("Nope")); }),
+                 QStringLiteral("Field 'Nope' not found"));
         QCOMPARE(Column(ds, QStringLiteral("UKey")), QStringList({"1", "2", "3", "4", "5", "6"}));
         QCOMPARE(ds.IndexNames(), QStringList({"main", "name"}));
     }
@@ -648,7 +666,8 @@ private Q_SLOTS:
 
         // A value that does not convert leaves the table as it was.
         const QString refused = ExceptionText([&] {
-            ds.AppendRecords({{QStringLiteral("K4")}, {QStringLiteral("K5"), QVariant(), QString(), QStringLiteral("många")}});
+            ds.AppendRecords(
+                {{QStringLiteral("K4")}, {QStringLiteral("K5"), QVariant(), QString(), QStringLiteral("många")}});
         });
         QVERIFY2(refused.contains(QStringLiteral("många")), qPrintable(refused));
         QCOMPARE(ds.RecordCount(), 3);

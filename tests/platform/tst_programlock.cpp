@@ -128,7 +128,8 @@ private Q_SLOTS:
     void messagesNameTheFolderAndFile() {
         const QString refused = TProgramLock::RefusedMessage("/hem/greta/Mykotekshallen/");
         // The path on a line of its own, so that a box does not break it.
-        QVERIFY(refused.startsWith("Mykotekshallen är redan startad från programmappen\n\"/hem/greta/Mykotekshallen/\"\n"));
+        QVERIFY(
+            refused.startsWith("Mykotekshallen är redan startad från programmappen\n\"/hem/greta/Mykotekshallen/\"\n"));
         QVERIFY(refused.contains("låsfilen"));
         const QString notPossible = TProgramLock::NotPossibleMessage("/hem/greta/Data/Db/Mykotekshallen.lock");
         QVERIFY(notPossible.contains("\n\"/hem/greta/Data/Db/Mykotekshallen.lock\"\nkunde inte skapas"));

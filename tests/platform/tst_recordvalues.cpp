@@ -32,16 +32,22 @@ private Q_SLOTS:
         QTest::addColumn<QVariantList>("values");
         const QDateTime stamp(QDate(2024, 9, 14), QTime(8, 30, 15, 250));
         QTest::newRow("all empty") << QVariantList(7);
-        QTest::newRow("plain") << QVariantList{QStringLiteral("Boletus edulis"), QStringLiteral("Ätlig"), 42, true,
-                                               QDate(2023, 8, 1), stamp, 2.5};
-        QTest::newRow("extremes") << QVariantList{QStringLiteral("a"), QVariant(), std::numeric_limits<int>::min(),
-                                                  false, QDate(1, 1, 1), QVariant(), -0.1};
+        QTest::newRow("plain") << QVariantList{
+            QStringLiteral("Boletus edulis"), QStringLiteral("Ätlig"), 42, true, QDate(2023, 8, 1), stamp, 2.5};
+        QTest::newRow("extremes") << QVariantList{
+            QStringLiteral("a"), QVariant(), std::numeric_limits<int>::min(), false, QDate(1, 1, 1), QVariant(), -0.1};
         QTest::newRow("most positive") << QVariantList{QVariant(), QStringLiteral("x"), std::numeric_limits<int>::max(),
-                                                       QVariant(), QDate(9999, 12, 31), stamp.addYears(-60), 1e300};
-        QTest::newRow("wide texts") << QVariantList{QStringLiteral("Kantarell €"), QStringLiteral("Svamp 🍄 i skogen"),
-                                                    0, false, QVariant(), QVariant(), 0.0};
-        QTest::newRow("one Latin-1, one wide") << QVariantList{QStringLiteral("Blåsvamp"), QStringLiteral("Łukasz"),
-                                                               QVariant(), QVariant(), QVariant(), stamp, QVariant()};
+                                                       QVariant(), QDate(9999, 12, 31), stamp.addYears(-60),
+                                                       1e300};
+        QTest::newRow("wide texts") << QVariantList{
+            QStringLiteral("Kantarell €"), QStringLiteral("Svamp 🍄 i skogen"), 0, false, QVariant(), QVariant(), 0.0};
+        QTest::newRow("one Latin-1, one wide") << QVariantList{QStringLiteral("Blåsvamp"),
+                                                               QStringLiteral("Łukasz"),
+                                                               QVariant(),
+                                                               QVariant(),
+                                                               QVariant(),
+                                                               stamp,
+                                                               QVariant()};
     }
     void valuesComeBackAsTheyWentIn() {
         QFETCH(QVariantList, values);
@@ -85,10 +91,22 @@ private Q_SLOTS:
         QTest::newRow("cut Swedish") << QByteArray("Åkerfräken") << 4;
         QTest::newRow("shorter than the width") << QByteArray("Ört") << 10;
         QTest::newRow("highest Latin-1") << QByteArray("\xc3\xbf and \xc2\x80") << 0;
-        QTest::newRow("overlong form") << QByteArray("a\xc0\x80" "b\xc1\xbf") << 0;
-        QTest::newRow("lead without its second byte") << QByteArray("\xc2" "A\xc3") << 0;
-        QTest::newRow("stray second byte") << QByteArray("\x80" "abc") << 0;
-        QTest::newRow("byte order mark after Latin-1") << QByteArray("\xc3\xa4\xef\xbb\xbf" "x") << 0;
+        QTest::newRow("overlong form") << QByteArray(
+                                              "a\xc0\x80"
+                                              "b\xc1\xbf")
+                                       << 0;
+        QTest::newRow("lead without its second byte") << QByteArray(
+                                                             "\xc2"
+                                                             "A\xc3")
+                                                      << 0;
+        QTest::newRow("stray second byte") << QByteArray(
+                                                  "\x80"
+                                                  "abc")
+                                           << 0;
+        QTest::newRow("byte order mark after Latin-1") << QByteArray(
+                                                              "\xc3\xa4\xef\xbb\xbf"
+                                                              "x")
+                                                       << 0;
         QTest::newRow("beyond Latin-1 after Latin-1") << QByteArray("Åsa €") << 0;
         QTest::newRow("beyond Latin-1 cut away") << QByteArray("åäö€") << 3;
         QTest::newRow("beyond Latin-1 kept by the cut") << QByteArray("åä€ö") << 3;
@@ -105,8 +123,11 @@ private Q_SLOTS:
     // One builder makes record after record, as a file is read: each record holds its own
     // texts, whatever the records before it held.
     void builderMakesRecordAfterRecord() {
-        const QList<QByteArray> texts{QByteArray("Trattkantarell i mossan vid bäcken"), QByteArray("kort"),
-                                      QByteArray("Pris 5 € per liter"), QByteArray("åter smal"), QByteArray(""),
+        const QList<QByteArray> texts{QByteArray("Trattkantarell i mossan vid bäcken"),
+                                      QByteArray("kort"),
+                                      QByteArray("Pris 5 € per liter"),
+                                      QByteArray("åter smal"),
+                                      QByteArray(""),
                                       QByteArray("Boletus edulis\xff")};
         TRecordValues::Builder builder;
         QList<TRecordValues> records;

@@ -9,10 +9,10 @@ class TestResources : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void everyStockBitmapIsDrawn() {
-        const QStringList names = {"MAPFLAG",   "P00I00",      "P01I00",       "P02I00",    "P03I00",
-                                   "P04I00",    "P05I00",      "P06I00",       "P07I00",    "ICONINFO",
+        const QStringList names = {"MAPFLAG",     "P00I00",       "P01I00",    "P02I00",    "P03I00",
+                                   "P04I00",      "P05I00",       "P06I00",    "P07I00",    "ICONINFO",
                                    "ICONWARNING", "ICONQUESTION", "ICONERROR", "UNDEFINED", "UNLOCKED",
-                                   "LOCKED",    "MINUSSIGN",   "PLUSSIGN",     "ARROWUP",   "BTNBITMAP"};
+                                   "LOCKED",      "MINUSSIGN",    "PLUSSIGN",  "ARROWUP",   "BTNBITMAP"};
         for (const QString& name : names) {
             QVERIFY2(Resources::HasBitmap(name), qPrintable(name));
             const QImage img = Resources::BitmapImage(name);
@@ -20,8 +20,7 @@ private Q_SLOTS:
             // Something is drawn: not every pixel equals the first one.
             bool varied = false;
             for (int y = 0; y < img.height() && !varied; ++y)
-                for (int x = 0; x < img.width() && !varied; ++x)
-                    varied = img.pixel(x, y) != img.pixel(0, 0);
+                for (int x = 0; x < img.width() && !varied; ++x) varied = img.pixel(x, y) != img.pixel(0, 0);
             QVERIFY2(varied, qPrintable(name));
         }
         QVERIFY(Resources::HasBitmap("mapflag"));
@@ -64,8 +63,7 @@ private Q_SLOTS:
         const QRgb background = img.pixel(0, 0);
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
-                if ((img.pixel(x, y) & 0xFFFFFF) != 0)
-                    continue;
+                if ((img.pixel(x, y) & 0xFFFFFF) != 0) continue;
                 for (QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
                     const QPoint n(x + d.x(), y + d.y());
                     if (img.rect().contains(n))
@@ -92,9 +90,11 @@ private Q_SLOTS:
         QPainter p(&sheet);
         p.scale(3, 3);
         const QPoint offsets[8] = {{6, 145}, {0, 93}, {20, 98}, {9, 47}, {28, 51}, {25, 1}, {42, 1}, {35, 133}};
-        const QColor fills[8] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow, Qt::darkGreen, Qt::darkRed};
+        const QColor fills[8] = {Qt::red,     Qt::green,  Qt::blue,      Qt::cyan,
+                                 Qt::magenta, Qt::yellow, Qt::darkGreen, Qt::darkRed};
         for (int i = 0; i < 8; ++i) {
-            QImage region = Resources::BitmapImage(QString::asprintf("P%02dI00", i)).convertToFormat(QImage::Format_ARGB32);
+            QImage region =
+                Resources::BitmapImage(QString::asprintf("P%02dI00", i)).convertToFormat(QImage::Format_ARGB32);
             for (int y = 0; y < region.height(); ++y)
                 for (int x = 0; x < region.width(); ++x) {
                     const QRgb px = region.pixel(x, y) & 0xFFFFFF;
@@ -107,8 +107,7 @@ private Q_SLOTS:
         }
         int x = 110;
         for (const QString& name : Resources::BitmapNames()) {
-            if (name.startsWith("P0"))
-                continue;
+            if (name.startsWith("P0")) continue;
             const QImage img = Resources::BitmapImage(name);
             p.drawImage(x, 30, img);
             x += img.width() + 10;

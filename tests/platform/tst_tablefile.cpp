@@ -22,9 +22,9 @@ using testsupport::NoException;
 namespace {
 
 TFieldDefs AllTypes() {
-    return {{QStringLiteral("UKey"), TFieldType::ftString, 20},   {QStringLiteral("Text"), TFieldType::ftString, 255},
-            {QStringLiteral("Num"), TFieldType::ftInteger, 0},    {QStringLiteral("Flag"), TFieldType::ftBoolean, 0},
-            {QStringLiteral("Day"), TFieldType::ftDate, 0},       {QStringLiteral("Stamp"), TFieldType::ftDateTime, 0},
+    return {{QStringLiteral("UKey"), TFieldType::ftString, 20}, {QStringLiteral("Text"), TFieldType::ftString, 255},
+            {QStringLiteral("Num"), TFieldType::ftInteger, 0},  {QStringLiteral("Flag"), TFieldType::ftBoolean, 0},
+            {QStringLiteral("Day"), TFieldType::ftDate, 0},     {QStringLiteral("Stamp"), TFieldType::ftDateTime, 0},
             {QStringLiteral("Amount"), TFieldType::ftFloat, 0}};
 }
 
@@ -173,12 +173,14 @@ private Q_SLOTS:
         for (int i = 0; i < floats.size(); ++i) {
             ds.Append();
             ds.FieldByName(QStringLiteral("UKey"))->SetAsString(QStringLiteral("K%1").arg(i));
-            ds.FieldByName(QStringLiteral("Text"))->SetAsString(i == 0 ? QStringLiteral("Kantarell åäö ÅÄÖ é \"'; 😀")
-                                                                       : QString());
-            ds.FieldByName(QStringLiteral("Num"))->SetAsInteger(i == 1 ? std::numeric_limits<int>::min()
-                                                                       : std::numeric_limits<int>::max() - i);
+            ds.FieldByName(QStringLiteral("Text"))
+                ->SetAsString(i == 0 ? QStringLiteral("Kantarell åäö ÅÄÖ é \"'; 😀") : QString());
+            ds.FieldByName(QStringLiteral("Num"))
+                ->SetAsInteger(i == 1 ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max() - i);
             ds.FieldByName(QStringLiteral("Flag"))->SetAsBoolean(i % 2 == 0);
-            if (i != 2) ds.FieldByName(QStringLiteral("Day"))->SetAsDate(i == 3 ? QDate(1, 1, 1) : QDate(1999, 12, 31).addDays(i));
+            if (i != 2)
+                ds.FieldByName(QStringLiteral("Day"))
+                    ->SetAsDate(i == 3 ? QDate(1, 1, 1) : QDate(1999, 12, 31).addDays(i));
             ds.FieldByName(QStringLiteral("Stamp"))->SetAsDateTime(stamp.addMSecs(i));
             ds.FieldByName(QStringLiteral("Amount"))->SetAsFloat(floats.at(i));
             ds.Post();

@@ -65,8 +65,8 @@ private Q_SLOTS:
         QVERIFY(dialog.grab().save(testsupport::ArtefactDir() + "/printdialog_options.png"));
 
         const QStringList shown = ShownTexts(&dialog);
-        for (const char* swedish : {"Skriv ut", "Avbryt", "Skrivare", "Namn:", "Skriv ut till fil (PDF)", "Kopior:",
-                                    "Utskriftsintervall", "Sidor från", "till"})
+        for (const char* swedish : {"Skriv ut", "Avbryt", "Skrivare", "Namn:", "Skriv ut till fil (PDF)",
+                                    "Kopior:", "Utskriftsintervall", "Sidor från", "till"})
             QVERIFY2(shown.contains(QString::fromUtf8(swedish)), swedish);
         for (const char* english : {"Print", "Cancel", "Printer", "Name:", "Properties", "Location:", "Type:",
                                     "Output file:", "Options >>", "Options <<", "Copies:", "Print range", "Print all",

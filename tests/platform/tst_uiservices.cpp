@@ -114,10 +114,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("press");
         QTest::addColumn<TMsgResult>("expected");
         QTest::newRow("yes/no") << TMsgButtons::YesNo << QStringList{"Ja", "Nej"} << "Nej" << TMsgResult::No;
-        QTest::newRow("yes/no/cancel") << TMsgButtons::YesNoCancel << QStringList{"Ja", "Nej", "Avbryt"}
-                                       << "Avbryt" << TMsgResult::Cancel;
-        QTest::newRow("ok/cancel") << TMsgButtons::OKCancel << QStringList{"OK", "Avbryt"} << "OK"
-                                   << TMsgResult::OK;
+        QTest::newRow("yes/no/cancel") << TMsgButtons::YesNoCancel << QStringList{"Ja", "Nej", "Avbryt"} << "Avbryt"
+                                       << TMsgResult::Cancel;
+        QTest::newRow("ok/cancel") << TMsgButtons::OKCancel << QStringList{"OK", "Avbryt"} << "OK" << TMsgResult::OK;
         QTest::newRow("ok") << TMsgButtons::OK << QStringList{"OK"} << "OK" << TMsgResult::OK;
     }
     // Twenty paragraphs (one per table) make a box of bounded height: the first paragraph as
@@ -125,7 +124,8 @@ private Q_SLOTS:
     void longReportFitsTheScreen() {
         QStringList paragraphs;
         for (int i = 1; i <= 20; ++i)
-            paragraphs << QStringLiteral("Tabellfilen \"/hem/greta/Data/Db/Tabell%1.dat\" är skadad: filen är tom").arg(i);
+            paragraphs
+                << QStringLiteral("Tabellfilen \"/hem/greta/Data/Db/Tabell%1.dat\" är skadad: filen är tom").arg(i);
         QSize size;
         bool focused = false;
         QString head;
@@ -253,11 +253,21 @@ private Q_SLOTS:
             TChooserAnswer a;
             a.Accepted = r.Caption != "Avbryts";
             switch (r.Kind) {
-            case TChooserKind::OpenFile: a.Files = {"/tmp/a.jpg"}; break;
-            case TChooserKind::OpenFiles: a.Files = {"/tmp/a.jpg", "/tmp/b.jpg"}; break;
-            case TChooserKind::SaveFile: a.Files = {"/tmp/ut.txt"}; break;
-            case TChooserKind::Folder: a.Files = {"/tmp/mapp"}; break;
-            case TChooserKind::Color: a.Color = QColor(10, 20, 30); break;
+                case TChooserKind::OpenFile:
+                    a.Files = {"/tmp/a.jpg"};
+                    break;
+                case TChooserKind::OpenFiles:
+                    a.Files = {"/tmp/a.jpg", "/tmp/b.jpg"};
+                    break;
+                case TChooserKind::SaveFile:
+                    a.Files = {"/tmp/ut.txt"};
+                    break;
+                case TChooserKind::Folder:
+                    a.Files = {"/tmp/mapp"};
+                    break;
+                case TChooserKind::Color:
+                    a.Color = QColor(10, 20, 30);
+                    break;
             }
             return a;
         });

@@ -48,14 +48,16 @@ inline TQSVariable* AddVariable(TQSScript* script, const QString& name, const QS
 
 // A font named "f" of 10 points.
 inline TQSFont* AddFont(TQSScript* script, const QString& name = QStringLiteral("f")) {
-    auto* font = Add<TQSFont>(script->Root()->Section(2), "TQSFont", {{"FontName", "Liberation Sans"}, {"FontSize", "10"}});
+    auto* font =
+        Add<TQSFont>(script->Root()->Section(2), "TQSFont", {{"FontName", "Liberation Sans"}, {"FontSize", "10"}});
     font->SetName(name);
     return font;
 }
 
 // A text row in font "f"; `text` is an expression.
 inline TQSScriptObject* AddText(TQSContainer* container, const QString& text, bool linefeed = true, Values more = {}) {
-    TQSScriptObject* row = Add(container, "TQSText", {{"FontName", "\"f\""}, {"Text", text}, {"Linefeed", linefeed ? "1" : "0"}});
+    TQSScriptObject* row =
+        Add(container, "TQSText", {{"FontName", "\"f\""}, {"Text", text}, {"Linefeed", linefeed ? "1" : "0"}});
     for (const auto& [key, value] : more) row->SetValue(QLatin1String(key), value);
     return row;
 }
@@ -63,8 +65,9 @@ inline TQSScriptObject* AddText(TQSContainer* container, const QString& text, bo
 // A FOR-loop over the variable.
 inline TQSContainer* AddFor(TQSContainer* container, const QString& variable, const QString& from, const QString& to,
                             bool descending = false) {
-    return Add<TQSContainer>(container, "TQSForLoop",
-                             {{"Variable", variable}, {"StartValue", from}, {"EndValue", to}, {"Descending", descending ? "1" : "0"}});
+    return Add<TQSContainer>(
+        container, "TQSForLoop",
+        {{"Variable", variable}, {"StartValue", from}, {"EndValue", to}, {"Descending", descending ? "1" : "0"}});
 }
 
 // One page of a print run drawn on the canvas (compiled first when it is not).
@@ -87,11 +90,16 @@ inline QStringList RunPage(TQSScript* script, int page) {
 // A value with its kind, as tests compare it.
 inline QString Describe(const TQuillValue& v) {
     switch (QuillKind(v)) {
-    case TQuillKind::Boolean: return std::get<bool>(v) ? "Boolean true" : "Boolean false";
-    case TQuillKind::String: return "String \"" + std::get<QString>(v) + "\"";
-    case TQuillKind::Integer: return "Integer " + QString::number(std::get<qint32>(v));
-    case TQuillKind::Float: return "Float " + QString::number(std::get<double>(v), 'g', 17);
-    default: return "empty";
+        case TQuillKind::Boolean:
+            return std::get<bool>(v) ? "Boolean true" : "Boolean false";
+        case TQuillKind::String:
+            return "String \"" + std::get<QString>(v) + "\"";
+        case TQuillKind::Integer:
+            return "Integer " + QString::number(std::get<qint32>(v));
+        case TQuillKind::Float:
+            return "Float " + QString::number(std::get<double>(v), 'g', 17);
+        default:
+            return "empty";
     }
 }
 

@@ -63,11 +63,11 @@ struct Scripted {
 // A datasource "arter" bound to the data module "DM" and the source given.
 TQSDatasource* AddDatasource(TQSScript* script, const char* className = "TQSCDSDatasource",
                              const QString& source = QStringLiteral("DSARTER")) {
-    auto* ds = Add<TQSDatasource>(script->Root()->Section(3), className, {{"Datamodule", "dm"}, {"Datasource", source}});
+    auto* ds =
+        Add<TQSDatasource>(script->Root()->Section(3), className, {{"Datamodule", "dm"}, {"Datasource", source}});
     ds->SetName("arter");
     return ds;
 }
-
 
 }  // namespace
 
@@ -106,20 +106,34 @@ private Q_SLOTS:
     void readsFields_data() {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("recno") << "arter.recno" << "Integer 2";
-        QTest::newRow("recordcount") << "arter.RecordCount" << "Integer 4";
-        QTest::newRow("text") << "arter.field(\"Name\")" << "String \"Karljohan\"";
-        QTest::newRow("field name without case") << "arter.field(\"NAME\")" << "String \"Karljohan\"";
-        QTest::newRow("integer") << "arter.field(\"Count\") * 10" << "Integer 20";
-        QTest::newRow("boolean") << "arter.field(\"Edible\")" << "Boolean false";
-        QTest::newRow("date as day count") << "date(\"ÅÅÅÅ-MM-DD\", arter.field(\"Found\"))" << "String \"2004-09-02\"";
-        QTest::newRow("float") << "arter.field(\"Weight\")" << "Float 3";
-        QTest::newRow("bof") << "arter.bof" << "Boolean false";
-        QTest::newRow("eof") << "arter.eof" << "Boolean false";
-        QTest::newRow("controls") << "arter.controlsdisabled" << "Boolean false";
-        QTest::newRow("locate") << "arter.locate(\"Name\", \"Trattkantarell\") and (arter.recno = 3)" << "Boolean true";
-        QTest::newRow("locate a date") << "arter.locate(\"Found\", arter.field(\"Found\") + 2)" << "Boolean true";
-        QTest::newRow("locate nothing") << "arter.locate(\"Name\", \"Flugsvamp\")" << "Boolean false";
+        QTest::newRow("recno") << "arter.recno"
+                               << "Integer 2";
+        QTest::newRow("recordcount") << "arter.RecordCount"
+                                     << "Integer 4";
+        QTest::newRow("text") << "arter.field(\"Name\")"
+                              << "String \"Karljohan\"";
+        QTest::newRow("field name without case") << "arter.field(\"NAME\")"
+                                                 << "String \"Karljohan\"";
+        QTest::newRow("integer") << "arter.field(\"Count\") * 10"
+                                 << "Integer 20";
+        QTest::newRow("boolean") << "arter.field(\"Edible\")"
+                                 << "Boolean false";
+        QTest::newRow("date as day count") << "date(\"ÅÅÅÅ-MM-DD\", arter.field(\"Found\"))"
+                                           << "String \"2004-09-02\"";
+        QTest::newRow("float") << "arter.field(\"Weight\")"
+                               << "Float 3";
+        QTest::newRow("bof") << "arter.bof"
+                             << "Boolean false";
+        QTest::newRow("eof") << "arter.eof"
+                             << "Boolean false";
+        QTest::newRow("controls") << "arter.controlsdisabled"
+                                  << "Boolean false";
+        QTest::newRow("locate") << "arter.locate(\"Name\", \"Trattkantarell\") and (arter.recno = 3)"
+                                << "Boolean true";
+        QTest::newRow("locate a date") << "arter.locate(\"Found\", arter.field(\"Found\") + 2)"
+                                       << "Boolean true";
+        QTest::newRow("locate nothing") << "arter.locate(\"Name\", \"Flugsvamp\")"
+                                        << "Boolean false";
     }
     void readsFields() {
         QFETCH(QString, expression);
@@ -134,11 +148,16 @@ private Q_SLOTS:
     void emptyFieldsGiveTheirTypesEmptyValue_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("text") << "Name" << "String \"\"";
-        QTest::newRow("integer") << "Count" << "Integer 0";
-        QTest::newRow("boolean") << "Edible" << "Boolean false";
-        QTest::newRow("date") << "Found" << "Float 0";
-        QTest::newRow("float") << "Weight" << "Float 0";
+        QTest::newRow("text") << "Name"
+                              << "String \"\"";
+        QTest::newRow("integer") << "Count"
+                                 << "Integer 0";
+        QTest::newRow("boolean") << "Edible"
+                                 << "Boolean false";
+        QTest::newRow("date") << "Found"
+                              << "Float 0";
+        QTest::newRow("float") << "Weight"
+                               << "Float 0";
     }
     void emptyFieldsGiveTheirTypesEmptyValue() {
         QFETCH(QString, field);
@@ -154,11 +173,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not connected") << "dsSaknas" << "arter.recno" << "Datasource \"arter\" is not connected";
-        QTest::newRow("not connected, field") << "dsSaknas" << "arter.field(\"Name\")"
+        QTest::newRow("not connected") << "dsSaknas"
+                                       << "arter.recno"
+                                       << "Datasource \"arter\" is not connected";
+        QTest::newRow("not connected, field") << "dsSaknas"
+                                              << "arter.field(\"Name\")"
                                               << "Datasource \"arter\" is not connected";
-        QTest::newRow("no such field") << "dsArter" << "arter.field(\"Svamp\")" << "Field 'Svamp' not found";
-        QTest::newRow("no such property") << "dsArter" << "arter.namn" << "Unknown property \"namn\"";
+        QTest::newRow("no such field") << "dsArter"
+                                       << "arter.field(\"Svamp\")"
+                                       << "Field 'Svamp' not found";
+        QTest::newRow("no such property") << "dsArter"
+                                          << "arter.namn"
+                                          << "Unknown property \"namn\"";
     }
     void errors() {
         QFETCH(QString, source);
@@ -199,8 +225,10 @@ private Q_SLOTS:
                  QStringLiteral("Type mismatch for property \"recno\""));
         QCOMPARE(ExceptionText([&] { ds->WriteProperty("controlsdisabled", qint32(1)); }),
                  QStringLiteral("Type mismatch for property \"controlsdisabled\""));
-        QCOMPARE(ExceptionText([&] { ds->WriteProperty("eof", true); }), QStringLiteral("Property \"eof\" is readonly"));
-        QCOMPARE(ExceptionText([&] { ds->WriteProperty("antal", true); }), QStringLiteral("Unknown property \"antal\""));
+        QCOMPARE(ExceptionText([&] { ds->WriteProperty("eof", true); }),
+                 QStringLiteral("Property \"eof\" is readonly"));
+        QCOMPARE(ExceptionText([&] { ds->WriteProperty("antal", true); }),
+                 QStringLiteral("Unknown property \"antal\""));
     }
 
     // A list over the table: a page that is run on its own reads the records it read in
@@ -238,9 +266,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<bool>("bof");
         QTest::addColumn<bool>("eof");
-        QTest::newRow("within") << "arter.recno = 2" << "2|###" << false << false;
-        QTest::newRow("at the beginning") << "arter.recno = 0" << "1|BOF" << true << false;
-        QTest::newRow("at the end") << "arter.recno = 4" << "3|EOF" << false << true;
+        QTest::newRow("within") << "arter.recno = 2"
+                                << "2|###" << false << false;
+        QTest::newRow("at the beginning") << "arter.recno = 0"
+                                          << "1|BOF" << true << false;
+        QTest::newRow("at the end") << "arter.recno = 4"
+                                    << "3|EOF" << false << true;
     }
     void snapshotKeepsTheEnds() {
         QFETCH(QString, move);
@@ -285,7 +316,8 @@ private Q_SLOTS:
         AddText(Body(script), "ds.field(\"Name\")");
         QCOMPARE(ds->RecNo(), -1);
         QCOMPARE(ds->RecordCount(), -1);
-        QCOMPARE(ExceptionText([&] { script->ExecData().Compile(); }), QStringLiteral("Datasource \"ds\" is not connected"));
+        QCOMPARE(ExceptionText([&] { script->ExecData().Compile(); }),
+                 QStringLiteral("Datasource \"ds\" is not connected"));
         QVERIFY(!script->ExecData().Compiled());
         // A closed table is no connection either.
         SpeciesTable species(m_path, {"Kantarell"});

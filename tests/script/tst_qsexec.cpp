@@ -10,7 +10,6 @@ using namespace scripttest;
 
 TQSScriptObject* AddStatement(TQSContainer* container, const char* className) { return Add(container, className); }
 
-
 QStringList WrapAll(const QString& text, double width) {
     TQSFixedPitchMeasurer measurer;
     QString rest = text;
@@ -114,18 +113,19 @@ private Q_SLOTS:
         exec.DrawRectangle(canvas, body, 10, 0, 10, 5, 0.5, 0, 0x0000FF, 0xFFFFFF);
         exec.DrawRectangle(canvas, body, 0, 0, 10, 5, 0, 2, 0, 0);
         exec.DrawLine(canvas, body, 0, 10, 25.4, 10, 0.5, 0);
-        QCOMPARE(canvas.Calls, QStringList({
-                                   "text 472,591 \"Kantarell\" clip 472,591,4488,6425",
-                                   "text 472,354 \"Sida\" clip 472,354,4488,591",
-                                   "pen 255 12",
-                                   "brush 16777215",
-                                   "rect 709,591,945,709",
-                                   "pen none",
-                                   "brush 0",
-                                   "roundrect 472,591,709,709 47x47",
-                                   "pen 0 12",
-                                   "line 472,827 1072,827",
-                               }));
+        QCOMPARE(canvas.Calls,
+                 QStringList({
+                     "text 472,591 \"Kantarell\" clip 472,591,4488,6425",
+                     "text 472,354 \"Sida\" clip 472,354,4488,591",
+                     "pen 255 12",
+                     "brush 16777215",
+                     "rect 709,591,945,709",
+                     "pen none",
+                     "brush 0",
+                     "roundrect 472,591,709,709 47x47",
+                     "pen 0 12",
+                     "line 472,827 1072,827",
+                 }));
     }
 
     void pageCount_data() {
@@ -147,8 +147,7 @@ private Q_SLOTS:
             if (c == u't') AddStatement(body, "TQSComment");
             if (c == u'b') AddStatement(body, "TQSPageBreak");
             if (c == u'r') AddStatement(static_cast<TQSContainer*>(AddStatement(body, "TQSRectangle")), "TQSPageBreak");
-            if (c == u'h')
-                AddStatement(script->Root()->Pagelayouts()->FindLayoutForPage(1)->Header(), "TQSPageBreak");
+            if (c == u'h') AddStatement(script->Root()->Pagelayouts()->FindLayoutForPage(1)->Header(), "TQSPageBreak");
         }
         TQSExecData& exec = script->ExecData();
         exec.Compile();
@@ -241,7 +240,8 @@ private Q_SLOTS:
         exec.Compile();
         exec.GotoPage(TQSExecState::Preview, 2);
         const int pc = exec.PC();
-        QCOMPARE(testsupport::ExceptionText([&] { exec.GotoPage(TQSExecState::Print, page); }), QStringLiteral("Page index out of range"));
+        QCOMPARE(testsupport::ExceptionText([&] { exec.GotoPage(TQSExecState::Print, page); }),
+                 QStringLiteral("Page index out of range"));
         QCOMPARE(exec.PC(), pc);
         QCOMPARE(exec.State(), TQSExecState::Preview);
         QCOMPARE(exec.PreviewPage(), 2);
@@ -280,7 +280,8 @@ private Q_SLOTS:
         TQSContainer* body = script->Root()->ScriptObjects();
         for (int i = 0; i < TQSExecData::kMaxPages; ++i) AddStatement(body, "TQSPageBreak");
         TQSExecData& exec = script->ExecData();
-        QCOMPARE(testsupport::ExceptionText([&] { exec.Compile(); }), QStringLiteral("Too many pages (more than 10000)"));
+        QCOMPARE(testsupport::ExceptionText([&] { exec.Compile(); }),
+                 QStringLiteral("Too many pages (more than 10000)"));
         QVERIFY(!exec.Compiled());
         QVERIFY(exec.Snapshots().empty());
         body->RemoveChild(body->Child(0));
@@ -367,13 +368,20 @@ private Q_SLOTS:
     void fontProperties_data() {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("name") << "rubrik.name" << "String \"Serif\"";
-        QTest::newRow("size") << "rubrik.size" << "Integer 12";
-        QTest::newRow("color") << "rubrik.color" << "Integer 255";
-        QTest::newRow("bold") << "rubrik.bold" << "Boolean true";
-        QTest::newRow("italic") << "RUBRIK.Italic" << "Boolean false";
-        QTest::newRow("width") << "rubrik.width(\"Kantarell\")" << "Float 18";
-        QTest::newRow("height") << "rubrik.height" << "Float 5";
+        QTest::newRow("name") << "rubrik.name"
+                              << "String \"Serif\"";
+        QTest::newRow("size") << "rubrik.size"
+                              << "Integer 12";
+        QTest::newRow("color") << "rubrik.color"
+                               << "Integer 255";
+        QTest::newRow("bold") << "rubrik.bold"
+                              << "Boolean true";
+        QTest::newRow("italic") << "RUBRIK.Italic"
+                                << "Boolean false";
+        QTest::newRow("width") << "rubrik.width(\"Kantarell\")"
+                               << "Float 18";
+        QTest::newRow("height") << "rubrik.height"
+                                << "Float 5";
     }
     void fontProperties() {
         QFETCH(QString, expression);

@@ -67,13 +67,14 @@ private Q_SLOTS:
         Add(Body(script), "TQSRectangle", {{"PositionY", "10"}, {"Width", "50"}, {"Height", "20"}});
         script->ExecData().Compile();
         QCOMPARE(script->ExecData().PageCount(), 1);
-        QCOMPARE(RunPage(script, 1), QStringList({
-                                          "font Liberation Sans 10 - 0",
-                                          "text 472,591 \"Hello\" clip 472,591,4488,6425",
-                                          "pen 0 12",
-                                          "brush 16777215",
-                                          "rect 472,827,1654,1299",
-                                      }));
+        QCOMPARE(RunPage(script, 1),
+                 QStringList({
+                     "font Liberation Sans 10 - 0",
+                     "text 472,591 \"Hello\" clip 472,591,4488,6425",
+                     "pen 0 12",
+                     "brush 16777215",
+                     "rect 472,827,1654,1299",
+                 }));
     }
 
     void textAlignment_data() {
@@ -81,7 +82,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("x");
         QTest::newRow("left") << 0 << 472;
         QTest::newRow("centred") << 1 << 1583;  // 20 + 50 - 3 mm
-        QTest::newRow("right") << 2 << 2693;    // 20 + 100 - 6 mm
+        QTest::newRow("right") << 2 << 2693;  // 20 + 100 - 6 mm
     }
     void textAlignment() {
         QFETCH(int, alignment);
@@ -167,17 +168,18 @@ private Q_SLOTS:
         Add(box, "TQSFormula", {{"Expression", "parent.y = clientheight - 5"}});
         AddText(box, "\"botten\"");
         Add(Body(script), "TQSLine", {{"EndX", "170"}});
-        QCOMPARE(RunPage(script, 1), QStringList({
-                                          "pen 255 12",
-                                          "brush 16777215",
-                                          "roundrect 709,709,3071,1890 71x71",
-                                          "font Liberation Sans 10 - 0",
-                                          "text 756,756 \"inuti\" clip 756,756,3024,1843",
-                                          "font Liberation Sans 10 - 0",
-                                          "text 756,1724 \"botten\" clip 756,756,3024,1843",
-                                          "pen 0 12",
-                                          "line 472,591 4488,591",
-                                      }));
+        QCOMPARE(RunPage(script, 1),
+                 QStringList({
+                     "pen 255 12",
+                     "brush 16777215",
+                     "roundrect 709,709,3071,1890 71x71",
+                     "font Liberation Sans 10 - 0",
+                     "text 756,756 \"inuti\" clip 756,756,3024,1843",
+                     "font Liberation Sans 10 - 0",
+                     "text 756,1724 \"botten\" clip 756,756,3024,1843",
+                     "pen 0 12",
+                     "line 472,591 4488,591",
+                 }));
     }
 
     void rectangleKeepsWithinItsArea() {
@@ -219,12 +221,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("rectangle of no height") << "TQSRectangle" << "Height" << "-5";
-        QTest::newRow("rectangle at the right edge") << "TQSRectangle" << "PositionX" << "170";
-        QTest::newRow("colour bar at the bottom") << "TQSColorBar" << "PositionY" << "247";
-        QTest::newRow("colour bar of negative width") << "TQSColorBar" << "Width" << "-1";
-        QTest::newRow("picture of no width") << "TQSPicture" << "PositionX" << "170";
-        QTest::newRow("text of negative width") << "TQSText" << "Width" << "-3";
+        QTest::newRow("rectangle of no height") << "TQSRectangle"
+                                                << "Height"
+                                                << "-5";
+        QTest::newRow("rectangle at the right edge") << "TQSRectangle"
+                                                     << "PositionX"
+                                                     << "170";
+        QTest::newRow("colour bar at the bottom") << "TQSColorBar"
+                                                  << "PositionY"
+                                                  << "247";
+        QTest::newRow("colour bar of negative width") << "TQSColorBar"
+                                                      << "Width"
+                                                      << "-1";
+        QTest::newRow("picture of no width") << "TQSPicture"
+                                             << "PositionX"
+                                             << "170";
+        QTest::newRow("text of negative width") << "TQSText"
+                                                << "Width"
+                                                << "-3";
     }
     void emptyBoxesDrawNothing() {
         QFETCH(QString, className);
@@ -233,8 +247,9 @@ private Q_SLOTS:
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);
         AddFont(script);
-        TQSScriptObject* object = Add(Body(script), className.toLatin1().constData(),
-                                      {{"ColorInfo", "\"255|65280\""}, {"FontName", "\"f\""}, {"Text", "\"x\""}, {"PicType", "1"}});
+        TQSScriptObject* object =
+            Add(Body(script), className.toLatin1().constData(),
+                {{"ColorInfo", "\"255|65280\""}, {"FontName", "\"f\""}, {"Text", "\"x\""}, {"PicType", "1"}});
         if (auto* picture = dynamic_cast<TQSPicture*>(object)) picture->Bitmap = Bmp(20, 10);
         object->SetValue(key, value);
         QCOMPARE(RunPage(script, 1), QStringList());
@@ -246,7 +261,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("horizontal");
         QTest::addColumn<int>("vertical");
         QTest::addColumn<QString>("box");
-        QTest::newRow("wide, centred: 40 x 20 mm, 10 mm down") << QSize(200, 100) << false << 0 << 1 << "472,827,1417,1299";
+        QTest::newRow("wide, centred: 40 x 20 mm, 10 mm down")
+            << QSize(200, 100) << false << 0 << 1 << "472,827,1417,1299";
         QTest::newRow("wide, at the top") << QSize(200, 100) << false << 0 << 0 << "472,591,1417,1063";
         QTest::newRow("wide, at the bottom") << QSize(200, 100) << false << 0 << 2 << "472,1063,1417,1535";
         QTest::newRow("tall, at the right") << QSize(100, 200) << false << 2 << 0 << "945,591,1417,1535";
@@ -280,7 +296,8 @@ private Q_SLOTS:
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);
         AddVariable(script, "bild", "\"" + path + "\"");
-        TQSScriptObject* picture = Add(Body(script), "TQSPicture", {{"Width", "30"}, {"Height", "30"}, {"Filename", "bild"}});
+        TQSScriptObject* picture =
+            Add(Body(script), "TQSPicture", {{"Width", "30"}, {"Height", "30"}, {"Filename", "bild"}});
         QCOMPARE(RunPage(script, 1), QStringList{"picture 472,591,1181,945 39 bytes"});
 
         // A file that is not there, no picture, a folder or a device stops the run with its name.
@@ -334,11 +351,13 @@ private Q_SLOTS:
     void colorBarGradient() {
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);
-        Add(Body(script), "TQSColorBar", {{"Width", "10"}, {"Height", "5"}, {"BorderWidth", "0"}, {"ColorInfo", "\"255|65280\""}});
+        Add(Body(script), "TQSColorBar",
+            {{"Width", "10"}, {"Height", "5"}, {"BorderWidth", "0"}, {"ColorInfo", "\"255|65280\""}});
         const QStringList calls = RunPage(script, 1);
         // Filled with the last colour, then six strips from red on towards green.
-        QCOMPARE(Brushes(calls), QList<int>({65280, 255, 212 + 42 * 256, 170 + 85 * 256, 128 + 128 * 256, 85 + 170 * 256,
-                                             42 + 212 * 256}));
+        QCOMPARE(
+            Brushes(calls),
+            QList<int>({65280, 255, 212 + 42 * 256, 170 + 85 * 256, 128 + 128 * 256, 85 + 170 * 256, 42 + 212 * 256}));
         QCOMPARE(calls[2], QStringLiteral("rect 472,591,709,709"));
         QVERIFY(calls.contains("rect 472,591,524,709"));  // the first strip overlaps the second
         QCOMPARE(calls.last(), QStringLiteral("rect 669,591,709,709"));  // the last one ends at the edge
@@ -350,7 +369,8 @@ private Q_SLOTS:
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);
         script->ExecData().PrinterData.DPIX = script->ExecData().PrinterData.DPIY = 10;
-        Add(Body(script), "TQSColorBar", {{"Width", "100"}, {"Height", "5"}, {"BorderWidth", "0"}, {"ColorInfo", "\"0|255\""}});
+        Add(Body(script), "TQSColorBar",
+            {{"Width", "100"}, {"Height", "5"}, {"BorderWidth", "0"}, {"ColorInfo", "\"0|255\""}});
         QCOMPARE(Brushes(RunPage(script, 1)).size(), 1 + 39);
     }
 
@@ -359,12 +379,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("border");
         QTest::addColumn<QStringList>("calls");
         QTest::newRow("no number: only the border")
-            << "255|x" << "0.5"
+            << "255|x"
+            << "0.5"
             << QStringList({"pen 0 12", "line 472,591 709,591", "pen 0 12", "line 709,591 709,709", "pen 0 12",
                             "line 709,709 472,709", "pen 0 12", "line 472,709 472,591"});
-        QTest::newRow("one colour, no border") << "16711680" << "0"
-                                               << QStringList({"pen none", "brush 16711680", "rect 472,591,709,709"});
-        QTest::newRow("empty") << "" << "0" << QStringList();
+        QTest::newRow("one colour, no border")
+            << "16711680"
+            << "0" << QStringList({"pen none", "brush 16711680", "rect 472,591,709,709"});
+        QTest::newRow("empty") << ""
+                               << "0" << QStringList();
     }
     void colorBarKinds() {
         QFETCH(QString, info);
@@ -372,7 +395,8 @@ private Q_SLOTS:
         QFETCH(QStringList, calls);
         TQSHandler handler;
         TQSScript* script = NewScript(handler, m_dir);
-        Add(Body(script), "TQSColorBar", {{"Width", "10"}, {"Height", "5"}, {"BorderWidth", border}, {"ColorInfo", "\"" + info + "\""}});
+        Add(Body(script), "TQSColorBar",
+            {{"Width", "10"}, {"Height", "5"}, {"BorderWidth", border}, {"ColorInfo", "\"" + info + "\""}});
         QCOMPARE(RunPage(script, 1), calls);
     }
 
@@ -413,7 +437,8 @@ private Q_SLOTS:
         AddVariable(script, "i", "0");
         AddVariable(script, "n", "0");
         TQSContainer* loop = AddFor(Body(script), "i", "1", "2");
-        auto* box = Add<TQSContainer>(loop, "TQSRectangle", {{"PositionY", "i * 10"}, {"Height", "20"}, {"BorderWidth", "0"}});
+        auto* box =
+            Add<TQSContainer>(loop, "TQSRectangle", {{"PositionY", "i * 10"}, {"Height", "20"}, {"BorderWidth", "0"}});
         Add(box, "TQSPageBreak");
         Add(box, "TQSFormula", {{"Expression", "n = n + 1"}});
         AddText(box, "\"Ruta \" + inttostr(i) + \", \" + inttostr(n)");

@@ -34,7 +34,6 @@ TQSScriptObject* AddExternal(TQSScript& script, const QString& name, int params,
     return f;
 }
 
-
 }  // namespace
 
 class TestQSHandler : public QObject {
@@ -58,16 +57,16 @@ private Q_SLOTS:
     }
 
     void scriptsAndTheCurrentOne() {
-        const QString a = WriteScript(m_dir, "a.qsf", [](TQSScript& s) {
-            s.Root()->GetScriptSettings()->SetValue("ScriptName", "A");
-        });
-        const QString b = WriteScript(m_dir, "b.qsf", [](TQSScript& s) {
-            s.Root()->GetScriptSettings()->SetValue("ScriptName", "B");
-        });
+        const QString a = WriteScript(m_dir, "a.qsf",
+                                      [](TQSScript& s) { s.Root()->GetScriptSettings()->SetValue("ScriptName", "A"); });
+        const QString b = WriteScript(m_dir, "b.qsf",
+                                      [](TQSScript& s) { s.Root()->GetScriptSettings()->SetValue("ScriptName", "B"); });
         QVERIFY(testsupport::WriteBytes(m_dir.filePath("bad.qsf"), "not a script"));
         QList<QPair<int, TQSScriptObject*>> events;  // outlives the handler, whose scripts report their end
         TQSHandler handler;
-        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) { events.append({type, object}); };
+        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) {
+            events.append({type, object});
+        };
         TQSScript* first = handler.AddScript(a);
         QCOMPARE(handler.ScriptIndex(), 0);
         // Created, each object read, reset, then every object announced, root first.
@@ -77,7 +76,8 @@ private Q_SLOTS:
             if (type == qeAnnounce) ++announced;
             if (type == qeObjectRead) ++read;
         }
-        const auto firstAnnounce = std::find_if(events.begin(), events.end(), [](const auto& e) { return e.first == qeAnnounce; });
+        const auto firstAnnounce =
+            std::find_if(events.begin(), events.end(), [](const auto& e) { return e.first == qeAnnounce; });
         QCOMPARE(firstAnnounce->second, first->Root());
         QCOMPARE(std::prev(firstAnnounce)->first, int(qeReset));
         QCOMPARE(read, 11);  // the eight sections, the default layout, its header and foot
@@ -109,18 +109,30 @@ private Q_SLOTS:
     void sectionFunctions_data() {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("split") << "splitsection(\"a;b;c\", \";\", 1)" << "b";
-        QTest::newRow("split first") << "splitsection(\"a;b;c\", \";\", 0)" << "a";
-        QTest::newRow("split last") << "splitsection(\"a;b;c\", \";\", 2)" << "c";
-        QTest::newRow("split beyond") << "splitsection(\"a;b;c\", \";\", 5)" << "";
-        QTest::newRow("split long delimiter") << "splitsection(\"a<>b<>c\", \"<>\", 2)" << "c";
-        QTest::newRow("split empty delimiter") << "splitsection(\"a;b\", \"\", 0)" << "a;b";
-        QTest::newRow("split empty delimiter beyond") << "splitsection(\"a;b\", \"\", 1)" << "";
-        QTest::newRow("split empty text") << "splitsection(\"\", \";\", 0)" << "";
-        QTest::newRow("pick") << "picksections(\"red;green;blue\", \"101\", \", \")" << "red, blue";
-        QTest::newRow("pick none") << "picksections(\"red;green;blue\", \"000\", \", \")" << "";
-        QTest::newRow("pick long mask") << "picksections(\"red;green;blue\", \"0011\", \"+\")" << "blue+";
-        QTest::newRow("pick digits above zero") << "picksections(\"a;b;c\", \"920\", \"\")" << "ab";
+        QTest::newRow("split") << "splitsection(\"a;b;c\", \";\", 1)"
+                               << "b";
+        QTest::newRow("split first") << "splitsection(\"a;b;c\", \";\", 0)"
+                                     << "a";
+        QTest::newRow("split last") << "splitsection(\"a;b;c\", \";\", 2)"
+                                    << "c";
+        QTest::newRow("split beyond") << "splitsection(\"a;b;c\", \";\", 5)"
+                                      << "";
+        QTest::newRow("split long delimiter") << "splitsection(\"a<>b<>c\", \"<>\", 2)"
+                                              << "c";
+        QTest::newRow("split empty delimiter") << "splitsection(\"a;b\", \"\", 0)"
+                                               << "a;b";
+        QTest::newRow("split empty delimiter beyond") << "splitsection(\"a;b\", \"\", 1)"
+                                                      << "";
+        QTest::newRow("split empty text") << "splitsection(\"\", \";\", 0)"
+                                          << "";
+        QTest::newRow("pick") << "picksections(\"red;green;blue\", \"101\", \", \")"
+                              << "red, blue";
+        QTest::newRow("pick none") << "picksections(\"red;green;blue\", \"000\", \", \")"
+                                   << "";
+        QTest::newRow("pick long mask") << "picksections(\"red;green;blue\", \"0011\", \"+\")"
+                                        << "blue+";
+        QTest::newRow("pick digits above zero") << "picksections(\"a;b;c\", \"920\", \"\")"
+                                                << "ab";
     }
     void sectionFunctions() {
         QFETCH(QString, expression);

@@ -36,38 +36,39 @@ private Q_SLOTS:
         QStringList entries;
         for (const TQSRegisteredObject& r : TQSRegisteredObjects())
             entries << QStringLiteral("%1 %2 %3 %4").arg(r.ID).arg(r.ClassName, r.ParentClassName).arg(r.Flags);
-        QCOMPARE(entries, QStringList({
-                              "16 TQSDummy TQSContainer 4",
-                              "14 TQSScriptSettings TQSBaseContainer 10",
-                              "3 TQSFonts TQSBaseContainer 10",
-                              "4 TQSFont TQSFonts 17",
-                              "1 TQSVariables TQSBaseContainer 10",
-                              "2 TQSVariable TQSVariables 17",
-                              "5 TQSDatasources TQSBaseContainer 10",
-                              "6 TQSDataModuleDatasource TQSDatasources 17",
-                              "29 TQSCDSDatasource TQSDatasources 17",
-                              "7 TQSPagelayouts TQSBaseContainer 10",
-                              "8 TQSPagelayout TQSPagelayouts 17",
-                              "17 TQSPageHeader TQSPagelayout 10",
-                              "18 TQSPageFoot TQSPagelayout 10",
-                              "9 TQSSubroutines TQSBaseContainer 10",
-                              "10 TQSSubroutine TQSSubroutines 17",
-                              "31 TQSExternalFunctions TQSBaseContainer 10",
-                              "32 TQSExternalFunction TQSExternalFunctions 17",
-                              "15 TQSBaseScriptContainer TQSBaseContainer 10",
-                              "23 TQSFormula TQSFreeContainer 0",
-                              "11 TQSIf TQSFreeContainer 0",
-                              "12 TQSCase TQSFreeContainer 0",
-                              "13 TQSCaseField TQSCase 1",
-                              "21 TQSForLoop TQSFreeContainer 0",
-                              "30 TQSPageBreak TQSFreeContainer 0",
-                              "22 TQSText TQSFreeContainer 0",
-                              "24 TQSRectangle TQSFreeContainer 0",
-                              "25 TQSLine TQSFreeContainer 0",
-                              "26 TQSPicture TQSFreeContainer 0",
-                              "28 TQSColorBar TQSFreeContainer 0",
-                              "27 TQSComment TQSFreeContainer 0",
-                          }));
+        QCOMPARE(entries,
+                 QStringList({
+                     "16 TQSDummy TQSContainer 4",
+                     "14 TQSScriptSettings TQSBaseContainer 10",
+                     "3 TQSFonts TQSBaseContainer 10",
+                     "4 TQSFont TQSFonts 17",
+                     "1 TQSVariables TQSBaseContainer 10",
+                     "2 TQSVariable TQSVariables 17",
+                     "5 TQSDatasources TQSBaseContainer 10",
+                     "6 TQSDataModuleDatasource TQSDatasources 17",
+                     "29 TQSCDSDatasource TQSDatasources 17",
+                     "7 TQSPagelayouts TQSBaseContainer 10",
+                     "8 TQSPagelayout TQSPagelayouts 17",
+                     "17 TQSPageHeader TQSPagelayout 10",
+                     "18 TQSPageFoot TQSPagelayout 10",
+                     "9 TQSSubroutines TQSBaseContainer 10",
+                     "10 TQSSubroutine TQSSubroutines 17",
+                     "31 TQSExternalFunctions TQSBaseContainer 10",
+                     "32 TQSExternalFunction TQSExternalFunctions 17",
+                     "15 TQSBaseScriptContainer TQSBaseContainer 10",
+                     "23 TQSFormula TQSFreeContainer 0",
+                     "11 TQSIf TQSFreeContainer 0",
+                     "12 TQSCase TQSFreeContainer 0",
+                     "13 TQSCaseField TQSCase 1",
+                     "21 TQSForLoop TQSFreeContainer 0",
+                     "30 TQSPageBreak TQSFreeContainer 0",
+                     "22 TQSText TQSFreeContainer 0",
+                     "24 TQSRectangle TQSFreeContainer 0",
+                     "25 TQSLine TQSFreeContainer 0",
+                     "26 TQSPicture TQSFreeContainer 0",
+                     "28 TQSColorBar TQSFreeContainer 0",
+                     "27 TQSComment TQSFreeContainer 0",
+                 }));
         QVERIFY(!FindRegisteredID(19));
         QVERIFY(!FindRegisteredID(20));
         QCOMPARE(FindRegisteredID(26)->DisplayName, QString("Picture"));
@@ -78,8 +79,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("id") << 16 << "TQSOther" << "ERROR! Duplicate object IDs when registering script objects (ID: 16)";
-        QTest::newRow("class") << 40 << "TQSFont" << "Objectclass \"TQSFont\" already registered";
+        QTest::newRow("id") << 16 << "TQSOther"
+                            << "ERROR! Duplicate object IDs when registering script objects (ID: 16)";
+        QTest::newRow("class") << 40 << "TQSFont"
+                               << "Objectclass \"TQSFont\" already registered";
     }
     void duplicateRegistrationsAreRefused() {
         QFETCH(int, id);
@@ -142,7 +145,9 @@ private Q_SLOTS:
     void findingAndInserting() {
         TQSHandler handler;
         QList<QPair<int, TQSScriptObject*>> events;
-        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) { events.append({type, object}); };
+        handler.OnEvent = [&](int type, TQSScript*, TQSScriptObject* object, const QVariant&) {
+            events.append({type, object});
+        };
         TQSScript script(&handler);
         TQSContainer* body = script.Root()->ScriptObjects();
         auto* rectangle = static_cast<TQSContainer*>(body->CreateChild(Rec("TQSRectangle")));

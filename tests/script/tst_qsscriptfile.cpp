@@ -87,7 +87,9 @@ private Q_SLOTS:
         variable->SetValue("InitialValue", "\"Kantarell\"");
         TQSScriptObject* font = root->Section(2)->CreateChild(Rec("TQSFont"));
         font->SetValue("FontBold", "1");
-        root->Section(3)->CreateChild(Rec("TQSDataModuleDatasource"))->SetListValue("TestQuery", {"select *", "from x"});
+        root->Section(3)
+            ->CreateChild(Rec("TQSDataModuleDatasource"))
+            ->SetListValue("TestQuery", {"select *", "from x"});
         root->Section(3)->CreateChild(Rec("TQSCDSDatasource"))->SetValue("DebugFilename", "test.cds");
         TQSContainer* layouts = root->Section(4);
         layouts->CreateChild(Rec("TQSPagelayout"), layouts->Child(0))->SetValue("PageSpan", "2*2");
@@ -130,12 +132,12 @@ private Q_SLOTS:
     void readsValues() {
         QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
         TQSScript script;
-        Load(script, File(Text(Script(
-                         {"[TQSText]", "Text=a|#13#10|b", "[End]",
-                          "[TQSText]", "Alignment=2", "PositionX=5.5", "[End]"},
-                         {"[TQSVariable]", "Name=sum", "[End]"}) +
-                     QStringList{"[TQSFonts]", "[End]"} +
-                     QStringList{"[TQSScriptSettings]", "Params000=a=1", "Params001=b=2", "Params003=d=4", "[End]"})));
+        Load(script,
+             File(Text(
+                 Script({"[TQSText]", "Text=a|#13#10|b", "[End]", "[TQSText]", "Alignment=2", "PositionX=5.5", "[End]"},
+                        {"[TQSVariable]", "Name=sum", "[End]"}) +
+                 QStringList{"[TQSFonts]", "[End]"} +
+                 QStringList{"[TQSScriptSettings]", "Params000=a=1", "Params001=b=2", "Params003=d=4", "[End]"})));
         QLocale::setDefault(QLocale::c());
         TQSContainer* body = script.Root()->ScriptObjects();
         QCOMPARE(body->Child(0)->Value("Text"), QString("a\r\nb"));
@@ -164,10 +166,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<double>("width");
         QTest::addColumn<double>("height");
-        QTest::newRow("A4 ignores stored sizes") << QStringList{"PaperSize=1", "PrintSizeX=5", "PrintSizeY=6"} << 210.0 << 297.0;
+        QTest::newRow("A4 ignores stored sizes")
+            << QStringList{"PaperSize=1", "PrintSizeX=5", "PrintSizeY=6"} << 210.0 << 297.0;
         QTest::newRow("A3 landscape") << QStringList{"PaperSize=0", "Orientation=1"} << 420.0 << 297.0;
-        QTest::newRow("custom keeps sizes") << QStringList{"PaperSize=3", "Orientation=1", "PrintSizeX=100.5", "PrintSizeY=50"}
-                                            << 100.5 << 50.0;
+        QTest::newRow("custom keeps sizes")
+            << QStringList{"PaperSize=3", "Orientation=1", "PrintSizeX=100.5", "PrintSizeY=50"} << 100.5 << 50.0;
         QTest::newRow("defaults") << QStringList{} << 210.0 << 297.0;
     }
     void readsPaperSettings() {
@@ -206,14 +209,15 @@ private Q_SLOTS:
                                              << "Invalid class (tqsfont) found in scriptfile!";
         QTest::newRow("class in wrong parent") << File(Text({"[TQSFonts]", "[TQSVariable]", "[End]", "[End]"}))
                                                << "Invalid class (TQSVariable) found in scriptfile!";
-        QTest::newRow("statement outside statements") << File(Text({"[TQSText]", "[End]"}))
-                                                      << "Invalid class (TQSText) found in scriptfile!";
+        QTest::newRow("statement outside statements")
+            << File(Text({"[TQSText]", "[End]"})) << "Invalid class (TQSText) found in scriptfile!";
         QTest::newRow("child of a plain object") << File(Text(Script({"[TQSText]", "[TQSLine]", "[End]", "[End]"})))
                                                  << "Invalid class (TQSLine) found in scriptfile!";
-        QTest::newRow("root class in file") << File(Text({"[TQSBaseContainer]", "[End]"}))
-                                            << "Invalid class (TQSBaseContainer) found in scriptfile!";
-        QTest::newRow("placeholder with children") << File(Text({"[TQSFonts]", "[TQSDummy]", "[TQSFont]", "[End]", "[End]", "[End]"}))
-                                                   << "Invalid class (TQSFont) found in scriptfile!";
+        QTest::newRow("root class in file")
+            << File(Text({"[TQSBaseContainer]", "[End]"})) << "Invalid class (TQSBaseContainer) found in scriptfile!";
+        QTest::newRow("placeholder with children")
+            << File(Text({"[TQSFonts]", "[TQSDummy]", "[TQSFont]", "[End]", "[End]", "[End]"}))
+            << "Invalid class (TQSFont) found in scriptfile!";
         QTest::newRow("missing end") << File(Text({"[TQSFonts]", "[TQSFont]", "[End]"})) << kDamaged;
         QTest::newRow("extra end") << File(Text({"[TQSFonts]", "[End]", "[End]", "[End]"})) << kDamaged;
         QTest::newRow("children after properties")
@@ -240,8 +244,10 @@ private Q_SLOTS:
     // Objects the file leaves unnamed take the first free default names beside the named ones.
     void unnamedObjectsGetFreeNames() {
         TQSScript script;
-        Load(script, File(Text(Script({}, {"[TQSVariable]", "Name=Variable2", "[End]", "[TQSVariable]", "[End]",
-                                           "[TQSVariable]", "[End]", "[TQSVariable]", "Name=variable1x", "[End]"}))));
+        Load(script,
+             File(Text(Script({},
+                              {"[TQSVariable]", "Name=Variable2", "[End]", "[TQSVariable]", "[End]", "[TQSVariable]",
+                               "[End]", "[TQSVariable]", "Name=variable1x", "[End]"}))));
         TQSContainer* variables = script.Root()->Section(1);
         QStringList names;
         for (int i = 0; i < variables->ChildCount(); ++i) names << variables->Child(i)->Name();
@@ -268,7 +274,8 @@ private Q_SLOTS:
         TQSScript script;
         Load(script, File(Text(Script({"[TQSComment]", "Text=kvar", "[End]"}, {"[TQSVariable]", "Name=a", "[End]"}))));
         const QByteArray before = Save(script);
-        QCOMPARE(Error(File(Text(Script({"[TQSComment]", "[End]"}, {"[TQSVariable]", "Name=b", "[End]", "[TQSFont]", "[End]"})))),
+        QCOMPARE(Error(File(Text(
+                     Script({"[TQSComment]", "[End]"}, {"[TQSVariable]", "Name=b", "[End]", "[TQSFont]", "[End]"})))),
                  QString("Invalid class (TQSFont) found in scriptfile!"));
         QCOMPARE(testsupport::ExceptionText([&] {
                      Load(script, File(Text(Script({}, {"[TQSVariable]", "Name=b", "[End]", "[TQSFont]", "[End]"}))));

@@ -28,11 +28,16 @@ private Q_SLOTS:
     void caseChoosesRow_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("drawn");
-        QTest::newRow("first") << "1" << "ett";
-        QTest::newRow("second") << "2" << "två";
-        QTest::newRow("else") << "5" << "annat";
-        QTest::newRow("float equals integer") << "2.0" << "två";
-        QTest::newRow("text is no number") << "\"2\"" << "annat";
+        QTest::newRow("first") << "1"
+                               << "ett";
+        QTest::newRow("second") << "2"
+                                << "två";
+        QTest::newRow("else") << "5"
+                              << "annat";
+        QTest::newRow("float equals integer") << "2.0"
+                                              << "två";
+        QTest::newRow("text is no number") << "\"2\""
+                                           << "annat";
     }
     void caseChoosesRow() {
         QFETCH(QString, value);
@@ -93,14 +98,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("to");
         QTest::addColumn<bool>("descending");
         QTest::addColumn<QStringList>("drawn");
-        QTest::newRow("up") << "1" << "3" << false << QStringList{"1", "2", "3"};
-        QTest::newRow("start past the end") << "3" << "1" << false << QStringList{};
-        QTest::newRow("down") << "3" << "1" << true << QStringList{"3", "2", "1"};
-        QTest::newRow("one turn") << "7" << "7" << false << QStringList{"7"};
-        QTest::newRow("at the edge of the integers") << "2147483646" << "2147483647" << false
-                                                     << QStringList{"2147483646", "2147483647"};
-        QTest::newRow("down to the lowest integer") << "-2147483647" << "-2147483647 - 1" << true
-                                                    << QStringList{"-2147483647", "-2147483648"};
+        QTest::newRow("up") << "1"
+                            << "3" << false << QStringList{"1", "2", "3"};
+        QTest::newRow("start past the end") << "3"
+                                            << "1" << false << QStringList{};
+        QTest::newRow("down") << "3"
+                              << "1" << true << QStringList{"3", "2", "1"};
+        QTest::newRow("one turn") << "7"
+                                  << "7" << false << QStringList{"7"};
+        QTest::newRow("at the edge of the integers")
+            << "2147483646"
+            << "2147483647" << false << QStringList{"2147483646", "2147483647"};
+        QTest::newRow("down to the lowest integer")
+            << "-2147483647"
+            << "-2147483647 - 1" << true << QStringList{"-2147483647", "-2147483648"};
     }
     void forTurns() {
         QFETCH(QString, from);
@@ -181,8 +192,10 @@ private Q_SLOTS:
         qputenv("TMPDIR", QFile::encodeName(tmp));
         auto restore = qScopeGuard([&] {
             AtomicFileFaults::Clear();
-            if (savedTmp.isNull()) qunsetenv("TMPDIR");
-            else qputenv("TMPDIR", savedTmp);
+            if (savedTmp.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", savedTmp);
         });
         const QString listing = QDir(tmp).filePath(QStringLiteral("debug.txt"));
         TQSHandler handler;
@@ -214,11 +227,16 @@ private Q_SLOTS:
     void formulas_data() {
         QTest::addColumn<QString>("formula");
         QTest::addColumn<QString>("result");
-        QTest::newRow("variable") << "total = total + 1" << "Integer 42";
-        QTest::newRow("variable in other case") << "TOTAL=total*2" << "Integer 82";
-        QTest::newRow("text") << "total = \"svamp\"" << "String \"svamp\"";
-        QTest::newRow("font size") << "f.size = 14" << "Integer 14";
-        QTest::newRow("font bold") << "F.Bold = true" << "Boolean true";
+        QTest::newRow("variable") << "total = total + 1"
+                                  << "Integer 42";
+        QTest::newRow("variable in other case") << "TOTAL=total*2"
+                                                << "Integer 82";
+        QTest::newRow("text") << "total = \"svamp\""
+                              << "String \"svamp\"";
+        QTest::newRow("font size") << "f.size = 14"
+                                   << "Integer 14";
+        QTest::newRow("font bold") << "F.Bold = true"
+                                   << "Boolean true";
     }
     void formulas() {
         QFETCH(QString, formula);
@@ -246,13 +264,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("formula");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("position");
-        QTest::newRow("no equals sign") << "total + 1" << "Invalid expression" << -1;
-        QTest::newRow("unknown object") << "summa = 1" << "Object \"summa\" not found in script" << -1;
-        QTest::newRow("unknown property") << "total.x = 1" << "Unknown property \"x\"" << -1;
-        QTest::newRow("font style needs a Boolean") << "f.bold = 1" << "Type mismatch for property \"bold\"" << -1;
-        QTest::newRow("error in the whole text") << "total =  1 + " << "Operand expected" << 13;
-        QTest::newRow("parent takes a number") << "parent = \"x\"" << "Result type mismatch (should be Float)" << 12;
-        QTest::newRow("empty value") << "total =" << "Empty expression" << 7;
+        QTest::newRow("no equals sign") << "total + 1"
+                                        << "Invalid expression" << -1;
+        QTest::newRow("unknown object") << "summa = 1"
+                                        << "Object \"summa\" not found in script" << -1;
+        QTest::newRow("unknown property") << "total.x = 1"
+                                          << "Unknown property \"x\"" << -1;
+        QTest::newRow("font style needs a Boolean") << "f.bold = 1"
+                                                    << "Type mismatch for property \"bold\"" << -1;
+        QTest::newRow("error in the whole text") << "total =  1 + "
+                                                 << "Operand expected" << 13;
+        QTest::newRow("parent takes a number") << "parent = \"x\""
+                                               << "Result type mismatch (should be Float)" << 12;
+        QTest::newRow("empty value") << "total ="
+                                     << "Empty expression" << 7;
     }
     void formulaErrors() {
         QFETCH(QString, formula);
@@ -287,7 +312,8 @@ private Q_SLOTS:
         // It is compiled with the script.
         Add(sub, "TQSFormula", {{"Expression", "="}});
         script->Reset();
-        QCOMPARE(ExceptionText([&] { script->ExecData().Compile(); }), QStringLiteral("Object \"\" not found in script"));
+        QCOMPARE(ExceptionText([&] { script->ExecData().Compile(); }),
+                 QStringLiteral("Object \"\" not found in script"));
     }
 
     void externalFunctionDebugValue() {
@@ -307,7 +333,8 @@ private Q_SLOTS:
         QCOMPARE(ExceptionText([&] { script->ExecData().Compile(); }), QStringLiteral("Operand expected"));
         handler.SetMode(hmApplication);
         handler.OnExternalFunction = [](TQSHandler& sender, const QString&, TQuillValue& result) {
-            result = QStringLiteral("Cantharellus %1").arg(std::get<qint32>(sender.Calc().GetParam(TQuillKind::Integer, qpOnly)));
+            result = QStringLiteral("Cantharellus %1")
+                         .arg(std::get<qint32>(sender.Calc().GetParam(TQuillKind::Integer, qpOnly)));
         };
         script->Reset();
         QCOMPARE(Texts(RunPage(script, 1)), QStringList{"Cantharellus 3"});
@@ -335,13 +362,20 @@ private Q_SLOTS:
     void malformedScripts_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("endless loop") << "loop" << "Too many instructions (more than 2000000)";
-        QTest::newRow("loop reset by a formula") << "reset" << "Too many instructions (more than 2000000)";
-        QTest::newRow("loop variable missing") << "novariable" << "For-loop variable not found";
-        QTest::newRow("loop variable made text") << "textcounter" << "Type mismatch for property \"i\"";
-        QTest::newRow("missing font") << "font" << "Font \"rubrik\" not found in script";
-        QTest::newRow("condition not Boolean") << "condition" << "Result type mismatch (should be Boolean)";
-        QTest::newRow("recursive debug value") << "recursion" << "Parentheses nested too deeply";
+        QTest::newRow("endless loop") << "loop"
+                                      << "Too many instructions (more than 2000000)";
+        QTest::newRow("loop reset by a formula") << "reset"
+                                                 << "Too many instructions (more than 2000000)";
+        QTest::newRow("loop variable missing") << "novariable"
+                                               << "For-loop variable not found";
+        QTest::newRow("loop variable made text") << "textcounter"
+                                                 << "Type mismatch for property \"i\"";
+        QTest::newRow("missing font") << "font"
+                                      << "Font \"rubrik\" not found in script";
+        QTest::newRow("condition not Boolean") << "condition"
+                                               << "Result type mismatch (should be Boolean)";
+        QTest::newRow("recursive debug value") << "recursion"
+                                               << "Parentheses nested too deeply";
     }
     void malformedScripts() {
         QFETCH(QString, kind);

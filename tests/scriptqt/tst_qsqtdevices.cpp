@@ -40,8 +40,11 @@ private Q_SLOTS:
         fonts.append(TQSFontSpec{QStringLiteral("Liberation Mono"), 9});
         fonts.append(TQSFontSpec{QString(), 10});
         QVERIFY(fonts.size() > 16);
-        const QStringList texts{QStringLiteral("Kontakt 0001 Åström"), QStringLiteral("kontakt1@exempel.se"),
-                                QStringLiteral("Svampstigen 1, 123 45 Älvsjö"), QString(), QStringLiteral(" "),
+        const QStringList texts{QStringLiteral("Kontakt 0001 Åström"),
+                                QStringLiteral("kontakt1@exempel.se"),
+                                QStringLiteral("Svampstigen 1, 123 45 Älvsjö"),
+                                QString(),
+                                QStringLiteral(" "),
                                 QStringLiteral("AV To WA")};
         const TQSFontMetricsMeasurer kept;
         for (int pass = 0; pass < 3; ++pass) {

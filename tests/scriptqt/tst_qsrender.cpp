@@ -72,7 +72,8 @@ private Q_SLOTS:
         script->ExecData().PrinterData.SetTarget(std::make_unique<TQSRecordingTarget>(kDpi));
         AddFont(script)->SetValue("FontSize", "24");
         AddText(Body(script), "\"Hello\"", false);
-        Add(Body(script), "TQSRectangle", {{"PositionY", "20"}, {"Width", "100"}, {"Height", "40"}, {"BackgroundColor", "14745599"}});
+        Add(Body(script), "TQSRectangle",
+            {{"PositionY", "20"}, {"Width", "100"}, {"Height", "40"}, {"BackgroundColor", "14745599"}});
         const QImage page = RenderPage(script, 1);
         QCOMPARE(script->ExecData().PageCount(), 1);
         QVERIFY(page.save(testsupport::ArtefactDir() + "/qsrender_minimal.png"));
@@ -95,8 +96,9 @@ private Q_SLOTS:
         heading->SetValue("FontColor", "2121760");  // dark green, red in the lowest byte
         AddFont(script);
         AddVariable(script, "i", "0");
-        AddVariable(script, "namn", "\"Kantarell;Karljohan;Trattkantarell;Fårticka;Rödgul trumpetsvamp;Blodriska;"
-                                    "Sandsopp;Smörsopp;Stolt fjällskivling;Svart trumpetsvamp;Toppmurkla;Vårmusseron\"");
+        AddVariable(script, "namn",
+                    "\"Kantarell;Karljohan;Trattkantarell;Fårticka;Rödgul trumpetsvamp;Blodriska;"
+                    "Sandsopp;Smörsopp;Stolt fjällskivling;Svart trumpetsvamp;Toppmurkla;Vårmusseron\"");
 
         TQSContainer* header = Layout(script)->Header();
         AddText(header, "\"Svampar i Sverige\"", false, {{"FontName", "\"rubrik\""}});
@@ -105,11 +107,17 @@ private Q_SLOTS:
         Add(foot, "TQSLine", {{"StartY", "2"}, {"EndX", "170"}, {"EndY", "2"}, {"LineWidth", "0.3"}});
         AddText(foot, "\"Mykotekshallen – en svensk fälthandbok\"", false, {{"PositionY", "4"}, {"Alignment", "1"}});
 
-        auto* intro = Add<TQSContainer>(Body(script), "TQSRectangle",
-                                        {{"Height", "45"}, {"Margin", "4"}, {"CornerRadius", "4"}, {"BackgroundColor", "14745599"}});
+        auto* intro = Add<TQSContainer>(
+            Body(script), "TQSRectangle",
+            {{"Height", "45"}, {"Margin", "4"}, {"CornerRadius", "4"}, {"BackgroundColor", "14745599"}});
         Add<TQSPicture>(intro, "TQSPicture",
-                        {{"PositionX", "122"}, {"Width", "40"}, {"Height", "37"}, {"PicType", "1"}, {"Transparent", "1"},
-                         {"HorizAlignment", "1"}, {"VertiAlignment", "1"}})
+                        {{"PositionX", "122"},
+                         {"Width", "40"},
+                         {"Height", "37"},
+                         {"PicType", "1"},
+                         {"Transparent", "1"},
+                         {"HorizAlignment", "1"},
+                         {"VertiAlignment", "1"}})
             ->Bitmap = MushroomBmp();
         AddText(intro,
                 "\"Listan tar upp vanliga matsvampar och några förväxlingsarter. Plocka bara svampar du känner "
@@ -121,8 +129,12 @@ private Q_SLOTS:
         // empty text moves on to the next line.
         TQSContainer* loop = AddFor(Body(script), "i", "1", "60");
         AddText(loop, "inttostr(i) + \". \" + splitsection(namn, \";\", (i - 1) mod 12)", false, {{"PositionX", "25"}});
-        Add(loop, "TQSColorBar", {{"PositionY", "0.5"}, {"Width", "20"}, {"Height", "3"}, {"BorderWidth", "0.2"},
-                                  {"ColorInfo", "\"1879160|3381759|14745599\""}});
+        Add(loop, "TQSColorBar",
+            {{"PositionY", "0.5"},
+             {"Width", "20"},
+             {"Height", "3"},
+             {"BorderWidth", "0.2"},
+             {"ColorInfo", "\"1879160|3381759|14745599\""}});
         AddText(loop, "\"\"");
 
         TQSExecData& exec = script->ExecData();

@@ -94,20 +94,23 @@ private Q_SLOTS:
         QVERIFY(!form.isMinimized());
         QCOMPARE(form.isMaximized(), maximized);
         const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY2(avail.contains(form.normalGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                       .arg(form.normalGeometry().x())
-                                                                       .arg(form.normalGeometry().y())
-                                                                       .arg(form.normalGeometry().width())
-                                                                       .arg(form.normalGeometry().height())));
+        QVERIFY2(avail.contains(form.normalGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(form.normalGeometry().x())
+                                .arg(form.normalGeometry().y())
+                                .arg(form.normalGeometry().width())
+                                .arg(form.normalGeometry().height())));
     }
 
     // A placement made on a larger screen, restored before the window is shown (its frame not
     // yet known) on the 800 x 600 screen: the whole window, title bar and frame, is on it.
     void placementFromALargerScreenKeepsTheFrameOnScreen_data() {
         QTest::addColumn<QByteArray>("section");
-        QTest::newRow("larger than the screen") << QByteArray("Left=100\nTop=80\nWidth=1200\nHeight=900\nWindowState=0\n");
+        QTest::newRow("larger than the screen")
+            << QByteArray("Left=100\nTop=80\nWidth=1200\nHeight=900\nWindowState=0\n");
         QTest::newRow("client at the corner") << QByteArray("Left=0\nTop=0\nWidth=640\nHeight=480\nWindowState=0\n");
-        QTest::newRow("beyond the bottom right") << QByteArray("Left=1500\nTop=1100\nWidth=500\nHeight=400\nWindowState=0\n");
+        QTest::newRow("beyond the bottom right")
+            << QByteArray("Left=1500\nTop=1100\nWidth=500\nHeight=400\nWindowState=0\n");
     }
     void placementFromALargerScreenKeepsTheFrameOnScreen() {
         QFETCH(QByteArray, section);
@@ -130,7 +133,8 @@ private Q_SLOTS:
 
     // A squeezed or partly hidden window does not overwrite the user's own placement.
     void placementOffTheScreenIsNotSaved() {
-        auto store = storeOn("offscreen.ini", "[formFRMain]\nLeft=30\nTop=20\nWidth=700\nHeight=480\nWindowState=0\n\n");
+        auto store =
+            storeOn("offscreen.ini", "[formFRMain]\nLeft=30\nTop=20\nWidth=700\nHeight=480\nWindowState=0\n\n");
         const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
         QWidget form;
         form.setObjectName("formFRMain");

@@ -39,8 +39,7 @@ QStringList Misfits(QWidget* window) {
         if (QWidget* parent = w->parentWidget(); parent && !qobject_cast<QAbstractScrollArea*>(parent))
             for (QObject* o : parent->children())
                 if (auto* other = qobject_cast<QWidget*>(o); other && other != w && other > w && !other->isWindow() &&
-                                                              other->isVisibleTo(window) &&
-                                                              other->geometry().intersects(w->geometry()))
+                    other->isVisibleTo(window) && other->geometry().intersects(w->geometry()))
                     found << QStringLiteral("%1 and %2 overlap").arg(nameOf(w), nameOf(other));
         if (auto* label = qobject_cast<QLabel*>(w)) {
             if (!label->wordWrap() && !label->text().isEmpty() && label->sizeHint().width() > label->width())

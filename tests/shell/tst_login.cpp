@@ -262,12 +262,18 @@ void TestLogin::loginDialog_passwords_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("same") << "Kantarell" << "Kantarell" << true;
-    QTest::newRow("other case") << "Kantarell" << "kANTARELL" << true;
-    QTest::newRow("swedish letters in other case") << "blåbär" << "BLÅBÄR" << true;
-    QTest::newRow("wrong") << "Kantarell" << "Kantarel" << false;
-    QTest::newRow("empty typed") << "Kantarell" << "" << false;
-    QTest::newRow("no password") << "" << "" << true;
+    QTest::newRow("same") << "Kantarell"
+                          << "Kantarell" << true;
+    QTest::newRow("other case") << "Kantarell"
+                                << "kANTARELL" << true;
+    QTest::newRow("swedish letters in other case") << "blåbär"
+                                                   << "BLÅBÄR" << true;
+    QTest::newRow("wrong") << "Kantarell"
+                           << "Kantarel" << false;
+    QTest::newRow("empty typed") << "Kantarell"
+                                 << "" << false;
+    QTest::newRow("no password") << ""
+                                 << "" << true;
 }
 
 void TestLogin::loginDialog_passwords() {
@@ -307,9 +313,8 @@ void TestLogin::loginDialog_cancelled() {
     UserFixture f;
     f.AddUser("Anna", "a", true);
     f.AddUser("Bertil", "b");
-    UIServices::SetDialogHook([](QDialog* d) {
-        QTest::mouseClick(qobject_cast<TformLoginUser*>(d)->btnCancel, Qt::LeftButton);
-    });
+    UIServices::SetDialogHook(
+        [](QDialog* d) { QTest::mouseClick(qobject_cast<TformLoginUser*>(d)->btnCancel, Qt::LeftButton); });
     QVERIFY(!LoginUser());
     QVERIFY(LoggedInUserKey().isEmpty());
 }
@@ -317,7 +322,8 @@ void TestLogin::loginDialog_cancelled() {
 void TestLogin::selectCurrentUser_failure() {
     UserFixture f;
     f.AddUser("Anna", QString(), true);
-    for (const QString& key : {QString("010AAAAAAAAAAAAAAA"), QString("../../etc/passwd"), QString("060BBBBBBBBBBBBBBB")}) {
+    for (const QString& key :
+         {QString("010AAAAAAAAAAAAAAA"), QString("../../etc/passwd"), QString("060BBBBBBBBBBBBBBB")}) {
         try {
             SelectCurrentUser(key);
             QFAIL("an unknown user was selected");

@@ -198,9 +198,10 @@ private Q_SLOTS:
         QTest::newRow("missing") << QByteArray() << kDistrictsMissing;
         // A file that is there is not called missing: its cause is told.
         QTest::newRow("damaged") << QByteArray("not a table file at all\n")
-                                 << QString::fromUtf8("Filen \"Data/Res/Districts.dat\" med länens och kommunernas "
-                                                      "namn kunde inte läsas: Filen \"%1\" är ingen tabellfil för "
-                                                      "Mykotekshallen. Du måste installera om programmet");
+                                 << QString::fromUtf8(
+                                        "Filen \"Data/Res/Districts.dat\" med länens och kommunernas "
+                                        "namn kunde inte läsas: Filen \"%1\" är ingen tabellfil för "
+                                        "Mykotekshallen. Du måste installera om programmet");
     }
     void missingOrDamagedDistrictFileIsToldOnceAndLeavesAnEmptyTable() {
         QFETCH(QByteArray, content);
@@ -273,9 +274,10 @@ private Q_SLOTS:
         QCOMPARE(w.inifileMain->ReadString("Place/SelDistrict"), QString::fromUtf8("Köping"));
 
         const QStringList districts = Captions(w.miDistrict);
-        QCOMPARE(districts, QStringList({"Alla kommuner", "Arboga", "Fagersta", "Hallstahammar", QString::fromUtf8("Kungsör"),
-                                         QString::fromUtf8("Köping"), "Norberg", "Sala", "Skinnskatteberg", "Surahammar",
-                                         QString::fromUtf8("Västerås")}));
+        QCOMPARE(districts,
+                 QStringList({"Alla kommuner", "Arboga", "Fagersta", "Hallstahammar", QString::fromUtf8("Kungsör"),
+                              QString::fromUtf8("Köping"), "Norberg", "Sala", "Skinnskatteberg", "Surahammar",
+                              QString::fromUtf8("Västerås")}));
         for (const QAction* a : w.miDistrict->actions())
             QCOMPARE(a->isChecked(), a->text() == QString::fromUtf8("Köping"));
         int checkedProvinces = 0;
@@ -316,18 +318,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("provinceAfter");
         QTest::addColumn<QStringList>("districts");  // empty: all 290
         const QString norrbotten = QString::fromUtf8("Norrbottens län");
-        const QStringList norrbottenDistricts = {"Arjeplog", "Arvidsjaur", "Boden", QString::fromUtf8("Gällivare"),
-                                                 "Haparanda", "Jokkmokk", "Kalix", "Kiruna", QString::fromUtf8("Luleå"),
-                                                 "Pajala", QString::fromUtf8("Piteå"), QString::fromUtf8("Älvsbyn"),
-                                                 QString::fromUtf8("Överkalix"), QString::fromUtf8("Övertorneå")};
+        const QStringList norrbottenDistricts = {"Arjeplog",
+                                                 "Arvidsjaur",
+                                                 "Boden",
+                                                 QString::fromUtf8("Gällivare"),
+                                                 "Haparanda",
+                                                 "Jokkmokk",
+                                                 "Kalix",
+                                                 "Kiruna",
+                                                 QString::fromUtf8("Luleå"),
+                                                 "Pajala",
+                                                 QString::fromUtf8("Piteå"),
+                                                 QString::fromUtf8("Älvsbyn"),
+                                                 QString::fromUtf8("Överkalix"),
+                                                 QString::fromUtf8("Övertorneå")};
         QTest::newRow("province given") << norrbotten << "" << false << false << norrbotten << norrbottenDistricts;
-        QTest::newRow("nothing given") << "" << "" << true << false << "" << QStringList();
-        QTest::newRow("district only, editing") << "" << "Kiruna" << true << false << norrbotten << norrbottenDistricts;
+        QTest::newRow("nothing given") << ""
+                                       << "" << true << false << "" << QStringList();
+        QTest::newRow("district only, editing") << ""
+                                                << "Kiruna" << true << false << norrbotten << norrbottenDistricts;
         QTest::newRow("district only, editing, provinces kept")
-            << "" << "Kiruna" << true << true << norrbotten << norrbottenDistricts;
-        QTest::newRow("district only, browsing") << "" << "Kiruna" << false << false << "" << QStringList();
-        QTest::newRow("unknown district") << "" << "Atlantis" << true << false << "" << QStringList();
-        QTest::newRow("unknown province") << "Atlantis" << "" << true << false << "Atlantis" << QStringList({});
+            << ""
+            << "Kiruna" << true << true << norrbotten << norrbottenDistricts;
+        QTest::newRow("district only, browsing") << ""
+                                                 << "Kiruna" << false << false << "" << QStringList();
+        QTest::newRow("unknown district") << ""
+                                          << "Atlantis" << true << false << "" << QStringList();
+        QTest::newRow("unknown province") << "Atlantis"
+                                          << "" << true << false << "Atlantis" << QStringList({});
     }
     void fillDistrictItems() {
         QFETCH(QString, province);
@@ -452,8 +470,9 @@ private Q_SLOTS:
             names.append(w.FungiNames.Strings(i));
             keys.append(w.FungiNames.GetUKey(i));
         }
-        QCOMPARE(names, QStringList({"Amanita verna", "Amanita virosa", "Boletus edulis", "Cantharellus cibarius",
-                                     "Kantarell", "Karljohan", "Stensopp", "Vit flugsvamp"}));
+        QCOMPARE(names,
+                 QStringList({"Amanita verna", "Amanita virosa", "Boletus edulis", "Cantharellus cibarius", "Kantarell",
+                              "Karljohan", "Stensopp", "Vit flugsvamp"}));
         QCOMPARE(keys, QStringList({"020C", "020C", "020A", "020B", "020B", "020A", "020A", "020C"}));
         // The species without a Swedish name has no empty entry.
         QCOMPARE(w.FungiNames.IndexOf(""), -1);
@@ -578,7 +597,10 @@ private Q_SLOTS:
         QCOMPARE(species1, entries(w.FungiNames));
         QCOMPARE(contacts1, entries(w.ContactNames));
         QCOMPARE(complete, w.CompleteFungiCount);
-        QCOMPARE(species1.size(), change == "files written by other tables" ? 10 : change == "posted in the data module" ? 9 : 7);
+        QCOMPARE(species1.size(),
+                 change == "files written by other tables"   ? 10
+                     : change == "posted in the data module" ? 9
+                                                             : 7);
     }
 
     void nameListsWithoutTableFilesAreEmpty() {
@@ -678,7 +700,7 @@ private Q_SLOTS:
 
     void showActivatesTheLastVisitedScreen_data() {
         QTest::addColumn<QString>("stored");  // empty: no such key in the file
-        QTest::addColumn<int>("expected");    // -1: no screen
+        QTest::addColumn<int>("expected");  // -1: no screen
         QTest::newRow("absent") << "" << 0;
         QTest::newRow("third slot, earlier ones missing") << "3" << 3;
         QTest::newRow("no such screen") << "7" << -1;
@@ -689,8 +711,9 @@ private Q_SLOTS:
         QFETCH(int, expected);
         ProgramFolder folder;
         folder.withDistricts();
-        folder.write("user.ini", stored.isEmpty() ? QByteArray("[Settings]\n\n")
-                                                  : ("[Settings]\nLastVisitedScreen=" + stored.toUtf8() + "\n\n"));
+        folder.write("user.ini",
+                     stored.isEmpty() ? QByteArray("[Settings]\n\n")
+                                      : ("[Settings]\nLastVisitedScreen=" + stored.toUtf8() + "\n\n"));
         RegisterStandIn(ssFungi, "Artbeskrivningar");
         RegisterStandIn(ssFood, "Svamp i maten");
         TformFRMain w;
@@ -754,7 +777,8 @@ private Q_SLOTS:
         check.Open();
         QCOMPARE(check.ReadInteger("Settings/LastVisitedScreen"), 1);
         QCOMPARE(check.ReadString("Fungi/LastVisited"), QString("saved by frame"));
-        QCOMPARE(check.ReadInteger("formFRMain/Width"), w.normalGeometry().isValid() ? w.normalGeometry().width() : w.width());
+        QCOMPARE(check.ReadInteger("formFRMain/Width"),
+                 w.normalGeometry().isValid() ? w.normalGeometry().width() : w.width());
 
         // Closing after quitting runs nothing a second time.
         folder.write("Temp/KnowBase/later.dat", "x");

@@ -14,21 +14,58 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fits");  // the width is this text's width
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("rest");
-        QTest::newRow("comma and blank") << "Kantarell, Trattkantarell" << "Kantarell, Tratt" << "Kantarell,"
+        QTest::newRow("comma and blank") << "Kantarell, Trattkantarell"
+                                         << "Kantarell, Tratt"
+                                         << "Kantarell,"
                                          << "Trattkantarell";
-        QTest::newRow("comma fits, blank does not") << "Kantarell, Trattkantarell" << "Kantarell," << "Kantarell,"
+        QTest::newRow("comma fits, blank does not") << "Kantarell, Trattkantarell"
+                                                    << "Kantarell,"
+                                                    << "Kantarell,"
                                                     << "Trattkantarell";
-        QTest::newRow("blank") << "Stor svamp" << "Stor sv" << "Stor" << "svamp";
-        QTest::newRow("blank just past the width") << "Stor svamp" << "Stor" << "Stor" << "svamp";
-        QTest::newRow("last break wins") << "a b c dddd" << "a b c dd" << "a b c" << "dddd";
-        QTest::newRow("dash stays") << "Rödbrun-gul hatt" << "Rödbrun-g" << "Rödbrun-" << "gul hatt";
-        QTest::newRow("word wider than the width") << "Flugsvampsläktet" << "Flugs" << "Flugs" << "vampsläktet";
-        QTest::newRow("at least one character") << "Abc" << "" << "A" << "bc";
-        QTest::newRow("everything fits") << "Kort rad" << "Kort rad" << "Kort rad" << "";
-        QTest::newRow("line break") << "Rad ett\r\nRad två" << "Rad ett\r\nRad två" << "Rad ett" << "Rad två";
-        QTest::newRow("bare line feed") << "Rad ett\nRad två" << "Rad ett\nRad två" << "Rad ett" << "Rad två";
-        QTest::newRow("line break after the width") << "Rad ett\r\nRad två" << "Rad e" << "Rad" << "ett\r\nRad två";
-        QTest::newRow("empty") << "" << "" << "" << "";
+        QTest::newRow("blank") << "Stor svamp"
+                               << "Stor sv"
+                               << "Stor"
+                               << "svamp";
+        QTest::newRow("blank just past the width") << "Stor svamp"
+                                                   << "Stor"
+                                                   << "Stor"
+                                                   << "svamp";
+        QTest::newRow("last break wins") << "a b c dddd"
+                                         << "a b c dd"
+                                         << "a b c"
+                                         << "dddd";
+        QTest::newRow("dash stays") << "Rödbrun-gul hatt"
+                                    << "Rödbrun-g"
+                                    << "Rödbrun-"
+                                    << "gul hatt";
+        QTest::newRow("word wider than the width") << "Flugsvampsläktet"
+                                                   << "Flugs"
+                                                   << "Flugs"
+                                                   << "vampsläktet";
+        QTest::newRow("at least one character") << "Abc"
+                                                << ""
+                                                << "A"
+                                                << "bc";
+        QTest::newRow("everything fits") << "Kort rad"
+                                         << "Kort rad"
+                                         << "Kort rad"
+                                         << "";
+        QTest::newRow("line break") << "Rad ett\r\nRad två"
+                                    << "Rad ett\r\nRad två"
+                                    << "Rad ett"
+                                    << "Rad två";
+        QTest::newRow("bare line feed") << "Rad ett\nRad två"
+                                        << "Rad ett\nRad två"
+                                        << "Rad ett"
+                                        << "Rad två";
+        QTest::newRow("line break after the width") << "Rad ett\r\nRad två"
+                                                    << "Rad e"
+                                                    << "Rad"
+                                                    << "ett\r\nRad två";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << ""
+                               << "";
     }
     void wrappedLines() {
         QFETCH(QString, text);
@@ -79,8 +116,8 @@ private Q_SLOTS:
         QTest::newRow("wide source") << QSize(200, 100) << 100 << true << 100 << QSize(100, 50);
         QTest::newRow("tall source") << QSize(100, 200) << 100 << true << 100 << QSize(50, 100);
         QTest::newRow("same aspect") << QSize(40, 30) << 80 << true << 60 << QSize(80, 60);
-        QTest::newRow("half rounds to even, up") << QSize(3, 2) << 100 << true << 5 << QSize(8, 5);     // 7.5
-        QTest::newRow("half rounds to even, down") << QSize(3, 2) << 100 << true << 3 << QSize(4, 3);   // 4.5
+        QTest::newRow("half rounds to even, up") << QSize(3, 2) << 100 << true << 5 << QSize(8, 5);  // 7.5
+        QTest::newRow("half rounds to even, down") << QSize(3, 2) << 100 << true << 3 << QSize(4, 3);  // 4.5
         QTest::newRow("user picture width") << QSize(640, 480) << 192 << true << 10000 << QSize(192, 144);
         QTest::newRow("no source width") << QSize(0, 10) << 100 << true << 100 << QSize();
         QTest::newRow("no source") << QSize() << 100 << false << 100 << QSize();
@@ -122,7 +159,6 @@ private Q_SLOTS:
         QTest::keyRelease(&widget, Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(!IsTabDown());
     }
-
 };
 
 QTEST_MAIN(TestMyVisualUtils)

@@ -40,7 +40,8 @@ struct ScriptFile {
         f->SetName(name);
     }
     void datasource(const QString& name, const QString& source) {
-        auto* d = Add(script.Root()->Section(3), "TQSDataModuleDatasource", {{"Datamodule", "DM"}, {"Datasource", source}});
+        auto* d =
+            Add(script.Root()->Section(3), "TQSDataModuleDatasource", {{"Datamodule", "DM"}, {"Datasource", source}});
         d->SetName(name);
     }
     // A text row for each expression.
@@ -191,8 +192,9 @@ private Q_SLOTS:
         const QString told = UIServices::MessageLog().first().Text;
         QVERIFY2(told.contains("2.qsf: Invalid or damaged ZaduzOrurer scriptfile!"), qPrintable(told));
         QVERIFY2(told.contains("3.qsf"), qPrintable(told));
-        QVERIFY2(told.contains(QStringLiteral("5.qsf: Skriptfilen \"%1\" kunde inte öppnas.").arg(p.scriptPath("5.qsf"))),
-                 qPrintable(told));
+        QVERIFY2(
+            told.contains(QStringLiteral("5.qsf: Skriptfilen \"%1\" kunde inte öppnas.").arg(p.scriptPath("5.qsf"))),
+            qPrintable(told));
         QVERIFY(!told.contains("1.qsf") && !told.contains("4.qsf"));
     }
 
@@ -251,8 +253,9 @@ private Q_SLOTS:
         QVERIFY(testsupport::WriteBytes(pdf, "den förra utskriften"));
         const QStringList before = QDir(p.Folder()).entryList(QDir::Files);
         const QString error = testsupport::ExceptionText([&] { p.window->RunScript(p.scriptIndex("Trasig")); });
-        QVERIFY2(error.startsWith("Fel vid utskrift. Meddelande: \"Picture file \"/saknas/bild.jpg\" could not be loaded"),
-                 qPrintable(error));
+        QVERIFY2(
+            error.startsWith("Fel vid utskrift. Meddelande: \"Picture file \"/saknas/bild.jpg\" could not be loaded"),
+            qPrintable(error));
         QCOMPARE(testsupport::ReadBytes(pdf), QByteArray("den förra utskriften"));
         QCOMPARE(QDir(p.Folder()).entryList(QDir::Files), before);
     }
@@ -389,8 +392,9 @@ private Q_SLOTS:
         p.window->SetScriptAnswer("matingredienser", p.frame, [] { return QVariant("2 dl grädde\n1 lök"); });
         p.answerDialog(0, 0);
         p.window->RunScript(0);
-        QCOMPARE(p.printed(), QStringList({"Åsa Ek", "Fri text", "Boletus edulis", GetFoodPicFolder(), "true",
-                                           "2 dl grädde", "1 lök"}));
+        QCOMPARE(
+            p.printed(),
+            QStringList({"Åsa Ek", "Fri text", "Boletus edulis", GetFoodPicFolder(), "true", "2 dl grädde", "1 lök"}));
 
         // Without the frame that answers, the function has no value and the run says so.
         delete p.frame.data();

@@ -14,7 +14,7 @@ class TestRecordPicture : public QObject {
 private Q_SLOTS:
     void fileFollowsTheEdit_data() {
         QTest::addColumn<QString>("edit");  // picture steps: t = take a new one, r = remove
-        QTest::addColumn<bool>("hasPic");   // the record's flag when it is stored
+        QTest::addColumn<bool>("hasPic");  // the record's flag when it is stored
         QTest::addColumn<QString>("expect");  // "old", "new" or "gone"
         QTest::newRow("nothing changed, picture kept") << "" << true << "old";
         QTest::newRow("nothing changed, record without picture") << "" << false << "old";

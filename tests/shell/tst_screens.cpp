@@ -156,7 +156,7 @@ private Q_SLOTS:
         maps->Activate("");
         QCOMPARE(window.CurrentScreen(), maps);
         QVERIFY(!fungi->Frame());  // the reference is cleared at once
-        QVERIFY(old);              // the object is freed later
+        QVERIFY(old);  // the object is freed later
         QCOMPARE(old->saves, 1);
         QVERIFY(old->isHidden());
         QVERIFY(!old->parentWidget());

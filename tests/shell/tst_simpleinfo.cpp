@@ -45,25 +45,18 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("plain") << QStringList{"Första", "Andra"} << QStringList{"Första", "Andra"};
-        QTest::newRow("timed drops its number")
-            << QStringList{"200,Initierar databas-gränssnitt...", "0,Klar"}
-            << QStringList{"Initierar databas-gränssnitt...", "Klar"};
-        QTest::newRow("same text twice shows once")
-            << QStringList{"Rad", "Rad", "100,Rad"} << QStringList{"Rad"};
+        QTest::newRow("timed drops its number") << QStringList{"200,Initierar databas-gränssnitt...", "0,Klar"}
+                                                << QStringList{"Initierar databas-gränssnitt...", "Klar"};
+        QTest::newRow("same text twice shows once") << QStringList{"Rad", "Rad", "100,Rad"} << QStringList{"Rad"};
         QTest::newRow("star replaces the last line")
             << QStringList{"Ett", "Två", "50,*Tre"} << QStringList{"Ett", "Tre"};
-        QTest::newRow("star on an empty window")
-            << QStringList{"10,*Ensam"} << QStringList{"Ensam"};
-        QTest::newRow("star with the line it replaces")
-            << QStringList{"Ett", "10,*Ett"} << QStringList{"Ett"};
-        QTest::newRow("star in a plain text is shown")
-            << QStringList{"*Stjärna"} << QStringList{"*Stjärna"};
+        QTest::newRow("star on an empty window") << QStringList{"10,*Ensam"} << QStringList{"Ensam"};
+        QTest::newRow("star with the line it replaces") << QStringList{"Ett", "10,*Ett"} << QStringList{"Ett"};
+        QTest::newRow("star in a plain text is shown") << QStringList{"*Stjärna"} << QStringList{"*Stjärna"};
         QTest::newRow("non-numeric prefix keeps the whole text")
             << QStringList{"abc,def", "12a,x"} << QStringList{"abc,def", "12a,x"};
-        QTest::newRow("only the first comma counts")
-            << QStringList{"5,a,b"} << QStringList{"a,b"};
-        QTest::newRow("empty text after the comma")
-            << QStringList{"Ett", "0,"} << QStringList{"Ett", ""};
+        QTest::newRow("only the first comma counts") << QStringList{"5,a,b"} << QStringList{"a,b"};
+        QTest::newRow("empty text after the comma") << QStringList{"Ett", "0,"} << QStringList{"Ett", ""};
     }
     void linesAfterTexts() {
         QFETCH(QStringList, texts);
@@ -141,9 +134,9 @@ private Q_SLOTS:
     // meanwhile, and what comes next (a text, or hiding the window) waits out only what is
     // left of it. On a clock that moves only when told or waited on.
     void timedTextStandsItsTimeWhileTheWorkRuns_data() {
-        QTest::addColumn<int>("work");      // what the work after "200,Ett" takes
+        QTest::addColumn<int>("work");  // what the work after "200,Ett" takes
         QTest::addColumn<QString>("next");  // a status text, or "hide"
-        QTest::addColumn<int>("elapsed");   // the clock when the next one is done
+        QTest::addColumn<int>("elapsed");  // the clock when the next one is done
         // 201: the first tick past the 200 ms of "Ett".
         QTest::newRow("short work, timed text") << 150 << "200,Två" << 201;
         QTest::newRow("short work, plain text") << 150 << "Två" << 201;

@@ -221,7 +221,8 @@ void TestUsers::mirror_copiesOnlySharedFields_andIsUpdated() {
     TypeInto(frame->dbeditBirthYear, "1961");
     TypeInto(frame->dbeditTelephoneMobile, "070-123");
     QTest::mouseClick(frame->dblockAddress, Qt::LeftButton);
-    QTest::mouseClick(frame->multicFungiKnowledge, Qt::LeftButton, {}, frame->multicFungiKnowledge->ItemRect(2).center());
+    QTest::mouseClick(frame->multicFungiKnowledge, Qt::LeftButton, {},
+                      frame->multicFungiKnowledge->ItemRect(2).center());
     frame->btnSaveClick();
 
     const QString contact = f.Users()->FieldByName("ContactUKey")->AsString();
@@ -377,11 +378,16 @@ void TestUsers::duplicateName_refused_data() {
     QTest::addColumn<bool>("newUser");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("other");  // the user whose name it is; empty: accepted
-    QTest::newRow("new, other case") << true << "bertil" << "Bertil";
-    QTest::newRow("new, blanks around") << true << "  ANNA " << "Anna";
-    QTest::newRow("renamed to another's name") << false << "anna" << "Anna";
-    QTest::newRow("own name kept") << false << "Bertil" << "";
-    QTest::newRow("own name in other case") << false << "BERTIL" << "";
+    QTest::newRow("new, other case") << true << "bertil"
+                                     << "Bertil";
+    QTest::newRow("new, blanks around") << true << "  ANNA "
+                                        << "Anna";
+    QTest::newRow("renamed to another's name") << false << "anna"
+                                               << "Anna";
+    QTest::newRow("own name kept") << false << "Bertil"
+                                   << "";
+    QTest::newRow("own name in other case") << false << "BERTIL"
+                                            << "";
 }
 
 void TestUsers::duplicateName_refused() {
@@ -403,8 +409,10 @@ void TestUsers::duplicateName_refused() {
         QCOMPARE(f.FileRecordCount(f.UsersFile()), 2);
         return;
     }
-    QCOMPARE(message, QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat namn, så att "
-                                     "användarna kan skiljas åt.").arg(other));
+    QCOMPARE(message,
+             QStringLiteral("Det finns redan en användare som heter \"%1\". Välj ett annat namn, så att "
+                            "användarna kan skiljas åt.")
+                 .arg(other));
     // Still being edited, nothing stored.
     QCOMPARE(f.Users()->State(), newUser ? TDataSetState::dsInsert : TDataSetState::dsEdit);
     QCOMPARE(f.FileRecordCount(f.UsersFile()), 2);
@@ -467,8 +475,9 @@ void TestUsers::handOver_movesTheRole() {
     const UIServices::TShownMessage box = UIServices::MessageLog().first();
     QCOMPARE(box.Icon, TMsgIcon::Warning);
     QCOMPARE(box.Caption, QString("Mykotekshallen - Varning"));
-    QCOMPARE(box.Text, QString("Endast en användare kan vara administratör. Om Du tilldelar den här användaren "
-                               "administratörs-funktionen kommer Du själv att förlora den."));
+    QCOMPARE(box.Text,
+             QString("Endast en användare kan vara administratör. Om Du tilldelar den här användaren "
+                     "administratörs-funktionen kommer Du själv att förlora den."));
     frame->btnSaveClick();
 
     QCOMPARE(f.AdminsInFile(), QStringList({f.bertil}));

@@ -161,8 +161,8 @@ private Q_SLOTS:
         // An empty folder has nothing to pack: an error, not an empty success.
         Folder empty;
         const QString emptyArchive = m_program.path("Temp/KnowBase/D.dat");
-        QVERIFY(testsupport::ExceptionText([&] { m_main->ZipFolder(empty.path(), emptyArchive); })
-                    .startsWith(kZipError));
+        QVERIFY(
+            testsupport::ExceptionText([&] { m_main->ZipFolder(empty.path(), emptyArchive); }).startsWith(kZipError));
         QVERIFY(!QFileInfo::exists(emptyArchive));
     }
 
@@ -200,20 +200,29 @@ private Q_SLOTS:
         QVERIFY2(!text.contains("existerar inte"), qPrintable(text));
         const QString named = QDir::toNativeSeparators(archive);
         if (kind <= 1)
-            QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" är skadad eller ingen zip-fil och kan inte packas upp.").arg(named));
+            QCOMPARE(
+                text,
+                kUnzipError +
+                    QStringLiteral("Filen \"%1\" är skadad eller ingen zip-fil och kan inte packas upp.").arg(named));
         if (kind == 3) QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" finns inte.").arg(named));
-        if (kind == 4) QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" kunde inte läsas (åtkomst nekad).").arg(named));
+        if (kind == 4)
+            QCOMPARE(text, kUnzipError + QStringLiteral("Filen \"%1\" kunde inte läsas (åtkomst nekad).").arg(named));
         QVERIFY(!m_main->zipMain->IsBusy());
     }
 
     void unsafeArchiveWritesNothing_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("name");
-        QTest::newRow("förälder") << "name" << "../x";
-        QTest::newRow("djupt") << "name" << "bilder/../../x";
-        QTest::newRow("absolut") << "name" << "/tmp/x";
-        QTest::newRow("länk") << "link" << "x";
-        QTest::newRow("för stort") << "big" << "stor.htm";
+        QTest::newRow("förälder") << "name"
+                                  << "../x";
+        QTest::newRow("djupt") << "name"
+                               << "bilder/../../x";
+        QTest::newRow("absolut") << "name"
+                                 << "/tmp/x";
+        QTest::newRow("länk") << "link"
+                              << "x";
+        QTest::newRow("för stort") << "big"
+                                   << "stor.htm";
     }
     void unsafeArchiveWritesNothing() {
         QFETCH(QString, kind);

@@ -43,9 +43,9 @@ inline TToolRun Run(const QString& tool, const QStringList& args, const QString&
 }
 
 // Fails the test with a clear message when a tool is missing (./dev installs them).
-#define ZIPTEST_REQUIRE_TOOL(tool)                                                                       \
-    do {                                                                                                 \
-        if (ziptest::ToolPath(QStringLiteral(tool)).isEmpty())                                           \
+#define ZIPTEST_REQUIRE_TOOL(tool)                                                                         \
+    do {                                                                                                   \
+        if (ziptest::ToolPath(QStringLiteral(tool)).isEmpty())                                             \
             QFAIL("Verktyget '" tool "' saknas; installera det med ./dev (paketen zip, unzip, python3)."); \
     } while (0)
 

@@ -52,7 +52,8 @@ struct TSfx {
         Files.insert("main.htm", Text(300));
         Files.insert("bilder/kantarell.gif", Pattern(30000, 4));
         Files.insert("läsmig.txt", "Läs mig först.\n");
-        for (auto it = Files.cbegin(); it != Files.cend(); ++it) testsupport::WriteBytes(Tmp.path() + "/src/" + it.key(), it.value());
+        for (auto it = Files.cbegin(); it != Files.cend(); ++it)
+            testsupport::WriteBytes(Tmp.path() + "/src/" + it.key(), it.value());
         Zip->SFXMaker = &Maker;
         Zip->SFXOptions = {};
         Exe = Tmp.path() + "/artikel.exe";
@@ -94,9 +95,11 @@ private Q_SLOTS:
         QVERIFY2(r.Exit == 0, r.Out.constData());
         QVERIFY(r.Out.contains("Kantareller"));
         const QString out = s.Cwd() + "/Svamp/Artikel";
-        for (auto it = s.Files.cbegin(); it != s.Files.cend(); ++it) QCOMPARE(testsupport::ReadBytes(out + "/" + it.key()), it.value());
-        QCOMPARE(Tree(s.Cwd()), QStringList({"Svamp", "Svamp/Artikel", "Svamp/Artikel/bilder", "Svamp/Artikel/bilder/kantarell.gif",
-                                             "Svamp/Artikel/läsmig.txt", "Svamp/Artikel/main.htm"}));
+        for (auto it = s.Files.cbegin(); it != s.Files.cend(); ++it)
+            QCOMPARE(testsupport::ReadBytes(out + "/" + it.key()), it.value());
+        QCOMPARE(Tree(s.Cwd()),
+                 QStringList({"Svamp", "Svamp/Artikel", "Svamp/Artikel/bilder", "Svamp/Artikel/bilder/kantarell.gif",
+                              "Svamp/Artikel/läsmig.txt", "Svamp/Artikel/main.htm"}));
     }
 
     // Entries that would leave the folder are refused; the good one is unpacked.
@@ -145,7 +148,8 @@ with zipfile.ZipFile(out, 'w') as z:
                                                      : QStringList({"ut", "ut/bra.txt"});
         QCOMPARE(Tree(s.Cwd()), inside);
         QVERIFY(!QFileInfo(s.Cwd() + "/ut/länk").isSymLink());
-        QCOMPARE(QDir(s.Tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"kör", "ond.exe", "src"}));
+        QCOMPARE(QDir(s.Tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"kör", "ond.exe", "src"}));
     }
 
     // A folder that already holds the file: always replaces it, never keeps it, and asking
@@ -167,7 +171,8 @@ with zipfile.ZipFile(out, 'w') as z:
         testsupport::WriteBytes(s.Cwd() + "/ut/main.htm", "min egen");
         const TRunResult r = RunSfx(s.Exe, s.Cwd());
         QVERIFY2(r.Exit == 0, r.Out.constData());
-        QCOMPARE(testsupport::ReadBytes(s.Cwd() + "/ut/main.htm"), replaced ? s.Files["main.htm"] : QByteArray("min egen"));
+        QCOMPARE(testsupport::ReadBytes(s.Cwd() + "/ut/main.htm"),
+                 replaced ? s.Files["main.htm"] : QByteArray("min egen"));
         QCOMPARE(testsupport::ReadBytes(s.Cwd() + "/ut/läsmig.txt"), s.Files["läsmig.txt"]);
         QCOMPARE(QDir(s.Cwd() + "/ut").entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
@@ -190,7 +195,8 @@ with zipfile.ZipFile(out, 'w') as z:
         QFETCH(bool, runs);
         TSfx s;
         testsupport::WriteBytes(s.Tmp.path() + "/src/kör.sh", "#!/bin/sh\necho ja > \"$1\"\n");
-        QFile::setPermissions(s.Tmp.path() + "/src/kör.sh", QFile::permissions(s.Tmp.path() + "/src/kör.sh") | QFile::ExeOwner);
+        QFile::setPermissions(s.Tmp.path() + "/src/kör.sh",
+                              QFile::permissions(s.Tmp.path() + "/src/kör.sh") | QFile::ExeOwner);
         testsupport::WriteBytes(s.Cwd() + "/kör.sh", "#!/bin/sh\necho ja > \"$1\"\n");
         QFile::setPermissions(s.Cwd() + "/kör.sh", QFile::permissions(s.Cwd() + "/kör.sh") | QFile::ExeOwner);
         s.Files.insert("kör.sh", {});
@@ -213,7 +219,8 @@ with zipfile.ZipFile(out, 'w') as z:
 
     // What a user with a display sees first.
     void folderWindowPicture() {
-        TSfxFolderDialog dialog(QStringLiteral("Kantareller och trattkantareller"), QStringLiteral("/home/användare/Svampartiklar"), 3);
+        TSfxFolderDialog dialog(QStringLiteral("Kantareller och trattkantareller"),
+                                QStringLiteral("/home/användare/Svampartiklar"), 3);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QString folder = qEnvironmentVariable("MYKO_BUILD_DIR") + "/artefacts";

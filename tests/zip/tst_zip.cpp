@@ -41,7 +41,8 @@ QMap<QString, QStringList> PyRead(const QString& archive, const QString& passwor
     p.setProcessEnvironment(env);
     p.start(ToolPath(QStringLiteral("python3")), args);
     p.waitForFinished(60000);
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList f = line.split(QLatin1Char('\t'));
         if (f.size() == 4) out.insert(f[0], f.mid(1));
     }
@@ -76,7 +77,8 @@ TArticle MakeArticle(const QString& dir) {
     a.Files.insert(QStringLiteral("pic.gif"), Pattern(20000, 1));
     a.Files.insert(QStringLiteral("sub/page.htm"), Text(50));
     a.Files.insert(QStringLiteral(".hidden"), QByteArray("dold"));
-    for (auto it = a.Files.cbegin(); it != a.Files.cend(); ++it) testsupport::WriteBytes(dir + "/" + it.key(), it.value());
+    for (auto it = a.Files.cbegin(); it != a.Files.cend(); ++it)
+        testsupport::WriteBytes(dir + "/" + it.key(), it.value());
     return a;
 }
 
@@ -101,21 +103,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("names");
         const QStringList all{"main.htm", "pic.gif", "sub/page.htm"};
         QTest::newRow("recursive spec") << QStringList{">*.*"} << false << int(AddDirNames) << QStringList() << all;
-        QTest::newRow("file list with root") << QStringList{"main.htm", "pic.gif", "sub/page.htm"} << true
-                                             << int(AddDirNames) << QStringList() << all;
+        QTest::newRow("file list with root")
+            << QStringList{"main.htm", "pic.gif", "sub/page.htm"} << true << int(AddDirNames) << QStringList() << all;
         QTest::newRow("backslash spec") << QStringList{"sub\\page.htm", "main.htm"} << false << int(AddDirNames)
                                         << QStringList() << QStringList{"main.htm", "sub/page.htm"};
         QTest::newRow("hidden files") << QStringList{">*.*"} << false << int(AddDirNames | AddHiddenFiles)
                                       << QStringList() << QStringList{".hidden", "main.htm", "pic.gif", "sub/page.htm"};
-        QTest::newRow("without folder names") << QStringList{">*.htm"} << false << 0 << QStringList()
-                                              << QStringList{"main.htm", "page.htm"};
+        QTest::newRow("without folder names")
+            << QStringList{">*.htm"} << false << 0 << QStringList() << QStringList{"main.htm", "page.htm"};
         QTest::newRow("exclusions") << QStringList{">*.*"} << false << int(AddDirNames) << QStringList{"*.gif"}
                                     << QStringList{"main.htm", "sub/page.htm"};
         QTest::newRow("option recursion") << QStringList{"*.htm"} << false << int(AddDirNames | AddRecurseDirs)
                                           << QStringList() << QStringList{"main.htm", "sub/page.htm"};
-        QTest::newRow("bar turns recursion off") << QStringList{"|*.htm"} << false
-                                                 << int(AddDirNames | AddRecurseDirs) << QStringList()
-                                                 << QStringList{"main.htm"};
+        QTest::newRow("bar turns recursion off") << QStringList{"|*.htm"} << false << int(AddDirNames | AddRecurseDirs)
+                                                 << QStringList() << QStringList{"main.htm"};
         QTest::newRow("8.3 names") << QStringList{">*.*"} << false << int(AddDirNames | AddForceDOS) << QStringList()
                                    << QStringList{"MAIN.HTM", "PIC.GIF", "SUB/PAGE.HTM"};
     }
@@ -185,7 +186,8 @@ private Q_SLOTS:
         for (const QString& f : {QStringLiteral("main.htm"), QStringLiteral("pic.gif"), QStringLiteral("sub/page.htm")})
             QCOMPARE(testsupport::ReadBytes(out + "/" + f), a.Files[f]);
         // The stored times come back (to the two seconds of the format).
-        const qint64 diff = QFileInfo(out + "/main.htm").lastModified().secsTo(QFileInfo(a.Dir + "/main.htm").lastModified());
+        const qint64 diff =
+            QFileInfo(out + "/main.htm").lastModified().secsTo(QFileInfo(a.Dir + "/main.htm").lastModified());
         QVERIFY2(qAbs(diff) <= 2, qPrintable(QString::number(diff)));
         // Without folder names everything lands in the base folder.
         const QString flat = tmp.path() + "/flat";
@@ -476,7 +478,8 @@ struct.pack_into('<I', d, 22, 100)
 c = d.find(b'PK\x01\x02')
 struct.pack_into('<I', d, c + 24, 100)
 open(sys.argv[1], 'wb').write(bytes(d))
-)", {archive}));
+)",
+                   {archive}));
         auto z = MakeArchiver();
         z->SetZipFileName(archive);
         z->SetExtrBaseDir(tmp.path() + "/ut");
@@ -510,7 +513,8 @@ open(sys.argv[1], 'wb').write(bytes(d))
                                     << QStringList{"main.htm", "pic.gif", "sub", "sub/page.htm"};
         QTest::newRow("by suffix") << QStringList{"*.htm"} << int(ExtrDirNames)
                                    << QStringList{"main.htm", "sub", "sub/page.htm"};
-        QTest::newRow("by path") << QStringList{"sub\\page.htm"} << int(ExtrDirNames) << QStringList{"sub", "sub/page.htm"};
+        QTest::newRow("by path") << QStringList{"sub\\page.htm"} << int(ExtrDirNames)
+                                 << QStringList{"sub", "sub/page.htm"};
         QTest::newRow("test only") << QStringList() << int(ExtrDirNames | ExtrTest) << QStringList();
     }
     void extractSelection() {
@@ -580,7 +584,8 @@ open(sys.argv[1], 'wb').write(bytes(d))
         z->SetExtrBaseDir(out);
         z->SetExtrOptions(ExtrOpts::fromInt(options));
         QCOMPARE(z->Extract(), 0);
-        QCOMPARE(testsupport::ReadBytes(out + "/a.txt"), replaced ? QByteArray("från arkivet") : QByteArray("på disken"));
+        QCOMPARE(testsupport::ReadBytes(out + "/a.txt"),
+                 replaced ? QByteArray("från arkivet") : QByteArray("på disken"));
         QCOMPARE(QFileInfo::exists(out + "/b.txt"), newCreated);
         QCOMPARE(asked, answer >= 0 ? 1 : 0);
     }
@@ -736,15 +741,16 @@ open(sys.argv[1], 'wb').write(bytes(d))
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
         QTest::newRow("no files") << QStringList() << "x.zip" << 0 << "" << 10301 << "Fel - inga filer att packa!";
-        QTest::newRow("no archive") << QStringList{"a"} << "" << 0 << "" << 10102 << "Fel - ingen zip fil specificerad!";
+        QTest::newRow("no archive") << QStringList{"a"} << "" << 0 << "" << 10102
+                                    << "Fel - ingen zip fil specificerad!";
         QTest::newRow("unattended encryption") << QStringList{"a"} << "x.zip" << int(AddEncrypt) << "" << 10302
                                                << "Obemannad bearbetning omöjlig utan lösenord";
         QTest::newRow("password too long") << QStringList{"a"} << "x.zip" << 0 << QString(81, 'p') << 10106
                                            << "Fel - lösenordet får vara högst 80 tecken";
         QTest::newRow("line password too long") << QStringList{"a<" + QString(81, 'p')} << "x.zip" << 0 << "" << 10106
                                                 << "Fel - lösenordet får vara högst 80 tecken";
-        QTest::newRow("span with freshen") << QStringList{"a"} << "x.zip" << int(AddDiskSpan | AddFreshen) << "" << 10303
-                                           << "AddFreshen eller AddUpdate omöjligt i ett spanned arkiv";
+        QTest::newRow("span with freshen") << QStringList{"a"} << "x.zip" << int(AddDiskSpan | AddFreshen) << ""
+                                           << 10303 << "AddFreshen eller AddUpdate omöjligt i ett spanned arkiv";
         QTest::newRow("span onto exe") << QStringList{"a"} << "x.EXE" << int(AddDiskSpanErase) << "" << 11041
                                        << "Fel - Själv uppackande arkiv(.exe) kan inte delas upp";
         QTest::newRow("exe without maker") << QStringList{"a"} << "x.exe" << 0 << "" << 10804 << "SFX not supported";
@@ -828,15 +834,23 @@ open(sys.argv[1], 'wb').write(bytes(d))
         QString current;
         z->OnProgress = [&](QObject*, ProgressType t, const QString& name, quint32 size) {
             switch (t) {
-                case ProgressType::TotalFiles2Process: order << "count " + QString::number(size); break;
-                case ProgressType::TotalSize2Process: order << "total " + QString::number(size); break;
+                case ProgressType::TotalFiles2Process:
+                    order << "count " + QString::number(size);
+                    break;
+                case ProgressType::TotalSize2Process:
+                    order << "total " + QString::number(size);
+                    break;
                 case ProgressType::NewFile:
                     order << "file";
                     current = name;
                     sizes[name] = size;
                     break;
-                case ProgressType::ProgressUpdate: sums[current] += size; break;
-                case ProgressType::EndOfBatch: order << "end"; break;
+                case ProgressType::ProgressUpdate:
+                    sums[current] += size;
+                    break;
+                case ProgressType::EndOfBatch:
+                    order << "end";
+                    break;
             }
         };
         if (add) {
@@ -847,7 +861,8 @@ open(sys.argv[1], 'wb').write(bytes(d))
             QCOMPARE(z->Extract(), 0);
         }
         const qint64 total = 20000 + Text(400).size() + Text(50).size() + 700 * 1024;
-        QCOMPARE(order, (QStringList{"count 4", "total " + QString::number(total), "file", "file", "file", "file", "end"}));
+        QCOMPARE(order,
+                 (QStringList{"count 4", "total " + QString::number(total), "file", "file", "file", "file", "end"}));
         QCOMPARE(sizes.keys(), (QStringList{"main.htm", "pic.gif", "stor.bin", "sub\\page.htm"}));
         QCOMPARE(sums, sizes);
         QCOMPARE(z->TotalSizeToProcess(), total);
@@ -858,7 +873,10 @@ open(sys.argv[1], 'wb').write(bytes(d))
         testsupport::WriteBytes(tmp.path() + "/src/a.txt", "a");
         testsupport::WriteBytes(tmp.path() + "/src/b.txt", "b");
         const QString archive = tmp.path() + "/k.zip";
-        QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-z", archive, "a.txt"}, tmp.path() + "/src", "Svampar i Sörmland\n.\n").Exit, 0);
+        QCOMPARE(
+            Run(QStringLiteral("zip"), {"-q", "-z", archive, "a.txt"}, tmp.path() + "/src", "Svampar i Sörmland\n.\n")
+                .Exit,
+            0);
         auto z = MakeArchiver();
         z->SetZipFileName(archive);
         QCOMPARE(z->ZipComment(), QStringLiteral("Svampar i Sörmland"));
@@ -875,7 +893,8 @@ import zipfile, sys
 z = zipfile.ZipFile(sys.argv[1])
 assert z.comment.decode('utf-8').startswith('Svampar i S'), z.comment
 assert z.getinfo('b.txt').comment == b'om b.txt', z.getinfo('b.txt').comment
-)", {archive}));
+)",
+                   {archive}));
     }
 
     void dateFilterAndStoring() {

@@ -145,11 +145,13 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("repeat");
         QTest::addColumn<QString>("text");
         QTest::newRow("use") << int(TPasswordButton::mbOK) << "nytt" << 3 << 0 << 8 << 1 << qint64(3) << "nytt";
-        QTest::newRow("repeat capped") << int(TPasswordButton::mbOK) << "nytt" << 20 << 0 << 8 << 1 << qint64(15) << "nytt";
+        QTest::newRow("repeat capped") << int(TPasswordButton::mbOK) << "nytt" << 20 << 0 << 8 << 1 << qint64(15)
+                                       << "nytt";
         QTest::newRow("too long") << int(TPasswordButton::mbOK) << QString(90, 'x') << 1 << 0 << 8 << 1 << qint64(1)
                                   << QString(80, 'x');
         QTest::newRow("cancel") << int(TPasswordButton::mbCancel) << "nytt" << 3 << 0 << 8 << 0 << qint64(0) << "";
-        QTest::newRow("cancel all") << int(TPasswordButton::mbCancelAll) << "nytt" << 3 << 0 << 0 << 0 << qint64(0) << "";
+        QTest::newRow("cancel all") << int(TPasswordButton::mbCancelAll) << "nytt" << 3 << 0 << 0 << 0 << qint64(0)
+                                    << "";
         QTest::newRow("abort") << int(TPasswordButton::mbAbort) << "" << 3 << -1 << 8 << 0 << qint64(0) << "";
     }
     void passwordAnswers() {
@@ -164,7 +166,8 @@ private Q_SLOTS:
         TScript script;
         script.Set({{8, 0, 2, "sub/fil.txt"}});
         auto z = Archiver();
-        z->OnPasswordError = [&](QObject*, bool isZip, QString& pw, const QString& file, quint32& count, TPasswordButton& b) {
+        z->OnPasswordError = [&](QObject*, bool isZip, QString& pw, const QString& file, quint32& count,
+                                 TPasswordButton& b) {
             QVERIFY(isZip);
             QCOMPARE(file, QStringLiteral("sub\\fil.txt"));
             QCOMPARE(count, 2u);
@@ -220,8 +223,9 @@ private Q_SLOTS:
         });
         z->Add();
         const QList<TAnswer> a = script.Answers();
-        QCOMPARE(prompts, (QStringList{"Ange lösenord ", "Bekräfta lösenord ", "Ange lösenord ", "Bekräfta lösenord ",
-                                       "Ange lösenord "}));
+        QCOMPARE(prompts,
+                 (QStringList{"Ange lösenord ", "Bekräfta lösenord ", "Ange lösenord ", "Bekräfta lösenord ",
+                              "Ange lösenord "}));
         QCOMPARE(a.value(0).Text, QStringLiteral("hemlig"));
         QCOMPARE(a.value(1).Text, QString());  // the two entries differ
         QCOMPARE(a.value(2).Text, QStringLiteral("ut"));
@@ -236,8 +240,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         const QImage shot = dlg.grab().toImage();
         QVERIFY(shot.save(testsupport::ArtefactDir() + "/zip_password_dialog.png"));
-        for (QPushButton* b : {dlg.btnOK, dlg.btnCancel, dlg.btnCancelAll})
-            QVERIFY(dlg.rect().contains(b->geometry()));
+        for (QPushButton* b : {dlg.btnOK, dlg.btnCancel, dlg.btnCancelAll}) QVERIFY(dlg.rect().contains(b->geometry()));
     }
 
     void decisions() {
@@ -278,9 +281,9 @@ private Q_SLOTS:
             seen << QString("progress %1 '%2' %3").arg(int(t)).arg(text).arg(size);
         };
         QCOMPARE(z->Add(), 7);
-        QCOMPARE(seen, (QStringList{"crc a.txt 1111 2222", "overwrite b.txt 1 1 5", "skipped c.txt 3 263",
-                                     "progress 2 'Progress 7' 0", "progress 3 'Copy file' 3",
-                                     "progress 4 '' 4294967295"}));
+        QCOMPARE(seen,
+                 (QStringList{"crc a.txt 1111 2222", "overwrite b.txt 1 1 5", "skipped c.txt 3 263",
+                              "progress 2 'Progress 7' 0", "progress 3 'Copy file' 3", "progress 4 '' 4294967295"}));
         QCOMPARE(z->TotalSizeToProcess(), qint64(6) << 32);
         const QList<TAnswer> a = script.Answers();
         QCOMPARE(a[0].First, 0);
@@ -300,7 +303,7 @@ private Q_SLOTS:
         auto z = Archiver();
         QCOMPARE(z->Add(), 0);
         const QList<TAnswer> a = script.Answers();
-        QCOMPARE(a[0].First, 2);   // no CRC handler
+        QCOMPARE(a[0].First, 2);  // no CRC handler
         QCOMPARE(a[1].Second, qint64(1));  // the module's default stays
         QCOMPARE(a[2].First, 0);
     }
@@ -327,8 +330,8 @@ private Q_SLOTS:
         QTest::newRow("old library") << 10705 << "Old Dll from ";
         QTest::newRow("no sfx") << 10804 << "SFX not supported";
         QTest::newRow("no span") << 11048 << "Span not supported";
-        QTest::newRow("missing") << 10999
-                                 << "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 10999";
+        QTest::newRow("missing")
+            << 10999 << "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 10999";
     }
     void messageTexts() {
         QFETCH(int, id);
@@ -351,7 +354,8 @@ private Q_SLOTS:
         for (int id = 11001; id <= 11047; ++id) ids << id;
         for (int id : ids) QVERIFY2(!zipmsg::ResourceText(id).isEmpty(), qPrintable(QString::number(id)));
         for (int id : {10605, 10705, 10804, 10157, 10158}) QVERIFY(zipmsg::ResourceText(id).isEmpty());
-        QCOMPARE(EZipArchiver(10304, 5).Message(), QStringLiteral("Fel 5 inträffade vid ett automatiskt skapande av SFX."));
+        QCOMPARE(EZipArchiver(10304, 5).Message(),
+                 QStringLiteral("Fel 5 inträffade vid ett automatiskt skapande av SFX."));
         QCOMPARE(EZipArchiver(11038, 3).Message(),
                  QStringLiteral("Det här är den 3 disketten i en samling,\nsätt in den sista i samlingen"));
     }

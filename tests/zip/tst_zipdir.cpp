@@ -69,15 +69,22 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("sfxOffset");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("firstName");
-        QTest::newRow("plain") << "plain" << 2 << 0 << qint64(0) << "" << "a.txt";
-        QTest::newRow("65,535-byte comment") << "longcomment" << 2 << 65535 << qint64(0) << "" << "a.txt";
-        QTest::newRow("end signature in the comment") << "fakeend" << 2 << 39 << qint64(0) << "" << "a.txt";
-        QTest::newRow("zero padding to 512") << "zeropad" << 2 << 0 << qint64(0) << "" << "a.txt";
-        QTest::newRow("trailing garbage") << "garbage" << 2 << 0 << qint64(0)
-                                          << "Varning - Skräp i slutet av zipfilen!" << "a.txt";
-        QTest::newRow("prefixed stub") << "stub" << 2 << 0 << qint64(512) << "Varning - Fel i zip struktur!" << "a.txt";
-        QTest::newRow("OEM name of a DOS host") << "oem" << 1 << 0 << qint64(0) << "" << "åäö.txt";
-        QTest::newRow("eight-bit name of a Unix host") << "ansi" << 1 << 0 << qint64(0) << "" << "åäö.txt";
+        QTest::newRow("plain") << "plain" << 2 << 0 << qint64(0) << ""
+                               << "a.txt";
+        QTest::newRow("65,535-byte comment") << "longcomment" << 2 << 65535 << qint64(0) << ""
+                                             << "a.txt";
+        QTest::newRow("end signature in the comment") << "fakeend" << 2 << 39 << qint64(0) << ""
+                                                      << "a.txt";
+        QTest::newRow("zero padding to 512") << "zeropad" << 2 << 0 << qint64(0) << ""
+                                             << "a.txt";
+        QTest::newRow("trailing garbage") << "garbage" << 2 << 0 << qint64(0) << "Varning - Skräp i slutet av zipfilen!"
+                                          << "a.txt";
+        QTest::newRow("prefixed stub") << "stub" << 2 << 0 << qint64(512) << "Varning - Fel i zip struktur!"
+                                       << "a.txt";
+        QTest::newRow("OEM name of a DOS host") << "oem" << 1 << 0 << qint64(0) << ""
+                                                << "åäö.txt";
+        QTest::newRow("eight-bit name of a Unix host") << "ansi" << 1 << 0 << qint64(0) << ""
+                                                       << "åäö.txt";
     }
     void listing() {
         QFETCH(QString, kind);
@@ -198,7 +205,8 @@ private Q_SLOTS:
         testsupport::WriteBytes(tmp.path() + "/arkiv003.zip", "inget");
         z->SetZipFileName(tmp.path() + "/arkiv003.zip");
         QCOMPARE(z->ErrCode(), 11038);
-        QCOMPARE(z->Message(), QStringLiteral("Det här är den 3 disketten i en samling,\nsätt in den sista i samlingen"));
+        QCOMPARE(z->Message(),
+                 QStringLiteral("Det här är den 3 disketten i en samling,\nsätt in den sista i samlingen"));
         z->SetZipFileName(archive);
         QFile::resize(archive, 10);
         QVERIFY(!z->ReadEndOfCentral(end, false));
@@ -230,17 +238,28 @@ private Q_SLOTS:
     void safePaths_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("safe");
-        QTest::newRow("plain") << "a/b.txt" << "a/b.txt";
-        QTest::newRow("backslashes") << "a\\b.txt" << "a/b.txt";
-        QTest::newRow("dot parts") << "./a//b/./c" << "a/b/c";
-        QTest::newRow("parent") << "../e1" << "";
-        QTest::newRow("inner parent") << "a/../../e2" << "";
-        QTest::newRow("backslash parent") << "a\\..\\..\\e3" << "";
-        QTest::newRow("absolute") << "/abs" << "";
-        QTest::newRow("backslash absolute") << "\\abs" << "";
-        QTest::newRow("drive") << "C:/e4" << "";
-        QTest::newRow("only dots") << "./." << "";
-        QTest::newRow("control character") << "a\nb" << "";
+        QTest::newRow("plain") << "a/b.txt"
+                               << "a/b.txt";
+        QTest::newRow("backslashes") << "a\\b.txt"
+                                     << "a/b.txt";
+        QTest::newRow("dot parts") << "./a//b/./c"
+                                   << "a/b/c";
+        QTest::newRow("parent") << "../e1"
+                                << "";
+        QTest::newRow("inner parent") << "a/../../e2"
+                                      << "";
+        QTest::newRow("backslash parent") << "a\\..\\..\\e3"
+                                          << "";
+        QTest::newRow("absolute") << "/abs"
+                                  << "";
+        QTest::newRow("backslash absolute") << "\\abs"
+                                            << "";
+        QTest::newRow("drive") << "C:/e4"
+                               << "";
+        QTest::newRow("only dots") << "./."
+                                   << "";
+        QTest::newRow("control character") << "a\nb"
+                                           << "";
     }
     void safePaths() {
         QFETCH(QString, name);
@@ -252,14 +271,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("match");
-        QTest::newRow("all") << "*.*" << "README" << true;
-        QTest::newRow("suffix") << "*.HTM" << "main.htm" << true;
-        QTest::newRow("other suffix") << "*.htm" << "main.html" << false;
-        QTest::newRow("question mark") << "bild?.jpg" << "bild1.jpg" << true;
-        QTest::newRow("question mark needs one") << "bild?.jpg" << "bild.jpg" << false;
-        QTest::newRow("star in the middle") << "a*z" << "abcz" << true;
-        QTest::newRow("star backtracks") << "*ab" << "aab" << true;
-        QTest::newRow("dot star takes no suffix") << "main.*" << "main" << true;
+        QTest::newRow("all") << "*.*"
+                             << "README" << true;
+        QTest::newRow("suffix") << "*.HTM"
+                                << "main.htm" << true;
+        QTest::newRow("other suffix") << "*.htm"
+                                      << "main.html" << false;
+        QTest::newRow("question mark") << "bild?.jpg"
+                                       << "bild1.jpg" << true;
+        QTest::newRow("question mark needs one") << "bild?.jpg"
+                                                 << "bild.jpg" << false;
+        QTest::newRow("star in the middle") << "a*z"
+                                            << "abcz" << true;
+        QTest::newRow("star backtracks") << "*ab"
+                                         << "aab" << true;
+        QTest::newRow("dot star takes no suffix") << "main.*"
+                                                  << "main" << true;
     }
     void wildcards() {
         QFETCH(QString, pattern);

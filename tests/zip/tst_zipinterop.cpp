@@ -24,7 +24,7 @@ namespace {
 
 quint32 U32(const QByteArray& b, qsizetype at) {
     return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
-           quint32(uchar(b[at + 3])) << 24;
+        quint32(uchar(b[at + 3])) << 24;
 }
 void Put32(QByteArray& b, qsizetype at, quint32 v) {
     for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
@@ -33,7 +33,8 @@ void Put32(QByteArray& b, qsizetype at, quint32 v) {
 // Sets an environment variable for the scope of one test.
 class TEnv {
 public:
-    TEnv(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+    TEnv(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
         if (value.isNull())
             qunsetenv(name);
         else
@@ -54,9 +55,11 @@ private:
 
 // The central extra fields of every entry, by name, as Python's zipfile reads them (hex).
 QMap<QString, QString> CentralExtras(const QString& archive) {
-    const TToolRun r = Run(QStringLiteral("python3"),
-                           {"-c", "import zipfile,sys\nfor i in zipfile.ZipFile(sys.argv[1]).infolist(): print(i.filename, i.extra.hex(), i.flag_bits)",
-                            archive});
+    const TToolRun r = Run(
+        QStringLiteral("python3"),
+        {"-c",
+         "import zipfile,sys\nfor i in zipfile.ZipFile(sys.argv[1]).infolist(): print(i.filename, i.extra.hex(), i.flag_bits)",
+         archive});
     QMap<QString, QString> out;
     for (const QByteArray& line : r.Out.split('\n')) {
         const QList<QByteArray> f = line.split(' ');
@@ -172,10 +175,18 @@ private Q_SLOTS:
         const QByteArray content = Text(40);
         testsupport::WriteBytes(tmp.path() + "/artikel.htm", content);
         const QString archive = tmp.path() + "/aes.zip";
-        QCOMPARE(Run(QStringLiteral("7z"), {"a", "-tzip", "-pPass7", "-mem=AES256", archive, "artikel.htm"}, tmp.path()).Exit, 0);
+        QCOMPARE(Run(QStringLiteral("7z"), {"a", "-tzip", "-pPass7", "-mem=AES256", archive, "artikel.htm"}, tmp.path())
+                     .Exit,
+                 0);
         if (ae1) {
             QByteArray b = testsupport::ReadBytes(archive);
-            const QByteArray ae2("\x01\x99\x07\x00\x02\x00" "AE", 8), ae1("\x01\x99\x07\x00\x01\x00" "AE", 8);
+            const QByteArray ae2(
+                "\x01\x99\x07\x00\x02\x00"
+                "AE",
+                8),
+                ae1("\x01\x99\x07\x00\x01\x00"
+                    "AE",
+                    8);
             QCOMPARE(b.count(ae2), 2);
             b.replace(ae2, ae1);
             testsupport::WriteBytes(archive, b);
@@ -193,7 +204,8 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(out));
             QVERIFY(!z->Message().isEmpty());
         }
-        if (QFileInfo::exists(tmp.path() + "/ut")) QCOMPARE(QDir(tmp.path() + "/ut").entryList(QDir::Files | QDir::Hidden).size(), result == 0 ? 1 : 0);
+        if (QFileInfo::exists(tmp.path() + "/ut"))
+            QCOMPARE(QDir(tmp.path() + "/ut").entryList(QDir::Files | QDir::Hidden).size(), result == 0 ? 1 : 0);
     }
 
     // A plain file added over an encrypted entry of the same name replaces it unencrypted.
@@ -252,7 +264,8 @@ private Q_SLOTS:
         z->SetFSpecArgs({"sida.htm"});
         QCOMPARE(z->Add(), 0);
         QCOMPARE(z->SuccessCnt(), 1);
-        QVERIFY2(!CentralExtras(archive).value("sida.htm").contains("5554"), qPrintable(CentralExtras(archive).value("sida.htm")));
+        QVERIFY2(!CentralExtras(archive).value("sida.htm").contains("5554"),
+                 qPrintable(CentralExtras(archive).value("sida.htm")));
         const QString out = tmp.path() + "/ut";
         QCOMPARE(Run(QStringLiteral("unzip"), {"-q", "-o", archive, "-d", out}).Exit, 0);
         QCOMPARE(testsupport::ReadBytes(out + "/sida.htm"), QByteArray("ny text"));
@@ -373,7 +386,8 @@ private Q_SLOTS:
         z->SetFSpecArgs({"sida.htm"});
         QDir().mkpath(tmp.path() + "/ut");
         QCOMPARE(z->Add(), 0);
-        const QStringList named = messages.filter(QRegularExpression("^Temporary zipfile: " + QRegularExpression::escape(tmp.path()) + "/"));
+        const QStringList named =
+            messages.filter(QRegularExpression("^Temporary zipfile: " + QRegularExpression::escape(tmp.path()) + "/"));
         QCOMPARE(named.size(), 1);
     }
 };

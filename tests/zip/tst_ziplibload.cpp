@@ -61,20 +61,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("zip");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("missing zip module") << "" << true << 10604
-                                            << QStringList{"ZIPLIB.DLL hittades inte!", "ZIPLIB.DLL hittades inte! unloaded"};
+        QTest::newRow("missing zip module")
+            << "" << true << 10604 << QStringList{"ZIPLIB.DLL hittades inte!", "ZIPLIB.DLL hittades inte! unloaded"};
         QTest::newRow("missing unzip module")
             << "" << false << 10704 << QStringList{"UNZLIB.DLL hittades inte!", "UNZLIB.DLL hittades inte! unloaded"};
         QTest::newRow("no exec entry") << "noexec" << true << 10604
                                        << QStringList{"ZipLibExec funktion finns inte i ZIPLIB.DLL!",
                                                       "ZIPLIB.DLL hittades inte! unloaded"};
-        QTest::newRow("no unzip exec entry") << "noexec" << false << 10704
-                                             << QStringList{"UnzLibExec funktion finns inte i UNZLIB.DLL!",
-                                                            "UNZLIB.DLL hittades inte! unloaded"};
+        QTest::newRow("no unzip exec entry")
+            << "noexec" << false << 10704
+            << QStringList{"UnzLibExec funktion finns inte i UNZLIB.DLL!", "UNZLIB.DLL hittades inte! unloaded"};
         QTest::newRow("old zip module") << "old" << true << 10605
                                         << QStringList{"Old Dll from " + FakeDir("old") + "/libziplib.so"};
-        QTest::newRow("old unzip module") << "old" << false << 10705
-                                          << QStringList{"Old Dll from " + FakeDir("old") + "/libunzlib.so"};
+        QTest::newRow("old unzip module")
+            << "old" << false << 10705 << QStringList{"Old Dll from " + FakeDir("old") + "/libunzlib.so"};
     }
     void failedLoads() {
         QFETCH(QString, kind);
@@ -155,50 +155,59 @@ private Q_SLOTS:
         const QString r = "\"" + root + "\"";
         QTest::newRow("defaults") << 0 << QStringList{"a.htm"} << "" << false
                                   << TFields{{"Handle", "0"},
-                                                            {"Version", "172"},
-                                                            {"Trace", "0"},
-                                                            {"Verbose", "0"},
-                                                            {"Quiet", "-1"},
-                                                            {"Level", "9"},
-                                                            {"JunkDir", "-1"},
-                                                            {"NoDirEntries", "-1"},
-                                                            {"Grow", "-1"},
-                                                            {"Recurse", "0"},
-                                                            {"Encrypt", "0"},
-                                                            {"Password", "nil"},
-                                                            {"Suffixes", "\".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:"
-                                                                         ".tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar\""},
-                                                            {"UseRecycleBin", "-1"},
-                                                            {"CodePage", "0"},
-                                                            {"Date", "12 30 99"},
-                                                            {"ArgCount", "1"},
-                                                            {"ExclCount", "0"},
-                                                            {"CheckNo", "7"},
-                                                            {"Spec0", "\"a.htm\"|nil|0|0|" + r}};
+                                             {"Version", "172"},
+                                             {"Trace", "0"},
+                                             {"Verbose", "0"},
+                                             {"Quiet", "-1"},
+                                             {"Level", "9"},
+                                             {"JunkDir", "-1"},
+                                             {"NoDirEntries", "-1"},
+                                             {"Grow", "-1"},
+                                             {"Recurse", "0"},
+                                             {"Encrypt", "0"},
+                                             {"Password", "nil"},
+                                             {"Suffixes",
+                                              "\".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:"
+                                              ".tgz:.lha:.rar:.ace:.cab:.gz:.gzip:.jar\""},
+                                             {"UseRecycleBin", "-1"},
+                                             {"CodePage", "0"},
+                                             {"Date", "12 30 99"},
+                                             {"ArgCount", "1"},
+                                             {"ExclCount", "0"},
+                                             {"CheckNo", "7"},
+                                             {"Spec0", "\"a.htm\"|nil|0|0|" + r}};
         QTest::newRow("trace alone") << 0 << QStringList{"a"} << "" << true
                                      << TFields{{"Trace", "-1"}, {"Verbose", "-1"}};
         QTest::newRow("freshen and update") << int(AddFreshen | AddUpdate) << QStringList{"a"} << "" << false
                                             << TFields{{"Update", "-1"}, {"Freshen", "0"}};
         QTest::newRow("freshen") << int(AddFreshen) << QStringList{"a"} << "" << false
                                  << TFields{{"Update", "0"}, {"Freshen", "-1"}};
-        QTest::newRow("option flags")
-            << int(AddDirNames | AddRecurseDirs | AddMove | AddZipTime | AddForceDOS | AddHiddenFiles | AddArchiveOnly |
-                   AddResetArchive | AddSeparateDirs | AddVolume | AddFromDate | AddSafe)
-            << QStringList{"a"} << "" << false
-            << TFields{{"JunkDir", "0"},      {"Recurse", "65535"},       {"Move", "-1"},
-                                      {"LatestTime", "-1"},  {"ForceDOS", "-1"},        {"System", "-1"},
-                                      {"ArchiveFilesOnly", "1"}, {"ResetArchiveBit", "1"}, {"NoDirEntries", "0"},
-                                      {"Volume", "-1"},      {"FromDate", "-1"},        {"Grow", "0"},
-                                      {"Spec0", "\"a\"|nil|0|65535|" + r}};
+        QTest::newRow("option flags") << int(AddDirNames | AddRecurseDirs | AddMove | AddZipTime | AddForceDOS |
+                                             AddHiddenFiles | AddArchiveOnly | AddResetArchive | AddSeparateDirs |
+                                             AddVolume | AddFromDate | AddSafe)
+                                      << QStringList{"a"} << "" << false
+                                      << TFields{{"JunkDir", "0"},
+                                                 {"Recurse", "65535"},
+                                                 {"Move", "-1"},
+                                                 {"LatestTime", "-1"},
+                                                 {"ForceDOS", "-1"},
+                                                 {"System", "-1"},
+                                                 {"ArchiveFilesOnly", "1"},
+                                                 {"ResetArchiveBit", "1"},
+                                                 {"NoDirEntries", "0"},
+                                                 {"Volume", "-1"},
+                                                 {"FromDate", "-1"},
+                                                 {"Grow", "0"},
+                                                 {"Spec0", "\"a\"|nil|0|65535|" + r}};
         QTest::newRow("line markers") << int(AddEncrypt) << QStringList{">a*.htm<", "|b.txt", "c.txt<pw", "d.txt"}
                                       << "hemlig" << false
                                       << TFields{{"Encrypt", "-1"},
-                                                                {"Password", "\"hemlig\""},
-                                                                {"ArgCount", "4"},
-                                                                {"Spec0", "\"a*.htm\"|nil|0|65535|" + r},
-                                                                {"Spec1", "\"b.txt\"|\"hemlig\"|-1|0|" + r},
-                                                                {"Spec2", "\"c.txt\"|\"pw\"|65535|0|" + r},
-                                                                {"Spec3", "\"d.txt\"|\"hemlig\"|-1|0|" + r}};
+                                                 {"Password", "\"hemlig\""},
+                                                 {"ArgCount", "4"},
+                                                 {"Spec0", "\"a*.htm\"|nil|0|65535|" + r},
+                                                 {"Spec1", "\"b.txt\"|\"hemlig\"|-1|0|" + r},
+                                                 {"Spec2", "\"c.txt\"|\"pw\"|65535|0|" + r},
+                                                 {"Spec3", "\"d.txt\"|\"hemlig\"|-1|0|" + r}};
     }
     void zipCommandRecord() {
         QFETCH(int, options);
@@ -256,23 +265,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("options");
         QTest::addColumn<QStringList>("specs");
         QTest::addColumn<TFields>("expected");
-        QTest::newRow("defaults") << 0 << QStringList()
-                                  << TFields{{"Password", "\"\""}, {"Test", "0"},       {"Quiet", "-1"},
-                                                            {"Verbose", "0"},     {"Update", "0"},     {"Freshen", "0"},
-                                                            {"DirNames", "0"},    {"OverWrite", "0"},  {"ArgCount", "0"},
-                                                            {"PasswordReqCount", "0"}, {"ExtrBaseDir", "\"/ut\""},
-                                                            {"CheckNo", "7"}};
+        QTest::newRow("defaults") << 0 << QStringList() << TFields{{"Password", "\"\""},
+                                                                   {"Test", "0"},
+                                                                   {"Quiet", "-1"},
+                                                                   {"Verbose", "0"},
+                                                                   {"Update", "0"},
+                                                                   {"Freshen", "0"},
+                                                                   {"DirNames", "0"},
+                                                                   {"OverWrite", "0"},
+                                                                   {"ArgCount", "0"},
+                                                                   {"PasswordReqCount", "0"},
+                                                                   {"ExtrBaseDir", "\"/ut\""},
+                                                                   {"CheckNo", "7"}};
         QTest::newRow("freshen and update") << int(ExtrFreshen | ExtrUpdate) << QStringList{"*.*", "b"}
                                             << TFields{{"Update", "-1"}, {"Freshen", "0"}, {"ArgCount", "0"}};
-        QTest::newRow("flags and specs") << int(ExtrTest | ExtrDirNames | ExtrOverWrite | ExtrFreshen)
-                                         << QStringList{"a.htm", "sub\\*.gif"}
-                                         << TFields{{"Test", "-1"},
-                                                                   {"DirNames", "-1"},
-                                                                   {"OverWrite", "-1"},
-                                                                   {"Freshen", "-1"},
-                                                                   {"ArgCount", "2"},
-                                                                   {"Spec0", "\"a.htm\""},
-                                                                   {"Spec1", "\"sub\\*.gif\""}};
+        QTest::newRow("flags and specs")
+            << int(ExtrTest | ExtrDirNames | ExtrOverWrite | ExtrFreshen) << QStringList{"a.htm", "sub\\*.gif"}
+            << TFields{{"Test", "-1"},    {"DirNames", "-1"},     {"OverWrite", "-1"},        {"Freshen", "-1"},
+                       {"ArgCount", "2"}, {"Spec0", "\"a.htm\""}, {"Spec1", "\"sub\\*.gif\""}};
     }
     void unzipCommandRecord() {
         QFETCH(int, options);

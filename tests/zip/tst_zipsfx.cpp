@@ -14,11 +14,14 @@ using namespace ziptest;
 
 namespace {
 
-const QByteArray kStub = "\x7f" "STUB" + Pattern(4096 - 5, 7);
+const QByteArray kStub =
+    "\x7f"
+    "STUB" +
+    Pattern(4096 - 5, 7);
 
 quint32 U32(const QByteArray& b, qsizetype at) {
     return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
-           quint32(uchar(b[at + 3])) << 24;
+        quint32(uchar(b[at + 3])) << 24;
 }
 
 struct TSetup {
@@ -33,7 +36,9 @@ struct TSetup {
         testsupport::WriteBytes(Tmp.path() + "/src/a.txt", "innehåll");
         testsupport::WriteBytes(Tmp.path() + "/src/sub/b.htm", Text(50));
         Archive = Tmp.path() + "/a.zip";
-        if (Run(QStringLiteral("zip"), {"-q", "-r", "-z", Archive, "a.txt", "sub"}, Tmp.path() + "/src", "Arkivets kommentar\n.\n").Exit != 0)
+        if (Run(QStringLiteral("zip"), {"-q", "-r", "-z", Archive, "a.txt", "sub"}, Tmp.path() + "/src",
+                "Arkivets kommentar\n.\n")
+                .Exit != 0)
             return false;
         Original = testsupport::ReadBytes(Archive);
         testsupport::WriteBytes(Tmp.path() + "/stubs/ZSTUBus.BIN", kStub);
@@ -89,7 +94,13 @@ private Q_SLOTS:
         const TToolRun t = Run(QStringLiteral("unzip"), {"-t", exe});
         QCOMPARE(t.Exit, 0);
         QVERIFY2(!t.Out.contains("extra bytes"), t.Out.constData());
-        QCOMPARE(Run(QStringLiteral("python3"), {"-c", "import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None and len(z.namelist())==3", exe}).Exit, 0);
+        QCOMPARE(
+            Run(QStringLiteral("python3"),
+                {"-c",
+                 "import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None and len(z.namelist())==3",
+                 exe})
+                .Exit,
+            0);
 
         s.Zip->SFXCaption.clear();
         s.Zip->SFXMessage.clear();
@@ -116,10 +127,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("wantType");
         QTest::addColumn<QString>("wantMessage");
         QTest::newRow("defaults") << int(SFXCheckSize) << int(OvrOpts::OvrConfirm) << "" << 256 << 2 << 0 << "";
-        QTest::newRow("every option") << int(SFXAskCmdLine | SFXAskFiles | SFXAutoRun | SFXHideOverWriteBox | SFXNoSuccessMsg)
+        QTest::newRow("every option") << int(SFXAskCmdLine | SFXAskFiles | SFXAutoRun | SFXHideOverWriteBox |
+                                             SFXNoSuccessMsg)
                                       << int(OvrOpts::OvrAlways) << "Hej" << 256 + 31 << 0 << 0 << "Hej";
-        QTest::newRow("question") << 0 << int(OvrOpts::OvrNever) << QString(QChar(1)) + "Fråga?" << 256 << 1 << 65 << "Fråga?";
-        QTest::newRow("yes or no") << 0 << int(OvrOpts::OvrConfirm) << QString(QChar(2)) + "Ja/nej" << 256 << 2 << 36 << "Ja/nej";
+        QTest::newRow("question") << 0 << int(OvrOpts::OvrNever) << QString(QChar(1)) + "Fråga?" << 256 << 1 << 65
+                                  << "Fråga?";
+        QTest::newRow("yes or no") << 0 << int(OvrOpts::OvrConfirm) << QString(QChar(2)) + "Ja/nej" << 256 << 2 << 36
+                                   << "Ja/nej";
     }
     void headerValues() {
         QFETCH(int, options);
@@ -224,7 +238,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(s.Tmp.path() + "/temp"));
         s.Zip->SetTempDir(s.Tmp.path() + "/temp");
         QCOMPARE(s.Zip->Add(), 0);
-        QCOMPARE(QDir(s.Tmp.path() + "/temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(s.Tmp.path() + "/temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
         QCOMPARE(testsupport::ReadBytes(exe).left(lead), front);
         QCOMPARE(s.Zip->GetCount(), 3);
         QCOMPARE(s.Zip->SFXOffset(), lead);

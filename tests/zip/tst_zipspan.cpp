@@ -120,7 +120,8 @@ private Q_SLOTS:
             // The same volumes under the numbered names.
             const int n = int(set.Volumes.size());
             for (int k = 1; k <= n; ++k) {
-                const QString from = k < n ? set.Tmp.path() + QStringLiteral("/sp.z%1").arg(k, 2, 10, QLatin1Char('0')) : set.Archive;
+                const QString from =
+                    k < n ? set.Tmp.path() + QStringLiteral("/sp.z%1").arg(k, 2, 10, QLatin1Char('0')) : set.Archive;
                 const QString to = set.Tmp.path() + QStringLiteral("/sp%1.zip").arg(k, 3, 10, QLatin1Char('0'));
                 QVERIFY(QFile::rename(from, to));
                 last = to;
@@ -146,7 +147,8 @@ private Q_SLOTS:
         QCOMPARE(z->SuccessCnt(), 4);
         QVERIFY(reported >= compressed);
         for (const char* f : {"dir/A.txt", "dir/a.txt", "dir/sub/c.htm", "dir/sub/d.bin"})
-            QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + QLatin1String(f))), Md5(testsupport::ReadBytes(set.Src + "/" + QLatin1String(f))));
+            QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + QLatin1String(f))),
+                     Md5(testsupport::ReadBytes(set.Src + "/" + QLatin1String(f))));
         QCOMPARE(Entries(set.TempDir), QStringList());
     }
 
@@ -162,22 +164,26 @@ private Q_SLOTS:
         // "A.txt" and "a.txt" apart. Under the numbered names one entry's data runs over three
         // volumes; zip -s 0, which checks the other set, can't join such an entry (not even
         // of a set it wrote itself).
-        const QStringList files{"dir/A.txt", "dir/a.txt", "dir/sub/c.htm", "dir/sub/d.bin", "dir/sub/e.bin", "dir/f.bin"};
+        const QStringList files{"dir/A.txt",     "dir/a.txt",     "dir/sub/c.htm",
+                                "dir/sub/d.bin", "dir/sub/e.bin", "dir/f.bin"};
         for (int i = 0; i < files.size(); ++i)
-            testsupport::WriteBytes(set.Src + "/" + files[i],
-                                    i == 2 ? Text(200) : Pattern(i == 3 && !compatNames ? 150 * 1024 : 60 * 1024, quint32(i)));
+            testsupport::WriteBytes(
+                set.Src + "/" + files[i],
+                i == 2 ? Text(200) : Pattern(i == 3 && !compatNames ? 150 * 1024 : 60 * 1024, quint32(i)));
         set.TempDir = set.Tmp.path() + "/temp";
         QVERIFY(QDir().mkpath(set.TempDir));
         // An older, longer set under the same names.
         for (int k = 1; k <= 12; ++k)
-            testsupport::WriteBytes(set.Tmp.path() + (compatNames ? QStringLiteral("/sp.z%1").arg(k, 2, 10, QLatin1Char('0'))
-                                                                  : QStringLiteral("/sp%1.zip").arg(k, 3, 10, QLatin1Char('0'))),
+            testsupport::WriteBytes(set.Tmp.path() +
+                                        (compatNames ? QStringLiteral("/sp.z%1").arg(k, 2, 10, QLatin1Char('0'))
+                                                     : QStringLiteral("/sp%1.zip").arg(k, 3, 10, QLatin1Char('0'))),
                                     "gammal volym");
         auto z = MakeArchiver();
         // What the copy into volumes tells, after what the library told.
         QStringList told;
         z->OnMessage = [&](QObject*, int, const QString& text) {
-            if (text.startsWith(QStringLiteral("Kopierar: ")) || text == QStringLiteral("Central katalog")) told << text;
+            if (text.startsWith(QStringLiteral("Kopierar: ")) || text == QStringLiteral("Central katalog"))
+                told << text;
         };
         z->OnProgress = [&](QObject*, ProgressType type, const QString& name, quint32) {
             if (type == ProgressType::NewFile && !told.isEmpty()) told << QStringLiteral("ny fil: ") + name;
@@ -194,8 +200,11 @@ private Q_SLOTS:
         const QStringList names = z->SpanVolumeNames();
         QVERIFY(names.size() >= 5);
         QCOMPARE(z->ZipFileName(), names.last());
-        QCOMPARE(QFileInfo(names.last()).fileName(), compatNames ? QStringLiteral("sp.zip") : QStringLiteral("sp%1.zip").arg(names.size(), 3, 10, QLatin1Char('0')));
-        QCOMPARE(QFileInfo(names.first()).fileName(), compatNames ? QStringLiteral("sp.z01") : QStringLiteral("sp001.zip"));
+        QCOMPARE(QFileInfo(names.last()).fileName(),
+                 compatNames ? QStringLiteral("sp.zip")
+                             : QStringLiteral("sp%1.zip").arg(names.size(), 3, 10, QLatin1Char('0')));
+        QCOMPARE(QFileInfo(names.first()).fileName(),
+                 compatNames ? QStringLiteral("sp.z01") : QStringLiteral("sp001.zip"));
         QCOMPARE(testsupport::ReadBytes(names.first()).left(4), QByteArray("PK\x07\x08"));
         for (const QString& v : names) QVERIFY2(QFileInfo(v).size() <= 65536, qPrintable(v));
         // Nothing of the older set is left behind the new one.
@@ -217,7 +226,9 @@ private Q_SLOTS:
         QVERIFY(z->IsSpanned());
         QCOMPARE(z->GetCount(), 6);
         if (compatNames) {
-            QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-s", "0", names.last(), "--out", set.Tmp.path() + "/j.zip"}).Exit, 0);
+            QCOMPARE(
+                Run(QStringLiteral("zip"), {"-q", "-s", "0", names.last(), "--out", set.Tmp.path() + "/j.zip"}).Exit,
+                0);
             const TToolRun t = Run(QStringLiteral("unzip"), {"-t", set.Tmp.path() + "/j.zip"});
             QVERIFY2(t.Exit == 0, t.Out.constData());
             QVERIFY(QFile::remove(set.Tmp.path() + "/j.zip"));
@@ -226,14 +237,16 @@ private Q_SLOTS:
         z->SetExtrOptions(ExtrDirNames);
         QCOMPARE(z->Extract(), 0);
         for (const QString& f : files)
-            QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + f)), Md5(testsupport::ReadBytes(set.Src + "/" + f)));
+            QCOMPARE(Md5(testsupport::ReadBytes(set.Tmp.path() + "/ut/" + f)),
+                     Md5(testsupport::ReadBytes(set.Src + "/" + f)));
         QCOMPARE(Entries(set.TempDir), QStringList());
         // A further Add onto the set keeps what it holds, under the set's own names.
         testsupport::WriteBytes(set.Src + "/dir/g.txt", "sist");
         z->SetFSpecArgs({"dir/g.txt"});
         QCOMPARE(z->Add(), 0);
         QCOMPARE(z->GetCount(), 7);
-        QCOMPARE(QFileInfo(z->SpanVolumeNames().first()).fileName(), compatNames ? QStringLiteral("sp.z01") : QStringLiteral("sp001.zip"));
+        QCOMPARE(QFileInfo(z->SpanVolumeNames().first()).fileName(),
+                 compatNames ? QStringLiteral("sp.z01") : QStringLiteral("sp001.zip"));
         QCOMPARE(QDir(set.Tmp.path()).entryList(QDir::Files).size(), z->SpanVolumeNames().size());
         QCOMPARE(Entries(set.TempDir), QStringList());
     }
@@ -355,7 +368,8 @@ private Q_SLOTS:
     // MinFreeVolumeSize asks for free space on the drive, not for volumes as large.
     void volumesBelowMinFreeVolumeSize() {
         QTemporaryDir tmp;
-        for (int i = 0; i < 3; ++i) testsupport::WriteBytes(tmp.path() + QStringLiteral("/src/f%1.bin").arg(i), Pattern(20000, quint32(i)));
+        for (int i = 0; i < 3; ++i)
+            testsupport::WriteBytes(tmp.path() + QStringLiteral("/src/f%1.bin").arg(i), Pattern(20000, quint32(i)));
         auto z = MakeArchiver();
         z->SetTempDir(tmp.path());
         z->SetZipFileName(tmp.path() + "/sp.zip");
@@ -386,7 +400,8 @@ private Q_SLOTS:
         QFETCH(bool, fault);
         QTemporaryDir tmp;
         const QString src = tmp.path() + "/src";
-        for (int i = 0; i < 4; ++i) testsupport::WriteBytes(src + QStringLiteral("/f%1.bin").arg(i), Pattern(50 * 1024, quint32(i)));
+        for (int i = 0; i < 4; ++i)
+            testsupport::WriteBytes(src + QStringLiteral("/f%1.bin").arg(i), Pattern(50 * 1024, quint32(i)));
         QStringList old;
         for (const char* n : {"sp.z01", "sp.z02", "sp.z03"}) {
             old << tmp.path() + "/" + QLatin1String(n);
@@ -395,7 +410,8 @@ private Q_SLOTS:
         QStringList questions;
         UIServices::SetMessageHook([&](const UIServices::TShownMessage& m) {
             if (m.Buttons == UIServices::TMsgButtons::YesNoCancel) questions << m.Caption + ": " + m.Text;
-            return m.Buttons == UIServices::TMsgButtons::YesNoCancel ? UIServices::TMsgResult(answer) : UIServices::TMsgResult::OK;
+            return m.Buttons == UIServices::TMsgButtons::YesNoCancel ? UIServices::TMsgResult(answer)
+                                                                     : UIServices::TMsgResult::OK;
         });
         auto z = MakeArchiver();
         z->SetUnattended(false);
@@ -411,15 +427,17 @@ private Q_SLOTS:
         if (fault) AtomicFileFaults::FailNext(TWriteStep::Write, 3);
         QTEST(z->Add(), "code");
         QVERIFY(!questions.isEmpty());
-        QCOMPARE(questions.first(), QStringLiteral("Confirm: Det finns redan en fil med namnet %1\nVill du ersätta den filen")
-                                        .arg(QDir::toNativeSeparators(old.first())));
+        QCOMPARE(questions.first(),
+                 QStringLiteral("Confirm: Det finns redan en fil med namnet %1\nVill du ersätta den filen")
+                     .arg(QDir::toNativeSeparators(old.first())));
         if (z->ErrCode() == 0) {
             QCOMPARE(z->SuccessCnt(), 4);
             QVERIFY(z->SpanVolumeNames().size() >= 4);
             QCOMPARE(z->GetCount(), 4);
         } else {
             QCOMPARE(z->SuccessCnt(), 0);
-            for (const QString& f : old) QCOMPARE(testsupport::ReadBytes(f), QByteArray("gammal ") + QFileInfo(f).fileName().toLatin1());
+            for (const QString& f : old)
+                QCOMPARE(testsupport::ReadBytes(f), QByteArray("gammal ") + QFileInfo(f).fileName().toLatin1());
             // Nothing half-written stays beside them.
             QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 3);
         }
@@ -477,17 +495,23 @@ private Q_SLOTS:
         // Volumes named as zip names them; the last one is renamed once the count is known.
         std::vector<std::unique_ptr<QFile>> files;
         int count = 0;
-        const auto split = zipcommon::SplitArchive(in, end, [](int) { return qint64(1024); }, [&](int k) -> QIODevice* {
-            files.push_back(std::make_unique<QFile>(tmp.path() + QStringLiteral("/sp.z%1").arg(k + 1, 2, 10, QLatin1Char('0'))));
-            return files.back()->open(QIODevice::WriteOnly) ? files.back().get() : nullptr;
-        }, count);
+        const auto split = zipcommon::SplitArchive(
+            in, end, [](int) { return qint64(1024); },
+            [&](int k) -> QIODevice* {
+                files.push_back(std::make_unique<QFile>(tmp.path() +
+                                                        QStringLiteral("/sp.z%1").arg(k + 1, 2, 10, QLatin1Char('0'))));
+                return files.back()->open(QIODevice::WriteOnly) ? files.back().get() : nullptr;
+            },
+            count);
         QCOMPARE(int(split), int(zipcommon::TJoinError::None));
         QVERIFY(count >= 6);
         for (auto& f : files) f->close();
         QVERIFY(QFile::rename(files.back()->fileName(), tmp.path() + "/sp.zip"));
         files.back()->setFileName(tmp.path() + "/sp.zip");
         for (auto& f : files) QVERIFY(f->size() <= 1024);
-        QCOMPARE(Run(QStringLiteral("zip"), {"-q", "-s", "0", tmp.path() + "/sp.zip", "--out", tmp.path() + "/j.zip"}).Exit, 0);
+        QCOMPARE(
+            Run(QStringLiteral("zip"), {"-q", "-s", "0", tmp.path() + "/sp.zip", "--out", tmp.path() + "/j.zip"}).Exit,
+            0);
         const TToolRun t = Run(QStringLiteral("unzip"), {"-t", tmp.path() + "/j.zip"});
         QVERIFY2(t.Exit == 0, t.Out.constData());
         // Joined by the component: the archive the writer wrote.
@@ -497,7 +521,8 @@ private Q_SLOTS:
         QByteArray joined;
         QBuffer out(&joined);
         out.open(QIODevice::WriteOnly);
-        const auto join = zipcommon::JoinVolumes(setEnd, [&](int k) -> QIODevice* { return k < count ? files[size_t(k)].get() : nullptr; }, out);
+        const auto join = zipcommon::JoinVolumes(
+            setEnd, [&](int k) -> QIODevice* { return k < count ? files[size_t(k)].get() : nullptr; }, out);
         QCOMPARE(int(join), int(zipcommon::TJoinError::None));
         QCOMPARE(joined.size(), original.size());
         QVERIFY(joined == original);
@@ -511,12 +536,15 @@ private Q_SLOTS:
         int count = 0;
         QBuffer sink;
         sink.open(QIODevice::WriteOnly);
-        QCOMPARE(int(zipcommon::SplitArchive(in, end, [](int) { return qint64(65536); }, [&](int) { return &sink; }, count)),
+        QCOMPARE(int(zipcommon::SplitArchive(
+                     in, end, [](int) { return qint64(65536); }, [&](int) { return &sink; }, count)),
                  int(zipcommon::TJoinError::Zip64));
         QCOMPARE(sink.size(), 0);
         QBuffer out;
         out.open(QIODevice::WriteOnly);
-        QCOMPARE(int(zipcommon::JoinVolumes(end, [&](int) -> QIODevice* { return &in; }, out)), int(zipcommon::TJoinError::Zip64));
+        QCOMPARE(int(zipcommon::JoinVolumes(
+                     end, [&](int) -> QIODevice* { return &in; }, out)),
+                 int(zipcommon::TJoinError::Zip64));
         QCOMPARE(out.size(), 0);
     }
 

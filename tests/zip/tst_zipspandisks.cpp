@@ -142,7 +142,8 @@ std::unique_ptr<TZipArchiver> MakeSpanner(TFakeDisks& disks, const TSource& sour
 
 // Answers a disk prompt by putting in the disk it asks for, the set's three disks lying
 // from disk `first` on; other boxes get `other`.
-UIServices::TMessageHook PromptHook(TFakeDisks& disks, int first = 0, UIServices::TMsgResult other = UIServices::TMsgResult::Yes) {
+UIServices::TMessageHook PromptHook(TFakeDisks& disks, int first = 0,
+                                    UIServices::TMsgResult other = UIServices::TMsgResult::Yes) {
     return [&disks, first, other](const UIServices::TShownMessage& m) {
         if (m.Buttons != UIServices::TMsgButtons::OKCancel) return other;
         if (m.Text.startsWith(QStringLiteral("Sätt in den senaste disketten"))) {
@@ -190,7 +191,8 @@ private Q_SLOTS:
         auto z = MakeSpanner(disks, source);
         z->SetUnattended(false);
         if (!labels) z->SpanOptions = spNoVolumeName | spCompatName;
-        const QStringList names = labels ? QStringList{"sp.zip", "sp.zip", "sp.zip"} : QStringList{"sp.z01", "sp.z02", "sp.zip"};
+        const QStringList names =
+            labels ? QStringList{"sp.zip", "sp.zip", "sp.zip"} : QStringList{"sp.z01", "sp.z02", "sp.zip"};
         QList<QPair<int, int>> asked;
         z->OnGetNextDisk = [&](QObject*, int seq, int total, const QString& drive, bool&) {
             QCOMPARE(drive, disks.Root);
@@ -222,7 +224,8 @@ private Q_SLOTS:
         QCOMPARE(z->SuccessCnt(), 4);
         QCOMPARE(asked, (QList<QPair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
         for (const QString& f : source.Files)
-            QCOMPARE(Md5(testsupport::ReadBytes(source.Tmp.path() + "/ut/" + f)), Md5(testsupport::ReadBytes(source.Src + "/" + f)));
+            QCOMPARE(Md5(testsupport::ReadBytes(source.Tmp.path() + "/ut/" + f)),
+                     Md5(testsupport::ReadBytes(source.Src + "/" + f)));
         QCOMPARE(Entries(source.TempDir), QStringList());
         QCOMPARE(UIServices::MessageLog().size(), 0);
 
@@ -231,8 +234,10 @@ private Q_SLOTS:
             disks.Insert(k);
             z->SetZipFileName(disks.Root + "/" + names[k]);
             QCOMPARE(z->ErrCode(), k == 0 ? 11037 : 11038);
-            QCOMPARE(z->Message(), k == 0 ? QStringLiteral("Det här är den första disketten i en samling,\nsätt in den sista i samlingen")
-                                          : QStringLiteral("Det här är den 2 disketten i en samling,\nsätt in den sista i samlingen"));
+            QCOMPARE(
+                z->Message(),
+                k == 0 ? QStringLiteral("Det här är den första disketten i en samling,\nsätt in den sista i samlingen")
+                       : QStringLiteral("Det här är den 2 disketten i en samling,\nsätt in den sista i samlingen"));
         }
     }
 
@@ -244,7 +249,8 @@ private Q_SLOTS:
         z->SetUnattended(false);
         QCOMPARE(z->Add(), 0);
         const QString drive = QStringLiteral("\ni enhet: ") + QDir::toNativeSeparators(disks.Root);
-        QCOMPARE(BoxTexts(), (QStringList{"Sätt in diskett med volym 2 av 3" + drive, "Sätt in diskett med volym 3 av 3" + drive}));
+        QCOMPARE(BoxTexts(),
+                 (QStringList{"Sätt in diskett med volym 2 av 3" + drive, "Sätt in diskett med volym 3 av 3" + drive}));
         for (const UIServices::TShownMessage& m : UIServices::MessageLog()) {
             QCOMPARE(m.Caption, UIServices::DefaultCaption());
             QCOMPARE(m.Icon, UIServices::TMsgIcon::Information);
@@ -254,8 +260,9 @@ private Q_SLOTS:
         disks.Insert(0);
         z->SetExtrBaseDir(source.Tmp.path() + "/ut");
         QCOMPARE(z->Extract(), 0);
-        QCOMPARE(BoxTexts(), (QStringList{"Sätt in den senaste disketten" + drive, "Sätt in diskett med volym 1 av 3" + drive,
-                                          "Sätt in diskett med volym 2 av 3" + drive, "Sätt in diskett med volym 3 av 3" + drive}));
+        QCOMPARE(BoxTexts(),
+                 (QStringList{"Sätt in den senaste disketten" + drive, "Sätt in diskett med volym 1 av 3" + drive,
+                              "Sätt in diskett med volym 2 av 3" + drive, "Sätt in diskett med volym 3 av 3" + drive}));
         QCOMPARE(UIServices::MessageLog().first().Icon, UIServices::TMsgIcon::Error);
     }
 
@@ -308,7 +315,8 @@ private Q_SLOTS:
         z->SetUnattended(false);
         if (handler) z->OnGetNextDisk = [](QObject*, int, int, const QString&, bool& abort) { abort = true; };
         UIServices::SetMessageHook([](const UIServices::TShownMessage& m) {
-            return m.Buttons == UIServices::TMsgButtons::OKCancel ? UIServices::TMsgResult::Cancel : UIServices::TMsgResult::OK;
+            return m.Buttons == UIServices::TMsgButtons::OKCancel ? UIServices::TMsgResult::Cancel
+                                                                  : UIServices::TMsgResult::OK;
         });
         QCOMPARE(z->Add(), 11007);
         QCOMPARE(z->SuccessCnt(), 0);
@@ -329,7 +337,8 @@ private Q_SLOTS:
         QTest::newRow("erase declined") << false << false << false << int(UIServices::TMsgResult::No) << -2 << true;
         QTest::newRow("formatted") << true << true << false << int(UIServices::TMsgResult::No) << 0 << false;
         QTest::newRow("no format to be had") << true << false << false << int(UIServices::TMsgResult::Yes) << 0 << true;
-        QTest::newRow("unformatted disk formatted") << true << true << true << int(UIServices::TMsgResult::No) << 0 << false;
+        QTest::newRow("unformatted disk formatted")
+            << true << true << true << int(UIServices::TMsgResult::No) << 0 << false;
     }
     void erasing() {
         QFETCH(bool, tryFormat);
@@ -356,7 +365,8 @@ private Q_SLOTS:
         QTEST(z->Add(), "code");
         QCOMPARE(disks.Formats, tryFormat ? 1 : 0);
         QFETCH(bool, confirmShown);
-        QCOMPARE(confirms, confirmShown ? QStringList{"Confirm: Erase " + QDir::toNativeSeparators(disks.Root)} : QStringList());
+        QCOMPARE(confirms,
+                 confirmShown ? QStringList{"Confirm: Erase " + QDir::toNativeSeparators(disks.Root)} : QStringList());
         if (z->ErrCode() == 0) {
             QCOMPARE(disks.Files(0), QStringList{"sp.zip"});
             QCOMPARE(disks.Disks[0].Label, QStringLiteral("PKBACK# 001"));
@@ -376,15 +386,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("firstDisk");
         const QString exists = QStringLiteral("Det finns redan en fil med namnet <sp.zip>\nVill du ersätta den filen");
-        const QString earlier = QStringLiteral("OBS: Det här är tidigare diskett nummer 1!!!\nÄr du säker på att du vill skriva över innehållet");
+        const QString earlier = QStringLiteral(
+            "OBS: Det här är tidigare diskett nummer 1!!!\nÄr du säker på att du vill skriva över innehållet");
         const QString noRoom = QStringLiteral("This disk has not enough free space available");
         QTest::newRow("a file of the name, replaced") << "file" << int(UIServices::TMsgResult::Yes) << 0 << exists << 0;
-        QTest::newRow("a file of the name, another disk") << "file" << int(UIServices::TMsgResult::No) << 0 << exists << 1;
-        QTest::newRow("a file of the name, cancelled") << "file" << int(UIServices::TMsgResult::Cancel) << 11007 << exists << -1;
-        QTest::newRow("an earlier disk again, another disk") << "earlier" << int(UIServices::TMsgResult::No) << 0 << earlier << 0;
-        QTest::newRow("an earlier disk again, cancelled") << "earlier" << int(UIServices::TMsgResult::Cancel) << 11007 << earlier << -1;
-        QTest::newRow("too little room, another disk") << "room" << int(UIServices::TMsgResult::Retry) << 0 << noRoom << 1;
-        QTest::newRow("too little room, cancelled") << "room" << int(UIServices::TMsgResult::Cancel) << 11007 << noRoom << -1;
+        QTest::newRow("a file of the name, another disk")
+            << "file" << int(UIServices::TMsgResult::No) << 0 << exists << 1;
+        QTest::newRow("a file of the name, cancelled")
+            << "file" << int(UIServices::TMsgResult::Cancel) << 11007 << exists << -1;
+        QTest::newRow("an earlier disk again, another disk")
+            << "earlier" << int(UIServices::TMsgResult::No) << 0 << earlier << 0;
+        QTest::newRow("an earlier disk again, cancelled")
+            << "earlier" << int(UIServices::TMsgResult::Cancel) << 11007 << earlier << -1;
+        QTest::newRow("too little room, another disk")
+            << "room" << int(UIServices::TMsgResult::Retry) << 0 << noRoom << 1;
+        QTest::newRow("too little room, cancelled")
+            << "room" << int(UIServices::TMsgResult::Cancel) << 11007 << noRoom << -1;
     }
     void diskChecks() {
         QFETCH(QString, situation);
@@ -401,13 +418,15 @@ private Q_SLOTS:
         QStringList questions;
         const UIServices::TMessageHook prompts = PromptHook(disks, qMax(0, firstDisk));
         UIServices::SetMessageHook([&](const UIServices::TShownMessage& m) {
-            if (m.Buttons == UIServices::TMsgButtons::OKCancel && !fooled && m.Text.contains(QStringLiteral("volym 2"))) {
+            if (m.Buttons == UIServices::TMsgButtons::OKCancel && !fooled &&
+                m.Text.contains(QStringLiteral("volym 2"))) {
                 fooled = true;
                 disks.Insert(0);
                 return UIServices::TMsgResult::OK;
             }
             if (m.Buttons == UIServices::TMsgButtons::OKCancel) return prompts(m);
-            if (m.Buttons == UIServices::TMsgButtons::YesNoCancel || m.Buttons == UIServices::TMsgButtons::RetryCancel) {
+            if (m.Buttons == UIServices::TMsgButtons::YesNoCancel ||
+                m.Buttons == UIServices::TMsgButtons::RetryCancel) {
                 questions << m.Text;
                 return UIServices::TMsgResult(answer);
             }
@@ -417,7 +436,8 @@ private Q_SLOTS:
         z->SetUnattended(false);
         QTEST(z->Add(), "code");
         QVERIFY(!questions.isEmpty());
-        QCOMPARE(questions.first(), question.replace(QStringLiteral("<sp.zip>"), QDir::toNativeSeparators(disks.Root + "/sp.zip")));
+        QCOMPARE(questions.first(),
+                 question.replace(QStringLiteral("<sp.zip>"), QDir::toNativeSeparators(disks.Root + "/sp.zip")));
         if (firstDisk >= 0) {
             // The set begins on the disk that was taken, labelled as its first, and holds
             // what the old archive held besides.
@@ -428,11 +448,13 @@ private Q_SLOTS:
             z->SetExtrOptions(ExtrDirNames);
             QCOMPARE(z->Extract(), 0);
             for (const QString& f : source.Files)
-                QCOMPARE(Md5(testsupport::ReadBytes(source.Tmp.path() + "/ut/" + f)), Md5(testsupport::ReadBytes(source.Src + "/" + f)));
+                QCOMPARE(Md5(testsupport::ReadBytes(source.Tmp.path() + "/ut/" + f)),
+                         Md5(testsupport::ReadBytes(source.Src + "/" + f)));
         } else {
             QCOMPARE(z->SuccessCnt(), 0);
         }
-        if (firstDisk != 0) QVERIFY(testsupport::ReadBytes(disks.Folder(0) + "/sp.zip") == before || situation == "earlier");
+        if (firstDisk != 0)
+            QVERIFY(testsupport::ReadBytes(disks.Folder(0) + "/sp.zip") == before || situation == "earlier");
         QCOMPARE(Entries(source.TempDir), QStringList());
     }
 

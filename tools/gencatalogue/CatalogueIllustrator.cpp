@@ -103,14 +103,16 @@ void DrawCapFungus(QPainter& p, const Species& s, double groundY) {
         p.save();
         p.setPen(QPen(sub.darker(140), 1));
         if (s.Underside == 0)
-            for (double x = band.left() + 3; x < band.right(); x += 4) p.drawLine(QPointF(x, band.top()), QPointF(x, band.bottom()));
+            for (double x = band.left() + 3; x < band.right(); x += 4)
+                p.drawLine(QPointF(x, band.top()), QPointF(x, band.bottom()));
         else if (s.Underside == 1)
             for (double x = band.left() + 3; x < band.right(); x += 5)
                 for (double y = band.top() + 2; y < band.bottom(); y += 4) p.drawPoint(QPointF(x, y));
         else if (s.Underside == 2) {
             p.setBrush(sub);
             for (double x = band.left() + 2; x < band.right() - 3; x += 6) {
-                QPolygonF tooth({QPointF(x, band.bottom()), QPointF(x + 5, band.bottom()), QPointF(x + 2.5, band.bottom() + 7)});
+                QPolygonF tooth(
+                    {QPointF(x, band.bottom()), QPointF(x + 5, band.bottom()), QPointF(x + 2.5, band.bottom() + 7)});
                 p.drawPolygon(tooth);
             }
         }
@@ -154,7 +156,8 @@ void DrawCapFungus(QPainter& p, const Species& s, double groundY) {
     if (s.Lined == 0 || s.Lined == 1) {
         p.setPen(QPen(First(s.Color, QColor(120, 80, 40)).darker(135), 1));
         for (int i = -6; i <= 6; ++i)
-            p.drawLine(QPointF(cx + i * capRect.width() / 13, capBottom), QPointF(cx + i * capRect.width() / 30, capBottom - 12));
+            p.drawLine(QPointF(cx + i * capRect.width() / 13, capBottom),
+                       QPointF(cx + i * capRect.width() / 30, capBottom - 12));
     }
     p.restore();
 }
@@ -165,8 +168,8 @@ void DrawOtherFungus(QPainter& p, const Species& s, double groundY) {
     const QColor body = First(s.Color, QColor(200, 170, 120));
     p.setPen(QPen(QColor(60, 45, 30), 1.2));
     const double w = 110;
-    const double h = std::clamp(w * (s.Height.Min + s.Height.Max) / std::max(1.0, double(s.Size.Min + s.Size.Max)),
-                                50.0, 140.0);
+    const double h =
+        std::clamp(w * (s.Height.Min + s.Height.Max) / std::max(1.0, double(s.Size.Min + s.Size.Max)), 50.0, 140.0);
     const QRectF box(cx - w / 2, groundY - h, w, h);
     if (shape == "murkla" || shape == "hjärnmurkla") {
         const double stemW = w * 0.38;
@@ -178,14 +181,17 @@ void DrawOtherFungus(QPainter& p, const Species& s, double groundY) {
             QPainterPath cone;
             cone.moveTo(head.left(), head.bottom());
             cone.cubicTo(head.left(), head.top() + head.height() * 0.3, cx - 6, head.top(), cx, head.top());
-            cone.cubicTo(cx + 6, head.top(), head.right(), head.top() + head.height() * 0.3, head.right(), head.bottom());
+            cone.cubicTo(cx + 6, head.top(), head.right(), head.top() + head.height() * 0.3, head.right(),
+                         head.bottom());
             cone.closeSubpath();
             p.drawPath(cone);
             p.save();
             p.setClipPath(cone);
             p.setPen(QPen(body.darker(190), 2));
-            for (double y = head.top() + 10; y < head.bottom(); y += 11) p.drawLine(QPointF(head.left(), y), QPointF(head.right(), y + 3));
-            for (double x = head.left() + 8; x < head.right(); x += 12) p.drawLine(QPointF(x, head.top()), QPointF(x + 2, head.bottom()));
+            for (double y = head.top() + 10; y < head.bottom(); y += 11)
+                p.drawLine(QPointF(head.left(), y), QPointF(head.right(), y + 3));
+            for (double x = head.left() + 8; x < head.right(); x += 12)
+                p.drawLine(QPointF(x, head.top()), QPointF(x + 2, head.bottom()));
             p.restore();
         } else {
             p.drawEllipse(head);
@@ -275,8 +281,10 @@ QImage DrawIllustration(const Species& s, int scale, int margin) {
     p.translate(margin, 0);
     p.scale(scale, scale);
     const double left = -double(margin) / scale, wide = double(width) / scale;
-    if (s.Cap) DrawCapFungus(p, s, groundY);
-    else DrawOtherFungus(p, s, groundY);
+    if (s.Cap)
+        DrawCapFungus(p, s, groundY);
+    else
+        DrawOtherFungus(p, s, groundY);
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(10);

@@ -80,8 +80,7 @@ public:
             return fallback;
         }
         const int index = options.indexOf(v.toString());
-        if (!v.isString() || index < 0)
-            Bad(QString("%1 must be one of %2").arg(name, options.join(", ")));
+        if (!v.isString() || index < 0) Bad(QString("%1 must be one of %2").arg(name, options.join(", ")));
         return index;
     }
     // One "0"/"1" per option, in option order.

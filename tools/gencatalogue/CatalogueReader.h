@@ -20,17 +20,17 @@ inline const QStringList kGillGrowth = {"Fria", "Urnupna", "Vidväxta", "Nedlöp
 inline const QStringList kPoreGrowth = {"Fria", "Urnupna", "Vidväxta", "Nedlöpande", "Ojämna"};
 inline const QStringList kGillDensity = {"Täta", "Mellan", "Glesa"};
 inline const QStringList kPoreDensity = {"Små", "Mellan", "Stora"};
-inline const QStringList kHabitats = {"Barrskog", "Lövskog", "Gräs", "Gran", "Tall", "Lärk", "Bok", "Björk",
+inline const QStringList kHabitats = {"Barrskog", "Lövskog", "Gräs", "Gran",   "Tall",   "Lärk", "Bok",  "Björk",
                                       "Ek",       "Asp",     "Al",   "Hassel", "Poppel", "Sand", "Annat"};
 inline const QStringList kGrowthMethods = {"Markväxande",  "Vedbunden", "Rotbunden",
                                            "Stubb-bunden", "Lövbunden", "Parasiterande"};
-inline const QStringList kSporeProps = {"Hyalina",     "Släta",     "Ellipsoida",     "Rundade",     "Cylindriska",
-                                        "Klotrunda",   "Mandelformade", "Spolformade", "Njurformade", "Vårtiga",
-                                        "Taggiga",     "Krökta",    "Korvlika",       "Nätmönstrade", "Sönderfallande",
-                                        "1-septerade", "3-septerade", "5-septerade"};
+inline const QStringList kSporeProps = {"Hyalina",     "Släta",         "Ellipsoida",  "Rundade",      "Cylindriska",
+                                        "Klotrunda",   "Mandelformade", "Spolformade", "Njurformade",  "Vårtiga",
+                                        "Taggiga",     "Krökta",        "Korvlika",    "Nätmönstrade", "Sönderfallande",
+                                        "1-septerade", "3-septerade",   "5-septerade"};
 inline const QStringList kStates = {"CPLD", "CPNG", "UNCP"};
-inline const QStringList kShapes = {"hatt", "platt", "tratt", "klocka", "flugsvamp", "murkla", "hjärnmurkla",
-                                    "ticka", "boll",  "krus",  "klubba", "koral"};
+inline const QStringList kShapes = {"hatt",        "platt", "tratt", "klocka", "flugsvamp", "murkla",
+                                    "hjärnmurkla", "ticka", "boll",  "krus",   "klubba",    "koral"};
 
 // ---- The source ----
 

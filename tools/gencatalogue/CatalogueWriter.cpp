@@ -32,7 +32,7 @@ using gensupport::TableWriter;
 
 QString Key(const char* datasetId, int nr, int row) {
     return QString::fromLatin1(datasetId) + LettersFromNumber(11, kCatalogueTime + quint64(nr)) +
-           LettersFromNumber(4, quint64(row));
+        LettersFromNumber(4, quint64(row));
 }
 
 QString ColourText(const QList<quint32>& colours) {
@@ -50,8 +50,10 @@ QStringList WrapText(const QStringList& paragraphs) {
         QString line;
         for (const QString& word : paragraph.split(' ', Qt::SkipEmptyParts)) {
             if (word.size() > kTextRowWidth) Raise(QString("the word \"%1\" does not fit a text row").arg(word));
-            if (line.isEmpty()) line = word;
-            else if (line.size() + 1 + word.size() <= kTextRowWidth) line += ' ' + word;
+            if (line.isEmpty())
+                line = word;
+            else if (line.size() + 1 + word.size() <= kTextRowWidth)
+                line += ' ' + word;
             else {
                 rows << line;
                 line = word;
@@ -280,7 +282,8 @@ void Generate(const QString& sourceFolder, const QString& stagingFolder) {
         for (TableWriter* t : all) t->Discard();
         throw;
     }
-    for (const auto& [folder, pattern] : {std::pair{pics, "MP*.jpg"}, std::pair{large, "Pic*.jpg"}, std::pair{thumbs, "Tn*.bmp"}})
+    for (const auto& [folder, pattern] :
+         {std::pair{pics, "MP*.jpg"}, std::pair{large, "Pic*.jpg"}, std::pair{thumbs, "Tn*.bmp"}})
         for (const QString& old : QDir(folder).entryList({pattern}, QDir::Files))
             if (!wanted.contains(old)) QFile::remove(folder + "/" + old);
     for (TableWriter* t : all) t->Commit();

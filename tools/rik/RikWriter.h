@@ -222,7 +222,8 @@ inline QByteArray EncodeLZW(const uint8_t* index, int w, int h, const LZWOptions
 // A square sheet at 1:10000 (2.5 m a pixel) in the south of Sweden, `tiles` x `tiles` tiles
 // of `block` pixels; tile i shows picture (i * stride) mod count, coded with LZW (with clear
 // codes) or RLE. What the benchmarks measure on.
-inline Sheet SampleSheet(int block, int tiles, const std::vector<std::vector<uint8_t>>& pictures, bool lzw, int stride) {
+inline Sheet SampleSheet(int block, int tiles, const std::vector<std::vector<uint8_t>>& pictures, bool lzw,
+                         int stride) {
     Sheet s;
     s.Title = "Prov";
     s.YMin = 6500000;

@@ -28,7 +28,8 @@ QImage Read(QImageReader& reader, const QString& fileName) {
     if (!reader.read(&image) || image.isNull()) {
         const QSize size = reader.size();
         // Qt refuses a picture beyond its allocation limit rather than run out of memory.
-        if (size.isValid() && qint64(size.width()) * size.height() * 4 > qint64(QImageReader::allocationLimit()) * 1024 * 1024)
+        if (size.isValid() &&
+            qint64(size.width()) * size.height() * 4 > qint64(QImageReader::allocationLimit()) * 1024 * 1024)
             throw Exception(QStringLiteral("Bilden \"%1\" är för stor för att visas (%2 x %3 bildpunkter).")
                                 .arg(Shown(fileName))
                                 .arg(size.width())
@@ -100,8 +101,10 @@ QImage ReadMainPicture(const QString& fileName, const QRect& stored) {
 
 QRect MoveMarker(const QRect& marker, const QPoint& offset, const QRect& picture) {
     QRect moved = marker.translated(offset);
-    moved.moveLeft(std::clamp(moved.left(), picture.left(), std::max(picture.left(), picture.right() + 1 - moved.width())));
-    moved.moveTop(std::clamp(moved.top(), picture.top(), std::max(picture.top(), picture.bottom() + 1 - moved.height())));
+    moved.moveLeft(
+        std::clamp(moved.left(), picture.left(), std::max(picture.left(), picture.right() + 1 - moved.width())));
+    moved.moveTop(
+        std::clamp(moved.top(), picture.top(), std::max(picture.top(), picture.bottom() + 1 - moved.height())));
     return moved;
 }
 
@@ -147,7 +150,8 @@ QByteArray Encoded(const QImage& picture, const char* format, int quality) {
 }  // namespace
 
 QByteArray JpegBytes(const QImage& picture) {
-    return Encoded(picture.hasAlphaChannel() ? picture.convertToFormat(QImage::Format_RGB32) : picture, "jpg", JpegQuality);
+    return Encoded(picture.hasAlphaChannel() ? picture.convertToFormat(QImage::Format_RGB32) : picture, "jpg",
+                   JpegQuality);
 }
 
 QByteArray BmpBytes(const QImage& picture) { return Encoded(picture, "bmp", -1); }

@@ -94,7 +94,7 @@ bool TFRFungiPicDetailScreen::IsUndownloadedLink() const {
     TExtClientDataSet* pics = Pics();
     if (!pics->Active() || (pics->IsEmpty() && !IsEditing(pics))) return false;
     return pics->FieldByName(QStringLiteral("PicType"))->AsString() == QLatin1String("LINK") &&
-           !pics->FieldByName(QStringLiteral("PicDownloaded"))->AsBoolean();
+        !pics->FieldByName(QStringLiteral("PicDownloaded"))->AsBoolean();
 }
 
 void TFRFungiPicDetailScreen::LoadPicture() {
@@ -147,7 +147,8 @@ void BeginNew(TFRFungiPicDetailScreen* screen, const QImage& picture) {
     // A new picture goes after the species' other pictures.
     int index = 0;
     const int indexField = pics->FieldByName(QStringLiteral("PicIndex"))->Index();
-    for (int row = 0; row < pics->RecordCount(); ++row) index = std::max(index, pics->RecordValue(row, indexField).toInt());
+    for (int row = 0; row < pics->RecordCount(); ++row)
+        index = std::max(index, pics->RecordValue(row, indexField).toInt());
     Lock(true);
     try {
         pics->Append();
@@ -168,7 +169,8 @@ void BeginNew(TFRFungiPicDetailScreen* screen, const QImage& picture) {
         throw;
     }
     Open(screen, [&] {
-        if (TframeFungiPicDetails* frame = DetailFrame()) frame->SetPicture(picture, TframeFungiPicDetails::TPictureKind::New);
+        if (TframeFungiPicDetails* frame = DetailFrame())
+            frame->SetPicture(picture, TframeFungiPicDetails::TPictureKind::New);
     });
     if (TframeFungiPicDetails* frame = DetailFrame()) frame->searchPhotographer->Edit->setFocus();
 }
@@ -299,9 +301,10 @@ void TFungiPicView::paintEvent(QPaintEvent*) {
         const QRect shown = ShownRect();
         if (shown.isEmpty()) return;
         if (m_shown.size() != shown.size())
-            m_shown = QPixmap::fromImage(shown.size() == m_picture.size()
-                                             ? m_picture
-                                             : m_picture.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            m_shown = QPixmap::fromImage(
+                shown.size() == m_picture.size()
+                    ? m_picture
+                    : m_picture.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         p.drawPixmap(shown.topLeft(), m_shown);
         if (!m_realSize) {
             // The border of the picture on its panel.
@@ -358,21 +361,23 @@ void TFungiPicView::mouseMoveEvent(QMouseEvent* event) {
         const QPoint at = event->position().toPoint();
         const QRect picture(QPoint(0, 0), m_picture.size());
         switch (m_drag) {
-        case TDrag::None: UpdateCursor(at); break;
-        case TDrag::Move:
-            m_marker = fungipics::MoveMarker(m_markerStart, ToPicture(at - m_dragStart), picture);
-            update();
-            break;
-        case TDrag::Resize:
-            m_marker = fungipics::ResizeMarker(m_markerStart, ToPicture(at - m_dragStart), picture);
-            update();
-            break;
-        case TDrag::Scroll: {
-            const QPoint global = event->globalPosition().toPoint();
-            if (OnDragScroll) OnDragScroll(m_dragStart - global);
-            m_dragStart = global;
-            break;
-        }
+            case TDrag::None:
+                UpdateCursor(at);
+                break;
+            case TDrag::Move:
+                m_marker = fungipics::MoveMarker(m_markerStart, ToPicture(at - m_dragStart), picture);
+                update();
+                break;
+            case TDrag::Resize:
+                m_marker = fungipics::ResizeMarker(m_markerStart, ToPicture(at - m_dragStart), picture);
+                update();
+                break;
+            case TDrag::Scroll: {
+                const QPoint global = event->globalPosition().toPoint();
+                if (OnDragScroll) OnDragScroll(m_dragStart - global);
+                m_dragStart = global;
+                break;
+            }
         }
     });
 }
@@ -403,14 +408,14 @@ TframeFungiPicDetails::TframeFungiPicDetails(QWidget* parent) : TframeFungiDetai
         FungiSubButton(this, QStringLiteral("Urklipp"), "sbtnClipboard", QStringLiteral("Kopiera bilden till Urklipp"));
     sbtnRealSize = FungiSubButton(this, QStringLiteral("Skala 1:1"), "sbtnRealSize",
                                   QStringLiteral("Visa bilden i verklig storlek eller anpassad till fönstret"), true);
-    sbtnMarker = FungiSubButton(this, QStringLiteral("Markera huvudbild"), "sbtnMarker",
-                                QStringLiteral("Gör bilden till artens huvudbild och markera den kvadrat som ska visas"),
-                                true);
+    sbtnMarker =
+        FungiSubButton(this, QStringLiteral("Markera huvudbild"), "sbtnMarker",
+                       QStringLiteral("Gör bilden till artens huvudbild och markera den kvadrat som ska visas"), true);
     btnClose = new QPushButton(QStringLiteral("Stäng"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    for (QWidget* w : {static_cast<QWidget*>(sbtnPrev), static_cast<QWidget*>(sbtnNext),
-                       static_cast<QWidget*>(sbtnClipboard), static_cast<QWidget*>(sbtnRealSize),
-                       static_cast<QWidget*>(sbtnMarker)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(sbtnPrev), static_cast<QWidget*>(sbtnNext), static_cast<QWidget*>(sbtnClipboard),
+          static_cast<QWidget*>(sbtnRealSize), static_cast<QWidget*>(sbtnMarker)})
         tools->addWidget(w);
     tools->addStretch(1);
     tools->addWidget(btnClose);
@@ -561,7 +566,7 @@ bool TframeFungiPicDetails::IsWebLink(const QString& text) {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty();
+        !url.host().isEmpty();
 }
 
 void TframeFungiPicDetails::resizeEvent(QResizeEvent* event) {
@@ -798,7 +803,7 @@ void TframeFungiPicDetails::btnSaveClick() {
         pictureFile.Commit();
         thumbnailFile.Commit();
         makeMain = (kind == TPictureKind::New || kind == TPictureKind::Stored) &&
-                   (markerChanged || (pressed && !pics->FieldByName(QStringLiteral("IsMainPic"))->AsBoolean()));
+            (markerChanged || (pressed && !pics->FieldByName(QStringLiteral("IsMainPic"))->AsBoolean()));
         if (makeMain) FRFungiScreen->PicScreen->MakeMainPicture();
         unit.Commit();
         if (m_kind == TPictureKind::New) m_kind = TPictureKind::Stored;

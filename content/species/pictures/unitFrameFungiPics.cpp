@@ -97,7 +97,8 @@ TframeFungiPics::TframeFungiPics(QWidget* parent) : TframeFungiSubBase(parent) {
     sbtnEdit = AddButton(QStringLiteral("Ändra"), "sbtnEdit", QStringLiteral("Ändra den markerade bilden"));
     sbtnInfo = AddButton(QStringLiteral("Info"), "sbtnInfo", QStringLiteral("Visa den markerade bilden"));
     sbtnDelete = AddButton(QStringLiteral("Radera"), "sbtnDelete", QStringLiteral("Radera den markerade bilden"));
-    sbtnFullScreen = AddButton(QStringLiteral("Helskärm"), "sbtnFullScreen", QStringLiteral("Visa bilderna på hela sidan"));
+    sbtnFullScreen =
+        AddButton(QStringLiteral("Helskärm"), "sbtnFullScreen", QStringLiteral("Visa bilderna på hela sidan"));
     buttons->addWidget(sbtnNew, 0, 0);
     buttons->addWidget(sbtnEdit, 0, 1);
     buttons->addWidget(sbtnInfo, 1, 0);
@@ -116,9 +117,8 @@ TframeFungiPics::TframeFungiPics(QWidget* parent) : TframeFungiSubBase(parent) {
             [this] { actFromClipboard->setEnabled(TRecordPicture::ClipboardHasPicture()); });
     connect(actFromFile, &QAction::triggered, this, [this] { NewFromFileClick(); });
     connect(actFromClipboard, &QAction::triggered, this, [this] { NewFromClipboardClick(); });
-    connect(sbtnNew, &QToolButton::clicked, this, [this] {
-        menuNew->popup(sbtnNew->mapToGlobal(QPoint(0, sbtnNew->height())));
-    });
+    connect(sbtnNew, &QToolButton::clicked, this,
+            [this] { menuNew->popup(sbtnNew->mapToGlobal(QPoint(0, sbtnNew->height()))); });
     connect(sbtnEdit, &QToolButton::clicked, this, [] {
         if (FRFungiScreen) FRFungiScreen->PicDetailScreen->EditPicture();
     });
@@ -152,9 +152,9 @@ void TframeFungiPics::UpdateFrame() {
     TframeFungiSubBase::UpdateFrame();
     const auto* screen = qobject_cast<TFRFungiSubScreen*>(Screen.data());
     const bool full = screen && screen->SubMode() == 1;
-    panelFrameHeader->setText(full && FRFungiScreen
-                                  ? QStringLiteral("   Svampbilder - ") + FRFungiScreen->GetFungiFullName(QStringLiteral("*"))
-                                  : QStringLiteral("   Svampbilder"));
+    panelFrameHeader->setText(full && FRFungiScreen ? QStringLiteral("   Svampbilder - ") +
+                                      FRFungiScreen->GetFungiFullName(QStringLiteral("*"))
+                                                    : QStringLiteral("   Svampbilder"));
     sbtnFullScreen->setText(full ? QStringLiteral("Normal") : QStringLiteral("Helskärm"));
     sbtnFullScreen->setToolTip(full ? QStringLiteral("Visa bilderna under artbeskrivningen")
                                     : QStringLiteral("Visa bilderna på hela sidan"));
@@ -177,7 +177,8 @@ void TframeFungiPics::SetTilePicture(int index, const QString& file, bool stock)
     // Without its stock picture the tile stays empty, and the grid is still laid out whole
     // before the damaged installation is told.
     m_tiles[index]->SetPicture(QPixmap());
-    m_tiles[index]->SetPicture(QPixmap::fromImage(fungipics::StockPicture(stock ? file : QStringLiteral("_BrokenPic_sml.bmp"))));
+    m_tiles[index]->SetPicture(
+        QPixmap::fromImage(fungipics::StockPicture(stock ? file : QStringLiteral("_BrokenPic_sml.bmp"))));
 }
 
 void TframeFungiPics::LoadPics() {
@@ -289,8 +290,9 @@ void TframeFungiPics::NewFromClipboardClick() {
 
 void TframeFungiPics::btnDeleteClick() {
     if (!sbtnDelete->isEnabled()) return;
-    if (!UIServices::AskYesNo(QStringLiteral("Du är på väg att radera den markerade bilden! Skall raderingen genomföras?"),
-                              QStringLiteral("Mykotekshallen - Bekräfta radering"), UIServices::TMsgIcon::Warning))
+    if (!UIServices::AskYesNo(
+            QStringLiteral("Du är på väg att radera den markerade bilden! Skall raderingen genomföras?"),
+            QStringLiteral("Mykotekshallen - Bekräfta radering"), UIServices::TMsgIcon::Warning))
         return;
     // The data module removes the files and the uses of the contacts once the record is gone.
     DataSet->Delete();

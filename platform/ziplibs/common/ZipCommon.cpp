@@ -22,22 +22,16 @@ namespace {
 
 // Bytes 0x80-0xFF of code page 850 (Windows-1252 has its own unit).
 const char16_t kCP850[128] = {
-        0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
-        0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
-        0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-        0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192,
-        0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
-        0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-        0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0,
-        0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510,
-        0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,
-        0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,
-        0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,
-        0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,
-        0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
-        0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4,
-        0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
-        0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
+    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
+    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
 
 quint16 U16(const char* p) { return quint16(uchar(p[0]) | (uchar(p[1]) << 8)); }
 quint32 U32(const char* p) { return quint32(U16(p)) | (quint32(U16(p + 2)) << 16); }
@@ -89,7 +83,8 @@ bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, 
                 const QByteArray z = ReadAt(file, at, 56);
                 if (z.size() != 56 || !z.startsWith(QByteArray("PK\x06\x06", 4))) continue;
                 const quint64 recordSize = U64(z.constData() + 4);
-                if (recordSize < 44 || recordSize > quint64(locator) || quint64(at) + 12 + recordSize != quint64(locator))
+                if (recordSize < 44 || recordSize > quint64(locator) ||
+                    quint64(at) + 12 + recordSize != quint64(locator))
                     continue;
                 e.Zip64 = true;
                 e.ThisDisk = quint16(qMin<quint32>(U32(z.constData() + 16), 0xFFFF));
@@ -106,7 +101,8 @@ bool AcceptCandidate(QIODevice& file, qint64 size, qint64 pos, const char* rec, 
     if (e.CentralDisk < e.ThisDisk) {
         // The last volume of a set holds at most the directory's tail, and its end record
         // ends the file.
-        if (e.DataEnd != size || e.EntriesThisDisk > e.TotalEntries || quint64(centralEnd) > e.CentralSize) return false;
+        if (e.DataEnd != size || e.EntriesThisDisk > e.TotalEntries || quint64(centralEnd) > e.CentralSize)
+            return false;
         e.CentralStart = -1;
         e.Record = QByteArray(rec, 22);
         if (commentLen > 0) e.Comment = ReadAt(file, pos + 22, commentLen);
@@ -283,9 +279,12 @@ TMoveResult MoveZipData(QIODevice& in, const TEndOfCentral& end, qint64 dataStar
     // The central directory, each header's local offset moved.
     QList<TCentralEntry> central;
     switch (ReadCentralDirectory(in, end, central)) {
-        case TCentralError::None: break;
-        case TCentralError::Signature: return MoveNoZip;
-        default: return MoveReadError;
+        case TCentralError::None:
+            break;
+        case TCentralError::Signature:
+            return MoveNoZip;
+        default:
+            return MoveReadError;
     }
     if (!in.seek(end.CentralStart)) return MoveReadError;
     for (const TCentralEntry& c : central) {
@@ -322,7 +321,7 @@ bool HasZip64Field(const QByteArray& extra) {
 bool DescriptorFits32(const QByteArray& after, quint64 compressed, quint64 uncompressed) {
     const qsizetype at = after.startsWith(kSpanSignature) ? 4 : 0;
     return after.size() >= at + 12 && U32(after.constData() + at + 4) == compressed &&
-           U32(after.constData() + at + 8) == uncompressed;
+        U32(after.constData() + at + 8) == uncompressed;
 }
 
 // A central header written from its fields, with its disk and local-header offset.
@@ -367,19 +366,25 @@ QByteArray EndRecordBytes(quint16 disk, quint16 centralDisk, quint16 onDisk, qui
 
 // Entries too large for the 32-bit fields of a set (or of the joined archive).
 bool NeedsZip64(const TCentralEntry& c) {
-    return c.CompressedSize >= 0xFFFFFFFFu || c.UncompressedSize >= 0xFFFFFFFFu ||
-           c.LocalHeaderOffset >= 0xFFFFFFFFu || c.DiskStart >= 0xFFFF;
+    return c.CompressedSize >= 0xFFFFFFFFu || c.UncompressedSize >= 0xFFFFFFFFu || c.LocalHeaderOffset >= 0xFFFFFFFFu ||
+        c.DiskStart >= 0xFFFF;
 }
 
 TJoinError CentralErrorOf(TCentralError e) {
     switch (e) {
-        case TCentralError::None: return TJoinError::None;
+        case TCentralError::None:
+            return TJoinError::None;
         case TCentralError::Seek:
-        case TCentralError::ShortHeader: return TJoinError::CentralRead;
-        case TCentralError::Signature: return TJoinError::CentralSignature;
-        case TCentralError::ShortName: return TJoinError::CentralName;
-        case TCentralError::ShortExtra: return TJoinError::CentralExtra;
-        case TCentralError::ShortComment: return TJoinError::CentralComment;
+        case TCentralError::ShortHeader:
+            return TJoinError::CentralRead;
+        case TCentralError::Signature:
+            return TJoinError::CentralSignature;
+        case TCentralError::ShortName:
+            return TJoinError::CentralName;
+        case TCentralError::ShortExtra:
+            return TJoinError::CentralExtra;
+        case TCentralError::ShortComment:
+            return TJoinError::CentralComment;
     }
     return TJoinError::CentralRead;
 }
@@ -442,7 +447,7 @@ qint64 DescriptorLength(const QByteArray& after, quint64 compressed, quint64 unc
     if (DescriptorFits32(after, compressed, uncompressed)) return shortLen;
     const qsizetype at = sig ? 4 : 0;
     const bool fits64 = after.size() >= at + 20 && U64(after.constData() + at + 4) == compressed &&
-                        U64(after.constData() + at + 12) == uncompressed;
+        U64(after.constData() + at + 12) == uncompressed;
     return fits64 ? longLen : shortLen;
 }
 
@@ -467,7 +472,8 @@ TJoinError JoinVolumes(const TEndOfCentral& end, const std::function<QIODevice*(
                        const TSpanObserver& observer) {
     QList<TCentralEntry> central;
     if (const TJoinError r = ReadSpannedCentral(end, volume, central); r != TJoinError::None) return r;
-    if (end.Record.size() != 22 || end.Comment.size() != qsizetype(U16(end.Record.constData() + 20))) return TJoinError::Comment;
+    if (end.Record.size() != 22 || end.Comment.size() != qsizetype(U16(end.Record.constData() + 20)))
+        return TJoinError::Comment;
     if (central.size() >= 0xFFFF) return TJoinError::Zip64;
     for (const TCentralEntry& c : central)
         if (NeedsZip64(c)) return TJoinError::Zip64;
@@ -480,7 +486,7 @@ TJoinError JoinVolumes(const TEndOfCentral& end, const std::function<QIODevice*(
     for (qsizetype i = 0; i < central.size(); ++i) order << i;
     std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
         return std::pair(central[a].DiskStart, central[a].LocalHeaderOffset) <
-               std::pair(central[b].DiskStart, central[b].LocalHeaderOffset);
+            std::pair(central[b].DiskStart, central[b].LocalHeaderOffset);
     });
     constexpr qint64 kPiece = 10240;
     QList<qint64> written(central.size());
@@ -496,7 +502,9 @@ TJoinError JoinVolumes(const TEndOfCentral& end, const std::function<QIODevice*(
         const QByteArray extra = input.Read(U16(local.constData() + 28));
         if (extra.size() != U16(local.constData() + 28)) return failed(TJoinError::LocalExtra);
         const qint64 dataLen = qint64(c.CompressedSize);
-        if (observer.Entry) observer.Entry(i, c, int(c.DiskStart), qint64(c.LocalHeaderOffset), 30 + name.size() + extra.size() + dataLen);
+        if (observer.Entry)
+            observer.Entry(i, c, int(c.DiskStart), qint64(c.LocalHeaderOffset),
+                           30 + name.size() + extra.size() + dataLen);
         if (pos > qint64(0xFFFFFFFE)) return TJoinError::Zip64;
         written[i] = pos;
         if (out.write(local + name + extra) != local.size() + name.size() + extra.size()) return TJoinError::WriteLocal;
@@ -577,8 +585,9 @@ TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, const std::func
     // Entries in file order, each found by its own header offset.
     QList<qsizetype> order;
     for (qsizetype i = 0; i < central.size(); ++i) order << i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset; });
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return central[a].LocalHeaderOffset < central[b].LocalHeaderOffset;
+    });
     QList<int> diskOf(central.size());
     QList<qint64> offsetOf(central.size());
     constexpr qint64 kPiece = 65536;
@@ -595,9 +604,10 @@ TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, const std::func
         if (extra.size() != extraLen) return TJoinError::LocalExtra;
         const QByteArray head = local + name + extra;
         const qint64 dataLen = qint64(c.CompressedSize);
-        const qint64 descLen = (c.Flags & 8) ? DescriptorLength(ReadAt(in, from + head.size() + dataLen, 24), c.CompressedSize,
-                                                                 c.UncompressedSize, HasZip64Field(extra))
-                                             : 0;
+        const qint64 descLen = (c.Flags & 8)
+            ? DescriptorLength(ReadAt(in, from + head.size() + dataLen, 24), c.CompressedSize, c.UncompressedSize,
+                               HasZip64Field(extra))
+            : 0;
         if (!place(head.size())) return TJoinError::NoVolume;
         diskOf[i] = disk;
         offsetOf[i] = used;
@@ -704,15 +714,13 @@ static bool IsValidUtf8(const QByteArray& raw) {
         for (int k = 1; k < len; ++k)
             if ((p[i + k] & 0xC0) != 0x80) return false;
         if (len == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0))) return false;
-        if (len == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || c > 0xF4 || (c == 0xF4 && p[i + 1] >= 0x90)))
-            return false;
+        if (len == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || c > 0xF4 || (c == 0xF4 && p[i + 1] >= 0x90))) return false;
         i += len;
     }
     return true;
 }
 
-QString DecodeName(const QByteArray& raw, quint16 flags, int hostSystem, int versionMadeBy,
-                   TNameCodePage codePage) {
+QString DecodeName(const QByteArray& raw, quint16 flags, int hostSystem, int versionMadeBy, TNameCodePage codePage) {
     if (flags & 0x0800) return QString::fromUtf8(raw);
     bool ascii = true;
     for (char c : raw)
@@ -777,7 +785,7 @@ bool InTrashFolder(const QString& moved, const QString& dataHome) {
     const QString uid = QString::number(::getuid());
     const QString name = QFileInfo(trash).fileName();
     return name == QStringLiteral(".Trash-") + uid ||
-           (name == uid && QFileInfo(QFileInfo(trash).absolutePath()).fileName() == QLatin1String(".Trash"));
+        (name == uid && QFileInfo(QFileInfo(trash).absolutePath()).fileName() == QLatin1String(".Trash"));
 }
 
 }  // namespace
@@ -792,7 +800,8 @@ bool RemoveFile(const QString& path, bool toTrash) {
                 // It went somewhere that is no trash: take it away again, with its note.
                 if (!moved.isEmpty() && !QFileInfo::exists(path)) {
                     const QFileInfo m(QFileInfo(moved).absoluteFilePath());
-                    QFile::remove(QDir(m.absolutePath() + QStringLiteral("/../info")).filePath(m.fileName() + QStringLiteral(".trashinfo")));
+                    QFile::remove(QDir(m.absolutePath() + QStringLiteral("/../info"))
+                                      .filePath(m.fileName() + QStringLiteral(".trashinfo")));
                     return QFile::remove(m.absoluteFilePath());
                 }
             }
@@ -803,7 +812,7 @@ bool RemoveFile(const QString& path, bool toTrash) {
 }
 
 namespace {
-constexpr quint32 kSfxHeaderSig = 0x01005A44u;   // "DZ" 0 1
+constexpr quint32 kSfxHeaderSig = 0x01005A44u;  // "DZ" 0 1
 constexpr quint32 kSfxTrailerSig = 0x010A5A44u;  // "DZ" 10 1
 void PutLE16(QByteArray& b, quint16 v) {
     b.append(char(v & 0xFF));
@@ -864,9 +873,7 @@ bool TSfxSettings::FromBytes(const QByteArray& data, qsizetype end, TSfxSettings
     return true;
 }
 
-bool HasWildcards(const QString& text) {
-    return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?'));
-}
+bool HasWildcards(const QString& text) { return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?')); }
 
 bool WildcardMatch(const QString& pattern, const QString& name) {
     if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*")) return true;
@@ -919,7 +926,7 @@ quint32 Crc32(quint32 crc, const char* data, qint64 size) {
     while (size >= 8) {
         const quint32 a = crc ^ (quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24));
         crc = T[7][a & 0xFF] ^ T[6][(a >> 8) & 0xFF] ^ T[5][(a >> 16) & 0xFF] ^ T[4][a >> 24] ^ T[3][p[4]] ^
-              T[2][p[5]] ^ T[1][p[6]] ^ T[0][p[7]];
+            T[2][p[5]] ^ T[1][p[6]] ^ T[0][p[7]];
         p += 8;
         size -= 8;
     }

@@ -14,22 +14,22 @@ namespace zipcommon {
 // ---- End of central directory ----
 struct TEndOfCentral {
     bool Found = false;
-    qint64 FileSize = 0;          // the real size of the file
-    qint64 EndPos = 0;            // where the end record lies
-    qint64 DataEnd = 0;           // end of the archive: end record + comment
-    quint16 ThisDisk = 0;         // number of this disk
-    quint16 CentralDisk = 0;      // disk on which the central directory starts
+    qint64 FileSize = 0;  // the real size of the file
+    qint64 EndPos = 0;  // where the end record lies
+    qint64 DataEnd = 0;  // end of the archive: end record + comment
+    quint16 ThisDisk = 0;  // number of this disk
+    quint16 CentralDisk = 0;  // disk on which the central directory starts
     quint64 EntriesThisDisk = 0;
     quint64 TotalEntries = 0;
     quint64 CentralSize = 0;
-    quint64 CentralOffset = 0;    // as recorded in the end record
-    qint64 CentralStart = 0;      // where the central directory really starts; -1 when it
-                                  // begins on an earlier disk of a spanned set
-    qint64 SfxOffset = 0;         // bytes in front of the archive that the offsets ignore
+    quint64 CentralOffset = 0;  // as recorded in the end record
+    qint64 CentralStart = 0;  // where the central directory really starts; -1 when it
+        // begins on an earlier disk of a spanned set
+    qint64 SfxOffset = 0;  // bytes in front of the archive that the offsets ignore
     QByteArray Comment;
-    QByteArray Record;            // the 22 bytes of the end record
+    QByteArray Record;  // the 22 bytes of the end record
     bool Zip64 = false;
-    bool TrailingData = false;    // bytes after the comment that are not zero padding to 512
+    bool TrailingData = false;  // bytes after the comment that are not zero padding to 512
 };
 
 // Searches backwards from the end for the end record. A candidate counts only when its
@@ -87,17 +87,26 @@ qint64 ZipDataStart(QIODevice& in, const TEndOfCentral& end);
 // Why joining or splitting stopped; each reason has its own message in the component.
 enum class TJoinError {
     None,
-    EndRecord,         // no end record on the last volume
-    FirstSignature,    // the first volume doesn't begin with the spanning signature
-    CentralRead, CentralSignature, CentralName, CentralExtra, CentralComment,
-    LocalRead, LocalSignature, LocalName, LocalExtra,
-    Data,              // entry data ends early
-    Descriptor,        // a data descriptor ends early
-    Comment,           // the archive comment ends early
-    WriteLocal, WriteCentral, WriteEnd,
-    Write,             // writing entry data (or the spanning signature) failed
-    NoVolume,          // the caller gave no volume
-    Zip64,             // the set would need zip64 fields
+    EndRecord,  // no end record on the last volume
+    FirstSignature,  // the first volume doesn't begin with the spanning signature
+    CentralRead,
+    CentralSignature,
+    CentralName,
+    CentralExtra,
+    CentralComment,
+    LocalRead,
+    LocalSignature,
+    LocalName,
+    LocalExtra,
+    Data,  // entry data ends early
+    Descriptor,  // a data descriptor ends early
+    Comment,  // the archive comment ends early
+    WriteLocal,
+    WriteCentral,
+    WriteEnd,
+    Write,  // writing entry data (or the spanning signature) failed
+    NoVolume,  // the caller gave no volume
+    Zip64,  // the set would need zip64 fields
 };
 
 // What a span copy reports as it goes. Every member may be left empty.
@@ -140,8 +149,7 @@ TJoinError ReadSpannedCentral(const TEndOfCentral& end, const std::function<QIOD
 // get their disk numbers and offsets within their volume. `volumes` receives the number of
 // volumes written.
 TJoinError SplitArchive(QIODevice& in, const TEndOfCentral& end, const std::function<qint64(int)>& room,
-                        const std::function<QIODevice*(int)>& volume, int& volumes,
-                        const TSpanObserver& observer = {});
+                        const std::function<QIODevice*(int)>& volume, int& volumes, const TSpanObserver& observer = {});
 
 // ---- Names ----
 // How the eight-bit names of the archive are read.
@@ -175,10 +183,10 @@ bool IsAE2Entry(const TCentralEntry& entry);
 // The settings header that stands between the extractor stub and the zip data, read by the
 // builder when it turns an executable back into a zip and by the stub when it runs.
 struct TSfxSettings {
-    quint16 Options = 256;      // 1 ask about the command, 2 ask about the files, 4 hide the
-                                // overwrite choice, 8 run without questions, 16 no success note
-    quint8 OverwriteMode = 2;   // 0 always, 1 never, 2 ask
-    quint32 MessageType = 0;    // 65 OK/Cancel, 36 Yes/No, 0 a plain note
+    quint16 Options = 256;  // 1 ask about the command, 2 ask about the files, 4 hide the
+        // overwrite choice, 8 run without questions, 16 no success note
+    quint8 OverwriteMode = 2;  // 0 always, 1 never, 2 ask
+    quint32 MessageType = 0;  // 65 OK/Cancel, 36 Yes/No, 0 a plain note
     QString Caption, DefaultDir, CommandLine, Message;
     // The header, zero-padded to a multiple of 4, followed by its 8-byte trailer.
     QByteArray HeaderBytes() const;

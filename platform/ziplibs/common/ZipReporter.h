@@ -16,8 +16,7 @@ public:
         : m_callback(callback), m_caller(caller), m_isZip(isZip) {}
 
     // Sends one action; the record as the caller left it stays in Last().
-    const CallbackRec& Send(int32_t action, int32_t first = 0, int64_t second = 0,
-                            const QString& text = QString()) {
+    const CallbackRec& Send(int32_t action, int32_t first = 0, int64_t second = 0, const QString& text = QString()) {
         std::memset(&m_rec, 0, sizeof m_rec);
         m_rec.Component = m_caller;
         m_rec.Version = ziplibs::LibVersion;

@@ -33,12 +33,12 @@ enum TOption : quint16 { AskCommand = 1, AskFiles = 2, HideOverwrite = 4, RunWit
 struct TRun {
     zipcommon::TSfxSettings Settings;
     QString Caption;
-    bool Window = false;     // questions in message boxes
-    bool Terminal = false;   // questions on the terminal
-    bool Quiet = false;      // no questions at all
-    int OverwriteMode = 2;   // 0 always, 1 never, 2 ask; "all"/"none" answers change it
+    bool Window = false;  // questions in message boxes
+    bool Terminal = false;  // questions on the terminal
+    bool Quiet = false;  // no questions at all
+    int OverwriteMode = 2;  // 0 always, 1 never, 2 ask; "all"/"none" answers change it
     QStringList Errors;
-    int Kept = 0;            // files not overwritten
+    int Kept = 0;  // files not overwritten
 };
 
 void Say(const QString& text) {
@@ -133,15 +133,19 @@ int32_t Callback(CallbackRec* rec) {
                     if (run->Window) {
                         choice = sfxui::AskOverwrite(run->Caption, text);
                     } else {
-                        std::fputs(QStringLiteral("Filen \"%1\" finns redan. Skriva över? (j/n, a = ja till alla, i = nej till alla) ")
-                                       .arg(text)
-                                       .toLocal8Bit()
-                                       .constData(),
-                                   stdout);
+                        std::fputs(
+                            QStringLiteral(
+                                "Filen \"%1\" finns redan. Skriva över? (j/n, a = ja till alla, i = nej till alla) ")
+                                .arg(text)
+                                .toLocal8Bit()
+                                .constData(),
+                            stdout);
                         std::fflush(stdout);
                         const QString reply = ReadLine().toLower();
-                        choice = reply.startsWith(QLatin1Char('j')) ? 1 : reply.startsWith(QLatin1Char('a')) ? 2
-                                 : reply.startsWith(QLatin1Char('i')) ? 3 : 0;
+                        choice = reply.startsWith(QLatin1Char('j')) ? 1
+                            : reply.startsWith(QLatin1Char('a'))    ? 2
+                            : reply.startsWith(QLatin1Char('i'))    ? 3
+                                                                    : 0;
                     }
                     if (choice == 2) run->OverwriteMode = 0;
                     if (choice == 3) run->OverwriteMode = 1;
@@ -178,7 +182,8 @@ int32_t Callback(CallbackRec* rec) {
         case ActCRCError:
             rec->FirstValue = 0;  // never keep a damaged file
             break;
-        default: break;
+        default:
+            break;
     }
     return 0;
 }
@@ -206,7 +211,8 @@ void RunCommand(TRun& run, const QString& folder) {
     const QString canonical = target.canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(canonicalFolder + QLatin1Char('/')) || !target.isFile() ||
         !target.isExecutable()) {
-        Tell(run, QStringLiteral("Kommandot kördes inte: \"%1\" är inget program i den uppackade mappen.").arg(line), true);
+        Tell(run, QStringLiteral("Kommandot kördes inte: \"%1\" är inget program i den uppackade mappen.").arg(line),
+             true);
         return;
     }
     if (!QProcess::startDetached(canonical, words, folder))
@@ -242,7 +248,8 @@ int Main(TRun& run) {
     if (!s.Message.isEmpty()) {
         if (s.MessageType == 36 || s.MessageType == 65) {
             if (!run.Quiet && !Interactive(run)) {
-                SayError(QStringLiteral("%1\nFrågan kan inte ställas utan fönster eller terminal; inget packades upp.").arg(s.Message));
+                SayError(QStringLiteral("%1\nFrågan kan inte ställas utan fönster eller terminal; inget packades upp.")
+                             .arg(s.Message));
                 return 1;
             }
             if (!run.Quiet && !Confirm(run, s.Message, s.MessageType == 65)) return 1;
@@ -260,7 +267,12 @@ int Main(TRun& run) {
             if (dialog.exec() != QDialog::Accepted || dialog.Folder().isEmpty()) return 1;
             folder = ResolveFolder(dialog.Folder());
         } else {
-            std::fputs(QStringLiteral("Packa upp %1 filer till mappen [%2]: ").arg(files).arg(folder).toLocal8Bit().constData(), stdout);
+            std::fputs(QStringLiteral("Packa upp %1 filer till mappen [%2]: ")
+                           .arg(files)
+                           .arg(folder)
+                           .toLocal8Bit()
+                           .constData(),
+                       stdout);
             std::fflush(stdout);
             const QString answer = ReadLine();
             if (!answer.isEmpty()) folder = ResolveFolder(answer);
@@ -270,7 +282,10 @@ int Main(TRun& run) {
             for (const zipcommon::TCentralEntry& c : central)
                 if (!c.RawName.endsWith('/'))
                     names << zipcommon::DecodeName(c.RawName, c.Flags, c.HostSystem, c.VersionMadeBy);
-            if (!Confirm(run, QStringLiteral("Filerna som packas upp:\n%1\n\nPacka upp dem?").arg(names.join(QLatin1Char('\n'))))) return 1;
+            if (!Confirm(
+                    run,
+                    QStringLiteral("Filerna som packas upp:\n%1\n\nPacka upp dem?").arg(names.join(QLatin1Char('\n')))))
+                return 1;
         }
     }
 
@@ -295,7 +310,8 @@ int Main(TRun& run) {
     const int written = unzlib::RunUnzipJob(&rec);
 
     if (!run.Errors.isEmpty()) {
-        Tell(run, QStringLiteral("Alla filer kunde inte packas upp:\n%1").arg(run.Errors.join(QLatin1Char('\n'))), true);
+        Tell(run, QStringLiteral("Alla filer kunde inte packas upp:\n%1").arg(run.Errors.join(QLatin1Char('\n'))),
+             true);
         return 1;
     }
     if (!(s.Options & NoSuccessNote)) {

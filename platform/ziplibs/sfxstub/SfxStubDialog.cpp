@@ -14,8 +14,9 @@ TSfxFolderDialog::TSfxFolderDialog(const QString& caption, const QString& folder
     : QDialog(parent) {
     setWindowTitle(caption);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(fileCount == 1 ? QStringLiteral("Arkivet innehåller 1 fil. Packa upp den till mappen:")
-                                                : QStringLiteral("Arkivet innehåller %1 filer. Packa upp dem till mappen:").arg(fileCount)));
+    layout->addWidget(new QLabel(
+        fileCount == 1 ? QStringLiteral("Arkivet innehåller 1 fil. Packa upp den till mappen:")
+                       : QStringLiteral("Arkivet innehåller %1 filer. Packa upp dem till mappen:").arg(fileCount)));
     auto* row = new QHBoxLayout;
     m_folder = new QLineEdit(folder);
     m_folder->setMinimumWidth(360);
@@ -39,7 +40,8 @@ TSfxFolderDialog::TSfxFolderDialog(const QString& caption, const QString& folder
         dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Sök i:"));
         dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Mapp:"));
         dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Typ:"));
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) m_folder->setText(dialog.selectedFiles().first());
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            m_folder->setText(dialog.selectedFiles().first());
     });
 }
 
@@ -62,7 +64,8 @@ bool Confirm(const QString& caption, const QString& text, bool okCancel) {
 }
 
 int AskOverwrite(const QString& caption, const QString& file) {
-    QMessageBox box(QMessageBox::Question, caption, QStringLiteral("Filen \"%1\" finns redan. Vill du skriva över den?").arg(file));
+    QMessageBox box(QMessageBox::Question, caption,
+                    QStringLiteral("Filen \"%1\" finns redan. Vill du skriva över den?").arg(file));
     QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("Nej"), QMessageBox::NoRole);
     QPushButton* all = box.addButton(QStringLiteral("Ja till alla"), QMessageBox::YesRole);

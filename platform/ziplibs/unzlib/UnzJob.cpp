@@ -39,7 +39,7 @@ namespace {
 struct TEntry {
     zip_uint64_t Index = 0;
     zipcommon::TCentralEntry Central;
-    QString Name;      // decoded, "/" separated
+    QString Name;  // decoded, "/" separated
     QString Relative;  // where it goes below the base folder
     bool IsDir = false;
 };
@@ -87,7 +87,8 @@ QByteArray Pbkdf2Sha1(const QByteArray& password, const QByteArray& salt, int ro
 // Whether the authentication code of an AES entry matches its encrypted data under the
 // password. (libzip 1.7 reports a wrong code and the CRC field of 0 that AE-2 entries carry
 // by design in the same way, as a CRC error, so the code is checked here.)
-bool AuthenticationCodeMatches(zip_t* za, zip_uint64_t index, const zipcommon::TCentralEntry& c, const QString& password) {
+bool AuthenticationCodeMatches(zip_t* za, zip_uint64_t index, const zipcommon::TCentralEntry& c,
+                               const QString& password) {
     const int strength = AesStrength(c);
     if (strength < 1 || strength > 3) return false;
     const int keyLength = 8 + 8 * strength, saltLength = 4 + 4 * strength;
@@ -203,7 +204,8 @@ private:
                 m_bufferLength = 0;
                 return 0;
             case ZIP_SOURCE_SEEK: {
-                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_pos), zip_uint64_t(m_length), data, len, &m_error);
+                const zip_int64_t at =
+                    zip_source_seek_compute_offset(zip_uint64_t(m_pos), zip_uint64_t(m_length), data, len, &m_error);
                 if (at < 0) return -1;
                 m_pos = at;
                 return 0;
@@ -231,8 +233,9 @@ private:
                 delete this;
                 return 0;
             case ZIP_SOURCE_SUPPORTS:
-                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, -1);
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                                      ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                                      ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, -1);
             default:
                 return Fail(ZIP_ER_OPNOTSUPP, 0);
         }
@@ -288,8 +291,7 @@ private:
             return false;
         }
         m_end = zipcommon::FindEndOfCentral(file);
-        if (!m_end.Found ||
-            zipcommon::ReadCentralDirectory(file, m_end, m_central) != zipcommon::TCentralError::None) {
+        if (!m_end.Found || zipcommon::ReadCentralDirectory(file, m_end, m_central) != zipcommon::TCentralError::None) {
             m_report.Message(ZipErrDamaged, QStringLiteral("Arkivet är inte ett giltigt zip-arkiv: %1").arg(m_archive));
             return false;
         }
@@ -306,8 +308,9 @@ private:
             if (!m_za) zip_source_free(src);
         }
         if (!m_za) {
-            m_report.Message(ZipErrDamaged, QStringLiteral("Arkivet kunde inte läsas: %1 (%2)")
-                                            .arg(m_archive, QString::fromUtf8(zip_error_strerror(&err))));
+            m_report.Message(ZipErrDamaged,
+                             QStringLiteral("Arkivet kunde inte läsas: %1 (%2)")
+                                 .arg(m_archive, QString::fromUtf8(zip_error_strerror(&err))));
             zip_error_fini(&err);
             return false;
         }
@@ -363,7 +366,8 @@ private:
             while (!QFileInfo::exists(probe) && probe != QLatin1String("/")) probe = QFileInfo(probe).absolutePath();
             const QStorageInfo storage(probe);
             if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < total) {
-                m_report.Message(ZipErrSize, QStringLiteral("Det finns inte plats på disken för att packa upp %1 byte.").arg(total));
+                m_report.Message(
+                    ZipErrSize, QStringLiteral("Det finns inte plats på disken för att packa upp %1 byte.").arg(total));
                 return false;
             }
         }
@@ -406,7 +410,7 @@ private:
     static bool Readable(const TEntry& e) {
         const quint16 m = e.Central.Method;
         if ((e.Central.Flags & 1) && (e.Central.Flags & 0x40)) return false;  // strong encryption
-        if (m == 99) return (e.Central.Flags & 1) != 0;                      // AES
+        if (m == 99) return (e.Central.Flags & 1) != 0;  // AES
         return zip_compression_method_supported(m, 0) != 0;
     }
 
@@ -473,7 +477,8 @@ private:
             struct stat st;
             if (::lstat(QFile::encodeName(target).constData(), &st) == 0) {
                 if (S_ISDIR(st.st_mode)) {
-                    Skip(e.Name, ZipErrExists, SkipFileExists, QStringLiteral("En mapp har samma namn: %1").arg(target));
+                    Skip(e.Name, ZipErrExists, SkipFileExists,
+                         QStringLiteral("En mapp har samma namn: %1").arg(target));
                     return 0;
                 }
                 const bool older = !S_ISLNK(st.st_mode) && qint64(st.st_mtime) < entryTime;
@@ -502,12 +507,15 @@ private:
             if (m_report.Aborted()) return 0;
             const int code = zip_error_code_zip(zip_get_error(m_za));
             if (code == ZIP_ER_COMPNOTSUPP || code == ZIP_ER_ENCRNOTSUPP)
-                Skip(e.Name, ZipErrDamaged, SkipCompressionUnknown, QStringLiteral("Okänd packningsmetod: %1").arg(e.Name));
+                Skip(e.Name, ZipErrDamaged, SkipCompressionUnknown,
+                     QStringLiteral("Okänd packningsmetod: %1").arg(e.Name));
             else if (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_NOPASSWD || (e.Central.Flags & 1))
-                Skip(e.Name, ZipErrPassword, SkipBadPassword, QStringLiteral("Fel eller inget lösenord: %1").arg(e.Name));
+                Skip(e.Name, ZipErrPassword, SkipBadPassword,
+                     QStringLiteral("Fel eller inget lösenord: %1").arg(e.Name));
             else
                 Skip(e.Name, ZipErrDamaged, SkipUnknown,
-                     QStringLiteral("Posten kunde inte läsas: %1 (%2)").arg(e.Name, QString::fromUtf8(zip_strerror(m_za))));
+                     QStringLiteral("Posten kunde inte läsas: %1 (%2)")
+                         .arg(e.Name, QString::fromUtf8(zip_strerror(m_za))));
             return 0;
         }
 
@@ -588,7 +596,8 @@ private:
             const CallbackRec& answer = m_report.Send(ActCRCError, int32_t(crc), e.Central.Crc, e.Name);
             const bool keep = answer.FirstValue == 1 && !readError;
             if (!keep) {
-                Skip(e.Name, ZipErrCRC, SkipCRCError, QStringLiteral("CRC-fel, filen packades inte upp: %1").arg(e.Name));
+                Skip(e.Name, ZipErrCRC, SkipCRCError,
+                     QStringLiteral("CRC-fel, filen packades inte upp: %1").arg(e.Name));
                 return 0;
             }
         }
@@ -634,13 +643,13 @@ private:
     std::vector<TEntry> m_entries;
     qint64 m_totalSize = 0;
     zip_t* m_za = nullptr;
-    std::vector<char> m_buffer;      // one for the whole run
+    std::vector<char> m_buffer;  // one for the whole run
     // The last DOS time turned into a Unix time: the entries of an archive mostly share a
     // few, and each local-time conversion asks the system for its time zone file again.
     quint32 m_lastDosStamp = 0;
     qint64 m_lastUnixTime = 0;
     bool m_haveLastTime = false;
-    QSet<QString> m_folders;         // folders below the base known to be real folders
+    QSet<QString> m_folders;  // folders below the base known to be real folders
     bool m_baseReady = false;
 };
 

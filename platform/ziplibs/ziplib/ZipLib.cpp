@@ -35,8 +35,8 @@ using zipcommon::RecText;
 namespace {
 
 struct TSourceFile {
-    QString Path;        // on disk
-    QString Name;        // stored name, "/" separated
+    QString Path;  // on disk
+    QString Name;  // stored name, "/" separated
     qint64 Size = 0;
     qint64 MTime = 0;
     uint Mode = 0644;
@@ -111,8 +111,8 @@ zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t len, zip_so
             delete s;
             return 0;
         case ZIP_SOURCE_SUPPORTS:
-            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                                  ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
         default:
             zip_error_set(&s->Error, ZIP_ER_OPNOTSUPP, 0);
             return -1;
@@ -185,8 +185,8 @@ private:
                 m_readFd = -1;
                 return 0;
             case ZIP_SOURCE_SEEK: {
-                const zip_int64_t at =
-                    zip_source_seek_compute_offset(zip_uint64_t(m_readPos), zip_uint64_t(m_readSize), data, len, &m_error);
+                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_readPos), zip_uint64_t(m_readSize),
+                                                                      data, len, &m_error);
                 if (at < 0) return -1;
                 m_readPos = at;
                 return 0;
@@ -207,8 +207,8 @@ private:
                 return n;
             }
             case ZIP_SOURCE_SEEK_WRITE: {
-                const zip_int64_t at =
-                    zip_source_seek_compute_offset(zip_uint64_t(m_writePos), zip_uint64_t(m_out.size()), data, len, &m_error);
+                const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(m_writePos),
+                                                                      zip_uint64_t(m_out.size()), data, len, &m_error);
                 if (at < 0) return -1;
                 m_writePos = at;
                 return 0;
@@ -230,9 +230,10 @@ private:
                 return 0;
             case ZIP_SOURCE_SUPPORTS:
                 return zip_source_make_command_bitmap(
-                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
-                    ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
-                    ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
+                    ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+                    ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE,
+                    ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE,
+                    ZIP_SOURCE_REMOVE, -1);
             default:
                 return Fail(ZIP_ER_OPNOTSUPP, 0);
         }
@@ -380,7 +381,8 @@ private:
         if (!m_hidden && fileName.startsWith(QLatin1Char('.'))) return;
         struct stat st;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-        if (m_fromDate.isValid() && QDateTime::fromSecsSinceEpoch(qint64(st.st_mtim.tv_sec)).date() < m_fromDate) return;
+        if (m_fromDate.isValid() && QDateTime::fromSecsSinceEpoch(qint64(st.st_mtim.tv_sec)).date() < m_fromDate)
+            return;
         if (path == m_archivePath) return;  // the archive never packs itself
         const QString stored = StoredName(path, root);
         if (stored.isEmpty() || Excluded(stored) || m_seen.contains(stored)) return;
@@ -403,7 +405,8 @@ private:
         if (f.Encrypt && f.Password.isEmpty()) {
             // Never store a file unencrypted that was meant to be encrypted.
             ++m_skippedErrors;
-            m_report.Message(ZipErrPassword, QStringLiteral("Inget lösenord för kryptering, filen packades inte: %1").arg(stored));
+            m_report.Message(ZipErrPassword,
+                             QStringLiteral("Inget lösenord för kryptering, filen packades inte: %1").arg(stored));
             return;
         }
         m_files.push_back(f);
@@ -514,8 +517,9 @@ private:
                     if (!work.Failure().isEmpty())
                         m_report.Message(ZipErrWrite, work.Failure());
                     else
-                        m_report.Message(r == zipcommon::MoveNeedsZip64 || r == zipcommon::MoveNoZip ? ZipErrDamaged : ZipErrWrite,
-                                         QStringLiteral("Arkivet kunde inte öppnas: %1").arg(m_archive));
+                        m_report.Message(
+                            r == zipcommon::MoveNeedsZip64 || r == zipcommon::MoveNoZip ? ZipErrDamaged : ZipErrWrite,
+                            QStringLiteral("Arkivet kunde inte öppnas: %1").arg(m_archive));
                     return 0;
                 }
                 if (!in.seek(0) || (m_prefix = in.read(start)).size() != start) {
@@ -615,7 +619,8 @@ private:
                 return 0;
             }
             const QByteArray comment = RecText(m_rec->ArchiveComment).toUtf8();
-            if (!comment.isEmpty()) zip_set_archive_comment(za, comment.constData(), zip_uint16_t(qMin<qsizetype>(comment.size(), 0xFFFF)));
+            if (!comment.isEmpty())
+                zip_set_archive_comment(za, comment.constData(), zip_uint16_t(qMin<qsizetype>(comment.size(), 0xFFFF)));
         }
 
         // Decide which files go in.
@@ -692,12 +697,13 @@ private:
             const zip_int64_t idx = zip_file_add(za, stored.constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
             if (idx < 0) {
                 zip_source_free(src);
-                m_report.Message(ZipErrGeneral, QStringLiteral("Filen kunde inte läggas till: %1 (%2)").arg(name, LibzipError(za)));
+                m_report.Message(ZipErrGeneral,
+                                 QStringLiteral("Filen kunde inte läggas till: %1 (%2)").arg(name, LibzipError(za)));
                 continue;
             }
-            const bool store = m_level == 0 || std::any_of(m_storeSuffixes.begin(), m_storeSuffixes.end(), [&](const QString& s) {
-                                   return name.endsWith(s, Qt::CaseInsensitive);
-                               });
+            const bool store = m_level == 0 ||
+                std::any_of(m_storeSuffixes.begin(), m_storeSuffixes.end(),
+                            [&](const QString& s) { return name.endsWith(s, Qt::CaseInsensitive); });
             zip_set_file_compression(za, zip_uint64_t(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                                      store ? 0 : zip_uint32_t(m_level));
             zip_file_set_external_attributes(za, zip_uint64_t(idx), 0, ZIP_OPSYS_UNIX,
@@ -713,11 +719,13 @@ private:
             // extra fields (an old time stamp among them) and, without the explicit setting
             // above, its encryption. (After the other settings: libzip drops a setting equal
             // to the old entry's once the entry's fields have been changed.)
-            if (replaces) zip_file_extra_field_delete(za, zip_uint64_t(idx), ZIP_EXTRA_FIELD_ALL, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
+            if (replaces)
+                zip_file_extra_field_delete(za, zip_uint64_t(idx), ZIP_EXTRA_FIELD_ALL, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
             const CallbackRec& fc = m_report.Send(ActFileComment, 0, 0, name);
             if (fc.FirstValue == 1) {
                 const QByteArray comment = QString::fromUtf8(fc.Text).toUtf8();
-                zip_file_set_comment(za, zip_uint64_t(idx), comment.constData(), zip_uint16_t(comment.size()), ZIP_FL_ENC_UTF_8);
+                zip_file_set_comment(za, zip_uint64_t(idx), comment.constData(), zip_uint16_t(comment.size()),
+                                     ZIP_FL_ENC_UTF_8);
             }
             if (m_verbose) m_report.Message(0, QStringLiteral("  lägger till: %1").arg(name));
             m_stored.push_back(f->Path);
@@ -775,12 +783,12 @@ private:
     ZipCommandRec* m_rec;
     zipcommon::TReporter m_report;
     QString m_archive, m_archivePath, m_password;
-    QString m_workPath;                       // what libzip works on: the archive or a stub-less copy
-    QByteArray m_prefix;                      // the data set aside in front of the archive
+    QString m_workPath;  // what libzip works on: the archive or a stub-less copy
+    QByteArray m_prefix;  // the data set aside in front of the archive
     std::unique_ptr<QTemporaryDir> m_workDir;  // holds the stub-less copy while it is worked on
     int m_level = 9;
-    bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false,
-         m_freshen = false, m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
+    bool m_hidden = false, m_junkDir = false, m_forceDOS = false, m_move = false, m_update = false, m_freshen = false,
+         m_dirEntries = false, m_verbose = false, m_trash = false, m_latestTime = false;
     QStringList m_storeSuffixes, m_excl;
     QDate m_fromDate;
     std::vector<TSourceFile> m_files;

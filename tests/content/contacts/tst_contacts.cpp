@@ -109,9 +109,7 @@ struct ContactsFixture : UserFixture {
         QVERIFY2(m.contains(text), qPrintable(m.join(" | ")));
         Frame()->listboxGroupMembers->setCurrentRow(int(m.indexOf(text)));
     }
-    int StoredRefCount(const QString& key) const {
-        return FileValue(ContactsFile(), key, "RefCount").toInt();
-    }
+    int StoredRefCount(const QString& key) const { return FileValue(ContactsFile(), key, "RefCount").toInt(); }
     void Shot(const QString& name, QSize size) {
         // The main menu column is as wide as the program's.
         window->panelMainMenu->setFixedWidth(160);
@@ -228,7 +226,10 @@ void TestContacts::changeRefCount() {
     ContactsFixture f;
     const QString key = f.AddContact("Bertil", QString(), start);
     const QString stamp = UserFixture::FileValue(f.ContactsFile(), key, "Timestamp").toString();
-    const QString ref = form == "key" ? key : form == "ref" ? " UKEY=" + key : form == "unknown" ? "060AAAAAAAAAAAZZZZ" : "";
+    const QString ref = form == "key" ? key
+        : form == "ref"               ? " UKEY=" + key
+        : form == "unknown"           ? "060AAAAAAAAAAAZZZZ"
+                                      : "";
     QCOMPARE(TFRContactScreen::ChangeRefCount(op, ref), result);
     QCOMPARE(f.StoredRefCount(key), result < 0 ? start : result);
     QCOMPARE(UserFixture::FileValue(f.ContactsFile(), key, "Timestamp").toString(), stamp);
@@ -305,8 +306,9 @@ void TestContacts::deleteContact() {
 void TestContacts::newContact_rowsInGroupAndMyContacts_data() {
     QTest::addColumn<QString>("group");
     QTest::addColumn<QStringList>("rows");
-    QTest::newRow("own group") << "Vänner" << QStringList({"Mina kontakter: Doris (doris@svamp.se)",
-                                                           "Vänner: Doris (doris@svamp.se)"});
+    QTest::newRow("own group") << "Vänner"
+                               << QStringList(
+                                      {"Mina kontakter: Doris (doris@svamp.se)", "Vänner: Doris (doris@svamp.se)"});
     QTest::newRow("my contacts") << "Mina kontakter" << QStringList({"Mina kontakter: Doris (doris@svamp.se)"});
     QTest::newRow("all contacts") << "Alla kontakter" << QStringList({"Mina kontakter: Doris (doris@svamp.se)"});
 }
@@ -380,7 +382,8 @@ void TestContacts::editContact_renamesGroupRows() {
     QVERIFY(!ScreenHost()->NavigationEnabled());
     TypeInto(f.Frame()->dbeditUserName, "Bertil Åkerö");
     f.Frame()->btnSaveClick();
-    QCOMPARE(f.AllRows(), QStringList({"Mina kontakter: Bertil Åkerö (b@svamp.se)", "Vänner: Bertil Åkerö (b@svamp.se)"}));
+    QCOMPARE(f.AllRows(),
+             QStringList({"Mina kontakter: Bertil Åkerö (b@svamp.se)", "Vänner: Bertil Åkerö (b@svamp.se)"}));
     QCOMPARE(f.Members(), QStringList({"Bertil Åkerö (b@svamp.se)"}));
     QCOMPARE(f.Frame()->comboGroups->currentText(), QString("Vänner"));
 }
@@ -479,8 +482,8 @@ void TestContacts::mail_data() {
     QTest::addColumn<bool>("refused");
     QTest::newRow("one") << QStringList({"bertil@svamp.se"}) << "mailto:bertil@svamp.se" << false;
     QTest::newRow("duplicate in other case")
-        << QStringList({"a@svamp.se", "B@Svamp.se", "A@SVAMP.SE", "", "b@svamp.se"})
-        << "mailto:a@svamp.se,B@Svamp.se" << false;
+        << QStringList({"a@svamp.se", "B@Svamp.se", "A@SVAMP.SE", "", "b@svamp.se"}) << "mailto:a@svamp.se,B@Svamp.se"
+        << false;
     QTest::newRow("no address") << QStringList({"", "  "}) << "" << false;
     QTest::newRow("question mark") << QStringList({"a@svamp.se", "b@svamp.se?cc=x@y.se"}) << "" << true;
     QTest::newRow("control character") << QStringList({"a@svamp.se\nBcc: x@y.se"}) << "" << true;
@@ -523,14 +526,22 @@ void TestContacts::groupName_data() {
     QTest::addColumn<bool>("rename");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
-    QTest::newRow("new") << false << "Exkursion 2024" << "";
-    QTest::newRow("new, empty") << false << "  " << "Namn måste anges";
-    QTest::newRow("new, taken in other case") << false << "vänner" << "Det finns redan en grupp med det namnet";
-    QTest::newRow("new, built-in name") << false << "MINA KONTAKTER" << "Det finns redan en grupp med det namnet";
-    QTest::newRow("new, the pseudo-group's name") << false << "alla kontakter" << "Det finns redan en grupp med det namnet";
-    QTest::newRow("rename") << true << "Svampvänner" << "";
-    QTest::newRow("rename, own name in other case") << true << "VÄNNER" << "";
-    QTest::newRow("rename, taken") << true << "Grannar" << "Det finns redan en grupp med det namnet";
+    QTest::newRow("new") << false << "Exkursion 2024"
+                         << "";
+    QTest::newRow("new, empty") << false << "  "
+                                << "Namn måste anges";
+    QTest::newRow("new, taken in other case") << false << "vänner"
+                                              << "Det finns redan en grupp med det namnet";
+    QTest::newRow("new, built-in name") << false << "MINA KONTAKTER"
+                                        << "Det finns redan en grupp med det namnet";
+    QTest::newRow("new, the pseudo-group's name") << false << "alla kontakter"
+                                                  << "Det finns redan en grupp med det namnet";
+    QTest::newRow("rename") << true << "Svampvänner"
+                            << "";
+    QTest::newRow("rename, own name in other case") << true << "VÄNNER"
+                                                    << "";
+    QTest::newRow("rename, taken") << true << "Grannar"
+                                   << "Det finns redan en grupp med det namnet";
 }
 
 void TestContacts::groupName() {
@@ -669,7 +680,7 @@ void TestContacts::saveFailure_keepsTheEdit() {
     QCOMPARE(UIServices::MessageLog().size(), 1);
     QCOMPARE(UIServices::MessageLog().first().Caption, QString("Mykotekshallen - Fel"));
     QVERIFY2(UIServices::MessageLog().first().Text.startsWith("Fel vid lagring av kontakt. Meddelande: \"Bilden kunde "
-                                                             "inte sparas i"),
+                                                              "inte sparas i"),
              qPrintable(UIServices::MessageLog().first().Text));
     QCOMPARE(UserFixture::FileRecordCount(f.ContactsFile()), 0);
     QVERIFY(f.AllRows().isEmpty());
@@ -792,8 +803,7 @@ void TestContacts::refCounts_matchTheReferences() {
                 }
         stored.Close();
     }
-    for (const QString& key : {a, b, c})
-        QCOMPARE(f.StoredRefCount(key), uses.value(key));
+    for (const QString& key : {a, b, c}) QCOMPARE(f.StoredRefCount(key), uses.value(key));
     QCOMPARE(uses.value(a), 1);  // CompletedBy; the picture, place and participant went
     QCOMPARE(uses.value(b), 2);  // the free-named picture's creator and the new find
     QCOMPARE(uses.value(c), 1);  // the user's mirror

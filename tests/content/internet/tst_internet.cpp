@@ -271,34 +271,33 @@ void TestInternet::actions_data() {
     QTest::addColumn<QString>("message");
     const QString noLink = "Länken \"%1\" kunde inte öppnas. Den är kanske inte giltig längre!";
     const QString noExe = "Körning av EXE-fil \"%1\" misslyckades. Mykotekshallen kan behöva installeras om!";
-    QTest::newRow("web address") << int(iaLink) << "https://www.svampar.se/" << "https://www.svampar.se/"
-                                 << QString() << QStringList() << QString();
-    QTest::newRow("bare web address") << int(iaLink) << "www.svampar.se" << "http://www.svampar.se"
-                                      << QString() << QStringList() << QString();
-    QTest::newRow("ftp address") << int(iaLink) << "ftp://ftp.example.se/svamp" << "ftp://ftp.example.se/svamp"
-                                 << QString() << QStringList() << QString();
-    QTest::newRow("local document") << int(iaLink) << "%o/notes.txt" << "file://%o/notes.txt" << QString()
-                                    << QStringList() << QString();
+    QTest::newRow("web address") << int(iaLink) << "https://www.svampar.se/"
+                                 << "https://www.svampar.se/" << QString() << QStringList() << QString();
+    QTest::newRow("bare web address") << int(iaLink) << "www.svampar.se"
+                                      << "http://www.svampar.se" << QString() << QStringList() << QString();
+    QTest::newRow("ftp address") << int(iaLink) << "ftp://ftp.example.se/svamp"
+                                 << "ftp://ftp.example.se/svamp" << QString() << QStringList() << QString();
+    QTest::newRow("local document") << int(iaLink) << "%o/notes.txt"
+                                    << "file://%o/notes.txt" << QString() << QStringList() << QString();
     QTest::newRow("executable file") << int(iaLink) << "%o/tool" << QString() << QString() << QStringList()
                                      << noLink.arg("%o/tool");
     QTest::newRow("desktop entry") << int(iaLink) << "%o/start.desktop" << QString() << QString() << QStringList()
                                    << noLink.arg("%o/start.desktop");
     QTest::newRow("missing file") << int(iaLink) << "%o/gone.txt" << QString() << QString() << QStringList()
                                   << noLink.arg("%o/gone.txt");
-    QTest::newRow("script address") << int(iaLink) << "javascript:alert(1)" << QString() << QString()
-                                    << QStringList() << noLink.arg("javascript:alert(1)");
-    QTest::newRow("mail") << int(iaMail) << "info@svampar.se" << "mailto:info@svampar.se" << QString()
-                          << QStringList() << QString();
+    QTest::newRow("script address") << int(iaLink) << "javascript:alert(1)" << QString() << QString() << QStringList()
+                                    << noLink.arg("javascript:alert(1)");
+    QTest::newRow("mail") << int(iaMail) << "info@svampar.se"
+                          << "mailto:info@svampar.se" << QString() << QStringList() << QString();
     QTest::newRow("no mail address") << int(iaMail) << "" << QString() << QString() << QStringList()
                                      << "Mailhanteraren kunde inte öppnas!";
     QTest::newRow("program of the folder")
         << int(iaRunExe) << "#progdir#Tools/update.sh --kontroll \"två ord\"" << QString() << "%p/Tools/update.sh"
         << QStringList({"--kontroll", "två ord"}) << QString();
-    QTest::newRow("program outside the folder") << int(iaRunExe) << "%o/tool" << QString() << QString()
-                                                << QStringList() << noExe.arg("%o/tool");
+    QTest::newRow("program outside the folder")
+        << int(iaRunExe) << "%o/tool" << QString() << QString() << QStringList() << noExe.arg("%o/tool");
     QTest::newRow("climbing out of the folder")
-        << int(iaRunExe) << "#progdir#%r" << QString() << QString() << QStringList()
-        << noExe.arg("#progdir#%r");
+        << int(iaRunExe) << "#progdir#%r" << QString() << QString() << QStringList() << noExe.arg("#progdir#%r");
     QTest::newRow("link out of the folder") << int(iaRunExe) << "#progdir#Tools/escape" << QString() << QString()
                                             << QStringList() << noExe.arg("#progdir#Tools/escape");
     QTest::newRow("not a program") << int(iaRunExe) << "#progdir#Tools/readme.txt" << QString() << QString()
@@ -352,9 +351,10 @@ void TestInternet::failingActionShowsItsMessage() {
     });
     f.Click("Gammal länk");
     f.Click("E-post");
-    QCOMPARE(shown, QStringList({"Länken \"https://gammal.example.se/\" kunde inte öppnas. Den är kanske inte "
-                                 "giltig längre!",
-                                 "Mailhanteraren kunde inte öppnas!"}));
+    QCOMPARE(shown,
+             QStringList({"Länken \"https://gammal.example.se/\" kunde inte öppnas. Den är kanske inte "
+                          "giltig längre!",
+                          "Mailhanteraren kunde inte öppnas!"}));
     QCOMPARE(shell.Urls.size(), 2);
 }
 
@@ -480,9 +480,9 @@ void TestInternet::inTheMainWindow() {
     const QString staged = qEnvironmentVariable("MYKO_BUILD_DIR") + "/resources/";
     QDir().mkpath(dir.path() + "/Data/Db");
     QDir().mkpath(dir.path() + "/Data/Pics");
-    for (const char* name : {"Db/Internet.dat", "Db/InternetTexts.dat", "Db/FoodTypes.dat", "Db/Foods.dat",
-                             "Db/FoodTexts.dat", "Pics/_IPActionSubMenu.bmp", "Pics/_IPActionUndefined.bmp",
-                             "Pics/_NoFoodPic.bmp", "Pics/_NoFoodPic_sml.bmp"})
+    for (const char* name :
+         {"Db/Internet.dat", "Db/InternetTexts.dat", "Db/FoodTypes.dat", "Db/Foods.dat", "Db/FoodTexts.dat",
+          "Pics/_IPActionSubMenu.bmp", "Pics/_IPActionUndefined.bmp", "Pics/_NoFoodPic.bmp", "Pics/_NoFoodPic_sml.bmp"})
         QVERIFY(QFile::copy(staged + name, dir.path() + "/Data/" + name));
     {
         TDM dm(dir.path());

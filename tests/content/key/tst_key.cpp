@@ -133,9 +133,8 @@ struct KeyFixture {
         errors.clear();
         TformFRMain::ClearScreenFactories();
         RegisterKeyScreen();
-        TformFRMain::RegisterScreenFactory(ssFungi, [](TformFRMain* owner) {
-            return TFRScreen::Create<StandInSpeciesScreen>(owner);
-        });
+        TformFRMain::RegisterScreenFactory(
+            ssFungi, [](TformFRMain* owner) { return TFRScreen::Create<StandInSpeciesScreen>(owner); });
         main->CreateScreens();
         SetKeySpeciesHooks({});
         SetKeySpeciesSelection(false);
@@ -153,9 +152,7 @@ struct KeyFixture {
     }
 
     TFRKeyScreen* Key() const { return qobject_cast<TFRKeyScreen*>(main->Screen(ssKey)); }
-    StandInSpeciesScreen* SpeciesScreen() const {
-        return static_cast<StandInSpeciesScreen*>(main->Screen(ssFungi));
-    }
+    StandInSpeciesScreen* SpeciesScreen() const { return static_cast<StandInSpeciesScreen*>(main->Screen(ssFungi)); }
     TframeKeys* Frame() const { return Key()->KeysFrame(); }
     TFRKeyPanel* Panel(int question) const { return Frame()->Panel(question); }
 
@@ -214,9 +211,9 @@ void TestKey::answersSelectShowAndOpen() {
     QCOMPARE(f.Key()->MenuButton()->text(), QString("Svampnyckel"));
     QCOMPARE(f.Frame()->pagesResult->currentWidget(), f.Frame()->tabsInfo);
 
-    f.Choose(kqHatFungi, 0);                      // a cap fungus
-    f.Choose(kqSeason, 7);                        // found in August
-    f.Choose(kqSmell, 0);                         // mild smell
+    f.Choose(kqHatFungi, 0);  // a cap fungus
+    f.Choose(kqSeason, 7);  // found in August
+    f.Choose(kqSmell, 0);  // mild smell
     QVERIFY(f.Panel(kqHatSize)->Active());
     QVERIFY(!f.Panel(kqBodySize)->Active());
     f.Frame()->sbtnMakeSelection->click();
@@ -540,7 +537,7 @@ void TestKey::screenshotsOfTheCatalogue() {
     f.Key()->Navigate();
     f.Choose(kqHatFungi, 0);
     f.Choose(kqHatSubType, 1);  // pores
-    f.Choose(kqSeason, 8);      // September
+    f.Choose(kqSeason, 8);  // September
     f.Frame()->MakeSelection();
     QVERIFY(f.dm->cdsFungi->RecordCount() > 0);
     f.Frame()->SetPresentation(2);

@@ -84,50 +84,105 @@ void TestKeySelection::lines_data() {
     QTest::newRow("a spruce marks the conifer forest")
         << Answers{{kqHabitat, "000100000000000"}}
         << QStringList{Open, Complete, "(", "Pos(Habitat,1 > 0)", "OR Pos(Habitat,4 > 0)", ")", Close};
-    QTest::newRow("the leaf forest marks its seven trees")
-        << Answers{{kqHabitat, "010000000000000"}}
-        << QStringList{Open, Complete, "(", "Pos(Habitat,2 > 0)", "OR Pos(Habitat,7 > 0)", "OR Pos(Habitat,8 > 0)",
-                       "OR Pos(Habitat,9 > 0)", "OR Pos(Habitat,10 > 0)", "OR Pos(Habitat,11 > 0)",
-                       "OR Pos(Habitat,12 > 0)", "OR Pos(Habitat,13 > 0)", ")", Close};
+    QTest::newRow("the leaf forest marks its seven trees") << Answers{{kqHabitat, "010000000000000"}}
+                                                           << QStringList{Open,
+                                                                          Complete,
+                                                                          "(",
+                                                                          "Pos(Habitat,2 > 0)",
+                                                                          "OR Pos(Habitat,7 > 0)",
+                                                                          "OR Pos(Habitat,8 > 0)",
+                                                                          "OR Pos(Habitat,9 > 0)",
+                                                                          "OR Pos(Habitat,10 > 0)",
+                                                                          "OR Pos(Habitat,11 > 0)",
+                                                                          "OR Pos(Habitat,12 > 0)",
+                                                                          "OR Pos(Habitat,13 > 0)",
+                                                                          ")",
+                                                                          Close};
     QTest::newRow("grass and sand mark only themselves")
         << Answers{{kqHabitat, "001000000000010"}}
         << QStringList{Open, Complete, "(", "Pos(Habitat,3 > 0)", "OR Pos(Habitat,14 > 0)", ")", Close};
     QTest::newRow("groups, a four-valued answer and a colour, joined in visiting order")
-        << Answers{{kqHatFungi, "10"}, {kqSeason, "000000011000"}, {kqGrowthMethod, "010000"},
-                   {kqGroupedGrowth, "10"}, {kqMeatColor, "16777215"}, {kqOccurence, "00000001"}}
-        << QStringList{Open, Complete, "Num(HatFungi = 0)", "AND (", "Pos(GrowthMethod,2 > 0)", ")", "AND (",
-                       "Pos(Season,8 > 0)", "OR Pos(Season,9 > 0)", ")", "AND (", "Pos(Occurence,8 > 0)", ")",
-                       "AND Num(GroupedGrowth <> 3)", "AND Color(MeatColor,100,OR,16777215)", Close};
-    QTest::newRow("cap questions")
-        << Answers{{kqHatFungi, "10"}, {kqHatSize, " 60 "}, {kqHatSubType, "1000"}, {kqLinedHat, "01"},
-                   {kqScaledHat, "10"}, {kqDottedHat, "01"}, {kqHatSubGrowth, "0010"}, {kqHatSubDensity, "001"},
-                   {kqFootRing, "10"}, {kqFootSize, "12"}, {kqHatColor, "255"}, {kqFootColor, "0"}}
-        << QStringList{Open, Complete, "Num(HatFungi = 0)", "AND Num(BodySizeMinimum <= 60)",
-                       "AND Num(BodySizeMaximum >= 60)", "AND Num(HatSubType = 0)", "AND Num(LinedHat <> 0)",
-                       "AND Num(ScaledHat <> 3)", "AND Num(DottedHat <> 0)", "AND Pos(HatSubGrowth,3 > 0)",
-                       "AND Num(HatSubDensity = 2)", "AND Num(FootRing <> 3)", "AND Num(FootSizeMinimum <= 12)",
-                       "AND Num(FootSizeMaximum >= 12)", "AND Color(BodyColor,100,OR,255)",
-                       "AND Color(FootColor,100,OR,0)", Close};
+        << Answers{{kqHatFungi, "10"},      {kqSeason, "000000011000"}, {kqGrowthMethod, "010000"},
+                   {kqGroupedGrowth, "10"}, {kqMeatColor, "16777215"},  {kqOccurence, "00000001"}}
+        << QStringList{Open,
+                       Complete,
+                       "Num(HatFungi = 0)",
+                       "AND (",
+                       "Pos(GrowthMethod,2 > 0)",
+                       ")",
+                       "AND (",
+                       "Pos(Season,8 > 0)",
+                       "OR Pos(Season,9 > 0)",
+                       ")",
+                       "AND (",
+                       "Pos(Occurence,8 > 0)",
+                       ")",
+                       "AND Num(GroupedGrowth <> 3)",
+                       "AND Color(MeatColor,100,OR,16777215)",
+                       Close};
+    QTest::newRow("cap questions") << Answers{{kqHatFungi, "10"},       {kqHatSize, " 60 "},
+                                              {kqHatSubType, "1000"},   {kqLinedHat, "01"},
+                                              {kqScaledHat, "10"},      {kqDottedHat, "01"},
+                                              {kqHatSubGrowth, "0010"}, {kqHatSubDensity, "001"},
+                                              {kqFootRing, "10"},       {kqFootSize, "12"},
+                                              {kqHatColor, "255"},      {kqFootColor, "0"}}
+                                   << QStringList{Open,
+                                                  Complete,
+                                                  "Num(HatFungi = 0)",
+                                                  "AND Num(BodySizeMinimum <= 60)",
+                                                  "AND Num(BodySizeMaximum >= 60)",
+                                                  "AND Num(HatSubType = 0)",
+                                                  "AND Num(LinedHat <> 0)",
+                                                  "AND Num(ScaledHat <> 3)",
+                                                  "AND Num(DottedHat <> 0)",
+                                                  "AND Pos(HatSubGrowth,3 > 0)",
+                                                  "AND Num(HatSubDensity = 2)",
+                                                  "AND Num(FootRing <> 3)",
+                                                  "AND Num(FootSizeMinimum <= 12)",
+                                                  "AND Num(FootSizeMaximum >= 12)",
+                                                  "AND Color(BodyColor,100,OR,255)",
+                                                  "AND Color(FootColor,100,OR,0)",
+                                                  Close};
     QTest::newRow("pores use the gill fields")
         << Answers{{kqHatSubGrowth2, "0001"}, {kqHatSubDensity2, "100"}}
         << QStringList{Open, Complete, "Pos(HatSubGrowth,4 > 0)", "AND Num(HatSubDensity = 0)", Close};
     QTest::newRow("fruit body width then height, not swapped")
         << Answers{{kqBodySize, " 40 , 25"}, {kqBodyColor, "1234"}}
-        << QStringList{Open, Complete, "Num(BodySizeMinimum <= 40)", "AND Num(BodySizeMaximum >= 40)",
-                       "AND Num(BodyHeightMinimum <= 25)", "AND Num(BodyHeightMaximum >= 25)",
-                       "AND Color(BodyColor,100,OR,1234)", Close};
+        << QStringList{Open,
+                       Complete,
+                       "Num(BodySizeMinimum <= 40)",
+                       "AND Num(BodySizeMaximum >= 40)",
+                       "AND Num(BodyHeightMinimum <= 25)",
+                       "AND Num(BodyHeightMaximum >= 25)",
+                       "AND Color(BodyColor,100,OR,1234)",
+                       Close};
     QTest::newRow("smell and taste keep their exact texts")
         << Answers{{kqSmell, "10"}, {kqTaste, "01"}, {kqVisibleMeatJuice, "10"}, {kqMeatJuiceColor, "65280"}}
-        << QStringList{Open, Complete, "Str(Smell = \"Mild\") or Str(Smell = \"Okänd\")", "AND Str(Taste <> \"Mild\")",
-                       "AND Num(VisibleMeatJuice <> 3)", "AND Color(MeatJuiceColor,100,OR,65280)", Close};
+        << QStringList{Open,
+                       Complete,
+                       "Str(Smell = \"Mild\") or Str(Smell = \"Okänd\")",
+                       "AND Str(Taste <> \"Mild\")",
+                       "AND Num(VisibleMeatJuice <> 3)",
+                       "AND Color(MeatJuiceColor,100,OR,65280)",
+                       Close};
     QTest::newRow("mild taste names the taste field in both terms")
-        << Answers{{kqTaste, "10"}} << QStringList{Open, Complete, "Str(Taste = \"Mild\") or Str(Taste = \"Okänd\")", Close};
+        << Answers{{kqTaste, "10"}}
+        << QStringList{Open, Complete, "Str(Taste = \"Mild\") or Str(Taste = \"Okänd\")", Close};
     QTest::newRow("spores: 12 , 8 is width 8 and height 12")
         << Answers{{kqSporeProps, "010000000100000001"}, {kqSporeSize, "12 , 8"}, {kqSporeColor, "8421504"}}
-        << QStringList{Open, Complete, "(", "Pos(SporeProps,2 > 0)", "OR Pos(SporeProps,10 > 0)",
-                       "OR Pos(SporeProps,18 > 0)", ")", "AND Num(SporeWidthMin <= 8)", "AND Num(SporeWidthMax >= 8)",
-                       "AND Num(SporeHeightMin <= 12)", "AND Num(SporeHeightMax >= 12)",
-                       "AND Color(SporeColor,100,OR,8421504)", Close};
+        << QStringList{Open,
+                       Complete,
+                       "(",
+                       "Pos(SporeProps,2 > 0)",
+                       "OR Pos(SporeProps,10 > 0)",
+                       "OR Pos(SporeProps,18 > 0)",
+                       ")",
+                       "AND Num(SporeWidthMin <= 8)",
+                       "AND Num(SporeWidthMax >= 8)",
+                       "AND Num(SporeHeightMin <= 12)",
+                       "AND Num(SporeHeightMax >= 12)",
+                       "AND Color(SporeColor,100,OR,8421504)",
+                       Close};
     QTest::newRow("headers, empty options and no colour add nothing")
         << Answers{{kqHeader1, "*"}, {kqHabitat, "000000000000000"}, {kqMeatColor, "-1"}, {kqHatFungi, "01"}}
         << QStringList{Open, Complete, "Num(HatFungi = 1)", Close};
@@ -176,10 +231,12 @@ void TestKeySelection::sizes() {
     static const QMap<int, QString> messages{
         {kqHatSize, "Ogiltig eller orimlig hattstorlek."},
         {kqFootSize, "Ogiltig eller orimlig fottjocklek."},
-        {kqBodySize, "Ogiltig eller orimlig bredd/höjd på fruktkropp. Skriv bredden och höjden uttryckt i hela "
-                     "millimeter med ett kommatecken mellan."},
-        {kqSporeSize, "Ogiltig eller orimlig bredd/höjd på sporerna. Skriv bredden och höjden uttryckt i hela "
-                      "mikrometer med ett kommatecken mellan."}};
+        {kqBodySize,
+         "Ogiltig eller orimlig bredd/höjd på fruktkropp. Skriv bredden och höjden uttryckt i hela "
+         "millimeter med ett kommatecken mellan."},
+        {kqSporeSize,
+         "Ogiltig eller orimlig bredd/höjd på sporerna. Skriv bredden och höjden uttryckt i hela "
+         "mikrometer med ett kommatecken mellan."}};
     // An answer before the size is in the chain; on a refusal no line is handed out.
     const TKeySelectionResult result = BuildKeySelection(AnswerList({{kqSeason, "000010000000"}, {question, text}}), 0);
     if (accepted) {
@@ -194,7 +251,7 @@ void TestKeySelection::sizes() {
 
 void TestKeySelection::questionsNotInForceAddNothing() {
     // Cap questions answered while "Ja" was chosen stay stored but add nothing after "Nej".
-    Answers stored{{kqHatFungi, "01"}, {kqHatSize, "50"}, {kqHatSubType, "1000"}, {kqHatSubGrowth, "1000"},
+    Answers stored{{kqHatFungi, "01"},  {kqHatSize, "50"},     {kqHatSubType, "1000"}, {kqHatSubGrowth, "1000"},
                    {kqHatColor, "255"}, {kqBodySize, "20,30"}, {kqMeatJuiceColor, "5"}};
     const QStringList inForce = KeyAnswersInForce(AnswerList(stored));
     QCOMPARE(inForce[kqHatSize], QString());
@@ -217,7 +274,7 @@ void TestKeySelection::questionsNotInForceAddNothing() {
 
     // Gill answers left from before the underside was changed to pores add nothing: only the
     // pore questions select (both kinds write the same fields).
-    Answers pores{{kqHatFungi, "10"},       {kqHatSubType, "0100"},     {kqHatSubGrowth, "1000"},
+    Answers pores{{kqHatFungi, "10"},       {kqHatSubType, "0100"},    {kqHatSubGrowth, "1000"},
                   {kqHatSubDensity, "100"}, {kqHatSubGrowth2, "0010"}, {kqHatSubDensity2, "001"}};
     QVERIFY(!KeyTagActive(14, AnswerList(pores)));
     const QStringList poresInForce = KeyAnswersInForce(AnswerList(pores));
@@ -239,13 +296,25 @@ void TestKeySelection::mildnessSelectsInsideTheChain_data() {
     QTest::addColumn<QString>("taste");
     QTest::addColumn<QString>("data");
     QTest::addColumn<bool>("selected");
-    QTest::newRow("cap, mild, bitter") << 0 << "Mild" << "Bitter" << "CPLD" << true;
-    QTest::newRow("cap, unknown smell") << 0 << "Okänd" << "Skarp" << "CPLD" << true;
-    QTest::newRow("cap, strong smell") << 0 << "Anis" << "Bitter" << "CPLD" << false;
-    QTest::newRow("cap, mild taste") << 0 << "Mild" << "Mild" << "CPLD" << false;
+    QTest::newRow("cap, mild, bitter") << 0 << "Mild"
+                                       << "Bitter"
+                                       << "CPLD" << true;
+    QTest::newRow("cap, unknown smell") << 0 << "Okänd"
+                                        << "Skarp"
+                                        << "CPLD" << true;
+    QTest::newRow("cap, strong smell") << 0 << "Anis"
+                                       << "Bitter"
+                                       << "CPLD" << false;
+    QTest::newRow("cap, mild taste") << 0 << "Mild"
+                                     << "Mild"
+                                     << "CPLD" << false;
     // The second mild term must not rescue an earlier failure in the chain.
-    QTest::newRow("no cap but unknown smell") << 1 << "Okänd" << "Bitter" << "CPLD" << false;
-    QTest::newRow("incomplete description") << 0 << "Mild" << "Bitter" << "" << false;
+    QTest::newRow("no cap but unknown smell") << 1 << "Okänd"
+                                              << "Bitter"
+                                              << "CPLD" << false;
+    QTest::newRow("incomplete description") << 0 << "Mild"
+                                            << "Bitter"
+                                            << "" << false;
 }
 
 void TestKeySelection::mildnessSelectsInsideTheChain() {

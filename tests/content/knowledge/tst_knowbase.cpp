@@ -78,7 +78,8 @@ struct KnowBase : UserFixture {
     TframeSciences* frame() const { return screen->ScienceFrame(); }
     TExtClientDataSet* table() const { return dm->cdsKnowbase; }
 
-    QString AddRecord(int type, const QString& name, const QString& master = QString(), const QString& createdBy = QString()) {
+    QString AddRecord(int type, const QString& name, const QString& master = QString(),
+                      const QString& createdBy = QString()) {
         table()->Append();
         table()->FieldByName("ItemType")->SetAsInteger(type);
         table()->FieldByName("ItemName")->SetAsString(name);
@@ -120,7 +121,6 @@ struct KnowBase : UserFixture {
     }
 };
 
-
 }  // namespace
 
 class TestKnowBase : public QObject {
@@ -152,8 +152,9 @@ private Q_SLOTS:
         QStringList top;
         for (int i = 0; i < tree->topLevelItemCount(); ++i) top << tree->topLevelItem(i)->text(0);
         // Of the two in a circle one stays on top and carries the other; nothing is lost.
-        QCOMPARE(top, (QStringList{"Björkskog", "Cirkel A", QString::fromUtf8("Ängar"), QString::fromUtf8("Ödesvampar"),
-                                   "Abborrsopp", "Egen förälder", QString::fromUtf8("Föräldralös")}));
+        QCOMPARE(top,
+                 (QStringList{"Björkskog", "Cirkel A", QString::fromUtf8("Ängar"), QString::fromUtf8("Ödesvampar"),
+                              "Abborrsopp", "Egen förälder", QString::fromUtf8("Föräldralös")}));
         QTreeWidgetItem* ang = kb.frame()->NodeOfKey(gAng);
         QCOMPARE(ang->childCount(), 2);
         QCOMPARE(ang->child(0)->text(0), QString("Zebra"));
@@ -165,8 +166,9 @@ private Q_SLOTS:
 
     void newArticleIsFetchedSavedAndShown() {
         KnowBase kb;
-        const QString folder = kb.ArticleFolder("kantarell", {{"main.htm", "<h1>Kantarell</h1><a href=\"sporer.htm\">Sporer</a>"},
-                                                             {"sporer.htm", "<p>Sporavtryck</p>"}});
+        const QString folder = kb.ArticleFolder("kantarell",
+                                                {{"main.htm", "<h1>Kantarell</h1><a href=\"sporer.htm\">Sporer</a>"},
+                                                 {"sporer.htm", "<p>Sporavtryck</p>"}});
         kb.frame()->NewItemClick(0);
         TframeSciences* f = kb.frame();
         QVERIFY(!kb.main->NavigationEnabled());
@@ -182,7 +184,8 @@ private Q_SLOTS:
         QVERIFY(kb.main->grab().save(testsupport::ArtefactDir() + "/knowbase_new_800x600.png"));
         // Through the button the same error reaches the standard error box.
         f->btnSave->click();
-        QCOMPARE(UIServices::MessageLog().last().Text, QString::fromUtf8("Artikeldata har inte hämtats. Artikeln kan inte sparas!"));
+        QCOMPARE(UIServices::MessageLog().last().Text,
+                 QString::fromUtf8("Artikeldata har inte hämtats. Artikeln kan inte sparas!"));
         QCOMPARE(UIServices::MessageLog().last().Icon, UIServices::TMsgIcon::Error);
         QVERIFY(f->btnGetData->hasFocus() || !kb.main->isActiveWindow());
         kb.Fetch(folder);
@@ -226,9 +229,10 @@ private Q_SLOTS:
         formSimpleInfo = new TformSimpleInfo("1.0.0");
         formSimpleInfo->SetMainWindow(kb.main.get());
         const QString text = testsupport::ExceptionText([&] { kb.frame()->sbtnOpenClick(); });
-        QCOMPARE(text, QStringLiteral("Fel vid uppackning av zip-arkiv. Meddelande: Filen \"%1\" är skadad eller ingen "
-                                      "zip-fil och kan inte packas upp.")
-                           .arg(QDir::toNativeSeparators(GetKnowBaseFile(key))));
+        QCOMPARE(text,
+                 QStringLiteral("Fel vid uppackning av zip-arkiv. Meddelande: Filen \"%1\" är skadad eller ingen "
+                                "zip-fil och kan inte packas upp.")
+                     .arg(QDir::toNativeSeparators(GetKnowBaseFile(key))));
         QVERIFY(!kb.frame()->ShowingArticle);
         QVERIFY(!formSimpleInfo->isVisible());
         QVERIFY(kb.main->isEnabled());
@@ -286,11 +290,13 @@ private Q_SLOTS:
         QVERIFY(!fetched.isEmpty() && fetched != stored);
         AtomicFileFaults::FailNext(TWriteStep::Flush);
         auto clear = qScopeGuard([] { AtomicFileFaults::Clear(); });
-        QCOMPARE(testsupport::ExceptionText([&] { kb.frame()->btnSaveClick(); }),
-                 QString::fromUtf8("Filen \"%1\" kunde inte sparas (disken är full)").arg(QDir::toNativeSeparators(target)));
+        QCOMPARE(
+            testsupport::ExceptionText([&] { kb.frame()->btnSaveClick(); }),
+            QString::fromUtf8("Filen \"%1\" kunde inte sparas (disken är full)").arg(QDir::toNativeSeparators(target)));
         QVERIFY(!AtomicFileFaults::Armed());
         QCOMPARE(testsupport::ReadBytes(target), stored);
-        QCOMPARE(QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files), QStringList{QFileInfo(target).fileName()});
+        QCOMPARE(QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files),
+                 QStringList{QFileInfo(target).fileName()});
         QCOMPARE(testsupport::ReadBytes(GetTempKnowBaseFile(key)), fetched);
     }
 
@@ -305,16 +311,19 @@ private Q_SLOTS:
         QFETCH(bool, asked);
         KnowBase kb;
         // Dot files do not count: they are not packed.
-        const QString folder = kb.ArticleFolder("stor", {{"main.htm", ""}, {"bilder/data.bin", QByteArray(size, 'x')},
-                                                        {".cache/stor", QByteArray(2 * 1024 * 1024, 'y')}});
+        const QString folder = kb.ArticleFolder("stor",
+                                                {{"main.htm", ""},
+                                                 {"bilder/data.bin", QByteArray(size, 'x')},
+                                                 {".cache/stor", QByteArray(2 * 1024 * 1024, 'y')}});
         kb.frame()->NewItemClick(0);
         kb.answer = TMsgResult::No;
         kb.Fetch(folder);
         QCOMPARE(kb.questions, asked ? 1 : 0);
         QCOMPARE(kb.screen->DataFetched, !asked);
         if (asked)
-            QCOMPARE(UIServices::MessageLog().last().Text,
-                     QString::fromUtf8("Sökvägen Du har angivit för artikeln innehåller över 5Mb data. Vill Du fortsätta?"));
+            QCOMPARE(
+                UIServices::MessageLog().last().Text,
+                QString::fromUtf8("Sökvägen Du har angivit för artikeln innehåller över 5Mb data. Vill Du fortsätta?"));
         // A folder without main.htm.
         QVERIFY(QFile::remove(folder + "/main.htm"));
         testsupport::WriteBytes(folder + "/index.htm", "x");
@@ -365,7 +374,10 @@ private Q_SLOTS:
         kb.Contacts()->FieldByName("UserName")->SetAsString("Bertil");
         kb.Contacts()->Post();
         const QString other = kb.Contacts()->FieldByName("UKey")->AsString();
-        const QString key = kb.AddRecord(1, "Artikel", QString(), creator == 0 ? QString() : creator == 1 ? kb.userContact : other);
+        const QString key = kb.AddRecord(1, "Artikel", QString(),
+                                         creator == 0       ? QString()
+                                             : creator == 1 ? kb.userContact
+                                                            : other);
         kb.Refill();
         kb.Select(key);
         QCOMPARE(kb.frame()->sbtnEdit->isEnabled(), mayEdit);
@@ -463,9 +475,10 @@ private Q_SLOTS:
         f->sbtnEditClick();
         TypeInto(f->dbeditAuthor, "Någon annan");
         kb.screen->UpdateFrame();
-        const QList<QPair<QWidget*, int>> rows{{f->dbeditItemName, 15}, {f->dbmemoDescription, 35}, {f->dbeditSource, 105},
-                                               {f->dbeditAuthor, 125},  {f->editCreatedBy, 145},    {f->btnGetData, 165},
-                                               {f->panelFetchedData, 165}, {f->bevelSeparator, 195}, {f->btnSave, 210}};
+        const QList<QPair<QWidget*, int>> rows{
+            {f->dbeditItemName, 15},    {f->dbmemoDescription, 35}, {f->dbeditSource, 105},
+            {f->dbeditAuthor, 125},     {f->editCreatedBy, 145},    {f->btnGetData, 165},
+            {f->panelFetchedData, 165}, {f->bevelSeparator, 195},   {f->btnSave, 210}};
         for (const auto& row : rows) QCOMPARE(row.first->y(), row.second);
         // The creator row goes when the author is the creator.
         TypeInto(f->dbeditAuthor, QString::fromUtf8("Åsa Öberg"));
@@ -485,14 +498,16 @@ private Q_SLOTS:
         QStringList articles;
         for (shipped.First(); !shipped.Eof(); shipped.Next()) {
             kb.table()->Append();
-            for (const char* field : {"UKey", "MasterUKey", "ItemName", "ItemType", "Source", "Author", "Description", "CreatedBy"})
+            for (const char* field :
+                 {"UKey", "MasterUKey", "ItemName", "ItemType", "Source", "Author", "Description", "CreatedBy"})
                 kb.table()->FieldByName(field)->SetValue(shipped.FieldByName(field)->Value());
             kb.table()->Post();
             const QString key = shipped.FieldByName("UKey")->AsString();
             if (shipped.FieldByName("ItemType")->AsInteger() == 1) {
                 articles << key;
                 QDir().mkpath(QFileInfo(GetKnowBaseFile(key)).absolutePath());
-                QVERIFY(QFile::copy(testsupport::ProgramDir() + "/Data/KnowBase/" + key + ".dat", GetKnowBaseFile(key)));
+                QVERIFY(
+                    QFile::copy(testsupport::ProgramDir() + "/Data/KnowBase/" + key + ".dat", GetKnowBaseFile(key)));
             }
         }
         shipped.Close();

@@ -249,7 +249,8 @@ void TestMaps::importFillsRecordFromHeader() {
     f.answers << path;
     f.Frame()->sbtnNewMap->click();
     QCOMPARE(UIServices::ChooserLog().size(), 1);
-    QCOMPARE(UIServices::ChooserLog().first().Filter, QStringLiteral("Lantmäteriets kartfiler (*.rik *.RIK);;Alla filer (*)"));
+    QCOMPARE(UIServices::ChooserLog().first().Filter,
+             QStringLiteral("Lantmäteriets kartfiler (*.rik *.RIK);;Alla filer (*)"));
     QCOMPARE(f.settings->ReadString("Settings/MapFolder"), QFileInfo(path).absolutePath());
     TExtClientDataSet* maps = f.Maps();
     QCOMPARE(maps->State(), TDataSetState::dsInsert);
@@ -313,7 +314,8 @@ void TestMaps::importOfDamagedFileLeavesTableAlone() {
     f.answers << path;
     f.Frame()->sbtnNewMap->click();
     QCOMPARE(f.Messages().size(), 1);
-    QVERIFY2(f.Messages().first().startsWith(QStringLiteral("Invalid mapfile. Message: ")), qPrintable(f.Messages().first()));
+    QVERIFY2(f.Messages().first().startsWith(QStringLiteral("Invalid mapfile. Message: ")),
+             qPrintable(f.Messages().first()));
     QCOMPARE(f.Maps()->State(), TDataSetState::dsBrowse);
     QVERIFY(f.Maps()->IsEmpty());
     QVERIFY(ScreenHost()->NavigationEnabled());
@@ -323,10 +325,18 @@ void TestMaps::presetNaming_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("file name first") << "/kartor/11h_sv.rik" << "UPPSALA 11H SV" << "Filnamnet";
-    QTest::newRow("pieces in the title") << "/kartor/annan.rik" << "UPPSALA 11H SV" << "Uppsala sydväst";
-    QTest::newRow("title search keeps case") << "/kartor/annan.rik" << "Uppsala 11H SV" << "";
-    QTest::newRow("quote in name is only text") << "/kartor/a\").rik" << "INGET" << "";
+    QTest::newRow("file name first") << "/kartor/11h_sv.rik"
+                                     << "UPPSALA 11H SV"
+                                     << "Filnamnet";
+    QTest::newRow("pieces in the title") << "/kartor/annan.rik"
+                                         << "UPPSALA 11H SV"
+                                         << "Uppsala sydväst";
+    QTest::newRow("title search keeps case") << "/kartor/annan.rik"
+                                             << "Uppsala 11H SV"
+                                             << "";
+    QTest::newRow("quote in name is only text") << "/kartor/a\").rik"
+                                                << "INGET"
+                                                << "";
 }
 
 void TestMaps::presetNaming() {
@@ -486,8 +496,8 @@ void TestMaps::drawingOrderByArea() {
     // More than a hundred sheets all take part, larger first, equal areas in table order.
     for (int i = 0; i < 130; ++i) {
         const int side = i % 3 == 0 ? 50000 : 10000;
-        f.AddMapRecord(QStringLiteral("K%1").arg(i, 3, 10, QLatin1Char('0')), 50000, 1400000, 6500000 + side, 1400000 + side,
-                       6500000);
+        f.AddMapRecord(QStringLiteral("K%1").arg(i, 3, 10, QLatin1Char('0')), 50000, 1400000, 6500000 + side,
+                       1400000 + side, 6500000);
     }
     f.Frame()->RebuildList();
     const QList<int> order = f.Frame()->DrawingOrder();
@@ -509,7 +519,8 @@ void TestMaps::mapThatFailsToOpenIsOpenedAgainLater() {
     const QString key = f.Import(path, "Borta");
     const QByteArray bytes = testsupport::ReadBytes(path);
     QVERIFY(QFile::remove(path));
-    const QString failed = QStringLiteral("Fel vid öppning av kartfil \"Borta\". Kontrollera att filen finns i sökvägen!");
+    const QString failed =
+        QStringLiteral("Fel vid öppning av kartfil \"Borta\". Kontrollera att filen finns i sökvägen!");
     auto open = [&] { return testsupport::ExceptionText([&] { f.Frame()->ChooseMapAt(1500200, 6500200, true); }); };
     QCOMPARE(open(), failed);
     QVERIFY(!f.Frame()->panelMap->RIKMap().Active());
@@ -640,10 +651,9 @@ void TestMaps::markPlaceOnSampleSheet() {
     f.Frame()->UpdateFrame();
 
     // Double-click the sheet on the overview: its detail page opens.
-    const QRect r = OverviewPixelRect(f.Maps()->FieldByName("CoordULX")->AsInteger(),
-                                      f.Maps()->FieldByName("CoordULY")->AsInteger(),
-                                      f.Maps()->FieldByName("CoordLRX")->AsInteger(),
-                                      f.Maps()->FieldByName("CoordLRY")->AsInteger());
+    const QRect r = OverviewPixelRect(
+        f.Maps()->FieldByName("CoordULX")->AsInteger(), f.Maps()->FieldByName("CoordULY")->AsInteger(),
+        f.Maps()->FieldByName("CoordLRX")->AsInteger(), f.Maps()->FieldByName("CoordLRY")->AsInteger());
     QTest::mouseDClick(f.Frame()->imageLayer, Qt::LeftButton, {}, r.center());
     QVERIFY(f.Frame()->ShowingDetail());
     QCOMPARE(f.Frame()->CurrentMapUKey(), key);
@@ -665,8 +675,10 @@ void TestMaps::markPlaceOnSampleSheet() {
     QVERIFY(!ScreenHost()->NavigationEnabled());
     // The place screen left the overview; show the sheet again and press the mark button.
     QVERIFY(LocateUKey(f.Maps(), key));
-    const int midX = (f.Maps()->FieldByName("CoordULX")->AsInteger() + f.Maps()->FieldByName("CoordLRX")->AsInteger()) / 2;
-    const int midY = (f.Maps()->FieldByName("CoordULY")->AsInteger() + f.Maps()->FieldByName("CoordLRY")->AsInteger()) / 2;
+    const int midX =
+        (f.Maps()->FieldByName("CoordULX")->AsInteger() + f.Maps()->FieldByName("CoordLRX")->AsInteger()) / 2;
+    const int midY =
+        (f.Maps()->FieldByName("CoordULY")->AsInteger() + f.Maps()->FieldByName("CoordLRY")->AsInteger()) / 2;
     frame->ShowMapAt(key, midX, midY);
     frame->sbtnMark->click();
     QVERIFY(frame->MarkingActive());
@@ -722,7 +734,8 @@ void TestMaps::markPlaceOnSampleSheet() {
     pf = f.places->PlacesFrame();
     placesTable->FieldByName("Province")->SetAsString(QStringLiteral("Småland"));
     pf->btnSave->click();
-    QVERIFY2(placesTable->State() == TDataSetState::dsBrowse, qPrintable(f.Messages().join('|') + placesTable->FieldByName("PlaceName")->AsString()));
+    QVERIFY2(placesTable->State() == TDataSetState::dsBrowse,
+             qPrintable(f.Messages().join('|') + placesTable->FieldByName("PlaceName")->AsString()));
     QVERIFY(ScreenHost()->NavigationEnabled());
 
     // "Visa på karta" shows the saved place on the coarsest sheet at its position, highlighted.
@@ -861,9 +874,10 @@ void TestMaps::deleteAsksAndKeepsTheFile() {
     f.Frame()->sbtnDeleteMap->click();
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked.first().Caption, QStringLiteral("Mykotekshallen - Varning"));
-    QCOMPARE(asked.first().Text, QStringLiteral("Du är på väg att radera den importerade kartan \"Provblad\". Skall "
-                                                "raderingen genomföras?\n\nOBS! Kartfilen kommer inte att raderas, "
-                                                "endast Mykotekshallen"));
+    QCOMPARE(asked.first().Text,
+             QStringLiteral("Du är på väg att radera den importerade kartan \"Provblad\". Skall "
+                            "raderingen genomföras?\n\nOBS! Kartfilen kommer inte att raderas, "
+                            "endast Mykotekshallen"));
     QCOMPARE(f.Maps()->RecordCount(), 1);
     answer = TMsgResult::Yes;
     f.Frame()->sbtnDeleteMap->click();
@@ -894,8 +908,10 @@ void TestMaps::doubleClickOnPlaceOpensIt() {
                      Qt::NoModifier);
     QApplication::sendEvent(s, &move);
     QCOMPARE(f.Frame()->StatusText(2), QStringLiteral("   Svampställe: Bokskogen"));
-    QCOMPARE(f.Frame()->StatusText(1), QStringLiteral("X=%1, Y=%2").arg(f.Frame()->panelMap->PixelToMapX(at.x())).arg(
-                                           f.Frame()->panelMap->PixelToMapY(at.y())));
+    QCOMPARE(f.Frame()->StatusText(1),
+             QStringLiteral("X=%1, Y=%2")
+                 .arg(f.Frame()->panelMap->PixelToMapX(at.x()))
+                 .arg(f.Frame()->panelMap->PixelToMapY(at.y())));
     const int before = History()->Count();
     QTest::mouseDClick(s, Qt::LeftButton, {}, at);
     QCOMPARE(ScreenHost()->CurrentScreen(), f.places);

@@ -161,8 +161,8 @@ struct PlaceFixture {
         f->editVisitDate->setText(date);
         for (const QString& who : people) {
             f->btnPeopleNewClick();
-            const QString name = dm->cdsContacts->Locate("UKey", who) ? dm->cdsContacts->FieldByName("UserName")->AsString()
-                                                                     : QString();
+            const QString name =
+                dm->cdsContacts->Locate("UKey", who) ? dm->cdsContacts->FieldByName("UserName")->AsString() : QString();
             if (!name.isEmpty()) {
                 // Found through the search panel by the first name.
                 f->searchPeople->Edit->setText(name.section(' ', 0, 0));
@@ -277,9 +277,15 @@ void TestPlaces::heading_followsPlaceSelection_data() {
     QTest::addColumn<QString>("province");
     QTest::addColumn<QString>("district");
     QTest::addColumn<QString>("heading");
-    QTest::newRow("none") << "" << "" << "5 svampställen, urval ej aktivt";
-    QTest::newRow("province") << "Skåne län" << "" << "4 svampställen, urval aktivt";
-    QTest::newRow("district") << "Skåne län" << "Lund" << "3 svampställen, urval aktivt";
+    QTest::newRow("none") << ""
+                          << ""
+                          << "5 svampställen, urval ej aktivt";
+    QTest::newRow("province") << "Skåne län"
+                              << ""
+                              << "4 svampställen, urval aktivt";
+    QTest::newRow("district") << "Skåne län"
+                              << "Lund"
+                              << "3 svampställen, urval aktivt";
 }
 
 void TestPlaces::heading_followsPlaceSelection() {
@@ -799,8 +805,8 @@ void TestPlaces::doubleClick_opensContactAndSpecies() {
     QCOMPARE(f.main->CurrentScreen(), f.main->Screen(ssFungi));
     QCOMPARE(GetUKey(f.dm->cdsFungi), kantarell);
     // The selection is widened by the one species, not dropped.
-    QCOMPARE(f.dm->cdsFungi->Sel(), QStringList({"Str(UKey = \"" + kantarell + "\")", "OR",
-                                                 "Str(SwedishName = \"Flugsvamp\")"}));
+    QCOMPARE(f.dm->cdsFungi->Sel(),
+             QStringList({"Str(UKey = \"" + kantarell + "\")", "OR", "Str(SwedishName = \"Flugsvamp\")"}));
     QCOMPARE(f.dm->cdsFungi->RecordCount(), 2);
     QCOMPARE(f.settings->ReadString("Fungi/LastVisited"), kantarell);
 }
@@ -828,8 +834,8 @@ void TestPlaces::provinceLeftUnmarkedAfterSave() {
     for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
         f.main->resize(size);
         QApplication::processEvents();
-        QVERIFY(f.main->grab().save(
-            testsupport::ArtefactDir() + QString("/places_saved_%1x%2.png").arg(size.width()).arg(size.height())));
+        QVERIFY(f.main->grab().save(testsupport::ArtefactDir() +
+                                    QString("/places_saved_%1x%2.png").arg(size.width()).arg(size.height())));
     }
 }
 

@@ -169,15 +169,40 @@ void TestFoods::validation_data() {
     QTest::addColumn<QString>("cook");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focused");
-    QTest::newRow("no name") << "  " << "4" << "10" << "10" << "Receptet måste ha ett namn!" << "editFoodName";
-    QTest::newRow("no servings") << "Soppa" << "0" << "10" << "10" << "Ogiltigt portionsantal!" << "editServeCount";
-    QTest::newRow("servings no number") << "Soppa" << "fyra" << "10" << "10" << "Ogiltigt portionsantal!"
+    QTest::newRow("no name") << "  "
+                             << "4"
+                             << "10"
+                             << "10"
+                             << "Receptet måste ha ett namn!"
+                             << "editFoodName";
+    QTest::newRow("no servings") << "Soppa"
+                                 << "0"
+                                 << "10"
+                                 << "10"
+                                 << "Ogiltigt portionsantal!"
+                                 << "editServeCount";
+    QTest::newRow("servings no number") << "Soppa"
+                                        << "fyra"
+                                        << "10"
+                                        << "10"
+                                        << "Ogiltigt portionsantal!"
                                         << "editServeCount";
-    QTest::newRow("negative preparation") << "Soppa" << "4" << "-1" << "10" << "Ogiltig förberedelsetid!"
+    QTest::newRow("negative preparation") << "Soppa"
+                                          << "4"
+                                          << "-1"
+                                          << "10"
+                                          << "Ogiltig förberedelsetid!"
                                           << "editPrepTime";
-    QTest::newRow("no cooking time") << "Soppa" << "4" << "0" << "" << "Ogiltig tillagningstid!"
+    QTest::newRow("no cooking time") << "Soppa"
+                                     << "4"
+                                     << "0"
+                                     << ""
+                                     << "Ogiltig tillagningstid!"
                                      << "editCookingTime";
-    QTest::newRow("zero minutes") << "Soppa" << "4" << "0" << "0" << NoException << "";
+    QTest::newRow("zero minutes") << "Soppa"
+                                  << "4"
+                                  << "0"
+                                  << "0" << NoException << "";
 }
 
 void TestFoods::validation() {
@@ -269,7 +294,8 @@ void TestFoods::richTextRoundTrip() {
     const QString key = GetUKey(f.dm->cdsFoods);
     QVERIFY(f.TextRows(key) > 2);
     TDMServices* services = TDMServices::Of(f.dm.get());
-    for (const QString& row : services->LoadTextRows(f.dm->cdsFoodTexts, int(TFoodTextFlag::Ingredients))) QVERIFY(!row.isEmpty());
+    for (const QString& row : services->LoadTextRows(f.dm->cdsFoodTexts, int(TFoodTextFlag::Ingredients)))
+        QVERIFY(!row.isEmpty());
 
     // Read back into a fresh frame: text, letters and the header survive.
     f.Frame()->btnBackToListClick();
@@ -286,7 +312,8 @@ void TestFoods::richTextRoundTrip() {
     QVERIFY(header.next().begin().fragment().charFormat().fontWeight() < int(QFont::Bold));
     // The scripts get plain text.
     QCOMPARE(f.Frame()->ScriptExternal("matingredienser"), "Svampen\n300 g blandsvamp, rensad och skivad\n" + longLine);
-    QCOMPARE(f.Frame()->ScriptExternal("mattillagning"), QString("Fräs svampen i smör.\nHäll på grädden och låt koka."));
+    QCOMPARE(f.Frame()->ScriptExternal("mattillagning"),
+             QString("Fräs svampen i smör.\nHäll på grädden och låt koka."));
     QCOMPARE(f.Frame()->ScriptExternal("okänd"), QString());
 }
 
@@ -403,8 +430,9 @@ void TestFoods::deleteAsksAndRemovesRowsAndFiles() {
     f.answer = TMsgResult::No;
     f.Frame()->btnDeleteClick();
     QCOMPARE(f.dm->cdsFoods->RecordCount(), 1);
-    QCOMPARE(f.boxes, QStringList({"Mykotekshallen - Varning: Du är på väg att radera receptet \"Kantarellsoppa\". "
-                                   "Skall raderingen genomföras?"}));
+    QCOMPARE(f.boxes,
+             QStringList({"Mykotekshallen - Varning: Du är på väg att radera receptet \"Kantarellsoppa\". "
+                          "Skall raderingen genomföras?"}));
     f.answer = TMsgResult::Yes;
     f.Frame()->btnDeleteClick();
     QCOMPARE(f.dm->cdsFoods->RecordCount(), 0);
@@ -499,13 +527,15 @@ void TestFoods::shippedRecipes() {
         f.window->resize(size);
         QTest::mouseClick(f.Frame()->CategoryButtons()[2], Qt::LeftButton);
         QCoreApplication::processEvents();
-        QVERIFY(f.window->grab().save(QString("%1/foods_list_%2x%3.png").arg(artefacts).arg(size.width()).arg(size.height())));
+        QVERIFY(f.window->grab().save(
+            QString("%1/foods_list_%2x%3.png").arg(artefacts).arg(size.width()).arg(size.height())));
         f.Frame()->listFoods->setCurrentRow(0);
         f.Frame()->btnShowClick();
         QCoreApplication::processEvents();
         QCOMPARE(f.Frame()->lblAuthor->text(), QString("Recept av: Mykotekshallen"));
         QVERIFY(f.Frame()->memoPreparation->toPlainText().contains("förväll", Qt::CaseInsensitive));
-        QVERIFY(f.window->grab().save(QString("%1/foods_recipe_%2x%3.png").arg(artefacts).arg(size.width()).arg(size.height())));
+        QVERIFY(f.window->grab().save(
+            QString("%1/foods_recipe_%2x%3.png").arg(artefacts).arg(size.width()).arg(size.height())));
         f.Frame()->btnBackToListClick();
     }
 }

@@ -72,13 +72,12 @@ void TestFrameFungi::column_data() {
     QTest::newRow("not a cap fungus")
         << FieldValues{{"HatFungi", 1}}
         << QStringList{"Fruktkr. bredd:", "Fruktkr. höjd:", "Fruktkropp, färg:", "Matvärde:"}
-        << QStringList{"Hattundersida:", "Skivor, färg:", "Skivor, växtsätt:", "Skivor, täthet:", "Fjällig hatt:",
-                       "Strimmig hatt:", "Prickig hatt:", "Fot, tjocklek:", "Fot, färg:", "Ring på foten:",
-                       "Hatt, storlek:", "Hatt, färg:"};
+        << QStringList{"Hattundersida:", "Skivor, färg:",  "Skivor, växtsätt:", "Skivor, täthet:",
+                       "Fjällig hatt:",  "Strimmig hatt:", "Prickig hatt:",     "Fot, tjocklek:",
+                       "Fot, färg:",     "Ring på foten:", "Hatt, storlek:",    "Hatt, färg:"};
     QTest::newRow("cap fungus with gills")
-        << FieldValues{}
-        << QStringList{"Hattundersida:", "Skivor, färg:", "Skivor, växtsätt:", "Skivor, täthet:", "Hatt, storlek:",
-                       "Hatt, färg:", "Fot, tjocklek:", "Ring på foten:"}
+        << FieldValues{} << QStringList{"Hattundersida:", "Skivor, färg:", "Skivor, växtsätt:", "Skivor, täthet:",
+                                        "Hatt, storlek:", "Hatt, färg:",   "Fot, tjocklek:",    "Ring på foten:"}
         << QStringList{"Fruktkr. höjd:", "Fruktkr. bredd:"};
     QTest::newRow("cap fungus with pores")
         << FieldValues{{"HatSubType", 1}} << QStringList{"Rör, växtsätt:", "Rör, storlek:", "Rör, färg:"}
@@ -90,10 +89,10 @@ void TestFrameFungi::column_data() {
                                            << QStringList{"Matvärde före förvällning:"};
     QTest::newRow("parboiling needed") << FieldValues{{"CookingRequired", 0}}
                                        << QStringList{"Matvärde före förvällning:"} << QStringList{};
-    QTest::newRow("completed by the program") << FieldValues{{"CompletedBy", BuiltInCompleterKey}} << QStringList{}
-                                              << QStringList{"Kompletterad av:"};
-    QTest::newRow("completed by a contact") << FieldValues{{"CompletedBy", ""}} << QStringList{"Kompletterad av:"}
-                                            << QStringList{};
+    QTest::newRow("completed by the program")
+        << FieldValues{{"CompletedBy", BuiltInCompleterKey}} << QStringList{} << QStringList{"Kompletterad av:"};
+    QTest::newRow("completed by a contact")
+        << FieldValues{{"CompletedBy", ""}} << QStringList{"Kompletterad av:"} << QStringList{};
     QTest::newRow("no meat juice") << FieldValues{{"VisibleMeatJuice", 3}} << QStringList{"Synlig köttsaft:"}
                                    << QStringList{"Köttsaft, färg:"};
     QTest::newRow("meat juice") << FieldValues{{"VisibleMeatJuice", 1}} << QStringList{"Köttsaft, färg:"}
@@ -150,12 +149,16 @@ void TestFrameFungi::pages_data() {
     QTest::addColumn<bool>("completeButton");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("infoStart");
-    QTest::newRow("complete") << "CPLD" << false << "tabsFullData" << "";
-    QTest::newRow("in progress") << "CPNG" << false << "tabsIncomplete" << "Den här artbeskrivningen håller på";
-    QTest::newRow("not completed, button shown") << "UNCP" << true << "tabsIncomplete"
-                                                 << "Den här arten saknar ännu en fullständig beskrivning.\n\nHär visas bara artens namn. Klicka";
-    QTest::newRow("not completed, no button") << "UNCP" << false << "tabsIncomplete"
-                                              << "Den här arten saknar ännu en fullständig beskrivning.\n\nHär visas bara artens namn. När";
+    QTest::newRow("complete") << "CPLD" << false << "tabsFullData"
+                              << "";
+    QTest::newRow("in progress") << "CPNG" << false << "tabsIncomplete"
+                                 << "Den här artbeskrivningen håller på";
+    QTest::newRow("not completed, button shown")
+        << "UNCP" << true << "tabsIncomplete"
+        << "Den här arten saknar ännu en fullständig beskrivning.\n\nHär visas bara artens namn. Klicka";
+    QTest::newRow("not completed, no button")
+        << "UNCP" << false << "tabsIncomplete"
+        << "Den här arten saknar ännu en fullständig beskrivning.\n\nHär visas bara artens namn. När";
 }
 
 void TestFrameFungi::pages() {
@@ -171,8 +174,9 @@ void TestFrameFungi::pages() {
     f.screen->Activate(QString());
     QCOMPARE(f.Frame()->ShownPageName(), page);
     QCOMPARE(!f.Frame()->btnComplete->isHidden(), completeButton);
-    if (!infoStart.isEmpty()) QVERIFY2(f.Frame()->lblIncompleteInfo->text().startsWith(infoStart),
-                                       qPrintable(f.Frame()->lblIncompleteInfo->text()));
+    if (!infoStart.isEmpty())
+        QVERIFY2(f.Frame()->lblIncompleteInfo->text().startsWith(infoStart),
+                 qPrintable(f.Frame()->lblIncompleteInfo->text()));
     // The table mode shows the grid, whatever the state.
     f.Frame()->ModeClick(2);
     QCOMPARE(f.Frame()->ShownPageName(), QString("tabsTable"));
@@ -289,10 +293,9 @@ void TestFrameFungi::notes_savedAsNumberedRows_data() {
     QString longLine;
     for (int i = 0; i < 20; ++i) longLine += word;
     longLine.chop(1);  // 199 characters
-    longLine += "!";   // 200
-    QTest::newRow("a line of 200 characters") << longLine
-                                              << QStringList{word.repeated(8), word.repeated(8),
-                                                             word.repeated(3) + "svamparna!"};
+    longLine += "!";  // 200
+    QTest::newRow("a line of 200 characters")
+        << longLine << QStringList{word.repeated(8), word.repeated(8), word.repeated(3) + "svamparna!"};
 }
 
 void TestFrameFungi::notes_savedAsNumberedRows() {
@@ -457,12 +460,18 @@ void TestFrameFungi::screenshots_data() {
     QTest::addColumn<QString>("latin");
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("mode");
-    QTest::newRow("edible") << "Cantharellus cibarius" << "edible" << 1;
-    QTest::newRow("deadly") << "Amanita virosa" << "deadly" << 1;
-    QTest::newRow("no cap") << "Morchella esculenta" << "nocap" << 1;
-    QTest::newRow("incomplete") << "<UNCP>" << "incomplete" << 1;
-    QTest::newRow("table") << "Cantharellus cibarius" << "table" << 2;
-    QTest::newRow("empty") << "<none>" << "empty" << 1;
+    QTest::newRow("edible") << "Cantharellus cibarius"
+                            << "edible" << 1;
+    QTest::newRow("deadly") << "Amanita virosa"
+                            << "deadly" << 1;
+    QTest::newRow("no cap") << "Morchella esculenta"
+                            << "nocap" << 1;
+    QTest::newRow("incomplete") << "<UNCP>"
+                                << "incomplete" << 1;
+    QTest::newRow("table") << "Cantharellus cibarius"
+                           << "table" << 2;
+    QTest::newRow("empty") << "<none>"
+                           << "empty" << 1;
 }
 
 void TestFrameFungi::screenshots() {
@@ -474,8 +483,8 @@ void TestFrameFungi::screenshots() {
     const QString program = testsupport::ProgramDir();
     QVERIFY2(QFile::exists(program + "/Data/Db/Fungi.dat"),
              "the build has not laid the catalogue into the program folder");
-    for (const QString sub :
-         {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
+    for (const QString sub : {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics",
+                              "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
         for (const QString& file : QDir(program + "/" + sub).entryList(QDir::Files))
             QFile::copy(program + "/" + sub + "/" + file, dir.path() + "/" + sub + "/" + file);
@@ -527,8 +536,10 @@ void TestFrameFungi::screenshots() {
             screen->UpdateFrame();
             // The table's columns are sized once the loop has run.
             QTest::qWait(20);
-            QVERIFY(window.grab().save(
-                QString("%1/fungi_%2_%3x%4.png").arg(testsupport::ArtefactDir(), name).arg(size.width()).arg(size.height())));
+            QVERIFY(window.grab().save(QString("%1/fungi_%2_%3x%4.png")
+                                           .arg(testsupport::ArtefactDir(), name)
+                                           .arg(size.width())
+                                           .arg(size.height())));
         }
         if (mode == 2) {
             // Every name whole: the name columns are as wide as their longest entries.

@@ -38,8 +38,12 @@ struct FindFixture : FungiFixture {
     }
     QString AddFind(const QString& date, const QString& createdBy, const QString& district = "Lund") {
         return AddDetail(dm->cdsFungiFinds, species,
-                         {{"FindDate", QDate::fromString(date, Qt::ISODate)}, {"BodyCount", 3}, {"BodyAge", 2},
-                          {"Province", "Skåne län"}, {"District", district}, {"CreatedBy", createdBy}});
+                         {{"FindDate", QDate::fromString(date, Qt::ISODate)},
+                          {"BodyCount", 3},
+                          {"BodyAge", 2},
+                          {"Province", "Skåne län"},
+                          {"District", district},
+                          {"CreatedBy", createdBy}});
     }
     TframeFungiFinds* Show() {
         screen->Activate(QString());
@@ -182,7 +186,10 @@ void TestFungiFinds::buttons_followTheAuthor() {
     // The map button: only when a map holds the find's position.
     QVERIFY(!list->sbtnMap->isEnabled());
     QList<QPoint> asked;
-    FindMapForPoint = [&](int x, int y) { asked.append({x, y}); return x > 0; };
+    FindMapForPoint = [&](int x, int y) {
+        asked.append({x, y});
+        return x > 0;
+    };
     ShowFindOnMap = [](const QString&, int, int) {};
     list->UpdateButtons();
     QVERIFY(!list->sbtnMap->isEnabled());
@@ -220,8 +227,9 @@ void TestFungiFinds::delete_asks() {
     QVERIFY(list);
     UIServices::ClearMessageLog();
     list->sbtnDelete->click();
-    QCOMPARE(f.Messages(), QStringList{"Mykotekshallen - Bekräfta radering: Du är på väg att radera den markerade "
-                                       "fyndplatsen! Skall raderingen genomföras?"});
+    QCOMPARE(f.Messages(),
+             QStringList{"Mykotekshallen - Bekräfta radering: Du är på väg att radera den markerade "
+                         "fyndplatsen! Skall raderingen genomföras?"});
     QCOMPARE(UIServices::MessageLog().first().Buttons, UIServices::TMsgButtons::YesNo);
     QCOMPARE(f.dm->cdsFungiFinds->RecordCount(), yes ? 0 : 1);
     QCOMPARE(list->listEntries->count(), yes ? 0 : 1);

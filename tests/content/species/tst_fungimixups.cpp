@@ -112,7 +112,8 @@ void TestFungiMixups::list_entriesAndButtons() {
     QCOMPARE(frame->sbtnNew->toolTip(), QString("Föreslå en ny förväxlingsart för denna svampart"));
     QVERIFY(frame->sbtnShow->isEnabled());
     // An entry is as high as its wrapped difference text asks.
-    const QString text = QString("Ett ord två ord tre ord fyra ord fem ord sex ord sju ord åtta ord nio ord tio ord. ").repeated(4);
+    const QString text =
+        QString("Ett ord två ord tre ord fyra ord fem ord sex ord sju ord åtta ord nio ord tio ord. ").repeated(4);
     QVERIFY(LocateUKey(f.dm->cdsFungiMixups, GetUKey(f.dm->cdsFungiMixups)));
     f.dm->cdsFungiMixups->SetRecNo(1);
     f.dm->cdsFungiMixups->Edit();
@@ -185,16 +186,16 @@ void TestFungiMixups::doubleClick() {
 void TestFungiMixups::url_encodesEveryValue() {
     const QString difference = "Vit fot, ring. A&B";
     const QString mirror = "Rad ett: gul & röd\nrad två = å, ä, ö #1 + 50% ?x=y";
-    const QUrl url = MixupReportUrl("rapport.exempel.se/", "Kantarell", difference, "Falsk kantarell", mirror,
-                                    "Cecilia Åberg");
+    const QUrl url =
+        MixupReportUrl("rapport.exempel.se/", "Kantarell", difference, "Falsk kantarell", mirror, "Cecilia Åberg");
     QCOMPARE(url.scheme(), QString("http"));
     QCOMPARE(url.host(), QString("rapport.exempel.se"));
     QCOMPARE(url.path(), QString("/data/reportmixup.asp"));
     const QList<QPair<QString, QString>> expected = {{"fungi1", "Kantarell"},
-                                                      {"difference1", difference},
-                                                      {"fungi2", "Falsk kantarell"},
-                                                      {"difference2", mirror},
-                                                      {"user", "Cecilia Åberg"}};
+                                                     {"difference1", difference},
+                                                     {"fungi2", "Falsk kantarell"},
+                                                     {"difference2", mirror},
+                                                     {"user", "Cecilia Åberg"}};
     QCOMPARE(ServerQuery(url), expected);
     QVERIFY(!url.toEncoded().contains(' '));
 }
@@ -205,10 +206,14 @@ void TestFungiMixups::proposal_invalid_data() {
     QTest::addColumn<bool>("mirror");
     QTest::addColumn<QString>("mirrorText");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no look-alike") << "" << "Tunnare kött" << false << "" << kNoSpecies;
-    QTest::newRow("no difference") << "Falsk kantarell" << "" << false << "" << kNoDifference;
-    QTest::newRow("blank difference") << "Falsk kantarell" << "  \n " << false << "" << kNoDifference;
-    QTest::newRow("mirrored without text") << "Falsk kantarell" << "Tunnare kött" << true << "" << kNoDifference;
+    QTest::newRow("no look-alike") << ""
+                                   << "Tunnare kött" << false << "" << kNoSpecies;
+    QTest::newRow("no difference") << "Falsk kantarell"
+                                   << "" << false << "" << kNoDifference;
+    QTest::newRow("blank difference") << "Falsk kantarell"
+                                      << "  \n " << false << "" << kNoDifference;
+    QTest::newRow("mirrored without text") << "Falsk kantarell"
+                                           << "Tunnare kött" << true << "" << kNoDifference;
 }
 
 void TestFungiMixups::proposal_invalid() {
@@ -242,14 +247,20 @@ void TestFungiMixups::proposal_send_data() {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<bool>("mirror");
     QTest::addColumn<QString>("message");
-    QTest::newRow("sent, mirrored") << "rapport.exempel.se" << "" << true
-                                    << "Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!";
-    QTest::newRow("sent, mirror unchecked") << "rapport.exempel.se" << "" << false
-                                            << "Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!";
-    QTest::newRow("failure") << "rapport.exempel.se" << "Tidsgränsen överskreds" << true
-                             << "Sändningen av förväxlingssvampen via Internet misslyckades. Meddelande: Tidsgränsen överskreds";
-    QTest::newRow("no report address") << "" << "" << true
-                                       << "Ingen adress för rapporter till Mykotekshallen-teamet är inställd, så förslaget kunde inte skickas.";
+    QTest::newRow("sent, mirrored")
+        << "rapport.exempel.se"
+        << "" << true << "Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!";
+    QTest::newRow("sent, mirror unchecked")
+        << "rapport.exempel.se"
+        << "" << false << "Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!";
+    QTest::newRow("failure")
+        << "rapport.exempel.se"
+        << "Tidsgränsen överskreds" << true
+        << "Sändningen av förväxlingssvampen via Internet misslyckades. Meddelande: Tidsgränsen överskreds";
+    QTest::newRow("no report address")
+        << ""
+        << "" << true
+        << "Ingen adress för rapporter till Mykotekshallen-teamet är inställd, så förslaget kunde inte skickas.";
 }
 
 void TestFungiMixups::proposal_send() {
@@ -267,7 +278,8 @@ void TestFungiMixups::proposal_send() {
     };
     TframeFungiMixupDetails* form = f.NewProposal();
     QVERIFY(form);
-    QVERIFY(form->panelFrameHeader->text().endsWith("Kantarell (Cantharellus cibarius) - inmatning av ny förväxlingssvamp"));
+    QVERIFY(form->panelFrameHeader->text().endsWith(
+        "Kantarell (Cantharellus cibarius) - inmatning av ny förväxlingssvamp"));
     QVERIFY(form->searchMixup->isEnabled());
     form->searchMixup->Edit->setText("Falsk kantarell");
     form->dbmemoDifference->setPlainText("Vit fot, ring. A&B");
@@ -294,8 +306,9 @@ void TestFungiMixups::proposal_send() {
         QCOMPARE(query[0], qMakePair(QString("fungi1"), QString("Kantarell")));
         QCOMPARE(query[1], qMakePair(QString("difference1"), QString("Vit fot, ring. A&B")));
         QCOMPARE(query[2], qMakePair(QString("fungi2"), QString("Falsk kantarell")));
-        QCOMPARE(query[3], qMakePair(QString("difference2"),
-                                     mirror ? QString("Tjockare kött,\nåsar i stället för skivor") : QString()));
+        QCOMPARE(query[3],
+                 qMakePair(QString("difference2"),
+                           mirror ? QString("Tjockare kött,\nåsar i stället för skivor") : QString()));
         QCOMPARE(query[4], qMakePair(QString("user"), QString("Cecilia")));
     }
     // Nothing is stored, and the user may move again.
@@ -343,18 +356,20 @@ void TestFungiMixups::proposal_localServer() {
     QCOMPARE(UIServices::MessageLog().size(), 1);
     const QString shown = UIServices::MessageLog().first().Text;
     if (listening) {
-        QCOMPARE(shown, QString("Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"));
+        QCOMPARE(shown,
+                 QString("Förslaget på förväxlingssvamp har skickats till Mykotekshallen-teamet. Tack för hjälpen!"));
         QVERIFY2(requestLine.startsWith("GET /data/reportmixup.asp?"), requestLine.constData());
         const QByteArray target = requestLine.split(' ').value(1);
         const QList<QPair<QString, QString>> expected = {{"fungi1", "Kantarell"},
-                                                          {"difference1", "Vit fot, ring. A&B"},
-                                                          {"fungi2", "Falsk kantarell"},
-                                                          {"difference2", "Tjockare kött,\nåsar = 100% #1 + mer"},
-                                                          {"user", "Cecilia"}};
+                                                         {"difference1", "Vit fot, ring. A&B"},
+                                                         {"fungi2", "Falsk kantarell"},
+                                                         {"difference2", "Tjockare kött,\nåsar = 100% #1 + mer"},
+                                                         {"user", "Cecilia"}};
         QCOMPARE(ServerQuery(QUrl::fromEncoded("http://x" + target)), expected);
     } else {
-        QCOMPARE(shown, QString("Sändningen av förväxlingssvampen via Internet misslyckades. Meddelande: "
-                                "Servern tog inte emot anslutningen."));
+        QCOMPARE(shown,
+                 QString("Sändningen av förväxlingssvampen via Internet misslyckades. Meddelande: "
+                         "Servern tog inte emot anslutningen."));
     }
     QCOMPARE(f.dm->cdsFungiMixups->State(), TDataSetState::dsBrowse);
     QCOMPARE(f.dm->cdsFungiMixups->RecordCount(), 2);
@@ -362,8 +377,9 @@ void TestFungiMixups::proposal_localServer() {
 
 void TestFungiMixups::screenshot() {
     MixupFixture f;
-    f.AddMixup(f.other, "Grå kantarell", "Ätlig", "Grå till svart hatt, tunnare kött och lägre åsar. Växer i mossa "
-                                                   "under gran, ofta i stora mängder på hösten.");
+    f.AddMixup(f.other, "Grå kantarell", "Ätlig",
+               "Grå till svart hatt, tunnare kött och lägre åsar. Växer i mossa "
+               "under gran, ofta i stora mängder på hösten.");
     QVERIFY(f.Show());
     f.window->resize(800, 600);
     QCoreApplication::processEvents();

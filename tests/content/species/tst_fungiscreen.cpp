@@ -45,8 +45,8 @@ void TestFungiScreen::screen_menuButtonAndSubScreens() {
     for (QObject* o : subs)
         if (auto* s = dynamic_cast<TFRFungiSubScreen*>(o)) order << s;
     QCOMPARE(order.size(), 7);
-    const QList<TClientDataSet*> tables = {f.dm->cdsFungiPics,  f.dm->cdsFungiPics,   f.dm->cdsFungiFinds,
-                                           f.dm->cdsFungiFinds, f.dm->cdsFungiMixups, f.dm->cdsFungiMixups,
+    const QList<TClientDataSet*> tables = {f.dm->cdsFungiPics,     f.dm->cdsFungiPics,   f.dm->cdsFungiFinds,
+                                           f.dm->cdsFungiFinds,    f.dm->cdsFungiMixups, f.dm->cdsFungiMixups,
                                            f.dm->cdsFungiSubPlaces};
     const QList<int> modes = {0, 1, 0, 1, 0, 1, 0};
     for (int i = 0; i < 7; ++i) {
@@ -72,7 +72,8 @@ void TestFungiScreen::widen_data() {
     QTest::addColumn<QStringList>("sel");
     QTest::newRow("empty selection") << QStringList();
     QTest::newRow("one line") << QStringList{"Str(SwedishName = \"Kantarell\")"};
-    QTest::newRow("a group of lines") << QStringList{"(", "Str(FungiData = \"CPLD\")", "AND Str(SwedishName <> \"\")", ")"};
+    QTest::newRow("a group of lines") << QStringList{"(", "Str(FungiData = \"CPLD\")", "AND Str(SwedishName <> \"\")",
+                                                     ")"};
 }
 
 void TestFungiScreen::widen() {
@@ -149,10 +150,14 @@ void TestFungiScreen::sortOrder_data() {
     QTest::addColumn<int>("order");
     QTest::addColumn<QString>("index");
     QTest::addColumn<QString>("first");
-    QTest::newRow("none") << 0 << "undef" << "Kantarell";
-    QTest::newRow("Swedish name") << 1 << "swedish" << "Björksopp";
-    QTest::newRow("Latin name") << 2 << "latin" << "Champinjon";
-    QTest::newRow("group") << 3 << "group" << "Champinjon";
+    QTest::newRow("none") << 0 << "undef"
+                          << "Kantarell";
+    QTest::newRow("Swedish name") << 1 << "swedish"
+                                  << "Björksopp";
+    QTest::newRow("Latin name") << 2 << "latin"
+                                << "Champinjon";
+    QTest::newRow("group") << 3 << "group"
+                           << "Champinjon";
 }
 
 void TestFungiScreen::sortOrder() {
@@ -218,10 +223,14 @@ void TestFungiScreen::names_data() {
     QTest::addColumn<bool>("current");
     QTest::addColumn<QString>("full");
     QTest::addColumn<QString>("name");
-    QTest::newRow("Swedish name, by key") << "Kantarell" << false << "Kantarell (Cantharellus cibarius)" << "Kantarell";
-    QTest::newRow("no Swedish name, by key") << "" << false << "Cantharellus cibarius" << "Cantharellus cibarius";
-    QTest::newRow("Swedish name, current") << "Kantarell" << true << "Kantarell (Cantharellus cibarius)" << "Kantarell";
-    QTest::newRow("no Swedish name, current") << "" << true << "Cantharellus cibarius" << "Cantharellus cibarius";
+    QTest::newRow("Swedish name, by key") << "Kantarell" << false << "Kantarell (Cantharellus cibarius)"
+                                          << "Kantarell";
+    QTest::newRow("no Swedish name, by key") << "" << false << "Cantharellus cibarius"
+                                             << "Cantharellus cibarius";
+    QTest::newRow("Swedish name, current") << "Kantarell" << true << "Kantarell (Cantharellus cibarius)"
+                                           << "Kantarell";
+    QTest::newRow("no Swedish name, current") << "" << true << "Cantharellus cibarius"
+                                              << "Cantharellus cibarius";
 }
 
 void TestFungiScreen::names() {
@@ -232,8 +241,10 @@ void TestFungiScreen::names() {
     FungiFixture f;
     const QString key = f.AddSpecies(swedish, "Cantharellus cibarius");
     f.AddSpecies("Karljohan", "Boletus edulis");
-    if (current) QVERIFY(LocateUKey(f.Fungi(), key));
-    else f.Select({"Str(LatinName = \"Boletus edulis\")"});
+    if (current)
+        QVERIFY(LocateUKey(f.Fungi(), key));
+    else
+        f.Select({"Str(LatinName = \"Boletus edulis\")"});
     const QString ask = current ? "*" : key;
     QCOMPARE(f.screen->GetFungiFullName(ask), full);
     QCOMPARE(f.screen->GetFungiName(ask), name);

@@ -94,8 +94,7 @@ void TestFungiSelection::execute_buildsTheSelection() {
     dialog.btnExecute->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(f.Fungi()->Sel(),
-             (QStringList{"(", "Str(FungiData = \"CPLD\")", "AND (", "Pos(Season,6 > 0)", ")", ")"}));
+    QCOMPARE(f.Fungi()->Sel(), (QStringList{"(", "Str(FungiData = \"CPLD\")", "AND (", "Pos(Season,6 > 0)", ")", ")"}));
     QCOMPARE(f.VisibleKeys(), QStringList{f.june});
     QCOMPARE(f.Stored("Complete"), QString("1"));
     QCOMPARE(f.Stored("Season"), QString("000001000000"));
@@ -264,7 +263,8 @@ void TestFungiSelection::placement_underTheButton() {
     const QPoint wanted = button->mapToGlobal(QPoint(0, button->height())) - QPoint(2, 2);
     TformFungiSelection probe(f.dm.get());
     probe.Prepare(nullptr);
-    const bool fits = wanted.x() + probe.width() <= area.right() + 1 && wanted.y() + probe.height() <= area.bottom() + 1;
+    const bool fits =
+        wanted.x() + probe.width() <= area.right() + 1 && wanted.y() + probe.height() <= area.bottom() + 1;
     if (fits) QCOMPARE(at, wanted);
     QVERIFY(area.contains(QRect(at, probe.size())));
 

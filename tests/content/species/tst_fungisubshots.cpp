@@ -26,8 +26,8 @@ void TestFungiSubShots::screenshots() {
     const QString program = testsupport::ProgramDir();
     QVERIFY2(QFile::exists(program + "/Data/Db/Fungi.dat"),
              "the build has not laid the catalogue into the program folder");
-    for (const QString sub :
-         {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics", "Data/Pics/FungiPicThumbs", "Data/Res"}) {
+    for (const QString sub : {"Data/Db", "Data/Pics", "Data/Pics/MainPics", "Data/Pics/FungiPics",
+                              "Data/Pics/FungiPicThumbs", "Data/Res"}) {
         QDir().mkpath(dir.path() + "/" + sub);
         for (const QString& file : QDir(program + "/" + sub).entryList(QDir::Files))
             QFile::copy(program + "/" + sub + "/" + file, dir.path() + "/" + sub + "/" + file);
@@ -101,8 +101,8 @@ void TestFungiSubShots::screenshots() {
             screen->PicDetailScreen->ShowPicture();
             shot("picdetails");
             qobject_cast<TframeFungiPicDetails*>(screen->PicDetailScreen->Frame())->btnCloseClick();
-            QGuiApplication::clipboard()->setImage(QImage(dir.path() + "/Data/Pics/FungiPics/Pic" +
-                                                          GetUKey(dm->cdsFungiPics) + ".jpg"));
+            QGuiApplication::clipboard()->setImage(
+                QImage(dir.path() + "/Data/Pics/FungiPics/Pic" + GetUKey(dm->cdsFungiPics) + ".jpg"));
             screen->PicDetailScreen->NewFromClipboard();
             auto* details = qobject_cast<TframeFungiPicDetails*>(screen->PicDetailScreen->Frame());
             details->sbtnMarker->click();

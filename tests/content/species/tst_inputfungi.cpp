@@ -28,8 +28,8 @@ namespace {
 
 // A species known by its names only.
 FieldValues Uncompleted(const QString& swedish, const QString& latin) {
-    return {{"SwedishName", swedish}, {"LatinName", latin}, {"FungiData", "UNCP"}, {"CompletedBy", ""},
-            {"Signature", ""}};
+    return {
+        {"SwedishName", swedish}, {"LatinName", latin}, {"FungiData", "UNCP"}, {"CompletedBy", ""}, {"Signature", ""}};
 }
 
 struct InputFixture : FungiFixture {
@@ -127,10 +127,10 @@ void TestInputFungi::startingValues_ofUncompletedSpecies() {
     QVERIFY(form);
     QCOMPARE(f.Fungi()->State(), TDataSetState::dsEdit);
     const QList<std::pair<QString, QString>> expected = {
-        {"Difficulty", "2"},    {"FoodValue1", "2"},     {"CookingRequired", "1"}, {"FoodValue2", "2"},
-        {"Smell", "Mild"},      {"Taste", "Mild"},       {"HatFungi", "0"},        {"GroupedGrowth", "3"},
-        {"FootRing", "3"},      {"HatSubType", "0"},     {"HatSubGrowth", "0"},    {"HatSubDensity", "1"},
-        {"ScaledHat", "3"},     {"DottedHat", "3"},      {"LinedHat", "3"},        {"GrowthMethod", "0"},
+        {"Difficulty", "2"},       {"FoodValue1", "2"},  {"CookingRequired", "1"}, {"FoodValue2", "2"},
+        {"Smell", "Mild"},         {"Taste", "Mild"},    {"HatFungi", "0"},        {"GroupedGrowth", "3"},
+        {"FootRing", "3"},         {"HatSubType", "0"},  {"HatSubGrowth", "0"},    {"HatSubDensity", "1"},
+        {"ScaledHat", "3"},        {"DottedHat", "3"},   {"LinedHat", "3"},        {"GrowthMethod", "0"},
         {"VisibleMeatJuice", "2"}, {"CompletedBy", f.me}};
     for (const auto& [field, value] : expected) QCOMPARE(f.Field(field) + " " + field, value + " " + field);
     // The controls show them.
@@ -147,8 +147,11 @@ void TestInputFungi::startingValues_ofUncompletedSpecies() {
 void TestInputFungi::startingValues_notForSpeciesInProgress() {
     InputFixture f;
     FieldValues values = CapFungus("Kantarell", "Cantharellus cibarius");
-    SetValues(values, {{"FungiData", "CPNG"}, {"Taste", "Mild till svagt pepprig"}, {"FoodValue1", 5},
-                       {"CompletedBy", "060BBBBBBBBBBBBBBB"}});
+    SetValues(values,
+              {{"FungiData", "CPNG"},
+               {"Taste", "Mild till svagt pepprig"},
+               {"FoodValue1", 5},
+               {"CompletedBy", "060BBBBBBBBBBBBBBB"}});
     const QString key = f.AddSpecies(values);
     auto form = f.Open(key);
     QCOMPARE(f.Field("Taste"), QString("Mild till svagt pepprig"));
@@ -259,10 +262,22 @@ void TestInputFungi::details_followTheChoices() {
         QList<QWidget*> shown, hidden;
     };
     const QList<Case> cases = {
-        {0, "Skivor, färg:", {form->multicHatSubGrowth, form->multicHatSubDensity}, {form->multicPoreGrowth, form->multicPoreDensity}},
-        {1, "Rörlager, färg:", {form->multicPoreGrowth, form->multicPoreDensity}, {form->multicHatSubGrowth, form->multicHatSubDensity}},
-        {2, "Taggar, färg:", {}, {form->multicHatSubGrowth, form->multicHatSubDensity, form->multicPoreGrowth, form->multicPoreDensity}},
-        {3, "Åsar, färg:", {}, {form->multicHatSubGrowth, form->multicHatSubDensity, form->multicPoreGrowth, form->multicPoreDensity}},
+        {0,
+         "Skivor, färg:",
+         {form->multicHatSubGrowth, form->multicHatSubDensity},
+         {form->multicPoreGrowth, form->multicPoreDensity}},
+        {1,
+         "Rörlager, färg:",
+         {form->multicPoreGrowth, form->multicPoreDensity},
+         {form->multicHatSubGrowth, form->multicHatSubDensity}},
+        {2,
+         "Taggar, färg:",
+         {},
+         {form->multicHatSubGrowth, form->multicHatSubDensity, form->multicPoreGrowth, form->multicPoreDensity}},
+        {3,
+         "Åsar, färg:",
+         {},
+         {form->multicHatSubGrowth, form->multicHatSubDensity, form->multicPoreGrowth, form->multicPoreDensity}},
     };
     for (const Case& c : cases) {
         form->multicHatSubType->SetSelected(c.type, true);
@@ -311,7 +326,8 @@ void TestInputFungi::infoTexts_everyControlHasOne() {
     QVERIFY(form->panelInfo->Info().join(" ").contains("mikrometer"));
     // Every line fits the panel.
     const QFontMetrics metrics(form->panelInfo->font());
-    for (const QString& line : form->panelInfo->Info()) QVERIFY2(metrics.horizontalAdvance(line) < form->panelInfo->width(), qPrintable(line));
+    for (const QString& line : form->panelInfo->Info())
+        QVERIFY2(metrics.horizontalAdvance(line) < form->panelInfo->width(), qPrintable(line));
 }
 
 void TestInputFungi::infoTexts_missingLabelGivesEmptyPanel() {
@@ -426,8 +442,9 @@ void TestInputFungi::save_namesAndText() {
 
     form->memoSwedishNames->setPlainText("  Gul kantarell \n\n   \nGulsvamp\n");
     form->memoLatinNames->setPlainText("\nCantharellus vulgaris");
-    const QString longLine = "Hatten är äggul och trattformig med vågig kant, och undersidan har låga, grenade åsar "
-                             "som löper ned på foten; fruktköttet är fast och vitt och doftar svagt av aprikos.";
+    const QString longLine =
+        "Hatten är äggul och trattformig med vågig kant, och undersidan har låga, grenade åsar "
+        "som löper ned på foten; fruktköttet är fast och vitt och doftar svagt av aprikos.";
     form->memoInformation->setPlainText("Första stycket.\n\n" + longLine + "\n\n");
     f.AnswerSave(2);
     form->btnSave->click();
@@ -567,11 +584,22 @@ void TestInputFungi::complete_fromFrameCountsAgain() {
 void TestInputFungi::screenshots() {
     InputFixture f;
     FieldValues values = CapFungus("Kantarell", "Cantharellus cibarius");
-    SetValues(values, {{"FungiData", "CPNG"}, {"HatSubType", 3}, {"BodyColor", "1981136|2010352"},
-                       {"HatSubColor", "1981136"}, {"Habitat", "110110000000000"}, {"GrowthMethod", "100000"},
-                       {"Season", "000001234100"}, {"Occurence", "33332221"}, {"FootSizeMinimum", 5},
-                       {"FootSizeMaximum", 15}, {"ScaledHat", 3}, {"LinedHat", 3}, {"DottedHat", 3}, {"FootRing", 3},
-                       {"GroupedGrowth", 2}});
+    SetValues(values,
+              {{"FungiData", "CPNG"},
+               {"HatSubType", 3},
+               {"BodyColor", "1981136|2010352"},
+               {"HatSubColor", "1981136"},
+               {"Habitat", "110110000000000"},
+               {"GrowthMethod", "100000"},
+               {"Season", "000001234100"},
+               {"Occurence", "33332221"},
+               {"FootSizeMinimum", 5},
+               {"FootSizeMaximum", 15},
+               {"ScaledHat", 3},
+               {"LinedHat", 3},
+               {"DottedHat", 3},
+               {"FootRing", 3},
+               {"GroupedGrowth", 2}});
     const QString key = f.AddSpecies(values);
     f.AddDetail(f.dm->cdsSwedishNames, key, {{"SwedishName", "Gul kantarell"}});
     f.AddDetail(f.dm->cdsLatinNames, key, {{"LatinName", "Agaricus cantharellus"}});

@@ -118,9 +118,9 @@ struct CDFixture : PictureFixture {
         TExtClientDataSet* t = dm->cdsSSImport;
         TEditScope append(t, TEditScope::Append);
         indexKeys << GetUKey(t);
-        const QList<QPair<const char*, QString>> values{{"CD", cd},         {"Art", art},        {"Filnamn", file},
-                                                        {"Datum", date},    {"Lokal", place},    {"Arr", collector},
-                                                        {"Substrat", substrate}, {"Anteckning", note}};
+        const QList<QPair<const char*, QString>> values{
+            {"CD", cd},       {"Art", art},       {"Filnamn", file},       {"Datum", date},
+            {"Lokal", place}, {"Arr", collector}, {"Substrat", substrate}, {"Anteckning", note}};
         for (const auto& [field, value] : values) t->FieldByName(field)->SetAsString(value);
         append.Post();
     }
@@ -155,7 +155,9 @@ public:
             }
         });
     }
-    QString Url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path); }
+    QString Url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
 
 private:
     void Answer(QTcpSocket* socket) {
@@ -195,8 +197,11 @@ struct LinkFixture : PictureFixture {
     }
     QString Link(const QString& species, const QString& path, bool mainSource = false, int index = 1) {
         return AddDetail(Pics(), species,
-                         {{"PicIndex", index}, {"PicType", "LINK"}, {"PicURL", server.Url(path)},
-                          {"PicSource", "Svampbilder på nätet"}, {"MainPicSource", mainSource}});
+                         {{"PicIndex", index},
+                          {"PicType", "LINK"},
+                          {"PicURL", server.Url(path)},
+                          {"PicSource", "Svampbilder på nätet"},
+                          {"MainPicSource", mainSource}});
     }
     bool Downloaded(const QString& key) const { return Stored(Pics(), key, "PicDownloaded").toBool(); }
 };
@@ -253,7 +258,8 @@ void TestPictureWizards::cdImportTwiceSkipsWhatIsThere() {
         SaveShots(wizard, "ssimport_drive");
         // The CD is in the second volume; its folders are found whatever their case.
         QCOMPARE(wizard.editPath->text(), Native(f.pictures));
-        QCOMPARE(wizard.lblDriveQuestion->text(), QStringLiteral("Vad är den fullständiga sökvägen till bilderna i utgåva 1?"));
+        QCOMPARE(wizard.lblDriveQuestion->text(),
+                 QStringLiteral("Vad är den fullständiga sökvägen till bilderna i utgåva 1?"));
         QCOMPARE(wizard.btnNext->text(), QStringLiteral("Importera"));
         wizard.btnNext->click();
 
@@ -286,10 +292,12 @@ void TestPictureWizards::cdImportTwiceSkipsWhatIsThere() {
     QCOMPARE(f.Stored(pics, kant, "PicSource").toString(), QStringLiteral("Sveriges svampar, utgåva 1"));
     QCOMPARE(f.Stored(pics, kant, "PicSourceURL").toString(), TSSImport::SocietyUrl);
     QCOMPARE(f.Stored(pics, kant, "Photographer").toString(), QStringLiteral("-"));
-    QCOMPARE(f.Stored(pics, kant, "NoteText").toString(), QStringLiteral("Lokal: Uppsala\r\nAnteckning: Under gran\r\n"));
+    QCOMPARE(f.Stored(pics, kant, "NoteText").toString(),
+             QStringLiteral("Lokal: Uppsala\r\nAnteckning: Under gran\r\n"));
     QVERIFY(f.Stored(pics, kant, "NoteTextLocked").toBool());
     QVERIFY(!f.Stored(pics, kant, "MainPicSource").toBool());
-    QCOMPARE(f.Stored(pics, sten, "NoteText").toString(), QStringLiteral("Lokal: Lund\r\nArr.: Kalle\r\nSubstrat: Ek\r\n"));
+    QCOMPARE(f.Stored(pics, sten, "NoteText").toString(),
+             QStringLiteral("Lokal: Lund\r\nArr.: Kalle\r\nSubstrat: Ek\r\n"));
     QVERIFY(f.Stored(pics, sten, "PicDate").isNull());  // "31/13/98" is no date
     QCOMPARE(testsupport::ReadBytes(GetFungiPicFile(kant)), testsupport::ReadBytes(f.pictures + "kant1.jpg"));
     QVERIFY(QFile::permissions(GetFungiPicFile(kant)) & QFile::WriteOwner);
@@ -377,8 +385,9 @@ void TestPictureWizards::cdSearchAndDiskSpace() {
     wizard.btnNext->click();
     QCOMPARE(wizard.Page(), TformSSWizard::pgRelease);
     QCOMPARE(UIServices::MessageLog().last().Caption, QStringLiteral("Mykotekshallen - Fel"));
-    QCOMPARE(UIServices::MessageLog().last().Text,
-             QStringLiteral("Det finns inte tillräckligt med ledigt diskutrymme för att installera den valda utgåvan!"));
+    QCOMPARE(
+        UIServices::MessageLog().last().Text,
+        QStringLiteral("Det finns inte tillräckligt med ledigt diskutrymme för att installera den valda utgåvan!"));
 
     // Without the CD in any volume the path stays empty, and a path without the edition's
     // identifying file is refused.
@@ -401,14 +410,16 @@ void TestPictureWizards::cdSearchAndDiskSpace() {
     wizard.radioReleases[1]->setChecked(true);
     f.fake.roots << f.volumes.path() + "/cdrom";
     wizard.btnNext->click();
-    QCOMPARE(wizard.lblDriveQuestion->text(), QStringLiteral("Vad är den fullständiga sökvägen till bilderna i utgåva CD \"2\"?"));
+    QCOMPARE(wizard.lblDriveQuestion->text(),
+             QStringLiteral("Vad är den fullständiga sökvägen till bilderna i utgåva CD \"2\"?"));
     QCOMPARE(wizard.editPath->text(), Native(f.pictures));
     wizard.btnNext->click();
     // Only the records of the edition chosen, its name compared as it stands.
     QCOMPARE(wizard.Import().Imported, 1);
     QCOMPARE(wizard.Import().Failures, QStringList());
     QCOMPARE(f.PicCount(f.kantarell), 1);
-    QCOMPARE(f.Stored(f.Pics(), f.PictureKey(4), "PicSource").toString(), QStringLiteral("Sveriges svampar, utgåva CD \"2\""));
+    QCOMPARE(f.Stored(f.Pics(), f.PictureKey(4), "PicSource").toString(),
+             QStringLiteral("Sveriges svampar, utgåva CD \"2\""));
 }
 
 void TestPictureWizards::cdImportAborted_data() { WaysToStop(); }
@@ -461,8 +472,9 @@ void TestPictureWizards::linkDownload() {
     const QString second = f.Link(f.stensopp, "/svamp2.jpg", true, 4);
     // Neither a picture of its own nor a link already fetched is pending.
     f.AddDetail(f.Pics(), f.flugsvamp, {{"PicIndex", 1}, {"PicType", "PERSONAL"}});
-    f.AddDetail(f.Pics(), f.flugsvamp, {{"PicIndex", 2}, {"PicType", "LINK"}, {"PicDownloaded", true},
-                                        {"PicURL", f.server.Url("/svamp3.jpg")}});
+    f.AddDetail(
+        f.Pics(), f.flugsvamp,
+        {{"PicIndex", 2}, {"PicType", "LINK"}, {"PicDownloaded", true}, {"PicURL", f.server.Url("/svamp3.jpg")}});
     QCOMPARE(f.PicCount(f.kantarell), 2);
     QCOMPARE(f.PicCount(f.stensopp), 4);
     QVERIFY(LocateUKey(f.Fungi(), f.flugsvamp));
@@ -488,7 +500,9 @@ void TestPictureWizards::linkDownload() {
     QCOMPARE(wizard.gaugeTotal->value(), 6);
     QCOMPARE(wizard.lblFileName->text(), QStringLiteral("   svamp2.jpg"));
     QCOMPARE(wizard.lblSource->text(), QStringLiteral("   Svampbilder på nätet"));
-    QCOMPARE(wizard.lblSize->text(), QStringLiteral("   %1 kb").arg(QString::number(f.server.picture.size() / 1024.0, 'f', 2).replace('.', ',')));
+    QCOMPARE(
+        wizard.lblSize->text(),
+        QStringLiteral("   %1 kb").arg(QString::number(f.server.picture.size() / 1024.0, 'f', 2).replace('.', ',')));
     QVERIFY(run.RunBytes >= 2 * f.server.picture.size());
     QVERIFY(wizard.lblSpeed->text().endsWith(" kb/s"));
     QCOMPARE(f.Messages(), QStringList{"Nedladdningen av länkade svampbilder är slutförd!"});

@@ -53,8 +53,8 @@ QHash<QString, int> ReferencesInFiles(TDatabase& db) {
 }
 
 QList<int> Numbers(const TRepairCheck::TCounters& c) {
-    return {c.Contacts, c.BrokenDetails, c.MissingContacts, c.CorrectedRefCounts, c.OrphanFiles,
-            c.CorrectedPicCounts, c.MissingFiles};
+    return {c.Contacts,    c.BrokenDetails,      c.MissingContacts, c.CorrectedRefCounts,
+            c.OrphanFiles, c.CorrectedPicCounts, c.MissingFiles};
 }
 
 // Whether every table has its master link, AutoSave and NoTimestamp as designed, and its
@@ -116,26 +116,51 @@ void TestRepairCheck::emptyDatabase_reportOf71Lines() {
                              "Svamputflykter", "Utflyktsdeltagare", "Utflyktsfynd", "Fria texter"})
         expected << Table(QString::fromUtf8(name));
     expected << "Kontrollerar databasens kontaktreferenser...";
-    for (const char* name : {"Artbeskrivningar", "Svenska namn", "Latinska namn", "Svampbilder", "Fyndplatser",
-                             "Förväxlingssvampar", "Användare", "Kontakter", "Arttexter", "Kontaktgrupper",
-                             "Kontaktgruppsrader", "Receptkategorier", "Recept", "Receptrader", "Kartor",
-                             "Internet-resurser", "Internet-resurstexter", "Svampställen", "Svamputflykter",
-                             "Utflyktsdeltagare", "Utflyktsfynd", "Svampvetenskap", "Fria texter"})
+    for (const char* name : {"Artbeskrivningar",
+                             "Svenska namn",
+                             "Latinska namn",
+                             "Svampbilder",
+                             "Fyndplatser",
+                             "Förväxlingssvampar",
+                             "Användare",
+                             "Kontakter",
+                             "Arttexter",
+                             "Kontaktgrupper",
+                             "Kontaktgruppsrader",
+                             "Receptkategorier",
+                             "Recept",
+                             "Receptrader",
+                             "Kartor",
+                             "Internet-resurser",
+                             "Internet-resurstexter",
+                             "Svampställen",
+                             "Svamputflykter",
+                             "Utflyktsdeltagare",
+                             "Utflyktsfynd",
+                             "Svampvetenskap",
+                             "Fria texter"})
         expected << Table(QString::fromUtf8(name));
     expected << "Korrigerar kontaktreferenser..."
              << "Kontrollerar förekomst av överblivna data- och bildfiler..."
-             << "   Användarbilder (100%)..." << "   Svampbilder, fullstorlek (100%)..."
-             << "   Svampbilder, miniatyrer (100%)..." << "   Svampbilder, huvudbilder (100%)..."
-             << "   Receptbilder, fullstorlek (100%)..." << "   Receptbilder, miniatyrer (100%)..."
-             << "   Kontaktbilder (100%)..." << "   Internetbilder (100%)..."
+             << "   Användarbilder (100%)..."
+             << "   Svampbilder, fullstorlek (100%)..."
+             << "   Svampbilder, miniatyrer (100%)..."
+             << "   Svampbilder, huvudbilder (100%)..."
+             << "   Receptbilder, fullstorlek (100%)..."
+             << "   Receptbilder, miniatyrer (100%)..."
+             << "   Kontaktbilder (100%)..."
+             << "   Internetbilder (100%)..."
              << "Kontrollerar arternas uppgift om bildantal (100%)..."
              << "Kontrollerar förekomst av saknade data- och bildfiler..."
-             << "   Användarbilder (100%)..." << "   Svampbilder, huvudbilder (100%)..."
-             << "   Receptbilder, fullstorlek (100%)..." << "   Receptbilder, miniatyrer (100%)..."
-             << "   Kontaktbilder (100%)..." << "   Internetbilder (100%)..."
+             << "   Användarbilder (100%)..."
+             << "   Svampbilder, huvudbilder (100%)..."
+             << "   Receptbilder, fullstorlek (100%)..."
+             << "   Receptbilder, miniatyrer (100%)..."
+             << "   Kontaktbilder (100%)..."
+             << "   Internetbilder (100%)..."
              << "   Svampbilder, fullstorlek (100%)..."
-             << "" << "Kontrollen är nu slutförd. Resultat: " << kDashes
-             << "Det finns 0 kontakter i databasen..."
+             << ""
+             << "Kontrollen är nu slutförd. Resultat: " << kDashes << "Det finns 0 kontakter i databasen..."
              << "0 poster med brutna master-detail relationer hittades och raderades..."
              << "0 poster innehöll referenser till kontakter som inte kunde hittas..."
              << "0 kontakter hade felaktig referensuppgift som nu korrigerats..."
@@ -345,13 +370,14 @@ void TestRepairCheck::failure_endsRunAndRestoresTables() {
     check.OnReportLine = [&](const QString& line) {
         if (line == QStringLiteral("Kontrollerar databasens kontaktreferenser...")) inStep3 = true;
         // The finds' file is damaged while their walk runs: saving the repairs fails.
-        if (inStep3 && line == QStringLiteral("*   Tabell Fyndplatser (50%)...")) QVERIFY(testsupport::WriteBytes(finds, damaged));
+        if (inStep3 && line == QStringLiteral("*   Tabell Fyndplatser (50%)..."))
+            QVERIFY(testsupport::WriteBytes(finds, damaged));
     };
     QCOMPARE(check.Run(), TRepairCheck::TOutcome::Failed);
     QVERIFY(!check.FailureMessage().isEmpty());
     const QStringList report = check.ReportLines();
-    QVERIFY(report.contains(QStringLiteral("Kontrollen avbröts av ett fel (%1). Resultat så långt: ")
-                                .arg(check.FailureMessage())));
+    QVERIFY(report.contains(
+        QStringLiteral("Kontrollen avbröts av ett fel (%1). Resultat så långt: ").arg(check.FailureMessage())));
     QCOMPARE(report.last(), QString("Klicka på \"Avsluta\" för att stänga det här fönstret."));
     QCOMPARE(TablesRestored(db.dm.get()), QString());
     QCOMPARE(testsupport::ReadBytes(finds), damaged);

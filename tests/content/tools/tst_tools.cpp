@@ -153,8 +153,9 @@ void TestTools::pictureTiles_openTheirWizards() {
     });
     f.Frame()->toolpSSImportClick();
     f.Frame()->toolpLinkPicDownloadClick();
-    QCOMPARE(captions, QStringList({"Bildimport från SMFs programvara Sveriges svampar",
-                                    "Nedladdning av länkade svampbilder från Internet"}));
+    QCOMPARE(captions,
+             QStringList({"Bildimport från SMFs programvara Sveriges svampar",
+                          "Nedladdning av länkade svampbilder från Internet"}));
     QVERIFY(f.messages.isEmpty());
 }
 
@@ -307,7 +308,8 @@ void TestTools::inTheMainWindow() {
             QCoreApplication::processEvents();
             TframeTools* frame = tools->ToolsFrame();
             // The tiles fit the width and show every line of their texts.
-            for (TFRToolPanel* tile : {frame->toolpDatabaseControl, frame->toolpSSImport, frame->toolpLinkPicDownload}) {
+            for (TFRToolPanel* tile :
+                 {frame->toolpDatabaseControl, frame->toolpSSImport, frame->toolpLinkPicDownload}) {
                 QVERIFY(tile->width() <= frame->scrollTools->viewport()->width());
                 QVERIFY(tile->height() >= tile->heightForWidth(tile->width()));
             }

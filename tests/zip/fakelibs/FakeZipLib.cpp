@@ -27,7 +27,9 @@ QList<TStep> g_script;
 QByteArray g_answers;
 int32_t g_result = 0;
 
-[[maybe_unused]] QString T(const char* s) { return s ? QStringLiteral("\"") + QString::fromUtf8(s) + QLatin1Char('"') : QStringLiteral("nil"); }
+[[maybe_unused]] QString T(const char* s) {
+    return s ? QStringLiteral("\"") + QString::fromUtf8(s) + QLatin1Char('"') : QStringLiteral("nil");
+}
 
 [[maybe_unused]] void Play(ZipCallbackFn cb, void* caller, bool isZip) {
     QStringList answers;

@@ -18,8 +18,9 @@ QImage Quarters(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, x < width / 2 ? (y < height / 2 ? qRgb(255, 0, 0) : qRgb(0, 255, 0))
-                                               : (y < height / 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 0)));
+            image.setPixel(x, y,
+                           x < width / 2 ? (y < height / 2 ? qRgb(255, 0, 0) : qRgb(0, 255, 0))
+                                         : (y < height / 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 0)));
     return image;
 }
 
@@ -134,7 +135,7 @@ private Q_SLOTS:
         {
             const QByteArray jpeg = JpegBytes(Quarters(120, 60));
             const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08\0\x01", 10) +
-                                    QByteArray("\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 12) + QByteArray(4, '\0');
+                QByteArray("\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 12) + QByteArray(4, '\0');
             const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
             const int length = exif.size() + 2;
             const QByteArray segment = QByteArray("\xff\xe1", 2) + char(length >> 8) + char(length & 0xff) + exif;

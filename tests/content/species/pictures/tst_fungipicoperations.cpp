@@ -46,7 +46,7 @@ private:
 
 QByteArray Answer(const QByteArray& status, const QByteArray& body) {
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+        "\r\nConnection: close\r\n\r\n" + body;
 }
 
 }  // namespace
@@ -60,18 +60,20 @@ private Q_SLOTS:
         const QString species = f.AddSpecies("Kantarell", "Cantharellus cibarius");
         TExtClientDataSet* pics = f.dm->cdsFungiPics;
         const QString first = f.AddDetail(pics, species, {{"PicIndex", 1}, {"IsMainPic", true}});
-        const QString second = f.AddDetail(pics, species, {{"PicIndex", 2}, {"MainPicX1", 5}, {"MainPicY1", 5},
-                                                           {"MainPicX2", 5}, {"MainPicY2", 5}});
+        const QString second = f.AddDetail(
+            pics, species, {{"PicIndex", 2}, {"MainPicX1", 5}, {"MainPicY1", 5}, {"MainPicX2", 5}, {"MainPicY2", 5}});
         {
             TEditScope edit(f.Fungi());
             f.Fungi()->FieldByName("HasPic")->SetAsBoolean(true);
             edit.Post();
         }
-        QVERIFY(testsupport::WriteBytes(GetFungiPicFile(second), fungipics::JpegBytes(Picture(400, 300, qRgb(200, 30, 30)))));
+        QVERIFY(testsupport::WriteBytes(GetFungiPicFile(second),
+                                        fungipics::JpegBytes(Picture(400, 300, qRgb(200, 30, 30)))));
         QVERIFY(testsupport::WriteBytes(GetMainPicFile(species), "gammal huvudbild"));
 
         QVERIFY(LocateUKey(pics, second));
-        QCOMPARE(testsupport::ExceptionText([&] { fungipics::MakeMainPicture(pics, f.Fungi()); }), testsupport::NoException);
+        QCOMPARE(testsupport::ExceptionText([&] { fungipics::MakeMainPicture(pics, f.Fungi()); }),
+                 testsupport::NoException);
 
         // The degenerate marker gave the centred square, stretched to the main picture's size.
         QImage made;
@@ -92,7 +94,9 @@ private Q_SLOTS:
         QVERIFY(testsupport::WriteBytes(GetFungiPicFile(key), "trasig bild"));
         QVERIFY(testsupport::WriteBytes(GetMainPicFile(species), "gammal huvudbild"));
         QVERIFY(LocateUKey(pics, key));
-        QVERIFY(testsupport::ExceptionText([&] { fungipics::MakeMainPicture(pics, f.Fungi()); }).contains("kunde inte läsas"));
+        QVERIFY(testsupport::ExceptionText([&] {
+                    fungipics::MakeMainPicture(pics, f.Fungi());
+                }).contains("kunde inte läsas"));
         QCOMPARE(testsupport::ReadBytes(GetMainPicFile(species)), QByteArray("gammal huvudbild"));
         QVERIFY(!pics->FieldByName("IsMainPic")->AsBoolean());
         QVERIFY(!f.Fungi()->FieldByName("HasPic")->AsBoolean());
@@ -101,7 +105,8 @@ private Q_SLOTS:
     void downloadOfALinkedPicture_data() {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("a picture") << Answer("200 OK", fungipics::JpegBytes(Picture(300, 150, qRgb(20, 160, 20)))) << QString();
+        QTest::newRow("a picture") << Answer("200 OK", fungipics::JpegBytes(Picture(300, 150, qRgb(20, 160, 20))))
+                                   << QString();
         QTest::newRow("server error") << Answer("500 Internal Server Error", "fel") << "Servern svarade 500";
         QTest::newRow("not a picture") << Answer("200 OK", "<html>ingen bild</html>") << "ingen bild";
     }
@@ -112,7 +117,8 @@ private Q_SLOTS:
         FungiFixture f;
         const QString species = f.AddSpecies("Kantarell", "Cantharellus cibarius");
         TExtClientDataSet* pics = f.dm->cdsFungiPics;
-        const QString key = f.AddDetail(pics, species, {{"PicIndex", 1}, {"PicType", "LINK"}, {"PicURL", server.Url()}});
+        const QString key =
+            f.AddDetail(pics, species, {{"PicIndex", 1}, {"PicType", "LINK"}, {"PicURL", server.Url()}});
         // Files of an earlier download that a failure must leave as they are.
         const QByteArray oldPicture = fungipics::JpegBytes(Picture(40, 30, qRgb(1, 2, 3)));
         const QByteArray oldThumbnail = fungipics::BmpBytes(Picture(40, 30, qRgb(1, 2, 3)));

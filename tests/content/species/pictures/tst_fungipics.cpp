@@ -49,8 +49,9 @@ class TPictureServer : public QObject {
 public:
     explicit TPictureServer(const QByteArray& body) {
         m_server.listen(QHostAddress::LocalHost, 0);
-        const QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        const QByteArray answer =
+            "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\nConnection: close\r\n\r\n" + body;
         connect(&m_server, &QTcpServer::newConnection, this, [this, answer] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
                 socket->setParent(this);
@@ -150,7 +151,8 @@ void TestFungiPics::newPicture_data() {
     QTest::addColumn<QSize>("thumbnail");
     QTest::addColumn<QRect>("marker");
     QTest::newRow("portrait from a file") << true << QSize(300, 400) << QSize(68, 90) << QRect(0, 50, 300, 300);
-    QTest::newRow("landscape from the clipboard") << false << QSize(640, 480) << QSize(90, 68) << QRect(80, 0, 480, 480);
+    QTest::newRow("landscape from the clipboard")
+        << false << QSize(640, 480) << QSize(90, 68) << QRect(80, 0, 480, 480);
 }
 
 void TestFungiPics::newPicture() {
@@ -228,8 +230,7 @@ void TestFungiPics::unreadableFileChangesNothing() {
     QTemporaryDir outside;
     const QString file = outside.filePath("trasig.jpg");
     QVERIFY(testsupport::WriteBytes(file, "ingen bild alls"));
-    const QString message =
-        testsupport::ExceptionText([&] { f.screen->PicDetailScreen->NewFromFile(file); });
+    const QString message = testsupport::ExceptionText([&] { f.screen->PicDetailScreen->NewFromFile(file); });
     QVERIFY2(message.contains("kunde inte läsas"), qPrintable(message));
     QCOMPARE(f.Pics()->State(), TDataSetState::dsBrowse);
     QCOMPARE(f.Pics()->RecordCount(), 0);
@@ -285,9 +286,15 @@ void TestFungiPics::savingWithoutNewPixelsKeepsTheFiles_data() {
 void TestFungiPics::savingWithoutNewPixelsKeepsTheFiles() {
     QFETCH(bool, mainPicture);
     PicsFixture f;
-    const QString key = f.AddPicture({{"PicIndex", 1}, {"PicType", "PERSONAL"}, {"CreatedBy", f.me},
-                                      {"MainPicSource", mainPicture}, {"IsMainPic", mainPicture},
-                                      {"MainPicX1", 20}, {"MainPicY1", 30}, {"MainPicX2", 220}, {"MainPicY2", 230}},
+    const QString key = f.AddPicture({{"PicIndex", 1},
+                                      {"PicType", "PERSONAL"},
+                                      {"CreatedBy", f.me},
+                                      {"MainPicSource", mainPicture},
+                                      {"IsMainPic", mainPicture},
+                                      {"MainPicX1", 20},
+                                      {"MainPicY1", 30},
+                                      {"MainPicX2", 220},
+                                      {"MainPicY2", 230}},
                                      Picture(400, 300), 95);
     if (mainPicture) {
         TEditScope edit(f.Fungi());
@@ -347,8 +354,11 @@ void TestFungiPics::deleteRemovesFilesAndUses() {
     QFETCH(bool, confirmed);
     PicsFixture f;
     const QString other = f.AddPicture({{"PicIndex", 1}, {"PicType", "APP"}, {"Photographer", "Mykotekshallen"}});
-    const QString key = f.AddPicture({{"PicIndex", 2}, {"PicType", "PERSONAL"}, {"CreatedBy", f.me},
-                                      {"Photographer", " UKEY=" + f.me}, {"IsMainPic", true}});
+    const QString key = f.AddPicture({{"PicIndex", 2},
+                                      {"PicType", "PERSONAL"},
+                                      {"CreatedBy", f.me},
+                                      {"Photographer", " UKEY=" + f.me},
+                                      {"IsMainPic", true}});
     {
         TEditScope edit(f.Fungi());
         f.Fungi()->FieldByName("HasPic")->SetAsBoolean(true);
@@ -445,9 +455,8 @@ void TestFungiPics::gridTilesAndButtons() {
 void TestFungiPics::linkedPictureIsDownloadedByDoubleClick() {
     PicsFixture f;
     TPictureServer server(Jpeg(Picture(300, 200), 90));
-    const QString key = f.AddPicture({{"PicIndex", 1}, {"PicType", "LINK"}, {"PicURL", server.Url()},
-                                      {"MainPicSource", true}},
-                                     QImage());
+    const QString key = f.AddPicture(
+        {{"PicIndex", 1}, {"PicType", "LINK"}, {"PicURL", server.Url()}, {"MainPicSource", true}}, QImage());
     TFRIConnection connection;
     connection.SetQuiet(true);
     f.screen->PicScreen->SetConnection(&connection);
