@@ -107,8 +107,10 @@ struct TClientDataSetStore {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
     qint64 nextId = 1;
-    // Hash indexes, a few fields at most.
+    // Hash indexes, a few fields at most: those built, and the fields that get one at their
+    // first look-up (a table loaded and only shown never builds its key index).
     std::vector<KeyIndex> hashes;
+    std::vector<int> wantedHashes;
     QList<TClientDataSet::Impl*> views;
     // The bound file and the changes it has not yet got.
     bool bound = false;
@@ -127,10 +129,12 @@ struct TClientDataSetStore {
     KeyIndex* Hash(int field) {
         for (KeyIndex& h : hashes)
             if (h.field == field) return &h;
+        if (std::find(wantedHashes.begin(), wantedHashes.end(), field) != wantedHashes.end()) return &EnsureHash(field);
         return nullptr;
     }
     KeyIndex& EnsureHash(int field) {
-        if (KeyIndex* existing = Hash(field)) return *existing;
+        for (KeyIndex& existing : hashes)
+            if (existing.field == field) return existing;
         KeyIndex& h = hashes.emplace_back();
         h.field = field;
         h.type = defs.at(field).DataType;
@@ -528,7 +532,7 @@ struct TClientDataSet::Impl {
         for (int i = 0; i < defs.size(); ++i)
             if (defs.at(i).Name.compare(QLatin1String("UKey"), Qt::CaseInsensitive) == 0 &&
                 defs.at(i).DataType == TFieldType::ftString)
-                s->EnsureHash(i);
+                s->wantedHashes.push_back(i);
         return s;
     }
 
@@ -721,10 +725,6 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);
-    std::vector<int> hashed;
-    for (const KeyIndex& h : s->hashes) hashed.push_back(h.field);
-    s->hashes.clear();
-    for (int f : hashed) s->EnsureHash(f);
     s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
     s->bound = true;
     s->boundFile = path;
