@@ -1159,6 +1159,17 @@ void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std
     d->RefreshViews();
 }
 
+void TClientDataSet::AppendRecordValues(std::vector<TRecordValues>&& values) {
+    d->CheckCanModify();
+    d->CheckBrowseMode();
+    if (values.empty()) return;
+    const int count = int(d->store->defs.size());
+    for (const TRecordValues& v : values)
+        if (v.Count() != count) throw Exception(QStringLiteral("The record's values do not match the fields"));
+    AddStored(*d->store, std::move(values));
+    d->RefreshViews();
+}
+
 void TClientDataSet::UpdateRecord() {
     if (!d->active || !d->Editing()) throw Exception(QStringLiteral("Dataset not in edit or insert mode"));
     d->Notify(Impl::Note::UpdateData);
