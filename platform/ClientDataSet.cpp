@@ -212,6 +212,9 @@ struct TClientDataSet::Impl {
     std::shared_ptr<TClientDataSetStore> store;
     std::vector<std::unique_ptr<TField>> fields;
     QHash<QString, int> fieldIndex;  // lower-case name -> position
+    // The fields' own names -> the position the lower-case look-up gives them: most names
+    // are asked for as they are written, and then need no lower-case copy.
+    QHash<QString, int> exactFieldIndex;
 
     std::vector<Rec*> view;
     int cur = -1;
@@ -256,7 +259,10 @@ struct TClientDataSet::Impl {
         CheckActive();
         if (readOnly) throw Exception(QStringLiteral("Tabellen är skrivskyddad och kan inte ändras"));
     }
-    int FieldIndexOf(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
+    int FieldIndexOf(const QString& name) const {
+        if (const auto exact = exactFieldIndex.constFind(name); exact != exactFieldIndex.cend()) return *exact;
+        return fieldIndex.value(name.toLower(), -1);
+    }
     int RequireField(const QString& name) const {
         const int i = active ? FieldIndexOf(name) : -1;
         if (i < 0) throw Exception(QStringLiteral("Field '%1' not found").arg(name));
@@ -483,6 +489,8 @@ struct TClientDataSet::Impl {
         fieldIndex.clear();
         while (fields.size() < size_t(activeDefs.size())) fields.push_back(std::make_unique<TField>(q, int(fields.size())));
         for (int i = 0; i < activeDefs.size(); ++i) fieldIndex.insert(activeDefs.at(i).Name.toLower(), i);
+        exactFieldIndex.clear();
+        for (const TFieldDef& def : activeDefs) exactFieldIndex.insert(def.Name, fieldIndex.value(def.Name.toLower()));
     }
 
     void Attach(std::shared_ptr<TClientDataSetStore> s) {
