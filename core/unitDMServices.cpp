@@ -135,8 +135,9 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
 // ---- Places ----
 
 void TDMServices::SetPlaceSelection(const QString& province, const QString& district) {
+    // LoadData closes the table itself and keeps the stored records while the file still
+    // holds exactly them; closing it here first would read the whole file again.
     TExtClientDataSet* places = m_dm->cdsPlaces;
-    places->Close();
     QStringList sel;
     if (!district.isEmpty())
         sel.append(QStringLiteral("Str(District = %1)").arg(SelQuote(district)));
