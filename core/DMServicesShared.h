@@ -14,6 +14,7 @@
 #include "core/ExtClientDataSet.h"
 #include "core/SaveUnit.h"
 #include "core/unitDMServices.h"
+#include "platform/RecordValues.h"
 
 namespace dmservices {
 
@@ -42,6 +43,13 @@ inline int FieldIndex(const TClientDataSet* records, const QString& name) {
 
 inline QString TextAt(const TClientDataSet* records, int row, int field) {
     return field < 0 ? QString() : records->RecordValue(row, field).toString();
+}
+
+// TextAt of a text field, read from the stored values without a QVariant between.
+inline QString StoredText(const TClientDataSet* records, int row, int field) {
+    if (field < 0 || records->Fields(field)->DataType() != TFieldType::ftString) return TextAt(records, row, field);
+    const TRecordValues* values = records->RecordValuesAt(row);
+    return values && !values->IsNull(field) ? values->Text(field) : QString();
 }
 
 // The key of the detail table's current parent record; empty when it has none.

@@ -247,7 +247,11 @@ QString TExtClientDataSet::NewUKey(const std::function<bool(const QString&)>& al
 
 // ---- Loading ----
 
-void TExtClientDataSet::LoadData() {
+void TExtClientDataSet::LoadData() { BuildVisible(true); }
+
+void TExtClientDataSet::LoadDataAsRead() { BuildVisible(false); }
+
+void TExtClientDataSet::BuildVisible(bool askFile) {
     DisableControls();
     d->loading = true;
     struct Finish {
@@ -271,7 +275,8 @@ void TExtClientDataSet::LoadData() {
     // records in memory came from, when reading it again would give the very same records.
     // A file that cannot be read is read afresh, which reports what is wrong with it.
     // Unsaved changes keep the records in memory, as closing does.
-    if (d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges() && !d->internal->MatchesBoundFile())
+    if (askFile && d->internal && d->internal->Active() && !d->internal->HasUnsavedChanges() &&
+        !d->internal->MatchesBoundFile())
         d->internal->Close();
     OpenInternal();
     TClientDataSet* internal = d->internal.get();

@@ -53,6 +53,9 @@ public:
     // ---- Operations ----
     // (Re)builds the visible table from the internal one, keeping the records that match Sel.
     void LoadData();
+    // LoadData right after OpenInternal has read the file: the records in memory are known to
+    // be those of the file, which is not asked again.
+    void LoadDataAsRead();
     // Opens the internal table from Filename ("Dataset has no filename" when empty).
     void OpenInternal();
     void CloseInternal();
@@ -87,6 +90,7 @@ protected:
     void DoAfterScroll() override;
 
 private:
+    void BuildVisible(bool askFile);
     // In wmMemSave, closes the internal table after a use unless it holds unsaved changes.
     void ReleaseInternal();
     class TInternalLease;

@@ -885,7 +885,7 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
             step = Step::Migrating;
             return MigrateTable(info, table);
         }
-        table->LoadData();
+        table->LoadDataAsRead();
         TStartupResult result;
         result.Outcome = TStartupOutcome::Loaded;
         result.Records = table->InternalDataSet()->RecordCount();

@@ -133,8 +133,9 @@ void TDMServices::UpdateStored(TExtClientDataSet* table, const QString& key,
 // ---- Places ----
 
 void TDMServices::SetPlaceSelection(const QString& province, const QString& district) {
+    // LoadData closes the table itself and keeps the stored records while the file still
+    // holds exactly them; closing it here first would read the whole file again.
     TExtClientDataSet* places = m_dm->cdsPlaces;
-    places->Close();
     QStringList sel;
     if (!district.isEmpty())
         sel.append(QStringLiteral("Str(District = %1)").arg(SelQuote(district)));
@@ -177,15 +178,17 @@ void TDMServices::BuildPlacesPerFungi() {
     if (TClientDataSet* visits = StoredRecords(m_dm->cdsPlaceVisits)) {
         const int masterField = FieldIndex(visits, kMasterUKey);
         const int key = FieldIndex(visits, kUKey);
+        visitsOfPlace.reserve(visits->RecordCount());
         for (int row = 0; row < visits->RecordCount(); ++row)
-            visitsOfPlace[TextAt(visits, row, masterField)].append(TextAt(visits, row, key));
+            visitsOfPlace[StoredText(visits, row, masterField)].append(StoredText(visits, row, key));
     }
     QHash<QString, QStringList> fungiOfVisit;
     if (TClientDataSet* finds = StoredRecords(m_dm->cdsPlaceFinds)) {
         const int masterField = FieldIndex(finds, kMasterUKey);
         const int fungi = FieldIndex(finds, QStringLiteral("FungiUKey"));
+        fungiOfVisit.reserve(finds->RecordCount());
         for (int row = 0; row < finds->RecordCount(); ++row)
-            fungiOfVisit[TextAt(finds, row, masterField)].append(TextAt(finds, row, fungi));
+            fungiOfVisit[StoredText(finds, row, masterField)].append(StoredText(finds, row, fungi));
     }
     TClientDataSet* places = StoredRecords(m_dm->cdsPlaces);
     if (!places) return;
@@ -194,32 +197,44 @@ void TDMServices::BuildPlacesPerFungi() {
 
     // The rows are made here and given to the table at once: no post, no drawn key and no
     // time stamp for a table that is rebuilt whole each time. A row's key is the table's
-    // identifier and its number, unique within the table.
+    // identifier and its number, unique within the table. Each value is stored as a post
+    // would store it: cut to its field's width, an empty text left empty.
     const int fieldCount = subPlaces->FieldCount();
+    const TFieldDefs& defs = internal->FieldDefs();
     const int rowFungi = FieldIndex(subPlaces, kMasterUKey);
     const int rowKey = FieldIndex(subPlaces, kUKey);
     const int rowPlace = FieldIndex(subPlaces, QStringLiteral("PlaceUKey"));
     const int rowName = FieldIndex(subPlaces, QStringLiteral("PlaceName"));
-    QList<QVariantList> rows;
-    for (int row = 0; row < places->RecordCount(); ++row) {
-        const QString key = TextAt(places, row, placeKey);
+    const QString keyPrefix = subPlaces->DatasetId();
+    std::vector<TRecordValues> rows;
+    TRecordValues::Builder row;
+    const auto put = [&](int field, const QString& text) {
+        if (field >= 0 && !text.isEmpty()) row.SetText(field, text, defs.at(field).Size);
+    };
+    QSet<QString> listed;
+    for (int placeRow = 0; placeRow < places->RecordCount(); ++placeRow) {
+        const QString key = StoredText(places, placeRow, placeKey);
         if (key.isEmpty()) continue;
-        const QString name = TextAt(places, row, placeName);
-        QSet<QString> listed;
-        for (const QString& visit : visitsOfPlace.value(key)) {
-            for (const QString& fungiKey : fungiOfVisit.value(visit)) {
+        const auto visitsHere = visitsOfPlace.constFind(key);
+        if (visitsHere == visitsOfPlace.cend()) continue;
+        const QString name = StoredText(places, placeRow, placeName);
+        listed.clear();
+        for (const QString& visit : *visitsHere) {
+            const auto fungiHere = fungiOfVisit.constFind(visit);
+            if (fungiHere == fungiOfVisit.cend()) continue;
+            for (const QString& fungiKey : *fungiHere) {
                 if (fungiKey.isEmpty() || listed.contains(fungiKey)) continue;
-                QVariantList values(fieldCount);
-                values[rowFungi] = fungiKey;
-                values[rowKey] = subPlaces->DatasetId() + LettersFromNumber(15, quint64(rows.size()) + 1);
-                values[rowPlace] = key;
-                if (!name.isEmpty()) values[rowName] = name;
-                rows.append(values);
+                row.Start(fieldCount);
+                put(rowFungi, fungiKey);
+                put(rowKey, keyPrefix + LettersFromNumber(15, quint64(rows.size()) + 1));
+                put(rowPlace, key);
+                put(rowName, name);
+                rows.push_back(row.Finish());
                 listed.insert(fungiKey);
             }
         }
     }
-    internal->AppendRecords(rows);
+    internal->AppendRecordValues(std::move(rows));
     // Back on its master first, so that the visible table orders only the rows it shows; it
     // shares the rows of the internal table.
     relink.Now();

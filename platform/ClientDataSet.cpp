@@ -107,8 +107,10 @@ struct TClientDataSetStore {
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;  // file order: ids ascending
     qint64 nextId = 1;
-    // Hash indexes, a few fields at most.
+    // Hash indexes, a few fields at most: those built, and the fields that get one at their
+    // first look-up (a table loaded and only shown never builds its key index).
     std::vector<KeyIndex> hashes;
+    std::vector<int> wantedHashes;
     QList<TClientDataSet::Impl*> views;
     // The bound file and the changes it has not yet got.
     bool bound = false;
@@ -127,10 +129,12 @@ struct TClientDataSetStore {
     KeyIndex* Hash(int field) {
         for (KeyIndex& h : hashes)
             if (h.field == field) return &h;
+        if (std::find(wantedHashes.begin(), wantedHashes.end(), field) != wantedHashes.end()) return &EnsureHash(field);
         return nullptr;
     }
     KeyIndex& EnsureHash(int field) {
-        if (KeyIndex* existing = Hash(field)) return *existing;
+        for (KeyIndex& existing : hashes)
+            if (existing.field == field) return existing;
         KeyIndex& h = hashes.emplace_back();
         h.field = field;
         h.type = defs.at(field).DataType;
@@ -208,6 +212,9 @@ struct TClientDataSet::Impl {
     std::shared_ptr<TClientDataSetStore> store;
     std::vector<std::unique_ptr<TField>> fields;
     QHash<QString, int> fieldIndex;  // lower-case name -> position
+    // The fields' own names -> the position the lower-case look-up gives them: most names
+    // are asked for as they are written, and then need no lower-case copy.
+    QHash<QString, int> exactFieldIndex;
 
     std::vector<Rec*> view;
     int cur = -1;
@@ -252,7 +259,10 @@ struct TClientDataSet::Impl {
         CheckActive();
         if (readOnly) throw Exception(QStringLiteral("Tabellen är skrivskyddad och kan inte ändras"));
     }
-    int FieldIndexOf(const QString& name) const { return fieldIndex.value(name.toLower(), -1); }
+    int FieldIndexOf(const QString& name) const {
+        if (const auto exact = exactFieldIndex.constFind(name); exact != exactFieldIndex.cend()) return *exact;
+        return fieldIndex.value(name.toLower(), -1);
+    }
     int RequireField(const QString& name) const {
         const int i = active ? FieldIndexOf(name) : -1;
         if (i < 0) throw Exception(QStringLiteral("Field '%1' not found").arg(name));
@@ -492,6 +502,8 @@ struct TClientDataSet::Impl {
         while (fields.size() < size_t(activeDefs.size()))
             fields.push_back(std::make_unique<TField>(q, int(fields.size())));
         for (int i = 0; i < activeDefs.size(); ++i) fieldIndex.insert(activeDefs.at(i).Name.toLower(), i);
+        exactFieldIndex.clear();
+        for (const TFieldDef& def : activeDefs) exactFieldIndex.insert(def.Name, fieldIndex.value(def.Name.toLower()));
     }
 
     void Attach(std::shared_ptr<TClientDataSetStore> s) {
@@ -541,7 +553,7 @@ struct TClientDataSet::Impl {
         for (int i = 0; i < defs.size(); ++i)
             if (defs.at(i).Name.compare(QLatin1String("UKey"), Qt::CaseInsensitive) == 0 &&
                 defs.at(i).DataType == TFieldType::ftString)
-                s->EnsureHash(i);
+                s->wantedHashes.push_back(i);
         return s;
     }
 
@@ -735,10 +747,6 @@ void TClientDataSet::LoadFromFile(const QString& fileName) {
     Close();
     auto s = Impl::NewStore(defs);
     s->recs = std::move(recs);
-    std::vector<int> hashed;
-    for (const KeyIndex& h : s->hashes) hashed.push_back(h.field);
-    s->hashes.clear();
-    for (int f : hashed) s->EnsureHash(f);
     s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
     s->bound = true;
     s->boundFile = path;
@@ -1173,6 +1181,17 @@ void TClientDataSet::AppendSharedRecords(const TClientDataSet& source, const std
         shared.push_back(from[size_t(row)]->v);
     }
     AddStored(*d->store, std::move(shared));
+    d->RefreshViews();
+}
+
+void TClientDataSet::AppendRecordValues(std::vector<TRecordValues>&& values) {
+    d->CheckCanModify();
+    d->CheckBrowseMode();
+    if (values.empty()) return;
+    const int count = int(d->store->defs.size());
+    for (const TRecordValues& v : values)
+        if (v.Count() != count) throw Exception(QStringLiteral("The record's values do not match the fields"));
+    AddStored(*d->store, std::move(values));
     d->RefreshViews();
 }
 

@@ -184,6 +184,10 @@ public:
     // stored values with the other table's records, so nothing is copied; a change on either
     // side gives that side values of its own.
     void AppendSharedRecords(const TClientDataSet& source, const std::vector<int>& rows);
+    // Adds, as AppendRecords does, records whose stored values are already built for this
+    // table's fields (one value per field, texts within their widths, an empty text as an
+    // empty field); values of another field count raise and add nothing.
+    void AppendRecordValues(std::vector<TRecordValues>&& values);
 
     // ---- Controls ----
     void DisableControls();

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
@@ -182,13 +183,22 @@ void SweepLitter(const QString& fileName) {
     const QFileInfo target(fileName);
     QDir folder = target.absoluteDir();
     const QString prefix = target.fileName() + QLatin1Char('.');
-    const QStringList temps = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : temps) {
-        // Exactly the pattern of the temporary copies: prefix, six characters, ".tmp".
-        if (name.size() == prefix.size() + 10 && name.startsWith(prefix) &&
-            !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
-            folder.remove(name);
+    // The folder's names are read straight, without a file's details each: start-up sweeps
+    // beside every table of the folder.
+    QStringList temps;
+    if (DIR* listing = ::opendir(QFile::encodeName(folder.absolutePath()).constData())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const QString name = QFile::decodeName(entry->d_name);
+            // Exactly the pattern of the temporary copies: prefix, six characters, ".tmp".
+            if (name.size() == prefix.size() + 10 && name.startsWith(prefix) &&
+                name.endsWith(QLatin1String(".tmp"), Qt::CaseInsensitive) &&
+                !name.mid(prefix.size(), 6).contains(QLatin1Char('.')))
+                temps.append(name);
+        }
+        ::closedir(listing);
     }
+    for (const QString& name : temps)
+        if (!QFileInfo(folder.filePath(name)).isDir()) folder.remove(name);
     const QFileInfo journal(target.absoluteFilePath() + QStringLiteral("-journal"));
     if (journal.isFile() && !journal.isSymLink() && journal.size() == 0) QFile::remove(journal.absoluteFilePath());
 }

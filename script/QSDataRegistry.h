@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <vector>
+
 #include "platform/DataLink.h"
 
 class TQSDataRegistry {
@@ -14,11 +16,21 @@ public:
     // The data source under its object name.
     void Register(const QString& dataModule, TDataSource* source);
     void Register(const QString& dataModule, const QString& name, TDataSource* source);
-    void Clear() { m_sources.clear(); }
+    void Clear() {
+        m_sources.clear();
+        m_recent.clear();
+    }
     // None when nothing of that name is registered or it is gone.
     TDataSource* Find(const QString& dataModule, const QString& dataSource) const;
 
 private:
     static QString Key(const QString& dataModule, const QString& dataSource);
     QHash<QString, QPointer<TDataSource>> m_sources;
+    // The last names asked for, as they were written, and what they found: a script asks for
+    // the same few sources at every value it reads.
+    struct TRecent {
+        QString DataModule, DataSource;
+        QPointer<TDataSource> Found;
+    };
+    mutable std::vector<TRecent> m_recent;
 };

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -457,6 +458,7 @@ TQuillCalc::TQuillCalc(QObject* owner)
 TQuillCalc::~TQuillCalc() = default;
 
 void TQuillCalc::SetBooleanLabels(const QStringList& labels) {
+    ForgetNames();
     if (labels.size() != 2) {
         m_booleanLabels = kDefaultBooleanLabels;
         return;
@@ -465,12 +467,14 @@ void TQuillCalc::SetBooleanLabels(const QStringList& labels) {
 }
 
 void TQuillCalc::SetCustomFunctions(const QStringList& names) {
+    ForgetNames();
     m_customFunctions.clear();
     for (const QString& name : names) m_customFunctions.append(name.toLower());
     m_customSet = QSet<QString>(m_customFunctions.begin(), m_customFunctions.end());
 }
 
 void TQuillCalc::RemoveCustomFunction(const QString& name) {
+    ForgetNames();
     const QString lower = name.toLower();
     m_customFunctions.removeAll(lower);
     m_customSet.remove(lower);
@@ -770,23 +774,96 @@ TQuillValue TQuillCalc::ReadNumber() {
     return v;
 }
 
-TQuillValue TQuillCalc::Resolve(qsizetype start, qsizetype length) {
-    // Names are ASCII letters, digits, "_" and ".".
-    QString name(length, Qt::Uninitialized);
+void TQuillCalc::ForgetNames() {
+    m_known.clear();
+    m_knownSlots.clear();
+}
+
+const TQuillCalc::TKnownName& TQuillCalc::KnownName(qsizetype start, qsizetype length) {
+    // Names are ASCII letters, digits, "_" and "."; they are known in lower case.
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    const QChar* text = m_text.constData() + start;
+    std::uint64_t h = 14695981039346656037ULL;
     for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = m_text[start + i].unicode();
-        name[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        h ^= lower(text[i].unicode());
+        h *= 1099511628211ULL;
     }
-    if (name == m_booleanLabels[0]) return false;
-    if (name == m_booleanLabels[1]) return true;
+    const size_t hash = size_t(h);
+    const auto same = [&](const TKnownName& known) {
+        if (known.Hash != hash || known.Name.size() != length) return false;
+        for (qsizetype i = 0; i < length; ++i)
+            if (known.Name[i].unicode() != lower(text[i].unicode())) return false;
+        return true;
+    };
+    if (!m_knownSlots.empty()) {
+        const size_t mask = m_knownSlots.size() - 1;
+        for (size_t slot = hash & mask; m_knownSlots[slot] != 0; slot = (slot + 1) & mask)
+            if (same(m_known[size_t(m_knownSlots[slot] - 1)])) return m_known[size_t(m_knownSlots[slot] - 1)];
+    }
+
+    TKnownName known;
+    known.Hash = hash;
+    known.Name = QString(length, Qt::Uninitialized);
+    for (qsizetype i = 0; i < length; ++i) known.Name[i] = QChar(lower(text[i].unicode()));
     const auto& builtins = QuillBuiltins::Table();
-    if (const auto it = builtins.constFind(name); it != builtins.constEnd()) return (*it)(*this);
-    TQuillValue result;
-    if (m_customSet.contains(name)) {
-        if (OnFunction) OnFunction(*this, name, result);
-        if (result.index() == 0) Raise(kCustomNotImplemented.arg(name));
-        return result;
+    if (known.Name == m_booleanLabels[0]) {
+        known.Kind = NameKind::False;
+    } else if (known.Name == m_booleanLabels[1]) {
+        known.Kind = NameKind::True;
+    } else if (const auto it = builtins.constFind(known.Name); it != builtins.constEnd()) {
+        known.Kind = NameKind::Builtin;
+        known.Builtin = *it;
+    } else {
+        known.Kind = m_customSet.contains(known.Name) ? NameKind::Custom : NameKind::Variable;
     }
+    // A text that names ever new things (an editor's input) does not make the table grow
+    // without end.
+    constexpr size_t kMostNames = 4096;
+    if (m_known.size() >= kMostNames) ForgetNames();
+    m_known.push_back(std::move(known));
+    if (m_knownSlots.size() < 2 * m_known.size()) {
+        // A power of two, so that the mask reaches every slot.
+        size_t slots = 64;
+        while (slots < 4 * m_known.size()) slots *= 2;
+        m_knownSlots.assign(slots, 0);
+        for (size_t i = 0; i < m_known.size(); ++i) {
+            const size_t mask = m_knownSlots.size() - 1;
+            size_t slot = m_known[i].Hash & mask;
+            while (m_knownSlots[slot] != 0) slot = (slot + 1) & mask;
+            m_knownSlots[slot] = int(i + 1);
+        }
+    } else {
+        const size_t mask = m_knownSlots.size() - 1;
+        size_t slot = hash & mask;
+        while (m_knownSlots[slot] != 0) slot = (slot + 1) & mask;
+        m_knownSlots[slot] = int(m_known.size());
+    }
+    return m_known.back();
+}
+
+TQuillValue TQuillCalc::Resolve(qsizetype start, qsizetype length) {
+    // Taken out of the table first: a function reads its arguments, whose names may add to it.
+    const TKnownName& known = KnownName(start, length);
+    const NameKind kind = known.Kind;
+    const auto builtin = known.Builtin;
+    const QString name = known.Name;
+    switch (kind) {
+        case NameKind::False:
+            return false;
+        case NameKind::True:
+            return true;
+        case NameKind::Builtin:
+            return builtin(*this);
+        case NameKind::Custom: {
+            TQuillValue result;
+            if (OnFunction) OnFunction(*this, name, result);
+            if (result.index() == 0) Raise(kCustomNotImplemented.arg(name));
+            return result;
+        }
+        case NameKind::Variable:
+            break;
+    }
+    TQuillValue result;
     if (OnVariable) OnVariable(*this, name, result);
     if (result.index() == 0) Raise(kUnknownName.arg(name));
     return result;

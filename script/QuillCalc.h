@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <functional>
 #include <variant>
+#include <vector>
 
 #include "platform/Exception.h"
 
@@ -109,6 +110,21 @@ private:
     void CheckApplicable(Op op, const TQuillValue& left) const;
     TQuillValue Apply(Op op, const TQuillValue& left, const TQuillValue& right) const;
     [[noreturn]] void RaiseTypeMismatch(const char* kind, int endPosition) const;
+
+    // What a name stands for, found once per name: the word for false or true, a built-in
+    // function, a name for OnFunction, or one for OnVariable. Forgotten whenever the words or
+    // the custom names change.
+    enum class NameKind : quint8 { False, True, Builtin, Custom, Variable };
+    struct TKnownName {
+        size_t Hash = 0;
+        QString Name;  // lower case
+        NameKind Kind = NameKind::Variable;
+        TQuillValue (*Builtin)(TQuillCalc&) = nullptr;
+    };
+    const TKnownName& KnownName(qsizetype start, qsizetype length);
+    void ForgetNames();
+    std::vector<TKnownName> m_known;
+    std::vector<int> m_knownSlots;  // open addressing: index into m_known + 1, 0 when free
 
     QStringList m_booleanLabels;
     QStringList m_customFunctions;

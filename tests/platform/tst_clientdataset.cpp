@@ -6,6 +6,7 @@
 #include "platform/ClientDataSet.h"
 #include "platform/DataSetScopes.h"
 #include "platform/DataSetModel.h"
+#include "platform/RecordValues.h"
 
 using testsupport::ExceptionText;
 using testsupport::NoException;
@@ -679,6 +680,52 @@ private Q_SLOTS:
         QCOMPARE(back.RecordCount(), 3);
         QVERIFY(back.Locate(QStringLiteral("UKey"), QStringLiteral("K3")));
         QCOMPARE(back.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("först"));
+    }
+
+    // Records added as built stored values: the same records as AppendRecords makes of the
+    // same rows, found by key, saved as new; values for another field list are refused whole.
+    void appendedRecordValuesMatchAppendedRows() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("t.dat"));
+        TClientDataSet byRows, byValues;
+        for (TClientDataSet* ds : {&byRows, &byValues}) {
+            ds->SetFieldDefs(TestDefs());
+            ds->SetIndexFieldNames(QStringLiteral("Name"));
+            ds->CreateDataSet();
+        }
+        byValues.SaveToFile(file);
+        byRows.AppendRecords({{QStringLiteral("K1"), QVariant(), QStringLiteral("en lång text"), 7},
+                              {QStringLiteral("K2"), QStringLiteral("M"), QStringLiteral("Älg")}});
+        std::vector<TRecordValues> values;
+        TRecordValues::Builder b;
+        b.Start(int(TestDefs().size()));
+        b.SetText(0, QStringLiteral("K1"));
+        b.SetText(2, QStringLiteral("en lång text"), 10);
+        b.SetNumber(3, 7);
+        values.push_back(b.Finish());
+        b.Start(int(TestDefs().size()));
+        b.SetText(0, QStringLiteral("K2"));
+        b.SetText(1, QStringLiteral("M"));
+        b.SetText(2, QStringLiteral("Älg"), 10);
+        values.push_back(b.Finish());
+        byValues.AppendRecordValues(std::move(values));
+        for (const char* field : {"UKey", "MasterUKey", "Name", "Num", "Flag"})
+            QCOMPARE(Column(byValues, QString::fromLatin1(field)), Column(byRows, QString::fromLatin1(field)));
+        QCOMPARE(byValues.FindRecordIndex(QStringLiteral("UKey"), QStringLiteral("K2")), 1);
+
+        std::vector<TRecordValues> wrong;
+        b.Start(2);
+        b.SetText(0, QStringLiteral("K3"));
+        wrong.push_back(b.Finish());
+        QVERIFY(ExceptionText([&] { byValues.AppendRecordValues(std::move(wrong)); }) != NoException);
+        QCOMPARE(byValues.RecordCount(), 2);
+
+        byValues.SaveToFile();
+        TClientDataSet back;
+        back.LoadFromFile(file);
+        QCOMPARE(back.RecordCount(), 2);
+        QVERIFY(back.Locate(QStringLiteral("UKey"), QStringLiteral("K1")));
+        QCOMPARE(back.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("en lång te"));
     }
 
     // Whether the records in memory are still exactly those of the bound file.

@@ -501,6 +501,16 @@ private Q_SLOTS:
         QCOMPARE(ErrorOf([&] { calc.Evaluate("2 * empty"); }), "Custom function not implemented (\"empty\") @ 10");
         QCOMPARE(ErrorOf([&] { calc.Evaluate("unknown + 1"); }), "Unknown function or variable (\"unknown\") @ 9");
 
+        // Many names, each read again and again, are each served as named, in any case.
+        QStringList names;
+        for (int i = 0; i < 300; ++i) names << QString("Name%1").arg(i);
+        for (int round = 0; round < 2; ++round) {
+            log.clear();
+            QCOMPARE(calc.EvaluateInteger(names.join(" + ")), 300);
+            QCOMPARE(log, QString(names.join(",")).toLower().split(','));
+            QCOMPARE(calc.EvaluateInteger("NAME7 + name299 + f(4)"), 42);
+        }
+
         // Without handlers the names stay unserved.
         Calc bare;
         bare.SetCustomFunctions({"f"});
@@ -560,6 +570,8 @@ private Q_SLOTS:
     void booleanLabels() {
         Calc calc;
         QCOMPARE(calc.BooleanLabels(), QStringList({"false", "true"}));
+        // Words read before a change of words are read anew after it.
+        QCOMPARE(Describe(calc.Evaluate("True")), QString("Boolean true"));
         calc.SetBooleanLabels({"Falskt", "SANT"});
         QCOMPARE(calc.BooleanLabels(), QStringList({"falskt", "sant"}));
         QCOMPARE(Describe(calc.Evaluate("Sant and not(falskt)")), QString("Boolean true"));
@@ -590,7 +602,13 @@ private Q_SLOTS:
         QCOMPARE(calc.EvaluateInteger("splitsection"), 2);
         calc.RemoveCustomFunction("absent");
         QCOMPARE(calc.CustomFunctions(), QStringList({"picksections"}));
-        QCOMPARE(served, QStringList({"function splitsection", "function picksections", "variable splitsection"}));
+        // A name read as a variable is a function once it is named one.
+        QCOMPARE(calc.EvaluateInteger("Extra"), 2);
+        calc.SetCustomFunctions({"extra"});
+        QCOMPARE(calc.EvaluateInteger("EXTRA + picksections"), 3);
+        QCOMPARE(served,
+                 QStringList({"function splitsection", "function picksections", "variable splitsection",
+                              "variable extra", "function extra", "variable picksections"}));
     }
 
     void decimalSeparator() {
