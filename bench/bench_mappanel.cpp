@@ -50,6 +50,7 @@ struct SheetFile {
     QString path;
     explicit SheetFile(bool lzw) {
         std::vector<std::vector<uint8_t>> pictures;
+        pictures.reserve(kUnique);
         for (int u = 0; u < kUnique; ++u) pictures.push_back(TilePicture(u));
         const rikwriter::Sheet s = rikwriter::SampleSheet(kBlock, kTiles, pictures, lzw, 5);
         path = dir.filePath(lzw ? "lzw.rik" : "rle.rik");

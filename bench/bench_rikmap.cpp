@@ -60,6 +60,7 @@ struct SheetFile {
     qint64 bytes = 0;
     explicit SheetFile(bool lzw) {
         std::vector<std::vector<uint8_t>> pictures;
+        pictures.reserve(size_t(kTiles) * size_t(kTiles));
         for (int u = 0; u < kTiles * kTiles; ++u) pictures.push_back(TilePicture(u));
         const rikwriter::Sheet s = rikwriter::SampleSheet(kBlock, kTiles, pictures, lzw, 1);
         tiles = s.Tiles;

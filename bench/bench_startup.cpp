@@ -16,7 +16,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
-#include <time.h>
+#include <ctime>
 
 #include <algorithm>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QWidget>
 
-#include <time.h>
+#include <ctime>
 
 #include <cstdio>
 
