@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 
 #include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
