@@ -64,10 +64,15 @@ QLabel* FieldLabel(const QString& text, QWidget* parent) {
 }  // namespace
 
 QStringList FindCountClasses() {
-    return {"-", "1", "2-5", "6-10", "11-20", "21-50", "51-100", ">100", ">500", ">1000"};
+    // Made once: the classes name every find in the lists that show them.
+    static const QStringList classes = {"-", "1", "2-5", "6-10", "11-20", "21-50", "51-100", ">100", ">500", ">1000"};
+    return classes;
 }
 
-QStringList FindAgeClasses() { return {"-", "Unga", "Perfekta", "Gamla"}; }
+QStringList FindAgeClasses() {
+    static const QStringList classes = {"-", "Unga", "Perfekta", "Gamla"};
+    return classes;
+}
 
 QString FindCountClass(int count) {
     const QStringList classes = FindCountClasses();
