@@ -121,11 +121,22 @@ void TAtomicFile::Open() {
     Cancel();
     m_written = 0;
     m_finished = false;
+    m_inPlace = false;
     const QString real = m_followLink ? realTarget(m_target) : QFileInfo(m_target).absoluteFilePath();
     m_real = real;
     const QFileInfo info(real);
     if (!m_folderReady && !QDir().mkpath(info.absolutePath())) fail(errno);
     if (faultAt(TWriteStep::Open)) fail(EACCES);
+    if (m_createInPlace) {
+        // O_EXCL: only where nothing is, not even a link, so nothing is replaced or followed.
+        m_fd = ::open(QFile::encodeName(real).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            m_temp = real;
+            m_inPlace = true;
+            return;
+        }
+        if (errno != EEXIST) fail(errno);
+    }
     // An existing file's permissions are kept; a new one gets the usual ones (the umask).
     if (!m_setPermissions && info.exists() && (m_followLink || !info.isSymLink())) {
         m_permissions = QFile::permissions(real);
@@ -207,7 +218,9 @@ void TAtomicFile::Rename() {
     if (!m_finished) Finish();
     const QString real = m_real;
     if (faultAt(TWriteStep::Rename)) fail(EACCES);
-    if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(real).constData()) != 0) fail(errno);
+    if (!m_inPlace && ::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(real).constData()) != 0)
+        fail(errno);
+    m_inPlace = false;
     m_temp.clear();
     m_fd = -1;
     m_finished = false;
@@ -220,6 +233,7 @@ void TAtomicFile::Cancel() {
     m_finished = false;
     if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
+    m_inPlace = false;
 }
 
 TAtomicFileDevice::TAtomicFileDevice(const QString& target, const QString& failureText) : m_file(target, failureText) {}

@@ -61,6 +61,13 @@ public:
     void SetFollowLink(bool follow) { m_followLink = follow; }
     // The caller has made the target's folder: Open does not look for it.
     void SetFolderReady(bool ready) { m_folderReady = ready; }
+    // For content that is whole and checked before the file is opened, and then written in
+    // one go (an unpacked entry read into memory and its CRC compared): when nothing is at
+    // the target, the file is made there at once, with no temporary file and no rename. Each
+    // step is checked as before, and a failure or a Cancel removes the file again; a process
+    // killed between the file's making and its one write leaves it empty. When anything is at
+    // the target (a file, a link, a folder), Open takes the usual temporary file. Default: off.
+    void SetCreateInPlace(bool inPlace) { m_createInPlace = inPlace; }
     // Flushes the content to disk, closes the temporary file and checks its size.
     void Finish();
     // Puts the finished file in place with one rename.
@@ -77,7 +84,8 @@ public:
     void SetFailureText(const QString& text) { m_failureText = text; }
 
     QString Target() const { return m_target; }
-    // The temporary file while it is open or finished and not yet renamed; empty otherwise.
+    // The temporary file while it is open or finished and not yet renamed (the target itself
+    // when it was made in place); empty otherwise.
     QString TemporaryName() const { return m_temp; }
     qint64 Written() const { return m_written; }
     bool IsOpen() const { return m_fd >= 0; }
@@ -99,6 +107,8 @@ private:
     bool m_syncToDisk = true;
     bool m_followLink = true;
     bool m_folderReady = false;
+    bool m_createInPlace = false;
+    bool m_inPlace = false;  // this file was made at the target itself
 };
 
 // A TAtomicFile as a write-only device, for code that writes to a QIODevice. A failed write

@@ -112,6 +112,82 @@ private Q_SLOTS:
         QCOMPARE(testsupport::ReadBytes(file), QByteArray("ny"));
     }
 
+    // Made in place where nothing is: no temporary file, the target itself is written; where
+    // anything is (a file, a link), the usual temporary file, and a link is not followed.
+    void createInPlace_data() {
+        QTest::addColumn<QString>("present");
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("nothing") << QString() << true;
+        QTest::newRow("a file") << QStringLiteral("file") << false;
+        QTest::newRow("a link") << QStringLiteral("link") << false;
+        QTest::newRow("a dangling link") << QStringLiteral("dangling") << false;
+    }
+    void createInPlace() {
+        QFETCH(QString, present);
+        QFETCH(bool, inPlace);
+        const QString folder = path(QStringLiteral("inplace-") + QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + "/entry.txt";
+        const QString other = folder + "/other.txt";
+        if (present == "file") QVERIFY(testsupport::WriteBytes(file, "gammal"));
+        if (present == "link") {
+            QVERIFY(testsupport::WriteBytes(other, "annan"));
+            QVERIFY(QFile::link(other, file));
+        }
+        if (present == "dangling") QVERIFY(QFile::link(folder + "/gone.txt", file));
+
+        TAtomicFile out(file);
+        out.SetFollowLink(false);
+        out.SetCreateInPlace(true);
+        out.SetModificationTime(QDateTime(QDate(2020, 5, 17), QTime(12, 0), Qt::UTC));
+        out.Open();
+        QCOMPARE(out.TemporaryName() == QFileInfo(file).absoluteFilePath(), inPlace);
+        out.Write("ny");
+        out.Commit();
+        QCOMPARE(testsupport::ReadBytes(file), QByteArray("ny"));
+        QVERIFY(!QFileInfo(file).isSymLink());
+        QCOMPARE(QFileInfo(file).lastModified().toUTC(), QDateTime(QDate(2020, 5, 17), QTime(12, 0), Qt::UTC));
+        if (present == "link") QCOMPARE(testsupport::ReadBytes(other), QByteArray("annan"));
+        QStringList expected{"entry.txt"};
+        if (present == "link") expected << "other.txt";
+        QCOMPARE(entries(folder), expected);
+    }
+
+    // A file made in place goes again at any failed step, and when it is dropped.
+    void failedStepRemovesAFileMadeInPlace_data() {
+        QTest::addColumn<TWriteStep>("step");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("write") << TWriteStep::Write << false;
+        QTest::newRow("flush") << TWriteStep::Flush << false;
+        QTest::newRow("commit") << TWriteStep::Commit << false;
+        QTest::newRow("rename") << TWriteStep::Rename << false;
+        QTest::newRow("dropped") << TWriteStep::Open << true;
+    }
+    void failedStepRemovesAFileMadeInPlace() {
+        QFETCH(TWriteStep, step);
+        QFETCH(bool, cancel);
+        const QString folder = path(QStringLiteral("inplace-fault-") + QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + "/entry.bin";
+        if (cancel) {
+            TAtomicFile out(file);
+            out.SetCreateInPlace(true);
+            out.Open();
+            out.Write(QByteArray(3000, 'a'));
+        } else {
+            AtomicFileFaults::FailNext(step);
+            const QString error = testsupport::ExceptionText([&] {
+                TAtomicFile out(file);
+                out.SetCreateInPlace(true);
+                out.Open();
+                out.Write(QByteArray(3000, 'a'));
+                out.Commit();
+            });
+            QVERIFY2(error.startsWith(failureText(file)), qPrintable(error));
+        }
+        QCOMPARE(entries(folder), QStringList());
+    }
+
     void ownFailureTextNamesTheFile() {
         const QString file = path("own.txt");
         AtomicFileFaults::FailNext(TWriteStep::Flush);

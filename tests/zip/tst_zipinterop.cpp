@@ -321,19 +321,25 @@ private Q_SLOTS:
     }
 
     // A full disk while the packing module puts a self-extractor's stub back in front of
-    // the archive, and while the unpacking module writes an entry: the archive and the
-    // folder keep what they had, nothing half-written stays.
+    // the archive, and while the unpacking module writes an entry, over a file or where
+    // none was: the archive and the folder keep what they had, nothing half-written stays.
     void fullDiskInTheModules_data() {
         QTest::addColumn<bool>("packing");
+        QTest::addColumn<bool>("overFile");
         QTest::addColumn<int>("step");
         QTest::addColumn<int>("skip");
-        QTest::newRow("packing, a write") << true << int(TWriteStep::Write) << 1;
-        QTest::newRow("packing, the last flush") << true << int(TWriteStep::Flush) << 1;
-        QTest::newRow("unpacking, a write") << false << int(TWriteStep::Write) << 0;
-        QTest::newRow("unpacking, the last flush") << false << int(TWriteStep::Flush) << 0;
+        QTest::newRow("packing, a write") << true << true << int(TWriteStep::Write) << 1;
+        QTest::newRow("packing, the last flush") << true << true << int(TWriteStep::Flush) << 1;
+        QTest::newRow("unpacking, a write") << false << true << int(TWriteStep::Write) << 0;
+        QTest::newRow("unpacking, the last flush") << false << true << int(TWriteStep::Flush) << 0;
+        QTest::newRow("unpacking a new file, a write") << false << false << int(TWriteStep::Write) << 0;
+        QTest::newRow("unpacking a new file, the last flush") << false << false << int(TWriteStep::Flush) << 0;
+        QTest::newRow("unpacking a new file, the size check") << false << false << int(TWriteStep::Commit) << 0;
+        QTest::newRow("unpacking a new file, putting it in place") << false << false << int(TWriteStep::Rename) << 0;
     }
     void fullDiskInTheModules() {
         QFETCH(bool, packing);
+        QFETCH(bool, overFile);
         QFETCH(int, step);
         QFETCH(int, skip);
         QTemporaryDir tmp;
@@ -359,13 +365,20 @@ private Q_SLOTS:
             QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"stub.bin", "x.exe"}));
         } else {
             const QString out = tmp.path() + "/ut";
-            testsupport::WriteBytes(out + "/sida.htm", "det som fanns");
+            if (overFile)
+                testsupport::WriteBytes(out + "/sida.htm", "det som fanns");
+            else
+                QVERIFY(QDir().mkpath(out));
             z->SetExtrBaseDir(out);
             z->SetExtrOptions(ExtrOverWrite);
             AtomicFileFaults::FailNext(TWriteStep(step), skip);
             QVERIFY(z->Extract() != 0);
-            QCOMPARE(testsupport::ReadBytes(out + "/sida.htm"), QByteArray("det som fanns"));
-            QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"sida.htm"});
+            if (overFile) {
+                QCOMPARE(testsupport::ReadBytes(out + "/sida.htm"), QByteArray("det som fanns"));
+                QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"sida.htm"});
+            } else {
+                QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+            }
         }
         QVERIFY2(z->Message().contains(QStringLiteral("kunde inte")), qPrintable(z->Message()));
         QVERIFY(!AtomicFileFaults::Armed());

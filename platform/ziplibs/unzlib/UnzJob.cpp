@@ -469,6 +469,7 @@ private:
             return 0;
         }
         const qint64 entryTime = EntryTime(e);
+        bool targetAbsent = false;
         if (!m_test) {
             if (!EnsureFolders(e.Relative, false)) {
                 Skip(e.Name, ZipErrUnsafe, SkipUnsafeName, QStringLiteral("Mappen kunde inte skapas: %1").arg(target));
@@ -498,6 +499,8 @@ private:
             } else if (m_freshen) {
                 Skip(e.Name, 0, SkipOnFreshen, {});
                 return 0;
+            } else {
+                targetAbsent = errno == ENOENT;
             }
         }
         if (m_report.Aborted()) return 0;
@@ -521,30 +524,41 @@ private:
 
         m_report.Send(ActNewFile, 0, qint64(qMin<quint64>(e.Central.UncompressedSize, quint64(1) << 62)), e.Name);
         // The content goes to a temporary file beside the target, put in place only when
-        // complete and checked. A link at the target is replaced, never followed.
+        // complete and checked. A link at the target is replaced, never followed. An entry
+        // that fits the buffer, for a target where nothing is yet, is read whole and checked
+        // first and then written once to a file made in place: no temporary file to rename.
+        if (m_buffer.empty()) m_buffer.resize(kBufferSize);
+        const bool whole = targetAbsent && e.Central.UncompressedSize < m_buffer.size();
         std::optional<TAtomicFile> out;
         QString writeFailure;
-        if (!m_test) {
+        const auto openOut = [&]() -> bool {
             out.emplace(target);
             out->SetFollowLink(false);
             out->SetFolderReady(true);
             out->SetSyncToDisk(false);
+            out->SetCreateInPlace(whole);
             out->SetMode(SafeMode(e));
             out->SetModificationTime(QDateTime::fromSecsSinceEpoch(entryTime, Qt::UTC));
             try {
                 out->Open();
             } catch (const Exception& x) {
-                zip_fclose(zf);
                 Skip(e.Name, ZipErrWrite, SkipUnknown, x.Message());
-                return 0;
+                return false;
             }
+            return true;
+        };
+        if (!m_test && !whole && !openOut()) {
+            zip_fclose(zf);
+            return 0;
         }
-        if (m_buffer.empty()) m_buffer.resize(kBufferSize);
         quint32 crc = 0;
         quint64 done = 0;
         bool readError = false, tooLarge = false, writeError = false;
         for (;;) {
-            const zip_int64_t n = zip_fread(zf, m_buffer.data(), m_buffer.size());
+            // Read whole, each part goes after the one before (the buffer has room for one byte
+            // more than the entry's size, so a longer entry is caught).
+            char* const at = whole ? m_buffer.data() + done : m_buffer.data();
+            const zip_int64_t n = zip_fread(zf, at, whole ? m_buffer.size() - done : m_buffer.size());
             if (n < 0) {
                 readError = true;
                 break;
@@ -555,7 +569,7 @@ private:
                 tooLarge = true;
                 break;
             }
-            crc = zipcommon::Crc32(crc, m_buffer.data(), n);
+            crc = zipcommon::Crc32(crc, at, n);
             if (out) {
                 try {
                     out->Write(m_buffer.data(), n);
@@ -598,6 +612,15 @@ private:
             if (!keep) {
                 Skip(e.Name, ZipErrCRC, SkipCRCError,
                      QStringLiteral("CRC-fel, filen packades inte upp: %1").arg(e.Name));
+                return 0;
+            }
+        }
+        if (whole) {
+            if (!openOut()) return 0;
+            try {
+                out->Write(m_buffer.data(), qint64(done));
+            } catch (const Exception& x) {
+                Skip(e.Name, ZipErrWrite, SkipUnknown, x.Message());
                 return 0;
             }
         }
