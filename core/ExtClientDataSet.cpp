@@ -158,12 +158,15 @@ void TExtClientDataSet::SaveInternal() {
     InternalDataSet()->SaveToFile();
 }
 
-void TExtClientDataSet::OpenInternal() {
+void TExtClientDataSet::OpenInternal(TTableFileRead* readAhead) {
     TClientDataSet* internal = InternalDataSet();
     if (internal->Active()) return;
     if (d->filename.isEmpty()) throw Exception(QStringLiteral("Dataset has no filename"));
     internal->SetFileName(d->filename);
-    internal->Open();
+    if (readAhead && readAhead->FileName() == d->filename)
+        internal->LoadFromRead(*readAhead);
+    else
+        internal->Open();
     internal->SetLogChanges(false);
 }
 

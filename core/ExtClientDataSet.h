@@ -56,8 +56,9 @@ public:
     // LoadData right after OpenInternal has read the file: the records in memory are known to
     // be those of the file, which is not asked again.
     void LoadDataAsRead();
-    // Opens the internal table from Filename ("Dataset has no filename" when empty).
-    void OpenInternal();
+    // Opens the internal table from Filename ("Dataset has no filename" when empty), or from
+    // that file as read ahead.
+    void OpenInternal(TTableFileRead* readAhead = nullptr);
     void CloseInternal();
     TClientDataSet* InternalDataSet();
     // Saves the internal table to its file, or, while a save unit is open, leaves the save

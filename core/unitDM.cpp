@@ -12,11 +12,16 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/AtomicFile.h"
 
@@ -472,6 +477,30 @@ void TDM::BindTableEvents() {
 
 // ---- Start-up ----
 
+namespace {
+
+// Reads the table files side by side, the largest first, on a few threads besides this one:
+// start-up reads every record of every table, and the files are independent of each other.
+std::vector<std::unique_ptr<TTableFileRead>> ReadSideBySide(const QStringList& files) {
+    std::vector<std::unique_ptr<TTableFileRead>> reads(size_t(files.size()));
+    std::vector<std::pair<qint64, size_t>> order;
+    for (qsizetype i = 0; i < files.size(); ++i) order.emplace_back(QFileInfo(files.at(i)).size(), size_t(i));
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < order.size(); i = next++)
+            reads[order[i].second] = std::make_unique<TTableFileRead>(files.at(qsizetype(order[i].second)));
+    };
+    const int helpers = std::clamp(QThread::idealThreadCount(), 1, 4) - 1;
+    std::vector<std::thread> pool;
+    for (int i = 0; i < helpers && size_t(i + 1) < order.size(); ++i) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return reads;
+}
+
+}  // namespace
+
 void TDM::StartUp() {
     m_workingFile = m_programFolder + QStringLiteral("Temp/re.tmp");
     if (!QDir().mkpath(m_databaseFolder))
@@ -484,9 +513,16 @@ void TDM::StartUp() {
         table->SetFilename(m_databaseFolder + TExtClientDataSet::GetDataFileName(table));
     }
 
+    QStringList files;
+    for (const TTableInfo& info : Catalogue())
+        if (info.AutoSave && QFileInfo::exists((this->*info.Table)->Filename()))
+            files << (this->*info.Table)->Filename();
+    std::vector<std::unique_ptr<TTableFileRead>> reads = ReadSideBySide(files);
     for (const TTableInfo& info : Catalogue()) {
         if (!info.AutoSave) continue;  // working tables are filled by their own users
-        TStartupResult result = OpenTable(info);
+        const qsizetype read = files.indexOf((this->*info.Table)->Filename());
+        TStartupResult result = OpenTable(info, read >= 0 ? reads[size_t(read)].get() : nullptr);
+        if (read >= 0) reads[size_t(read)].reset();
         if (result.Outcome == TStartupOutcome::Failed)
             m_startupErrors.append(result.Message);
         else if (result.Outcome == TStartupOutcome::Migrated)
@@ -508,7 +544,7 @@ void TDM::StartUp() {
     }
 }
 
-TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
+TDM::TStartupResult TDM::OpenTable(const TTableInfo& info, TTableFileRead* readAhead) {
     TExtClientDataSet* table = this->*info.Table;
     const QString path = table->Filename();
     enum class Step { Reading, Creating, Migrating } step = Step::Reading;
@@ -518,7 +554,7 @@ TDM::TStartupResult TDM::OpenTable(const TTableInfo& info) {
             step = Step::Creating;
             return CreateEmptyFile(info, table);
         }
-        table->OpenInternal();
+        table->OpenInternal(readAhead);
         const TFieldDefs& found = table->InternalDataSet()->FieldDefs();
         if (found != info.Fields) {
             // Only a layout the table really had is migrated: a field name or type changed by

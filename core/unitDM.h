@@ -165,7 +165,7 @@ private:
     // been loaded, so that loading and migrating run without them.
     void BindTableEvents();
 
-    TStartupResult OpenTable(const TTableInfo& info);
+    TStartupResult OpenTable(const TTableInfo& info, TTableFileRead* readAhead = nullptr);
     TStartupResult CreateEmptyFile(const TTableInfo& info, TExtClientDataSet* table);
     TStartupResult MigrateTable(const TTableInfo& info, TExtClientDataSet* table);
     void RefuseTable(const TTableInfo& info, TExtClientDataSet* table);

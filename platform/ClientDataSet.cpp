@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 #include <vector>
 
@@ -251,29 +252,59 @@ void TClientDataSet::SetActive(bool active) {
         Close();
 }
 
-void TClientDataSet::LoadFromFile(const QString& fileName) {
-    const QString path = AbsolutePath(fileName);
-    auto store = std::make_shared<TClientDataSetStore>();
+struct TTableFileRead::Data {
+    QString fileName;
     TFieldDefs defs;
     std::vector<std::unique_ptr<Rec>> recs;
     qint64 generation = 0;
+    std::exception_ptr failure;
+    bool used = false;
+
     // Texts longer than their field's width come cut, as on assignment.
-    TableFile::Read(
-        fileName, defs,
-        [&](qint64 id, TRecordValues&& values) {
-            auto r = std::make_unique<Rec>();
-            r->id = id;
-            r->v = std::move(values);
-            recs.push_back(std::move(r));
-        },
-        &generation);
+    void Read() {
+        TableFile::Read(
+            fileName, defs,
+            [&](qint64 id, TRecordValues&& values) {
+                auto r = std::make_unique<Rec>();
+                r->id = id;
+                r->v = std::move(values);
+                recs.push_back(std::move(r));
+            },
+            &generation);
+    }
+};
+
+TTableFileRead::TTableFileRead(const QString& fileName) : d(std::make_unique<Data>()) {
+    d->fileName = fileName;
+    try {
+        d->Read();
+    } catch (...) {
+        d->recs.clear();
+        d->failure = std::current_exception();
+    }
+}
+
+TTableFileRead::~TTableFileRead() = default;
+
+QString TTableFileRead::FileName() const { return d->fileName; }
+
+void TClientDataSet::LoadFromFile(const QString& fileName) {
+    TTableFileRead read(fileName);
+    LoadFromRead(read);
+}
+
+void TClientDataSet::LoadFromRead(TTableFileRead& read) {
+    TTableFileRead::Data& r = *read.d;
+    if (r.used) throw Exception(QStringLiteral("The table file's records were already taken"));
+    r.used = true;
+    if (r.failure) std::rethrow_exception(r.failure);
     Close();
-    auto s = Impl::NewStore(defs);
-    s->recs = std::move(recs);
+    auto s = Impl::NewStore(r.defs);
+    s->recs = std::move(r.recs);
     s->nextId = s->recs.empty() ? 1 : s->recs.back()->id + 1;
     s->bound = true;
-    s->boundFile = path;
-    s->generation = generation;
+    s->boundFile = AbsolutePath(r.fileName);
+    s->generation = r.generation;
     d->Attach(std::move(s));
 }
 

@@ -26,6 +26,22 @@ class TClientDataSet;
 class TDataSource;
 class TRecordValues;
 
+// A table file read whole on any thread, for a table to take with LoadFromRead on its own
+// thread: tables read side by side. Reading raises nothing; a failure is kept for LoadFromRead.
+class TTableFileRead {
+public:
+    explicit TTableFileRead(const QString& fileName);
+    ~TTableFileRead();
+    TTableFileRead(const TTableFileRead&) = delete;
+    TTableFileRead& operator=(const TTableFileRead&) = delete;
+    QString FileName() const;
+
+private:
+    friend class TClientDataSet;
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
 // One field of a dataset: reads and writes the value of the dataset's current record
 // (its edit buffer while editing or inserting).
 class TField {
@@ -93,6 +109,9 @@ public:
     void SetActive(bool active);
     // Loads the table from the given file; the file becomes the table's bound file.
     void LoadFromFile(const QString& fileName);
+    // Loads the table from a file read ahead (see TTableFileRead), as LoadFromFile of that
+    // file does: what the reading raised is raised here. The read is used up.
+    void LoadFromRead(class TTableFileRead& read);
     // Writes the table. An empty name or the bound file's name commits exactly the changes
     // since the last save (or load) in one transaction; another name writes a full copy.
     // A failed save raises and the unsaved changes stay for the next save.

@@ -1,6 +1,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "support/TestSupport.h"
 
 #include "platform/ClientDataSet.h"
@@ -770,6 +774,64 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(file));
         QVERIFY(!ds.MatchesBoundFile());
         QVERIFY(!other.MatchesBoundFile());
+    }
+
+    // Files read ahead on threads of their own give each table what reading its file gives:
+    // the same records, the file bound, its generation; a damaged or missing file raises at
+    // the load, with the reading's own words, and leaves the table as it was. A read is
+    // taken once.
+    void readAheadOnThreadsLoadsAsTheFileDoes() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (int t = 0; t < 6; ++t) {
+            TClientDataSet source;
+            source.SetFieldDefs(TestDefs());
+            source.CreateDataSet();
+            for (int i = 0; i < 200 * (t + 1); ++i)
+                AddRow(source, QStringLiteral("K%1-%2").arg(t).arg(i), QStringLiteral("rad å%1").arg(i), i);
+            files << dir.filePath(QStringLiteral("t%1.dat").arg(t));
+            source.SaveToFile(files.last());
+        }
+        const QString damaged = dir.filePath(QStringLiteral("skadad.dat"));
+        QVERIFY(testsupport::WriteBytes(damaged, QByteArray("SQLite format 3") + QByteArray(4000, 'x')));
+        const QString missing = dir.filePath(QStringLiteral("saknas.dat"));
+        files << damaged << missing;
+
+        std::vector<std::unique_ptr<TTableFileRead>> reads(size_t(files.size()));
+        std::vector<std::thread> threads;
+        for (qsizetype i = 0; i < files.size(); ++i)
+            threads.emplace_back([&, i] { reads[size_t(i)] = std::make_unique<TTableFileRead>(files.at(i)); });
+        for (std::thread& t : threads) t.join();
+
+        for (int t = 0; t < 6; ++t) {
+            TClientDataSet ahead, direct;
+            ahead.LoadFromRead(*reads[size_t(t)]);
+            direct.LoadFromFile(files.at(t));
+            QCOMPARE(ahead.FieldDefs(), direct.FieldDefs());
+            QCOMPARE(ahead.RecordCount(), 200 * (t + 1));
+            QCOMPARE(ahead.RecordCount(), direct.RecordCount());
+            for (int row = 0; row < direct.RecordCount(); row += 37)
+                for (int f = 0; f < direct.FieldCount(); ++f)
+                    QCOMPARE(ahead.RecordValue(row, f), direct.RecordValue(row, f));
+            ahead.SetFileName(files.at(t));
+            QVERIFY(ahead.MatchesBoundFile());
+            QVERIFY(ahead.Locate(QStringLiteral("UKey"), QStringLiteral("K%1-7").arg(t)));
+            QVERIFY(!ExceptionText([&] { ahead.LoadFromRead(*reads[size_t(t)]); }).isEmpty());
+            QCOMPARE(ahead.RecordCount(), 200 * (t + 1));  // the refused second take left it so
+        }
+        for (const QString& file : {damaged, missing}) {
+            const qsizetype i = files.indexOf(file);
+            TClientDataSet ahead, direct;
+            ahead.SetFieldDefs(TestDefs());
+            ahead.CreateDataSet();
+            AddRow(ahead, QStringLiteral("K"), QStringLiteral("kvar"), 1);
+            const QString fromRead = ExceptionText([&] { ahead.LoadFromRead(*reads[size_t(i)]); });
+            const QString fromFile = ExceptionText([&] { direct.LoadFromFile(file); });
+            QVERIFY(!fromRead.isEmpty());
+            QCOMPARE(fromRead, fromFile);
+            QVERIFY(ahead.Active());
+            QCOMPARE(ahead.RecordCount(), 1);
+        }
     }
 
     // Records taken from another table share its values until either side changes them.
