@@ -101,7 +101,6 @@ void LoadUserSettings() {
         // No frame update while the species table is rebuilt.
         if (fungiScreen) fungiScreen->Locked = true;
         try {
-            dm->cdsFungi->Close();
             addInfo(TProgramBlock::SpeciesSelectionText);
             services->BuildQuickSelection(false);
         } catch (const std::exception& e) {
