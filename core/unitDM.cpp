@@ -493,7 +493,7 @@ std::vector<std::unique_ptr<TTableFileRead>> ReadSideBySide(const QStringList& f
     };
     const int helpers = std::clamp(QThread::idealThreadCount(), 1, 4) - 1;
     std::vector<std::thread> pool;
-    for (int i = 0; i < helpers && size_t(i + 1) < order.size(); ++i) pool.emplace_back(work);
+    for (int i = 0; i < helpers && size_t(i) + 1 < order.size(); ++i) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
     return reads;
