@@ -5,10 +5,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QHeaderView>
+#include <QPointer>
 #include <QScreen>
+#include <QTableView>
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -140,4 +145,92 @@ void FitDialogToScreen(QWidget* dialog, const QRect& available, QSize preferred)
 void FitDialogToScreen(QWidget* dialog, QSize preferred) {
     QScreen* screen = dialog->screen() ? dialog->screen() : QGuiApplication::primaryScreen();
     if (screen) FitDialogToScreen(dialog, screen->availableGeometry(), preferred);
+}
+
+// ---- Columns sized to their texts ----
+
+namespace {
+
+// The cells measured in a column: those with the longest texts. The width of a text follows
+// its length closely; so many candidates leave room for wide letters in shorter names.
+constexpr int kMeasuredCells = 64;
+
+class ColumnFitter : public QObject {
+public:
+    explicit ColumnFitter(QTableView* view) : QObject(view), m_view(view) {
+        view->installEventFilter(this);
+        QHeaderView* header = view->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setStretchLastSection(true);
+        QAbstractItemModel* model = view->model();
+        if (!model) return;
+        const auto fit = [this] { Fit(); };
+        connect(model, &QAbstractItemModel::modelReset, this, fit);
+        connect(model, &QAbstractItemModel::layoutChanged, this, fit);
+        connect(model, &QAbstractItemModel::rowsInserted, this, fit);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, fit);
+        connect(model, &QAbstractItemModel::columnsInserted, this, fit);
+        connect(model, &QAbstractItemModel::columnsRemoved, this, fit);
+        connect(model, &QAbstractItemModel::headerDataChanged, this, fit);
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) { Widen(from.row(), to.row()); });
+        Fit();
+    }
+
+    // Every column but the last, as wide as its header and its widest long text.
+    void Fit() {
+        QAbstractItemModel* model = m_view->model();
+        if (!model) return;
+        const int columns = model->columnCount();
+        const int rows = model->rowCount();
+        QHeaderView* header = m_view->horizontalHeader();
+        for (int column = 0; column + 1 < columns; ++column) {
+            std::vector<std::pair<qsizetype, int>> lengths;
+            lengths.reserve(size_t(rows));
+            for (int row = 0; row < rows; ++row)
+                lengths.emplace_back(model->index(row, column).data(Qt::DisplayRole).toString().size(), row);
+            const size_t measured = std::min(lengths.size(), size_t(kMeasuredCells));
+            std::partial_sort(lengths.begin(), lengths.begin() + qsizetype(measured), lengths.end(),
+                              [](const auto& a, const auto& b) { return a.first > b.first; });
+            int width = header->sectionSizeHint(column);
+            for (size_t i = 0; i < measured; ++i) width = std::max(width, CellWidth(lengths[i].second, column));
+            header->resizeSection(column, width);
+        }
+    }
+
+    // Rows whose values changed: a column grows when one of them needs more room.
+    void Widen(int first, int last) {
+        QAbstractItemModel* model = m_view->model();
+        if (!model || first < 0) return;
+        QHeaderView* header = m_view->horizontalHeader();
+        const int columns = model->columnCount();
+        for (int column = 0; column + 1 < columns; ++column)
+            for (int row = first; row <= last; ++row)
+                if (const int width = CellWidth(row, column); width > header->sectionSize(column))
+                    header->resizeSection(column, width);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_view &&
+            (event->type() == QEvent::Polish || event->type() == QEvent::FontChange ||
+             event->type() == QEvent::StyleChange))
+            Fit();
+        return false;
+    }
+
+private:
+    // As the view measures a cell for its column, the grid line included.
+    int CellWidth(int row, int column) const {
+        const QModelIndex index = m_view->model()->index(row, column);
+        return m_view->sizeHintForIndex(index).width() + (m_view->showGrid() ? 1 : 0);
+    }
+
+    QTableView* m_view;
+};
+
+}  // namespace
+
+void FitColumnsToTexts(QTableView* view) {
+    if (view && view->model()) new ColumnFitter(view);
 }

@@ -23,6 +23,7 @@
 #include "controls/FRGuard.h"
 #include "controls/FRKeyPanel.h"
 #include "core/ExtClientDataSet.h"
+#include "shell/MyVisualUtils.h"
 #include "shell/FRHistory.h"
 #include "core/FRIniFile.h"
 #include "core/ProgramFolders.h"
@@ -322,15 +323,14 @@ void TframeKeys::SetupComponents() {
         dbgridMain->setSelectionMode(QAbstractItemView::SingleSelection);
         dbgridMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
         dbgridMain->verticalHeader()->hide();
-        // The Swedish name takes the room it needs and the Latin name the rest, so neither is cut.
-        dbgridMain->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        dbgridMain->horizontalHeader()->setStretchLastSection(true);
         dbgridMain->setWordWrap(false);
         m_gridModel = new DataSetModel(this);
         if (TDM* dm = KeyDataModule()) m_gridModel->SetDataSource(dm->dsFungi);
         m_gridModel->SetColumns({QStringLiteral("SwedishName"), QStringLiteral("LatinName")},
                                 {QStringLiteral("Svenskt namn:"), QStringLiteral("Latinskt namn:")});
         dbgridMain->setModel(m_gridModel);
+        // The Swedish name takes the room it needs and the Latin name the rest, so neither is cut.
+        FitColumnsToTexts(dbgridMain);
         connect(dbgridMain, &QTableView::clicked, this,
                 [this](const QModelIndex& i) { Guarded([this, i] { ChooseSpecies(i.row()); }); });
         connect(dbgridMain, &QTableView::doubleClicked, this,

@@ -28,6 +28,7 @@
 #include "controls/FRTitlePicture.h"
 #include "controls/FlatPageControl.h"
 #include "core/ExtClientDataSet.h"
+#include "shell/MyVisualUtils.h"
 #include "shell/FRHistory.h"
 #include "core/FRIniFile.h"
 #include "core/InfoTexts.h"
@@ -355,13 +356,12 @@ void TframeFungi::SetupFrame() {
         m_model->SetColumns({QStringLiteral("SwedishName"), QStringLiteral("LatinName"), QStringLiteral("FungiGroup")},
                             {QStringLiteral("Svenskt namn"), QStringLiteral("Latinskt namn"), QStringLiteral("Grupp")});
         gridFungi->setModel(m_model);
+        // The names take the room they need, so Latin names are not cut; the group takes the rest.
+        FitColumnsToTexts(gridFungi);
         gridFungi->setSelectionBehavior(QAbstractItemView::SelectRows);
         gridFungi->setSelectionMode(QAbstractItemView::SingleSelection);
         gridFungi->setEditTriggers(QAbstractItemView::NoEditTriggers);
         gridFungi->verticalHeader()->hide();
-        // The names take the room they need, so Latin names are not cut; the group takes the rest.
-        gridFungi->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        gridFungi->horizontalHeader()->setStretchLastSection(true);
         gridFungi->verticalHeader()->setDefaultSectionSize(18);
         connect(gridFungi, &QTableView::clicked, this, [this](const QModelIndex& index) {
             if (index.isValid() && index.row() + 1 != m_fungi->RecNo()) {

@@ -1,5 +1,8 @@
 #include <QtTest>
+#include <QHeaderView>
 #include <QPainter>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QWidget>
 
 #include "shell/MyVisualUtils.h"
@@ -145,6 +148,53 @@ private Q_SLOTS:
         QCOMPARE(result.size(), target);
         QCOMPARE(result.pixelColor(target.width() / 2, target.height() / 2), QColor(200, 10, 10));
         QCOMPARE(result.pixelColor(target.width() - 1, target.height() - 1), QColor(200, 10, 10));
+    }
+
+    // Each column but the last is as wide as its widest cell wherever that cell lies (here in
+    // the middle of 5,000 rows, past what a sample of the first and last rows would see), and as
+    // its header; it follows a reset, new rows and a changed cell; the last takes the rest.
+    void columnsFitTheirTexts() {
+        QStandardItemModel model(5000, 3);
+        model.setHorizontalHeaderLabels({"Svenskt namn", "Latinskt namn", "Grupp"});
+        const auto fill = [&](int wide) {
+            for (int row = 0; row < model.rowCount(); ++row) {
+                model.setItem(row, 0, new QStandardItem(QString("Art %1").arg(row)));
+                model.setItem(row, 1,
+                              new QStandardItem(row == wide ? "Hygrocybe ceracea var. vitellinoides" : "Boletus"));
+                model.setItem(row, 2, new QStandardItem("Sopp"));
+            }
+        };
+        fill(2500);
+        QTableView view;
+        view.resize(700, 300);
+        view.setModel(&model);
+        FitColumnsToTexts(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QHeaderView* header = view.horizontalHeader();
+        const auto widest = [&](int column) {
+            int width = header->sectionSizeHint(column);
+            for (int row = 0; row < model.rowCount(); ++row)
+                width = std::max(width, view.sizeHintForIndex(model.index(row, column)).width() + 1);
+            return width;
+        };
+        QCOMPARE(header->sectionSize(0), widest(0));
+        QCOMPARE(header->sectionSize(1), widest(1));
+        QVERIFY(header->stretchLastSection());
+        const int wideLatin = header->sectionSize(1);
+
+        // A cell changed to a wider text widens its column.
+        model.item(10, 0)->setText("Art med ett mycket långt svenskt namn, åäö");
+        QCOMPARE(header->sectionSize(0), widest(0));
+        // New rows, and a reset with the wide name gone.
+        model.appendRow({new QStandardItem("Ny"), new QStandardItem("Cantharellus cibarius subsp. nova"),
+                         new QStandardItem("Kantarell")});
+        QCOMPARE(header->sectionSize(1), std::max(wideLatin, widest(1)));
+        model.removeRows(0, model.rowCount());
+        model.setRowCount(3);
+        fill(-1);
+        QCOMPARE(header->sectionSize(1), widest(1));
+        QVERIFY(header->sectionSize(1) < wideLatin);
     }
 
     void tabKeyStateFollowsTheKeyEvents() {
