@@ -30,8 +30,14 @@ QColor QSQtColor(qint32 color) {
 // ---- Canvas ----
 
 void TQSPainterCanvas::SetFont(const TQSFontSpec& font, qint32 color) {
-    m_painter.setFont(QSQtFont(font, m_dpi));
     m_textColor = QSQtColor(color);
+    // Texts in turn often keep their font: it and its ascent are made once for it.
+    if (m_haveFont && font == m_fontSpec && m_painter.font() == m_font) return;
+    m_painter.setFont(QSQtFont(font, m_dpi));
+    m_font = m_painter.font();
+    m_ascent = QFontMetricsF(m_painter.font(), m_painter.device()).ascent();
+    m_fontSpec = font;
+    m_haveFont = true;
 }
 
 void TQSPainterCanvas::SetPen(bool visible, qint32 color, int width) {
@@ -45,8 +51,11 @@ void TQSPainterCanvas::DrawText(int x, int y, const QString& text, const QRect& 
     m_painter.setBackgroundMode(Qt::TransparentMode);
     m_painter.setClipRect(clip);
     m_painter.setPen(m_textColor);
-    const QFontMetricsF metrics(m_painter.font(), m_painter.device());
-    m_painter.drawText(QPointF(x, y + metrics.ascent()), text);
+    // The ascent of the font set last, unless the painter was given another one since.
+    const double ascent = m_haveFont && m_painter.font() == m_font
+        ? m_ascent
+        : QFontMetricsF(m_painter.font(), m_painter.device()).ascent();
+    m_painter.drawText(QPointF(x, y + ascent), text);
     m_painter.restore();
 }
 

@@ -39,6 +39,11 @@ private:
     QPainter& m_painter;
     int m_dpi;
     QColor m_textColor;
+    // The font set last, as given and as the painter holds it, and its ascent on the device.
+    bool m_haveFont = false;
+    TQSFontSpec m_fontSpec;
+    QFont m_font;
+    double m_ascent = 0;
 };
 
 // Measures on a fixed high-resolution reference, so every printer and the preview break

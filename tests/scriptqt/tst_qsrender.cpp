@@ -65,6 +65,43 @@ class TestQSRender : public QObject {
     }
 
 private Q_SLOTS:
+    // Texts in turn with one font, another, the first again, and after the painter was given
+    // another font behind the canvas: each row lies where the font it is drawn in puts it
+    // (its top at the row's y), as drawn straight with QPainter.
+    void textRowsFollowTheirFonts() {
+        const TQSFontSpec small{QStringLiteral("Liberation Sans"), 10, false, false, false, false};
+        const TQSFontSpec large{QStringLiteral("Liberation Sans"), 24, true, false, false, false};
+        QImage canvasImage(400, 300, QImage::Format_RGB32), straight(400, 300, QImage::Format_RGB32);
+        canvasImage.fill(Qt::white);
+        straight.fill(Qt::white);
+        {
+            QPainter painter(&canvasImage);
+            TQSPainterCanvas canvas(painter, kDpi);
+            const QRect all(0, 0, 400, 300);
+            canvas.SetFont(small, 0);
+            canvas.DrawText(10, 10, QStringLiteral("Kantarell"), all);
+            canvas.SetFont(large, 0);
+            canvas.DrawText(10, 60, QStringLiteral("Karljohan"), all);
+            canvas.SetFont(small, 0);
+            canvas.DrawText(10, 140, QStringLiteral("Trattkantarell"), all);
+            painter.setFont(QSQtFont(large, kDpi));  // behind the canvas's back
+            canvas.DrawText(10, 200, QStringLiteral("Åkerfrö"), all);
+        }
+        {
+            QPainter painter(&straight);
+            const auto row = [&](const TQSFontSpec& spec, int y, const QString& text) {
+                painter.setFont(QSQtFont(spec, kDpi));
+                painter.setPen(Qt::black);
+                painter.drawText(QPointF(10, y + QFontMetricsF(painter.font(), painter.device()).ascent()), text);
+            };
+            row(small, 10, QStringLiteral("Kantarell"));
+            row(large, 60, QStringLiteral("Karljohan"));
+            row(small, 140, QStringLiteral("Trattkantarell"));
+            row(large, 200, QStringLiteral("Åkerfrö"));
+        }
+        QCOMPARE(canvasImage, straight);
+    }
+
     void minimalScript() {
         TQSHandler handler;
         Prepare(handler);
