@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 #include <QVarLengthArray>
 #include <QVector>
 
@@ -32,9 +31,6 @@ struct Rec {
     qint64 id = 0;
     TRecordValues v;
 };
-
-// The names of a list separated by semicolons, trimmed, the empty ones left out.
-QStringList SplitNames(const QString& list);
 
 // A hash of a key text, the same for a text in either form.
 template <typename Text>

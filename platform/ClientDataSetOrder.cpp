@@ -11,9 +11,10 @@ using DataSetInternals::KeyHash;
 using DataSetInternals::KeyIndex;
 using DataSetInternals::Rec;
 
-// ---- Key indexes ----
+namespace {
 
-QStringList DataSetInternals::SplitNames(const QString& list) {
+// The names of a list separated by semicolons, trimmed, the empty ones left out.
+QStringList SplitNames(const QString& list) {
     QStringList out;
     for (const QString& part : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = part.trimmed();
@@ -21,6 +22,10 @@ QStringList DataSetInternals::SplitNames(const QString& list) {
     }
     return out;
 }
+
+}  // namespace
+
+// ---- Key indexes ----
 
 void KeyIndex::Remove(Rec* r) {
     if (r->v.IsNull(field)) return;
@@ -76,8 +81,8 @@ void TClientDataSet::Impl::ResolveOrder() {
         fieldsList = indexFieldNames;
     }
     QSet<QString> desc;
-    for (const QString& n : DataSetInternals::SplitNames(descList)) desc.insert(n.toLower());
-    for (const QString& n : DataSetInternals::SplitNames(fieldsList)) {
+    for (const QString& n : SplitNames(descList)) desc.insert(n.toLower());
+    for (const QString& n : SplitNames(fieldsList)) {
         const int i = RequireField(n);
         order.push_back({i, desc.contains(n.toLower()), activeDefs.at(i).DataType});
     }
